@@ -1,0 +1,1 @@
+#include "editor_control/AFEdit.h"

@@ -1,0 +1,474 @@
+#include "AnsiString.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "SysUtils.h"
+
+namespace
+{
+int AtomicInc(int* p) noexcept { return __atomic_add_fetch(p, 1, __ATOMIC_RELAXED); }
+int AtomicDec(int* p) noexcept { return __atomic_sub_fetch(p, 1, __ATOMIC_ACQ_REL); }
+int AtomicLoad(const int* p) noexcept { return __atomic_load_n(p, __ATOMIC_ACQUIRE); }
+
+int CheckedLength(size_t n)
+{
+    if (n > size_t(INT_MAX - 64))
+        throw EOutOfMemory("string too long");
+    return int(n);
+}
+} // namespace
+
+AnsiString::Rep* AnsiString::NewRep(int cap)
+{
+    if (cap < 0 || cap > INT_MAX - 64)
+        throw EOutOfMemory("string too long");
+    void* mem = std::malloc(offsetof(Rep, data) + size_t(cap) + 1);
+    if (!mem)
+        throw EOutOfMemory("out of memory");
+    Rep* r = static_cast<Rep*>(mem);
+    r->refs = 1;
+    r->len = 0;
+    r->cap = cap;
+    r->data[0] = '\0';
+    return r;
+}
+
+void AnsiString::Release(Rep* r) noexcept
+{
+    if (r && AtomicDec(&r->refs) == 0)
+        std::free(r);
+}
+
+AnsiString::AnsiString(const char* s) : AnsiString(s, s ? CheckedLength(std::strlen(s)) : 0) {}
+
+AnsiString::AnsiString(const char* s, int len) : rep_(nullptr)
+{
+    if (len <= 0 || !s)
+        return;
+    rep_ = NewRep(len);
+    std::memcpy(rep_->data, s, size_t(len));
+    rep_->data[len] = '\0';
+    rep_->len = len;
+}
+
+AnsiString::AnsiString(std::string_view s) : AnsiString(s.data(), CheckedLength(s.size())) {}
+
+AnsiString::AnsiString(char c) : AnsiString(&c, 1) {}
+
+AnsiString::AnsiString(long long value) : rep_(nullptr)
+{
+    char buf[32];
+    bool neg = value < 0;
+    unsigned long long u = neg ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    int i = sizeof buf;
+    do
+    {
+        buf[--i] = char('0' + u % 10);
+        u /= 10;
+    } while (u);
+    if (neg)
+        buf[--i] = '-';
+    *this = AnsiString(buf + i, int(sizeof buf) - i);
+}
+
+AnsiString::AnsiString(int value) : AnsiString(static_cast<long long>(value)) {}
+AnsiString::AnsiString(unsigned value) : AnsiString(static_cast<long long>(value)) {}
+
+AnsiString::AnsiString(const AnsiString& o) noexcept : rep_(o.rep_)
+{
+    if (rep_)
+        AtomicInc(&rep_->refs);
+}
+
+AnsiString::~AnsiString() { Release(rep_); }
+
+AnsiString& AnsiString::operator=(const AnsiString& o) noexcept
+{
+    if (o.rep_)
+        AtomicInc(&o.rep_->refs); // before release: safe for self-assignment
+    Release(rep_);
+    rep_ = o.rep_;
+    return *this;
+}
+
+AnsiString& AnsiString::operator=(AnsiString&& o) noexcept
+{
+    if (this != &o)
+    {
+        Release(rep_);
+        rep_ = o.rep_;
+        o.rep_ = nullptr;
+    }
+    return *this;
+}
+
+AnsiString& AnsiString::operator=(const char* s)
+{
+    AnsiString tmp(s); // copy first: s may point into our own buffer
+    return *this = std::move(tmp);
+}
+
+void AnsiString::MakeUnique(int minCap)
+{
+    if (rep_ && AtomicLoad(&rep_->refs) == 1 && rep_->cap >= minCap)
+        return;
+    int len = Length();
+    int cap = minCap;
+    if (rep_ && minCap > rep_->cap)
+    {
+        // Geometric growth keeps repeated appends linear.
+        long long grown = (long long)rep_->cap + rep_->cap / 2 + 16;
+        if (grown > INT_MAX - 64)
+            grown = INT_MAX - 64;
+        if (grown > cap)
+            cap = int(grown);
+    }
+    if (cap < len)
+        cap = len;
+    Rep* r = NewRep(cap);
+    if (len)
+        std::memcpy(r->data, rep_->data, size_t(len));
+    r->len = len;
+    r->data[len] = '\0';
+    Release(rep_);
+    rep_ = r;
+}
+
+char AnsiString::operator[](int index) const
+{
+    if (index < 1 || index > Length())
+        throw ERangeError("string index out of range");
+    return rep_->data[index - 1];
+}
+
+char& AnsiString::operator[](int index)
+{
+    if (index < 1 || index > Length())
+        throw ERangeError("string index out of range");
+    MakeUnique(Length());
+    return rep_->data[index - 1];
+}
+
+char* AnsiString::Unique()
+{
+    if (!rep_)
+        return nullptr;
+    MakeUnique(rep_->len);
+    return rep_->data;
+}
+
+AnsiString& AnsiString::SetLength(int newLength)
+{
+    if (newLength <= 0)
+    {
+        Release(rep_);
+        rep_ = nullptr;
+        return *this;
+    }
+    int old = Length();
+    if (!rep_ || AtomicLoad(&rep_->refs) != 1 || rep_->cap < newLength)
+    {
+        Rep* r = NewRep(newLength);
+        int keep = old < newLength ? old : newLength;
+        if (keep)
+            std::memcpy(r->data, rep_->data, size_t(keep));
+        Release(rep_);
+        rep_ = r;
+    }
+    if (newLength > old)
+        std::memset(rep_->data + old, 0, size_t(newLength - old));
+    rep_->len = newLength;
+    rep_->data[newLength] = '\0';
+    return *this;
+}
+
+void AnsiString::Reserve(int capacity)
+{
+    if (capacity > Length())
+        MakeUnique(capacity);
+}
+
+AnsiString AnsiString::SubString(int index, int count) const
+{
+    int len = Length();
+    if (index < 1)
+        index = 1;
+    if (count <= 0 || index > len)
+        return AnsiString();
+    long long end = (long long)index - 1 + count;
+    if (end > len)
+        count = len - index + 1;
+    if (index == 1 && count == len)
+        return *this;
+    return AnsiString(rep_->data + index - 1, count);
+}
+
+AnsiString& AnsiString::Insert(const AnsiString& s, int index)
+{
+    int len = Length();
+    int add = s.Length();
+    if (add == 0)
+        return *this;
+    if (index < 1)
+        index = 1;
+    if (index > len + 1)
+        index = len + 1;
+    AnsiString keep(s); // s may be *this
+    if ((long long)len + add > INT_MAX - 64)
+        throw EOutOfMemory("string too long");
+    MakeUnique(len + add);
+    std::memmove(rep_->data + index - 1 + add, rep_->data + index - 1, size_t(len - index + 1));
+    std::memcpy(rep_->data + index - 1, keep.c_str(), size_t(add));
+    rep_->len = len + add;
+    rep_->data[rep_->len] = '\0';
+    return *this;
+}
+
+AnsiString& AnsiString::Delete(int index, int count)
+{
+    int len = Length();
+    if (index < 1 || index > len || count <= 0)
+        return *this;
+    if ((long long)index - 1 + count > len)
+        count = len - index + 1;
+    MakeUnique(len);
+    std::memmove(rep_->data + index - 1, rep_->data + index - 1 + count, size_t(len - index + 1 - count));
+    rep_->len = len - count;
+    rep_->data[rep_->len] = '\0';
+    return *this;
+}
+
+int AnsiString::Pos(const AnsiString& sub) const
+{
+    if (sub.IsEmpty() || sub.Length() > Length())
+        return 0;
+    size_t p = view().find(sub.view());
+    return p == std::string_view::npos ? 0 : int(p) + 1;
+}
+
+int AnsiString::AnsiPos(const AnsiString& sub) const
+{
+    int n = Length(), m = sub.Length();
+    if (m == 0 || m > n)
+        return 0;
+    const char* d = c_str();
+    for (int i = 0; i + m <= n;)
+    {
+        if (std::memcmp(d + i, sub.c_str(), size_t(m)) == 0)
+            return i + 1;
+        i += (IsSjisLead((unsigned char)d[i]) && i + 1 < n) ? 2 : 1;
+    }
+    return 0;
+}
+
+AnsiString AnsiString::TrimLeft() const
+{
+    int i = 1, n = Length();
+    while (i <= n && (unsigned char)rep_->data[i - 1] <= ' ')
+        ++i;
+    return SubString(i, n - i + 1);
+}
+
+AnsiString AnsiString::TrimRight() const
+{
+    int n = Length();
+    while (n > 0 && (unsigned char)rep_->data[n - 1] <= ' ')
+        --n;
+    return SubString(1, n);
+}
+
+AnsiString AnsiString::Trim() const { return TrimLeft().TrimRight(); }
+
+namespace
+{
+AnsiString MapAscii(const AnsiString& s, bool upper)
+{
+    AnsiString r(s);
+    int n = r.Length();
+    bool changed = false;
+    char* d = nullptr;
+    for (int i = 0; i < n; ++i)
+    {
+        unsigned char c = (unsigned char)r.c_str()[i];
+        if (IsSjisLead(c) && i + 1 < n)
+        {
+            ++i; // skip the trail byte
+            continue;
+        }
+        bool hit = upper ? (c >= 'a' && c <= 'z') : (c >= 'A' && c <= 'Z');
+        if (hit)
+        {
+            if (!changed)
+            {
+                d = r.Unique();
+                changed = true;
+            }
+            d[i] = char(upper ? c - 32 : c + 32);
+        }
+    }
+    return r;
+}
+} // namespace
+
+AnsiString AnsiString::UpperCase() const { return MapAscii(*this, true); }
+AnsiString AnsiString::LowerCase() const { return MapAscii(*this, false); }
+
+int AnsiString::ToInt() const
+{
+    int v = 0;
+    AnsiString t = Trim();
+    const char* s = t.c_str();
+    int n = t.Length();
+    int i = 0;
+    bool neg = false;
+    if (i < n && (s[i] == '-' || s[i] == '+'))
+        neg = s[i++] == '-';
+    bool hex = false;
+    if (i < n && s[i] == '$')
+    {
+        hex = true;
+        ++i;
+    }
+    else if (i + 1 < n && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X'))
+    {
+        hex = true;
+        i += 2;
+    }
+    if (i >= n)
+        throw EConvertError("'" + *this + "' is not a valid integer value");
+    long long acc = 0;
+    for (; i < n; ++i)
+    {
+        int d;
+        char c = s[i];
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            throw EConvertError("'" + *this + "' is not a valid integer value");
+        acc = acc * (hex ? 16 : 10) + d;
+        // Hex may fill all 32 bits ($FFFFFFFF = -1), decimal must fit the signed range.
+        if ((hex && acc > 0xFFFFFFFFLL) || (!hex && acc > (neg ? 2147483648LL : 2147483647LL)))
+            throw EConvertError("'" + *this + "' is not a valid integer value");
+    }
+    if (hex)
+        v = int(uint32_t(acc));
+    else
+        v = int(neg ? -acc : acc);
+    if (hex && neg)
+        v = -v;
+    return v;
+}
+
+int AnsiString::ToIntDef(int def) const noexcept
+{
+    try
+    {
+        return ToInt();
+    }
+    catch (...)
+    {
+        return def;
+    }
+}
+
+bool AnsiString::IsLeadByte(int index) const { return ByteType(*this, index) == mbLeadByte; }
+bool AnsiString::IsTrailByte(int index) const { return ByteType(*this, index) == mbTrailByte; }
+
+AnsiString AnsiString::StringOfChar(char c, int count)
+{
+    AnsiString r;
+    if (count <= 0)
+        return r;
+    r.SetLength(count);
+    std::memset(r.Unique(), (unsigned char)c, size_t(count));
+    return r;
+}
+
+AnsiString& AnsiString::Append(const char* s, int len)
+{
+    if (len <= 0)
+        return *this;
+    int old = Length();
+    if ((long long)old + len > INT_MAX - 64)
+        throw EOutOfMemory("string too long");
+    // s may point into our own buffer; keep it alive over a reallocation.
+    Rep* hold = nullptr;
+    if (rep_ && s >= rep_->data && s < rep_->data + rep_->cap + 1)
+    {
+        hold = rep_;
+        AtomicInc(&hold->refs);
+    }
+    MakeUnique(old + len);
+    std::memmove(rep_->data + old, s, size_t(len));
+    rep_->len = old + len;
+    rep_->data[rep_->len] = '\0';
+    Release(hold);
+    return *this;
+}
+
+AnsiString& AnsiString::operator+=(const AnsiString& o)
+{
+    if (IsEmpty())
+        return *this = o;
+    AnsiString keep(o);
+    return Append(keep.c_str(), keep.Length());
+}
+
+AnsiString& AnsiString::operator+=(const char* s)
+{
+    return s ? Append(s, CheckedLength(std::strlen(s))) : *this;
+}
+
+AnsiString& AnsiString::operator+=(char c) { return Append(&c, 1); }
+
+AnsiString operator+(const AnsiString& a, const AnsiString& b)
+{
+    AnsiString r;
+    r.Reserve(a.Length() + b.Length());
+    r.Append(a.c_str(), a.Length());
+    r.Append(b.c_str(), b.Length());
+    return r;
+}
+
+AnsiString operator+(const AnsiString& a, const char* b) { return a + AnsiString(b); }
+AnsiString operator+(const char* a, const AnsiString& b) { return AnsiString(a) + b; }
+AnsiString operator+(const AnsiString& a, char b) { return a + AnsiString(b); }
+
+int AnsiString::Compare(const AnsiString& o) const noexcept
+{
+    int n = Length(), m = o.Length();
+    int k = n < m ? n : m;
+    int c = k > 0 ? std::memcmp(c_str(), o.c_str(), static_cast<unsigned>(k)) : 0;
+    if (c)
+        return c;
+    return n < m ? -1 : (n > m ? 1 : 0);
+}
+
+TMbcsByteType ByteTypeAt(const char* s, int len, int index0)
+{
+    if (index0 < 0 || index0 >= len)
+        return mbSingleByte;
+    int i = 0;
+    while (i < index0)
+    {
+        if (IsSjisLead((unsigned char)s[i]) && i + 1 < len)
+            i += 2;
+        else
+            ++i;
+    }
+    if (i > index0)
+        return mbTrailByte;
+    return (IsSjisLead((unsigned char)s[i]) && i + 1 < len) ? mbLeadByte : mbSingleByte;
+}
+
+TMbcsByteType ByteType(const AnsiString& s, int index)
+{
+    return ByteTypeAt(s.c_str(), s.Length(), index - 1);
+}

@@ -1,0 +1,108 @@
+// Reference-counted byte string holding Shift-JIS (CP932) text.
+// Indexing is 1-based, as the rest of the code expects. Copies share the buffer until written.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class AnsiString
+{
+public:
+    AnsiString() noexcept : rep_(nullptr) {}
+    AnsiString(const char* s);                // NUL-terminated; nullptr is the empty string
+    AnsiString(const char* s, int len);       // exactly len bytes (may contain NUL)
+    AnsiString(std::string_view s);
+    explicit AnsiString(char c);
+    explicit AnsiString(int value);           // decimal text
+    explicit AnsiString(unsigned value);
+    explicit AnsiString(long long value);
+    AnsiString(const AnsiString& o) noexcept;
+    AnsiString(AnsiString&& o) noexcept : rep_(o.rep_) { o.rep_ = nullptr; }
+    ~AnsiString();
+
+    AnsiString& operator=(const AnsiString& o) noexcept;
+    AnsiString& operator=(AnsiString&& o) noexcept;
+    AnsiString& operator=(const char* s);
+
+    int Length() const noexcept { return rep_ ? rep_->len : 0; }
+    bool IsEmpty() const noexcept { return Length() == 0; }
+    // Never null; valid until the string is next modified.
+    const char* c_str() const noexcept { return rep_ ? rep_->data : ""; }
+    std::string_view view() const noexcept { return std::string_view(c_str(), size_t(Length())); }
+    std::string str() const { return std::string(c_str(), size_t(Length())); }
+
+    // 1-based access; out of range raises ERangeError.
+    char operator[](int index) const;
+    char& operator[](int index);             // unshares the buffer first
+    unsigned char Byte(int index) const { return static_cast<unsigned char>((*this)[index]); }
+
+    // Writable buffer of Length() bytes (plus a NUL); unshares first. Null when empty.
+    char* Unique();
+    AnsiString& SetLength(int newLength);    // new bytes are zero
+    void Reserve(int capacity);
+
+    // Clamped like the class library: index < 1 counts from 1, count past the end is cut.
+    AnsiString SubString(int index, int count) const;
+    AnsiString& Insert(const AnsiString& s, int index);
+    AnsiString& Delete(int index, int count);
+    int Pos(const AnsiString& sub) const;     // 1-based byte position, 0 when absent
+    int AnsiPos(const AnsiString& sub) const; // like Pos, but never matches at a trail byte
+    AnsiString Trim() const;
+    AnsiString TrimLeft() const;
+    AnsiString TrimRight() const;
+    AnsiString UpperCase() const;             // ASCII letters only; trail bytes untouched
+    AnsiString LowerCase() const;
+    int ToInt() const;                        // raises EConvertError
+    int ToIntDef(int def) const noexcept;
+    bool IsLeadByte(int index) const;         // CP932 lead byte at index (byte-type aware)
+    bool IsTrailByte(int index) const;
+
+    static AnsiString StringOfChar(char c, int count);
+
+    AnsiString& operator+=(const AnsiString& o);
+    AnsiString& operator+=(const char* s);
+    AnsiString& operator+=(char c);
+    AnsiString& Append(const char* s, int len);
+    friend AnsiString operator+(const AnsiString& a, const AnsiString& b);
+    friend AnsiString operator+(const AnsiString& a, const char* b);
+    friend AnsiString operator+(const char* a, const AnsiString& b);
+    friend AnsiString operator+(const AnsiString& a, char b);
+
+    int Compare(const AnsiString& o) const noexcept; // bytes as unsigned
+    friend bool operator==(const AnsiString& a, const AnsiString& b) noexcept
+    {
+        return a.Length() == b.Length() && a.Compare(b) == 0;
+    }
+    friend bool operator==(const AnsiString& a, const char* b) noexcept { return a.view() == (b ? b : ""); }
+    friend bool operator!=(const AnsiString& a, const AnsiString& b) noexcept { return !(a == b); }
+    friend bool operator!=(const AnsiString& a, const char* b) noexcept { return !(a == b); }
+    friend bool operator<(const AnsiString& a, const AnsiString& b) noexcept { return a.Compare(b) < 0; }
+    friend bool operator>(const AnsiString& a, const AnsiString& b) noexcept { return a.Compare(b) > 0; }
+    friend bool operator<=(const AnsiString& a, const AnsiString& b) noexcept { return a.Compare(b) <= 0; }
+    friend bool operator>=(const AnsiString& a, const AnsiString& b) noexcept { return a.Compare(b) >= 0; }
+
+private:
+    struct Rep
+    {
+        int refs; // atomic access through the helpers in the .cpp
+        int len;
+        int cap;
+        char data[1];
+    };
+    static Rep* NewRep(int cap);
+    static void Release(Rep* r) noexcept;
+    void MakeUnique(int minCap);
+    Rep* rep_;
+};
+
+// CP932 byte classification over fixed ranges (never the process code page).
+inline bool IsSjisLead(unsigned char b) noexcept { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+inline bool IsSjisTrail(unsigned char b) noexcept { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+enum TMbcsByteType { mbSingleByte, mbLeadByte, mbTrailByte };
+// Type of the byte at 1-based index, scanning from the start of s.
+TMbcsByteType ByteType(const AnsiString& s, int index);
+// Same over raw bytes, 0-based index.
+TMbcsByteType ByteTypeAt(const char* s, int len, int index0);

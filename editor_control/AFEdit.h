@@ -1,1 +1,359 @@
+// The owner-drawn Shift-JIS editor control. It keeps its text as display rows (a long paragraph
+// is folded into pieces; only the piece that ends a paragraph keeps its CR byte) with one
+// attribute record per row, draws them itself and handles keyboard, input method and mouse.
 #pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "editor_control/AFEditRecords.h"
+#include "editor_control/AFEditUndo.h"
+#include "platform/Classes.h"
+#include "platform/Controls.h"
+#include "platform/Graphics.h"
+
+enum TCharKind
+{
+    ckNorm,
+    ckJSpace,
+    ckCrMark,
+    ckNone,
+    ckDependence,
+    ckKeyWord,
+    ckExKeyWord,
+    ckCmt,
+    ckColAttr
+};
+
+// The editor's own drag modes (mouse selection and dragging).
+enum TDragMode
+{
+    dmNone,
+    dmRowSel,
+    dmFoldColSel,
+    dmIndent,
+    dmCharsSel,
+    dmRangeSel,
+    dmMoveSel
+};
+
+enum TEditMode
+{
+    emInsert,
+    emAdd,
+    emDelete,
+    emChange
+};
+
+enum TMark
+{
+    mkFold,
+    mkCR,
+    mkEOF,
+    mkTab
+};
+
+enum TOverlap
+{
+    olInclude,
+    olExclude,
+    olStart,
+    olEnd,
+    olRevInclude
+};
+
+enum TScrollStyle
+{
+    ssNone,
+    ssHorizontal,
+    ssVertical,
+    ssBoth
+};
+
+enum TAFEditOption
+{
+    aoFreeCaret,
+    aoAutoIndent,
+    aoAutoJpnIndent,
+    aoAutoFormat,
+    aoWordWrap,
+    aoJpnBanBreak,
+    aoTabToSp
+};
+using TAFEditOptions = TSet<TAFEditOption>;
+
+enum TConvModeValue
+{
+    cmRaw,
+    cmTabToSp,
+    cmTabToIndent,
+    cmIndentToTab,
+    cmIndentToSp,
+    cmFoldToCr,
+    cmFoldLine
+};
+using TConvMode = TSet<TConvModeValue>;
+
+enum TViewOption
+{
+    voDependence,
+    voHankana,
+    voCr,
+    voAnsiSpace,
+    voTab,
+    voIndent,
+    voColIndicate,
+    voKeyWord,
+    voRowNum,
+    voWrapLine,
+    voFoldMark
+};
+using TViewOptions = TSet<TViewOption>;
+
+enum TSearchOpt
+{
+    soIgnoreCase,
+    soReverse
+};
+using TSearchOpts = TSet<TSearchOpt>;
+
+using TBeforeChangeNotifyEvent = Closure<void(TObject* sender, int index, AnsiString& newLine, bool& canModify)>;
+using TDrawLeftMgnEvent = Closure<void(TObject* sender, int index, TRect rect, AnsiString& str, bool& defaultDraw)>;
+using TLineDeleteNotifyEvent = Closure<void(TObject* sender, int index)>;
+using TLineInsertNotifyEvent = Closure<void(TObject* sender, int index, AnsiString& newLine)>;
+using TUndoNotifyEvent = Closure<void(TObject* sender, bool canUndo, bool canRedo)>;
+using TWordBreakNotifyEvent = Closure<void(TObject* sender, AnsiString line, int& wrapPos)>;
+using TDrawLineEvent = Closure<void(TObject* sender, int index, TRect rect, AnsiString tabExStr, bool& defaultDraw)>;
+using TDrawColIndiEvent = Closure<void(TObject* sender, TRect rect, bool& defaultDraw)>;
+using TBlkAttrDeleteNotifyEvent = Closure<void(TObject* sender, int startRow, int endRow)>;
+
+// Where a text load stopped early: a NUL byte ends the text (the rest of the file is not shown).
+struct TLoadTruncation
+{
+    bool Truncated = false;
+    int64_t ByteOffset = -1; // offset of the NUL byte in the stream
+};
+
+class TCustomAFEdit : public TCustomControl
+{
+public:
+    explicit TCustomAFEdit(TComponent* owner);
+    ~TCustomAFEdit() override;
+    void AfterConstruction() override;
+    void Loaded();
+
+    // ---- the virtual operations, in their slot order ----
+    virtual void SetFocus();
+    void Paint() override;
+    virtual void DelLineP(int row);
+    virtual void DrawLeftMgnEX(int row);
+    virtual void LineChange(int row, const AnsiString& text, bool newGroup);
+    virtual void DrawColIndicate();
+    virtual void ExtTextPaint(int x, int y, int left, const AnsiString& s);
+    virtual void DrawLeftMgn(int row, const AnsiString& s);
+    virtual void MetricsUpdate(bool repaint);
+    virtual void CaretMoveResultPaint();
+    virtual void FillEditRect(const TRect& rect);
+    virtual void ExtSelTextPaint(int x, int y, int left, const AnsiString& s);
+    virtual TCanvas* GetMyCanvas();
+    virtual void GoNextBookMark() {}
+    virtual void GoPrevBookMark() {}
+    virtual TStrings* MakeFLine();
+    virtual TPoint ColAdj(const TPoint& point, bool leftFirst);
+    virtual void DrawWrapLine(int row, const TRect& rect, int top, int bottom);
+    virtual void DrawCommentArea() {}
+    virtual void DrawLine(int row);
+    virtual void StringInsert(const AnsiString& s) {}
+    virtual void LoadFromFile(const AnsiString& path, TConvMode modes);
+    virtual void SaveToFile(const AnsiString& path, TConvMode modes);
+    virtual AnsiString TabExpand(const AnsiString& s, bool toSpaces);
+    virtual void LeftAreaClick(int x, int y, int row) {}
+    virtual void MyDebug() {}
+
+    // ---- records, coordinates ----
+    TAttrListItem MakeAttr(bool dirty, int indent, int wrapPos);
+    TPoint DspPos(const TPoint& logical);
+    int LogicalPos(const TPoint& display);
+    static int DspColToLogicalCol(const AnsiString& dsp, int dspPos, int indent);
+    // Indent as spaces followed by the row's text in fill form.
+    AnsiString DisplayText(int row);
+
+    // ---- text and rows ----
+    void LoadFromStream(TStream* stream, TConvMode modes);
+    void SaveToStream(TStream* stream, TConvMode modes);
+    const TLoadTruncation& LoadTruncation() const { return FLoadTruncation; }
+    int GetLinesCount() const;
+    AnsiString GetLine(int row) const;
+    void SetLine(int row, const AnsiString& text) { LineChange(row, text, true); }
+    bool isCrLine(int row) const;
+    TAttrListItem* GetLinesAttr(int row) { return FAttrs->GetItem(row); }
+    int GetWrapPos(int row) { return FAttrs->GetItem(row)->WrapPos; }
+    void SetWrapPos(int row, int wrapPos);
+    TColAttrList* GetColAttrs(int row);
+    void ColAttrFree(int row);
+    void AddLine(const AnsiString& s);
+    void AddLineP(const AnsiString& text, const TAttrListItem& attr);
+    void InsertLineP(int row, const AnsiString& text, const TAttrListItem& attr);
+    int WordBreak(const AnsiString& line, int wrapPos, int minPos);
+    AnsiString GetText();
+    void SetText(const AnsiString& text);
+    TStrings* Lines() const { return FLines; }
+    TAttrList* AttrList() const { return FAttrs; }
+    TBlkAttrList* BlkAttrList() const { return FBlkAttrs; }
+    TUndoBuff* UndoBuff() const { return FUndo; }
+
+    void SetFont(TFont* font);
+    TColor GetDependenceColor() const { return FColDependence; }
+    void SetColDependence(TColor color);
+    void BeginUpdate();
+    void EndUpdate();
+    void Clear();
+    void ValiPaint();
+    void ResetExColRowNum2();
+    void SetCaretPosition();
+    void SetScrollBars(TScrollStyle style);
+
+    bool CanUndo();
+    bool CanRedo();
+    bool isEdited() const { return FUndo->Edited(); }
+    void SetEdited(bool edited);
+    int GetUndoMax() const { return FUndo->GetMax(); }
+    void SetUndoMax(int max) { FUndo->SetMax(max); }
+    int UndoGroupId() const { return FUndoGroupId; }
+    void SetUndoGroupId(int id) { FUndoGroupId = id; }
+
+    // ---- properties ----
+    TPoint GetCaret() const { return FCaret; }
+    void SetCaretRaw(const TPoint& p) { FCaret = p; }
+    int GetTabSize() const { return FTabSize; }
+    void SetTabSize(int size);
+    int GetDefWrapPos() const { return FDefWrapPos; }
+    void SetDefWrapPos(int wrapPos);
+    TAFEditOptions GetOptions() const { return FOptions; }
+    void SetOptions(TAFEditOptions options) { FOptions = options; }
+    TViewOptions GetViewOpt() const { return FViewOpt; }
+    void SetViewOpt(TViewOptions options);
+    int GetTopLine() const { return FTopLine; }
+    int GetLeftCol() const { return FLeftCol; }
+    int GetRowHeight() const { return FRowHeight; }
+    int GetColWidth() const { return FColWidth; }
+    int GetTextHeight() const { return FTextHeight; }
+    bool GetInsertMode() const { return FInsertMode; }
+    bool GetReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool value) { FReadOnly = value; }
+    TDateTime GetFileDate() const { return FFileDate; }
+    void SetFileDate(TDateTime d) { FFileDate = d; }
+    AnsiString EditFilePath;
+    int GetLongestLine() const { return FLongestLine; }
+    TStringList* Keywords() const { return FKeywords; }
+    TStringList* ExKeywords() const { return FExKeywords; }
+    bool IsWordChar(unsigned char b) const { return FWordChars[b]; }
+    TSelArea* SelArea() const { return FSelArea; }
+
+    int AccelRate = 2;
+    AnsiString BanEnd;
+    AnsiString BanHead;
+    int CharPich = 0;
+    TColor ColColumnIndi;
+    TColor ColColumnNo;
+    TColor ColCr;
+    TColor ColLeftMgn;
+    TColor ColRowNo;
+    TColor ColSelBrush;
+    AnsiString DependenceChar;
+    int LeftMgn = 40;
+    AnsiString RowDspFmt;
+    int RowPich = 2;
+    TScrollStyle ScrollBars = ssBoth;
+    int TopMgn = 0;
+    bool Updating = false;
+    int WrapLeadBytes = 10;
+    int WrapTrailBytes = 4;
+    AnsiString EofMark;
+    AnsiString CrMark;
+
+    TBeforeChangeNotifyEvent OnBeforeChange;
+    TNotifyEvent OnChange;
+    TNotifyEvent OnDisSelect;
+    TDrawLeftMgnEvent OnDrawLeftMgn;
+    TDrawLineEvent OnDrawLine;
+    TDrawColIndiEvent OnDrawColIndi;
+    TLineDeleteNotifyEvent OnLineDelete;
+    TLineInsertNotifyEvent OnLineInsert;
+    TNotifyEvent OnStatusChange;
+    TUndoNotifyEvent OnUndoChange;
+    TWordBreakNotifyEvent OnWordBreak;
+    TNotifyEvent OnSelect;
+    TBlkAttrDeleteNotifyEvent OnBlkAttrDelete;
+
+    int VisibleRows() const;
+    int VisibleCols() const;
+    const TRect& EditRect() const { return FEditRect; }
+
+protected:
+    void WMSize(TWMSize& message) override;
+    void WMSetFocus(TWMSetFocus& message) override;
+    void WMKillFocus(TWMKillFocus& message) override;
+    void WMGetDlgCode(TWMGetDlgCode& message) override;
+    void CMFontChanged(TMessage& message) override;
+    void BlkAttrDelete(TObject* sender, int startRow, int endRow);
+    void KeywordsChange(TObject* sender);
+    void FireUndoChange(bool canUndo, bool canRedo);
+    void NoteLineWidth(int length);
+    // Appends loaded paragraphs folded at their wrap positions (used while loading).
+    void FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs, const AnsiString& text,
+                           const TAttrListItem& attr);
+    void SaveFileSafely(const AnsiString& path, TConvMode modes);
+    void LoadEditorCursor();
+
+    TBitmap* FMarkBitmaps[3] = {nullptr, nullptr, nullptr};
+    TBlkAttrList* FBlkAttrs = nullptr;
+    TPoint FCaret;
+    int FLastCaretCol = -1;
+    int FLastLeftCol = -1;
+    int FColWidth = 1;
+    TStringList* FRowClipTexts = nullptr;
+    TAttrList* FRowClipAttrs = nullptr;
+    int FRowHeight = 2;
+    int FDefWrapPos = 60;
+    bool FInsertMode = true;
+    TStringList* FKeywords = nullptr;
+    TStringList* FExKeywords = nullptr;
+    bool FWordChars[256] = {};
+    int FLeftCol = 0;
+    TAFEditOptions FOptions;
+    bool FReadOnly = false;
+    TSelArea* FSelArea = nullptr;
+    int FTabSize = 4;
+    int FTextHeight = 0;
+    int FTopLine = 0;
+    TViewOptions FViewOpt;
+    TRect FEditRect;
+    TFont* FFontDependence = nullptr;
+    TFont* FFontKeyWord = nullptr;
+    TFont* FFontExKeyWord = nullptr;
+    TFont* FFontSelText = nullptr;
+    TUndoBuff* FUndo = nullptr;
+    int FUndoGroupId = 0;
+    TAttrList* FAttrs = nullptr;
+    std::vector<int> FPixelTable;
+    TStrings* FLines = nullptr;
+    int FLastPaintTop = -1;
+    TDateTime FFileDate = 0;
+    int FLongestLine = 0;
+    int FExColRowNum2 = -1;
+    TColor FColDependence = 0xFF00FF;
+    TLoadTruncation FLoadTruncation;
+    TCanvas* FMeasureCanvas = nullptr;
+    HDC FMeasureDC = nullptr;
+    bool FInFontChange = false;
+    bool FVertShown = false;
+    bool FHorzShown = false;
+};
+
+// Publishes the editor for use as a component; adds nothing else.
+class TAFEdit : public TCustomAFEdit
+{
+public:
+    using TCustomAFEdit::TCustomAFEdit;
+};

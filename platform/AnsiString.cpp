@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <ostream>
 
 #include "SysUtils.h"
 
@@ -62,7 +63,8 @@ AnsiString::AnsiString(long long value) : rep_(nullptr)
 {
     char buf[32];
     bool neg = value < 0;
-    unsigned long long u = neg ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    unsigned long long u =
+        neg ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
     int i = sizeof buf;
     do
     {
@@ -358,11 +360,12 @@ int AnsiString::ToInt() const
             throw EConvertError("'" + *this + "' is not a valid integer value");
     }
     if (hex)
-        v = int(uint32_t(acc));
+    {
+        uint32_t bits = uint32_t(acc);
+        v = int(neg ? 0u - bits : bits); // unsigned negation: "-$80000000" must not overflow
+    }
     else
         v = int(neg ? -acc : acc);
-    if (hex && neg)
-        v = -v;
     return v;
 }
 
@@ -472,3 +475,5 @@ TMbcsByteType ByteType(const AnsiString& s, int index)
 {
     return ByteTypeAt(s.c_str(), s.Length(), index - 1);
 }
+
+std::ostream& operator<<(std::ostream& os, const AnsiString& s) { return os.write(s.c_str(), s.Length()); }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -100,6 +101,9 @@ private:
 // CP932 byte classification over fixed ranges (never the process code page).
 inline bool IsSjisLead(unsigned char b) noexcept { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 inline bool IsSjisTrail(unsigned char b) noexcept { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+// Raw bytes, for diagnostics (test failures print the text, not the object's address).
+std::ostream& operator<<(std::ostream& os, const AnsiString& s);
 
 enum TMbcsByteType { mbSingleByte, mbLeadByte, mbTrailByte };
 // Type of the byte at 1-based index, scanning from the start of s.

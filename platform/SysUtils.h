@@ -1,10 +1,19 @@
-// Exceptions and string helpers of the component layer.
+// Exceptions and string, path, file and date helpers of the component layer.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <initializer_list>
 
 #include "AnsiString.h"
+#include "System.h"
+
+// <windows.h> maps DeleteFile to DeleteFileW; our helper keeps its own name in every unit.
+#ifdef DeleteFile
+#undef DeleteFile
+#endif
+
+struct _FILETIME;
 
 class Exception : public std::exception
 {
@@ -28,13 +37,33 @@ VN_DECLARE_EXCEPTION(EOutOfMemory, Exception)
 VN_DECLARE_EXCEPTION(EListError, Exception)
 VN_DECLARE_EXCEPTION(EStringListError, Exception)
 VN_DECLARE_EXCEPTION(EStreamError, Exception)
-VN_DECLARE_EXCEPTION(EFileStreamError, EStreamError)
+
+// Open and create failures keep the Win32 error so callers can tell a sharing violation from the rest.
+class EFileStreamError : public EStreamError
+{
+public:
+    explicit EFileStreamError(const AnsiString& msg, int errorCode = 0)
+        : EStreamError(msg), ErrorCode(errorCode)
+    {
+    }
+    int ErrorCode = 0;
+};
+
 VN_DECLARE_EXCEPTION(EFOpenError, EFileStreamError)
 VN_DECLARE_EXCEPTION(EFCreateError, EFileStreamError)
 VN_DECLARE_EXCEPTION(EReadError, EStreamError)
 VN_DECLARE_EXCEPTION(EWriteError, EStreamError)
-VN_DECLARE_EXCEPTION(EOSError, Exception)
 VN_DECLARE_EXCEPTION(EInvalidOperation, Exception)
+
+class EOSError : public Exception
+{
+public:
+    explicit EOSError(const AnsiString& msg, unsigned long errorCode = 0)
+        : Exception(msg), ErrorCode(errorCode)
+    {
+    }
+    unsigned long ErrorCode = 0;
+};
 
 // Silent exception: unwinds without a message box.
 class EAbort : public Exception
@@ -43,3 +72,111 @@ public:
     EAbort() : Exception("Operation aborted") {}
     using Exception::Exception;
 };
+
+// ---- Format --------------------------------------------------------------------------------------
+// One argument of Format. Built implicitly from the value, so no AnsiString ever goes through "...".
+struct TVarRec
+{
+    enum TKind
+    {
+        vtInteger,
+        vtUnsigned,
+        vtInt64,
+        vtDouble,
+        vtChar,
+        vtPChar,
+        vtAnsiString,
+        vtPointer
+    };
+
+    TVarRec(int v) : Kind(vtInteger) { Value.Int = v; }
+    TVarRec(long v) : Kind(vtInteger) { Value.Int = int(v); } // 32 bits here; avoids ambiguity for LONG
+    TVarRec(unsigned v) : Kind(vtUnsigned) { Value.Unsigned = v; }
+    TVarRec(unsigned long v) : Kind(vtUnsigned) { Value.Unsigned = unsigned(v); } // DWORD
+    TVarRec(long long v) : Kind(vtInt64) { Value.Int64 = v; }
+    TVarRec(unsigned long long v) : Kind(vtInt64) { Value.Int64 = (long long)v; }
+    TVarRec(double v) : Kind(vtDouble) { Value.Double = v; }
+    TVarRec(char v) : Kind(vtChar) { Value.Char = v; }
+    TVarRec(const char* v) : Kind(vtPChar) { Value.PChar = v; }
+    TVarRec(const AnsiString& v) : Kind(vtAnsiString) { Value.Str = &v; } // lives for the whole call
+    TVarRec(const void* v) : Kind(vtPointer) { Value.Pointer = v; }
+    TVarRec(std::nullptr_t) : Kind(vtPointer) { Value.Pointer = nullptr; }
+
+    TKind Kind;
+    union
+    {
+        int Int;
+        unsigned Unsigned;
+        long long Int64;
+        double Double;
+        char Char;
+        const char* PChar;
+        const AnsiString* Str;
+        const void* Pointer;
+    } Value;
+};
+
+// printf-like: %d %u %x %X %s %c %f %e %g %p %% with flags - 0 + space, width, precision and *.
+// A conversion whose argument is missing or of the wrong kind raises EConvertError.
+AnsiString Format(const AnsiString& fmt, std::initializer_list<TVarRec> args);
+
+// ---- Numbers and case -----------------------------------------------------------------------------
+AnsiString IntToStr(int value);
+AnsiString IntToStr(long long value);
+inline AnsiString IntToStr(long value) { return IntToStr(int(value)); }
+inline AnsiString IntToStr(unsigned value) { return IntToStr((long long)value); }
+inline AnsiString IntToStr(unsigned long value) { return IntToStr((long long)value); }
+AnsiString IntToHex(int value, int digits); // upper case, at least digits wide
+int StrToInt(const AnsiString& s);          // decimal or "$hex"; raises EConvertError
+int StrToIntDef(const AnsiString& s, int def);
+
+AnsiString UpperCase(const AnsiString& s); // ASCII letters only; trail bytes untouched
+AnsiString LowerCase(const AnsiString& s);
+int CompareText(const AnsiString& a, const AnsiString& b); // ASCII letters folded, trail bytes never
+bool SameText(const AnsiString& a, const AnsiString& b);
+int AnsiCompareText(const AnsiString& a, const AnsiString& b); // user locale, ignoring case
+bool AnsiSameText(const AnsiString& a, const AnsiString& b);
+int AnsiCompareStr(const AnsiString& a, const AnsiString& b); // user locale, case-sensitive
+
+AnsiString Trim(const AnsiString& s);
+AnsiString TrimLeft(const AnsiString& s);
+AnsiString TrimRight(const AnsiString& s);
+
+// ---- Paths (a 0x5C trail byte is never a separator) -------------------------------------------------
+AnsiString ExtractFileName(const AnsiString& path);
+AnsiString ExtractFilePath(const AnsiString& path); // keeps the trailing backslash
+AnsiString ExtractFileDir(const AnsiString& path);  // without it, except for a root ("C:\")
+AnsiString ExtractFileExt(const AnsiString& path);  // with the dot; empty when none
+AnsiString ChangeFileExt(const AnsiString& path, const AnsiString& ext);
+AnsiString IncludeTrailingBackslash(const AnsiString& path);
+AnsiString ExcludeTrailingBackslash(const AnsiString& path);
+
+// ---- Files ------------------------------------------------------------------------------------------
+bool FileExists(const AnsiString& path); // an existing file, not a folder
+bool DirectoryExists(const AnsiString& path);
+bool DeleteFile(const AnsiString& path);
+bool RenameFile(const AnsiString& oldName, const AnsiString& newName);
+AnsiString GetCurrentDir();
+AnsiString ExpandFileName(const AnsiString& path);
+// Last-write time as a DOS date (date in the high word, local time); -1 on failure.
+int FileGetDate(const AnsiString& path);
+int FileGetDate(void* handle);
+
+// ---- Dates ------------------------------------------------------------------------------------------
+TDateTime Now();
+TDateTime Date();
+TDateTime EncodeDate(unsigned short year, unsigned short month, unsigned short day); // EConvertError
+TDateTime EncodeTime(unsigned short hour, unsigned short min, unsigned short sec, unsigned short msec);
+void DecodeDate(TDateTime dt, unsigned short& year, unsigned short& month, unsigned short& day);
+void DecodeTime(TDateTime dt, unsigned short& hour, unsigned short& min, unsigned short& sec,
+                unsigned short& msec);
+TDateTime FileTimeToDateTime(const _FILETIME& ft); // UTC file time to local date-time
+void DateTimeToFileTime(TDateTime dt, _FILETIME& ft);
+TDateTime FileDateToDateTime(int dosDate); // EConvertError for an impossible date
+
+// ---- Process and system -----------------------------------------------------------------------------
+int ParamCount();
+AnsiString ParamStr(int index); // 0 = the program's path; past the end = empty
+AnsiString SysErrorMessage(unsigned long errorCode);
+[[noreturn]] void RaiseLastOSError();
+[[noreturn]] void RaiseLastOSError(unsigned long errorCode);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstring>
+#include <initializer_list>
 #include <type_traits>
 #include <utility>
 
@@ -94,3 +95,41 @@ private:
 };
 
 using TNotifyEvent = Closure<void(TObject*)>;
+
+// A set over a small enumeration (at most 32 values), stored as bits: value n is bit n.
+template <typename E>
+class TSet
+{
+public:
+    constexpr TSet() = default;
+    constexpr TSet(std::initializer_list<E> values)
+    {
+        for (E v : values)
+            bits_ |= Bit(v);
+    }
+    static constexpr TSet FromInt(unsigned bits)
+    {
+        TSet s;
+        s.bits_ = bits;
+        return s;
+    }
+    constexpr unsigned ToInt() const { return bits_; }
+    constexpr bool Contains(E v) const { return (bits_ & Bit(v)) != 0; }
+    constexpr bool Empty() const { return bits_ == 0; }
+    constexpr TSet& operator<<(E v)
+    {
+        bits_ |= Bit(v);
+        return *this;
+    }
+    constexpr TSet& operator>>(E v)
+    {
+        bits_ &= ~Bit(v);
+        return *this;
+    }
+    friend constexpr bool operator==(TSet a, TSet b) { return a.bits_ == b.bits_; }
+    friend constexpr bool operator!=(TSet a, TSet b) { return a.bits_ != b.bits_; }
+
+private:
+    static constexpr unsigned Bit(E v) { return 1u << static_cast<unsigned>(v); }
+    unsigned bits_ = 0;
+};

@@ -1,24 +1,23 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian (bookworm) machine lacks to build and test Varnolet.
-# Quiet when everything is present. Needs root (or sudo) only when something is missing.
+# Prints nothing when everything is present; needs root (or sudo) only when something is missing.
 set -euo pipefail
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
 
 log() { echo "setup: $*" >&2; }
+NEED_UPDATE=""
 
-need_pkgs=()
-have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
-
-# i386 architecture for the 32-bit Wine.
+# The 32-bit Wine needs the i386 architecture.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     log "adding the i386 architecture"
     $SUDO dpkg --add-architecture i386
     NEED_UPDATE=1
 fi
 
-# apt-get source needs a deb-src entry.
+# The build fetches libjpeg-turbo with apt-get source, which needs a deb-src entry.
 if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
     log "adding a deb-src entry"
     if [ -f /etc/apt/sources.list.d/debian.sources ]; then
@@ -29,29 +28,41 @@ if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sour
     NEED_UPDATE=1
 fi
 
-for p in cmake ninja-build g++-mingw-w64-i686-posix mingw-w64-i686-dev wine wine32:i386 xvfb xauth \
-         locales fonts-ipafont-gothic fonts-ipafont-mincho googletest dpkg-dev nasm x11-apps imagemagick; do
-    have_pkg "$p" || need_pkgs+=("$p")
+# python3: the build generates the resources with it. x11-apps and imagemagick: screenshots.
+packages=(cmake ninja-build dpkg-dev python3 g++-mingw-w64-i686-posix mingw-w64-i686-dev
+          wine wine32:i386 xvfb xauth locales fonts-ipafont-gothic fonts-ipafont-mincho googletest
+          x11-apps imagemagick)
+installed=$(dpkg-query -W -f='${Package}:${Architecture} ${Status}\n' "${packages[@]%%:*}" 2>/dev/null \
+            | awk '/ install ok installed$/ {print $1}') || true
+need_pkgs=()
+for p in "${packages[@]}"; do
+    case "$p" in
+        *:*) grep -qx "$p" <<<"$installed" || need_pkgs+=("$p") ;;
+        *) grep -q "^$p:" <<<"$installed" || need_pkgs+=("$p") ;;
+    esac
 done
 
-if [ ${#need_pkgs[@]} -gt 0 ] || [ -n "${NEED_UPDATE:-}" ]; then
-    log "installing: ${need_pkgs[*]:-(none)}"
-    $SUDO apt-get update -qq
-    if [ ${#need_pkgs[@]} -gt 0 ]; then
-        DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need_pkgs[@]}" >/dev/null
-    fi
+# Package lists without the source entries (a fresh image often ships none) make apt-get source fail.
+if [ -z "$NEED_UPDATE" ] && ! apt-cache showsrc libjpeg-turbo 2>/dev/null | grep -q '^Package:'; then
+    NEED_UPDATE=1
 fi
 
-# The posix-thread flavour of the cross compiler (std::thread, std::mutex).
-if [ "$(readlink -f "$(command -v i686-w64-mingw32-g++)")" != "$(readlink -f /usr/bin/i686-w64-mingw32-g++-posix)" ]; then
-    $SUDO update-alternatives --set i686-w64-mingw32-g++ /usr/bin/i686-w64-mingw32-g++-posix >/dev/null 2>&1 || true
-    $SUDO update-alternatives --set i686-w64-mingw32-gcc /usr/bin/i686-w64-mingw32-gcc-posix >/dev/null 2>&1 || true
+if [ ${#need_pkgs[@]} -gt 0 ] || [ -n "$NEED_UPDATE" ]; then
+    log "updating the package lists"
+    $SUDO apt-get update -qq >/dev/null
+fi
+if [ ${#need_pkgs[@]} -gt 0 ]; then
+    log "installing: ${need_pkgs[*]}"
+    $SUDO apt-get install -y -qq --no-install-recommends "${need_pkgs[@]}" </dev/null >/dev/null
 fi
 
-# ja_JP.UTF-8 gives Wine the ANSI code page 932.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+# ja_JP.UTF-8 gives Wine the ANSI code page 932. It goes into the system's locale archive, which
+# is where every program (the 32-bit Wine included) looks unless LOCPATH says otherwise.
+# --keep-existing: a plain locale-gen deletes the archive first, and every program started while
+# it rebuilds finds no locale at all ("setlocale: LC_ALL: cannot change locale").
+if ! (unset LOCPATH; locale -a 2>/dev/null) | grep -qix 'ja_JP\.utf-\?8'; then
     log "generating the ja_JP.UTF-8 locale"
     $SUDO sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
     grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
-    $SUDO locale-gen >/dev/null
+    $SUDO locale-gen --keep-existing >/dev/null
 fi

@@ -1,0 +1,133 @@
+// The message catalogue: every text shown in a message box, and a few dialog titles, filters and
+// help keywords. Slots are addressed by number (MsgTable) or by the named constants below; the
+// constants are what callers use, so the compiler checks their "%s" against the arguments.
+#pragma once
+
+class TObject;
+
+constexpr int kMsgSlotCount = 101;
+extern const char* const MsgTable[kMsgSlotCount];
+// The text of a slot; "" for an empty or unknown slot.
+const char* MsgText(int slot);
+
+// Slot numbers of the texts the program shows.
+enum TMsgSlot
+{
+    msReplaceQuestionTail = 0,
+    msReplaceNotFound = 1,
+    msNoPreviewPage = 3,
+    msNoPrintPage = 4,
+    msJumpNoNumber = 5,
+    msJumpNoSuchLine = 6,
+    msTabSizeRange = 7,
+    msOpenFilter = 9,
+    msRecentOpenFailed = 16,
+    msOpenFailed = 20,
+    msWriteProtected = 21,
+    msFileLocked = 22,
+    msSaveChanges = 23,
+    msGrepRunning = 43,
+    msChangedOnDisk = 47,
+    msWallpaperMissing = 49,
+    msWallpaperFolderEmpty = 50,
+    msSearchHasLineEnd = 51,
+    msNoPrinter = 52,
+    msInsertMode = 54,
+    msOverwriteMode = 55,
+    msGrepNotFound = 56,
+    msPageLimit = 58,
+    msUrlHome = 61,
+    msUrlProduct = 62,
+    msUrlContact = 63,
+    msUrlUpdate = 64,
+    msGrepFolderTitle = 73,
+    msGrepNoFolder = 75,
+    msGrepNoText = 76,
+    msFolderSetTitle = 78,
+    msPictureFilter = 82,
+    msPictureUnreadable = 83,
+    msPictureFolderEmpty = 84,
+    msConfirmPicture = 85,
+    msPictureSetFailed = 86,
+    msConfirmRemoveWallpaper = 87,
+    msBlendRange = 88,
+    msBlendRangeAgain = 89,
+    msTextBlendRange = 90,
+    msWallpaperFolderTitle = 92,
+    msChosenFolderEmpty = 93,
+    msHelpCalc = 95,
+    msHelpDate = 96,
+    msHelpTime = 98,
+    msFindNotFound = 99,
+    msTranslateFont = 100,
+};
+
+// The texts themselves. A text with "%s" is a format: pass it to a box routine with its argument.
+inline constexpr const char* msgReplaceQuestionTail = "' を置き換えますか";
+inline constexpr const char* msgReplaceNotFound = "検索文字列 '%s' が見つかりません。";
+inline constexpr const char* msgNoPreviewPage = "プレビュー表示対象のページが存在しません";
+inline constexpr const char* msgNoPrintPage = "印刷対象のページが存在しません";
+inline constexpr const char* msgJumpNoNumber = "ジャンプする行番号を指定して下さい";
+inline constexpr const char* msgJumpNoSuchLine = "%s 行目は存在しません";
+inline constexpr const char* msgTabSizeRange = "タブサイズは１～１６の間で設定して下さい";
+inline constexpr const char* msgOpenFilter =
+    "テキスト(*.txt,*.inf,*.bat,*.ini)|*.txt;*.inf;*.bat;*.ini|HTML関連(*.htm,*.html)|*.htm;*.html|"
+    "全てのファイル(*.*)|*.*";
+inline constexpr const char* msgRecentOpenFailed = "ファイル[%s]のオープンに失敗しました";
+inline constexpr const char* msgOpenFailed =
+    "ファイル[%s]のオープンに失敗しました。\nファイル名が正しいかチェックしてください。";
+inline constexpr const char* msgWriteProtected =
+    "ファイル[%s]は書き込みが禁止されています、読み込み専用で開きます。";
+inline constexpr const char* msgFileLocked =
+    "ファイル[%s]は他のプロセスによってロックされています、読み出し専用でオープンされます。";
+inline constexpr const char* msgSaveChanges = "%s を保存しますか";
+inline constexpr const char* msgGrepRunning = "現在ファイル検索は実行中です。";
+inline constexpr const char* msgChangedOnDisk = "ファイル[%s]は外部で更新されました、読み込みますか。";
+inline constexpr const char* msgWallpaperMissing =
+    "壁紙表示対象のファイル[%s]が存在しません、壁紙ファイルの再設定を行って下さい。";
+inline constexpr const char* msgWallpaperFolderEmpty =
+    "設定された壁紙フォルダー[%s]には、有効な画像ファイルが存在しません。\n壁紙フォルダーの再設定を行って下さい。";
+inline constexpr const char* msgSearchHasLineEnd = "改行を含む文字列は検索できません。";
+inline constexpr const char* msgNoPrinter = "現在プリンターは利用出来ません。";
+inline constexpr const char* msgInsertMode = "挿入";
+inline constexpr const char* msgOverwriteMode = "上書";
+inline constexpr const char* msgGrepNotFound = "検索文字列 '%s' は見つかりません。";
+inline constexpr const char* msgPageLimit =
+    "現在開いているファイルの数が上限に達したため、エディタへの表示処理を終了します。";
+inline constexpr const char* msgUrlHome = "https://www.orvane.example/";
+inline constexpr const char* msgUrlProduct = "https://www.orvane.example/varnolet/";
+inline constexpr const char* msgUrlContact = "https://www.orvane.example/contact/";
+inline constexpr const char* msgUrlUpdate = "https://www.orvane.example/varnolet/update.xml";
+inline constexpr const char* msgGrepFolderTitle = "ﾌｫﾙﾀﾞｰを選択してください";
+inline constexpr const char* msgGrepNoFolder = "指定された検索ディレクトリは存在しません。";
+inline constexpr const char* msgGrepNoText = "検索文字列を入力してください。";
+inline constexpr const char* msgFolderSetTitle = "ﾌｫﾙﾀﾞｰを選択してください";
+inline constexpr const char* msgPictureFilter =
+    "画像ファイル (*.jpg;*.jpeg;*.bmp)|*.jpg;*.jpeg;*.bmp|JPEG イメージファイル (*.jpg)|*.jpg|"
+    "JPEG イメージファイル (*.jpeg)|*.jpeg|ビットマップ (*.bmp)|*.bmp";
+inline constexpr const char* msgPictureUnreadable = "現在設定されている壁紙用画像ファイルは読込めませんでした。";
+inline constexpr const char* msgPictureFolderEmpty = "現在設定されている壁紙格納フォルダーに画像ファイルが存在しません。";
+inline constexpr const char* msgConfirmPicture = "画像ファイル[%s]を設定してもよろしいですか";
+inline constexpr const char* msgPictureSetFailed = "画像ファイルの設定に失敗しました";
+inline constexpr const char* msgConfirmRemoveWallpaper = "現在設定されている壁紙を解除してもよろしいですか";
+inline constexpr const char* msgBlendRange = "透明度は０～２５５の間で設定して下さい。";
+inline constexpr const char* msgBlendRangeAgain = "仏の顔も三度まで";
+inline constexpr const char* msgTextBlendRange = "透明度は０～２５５の間で設定して下さい。";
+inline constexpr const char* msgWallpaperFolderTitle = "壁紙画像フォルダーの選択";
+inline constexpr const char* msgChosenFolderEmpty = "指定のフォルダには、画像ファイルが存在しません。";
+inline constexpr const char* msgHelpCalc = "電卓";
+inline constexpr const char* msgHelpDate = "日付の挿入";
+inline constexpr const char* msgHelpTime = "時刻の挿入";
+inline constexpr const char* msgFindNotFound = "検索文字列 %s は見つかりません。";
+inline constexpr const char* msgTranslateFont = "Arial";
+
+// One row of a window's translation table.
+struct typTranslateRow
+{
+    const char* name;
+    int index;
+    const char* text;
+};
+
+// Called by every window when it is created. The interface stays Japanese: nothing changes.
+bool TranslateForm(TObject* form, const typTranslateRow* table);

@@ -1,0 +1,117 @@
+#include "Nsenumwindows.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstring>
+
+#include "platform/AnsiString.h"
+#include "platform/Services.h"
+
+namespace
+{
+void* g_owner = nullptr;
+char g_caption[kMsgCaptionSize] = "Varnolet for Windows";
+
+// Length of s[0..len) without a lead byte whose trail byte was cut off.
+int WholeCharacters(const char* s, int len)
+{
+    int i = 0;
+    while (i < len)
+    {
+        if (IsSjisLead((unsigned char)s[i]))
+        {
+            if (i + 1 >= len)
+                return i;
+            i += 2;
+        }
+        else
+            ++i;
+    }
+    return len;
+}
+
+AnsiString FormatBounded(const char* format, va_list args)
+{
+    char buf[kMsgBufferSize];
+    int n = std::vsnprintf(buf, sizeof buf, format ? format : "", args);
+    if (n < 0 || n >= int(sizeof buf))
+    {
+        buf[sizeof buf - 1] = '\0';
+        n = WholeCharacters(buf, int(sizeof buf) - 1);
+    }
+    return AnsiString(buf, n);
+}
+
+int Show(unsigned flags, const char* format, va_list args)
+{
+    AnsiString text = FormatBounded(format, args);
+    return Services().MessageBox(g_owner, text, AnsiString(g_caption), flags);
+}
+} // namespace
+
+void SetMessageOwner(void* ownerHwnd) { g_owner = ownerHwnd; }
+
+void* MessageOwner() { return g_owner; }
+
+void SetMsgCaption(const char* text)
+{
+    if (!text)
+        text = "";
+    int len = int(strnlen(text, kMsgCaptionSize));
+    if (len >= kMsgCaptionSize)
+        len = WholeCharacters(text, kMsgCaptionSize - 1);
+    std::memcpy(g_caption, text, size_t(len));
+    g_caption[len] = '\0';
+}
+
+const char* MsgCaption() { return g_caption; }
+
+int ErrorBox(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int r = Show(MB_ICONERROR, format, args);
+    va_end(args);
+    return r;
+}
+
+int WarningBox(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int r = Show(MB_ICONWARNING, format, args);
+    va_end(args);
+    return r;
+}
+
+int InfoBox(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int r = Show(MB_ICONINFORMATION, format, args);
+    va_end(args);
+    return r;
+}
+
+int YesNoBox(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int r = Show(MB_YESNO | MB_ICONINFORMATION, format, args);
+    va_end(args);
+    return r == IDYES ? baYes : baNo;
+}
+
+int YesNoCancelBox(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int r = Show(MB_YESNOCANCEL | MB_ICONINFORMATION, format, args);
+    va_end(args);
+    if (r == IDYES)
+        return baYes;
+    if (r == IDNO)
+        return baNo;
+    return baCancel;
+}

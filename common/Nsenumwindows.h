@@ -1,0 +1,43 @@
+// Message boxes of the program: a catalogue text (English.h) formatted with its arguments and shown
+// over the main window with the common caption. All boxes go through the platform's services, so
+// tests can answer them.
+#pragma once
+
+#include <cstdio>
+
+#if defined(__MINGW_PRINTF_FORMAT)
+#define VN_PRINTF_CHECK(fmt, first) __attribute__((format(__MINGW_PRINTF_FORMAT, fmt, first)))
+#else
+#define VN_PRINTF_CHECK(fmt, first) __attribute__((format(printf, fmt, first)))
+#endif
+
+// A formatted message longer than this (terminator included) is cut on a whole character.
+constexpr int kMsgBufferSize = 512;
+// The caption holds at most 64 bytes.
+constexpr int kMsgCaptionSize = 65;
+
+// Owner window of every box (the main window once it exists); null means none.
+void SetMessageOwner(void* ownerHwnd);
+void* MessageOwner();
+
+// Sets the caption from `text` as it is ("%" has no meaning here). "Varnolet for Windows" until set.
+void SetMsgCaption(const char* text);
+const char* MsgCaption();
+
+// The format is a catalogue text or a literal; a text that may hold "%" goes in as a "%s" argument.
+int ErrorBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
+int WarningBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
+int InfoBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
+
+enum TBoxAnswer
+{
+    baYes = 0,
+    baNo = 1,
+    baCancel = 2
+};
+
+// baYes, or baNo for anything else (a box that could not be shown included).
+int YesNoBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
+// baYes, baNo, or baCancel for anything else: a box that could not be shown never counts as an
+// answer that discards or overwrites something.
+int YesNoCancelBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);

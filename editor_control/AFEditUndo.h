@@ -1,0 +1,76 @@
+// Grouped, bounded undo history of the editor control: one record per changed display row.
+#pragma once
+
+#include "editor_control/AFEditRecords.h"
+
+enum TUndoAction
+{
+    acInsert,
+    acDelete,
+    acChange,
+    acMove,
+    acOverWrite
+};
+
+struct TUndoBuffItem
+{
+    int GroupId = 0;
+    int Index = 0;
+    int Index2 = 0;
+    TPoint Caret;
+    TUndoAction Action = acChange;
+    AnsiString Before;
+    AnsiString After;
+    TAttrListItem AttrBefore; // never owns a column list
+    TAttrListItem AttrAfter;  // never owns a column list
+};
+
+// Records 0 .. Position-1 can be undone, Position .. Top-1 redone. The text counts as edited
+// whenever Position differs from SavedPos; SavedPos is -1 when the saved state can no longer be
+// reached (its records were dropped or a change could not be recorded).
+class TUndoBuff : public TList
+{
+public:
+    explicit TUndoBuff(int size);
+    ~TUndoBuff() override;
+
+    void Push(int id, int index, int index2, const TPoint& caret, TUndoAction action, const AnsiString& before,
+              const AnsiString& after, const TAttrListItem& attrBefore, const TAttrListItem& attrAfter);
+    TUndoBuffItem* PrevPop();
+    TUndoBuffItem* NextPop();
+    void ToPrev();
+    void ToNext();
+    void Reset();
+    void Clear() override;
+
+    int GetMax() const { return FMax; }
+    // Negative: unbounded. Lowering it drops whole oldest groups (and the redo tail) to fit.
+    void SetMax(int max);
+
+    bool Kept() const { return FKept; }
+    int Position() const { return FPosition; }
+    int Top() const { return FTop; }
+    int SavedPos() const { return FSavedPos; }
+    bool Edited() const { return FPosition != FSavedPos; }
+    void MarkSaved() { FSavedPos = FPosition; }
+    void MarkUnsaved() { FSavedPos = -1; }
+    int RecordCount() const { return FTop; }
+
+private:
+    TUndoBuffItem* Slot(int i) const { return i < GetCount() ? static_cast<TUndoBuffItem*>(Get(i)) : nullptr; }
+    int Capacity() const;
+    bool EvictOldestGroup(int currentId);
+    void DropFront(int n);
+    void FreeFrom(int first);
+    void Refuse();
+
+    int FLastId = 0;
+    int FRunCount = 0;
+    bool FKept = false;
+    int FPosition = 0;
+    int FSavedPos = 0;
+    int FTop = 0;
+    int FMax = 0;
+    int FOverflowId = 0;
+    bool FOverflowed = false;
+};

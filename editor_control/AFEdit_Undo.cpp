@@ -1,0 +1,182 @@
+#include <climits>
+
+#include "editor_control/AFEditUndo.h"
+
+TUndoBuff::TUndoBuff(int size) { TList::SetCount(size > 0 ? size : 0); }
+
+TUndoBuff::~TUndoBuff() { Clear(); }
+
+int TUndoBuff::Capacity() const
+{
+    if (FMax < 0)
+        return INT_MAX;
+    if (FMax == 0)
+        return 0;
+    // A full buffer keeps one record less than its limit, but never fewer than one.
+    return FMax > 1 ? FMax - 1 : 1;
+}
+
+void TUndoBuff::FreeFrom(int first)
+{
+    for (int i = first; i < GetCount(); ++i)
+    {
+        delete Slot(i);
+        Put(i, nullptr);
+    }
+    if (FTop > first)
+        FTop = first;
+}
+
+void TUndoBuff::DropFront(int n)
+{
+    int count = GetCount();
+    for (int i = 0; i < n; ++i)
+        delete Slot(i);
+    for (int i = n; i < count; ++i)
+        Put(i - n, Get(i));
+    for (int i = count - n; i < count; ++i)
+        Put(i, nullptr);
+    FPosition = FPosition >= n ? FPosition - n : 0;
+    FTop = FTop >= n ? FTop - n : 0;
+    FSavedPos = FSavedPos >= n ? FSavedPos - n : -1;
+}
+
+bool TUndoBuff::EvictOldestGroup(int currentId)
+{
+    TUndoBuffItem* first = Slot(0);
+    if (!first || FTop == 0 || first->GroupId == currentId)
+        return false; // never drop records of the group being pushed
+    int id = first->GroupId;
+    int n = 0;
+    while (n < FTop && Slot(n) && Slot(n)->GroupId == id)
+        ++n;
+    DropFront(n);
+    return true;
+}
+
+void TUndoBuff::Refuse()
+{
+    // The change happens without a record: the saved state can no longer be reached by undo.
+    FKept = false;
+    FSavedPos = -1;
+}
+
+void TUndoBuff::Push(int id, int index, int index2, const TPoint& caret, TUndoAction action,
+                     const AnsiString& before, const AnsiString& after, const TAttrListItem& attrBefore,
+                     const TAttrListItem& attrAfter)
+{
+    if (id == FLastId)
+        ++FRunCount;
+    else
+    {
+        FRunCount = 0;
+        FOverflowed = false;
+    }
+    FLastId = id;
+
+    if (FMax == 0 || (FOverflowed && FOverflowId == id))
+    {
+        Refuse();
+        return;
+    }
+
+    // A push forgets everything that could have been redone.
+    if (FSavedPos > FPosition)
+        FSavedPos = -1;
+    FreeFrom(FPosition);
+
+    while (FPosition >= Capacity())
+    {
+        if (!EvictOldestGroup(id))
+        {
+            // This one operation fills the whole buffer: keep none of it rather than half of it.
+            FreeFrom(0);
+            FPosition = 0;
+            FOverflowed = true;
+            FOverflowId = id;
+            Refuse();
+            return;
+        }
+    }
+
+    if (GetCount() <= FPosition)
+        TList::SetCount(FPosition + 1);
+    auto* item = new TUndoBuffItem();
+    item->GroupId = id;
+    item->Index = index;
+    item->Index2 = index2;
+    item->Caret = caret;
+    item->Action = action;
+    item->Before = before;
+    item->After = after;
+    item->AttrBefore = attrBefore;
+    item->AttrBefore.ColAttr = nullptr;
+    item->AttrAfter = attrAfter;
+    item->AttrAfter.ColAttr = nullptr;
+    Put(FPosition, item);
+    ++FPosition;
+    FTop = FPosition;
+    FKept = true;
+}
+
+TUndoBuffItem* TUndoBuff::PrevPop() { return FPosition >= 1 && FPosition <= FTop ? Slot(FPosition - 1) : nullptr; }
+
+TUndoBuffItem* TUndoBuff::NextPop() { return FPosition >= 0 && FPosition < FTop ? Slot(FPosition) : nullptr; }
+
+void TUndoBuff::ToPrev()
+{
+    if (FPosition > 0)
+        --FPosition;
+}
+
+void TUndoBuff::ToNext()
+{
+    if (FPosition < FTop)
+        ++FPosition;
+}
+
+void TUndoBuff::Reset()
+{
+    FreeFrom(0);
+    FPosition = 0;
+    FSavedPos = 0;
+    FTop = 0;
+    FKept = false;
+}
+
+void TUndoBuff::Clear()
+{
+    Reset();
+    TList::Clear();
+}
+
+void TUndoBuff::SetMax(int max)
+{
+    FMax = max;
+    if (max < 0)
+        return;
+    int cap = Capacity();
+    if (FTop > cap)
+    {
+        if (FSavedPos > FPosition)
+            FSavedPos = -1;
+        FreeFrom(FPosition);
+    }
+    while (FPosition > cap && FTop > 0)
+    {
+        int id = Slot(0)->GroupId;
+        int n = 0;
+        while (n < FTop && Slot(n)->GroupId == id)
+            ++n;
+        DropFront(n);
+    }
+    if (cap == 0 && FTop > 0)
+    {
+        if (FSavedPos != FPosition)
+            FSavedPos = -1;
+        FreeFrom(0);
+        FPosition = 0;
+        if (FSavedPos != -1)
+            FSavedPos = 0;
+    }
+}

@@ -1,0 +1,934 @@
+#include "Classes.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "Cp932.h"
+
+#ifdef GetObject
+#undef GetObject
+#endif
+
+// ---- TList --------------------------------------------------------------------------------------------
+
+TList::~TList() { std::free(items_); }
+
+void TList::IndexError(int index) const
+{
+    throw EListError(Format("List index out of bounds (%d)", {index}));
+}
+
+void TList::Grow()
+{
+    // Geometric, so n appends cost O(n) in all.
+    long long grown = (long long)capacity_ + capacity_ / 2 + 8;
+    if (grown > INT_MAX / int(sizeof(void*)))
+        grown = INT_MAX / int(sizeof(void*));
+    if (grown <= capacity_)
+        throw EOutOfMemory("list too long");
+    SetCapacity(int(grown));
+}
+
+void TList::SetCapacity(int capacity)
+{
+    if (capacity < count_ || capacity > INT_MAX / int(sizeof(void*)))
+        throw EListError(Format("List capacity out of bounds (%d)", {capacity}));
+    if (capacity == capacity_)
+        return;
+    if (capacity == 0)
+    {
+        std::free(items_);
+        items_ = nullptr;
+        capacity_ = 0;
+        return;
+    }
+    void* p = std::realloc(items_, size_t(capacity) * sizeof(void*));
+    if (!p)
+        throw EOutOfMemory("out of memory");
+    items_ = static_cast<void**>(p);
+    capacity_ = capacity;
+}
+
+void TList::SetCount(int count)
+{
+    if (count < 0 || count > INT_MAX / int(sizeof(void*)))
+        throw EListError(Format("List count out of bounds (%d)", {count}));
+    if (count > capacity_)
+        SetCapacity(count);
+    if (count > count_)
+        std::memset(items_ + count_, 0, size_t(count - count_) * sizeof(void*));
+    count_ = count;
+}
+
+int TList::Add(void* item)
+{
+    if (count_ == capacity_)
+        Grow();
+    items_[count_] = item;
+    return count_++;
+}
+
+void TList::Insert(int index, void* item)
+{
+    if (index < 0 || index > count_)
+        IndexError(index);
+    if (count_ == capacity_)
+        Grow();
+    std::memmove(items_ + index + 1, items_ + index, size_t(count_ - index) * sizeof(void*));
+    items_[index] = item;
+    ++count_;
+}
+
+void TList::Delete(int index)
+{
+    if (index < 0 || index >= count_)
+        IndexError(index);
+    --count_;
+    std::memmove(items_ + index, items_ + index + 1, size_t(count_ - index) * sizeof(void*));
+}
+
+void TList::Clear()
+{
+    count_ = 0;
+    SetCapacity(0);
+}
+
+void* TList::Get(int index) const
+{
+    if (index < 0 || index >= count_)
+        IndexError(index);
+    return items_[index];
+}
+
+void TList::Put(int index, void* item)
+{
+    if (index < 0 || index >= count_)
+        IndexError(index);
+    items_[index] = item;
+}
+
+int TList::IndexOf(const void* item) const
+{
+    for (int i = 0; i < count_; ++i)
+        if (items_[i] == item)
+            return i;
+    return -1;
+}
+
+int TList::Remove(void* item)
+{
+    int i = IndexOf(item);
+    if (i >= 0)
+        Delete(i);
+    return i;
+}
+
+void* TList::Extract(void* item)
+{
+    int i = IndexOf(item);
+    if (i < 0)
+        return nullptr;
+    Delete(i);
+    return item;
+}
+
+void TList::Exchange(int index1, int index2)
+{
+    if (index1 < 0 || index1 >= count_)
+        IndexError(index1);
+    if (index2 < 0 || index2 >= count_)
+        IndexError(index2);
+    std::swap(items_[index1], items_[index2]);
+}
+
+// ---- TStrings -----------------------------------------------------------------------------------------
+
+void TStrings::Put(int index, const AnsiString& s)
+{
+    TObject* object = GetObject(index);
+    Delete(index);
+    InsertObject(index, s, object);
+}
+
+TObject* TStrings::GetObject(int index) { return nullptr; }
+
+void TStrings::PutObject(int index, TObject* object) {}
+
+void TStrings::InsertObject(int index, const AnsiString& s, TObject* object)
+{
+    Insert(index, s);
+    PutObject(index, object);
+}
+
+int TStrings::Add(const AnsiString& s)
+{
+    int index = GetCount();
+    Insert(index, s);
+    return index;
+}
+
+int TStrings::AddObject(const AnsiString& s, TObject* object)
+{
+    int index = Add(s);
+    PutObject(index, object);
+    return index;
+}
+
+void TStrings::Exchange(int index1, int index2)
+{
+    BeginUpdate();
+    try
+    {
+        AnsiString s = Get(index1);
+        TObject* o = GetObject(index1);
+        Put(index1, Get(index2));
+        PutObject(index1, GetObject(index2));
+        Put(index2, s);
+        PutObject(index2, o);
+    }
+    catch (...)
+    {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+}
+
+int TStrings::IndexOf(const AnsiString& s)
+{
+    int n = GetCount();
+    for (int i = 0; i < n; ++i)
+        if (CompareStrings(Get(i), s) == 0)
+            return i;
+    return -1;
+}
+
+int TStrings::GetCapacity() { return GetCount(); }
+
+void TStrings::SetCapacity(int capacity) {}
+
+int TStrings::CompareStrings(const AnsiString& a, const AnsiString& b) { return CompareText(a, b); }
+
+void TStrings::BeginUpdate()
+{
+    if (updateCount_ == 0)
+        SetUpdateState(true);
+    ++updateCount_;
+}
+
+void TStrings::EndUpdate()
+{
+    if (updateCount_ <= 0)
+        return;
+    if (--updateCount_ == 0)
+        SetUpdateState(false);
+}
+
+namespace
+{
+// Runs EndUpdate however the bracketed code leaves.
+class UpdateScope
+{
+public:
+    explicit UpdateScope(TStrings* s) : s_(s) { s_->BeginUpdate(); }
+    ~UpdateScope() { s_->EndUpdate(); }
+    UpdateScope(const UpdateScope&) = delete;
+    UpdateScope& operator=(const UpdateScope&) = delete;
+
+private:
+    TStrings* s_;
+};
+} // namespace
+
+AnsiString TStrings::GetText()
+{
+    int n = GetCount();
+    std::vector<AnsiString> lines;
+    lines.reserve(size_t(n));
+    long long total = 0;
+    for (int i = 0; i < n; ++i)
+    {
+        lines.push_back(Get(i));
+        total += lines.back().Length() + 2;
+    }
+    if (total > INT_MAX - 64)
+        throw EOutOfMemory("text too long");
+    AnsiString r;
+    r.Reserve(int(total));
+    for (const AnsiString& line : lines)
+    {
+        r.Append(line.c_str(), line.Length());
+        r.Append("\r\n", 2);
+    }
+    return r;
+}
+
+void TStrings::SetText(const AnsiString& text)
+{
+    UpdateScope scope(this);
+    Clear();
+    const char* p = text.c_str();
+    const char* end = p + text.Length();
+    while (p < end)
+    {
+        const char* q = p;
+        while (q < end && *q != '\r' && *q != '\n')
+            ++q;
+        Add(AnsiString(p, int(q - p)));
+        if (q < end && *q == '\r')
+            ++q;
+        if (q < end && *q == '\n')
+            ++q;
+        p = q;
+    }
+}
+
+void TStrings::AddStrings(TStrings* source)
+{
+    UpdateScope scope(this);
+    int n = source->GetCount();
+    for (int i = 0; i < n; ++i)
+        AddObject(source->Get(i), source->GetObject(i));
+}
+
+void TStrings::Assign(TStrings* source)
+{
+    if (source == this)
+        return;
+    UpdateScope scope(this);
+    Clear();
+    if (source)
+        AddStrings(source);
+}
+
+void TStrings::LoadFromStream(TStream* stream)
+{
+    int64_t left = stream->GetSize() - stream->GetPosition();
+    if (left > INT_MAX - 64)
+        throw EOutOfMemory("stream too large for a string list");
+    AnsiString s;
+    if (left > 0)
+    {
+        s.SetLength(int(left));
+        int got = stream->Read(s.Unique(), int(left));
+        s.SetLength(got);
+    }
+    SetText(s);
+}
+
+void TStrings::SaveToStream(TStream* stream)
+{
+    AnsiString s = GetText();
+    stream->WriteBuffer(s.c_str(), s.Length());
+}
+
+void TStrings::LoadFromFile(const AnsiString& path)
+{
+    TFileStream stream(path, fmOpenRead | fmShareDenyWrite);
+    LoadFromStream(&stream);
+}
+
+void TStrings::SaveToFile(const AnsiString& path)
+{
+    TFileStream stream(path, fmCreate);
+    SaveToStream(&stream);
+}
+
+// ---- TStringList ----------------------------------------------------------------------------------------
+
+TStringList::~TStringList() = default;
+
+void TStringList::CheckIndex(int index) const
+{
+    if (index < 0 || index >= int(items_.size()))
+        throw EStringListError(Format("List index out of bounds (%d)", {index}));
+}
+
+AnsiString TStringList::Get(int index)
+{
+    CheckIndex(index);
+    return items_[size_t(index)].str;
+}
+
+void TStringList::Put(int index, const AnsiString& s)
+{
+    if (sorted_)
+        throw EStringListError("Operation not allowed on sorted list");
+    CheckIndex(index);
+    Changing();
+    items_[size_t(index)].str = s;
+    Changed();
+}
+
+TObject* TStringList::GetObject(int index)
+{
+    CheckIndex(index);
+    return items_[size_t(index)].object;
+}
+
+void TStringList::PutObject(int index, TObject* object)
+{
+    CheckIndex(index);
+    Changing();
+    items_[size_t(index)].object = object;
+    Changed();
+}
+
+int TStringList::GetCount() { return int(items_.size()); }
+
+void TStringList::Insert(int index, const AnsiString& s)
+{
+    if (sorted_)
+        throw EStringListError("Operation not allowed on sorted list");
+    if (index < 0 || index > int(items_.size()))
+        throw EStringListError(Format("List index out of bounds (%d)", {index}));
+    InsertItem(index, s, nullptr);
+}
+
+void TStringList::InsertItem(int index, const AnsiString& s, TObject* object)
+{
+    Changing();
+    items_.insert(items_.begin() + index, Item{s, object});
+    Changed();
+}
+
+int TStringList::Add(const AnsiString& s)
+{
+    if (!sorted_)
+        return TStrings::Add(s); // through the virtual Insert
+    return AddObject(s, nullptr);
+}
+
+int TStringList::AddObject(const AnsiString& s, TObject* object)
+{
+    if (!sorted_)
+    {
+        int index = Add(s);
+        if (object)
+            PutObject(index, object);
+        return index;
+    }
+    int index;
+    if (Find(s, index))
+    {
+        if (duplicates_ == dupIgnore)
+            return index;
+        if (duplicates_ == dupError)
+            throw EStringListError("String list does not allow duplicates");
+    }
+    InsertItem(index, s, object);
+    return index;
+}
+
+void TStringList::Delete(int index)
+{
+    CheckIndex(index);
+    Changing();
+    items_.erase(items_.begin() + index);
+    Changed();
+}
+
+void TStringList::Clear()
+{
+    if (items_.empty())
+        return;
+    Changing();
+    std::vector<Item>().swap(items_);
+    Changed();
+}
+
+void TStringList::Exchange(int index1, int index2)
+{
+    CheckIndex(index1);
+    CheckIndex(index2);
+    Changing();
+    std::swap(items_[size_t(index1)], items_[size_t(index2)]);
+    Changed();
+}
+
+int TStringList::IndexOf(const AnsiString& s)
+{
+    if (!sorted_)
+        return TStrings::IndexOf(s);
+    int index;
+    return Find(s, index) ? index : -1;
+}
+
+int TStringList::GetCapacity() { return int(items_.capacity()); }
+
+void TStringList::SetCapacity(int capacity)
+{
+    if (capacity < int(items_.size()) || capacity > INT_MAX / int(sizeof(Item)))
+        throw EStringListError(Format("List capacity out of bounds (%d)", {capacity}));
+    if (size_t(capacity) > items_.capacity())
+        items_.reserve(size_t(capacity));
+    else if (size_t(capacity) < items_.capacity())
+    {
+        std::vector<Item> smaller;
+        smaller.reserve(size_t(capacity));
+        for (Item& it : items_)
+            smaller.push_back(std::move(it));
+        items_.swap(smaller);
+    }
+}
+
+bool TStringList::Find(const AnsiString& s, int& index)
+{
+    // Lower bound, so with duplicates the first equal item is found.
+    int lo = 0, hi = int(items_.size());
+    while (lo < hi)
+    {
+        int mid = lo + (hi - lo) / 2;
+        if (CompareStrings(items_[size_t(mid)].str, s) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    index = lo;
+    return lo < int(items_.size()) && CompareStrings(items_[size_t(lo)].str, s) == 0;
+}
+
+void TStringList::QuickSort(int left, int right, TStringListSortCompare compare)
+{
+    // Hoare partition around a tracked pivot slot; the compare function reads the list itself, so
+    // items move in place. Recurse into the smaller side to bound the depth.
+    while (left < right)
+    {
+        int i = left, j = right, p = left + (right - left) / 2;
+        do
+        {
+            while (i != p && compare(this, i, p) < 0)
+                ++i;
+            while (j != p && compare(this, j, p) > 0)
+                --j;
+            if (i <= j)
+            {
+                if (i != j)
+                {
+                    std::swap(items_[size_t(i)], items_[size_t(j)]);
+                    if (p == i)
+                        p = j;
+                    else if (p == j)
+                        p = i;
+                }
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        if (j - left < right - i)
+        {
+            QuickSort(left, j, compare);
+            left = i;
+        }
+        else
+        {
+            QuickSort(i, right, compare);
+            right = j;
+        }
+    }
+}
+
+void TStringList::CustomSort(TStringListSortCompare compare)
+{
+    if (sorted_ || items_.size() < 2)
+        return;
+    Changing();
+    QuickSort(0, int(items_.size()) - 1, compare);
+    Changed();
+}
+
+void TStringList::Sort()
+{
+    if (sorted_ || items_.size() < 2)
+        return;
+    Changing();
+    QuickSort(0, int(items_.size()) - 1,
+              [](TStringList* list, int i, int j)
+              { return list->CompareStrings(list->items_[size_t(i)].str, list->items_[size_t(j)].str); });
+    Changed();
+}
+
+void TStringList::SetSorted(bool sorted)
+{
+    if (sorted == sorted_)
+        return;
+    if (sorted)
+        Sort();
+    sorted_ = sorted;
+}
+
+void TStringList::SetCaseSensitive(bool caseSensitive)
+{
+    if (caseSensitive == caseSensitive_)
+        return;
+    caseSensitive_ = caseSensitive;
+    if (sorted_)
+    {
+        sorted_ = false;
+        Sort();
+        sorted_ = true;
+    }
+}
+
+int TStringList::CompareStrings(const AnsiString& a, const AnsiString& b)
+{
+    return caseSensitive_ ? a.Compare(b) : CompareText(a, b);
+}
+
+void TStringList::SetUpdateState(bool updating)
+{
+    if (updating)
+        Changing();
+    else
+        Changed();
+}
+
+void TStringList::Changing()
+{
+    if (UpdateCount() == 0 && OnChanging)
+        OnChanging(this);
+}
+
+void TStringList::Changed()
+{
+    if (UpdateCount() == 0 && OnChange)
+        OnChange(this);
+}
+
+// ---- TStream --------------------------------------------------------------------------------------------
+
+int64_t TStream::GetSize()
+{
+    int64_t pos = Seek(0, soFromCurrent);
+    int64_t size = Seek(0, soFromEnd);
+    Seek(pos, soFromBeginning);
+    return size;
+}
+
+void TStream::SetSize(int64_t size) { throw EStreamError("Stream size cannot be changed"); }
+
+void TStream::ReadBuffer(void* buffer, int count)
+{
+    if (count > 0 && Read(buffer, count) != count)
+        throw EReadError("Stream read error");
+}
+
+void TStream::WriteBuffer(const void* buffer, int count)
+{
+    if (count > 0 && Write(buffer, count) != count)
+        throw EWriteError("Stream write error");
+}
+
+int64_t TStream::CopyFrom(TStream* source, int64_t count)
+{
+    if (count == 0)
+    {
+        source->SetPosition(0);
+        count = source->GetSize();
+    }
+    const int kChunk = 65536;
+    std::vector<char> buf(size_t(count < kChunk ? (count > 0 ? count : 1) : kChunk));
+    int64_t left = count;
+    while (left > 0)
+    {
+        int n = left < int64_t(buf.size()) ? int(left) : int(buf.size());
+        source->ReadBuffer(buf.data(), n);
+        WriteBuffer(buf.data(), n);
+        left -= n;
+    }
+    return count;
+}
+
+// ---- THandleStream ----------------------------------------------------------------------------------------
+
+int THandleStream::Read(void* buffer, int count)
+{
+    if (count <= 0)
+        return 0;
+    DWORD got = 0;
+    if (!ReadFile(handle_, buffer, DWORD(count), &got, nullptr))
+    {
+        DWORD e = GetLastError();
+        if (e == ERROR_BROKEN_PIPE || e == ERROR_HANDLE_EOF)
+            return int(got);
+        throw EReadError("Stream read error. " + SysErrorMessage(e));
+    }
+    return int(got);
+}
+
+int THandleStream::Write(const void* buffer, int count)
+{
+    if (count <= 0)
+        return 0;
+    DWORD done = 0;
+    if (!WriteFile(handle_, buffer, DWORD(count), &done, nullptr))
+        throw EWriteError("Stream write error. " + SysErrorMessage(GetLastError()));
+    return int(done);
+}
+
+int64_t THandleStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    static const DWORD kMethod[] = {FILE_BEGIN, FILE_CURRENT, FILE_END};
+    LARGE_INTEGER dist, result;
+    dist.QuadPart = offset;
+    if (!SetFilePointerEx(handle_, dist, &result, kMethod[origin]))
+        throw EStreamError("Stream seek error. " + SysErrorMessage(GetLastError()));
+    return result.QuadPart;
+}
+
+int64_t THandleStream::GetSize()
+{
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(handle_, &size))
+        return size.QuadPart;
+    return TStream::GetSize();
+}
+
+void THandleStream::SetSize(int64_t size)
+{
+    int64_t pos = GetPosition();
+    Seek(size, soFromBeginning);
+    if (!SetEndOfFile(handle_))
+    {
+        DWORD e = GetLastError();
+        Seek(pos, soFromBeginning);
+        throw EStreamError("Cannot change the stream size. " + SysErrorMessage(e));
+    }
+    if (pos < size)
+        Seek(pos, soFromBeginning);
+}
+
+// ---- TFileStream
+// --------------------------------------------------------------------------------------------
+
+namespace
+{
+HANDLE OpenFileHandle(const AnsiString& path, unsigned mode, DWORD& error)
+{
+    std::wstring wpath = SjisToWide(path);
+    HANDLE h;
+    if ((mode & fmCreate) == fmCreate)
+    {
+        h = CreateFileW(wpath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    else
+    {
+        static const DWORD kAccess[] = {GENERIC_READ, GENERIC_WRITE, GENERIC_READ | GENERIC_WRITE};
+        static const DWORD kShare[] = {0, 0, FILE_SHARE_READ, FILE_SHARE_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE};
+        unsigned access = mode & 0x0F;
+        unsigned share = (mode & 0xF0) >> 4;
+        if (access > 2 || share > 4)
+        {
+            error = ERROR_INVALID_PARAMETER;
+            return INVALID_HANDLE_VALUE;
+        }
+        h = CreateFileW(wpath.c_str(), kAccess[access], kShare[share], nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    error = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    return h;
+}
+} // namespace
+
+TFileStream::TFileStream(const AnsiString& path, unsigned mode) : THandleStream(nullptr), fileName_(path)
+{
+    DWORD error = 0;
+    HANDLE h = OpenFileHandle(path, mode, error);
+    if (h == INVALID_HANDLE_VALUE)
+    {
+        AnsiString text = SysErrorMessage(error);
+        if ((mode & fmCreate) == fmCreate)
+            throw EFCreateError("Cannot create file \"" + path + "\". " + text, int(error));
+        throw EFOpenError("Cannot open file \"" + path + "\". " + text, int(error));
+    }
+    handle_ = h;
+}
+
+TFileStream::~TFileStream()
+{
+    if (handle_ && handle_ != INVALID_HANDLE_VALUE)
+        CloseHandle(handle_);
+}
+
+void TFileStream::Flush()
+{
+    if (!FlushFileBuffers(handle_))
+        throw EWriteError("Cannot flush file \"" + fileName_ + "\". " + SysErrorMessage(GetLastError()));
+}
+
+// ---- TMemoryStream
+// ----------------------------------------------------------------------------------------------
+
+namespace
+{
+// Memory and string streams live in 32-bit address space: positions past this cannot be written.
+constexpr int64_t kMaxMemory = INT_MAX - 64;
+
+int64_t NewPosition(int64_t offset, TSeekOrigin origin, int64_t current, int64_t size)
+{
+    int64_t base = origin == soFromBeginning ? 0 : origin == soFromCurrent ? current : size;
+    int64_t pos = base + offset;
+    if (pos < 0)
+        throw EStreamError("Invalid stream position");
+    return pos;
+}
+} // namespace
+
+TMemoryStream::~TMemoryStream() { std::free(data_); }
+
+void TMemoryStream::Reserve(int64_t capacity)
+{
+    if (capacity <= capacity_)
+        return;
+    if (capacity > kMaxMemory)
+        throw EOutOfMemory("memory stream too large");
+    int64_t grown = (int64_t)capacity_ + capacity_ / 2 + 256;
+    if (grown < capacity)
+        grown = capacity;
+    if (grown > kMaxMemory)
+        grown = kMaxMemory;
+    void* p = std::realloc(data_, size_t(grown));
+    if (!p)
+        throw EOutOfMemory("out of memory");
+    data_ = static_cast<char*>(p);
+    capacity_ = int(grown);
+}
+
+int TMemoryStream::Read(void* buffer, int count)
+{
+    if (count <= 0 || position_ >= size_)
+        return 0;
+    int n = int(std::min<int64_t>(count, size_ - position_));
+    std::memcpy(buffer, data_ + position_, size_t(n));
+    position_ += n;
+    return n;
+}
+
+int TMemoryStream::Write(const void* buffer, int count)
+{
+    if (count <= 0)
+        return 0;
+    int64_t end = position_ + count;
+    if (end > size_)
+    {
+        Reserve(end);
+        if (position_ > size_)
+            std::memset(data_ + size_, 0, size_t(position_ - size_));
+        size_ = int(end);
+    }
+    std::memcpy(data_ + position_, buffer, size_t(count));
+    position_ = end;
+    return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    position_ = NewPosition(offset, origin, position_, size_);
+    return position_;
+}
+
+void TMemoryStream::SetSize(int64_t size)
+{
+    if (size < 0)
+        throw EStreamError("Invalid stream size");
+    Reserve(size);
+    if (size > size_)
+        std::memset(data_ + size_, 0, size_t(size - size_));
+    size_ = int(size);
+    if (position_ > size_)
+        position_ = size_;
+}
+
+void TMemoryStream::Clear()
+{
+    std::free(data_);
+    data_ = nullptr;
+    size_ = capacity_ = 0;
+    position_ = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream* stream)
+{
+    stream->SetPosition(0);
+    int64_t size = stream->GetSize();
+    SetSize(size);
+    if (size)
+        stream->ReadBuffer(data_, int(size));
+    position_ = 0;
+}
+
+void TMemoryStream::SaveToStream(TStream* stream)
+{
+    if (size_)
+        stream->WriteBuffer(data_, size_);
+}
+
+void TMemoryStream::LoadFromFile(const AnsiString& path)
+{
+    TFileStream stream(path, fmOpenRead | fmShareDenyWrite);
+    LoadFromStream(&stream);
+}
+
+void TMemoryStream::SaveToFile(const AnsiString& path)
+{
+    TFileStream stream(path, fmCreate);
+    SaveToStream(&stream);
+}
+
+// ---- TStringStream
+// ----------------------------------------------------------------------------------------------
+
+int TStringStream::Read(void* buffer, int count)
+{
+    int64_t size = data_.Length();
+    if (count <= 0 || position_ >= size)
+        return 0;
+    int n = int(std::min<int64_t>(count, size - position_));
+    std::memcpy(buffer, data_.c_str() + position_, size_t(n));
+    position_ += n;
+    return n;
+}
+
+int TStringStream::Write(const void* buffer, int count)
+{
+    if (count <= 0)
+        return 0;
+    int64_t end = position_ + count;
+    if (end > kMaxMemory)
+        throw EOutOfMemory("string stream too large");
+    int len = data_.Length();
+    if (position_ > len)
+    {
+        data_.SetLength(int(position_)); // zero-filled gap
+        len = int(position_);
+    }
+    int overlap = int(std::min<int64_t>(count, len - position_));
+    if (overlap > 0)
+        std::memcpy(data_.Unique() + position_, buffer, size_t(overlap));
+    if (overlap < count)
+        data_.Append(static_cast<const char*>(buffer) + overlap, count - overlap);
+    position_ = end;
+    return count;
+}
+
+int64_t TStringStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    position_ = NewPosition(offset, origin, position_, data_.Length());
+    return position_;
+}
+
+void TStringStream::SetSize(int64_t size)
+{
+    if (size < 0 || size > kMaxMemory)
+        throw EStreamError("Invalid stream size");
+    data_.SetLength(int(size));
+    if (position_ > size)
+        position_ = size;
+}

@@ -1,0 +1,296 @@
+// Lists, string lists and streams of the component layer.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "AnsiString.h"
+#include "SysUtils.h"
+#include "System.h"
+
+// <windows.h> maps GetObject to GetObjectW; TStrings::GetObject keeps its own name in every unit.
+#ifdef GetObject
+#undef GetObject
+#endif
+
+// ---- TList --------------------------------------------------------------------------------------------
+// Slots of untyped pointers; a slot may be null. The list never owns what its slots point to.
+// ~TList does not reach a derived Clear: a derived list that owns its items clears in its own destructor.
+class TList : public TObject
+{
+public:
+    TList() = default;
+    TList(const TList&) = delete;
+    TList& operator=(const TList&) = delete;
+    ~TList() override;
+
+    int Add(void* item); // returns the new index
+    void Insert(int index, void* item);
+    void Delete(int index);
+    virtual void Clear(); // empties the slots and frees the array
+    void* Get(int index) const;
+    void Put(int index, void* item);
+    void* Items(int index) const { return Get(index); }
+    int IndexOf(const void* item) const; // -1 when absent
+    int Remove(void* item);              // index it had, or -1
+    void* Extract(void* item);           // removes it and returns it, null when absent
+    void Exchange(int index1, int index2);
+
+    int GetCount() const { return count_; }
+    void SetCount(int count); // growing adds null slots
+    int GetCapacity() const { return capacity_; }
+    int Capacity() const { return capacity_; }
+    void SetCapacity(int capacity); // below Count raises EListError
+
+private:
+    void Grow();
+    [[noreturn]] void IndexError(int index) const;
+    void** items_ = nullptr;
+    int count_ = 0;
+    int capacity_ = 0;
+};
+
+// ---- TStrings -----------------------------------------------------------------------------------------
+class TStream;
+
+// Abstract list of strings, each with an object pointer. Add, Text, Assign and AddStrings all go
+// through the virtual Insert/Clear, so a subclass that overrides those sees every change.
+class TStrings : public TObject
+{
+public:
+    TStrings() = default;
+    TStrings(const TStrings&) = delete;
+    TStrings& operator=(const TStrings&) = delete;
+
+    virtual AnsiString Get(int index) = 0;
+    virtual void Put(int index, const AnsiString& s); // default: Delete + Insert, keeping the object
+    virtual TObject* GetObject(int index);            // default: none
+    virtual void PutObject(int index, TObject* object);
+    virtual int GetCount() = 0;
+    virtual void Insert(int index, const AnsiString& s) = 0;
+    virtual void InsertObject(int index, const AnsiString& s, TObject* object); // Insert + PutObject
+    virtual int Add(const AnsiString& s);                                       // Insert at the end
+    virtual int AddObject(const AnsiString& s, TObject* object);                // Add + PutObject
+    virtual void Delete(int index) = 0;
+    virtual void Clear() = 0;
+    virtual void Exchange(int index1, int index2);
+    virtual int IndexOf(const AnsiString& s); // first match ignoring ASCII case; -1 when absent
+    virtual int GetCapacity();
+    virtual void SetCapacity(int capacity);
+
+    AnsiString Strings(int index) { return Get(index); }
+    void SetStrings(int index, const AnsiString& s) { Put(index, s); }
+    TObject* Objects(int index) { return GetObject(index); }
+    void SetObjects(int index, TObject* object) { PutObject(index, object); }
+
+    // Nested; notifications resume when the outermost EndUpdate runs.
+    void BeginUpdate();
+    void EndUpdate();
+
+    // Every line followed by CR LF.
+    AnsiString GetText();
+    // Replaces the lines; splits at CR LF, CR or LF; a final line end adds no empty line.
+    void SetText(const AnsiString& text);
+
+    void Assign(TStrings* source); // Clear + AddStrings
+    void AddStrings(TStrings* source);
+
+    // Plain text from the current position to the end / at the current position.
+    void LoadFromStream(TStream* stream);
+    void SaveToStream(TStream* stream);
+    void LoadFromFile(const AnsiString& path);
+    void SaveToFile(const AnsiString& path);
+
+protected:
+    virtual void SetUpdateState(bool updating) {}
+    // Order and equality used by IndexOf (and a sorted string list).
+    virtual int CompareStrings(const AnsiString& a, const AnsiString& b);
+    int UpdateCount() const { return updateCount_; }
+
+private:
+    int updateCount_ = 0;
+};
+
+// ---- TStringList ----------------------------------------------------------------------------------------
+enum TDuplicates
+{
+    dupIgnore,
+    dupAccept,
+    dupError
+};
+
+class TStringList;
+using TStringListSortCompare = int (*)(TStringList* list, int index1, int index2);
+
+class TStringList : public TStrings
+{
+public:
+    TStringList() = default;
+    ~TStringList() override; // frees the strings, never the objects
+
+    AnsiString Get(int index) override;
+    void Put(int index, const AnsiString& s) override; // not on a sorted list
+    TObject* GetObject(int index) override;
+    void PutObject(int index, TObject* object) override;
+    int GetCount() override;
+    void Insert(int index, const AnsiString& s) override; // not on a sorted list
+    int Add(const AnsiString& s) override;                // sorted: at its place, per Duplicates
+    int AddObject(const AnsiString& s, TObject* object) override;
+    void Delete(int index) override;
+    void Clear() override;
+    void Exchange(int index1, int index2) override;
+    int IndexOf(const AnsiString& s) override; // binary search when sorted
+    int GetCapacity() override;
+    void SetCapacity(int capacity) override;
+
+    // Sorted lists only: true when found; index is the first match or where s would be inserted.
+    bool Find(const AnsiString& s, int& index);
+    void Sort();
+    void CustomSort(TStringListSortCompare compare); // does nothing on a sorted list
+
+    bool GetSorted() const { return sorted_; }
+    void SetSorted(bool sorted);
+    TDuplicates GetDuplicates() const { return duplicates_; }
+    void SetDuplicates(TDuplicates duplicates) { duplicates_ = duplicates; }
+    bool GetCaseSensitive() const { return caseSensitive_; }
+    void SetCaseSensitive(bool caseSensitive);
+
+    // Fired around each change while no update is open, and once at the end of an update.
+    TNotifyEvent OnChange;
+    TNotifyEvent OnChanging;
+
+protected:
+    void SetUpdateState(bool updating) override;
+    int CompareStrings(const AnsiString& a, const AnsiString& b) override;
+    virtual void Changing();
+    virtual void Changed();
+    // Stores the item at index without the sorted-list check; what sorted Add uses.
+    void InsertItem(int index, const AnsiString& s, TObject* object);
+
+private:
+    struct Item
+    {
+        AnsiString str;
+        TObject* object = nullptr;
+    };
+    void CheckIndex(int index) const;
+    void QuickSort(int left, int right, TStringListSortCompare compare);
+    std::vector<Item> items_;
+    bool sorted_ = false;
+    bool caseSensitive_ = false;
+    TDuplicates duplicates_ = dupIgnore;
+};
+
+// ---- Streams --------------------------------------------------------------------------------------------
+enum TSeekOrigin
+{
+    soFromBeginning,
+    soFromCurrent,
+    soFromEnd
+};
+
+class TStream : public TObject
+{
+public:
+    TStream() = default;
+    TStream(const TStream&) = delete;
+    TStream& operator=(const TStream&) = delete;
+
+    // Bytes transferred; fewer than count only at the end of the data. An I/O failure raises.
+    virtual int Read(void* buffer, int count) = 0;
+    virtual int Write(const void* buffer, int count) = 0;
+    virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0; // new position
+    virtual int64_t GetSize();
+    virtual void SetSize(int64_t size); // raises EStreamError unless the stream can resize
+
+    int64_t GetPosition() { return Seek(0, soFromCurrent); }
+    void SetPosition(int64_t position) { Seek(position, soFromBeginning); }
+
+    void ReadBuffer(void* buffer, int count);        // EReadError on a short read
+    void WriteBuffer(const void* buffer, int count); // EWriteError on a short write
+    // Copies count bytes from source's position; count 0 copies all of source from its start.
+    int64_t CopyFrom(TStream* source, int64_t count);
+};
+
+// Over a Win32 handle the caller owns.
+class THandleStream : public TStream
+{
+public:
+    explicit THandleStream(void* handle) : handle_(handle) {}
+    int Read(void* buffer, int count) override;
+    int Write(const void* buffer, int count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t GetSize() override;
+    void SetSize(int64_t size) override; // keeps the position when it is still inside
+    void* Handle() const { return handle_; }
+
+protected:
+    void* handle_;
+};
+
+constexpr unsigned fmCreate = 0xFFFF; // create or truncate; exclusive while open
+constexpr unsigned fmOpenRead = 0x0000;
+constexpr unsigned fmOpenWrite = 0x0001;
+constexpr unsigned fmOpenReadWrite = 0x0002;
+constexpr unsigned fmShareCompat = 0x0000; // as exclusive
+constexpr unsigned fmShareExclusive = 0x0010;
+constexpr unsigned fmShareDenyWrite = 0x0020;
+constexpr unsigned fmShareDenyRead = 0x0030;
+constexpr unsigned fmShareDenyNone = 0x0040;
+
+// Owns its handle. Failing to open raises EFOpenError, failing to create EFCreateError; both carry
+// the Win32 error in ErrorCode.
+class TFileStream : public THandleStream
+{
+public:
+    TFileStream(const AnsiString& path, unsigned mode);
+    ~TFileStream() override;
+    const AnsiString& FileName() const { return fileName_; }
+    void Flush(); // FlushFileBuffers; EWriteError on failure
+
+private:
+    AnsiString fileName_;
+};
+
+// A growable block of memory.
+class TMemoryStream : public TStream
+{
+public:
+    TMemoryStream() = default;
+    ~TMemoryStream() override;
+    int Read(void* buffer, int count) override;
+    int Write(const void* buffer, int count) override; // past the end: the gap is zero-filled
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t GetSize() override { return size_; }
+    void SetSize(int64_t size) override; // new bytes are zero
+    void* Memory() const { return data_; }
+    void Clear();
+    void LoadFromStream(TStream* stream); // all of stream from its start; position 0 afterwards
+    void SaveToStream(TStream* stream);   // all of this at stream's position
+    void LoadFromFile(const AnsiString& path);
+    void SaveToFile(const AnsiString& path);
+
+private:
+    void Reserve(int64_t capacity);
+    char* data_ = nullptr;
+    int size_ = 0;
+    int capacity_ = 0;
+    int64_t position_ = 0;
+};
+
+// Reads and writes the bytes of an AnsiString.
+class TStringStream : public TStream
+{
+public:
+    explicit TStringStream(const AnsiString& s = AnsiString()) : data_(s) {}
+    int Read(void* buffer, int count) override;
+    int Write(const void* buffer, int count) override; // past the end: the gap is zero-filled
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    int64_t GetSize() override { return data_.Length(); }
+    void SetSize(int64_t size) override;
+    const AnsiString& DataString() const { return data_; }
+
+private:
+    AnsiString data_;
+    int64_t position_ = 0;
+};

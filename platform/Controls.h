@@ -1,0 +1,388 @@
+// Controls: the control tree, windowed controls over one registered window class, message
+// dispatch to virtual handlers, and the owner-drawn custom control.
+//
+// Every window of the layer belongs to the class "VnWindow"; its one window procedure finds the
+// object (GWLP_USERDATA) and calls its virtual WndProc, which calls Dispatch, which calls the
+// handler named after the message (WMPaint, WMKeyDown...). A handler that wants the platform's
+// behaviour calls the inherited one; unhandled messages reach DefaultHandler (DefWindowProcW).
+// The window procedure catches every exception and hands it to Application->HandleException:
+// no exception unwinds into Win32.
+//
+// The windows are Unicode, but text is CP932 bytes: WM_CHAR is handed to WMChar as CP932 bytes,
+// a double-byte character as two calls (lead byte, then trail byte), as an ANSI window receives it.
+#pragma once
+
+#include <vector>
+
+#include <windows.h>
+
+#include "Component.h"
+#include "Graphics.h"
+
+extern const HINSTANCE HInstance;
+// The layer's window class, registered on first use.
+const wchar_t* VnWindowClassName();
+
+// Messages of the layer itself.
+constexpr UINT CM_BASE = 0xB000;
+constexpr UINT CM_FONTCHANGED = CM_BASE + 1; // the control's Font changed
+constexpr UINT CM_MOUSELEAVE = CM_BASE + 2;  // the mouse left the window
+constexpr UINT CM_RELEASE = CM_BASE + 3;     // a form frees itself (posted by Release)
+
+struct TMessage
+{
+    UINT Msg = 0;
+    WPARAM WParam = 0;
+    LPARAM LParam = 0;
+    LRESULT Result = 0;
+};
+
+// Typed views: a copy of the message with its parameters decoded. The dispatcher copies Result
+// back; a handler that wants the default handling to see other parameters changes WParam/LParam.
+struct TWMKey : TMessage
+{
+    explicit TWMKey(const TMessage& m) : TMessage(m), CharCode(WORD(m.WParam)), KeyData(int(m.LParam)) {}
+    WORD CharCode;
+    int KeyData;
+};
+using TWMChar = TWMKey;
+
+struct TWMMouse : TMessage
+{
+    explicit TWMMouse(const TMessage& m)
+        : TMessage(m), Keys(int(m.WParam)), XPos(short(LOWORD(m.LParam))), YPos(short(HIWORD(m.LParam)))
+    {
+    }
+    int Keys;
+    short XPos;
+    short YPos;
+};
+
+struct TWMMouseWheel : TMessage
+{
+    explicit TWMMouseWheel(const TMessage& m)
+        : TMessage(m), Keys(short(LOWORD(m.WParam))), WheelDelta(short(HIWORD(m.WParam))),
+          XPos(short(LOWORD(m.LParam))), YPos(short(HIWORD(m.LParam)))
+    {
+    }
+    short Keys;
+    short WheelDelta;
+    short XPos; // screen coordinates
+    short YPos;
+};
+
+struct TWMScroll : TMessage
+{
+    explicit TWMScroll(const TMessage& m)
+        : TMessage(m), ScrollCode(short(LOWORD(m.WParam))), Pos(short(HIWORD(m.WParam))),
+          ScrollBar(reinterpret_cast<HWND>(m.LParam))
+    {
+    }
+    short ScrollCode;
+    short Pos;
+    HWND ScrollBar;
+};
+
+struct TWMSize : TMessage
+{
+    explicit TWMSize(const TMessage& m)
+        : TMessage(m), SizeType(int(m.WParam)), Width(LOWORD(m.LParam)), Height(HIWORD(m.LParam))
+    {
+    }
+    int SizeType;
+    int Width;
+    int Height;
+};
+
+struct TWMPaint : TMessage
+{
+    explicit TWMPaint(const TMessage& m) : TMessage(m), DC(reinterpret_cast<HDC>(m.WParam)) {}
+    HDC DC; // paint into this DC instead of the window's, when given
+};
+using TWMEraseBkgnd = TWMPaint;
+
+struct TWMFocus : TMessage
+{
+    explicit TWMFocus(const TMessage& m) : TMessage(m), FocusedWnd(reinterpret_cast<HWND>(m.WParam)) {}
+    HWND FocusedWnd; // the window that loses (WM_SETFOCUS) or gains (WM_KILLFOCUS) the focus
+};
+using TWMSetFocus = TWMFocus;
+using TWMKillFocus = TWMFocus;
+
+struct TWMTimer : TMessage
+{
+    explicit TWMTimer(const TMessage& m) : TMessage(m), TimerID(m.WParam) {}
+    WPARAM TimerID;
+};
+
+struct TWMSetCursor : TMessage
+{
+    explicit TWMSetCursor(const TMessage& m)
+        : TMessage(m), CursorWnd(reinterpret_cast<HWND>(m.WParam)), HitTest(short(LOWORD(m.LParam))),
+          MouseMsg(HIWORD(m.LParam))
+    {
+    }
+    HWND CursorWnd;
+    short HitTest;
+    WORD MouseMsg;
+};
+
+using TWMGetDlgCode = TMessage;
+using TWMDestroy = TMessage;
+
+// Screen cursors: slots above 0 are the program's own (TScreen::SetCursors).
+using TCursor = int;
+constexpr TCursor crDefault = 0;
+constexpr TCursor crNone = -1;
+constexpr TCursor crArrow = -2;
+constexpr TCursor crCross = -3;
+constexpr TCursor crIBeam = -4;
+constexpr TCursor crSizeNESW = -6;
+constexpr TCursor crSizeNS = -7;
+constexpr TCursor crSizeNWSE = -8;
+constexpr TCursor crSizeWE = -9;
+constexpr TCursor crUpArrow = -10;
+constexpr TCursor crHourGlass = -11;
+constexpr TCursor crDrag = -12;
+constexpr TCursor crNo = -18;
+constexpr TCursor crAppStart = -19;
+constexpr TCursor crHandPoint = -21;
+constexpr TCursor crSizeAll = -22;
+
+enum TShiftStateItem { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = TSet<TShiftStateItem>;
+// Shift and Ctrl from the key-state seam (a sent message carries none), Alt from bit 29.
+TShiftState KeyDataToShiftState(int keyData);
+
+using TKeyEvent = Closure<void(TObject*, WORD&, TShiftState)>;
+using TKeyPressEvent = Closure<void(TObject*, char&)>;
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
+class TWinControl;
+
+class TControl : public TComponent
+{
+public:
+    explicit TControl(TComponent* owner);
+    ~TControl() override;
+
+    TWinControl* Parent() const { return parent_; }
+    virtual void SetParent(TWinControl* parent);
+
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    void SetLeft(int v) { SetBounds(v, top_, width_, height_); }
+    void SetTop(int v) { SetBounds(left_, v, width_, height_); }
+    void SetWidth(int v) { SetBounds(left_, top_, v, height_); }
+    void SetHeight(int v) { SetBounds(left_, top_, width_, v); }
+    virtual void SetBounds(int left, int top, int width, int height);
+    TRect BoundsRect() const { return TRect(left_, top_, left_ + width_, top_ + height_); }
+    virtual TRect ClientRect() const;
+    int ClientWidth() const { return ClientRect().Width(); }
+    int ClientHeight() const { return ClientRect().Height(); }
+
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+    void Show() { SetVisible(true); }
+    void Hide() { SetVisible(false); }
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+    TAlign Align() const { return align_; }
+    void SetAlign(TAlign align);
+
+    TFont* Font() const { return font_; }
+    void SetFont(const TFont* font) { font_->Assign(*font); }
+    TColor Color() const { return color_; }
+    void SetColor(TColor color);
+    TCursor Cursor() const { return cursor_; }
+    void SetCursor(TCursor cursor) { cursor_ = cursor; }
+    AnsiString Caption() const { return ReadCaption(); }
+    void SetCaption(const AnsiString& caption);
+
+    // Sends a message straight to the control's WndProc (no window procedure, no guard).
+    LRESULT Perform(UINT msg, WPARAM wparam, LPARAM lparam);
+    virtual void Invalidate();
+
+    TNotifyEvent OnResize;
+
+protected:
+    virtual void WndProc(TMessage& message);
+    virtual void Dispatch(TMessage& message);
+    virtual void DefaultHandler(TMessage& message) {}
+
+    virtual void VisibleChanged() {}
+    virtual void EnabledChanged() {}
+    virtual void TextChanged() {}
+    virtual AnsiString ReadCaption() const { return text_; }
+    virtual void Resize();
+    void RequestAlign();
+
+    AnsiString text_;
+    int left_ = 0;
+    int top_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    bool visible_ = true;
+    TColor color_ = clBtnFace;
+
+private:
+    friend class TWinControl;
+    void FontChanged(TObject*);
+
+    TWinControl* parent_ = nullptr;
+    bool enabled_ = true;
+    TAlign align_ = alNone;
+    TFont* font_;
+    TCursor cursor_ = crDefault;
+};
+
+struct TCreateParams
+{
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    int X = 0;
+    int Y = 0;
+    int Width = 0;
+    int Height = 0;
+    HWND WndParent = nullptr;
+};
+
+// A control with a window. The window is made when first needed (Handle()), or at once when the
+// control is put on a parent that has its window; freeing the control destroys its window (in
+// BeforeDestruction, while derived handlers still exist) and frees its child controls.
+class TWinControl : public TControl
+{
+public:
+    explicit TWinControl(TComponent* owner);
+    ~TWinControl() override;
+    void BeforeDestruction() override;
+    void SetParent(TWinControl* parent) override;
+
+    HWND Handle();
+    bool HandleAllocated() const { return handle_ != nullptr; }
+    void HandleNeeded() { Handle(); }
+    void DestroyHandle();
+
+    void SetBounds(int left, int top, int width, int height) override;
+    TRect ClientRect() const override;
+
+    int ControlCount() const { return int(controls_.size()); }
+    TControl* Controls(int index) const { return controls_.at(size_t(index)); }
+    void AlignControls();
+
+    void Invalidate() override;
+    void Update();
+    void Repaint();
+    virtual void SetFocus();
+    bool Focused() const;
+    bool CanFocus() const;
+    bool TabStop() const { return tabStop_; }
+    void SetTabStop(bool tabStop);
+
+    TKeyEvent OnKeyDown;
+    TKeyEvent OnKeyUp;
+    TKeyPressEvent OnKeyPress;
+
+protected:
+    virtual void CreateParams(TCreateParams& params);
+    virtual void CreateWnd();
+    void Dispatch(TMessage& message) override;
+    void DefaultHandler(TMessage& message) override;
+    void VisibleChanged() override;
+    void EnabledChanged() override;
+    void TextChanged() override;
+    AnsiString ReadCaption() const override;
+
+    // Key events with the form's key preview first; true when the key was swallowed (set to 0).
+    bool DoKeyDown(TWMKey& message);
+    bool DoKeyUp(TWMKey& message);
+    bool DoKeyPress(TWMKey& message);
+
+    virtual void WMPaint(TWMPaint& message) { DefaultHandler(message); }
+    virtual void WMEraseBkgnd(TWMEraseBkgnd& message);
+    virtual void WMNCPaint(TMessage& message) { DefaultHandler(message); }
+    virtual void WMSize(TWMSize& message);
+    virtual void WMSetFocus(TWMSetFocus& message);
+    virtual void WMKillFocus(TWMKillFocus& message) { DefaultHandler(message); }
+    virtual void WMKeyDown(TWMKey& message);
+    virtual void WMKeyUp(TWMKey& message);
+    virtual void WMChar(TWMChar& message);
+    virtual void WMLButtonDown(TWMMouse& message) { DefaultHandler(message); }
+    virtual void WMLButtonUp(TWMMouse& message) { DefaultHandler(message); }
+    virtual void WMLButtonDblClk(TWMMouse& message) { DefaultHandler(message); }
+    virtual void WMRButtonDown(TWMMouse& message) { DefaultHandler(message); }
+    virtual void WMMouseMove(TWMMouse& message) { DefaultHandler(message); }
+    virtual void WMMouseWheel(TWMMouseWheel& message) { DefaultHandler(message); }
+    virtual void WMVScroll(TWMScroll& message) { DefaultHandler(message); }
+    virtual void WMHScroll(TWMScroll& message) { DefaultHandler(message); }
+    virtual void WMTimer(TWMTimer& message) { DefaultHandler(message); }
+    virtual void WMImeStartComposition(TMessage& message) { DefaultHandler(message); }
+    virtual void WMImeComposition(TMessage& message) { DefaultHandler(message); }
+    virtual void WMImeEndComposition(TMessage& message) { DefaultHandler(message); }
+    virtual void WMSetCursor(TWMSetCursor& message);
+    virtual void WMGetDlgCode(TWMGetDlgCode& message) { DefaultHandler(message); }
+    virtual void WMCut(TMessage& message) { DefaultHandler(message); }
+    virtual void WMCopy(TMessage& message) { DefaultHandler(message); }
+    virtual void WMPaste(TMessage& message) { DefaultHandler(message); }
+    virtual void WMClear(TMessage& message) { DefaultHandler(message); }
+    virtual void WMUndo(TMessage& message) { DefaultHandler(message); }
+    virtual void WMDestroy(TWMDestroy& message) { DefaultHandler(message); }
+    virtual void CMFontChanged(TMessage& message) { Invalidate(); }
+    virtual void CMMouseLeave(TMessage& message) {}
+
+    HWND handle_ = nullptr;
+
+private:
+    friend class TControl;
+    friend LRESULT CALLBACK VnWindowProc(HWND, UINT, WPARAM, LPARAM);
+    void InsertControl(TControl* control);
+    void RemoveControl(TControl* control);
+    void UpdateBounds();
+    void DispatchChar(TMessage& message);
+
+    std::vector<TControl*> controls_;
+    TBrush* brush_;
+    bool tabStop_ = false;
+    bool aligning_ = false;
+    bool trackingMouse_ = false;
+    wchar_t pendingHighSurrogate_ = 0;
+};
+
+// Draws on a control's window outside WM_PAINT, with a DC from GetDC released by FreeHandle.
+class TControlCanvas : public TCanvas
+{
+public:
+    explicit TControlCanvas(TWinControl* control) : control_(control) {}
+    ~TControlCanvas() override { TControlCanvas::FreeHandle(); }
+    void FreeHandle() override;
+
+protected:
+    void CreateHandle() override;
+
+private:
+    TWinControl* control_;
+    HDC ownDC_ = nullptr;
+    HWND ownWnd_ = nullptr;
+};
+
+// An owner-drawn control: Paint draws on Canvas, which inside WM_PAINT is the paint DC and outside
+// a DC of the window.
+class TCustomControl : public TWinControl
+{
+public:
+    explicit TCustomControl(TComponent* owner);
+    ~TCustomControl() override;
+
+    TCanvas* Canvas() const { return canvas_; }
+
+protected:
+    virtual void Paint() {}
+    void WndProc(TMessage& message) override;
+    void WMPaint(TWMPaint& message) override;
+
+private:
+    TControlCanvas* canvas_;
+};

@@ -1,0 +1,543 @@
+#include "Forms.h"
+
+#include <vector>
+
+#include "Cp932.h"
+#include "Services.h"
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+
+namespace
+{
+// The layer's two global objects live from start-up to exit, as in the class library.
+struct TLayerObjects
+{
+    TLayerObjects()
+    {
+        Screen = new TScreen(nullptr);
+        Application = new TApplication(nullptr);
+    }
+    ~TLayerObjects()
+    {
+        delete Application;
+        Application = nullptr;
+        delete Screen;
+        Screen = nullptr;
+    }
+} layerObjects;
+} // namespace
+
+void ReportCallbackException(TObject* sender, const std::exception* e) noexcept
+{
+    try
+    {
+        if (!Application)
+            return;
+        if (e)
+        {
+            Application->HandleException(sender, *e);
+        }
+        else
+        {
+            Exception unknown("予期しない例外が発生しました");
+            Application->HandleException(sender, unknown);
+        }
+    }
+    catch (...)
+    {
+        // Reporting failed too; the message is abandoned either way.
+    }
+}
+
+TCustomForm* GetParentForm(TControl* control)
+{
+    while (control && control->Parent())
+        control = control->Parent();
+    return dynamic_cast<TCustomForm*>(control);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TCustomForm
+
+TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner)
+{
+    visible_ = false;
+    left_ = 100;
+    top_ = 100;
+    width_ = 400;
+    height_ = 300;
+}
+
+void TCustomForm::AfterConstruction()
+{
+    TWinControl::AfterConstruction();
+    if (OnCreate)
+        OnCreate(this);
+}
+
+void TCustomForm::BeforeDestruction()
+{
+    if (OnDestroy)
+        GuardedCall(this, [this] { OnDestroy(this); });
+    TWinControl::BeforeDestruction();
+}
+
+void TCustomForm::CreateParams(TCreateParams& params)
+{
+    TWinControl::CreateParams(params);
+    if (Parent())
+        return; // a form put inside another control is an ordinary child window
+    params.Style = WS_CLIPCHILDREN;
+    params.ExStyle = 0;
+    switch (borderStyle_)
+    {
+    case bsNone: params.Style |= WS_POPUP; break;
+    case bsSingle: params.Style |= WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX; break;
+    case bsSizeable: params.Style |= WS_OVERLAPPEDWINDOW; break;
+    case bsDialog:
+        params.Style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        params.ExStyle |= WS_EX_DLGMODALFRAME;
+        break;
+    case bsToolWindow:
+        params.Style |= WS_CAPTION | WS_SYSMENU;
+        params.ExStyle |= WS_EX_TOOLWINDOW;
+        break;
+    case bsSizeToolWin:
+        params.Style |= WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+        params.ExStyle |= WS_EX_TOOLWINDOW;
+        break;
+    }
+    if (!Enabled())
+        params.Style |= WS_DISABLED;
+    params.WndParent = nullptr;
+}
+
+void TCustomForm::SetBorderStyle(TFormBorderStyle style)
+{
+    if (style == borderStyle_)
+        return;
+    borderStyle_ = style;
+    if (!handle_)
+        return;
+    TCreateParams params;
+    CreateParams(params);
+    LONG visible = GetWindowLongW(handle_, GWL_STYLE) & WS_VISIBLE;
+    SetWindowLongW(handle_, GWL_STYLE, LONG(params.Style) | visible);
+    SetWindowLongW(handle_, GWL_EXSTYLE, LONG(params.ExStyle));
+    SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TCustomForm::VisibleChanged()
+{
+    if (Parent())
+    {
+        TWinControl::VisibleChanged();
+        return;
+    }
+    if (!visible_)
+    {
+        if (handle_)
+            ShowWindow(handle_, SW_HIDE);
+        return;
+    }
+    HWND hwnd = Handle();
+    if (position_ == poScreenCenter)
+    {
+        RECT work{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        SetBounds(work.left + (work.right - work.left - width_) / 2, work.top + (work.bottom - work.top - height_) / 2,
+                  width_, height_);
+    }
+    ShowWindow(hwnd, SW_SHOWNORMAL); // WM_SHOWWINDOW fires OnShow
+}
+
+void TCustomForm::Dispatch(TMessage& message)
+{
+    switch (message.Msg)
+    {
+    case WM_CLOSE:
+        Close(); // never the default handling, which would destroy the window
+        message.Result = 0;
+        break;
+    case WM_SHOWWINDOW:
+        DefaultHandler(message);
+        if (message.WParam && OnShow)
+            OnShow(this);
+        break;
+    case WM_ACTIVATE:
+        if (LOWORD(message.WParam) != WA_INACTIVE)
+        {
+            if (activeControl_ && activeControl_->CanFocus())
+            {
+                ::SetFocus(activeControl_->Handle());
+                message.Result = 0;
+            }
+            else
+            {
+                DefaultHandler(message);
+            }
+            if (OnActivate)
+                OnActivate(this);
+        }
+        else
+        {
+            DefaultHandler(message);
+        }
+        break;
+    case CM_RELEASE:
+        message.Result = 0;
+        delete this; // nothing of the form may be touched after this
+        break;
+    default: TWinControl::Dispatch(message); break;
+    }
+}
+
+bool TCustomForm::CloseQuery()
+{
+    bool canClose = true;
+    if (OnCloseQuery)
+        OnCloseQuery(this, canClose);
+    return canClose;
+}
+
+void TCustomForm::DoClose(TCloseAction& action)
+{
+    if (OnClose)
+        OnClose(this, action);
+}
+
+void TCustomForm::Close()
+{
+    if (modal_)
+    {
+        modalResult_ = mrCancel; // the modal loop asks CloseQuery and OnClose
+        return;
+    }
+    if (!CloseQuery())
+        return;
+    TCloseAction action = caHide;
+    DoClose(action);
+    if (action == caNone)
+        return;
+    if (Application && Application->MainForm() == this)
+        Application->Terminate();
+    else if (action == caHide)
+        Hide();
+    else if (action == caMinimize)
+        ShowWindow(Handle(), SW_MINIMIZE);
+    else
+        Release();
+}
+
+void TCustomForm::CloseModal()
+{
+    TCloseAction action = caNone;
+    if (CloseQuery())
+    {
+        action = caHide;
+        DoClose(action);
+    }
+    if (action == caNone)
+        modalResult_ = mrNone;
+    else if (action == caFree)
+        Release();
+}
+
+namespace
+{
+BOOL CALLBACK CollectEnabledWindow(HWND hwnd, LPARAM param)
+{
+    try
+    {
+        auto* list = reinterpret_cast<std::vector<HWND>*>(param);
+        if (hwnd != list->front() && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd))
+            list->push_back(hwnd);
+        return TRUE;
+    }
+    catch (...)
+    {
+        return FALSE;
+    }
+}
+} // namespace
+
+TModalResult TCustomForm::ShowModal()
+{
+    if (visible_ || !Enabled() || modal_)
+        throw EInvalidOperation("表示中または無効のウィンドウはモーダルにできません");
+    if (GetCapture())
+        ReleaseCapture();
+    HWND previousActive = GetActiveWindow();
+    HWND self = Handle();
+    // The other windows of the thread are disabled while the form is modal (first entry: ourselves).
+    std::vector<HWND> disabled{self};
+    EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow, reinterpret_cast<LPARAM>(&disabled));
+    for (size_t i = 1; i < disabled.size(); ++i)
+        EnableWindow(disabled[i], FALSE);
+
+    modal_ = true;
+    modalResult_ = mrNone;
+    auto restore = [&] {
+        for (size_t i = 1; i < disabled.size(); ++i)
+            if (IsWindow(disabled[i]))
+                EnableWindow(disabled[i], TRUE);
+        Hide(); // after re-enabling, so activation returns to our windows
+        if (previousActive && IsWindow(previousActive))
+            SetActiveWindow(previousActive);
+        modal_ = false;
+    };
+    try
+    {
+        Show();
+        for (;;)
+        {
+            if (Application->Terminated())
+            {
+                modalResult_ = mrCancel;
+                break;
+            }
+            if (modalResult_ != mrNone)
+            {
+                CloseModal();
+                if (modalResult_ != mrNone)
+                    break;
+                continue;
+            }
+            Application->HandleMessage();
+        }
+    }
+    catch (...)
+    {
+        restore();
+        throw;
+    }
+    restore();
+    return modalResult_;
+}
+
+void TCustomForm::Release()
+{
+    PostMessageW(Handle(), CM_RELEASE, 0, 0);
+}
+
+void TCustomForm::SetActiveControl(TWinControl* control)
+{
+    activeControl_ = control;
+    if (control && handle_ && GetActiveWindow() == handle_ && control->CanFocus())
+        ::SetFocus(control->Handle());
+}
+
+void TCustomForm::ControlRemoving(TWinControl* control)
+{
+    for (TControl* c = activeControl_; c; c = c->Parent())
+        if (c == control)
+        {
+            activeControl_ = nullptr;
+            return;
+        }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TApplication
+
+TApplication::TApplication(TComponent* owner) : TComponent(owner)
+{
+    // The default title is the program's file name without its extension.
+    wchar_t path[MAX_PATH] = {};
+    DWORD len = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring name(path, len);
+    size_t slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring::npos)
+        name.erase(0, slash + 1);
+    size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos)
+        name.erase(dot);
+    title_ = WideToSjis(name);
+}
+
+TApplication::~TApplication()
+{
+    if (handle_)
+        DestroyWindow(handle_);
+}
+
+void TApplication::Initialize()
+{
+    if (handle_)
+        return;
+    std::wstring title = SjisToWide(title_);
+    handle_ = CreateWindowExW(0, VnWindowClassName(), title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0,
+                              0, nullptr, nullptr, HInstance, nullptr);
+    if (!handle_)
+        throw EOSError("アプリケーション ウィンドウを作成できません");
+}
+
+void TApplication::SetTitle(const AnsiString& title)
+{
+    title_ = title;
+    if (handle_)
+    {
+        std::wstring w = SjisToWide(title_);
+        SetWindowTextW(handle_, w.c_str());
+    }
+}
+
+void TApplication::Run()
+{
+    if (!mainForm_)
+        return;
+    GuardedCall(this, [this] { mainForm_->Show(); });
+    while (!terminated_)
+        GuardedCall(this, [this] { HandleMessage(); });
+}
+
+void TApplication::Terminate()
+{
+    PostQuitMessage(0); // Terminated becomes true when the loop takes WM_QUIT
+}
+
+bool TApplication::ProcessMessage(MSG& msg)
+{
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    if (msg.message == WM_QUIT)
+    {
+        terminated_ = true;
+        return true;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    return true;
+}
+
+void TApplication::ProcessMessages()
+{
+    MSG msg;
+    while (ProcessMessage(msg))
+    {
+    }
+}
+
+void TApplication::HandleMessage()
+{
+    MSG msg;
+    if (!ProcessMessage(msg))
+        WaitMessage();
+}
+
+void TApplication::HandleException(TObject* sender, const std::exception& e)
+{
+    if (dynamic_cast<const EAbort*>(&e))
+        return;
+    if (OnException)
+    {
+        if (auto* known = dynamic_cast<const Exception*>(&e))
+        {
+            OnException(sender, const_cast<Exception*>(known));
+        }
+        else
+        {
+            Exception wrapped{AnsiString(e.what())};
+            OnException(sender, &wrapped);
+        }
+        return;
+    }
+    ShowException(e);
+}
+
+void TApplication::ShowException(const std::exception& e)
+{
+    auto* known = dynamic_cast<const Exception*>(&e);
+    AnsiString message = known ? known->Message : AnsiString(e.what());
+    HWND owner = GetActiveWindow();
+    Services().MessageBox(owner ? owner : handle_, message, title_, MB_OK | MB_ICONSTOP);
+}
+
+void TApplication::Notification(TComponent* component, TOperation operation)
+{
+    TComponent::Notification(component, operation);
+    if (operation == opRemove && component == mainForm_)
+        mainForm_ = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TScreen
+
+TScreen::TScreen(TComponent* owner) : TComponent(owner)
+{
+}
+
+HCURSOR TScreen::Cursors(TCursor index) const
+{
+    auto it = cursors_.find(index);
+    if (it != cursors_.end())
+        return it->second;
+    LPCWSTR id = IDC_ARROW;
+    switch (index)
+    {
+    case crNone: return nullptr;
+    case crCross: id = IDC_CROSS; break;
+    case crIBeam: id = IDC_IBEAM; break;
+    case crSizeNESW: id = IDC_SIZENESW; break;
+    case crSizeNS: id = IDC_SIZENS; break;
+    case crSizeNWSE: id = IDC_SIZENWSE; break;
+    case crSizeWE: id = IDC_SIZEWE; break;
+    case crUpArrow: id = IDC_UPARROW; break;
+    case crHourGlass: id = IDC_WAIT; break;
+    case crNo: id = IDC_NO; break;
+    case crAppStart: id = IDC_APPSTARTING; break;
+    case crHandPoint: id = IDC_HAND; break;
+    case crSizeAll: id = IDC_SIZEALL; break;
+    default: break; // crDefault, crArrow, crDrag (no drag cursor of our own yet), unknown slots
+    }
+    return LoadCursorW(nullptr, id);
+}
+
+void TScreen::SetCursors(TCursor index, HCURSOR cursor)
+{
+    if (cursor)
+        cursors_[index] = cursor;
+    else
+        cursors_.erase(index);
+}
+
+void TScreen::SetCursor(TCursor cursor)
+{
+    cursor_ = cursor;
+    if (cursor != crDefault)
+    {
+        ::SetCursor(Cursors(cursor));
+        return;
+    }
+    // Back to the default: let the window under the mouse choose its own cursor again.
+    POINT p{};
+    if (!GetCursorPos(&p))
+        return;
+    HWND hwnd = WindowFromPoint(p);
+    if (hwnd && GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId())
+    {
+        LRESULT hit = SendMessageW(hwnd, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y));
+        SendMessageW(hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(hwnd), MAKELPARAM(hit, WM_MOUSEMOVE));
+    }
+}
+
+int TScreen::Width() const
+{
+    return GetSystemMetrics(SM_CXSCREEN);
+}
+
+int TScreen::Height() const
+{
+    return GetSystemMetrics(SM_CYSCREEN);
+}
+
+int TScreen::PixelsPerInch() const
+{
+    HDC dc = GetDC(nullptr);
+    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc)
+        ReleaseDC(nullptr, dc);
+    return dpi;
+}

@@ -1,0 +1,202 @@
+// Forms, the application object with its message loop and exception reporting, and the screen.
+#pragma once
+
+#include <exception>
+#include <map>
+#include <type_traits>
+
+#include "Controls.h"
+#include "SysUtils.h"
+
+using TModalResult = int;
+constexpr TModalResult mrNone = 0;
+constexpr TModalResult mrOk = IDOK;
+constexpr TModalResult mrCancel = IDCANCEL;
+constexpr TModalResult mrAbort = IDABORT;
+constexpr TModalResult mrRetry = IDRETRY;
+constexpr TModalResult mrIgnore = IDIGNORE;
+constexpr TModalResult mrYes = IDYES;
+constexpr TModalResult mrNo = IDNO;
+
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
+enum TPosition { poDesigned, poScreenCenter };
+
+using TCloseEvent = Closure<void(TObject*, TCloseAction&)>;
+using TCloseQueryEvent = Closure<void(TObject*, bool&)>;
+using TExceptionEvent = Closure<void(TObject*, Exception*)>;
+
+// A top-level window. Hidden until shown; OnCreate fires in AfterConstruction and OnDestroy in
+// BeforeDestruction, so both see the complete form.
+class TCustomForm : public TWinControl
+{
+public:
+    explicit TCustomForm(TComponent* owner);
+    void AfterConstruction() override;
+    void BeforeDestruction() override;
+
+    void Close();
+    bool CloseQuery();
+    // Runs a message loop until ModalResult is set; other windows of the thread are disabled meanwhile.
+    TModalResult ShowModal();
+    TModalResult ModalResult() const { return modalResult_; }
+    void SetModalResult(TModalResult result) { modalResult_ = result; }
+    // Frees the form once the message being handled is done.
+    void Release();
+
+    TWinControl* ActiveControl() const { return activeControl_; }
+    void SetActiveControl(TWinControl* control);
+    bool KeyPreview() const { return keyPreview_; }
+    void SetKeyPreview(bool on) { keyPreview_ = on; }
+    TFormBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TFormBorderStyle style);
+    TPosition Position() const { return position_; }
+    void SetPosition(TPosition position) { position_ = position; }
+
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnDestroy;
+    TNotifyEvent OnShow;
+    TNotifyEvent OnActivate;
+    TCloseEvent OnClose;
+    TCloseQueryEvent OnCloseQuery;
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void Dispatch(TMessage& message) override;
+    void VisibleChanged() override;
+
+private:
+    friend class TWinControl;
+    void DoClose(TCloseAction& action);
+    void CloseModal();
+    // A control leaves the form (or a container of it leaves): drop it as the active control.
+    void ControlRemoving(TWinControl* control);
+
+    TWinControl* activeControl_ = nullptr;
+    TModalResult modalResult_ = mrNone;
+    TFormBorderStyle borderStyle_ = bsSizeable;
+    TPosition position_ = poDesigned;
+    bool keyPreview_ = false;
+    bool modal_ = false;
+    bool positioned_ = false;
+};
+
+class TForm : public TCustomForm
+{
+public:
+    using TCustomForm::TCustomForm;
+};
+
+// The form a control sits on (the control itself if it is a form), or null.
+TCustomForm* GetParentForm(TControl* control);
+
+class TApplication : public TComponent
+{
+public:
+    explicit TApplication(TComponent* owner);
+    ~TApplication() override;
+
+    // Registers the window class and makes the hidden application window.
+    void Initialize();
+    HWND Handle() const { return handle_; }
+    const AnsiString& Title() const { return title_; }
+    void SetTitle(const AnsiString& title);
+    TCustomForm* MainForm() const { return mainForm_; }
+    bool Terminated() const { return terminated_; }
+
+    // Makes a form owned by the application; the first one made becomes the main form. The
+    // reference is set before AfterConstruction, so OnCreate handlers can use it.
+    template <class T>
+        requires std::is_base_of_v<TCustomForm, T>
+    void CreateForm(T*& reference)
+    {
+        T* form = new T(this);
+        reference = form;
+        try
+        {
+            form->AfterConstruction();
+        }
+        catch (...)
+        {
+            reference = nullptr;
+            delete form;
+            throw;
+        }
+        if (!mainForm_)
+            mainForm_ = form;
+    }
+
+    // Shows the main form and handles messages until Terminate (closing the main form calls it).
+    void Run();
+    void Terminate();
+    void ProcessMessages();
+    // Handles one message, waiting for one when the queue is empty.
+    void HandleMessage();
+
+    // Reports an exception that reached a callback: OnException if set, else a message box
+    // (through the services seam); EAbort is silent.
+    void HandleException(TObject* sender, const std::exception& e);
+    void ShowException(const std::exception& e);
+
+    TExceptionEvent OnException;
+
+    void Notification(TComponent* component, TOperation operation) override;
+
+private:
+    bool ProcessMessage(MSG& msg);
+
+    HWND handle_ = nullptr;
+    AnsiString title_;
+    TCustomForm* mainForm_ = nullptr;
+    bool terminated_ = false;
+};
+
+class TScreen : public TComponent
+{
+public:
+    explicit TScreen(TComponent* owner);
+
+    // Built-in cursors (crArrow, crIBeam...) and the program's own slots (> 0).
+    HCURSOR Cursors(TCursor index) const;
+    void SetCursors(TCursor index, HCURSOR cursor);
+    // A cursor other than crDefault overrides every control's cursor.
+    TCursor Cursor() const { return cursor_; }
+    void SetCursor(TCursor cursor);
+    int Width() const;
+    int Height() const;
+    int PixelsPerInch() const;
+
+private:
+    std::map<TCursor, HCURSOR> cursors_;
+    TCursor cursor_ = crDefault;
+};
+
+extern TApplication* Application;
+extern TScreen* Screen;
+
+// Hands an exception caught in a callback to Application->HandleException (null e: not a
+// std::exception); never throws.
+void ReportCallbackException(TObject* sender, const std::exception* e) noexcept;
+
+// Runs f; any exception goes to Application->HandleException instead of unwinding further. For
+// every Win32 callback of the layer (window procedure, timers, hooks, enumerations).
+template <class F>
+void GuardedCall(TObject* sender, F&& f) noexcept
+{
+    try
+    {
+        f();
+    }
+    catch (const Exception& e)
+    {
+        ReportCallbackException(sender, &e);
+    }
+    catch (const std::exception& e)
+    {
+        ReportCallbackException(sender, &e);
+    }
+    catch (...)
+    {
+        ReportCallbackException(sender, nullptr);
+    }
+}

@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/English.h"
+#include "common/Nsenumwindows.h"
+#include "platform/Services.h"
+
+namespace
+{
+// Answers every box with a set button and records what was shown.
+class TAnsweringServices : public TPlatformServices
+{
+public:
+    struct Shown
+    {
+        void* owner;
+        std::string text;
+        std::string caption;
+        unsigned flags;
+    };
+    int answer = IDOK;
+    std::vector<Shown> shown;
+
+    int MessageBox(void* ownerHwnd, const AnsiString& text, const AnsiString& caption, unsigned flags) override
+    {
+        shown.push_back({ownerHwnd, text.str(), caption.str(), flags});
+        return answer;
+    }
+    short GetKeyState(int) override { return 0; }
+};
+
+class MessageBoxes : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        previous_ = SetServices(&fake);
+        SetMsgCaption("Varnolet for Windows");
+        SetMessageOwner(nullptr);
+    }
+    void TearDown() override
+    {
+        SetServices(previous_);
+        SetMessageOwner(nullptr);
+        SetMsgCaption("Varnolet for Windows");
+    }
+    const TAnsweringServices::Shown& Last() const { return fake.shown.back(); }
+
+    TAnsweringServices fake;
+
+private:
+    TPlatformServices* previous_ = nullptr;
+};
+
+bool EndsOnWholeCharacter(const std::string& s)
+{
+    size_t i = 0;
+    while (i < s.size())
+        i += IsSjisLead((unsigned char)s[i]) ? 2 : 1;
+    return i == s.size();
+}
+} // namespace
+
+TEST_F(MessageBoxes, AnswersMapThroughTheSeam)
+{
+    const struct
+    {
+        int button; // what the platform reports
+        int yesNo;
+        int yesNoCancel;
+    } cases[] = {
+        {IDYES, baYes, baYes},
+        {IDNO, baNo, baNo},
+        {IDCANCEL, baNo, baCancel}, // Escape or the close box
+        {0, baNo, baCancel},        // the box could not be shown: never Yes, never No
+        {IDOK, baNo, baCancel},
+    };
+    for (const auto& c : cases)
+    {
+        fake.answer = c.button;
+        EXPECT_EQ(YesNoBox(msgConfirmPicture, "a.jpg"), c.yesNo) << c.button;
+        EXPECT_EQ(Last().flags, unsigned(MB_YESNO | MB_ICONINFORMATION));
+        EXPECT_EQ(YesNoCancelBox(msgSaveChanges, "a.txt"), c.yesNoCancel) << c.button;
+        EXPECT_EQ(Last().flags, unsigned(MB_YESNOCANCEL | MB_ICONINFORMATION));
+    }
+}
+
+TEST_F(MessageBoxes, EachRoutineShowsItsIconWithTheCommonCaptionOverTheOwner)
+{
+    int owner = 0;
+    SetMessageOwner(&owner);
+    fake.answer = IDOK;
+    EXPECT_EQ(ErrorBox(msgOpenFailed, "x.txt"), IDOK);
+    EXPECT_EQ(Last().flags, unsigned(MB_ICONERROR));
+    EXPECT_EQ(WarningBox("%s", "w"), IDOK);
+    EXPECT_EQ(Last().flags, unsigned(MB_ICONWARNING));
+    EXPECT_EQ(InfoBox("%s", "i"), IDOK);
+    EXPECT_EQ(Last().flags, unsigned(MB_ICONINFORMATION));
+    ASSERT_EQ(fake.shown.size(), 3u);
+    for (const auto& s : fake.shown)
+    {
+        EXPECT_EQ(s.caption, "Varnolet for Windows");
+        EXPECT_EQ(s.owner, &owner);
+    }
+    EXPECT_EQ(fake.shown[0].text, "ファイル[x.txt]のオープンに失敗しました。\nファイル名が正しいかチェックしてください。");
+}
+
+TEST_F(MessageBoxes, CatalogueFormatTakesItsArgument)
+{
+    char line[16];
+    std::snprintf(line, sizeof line, "%d", 120);
+    InfoBox(msgJumpNoSuchLine, line);
+    EXPECT_EQ(Last().text, "120 行目は存在しません");
+}
+
+TEST_F(MessageBoxes, PercentInAnArgumentIsShownLiterally)
+{
+    ErrorBox(msgOpenFailed, "C:\\100%s%d%n.txt");
+    EXPECT_NE(Last().text.find("[C:\\100%s%d%n.txt]"), std::string::npos);
+    InfoBox("%s", "50% off");
+    EXPECT_EQ(Last().text, "50% off");
+}
+
+TEST_F(MessageBoxes, LongArgumentIsCutOnAWholeCharacter)
+{
+    // With either parity before the Japanese run, the cut lands inside a character once.
+    for (const char* head : {"", "x"})
+    {
+        std::string path = head;
+        while (path.size() < 600)
+            path += "表";
+        ErrorBox(msgOpenFailed, path.c_str());
+        const std::string& text = Last().text;
+        EXPECT_LE(text.size(), size_t(kMsgBufferSize - 1));
+        EXPECT_GE(text.size(), size_t(kMsgBufferSize - 2));
+        EXPECT_TRUE(EndsOnWholeCharacter(text)) << "head '" << head << "'";
+        const std::string prefix = std::string("ファイル[") + head + "表";
+        EXPECT_EQ(text.compare(0, prefix.size(), prefix), 0);
+    }
+}
+
+TEST_F(MessageBoxes, CaptionIsCopiedAsTextAndCutOnAWholeCharacter)
+{
+    SetMsgCaption("100% %s %d");
+    InfoBox("%s", "t");
+    EXPECT_EQ(Last().caption, "100% %s %d");
+
+    std::string longCaption = "x";
+    while (longCaption.size() < 100)
+        longCaption += "窓";
+    SetMsgCaption(longCaption.c_str());
+    std::string caption = MsgCaption();
+    EXPECT_LE(caption.size(), size_t(kMsgCaptionSize - 1));
+    EXPECT_GE(caption.size(), size_t(kMsgCaptionSize - 2));
+    EXPECT_TRUE(EndsOnWholeCharacter(caption));
+    EXPECT_EQ(longCaption.compare(0, caption.size(), caption), 0);
+
+    SetMsgCaption(nullptr);
+    EXPECT_STREQ(MsgCaption(), "");
+}

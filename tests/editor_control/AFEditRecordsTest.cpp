@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "editor_control/AFEditRecords.h"
+#include "platform/Classes.h"
+
+namespace
+{
+TAttrListItem Rec(int indent, int wrap)
+{
+    TAttrListItem r;
+    r.FontColor = 0x112233;
+    r.BackColor = 0x445566;
+    r.Indent = int16_t(indent);
+    r.WrapPos = uint16_t(wrap);
+    r.Style = 5;
+    r.Dirty = true;
+    return r;
+}
+} // namespace
+
+TEST(AttrList, GetItemPastTheEndGrowsWithEmptySlotsAndZeroRecord)
+{
+    TAttrList list;
+    TAttrListItem* r = list.GetItem(5);
+    EXPECT_EQ(list.GetCount(), 6);
+    EXPECT_EQ(r->FontColor, 0);
+    EXPECT_EQ(r->WrapPos, 0);
+    EXPECT_EQ(r->ColAttr, nullptr);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(list.Get(i), nullptr) << i;
+}
+
+TEST(AttrList, NegativeIndexRaises)
+{
+    TAttrList list;
+    EXPECT_THROW(list.GetItem(-1), EListError);
+    TAttrListItem r;
+    EXPECT_THROW(list.Insert(-1, r), EListError);
+}
+
+TEST(AttrList, CopiesNeverShareAColumnList)
+{
+    TAttrList list;
+    TAttrListItem r = Rec(0, 60);
+    list.Add(r);
+    TColAttrList* cols = new TColAttrList();
+    cols->GetItem(2)->MarkId = 7;
+    list.GetItem(0)->ColAttr = cols;
+
+    // Copying row 0's record into other rows gives each its own list.
+    list.Add(*list.GetItem(0));
+    list.Insert(1, *list.GetItem(0));
+    list.SetItem(3, list.GetItem(0));
+    ASSERT_EQ(list.GetCount(), 4);
+    for (int i = 1; i < 4; ++i)
+    {
+        ASSERT_NE(list.GetItem(i)->ColAttr, nullptr) << i;
+        EXPECT_NE(list.GetItem(i)->ColAttr, cols) << i;
+        EXPECT_EQ(list.GetItem(i)->ColAttr->GetItem(2)->MarkId, 7) << i;
+    }
+    // Writing a row's own record back keeps its list; replacing it frees the old one (no leak
+    // checker here, but a double free would crash this test).
+    TAttrListItem own = *list.GetItem(0);
+    own.Indent = 4;
+    list.SetItem(0, &own);
+    EXPECT_EQ(list.GetItem(0)->ColAttr, cols);
+    EXPECT_EQ(list.GetItem(0)->Indent, 4);
+    TAttrListItem plain = Rec(1, 20);
+    list.SetItem(1, &plain);
+    EXPECT_EQ(list.GetItem(1)->ColAttr, nullptr);
+    list.Delete(2);
+    list.Clear();
+    EXPECT_EQ(list.GetCount(), 0);
+}
+
+TEST(AttrList, SaveToStreamWritesAZeroRecordForAnEmptySlot)
+{
+    TAttrList list;
+    list.GetItem(0)->Indent = 1;
+    list.GetItem(1)->Indent = 2;
+    list.GetItem(3)->Indent = 4; // slot 2 stays empty
+    TMemoryStream stream;
+    list.SaveToStream(&stream);
+    ASSERT_EQ(stream.GetSize(), 4 * kAttrImageSize);
+
+    TAttrList back;
+    stream.SetPosition(0);
+    back.loadFromStream(&stream);
+    ASSERT_EQ(back.GetCount(), 4);
+    EXPECT_EQ(back.GetItem(2)->Indent, 0);
+    EXPECT_EQ(back.GetItem(3)->Indent, 4); // still on its own row
+}
+
+TEST(AttrList, ImageRoundTripKeepsEveryStoredFieldAndNoWrap)
+{
+    TAttrListItem r = Rec(-3, kNoWrap);
+    r.Reserve = -2;
+    r.States << asCmtented;
+    r.Str = "ignored";
+    r.ColAttr = reinterpret_cast<TColAttrList*>(0x1234); // never written
+    unsigned char image[kAttrImageSize];
+    r.ToImage(image);
+    EXPECT_EQ(image[16] | image[17] | image[18] | image[19], 0);
+    EXPECT_EQ(image[21] | image[22] | image[23] | image[24], 0);
+    TAttrListItem b = TAttrListItem::FromImage(image);
+    EXPECT_EQ(b.FontColor, r.FontColor);
+    EXPECT_EQ(b.BackColor, r.BackColor);
+    EXPECT_EQ(b.Indent, -3);
+    EXPECT_EQ(b.Reserve, -2);
+    EXPECT_EQ(int(b.WrapPos), kNoWrap);
+    EXPECT_EQ(b.Style, 5);
+    EXPECT_TRUE(b.Dirty);
+    EXPECT_TRUE(b.States.Contains(asCmtented));
+    EXPECT_EQ(b.ColAttr, nullptr);
+    EXPECT_TRUE(b.Str.IsEmpty());
+}
+
+TEST(AttrList, BareFileOfSixtyBytesLoadsTwoRecords)
+{
+    std::vector<unsigned char> bytes(60, 0);
+    bytes[8] = 7;       // indent of the first record
+    bytes[25 + 12] = 9; // wrap of the second
+    TMemoryStream stream;
+    stream.WriteBuffer(bytes.data(), int(bytes.size()));
+    stream.SetPosition(0);
+    TAttrList list;
+    list.loadFromStream(&stream);
+    ASSERT_EQ(list.GetCount(), 2);
+    EXPECT_EQ(list.GetItem(0)->Indent, 7);
+    EXPECT_EQ(list.GetItem(1)->WrapPos, 9);
+}
+
+TEST(ColAttrList, GrowsOnReadAndShrinksFreeingRecords)
+{
+    TColAttrList list;
+    list.GetItem(3)->Color = 5;
+    EXPECT_EQ(list.GetCount(), 4);
+    EXPECT_EQ(list.Get(1), nullptr);
+    list.SetCount(2);
+    EXPECT_EQ(list.GetCount(), 2);
+    TColAttrListItem item;
+    item.MarkId = 9;
+    list.Insert(0, item);
+    EXPECT_EQ(list.GetItem(0)->MarkId, 9);
+    list.Delete(0);
+    EXPECT_EQ(list.GetCount(), 2);
+}
+
+namespace
+{
+struct DeleteLog : TObject
+{
+    std::vector<std::pair<int, int>> calls;
+    void OnDelete(TObject*, int startRow, int endRow) { calls.emplace_back(startRow, endRow); }
+};
+
+TBlkAttrListItem Block(int sc, int sr, int ec, int er, TColorValue color)
+{
+    TBlkAttrListItem b;
+    b.StartCol = sc;
+    b.StartRow = sr;
+    b.EndCol = ec;
+    b.EndRow = er;
+    b.Color = color;
+    return b;
+}
+} // namespace
+
+TEST(BlkAttrList, NearestChangePosFindsTheNextBlockEdge)
+{
+    TBlkAttrList list;
+    list.Add(Block(2, 1, 5, 1, 1));
+    list.Add(Block(8, 1, 9, 1, 2));
+    struct Case
+    {
+        int x;
+        int expected;
+    } cases[] = {{0, 2}, {3, 6}, {6, 8}, {9, -10000}};
+    for (const auto& c : cases)
+        EXPECT_EQ(list.NearestChangePos(TPoint(c.x, 1)), c.expected) << c.x;
+}
+
+TEST(BlkAttrList, GetPropertyReportsTheEarlierOfOverlappingBlocks)
+{
+    TBlkAttrList list;
+    list.Add(Block(0, 0, 10, 0, 111));
+    list.Add(Block(5, 0, 8, 0, 222));
+    TColorValue color = 0;
+    uint8_t style = 0;
+    ASSERT_TRUE(list.GetProperty(TPoint(6, 0), color, style));
+    EXPECT_EQ(color, 111);
+    EXPECT_FALSE(list.GetProperty(TPoint(10, 0), color, style)); // end excluded
+}
+
+TEST(BlkAttrList, DeleteFiresWithRowsAndClearFiresNothing)
+{
+    DeleteLog log;
+    TBlkAttrList list;
+    list.OnDelete = TBlkAttrDeleteEvent(&log, &DeleteLog::OnDelete);
+    list.Add(Block(0, 2, 3, 4, 1));
+    list.Add(Block(0, 7, 3, 9, 1));
+    list.Delete(0);
+    ASSERT_EQ(log.calls.size(), 1u);
+    EXPECT_EQ(log.calls[0], std::make_pair(2, 4));
+    EXPECT_EQ(list.GetCount(), 1);
+    list.Clear();
+    EXPECT_EQ(log.calls.size(), 1u);
+}

@@ -1,0 +1,390 @@
+// Real top-level windows under Wine: captions, closing, modal loops, the application object.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Forms.h"
+#include "platform/Services.h"
+
+namespace
+{
+
+class TRecordingServices : public TPlatformServices
+{
+public:
+    TRecordingServices() : previous_(SetServices(this)) {}
+    ~TRecordingServices() override { SetServices(previous_); }
+    int MessageBox(void*, const AnsiString& text, const AnsiString& caption, unsigned flags) override
+    {
+        boxes.push_back({text.str(), caption.str()});
+        lastFlags = flags;
+        return IDOK;
+    }
+    short GetKeyState(int) override { return 0; }
+
+    std::vector<std::pair<std::string, std::string>> boxes; // text, caption
+    unsigned lastFlags = 0;
+
+private:
+    TPlatformServices* previous_;
+};
+
+std::wstring WindowText(HWND hwnd)
+{
+    wchar_t buf[256] = {};
+    int n = GetWindowTextW(hwnd, buf, 256);
+    return std::wstring(buf, size_t(n));
+}
+
+TEST(TCustomForm, CaptionRoundTripsThroughTheWindowAsUtf16)
+{
+    struct Case
+    {
+        const char* caption;
+        const wchar_t* wide;
+    } cases[] = {
+        {"Varnolet", L"Varnolet"},
+        {"日本語", L"\u65E5\u672C\u8A9E"},
+        {"表示ソ能", L"\u8868\u793A\u30BD\u80FD"}, // trail bytes 0x5C
+        {"ｶﾀｶﾅ", L"\uFF76\uFF80\uFF76\uFF85"},
+        {"", L""},
+    };
+    auto* shown = Create<TForm>(nullptr);
+    shown->HandleNeeded();
+    for (const Case& c : cases)
+    {
+        shown->SetCaption(c.caption);
+        EXPECT_EQ(WindowText(shown->Handle()), c.wide) << c.caption;
+        EXPECT_EQ(shown->Caption(), c.caption);
+
+        auto* fresh = Create<TForm>(nullptr); // caption set before the window exists
+        fresh->SetCaption(c.caption);
+        EXPECT_EQ(WindowText(fresh->Handle()), c.wide) << c.caption;
+        delete fresh;
+    }
+    delete shown;
+
+    AnsiString title = Application->Title();
+    Application->SetTitle("ヴァルノレ");
+    EXPECT_EQ(WindowText(Application->Handle()), L"\u30F4\u30A1\u30EB\u30CE\u30EC");
+    Application->SetTitle(title);
+}
+
+class TCloseProbe : public TObject
+{
+public:
+    void Query(TObject*, bool& canClose)
+    {
+        log.push_back("query");
+        canClose = allow;
+    }
+    void Close(TObject*, TCloseAction& a)
+    {
+        log.push_back("close");
+        a = action;
+    }
+    void Destroy(TObject*) { log.push_back("destroy"); }
+
+    bool allow = true;
+    TCloseAction action = caHide;
+    std::vector<std::string> log;
+};
+
+TEST(TCustomForm, CloseAsksOnCloseQueryThenFollowsOnClose)
+{
+    struct Case
+    {
+        bool allow;
+        TCloseAction action;
+        std::vector<std::string> log;
+        bool visible;
+    } cases[] = {
+        {false, caHide, {"query"}, true},
+        {true, caNone, {"query", "close"}, true},
+        {true, caHide, {"query", "close"}, false},
+        {true, caMinimize, {"query", "close"}, true},
+        {true, caFree, {"query", "close", "destroy"}, false},
+    };
+    for (const Case& c : cases)
+    {
+        TCloseProbe probe;
+        probe.allow = c.allow;
+        probe.action = c.action;
+        auto* form = Create<TForm>(nullptr);
+        form->OnCloseQuery = TCloseQueryEvent(&probe, &TCloseProbe::Query);
+        form->OnClose = TCloseEvent(&probe, &TCloseProbe::Close);
+        form->OnDestroy = TNotifyEvent(&probe, &TCloseProbe::Destroy);
+        form->Show();
+        HWND hwnd = form->Handle();
+        SendMessageW(hwnd, WM_CLOSE, 0, 0); // what the close box does
+        Application->ProcessMessages();     // a freed form goes once its message is done
+        EXPECT_EQ(probe.log, c.log) << c.action;
+        if (c.action == caFree && c.allow)
+        {
+            EXPECT_FALSE(IsWindow(hwnd));
+            continue;
+        }
+        EXPECT_EQ(form->Visible(), c.visible) << c.action;
+        EXPECT_EQ(IsWindowVisible(hwnd) != FALSE, c.visible) << c.action;
+        if (c.action == caMinimize)
+        {
+            EXPECT_TRUE(IsIconic(hwnd));
+        }
+        delete form;
+    }
+}
+
+// A dialog driven by posted messages: WM_APP sets the modal result given in WPARAM.
+class TModalProbe : public TForm
+{
+public:
+    explicit TModalProbe(TComponent* owner) : TForm(owner)
+    {
+        OnShow = TNotifyEvent(this, &TModalProbe::PostPlan);
+        OnCloseQuery = TCloseQueryEvent(this, &TModalProbe::Query);
+    }
+    std::vector<std::pair<UINT, WPARAM>> plan;
+    int refusals = 0;
+    HWND other = nullptr;
+    std::vector<bool> otherEnabled;
+
+protected:
+    void Dispatch(TMessage& m) override
+    {
+        if (m.Msg == WM_APP)
+        {
+            otherEnabled.push_back(IsWindowEnabled(other) != FALSE);
+            SetModalResult(TModalResult(m.WParam));
+            return;
+        }
+        TForm::Dispatch(m);
+    }
+
+private:
+    void PostPlan(TObject*)
+    {
+        for (auto [msg, wparam] : plan)
+            PostMessageW(Handle(), msg, wparam, 0);
+        PostMessageW(Handle(), WM_APP, mrAbort, 0); // reached only if the loop ran on too long
+    }
+    void Query(TObject*, bool& canClose)
+    {
+        canClose = refusals == 0;
+        if (refusals > 0)
+            --refusals;
+    }
+};
+
+TEST(TCustomForm, ShowModalRunsUntilAResultWithTheOtherWindowsDisabled)
+{
+    struct Case
+    {
+        std::vector<std::pair<UINT, WPARAM>> plan;
+        int refusals;
+        TModalResult expected;
+    } cases[] = {
+        {{{WM_APP, mrOk}}, 0, mrOk},
+        {{{WM_CLOSE, 0}}, 0, mrCancel},
+        {{{WM_CLOSE, 0}, {WM_APP, mrYes}}, 1, mrYes}, // the first close is refused
+        {{{WM_APP, mrNo}}, 1, mrNone},                // refused, then the guard ends it
+    };
+    auto* other = Create<TForm>(nullptr);
+    other->Show();
+    for (const Case& c : cases)
+    {
+        auto* dialog = Create<TModalProbe>(nullptr);
+        dialog->plan = c.plan;
+        dialog->refusals = c.refusals;
+        dialog->other = other->Handle();
+        TModalResult result = dialog->ShowModal();
+        if (c.expected == mrNone)
+            EXPECT_EQ(result, mrAbort);
+        else
+            EXPECT_EQ(result, c.expected);
+        for (bool enabled : dialog->otherEnabled)
+            EXPECT_FALSE(enabled);
+        EXPECT_TRUE(IsWindowEnabled(other->Handle()));
+        EXPECT_FALSE(dialog->Visible());
+        EXPECT_FALSE(IsWindowVisible(dialog->Handle()));
+        delete dialog;
+    }
+    delete other;
+}
+
+TEST(TCustomForm, ScreenCentreIsAppliedWhenShown)
+{
+    int shows = 0;
+    struct TShowCounter : TObject
+    {
+        int* count;
+        void Shown(TObject*) { ++*count; }
+    } counter;
+    counter.count = &shows;
+    auto* form = Create<TForm>(nullptr);
+    form->OnShow = TNotifyEvent(&counter, &TShowCounter::Shown);
+    form->SetPosition(poScreenCenter);
+    form->SetBounds(0, 0, 200, 100);
+    form->Show();
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_EQ(form->Left(), work.left + (work.right - work.left - 200) / 2);
+    EXPECT_EQ(form->Top(), work.top + (work.bottom - work.top - 100) / 2);
+    EXPECT_EQ(form->Width(), 200);
+    EXPECT_EQ(shows, 1);
+    form->Hide();
+    form->Show();
+    EXPECT_EQ(shows, 2);
+    delete form;
+}
+
+class TMainProbe;
+TMainProbe* mainProbe = nullptr;
+
+class TMainProbe : public TForm
+{
+public:
+    explicit TMainProbe(TComponent* owner) : TForm(owner)
+    {
+        OnCreate = TNotifyEvent(this, &TMainProbe::FormCreate);
+    }
+    bool sawReference = false;
+
+private:
+    void FormCreate(TObject*) { sawReference = mainProbe == this; }
+};
+
+TEST(TApplication, CreateFormSetsTheReferenceBeforeOnCreateAndTheFirstIsTheMainForm)
+{
+    ASSERT_EQ(Application->MainForm(), nullptr);
+    Application->CreateForm(mainProbe);
+    ASSERT_NE(mainProbe, nullptr);
+    EXPECT_TRUE(mainProbe->sawReference);
+    EXPECT_EQ(mainProbe->Owner(), Application);
+    EXPECT_EQ(Application->MainForm(), mainProbe);
+    TForm* second = nullptr;
+    Application->CreateForm(second);
+    EXPECT_EQ(Application->MainForm(), mainProbe);
+    delete mainProbe;
+    mainProbe = nullptr;
+    EXPECT_EQ(Application->MainForm(), nullptr);
+    delete second;
+}
+
+TEST(TApplication, RunReturnsOnceTheMainFormCloses)
+{
+    // In a child process: the application stays terminated after Run.
+    EXPECT_EXIT(
+        {
+            TForm* main = nullptr;
+            Application->CreateForm(main);
+            PostMessageW(main->Handle(), WM_CLOSE, 0, 0);
+            Application->Run();
+            std::exit(Application->Terminated() && main->Visible() ? 3 : 4);
+        },
+        testing::ExitedWithCode(3), "");
+}
+
+class TExceptionHook : public TObject
+{
+public:
+    void Handle(TObject* sender, Exception* e)
+    {
+        seen.push_back(e->Message.str());
+        this->sender = sender;
+    }
+    std::vector<std::string> seen;
+    TObject* sender = nullptr;
+};
+
+TEST(TApplication, HandleExceptionShowsTheMessageAndKeepsAbortSilent)
+{
+    TRecordingServices services;
+    const std::string title = Application->Title().str();
+    struct Case
+    {
+        std::exception_ptr error;
+        std::vector<std::pair<std::string, std::string>> boxes;
+    } cases[] = {
+        {std::make_exception_ptr(EInvalidOperation("処理できません")), {{"処理できません", title}}},
+        {std::make_exception_ptr(std::runtime_error("plain")), {{"plain", title}}},
+        {std::make_exception_ptr(EAbort()), {}},
+    };
+    for (const Case& c : cases)
+    {
+        services.boxes.clear();
+        try
+        {
+            std::rethrow_exception(c.error);
+        }
+        catch (const std::exception& e)
+        {
+            Application->HandleException(nullptr, e);
+        }
+        EXPECT_EQ(services.boxes, c.boxes);
+    }
+    EXPECT_EQ(services.lastFlags, unsigned(MB_OK | MB_ICONSTOP));
+
+    TExceptionHook hook;
+    Application->OnException = TExceptionEvent(&hook, &TExceptionHook::Handle);
+    services.boxes.clear();
+    Application->HandleException(Application, EInvalidOperation("フック"));
+    Application->HandleException(Application, std::runtime_error("wrapped"));
+    Application->OnException = nullptr;
+    EXPECT_TRUE(services.boxes.empty());
+    EXPECT_EQ(hook.seen, (std::vector<std::string>{"フック", "wrapped"}));
+    EXPECT_EQ(hook.sender, Application);
+}
+
+TEST(TScreen, CursorSlotsHoldTheProgramsOwnCursors)
+{
+    HCURSOR rev = LoadCursorW(HInstance, L"RevCursor");
+    ASSERT_NE(rev, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(rev, &info));
+    EXPECT_FALSE(info.fIcon);
+    EXPECT_EQ(info.xHotspot, 30u); // the tip, top right
+    EXPECT_EQ(info.yHotspot, 1u);
+    if (info.hbmMask)
+        DeleteObject(info.hbmMask);
+    if (info.hbmColor)
+        DeleteObject(info.hbmColor);
+
+    HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    EXPECT_EQ(Screen->Cursors(5), arrow);
+    Screen->SetCursors(5, rev);
+    EXPECT_EQ(Screen->Cursors(5), rev);
+    Screen->SetCursors(5, nullptr);
+    EXPECT_EQ(Screen->Cursors(5), arrow);
+
+    struct Case
+    {
+        TCursor cursor;
+        LPCWSTR id;
+    } cases[] = {{crDefault, IDC_ARROW}, {crIBeam, IDC_IBEAM}, {crSizeWE, IDC_SIZEWE}, {crHourGlass, IDC_WAIT}};
+    for (const Case& c : cases)
+        EXPECT_EQ(Screen->Cursors(c.cursor), LoadCursorW(nullptr, c.id)) << c.cursor;
+    EXPECT_EQ(Screen->Width(), GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(Screen->Height(), GetSystemMetrics(SM_CYSCREEN));
+}
+
+TEST(Resources, ProgramIconIsThirtyTwoPixelsSquare)
+{
+    HICON icon = static_cast<HICON>(LoadImageW(HInstance, L"MAINICON", IMAGE_ICON, 32, 32, 0));
+    ASSERT_NE(icon, nullptr);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP bm{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, 32);
+    if (info.hbmMask)
+        DeleteObject(info.hbmMask);
+    if (info.hbmColor)
+        DeleteObject(info.hbmColor);
+    DestroyIcon(icon);
+}
+
+} // namespace

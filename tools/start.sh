@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds everything and starts the editor under Wine, optionally with a file:
+#   tools/start.sh [FILE]
+# Without a display of your own it runs on a virtual one; tools/screenshot.sh shows it.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=$(realpath -m "${VN_BUILD_DIR:-$ROOT/build}")
+
+bash "$ROOT/tools/build.sh"
+
+exe=$BUILD_DIR/main_window/varnolet.exe
+if [ ! -f "$exe" ]; then
+    exe=$(find "$BUILD_DIR" -path "$BUILD_DIR/wine" -prune -o -name varnolet.exe -print -quit)
+fi
+if [ -z "$exe" ] || [ ! -f "$exe" ]; then
+    echo "start: varnolet.exe was not built (looked in $BUILD_DIR/main_window)" >&2
+    exit 1
+fi
+
+args=()
+if [ $# -gt 0 ]; then
+    # Wine maps the Unix root to drive Z:.
+    file=$(realpath -m -- "$1")
+    args+=("Z:${file//\//\\}")
+fi
+exec bash "$ROOT/tools/wine-session.sh" bash -c \
+    'echo "start: $1 on display $DISPLAY (tools/screenshot.sh OUT.png; VN_DISPLAY=$DISPLAY picks it)" >&2
+     exec bash "$0" "$@"' "$ROOT/tools/wine-exec.sh" "$exe" "${args[@]}"

@@ -3,6 +3,11 @@
 #pragma once
 
 #include "platform/AnsiString.h"
+#include "platform/Graphics.h"
+
+// A colour the settings may hold: an RGB value 0x00BBGGRR or a system colour (top bit set, index
+// up to COLOR_MENUBAR). Anything else in a stored value is damage, not a colour.
+bool IsStorableColor(TColor colour);
 
 struct typColorRec
 {
@@ -22,6 +27,12 @@ struct typColorRec
     // written unsigned (up to 0xFFFFFFFF) read back as the same 32 bits.
     typColorRec(const AnsiString& text, const typColorRec& start);
 
+    // The strict reading used for stored settings: like the constructor, but false (and `out`
+    // untouched) when the text is damaged: a field that is not a whole decimal number of 32 bits,
+    // an empty field, more than five fields, or a colour that IsStorableColor refuses. Flags
+    // clamp: 1 or more sets, 0 or less clears. Works on the whole text, however long.
+    static bool TryParse(const AnsiString& text, const typColorRec& start, typColorRec& out);
+
     AnsiString ToString() const; // "%d,%d,%d,%d,%d", flags as 1 or 0
 
     friend bool operator==(const typColorRec& a, const typColorRec& b)
@@ -31,3 +42,6 @@ struct typColorRec
     }
     friend bool operator!=(const typColorRec& a, const typColorRec& b) { return !(a == b); }
 };
+
+// bold -> fsBold, italic -> fsItalic, underline -> fsUnderline.
+TFontStyles ColorRecToFontStyles(const typColorRec& rec);

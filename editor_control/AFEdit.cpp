@@ -102,7 +102,9 @@ int TCustomAFEdit::LogicalPos(const TPoint& display)
     int indent = row >= 0 && row < GetLinesCount() ? int(FAttrs->GetItem(row)->Indent) : 0;
     if (display.x < indent)
         return display.x - indent;
-    return DspColToLogicalCol(DisplayText(row), display.x, indent);
+    // Walks the stored text: a 0x0B byte of the text is a character, not tab fill.
+    AnsiString line = GetLine(row);
+    return DspColToLogCol(line.c_str(), line.Length(), FTabSize, display.x - indent);
 }
 
 void TCustomAFEdit::SetWrapPos(int row, int wrapPos)
@@ -174,19 +176,30 @@ void TCustomAFEdit::AddLineP(const AnsiString& textIn, const TAttrListItem& attr
     FireUndoChange(FUndo->Kept(), false);
 }
 
-void TCustomAFEdit::InsertLineP(int row, const AnsiString& textIn, const TAttrListItem& attr)
+void TCustomAFEdit::InsertLineP(int row, const AnsiString& text, const TAttrListItem& attr)
+{
+    InsertRow(row, text, attr, true);
+}
+
+void TCustomAFEdit::InsertRow(int row, const AnsiString& textIn, const TAttrListItem& attr, bool hookMayRewrite)
 {
     AnsiString text = textIn;
     TAttrListItem copy = attr;
     copy.ColAttr = nullptr;
     if (OnLineInsert)
-        OnLineInsert(this, row, text);
+    {
+        AnsiString seen = text;
+        OnLineInsert(this, row, seen);
+        if (hookMayRewrite)
+            text = seen;
+    }
     FUndo->Push(FUndoGroupId, row, 0, FCaret, acInsert, AnsiString(), text, TAttrListItem(), copy);
     FLines->Insert(row, text);
     NoteLineWidth(text.Length());
     copy.Dirty = true;
     copy.States = TAttrStates();
     FAttrs->Insert(row, copy);
+    BlkAttrLineEdit(row, emInsert);
     if (!Updating)
         SetScrollBars(ScrollBars);
     FireUndoChange(FUndo->Kept(), false);
@@ -200,13 +213,29 @@ void TCustomAFEdit::LineChange(int row, const AnsiString& textIn, bool newGroup)
         OnBeforeChange(this, row, text, canModify);
     if (!canModify)
         return;
+    if (newGroup)
+        ++FUndoGroupId;
+    ApplyLineChange(row, text);
+}
+
+bool TCustomAFEdit::AskChange(int row, const AnsiString& text)
+{
+    if (!OnBeforeChange)
+        return true;
+    AnsiString seen = text;
+    bool canModify = true;
+    OnBeforeChange(this, row, seen, canModify);
+    // A change that must land exactly as asked (one half of a fold) is refused when rewritten.
+    return canModify && seen == text;
+}
+
+void TCustomAFEdit::ApplyLineChange(int row, const AnsiString& text)
+{
     TAttrListItem* rec = FAttrs->GetItem(row);
     TAttrListItem before = *rec;
     before.ColAttr = nullptr;
     TAttrListItem after = before;
     after.Dirty = true;
-    if (newGroup)
-        ++FUndoGroupId;
     FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, FLines->Get(row), text, before, after);
     FLines->Put(row, text);
     NoteLineWidth(text.Length());
@@ -225,14 +254,7 @@ void TCustomAFEdit::DelLineP(int row)
 {
     int n = GetLinesCount();
     if (row < 0 || row >= n)
-        return;
-    if (n == 1)
-    {
-        // The editor always keeps one row: deleting the only one empties it.
-        ColAttrFree(0);
-        LineChange(0, AnsiString(), false);
-        return;
-    }
+        return; // refused: there is no such row
     if (OnLineDelete)
         OnLineDelete(this, row);
     TAttrListItem before = *FAttrs->GetItem(row);
@@ -241,6 +263,15 @@ void TCustomAFEdit::DelLineP(int row)
     FLines->Delete(row);
     if (row < FAttrs->GetCount())
         FAttrs->Delete(row);
+    BlkAttrLineEdit(row, emDelete);
+    if (row < FCaret.y)
+        --FCaret.y;
+    if (GetLinesCount() == 0)
+    {
+        // The editor always holds a row: an empty one, recorded too, takes the only row's place.
+        InsertRow(0, AnsiString(), before, false);
+    }
+    SetScrollBars(ScrollBars);
     FireUndoChange(FUndo->Kept(), false);
 }
 
@@ -335,24 +366,6 @@ void TCustomAFEdit::KeywordsChange(TObject* sender)
 }
 
 TStrings* TCustomAFEdit::MakeFLine() { return new TStringList(); }
-
-TPoint TCustomAFEdit::ColAdj(const TPoint& point, bool leftFirst)
-{
-    static bool toggle = false; // shared by all editors
-    if (leftFirst)
-        toggle = true;
-    TPoint r = point;
-    if (point.y >= 0 && point.y < GetLinesCount())
-    {
-        AnsiString d = DisplayText(point.y);
-        if (point.x >= 0 && point.x < d.Length() && ByteType(d, point.x + 1) == mbTrailByte)
-        {
-            r.x += toggle ? -1 : 1;
-            toggle = !toggle;
-        }
-    }
-    return r;
-}
 
 namespace
 {

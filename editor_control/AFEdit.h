@@ -170,6 +170,29 @@ public:
     virtual void LeftAreaClick(int x, int y, int row) {}
     virtual void MyDebug() {}
 
+    // ---- caret steps and attribute upkeep ----
+    // One character left or right (whole tabs, whole double-byte characters, across row ends).
+    void CaretLeft();
+    void CaretRight();
+    // A typed control character; true when it was handled (and so must not be typed).
+    bool DoCtrlKeyPress(const TWMKey& message);
+    TKeyEvent OnCtrlKeyDown;
+    TKeyEvent OnAfterCtrlKeyDown;
+    // Set while a navigation key is held with Shift: the caret-move repaint extends the selection.
+    bool ShiftSelecting = false;
+    // Set by the key-down handler when Ctrl characters must pass through unswallowed.
+    bool CtrlCharPassOn = false;
+    // Column and block attributes follow the bytes they describe; columns are logical (bytes).
+    // None of these records undo.
+    void ColAttrEdit(int row, int col, int len, TEditMode mode);
+    // emInsert: the last len bytes of source go to the front of dest, which already holds them;
+    // emAdd: the first len bytes of source go to the end of dest, which does not hold them yet.
+    void ColAttrBlockEdit(int source, int dest, int len, TEditMode mode);
+    void BlkAttrLineEdit(int row, TEditMode mode);
+    void BlkAttrEdit(int row, int col, int len, TEditMode mode);
+    // Row lengths are those before the text moves.
+    void BlkAttrBlockEdit(int source, int dest, int len, TEditMode mode);
+
     // ---- records, coordinates ----
     TAttrListItem MakeAttr(bool dirty, int indent, int wrapPos);
     TPoint DspPos(const TPoint& logical);
@@ -194,6 +217,9 @@ public:
     void AddLine(const AnsiString& s);
     void AddLineP(const AnsiString& text, const TAttrListItem& attr);
     void InsertLineP(int row, const AnsiString& text, const TAttrListItem& attr);
+    // Re-wraps from row downward until the layout is settled, under the current undo group.
+    void FoldLine(int row);
+    void MarkDirtyFrom(int row);
     int WordBreak(const AnsiString& line, int wrapPos, int minPos);
     AnsiString GetText();
     void SetText(const AnsiString& text);
@@ -215,6 +241,8 @@ public:
 
     bool CanUndo();
     bool CanRedo();
+    void Undo();
+    void Redo();
     bool isEdited() const { return FUndo->Edited(); }
     void SetEdited(bool edited);
     int GetUndoMax() const { return FUndo->GetMax(); }
@@ -304,6 +332,24 @@ protected:
     void FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs, const AnsiString& text,
                            const TAttrListItem& attr);
     void SaveFileSafely(const AnsiString& path, TConvMode modes);
+    void InsertRow(int row, const AnsiString& text, const TAttrListItem& attr, bool hookMayRewrite);
+    // OnBeforeChange for a change that must land as asked: false when vetoed or rewritten.
+    bool AskChange(int row, const AnsiString& text);
+    // Stores a row's text with its undo record, without asking OnBeforeChange.
+    void ApplyLineChange(int row, const AnsiString& text);
+    int ClampBreak(int brk, int length) const;
+    // Replaying undo records: no undo records of their own.
+    void ReplayDelete(int index);
+    void ReplayInsert(int index, const AnsiString& text, const TAttrListItem& attr);
+    void ReplayChange(int index, const AnsiString& text, const TAttrListItem& attr);
+    void ReplayMove(int index, int index2, const AnsiString& text, const TAttrListItem& attr);
+    void SettleAfterReplay();
+    struct TBreakBudget
+    {
+        int Trail = 0;
+        int Lead = 0;
+    };
+    int WordBreakStep(const AnsiString& line, int wrapPos, int minPos, TBreakBudget& budget);
     void LoadEditorCursor();
 
     TBitmap* FMarkBitmaps[3] = {nullptr, nullptr, nullptr};

@@ -2,9 +2,30 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Appends the tab expansion of s to out. Tab columns count from the start of s, not from the
 // start of out. Fill form (toSpaces false): each tab becomes width-1 bytes 0x0B and one 0x09.
 // With limit >= 0 it stops once out holds limit bytes and sets *truncated.
 void AppendTabExpansion(std::string& out, const char* s, int len, int tabSize, bool toSpaces, int limit = -1,
                         bool* truncated = nullptr);
+
+// What one display cell of a row's fill-form expansion holds. Told from the stored text: the
+// display form alone cannot tell a 0x0B byte of the text from tab fill.
+enum TDspCell : unsigned char
+{
+    dcSingle,  // a single-byte character (a 0x0B of the text is one)
+    dcLead,    // first byte of a double-byte character
+    dcTrail,   // second byte of a double-byte character
+    dcTabFill, // fill cell of a tab (shown as 0x0B)
+    dcTabEnd   // last cell of a tab (shown as 0x09)
+};
+
+// One cell per display column of s expanded in fill form (the row's indent is not included).
+// A lead byte pairs with the next byte unless that is a tab or a CR, which keep cells of their own.
+void DisplayCells(std::vector<TDspCell>& out, const char* s, int len, int tabSize);
+
+// Logical column (byte index of s) under display column dspCol of s's expansion, indent not
+// counted: a column inside a tab gives the tab's index, a column at or past the end gives len,
+// and a negative column comes back unchanged.
+int DspColToLogCol(const char* s, int len, int tabSize, int dspCol);

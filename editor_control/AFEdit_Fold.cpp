@@ -8,18 +8,12 @@
 
 namespace
 {
-// Budget spent across the recursive steps of one break decision; shared by all editors
-// (folding only ever runs on the interface thread).
-int gTrailCounter = 0;
-int gLeadCounter = 0;
-
 bool InSet(const AnsiString& set, const AnsiString& ch) { return !ch.IsEmpty() && set.AnsiPos(ch) > 0; }
 } // namespace
 
 int TCustomAFEdit::WordBreak(const AnsiString& S, int p, int m)
 {
-    int len = S.Length();
-    if (len <= p || m >= p)
+    if (S.Length() <= p || m >= p)
         return p;
     if (OnWordBreak)
     {
@@ -27,6 +21,18 @@ int TCustomAFEdit::WordBreak(const AnsiString& S, int p, int m)
         OnWordBreak(this, S, wrap);
         return wrap;
     }
+    // The budgets belong to this one decision, so the same text always breaks the same way.
+    TBreakBudget budget;
+    return WordBreakStep(S, p, m, budget);
+}
+
+int TCustomAFEdit::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& budget)
+{
+    int len = S.Length();
+    if (len <= p || m >= p)
+        return p;
+    int& trail = budget.Trail;
+    int& lead = budget.Lead;
 
     // The head character A (first of the next piece) and the end character B (last kept).
     AnsiString A;
@@ -54,42 +60,42 @@ int TCustomAFEdit::WordBreak(const AnsiString& S, int p, int m)
     int result = -1;
     if (FOptions.Contains(aoJpnBanBreak) && (InSet(BanHead, A) || A == "\r"))
     {
-        if (gTrailCounter <= WrapTrailBytes)
+        if (trail <= WrapTrailBytes)
         {
-            gTrailCounter += 2;
-            result = WordBreak(S, p + adj + 2, m);
+            trail += 2;
+            result = WordBreakStep(S, p + adj + 2, m, budget);
         }
-        else if (gLeadCounter <= WrapLeadBytes)
+        else if (lead <= WrapLeadBytes)
         {
-            gLeadCounter += 1;
-            result = WordBreak(S, p + adj - 1, m);
+            lead += 1;
+            result = WordBreakStep(S, p + adj - 1, m, budget);
         }
     }
     else if (FOptions.Contains(aoJpnBanBreak) && InSet(BanEnd, B))
     {
-        if (gLeadCounter <= WrapLeadBytes)
+        if (lead <= WrapLeadBytes)
         {
-            gLeadCounter += 2;
-            result = WordBreak(S, p - 2, m);
+            lead += 2;
+            result = WordBreakStep(S, p - 2, m, budget);
         }
     }
     else if (FOptions.Contains(aoWordWrap) && !A.IsEmpty() && !B.IsEmpty() && FWordChars[A.Byte(1)] &&
              FWordChars[B.Byte(1)])
     {
-        if (gLeadCounter <= WrapLeadBytes)
+        if (lead <= WrapLeadBytes)
         {
-            gLeadCounter += 1;
-            result = WordBreak(S, p - 1, m);
+            lead += 1;
+            result = WordBreakStep(S, p - 1, m, budget);
         }
     }
     else
     {
-        gTrailCounter = gLeadCounter = 0;
+        trail = lead = 0;
         result = p + adj;
     }
     if (result == -1)
     {
-        gTrailCounter = gLeadCounter = 0;
+        trail = lead = 0;
         result = p + adj;
     }
     return result;
@@ -166,16 +172,10 @@ void TCustomAFEdit::FoldParagraphInto(TStringList* lines, std::vector<TAttrListI
             }
             brk = WordBreak(D, wrap, indent + 1);
         }
-        int lb = DspColToLogicalCol(D, brk, indent);
+        int lb = DspColToLogCol(base + off, restLen, FTabSize, brk - indent);
         if (lb >= restLen)
         {
             emit(off, restLen);
-            if (!endsParagraph)
-            {
-                // An unterminated last piece that does not fit keeps an empty row after it.
-                lines->Add(AnsiString());
-                attrs.push_back(attr);
-            }
             return;
         }
         lb = AlignCut(base + off, restLen, lb);
@@ -183,5 +183,223 @@ void TCustomAFEdit::FoldParagraphInto(TStringList* lines, std::vector<TAttrListI
             lb = FirstCharLength(base + off, restLen); // always make progress
         emit(off, lb);
         off += lb;
+    }
+}
+
+// ---- folding of the rows in the editor ----------------------------------------------------
+
+void TCustomAFEdit::MarkDirtyFrom(int row)
+{
+    for (int i = std::max(0, row); i < GetLinesCount(); ++i)
+        FAttrs->GetItem(i)->Dirty = true;
+}
+
+int TCustomAFEdit::ClampBreak(int brk, int length) const { return std::clamp(brk, 1, std::max(1, length)); }
+
+namespace
+{
+int CountCr(const AnsiString& s)
+{
+    int n = 0;
+    for (int i = 0; i < s.Length(); ++i)
+        if (s.c_str()[i] == '\r')
+            ++n;
+    return n;
+}
+
+// Cut position in text (0 < cut <= len) that keeps double-byte characters whole and makes progress.
+int SafeCut(const char* text, int len, int cut)
+{
+    if (len <= 0)
+        return 0;
+    cut = std::clamp(cut, 0, len);
+    cut = AlignCut(text, len, cut);
+    if (cut <= 0)
+        cut = FirstCharLength(text, len);
+    return std::min(cut, len);
+}
+} // namespace
+
+void TCustomAFEdit::FoldLine(int row)
+{
+    int r = row;
+    while (r >= 0 && r < GetLinesCount())
+    {
+        TAttrListItem* rec = FAttrs->GetItem(r);
+        if (FOptions.Contains(aoAutoFormat) && (rec->WrapPos == 0 || int(rec->WrapPos) <= rec->Indent + 1))
+        {
+            // A record that cannot hold a character would never settle: give it the defaults.
+            TAttrListItem def = MakeAttr(true, 0, FDefWrapPos);
+            def.ColAttr = rec->ColAttr;
+            def.States = rec->States;
+            *rec = def;
+        }
+        const int W = FOptions.Contains(aoAutoFormat) ? int(rec->WrapPos) : kNoWrap;
+        const int I = std::max<int>(0, rec->Indent);
+        const AnsiString L = GetLine(r);
+        const AnsiString D = AnsiString::StringOfChar(' ', I) + TabExpand(L, false);
+        const bool last = r == GetLinesCount() - 1;
+
+        int brk = WordBreak(D, W, I + 2);
+        if (brk >= D.Length() && CountCr(L) == 1 && isCrLine(r))
+        {
+            if (last)
+            {
+                TAttrListItem copy = *rec;
+                AddLineP(AnsiString(), copy);
+            }
+            return;
+        }
+        if (L.IsEmpty())
+        {
+            if (!last)
+            {
+                DelLineP(r);
+                MarkDirtyFrom(r);
+                if (FSelArea->isRowAble())
+                    FSelArea->Delete(r);
+            }
+            return;
+        }
+
+        if (L.view().find('\r') == std::string_view::npos)
+        {
+            // A wrapped piece, or the unterminated last row.
+            if (last)
+            {
+                if (W > D.Length())
+                    return;
+                int b = ClampBreak(WordBreak(D, W, I + 1), D.Length());
+                int lb = SafeCut(L.c_str(), L.Length(), DspColToLogCol(L.c_str(), L.Length(), FTabSize, b - I));
+                if (lb >= L.Length())
+                    return;
+                if (!AskChange(r, L.SubString(1, lb)))
+                    return;
+                AnsiString tail = L.SubString(lb + 1, L.Length() - lb);
+                TAttrListItem copy = *rec;
+                InsertRow(r + 1, tail, copy, false);
+                ColAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
+                BlkAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
+                ApplyLineChange(r, L.SubString(1, lb));
+                if (FCaret.y == r && FCaret.x >= b)
+                    FCaret = TPoint(FAttrs->GetItem(r + 1)->Indent + FCaret.x - b, r + 1);
+                if (FSelArea->isRowAble())
+                    FSelArea->Insert(r);
+                MarkDirtyFrom(r);
+                ++r;
+                continue;
+            }
+            const AnsiString next = GetLine(r + 1);
+            const int nextIndent = std::max<int>(0, FAttrs->GetItem(r + 1)->Indent);
+            const AnsiString J = D + TabExpand(next, false);
+            if (FCaret.y == r + 1)
+                FCaret = TPoint(D.Length() + FCaret.x - nextIndent, r);
+            if (W > J.Length())
+            {
+                // The whole next piece fits: join it.
+                AnsiString joined = L + next;
+                if (!AskChange(r, joined))
+                    return;
+                ColAttrBlockEdit(r + 1, r, next.Length(), emAdd);
+                BlkAttrBlockEdit(r + 1, r, next.Length(), emAdd);
+                ApplyLineChange(r, joined);
+                DelLineP(r + 1);
+                if (FSelArea->isRowAble())
+                    FSelArea->Delete(r + 1);
+                MarkDirtyFrom(r + 1);
+                if (r + 1 < GetLinesCount())
+                    continue; // fold row r again
+                return;
+            }
+            int b = ClampBreak(WordBreak(J, W, I + 1), J.Length());
+            // Map the break back through the stored text: a 0x0B of the text is not tab fill.
+            int lb = b <= D.Length() ? DspColToLogCol(L.c_str(), L.Length(), FTabSize, b - I)
+                                     : L.Length() + DspColToLogCol(next.c_str(), next.Length(), FTabSize,
+                                                                   b - D.Length());
+            AnsiString newR, newNext;
+            int moved;
+            bool up;
+            if (lb > L.Length())
+            {
+                moved = SafeCut(next.c_str(), next.Length(), lb - L.Length());
+                up = true;
+                newR = L + next.SubString(1, moved);
+                newNext = next.SubString(moved + 1, next.Length() - moved);
+            }
+            else
+            {
+                lb = SafeCut(L.c_str(), L.Length(), lb);
+                moved = L.Length() - lb;
+                up = false;
+                newR = L.SubString(1, lb);
+                newNext = L.SubString(lb + 1, moved) + next;
+            }
+            if (newR == L)
+            {
+                // Nothing moves: the boundary is settled, and so is the rest of the paragraph.
+                if (FCaret.y == r && FCaret.x >= b)
+                    FCaret = TPoint(nextIndent + FCaret.x - b, r + 1);
+                return;
+            }
+            if (FCaret.y == r && FCaret.x >= b)
+                FCaret = TPoint(nextIndent + FCaret.x - b, r + 1);
+            if (!AskChange(r, newR) || !AskChange(r + 1, newNext))
+                return;
+            if (up)
+            {
+                ColAttrBlockEdit(r + 1, r, moved, emAdd);
+                BlkAttrBlockEdit(r + 1, r, moved, emAdd);
+            }
+            else
+                BlkAttrBlockEdit(r, r + 1, moved, emInsert); // row lengths before the move
+            ApplyLineChange(r, newR);
+            ApplyLineChange(r + 1, newNext);
+            if (!up)
+                ColAttrBlockEdit(r, r + 1, moved, emInsert); // the next row holds the bytes now
+            FAttrs->GetItem(r)->Dirty = true;
+            FAttrs->GetItem(r + 1)->Dirty = true;
+            ++r;
+            continue;
+        }
+
+        // The row holds a CR: the piece ends at it or earlier.
+        int b = WordBreak(D, W, I + 1);
+        int crPos = int(D.view().find('\r')) + 1;
+        if (crPos < b)
+            b = crPos;
+        b = ClampBreak(b, D.Length());
+        int lb = SafeCut(L.c_str(), L.Length(), DspColToLogCol(L.c_str(), L.Length(), FTabSize, b - I));
+        if (lb >= L.Length())
+        {
+            ++r; // this row is settled; go on with the next one
+            continue;
+        }
+        AnsiString head = L.SubString(1, lb);
+        AnsiString tail = L.SubString(lb + 1, L.Length() - lb);
+        if (!AskChange(r, head))
+            return;
+        if (last || isCrLine(r))
+        {
+            TAttrListItem copy = *rec;
+            InsertRow(r + 1, tail, copy, false);
+            if (FSelArea->isRowAble())
+                FSelArea->Insert(r);
+            MarkDirtyFrom(r + 1);
+        }
+        else
+        {
+            AnsiString merged = tail + GetLine(r + 1);
+            if (!AskChange(r + 1, merged))
+                return;
+            ApplyLineChange(r + 1, merged);
+        }
+        ColAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
+        BlkAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
+        if (FCaret.y == r && FCaret.x >= b)
+            FCaret = TPoint(FAttrs->GetItem(r + 1)->Indent + FCaret.x - b, r + 1);
+        ApplyLineChange(r, head);
+        FAttrs->GetItem(r)->Dirty = true;
+        FAttrs->GetItem(r + 1)->Dirty = true;
+        ++r;
     }
 }

@@ -1,6 +1,9 @@
+#include <algorithm>
 #include "editor_control/AFEditText.h"
 
 #include <cstring>
+
+#include "platform/AnsiString.h"
 
 void AppendTabExpansion(std::string& out, const char* s, int len, int tabSize, bool toSpaces, int limit,
                         bool* truncated)
@@ -44,4 +47,58 @@ void AppendTabExpansion(std::string& out, const char* s, int len, int tabSize, b
         }
         ++i;
     }
+}
+
+void DisplayCells(std::vector<TDspCell>& out, const char* s, int len, int tabSize)
+{
+    if (tabSize < 1)
+        tabSize = 1;
+    out.clear();
+    out.reserve(size_t(len) + 8);
+    for (int i = 0; i < len; ++i)
+    {
+        unsigned char b = static_cast<unsigned char>(s[i]);
+        if (b == '\t')
+        {
+            int w = tabSize - int(out.size() % size_t(tabSize));
+            out.insert(out.end(), size_t(w - 1), dcTabFill);
+            out.push_back(dcTabEnd);
+        }
+        else if (IsSjisLead(b) && i + 1 < len && s[i + 1] != '\t' && s[i + 1] != '\r')
+        {
+            out.push_back(dcLead);
+            out.push_back(dcTrail);
+            ++i;
+        }
+        else
+            out.push_back(dcSingle);
+    }
+}
+
+int DspColToLogCol(const char* s, int len, int tabSize, int dspCol)
+{
+    if (dspCol < 0)
+        return dspCol;
+    if (tabSize < 1)
+        tabSize = 1;
+    int col = 0;
+    int i = 0;
+    while (i < len)
+    {
+        // Look no further than the column asked for: long rows stay cheap.
+        int window = std::min(len - i, dspCol - col + 1);
+        const char* tab = static_cast<const char*>(std::memchr(s + i, '\t', size_t(window)));
+        int run = (tab ? int(tab - s) : std::min(len, i + window)) - i;
+        if (dspCol < col + run)
+            return i + (dspCol - col);
+        col += run;
+        i += run;
+        if (!tab)
+            break;
+        col += tabSize - col % tabSize;
+        if (dspCol < col)
+            return i;
+        ++i;
+    }
+    return len;
 }

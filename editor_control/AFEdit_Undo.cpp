@@ -119,7 +119,10 @@ void TUndoBuff::Push(int id, int index, int index2, const TPoint& caret, TUndoAc
     FKept = true;
 }
 
-TUndoBuffItem* TUndoBuff::PrevPop() { return FPosition >= 1 && FPosition <= FTop ? Slot(FPosition - 1) : nullptr; }
+TUndoBuffItem* TUndoBuff::PrevPop()
+{
+    return FPosition >= 1 && FPosition <= FTop ? Slot(FPosition - 1) : nullptr;
+}
 
 TUndoBuffItem* TUndoBuff::NextPop() { return FPosition >= 0 && FPosition < FTop ? Slot(FPosition) : nullptr; }
 
@@ -142,6 +145,8 @@ void TUndoBuff::Reset()
     FSavedPos = 0;
     FTop = 0;
     FKept = false;
+    // A fresh history: an operation that overflowed before the reset may record again.
+    FOverflowed = false;
 }
 
 void TUndoBuff::Clear()

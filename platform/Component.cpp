@@ -41,19 +41,6 @@ void TComponent::BeforeDestruction()
     state_ << csDestroying;
 }
 
-void TComponent::Loaded()
-{
-    state_ >> csLoading;
-}
-
-void TComponent::SetComponentState(TComponentStateItem item, bool on)
-{
-    if (on)
-        state_ << item;
-    else
-        state_ >> item;
-}
-
 TComponent* TComponent::Components(int index) const
 {
     if (index < 0 || index >= int(components_.size()))

@@ -21,7 +21,13 @@
 
 #include "System.h"
 
+// GCC still emits deleting destructors for classes with a destroying delete and warns, wrongly,
+// that they pair it with a mismatched new; delete expressions never use them.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
 enum TOperation { opInsert, opRemove };
+// Nothing is streamed or designed here, so only csDestroying is ever set; the others keep the
+// callers' tests meaningful.
 enum TComponentStateItem { csLoading, csDesigning, csDestroying };
 using TComponentState = TSet<TComponentStateItem>;
 
@@ -41,8 +47,8 @@ public:
 
     virtual void AfterConstruction() {}
     virtual void BeforeDestruction();
-    // Called once the component's properties are all set (after streaming, in the class library).
-    virtual void Loaded();
+    // Called by whoever builds the component once all its properties are set.
+    virtual void Loaded() {}
 
     TComponent* Owner() const { return owner_; }
     const AnsiString& Name() const { return name_; }
@@ -62,9 +68,6 @@ public:
     // Told of components inserted into or removed from this owner; forwards to owned components so
     // siblings can drop references to a component that goes away.
     virtual void Notification(TComponent* component, TOperation operation);
-
-protected:
-    void SetComponentState(TComponentStateItem item, bool on);
 
 private:
     void DestroyComponents();

@@ -319,8 +319,9 @@ void TWinControl::CreateWnd()
     if ((params.Style & WS_CHILD) && !params.WndParent)
         throw EInvalidOperation("コントロール " + Name() + " には親ウィンドウがありません");
     std::wstring caption = SjisToWide(text_);
-    HWND hwnd = CreateWindowExW(params.ExStyle, VnWindowClassName(), caption.c_str(), params.Style, params.X,
-                                params.Y, params.Width, params.Height, params.WndParent, nullptr, HInstance, this);
+    HWND hwnd = CreateWindowExW(params.ExStyle, VnWindowClassName(), caption.c_str(), params.Style,
+                                params.X, params.Y, params.Width, params.Height, params.WndParent, nullptr,
+                                HInstance, this);
     if (!hwnd)
         throw EOSError("ウィンドウを作成できません (" + Name() + ")");
     for (TControl* child : controls_)
@@ -601,11 +602,11 @@ void TWinControl::DispatchChar(TMessage& m)
         m.Result = 0;
         return;
     }
-    if (IS_LOW_SURROGATE(unit) && pendingHighSurrogate_)
-        text.push_back(pendingHighSurrogate_);
+    // CP932 has nothing outside the BMP: a surrogate pair is one unknown character.
+    bool pair = IS_LOW_SURROGATE(unit) && pendingHighSurrogate_;
     pendingHighSurrogate_ = 0;
     text.push_back(unit);
-    AnsiString bytes = WideToSjis(text);
+    AnsiString bytes = pair ? AnsiString("?") : WideToSjis(text);
     for (int i = 1; i <= bytes.Length(); ++i)
     {
         TMessage part = m;

@@ -147,8 +147,9 @@ void TCustomForm::VisibleChanged()
     {
         RECT work{};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        SetBounds(work.left + (work.right - work.left - width_) / 2, work.top + (work.bottom - work.top - height_) / 2,
-                  width_, height_);
+        int left = work.left + (work.right - work.left - width_) / 2;
+        int top = work.top + (work.bottom - work.top - height_) / 2;
+        SetBounds(left, top, width_, height_);
     }
     ShowWindow(hwnd, SW_SHOWNORMAL); // WM_SHOWWINDOW fires OnShow
 }
@@ -368,8 +369,8 @@ void TApplication::Initialize()
     if (handle_)
         return;
     std::wstring title = SjisToWide(title_);
-    handle_ = CreateWindowExW(0, VnWindowClassName(), title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0,
-                              0, nullptr, nullptr, HInstance, nullptr);
+    handle_ = CreateWindowExW(0, VnWindowClassName(), title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
+                              0, 0, nullptr, nullptr, HInstance, nullptr);
     if (!handle_)
         throw EOSError("アプリケーション ウィンドウを作成できません");
 }
@@ -388,7 +389,7 @@ void TApplication::Run()
 {
     if (!mainForm_)
         return;
-    GuardedCall(this, [this] { mainForm_->Show(); });
+    mainForm_->Show(); // a failure here is the caller's: the program cannot start
     while (!terminated_)
         GuardedCall(this, [this] { HandleMessage(); });
 }

@@ -155,7 +155,10 @@ HBRUSH TBrush::Handle()
 {
     if (!handle_)
     {
-        handle_ = style_ == bsClear ? GetStockObject(NULL_BRUSH) : CreateSolidBrush(COLORREF(ColorToRGB(color_)));
+        if (style_ == bsClear)
+            handle_ = GetStockObject(NULL_BRUSH);
+        else
+            handle_ = CreateSolidBrush(COLORREF(ColorToRGB(color_)));
         if (!handle_)
             throw EOSError("ブラシを作成できません");
     }

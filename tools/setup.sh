@@ -23,15 +23,18 @@ if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sour
     if [ -f /etc/apt/sources.list.d/debian.sources ]; then
         $SUDO sed -i 's/^Types: deb$/Types: deb deb-src/' /etc/apt/sources.list.d/debian.sources
     else
-        grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | $SUDO tee -a /etc/apt/sources.list >/dev/null
+        grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' \
+            | $SUDO tee -a /etc/apt/sources.list >/dev/null
     fi
     NEED_UPDATE=1
 fi
 
-# python3: the build generates the resources with it. x11-apps and imagemagick: screenshots.
+# python3: the build generates the resources with it. fonts-wine: Marlett, which Wine draws caption
+# buttons and control glyphs with. x11-utils: xwininfo, to see the Wine desktop appear. x11-apps
+# and imagemagick: screenshots.
 packages=(cmake ninja-build dpkg-dev python3 g++-mingw-w64-i686-posix mingw-w64-i686-dev
-          wine wine32:i386 xvfb xauth locales fonts-ipafont-gothic fonts-ipafont-mincho googletest
-          x11-apps imagemagick)
+          wine wine32:i386 fonts-wine xvfb xauth locales fonts-ipafont-gothic fonts-ipafont-mincho
+          googletest x11-utils x11-apps imagemagick)
 installed=$(dpkg-query -W -f='${Package}:${Architecture} ${Status}\n' "${packages[@]%%:*}" 2>/dev/null \
             | awk '/ install ok installed$/ {print $1}') || true
 need_pkgs=()
@@ -63,6 +66,8 @@ fi
 if ! (unset LOCPATH; locale -a 2>/dev/null) | grep -qix 'ja_JP\.utf-\?8'; then
     log "generating the ja_JP.UTF-8 locale"
     $SUDO sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-    grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    if ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen; then
+        echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+    fi
     $SUDO locale-gen --keep-existing >/dev/null
 fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and starts the editor under Wine, optionally with a file:
 #   tools/start.sh [FILE]
-# Without a display of your own it runs on a virtual one; tools/screenshot.sh shows it.
+# Without a display of your own it runs on a virtual one (see tools/wine-session.sh);
+# tools/screenshot.sh OUT.png takes a picture of it.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

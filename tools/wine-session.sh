@@ -6,8 +6,13 @@
 # Programs run in it with tools/wine-exec.sh. Everything is torn down on every exit path and the
 # command's exit code is passed on.
 #
+# On a virtual display every window lives in a Wine desktop window: Wine then draws frames and
+# captions itself and never waits on a window manager that is not there.
+#
 # Environment: VN_BUILD_DIR (default <repo>/build), VN_XVFB=1 (always use a virtual display),
-# VN_XVFB_SCREEN (default 1280x1024x24), VN_KEEP_PREFIX=1 (leave the prefix for a look afterwards).
+# VN_XVFB_SCREEN (default 1280x1024x24), VN_DESKTOP=WxH or 0 (the Wine desktop's size, or none;
+# default: the whole virtual screen, none on a display of your own), VN_KEEP_PREFIX=1 (leave the
+# prefix for a look afterwards).
 set -euo pipefail
 
 if [ $# -eq 0 ]; then
@@ -37,7 +42,7 @@ done
 unset LOCPATH
 if [ -n "$(LC_ALL=ja_JP.UTF-8 locale 2>&1 >/dev/null)" ] \
     || [ "$(LC_ALL=ja_JP.UTF-8 locale charmap 2>/dev/null)" != UTF-8 ]; then
-    fail "the ja_JP.UTF-8 locale is not usable (locale -a lists: $(locale -a | tr '\n' ' ')): run tools/setup.sh"
+    fail "the ja_JP.UTF-8 locale is not usable (locale -a: $(locale -a | tr '\n' ' ')): run tools/setup.sh"
 fi
 export LC_ALL=ja_JP.UTF-8
 unset LANGUAGE
@@ -121,7 +126,10 @@ if [ -z "${DISPLAY:-}" ] || [ "${VN_XVFB:-}" = 1 ]; then
     fi
     rm -f "$WINE_DIR/xvfb-$SESSION_ID.log"
     export DISPLAY=:$display
+    screen=${VN_XVFB_SCREEN:-1280x1024x24}
+    DESKTOP=${VN_DESKTOP:-${screen%x*}}
 fi
+DESKTOP=${DESKTOP:-${VN_DESKTOP:-0}}
 
 # Where tools/screenshot.sh finds the display of a running session.
 printf 'DISPLAY=%s\nWINEPREFIX=%s\nXVFB_PID=%s\n' "$DISPLAY" "$WINEPREFIX" "$XVFB_PID" >"$SESSION_FILE"
@@ -134,7 +142,14 @@ SERVER_STARTED=1
 wineserver -p </dev/null >/dev/null 2>&1 || fail "wineserver -p did not start"
 wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot -i failed for $PREFIX"
 
+# This Wine build looks for its own fonts only in the prefix; without Marlett, caption buttons and
+# the glyphs of standard controls come out as letters.
+if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    ln -sf /usr/share/wine/fonts/marlett.ttf "$PREFIX/drive_c/windows/Fonts/marlett.ttf"
+fi
+
 # Programs ask for the usual Windows Japanese faces by name; the IPA fonts stand in for them.
+# The same file switches off the crash dialog and names the desktop; the check reads back the fonts.
 replacements=(
     "ＭＳ ゴシック=IPAGothic"
     "ＭＳ Ｐゴシック=IPAPGothic"
@@ -147,6 +162,12 @@ exported=$PREFIX/vn-fonts-check.reg
     printf '\xef\xbb\xbfWindows Registry Editor Version 5.00\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
     for r in "${replacements[@]}"; do printf '"%s"="%s"\r\n' "${r%%=*}" "${r#*=}"; done
+    # A crashing program prints its backtrace and ends instead of waiting on a dialog nobody sees.
+    printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n'
+    if [ "$DESKTOP" != 0 ]; then
+        printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer]\r\n"Desktop"="Varnolet"\r\n'
+        printf '\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Explorer\\Desktops]\r\n"Varnolet"="%s"\r\n' "$DESKTOP"
+    fi
 } | iconv -f UTF-8 -t UTF-16LE >"$regfile"
 wine regedit /S "Z:${regfile//\//\\}" </dev/null >/dev/null 2>&1 || fail "regedit could not import $regfile"
 wine regedit /E "Z:${exported//\//\\}" 'HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements' \
@@ -157,6 +178,27 @@ for r in "${replacements[@]}"; do
         || fail "the font replacement ${r%%=*} -> ${r#*=} is missing from the prefix's registry"
 done
 rm -f "$regfile" "$exported"
+
+# The desktop is started here, detached, and waited for: left to the first program that needs it,
+# it would be started with that program's stderr, which is ctest's pipe.
+if [ "$DESKTOP" != 0 ]; then
+    command -v xwininfo >/dev/null || fail "xwininfo not found: run tools/setup.sh"
+    desktop_up()
+    {
+        local windows
+        windows=$(xwininfo -root -children 2>/dev/null) || return 1
+        grep -qF '"Varnolet - Wine desktop"' <<<"$windows"
+    }
+    wine explorer "/desktop=Varnolet,$DESKTOP" </dev/null >/dev/null 2>&1 &
+    for _ in $(seq 1 200); do
+        desktop_up && break
+        sleep 0.1
+    done
+    desktop_up || fail "the Wine desktop window did not appear on $DISPLAY"
+    # The first program on a new desktop waits a few seconds for it to settle; let that be this one.
+    wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 \
+        || fail "no program runs on the Wine desktop"
+fi
 
 # In the background so that a signal to this script is handled at once; stdin stays the caller's.
 "$@" <&0 &

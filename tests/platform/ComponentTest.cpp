@@ -21,9 +21,9 @@ public:
     ~TProbe() override { log_->push_back("~" + Name().str()); }
     void Notification(TComponent* component, TOperation operation) override
     {
-        TComponent::Notification(component, operation);
         if (operation == opRemove)
             log_->push_back(Name().str() + " told " + component->Name().str() + " left");
+        TComponent::Notification(component, operation);
     }
 
 private:

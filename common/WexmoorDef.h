@@ -1,0 +1,166 @@
+// The settings store and the settings records. Every setting lives under one registry key of the
+// current user, one subkey per section. Each section has one reader and one writer; each of them
+// opens its own WXRegIni, handles its section and closes the store again, so no store outlives a
+// call. Readers carry the defaults and refuse damaged values (wrong type, out of range) in favour
+// of the default.
+#pragma once
+
+#include <string>
+
+#include <windows.h>
+
+#include "common/ColorRec.h"
+#include "common/Nscontainers.h"
+#include "platform/AnsiString.h"
+#include "platform/Classes.h"
+#include "platform/Graphics.h"
+#include "platform/SysUtils.h"
+
+class TCustomAFEdit;
+
+VN_DECLARE_EXCEPTION(ERegistryException, Exception)
+
+// An INI-style reader and writer over a registry key of HKEY_CURRENT_USER: a section is a subkey,
+// a key is a value. Names and text go to the registry as UTF-16 converted from CP932.
+// Reading never fails: a missing section or value, or one of the wrong type, gives the default.
+// Writing raises ERegistryException when the registry refuses.
+class WXRegIni : public TObject
+{
+public:
+    // Opens rootKey (creating it when missing) with full access; ERegistryException on failure.
+    explicit WXRegIni(const AnsiString& rootKey);
+    WXRegIni(); // the program's own key
+    ~WXRegIni() override;
+    WXRegIni(const WXRegIni&) = delete;
+    WXRegIni& operator=(const WXRegIni&) = delete;
+
+    const AnsiString& RootKey() const { return rootKey_; }
+
+    // REG_SZ or REG_EXPAND_SZ (not expanded); any other type gives def.
+    AnsiString ReadString(const AnsiString& section, const AnsiString& ident, const AnsiString& def);
+    void WriteString(const AnsiString& section, const AnsiString& ident, const AnsiString& value);
+    // REG_DWORD, or a decimal text; anything else gives def.
+    int ReadInteger(const AnsiString& section, const AnsiString& ident, int def);
+    // REG_DWORD, except over an existing text value, which stays text (its decimal form).
+    void WriteInteger(const AnsiString& section, const AnsiString& ident, int value);
+    // ReadInteger with the default 0 or 1; true when not 0.
+    bool ReadBool(const AnsiString& section, const AnsiString& ident, bool def);
+    // The text "1" or "0".
+    void WriteBool(const AnsiString& section, const AnsiString& ident, bool value);
+    // The value names of the section (cleared first; empty when the section is missing).
+    void ReadSection(const AnsiString& section, TStrings* idents);
+    // Deletes the section's subkey with everything under it; a missing section is no error.
+    void EraseSection(const AnsiString& section);
+    void DeleteKey(const AnsiString& section, const AnsiString& ident);
+    bool SectionExists(const AnsiString& section);
+    bool ValueExists(const AnsiString& section, const AnsiString& ident);
+
+private:
+    // Null when the section is missing (read); raises when it cannot be made (write).
+    HKEY OpenSection(const AnsiString& section, bool forWrite);
+    // The value's type and bytes; false when the section or the value is missing.
+    bool QueryValue(const AnsiString& section, const AnsiString& ident, DWORD& type, std::string& data);
+    void SetValue(const AnsiString& section, const AnsiString& ident, DWORD type, const void* data, DWORD size);
+
+    AnsiString rootKey_;
+    HKEY root_ = nullptr;
+};
+
+namespace VN
+{
+// "Software\Orvane\Varnolet" under HKEY_CURRENT_USER.
+extern const char* const kRegistryKey;
+extern const char* const kEditSettingSection; // "EDITSETTING"
+extern const char* const kWallpaperSection;   // "WALLPAPER"
+
+// The editor settings. Field names are the keys they are stored under; one global instance
+// (EditSetting) lives for the whole run.
+struct typEditSetting
+{
+    bool IS_REMAIN = false;
+    nsString FONT_NAME;
+    int FONT_SIZE = 0;
+    TColor 色_文字 = 0;   // the editor's background (its Color)
+    TColor NORMAL_COLOR = 0; // not stored: 色_背景's colour, for the machine-dependent characters
+    typColorRec 色_背景;   // normal text
+    typColorRec 色_選択文字;
+    typColorRec 色_強調文字列;
+    typColorRec 色_行番号;   // line numbers and the left margin
+    typColorRec 色_ルーラー; // column numbers and the column indicator
+    typColorRec 色_検索文字列[3];
+    int ROWPITCH = 0;
+    bool DISPROWNUM = false;
+    bool DISPRULA = false;
+    bool AUTO_INDENT = false;
+    int TABSIZE = 0;
+    bool UNDOBSAVE = false; // kept for the settings dialog; the editor does not use it
+    bool DISPTAB = false;
+    bool DISSPACE2 = false;
+    bool BACKUPFILE = false;
+    bool ISWRAP = false;
+    int WRAPWIDTH = 0;
+    bool USETAB = false;
+    // Stored in WALLPAPER (written with the wallpaper settings), read with these.
+    bool TRANSPARENCY = false;
+    int ALPHA_VALUE = 0;
+    TColor STR_BKCOLOR = 0;
+    int STR_BK_ALPHA = 0;
+    bool STR_TRANSPARENCY = false;
+    bool KINSOKU = false;
+    nsString BANHEAD;
+    nsString BANEND;
+    int WINDOW_ALPHABLENDVALUE = 0;
+
+    friend bool operator==(const typEditSetting& a, const typEditSetting& b);
+    friend bool operator!=(const typEditSetting& a, const typEditSetting& b) { return !(a == b); }
+};
+
+extern typEditSetting EditSetting;
+
+// What the reader gives for a key that is missing or damaged.
+typEditSetting EditSettingDefaults();
+
+// The ranges the settings dialog allows; the reader refuses anything else.
+constexpr int kFontSizeMin = 7, kFontSizeMax = 30;
+constexpr int kRowPitchMin = 0, kRowPitchMax = 99;
+constexpr int kTabSizeMin = 1, kTabSizeMax = 16;
+constexpr int kWrapWidthMin = 10, kWrapWidthMax = 999;
+constexpr int kAlphaMin = 0, kAlphaMax = 255;
+} // namespace VN
+
+// Classes above this library that hold part of the editor settings (the editor page: link and
+// wallpaper colours, blending, backup, tab use, comment mode; the main window: its alpha value)
+// implement this. ApplyEditSetting finds them by dynamic_cast on the editor and on its form, so
+// this library never includes them.
+class TEditSettingTarget
+{
+public:
+    virtual void ApplyEditSetting(const VN::typEditSetting& setting) = 0;
+
+protected:
+    ~TEditSettingTarget() = default;
+};
+
+// The colour record under key: {colour, bkcolour, no flags} when the value is missing, empty or
+// damaged; a missing field keeps its start value.
+typColorRec ReadColorRec(WXRegIni* ini, const AnsiString& section, const AnsiString& key, TColor colour,
+                         TColor bkcolour);
+void WriteColorRec(WXRegIni* ini, const AnsiString& section, const AnsiString& key, const typColorRec& rec);
+
+// Section EDITSETTING and the five text-blending keys of WALLPAPER, into / from a record.
+void ReadEditSetting(VN::typEditSetting& setting, const AnsiString& rootKey = VN::kRegistryKey);
+// Section EDITSETTING only: the WALLPAPER keys go with the wallpaper settings.
+void WriteEditSetting(const VN::typEditSetting& setting = VN::EditSetting,
+                      const AnsiString& rootKey = VN::kRegistryKey);
+
+// A null editor reads the settings into VN::EditSetting; an editor gets VN::EditSetting applied.
+void LoadEditSetting(TCustomAFEdit* editor, const AnsiString& rootKey = VN::kRegistryKey);
+
+// Sets the editor from the record. A change of the folding (wrap on or off, wrap width, or, while
+// wrapping, tab size and line-breaking rules) re-folds every row at once, visible or not: the
+// text, the edited state, the caret and the selection keep their place; the undo history is
+// cleared. Without such a change the history is kept.
+void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& setting);
+
+// The program's folder, without a trailing backslash except at a drive root.
+nsString GetAppDir();

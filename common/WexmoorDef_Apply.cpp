@@ -1,0 +1,235 @@
+// Applying the editor settings to an editor. Kept apart from the store so that a program that
+// only reads or writes settings does not link the editor control.
+#include <cstdint>
+
+#include "common/WexmoorDef.h"
+#include "editor_control/AFEdit.h"
+#include "platform/Forms.h"
+
+namespace
+{
+// A place in the text that survives re-folding: the byte offset from the start of the text (the
+// rows' bytes one after another, each CR counted).
+using TTextOffset = int64_t;
+
+TTextOffset RowStart(TCustomAFEdit* e, int row)
+{
+    TTextOffset off = 0;
+    for (int r = 0; r < row; ++r)
+        off += e->GetLine(r).Length();
+    return off;
+}
+
+TTextOffset OffsetOfPoint(TCustomAFEdit* e, const TPoint& dsp)
+{
+    const int n = e->GetLinesCount();
+    const int row = dsp.y < 0 ? 0 : (dsp.y >= n ? n - 1 : dsp.y);
+    const int len = e->GetLine(row).Length();
+    int logCol = e->LogicalPos(TPoint(dsp.x, row));
+    logCol = logCol < 0 ? 0 : (logCol > len ? len : logCol);
+    return RowStart(e, row) + logCol;
+}
+
+// The row holding the byte at off, and the byte's index in it. An offset at the end of a wrapped
+// piece is the start of the next row, as the caret shows it after typing there.
+void RowOfOffset(TCustomAFEdit* e, TTextOffset off, int& row, int& logCol)
+{
+    const int n = e->GetLinesCount();
+    TTextOffset start = 0;
+    for (int r = 0; r < n; ++r)
+    {
+        const int len = e->GetLine(r).Length();
+        if (off < start + len)
+        {
+            row = r;
+            logCol = int(off - start);
+            return;
+        }
+        start += len;
+    }
+    row = n - 1;
+    const TTextOffset last = start - e->GetLine(n - 1).Length();
+    const TTextOffset col = off - last;
+    logCol = int(col < 0 ? 0 : (col > e->GetLine(n - 1).Length() ? e->GetLine(n - 1).Length() : col));
+}
+
+TPoint PointOfOffset(TCustomAFEdit* e, TTextOffset off)
+{
+    int row = 0, logCol = 0;
+    RowOfOffset(e, off, row, logCol);
+    return e->DspPos(TPoint(logCol, row));
+}
+
+// Folds every row anew under the editor's current options. Only FoldLine moves bytes between
+// rows, so the text stays byte for byte what it was. The re-fold is no edit: it is not recorded,
+// the history before it (which names rows that no longer exist) is dropped, and the edited state
+// stays as it was.
+void RefoldAll(TCustomAFEdit* e)
+{
+    const bool wasEdited = e->isEdited();
+    const int undoMax = e->GetUndoMax();
+    TSelArea* sel = e->SelArea();
+    const TTextOffset caret = OffsetOfPoint(e, e->GetCaret());
+    const bool hadPoints = sel->isPointAble();
+    const TTextOffset anchor = hadPoints ? OffsetOfPoint(e, sel->AnchorPoint()) : 0;
+    const TTextOffset moving = hadPoints ? OffsetOfPoint(e, sel->MovingPoint()) : 0;
+    const bool hadRows = sel->isRowAble();
+    TTextOffset rowFirst = 0, rowLast = 0;
+    if (hadRows)
+    {
+        rowFirst = RowStart(e, sel->GetStartRow());
+        const int endRow = sel->GetEndRow() < e->GetLinesCount() ? sel->GetEndRow() : e->GetLinesCount() - 1;
+        const int endLen = e->GetLine(endRow).Length();
+        rowLast = RowStart(e, endRow) + (endLen > 0 ? endLen - 1 : 0);
+    }
+
+    e->SetUndoMax(0);
+    try
+    {
+        // The count is taken again each round: folding adds and removes rows below.
+        for (int r = 0; r < e->GetLinesCount(); ++r)
+            e->FoldLine(r);
+    }
+    catch (...)
+    {
+        e->SetUndoMax(undoMax);
+        e->UndoBuff()->Reset();
+        e->SetEdited(true); // partly re-folded: the text is whole, but say nothing false about it
+        throw;
+    }
+    e->SetUndoMax(undoMax);
+    e->UndoBuff()->Reset();
+    e->SetEdited(wasEdited);
+    if (e->OnUndoChange)
+        e->OnUndoChange(e, false, false);
+
+    e->SetCaretRaw(PointOfOffset(e, caret));
+    if (hadPoints)
+    {
+        sel->PutStartPoint(PointOfOffset(e, anchor));
+        sel->PutEndPoint(PointOfOffset(e, moving));
+    }
+    if (hadRows)
+    {
+        int first = 0, last = 0, col = 0;
+        RowOfOffset(e, rowFirst, first, col);
+        RowOfOffset(e, rowLast, last, col);
+        sel->PutStartRow(first);
+        sel->PutEndRow(last);
+    }
+    e->MarkDirtyFrom(0);
+}
+
+template <class E, class S>
+S With(S set, E value, bool on)
+{
+    return on ? (set << value) : (set >> value);
+}
+} // namespace
+
+void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& s)
+{
+    const TViewOptions oldView = editor->GetViewOpt();
+    const TAFEditOptions oldOptions = editor->GetOptions();
+    const int oldTabSize = editor->GetTabSize();
+    const AnsiString oldBanHead = editor->BanHead, oldBanEnd = editor->BanEnd;
+    const int oldRowPich = editor->RowPich;
+    TFont* current = editor->Font();
+    const AnsiString oldFontName = current->Name();
+    const int oldFontHeight = current->Height();
+    const TFontStyles oldFontStyle = current->Style();
+    const bool wasUpdating = editor->Updating;
+    bool ended = false;
+    if (!wasUpdating)
+        editor->BeginUpdate();
+    try
+    {
+        // Font, background and the colours of each kind of text. One font change, so the editor
+        // measures once.
+        TFont font;
+        font.Assign(*current);
+        font.SetName(NsStringToAnsi(s.FONT_NAME));
+        font.SetSize(s.FONT_SIZE);
+        font.SetColor(s.色_背景.colour);
+        font.SetStyle(ColorRecToFontStyles(s.色_背景));
+        editor->SetColor(s.色_文字);
+        editor->SetFont(&font);
+        editor->SetColDependence(s.NORMAL_COLOR);
+        editor->ColCr = TColor(0x000080);
+        editor->ColSelBrush = s.色_選択文字.bkcolour;
+        editor->ColRowNo = s.色_行番号.colour;
+        editor->ColLeftMgn = s.色_行番号.bkcolour;
+        editor->ColColumnNo = s.色_ルーラー.colour;
+        editor->ColColumnIndi = s.色_ルーラー.bkcolour;
+        // TODO(settings): the control has no setters yet for these; set them here once it does:
+        //   selected-text colour = s.色_選択文字.colour      (ColSelText)
+        //   keyword colour        = s.色_強調文字列.colour    (ColKeyWord)
+        //   wrap-line pen colour  = 0x808080
+        //   keyword matching case-sensitive (the keyword case flag)
+
+        editor->RowPich = s.ROWPITCH;
+        editor->SetTabSize(s.TABSIZE);
+        editor->BanHead = NsStringToAnsi(s.BANHEAD);
+        editor->BanEnd = NsStringToAnsi(s.BANEND);
+
+        TViewOptions view = oldView;
+        view = With(view, voRowNum, s.DISPROWNUM);
+        view = With(view, voColIndicate, s.DISPRULA);
+        view = With(view, voCr, false); // line-end marks are always off here
+        view = With(view, voTab, s.DISPTAB);
+        view = With(view, voAnsiSpace, s.DISSPACE2);
+        view = With(view, voWrapLine, s.ISWRAP);
+        editor->SetViewOpt(view);
+
+        TAFEditOptions options = oldOptions;
+        options = With(options, aoJpnBanBreak, s.KINSOKU);
+        options = With(options, aoAutoIndent, s.AUTO_INDENT);
+
+        // The main window's alpha value, and the editor page's own settings (link colours,
+        // wallpaper blending, backup, UseTab, Home key, comment mode).
+        if (auto* form = dynamic_cast<TEditSettingTarget*>(GetParentForm(editor)))
+            form->ApplyEditSetting(s);
+        if (auto* page = dynamic_cast<TEditSettingTarget*>(editor))
+            page->ApplyEditSetting(s);
+
+        // Anything that moves row breaks re-folds now, hidden editor or not: a page folded under
+        // old settings would otherwise keep that folding until each row happened to be edited.
+        const bool wasWrapping = oldOptions.Contains(aoAutoFormat);
+        const bool widthChanged = s.WRAPWIDTH != editor->GetDefWrapPos();
+        const bool breakRulesChanged = s.TABSIZE != oldTabSize || s.KINSOKU != oldOptions.Contains(aoJpnBanBreak) ||
+                                       (s.KINSOKU && (editor->BanHead != oldBanHead || editor->BanEnd != oldBanEnd));
+        const bool refold = s.ISWRAP != wasWrapping || (s.ISWRAP && (widthChanged || breakRulesChanged));
+        editor->SetDefWrapPos(s.WRAPWIDTH);
+        options = With(options, aoAutoFormat, s.ISWRAP);
+        editor->SetOptions(options);
+        if (refold)
+            RefoldAll(editor);
+
+        const bool viewMetrics = oldView.Contains(voRowNum) != view.Contains(voRowNum) ||
+                                 oldView.Contains(voColIndicate) != view.Contains(voColIndicate);
+        const bool fontMetrics = current->Name() != oldFontName || current->Height() != oldFontHeight ||
+                                 current->Style() != oldFontStyle || editor->RowPich != oldRowPich;
+        if (!wasUpdating)
+        {
+            editor->EndUpdate();
+            ended = true;
+        }
+        if (viewMetrics || fontMetrics || (s.ISWRAP && widthChanged))
+            editor->MetricsUpdate(true);
+        editor->SetCaretPosition();
+    }
+    catch (...)
+    {
+        if (!wasUpdating && !ended)
+            editor->EndUpdate();
+        throw;
+    }
+}
+
+void LoadEditSetting(TCustomAFEdit* editor, const AnsiString& rootKey)
+{
+    if (!editor)
+        ReadEditSetting(VN::EditSetting, rootKey);
+    else
+        ApplyEditSetting(editor, VN::EditSetting);
+}

@@ -1,0 +1,137 @@
+// Regular-expression engine of the file search: a small dialect over Shift-JIS lines.
+//
+// Dialect: literals, '.', '[set]' / '[^set]', postfix '*', '+', '?', '^' (first character only),
+// '$' (last character only) and backslash escapes; no grouping, alternation or counted repetition.
+// Matching works in whole characters: a match never begins or ends inside a double-byte character,
+// '.' and a class consume a whole double-byte character, and a single-byte pattern character never
+// matches a trail byte. Time is bounded by the size of the pattern times the length of the line
+// (failed element/position pairs are remembered), and no native recursion is used.
+#pragma once
+
+#include <cstdint>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "platform/SysUtils.h"
+
+// A pattern that does not compile; Message is ready for an error box.
+class ERegexpError : public Exception
+{
+public:
+    ERegexpError(const AnsiString& msg, int status, int offset) : Exception(msg), Status(status), Offset(offset)
+    {
+    }
+    int Status = 0; // TRegexp::rsEmpty or TRegexp::rsInvalid
+    int Offset = 0; // byte offset in the pattern where compiling stopped
+};
+
+class TRegexp
+{
+public:
+    // Size of the compiled program in the dialect's byte encoding, terminator included.
+    static constexpr int ProgramSize = 128;
+
+    enum
+    {
+        rsCompiled = 0, // ready
+        rsEmpty = 1,    // empty, or starts with '*', '+' or '?'
+        rsNoBuffer = 2, // kept for the status numbering; allocation failures throw instead
+        rsInvalid = 3,  // a misplaced closure, a bad escape or range, or a program over ProgramSize
+    };
+
+    // Compiles the pattern (up to its first NUL or newline); raises ERegexpError when it is invalid.
+    // With ignoreCase, ASCII letters match either case; nothing else is folded.
+    explicit TRegexp(const char* pattern, bool ignoreCase = false);
+    // Keeps the status instead of raising; a pattern that did not compile finds nothing.
+    TRegexp(const char* pattern, bool ignoreCase, std::nothrow_t);
+    ~TRegexp();
+
+    int Status() const noexcept { return status_; }
+    const AnsiString& ErrorMessage() const noexcept { return errorMessage_; }
+    int ErrorOffset() const noexcept { return errorOffset_; }
+    // Bytes the program takes in the dialect's encoding, terminator included (at most ProgramSize).
+    int ProgramLength() const noexcept { return programLength_; }
+
+    // Leftmost match beginning at or after byte offset start (from 0) of a NUL-terminated text:
+    // its offset, and its length in bytes in *length; -1 and length 0 when there is none.
+    // A start inside a double-byte character moves to the next character.
+    int find(const char* text, int* length, int start);
+    // The same over exactly textLength bytes.
+    int find(const char* text, int textLength, int* length, int start);
+
+    // Steps through every hit of one line, left to right, each reported once. start must be 0 on the
+    // first call and is left where the next search begins: after the hit, or one character past an
+    // empty hit, so zero-width patterns always move on; it never goes further than textLength + 1.
+    // The line may keep its line end: a match never begins after a final "\n".
+    bool FindNext(const char* text, int textLength, int& start, int& position, int& length);
+    bool FindNext(const AnsiString& line, int& start, int& position, int& length)
+    {
+        return FindNext(line.c_str(), line.Length(), start, position, length);
+    }
+
+    // Steps of one search before failed states are remembered; negative restores the default
+    // (a few times the line length). 0 remembers from the first step (tests use it).
+    void SetMemoAfter(int steps) noexcept { memoAfter_ = steps; }
+
+    TRegexp(const TRegexp&) = delete;
+    TRegexp& operator=(const TRegexp&) = delete;
+
+private:
+    struct TElem
+    {
+        uint8_t Kind;
+        uint8_t Quant;
+        uint8_t B1; // literal byte, or lead byte of a pair
+        uint8_t B2; // trail byte of a pair
+        int Class;  // index into classes_
+    };
+    struct TClass
+    {
+        uint8_t Bits[16]; // single-byte members by their low seven bits, complement already applied
+        bool Negated;
+        std::vector<std::pair<uint16_t, uint16_t>> Wide; // double-byte members as code ranges
+    };
+    struct TFrame
+    {
+        int Elem;
+        int Pos;  // where the element was tried
+        int Cur;  // next position to go on from, -1 when only the last choice is left or none
+        int Far;  // star: farthest position reached; opt: 1 while the skip is still to be tried
+    };
+
+    void Compile(const unsigned char* pat, int len);
+    int ParseEscape(const unsigned char* pat, int len, int i, int& value, int& trail) const;
+    int ParseClass(const unsigned char* pat, int len, int i, int& size);
+    [[noreturn]] void Fail(int status, int offset, const char* what) const;
+
+    int Search(const unsigned char* t, int n, int start, int* length);
+    int MatchAt(const unsigned char* t, int n, int s);
+    int Step(const TElem& e, const unsigned char* t, int n, int p);
+    bool ClassHas(const TClass& c, const unsigned char* t, int p, int charLen) const;
+    bool PushFrame(int elem, const unsigned char* t, int n, int p);
+    int Prev(int p) const;
+    void EnableMemo(int n);
+    bool IsFailed(int elem, int p) const;
+    void SetFailed(int elem, int p);
+
+    std::vector<TElem> elems_;
+    std::vector<TClass> classes_;
+    int status_ = rsCompiled;
+    int errorOffset_ = 0;
+    int programLength_ = 0;
+    AnsiString errorMessage_;
+    bool ignoreCase_ = false;
+    bool leadsWithByte_ = false; // first element is one plain literal byte: scan for it with memchr
+
+    // Scratch of one search, kept to spare allocations per line; a TRegexp serves one thread.
+    std::vector<uint32_t> stamp_; // stamp_[p] == gen_: p is a character boundary reached this search
+    uint32_t gen_ = 0;
+    std::vector<uint64_t> failed_; // bit elem * (n + 1) + p: elements elem.. cannot match from p
+    bool memoOn_ = false;
+    int lineLen_ = 0;
+    long long steps_ = 0;
+    long long memoLimit_ = 0;
+    int memoAfter_ = -1;
+    std::vector<TFrame> frames_;
+};

@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "EditorTestUtil.h"
+#include "platform/Classes.h"
+
+namespace
+{
+void Load(TCustomAFEdit& ed, const std::string& bytes, TConvMode modes = TConvMode{cmFoldLine})
+{
+    TStringStream stream(AnsiString(bytes.data(), int(bytes.size())));
+    ed.LoadFromStream(&stream, modes);
+}
+
+std::vector<std::string> Rows(TCustomAFEdit& ed)
+{
+    std::vector<std::string> rows;
+    for (int i = 0; i < ed.GetLinesCount(); ++i)
+        rows.push_back(ed.GetLine(i).str());
+    return rows;
+}
+
+std::string Joined(TCustomAFEdit& ed)
+{
+    std::string s;
+    for (int i = 0; i < ed.GetLinesCount(); ++i)
+        s += ed.GetLine(i).str();
+    return s;
+}
+
+struct Listener : TObject
+{
+    int calls = 0;
+    int wrapTo = 0;
+    void OnBreak(TObject*, AnsiString, int& wrap)
+    {
+        ++calls;
+        wrap = wrapTo;
+    }
+};
+} // namespace
+
+TEST(WordBreak, RuleTable)
+{
+    auto ed = NewEditor();
+    struct Case
+    {
+        const char* name;
+        TAFEditOptions options;
+        std::string text;
+        int wrap;
+        int expected;
+    } cases[] = {
+        {"fits", {aoAutoFormat}, std::string(50, 'a'), 60, 60},
+        {"plain cut", {aoAutoFormat}, std::string(80, 'a'), 60, 60},
+        {"never splits a double-byte character", {aoAutoFormat}, "a" + std::string("漢漢漢漢漢漢漢漢漢漢"), 6, 5},
+        {"banned head hangs", {aoAutoFormat, aoJpnBanBreak}, std::string(60, 'a') + "。b", 60, 62},
+        {"two banned heads hang", {aoAutoFormat, aoJpnBanBreak}, std::string(60, 'a') + "。」b", 60, 64},
+        {"cr hangs", {aoAutoFormat, aoJpnBanBreak}, std::string(60, 'a') + "\r", 60, 60},
+        {"banned end moves back", {aoAutoFormat, aoJpnBanBreak}, std::string(58, 'a') + "（" + std::string(10, 'b'),
+         60, 58},
+        {"rules off", {aoAutoFormat}, std::string(60, 'a') + "。b", 60, 60},
+        {"word moves whole", {aoAutoFormat, aoWordWrap}, std::string(54, ' ') + "abcdefghij", 60, 54},
+        {"long word breaks eleven before", {aoAutoFormat, aoWordWrap}, std::string(40, ' ') + std::string(30, 'w'),
+         60, 49},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ed->SetOptions(c.options);
+        AnsiString s(c.text.data(), int(c.text.size()));
+        int first = ed->WordBreak(s, c.wrap, 0);
+        if (std::string(c.name) == "cr hangs")
+            EXPECT_GE(first, s.Length()); // the CR stays on the piece
+        else
+            EXPECT_EQ(first, c.expected);
+        // Another decision in between never changes the next one.
+        ed->WordBreak(AnsiString(std::string(70, 'z') + "。。。。。。"), 70, 0);
+        EXPECT_EQ(ed->WordBreak(s, c.wrap, 0), first);
+    }
+}
+
+TEST(WordBreak, HandlerReplacesTheRules)
+{
+    auto ed = NewEditor();
+    Listener l;
+    l.wrapTo = 7;
+    ed->OnWordBreak = TWordBreakNotifyEvent(&l, &Listener::OnBreak);
+    EXPECT_EQ(ed->WordBreak(AnsiString(std::string(80, 'a')), 60, 0), 7);
+    EXPECT_EQ(l.calls, 1);
+    // A handler's break outside the row is clamped by folding: the text survives whole.
+    l.wrapTo = -5;
+    Load(*ed, std::string(100, 'q') + "\r\n");
+    EXPECT_EQ(Joined(*ed), std::string(100, 'q') + "\r");
+    l.wrapTo = 1000;
+    Load(*ed, std::string(100, 'q') + "\r\n");
+    EXPECT_EQ(Joined(*ed), std::string(100, 'q') + "\r");
+}
+
+namespace
+{
+// Layout invariants of the folded rows; model is the text with CR line ends.
+void ExpectSettled(TCustomAFEdit& ed, const std::string& model, const std::string& where)
+{
+    ASSERT_EQ(Joined(ed), model) << where;
+    int n = ed.GetLinesCount();
+    ASSERT_GE(n, 1) << where;
+    ASSERT_FALSE(ed.isCrLine(n - 1)) << where << ": last row ends a paragraph";
+    std::string para;
+    for (int i = 0; i < n; ++i)
+    {
+        std::string row = ed.GetLine(i).str();
+        size_t cr = row.find('\r');
+        if (cr != std::string::npos)
+        {
+            ASSERT_EQ(cr, row.size() - 1) << where << ": CR inside row " << i;
+        }
+        if (i < n - 1)
+        {
+            ASSERT_FALSE(row.empty()) << where << ": empty row " << i;
+        }
+        // A row never starts on the second byte of a character of its paragraph.
+        ASSERT_NE(ByteTypeAt((para + row).data(), int(para.size() + row.size()), int(para.size())), mbTrailByte)
+            << where << ": row " << i << " splits a character";
+        para = cr != std::string::npos ? std::string() : para + row;
+        TAttrListItem* rec = ed.GetLinesAttr(i);
+        if (rec->ColAttr)
+        {
+            ASSERT_EQ(rec->ColAttr->GetCount(), int(row.size())) << where << ": column list of row " << i;
+        }
+        if (cr == std::string::npos && i < n - 1 && ed.GetOptions().Contains(aoAutoFormat))
+        {
+            int width = ed.DisplayText(i).Length();
+            ASSERT_LE(width, int(rec->WrapPos) + 8) << where << ": row " << i << " too wide";
+        }
+    }
+}
+
+int CharLen(const std::string& s, size_t at)
+{
+    return at + 1 < s.size() && IsSjisLead((unsigned char)s[at]) ? 2 : 1;
+}
+} // namespace
+
+TEST(FoldLine, RandomEditsKeepTheLayoutAndUndoRestoresEverything)
+{
+    const char* pieces[] = {"a", "b", "word ", "漢字", "。", "「", "」", "\t", " ", "ｶﾅ", "\r", "、", "xyz"};
+    const int kPieces = sizeof pieces / sizeof *pieces;
+    for (unsigned seed = 1; seed <= 12; ++seed)
+    {
+        std::mt19937 rng(seed);
+        auto ed = NewEditor();
+        TAFEditOptions opts{aoAutoFormat};
+        if (seed % 2)
+            opts << aoJpnBanBreak;
+        if (seed % 3 == 0)
+            opts << aoWordWrap;
+        ed->SetOptions(opts);
+        ed->SetDefWrapPos(seed % 4 == 0 ? 10 : 20 + int(seed));
+        std::string start;
+        for (int i = 0; i < 60; ++i)
+            start += pieces[rng() % kPieces];
+        std::string model;
+        for (char c : start)
+            if (c != '\n')
+                model += c;
+        std::string loadBytes;
+        for (char c : model)
+            loadBytes += c == '\r' ? std::string("\r\n") : std::string(1, c);
+        Load(*ed, loadBytes);
+        const auto firstRows = Rows(*ed);
+        ExpectSettled(*ed, model, "seed " + std::to_string(seed) + " load");
+        for (int i = 0; i < ed->GetLinesCount(); i += 3)
+            ed->GetColAttrs(i);
+
+        for (int step = 0; step < 150; ++step)
+        {
+            std::string where = "seed " + std::to_string(seed) + " step " + std::to_string(step);
+            int row = int(rng() % unsigned(ed->GetLinesCount()));
+            std::string text = ed->GetLine(row).str();
+            // A character boundary of the row.
+            std::vector<int> cuts{0};
+            for (size_t k = 0; k < text.size(); k += size_t(CharLen(text, k)))
+                cuts.push_back(int(k + size_t(CharLen(text, k))));
+            int col = cuts[rng() % cuts.size()];
+            size_t offset = 0;
+            for (int i = 0; i < row; ++i)
+                offset += ed->GetLine(i).Length();
+            ed->SetUndoGroupId(ed->UndoGroupId() + 1);
+            ed->SetCaretRaw(TPoint(0, row));
+            if (rng() % 3 != 0 || text.empty())
+            {
+                std::string ins = pieces[rng() % kPieces];
+                if (rng() % 4 == 0)
+                    ins += pieces[rng() % kPieces];
+                std::string next = text.substr(0, size_t(col)) + ins + text.substr(size_t(col));
+                ed->ColAttrEdit(row, col, int(ins.size()), emInsert);
+                ed->LineChange(row, AnsiString(next.data(), int(next.size())), false);
+                model.insert(offset + size_t(col), ins);
+            }
+            else
+            {
+                int end = cuts[rng() % cuts.size()];
+                int from = std::min(col, end), to = std::max(col, end);
+                if (from == to)
+                    continue;
+                // The last row never ends a paragraph: keep its bytes CR-free by construction.
+                std::string next = text.substr(0, size_t(from)) + text.substr(size_t(to));
+                ed->ColAttrEdit(row, from, to - from, emDelete);
+                ed->LineChange(row, AnsiString(next.data(), int(next.size())), false);
+                model.erase(offset + size_t(from), size_t(to - from));
+            }
+            ed->FoldLine(row);
+            ExpectSettled(*ed, model, where);
+            if (HasFatalFailure())
+                return;
+            ASSERT_LT(ed->GetCaret().y, ed->GetLinesCount()) << where;
+        }
+        const auto lastRows = Rows(*ed);
+        while (ed->CanUndo())
+            ed->Undo();
+        EXPECT_EQ(Rows(*ed), firstRows) << "seed " << seed << ": undo of everything";
+        while (ed->CanRedo())
+            ed->Redo();
+        EXPECT_EQ(Rows(*ed), lastRows) << "seed " << seed << ": redo of everything";
+        EXPECT_EQ(ed->AttrList()->GetCount() >= ed->GetLinesCount(), true);
+    }
+}
+
+TEST(FoldLine, DegenerateWrapPositionsTerminate)
+{
+    auto ed = NewEditor();
+    ed->SetOptions(TAFEditOptions{aoAutoFormat, aoJpnBanBreak, aoWordWrap});
+    Load(*ed, std::string(40, 'x') + "\t\t\t漢字。。。。\r\n", TConvMode());
+    for (int wrap : {0, 1, 2, 3, 9})
+    {
+        for (int indent : {0, 1, 5, 20})
+        {
+            Load(*ed, std::string(40, 'x') + "\t\t\t漢字。。。。\r\nnext", TConvMode());
+            ed->GetLinesAttr(0)->WrapPos = uint16_t(wrap);
+            ed->GetLinesAttr(0)->Indent = int16_t(indent);
+            ed->SetTabSize(16);
+            ed->FoldLine(0);
+            EXPECT_EQ(Joined(*ed), std::string(40, 'x') + "\t\t\t漢字。。。。\rnext") << wrap << "/" << indent;
+        }
+    }
+}
+
+TEST(FoldLine, TypingAtTheStartOfAParagraphRefoldsAndUndoesInOneStep)
+{
+    auto ed = NewEditor();
+    Load(*ed, std::string(150, 'p') + "\r\nq");
+    ASSERT_EQ(ed->GetLinesCount(), 4);
+    auto before = Rows(*ed);
+    ed->SetUndoGroupId(ed->UndoGroupId() + 1);
+    ed->LineChange(0, AnsiString("ZZ" + std::string(60, 'p')), false);
+    ed->FoldLine(0);
+    EXPECT_EQ(Joined(*ed), "ZZ" + std::string(150, 'p') + "\rq");
+    EXPECT_EQ(ed->GetLine(1).Length(), 60);
+    EXPECT_EQ(ed->GetLine(2).Length(), 33);
+    EXPECT_EQ(ed->GetLine(3), "q");
+    ed->Undo();
+    EXPECT_EQ(Rows(*ed), before);
+    EXPECT_FALSE(ed->CanUndo());
+}
+
+TEST(FoldLine, JoinKeepsTheCaretOnItsCharacter)
+{
+    auto ed = NewEditor();
+    Load(*ed, std::string(100, 'j') + "\r\n");
+    ASSERT_EQ(ed->GetLinesCount(), 3);
+    ed->SetCaretRaw(TPoint(5, 1)); // on the 66th byte of the paragraph
+    ed->SetUndoGroupId(ed->UndoGroupId() + 1);
+    ed->LineChange(0, AnsiString(std::string(10, 'j')), false);
+    ed->FoldLine(0);
+    ASSERT_EQ(ed->GetLine(0).Length(), 51);
+    EXPECT_EQ(ed->GetCaret(), TPoint(15, 0)); // 10 + 5, still before the same character
+}
+
+TEST(FoldLine, AVetoedHalfOfAFoldChangesNothing)
+{
+    struct Veto : TObject
+    {
+        int refuseRow = -1;
+        void OnBefore(TObject*, int row, AnsiString& text, bool& can)
+        {
+            if (row == refuseRow)
+                can = false;
+        }
+    } veto;
+    auto ed = NewEditor();
+    Load(*ed, std::string(100, 'v') + "\r\n");
+    ed->SetUndoGroupId(ed->UndoGroupId() + 1);
+    ed->LineChange(0, AnsiString(std::string(65, 'v')), false);
+    veto.refuseRow = 1;
+    ed->OnBeforeChange = TBeforeChangeNotifyEvent(&veto, &Veto::OnBefore);
+    ed->FoldLine(0);
+    EXPECT_EQ(Joined(*ed), std::string(65, 'v') + std::string(40, 'v') + "\r");
+}

@@ -1,6 +1,6 @@
-#include <algorithm>
 #include "editor_control/AFEditText.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/AnsiString.h"
@@ -22,8 +22,12 @@ void AppendTabExpansion(std::string& out, const char* s, int len, int tabSize, b
                 *truncated = true;
             return;
         }
-        const char* tab = static_cast<const char*>(std::memchr(s + i, '\t', size_t(len - i)));
-        int runEnd = tab ? int(tab - s) : len;
+        // With a limit, look no further than what can still be written.
+        int window = len - i;
+        if (limit >= 0)
+            window = std::min(window, int(size_t(limit) - out.size()) + 1);
+        const char* tab = static_cast<const char*>(std::memchr(s + i, '\t', size_t(window)));
+        int runEnd = tab ? int(tab - s) : (window == len - i ? len : i + window);
         int run = runEnd - i;
         if (limit >= 0 && out.size() + size_t(run) > size_t(limit))
         {

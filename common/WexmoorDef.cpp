@@ -238,8 +238,9 @@ void WXRegIni::EraseSection(const AnsiString& section)
 
 void WXRegIni::DeleteKey(const AnsiString& section, const AnsiString& ident)
 {
-    HKEY key = OpenSection(section, false);
-    if (!key)
+    std::wstring sectionName = SjisToWide(section);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root_, sectionName.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
         return;
     std::wstring name = SjisToWide(ident);
     RegDeleteValueW(key, name.c_str());

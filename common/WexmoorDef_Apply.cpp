@@ -60,6 +60,51 @@ TPoint PointOfOffset(TCustomAFEdit* e, TTextOffset off)
     return e->DspPos(TPoint(logCol, row));
 }
 
+// The caret and the selection as text offsets, taken before the tab size or the folding changes
+// and put back afterwards, so they stay on the same bytes.
+struct TKeptPlaces
+{
+    TTextOffset caret = 0;
+    TTextOffset anchor = 0, moving = 0;
+    bool hadRows = false;
+    TTextOffset rowFirst = 0, rowLast = 0; // first byte of the first row, last byte of the last
+
+    void Take(TCustomAFEdit* e)
+    {
+        TSelArea* sel = e->SelArea();
+        caret = OffsetOfPoint(e, e->GetCaret());
+        // Both points, even when they meet: the anchor is where Shift-selection starts from.
+        anchor = OffsetOfPoint(e, sel->AnchorPoint());
+        moving = OffsetOfPoint(e, sel->MovingPoint());
+        hadRows = sel->isRowAble();
+        if (hadRows)
+        {
+            const int n = e->GetLinesCount();
+            const int first = sel->GetStartRow() < n ? sel->GetStartRow() : n - 1;
+            const int last = sel->GetEndRow() < n ? sel->GetEndRow() : n - 1;
+            const int lastLen = e->GetLine(last).Length();
+            rowFirst = RowStart(e, first);
+            rowLast = RowStart(e, last) + (lastLen > 0 ? lastLen - 1 : 0);
+        }
+    }
+
+    void Restore(TCustomAFEdit* e) const
+    {
+        TSelArea* sel = e->SelArea();
+        e->SetCaretRaw(PointOfOffset(e, caret));
+        sel->PutStartPoint(PointOfOffset(e, anchor));
+        sel->PutEndPoint(PointOfOffset(e, moving));
+        if (hadRows)
+        {
+            int first = 0, last = 0, col = 0;
+            RowOfOffset(e, rowFirst, first, col);
+            RowOfOffset(e, rowLast, last, col);
+            sel->PutStartRow(first);
+            sel->PutEndRow(last);
+        }
+    }
+};
+
 // Folds every row anew under the editor's current options. Only FoldLine moves bytes between
 // rows, so the text stays byte for byte what it was. The re-fold is no edit: it is not recorded,
 // the history before it (which names rows that no longer exist) is dropped, and the edited state
@@ -68,21 +113,6 @@ void RefoldAll(TCustomAFEdit* e)
 {
     const bool wasEdited = e->isEdited();
     const int undoMax = e->GetUndoMax();
-    TSelArea* sel = e->SelArea();
-    const TTextOffset caret = OffsetOfPoint(e, e->GetCaret());
-    const bool hadPoints = sel->isPointAble();
-    const TTextOffset anchor = hadPoints ? OffsetOfPoint(e, sel->AnchorPoint()) : 0;
-    const TTextOffset moving = hadPoints ? OffsetOfPoint(e, sel->MovingPoint()) : 0;
-    const bool hadRows = sel->isRowAble();
-    TTextOffset rowFirst = 0, rowLast = 0;
-    if (hadRows)
-    {
-        rowFirst = RowStart(e, sel->GetStartRow());
-        const int endRow = sel->GetEndRow() < e->GetLinesCount() ? sel->GetEndRow() : e->GetLinesCount() - 1;
-        const int endLen = e->GetLine(endRow).Length();
-        rowLast = RowStart(e, endRow) + (endLen > 0 ? endLen - 1 : 0);
-    }
-
     e->SetUndoMax(0);
     try
     {
@@ -102,21 +132,6 @@ void RefoldAll(TCustomAFEdit* e)
     e->SetEdited(wasEdited);
     if (e->OnUndoChange)
         e->OnUndoChange(e, false, false);
-
-    e->SetCaretRaw(PointOfOffset(e, caret));
-    if (hadPoints)
-    {
-        sel->PutStartPoint(PointOfOffset(e, anchor));
-        sel->PutEndPoint(PointOfOffset(e, moving));
-    }
-    if (hadRows)
-    {
-        int first = 0, last = 0, col = 0;
-        RowOfOffset(e, rowFirst, first, col);
-        RowOfOffset(e, rowLast, last, col);
-        sel->PutStartRow(first);
-        sel->PutEndRow(last);
-    }
     e->MarkDirtyFrom(0);
 }
 
@@ -133,11 +148,27 @@ void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& s)
     const TAFEditOptions oldOptions = editor->GetOptions();
     const int oldTabSize = editor->GetTabSize();
     const AnsiString oldBanHead = editor->BanHead, oldBanEnd = editor->BanEnd;
-    const int oldRowPich = editor->RowPich;
+    const int oldRowPich = editor->GetRowPich();
     TFont* current = editor->Font();
     const AnsiString oldFontName = current->Name();
     const int oldFontHeight = current->Height();
     const TFontStyles oldFontStyle = current->Style();
+    // Decided before anything changes: anything that moves row breaks re-folds now, hidden
+    // editor or not; a page folded under old settings would otherwise keep that folding until
+    // each row happened to be edited.
+    const bool wasWrapping = oldOptions.Contains(aoAutoFormat);
+    const bool widthChanged = s.WRAPWIDTH != editor->GetDefWrapPos();
+    const bool tabChanged = s.TABSIZE != oldTabSize;
+    const bool breakRulesChanged =
+        tabChanged || s.KINSOKU != oldOptions.Contains(aoJpnBanBreak) ||
+        (s.KINSOKU && (NsStringToAnsi(s.BANHEAD) != oldBanHead || NsStringToAnsi(s.BANEND) != oldBanEnd));
+    const bool refold = s.ISWRAP != wasWrapping || (s.ISWRAP && (widthChanged || breakRulesChanged));
+    // Display columns depend on the tab size and rows on the folding: keep the caret and the
+    // selection on their bytes.
+    TKeptPlaces places;
+    if (refold || tabChanged)
+        places.Take(editor);
+
     const bool wasUpdating = editor->Updating;
     bool ended = false;
     if (!wasUpdating)
@@ -155,19 +186,19 @@ void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& s)
         editor->SetColor(s.色_文字);
         editor->SetFont(&font);
         editor->SetColDependence(s.NORMAL_COLOR);
-        editor->ColCr = TColor(0x000080);
+        editor->SetCrColor(TColor(0x000080), editor->Color());
         editor->ColSelBrush = s.色_選択文字.bkcolour;
-        editor->ColRowNo = s.色_行番号.colour;
-        editor->ColLeftMgn = s.色_行番号.bkcolour;
+        editor->SetSelTextColor(s.色_選択文字.colour);
+        editor->SetKeyWordColor(s.色_強調文字列.colour);
+        editor->SetRowNoColor(s.色_行番号.colour);
+        editor->SetMgnColor(s.色_行番号.bkcolour);
         editor->ColColumnNo = s.色_ルーラー.colour;
         editor->ColColumnIndi = s.色_ルーラー.bkcolour;
-        // TODO(settings): the control has no setters yet for these; set them here once it does:
-        //   selected-text colour = s.色_選択文字.colour      (ColSelText)
-        //   keyword colour        = s.色_強調文字列.colour    (ColKeyWord)
-        //   wrap-line pen colour  = 0x808080
-        //   keyword matching case-sensitive (the keyword case flag)
+        editor->WrapLineColor = TColor(0x808080);
+        // TODO(settings): keyword matching is to be made case-sensitive here (the control's
+        // keyword case flag) once the control has one.
 
-        editor->RowPich = s.ROWPITCH;
+        editor->SetRowPich(s.ROWPITCH);
         editor->SetTabSize(s.TABSIZE);
         editor->BanHead = NsStringToAnsi(s.BANHEAD);
         editor->BanEnd = NsStringToAnsi(s.BANEND);
@@ -192,23 +223,18 @@ void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& s)
         if (auto* page = dynamic_cast<TEditSettingTarget*>(editor))
             page->ApplyEditSetting(s);
 
-        // Anything that moves row breaks re-folds now, hidden editor or not: a page folded under
-        // old settings would otherwise keep that folding until each row happened to be edited.
-        const bool wasWrapping = oldOptions.Contains(aoAutoFormat);
-        const bool widthChanged = s.WRAPWIDTH != editor->GetDefWrapPos();
-        const bool breakRulesChanged = s.TABSIZE != oldTabSize || s.KINSOKU != oldOptions.Contains(aoJpnBanBreak) ||
-                                       (s.KINSOKU && (editor->BanHead != oldBanHead || editor->BanEnd != oldBanEnd));
-        const bool refold = s.ISWRAP != wasWrapping || (s.ISWRAP && (widthChanged || breakRulesChanged));
         editor->SetDefWrapPos(s.WRAPWIDTH);
         options = With(options, aoAutoFormat, s.ISWRAP);
         editor->SetOptions(options);
         if (refold)
             RefoldAll(editor);
+        if (refold || tabChanged)
+            places.Restore(editor);
 
         const bool viewMetrics = oldView.Contains(voRowNum) != view.Contains(voRowNum) ||
                                  oldView.Contains(voColIndicate) != view.Contains(voColIndicate);
         const bool fontMetrics = current->Name() != oldFontName || current->Height() != oldFontHeight ||
-                                 current->Style() != oldFontStyle || editor->RowPich != oldRowPich;
+                                 current->Style() != oldFontStyle || editor->GetRowPich() != oldRowPich;
         if (!wasUpdating)
         {
             editor->EndUpdate();

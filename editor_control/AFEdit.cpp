@@ -310,40 +310,6 @@ void TCustomAFEdit::Clear()
 bool TCustomAFEdit::CanUndo() { return FUndo->PrevPop() != nullptr; }
 bool TCustomAFEdit::CanRedo() { return FUndo->NextPop() != nullptr; }
 
-void TCustomAFEdit::SetEdited(bool edited)
-{
-    if (edited)
-        FUndo->MarkUnsaved(); // the saved state becomes unreachable: reads true even at position 0
-    else
-        FUndo->MarkSaved();
-}
-
-void TCustomAFEdit::SetTabSize(int size)
-{
-    FTabSize = std::clamp(size, 1, 16);
-    Invalidate();
-}
-
-void TCustomAFEdit::SetDefWrapPos(int wrapPos)
-{
-    wrapPos = std::clamp(wrapPos, 10, kNoWrap);
-    int old = FDefWrapPos;
-    for (int i = 0; i < FAttrs->GetCount(); ++i)
-    {
-        auto* rec = static_cast<TAttrListItem*>(FAttrs->Get(i));
-        if (rec && rec->WrapPos == old)
-            rec->WrapPos = uint16_t(wrapPos);
-    }
-    FDefWrapPos = wrapPos;
-}
-
-void TCustomAFEdit::SetViewOpt(TViewOptions options)
-{
-    FViewOpt = options;
-    if (!Updating)
-        MetricsUpdate(true);
-}
-
 void TCustomAFEdit::BlkAttrDelete(TObject* sender, int startRow, int endRow)
 {
     if (OnBlkAttrDelete)

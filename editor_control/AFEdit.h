@@ -193,6 +193,22 @@ public:
     // Row lengths are those before the text moves.
     void BlkAttrBlockEdit(int source, int dest, int len, TEditMode mode);
 
+    // ---- text retrieval, typing and deleting ----
+    AnsiString GetRangeText(const TPoint& start, const TPoint& end, bool display);
+    AnsiString GetSelText();
+    void SetSelText(const AnsiString& s) { KeyInput(s); }
+    void KeyInput(const AnsiString& s);
+    virtual void ClipInsert();
+    // Pastes text as ClipInsert does with the clipboard's text.
+    void PasteText(const AnsiString& text);
+    void QuoteInsert(const AnsiString& text, const AnsiString& quote);
+    virtual void SelectAreaDel();
+    void SelectAreaCopy(bool box);
+    void InsertLine(int row, const AnsiString& s);
+    void DelLine(int row);
+    bool GetInsertModeFlag() const { return FInsertMode; }
+    void SetInsertMode(bool insert) { FInsertMode = insert; }
+
     // ---- records, coordinates ----
     TAttrListItem MakeAttr(bool dirty, int indent, int wrapPos);
     TPoint DspPos(const TPoint& logical);
@@ -281,7 +297,6 @@ public:
     int AccelRate = 2;
     AnsiString BanEnd;
     AnsiString BanHead;
-    int CharPich = 0;
     TColor ColColumnIndi;
     TColor ColColumnNo;
     TColor ColCr;
@@ -289,11 +304,8 @@ public:
     TColor ColRowNo;
     TColor ColSelBrush;
     AnsiString DependenceChar;
-    int LeftMgn = 40;
     AnsiString RowDspFmt;
-    int RowPich = 2;
     TScrollStyle ScrollBars = ssBoth;
-    int TopMgn = 0;
     bool Updating = false;
     int WrapLeadBytes = 10;
     int WrapTrailBytes = 4;
@@ -318,6 +330,87 @@ public:
     int VisibleCols() const;
     const TRect& EditRect() const { return FEditRect; }
 
+    // ---- view: properties, scrolling, drawing ----
+    // Setters clamp what a caller or the registry may hand in.
+    int GetRowPich() const { return FRowPich; }
+    void SetRowPich(int pich); // 0 .. 99
+    int GetCharPich() const { return FCharPich; }
+    void SetCharPich(int pich); // 0 .. 99
+    int GetTopMgn() const { return FTopMgn; }
+    void SetTopMgn(int mgn); // 0 .. 999
+    // Derived afresh by the metrics: what is stored here does not last.
+    int GetLeftMgn() const { return FLeftMgn; }
+    void SetLeftMgn(int mgn);
+    void SetRowDspFmt(const AnsiString& fmt);
+    // RowDspFmt is the user's: it is used only when it holds exactly one integer conversion.
+    AnsiString RowNumberFormat() const;
+    static bool IsRowNumberFormat(const AnsiString& fmt);
+    // Hides TControl::SetColor: rows that had the old background follow the new one.
+    void SetColor(TColor color);
+    void SetCrColor(TColor cr, TColor back);
+    void SetMgnColor(TColor color);
+    void SetRowNoColor(TColor color);
+    TColor GetKeywordColor() const;
+    void SetKeyWordColor(TColor color);
+    TFontStyles GetKeywordStyle() const;
+    void SetKeyWordStyle(TFontStyles style);
+    TColor GetExKeywordColor() const;
+    void SetExKeyWordColor(TColor color);
+    TFontStyles GetExKeywordStyle() const;
+    void SetExKeyWordStyle(TFontStyles style);
+    TColor GetSelTextColor() const;
+    void SetSelTextColor(TColor color);
+    void SetKeyWords(TStrings* words);
+    void SetExKeyWords(TStrings* words);
+    // Tab, full-width space and indent marks: the window colour 0x404040 darker, per channel.
+    TColor GetMarkColor() const { return FMarkColor; }
+    static TColor MarkColorOf(TColor windowColor);
+    TBitmap* CrBitmap(bool selected) const { return FMarkBitmaps[selected ? 1 : 0]; }
+    int GetDspRowCount() const { return VisibleRows(); }
+    int GetDspColCount() const { return VisibleCols(); }
+    // Largest indent and smallest wrap position over a row selection; nothing without one.
+    void SetSelAreaMaxMin();
+    // Sorts rows first..last with their records (an empty last row stays last); record pushes
+    // the undo records of every exchange into the current group.
+    void QuickSort(int first, int last, TStringListSortCompare compare, bool record);
+    void CustomSort(int first, int last, TStringListSortCompare compare, bool newGroup);
+
+    // Caret placement and scrolling.
+    void SetCaret(const TPoint& p);
+    TPoint PointAlign(const TPoint& p);
+    void SetTopLine(int row);
+    bool ThumbTracking = true;
+    // The system caret exists and its platform hide count is zero.
+    bool CaretShown() const { return FCaretExists && FCaretLevel == 0; }
+    int CaretHiddenCount() const { return FHiddenCount; }
+    bool CaretIsBlock() const { return FCaretExists && !FCaretInsert; }
+    int CaretWidth() const { return FCaretWidth; }
+    // Consecutive vertical scroll messages, shared by every editor; 0 after an end-scroll.
+    static int ScrollAcceleration();
+    const SCROLLINFO& VertScrollInfo() const { return FVertInfo; }
+    const SCROLLINFO& HorzScrollInfo() const { return FHorzInfo; }
+
+    // Drawing.
+    virtual bool isSelArea(int col, int row, int attrRow, const AnsiString& s);
+    void SetPaintRect(const TRect& r) { FPaintRect = r; }
+    const TRect& PaintRect() const { return FPaintRect; }
+    bool LastFontSelected() const { return FLastFontSelected; }
+    bool ShowEofMark = false;
+    TColor WrapLineColor = TColor(0x808080);
+    // clNone: keywords are drawn on the row's own background.
+    TColor KeyWordBackColor = clNone;
+    TColor ExKeyWordBackColor = clNone;
+    // Rows drawn in a colour pair of their own (-1: none).
+    int ExColRowNum1 = -1;
+    TColor ExColText1 = clWindowText;
+    TColor ExColBack1 = clWindow;
+    int GetExColRowNum2() const { return FExColRowNum2; }
+    void SetExColRowNum2(int row) { FExColRowNum2 = row; }
+    TColor ExColText2 = clWindowText;
+    TColor ExColBack2 = clWindow;
+    AnsiString FoldMark = "←";
+    AnsiString JSpaceMark = "□";
+
 protected:
     void WMSize(TWMSize& message) override;
     void WMSetFocus(TWMSetFocus& message) override;
@@ -338,6 +431,11 @@ protected:
     // Stores a row's text with its undo record, without asking OnBeforeChange.
     void ApplyLineChange(int row, const AnsiString& text);
     int ClampBreak(int brk, int length) const;
+    // Inserts whole rows at row with one undo record each; linear in the rows of the text.
+    void InsertRowsAt(int row, const std::vector<AnsiString>& texts, const std::vector<TAttrListItem>& attrs);
+    void BlkAttrShiftRows(int row, int n);
+    void ScrollCaretIntoViewAfterPaste();
+    void KeyInputInGroup(const AnsiString& s);
     // Replaying undo records: no undo records of their own.
     void ReplayDelete(int index);
     void ReplayInsert(int index, const AnsiString& text, const TAttrListItem& attr);
@@ -395,6 +493,57 @@ protected:
     bool FInFontChange = false;
     bool FVertShown = false;
     bool FHorzShown = false;
+
+    // ---- view: properties, scrolling, drawing ----
+    void WMNCPaint(TMessage& message) override;
+    void WMEraseBkgnd(TWMEraseBkgnd& message) override;
+    void WMVScroll(TWMScroll& message) override;
+    void WMHScroll(TWMScroll& message) override;
+    void CMMouseLeave(TMessage& message) override;
+    // The system caret, with the platform's cumulative hide count mirrored in FCaretLevel.
+    void CaretCreate();
+    void CaretHide();
+    void CaretShow();
+    void CaretDestroy();
+    bool CaretOnDoubleByte();
+    // Edit rectangle right and bottom from the client area.
+    void SyncEditRect();
+    // Wrap position of a row; DefWrapPos past the text, so reading never adds records.
+    int RowWrapPos(int row) const;
+    int RowIndent(int row) const;
+    // Full repaint now (invalidate and update).
+    void RepaintNow();
+    void StoreVertPos(int pos);
+    void StoreHorzPos(int pos);
+    void MarkRowsDirty(int from, int to);
+    void SwapRows(int i, int j, bool record);
+    void SortRange(TStringList* list, int first, int last, TStringListSortCompare compare, bool record);
+    // One run of cells from x, clipped on the left at left: only the visible part is output, in
+    // chunks the advance table covers, never splitting a double-byte character.
+    void DrawTextRun(int x, int y, int left, const char* bytes, int len);
+    void SetRunFont(TColor fg, TColor bg, uint8_t style);
+
+    int FRowPich = 2;
+    int FCharPich = 0;
+    int FTopMgn = 0;
+    int FLeftMgn = 40;
+    TColor FMarkColor = clNone;
+    int FCrKeyHeight = -1;
+    TColor FCrKeyColor = 0;
+    TColor FCrKeyBack = 0;
+    TColor FCrKeySel = 0;
+    SCROLLINFO FVertInfo{};
+    SCROLLINFO FHorzInfo{};
+    int FHiddenCount = 0;
+    bool FCaretExists = false;
+    int FCaretLevel = 0;
+    bool FCaretInsert = true;
+    bool FCaretDbcs = false;
+    int FCaretWidth = 0;
+    int FLastPlacedTop = -1;
+    int FPlacements = 0; // caret placements made on screen
+    TRect FPaintRect;
+    bool FLastFontSelected = false;
 };
 
 // Publishes the editor for use as a component; adds nothing else.

@@ -85,6 +85,7 @@ private:
         uint8_t B1; // literal byte, or lead byte of a pair
         uint8_t B2; // trail byte of a pair
         int Class;  // index into classes_
+        int Choice; // index among the elements with a closure ('*' or '?'), else -1
     };
     struct TClass
     {
@@ -109,14 +110,15 @@ private:
     int MatchAt(const unsigned char* t, int n, int s);
     int Step(const TElem& e, const unsigned char* t, int n, int p);
     bool ClassHas(const TClass& c, const unsigned char* t, int p, int charLen) const;
-    bool PushFrame(int elem, const unsigned char* t, int n, int p);
+    void PushFrame(int elem, const unsigned char* t, int n, int p);
     int Prev(int p) const;
     void EnableMemo(int n);
-    bool IsFailed(int elem, int p) const;
-    void SetFailed(int elem, int p);
+    bool IsFailed(const TElem& e, int p) const;
+    void SetFailed(const TElem& e, int p);
 
     std::vector<TElem> elems_;
     std::vector<TClass> classes_;
+    int choices_ = 0;
     int status_ = rsCompiled;
     int errorOffset_ = 0;
     int programLength_ = 0;
@@ -125,9 +127,10 @@ private:
     bool leadsWithByte_ = false; // first element is one plain literal byte: scan for it with memchr
 
     // Scratch of one search, kept to spare allocations per line; a TRegexp serves one thread.
-    std::vector<uint32_t> stamp_; // stamp_[p] == gen_: p is a character boundary reached this search
-    uint32_t gen_ = 0;
-    std::vector<uint64_t> failed_; // bit elem * (n + 1) + p: elements elem.. cannot match from p
+    // Bit p: a character begins at p. Written by every step over the text, so the bits behind a
+    // position reached in this search are always fresh and the map never needs clearing.
+    std::vector<uint64_t> boundary_;
+    std::vector<uint64_t> failed_; // bit choice * (n + 1) + p: the elements from there cannot match at p
     bool memoOn_ = false;
     int lineLen_ = 0;
     long long steps_ = 0;

@@ -1,0 +1,524 @@
+// Caret placement, the scroll bars and scrolling by line, page and thumb.
+#include <windows.h>
+#include <imm.h>
+#undef TextOut
+
+#include <algorithm>
+
+#include "editor_control/AFEdit.h"
+#include "platform/Services.h"
+
+namespace
+{
+// Consecutive vertical scroll messages of any editor; an end-scroll resets it.
+int gScrollAccel = 0;
+
+bool ShiftHeld() { return Services().GetKeyState(VK_SHIFT) < 0; }
+} // namespace
+
+int TCustomAFEdit::ScrollAcceleration() { return gScrollAccel; }
+
+int TCustomAFEdit::VisibleRows() const
+{
+    return std::max(0, (FEditRect.Bottom - FEditRect.Top) / std::max(1, FRowHeight));
+}
+
+int TCustomAFEdit::VisibleCols() const
+{
+    return std::max(0, (FEditRect.Right - FEditRect.Left) / std::max(1, FColWidth));
+}
+
+void TCustomAFEdit::SyncEditRect()
+{
+    if (!HandleAllocated())
+        return;
+    RECT r{};
+    GetClientRect(Handle(), &r);
+    FEditRect.Right = r.right;
+    FEditRect.Bottom = r.bottom;
+}
+
+// ---- the system caret ----
+// Hide and show are cumulative on the platform; FCaretLevel mirrors that count so a caret made
+// anew can be given the level the old one had.
+
+void TCustomAFEdit::CaretCreate()
+{
+    if (!HandleAllocated())
+        return;
+    int keepLevel = FCaretExists ? FCaretLevel : 0;
+    bool dbcs = CaretOnDoubleByte();
+    int width = FInsertMode ? 2 : dbcs ? FTextHeight : FTextHeight / 2;
+    CreateCaret(Handle(), nullptr, std::max(1, width), std::max(1, FTextHeight));
+    FCaretExists = true;
+    FCaretLevel = 1; // a new caret starts hidden
+    FCaretInsert = FInsertMode;
+    FCaretDbcs = dbcs;
+    FCaretWidth = std::max(1, width);
+    while (FCaretLevel < keepLevel)
+    {
+        HideCaret(Handle());
+        ++FCaretLevel;
+    }
+}
+
+void TCustomAFEdit::CaretHide()
+{
+    if (!FCaretExists || !HandleAllocated())
+        return;
+    HideCaret(Handle());
+    ++FCaretLevel;
+}
+
+void TCustomAFEdit::CaretShow()
+{
+    if (!FCaretExists || !HandleAllocated() || FCaretLevel == 0)
+        return;
+    ShowCaret(Handle());
+    --FCaretLevel;
+}
+
+void TCustomAFEdit::CaretDestroy()
+{
+    if (FCaretExists)
+        DestroyCaret();
+    FCaretExists = false;
+    FCaretLevel = 0;
+    FHiddenCount = 0;
+}
+
+bool TCustomAFEdit::CaretOnDoubleByte()
+{
+    if (FCaret.y < 0 || FCaret.y >= GetLinesCount())
+        return false;
+    // The logical column: a display column would be off by every tab's fill.
+    int logCol = LogicalPos(FCaret);
+    AnsiString text = GetLine(FCaret.y);
+    if (logCol < 0 || logCol >= text.Length())
+        return false;
+    return ByteType(text, logCol + 1) == mbLeadByte;
+}
+
+// ---- placement ----
+
+void TCustomAFEdit::SetCaret(const TPoint& p)
+{
+    FCaret = p;
+    SetCaretPosition();
+}
+
+TPoint TCustomAFEdit::PointAlign(const TPoint& p)
+{
+    TPoint r = p;
+    int rows = GetLinesCount();
+    r.y = std::clamp(r.y, 0, std::max(0, rows - 1));
+    int len = RowIndent(r.y) + TabExpand(GetLine(r.y), true).Length();
+    r.x = std::clamp(r.x, 0, len);
+    return r;
+}
+
+void TCustomAFEdit::SetCaretPosition()
+{
+    int rows = GetLinesCount();
+    // The caret row stays within the text unless the caret is free.
+    if (FCaret.y < 0)
+        FCaret.y = 0;
+    else if (FCaret.y >= rows && !FOptions.Contains(aoFreeCaret))
+        FCaret.y = std::max(0, rows - 1);
+    if (!HandleAllocated() || !Focused())
+        return;
+    FCaret = ColAdj(FCaret, false);
+    // A row past the end (free caret) has no text: it counts as empty and gets no record.
+    bool inText = FCaret.y < rows;
+    AnsiString text = inText ? GetLine(FCaret.y) : AnsiString();
+    int len = inText ? TabExpand(text, false).Length() + RowIndent(FCaret.y) : 0;
+    if (FCaret.x > len - 1)
+    {
+        if (len < 1)
+            FCaret.x = 0;
+        else
+            FCaret.x = isCrLine(FCaret.y) ? len - 1 : len;
+    }
+    FCaret.x = std::max(0, FCaret.x);
+    int x = (FCaret.x - FLeftCol) * FColWidth + FEditRect.Left;
+    int y = (FCaret.y - FTopLine) * FRowHeight + FEditRect.Top;
+    if (Updating)
+        return;
+    ++FPlacements;
+    CaretHide();
+    bool dbcs = CaretOnDoubleByte();
+    if (!FCaretExists || FCaretInsert != FInsertMode || FCaretDbcs != dbcs)
+        CaretCreate();
+    SetCaretPos(x, y);
+    bool inside = x >= FEditRect.Left && x < FEditRect.Right && y >= FEditRect.Top && y < FEditRect.Bottom;
+    if (inside)
+    {
+        for (int i = 0; i <= FHiddenCount; ++i)
+            CaretShow();
+        FHiddenCount = 0;
+        if (HIMC imc = ImmGetContext(Handle()))
+        {
+            COMPOSITIONFORM form{};
+            form.dwStyle = CFS_POINT;
+            form.ptCurrentPos = POINT{x, y};
+            ImmSetCompositionWindow(imc, &form);
+            LOGFONTW lf{};
+            if (GetObjectW(Font()->Handle(), sizeof lf, &lf))
+                ImmSetCompositionFontW(imc, &lf);
+            ImmReleaseContext(Handle(), imc);
+        }
+    }
+    else
+        ++FHiddenCount;
+    if (OnStatusChange)
+        OnStatusChange(this);
+    if (FCaret.x != FLastCaretCol || FLeftCol != FLastLeftCol)
+        DrawColIndicate();
+    if (FTopLine != FLastPlacedTop || FLeftCol != FLastLeftCol)
+        SetScrollBars(ScrollBars);
+    FLastCaretCol = FCaret.x;
+    FLastLeftCol = FLeftCol;
+    FLastPlacedTop = FTopLine;
+}
+
+void TCustomAFEdit::SetTopLine(int row)
+{
+    FTopLine = std::max(0, std::min(row, GetLinesCount() - VisibleRows() / 2));
+    StoreVertPos(FTopLine);
+    Invalidate();
+}
+
+void TCustomAFEdit::RepaintNow()
+{
+    Invalidate();
+    Update();
+}
+
+// ---- scroll bars ----
+
+void TCustomAFEdit::StoreVertPos(int pos)
+{
+    FVertInfo.nPos = pos;
+    if (HandleAllocated() && FVertShown && (ScrollBars == ssVertical || ScrollBars == ssBoth))
+    {
+        SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, pos, 0};
+        SetScrollInfo(Handle(), SB_VERT, &si, TRUE);
+    }
+}
+
+void TCustomAFEdit::StoreHorzPos(int pos)
+{
+    FHorzInfo.nPos = pos;
+    if (HandleAllocated() && FHorzShown && (ScrollBars == ssHorizontal || ScrollBars == ssBoth))
+    {
+        SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, pos, 0};
+        SetScrollInfo(Handle(), SB_HORZ, &si, TRUE);
+    }
+}
+
+void TCustomAFEdit::SetScrollBars(TScrollStyle style)
+{
+    ScrollBars = style;
+    if (FRowHeight == 0)
+        return;
+    bool window = HandleAllocated();
+    HWND h = window ? Handle() : nullptr;
+    int rows = GetLinesCount();
+    int visRows = VisibleRows();
+    FVertInfo.cbSize = sizeof FVertInfo;
+    FVertInfo.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    if (rows < visRows && FTopLine < 1 && FCaret.y < visRows)
+    {
+        if (FVertShown && window)
+            ShowScrollBar(h, SB_VERT, FALSE);
+        FVertShown = false;
+    }
+    else
+    {
+        FVertInfo.nMin = 0;
+        FVertInfo.nMax = std::max({rows - 1, visRows + FTopLine - 1, FCaret.y});
+        FVertInfo.nPage = UINT(visRows);
+        FVertInfo.nPos = FTopLine;
+        if (style == ssVertical || style == ssBoth)
+        {
+            if (window)
+            {
+                SetScrollInfo(h, SB_VERT, &FVertInfo, TRUE);
+                if (!FVertShown)
+                    ShowScrollBar(h, SB_VERT, TRUE);
+            }
+            FVertShown = window;
+        }
+        else
+        {
+            if (FVertShown && window)
+                ShowScrollBar(h, SB_VERT, FALSE);
+            FVertShown = false;
+        }
+        if (window && FVertShown)
+            EnableScrollBar(h, SB_VERT, ESB_ENABLE_BOTH);
+    }
+    int visCols = VisibleCols();
+    FHorzInfo.cbSize = sizeof FHorzInfo;
+    FHorzInfo.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    if (std::max(FDefWrapPos, FLongestLine) <= visCols && FLeftCol < 1)
+    {
+        if (FHorzShown && window)
+            ShowScrollBar(h, SB_HORZ, FALSE);
+        FHorzShown = false;
+        return;
+    }
+    FHorzInfo.nMin = 0;
+    if (FOptions.Contains(aoAutoFormat) && FViewOpt.Contains(voWrapLine))
+        FHorzInfo.nMax = FDefWrapPos + 4;
+    else
+        FHorzInfo.nMax = std::max(FDefWrapPos, FLongestLine);
+    FHorzInfo.nMax = std::max(FHorzInfo.nMax, FCaret.x);
+    FHorzInfo.nPage = UINT(visCols);
+    FHorzInfo.nPos = FLeftCol;
+    if (style == ssHorizontal || style == ssBoth)
+    {
+        if (window)
+        {
+            SetScrollInfo(h, SB_HORZ, &FHorzInfo, TRUE);
+            if (!FHorzShown)
+                ShowScrollBar(h, SB_HORZ, TRUE);
+        }
+        FHorzShown = window;
+    }
+    else
+    {
+        if (FHorzShown && window)
+            ShowScrollBar(h, SB_HORZ, FALSE);
+        FHorzShown = false;
+    }
+    if (window && FHorzShown)
+        EnableScrollBar(h, SB_HORZ, ESB_ENABLE_BOTH);
+}
+
+// ---- scrolling ----
+
+void TCustomAFEdit::WMVScroll(TWMScroll& message)
+{
+    const bool shift = ShiftHeld();
+    const int rows = GetLinesCount();
+    const int vis = VisibleRows();
+    const bool selHide = FCaretExists && (FSelArea->isPointAble() || FSelArea->isRowAble());
+    if (selHide)
+    {
+        CaretHide();
+        ++FHiddenCount;
+    }
+    const int placedBefore = FPlacements;
+    gScrollAccel = std::max(1, std::min(gScrollAccel + 1, AccelRate));
+    SCROLLINFO si = FVertInfo;
+    if (ScrollBars == ssVertical || ScrollBars == ssBoth)
+    {
+        SCROLLINFO live{sizeof live, SIF_ALL};
+        if (HandleAllocated() && GetScrollInfo(Handle(), SB_VERT, &live))
+            si = live;
+    }
+    else
+        si.nTrackPos = si.nPos;
+    const int maxTop = std::max({0, rows - 1, int(si.nMax)});
+    auto clampTop = [&](int top) { return std::clamp(top, 0, maxTop); };
+    // Pulls the caret into the rows the view now shows (the thumb moves the view, not the text).
+    auto pullCaret = [&] {
+        if (shift)
+            return;
+        if (FCaret.y < FTopLine)
+            FCaret.y = FTopLine;
+        else if (FCaret.y > FTopLine + std::max(0, vis - 2))
+            FCaret.y = FTopLine + std::max(0, vis - 2);
+        FCaret.y = std::min(FCaret.y, std::max(0, rows - 1));
+    };
+    switch (message.ScrollCode)
+    {
+    case SB_LINEUP:
+    {
+        CaretHide();
+        const int steps = gScrollAccel;
+        for (int k = 0; k < steps; ++k)
+        {
+            if (FTopLine - gScrollAccel <= 0)
+                gScrollAccel = 1;
+            if (FTopLine > 0)
+            {
+                --FTopLine;
+                if (FCaret.y > FTopLine + vis - 2 && !shift)
+                    --FCaret.y;
+            }
+        }
+        RepaintNow();
+        StoreVertPos(FTopLine);
+        SetCaretPosition();
+        SetScrollBars(ScrollBars);
+        CaretShow();
+        break;
+    }
+    case SB_LINEDOWN:
+        CaretHide();
+        if (FTopLine <= rows - vis)
+        {
+            FTopLine = clampTop(FTopLine + gScrollAccel);
+            if (FCaret.y < FTopLine && !shift)
+                FCaret.y = std::min(FCaret.y + gScrollAccel, std::max(0, rows - 1));
+            Invalidate();
+        }
+        StoreVertPos(FTopLine);
+        SetCaretPosition();
+        SetScrollBars(ScrollBars);
+        CaretShow();
+        break;
+    case SB_PAGEUP:
+        for (int k = 0; k < gScrollAccel; ++k)
+        {
+            FTopLine = std::max(0, FTopLine - vis);
+            if (!shift)
+                FCaret.y = std::max(0, FCaret.y - vis);
+        }
+        if (FTopLine != FLastPaintTop)
+            RepaintNow();
+        StoreVertPos(FTopLine);
+        SetCaretPosition();
+        SetScrollBars(ScrollBars);
+        break;
+    case SB_PAGEDOWN:
+        for (int k = 0; k < gScrollAccel; ++k)
+        {
+            // Never backwards, even when a line step already went past the last page.
+            int top = std::max(FTopLine, std::min(FTopLine + vis, int(si.nMax) - vis));
+            FTopLine = clampTop(top);
+            if (!shift)
+                FCaret.y = std::min(FCaret.y + vis, std::max(0, rows - 1));
+        }
+        if (FTopLine != FLastPaintTop)
+            RepaintNow();
+        StoreVertPos(FTopLine);
+        SetCaretPosition();
+        SetScrollBars(ScrollBars);
+        break;
+    case SB_THUMBPOSITION:
+        if (Focused())
+        {
+            // The 32-bit position: the message carries only 16 bits.
+            int top = clampTop(int(si.nTrackPos));
+            bool moved = top != FTopLine;
+            FTopLine = top;
+            pullCaret();
+            if (moved)
+                RepaintNow();
+            StoreVertPos(FTopLine);
+            SetCaretPosition();
+        }
+        SetScrollBars(ScrollBars);
+        break;
+    case SB_THUMBTRACK:
+        if (ThumbTracking)
+        {
+            int top = clampTop(int(si.nTrackPos));
+            bool moved = top != FTopLine;
+            FTopLine = top;
+            pullCaret();
+            CaretHide();
+            if (moved)
+                RepaintNow();
+            if (Focused())
+            {
+                SetCaretPosition();
+                CaretShow();
+            }
+        }
+        break;
+    case SB_ENDSCROLL: gScrollAccel = 0; break;
+    default: break;
+    }
+    if (selHide && FPlacements == placedBefore)
+        SetCaretPosition(); // pays back the hide made above for a selection
+    message.Result = 0;
+}
+
+void TCustomAFEdit::WMHScroll(TWMScroll& message)
+{
+    if (!Focused() && CanFocus())
+        SetFocus();
+    const int visCols = VisibleCols();
+    SCROLLINFO si = FHorzInfo;
+    if (ScrollBars == ssHorizontal || ScrollBars == ssBoth)
+    {
+        SCROLLINFO live{sizeof live, SIF_ALL};
+        if (HandleAllocated() && GetScrollInfo(Handle(), SB_HORZ, &live))
+            si = live;
+    }
+    else
+        si.nTrackPos = si.nPos;
+    // Paging never passes the range, and a pane too narrow for two columns still moves.
+    const int maxLeft = std::max(0, int(si.nMax) - visCols + 1);
+    const int page = std::max(1, visCols - 2);
+    int left = FLeftCol;
+    switch (message.ScrollCode)
+    {
+    case SB_LINELEFT:
+        if (left > 0)
+            --left;
+        break;
+    case SB_LINERIGHT:
+        FLongestLine = std::max(FLongestLine, FDefWrapPos + 2);
+        if (FLongestLine - visCols >= left)
+            ++left;
+        break;
+    case SB_PAGELEFT: left = left >= visCols ? left - page : 0; break;
+    case SB_PAGERIGHT:
+        left = std::max(left, std::min(left + page, maxLeft));
+        break;
+    case SB_THUMBPOSITION: left = int(si.nTrackPos); break;
+    case SB_THUMBTRACK:
+        if (ThumbTracking)
+            left = int(si.nTrackPos);
+        break;
+    default: return;
+    }
+    left = std::max(0, left);
+    if (left != FLeftCol)
+    {
+        FLeftCol = left;
+        StoreHorzPos(FLeftCol);
+        if (message.ScrollCode == SB_PAGERIGHT)
+            RepaintNow();
+        else
+            Invalidate();
+    }
+    message.Result = 0;
+}
+
+// ---- focus ----
+
+void TCustomAFEdit::SetFocus() { TWinControl::SetFocus(); }
+
+void TCustomAFEdit::WMSetFocus(TWMSetFocus& message)
+{
+    // The base only records the active control of the form; nothing else of the platform's.
+    TCustomControl::WMSetFocus(message);
+    FHiddenCount = 0;
+    CaretCreate();
+    SetCaretPosition();
+    CaretShow();
+    SetScrollBars(ScrollBars);
+}
+
+void TCustomAFEdit::WMKillFocus(TWMKillFocus& message)
+{
+    CaretDestroy();
+    TCustomControl::WMKillFocus(message);
+}
+
+void TCustomAFEdit::WMSize(TWMSize& message)
+{
+    TCustomControl::WMSize(message);
+    if (message.SizeType == SIZE_RESTORED || message.SizeType == SIZE_MAXIMIZED)
+    {
+        FEditRect.Right = message.Width;
+        FEditRect.Bottom = message.Height;
+    }
+    SetScrollBars(ScrollBars);
+}

@@ -209,6 +209,10 @@ public:
     bool GetInsertModeFlag() const { return FInsertMode; }
     void SetInsertMode(bool insert) { FInsertMode = insert; }
 
+    // Logical point where pattern begins between from and to (reverse: from is the later point);
+    // X is -1 when there is none.
+    virtual TPoint Search(const AnsiString& pattern, const TPoint& from, const TPoint& to, TSearchOpts opts);
+
     // ---- records, coordinates ----
     TAttrListItem MakeAttr(bool dirty, int indent, int wrapPos);
     TPoint DspPos(const TPoint& logical);

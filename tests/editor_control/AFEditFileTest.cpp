@@ -563,3 +563,10 @@ TEST(AFEditFile, SaveWritesInPlaceWhenAnotherProgramHoldsTheFileOpenForSharing)
     EXPECT_EQ(ReadFileBytes(path), "short");
     EXPECT_FALSE(ed->isEdited());
 }
+
+TEST(AFEditFile, AnOwnerThatIsNoWindowedControlIsRefused)
+{
+    TComponent* owner = Create<TComponent>(nullptr);
+    EXPECT_THROW(Create<TAFEdit>(owner), EInvalidCast);
+    delete owner;
+}

@@ -349,6 +349,9 @@ void InitStrings(TCustomAFEdit& e)
 
 TCustomAFEdit::TCustomAFEdit(TComponent* owner) : TCustomControl(owner)
 {
+    // Checked first, before anything is allocated that the unwinding would not free.
+    if (owner && !dynamic_cast<TWinControl*>(owner))
+        throw EInvalidCast("Invalid class typecast");
     SetVisible(false);
     InitStrings(*this);
     FUndo = new TUndoBuff(100);
@@ -384,8 +387,6 @@ TCustomAFEdit::TCustomAFEdit(TComponent* owner) : TCustomControl(owner)
     WrapTrailBytes = 4;
     FPixelTable.assign(65536, 1);
 
-    if (owner && !dynamic_cast<TWinControl*>(owner))
-        throw EInvalidCast("Invalid class typecast");
     if (auto* parent = dynamic_cast<TWinControl*>(owner))
         SetParent(parent);
 }

@@ -271,7 +271,8 @@ void TCustomAFEdit::DelLineP(int row)
         // The editor always holds a row: an empty one, recorded too, takes the only row's place.
         InsertRow(0, AnsiString(), before, false);
     }
-    SetScrollBars(ScrollBars);
+    if (!Updating) // a batch of changes sets the bars once at its end
+        SetScrollBars(ScrollBars);
     FireUndoChange(FUndo->Kept(), false);
 }
 

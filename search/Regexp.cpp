@@ -216,7 +216,9 @@ void TRegexp::Compile(const unsigned char* pat, int len)
         e.Choice = e.Quant == qOne ? -1 : choices_++;
     programLength_ = size;
     const TElem& first = elems_.front();
-    leadsWithByte_ = first.Kind == ekByte && first.Quant == qOne && !(ignoreCase_ && IsAsciiLetter(first.B1));
+    const bool foldedFirst = first.Kind == ekByte && ignoreCase_ && IsAsciiLetter(first.B1);
+    leadsWithByte_ = (first.Kind == ekPair || first.Kind == ekByte) && first.Quant == qOne && !foldedFirst;
+    anchored_ = first.Kind == ekBol;
 }
 
 // Reads the escape at pat[i] == '\\'; returns the index after it. A double-byte character after the
@@ -335,7 +337,7 @@ int TRegexp::ParseClass(const unsigned char* pat, int len, int i, int& size)
         if (range)
             i = member(i + 1, hi, hiTrail);
         if ((loTrail < 0) != (hiTrail < 0))
-            Fail(rsInvalid, at, "範囲の両端は 1 バイト文字どうし、または 2 バイト文字どうしにしてください。");
+            Fail(rsInvalid, at, "範囲の両端は 1 バイト文字どうしか 2 バイト文字どうしにしてください。");
         if (loTrail < 0)
         {
             if (lo > hi)
@@ -577,7 +579,9 @@ int TRegexp::Search(const unsigned char* t, int n, int start, int* length)
     memoLimit_ = memoAfter_ >= 0 ? memoAfter_ : 1024 + 4LL * (n + 1);
 
     // A match never begins after the line's final newline, so "$" hits a line once.
-    const int last = (n > 0 && t[n - 1] == '\n') ? n - 1 : n;
+    int last = (n > 0 && t[n - 1] == '\n') ? n - 1 : n;
+    if (anchored_)
+        last = 0;
     int p = start;
     while (p <= last)
     {
@@ -588,7 +592,7 @@ int TRegexp::Search(const unsigned char* t, int n, int start, int* length)
                 return -1;
             const int q = int(static_cast<const unsigned char*>(hit) - t);
             // p is a boundary and [k, q) are lead-range bytes: q is a trail byte exactly when an odd
-            // run ends in a lead that takes it.
+            // run ends in a lead that takes it. (The first byte of a pair is itself lead-range.)
             int k = q;
             while (k > p && IsSjisLead(t[k - 1]))
                 --k;

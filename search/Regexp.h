@@ -4,8 +4,8 @@
 // '$' (last character only) and backslash escapes; no grouping, alternation or counted repetition.
 // Matching works in whole characters: a match never begins or ends inside a double-byte character,
 // '.' and a class consume a whole double-byte character, and a single-byte pattern character never
-// matches a trail byte. Time is bounded by the size of the pattern times the length of the line
-// (failed element/position pairs are remembered), and no native recursion is used.
+// matches a trail byte. Failed closure/position pairs are remembered, so a search takes time
+// polynomial in the pattern and linear in the line, and backtracking never recurses natively.
 #pragma once
 
 #include <cstdint>
@@ -124,7 +124,8 @@ private:
     int programLength_ = 0;
     AnsiString errorMessage_;
     bool ignoreCase_ = false;
-    bool leadsWithByte_ = false; // first element is one plain literal byte: scan for it with memchr
+    bool leadsWithByte_ = false; // first element is one literal character: scan for its first byte
+    bool anchored_ = false;      // starts with '^': only the line's start can match
 
     // Scratch of one search, kept to spare allocations per line; a TRegexp serves one thread.
     // Bit p: a character begins at p. Written by every step over the text, so the bits behind a

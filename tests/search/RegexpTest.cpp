@@ -379,7 +379,8 @@ public:
         DWORD old;
         VirtualProtect(base_ + dataPages * page_, page_, PAGE_NOACCESS, &old);
 #else
-        base_ = static_cast<char*>(mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        base_ = static_cast<char*>(
+            mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         mprotect(base_ + dataPages * page_, page_, PROT_NONE);
 #endif
         data_ = base_ + dataPages * page_ - text.size();
@@ -536,7 +537,8 @@ std::vector<std::string> Chars(const std::string& s)
     std::vector<std::string> out;
     for (size_t i = 0; i < s.size();)
     {
-        const bool pair = IsSjisLead((unsigned char)s[i]) && i + 1 < s.size() && IsSjisTrail((unsigned char)s[i + 1]);
+        const bool pair =
+            IsSjisLead((unsigned char)s[i]) && i + 1 < s.size() && IsSjisTrail((unsigned char)s[i + 1]);
         out.push_back(s.substr(i, pair ? 2 : 1));
         i += pair ? 2 : 1;
     }
@@ -784,7 +786,7 @@ private:
         if (c.size() == 2)
             return c;
         const char ch = c[0];
-        const bool special = inClass ? std::strchr("]\\-^", ch) != nullptr : std::strchr(".[*+?\\^$", ch) != nullptr;
+        const bool special = std::strchr(inClass ? "]\\-^" : ".[*+?\\^$", ch) != nullptr;
         if (!special && !Chance(8))
             return c;
         if (special && ch != '^' && Chance(2))

@@ -14,6 +14,23 @@ HWND OwnerWindow()
 {
     return Application ? Application->Handle() : nullptr;
 }
+
+// Hands a copy of the bytes to the clipboard under format; the clipboard must be open.
+void PutGlobal(unsigned format, const void* data, size_t size)
+{
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, size > 0 ? size : 1);
+    if (!h)
+        throw EOutOfMemory("Out of memory");
+    void* p = GlobalLock(h);
+    if (size > 0)
+        std::memcpy(p, data, size);
+    GlobalUnlock(h);
+    if (!SetClipboardData(format, h))
+    {
+        GlobalFree(h);
+        RaiseLastOSError();
+    }
+}
 } // namespace
 
 TClipboard* Clipboard()
@@ -95,17 +112,7 @@ void TClipboard::SetAsText(const AnsiString& text)
             EmptyClipboard();
             emptied_ = true;
         }
-        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, (w.size() + 1) * sizeof(wchar_t));
-        if (!h)
-            throw EOutOfMemory("Out of memory");
-        void* p = GlobalLock(h);
-        std::memcpy(p, w.c_str(), (w.size() + 1) * sizeof(wchar_t));
-        GlobalUnlock(h);
-        if (!SetClipboardData(CF_UNICODETEXT, h))
-        {
-            GlobalFree(h);
-            RaiseLastOSError();
-        }
+        PutGlobal(CF_UNICODETEXT, w.c_str(), (w.size() + 1) * sizeof(wchar_t));
     }
     catch (...)
     {
@@ -122,18 +129,7 @@ void TClipboard::SetBuffer(unsigned format, const void* data, int size)
     Open();
     try
     {
-        HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, size_t(size > 0 ? size : 1));
-        if (!h)
-            throw EOutOfMemory("Out of memory");
-        void* p = GlobalLock(h);
-        if (size > 0)
-            std::memcpy(p, data, size_t(size));
-        GlobalUnlock(h);
-        if (!SetClipboardData(format, h))
-        {
-            GlobalFree(h);
-            RaiseLastOSError();
-        }
+        PutGlobal(format, data, size_t(size > 0 ? size : 0));
     }
     catch (...)
     {

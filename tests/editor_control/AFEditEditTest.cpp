@@ -9,28 +9,6 @@
 
 namespace
 {
-void Load(TCustomAFEdit& ed, const std::string& bytes, TConvMode modes = TConvMode{cmFoldLine})
-{
-    TStringStream stream(AnsiString(bytes.data(), int(bytes.size())));
-    ed.LoadFromStream(&stream, modes);
-}
-
-std::vector<std::string> Rows(TCustomAFEdit& ed)
-{
-    std::vector<std::string> rows;
-    for (int i = 0; i < ed.GetLinesCount(); ++i)
-        rows.push_back(ed.GetLine(i).str());
-    return rows;
-}
-
-std::string Joined(TCustomAFEdit& ed)
-{
-    std::string s;
-    for (int i = 0; i < ed.GetLinesCount(); ++i)
-        s += ed.GetLine(i).str();
-    return s;
-}
-
 // Display point of a logical offset into the joined text.
 TPoint PointOf(TCustomAFEdit& ed, size_t offset)
 {
@@ -62,11 +40,11 @@ TEST(AFEditText, GetTextAndRangesJoinPiecesAndKeepParagraphEnds)
     ed->Lines()->Add("gh");
     EXPECT_EQ(ed->GetText(), "abcdef\r\ngh");
     EXPECT_EQ(ed->GetRangeText(TPoint(1, 0), TPoint(2, 1), false), "bcde");
-    Load(*ed, "ab\r\ncd", TConvMode());
+    LoadText(*ed, "ab\r\ncd", TConvMode());
     EXPECT_EQ(ed->GetRangeText(TPoint(0, 0), TPoint(0, 1), false), "ab\r\n");
     EXPECT_EQ(ed->GetRangeText(TPoint(0, 0), TPoint(2, 0), false), "ab");
     EXPECT_EQ(ed->GetRangeText(TPoint(0, 0), TPoint(0, 0), false), "");
-    Load(*ed, "a\tbc", TConvMode());
+    LoadText(*ed, "a\tbc", TConvMode());
     EXPECT_EQ(ed->GetRangeText(TPoint(1, 0), TPoint(4, 0), true), "    bc");
     EXPECT_EQ(ed->GetSelText(), "");
     ed->SelArea()->PutStartRow(0);
@@ -77,7 +55,7 @@ TEST(AFEditText, GetTextAndRangesJoinPiecesAndKeepParagraphEnds)
 TEST(AFEditText, SelectionInsideTheIndentReturnsOnlyWhatIsSelected)
 {
     auto ed = NewEditor();
-    Load(*ed, "xyz", TConvMode());
+    LoadText(*ed, "xyz", TConvMode());
     ed->GetLinesAttr(0)->Indent = 4;
     Select(*ed, TPoint(1, 0), TPoint(3, 0)); // both ends inside the indent
     EXPECT_EQ(ed->GetSelText(), "");
@@ -89,13 +67,13 @@ TEST(AFEditKeyInput, TypingFollowsTheRules)
 {
     auto ed = NewEditor();
     // At the start of a continuation piece the text goes to the end of the piece before.
-    Load(*ed, std::string(70, 'a') + "\r\n");
+    LoadText(*ed, std::string(70, 'a') + "\r\n");
     ed->SetCaretRaw(TPoint(0, 1));
     ed->KeyInput("あ");
-    EXPECT_EQ(Joined(*ed), std::string(60, 'a') + "あ" + std::string(10, 'a') + "\r");
+    EXPECT_EQ(JoinedRows(*ed), std::string(60, 'a') + "あ" + std::string(10, 'a') + "\r");
 
     // Overwriting the lead byte of a double-byte character leaves a space for its trail byte.
-    Load(*ed, "漢字\r\n", TConvMode());
+    LoadText(*ed, "漢字\r\n", TConvMode());
     ed->SetInsertMode(false);
     ed->SetCaretRaw(TPoint(0, 0));
     ed->KeyInput("x");
@@ -107,7 +85,7 @@ TEST(AFEditKeyInput, TypingFollowsTheRules)
     ed->SetInsertMode(true);
 
     // Typing over a selection inserts even in overwrite mode.
-    Load(*ed, "hello world", TConvMode());
+    LoadText(*ed, "hello world", TConvMode());
     ed->SetInsertMode(false);
     Select(*ed, TPoint(0, 0), TPoint(5, 0));
     ed->KeyInput("HI");
@@ -115,7 +93,7 @@ TEST(AFEditKeyInput, TypingFollowsTheRules)
     ed->SetInsertMode(true);
 
     // With a free caret, typing past the end pads with spaces; control bytes but TAB and CR drop.
-    Load(*ed, "ab", TConvMode());
+    LoadText(*ed, "ab", TConvMode());
     ed->SetOptions(ed->GetOptions() << aoFreeCaret);
     ed->SetCaretRaw(TPoint(5, 0));
     ed->KeyInput("c\n\x01\td");
@@ -124,19 +102,19 @@ TEST(AFEditKeyInput, TypingFollowsTheRules)
     // Typing below the text with a free caret extends it down to the caret.
     ed->SetCaretRaw(TPoint(0, 3));
     ed->KeyInput("z");
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"ab   c\td\r", "\r", "\r", "z"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"ab   c\td\r", "\r", "\r", "z"}));
     ed->Undo();
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"ab   c\td"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"ab   c\td"}));
 }
 
 TEST(AFEditKeyInput, EnterSplitsTheParagraphKeepingTheIndent)
 {
     auto ed = NewEditor();
-    Load(*ed, "abcd", TConvMode());
+    LoadText(*ed, "abcd", TConvMode());
     ed->GetLinesAttr(0)->Indent = 2;
     ed->SetCaretRaw(TPoint(4, 0)); // between b and c
     ed->KeyInput("\r");
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"ab\r", "cd"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"ab\r", "cd"}));
     EXPECT_EQ(ed->GetLinesAttr(1)->Indent, 2);
     EXPECT_EQ(ed->GetCaret(), TPoint(2, 1));
 }
@@ -144,23 +122,23 @@ TEST(AFEditKeyInput, EnterSplitsTheParagraphKeepingTheIndent)
 TEST(AFEditPaste, LinesGoInAtTheCaretAndUndoAsOne)
 {
     auto ed = NewEditor();
-    Load(*ed, "xy", TConvMode());
+    LoadText(*ed, "xy", TConvMode());
     ed->SetCaretRaw(TPoint(1, 0));
     ed->PasteText("a\r\nb\r\nc");
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"xa\r", "b\r", "cy"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"xa\r", "b\r", "cy"}));
     EXPECT_EQ(ed->GetCaret(), TPoint(1, 2));
     ed->Undo();
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"xy"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"xy"}));
     EXPECT_FALSE(ed->CanUndo());
     ed->Redo();
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"xa\r", "b\r", "cy"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"xa\r", "b\r", "cy"}));
 
     // Middle lines are filtered like the others and take the caret row's record.
-    Load(*ed, "xy", TConvMode());
+    LoadText(*ed, "xy", TConvMode());
     ed->GetLinesAttr(0)->FontColor = 0x123456;
     ed->SetCaretRaw(TPoint(1, 0));
     ed->PasteText("a\r\nb\x01\x02\r\nc\r\n");
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"xa\r", "b\r", "c\r", "y"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"xa\r", "b\r", "c\r", "y"}));
     EXPECT_EQ(ed->GetLinesAttr(1)->FontColor, 0x123456);
     EXPECT_NE(ed->GetLinesAttr(1)->WrapPos, 0);
 }
@@ -168,7 +146,7 @@ TEST(AFEditPaste, LinesGoInAtTheCaretAndUndoAsOne)
 TEST(AFEditPaste, CopiedRowsComeBackWholeWithTheirRecords)
 {
     auto ed = NewEditor();
-    Load(*ed, "one\r\ntwo\r\nthree\r\nfour", TConvMode());
+    LoadText(*ed, "one\r\ntwo\r\nthree\r\nfour", TConvMode());
     ed->GetLinesAttr(1)->Indent = 3;
     ed->GetLinesAttr(2)->FontColor = 0x0000FF;
     ed->SelArea()->PutStartRow(1);
@@ -177,33 +155,33 @@ TEST(AFEditPaste, CopiedRowsComeBackWholeWithTheirRecords)
     ed->SelArea()->RowReset();
     ed->SetCaretRaw(TPoint(2, 3));
     ed->ClipInsert();
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"one\r", "two\r", "three\r", "two\r", "three\r", "four"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"one\r", "two\r", "three\r", "two\r", "three\r", "four"}));
     EXPECT_EQ(ed->GetLinesAttr(3)->Indent, 3);
     EXPECT_EQ(ed->GetLinesAttr(4)->FontColor, 0x0000FF);
     EXPECT_EQ(ed->GetCaret().y, 5);
     ed->Undo();
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"one\r", "two\r", "three\r", "four"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"one\r", "two\r", "three\r", "four"}));
 }
 
 TEST(AFEditDelete, SelectionAcrossRowsLeavesOneRowAndOneUndoGroup)
 {
     auto ed = NewEditor();
-    Load(*ed, "abc\r\ndef\r\nghi\r\njkl", TConvMode());
-    auto before = Rows(*ed);
+    LoadText(*ed, "abc\r\ndef\r\nghi\r\njkl", TConvMode());
+    auto before = RowsOf(*ed);
     Select(*ed, TPoint(1, 0), TPoint(2, 2));
     ed->SelectAreaDel();
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"ai\r", "jkl"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"ai\r", "jkl"}));
     EXPECT_EQ(ed->GetCaret(), TPoint(1, 0));
     ed->Undo();
-    EXPECT_EQ(Rows(*ed), before);
+    EXPECT_EQ(RowsOf(*ed), before);
 
     // Row selection including the last row empties it through an undoable change.
     ed->SelArea()->PutStartRow(2);
     ed->SelArea()->PutEndRow(3);
     ed->SelectAreaDel();
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"abc\r", "def\r", ""}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"abc\r", "def\r", ""}));
     ed->Undo();
-    EXPECT_EQ(Rows(*ed), before);
+    EXPECT_EQ(RowsOf(*ed), before);
 }
 
 TEST(AFEditEditing, RandomEditsMatchAModelAndUndoRestoresTheStart)
@@ -216,10 +194,10 @@ TEST(AFEditEditing, RandomEditsMatchAModelAndUndoRestoresTheStart)
         ed->SetOptions(TAFEditOptions{aoAutoFormat, aoJpnBanBreak});
         ed->SetDefWrapPos(12 + int(seed % 3) * 7);
         std::string start = "first line\r\n漢字かな\tand more text here\r\nlast";
-        Load(*ed, start);
+        LoadText(*ed, start);
         std::string model = "first line\r漢字かな\tand more text here\rlast";
-        ASSERT_EQ(Joined(*ed), model);
-        const auto firstRows = Rows(*ed);
+        ASSERT_EQ(JoinedRows(*ed), model);
+        const auto firstRows = RowsOf(*ed);
         for (int step = 0; step < 120; ++step)
         {
             std::string where = "seed " + std::to_string(seed) + " step " + std::to_string(step);
@@ -262,16 +240,16 @@ TEST(AFEditEditing, RandomEditsMatchAModelAndUndoRestoresTheStart)
                 m.erase(m.find('\n'), 1);
                 model.insert(at, m);
             }
-            ASSERT_EQ(Joined(*ed), model) << where;
+            ASSERT_EQ(JoinedRows(*ed), model) << where;
             ASSERT_FALSE(ed->isCrLine(ed->GetLinesCount() - 1)) << where;
             ASSERT_LT(ed->GetCaret().y, ed->GetLinesCount()) << where;
         }
-        const auto lastRows = Rows(*ed);
+        const auto lastRows = RowsOf(*ed);
         while (ed->CanUndo())
             ed->Undo();
-        EXPECT_EQ(Rows(*ed), firstRows) << "seed " << seed;
+        EXPECT_EQ(RowsOf(*ed), firstRows) << "seed " << seed;
         while (ed->CanRedo())
             ed->Redo();
-        EXPECT_EQ(Rows(*ed), lastRows) << "seed " << seed;
+        EXPECT_EQ(RowsOf(*ed), lastRows) << "seed " << seed;
     }
 }

@@ -54,18 +54,9 @@ std::vector<std::string> ReferenceRows(const std::string& in)
     return rows;
 }
 
-std::vector<std::string> Rows(TCustomAFEdit& ed)
-{
-    std::vector<std::string> rows;
-    for (int i = 0; i < ed.GetLinesCount(); ++i)
-        rows.push_back(ed.GetLine(i).str());
-    return rows;
-}
-
 void LoadBytes(TCustomAFEdit& ed, const std::string& bytes, TConvMode modes = TConvMode())
 {
-    TStringStream stream(AnsiString(bytes.data(), int(bytes.size())));
-    ed.LoadFromStream(&stream, modes);
+    LoadText(ed, bytes, modes);
 }
 
 std::string SaveBytes(TCustomAFEdit& ed, TConvMode modes = TConvMode())
@@ -123,7 +114,7 @@ TEST(AFEditFile, LineEndMatrixLoadsLikeTheReferenceAndSavesWithCrLf)
         SCOPED_TRACE(c.name);
         auto ed = NewEditor();
         LoadBytes(*ed, c.in);
-        EXPECT_EQ(Rows(*ed), ReferenceRows(c.in));
+        EXPECT_EQ(RowsOf(*ed), ReferenceRows(c.in));
         ExpectRecordsMatchRows(*ed);
         EXPECT_EQ(SaveBytes(*ed), c.saved);
         EXPECT_FALSE(ed->isEdited());
@@ -163,7 +154,7 @@ TEST(AFEditFile, BlockBoundariesNeverSplitALineEndOrACharacter)
         SCOPED_TRACE(name);
         auto ed = NewEditor();
         LoadBytes(*ed, in);
-        auto rows = Rows(*ed);
+        auto rows = RowsOf(*ed);
         auto want = ReferenceRows(in);
         ASSERT_EQ(rows.size(), want.size());
         for (size_t i = 0; i < rows.size(); ++i)
@@ -200,7 +191,7 @@ TEST(AFEditFile, NulByteEndsTheTextAndIsRecorded)
 {
     auto ed = NewEditor();
     LoadBytes(*ed, std::string("ab\r\ncd\0ef\r\n", 11));
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"ab\r", "cd"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"ab\r", "cd"}));
     EXPECT_TRUE(ed->LoadTruncation().Truncated);
     EXPECT_EQ(ed->LoadTruncation().ByteOffset, 6);
     LoadBytes(*ed, "plain");
@@ -304,11 +295,11 @@ TEST(AFEditFile, RawStreamRoundTripsRowsAndRecords)
     ed->GetLinesAttr(2)->States << asCmtented;
     ed->GetColAttrs(0);
     std::string raw = SaveBytes(*ed, TConvMode{cmRaw});
-    auto before = Rows(*ed);
+    auto before = RowsOf(*ed);
 
     auto back = NewEditor();
     LoadBytes(*back, raw, TConvMode{cmRaw});
-    EXPECT_EQ(Rows(*back), before);
+    EXPECT_EQ(RowsOf(*back), before);
     for (int i = 0; i < back->GetLinesCount(); ++i)
     {
         EXPECT_EQ(back->GetLinesAttr(i)->Indent, ed->GetLinesAttr(i)->Indent) << i;
@@ -321,7 +312,7 @@ TEST(AFEditFile, RawStreamRoundTripsRowsAndRecords)
     std::string bad = raw;
     bad[0] ^= 1;
     LoadBytes(*back, bad, TConvMode{cmRaw});
-    EXPECT_EQ(Rows(*back), std::vector<std::string>{""});
+    EXPECT_EQ(RowsOf(*back), std::vector<std::string>{""});
 }
 
 TEST(AFEditFile, CorruptRawStreamsNeverCrash)
@@ -402,7 +393,7 @@ TEST(AFEditFile, LoadThatFailsPartWayLeavesTheEditorAsItWas)
         big += "line " + std::to_string(i) + "\r\n";
     TFailingStream stream(AnsiString(big.data(), int(big.size())), 100000);
     EXPECT_THROW(ed->LoadFromStream(&stream, TConvMode()), EReadError);
-    EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"keep\r", "me!"}));
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"keep\r", "me!"}));
     EXPECT_TRUE(ed->isEdited());
     EXPECT_TRUE(ed->CanUndo());
 }

@@ -9,28 +9,6 @@
 
 namespace
 {
-void Load(TCustomAFEdit& ed, const std::string& bytes, TConvMode modes = TConvMode{cmFoldLine})
-{
-    TStringStream stream(AnsiString(bytes.data(), int(bytes.size())));
-    ed.LoadFromStream(&stream, modes);
-}
-
-std::vector<std::string> Rows(TCustomAFEdit& ed)
-{
-    std::vector<std::string> rows;
-    for (int i = 0; i < ed.GetLinesCount(); ++i)
-        rows.push_back(ed.GetLine(i).str());
-    return rows;
-}
-
-std::string Joined(TCustomAFEdit& ed)
-{
-    std::string s;
-    for (int i = 0; i < ed.GetLinesCount(); ++i)
-        s += ed.GetLine(i).str();
-    return s;
-}
-
 struct Listener : TObject
 {
     int calls = 0;
@@ -93,11 +71,11 @@ TEST(WordBreak, HandlerReplacesTheRules)
     EXPECT_EQ(l.calls, 1);
     // A handler's break outside the row is clamped by folding: the text survives whole.
     l.wrapTo = -5;
-    Load(*ed, std::string(100, 'q') + "\r\n");
-    EXPECT_EQ(Joined(*ed), std::string(100, 'q') + "\r");
+    LoadText(*ed, std::string(100, 'q') + "\r\n");
+    EXPECT_EQ(JoinedRows(*ed), std::string(100, 'q') + "\r");
     l.wrapTo = 1000;
-    Load(*ed, std::string(100, 'q') + "\r\n");
-    EXPECT_EQ(Joined(*ed), std::string(100, 'q') + "\r");
+    LoadText(*ed, std::string(100, 'q') + "\r\n");
+    EXPECT_EQ(JoinedRows(*ed), std::string(100, 'q') + "\r");
 }
 
 namespace
@@ -105,7 +83,7 @@ namespace
 // Layout invariants of the folded rows; model is the text with CR line ends.
 void ExpectSettled(TCustomAFEdit& ed, const std::string& model, const std::string& where)
 {
-    ASSERT_EQ(Joined(ed), model) << where;
+    ASSERT_EQ(JoinedRows(ed), model) << where;
     int n = ed.GetLinesCount();
     ASSERT_GE(n, 1) << where;
     ASSERT_FALSE(ed.isCrLine(n - 1)) << where << ": last row ends a paragraph";
@@ -170,8 +148,8 @@ TEST(FoldLine, RandomEditsKeepTheLayoutAndUndoRestoresEverything)
         std::string loadBytes;
         for (char c : model)
             loadBytes += c == '\r' ? std::string("\r\n") : std::string(1, c);
-        Load(*ed, loadBytes);
-        const auto firstRows = Rows(*ed);
+        LoadText(*ed, loadBytes);
+        const auto firstRows = RowsOf(*ed);
         ExpectSettled(*ed, model, "seed " + std::to_string(seed) + " load");
         for (int i = 0; i < ed->GetLinesCount(); i += 3)
             ed->GetColAttrs(i);
@@ -219,13 +197,13 @@ TEST(FoldLine, RandomEditsKeepTheLayoutAndUndoRestoresEverything)
                 return;
             ASSERT_LT(ed->GetCaret().y, ed->GetLinesCount()) << where;
         }
-        const auto lastRows = Rows(*ed);
+        const auto lastRows = RowsOf(*ed);
         while (ed->CanUndo())
             ed->Undo();
-        EXPECT_EQ(Rows(*ed), firstRows) << "seed " << seed << ": undo of everything";
+        EXPECT_EQ(RowsOf(*ed), firstRows) << "seed " << seed << ": undo of everything";
         while (ed->CanRedo())
             ed->Redo();
-        EXPECT_EQ(Rows(*ed), lastRows) << "seed " << seed << ": redo of everything";
+        EXPECT_EQ(RowsOf(*ed), lastRows) << "seed " << seed << ": redo of everything";
         EXPECT_EQ(ed->AttrList()->GetCount() >= ed->GetLinesCount(), true);
     }
 }
@@ -234,17 +212,17 @@ TEST(FoldLine, DegenerateWrapPositionsTerminate)
 {
     auto ed = NewEditor();
     ed->SetOptions(TAFEditOptions{aoAutoFormat, aoJpnBanBreak, aoWordWrap});
-    Load(*ed, std::string(40, 'x') + "\t\t\t漢字。。。。\r\n", TConvMode());
+    LoadText(*ed, std::string(40, 'x') + "\t\t\t漢字。。。。\r\n", TConvMode());
     for (int wrap : {0, 1, 2, 3, 9})
     {
         for (int indent : {0, 1, 5, 20})
         {
-            Load(*ed, std::string(40, 'x') + "\t\t\t漢字。。。。\r\nnext", TConvMode());
+            LoadText(*ed, std::string(40, 'x') + "\t\t\t漢字。。。。\r\nnext", TConvMode());
             ed->GetLinesAttr(0)->WrapPos = uint16_t(wrap);
             ed->GetLinesAttr(0)->Indent = int16_t(indent);
             ed->SetTabSize(16);
             ed->FoldLine(0);
-            EXPECT_EQ(Joined(*ed), std::string(40, 'x') + "\t\t\t漢字。。。。\rnext") << wrap << "/" << indent;
+            EXPECT_EQ(JoinedRows(*ed), std::string(40, 'x') + "\t\t\t漢字。。。。\rnext") << wrap << "/" << indent;
         }
     }
 }
@@ -252,25 +230,25 @@ TEST(FoldLine, DegenerateWrapPositionsTerminate)
 TEST(FoldLine, TypingAtTheStartOfAParagraphRefoldsAndUndoesInOneStep)
 {
     auto ed = NewEditor();
-    Load(*ed, std::string(150, 'p') + "\r\nq");
+    LoadText(*ed, std::string(150, 'p') + "\r\nq");
     ASSERT_EQ(ed->GetLinesCount(), 4);
-    auto before = Rows(*ed);
+    auto before = RowsOf(*ed);
     ed->SetUndoGroupId(ed->UndoGroupId() + 1);
     ed->LineChange(0, AnsiString("ZZ" + std::string(60, 'p')), false);
     ed->FoldLine(0);
-    EXPECT_EQ(Joined(*ed), "ZZ" + std::string(150, 'p') + "\rq");
+    EXPECT_EQ(JoinedRows(*ed), "ZZ" + std::string(150, 'p') + "\rq");
     EXPECT_EQ(ed->GetLine(1).Length(), 60);
     EXPECT_EQ(ed->GetLine(2).Length(), 33);
     EXPECT_EQ(ed->GetLine(3), "q");
     ed->Undo();
-    EXPECT_EQ(Rows(*ed), before);
+    EXPECT_EQ(RowsOf(*ed), before);
     EXPECT_FALSE(ed->CanUndo());
 }
 
 TEST(FoldLine, JoinKeepsTheCaretOnItsCharacter)
 {
     auto ed = NewEditor();
-    Load(*ed, std::string(100, 'j') + "\r\n");
+    LoadText(*ed, std::string(100, 'j') + "\r\n");
     ASSERT_EQ(ed->GetLinesCount(), 3);
     ed->SetCaretRaw(TPoint(5, 1)); // on the 66th byte of the paragraph
     ed->SetUndoGroupId(ed->UndoGroupId() + 1);
@@ -292,11 +270,11 @@ TEST(FoldLine, AVetoedHalfOfAFoldChangesNothing)
         }
     } veto;
     auto ed = NewEditor();
-    Load(*ed, std::string(100, 'v') + "\r\n");
+    LoadText(*ed, std::string(100, 'v') + "\r\n");
     ed->SetUndoGroupId(ed->UndoGroupId() + 1);
     ed->LineChange(0, AnsiString(std::string(65, 'v')), false);
     veto.refuseRow = 1;
     ed->OnBeforeChange = TBeforeChangeNotifyEvent(&veto, &Veto::OnBefore);
     ed->FoldLine(0);
-    EXPECT_EQ(Joined(*ed), std::string(65, 'v') + std::string(40, 'v') + "\r");
+    EXPECT_EQ(JoinedRows(*ed), std::string(65, 'v') + std::string(40, 'v') + "\r");
 }

@@ -9,12 +9,6 @@
 
 namespace
 {
-void Load(TCustomAFEdit& ed, const std::string& bytes, TConvMode modes = TConvMode{cmFoldLine})
-{
-    TStringStream stream(AnsiString(bytes.data(), int(bytes.size())));
-    ed.LoadFromStream(&stream, modes);
-}
-
 // Offset of a logical point in the joined rows, and back.
 size_t OffsetOf(TCustomAFEdit& ed, TPoint p)
 {
@@ -22,14 +16,6 @@ size_t OffsetOf(TCustomAFEdit& ed, TPoint p)
     for (int row = 0; row < p.y; ++row)
         at += size_t(ed.GetLine(row).Length());
     return at + size_t(p.x);
-}
-
-std::string Joined(TCustomAFEdit& ed)
-{
-    std::string s;
-    for (int i = 0; i < ed.GetLinesCount(); ++i)
-        s += ed.GetLine(i).str();
-    return s;
 }
 
 std::string Upper(std::string s)
@@ -58,7 +44,7 @@ bool Boundary(const std::string& s, size_t at)
 TEST(AFEditSearch, EdgeCases)
 {
     auto ed = NewEditor();
-    Load(*ed, std::string(58, 'x') + "needle" + std::string(10, 'y') + "\r\nabc ABC abc", TConvMode{cmFoldLine});
+    LoadText(*ed, std::string(58, 'x') + "needle" + std::string(10, 'y') + "\r\nabc ABC abc", TConvMode{cmFoldLine});
     // A word split across two rows is found with X on the first row.
     EXPECT_EQ(ed->Search("needle", TPoint(0, 0), TPoint(99, 3), TSearchOpts()), TPoint(58, 0));
     // Backward from the middle of a row finds the last occurrence before the start point.
@@ -77,12 +63,12 @@ TEST(AFEditSearch, NeverMatchesOnTrailBytes)
 {
     auto ed = NewEditor();
     // 表 is 95 5C and ソ is 83 5C; 能 is 94 5C; @ is 0x40 like the trail of 機 (8B 40).
-    Load(*ed, "表ソ能機\\@", TConvMode());
+    LoadText(*ed, "表ソ能機\\@", TConvMode());
     EXPECT_EQ(ed->Search("\\", TPoint(0, 0), TPoint(20, 0), TSearchOpts()), TPoint(8, 0));
     EXPECT_EQ(ed->Search("@", TPoint(0, 0), TPoint(20, 0), TSearchOpts()), TPoint(9, 0));
     EXPECT_EQ(ed->Search("\\", TPoint(20, 0), TPoint(0, 0), TSearchOpts{soReverse}), TPoint(8, 0));
     // Full-width letters fold too, without changing lengths.
-    Load(*ed, "ＡＢｃ", TConvMode());
+    LoadText(*ed, "ＡＢｃ", TConvMode());
     EXPECT_EQ(ed->Search("ａｂＣ", TPoint(0, 0), TPoint(20, 0), TSearchOpts{soIgnoreCase}), TPoint(0, 0));
 }
 
@@ -97,8 +83,8 @@ TEST(AFEditSearch, AgreesWithASimpleScanOfTheJoinedText)
             text += pieces[rng() % 12];
         auto ed = NewEditor();
         ed->SetDefWrapPos(10 + int(seed % 5));
-        Load(*ed, text);
-        std::string joined = Joined(*ed);
+        LoadText(*ed, text);
+        std::string joined = JoinedRows(*ed);
         int rows = ed->GetLinesCount();
         for (int q = 0; q < 40; ++q)
         {

@@ -3,11 +3,38 @@
 
 #include <memory>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "editor_control/AFEdit.h"
+#include "platform/Classes.h"
 
 inline std::ostream& operator<<(std::ostream& os, const AnsiString& s) { return os << s.str(); }
 inline std::ostream& operator<<(std::ostream& os, const TPoint& p) { return os << "(" << p.x << ", " << p.y << ")"; }
 
 // An editor with no window: enough for everything but drawing and input.
 inline std::unique_ptr<TAFEdit> NewEditor() { return std::unique_ptr<TAFEdit>(Create<TAFEdit>(nullptr)); }
+
+// Loads bytes as a file would be loaded (folded unless told otherwise).
+inline void LoadText(TCustomAFEdit& ed, const std::string& bytes, TConvMode modes = TConvMode{cmFoldLine})
+{
+    TStringStream stream(AnsiString(bytes.data(), int(bytes.size())));
+    ed.LoadFromStream(&stream, modes);
+}
+
+inline std::vector<std::string> RowsOf(TCustomAFEdit& ed)
+{
+    std::vector<std::string> rows;
+    for (int i = 0; i < ed.GetLinesCount(); ++i)
+        rows.push_back(ed.GetLine(i).str());
+    return rows;
+}
+
+// The rows back to back: the text with CR line ends.
+inline std::string JoinedRows(TCustomAFEdit& ed)
+{
+    std::string s;
+    for (int i = 0; i < ed.GetLinesCount(); ++i)
+        s += ed.GetLine(i).str();
+    return s;
+}

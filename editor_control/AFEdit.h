@@ -546,8 +546,53 @@ protected:
     int FCaretWidth = 0;
     int FLastPlacedTop = -1;
     int FPlacements = 0; // caret placements made on screen
+    POINT FImePos{-1, -1}; // where the input method's window was last put
     TRect FPaintRect;
     bool FLastFontSelected = false;
+
+    // ---- keyboard ----
+public:
+    // Ctrl + a key while Tab is held (the main window turns to the next page with it).
+    TNotifyEvent OnCtrlTabDown;
+    // After a typed character went into the text.
+    TKeyEvent OnAfterKeyDown;
+    // The commands of a key-down; the editor page overrides them.
+    virtual void WMKeyDownProc(TWMKey& message);
+    // By words: a word is a run of ASCII letters and digits, a double-byte character is passed one
+    // at a time, a paragraph end stops the move. They move the caret only (no repaint).
+    void WordLeft();
+    void WordRight();
+    // Deletes the character under the caret as one undo group and re-folds; false when there is
+    // none. No repaint.
+    bool DeleteAtCaret();
+    // An input-method composition is in progress.
+    bool Composing() const { return FComposing; }
+
+protected:
+    void WMKeyDown(TWMKey& message) override;
+    void WMKeyUp(TWMKey& message) override;
+    void WMChar(TWMChar& message) override;
+    void WMImeStartComposition(TMessage& message) override;
+    void WMImeComposition(TMessage& message) override;
+    void WMImeEndComposition(TMessage& message) override;
+    void WMCut(TMessage& message) override;
+    void WMCopy(TMessage& message) override;
+    void WMPaste(TMessage& message) override;
+    void WMClear(TMessage& message) override;
+    void WMUndo(TMessage& message) override;
+    // The input method's result string in CP932; empty when there is none.
+    virtual AnsiString ImeResultString();
+    void Backspace();
+    void NewLineWithIndent();
+    void Unindent();
+    void KeyDelete(bool cut);
+    void TypeText(const AnsiString& s, const TWMKey& message);
+    // Copies the selection; when the clipboard refuses, tells the user and returns false.
+    bool CopyOrTell();
+
+    bool FComposing = false;
+    int FPendingLead = -1;    // lead byte of a double-byte character whose trail byte is still to come
+    bool FDropTrail = false;  // the lead byte was swallowed by a key-press handler: so is its trail
 };
 
 // Publishes the editor for use as a component; adds nothing else.

@@ -337,6 +337,7 @@ void TCustomAFEdit::SetFont(TFont* font)
         TColor selColor = FFontSelText->Color();
         FFontSelText->Assign(*Font());
         FFontSelText->SetColor(selColor);
+        FImePos = POINT{-1, -1}; // the composition font must follow
         if (HandleAllocated() && Focused())
         {
             CaretCreate();

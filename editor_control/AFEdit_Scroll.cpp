@@ -156,8 +156,11 @@ void TCustomAFEdit::SetCaretPosition()
         for (int i = 0; i <= FHiddenCount; ++i)
             CaretShow();
         FHiddenCount = 0;
-        if (HIMC imc = ImmGetContext(Handle()))
+        // The input method is told only of a new place: asking it costs more than the placement.
+        HIMC imc = x != FImePos.x || y != FImePos.y ? ImmGetContext(Handle()) : nullptr;
+        if (imc)
         {
+            FImePos = POINT{x, y};
             COMPOSITIONFORM form{};
             form.dwStyle = CFS_POINT;
             form.ptCurrentPos = POINT{x, y};
@@ -216,84 +219,69 @@ void TCustomAFEdit::StoreHorzPos(int pos)
     }
 }
 
+namespace
+{
+bool SameInfo(const SCROLLINFO& a, const SCROLLINFO& b)
+{
+    return a.nMin == b.nMin && a.nMax == b.nMax && a.nPage == b.nPage && a.nPos == b.nPos;
+}
+
+// Gives a bar its information and shows or hides it, talking to the platform only about what
+// changed: each call there repaints the bar.
+void UpdateBar(HWND h, int bar, bool needed, bool styleWants, const SCROLLINFO& wanted, SCROLLINFO& kept,
+               bool& shown)
+{
+    bool same = SameInfo(wanted, kept);
+    if (needed)
+        kept = wanted;
+    if (!needed || !styleWants)
+    {
+        if (shown && h)
+            ShowScrollBar(h, bar, FALSE);
+        shown = false;
+        return;
+    }
+    if (!h)
+        return;
+    if (!shown || !same)
+        SetScrollInfo(h, bar, &kept, TRUE);
+    if (!shown)
+    {
+        ShowScrollBar(h, bar, TRUE);
+        EnableScrollBar(h, bar, ESB_ENABLE_BOTH);
+    }
+    shown = true;
+}
+} // namespace
+
 void TCustomAFEdit::SetScrollBars(TScrollStyle style)
 {
     ScrollBars = style;
     if (FRowHeight == 0)
         return;
-    bool window = HandleAllocated();
-    HWND h = window ? Handle() : nullptr;
-    int rows = GetLinesCount();
-    int visRows = VisibleRows();
-    FVertInfo.cbSize = sizeof FVertInfo;
-    FVertInfo.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    if (rows < visRows && FTopLine < 1 && FCaret.y < visRows)
-    {
-        if (FVertShown && window)
-            ShowScrollBar(h, SB_VERT, FALSE);
-        FVertShown = false;
-    }
-    else
-    {
-        FVertInfo.nMin = 0;
-        FVertInfo.nMax = std::max({rows - 1, visRows + FTopLine - 1, FCaret.y});
-        FVertInfo.nPage = UINT(visRows);
-        FVertInfo.nPos = FTopLine;
-        if (style == ssVertical || style == ssBoth)
-        {
-            if (window)
-            {
-                SetScrollInfo(h, SB_VERT, &FVertInfo, TRUE);
-                if (!FVertShown)
-                    ShowScrollBar(h, SB_VERT, TRUE);
-            }
-            FVertShown = window;
-        }
-        else
-        {
-            if (FVertShown && window)
-                ShowScrollBar(h, SB_VERT, FALSE);
-            FVertShown = false;
-        }
-        if (window && FVertShown)
-            EnableScrollBar(h, SB_VERT, ESB_ENABLE_BOTH);
-    }
-    int visCols = VisibleCols();
-    FHorzInfo.cbSize = sizeof FHorzInfo;
-    FHorzInfo.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    if (std::max(FDefWrapPos, FLongestLine) <= visCols && FLeftCol < 1)
-    {
-        if (FHorzShown && window)
-            ShowScrollBar(h, SB_HORZ, FALSE);
-        FHorzShown = false;
-        return;
-    }
-    FHorzInfo.nMin = 0;
+    HWND h = HandleAllocated() ? Handle() : nullptr;
+    const int rows = GetLinesCount();
+    const int visRows = VisibleRows();
+    SCROLLINFO v{sizeof v, SIF_RANGE | SIF_PAGE | SIF_POS};
+    v.nMin = 0;
+    v.nMax = std::max({rows - 1, visRows + FTopLine - 1, FCaret.y});
+    v.nPage = UINT(visRows);
+    v.nPos = FTopLine;
+    bool vNeeded = !(rows < visRows && FTopLine < 1 && FCaret.y < visRows);
+    UpdateBar(h, SB_VERT, vNeeded, style == ssVertical || style == ssBoth, v, FVertInfo, FVertShown);
+
+    const int visCols = VisibleCols();
+    SCROLLINFO hz{sizeof hz, SIF_RANGE | SIF_PAGE | SIF_POS};
+    hz.nMin = 0;
     if (FOptions.Contains(aoAutoFormat) && FViewOpt.Contains(voWrapLine))
-        FHorzInfo.nMax = FDefWrapPos + 4;
+        hz.nMax = FDefWrapPos + 4;
     else
-        FHorzInfo.nMax = std::max(FDefWrapPos, FLongestLine);
-    FHorzInfo.nMax = std::max(FHorzInfo.nMax, FCaret.x);
-    FHorzInfo.nPage = UINT(visCols);
-    FHorzInfo.nPos = FLeftCol;
-    if (style == ssHorizontal || style == ssBoth)
-    {
-        if (window)
-        {
-            SetScrollInfo(h, SB_HORZ, &FHorzInfo, TRUE);
-            if (!FHorzShown)
-                ShowScrollBar(h, SB_HORZ, TRUE);
-        }
-        FHorzShown = window;
-    }
-    else
-    {
-        if (FHorzShown && window)
-            ShowScrollBar(h, SB_HORZ, FALSE);
-        FHorzShown = false;
-    }
-    if (window && FHorzShown)
-        EnableScrollBar(h, SB_HORZ, ESB_ENABLE_BOTH);
+        hz.nMax = std::max(FDefWrapPos, FLongestLine);
+    hz.nMax = std::max(hz.nMax, FCaret.x);
+    hz.nPage = UINT(visCols);
+    hz.nPos = FLeftCol;
+    bool hNeeded = !(std::max(FDefWrapPos, FLongestLine) <= visCols && FLeftCol < 1);
+    UpdateBar(h, SB_HORZ, hNeeded, style == ssHorizontal || style == ssBoth, hz, FHorzInfo, FHorzShown);
 }
 
 // ---- scrolling ----
@@ -500,6 +488,7 @@ void TCustomAFEdit::WMSetFocus(TWMSetFocus& message)
     // The base only records the active control of the form; nothing else of the platform's.
     TCustomControl::WMSetFocus(message);
     FHiddenCount = 0;
+    FImePos = POINT{-1, -1};
     CaretCreate();
     SetCaretPosition();
     CaretShow();

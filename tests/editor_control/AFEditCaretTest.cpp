@@ -329,22 +329,6 @@ TEST(DoCtrlKeyPress, TheCtrlKeyHookSeesTheCharacterFirstAndMayConsumeOrReplaceIt
     EXPECT_EQ(rec.log, (std::vector<std::string>{"ctrl 27", "ctrl 113"}));
 }
 
-TEST(DoCtrlKeyPress, BackspaceTabAndEnterAreHandledButDoNothingYet)
-{
-    // Stubs until typing and deletion exist: they must not be typed as text, and change nothing.
-    TKeyServices keys;
-    auto ed = NewEditor();
-    SetRows(*ed, {"ab\r", "cd"});
-    ed->SetCaretRaw(TPoint(1, 1));
-    for (WORD code : {WORD(VK_BACK), WORD(VK_TAB), WORD(VK_RETURN)})
-    {
-        EXPECT_TRUE(ed->DoCtrlKeyPress(CharMessage(code))) << code;
-        EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"ab\r", "cd"})) << code;
-        EXPECT_EQ(ed->GetCaret(), TPoint(1, 1)) << code;
-        EXPECT_FALSE(ed->CanUndo()) << code;
-    }
-}
-
 // ---- row primitives -----------------------------------------------------------------------------
 
 TEST(RowPrimitives, AddLinePWritesTheRecordAtTheNewRow)

@@ -204,6 +204,7 @@ public:
     void QuoteInsert(const AnsiString& text, const AnsiString& quote);
     virtual void SelectAreaDel();
     void SelectAreaCopy(bool box);
+    void SelectAll();
     void InsertLine(int row, const AnsiString& s);
     void DelLine(int row);
     bool GetInsertModeFlag() const { return FInsertMode; }

@@ -547,6 +547,22 @@ void TCustomAFEdit::DelLine(int row)
 
 // ---- deleting and copying the selection ---------------------------------------------------
 
+void TCustomAFEdit::SelectAll()
+{
+    FSelArea->RowReset();
+    FSelArea->PutStartPoint(FCaret);
+    FSelArea->PutEndPoint(FCaret);
+    FSelArea->PutStartRow(0);
+    FSelArea->PutEndRow(GetLinesCount() - 1);
+    SetSelAreaMaxMin();
+    TSelChange change = FSelArea->SelectChanged();
+    if (change == slSel && OnSelect)
+        OnSelect(this);
+    else if (change == slDisSel && OnDisSelect)
+        OnDisSelect(this);
+    Invalidate();
+}
+
 void TCustomAFEdit::SelectAreaDel()
 {
     ++FUndoGroupId;

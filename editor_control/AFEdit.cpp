@@ -250,6 +250,71 @@ void TCustomAFEdit::ApplyLineChange(int row, const AnsiString& text)
     FireUndoChange(FUndo->Kept(), false);
 }
 
+void TCustomAFEdit::DeleteRowsAt(int first, int count, bool lastFirst)
+{
+    const int n = GetLinesCount();
+    first = std::clamp(first, 0, n);
+    count = std::clamp(count, 0, n - first);
+    if (count >= n)
+        count = n - 1; // the editor keeps a row
+    if (count <= 0)
+        return;
+    if (count == 1)
+    {
+        DelLineP(first);
+        return;
+    }
+    // The same undo records as deleting the rows one by one (last first, or all at first), but
+    // the rows below move up once: linear in the rows of the text.
+    for (int k = 0; k < count; ++k)
+    {
+        int row = lastFirst ? first + count - 1 - k : first + k;
+        if (OnLineDelete)
+            OnLineDelete(this, lastFirst ? row : first);
+        TAttrListItem before = *FAttrs->GetItem(row);
+        before.ColAttr = nullptr;
+        FUndo->Push(FUndoGroupId, lastFirst ? row : first, 0, FCaret, acDelete, FLines->Get(row), AnsiString(),
+                    before, TAttrListItem());
+    }
+    FLines->BeginUpdate();
+    try
+    {
+        for (int i = first + count; i < n; ++i)
+            FLines->Put(i - count, FLines->Get(i));
+        for (int i = n - 1; i >= n - count; --i)
+            FLines->Delete(i);
+    }
+    catch (...)
+    {
+        FLines->EndUpdate();
+        throw;
+    }
+    FLines->EndUpdate();
+    // Records: free the deleted ones, move the rest up, drop the tail slots.
+    int records = FAttrs->GetCount();
+    for (int i = first; i < first + count && i < records; ++i)
+    {
+        ColAttrFree(i);
+        delete static_cast<TAttrListItem*>(FAttrs->Get(i));
+        FAttrs->Put(i, nullptr);
+    }
+    for (int i = first + count; i < records; ++i)
+    {
+        FAttrs->Put(i - count, FAttrs->Get(i));
+        FAttrs->Put(i, nullptr);
+    }
+    FAttrs->TList::SetCount(std::max(0, records - count));
+    for (int k = 0; k < count; ++k)
+        BlkAttrLineEdit(first, emDelete);
+    if (FCaret.y >= first + count)
+        FCaret.y -= count;
+    else if (FCaret.y > first)
+        FCaret.y = first;
+    if (!Updating)
+        SetScrollBars(ScrollBars);
+    FireUndoChange(FUndo->Kept(), false);
+}
+
 void TCustomAFEdit::DelLineP(int row)
 {
     int n = GetLinesCount();

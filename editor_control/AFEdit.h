@@ -441,6 +441,9 @@ protected:
     void BlkAttrShiftRows(int row, int n);
     void ScrollCaretIntoViewAfterPaste();
     void KeyInputInGroup(const AnsiString& s);
+    // Deletes count rows from first with one undo record per row, as DelLineP from the last
+    // (lastFirst) or count times at first would; the rows below move once.
+    void DeleteRowsAt(int first, int count, bool lastFirst);
     // Replaying undo records: no undo records of their own.
     void ReplayDelete(int index);
     void ReplayInsert(int index, const AnsiString& text, const TAttrListItem& attr);

@@ -570,18 +570,15 @@ void TCustomAFEdit::SelectAreaDel()
     {
         int first = std::max(0, FSelArea->GetStartRow());
         int last = std::min(FSelArea->GetEndRow(), GetLinesCount() - 1);
-        for (int row = last; row >= first; --row)
+        if (last == GetLinesCount() - 1 && last >= first)
         {
-            if (row == GetLinesCount() - 1)
-            {
-                // The last row is emptied, through an undoable change.
-                ColAttrFree(row);
-                if (!GetLine(row).IsEmpty())
-                    LineChange(row, AnsiString(), false);
-            }
-            else
-                DelLineP(row);
+            // The last row is emptied, through an undoable change.
+            ColAttrFree(last);
+            if (!GetLine(last).IsEmpty())
+                LineChange(last, AnsiString(), false);
+            --last;
         }
+        DeleteRowsAt(first, last - first + 1, true);
         MarkDirtyFrom(first);
         if (FCaret.y >= GetLinesCount())
             FCaret.y = GetLinesCount() - 1;
@@ -602,8 +599,7 @@ void TCustomAFEdit::SelectAreaDel()
         // Both end columns are taken before any row goes away.
         int sLog = std::clamp(LogicalPos(S), 0, GetLine(S.y).Length());
         int eLog = std::clamp(LogicalPos(E), 0, GetLine(E.y).Length());
-        for (int k = S.y + 1; k < E.y; ++k)
-            DelLineP(S.y + 1);
+        DeleteRowsAt(S.y + 1, E.y - S.y - 1, false);
         AnsiString LS = GetLine(S.y);
         if (E.y == S.y)
         {

@@ -351,7 +351,8 @@ void TCustomAFEdit::DrawLine(int row)
         }
         return false;
     };
-    const bool keywordsOn = FViewOpt.Contains(voKeyWord) && (FKeywords->GetCount() > 0 || FExKeywords->GetCount() > 0);
+    const bool keywordsOn =
+        FViewOpt.Contains(voKeyWord) && (FKeywords->GetCount() > 0 || FExKeywords->GetCount() > 0);
     const int maxKeyword = keywordsOn ? std::max(MaxLength(FKeywords), MaxLength(FExKeywords)) : 0;
     const std::string& d = img.dsp;
     auto isWordCell = [&](int k) {

@@ -1,74 +1,533 @@
+// The main window's frame: components, start-up and shut-down, captions, the status bar, page
+// switching, the tabs and the docking panel. Documents are in MainFrm_Docs.cpp.
 #include "main_window/MainFrm.h"
 
-#include <windows.h>
+#include <algorithm>
 
+#include <ole2.h>
+
+#include "common/English.h"
+#include "common/Nsenumwindows.h"
+#include "common/WexmoorDef.h"
+#include "main_window/Nspanel.h"
 #include "platform/Cp932.h"
 #include "platform/SysUtils.h"
 
 TMainForm* MainForm = nullptr;
 
+const char* const kProgramCaption = "Varnolet for Windows";
+
+namespace
+{
+// Captions and titles are formatted into 512-byte buffers: at most 511 bytes of text.
+constexpr int kCaptionBytes = 511;
+} // namespace
+
+AnsiString CutOnCharacter(const AnsiString& text, int maxBytes)
+{
+    if (text.Length() <= maxBytes)
+        return text;
+    int n = std::max(0, maxBytes);
+    // A lead byte whose trail byte would fall beyond the cut goes too.
+    if (n > 0 && ByteType(text, n) == mbLeadByte)
+        --n;
+    return text.SubString(1, n);
+}
+
 TMainForm::TMainForm(TComponent* owner) : TForm(owner)
 {
-    SetCaption("Varnolet");
-    SetBounds(CW_USEDEFAULT, CW_USEDEFAULT, 800, 600);
+    SetName("MainForm");
+    SetCaption(kProgramCaption);
+    SetBounds(100, 100, 800, 600);
+    CommandLineFile = CommandLineFileName(GetCommandLineW());
+    BuildPanels();
+    BuildMenus();
+    BuildToolBar();
+    OnCreate = TNotifyEvent(this, &TMainForm::FormCreate);
+    OnShow = TNotifyEvent(this, &TMainForm::FormShow);
+    OnCloseQuery = TCloseQueryEvent(this, &TMainForm::FormCloseQuery);
+    OnClose = TCloseEvent(this, &TMainForm::FormClose);
 }
 
-void TMainForm::AfterConstruction()
+TMainForm::~TMainForm()
 {
-    TForm::AfterConstruction();
-    FEdit = Create<TAFEdit>(this);
-    FEdit->SetAlign(alClient);
-    FEdit->SetVisible(true);
-    SetActiveControl(FEdit);
+    if (MessageOwner() == static_cast<void*>(ownHandle_))
+        SetMessageOwner(nullptr);
+    if (oleInitialized_)
+        OleUninitialize();
 }
 
-bool TMainForm::OpenFile(const AnsiString& path)
+void TMainForm::BuildPanels()
 {
+    ToolBar = Create<TToolBar>(this);
+    ToolBar->SetName("ToolBar");
+    ToolBar->SetParent(this);
+
+    // Bottom-aligned controls keep their order from the bottom edge: status bar, then the panel.
+    StatusBar = Create<TStatusBar>(this);
+    StatusBar->SetName("StatusBar");
+    StatusBar->SetBounds(0, 2000, 800, 19);
+    TStatusPanel* position = StatusBar->Panels()->Add();
+    position->SetWidth(70);
+    position->SetAlignment(taCenter);
+    position->SetText("0:0");
+    StatusBar->Panels()->Add()->SetWidth(50);
+    StatusBar->SetParent(this);
+
+    SrchPanel = Create<TPanel>(this);
+    SrchPanel->SetName("SrchPanel");
+    SrchPanel->SetBevelOuter(bvNone);
+    SrchPanel->SetBounds(0, 1000, 800, 100);
+    SrchPanel->SetAlign(alBottom);
+    SrchPanel->SetDockSite(true);
+    SrchPanel->OnDockDrop = TDockDropEvent(this, &TMainForm::SrchPanelDockDrop);
+    SrchPanel->OnUnDock = TUnDockEvent(this, &TMainForm::SrchPanelUnDock);
+    SrchPanel->SetParent(this);
+
+    MainPanel = Create<TPanel>(this);
+    MainPanel->SetName("MainPanel");
+    MainPanel->SetBevelOuter(bvNone);
+    MainPanel->SetAlign(alClient);
+    MainPanel->SetParent(this);
+
+    MainPageCtrl = Create<TPageControl>(this);
+    MainPageCtrl->SetName("MainPageCtrl");
+    MainPageCtrl->SetOwnerDraw(true);
+    MainPageCtrl->SetAlign(alClient);
+    MainPageCtrl->SetVisible(false); // shown while a page is open; the drop panel lies behind it
+    MainPageCtrl->OnChanging = TTabChangingEvent(this, &TMainForm::MainPageCtrlChanging);
+    MainPageCtrl->OnChange = TNotifyEvent(this, &TMainForm::MainPageCtrlChange);
+    MainPageCtrl->OnMouseDown = TMouseEvent(this, &TMainForm::MainPageCtrlMouseDown);
+    MainPageCtrl->OnDragOver = TDragOverEvent(this, &TMainForm::MainPageCtrlDragOver);
+    MainPageCtrl->OnDragDrop = TDragDropEvent(this, &TMainForm::MainPageCtrlDragDrop);
+    MainPageCtrl->OnDrawTab = TDrawTabEvent(this, &TMainForm::MainPageCtrlDrawTab);
+    MainPageCtrl->SetParent(MainPanel);
+
+    OpenDialog = Create<TOpenDialog>(this);
+    OpenDialog->SetName("OpenDialog");
+    SaveDialog = Create<TSaveDialog>(this);
+    SaveDialog->SetName("SaveDialog");
+    SaveDialog->SetOptions(SaveDialog->Options() << ofOverwritePrompt);
+}
+
+void TMainForm::BuildMenus()
+{
+    MainMenu = Create<TMainMenu>(this);
+    MainMenu->SetName("MainMenu");
+    TMenuItem* bar = MainMenu->Items();
+    auto item = [this](TMenuItem* parent, const char* name, const char* caption, const char* keys,
+                       void (TMainForm::*handler)(TObject*)) {
+        return NewMenuItem(this, parent, name, caption, keys ? TextToShortCut(keys) : scNone,
+                           handler ? TNotifyEvent(this, handler) : TNotifyEvent());
+    };
+    FileMenu = item(bar, "FileMenu", "ファイル(&F)", nullptr, &TMainForm::FileMenuClick);
+    NewFileMenu = item(FileMenu, "NewFileMenu", "新規作成(&N)", "Ctrl+N", &TMainForm::NewFileMenuClick);
+    OpenFileMenu = item(FileMenu, "OpenFileMenu", "開く(&O)", "Ctrl+O", &TMainForm::OpenFileMenuClick);
+    ReopenMenu = item(FileMenu, "ReopenMenu", "開き直す(&R)", nullptr, nullptr);
+    for (int i = 0; i < 5; ++i)
+    {
+        RP[i] = item(ReopenMenu, ("RP" + IntToStr(i + 1)).c_str(), "", nullptr, &TMainForm::RPMenuClick);
+        RP[i]->SetVisible(false);
+    }
+    ReopenMenu->SetEnabled(false);
+    item(FileMenu, "N1", "-", nullptr, nullptr);
+    OverWriteMenu =
+        item(FileMenu, "OverWriteMenu", "上書き保存(&S)", "Ctrl+S", &TMainForm::OverWriteMenuClick);
+    SaveMenu = item(FileMenu, "SaveMenu", "名前を付けて保存(&A)", nullptr, &TMainForm::SaveMenuClick);
+    PageCloseMenu =
+        item(FileMenu, "PageCloseMenu", "ファイルを閉じる(&C)", nullptr, &TMainForm::PageClosepMenuClick);
+    item(FileMenu, "N2", "-", nullptr, nullptr);
+    EndMenu = item(FileMenu, "EndMenu", "終了(&X)", nullptr, &TMainForm::EndMenuClick);
+
+    PagePopupMenu = Create<TPopupMenu>(this);
+    PagePopupMenu->SetName("PagePopupMenu");
+    PageClosepMenu = item(PagePopupMenu->Items(), "PageClosepMenu", "ファイルを閉じる(&C)", nullptr,
+                          &TMainForm::PageClosepMenuClick);
+    AllCloseMenu = item(PagePopupMenu->Items(), "AllCloseMenu", "全て閉じる(&X)", nullptr,
+                        &TMainForm::AllCloseMenuClick);
+    AllCloseMenu->SetVisible(false);
+
+    OpenFilePopupMenu = Create<TPopupMenu>(this);
+    OpenFilePopupMenu->SetName("OpenFilePopupMenu");
+    OpenFilePopupMenu->OnPopup = TNotifyEvent(this, &TMainForm::FileMenuClick);
+    for (int i = 0; i < 5; ++i)
+    {
+        PRP[i] = item(OpenFilePopupMenu->Items(), ("PRP" + IntToStr(i + 1)).c_str(), "", nullptr,
+                      &TMainForm::RPMenuClick);
+        PRP[i]->SetVisible(false);
+    }
+}
+
+void TMainForm::BuildToolBar()
+{
+    auto button = [this](const char* name, const char* caption, TToolButtonStyle style = tbsButton) {
+        auto* b = Create<TToolButton>(this);
+        b->SetName(name);
+        b->SetCaption(caption);
+        b->SetStyle(style);
+        b->SetParent(ToolBar);
+        return b;
+    };
+    auto separator = [&] { button("", "", tbsSeparator); };
+    NewToolButton = button("NewToolButton", "新規");
+    NewToolButton->OnClick = TNotifyEvent(this, &TMainForm::NewFileMenuClick);
+    OpenFileSettingToolButton = button("OpenFileSettingToolButton", "開く", tbsDropDown);
+    OpenFileSettingToolButton->OnClick = TNotifyEvent(this, &TMainForm::OpenFileMenuClick);
+    OpenFileSettingToolButton->SetDropdownMenu(OpenFilePopupMenu);
+    SaveToolButton = button("SaveToolButton", "保存");
+    SaveToolButton->OnClick = TNotifyEvent(this, &TMainForm::OverWriteMenuClick);
+    separator();
+    PrintToolButton = button("PrintToolButton", "印刷");
+    MailToolButton = button("MailToolButton", "ﾒｰﾙ");
+    separator();
+    UndoToolButton = button("UndoToolButton", "元に戻す");
+    CutToolButton = button("CutToolButton", "切取");
+    CopyToolButton = button("CopyToolButton", "ｺﾋﾟｰ");
+    PasteToolButton = button("PasteToolButton", "貼付");
+    separator();
+    SrchToolButton = button("SrchToolButton", "検索");
+    NextSrchToolButton = button("NextSrchToolButton", "次");
+    PrevSrchToolButton = button("PrevSrchToolButton", "前");
+    GrepToolButton = button("GrepToolButton", "ﾌｧｲﾙ検索");
+    separator();
+    CalcToolButton = button("CalcToolButton", "電卓");
+    CommandToolButton = button("CommandToolButton", "ｺﾏﾝﾄﾞ", tbsDropDown);
+    LockToolButton = button("LockToolButton", "ﾛｯｸ");
+    TransparentToolButton = button("TransparentToolButton", "透明");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pages
+
+bool TMainForm::IsPage(const TTabSheet* sheet) const
+{
+    if (!sheet || !MainPageCtrl)
+        return false;
+    for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
+        if (MainPageCtrl->Pages(i) == sheet)
+            return true;
+    return false;
+}
+
+TPageEditor* TMainForm::GetPageEditor(TTabSheet* sheet) const
+{
+    if (!IsPage(sheet))
+        return nullptr;
+    for (int i = 0; i < sheet->ControlCount(); ++i)
+        if (auto* editor = dynamic_cast<TPageEditor*>(sheet->Controls(i)))
+            return editor;
+    return nullptr;
+}
+
+TPageEditor* TMainForm::Edit() const
+{
+    return MainPageCtrl ? GetPageEditor(MainPageCtrl->ActivePage()) : nullptr;
+}
+
+void TMainForm::SetActivePage(TTabSheet* sheet)
+{
+    if (MainPageCtrl->OnChanging)
+    {
+        bool allow = true;
+        MainPageCtrlChanging(MainPageCtrl, allow);
+    }
+    MainPageCtrl->SetActivePage(sheet);
+    if (MainPageCtrl->OnChange)
+        MainPageCtrlChange(MainPageCtrl);
+}
+
+void TMainForm::UpdateCaption(TTabSheet* sheet)
+{
+    SetCaption(kProgramCaption);
+    Application->SetTitle(kProgramCaption);
+    TTabSheet* page = sheet ? sheet : MainPageCtrl->ActivePage();
+    TPageEditor* editor = GetPageEditor(page);
+    if (!editor)
+        return;
+    AnsiString path = editor->EditFilePath;
+    AnsiString name = ExtractFileName(path);
+    if (name.IsEmpty())
+        path = name = "無題";
+    page->SetCaption(CutOnCharacter(editor->isEdited() ? "*" + name : name, kCaptionBytes));
+    Application->SetTitle(CutOnCharacter(AnsiString(kProgramCaption) + " - [" + name + "]", kCaptionBytes));
+    SetCaption(CutOnCharacter(AnsiString(kProgramCaption) + " - [" + path + "]", kCaptionBytes));
+}
+
+void TMainForm::RefreshUiState()
+{
+    for (TToolButton* b : {NewToolButton, OpenFileSettingToolButton, GrepToolButton})
+        b->SetEnabled(true);
+    bool open = Edit() != nullptr;
+    for (TToolButton* b :
+         {SaveToolButton, PrintToolButton, MailToolButton, UndoToolButton, CutToolButton, CopyToolButton,
+          PasteToolButton, SrchToolButton, NextSrchToolButton, PrevSrchToolButton})
+        b->SetEnabled(open);
+}
+
+void TMainForm::EditStatusChange(TObject* sender)
+{
+    TPageEditor* editor = Edit();
+    if (!editor)
+        return;
+    TPoint caret = editor->GetCaret();
+    StatusBar->Panels()->Items(0)->SetText(Format("%4d:%4d", {caret.y + 1, caret.x + 1}));
+    StatusBar->Panels()->Items(1)->SetText(editor->GetInsertMode() ? msgInsertMode : msgOverwriteMode);
+    if (editor->isEdited())
+        pageEdited_ = true;
+    bool starred = MainPageCtrl->ActivePage()->Caption().Pos("*") > 0;
+    if (starred != editor->isEdited())
+        UpdateCaption(nullptr);
+}
+
+void TMainForm::ShowEditor(TTabSheet* sheet)
+{
+    if (TPageEditor* editor = GetPageEditor(sheet))
+        editor->Show();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Page switching: the switch itself, then a one-shot 10 ms timer that finishes it once the new
+// page is on screen. Pages are always looked up again: one may have closed meanwhile.
+
+void TMainForm::MainPageCtrlChanging(TObject* sender, bool& allowChange)
+{
+    oldPage_ = MainPageCtrl->ActivePage();
+}
+
+void TMainForm::MainPageCtrlChange(TObject* sender)
+{
+    newPage_ = MainPageCtrl->ActivePage();
+    TPageEditor* oldEditor = GetPageEditor(oldPage_);
+    TPageEditor* newEditor = GetPageEditor(newPage_);
+    if (oldEditor || newEditor)
+    {
+        auto* timer = Create<TTimer>(this);
+        timer->SetInterval(10);
+        timer->OnTimer = TNotifyEvent(this, &TMainForm::PageSwitchFinish);
+    }
+    if (newEditor)
+    {
+        LoadEditSetting(newEditor);
+        newEditor->Invalidate();
+    }
+}
+
+void TMainForm::PageSwitchFinish(TObject* sender)
+{
+    delete static_cast<TTimer*>(sender);
+    ++pageSwitchesFinished_;
+    UpdateCaption(nullptr);
+    RefreshUiState();
+    newPage_ = MainPageCtrl->ActivePage();
+    TPageEditor* editor = GetPageEditor(newPage_);
+    if (!editor)
+        return;
     try
     {
-        FEdit->LoadFromFile(path, TConvMode{cmFoldLine});
+        Application->ProcessMessages();
+        // The page may have closed while messages ran.
+        editor = GetPageEditor(MainPageCtrl->ActivePage());
+        if (editor && editor->CanFocus())
+            editor->SetFocus();
     }
-    catch (const Exception& e)
+    catch (...)
     {
-        Application->ShowException(e);
-        return false;
+        // Focusing is a courtesy; a page that cannot take the focus now keeps the old one.
     }
-    UpdateCaption();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tabs
+
+void TMainForm::MainPageCtrlMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)
+{
+    if (button == mbLeft)
+    {
+        // A second press within the double-click time is no drag.
+        DWORD now = GetTickCount();
+        if (now - lastTabPress_ <= GetDoubleClickTime())
+            MainPageCtrl->EndDrag(false);
+        else
+            MainPageCtrl->BeginDrag(false, -1);
+        lastTabPress_ = now;
+    }
+    else if (button == mbRight)
+    {
+        TTabSheet* page = MainPageCtrl->TabPage(MainPageCtrl->IndexOfTabAt(x, y));
+        if (!page)
+            return;
+        if (page != MainPageCtrl->ActivePage())
+            SetActivePage(page);
+        POINT p{x, y};
+        ClientToScreen(MainPageCtrl->Handle(), &p);
+        PagePopupMenu->SetPopupComponent(MainPageCtrl);
+        PagePopupMenu->Popup(p.x, p.y);
+    }
+}
+
+void TMainForm::MainPageCtrlDragOver(TObject* sender, TObject* source, int x, int y, TDragState state,
+                                     bool& accept)
+{
+    accept = source == MainPageCtrl;
+}
+
+void TMainForm::MainPageCtrlDragDrop(TObject* sender, TObject* source, int x, int y)
+{
+    TTabSheet* active = MainPageCtrl->ActivePage();
+    if (!active)
+        return;
+    int activeTab = MainPageCtrl->TabIndex();
+    for (int i = 0; i < MainPageCtrl->TabCount(); ++i)
+    {
+        TRect r = MainPageCtrl->TabRect(i);
+        if (i != activeTab && x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom)
+        {
+            active->SetPageIndex(i);
+            return;
+        }
+    }
+}
+
+void TMainForm::MainPageCtrlDrawTab(TPageControl* control, int tabIndex, const TRect& rect, bool active)
+{
+    TCanvas* canvas = control->Canvas();
+    AnsiString caption = control->Tabs(tabIndex);
+    if (active)
+    {
+        canvas->Brush()->SetColor(clBtnFace);
+        canvas->Font()->SetColor(clBlue);
+        canvas->Font()->SetStyle(canvas->Font()->Style() << fsBold);
+        canvas->FillRect(rect);
+        canvas->Brush()->SetStyle(bsClear);
+        canvas->TextOut(rect.Left + 6, rect.Top + 4, caption);
+    }
+    else
+    {
+        canvas->Font()->SetColor(clBlack);
+        canvas->FillRect(rect);
+        canvas->Brush()->SetStyle(bsClear);
+        canvas->TextOut(rect.Left + 4, rect.Top + 4, caption);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The docking panel of the search-results window
+
+void TMainForm::RestoreSrchPanelHeight(TControl* control)
+{
+    if (HostDockSite(control) == SrchPanel && SrchPanel->DockClientCount() == 1)
+        SrchPanel->SetHeight(srchPanelUndockHeight_);
+}
+
+void TMainForm::CollapseSrchPanel()
+{
+    if (SrchPanel->Height() >= 2)
+    {
+        srchPanelCollapsedHeight_ = SrchPanel->Height();
+        SrchPanel->SetHeight(1);
+    }
+}
+
+void TMainForm::SrchPanelDockDrop(TObject* sender, TDragDockObject* source, int x, int y)
+{
+    if (SrchPanel->DockClientCount() >= 1)
+        SrchPanel->SetHeight(srchPanelUndockHeight_);
+}
+
+void TMainForm::SrchPanelUnDock(TObject* sender, TControl* client, TWinControl* newTarget, bool& allow)
+{
+    if (SrchPanel->DockClientCount() == 1 && SrchPanel->DockClients(0) == client)
+    {
+        srchPanelUndockHeight_ = SrchPanel->Height();
+        SrchPanel->SetHeight(4);
+    }
+}
+
+bool TMainForm::DockZoneAt(TControl* control, TRect& rect, TPoint point)
+{
+    TRect client = control->ClientRect();
+    int w = client.Width();
+    int h = client.Height();
+    if (point.x < 0 || point.y < 0 || point.x >= w || point.y >= h)
+        return false;
+    if (point.x < w / 5)
+        rect = TRect(0, 0, w / 2, h);
+    else if (point.y < h / 5)
+        rect = TRect(0, 0, w, h / 2);
+    else if (point.x >= w * 4 / 5)
+        rect = TRect(w / 2, 0, w, h);
+    else if (point.y >= h * 4 / 5)
+        rect = TRect(0, h / 2, w, h);
+    else
+        rect = TRect(0, 0, w, h);
+    if (auto* windowed = dynamic_cast<TWinControl*>(control); windowed && windowed->HandleAllocated())
+    {
+        POINT corners[2] = {{rect.Left, rect.Top}, {rect.Right, rect.Bottom}};
+        MapWindowPoints(windowed->Handle(), nullptr, corners, 2);
+        rect = TRect(corners[0].x, corners[0].y, corners[1].x, corners[1].y);
+    }
     return true;
 }
 
-void TMainForm::UpdateCaption()
+// ---------------------------------------------------------------------------------------------
+// Start-up and shut-down
+
+void TMainForm::FormCreate(TObject* sender)
 {
-    AnsiString name = ExtractFileName(FEdit->EditFilePath);
-    SetCaption(name.IsEmpty() ? AnsiString("Varnolet") : name + " - Varnolet");
+    OpenDialog->SetFilter(msgOpenFilter);
+    oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
+    MainMenu->SetOwnerDraw(false);
+    MainMenu->AttachTo(this);
+    CollapseSrchPanel();
+    SetMsgCaption(kProgramCaption);
+    ownHandle_ = Handle();
+    SetMessageOwner(ownHandle_);
+    SrchPanel->SetHeight(4);
+
+    dropPanel_ = Create<nsPanel>(this);
+    dropPanel_->SetName("DropPanel");
+    dropPanel_->SetBevelOuter(bvNone);
+    dropPanel_->SetColor(clWhite);
+    dropPanel_->SetAlign(alClient);
+    dropPanel_->OnFileDrop = TFileDropEvent(this, &TMainForm::OnEditFileDrop);
+    dropPanel_->SetParent(MainPanel);
+    dropPanel_->SetAcceptFiles(true);
+    SetWindowPos(dropPanel_->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RefreshUiState();
 }
 
-AnsiString CommandLineFileName(const wchar_t* commandLine)
+void TMainForm::FormShow(TObject* sender)
 {
-    if (!commandLine)
-        return AnsiString();
-    const wchar_t* p = commandLine;
-    while (*p == L' ' || *p == L'\t')
-        ++p;
-    // Skip the program's own name, quoted or not.
-    if (*p == L'"')
+    if (shown_)
+        return; // start-up runs once, at the first showing
+    shown_ = true;
+    startupFinished_ = false;
+    Application->ProcessMessages();
+    DWORD t0 = GetTickCount();
+    try
     {
-        ++p;
-        while (*p && *p != L'"')
-            ++p;
-        if (*p == L'"')
-            ++p;
+        LoadEditSetting(nullptr);
+        UpdateCaption(nullptr);
+        RestoreReopenListAndCommandLine();
+        RefreshUiState();
+        startupFinished_ = true;
     }
-    else
-        while (*p && *p != L' ' && *p != L'\t')
-            ++p;
-    std::wstring rest(p);
-    size_t b = rest.find_first_not_of(L" \t");
-    size_t e = rest.find_last_not_of(L" \t");
-    if (b == std::wstring::npos)
-        return AnsiString();
-    rest = rest.substr(b, e - b + 1);
-    if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"')
-        rest = rest.substr(1, rest.size() - 2);
-    return WideToSjis(rest);
+    catch (const std::exception& e)
+    {
+        WarningBox("%s", e.what());
+    }
+    DWORD elapsed = GetTickCount() - t0;
+    if (elapsed < MinStartupMs)
+        Sleep(MinStartupMs - elapsed);
+    SetForegroundWindow(Handle());
+    UpdateCaption(nullptr);
+}
+
+void TMainForm::FormClose(TObject* sender, TCloseAction& action)
+{
+    MainPageCtrl->OnChange = nullptr;
+    MainPageCtrl->OnChanging = nullptr;
+    MainPageCtrl->Hide();
+    while (MainPageCtrl->PageCount() > 0)
+        ClosePage(MainPageCtrl->Pages(0), false);
 }

@@ -1,26 +1,178 @@
-// The main window: for now one editor filling the window, holding the file named on the command line.
+// The main window: tab pages each holding one editor, the File menu, the tool bar, the status bar,
+// the docking panel for the search-results window, and opening, saving and closing documents.
+//
+// No page open is a normal state (a missing command-line file, every page closed): Edit() is then
+// null, and every command and timer handler tests for that first.
 #pragma once
 
-#include "editor_control/AFEdit.h"
+#include <vector>
+
+#include "main_window/PageEditor.h"
+#include "platform/ComCtrls.h"
+#include "platform/Dialogs.h"
+#include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
+#include "platform/Menus.h"
+
+class nsPanel;
+class TStrings;
+
+// The program's name in captions and message boxes.
+extern const char* const kProgramCaption; // "Varnolet for Windows"
 
 class TMainForm : public TForm
 {
 public:
     explicit TMainForm(TComponent* owner);
-    void AfterConstruction() override;
+    ~TMainForm() override;
 
-    // The editor of the active document.
-    TAFEdit* Edit() const { return FEdit; }
-    // Opens a file into the editor; failures are shown in a message box.
-    bool OpenFile(const AnsiString& path);
+    // ---- components ----
+    TMainMenu* MainMenu = nullptr;
+    TStatusBar* StatusBar = nullptr;
+    TToolBar* ToolBar = nullptr;
+    TPanel* MainPanel = nullptr;
+    TPanel* SrchPanel = nullptr;
+    TPageControl* MainPageCtrl = nullptr;
+    TOpenDialog* OpenDialog = nullptr;
+    TSaveDialog* SaveDialog = nullptr;
+    TPopupMenu* PagePopupMenu = nullptr;
+    TPopupMenu* OpenFilePopupMenu = nullptr;
+
+    TToolButton* NewToolButton = nullptr;
+    TToolButton* OpenFileSettingToolButton = nullptr;
+    TToolButton* SaveToolButton = nullptr;
+    TToolButton* PrintToolButton = nullptr;
+    TToolButton* MailToolButton = nullptr;
+    TToolButton* UndoToolButton = nullptr;
+    TToolButton* CutToolButton = nullptr;
+    TToolButton* CopyToolButton = nullptr;
+    TToolButton* PasteToolButton = nullptr;
+    TToolButton* SrchToolButton = nullptr;
+    TToolButton* NextSrchToolButton = nullptr;
+    TToolButton* PrevSrchToolButton = nullptr;
+    TToolButton* GrepToolButton = nullptr;
+    TToolButton* CalcToolButton = nullptr;
+    TToolButton* CommandToolButton = nullptr;
+    TToolButton* LockToolButton = nullptr;
+    TToolButton* TransparentToolButton = nullptr;
+
+    TMenuItem* FileMenu = nullptr;
+    TMenuItem* NewFileMenu = nullptr;
+    TMenuItem* OpenFileMenu = nullptr;
+    TMenuItem* ReopenMenu = nullptr;
+    TMenuItem* RP[5] = {};
+    TMenuItem* OverWriteMenu = nullptr;
+    TMenuItem* SaveMenu = nullptr;
+    TMenuItem* PageCloseMenu = nullptr;
+    TMenuItem* EndMenu = nullptr;
+    TMenuItem* PageClosepMenu = nullptr;
+    TMenuItem* AllCloseMenu = nullptr;
+    TMenuItem* PRP[5] = {};
+
+    // The command line's file (the whole line after the program as one name); set at construction,
+    // read when the window is first shown.
+    AnsiString CommandLineFile;
+    // Start-up waits until this long after reading the settings before it brings the window forward.
+    unsigned MinStartupMs = 1000;
+
+    // ---- pages ----
+    // The editor of the active page, or null when no page is open.
+    TPageEditor* Edit() const;
+    TPageEditor* GetActiveEdit() const { return Edit(); }
+    // Null unless sheet is one of MainPageCtrl's pages; else the sheet's editor (or null).
+    TPageEditor* GetPageEditor(TTabSheet* sheet) const;
+    bool IsPage(const TTabSheet* sheet) const;
+    // Page switches whose deferred finish has run (for tests waiting on it).
+    int PageSwitchesFinished() const { return pageSwitchesFinished_; }
+    // The recent files, newest first, at most five.
+    const std::vector<AnsiString>& History() const { return history_; }
+    void AddToHistory(const AnsiString& path);
+    HWND MHANDLE() { return Handle(); }
+
+    // A page change in code that runs the same switch logic as a click.
+    void SetActivePage(TTabSheet* sheet);
+    // Tab, window and task-bar captions of the sheet (null: the active page).
+    void UpdateCaption(TTabSheet* sheet = nullptr);
+    // Buttons that need a page are enabled exactly when one is open.
+    void RefreshUiState();
+    // Status bar and tab caption from the active editor.
+    void EditStatusChange(TObject* sender);
+
+    // ---- documents ----
+    // The page showing the file (one already open under any spelling of its path, or a new one);
+    // null when the dialog was cancelled or the file could not be opened. An empty path asks.
+    TTabSheet* OpenFile(const AnsiString& path);
+    TTabSheet* NewPage(const AnsiString& caption);
+    // Closes a page, offering to save an edited one when asked; false when the page stays (Cancel,
+    // a cancelled Save As, a failed save).
+    bool ClosePage(TTabSheet* sheet, bool askSave);
+    // Save As for the active page; false when cancelled.
+    bool SaveFileAs();
+    void OnEditFileDrop(TObject* sender, TStrings* files);
+    void RestoreReopenListAndCommandLine();
+
+    // ---- docking panel of the search-results window ----
+    void RestoreSrchPanelHeight(TControl* control);
+    void CollapseSrchPanel();
+    // Which strip of the control's client area the screen point lies in; rect gets that half (the
+    // whole area for the centre), in screen coordinates.
+    static bool DockZoneAt(TControl* control, TRect& rect, TPoint point);
+
+    // ---- handlers ----
+    void FormCreate(TObject* sender);
+    void FormShow(TObject* sender);
+    void FormCloseQuery(TObject* sender, bool& canClose);
+    void FormClose(TObject* sender, TCloseAction& action);
+    void MainPageCtrlChanging(TObject* sender, bool& allowChange);
+    void MainPageCtrlChange(TObject* sender);
+    void MainPageCtrlMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+    void MainPageCtrlDragOver(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept);
+    void MainPageCtrlDragDrop(TObject* sender, TObject* source, int x, int y);
+    void MainPageCtrlDrawTab(TPageControl* control, int tabIndex, const TRect& rect, bool active);
+    void SrchPanelDockDrop(TObject* sender, TDragDockObject* source, int x, int y);
+    void SrchPanelUnDock(TObject* sender, TControl* client, TWinControl* newTarget, bool& allow);
+    void FileMenuClick(TObject* sender);
+    void NewFileMenuClick(TObject* sender);
+    void OpenFileMenuClick(TObject* sender);
+    void RPMenuClick(TObject* sender);
+    void OverWriteMenuClick(TObject* sender);
+    void SaveMenuClick(TObject* sender);
+    void PageClosepMenuClick(TObject* sender);
+    void AllCloseMenuClick(TObject* sender);
+    void EndMenuClick(TObject* sender);
 
 private:
-    void UpdateCaption();
-    TAFEdit* FEdit = nullptr;
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildPanels();
+    void PageSwitchFinish(TObject* sender);
+    void CloseUntitledUneditedPages(TTabSheet* keep);
+    // Writes the sheet's editor to its path, or through Save As when untitled; false when cancelled
+    // or failed (the failure has been shown).
+    bool SavePage(TTabSheet* sheet);
+    void ShowEditor(TTabSheet* sheet);
+
+    std::vector<AnsiString> history_;
+    HWND ownHandle_ = nullptr;
+    bool oleInitialized_ = false;
+    bool shown_ = false;
+    DWORD lastTabPress_ = 0;
+    int pageSwitchesFinished_ = 0;
+    TTabSheet* newPage_ = nullptr; // the page being entered and the one left, during a switch
+    TTabSheet* oldPage_ = nullptr;
+    bool startupFinished_ = false;
+    nsPanel* dropPanel_ = nullptr;
+    bool pageEdited_ = false;
+    int srchPanelCollapsedHeight_ = 100; // height kept while the results panel is collapsed
+    int srchPanelUndockHeight_ = 100;    // height kept when the last docked window leaves
 };
 
 extern TMainForm* MainForm;
 
 // The whole command line after the program's name, as one file name (quotes removed).
 AnsiString CommandLineFileName(const wchar_t* commandLine);
+// A path as the file system knows it: full (relative names and "..\" resolved against the current
+// folder) and in long form when the file exists.
+AnsiString NormalizePath(const AnsiString& path);
+// Text cut to at most maxBytes bytes, never inside a double-byte character.
+AnsiString CutOnCharacter(const AnsiString& text, int maxBytes);

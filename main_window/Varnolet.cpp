@@ -1,8 +1,21 @@
-// Program entry.
+// Program entry: the application, the main window, then the program's other windows, each once.
 #include <windows.h>
 
 #include "main_window/MainFrm.h"
 #include "platform/Forms.h"
+
+namespace
+{
+// The other windows, in the order they are made. Each is an empty hidden form until its own unit
+// exists; then its line becomes Application->CreateForm(<its global>).
+const char* const kOtherWindows[] = {
+    "CalcFrm",        "CommandSetForm",  "DateInsertForm", "EditSettingForm",      "ImageForm",
+    "JumpRowForm",    "PrintForm",       "ReplaceDlgForm", "RePlaceForm",          "TimeInsertForm",
+    "AboutBox",       "ShortCutSetForm", "MessageForm",    "FileSrchForm",         "FileSrchMonitorForm",
+    "DirSettingForm", "WallPaperForm",   "SrchForm",       "EditLockPasswordForm", "UnLockForm",
+    "EmphasisForm",
+};
+} // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
@@ -11,15 +24,22 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         Application->Initialize();
         Application->SetTitle("Varnolet");
         Application->CreateForm(MainForm);
-        MainForm->Show();
-        AnsiString file = CommandLineFileName(GetCommandLineW());
-        if (!file.IsEmpty())
-            MainForm->OpenFile(file);
+        for (const char* name : kOtherWindows)
+        {
+            TForm* form = nullptr;
+            Application->CreateForm(form);
+            form->SetName(name);
+        }
         Application->Run();
     }
     catch (const std::exception& e)
     {
         Application->ShowException(e);
+        return 1;
+    }
+    catch (...)
+    {
+        Application->ShowException(Exception(""));
         return 1;
     }
     return 0;

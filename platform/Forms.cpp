@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "ComCtrls.h"
 #include "Cp932.h"
+#include "Menus.h"
 #include "Services.h"
 
 TApplication* Application = nullptr;
@@ -190,6 +192,15 @@ void TCustomForm::Dispatch(TMessage& message)
     case CM_RELEASE:
         message.Result = 0;
         delete this; // nothing of the form may be touched after this
+        break;
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+    case WM_INITMENUPOPUP:
+    case WM_DESTROY:
+        // Menu commands, and the notifications of native controls sent back to them.
+        if (!DispatchMenuMessage(handle_, message) && !ReflectControlMessage(message))
+            TWinControl::Dispatch(message);
         break;
     default: TWinControl::Dispatch(message); break;
     }
@@ -408,6 +419,9 @@ bool TApplication::ProcessMessage(MSG& msg)
         terminated_ = true;
         return true;
     }
+    // Menu shortcuts come before the focused control sees the key.
+    if (IsMenuShortCutMessage(msg))
+        return true;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
     return true;

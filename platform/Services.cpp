@@ -1,9 +1,68 @@
 #include "Services.h"
 
+#include <algorithm>
+#include <vector>
+
+#include <commdlg.h>
+
 #include "Cp932.h"
+#include "SysUtils.h"
 
 namespace
 {
+// The filter's parts, split after conversion: '|' (0x7C) can be the trail byte of a CP932 character.
+std::vector<std::wstring> FilterParts(const AnsiString& filter)
+{
+    std::wstring wide = SjisToWide(filter);
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (;;)
+    {
+        size_t bar = wide.find(L'|', start);
+        parts.push_back(wide.substr(start, bar == std::wstring::npos ? std::wstring::npos : bar - start));
+        if (bar == std::wstring::npos)
+            break;
+        start = bar + 1;
+    }
+    while (!parts.empty() && parts.back().empty())
+        parts.pop_back();
+    return parts;
+}
+
+bool RunFileDialog(bool save, void* ownerHwnd, TFileDialogData& data)
+{
+    std::wstring filter = FileDialogFilter(data.Filter);
+    std::wstring title = SjisToWide(data.Title);
+    std::wstring dir = SjisToWide(data.InitialDir);
+    std::wstring ext = SjisToWide(data.DefaultExt);
+    std::wstring initial = SjisToWide(data.FileName);
+    std::vector<wchar_t> file(32768, L'\0'); // the longest path the system takes
+    initial.copy(file.data(), std::min(initial.size(), file.size() - 1));
+
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = static_cast<HWND>(ownerHwnd);
+    ofn.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
+    ofn.nFilterIndex = DWORD(data.FilterIndex);
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = DWORD(file.size());
+    ofn.lpstrInitialDir = dir.empty() ? nullptr : dir.c_str();
+    ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
+    ofn.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
+    ofn.Flags = data.Flags | OFN_EXPLORER;
+    BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
+    if (!ok)
+    {
+        DWORD error = CommDlgExtendedError();
+        if (error)
+            throw EOSError("ファイル ダイアログを表示できません (" + IntToStr(error) + ")", error);
+        return false;
+    }
+    data.FileName = WideToSjis(file.data(), int(wcslen(file.data())));
+    data.FilterIndex = int(ofn.nFilterIndex);
+    return true;
+}
+
 class TWin32Services : public TPlatformServices
 {
 public:
@@ -15,6 +74,15 @@ public:
     }
 
     short GetKeyState(int vk) override { return ::GetKeyState(vk); }
+
+    bool OpenFileDialog(void* ownerHwnd, TFileDialogData& data) override
+    {
+        return RunFileDialog(false, ownerHwnd, data);
+    }
+    bool SaveFileDialog(void* ownerHwnd, TFileDialogData& data) override
+    {
+        return RunFileDialog(true, ownerHwnd, data);
+    }
 };
 
 TWin32Services win32Services;
@@ -31,4 +99,22 @@ TPlatformServices* SetServices(TPlatformServices* services)
     TPlatformServices* previous = current;
     current = services ? services : &win32Services;
     return previous;
+}
+
+std::wstring FileDialogFilter(const AnsiString& filter)
+{
+    std::wstring out;
+    for (const std::wstring& part : FilterParts(filter))
+    {
+        out += part;
+        out += L'\0';
+    }
+    if (!out.empty())
+        out += L'\0';
+    return out;
+}
+
+int FileDialogFilterCount(const AnsiString& filter)
+{
+    return int(FilterParts(filter).size() + 1) / 2;
 }

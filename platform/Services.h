@@ -1,11 +1,26 @@
-// The seam for what a test cannot click or press: message boxes and the physical key state go
-// through one replaceable object, so tests run headless and answer a box with Yes, No or Cancel.
+// The seam for what a test cannot click or press: message boxes, the open and save dialogs and the
+// physical key state go through one replaceable object, so tests run headless and answer a box
+// with Yes, No or Cancel, or a dialog with a file name or Cancel.
 #pragma once
+
+#include <string>
 
 #include <windows.h>
 #undef MessageBox // our TPlatformServices::MessageBox, not the A/W macro
 
 #include "AnsiString.h"
+
+// What a file dialog is shown with and what it answers (FileName, FilterIndex).
+struct TFileDialogData
+{
+    AnsiString Title;
+    AnsiString Filter;     // "description|pattern|description|pattern..."
+    int FilterIndex = 1;   // from 1
+    AnsiString InitialDir;
+    AnsiString FileName;
+    AnsiString DefaultExt; // without the dot
+    unsigned Flags = 0;    // OFN_xxx
+};
 
 class TPlatformServices
 {
@@ -15,7 +30,17 @@ public:
     virtual int MessageBox(void* ownerHwnd, const AnsiString& text, const AnsiString& caption,
                            unsigned flags) = 0;
     virtual short GetKeyState(int vk) = 0;
+    // True when the user chose a file (data then holds it); false for Cancel. Services that do not
+    // answer dialogs cancel them.
+    virtual bool OpenFileDialog(void* ownerHwnd, TFileDialogData& data) { return false; }
+    virtual bool SaveFileDialog(void* ownerHwnd, TFileDialogData& data) { return false; }
 };
+
+// A dialog filter as the system wants it: the parts separated and ended by NULs, the whole ended by
+// one more; empty parts at the end (a trailing "|") are dropped.
+std::wstring FileDialogFilter(const AnsiString& filter);
+// Number of description-pattern pairs in a filter.
+int FileDialogFilterCount(const AnsiString& filter);
 
 // The services in use: the Win32 ones unless a test installed others.
 TPlatformServices& Services();

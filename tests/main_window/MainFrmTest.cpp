@@ -1,12 +1,739 @@
+// The main window under Wine: start-up, pages, captions, the status bar, opening, saving and
+// closing documents, drops and the docking panel, with message boxes and file dialogs answered
+// through the services seam.
 #include <gtest/gtest.h>
+
+#include <deque>
+#include <set>
+#include <string>
+#include <vector>
 
 #include <windows.h>
 
 #include "main_window/MainFrm.h"
+#include "main_window/Nspanel.h"
 #include "platform/Classes.h"
 #include "platform/Cp932.h"
+#include "platform/Services.h"
+#include "platform/SysUtils.h"
 
-TEST(MainFrm, CommandLineIsOneFileNameAfterTheProgram)
+#include <shlobj.h>
+
+namespace
+{
+
+std::string Utf8(const AnsiString& s)
+{
+    std::wstring w = SjisToWide(s);
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), int(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), int(w.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+// Answers boxes and dialogs from scripts and keeps what was shown.
+class TScriptServices : public TPlatformServices
+{
+public:
+    TScriptServices() : previous_(SetServices(this)) {}
+    ~TScriptServices() override { SetServices(previous_); }
+
+    int MessageBox(void*, const AnsiString& text, const AnsiString&, unsigned flags) override
+    {
+        boxes.push_back(text);
+        if ((flags & MB_TYPEMASK) == MB_YESNOCANCEL || (flags & MB_TYPEMASK) == MB_YESNO)
+        {
+            if (answers.empty())
+                return IDCANCEL;
+            int a = answers.front();
+            answers.pop_front();
+            return a;
+        }
+        return IDOK;
+    }
+    short GetKeyState(int vk) override { return keysDown.count(vk) ? short(0x8000) : short(0); }
+    bool OpenFileDialog(void*, TFileDialogData& data) override { return Answer(data); }
+    bool SaveFileDialog(void*, TFileDialogData& data) override
+    {
+        saveDialogs.push_back(data);
+        return Answer(data);
+    }
+
+    std::vector<AnsiString> boxes;
+    std::deque<int> answers;              // IDYES, IDNO, IDCANCEL for the question boxes, in order
+    std::deque<AnsiString> dialogAnswers; // a file name, or "" for Cancel
+    std::vector<TFileDialogData> saveDialogs;
+    std::set<int> keysDown;
+
+    bool Shown(const char* text) const
+    {
+        for (const AnsiString& b : boxes)
+            if (b.Pos(text) > 0)
+                return true;
+        return false;
+    }
+
+private:
+    bool Answer(TFileDialogData& data)
+    {
+        if (dialogAnswers.empty())
+            return false;
+        AnsiString name = dialogAnswers.front();
+        dialogAnswers.pop_front();
+        if (name.IsEmpty())
+            return false;
+        data.FileName = name;
+        return true;
+    }
+    TPlatformServices* previous_;
+};
+
+// A fresh folder of test files under the temporary folder, removed afterwards.
+class TTempDir
+{
+public:
+    TTempDir()
+    {
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        static int n = 0;
+        path_ = WideToSjis(std::wstring(tmp)) + "vn_main_" + IntToStr(int(GetCurrentProcessId())) + "_" +
+                IntToStr(++n);
+        CreateDirectoryW(SjisToWide(path_).c_str(), nullptr);
+    }
+    ~TTempDir() { Remove(path_); }
+
+    const AnsiString& Path() const { return path_; }
+    AnsiString Write(const AnsiString& name, const AnsiString& text) const
+    {
+        AnsiString full = path_ + "\\" + name;
+        TFileStream f(full, fmCreate);
+        if (text.Length() > 0)
+            f.WriteBuffer(text.c_str(), text.Length());
+        return full;
+    }
+    static AnsiString Read(const AnsiString& path)
+    {
+        TFileStream f(path, fmOpenRead);
+        AnsiString s;
+        s.SetLength(int(f.GetSize()));
+        if (s.Length() > 0)
+            f.ReadBuffer(s.Unique(), s.Length());
+        return s;
+    }
+
+private:
+    static void Remove(const AnsiString& dir)
+    {
+        std::wstring w = SjisToWide(dir);
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((w + L"\\*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE)
+        {
+            do
+            {
+                std::wstring name = fd.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                std::wstring full = w + L"\\" + name;
+                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    Remove(WideToSjis(full));
+                else
+                {
+                    SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    DeleteFileW(full.c_str());
+                }
+            } while (FindNextFileW(h, &fd));
+            FindClose(h);
+        }
+        RemoveDirectoryW(w.c_str());
+    }
+    AnsiString path_;
+};
+
+// A main window started with the given command-line file, its start-up done.
+TMainForm* StartMainForm(const AnsiString& commandLine)
+{
+    auto* form = Create<TMainForm>(nullptr);
+    form->MinStartupMs = 0;
+    form->CommandLineFile = commandLine;
+    form->Show();
+    Application->ProcessMessages();
+    return form;
+}
+
+// Runs messages until every page switch started so far has finished: its one-shot timer, owned
+// by the form, has freed itself. The cap only turns a timer that never fires into a failure.
+void FinishSwitches(TMainForm* form)
+{
+    auto pending = [form] {
+        for (int i = 0; i < form->ComponentCount(); ++i)
+            if (dynamic_cast<TTimer*>(form->Components(i)))
+                return true;
+        return false;
+    };
+    DWORD start = GetTickCount();
+    while (pending() && GetTickCount() - start < 10000)
+    {
+        Application->ProcessMessages();
+        Sleep(1);
+    }
+    ASSERT_FALSE(pending());
+}
+
+std::wstring WindowText(HWND h)
+{
+    wchar_t buf[1024] = {};
+    GetWindowTextW(h, buf, 1024);
+    return buf;
+}
+
+const AnsiString kProgram = "Varnolet for Windows";
+
+TEST(TMainForm, StartsWithAnUntitledPageWhenNoFileIsNamed)
+{
+    TScriptServices services;
+    TMainForm* form = StartMainForm("");
+    ASSERT_NE(form->Edit(), nullptr);
+    EXPECT_EQ(form->MainPageCtrl->PageCount(), 1);
+    EXPECT_TRUE(form->MainPageCtrl->Visible());
+    EXPECT_EQ(form->MainPageCtrl->ActivePage()->Caption(), "無題");
+    EXPECT_EQ(form->Caption(), kProgram + " - [無題]");
+    EXPECT_EQ(Application->Title(), kProgram + " - [無題]");
+    EXPECT_TRUE(form->SaveToolButton->Enabled());
+    EXPECT_TRUE(services.boxes.empty());
+    delete form;
+}
+
+TEST(TMainForm, StartsWithTheNamedFileOrWithNoPageWhenItIsMissing)
+{
+    TTempDir dir;
+    AnsiString file = dir.Write("起動.txt", "一行目\r\n二行目");
+    struct Case
+    {
+        AnsiString commandLine;
+        int pages;
+        AnsiString caption;
+    } cases[] = {
+        {file, 1, kProgram + " - [" + file + "]"},
+        {dir.Path() + "\\無い.txt", 0, kProgram},
+        {dir.Path(), 0, kProgram}, // a folder is no file
+    };
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TMainForm* form = StartMainForm(c.commandLine);
+        EXPECT_EQ(form->MainPageCtrl->PageCount(), c.pages) << Utf8(c.commandLine);
+        EXPECT_EQ(form->Caption(), c.caption) << Utf8(c.commandLine);
+        EXPECT_TRUE(services.boxes.empty()) << Utf8(services.boxes.front());
+        if (c.pages == 0)
+        {
+            // No page is a normal state: nothing to edit, and only what needs no page is enabled.
+            EXPECT_EQ(form->Edit(), nullptr);
+            EXPECT_FALSE(form->MainPageCtrl->Visible());
+            EXPECT_EQ(Application->Title(), kProgram);
+            EXPECT_TRUE(form->NewToolButton->Enabled());
+            EXPECT_TRUE(form->OpenFileSettingToolButton->Enabled());
+            EXPECT_TRUE(form->GrepToolButton->Enabled());
+            for (TToolButton* b : {form->SaveToolButton, form->PrintToolButton, form->UndoToolButton,
+                                   form->CopyToolButton, form->PasteToolButton, form->NextSrchToolButton})
+                EXPECT_FALSE(b->Enabled()) << b->Name();
+        }
+        else
+        {
+            EXPECT_EQ(form->Edit()->GetLine(1), "二行目"); // the last row, which has no line end
+            EXPECT_EQ(form->MainPageCtrl->ActivePage()->Caption(), "起動.txt");
+        }
+        delete form;
+    }
+}
+
+TEST(TMainForm, OpeningAFileUnderAnotherSpellingActivatesItsPage)
+{
+    TScriptServices services;
+    TTempDir dir;
+    CreateDirectoryW(SjisToWide(dir.Path() + "\\sub").c_str(), nullptr);
+    AnsiString file = dir.Write("Same.txt", "x");
+    AnsiString other = dir.Write("other.txt", "y");
+    TMainForm* form = StartMainForm(file);
+    TTabSheet* page = form->MainPageCtrl->ActivePage();
+    ASSERT_NE(page, nullptr);
+    form->OpenFile(other);
+    ASSERT_EQ(form->MainPageCtrl->PageCount(), 2);
+
+    wchar_t oldDir[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, oldDir);
+    SetCurrentDirectoryW(SjisToWide(dir.Path()).c_str());
+    const AnsiString spellings[] = {
+        file, "Same.txt", ".\\sub\\..\\Same.txt", dir.Path() + "\\sub\\..\\SAME.TXT", UpperCase(file),
+    };
+    for (const AnsiString& spelling : spellings)
+    {
+        form->SetActivePage(form->MainPageCtrl->Pages(1));
+        EXPECT_EQ(form->OpenFile(spelling), page) << spelling;
+        EXPECT_EQ(form->MainPageCtrl->ActivePage(), page) << spelling;
+        EXPECT_EQ(form->MainPageCtrl->PageCount(), 2) << spelling;
+    }
+    // A relative name opens the file of the current folder, under its full path.
+    SetCurrentDirectoryW(oldDir);
+    EXPECT_EQ(form->Edit()->EditFilePath, file);
+    delete form;
+}
+
+TEST(TMainForm, ClosingAnEditedPageOffersToSaveAndNeverLosesTextOnAFailure)
+{
+    struct Case
+    {
+        const char* name;
+        bool untitled;
+        bool readOnly;
+        std::deque<int> answers;
+        std::deque<const char*> saveAs; // answers of the Save As dialog ("" cancels)
+        bool pageStays;
+        const char* fileAfter; // content of the file afterwards
+    } cases[] = {
+        {"Cancel keeps the page", false, false, {IDCANCEL}, {}, true, "old"},
+        {"No closes without saving", false, false, {IDNO}, {}, false, "old"},
+        {"Yes saves, then closes", false, false, {IDYES}, {}, false, "typedold"},
+        {"Yes on untitled saves as", true, false, {IDYES}, {"new.txt"}, false, "typed"},
+        {"a cancelled Save As keeps the page", true, false, {IDYES}, {""}, true, nullptr},
+        {"a failing save keeps the page", false, true, {IDYES}, {}, true, "old"},
+    };
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString file = dir.Write("doc.txt", "old");
+        if (c.readOnly)
+            SetFileAttributesW(SjisToWide(file).c_str(), FILE_ATTRIBUTE_READONLY);
+        TMainForm* form = StartMainForm(c.untitled ? AnsiString() : file);
+        TTabSheet* page = form->MainPageCtrl->ActivePage();
+        ASSERT_NE(page, nullptr) << c.name;
+        form->Edit()->KeyInput("typed");
+        ASSERT_TRUE(form->Edit()->isEdited()) << c.name;
+        services.boxes.clear();
+        services.answers = c.answers;
+        for (const char* a : c.saveAs)
+            services.dialogAnswers.push_back(*a ? dir.Path() + "\\" + a : AnsiString());
+
+        bool closed = form->ClosePage(page, true);
+        EXPECT_EQ(!closed, c.pageStays) << c.name;
+        EXPECT_EQ(form->IsPage(page), c.pageStays) << c.name;
+        ASSERT_FALSE(services.boxes.empty()) << c.name;
+        EXPECT_EQ(services.boxes[0],
+                  c.untitled ? AnsiString("無題 を保存しますか") : file + " を保存しますか")
+            << c.name;
+        if (c.fileAfter)
+        {
+            AnsiString target = c.untitled ? dir.Path() + "\\new.txt" : file;
+            EXPECT_EQ(TTempDir::Read(target), c.fileAfter) << c.name;
+        }
+        if (c.readOnly)
+        {
+            EXPECT_EQ(services.boxes.size(), 2u) << c.name; // the question, then the failure
+            EXPECT_TRUE(form->Edit()->isEdited()) << c.name;
+        }
+        delete form;
+    }
+}
+
+TEST(TMainForm, TheWindowStaysOpenWhenAnyCloseStepIsRefusedOrFails)
+{
+    struct Case
+    {
+        const char* name;
+        std::deque<int> answers;
+        bool readOnlySecond;
+        bool canClose;
+    } cases[] = {
+        {"No to both", {IDNO, IDNO}, false, true},
+        {"Cancel at the second", {IDNO, IDCANCEL}, false, false},
+        {"Yes to both", {IDYES, IDYES}, false, true},
+        {"the second save fails", {IDYES, IDYES}, true, false},
+    };
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString a = dir.Write("a.txt", "a");
+        AnsiString b = dir.Write("b.txt", "b");
+        if (c.readOnlySecond)
+            SetFileAttributesW(SjisToWide(b).c_str(), FILE_ATTRIBUTE_READONLY);
+        TMainForm* form = StartMainForm(a);
+        form->OpenFile(b);
+        for (int i = 0; i < 2; ++i)
+            form->GetPageEditor(form->MainPageCtrl->Pages(i))->KeyInput("z");
+        services.boxes.clear();
+        services.answers = c.answers;
+        bool canClose = true;
+        form->FormCloseQuery(form, canClose);
+        EXPECT_EQ(canClose, c.canClose) << c.name;
+        EXPECT_EQ(form->MainPageCtrl->PageCount(), 2) << c.name;
+        EXPECT_EQ(services.boxes[0], "ﾌｧｲﾙ[" + a + "]の内容は変更されています\n変更を保存しますか?")
+            << c.name;
+        delete form;
+    }
+}
+
+TEST(TMainForm, CaptionsAndStatusFollowUntitledEditedAndSavedStates)
+{
+    TScriptServices services;
+    TTempDir dir;
+    TMainForm* form = StartMainForm("");
+    TTabSheet* page = form->MainPageCtrl->ActivePage();
+    TPageEditor* editor = form->Edit();
+    form->EditStatusChange(editor);
+    EXPECT_EQ(form->StatusBar->PanelText(0), "   1:   1");
+    EXPECT_EQ(form->StatusBar->PanelText(1), "挿入");
+
+    editor->KeyInput("あいう");
+    form->EditStatusChange(editor);
+    EXPECT_EQ(page->Caption(), "*無題");
+    EXPECT_EQ(form->StatusBar->PanelText(0), "   1:   7"); // display column after three wide characters
+    EXPECT_EQ(form->Caption(), kProgram + " - [無題]");
+
+    services.dialogAnswers.push_back(dir.Path() + "\\保存先");
+    form->SaveMenuClick(nullptr);
+    AnsiString saved = dir.Path() + "\\保存先";
+    EXPECT_EQ(editor->EditFilePath, saved); // the only filter row adds no extension
+    EXPECT_EQ(page->Caption(), "保存先");
+    EXPECT_EQ(form->Caption(), kProgram + " - [" + saved + "]");
+    EXPECT_EQ(Application->Title(), kProgram + " - [保存先]");
+    EXPECT_EQ(WindowText(form->Handle()), SjisToWide(form->Caption()));
+    ASSERT_EQ(services.saveDialogs.size(), 1u);
+    EXPECT_EQ(services.saveDialogs[0].Filter, "全てのファイル(*.*)|*.*|");
+    EXPECT_TRUE(services.saveDialogs[0].Flags & 0x2); // OFN_OVERWRITEPROMPT
+
+    editor->KeyInput("x");
+    form->EditStatusChange(editor);
+    EXPECT_EQ(page->Caption(), "*保存先");
+    form->OverWriteMenuClick(nullptr);
+    EXPECT_EQ(page->Caption(), "保存先");
+    EXPECT_EQ(TTempDir::Read(saved), "あいうx");
+    delete form;
+}
+
+TEST(TMainForm, CaptionsAreCutOnACharacter)
+{
+    struct Case
+    {
+        AnsiString text;
+        int max;
+        AnsiString expected;
+    } cases[] = {
+        {"abc", 5, "abc"}, {"あいう", 4, "あい"}, {"あいう", 5, "あい"}, {"aあ", 2, "a"},
+        {"表示", 3, "表"}, {"", 0, ""},           {"ab", 0, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CutOnCharacter(c.text, c.max), c.expected) << c.text << " " << c.max;
+
+    TScriptServices services;
+    TTempDir dir;
+    AnsiString deep = dir.Path();
+    for (int i = 0; i < 12; ++i)
+    {
+        deep += "\\ながいながいフォルダ名";
+        CreateDirectoryW(SjisToWide(deep).c_str(), nullptr);
+    }
+    AnsiString file = deep + "\\文書.txt";
+    {
+        TFileStream f(file, fmCreate);
+    }
+    TMainForm* form = StartMainForm(file);
+    ASSERT_NE(form->Edit(), nullptr);
+    EXPECT_LE(form->Caption().Length(), 511);
+    EXPECT_NE(ByteType(form->Caption(), form->Caption().Length()), mbLeadByte);
+    delete form;
+}
+
+TEST(TMainForm, NoCommandFailsWithNoPageOpen)
+{
+    TScriptServices services;
+    TMainForm* form = StartMainForm("無いファイル.txt");
+    ASSERT_EQ(form->Edit(), nullptr);
+    form->OverWriteMenuClick(nullptr);
+    form->SaveMenuClick(nullptr);
+    form->PageClosepMenuClick(nullptr);
+    form->AllCloseMenuClick(nullptr);
+    form->FileMenuClick(nullptr);
+    form->EditStatusChange(nullptr);
+    form->RefreshUiState();
+    form->UpdateCaption(nullptr);
+    form->SetActivePage(nullptr);
+    EXPECT_FALSE(form->SaveFileAs());
+    bool canClose = true;
+    form->FormCloseQuery(form, canClose);
+    EXPECT_TRUE(canClose);
+    FinishSwitches(form);
+    EXPECT_EQ(form->Caption(), kProgram);
+    EXPECT_TRUE(services.boxes.empty());
+    EXPECT_TRUE(services.saveDialogs.empty());
+    delete form;
+}
+
+TEST(TMainForm, ClosingAPageActivatesItsNeighbour)
+{
+    struct Case
+    {
+        int pages;
+        int close;
+        const char* left; // captions of what remains, and the active one
+        const char* active;
+    } cases[] = {
+        {3, 2, "ab", "b"}, {4, 3, "abc", "c"}, {3, 0, "bc", "b"},
+        {3, 1, "ac", "c"}, {2, 1, "a", "a"},   {1, 0, "", ""},
+    };
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        TMainForm* form = StartMainForm(dir.Write("a", "a"));
+        for (int i = 1; i < c.pages; ++i)
+            form->OpenFile(dir.Write(AnsiString(char('a' + i)), "x"));
+        form->SetActivePage(form->MainPageCtrl->Pages(c.close));
+        form->ClosePage(form->MainPageCtrl->ActivePage(), true);
+        std::string left;
+        for (int i = 0; i < form->MainPageCtrl->PageCount(); ++i)
+            left += form->MainPageCtrl->Pages(i)->Caption().str();
+        EXPECT_EQ(left, c.left) << c.pages << " close " << c.close;
+        TTabSheet* active = form->MainPageCtrl->ActivePage();
+        EXPECT_EQ(active ? active->Caption().str() : std::string(), c.active)
+            << c.pages << " close " << c.close;
+        EXPECT_EQ(form->MainPageCtrl->Visible(), c.pages > 1);
+        delete form;
+    }
+}
+
+TEST(TMainForm, ASwitchFinishesLaterAndLeavesAClosedPageAlone)
+{
+    TScriptServices services;
+    TTempDir dir;
+    TMainForm* form = StartMainForm(dir.Write("一.txt", "1"));
+    form->OpenFile(dir.Write("二.txt", "2"));
+    form->OpenFile(dir.Write("三.txt", "3"));
+    FinishSwitches(form);
+    TTabSheet* first = form->MainPageCtrl->Pages(0);
+    TTabSheet* second = form->MainPageCtrl->Pages(1);
+
+    // Several quick switches, then the page left last closes before the finishes run.
+    form->SetActivePage(first);
+    form->SetActivePage(second);
+    form->SetActivePage(first);
+    int before = form->PageSwitchesFinished();
+    form->ClosePage(second, false);
+    FinishSwitches(form);
+    EXPECT_GE(form->PageSwitchesFinished(), before + 3);
+    EXPECT_EQ(form->MainPageCtrl->ActivePage(), first);
+    EXPECT_EQ(form->Caption(), kProgram + " - [" + dir.Path() + "\\一.txt]");
+    // Each one-shot timer has freed itself.
+    for (int i = 0; i < form->ComponentCount(); ++i)
+        EXPECT_EQ(dynamic_cast<TTimer*>(form->Components(i)), nullptr);
+    delete form;
+}
+
+// A WM_DROPFILES handle with wide names.
+HDROP MakeDrop(const std::vector<AnsiString>& names)
+{
+    std::wstring list;
+    for (const AnsiString& n : names)
+    {
+        list += SjisToWide(n);
+        list += L'\0';
+    }
+    list += L'\0';
+    size_t bytes = list.size() * sizeof(wchar_t);
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + bytes);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(mem));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), bytes);
+    GlobalUnlock(mem);
+    return static_cast<HDROP>(mem);
+}
+
+TEST(TMainForm, DropsOpenFilesSkipFoldersAndStopAtTheLimit)
+{
+    TScriptServices services;
+    TTempDir dir;
+    TMainForm* form = StartMainForm(dir.Path() + "\\none");
+    ASSERT_EQ(form->MainPageCtrl->PageCount(), 0);
+    auto* drop = dynamic_cast<nsPanel*>(form->FindComponent("DropPanel"));
+    ASSERT_NE(drop, nullptr);
+    EXPECT_TRUE(GetWindowLongW(drop->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+
+    // A folder alone opens nothing; a folder and a file open the file.
+    SendMessageW(drop->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir.Path()})), 0);
+    EXPECT_EQ(form->MainPageCtrl->PageCount(), 0);
+    AnsiString file = dir.Write("落とした.txt", "d");
+    SendMessageW(drop->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir.Path(), file})), 0);
+    ASSERT_EQ(form->MainPageCtrl->PageCount(), 1);
+    EXPECT_EQ(form->Edit()->EditFilePath, file);
+    form->ClosePage(form->MainPageCtrl->ActivePage(), false);
+
+    // Seventy files: sixty-five open, then the limit message, once.
+    TStringList names;
+    for (int i = 0; i < 70; ++i)
+        names.Add(dir.Write("f" + IntToStr(i) + ".txt", "x"));
+    services.boxes.clear();
+    form->OnEditFileDrop(form, &names);
+    EXPECT_EQ(form->MainPageCtrl->PageCount(), 65);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_TRUE(services.Shown("上限に達したため"));
+    delete form;
+}
+
+TEST(TMainForm, RecentFilesKeepFiveNewestFirstAndFillTheFileMenu)
+{
+    TScriptServices services;
+    TTempDir dir;
+    TMainForm* form = StartMainForm(dir.Path() + "\\none");
+    form->FileMenuClick(form->FileMenu);
+    EXPECT_FALSE(form->ReopenMenu->Enabled());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(form->RP[i]->Visible());
+
+    std::vector<AnsiString> files;
+    for (int i = 0; i < 7; ++i)
+        files.push_back(dir.Write("h" + IntToStr(i) + ".txt", "h"));
+    for (const AnsiString& f : files)
+        form->OpenFile(f);
+    form->SetActivePage(form->MainPageCtrl->Pages(2));
+    form->OpenFile(UpperCase(files[2])); // already open: no new history entry
+    form->AddToHistory(UpperCase(files[4]));
+    std::vector<AnsiString> expected = {UpperCase(files[4]), files[6], files[5], files[3], files[2]};
+    EXPECT_EQ(form->History(), expected);
+
+    form->FileMenuClick(form->FileMenu);
+    EXPECT_TRUE(form->ReopenMenu->Enabled());
+    for (int i = 0; i < 5; ++i)
+    {
+        EXPECT_TRUE(form->RP[i]->Visible());
+        EXPECT_EQ(form->RP[i]->Caption(), expected[size_t(i)]);
+        EXPECT_EQ(form->PRP[i]->Caption(), expected[size_t(i)]);
+    }
+
+    // Choosing an entry whose file is gone says so and opens nothing.
+    DeleteFileW(SjisToWide(files[3]).c_str());
+    int pages = form->MainPageCtrl->PageCount();
+    form->RPMenuClick(form->RP[3]);
+    EXPECT_TRUE(services.Shown("のオープンに失敗しました"));
+    EXPECT_EQ(form->MainPageCtrl->PageCount(), pages);
+    delete form;
+}
+
+TEST(TMainForm, OpeningFromTheMenuReplacesTheBlankStartPage)
+{
+    TScriptServices services;
+    TTempDir dir;
+    AnsiString file = dir.Write("開く.txt", "o");
+    TMainForm* form = StartMainForm("");
+    ASSERT_EQ(form->MainPageCtrl->PageCount(), 1);
+    services.dialogAnswers = {"", file};
+    form->OpenFileMenuClick(nullptr); // cancelled: nothing changes
+    EXPECT_EQ(form->MainPageCtrl->PageCount(), 1);
+    form->OpenFileMenuClick(nullptr);
+    ASSERT_EQ(form->MainPageCtrl->PageCount(), 1);
+    EXPECT_EQ(form->Edit()->EditFilePath, file);
+
+    // An edited untitled page stays.
+    form->NewFileMenuClick(nullptr);
+    form->Edit()->KeyInput("keep");
+    services.dialogAnswers = {dir.Write("別.txt", "b")};
+    form->OpenFileMenuClick(nullptr);
+    EXPECT_EQ(form->MainPageCtrl->PageCount(), 3);
+    delete form;
+}
+
+TEST(TMainForm, MenuShortcutsReachTheCommandsFromTheEditor)
+{
+    TScriptServices services;
+    TTempDir dir;
+    AnsiString file = dir.Write("鍵.txt", "k");
+    TMainForm* form = StartMainForm(file);
+    FinishSwitches(form);
+    SetForegroundWindow(form->Handle());
+    form->Edit()->SetFocus();
+    Application->ProcessMessages();
+    form->Edit()->KeyInput("s");
+    services.keysDown = {VK_CONTROL};
+    PostMessageW(form->Edit()->Handle(), WM_KEYDOWN, 'S', 1);
+    Application->ProcessMessages();
+    services.keysDown.clear();
+    EXPECT_FALSE(form->Edit()->isEdited());
+    EXPECT_EQ(TTempDir::Read(file), "sk");
+
+    HMENU drop = GetSubMenu(GetMenu(form->Handle()), 0);
+    wchar_t text[128] = {};
+    GetMenuStringW(drop, form->OverWriteMenu->Command(), text, 128, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(text), L"\u4E0A\u66F8\u304D\u4FDD\u5B58(&S)\tCtrl+S");
+    delete form;
+}
+
+TEST(TMainForm, DockZonesSplitTheClientArea)
+{
+    TScriptServices services;
+    TMainForm* form = StartMainForm("無い");
+    auto* panel = Create<TPanel>(form);
+    panel->SetBounds(0, 0, 100, 50);
+    panel->SetParent(form);
+    POINT origin{0, 0};
+    ClientToScreen(panel->Handle(), &origin);
+    struct Case
+    {
+        TPoint p;
+        bool inside;
+        TRect rect; // client coordinates
+    } cases[] = {
+        {{10, 25}, true, {0, 0, 50, 50}},
+        {{50, 5}, true, {0, 0, 100, 25}},
+        {{80, 25}, true, {50, 0, 100, 50}},
+        {{50, 40}, true, {0, 25, 100, 50}},
+        {{50, 25}, true, {0, 0, 100, 50}},
+        {{5, 5}, true, {0, 0, 50, 50}},
+        {{100, 25}, false, {}},
+        {{-1, 25}, false, {}},
+    };
+    for (const Case& c : cases)
+    {
+        TRect r;
+        EXPECT_EQ(TMainForm::DockZoneAt(panel, r, c.p), c.inside) << c.p.x << "," << c.p.y;
+        if (c.inside)
+        {
+            EXPECT_EQ(r, TRect(c.rect.Left + origin.x, c.rect.Top + origin.y, c.rect.Right + origin.x,
+                               c.rect.Bottom + origin.y))
+                << c.p.x << "," << c.p.y;
+        }
+    }
+    delete form;
+}
+
+TEST(TMainForm, TheResultsPanelOpensForADockedWindowAndCollapsesWhenItLeaves)
+{
+    TScriptServices services;
+    TMainForm* form = StartMainForm("無い");
+    EXPECT_EQ(form->SrchPanel->Height(), 4); // collapsed at start
+    auto* results = Create<TForm>(nullptr);
+    results->SetCaption("検索ウィンドウ");
+    results->SetBounds(10, 10, 540, 140);
+    results->Show();
+
+    ASSERT_TRUE(ManualDock(results, form->SrchPanel));
+    EXPECT_EQ(form->SrchPanel->Height(), 100);
+    form->SrchPanel->SetHeight(150);
+    ASSERT_TRUE(ManualFloat(results, TRect(10, 10, 550, 150)));
+    EXPECT_EQ(form->SrchPanel->Height(), 4);
+    ASSERT_TRUE(ManualDock(results, form->SrchPanel));
+    EXPECT_EQ(form->SrchPanel->Height(), 150); // the height it had when the window left
+    form->SrchPanel->SetHeight(20);
+    form->RestoreSrchPanelHeight(results);
+    EXPECT_EQ(form->SrchPanel->Height(), 150);
+    form->CollapseSrchPanel();
+    EXPECT_EQ(form->SrchPanel->Height(), 1);
+    delete results;
+    delete form;
+}
+
+TEST(TMainForm, CommandLineIsOneFileNameAfterTheProgram)
 {
     struct Case
     {
@@ -23,22 +750,4 @@ TEST(MainFrm, CommandLineIsOneFileNameAfterTheProgram)
         EXPECT_EQ(CommandLineFileName(c.line), c.expected) << c.expected;
 }
 
-TEST(MainFrm, OpensAFileIntoTheEditorWithFolding)
-{
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    AnsiString path = WideToSjis(tmp, int(wcslen(tmp))) + "vn_mainfrm_test.txt";
-    {
-        TFileStream f(path, fmCreate);
-        std::string text(130, 'a');
-        text += "\r\n終わり";
-        f.WriteBuffer(text.data(), int(text.size()));
-    }
-    TMainForm* form = Create<TMainForm>(nullptr);
-    ASSERT_TRUE(form->OpenFile(path));
-    EXPECT_EQ(form->Edit()->GetLinesCount(), 4); // 60 + 60 + 10 + CR, then the last line
-    EXPECT_EQ(form->Edit()->GetLine(3), "終わり");
-    EXPECT_EQ(form->Caption(), "vn_mainfrm_test.txt - Varnolet");
-    delete form;
-    DeleteFileW(SjisToWide(path).c_str());
-}
+} // namespace

@@ -1,0 +1,248 @@
+// The editor page: the editor control as every tab of the main window holds it. It adds a line
+// store that reports every change (so the comment model follows the text), painting through a
+// drawing thread and an off-screen bitmap, a margin with a bookmark column, a column ruler of its
+// own, dropped files, typing a text as one undo step, and the search the find dialogs use.
+#pragma once
+
+#include <cstdint>
+
+#include "common/Nscontainers.h"
+#include "editor_control/AFEdit.h"
+#include "platform/Classes.h"
+#include "platform/Graphics.h"
+
+class nsRichEdit;
+class DrawLineThread;
+
+// ---- comment model ------------------------------------------------------------------------------
+
+enum typCommentMode : uint8_t
+{
+    cmmNormal,
+    cmmF77,
+    cmmF9095,
+    cmmCCPP,
+    cmmDEF
+};
+
+// Where a comment begins (0), ends (1, at the last byte of the end string) or a line comment
+// starts (2).
+struct typCommentInf
+{
+    int Position = 0;
+    int Row = 0;
+    uint8_t Kind = 0;
+};
+
+// A comment span within a row: first byte and last byte (-1: to the end of the row).
+struct typCMRange
+{
+    int Start = 0;
+    int End = -1;
+};
+
+// The syntax of the page's comments and the marks that follow the line store. The marks and the
+// spans come with the comment model's own work; until then no row lies in a comment and the row
+// hooks keep nothing.
+class typCommentList
+{
+public:
+    void SetMode(typCommentMode mode);
+    void RebuildRow(int row);
+    void InsertRow(int index);
+    void DeleteRow(int index);
+    void Clear();
+    bool GetRowRanges(int row, nsList<typCMRange>& ranges);
+
+    bool OpenToEnd = false;
+    typCommentMode Mode = cmmNormal;
+    nsRichEdit* Owner = nullptr;
+    nsList<typCommentInf> Marks;
+    AnsiString RangeEnd = "*/";
+    AnsiString RangeBegin = "/*";
+    bool EnableComment = false;
+    bool EnableRangeComment = false;
+    AnsiString LineComment1;
+    AnsiString LineComment2;
+    AnsiString LineComment3;
+    AnsiString ChrConstRange1;
+    AnsiString ChrConstRange2;
+};
+
+// ---- line store ---------------------------------------------------------------------------------
+
+enum typLineChange
+{
+    lcAdd,    // a line appended at index
+    lcPut,    // the line at index replaced
+    lcInsert, // a line inserted at index
+    lcDelete, // the line at index removed
+    lcClear   // every line removed (index -1)
+};
+
+// The page's rows. Every change is reported to the owning page once, after it happened: an append
+// is an append (never also an insertion), an exchange is two replacements.
+class nsStringList : public TStringList
+{
+public:
+    explicit nsStringList(nsRichEdit* owner) : owner_(owner) {}
+    nsRichEdit* Owner() const { return owner_; }
+
+    void Put(int index, const AnsiString& s) override;
+    int Add(const AnsiString& s) override;
+    void Clear() override;
+    void Delete(int index) override;
+    void Insert(int index, const AnsiString& s) override;
+    void Exchange(int index1, int index2) override;
+
+private:
+    nsRichEdit* owner_;
+};
+
+// ---- the page -----------------------------------------------------------------------------------
+
+using TFileDropEvent = Closure<void(TObject* sender, TStringList* files)>;
+using TLeftAreaClickEvent = Closure<void(TObject* sender, int x, int y, int row)>;
+
+class nsRichEdit : public TCustomAFEdit
+{
+public:
+    explicit nsRichEdit(TComponent* owner);
+    ~nsRichEdit() override;
+    void AfterConstruction() override;
+    void BeforeDestruction() override;
+
+    // ---- overrides of the control's operations ----
+    void Paint() override;
+    void DrawLeftMgnEX(int row) override;
+    void LineChange(int row, const AnsiString& text, bool newGroup) override;
+    void DrawColIndicate() override;
+    void DrawLeftMgn(int row, const AnsiString& s) override;
+    void MetricsUpdate(bool repaint) override;
+    void FillEditRect(const TRect& rect) override;
+    TCanvas* GetMyCanvas() override;
+    TStrings* MakeFLine() override;
+    void DrawWrapLine(int row, const TRect& rect, int top, int bottom) override;
+    // Forward: the first match at or after from that ends at or before to; reverse (soReverse):
+    // from is the later point, and the last match inside the range. Matches start and end on
+    // character boundaries and may run on across one row boundary. X is -1 when there is none.
+    TPoint Search(const AnsiString& pattern, const TPoint& from, const TPoint& to, TSearchOpts opts) override;
+    // Types s at the caret as one undo step (control bytes other than TAB and CR are dropped).
+    void StringInsert(const AnsiString& s) override;
+    void LeftAreaClick(int x, int y, int row) override;
+
+    // Keeps the per-byte attributes of a row aligned with its bytes, when the row has them:
+    // mode 0 inserts count empty records at column, 1 appends count, 2 deletes count at column.
+    virtual void ColAttrListEdit(int row, int column, int mode, int count);
+
+    // Called by the line store after each change of the rows.
+    virtual void LineStoreChanged(typLineChange change, int index);
+
+    // Draws the rows visible now (the arguments are those of the request being served) through
+    // the off-screen bitmap and shows all of it. Nothing while Updating or without a window.
+    void DrawRows(int first, int end);
+    // Selects the caret row from its start to its end, the caret at its end.
+    void SelectCurrentLine();
+
+    // The drawing thread (null when the page paints at once).
+    DrawLineThread* DrawThread() const { return FDrawThread; }
+    // Stops and frees the drawing thread: from now on Paint draws at once.
+    void StopDrawThread();
+
+    void SetCommentMode(typCommentMode mode) { FComment.SetMode(mode); }
+    typCommentMode CommentMode() const { return FComment.Mode; }
+    typCommentList& CommentList() { return FComment; }
+    // Rows past the text have no bookmark; reading never adds records.
+    bool IsBookmarked(int row);
+    int BookmarkColumnWidth() const { return FBookmarkWidth; }
+    int BookmarkColumnGap() const { return FBookmarkGap; }
+    TBitmap* OffscreenBitmap() const { return FOffscreen; }
+    bool DrawingOffscreen() const { return FDrawingOffscreen; }
+
+    // Syntax colouring of a row just before it is drawn (the control's OnDrawLine).
+    void SyntaxColorRow(TObject* sender, int index, TRect rect, AnsiString tabExStr, bool& defaultDraw);
+
+    // ---- properties of the page ----
+    TColor ColURL = 0;
+    TColor ColMail = 0;
+    TColor ColTxtBk = 0;
+    int ColTxtBkAB = 0;
+    bool TxtBkABMode = false;
+    bool UseTab = false;
+    TColor ColComment = 0;
+    TColor ColString = 0;
+    TColor ColChr = 0;
+    TColor ColNumeric = 0;
+    TColor ColPreProc = 0;
+    TColor ColColLine = 0;
+    TColor ColLabelNum = 0;
+    TColor ColBookMarkBk = TColor(0xEEEEEE);
+    TColor ColBookMarkLine = TColor(0x808080);
+    TFontStyles FStyComment;
+    TFontStyles FStyString;
+    TFontStyles FStyChr;
+    TFontStyles FStyNumeric;
+    TFontStyles FStyPreProc;
+    TFontStyles FStyLabelNum;
+    bool BackupFile = false;
+    bool DispColumnLine = false;
+    bool HOMEKeyGoAndRet = false;
+
+    TFileDropEvent OnFileDrop;
+    TLeftAreaClickEvent OnLeftAreaClick;
+    // The form's active control became this page, or stopped being it. A focus that only comes
+    // back from another window (a dialog, another program) is neither.
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void WndProc(TMessage& message) override;
+    void WMPaint(TWMPaint& message) override;
+    void WMSize(TWMSize& message) override;
+    void WMSetFocus(TWMSetFocus& message) override;
+    void WMKillFocus(TWMKillFocus& message) override;
+    void WMMouseWheel(TWMMouseWheel& message) override;
+    void WMDropFiles(TMessage& message);
+
+    enum TWallPaperPart
+    {
+        wpBackground,
+        wpText
+    };
+    // The wallpaper behind a rectangle; the wallpaper comes with its own work, until then the
+    // rectangle is filled with the canvas brush.
+    void DrawWallPaperRect(const TRect& rect, TWallPaperPart part);
+
+private:
+    struct TRulerKey
+    {
+        TRect Band;
+        int LeftCol = -1;
+        TColor Indi = 0;
+        TColor No = 0;
+        int EditLeft = -1;
+        int ColWidth = -1;
+        bool operator==(const TRulerKey&) const = default;
+    };
+    void DrawRuler(const TRulerKey& key);
+    // Margin fills shared by the rows of the text and the rows below it.
+    void FillMargin(int row);
+    // The row's text ends with "&" (its last printable ASCII character before any comment).
+    bool ContinuesOnNextRow(int row, const AnsiString& text);
+    bool FocusInsideForm(HWND other);
+    void StopThread();
+
+    typCommentList FComment;
+    DrawLineThread* FDrawThread = nullptr;
+    TBitmap* FRuler = nullptr;
+    TRulerKey FRulerKey;
+    TBitmap* FOffscreen = nullptr;
+    bool FDrawingOffscreen = false;
+    bool FPaintIntoGivenDC = false;
+    bool FEntered = false;
+    int FBookmarkGap = 1;
+    int FBookmarkWidth = 12;
+    HMODULE FMsImg = nullptr;
+    FARPROC FAlphaBlendProc = nullptr;
+};

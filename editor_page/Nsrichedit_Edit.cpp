@@ -1,0 +1,442 @@
+// Editing operations of the editor page: row changes that repaint a dependent row, typing a text
+// as one undo step, per-byte attribute upkeep, the search used by the find dialogs, and line
+// selection.
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editor_control/AFEditText.h"
+#include "editor_page/Nsrichedit.h"
+
+namespace
+{
+// ---- case folding for the search ----
+
+// Upper-case form of every double-byte character whose upper case is a double-byte character too,
+// from the platform's Unicode case mapping (so full-width, Greek and Cyrillic letters fold).
+const std::vector<uint16_t>& DoubleByteUpper()
+{
+    static const std::vector<uint16_t> table = []
+    {
+        std::vector<uint16_t> t(65536);
+        for (int code = 0; code < 65536; ++code)
+            t[size_t(code)] = uint16_t(code);
+        for (int lead = 0x81; lead <= 0xFC; ++lead)
+        {
+            if (!IsSjisLead(static_cast<unsigned char>(lead)))
+                continue;
+            for (int trail = 0x40; trail <= 0xFC; ++trail)
+            {
+                if (trail == 0x7F)
+                    continue;
+                char in[2] = {char(lead), char(trail)};
+                wchar_t w[2] = {};
+                if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, in, 2, w, 2) != 1)
+                    continue;
+                wchar_t up = w[0];
+                CharUpperBuffW(&up, 1);
+                if (up == w[0])
+                    continue;
+                char out[4] = {};
+                BOOL lossy = FALSE;
+                if (WideCharToMultiByte(932, 0, &up, 1, out, 4, nullptr, &lossy) == 2 && !lossy)
+                    t[size_t(lead << 8 | trail)] = uint16_t(static_cast<unsigned char>(out[0]) << 8 |
+                                                            static_cast<unsigned char>(out[1]));
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Byte kinds of a piece of a row that starts on a character: 0 single, 1 lead, 2 trail.
+void ByteKinds(const char* s, int len, std::vector<unsigned char>& kinds)
+{
+    for (int i = 0; i < len; ++i)
+    {
+        if (IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < len)
+        {
+            kinds.push_back(1);
+            kinds.push_back(2);
+            ++i;
+        }
+        else
+            kinds.push_back(0);
+    }
+}
+
+void FoldCase(std::string& s, const std::vector<unsigned char>& kinds)
+{
+    const std::vector<uint16_t>& upper = DoubleByteUpper();
+    for (size_t i = 0; i < s.size(); ++i)
+    {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (kinds[i] == 1)
+        {
+            uint16_t u = upper[size_t(c << 8 | static_cast<unsigned char>(s[i + 1]))];
+            s[i] = char(u >> 8);
+            s[i + 1] = char(u & 0xFF);
+            ++i;
+        }
+        else if (kinds[i] == 0 && c >= 'a' && c <= 'z')
+            s[i] = char(c - 32);
+    }
+}
+
+bool Before(const TPoint& a, const TPoint& b) { return a.y < b.y || (a.y == b.y && a.x < b.x); }
+
+// Two pieces of text searched as one (a row and the start of the next, or the end of the
+// previous and a row), each piece classified on its own: rows start on a character.
+struct TJoined
+{
+    std::string text;
+    std::vector<unsigned char> kinds;
+
+    void Append(const char* s, int len)
+    {
+        text.append(s, size_t(len));
+        ByteKinds(s, len, kinds);
+    }
+    // A match at [s, s + plen) starts and ends on character boundaries.
+    bool OnCharacters(size_t s, size_t plen) const
+    {
+        return kinds[s] != 2 && (s + plen >= kinds.size() || kinds[s + plen] != 2);
+    }
+};
+
+// The last printable ASCII byte of text[0, limit) that is not part of a double-byte character.
+unsigned char LastPrintableAscii(const AnsiString& text, int limit)
+{
+    unsigned char last = 0;
+    const char* s = text.c_str();
+    limit = std::min(limit, text.Length());
+    for (int i = 0; i < limit; ++i)
+    {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (IsSjisLead(c) && i + 1 < limit && s[i + 1] != '\r' && s[i + 1] != '\t')
+        {
+            ++i;
+            continue;
+        }
+        if (c >= 33 && c <= 126)
+            last = c;
+    }
+    return last;
+}
+} // namespace
+
+// ---- row changes ----------------------------------------------------------------------------------
+
+bool nsRichEdit::ContinuesOnNextRow(int row, const AnsiString& text)
+{
+    int limit = text.Length();
+    nsList<typCMRange> spans;
+    if (FComment.GetRowRanges(row, spans) && spans.Count() > 0)
+    {
+        // Only the code before the row's last comment counts.
+        limit = spans.Get(spans.Count() - 1)->Start;
+        if (limit <= 0)
+            return false;
+    }
+    return LastPrintableAscii(text, limit) == '&';
+}
+
+void nsRichEdit::LineChange(int row, const AnsiString& text, bool newGroup)
+{
+    // In the free-form dialect a row ending with "&" goes on in the next row, whose label
+    // colouring then changes: that row is redrawn as well.
+    const bool track = FComment.Mode == cmmF9095 && row >= 0 && row < GetLinesCount();
+    const bool before = track && ContinuesOnNextRow(row, GetLine(row));
+    TCustomAFEdit::LineChange(row, text, newGroup);
+    if (!track || row >= GetLinesCount())
+        return;
+    const bool after = ContinuesOnNextRow(row, GetLine(row));
+    // Reading the record of a row past the text would add one: the last row has no next row.
+    if (before != after && row + 1 < GetLinesCount() && row + 1 < FAttrs->GetCount())
+        FAttrs->GetItem(row + 1)->Dirty = true;
+}
+
+void nsRichEdit::ColAttrListEdit(int row, int column, int mode, int count)
+{
+    if (row < 0 || row >= GetLinesCount() || row >= FAttrs->GetCount() || count <= 0)
+        return;
+    TColAttrList* list = FAttrs->GetItem(row)->ColAttr;
+    if (!list)
+        return;
+    switch (mode)
+    {
+    case 0:
+    {
+        const int at = std::clamp(column, 0, list->GetCount());
+        for (int i = 0; i < count; ++i)
+            list->Insert(at, TColAttrListItem());
+        break;
+    }
+    case 1:
+        for (int i = 0; i < count; ++i)
+            list->Add(TColAttrListItem());
+        break;
+    case 2:
+        for (int i = 0; i < count && column >= 0 && column < list->GetCount(); ++i)
+            list->Delete(column);
+        break;
+    default: break;
+    }
+}
+
+// ---- typing a text ------------------------------------------------------------------------------
+
+void nsRichEdit::StringInsert(const AnsiString& input)
+{
+    std::string text;
+    text.reserve(size_t(input.Length()));
+    for (int i = 0; i < input.Length(); ++i)
+    {
+        unsigned char c = static_cast<unsigned char>(input.c_str()[i]);
+        if (c >= 0x20 || c == '\t' || c == '\r')
+            text.push_back(char(c));
+    }
+    if (text.empty())
+        return;
+    ++FUndoGroupId; // every change below joins this one group: one undo step
+
+    int r = std::max(0, FCaret.y);
+    if (r >= GetLinesCount())
+    {
+        // A free caret below the text: the text is extended down to it.
+        const int last = GetLinesCount() - 1;
+        if (!isCrLine(last))
+            LineChange(last, GetLine(last) + "\r", false);
+        TAttrListItem rec = *FAttrs->GetItem(last);
+        rec.ColAttr = nullptr;
+        while (GetLinesCount() < r)
+            AddLineP("\r", rec);
+        AddLineP(AnsiString(), rec);
+        r = GetLinesCount() - 1;
+    }
+    FCaret.y = r;
+
+    const AnsiString L = GetLine(r);
+    const int indent = std::max<int>(0, FAttrs->GetItem(r)->Indent);
+    std::vector<TDspCell> cells;
+    DisplayCells(cells, L.c_str(), L.Length(), FTabSize);
+    const int dLen = indent + int(cells.size());
+    // Onto the start of the character under the caret: never between the two bytes of a
+    // double-byte character, never inside a tab.
+    if (FCaret.x > indent && FCaret.x < dLen)
+    {
+        if (cells[size_t(FCaret.x - indent)] == dcTrail)
+            --FCaret.x;
+        else
+            while (FCaret.x > indent && cells[size_t(FCaret.x - indent - 1)] == dcTabFill)
+                --FCaret.x;
+    }
+    const bool cr = isCrLine(r);
+    const int endCol = dLen - (cr ? 1 : 0);
+    int p;
+    if (FCaret.x > endCol)
+    {
+        if (FOptions.Contains(aoFreeCaret))
+            text.insert(0, size_t(FCaret.x - endCol), ' ');
+        FCaret.x = endCol;
+        p = L.Length() - (cr ? 1 : 0);
+    }
+    else if (FCaret.x < indent)
+    {
+        FCaret.x = indent;
+        p = 0;
+    }
+    else
+        p = std::max(0, DspColToLogCol(L.c_str(), L.Length(), FTabSize, FCaret.x - indent));
+
+    const int n = int(text.size());
+    std::string next = L.str();
+    if (FInsertMode)
+    {
+        next.insert(size_t(p), text);
+        ColAttrListEdit(r, p, 0, n);
+        BlkAttrEdit(r, p, n, emInsert);
+    }
+    else
+    {
+        // Overwriting never takes the row's CR; past it the text grows.
+        const int limit = L.Length() - (cr ? 1 : 0);
+        if (p + n <= limit)
+        {
+            next.replace(size_t(p), size_t(n), text);
+            if (p + n < limit && ByteTypeAt(L.c_str(), L.Length(), p + n - 1) == mbLeadByte)
+                next[size_t(p + n)] = ' '; // the trail byte of a character cut at the end
+        }
+        else
+        {
+            next = L.SubString(1, p).str() + text + (cr ? "\r" : "");
+            ColAttrListEdit(r, limit, 0, int(next.size()) - L.Length());
+        }
+    }
+    LineChange(r, AnsiString(next.data(), int(next.size())), false);
+    if (r < FAttrs->GetCount())
+        FAttrs->GetItem(r)->Dirty = true;
+    NoteLineWidth(int(next.size()));
+    FCaret.y = r;
+    FoldLine(r);
+
+    // The caret steps over what was typed, one character at a time, across row ends.
+    const bool freeCaret = FOptions.Contains(aoFreeCaret);
+    if (freeCaret)
+        FOptions >> aoFreeCaret;
+    for (int i = 0; i < n; ++i)
+    {
+        if (IsSjisLead(static_cast<unsigned char>(text[size_t(i)])) && i + 1 < n)
+            ++i;
+        CaretRight();
+    }
+    if (freeCaret)
+        FOptions << aoFreeCaret;
+    FCaret.y = std::clamp(FCaret.y, 0, GetLinesCount() - 1);
+    FSelArea->PutStartPoint(FCaret);
+    FSelArea->PutEndPoint(FCaret);
+    if (!Updating)
+    {
+        CaretMoveResultPaint();
+        ValiPaint();
+    }
+}
+
+// ---- search -------------------------------------------------------------------------------------
+
+TPoint nsRichEdit::Search(const AnsiString& patternIn, const TPoint& from, const TPoint& to, TSearchOpts opts)
+{
+    TPoint result(-1, from.y);
+    const int rows = GetLinesCount();
+    if (patternIn.IsEmpty() || rows == 0)
+        return result;
+    const bool fold = opts.Contains(soIgnoreCase);
+    std::string pattern = patternIn.str();
+    if (fold)
+    {
+        std::vector<unsigned char> kinds;
+        ByteKinds(pattern.data(), int(pattern.size()), kinds);
+        FoldCase(pattern, kinds);
+    }
+    const size_t plen = pattern.size();
+    // Every candidate is checked against the range itself: bytes outside it never take part in a
+    // match, whatever they hold.
+    auto inRange = [](const TPoint& start, const TPoint& end, const TPoint& lo, const TPoint& hi)
+    { return !Before(start, lo) && !Before(hi, end); };
+
+    if (!opts.Contains(soReverse))
+    {
+        const int last = std::min(to.y, rows - 1);
+        for (int y = std::max(0, from.y); y <= last; ++y)
+        {
+            result.y = y;
+            const AnsiString row = GetLine(y);
+            const int rowLen = row.Length();
+            TJoined j;
+            j.Append(row.c_str(), rowLen);
+            if (y + 1 < rows)
+            {
+                const AnsiString nextRow = GetLine(y + 1);
+                j.Append(nextRow.c_str(), std::min(nextRow.Length(), int(plen) - 1));
+            }
+            if (fold)
+                FoldCase(j.text, j.kinds);
+            for (size_t pos = j.text.find(pattern); pos != std::string::npos && int(pos) < rowLen;
+                 pos = j.text.find(pattern, pos + 1))
+            {
+                const int s = int(pos);
+                const int e = s + int(plen);
+                const TPoint start(s, y);
+                const TPoint end = e <= rowLen ? TPoint(e, y) : TPoint(e - rowLen, y + 1);
+                if (j.OnCharacters(pos, plen) && inRange(start, end, from, to))
+                {
+                    result.x = s;
+                    return result;
+                }
+            }
+        }
+        return result;
+    }
+
+    // Backward: from is the later point and to the earlier one; each match is looked at in the
+    // row where it ends, and the row's last one wins.
+    const int first = std::min(from.y, rows - 1);
+    for (int y = first; y >= std::max(0, to.y); --y)
+    {
+        result.y = y;
+        TJoined j;
+        int prevLen = 0;
+        int k = 0;
+        if (y > 0 && plen > 1)
+        {
+            const AnsiString prev = GetLine(y - 1);
+            prevLen = prev.Length();
+            std::vector<unsigned char> prevKinds;
+            ByteKinds(prev.c_str(), prevLen, prevKinds);
+            int startAt = prevLen - std::min(prevLen, int(plen) - 1);
+            if (startAt < prevLen && prevKinds[size_t(startAt)] == 2)
+                ++startAt; // the prefix starts on a character
+            k = prevLen - startAt;
+            j.Append(prev.c_str() + startAt, k);
+        }
+        const AnsiString row = GetLine(y);
+        j.Append(row.c_str(), row.Length());
+        if (fold)
+            FoldCase(j.text, j.kinds);
+        int best = -1;
+        for (size_t pos = j.text.find(pattern); pos != std::string::npos; pos = j.text.find(pattern, pos + 1))
+        {
+            const int s = int(pos);
+            const int e = s + int(plen);
+            if (e <= k)
+                continue; // ends in the row before: that row's own turn
+            const TPoint start = s >= k ? TPoint(s - k, y) : TPoint(prevLen - (k - s), y - 1);
+            const TPoint end(e - k, y);
+            if (j.OnCharacters(pos, plen) && inRange(start, end, to, from))
+                best = s;
+        }
+        if (best >= 0)
+        {
+            if (best >= k)
+                return TPoint(best - k, y);
+            return TPoint(prevLen - (k - best), y - 1);
+        }
+    }
+    return result;
+}
+
+// ---- selection ----------------------------------------------------------------------------------
+
+void nsRichEdit::SelectCurrentLine()
+{
+    const int y = std::clamp(FCaret.y, 0, std::max(0, GetLinesCount() - 1));
+    const AnsiString text = GetLine(y);
+    const int len = text.Length() - (isCrLine(y) ? 1 : 0);
+    const TPoint start = DspPos(TPoint(0, y));
+    const TPoint end = DspPos(TPoint(len, y));
+    FSelArea->RowReset();
+    FSelArea->PutStartPoint(start);
+    FSelArea->PutEndPoint(end);
+    FCaret = end;
+    MarkRowsDirty(y, y);
+    switch (FSelArea->SelectChanged())
+    {
+    case slSel:
+        if (OnSelect)
+            OnSelect(this);
+        break;
+    case slDisSel:
+        if (OnDisSelect)
+            OnDisSelect(this);
+        break;
+    default: break;
+    }
+    if (!Updating)
+    {
+        SetCaretPosition();
+        ValiPaint();
+    }
+}

@@ -1,0 +1,453 @@
+// The main window's documents: opening into tab pages, new pages, saving, closing with the offer to
+// save, the close query of the window, dropped files, the command line and the recent files.
+#include <algorithm>
+
+#include <windows.h>
+
+#include "common/English.h"
+#include "common/Nsenumwindows.h"
+#include "common/WexmoorDef.h"
+#include "main_window/MainFrm.h"
+#include "platform/Classes.h"
+#include "platform/Cp932.h"
+#include "platform/SysUtils.h"
+
+namespace
+{
+constexpr int kHistoryLength = 5;
+// More pages than this and a drop stops opening files.
+constexpr int kDropPageLimit = 64;
+
+const char* const kUntitled = "無題";
+const char* const kUntitledChanged = "ﾌｧｲﾙ[無題]の内容は変更されています\n変更を保存しますか?";
+const char* const kFileChanged = "ﾌｧｲﾙ[%s]の内容は変更されています\n変更を保存しますか?";
+
+// Save As offers these rows; a name without an extension gets its row's extension.
+struct typSaveFilter
+{
+    const char* description;
+    const char* pattern;
+    const char* extension;
+};
+const typSaveFilter kSaveFilters[] = {
+    {"全てのファイル(*.*)", "*.*", ""},
+};
+
+DWORD Attributes(const AnsiString& path)
+{
+    return GetFileAttributesW(SjisToWide(path).c_str());
+}
+
+bool IsFile(const AnsiString& path)
+{
+    DWORD a = Attributes(path);
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Asks whether to save an edited page before it goes: baYes, baNo or baCancel.
+int AskSaveBeforeClosing(const AnsiString& path)
+{
+    if (path.IsEmpty())
+        return YesNoCancelBox("%s", kUntitledChanged);
+    return YesNoCancelBox(kFileChanged, path.c_str());
+}
+} // namespace
+
+AnsiString CommandLineFileName(const wchar_t* commandLine)
+{
+    if (!commandLine)
+        return AnsiString();
+    const wchar_t* p = commandLine;
+    while (*p == L' ' || *p == L'\t')
+        ++p;
+    // Skip the program's own name, quoted or not.
+    if (*p == L'"')
+    {
+        ++p;
+        while (*p && *p != L'"')
+            ++p;
+        if (*p == L'"')
+            ++p;
+    }
+    else
+        while (*p && *p != L' ' && *p != L'\t')
+            ++p;
+    std::wstring rest(p);
+    size_t b = rest.find_first_not_of(L" \t");
+    size_t e = rest.find_last_not_of(L" \t");
+    if (b == std::wstring::npos)
+        return AnsiString();
+    rest = rest.substr(b, e - b + 1);
+    if (rest.size() >= 2 && rest.front() == L'"' && rest.back() == L'"')
+        rest = rest.substr(1, rest.size() - 2);
+    return WideToSjis(rest);
+}
+
+AnsiString NormalizePath(const AnsiString& path)
+{
+    if (path.IsEmpty())
+        return path;
+    std::wstring wide = SjisToWide(path);
+    DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return path;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
+    full.resize(n);
+    DWORD m = GetLongPathNameW(full.c_str(), nullptr, 0);
+    if (m > 0)
+    {
+        std::wstring longForm(m, L'\0');
+        m = GetLongPathNameW(full.c_str(), longForm.data(), m);
+        if (m > 0 && m < longForm.size())
+        {
+            longForm.resize(m);
+            full = longForm;
+        }
+    }
+    return WideToSjis(full);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TTabSheet* TMainForm::OpenFile(const AnsiString& name)
+{
+    AnsiString path = name;
+    if (path.IsEmpty())
+    {
+        if (!OpenDialog->Execute())
+            return nullptr;
+        path = OpenDialog->FileName();
+    }
+    // One spelling per file: full, long form, so "x\..\a.txt" or a relative name finds its page.
+    path = NormalizePath(path);
+    if (!IsFile(path))
+        return nullptr;
+    for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
+    {
+        TTabSheet* page = MainPageCtrl->Pages(i);
+        TPageEditor* editor = GetPageEditor(page);
+        if (editor && AnsiSameText(editor->EditFilePath, path))
+        {
+            SetActivePage(page);
+            return page;
+        }
+    }
+    TTabSheet* previous = MainPageCtrl->ActivePage();
+    if (Attributes(path) & FILE_ATTRIBUTE_READONLY)
+        WarningBox(msgWriteProtected, path.c_str());
+
+    TTabSheet* page = NewPage("");
+    TPageEditor* editor = GetPageEditor(page);
+    try
+    {
+        editor->LoadFromFile(path, TConvMode{cmFoldLine});
+    }
+    catch (const EFOpenError&)
+    {
+        ClosePage(page, false);
+        if (IsPage(previous))
+            SetActivePage(previous);
+        ErrorBox(msgOpenFailed, path.c_str());
+        return nullptr;
+    }
+    catch (...)
+    {
+        // A read that failed halfway leaves no half-loaded page behind.
+        ClosePage(page, false);
+        if (IsPage(previous))
+            SetActivePage(previous);
+        throw;
+    }
+    AddToHistory(path);
+    UpdateCaption(page);
+    MainPageCtrl->Show();
+    SetActivePage(page);
+    ShowEditor(page);
+    RefreshUiState();
+    return page;
+}
+
+TTabSheet* TMainForm::NewPage(const AnsiString& caption)
+{
+    MainPageCtrl->Show();
+    auto* sheet = Create<TTabSheet>(MainPageCtrl);
+    sheet->SetCaption(caption.IsEmpty() ? AnsiString(kUntitled) : caption);
+    sheet->SetPageControl(MainPageCtrl);
+    TPageEditor* editor = CreatePageEditor(sheet);
+    editor->OnStatusChange = TNotifyEvent(this, &TMainForm::EditStatusChange);
+    editor->SetDefWrapPos(80);
+    LoadEditSetting(editor);
+    return sheet;
+}
+
+bool TMainForm::SavePage(TTabSheet* sheet)
+{
+    TPageEditor* editor = GetPageEditor(sheet);
+    if (!editor)
+        return true;
+    try
+    {
+        if (editor->EditFilePath.IsEmpty())
+        {
+            SetActivePage(sheet);
+            return SaveFileAs();
+        }
+        editor->SaveToFile(editor->EditFilePath, TConvMode{});
+        UpdateCaption(sheet);
+        return true;
+    }
+    catch (const std::exception& e)
+    {
+        Application->ShowException(e);
+    }
+    catch (...)
+    {
+        Application->ShowException(Exception("保存できませんでした"));
+    }
+    return false;
+}
+
+bool TMainForm::ClosePage(TTabSheet* sheet, bool askSave)
+{
+    if (!IsPage(sheet))
+        return true;
+    TPageEditor* editor = GetPageEditor(sheet);
+    if (askSave && editor && editor->isEdited())
+    {
+        AnsiString shown = editor->EditFilePath.IsEmpty() ? AnsiString(kUntitled) : editor->EditFilePath;
+        int answer = YesNoCancelBox(msgSaveChanges, shown.c_str());
+        if (answer == baCancel)
+            return false;
+        if (answer == baYes && !SavePage(sheet))
+            return false; // nothing is closed unsaved because a save failed or was cancelled
+    }
+    if (editor)
+        editor->BeginUpdate();
+    sheet->SetTabVisible(false);
+    if (oldPage_ == sheet)
+        oldPage_ = nullptr;
+    if (newPage_ == sheet)
+        newPage_ = nullptr;
+    // The last of three or more pages: moved left first, so its left neighbour becomes active.
+    int count = MainPageCtrl->PageCount();
+    if (count > 2 && sheet->PageIndex() == count - 1)
+    {
+        sheet->SetPageIndex(sheet->PageIndex() - 1);
+        MainPageCtrl->ScrollTabs(-1);
+    }
+    delete sheet;
+    if (MainPageCtrl->PageCount() > 0)
+        SetActivePage(MainPageCtrl->ActivePage());
+    else
+        MainPageCtrl->Hide();
+    RefreshUiState();
+    MainPageCtrl->Repaint();
+    return true;
+}
+
+bool TMainForm::SaveFileAs()
+{
+    TPageEditor* editor = Edit();
+    if (!editor)
+        return false;
+    AnsiString filter;
+    for (const typSaveFilter& f : kSaveFilters)
+        filter += AnsiString(f.description) + "|" + f.pattern + "|";
+    SaveDialog->SetFilter(filter);
+    if (!editor->EditFilePath.IsEmpty())
+    {
+        SaveDialog->SetInitialDir(ExtractFileDir(editor->EditFilePath));
+        SaveDialog->SetFileName(editor->EditFilePath);
+    }
+    if (!SaveDialog->Execute())
+        return false;
+    AnsiString name = NormalizePath(SaveDialog->FileName());
+    int row = ClampFilterIndex(filter, SaveDialog->FilterIndex()) - 1;
+    if (ExtractFileExt(name).IsEmpty() && *kSaveFilters[row].extension)
+        name += AnsiString(".") + kSaveFilters[row].extension;
+    editor->SaveToFile(name, TConvMode{});
+    AddToHistory(name);
+    UpdateCaption(nullptr);
+    LoadEditSetting(editor);
+    return true;
+}
+
+void TMainForm::AddToHistory(const AnsiString& path)
+{
+    AnsiString key = UpperCase(path);
+    auto same = std::find_if(history_.begin(), history_.end(),
+                             [&](const AnsiString& p) { return UpperCase(p) == key; });
+    if (same != history_.end())
+        history_.erase(same);
+    history_.insert(history_.begin(), path);
+    if (int(history_.size()) > kHistoryLength)
+        history_.resize(kHistoryLength);
+}
+
+void TMainForm::CloseUntitledUneditedPages(TTabSheet* keep)
+{
+    std::vector<TTabSheet*> pages;
+    for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
+        pages.push_back(MainPageCtrl->Pages(i));
+    for (TTabSheet* page : pages)
+    {
+        TPageEditor* editor = GetPageEditor(page);
+        if (page != keep && editor && editor->EditFilePath.IsEmpty() && !editor->isEdited())
+            ClosePage(page, false);
+    }
+}
+
+void TMainForm::OnEditFileDrop(TObject* sender, TStrings* files)
+{
+    for (int i = 0; i < files->GetCount(); ++i)
+    {
+        if (MainPageCtrl->PageCount() > kDropPageLimit)
+        {
+            InfoBox("%s", msgPageLimit);
+            return;
+        }
+        OpenFile(files->Strings(i));
+    }
+}
+
+void TMainForm::RestoreReopenListAndCommandLine()
+{
+    AnsiString file = Trim(CommandLineFile);
+    if (!file.IsEmpty())
+    {
+        OpenFile(file);
+        return;
+    }
+    if (MainPageCtrl->PageCount() > 0)
+        return;
+    TTabSheet* page = NewPage("");
+    SetActivePage(page);
+    ShowEditor(page);
+    if (TPageEditor* editor = GetPageEditor(page); editor && editor->CanFocus())
+        editor->SetFocus();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void TMainForm::FileMenuClick(TObject* sender)
+{
+    bool any = false;
+    for (int i = 0; i < 5; ++i)
+    {
+        AnsiString path = i < int(history_.size()) ? history_[size_t(i)] : AnsiString();
+        for (TMenuItem* item : {RP[i], PRP[i]})
+        {
+            item->SetCaption(path);
+            item->SetVisible(!path.IsEmpty());
+        }
+        any = any || !path.IsEmpty();
+    }
+    ReopenMenu->SetEnabled(any);
+}
+
+void TMainForm::NewFileMenuClick(TObject* sender)
+{
+    TTabSheet* page = NewPage("");
+    SetActivePage(page);
+    ShowEditor(page);
+    if (TPageEditor* editor = GetPageEditor(page); editor && editor->CanFocus())
+        editor->SetFocus();
+}
+
+void TMainForm::OpenFileMenuClick(TObject* sender)
+{
+    if (!OpenDialog->Execute())
+        return;
+    if (TTabSheet* page = OpenFile(OpenDialog->FileName()))
+        CloseUntitledUneditedPages(page);
+}
+
+void TMainForm::RPMenuClick(TObject* sender)
+{
+    auto* item = dynamic_cast<TMenuItem*>(sender);
+    if (!item)
+        return;
+    AnsiString path = item->Caption();
+    if (!IsFile(path))
+    {
+        ErrorBox(msgRecentOpenFailed, path.c_str());
+        return;
+    }
+    if (TTabSheet* page = OpenFile(path))
+        CloseUntitledUneditedPages(page);
+}
+
+void TMainForm::OverWriteMenuClick(TObject* sender)
+{
+    TPageEditor* editor = Edit();
+    if (!editor)
+        return;
+    if (editor->EditFilePath.IsEmpty())
+    {
+        SaveFileAs();
+        return;
+    }
+    editor->SaveToFile(editor->EditFilePath, TConvMode{});
+    UpdateCaption(nullptr);
+}
+
+void TMainForm::SaveMenuClick(TObject* sender)
+{
+    if (Edit())
+        SaveFileAs();
+}
+
+void TMainForm::PageClosepMenuClick(TObject* sender)
+{
+    if (TTabSheet* page = MainPageCtrl->ActivePage())
+        ClosePage(page, true);
+}
+
+void TMainForm::AllCloseMenuClick(TObject* sender)
+{
+    while (TTabSheet* page = MainPageCtrl->ActivePage())
+    {
+        TPageEditor* editor = GetPageEditor(page);
+        if (editor && editor->isEdited())
+        {
+            int answer = AskSaveBeforeClosing(editor->EditFilePath);
+            if (answer == baCancel || (answer == baYes && !SavePage(page)))
+                return; // pages closed so far stay closed
+        }
+        ClosePage(page, false);
+        UpdateCaption(nullptr);
+    }
+}
+
+void TMainForm::EndMenuClick(TObject* sender)
+{
+    Close();
+}
+
+void TMainForm::FormCloseQuery(TObject* sender, bool& canClose)
+{
+    try
+    {
+        std::vector<TTabSheet*> pages;
+        for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
+            pages.push_back(MainPageCtrl->Pages(i));
+        for (TTabSheet* page : pages)
+        {
+            TPageEditor* editor = GetPageEditor(page);
+            if (editor && editor->isEdited())
+            {
+                int answer = AskSaveBeforeClosing(editor->EditFilePath);
+                if (answer == baCancel || (answer == baYes && !SavePage(page)))
+                    throw Exception("CANCEL");
+            }
+            UpdateCaption(page);
+        }
+    }
+    catch (...)
+    {
+        // Cancel, a cancelled Save As, a failed save or any other failure: the window stays.
+        canClose = false;
+    }
+}

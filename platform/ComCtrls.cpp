@@ -1,0 +1,1253 @@
+#include "ComCtrls.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "Cp932.h"
+#include "Forms.h"
+#include "Menus.h"
+#include "SysUtils.h"
+
+namespace
+{
+// The property that ties a native window to its object; reflection looks only for it.
+const wchar_t kControlProp[] = L"VnNativeControl";
+
+// Child-window ids: unique, so a parent never mistakes one control's notification for another's.
+int NextControlId()
+{
+    static int next = 1000;
+    if (++next > 0x7FFF)
+        next = 1001;
+    return next;
+}
+} // namespace
+
+void InitCommonControlsOnce()
+{
+    static bool done = [] {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_WIN95_CLASSES};
+        return InitCommonControlsEx(&icc) != FALSE;
+    }();
+    (void)done;
+}
+
+bool ReflectControlMessage(TMessage& message)
+{
+    HWND from = nullptr;
+    switch (message.Msg)
+    {
+    case WM_COMMAND: from = reinterpret_cast<HWND>(message.LParam); break; // null: a menu or accelerator
+    case WM_NOTIFY:
+        if (message.LParam)
+            from = reinterpret_cast<NMHDR*>(message.LParam)->hwndFrom;
+        break;
+    case WM_DRAWITEM:
+        if (auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam); item && item->CtlType != ODT_MENU)
+            from = item->hwndItem;
+        break;
+    default: return false;
+    }
+    if (!from)
+        return false;
+    auto* control = static_cast<TWinControl*>(GetPropW(from, kControlProp));
+    if (!control)
+        return false;
+    message.Result = control->Perform(CN_BASE + message.Msg, message.WParam, message.LParam);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TNativeControl
+
+TNativeControl::TNativeControl(TComponent* owner) : TWinControl(owner)
+{
+}
+
+void TNativeControl::CreateWnd()
+{
+    InitCommonControlsOnce();
+    TCreateParams params;
+    CreateParams(params);
+    if (!params.WndParent)
+        throw EInvalidOperation("コントロール " + Name() + " には親ウィンドウがありません");
+    std::wstring caption = SjisToWide(text_);
+    HWND hwnd = CreateWindowExW(params.ExStyle, NativeClassName(), caption.c_str(), params.Style, params.X,
+                                params.Y, params.Width, params.Height, params.WndParent,
+                                reinterpret_cast<HMENU>(INT_PTR(NextControlId())), HInstance, nullptr);
+    if (!hwnd)
+        throw EOSError("ウィンドウを作成できません (" + Name() + ")", GetLastError());
+    handle_ = hwnd;
+    SetPropW(hwnd, kControlProp, this);
+    nativeProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TNativeControl::SubclassProc)));
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), FALSE);
+    HandleCreated();
+    for (int i = 0; i < ControlCount(); ++i)
+        if (auto* windowed = dynamic_cast<TWinControl*>(Controls(i));
+            windowed && !windowed->HandleAllocated())
+            windowed->HandleNeeded();
+    AlignControls();
+}
+
+LRESULT CALLBACK TNativeControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
+{
+    auto* control = static_cast<TNativeControl*>(GetPropW(hwnd, kControlProp));
+    if (!control)
+        return DefWindowProcW(hwnd, msg, wparam, lparam);
+    TMessage message;
+    message.Msg = msg;
+    message.WParam = wparam;
+    message.LParam = lparam;
+    if (msg == WM_NCDESTROY)
+    {
+        WNDPROC native = control->nativeProc_;
+        GuardedCall(control, [&] { control->WndProc(message); });
+        RemovePropW(hwnd, kControlProp);
+        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(native));
+        control->handle_ = nullptr;
+        control->nativeProc_ = nullptr;
+        return message.Result;
+    }
+    GuardedCall(control, [&] { control->WndProc(message); });
+    return message.Result;
+}
+
+void TNativeControl::Dispatch(TMessage& message)
+{
+    switch (message.Msg)
+    {
+    case WM_CHAR:
+        // The system class wants its UTF-16 characters, not the layer's CP932 bytes.
+        DefaultHandler(message);
+        return;
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_DRAWITEM:
+        if (ReflectControlMessage(message))
+            return;
+        break;
+    default: break;
+    }
+    TWinControl::Dispatch(message);
+}
+
+void TNativeControl::DefaultHandler(TMessage& message)
+{
+    message.Result = handle_ && nativeProc_
+                         ? CallWindowProcW(nativeProc_, handle_, message.Msg, message.WParam, message.LParam)
+                         : 0;
+}
+
+void TNativeControl::CMFontChanged(TMessage& message)
+{
+    if (handle_)
+        SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), TRUE);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TTabSheet
+
+TTabSheet::TTabSheet(TComponent* owner) : TWinControl(owner)
+{
+    visible_ = false; // shown while it is the active page
+}
+
+void TTabSheet::BeforeDestruction()
+{
+    if (pageControl_)
+        pageControl_->RemovePage(this);
+    TWinControl::BeforeDestruction();
+}
+
+void TTabSheet::SetPageControl(TPageControl* pageControl)
+{
+    if (pageControl == pageControl_)
+        return;
+    if (pageControl_)
+        pageControl_->RemovePage(this);
+    SetParent(pageControl);
+    if (pageControl)
+        pageControl->InsertPage(this);
+}
+
+int TTabSheet::PageIndex() const
+{
+    if (!pageControl_)
+        return -1;
+    const auto& pages = pageControl_->pages_;
+    return int(std::find(pages.begin(), pages.end(), this) - pages.begin());
+}
+
+void TTabSheet::SetPageIndex(int index)
+{
+    if (pageControl_)
+        pageControl_->MovePage(this, index);
+}
+
+void TTabSheet::SetTabVisible(bool visible)
+{
+    if (visible == tabVisible_)
+        return;
+    if (!pageControl_)
+    {
+        tabVisible_ = visible;
+        return;
+    }
+    int tab = TabIndex();
+    tabVisible_ = visible;
+    if (visible)
+        pageControl_->InsertTab(this);
+    else
+        pageControl_->DeleteTab(tab);
+}
+
+int TTabSheet::TabIndex() const
+{
+    if (!pageControl_ || !tabVisible_)
+        return -1;
+    int index = 0;
+    for (TTabSheet* page : pageControl_->pages_)
+    {
+        if (page == this)
+            return index;
+        if (page->tabVisible_)
+            ++index;
+    }
+    return -1;
+}
+
+void TTabSheet::TextChanged()
+{
+    TWinControl::TextChanged();
+    if (pageControl_)
+        pageControl_->UpdateTabText(this);
+}
+
+void TTabSheet::Dispatch(TMessage& message)
+{
+    if ((message.Msg == WM_COMMAND || message.Msg == WM_NOTIFY || message.Msg == WM_DRAWITEM) &&
+        ReflectControlMessage(message))
+        return;
+    TWinControl::Dispatch(message);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TPageControl
+
+TPageControl::TPageControl(TComponent* owner) : TNativeControl(owner), canvas_(new TControlCanvas(this))
+{
+    width_ = 289;
+    height_ = 193;
+}
+
+TPageControl::~TPageControl()
+{
+    // The sheets go with the control's children; they must not call back into a half-gone control.
+    for (TTabSheet* page : pages_)
+        page->pageControl_ = nullptr;
+    pages_.clear();
+    activePage_ = nullptr;
+    delete canvas_;
+    canvas_ = nullptr;
+}
+
+TTabSheet* TPageControl::Pages(int index) const
+{
+    if (index < 0 || index >= PageCount())
+        throw EListError("ページの番号が範囲外です (" + AnsiString(index) + ")");
+    return pages_[size_t(index)];
+}
+
+void TPageControl::SetActivePage(TTabSheet* page)
+{
+    if (page && page->pageControl_ != this)
+        return;
+    ChangeActivePage(page);
+}
+
+int TPageControl::ActivePageIndex() const
+{
+    return activePage_ ? activePage_->PageIndex() : -1;
+}
+
+void TPageControl::SetActivePageIndex(int index)
+{
+    ChangeActivePage(index >= 0 && index < PageCount() ? pages_[size_t(index)] : nullptr);
+}
+
+int TPageControl::TabIndex() const
+{
+    return activePage_ ? activePage_->TabIndex() : -1;
+}
+
+void TPageControl::SetTabIndex(int tabIndex)
+{
+    if (TTabSheet* page = TabPage(tabIndex))
+        ChangeActivePage(page);
+}
+
+int TPageControl::TabCount() const
+{
+    return int(std::count_if(pages_.begin(), pages_.end(), [](TTabSheet* p) { return p->tabVisible_; }));
+}
+
+TTabSheet* TPageControl::TabPage(int tabIndex) const
+{
+    if (tabIndex < 0)
+        return nullptr;
+    for (TTabSheet* page : pages_)
+        if (page->tabVisible_ && tabIndex-- == 0)
+            return page;
+    return nullptr;
+}
+
+AnsiString TPageControl::Tabs(int tabIndex) const
+{
+    TTabSheet* page = TabPage(tabIndex);
+    return page ? page->Caption() : AnsiString();
+}
+
+int TPageControl::IndexOfTabAt(int x, int y)
+{
+    if (!HandleAllocated())
+        return -1;
+    TCHITTESTINFO hit{{x, y}, 0};
+    return int(SendMessageW(handle_, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+}
+
+TRect TPageControl::TabRect(int tabIndex)
+{
+    RECT r{};
+    if (HandleAllocated() &&
+        SendMessageW(Handle(), TCM_GETITEMRECT, WPARAM(tabIndex), reinterpret_cast<LPARAM>(&r)))
+        return TRect(r.left, r.top, r.right, r.bottom);
+    return TRect();
+}
+
+TTabSheet* TPageControl::FindNextPage(TTabSheet* current, bool goForward, bool checkTabVisible) const
+{
+    int count = PageCount();
+    if (count == 0)
+        return nullptr;
+    auto it = std::find(pages_.begin(), pages_.end(), current);
+    int start = it == pages_.end() ? (goForward ? count - 1 : 0) : int(it - pages_.begin());
+    int i = start;
+    for (int n = 0; n < count; ++n)
+    {
+        i = (i + (goForward ? 1 : count - 1)) % count;
+        TTabSheet* page = pages_[size_t(i)];
+        if (!checkTabVisible || page->tabVisible_)
+            return page;
+    }
+    return nullptr;
+}
+
+void TPageControl::SelectNextPage(bool goForward, bool checkTabVisible)
+{
+    TTabSheet* next = FindNextPage(activePage_, goForward, checkTabVisible);
+    if (!next || next == activePage_ || !CanChange())
+        return;
+    ChangeActivePage(next);
+    Change();
+}
+
+void TPageControl::ScrollTabs(int delta)
+{
+    if (!HandleAllocated() || delta == 0)
+        return;
+    // A tab row that does not fit scrolls through the up-down control the tab control makes.
+    HWND spin = FindWindowExW(handle_, nullptr, UPDOWN_CLASSW, nullptr);
+    if (!spin)
+        return;
+    int low = 0, high = 0;
+    SendMessageW(spin, UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+    int pos = int(SendMessageW(spin, UDM_GETPOS32, 0, 0)) + delta;
+    pos = std::clamp(pos, std::min(low, high), std::max(low, high));
+    SendMessageW(spin, UDM_SETPOS32, 0, pos);
+    SendMessageW(handle_, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, pos), reinterpret_cast<LPARAM>(spin));
+}
+
+void TPageControl::SetOwnerDraw(bool ownerDraw)
+{
+    if (ownerDraw == ownerDraw_)
+        return;
+    ownerDraw_ = ownerDraw;
+    UpdateStyle();
+}
+
+void TPageControl::SetTabPosition(TTabPosition position)
+{
+    if (position == tabPosition_)
+        return;
+    tabPosition_ = position;
+    UpdateStyle();
+}
+
+void TPageControl::CreateParams(TCreateParams& params)
+{
+    TNativeControl::CreateParams(params);
+    if (ownerDraw_)
+        params.Style |= TCS_OWNERDRAWFIXED;
+    if (tabPosition_ == tpBottom)
+        params.Style |= TCS_BOTTOM;
+}
+
+void TPageControl::UpdateStyle()
+{
+    if (!HandleAllocated())
+        return;
+    LONG style = GetWindowLongW(handle_, GWL_STYLE) & ~LONG(TCS_OWNERDRAWFIXED | TCS_BOTTOM);
+    if (ownerDraw_)
+        style |= TCS_OWNERDRAWFIXED;
+    if (tabPosition_ == tpBottom)
+        style |= TCS_BOTTOM;
+    SetWindowLongW(handle_, GWL_STYLE, style);
+    LayoutSheets();
+    Invalidate();
+}
+
+void TPageControl::HandleCreated()
+{
+    UpdateTabs();
+}
+
+void TPageControl::InsertPage(TTabSheet* page)
+{
+    pages_.push_back(page);
+    page->pageControl_ = this;
+    page->SetVisible(false);
+    InsertTab(page);
+    if (!activePage_)
+        ChangeActivePage(page);
+}
+
+void TPageControl::RemovePage(TTabSheet* page)
+{
+    auto it = std::find(pages_.begin(), pages_.end(), page);
+    if (it == pages_.end())
+        return;
+    TTabSheet* next = FindNextPage(page, true, true);
+    if (next == page)
+        next = nullptr;
+    int tab = page->TabIndex();
+    pages_.erase(it);
+    page->pageControl_ = nullptr;
+    DeleteTab(tab);
+    if (activePage_ == page)
+    {
+        activePage_ = nullptr;
+        page->SetVisible(false);
+        ChangeActivePage(next);
+    }
+}
+
+void TPageControl::MovePage(TTabSheet* page, int index)
+{
+    auto it = std::find(pages_.begin(), pages_.end(), page);
+    if (it == pages_.end())
+        return;
+    index = std::clamp(index, 0, PageCount() - 1);
+    if (int(it - pages_.begin()) == index)
+        return;
+    int tab = page->TabIndex();
+    pages_.erase(it);
+    pages_.insert(pages_.begin() + index, page);
+    if (tab >= 0)
+    {
+        DeleteTab(tab);
+        InsertTab(page);
+    }
+}
+
+void TPageControl::ChangeActivePage(TTabSheet* page)
+{
+    if (page == activePage_)
+    {
+        SyncSelection();
+        return;
+    }
+    TTabSheet* old = activePage_;
+    activePage_ = page;
+    if (page)
+    {
+        LayoutSheets();
+        page->SetVisible(true);
+    }
+    if (old)
+    {
+        // Keystrokes must not keep going to a hidden page.
+        bool hadFocus =
+            old->HandleAllocated() && (GetFocus() == old->Handle() || IsChild(old->Handle(), GetFocus()));
+        old->SetVisible(false);
+        if (hadFocus && CanFocus())
+            SetFocus();
+    }
+    SyncSelection();
+}
+
+void TPageControl::UpdateTabs()
+{
+    if (!HandleAllocated())
+        return;
+    SendMessageW(handle_, TCM_DELETEALLITEMS, 0, 0);
+    int tab = 0;
+    for (TTabSheet* page : pages_)
+    {
+        if (!page->tabVisible_)
+            continue;
+        std::wstring text = SjisToWide(page->Caption());
+        TCITEMW item{};
+        item.mask = TCIF_TEXT | TCIF_PARAM;
+        item.pszText = text.data();
+        item.lParam = reinterpret_cast<LPARAM>(page);
+        SendMessageW(handle_, TCM_INSERTITEMW, WPARAM(tab++), reinterpret_cast<LPARAM>(&item));
+    }
+    SyncSelection();
+    LayoutSheets();
+    Invalidate();
+}
+
+// Tabs change one at a time: the tab control lays its row out again on every change, so rewriting
+// all of them each time grows with the square of the page count.
+void TPageControl::InsertTab(TTabSheet* page)
+{
+    int tab = page->TabIndex();
+    if (!HandleAllocated() || tab < 0)
+        return;
+    std::wstring text = SjisToWide(page->Caption());
+    TCITEMW item{};
+    item.mask = TCIF_TEXT | TCIF_PARAM;
+    item.pszText = text.data();
+    item.lParam = reinterpret_cast<LPARAM>(page);
+    SendMessageW(handle_, TCM_INSERTITEMW, WPARAM(tab), reinterpret_cast<LPARAM>(&item));
+    SyncSelection();
+    LayoutSheets();
+}
+
+void TPageControl::DeleteTab(int tabIndex)
+{
+    if (!HandleAllocated() || tabIndex < 0)
+        return;
+    SendMessageW(handle_, TCM_DELETEITEM, WPARAM(tabIndex), 0);
+    SyncSelection();
+    LayoutSheets();
+}
+
+void TPageControl::UpdateTabText(TTabSheet* page)
+{
+    int tab = page->TabIndex();
+    if (!HandleAllocated() || tab < 0)
+        return;
+    std::wstring text = SjisToWide(page->Caption());
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text.data();
+    SendMessageW(handle_, TCM_SETITEMW, WPARAM(tab), reinterpret_cast<LPARAM>(&item));
+}
+
+void TPageControl::SyncSelection()
+{
+    if (HandleAllocated())
+        SendMessageW(handle_, TCM_SETCURSEL, WPARAM(TabIndex()), 0); // sends no notification
+}
+
+void TPageControl::LayoutSheets()
+{
+    if (!HandleAllocated())
+        return;
+    RECT r{};
+    GetClientRect(handle_, &r);
+    SendMessageW(handle_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
+    // Hidden pages are placed when they become active: switching and adding stay cheap with many.
+    if (activePage_)
+        activePage_->SetBounds(r.left, r.top, std::max(0, int(r.right - r.left)),
+                               std::max(0, int(r.bottom - r.top)));
+}
+
+void TPageControl::WMSize(TWMSize& message)
+{
+    TNativeControl::WMSize(message);
+    LayoutSheets();
+}
+
+bool TPageControl::CanChange()
+{
+    bool allow = true;
+    if (OnChanging)
+        OnChanging(this, allow);
+    return allow;
+}
+
+void TPageControl::Change()
+{
+    if (OnChange)
+        OnChange(this);
+}
+
+void TPageControl::Dispatch(TMessage& message)
+{
+    switch (message.Msg)
+    {
+    case CN_NOTIFY: CNNotify(message); return;
+    case CN_DRAWITEM: CNDrawItem(message); return;
+    default: TNativeControl::Dispatch(message); return;
+    }
+}
+
+void TPageControl::CNNotify(TMessage& message)
+{
+    auto* header = reinterpret_cast<NMHDR*>(message.LParam);
+    switch (header->code)
+    {
+    case TCN_SELCHANGING: message.Result = CanChange() ? FALSE : TRUE; break;
+    case TCN_SELCHANGE:
+    {
+        int tab = int(SendMessageW(handle_, TCM_GETCURSEL, 0, 0));
+        ChangeActivePage(TabPage(tab));
+        Change();
+        message.Result = 0;
+        break;
+    }
+    default: message.Result = 0; break;
+    }
+}
+
+void TPageControl::CNDrawItem(TMessage& message)
+{
+    auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam);
+    struct Scope
+    {
+        TCanvas* canvas;
+        ~Scope() { canvas->SetHandle(nullptr); }
+    } scope{canvas_};
+    canvas_->SetHandle(item->hDC);
+    // Each tab starts from the same canvas, whatever the previous one left in it.
+    canvas_->SetFont(Font());
+    canvas_->Brush()->SetColor(clBtnFace);
+    canvas_->Brush()->SetStyle(bsSolid);
+    canvas_->Pen()->SetColor(clBlack);
+    canvas_->Pen()->SetStyle(psSolid);
+    canvas_->Pen()->SetWidth(1);
+    canvas_->Pen()->SetMode(pmCopy);
+    TRect rect(item->rcItem.left, item->rcItem.top, item->rcItem.right, item->rcItem.bottom);
+    DrawTab(int(item->itemID), rect, (item->itemState & ODS_SELECTED) != 0);
+    message.Result = TRUE;
+}
+
+void TPageControl::DrawTab(int tabIndex, const TRect& rect, bool active)
+{
+    if (OnDrawTab)
+    {
+        OnDrawTab(this, tabIndex, rect, active);
+        return;
+    }
+    canvas_->FillRect(rect);
+    canvas_->Brush()->SetStyle(bsClear);
+    canvas_->TextOut(rect.Left + 4, rect.Top + 3, Tabs(tabIndex));
+}
+
+static TMouseButton ButtonOf(UINT msg)
+{
+    switch (msg)
+    {
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP: return mbRight;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP: return mbMiddle;
+    default: return mbLeft;
+    }
+}
+
+static TShiftState MouseShift(int keys)
+{
+    TShiftState shift;
+    if (keys & MK_SHIFT)
+        shift << ssShift;
+    if (keys & MK_CONTROL)
+        shift << ssCtrl;
+    if (keys & MK_LBUTTON)
+        shift << ssLeft;
+    if (keys & MK_RBUTTON)
+        shift << ssRight;
+    if (keys & MK_MBUTTON)
+        shift << ssMiddle;
+    return shift;
+}
+
+void TPageControl::WMLButtonDown(TWMMouse& message)
+{
+    // The tab control switches pages first; OnMouseDown sees the page that was clicked.
+    TNativeControl::WMLButtonDown(message);
+    if (!OnMouseDown)
+        return;
+    mouseDown_ = TPoint(message.XPos, message.YPos);
+    inMouseDown_ = true;
+    struct Reset
+    {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{inMouseDown_};
+    OnMouseDown(this, mbLeft, MouseShift(message.Keys), message.XPos, message.YPos);
+}
+
+void TPageControl::WMRButtonDown(TWMMouse& message)
+{
+    TNativeControl::WMRButtonDown(message);
+    if (OnMouseDown)
+        OnMouseDown(this, ButtonOf(message.Msg), MouseShift(message.Keys), message.XPos, message.YPos);
+}
+
+void TPageControl::WMLButtonUp(TWMMouse& message)
+{
+    if (dragging_)
+    {
+        dragPos_ = TPoint(message.XPos, message.YPos);
+        EndDrag(true);
+        message.Result = 0;
+    }
+    else
+    {
+        if (dragPending_)
+            StopDrag();
+        TNativeControl::WMLButtonUp(message);
+    }
+    if (OnMouseUp)
+        OnMouseUp(this, mbLeft, MouseShift(message.Keys), message.XPos, message.YPos);
+}
+
+void TPageControl::WMMouseMove(TWMMouse& message)
+{
+    TPoint p(message.XPos, message.YPos);
+    if (dragPending_ && !dragging_ &&
+        (std::abs(p.x - dragStart_.x) >= dragThreshold_ || std::abs(p.y - dragStart_.y) >= dragThreshold_))
+        dragging_ = true;
+    if (dragging_)
+    {
+        dragPos_ = p;
+        bool accept = DragAccepted(p.x, p.y);
+        if (Screen)
+            ::SetCursor(Screen->Cursors(accept ? crDrag : crNo));
+        message.Result = 0;
+        return;
+    }
+    TNativeControl::WMMouseMove(message);
+}
+
+void TPageControl::BeginDrag(bool immediate, int threshold)
+{
+    if (!HandleAllocated())
+        return;
+    POINT p{mouseDown_.x, mouseDown_.y};
+    if (!inMouseDown_)
+    {
+        GetCursorPos(&p);
+        ScreenToClient(handle_, &p);
+    }
+    dragStart_ = dragPos_ = TPoint(p.x, p.y);
+    dragThreshold_ = threshold >= 0 ? threshold : 5;
+    dragPending_ = true;
+    dragging_ = immediate;
+    SetCapture(handle_);
+}
+
+void TPageControl::EndDrag(bool drop)
+{
+    if (!dragPending_)
+        return;
+    bool wasDragging = dragging_;
+    TPoint p = dragPos_;
+    StopDrag();
+    if (drop && wasDragging && DragAccepted(p.x, p.y) && OnDragDrop)
+        OnDragDrop(this, this, p.x, p.y);
+}
+
+void TPageControl::StopDrag()
+{
+    dragPending_ = false;
+    dragging_ = false;
+    if (HandleAllocated() && GetCapture() == handle_)
+        ReleaseCapture();
+}
+
+bool TPageControl::DragAccepted(int x, int y)
+{
+    TRect r = ClientRect();
+    if (x < r.Left || x >= r.Right || y < r.Top || y >= r.Bottom)
+        return false;
+    bool accept = false;
+    if (OnDragOver)
+        OnDragOver(this, this, x, y, dsDragMove, accept);
+    return accept;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status bar
+
+void TStatusPanel::SetText(const AnsiString& text)
+{
+    if (text == text_)
+        return;
+    text_ = text;
+    bar_->UpdatePanelText(Index());
+}
+
+void TStatusPanel::SetWidth(int width)
+{
+    if (width == width_)
+        return;
+    width_ = width;
+    bar_->UpdateParts();
+}
+
+void TStatusPanel::SetAlignment(TAlignment alignment)
+{
+    if (alignment == alignment_)
+        return;
+    alignment_ = alignment;
+    bar_->UpdatePanelText(Index());
+}
+
+int TStatusPanel::Index() const
+{
+    const auto& items = bar_->panels_->items_;
+    return int(std::find(items.begin(), items.end(), this) - items.begin());
+}
+
+TStatusPanels::~TStatusPanels()
+{
+    for (TStatusPanel* p : items_)
+        delete p;
+}
+
+TStatusPanel* TStatusPanels::Add()
+{
+    items_.push_back(new TStatusPanel(bar_));
+    bar_->UpdateParts();
+    return items_.back();
+}
+
+TStatusPanel* TStatusPanels::Items(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw EListError("パネルの番号が範囲外です (" + AnsiString(index) + ")");
+    return items_[size_t(index)];
+}
+
+void TStatusPanels::Clear()
+{
+    for (TStatusPanel* p : items_)
+        delete p;
+    items_.clear();
+    bar_->UpdateParts();
+}
+
+TStatusBar::TStatusBar(TComponent* owner) : TNativeControl(owner), panels_(new TStatusPanels(this))
+{
+    height_ = 19;
+    width_ = 200;
+    SetAlign(alBottom);
+}
+
+TStatusBar::~TStatusBar()
+{
+    delete panels_;
+}
+
+void TStatusBar::CreateParams(TCreateParams& params)
+{
+    TNativeControl::CreateParams(params);
+    // The layer places the bar (Align); the window must not move itself to the parent's bottom.
+    params.Style |= CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER;
+}
+
+void TStatusBar::HandleCreated()
+{
+    UpdateParts();
+}
+
+void TStatusBar::WMSize(TWMSize& message)
+{
+    TNativeControl::WMSize(message);
+    UpdateParts();
+}
+
+void TStatusBar::UpdateParts()
+{
+    if (!HandleAllocated())
+        return;
+    std::vector<int> edges;
+    int right = 0;
+    for (TStatusPanel* p : panels_->items_)
+    {
+        right += std::max(0, p->width_);
+        edges.push_back(right);
+    }
+    if (!edges.empty())
+        edges.back() = -1;
+    else
+        edges.push_back(-1);
+    SendMessageW(handle_, SB_SETPARTS, WPARAM(edges.size()), reinterpret_cast<LPARAM>(edges.data()));
+    for (int i = 0; i < panels_->Count(); ++i)
+        UpdatePanelText(i);
+}
+
+void TStatusBar::UpdatePanelText(int index)
+{
+    if (!HandleAllocated() || index < 0 || index >= panels_->Count())
+        return;
+    TStatusPanel* panel = panels_->items_[size_t(index)];
+    // A tab in front centres the text, two align it right.
+    std::wstring text = panel->alignment_ == taCenter         ? L"\t"
+                        : panel->alignment_ == taRightJustify ? L"\t\t"
+                                                              : L"";
+    text += SjisToWide(panel->text_);
+    SendMessageW(handle_, SB_SETTEXTW, WPARAM(index), reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+AnsiString TStatusBar::PanelText(int index)
+{
+    if (!HandleAllocated())
+        return AnsiString();
+    LRESULT info = SendMessageW(handle_, SB_GETTEXTLENGTHW, WPARAM(index), 0);
+    std::wstring text(size_t(LOWORD(info)) + 1, L'\0');
+    SendMessageW(handle_, SB_GETTEXTW, WPARAM(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(wcslen(text.c_str()));
+    size_t start = text.find_first_not_of(L'\t');
+    return WideToSjis(start == std::wstring::npos ? std::wstring() : text.substr(start));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tool bar
+
+namespace
+{
+int NextButtonCommand()
+{
+    static int next = 100;
+    if (++next > 0x7FFF)
+        next = 101;
+    return next;
+}
+} // namespace
+
+TToolButton::TToolButton(TComponent* owner) : TControl(owner), command_(NextButtonCommand())
+{
+    width_ = 23;
+    height_ = 22;
+}
+
+void TToolButton::BeforeDestruction()
+{
+    TToolBar* bar = Bar();
+    TControl::BeforeDestruction();
+    if (bar)
+    {
+        TControl::SetParent(nullptr);
+        bar->RebuildButtons();
+    }
+}
+
+void TToolButton::SetParent(TWinControl* parent)
+{
+    TToolBar* old = Bar();
+    TControl::SetParent(parent);
+    if (old)
+        old->RebuildButtons();
+    if (TToolBar* bar = Bar())
+        bar->RebuildButtons();
+}
+
+TToolBar* TToolButton::Bar() const
+{
+    return dynamic_cast<TToolBar*>(Parent());
+}
+
+void TToolButton::SetStyle(TToolButtonStyle style)
+{
+    if (style == style_)
+        return;
+    style_ = style;
+    if (TToolBar* bar = Bar())
+        bar->RebuildButtons();
+}
+
+void TToolButton::SetImageIndex(int index)
+{
+    if (index == imageIndex_)
+        return;
+    imageIndex_ = index;
+    if (TToolBar* bar = Bar())
+        bar->UpdateButton(this);
+}
+
+bool TToolButton::Down() const
+{
+    TToolBar* bar = Bar();
+    if (bar && bar->HandleAllocated())
+        return (SendMessageW(bar->Handle(), TB_GETSTATE, WPARAM(command_), 0) &
+                (TBSTATE_CHECKED | TBSTATE_PRESSED)) != 0;
+    return down_;
+}
+
+void TToolButton::SetDown(bool down)
+{
+    down_ = down;
+    if (TToolBar* bar = Bar())
+        bar->UpdateButton(this);
+}
+
+int TToolButton::Index() const
+{
+    TToolBar* bar = Bar();
+    if (!bar)
+        return -1;
+    for (int i = 0; i < bar->ControlCount(); ++i)
+        if (bar->Controls(i) == this)
+            return i;
+    return -1;
+}
+
+void TToolButton::Click()
+{
+    if (OnClick)
+        OnClick(this);
+}
+
+void TToolButton::Notification(TComponent* component, TOperation operation)
+{
+    TControl::Notification(component, operation);
+    if (operation == opRemove && component == dropdownMenu_)
+        dropdownMenu_ = nullptr;
+}
+
+void TToolButton::VisibleChanged()
+{
+    if (TToolBar* bar = Bar())
+        bar->RebuildButtons();
+}
+
+void TToolButton::EnabledChanged()
+{
+    if (TToolBar* bar = Bar())
+        bar->UpdateButton(this);
+}
+
+void TToolButton::TextChanged()
+{
+    if (TToolBar* bar = Bar())
+        bar->RebuildButtons();
+}
+
+TToolBar::TToolBar(TComponent* owner) : TNativeControl(owner)
+{
+    height_ = 29;
+    width_ = 150;
+    SetAlign(alTop);
+}
+
+int TToolBar::ButtonCount() const
+{
+    int n = 0;
+    for (int i = 0; i < ControlCount(); ++i)
+        if (dynamic_cast<TToolButton*>(Controls(i)))
+            ++n;
+    return n;
+}
+
+TToolButton* TToolBar::Buttons(int index) const
+{
+    int n = 0;
+    for (int i = 0; i < ControlCount(); ++i)
+        if (auto* b = dynamic_cast<TToolButton*>(Controls(i)); b && n++ == index)
+            return b;
+    throw EListError("ボタンの番号が範囲外です (" + AnsiString(index) + ")");
+}
+
+void TToolBar::SetShowCaptions(bool show)
+{
+    if (show == showCaptions_)
+        return;
+    showCaptions_ = show;
+    RebuildButtons();
+}
+
+void TToolBar::SetImages(HIMAGELIST images)
+{
+    images_ = images;
+    if (HandleAllocated())
+    {
+        SendMessageW(handle_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+        RebuildButtons();
+    }
+}
+
+void TToolBar::CreateParams(TCreateParams& params)
+{
+    TNativeControl::CreateParams(params);
+    params.Style |= CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER | TBSTYLE_FLAT | TBSTYLE_LIST;
+}
+
+void TToolBar::HandleCreated()
+{
+    SendMessageW(handle_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(handle_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS | TBSTYLE_EX_MIXEDBUTTONS);
+    SendMessageW(handle_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
+    RebuildButtons();
+}
+
+static BYTE ButtonState(TToolButton* b)
+{
+    BYTE state = 0;
+    if (b->Enabled())
+        state |= TBSTATE_ENABLED;
+    if (!b->Visible())
+        state |= TBSTATE_HIDDEN;
+    return state;
+}
+
+void TToolBar::RebuildButtons()
+{
+    if (!HandleAllocated() || rebuilding_)
+        return;
+    rebuilding_ = true;
+    struct Reset
+    {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{rebuilding_};
+    while (SendMessageW(handle_, TB_BUTTONCOUNT, 0, 0) > 0)
+        SendMessageW(handle_, TB_DELETEBUTTON, 0, 0);
+    std::vector<std::wstring> texts;
+    texts.reserve(size_t(ControlCount()));
+    for (int i = 0; i < ControlCount(); ++i)
+    {
+        TControl* c = Controls(i);
+        TBBUTTON button{};
+        if (auto* b = dynamic_cast<TToolButton*>(c))
+        {
+            button.idCommand = b->command_;
+            button.fsState = ButtonState(b);
+            switch (b->style_)
+            {
+            case tbsSeparator:
+            case tbsDivider:
+                button.fsStyle = BTNS_SEP;
+                button.iBitmap = b->width_ > 0 ? b->width_ : 8;
+                break;
+            case tbsCheck:
+                button.fsStyle = BTNS_CHECK | BTNS_AUTOSIZE;
+                if (b->down_)
+                    button.fsState |= TBSTATE_CHECKED;
+                break;
+            case tbsDropDown: button.fsStyle = BTNS_DROPDOWN | BTNS_AUTOSIZE; break;
+            default: button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE; break;
+            }
+            if (button.fsStyle != BTNS_SEP)
+            {
+                button.iBitmap = images_ && b->imageIndex_ >= 0 ? b->imageIndex_ : I_IMAGENONE;
+                if (showCaptions_ || !images_)
+                {
+                    button.fsStyle |= BTNS_SHOWTEXT;
+                    texts.push_back(SjisToWide(b->text_));
+                    button.iString = reinterpret_cast<INT_PTR>(texts.back().c_str());
+                }
+            }
+        }
+        else
+        {
+            // A slot as wide as the windowed control that sits in it.
+            button.idCommand = 0;
+            button.fsStyle = BTNS_SEP;
+            button.fsState = c->Visible() ? 0 : TBSTATE_HIDDEN;
+            button.iBitmap = c->Width();
+        }
+        SendMessageW(handle_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
+    }
+    SendMessageW(handle_, TB_AUTOSIZE, 0, 0);
+    PlaceControls();
+    Invalidate();
+}
+
+void TToolBar::UpdateButton(TToolButton* button)
+{
+    if (!HandleAllocated())
+        return;
+    TBBUTTONINFOW info{};
+    info.cbSize = sizeof info;
+    info.dwMask = TBIF_STATE | TBIF_IMAGE;
+    info.fsState = ButtonState(button);
+    if (button->style_ == tbsCheck && button->down_)
+        info.fsState |= TBSTATE_CHECKED;
+    info.iImage = images_ && button->imageIndex_ >= 0 ? button->imageIndex_ : I_IMAGENONE;
+    SendMessageW(handle_, TB_SETBUTTONINFOW, WPARAM(button->command_), reinterpret_cast<LPARAM>(&info));
+}
+
+void TToolBar::PlaceControls()
+{
+    for (int i = 0; i < ControlCount(); ++i)
+    {
+        auto* c = dynamic_cast<TWinControl*>(Controls(i));
+        if (!c)
+            continue;
+        RECT r{};
+        if (SendMessageW(handle_, TB_GETITEMRECT, WPARAM(i), reinterpret_cast<LPARAM>(&r)))
+        {
+            int top = r.top + std::max(0, int(r.bottom - r.top) - c->Height()) / 2;
+            c->SetBounds(r.left, top, c->Width(), c->Height());
+        }
+    }
+}
+
+TRect TToolBar::ButtonRect(TToolButton* button)
+{
+    int index = button ? button->Index() : -1;
+    RECT r{};
+    if (index < 0 || !HandleAllocated() ||
+        !SendMessageW(handle_, TB_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(&r)))
+        return TRect();
+    MapWindowPoints(handle_, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return TRect(r.left, r.top, r.right, r.bottom);
+}
+
+TToolButton* TToolBar::FindButton(int command) const
+{
+    for (int i = 0; i < ControlCount(); ++i)
+        if (auto* b = dynamic_cast<TToolButton*>(Controls(i)); b && b->command_ == command)
+            return b;
+    return nullptr;
+}
+
+void TToolBar::Dispatch(TMessage& message)
+{
+    switch (message.Msg)
+    {
+    case CN_COMMAND:
+        if (TToolButton* b = FindButton(LOWORD(message.WParam)))
+        {
+            if (b->style_ == tbsCheck)
+                b->down_ =
+                    (SendMessageW(handle_, TB_GETSTATE, WPARAM(b->command_), 0) & TBSTATE_CHECKED) != 0;
+            b->Click();
+        }
+        message.Result = 0;
+        return;
+    case CN_NOTIFY: CNNotify(message); return;
+    default: TNativeControl::Dispatch(message); return;
+    }
+}
+
+void TToolBar::CNNotify(TMessage& message)
+{
+    auto* header = reinterpret_cast<NMHDR*>(message.LParam);
+    message.Result = 0;
+    if (header->code != TBN_DROPDOWN)
+        return;
+    auto* notify = reinterpret_cast<NMTOOLBARW*>(message.LParam);
+    TToolButton* b = FindButton(notify->iItem);
+    if (!b || !b->dropdownMenu_)
+        return;
+    TRect r = ButtonRect(b);
+    b->dropdownMenu_->Popup(r.Left, r.Bottom);
+    message.Result = TBDDRET_DEFAULT;
+}

@@ -81,6 +81,13 @@ inline constexpr const char* msgWriteProtected =
 inline constexpr const char* msgFileLocked =
     "ファイル[%s]は他のプロセスによってロックされています、読み出し専用でオープンされます。";
 inline constexpr const char* msgSaveChanges = "%s を保存しますか";
+inline constexpr const char* msgBackupFailed =
+    "バックアップファイル[%s]を作成できませんでした。バックアップなしで保存を続けます。";
+inline constexpr const char* msgSaveFailed = "ファイル[%s]の保存に失敗しました。\n%s";
+inline constexpr const char* msgTruncatedAtNul =
+    "ファイル[%s]には NUL 文字が含まれているため、その手前までを読み込みました。";
+inline constexpr const char* msgOverwriteTruncated =
+    "ファイル[%s]は途中までしか読み込まれていません。上書き保存すると残りの内容が失われます。保存しますか";
 inline constexpr const char* msgGrepRunning = "現在ファイル検索は実行中です。";
 inline constexpr const char* msgChangedOnDisk = "ファイル[%s]は外部で更新されました、読み込みますか。";
 inline constexpr const char* msgWallpaperMissing =

@@ -104,6 +104,14 @@ private:
 using TFileDropEvent = Closure<void(TObject* sender, TStringList* files)>;
 using TLeftAreaClickEvent = Closure<void(TObject* sender, int x, int y, int row)>;
 
+// How a document was opened: osShared when another program held the file and it was read
+// with every kind of sharing allowed.
+enum typOpenStatus : unsigned char
+{
+    osNormal = 0,
+    osShared = 2
+};
+
 class nsRichEdit : public TCustomAFEdit
 {
 public:
@@ -130,6 +138,13 @@ public:
     // Types s at the caret as one undo step (control bytes other than TAB and CR are dropped).
     void StringInsert(const AnsiString& s) override;
     void LeftAreaClick(int x, int y, int row) override;
+    // Loads the document; a file another program holds is read shared (see OpenStatus). A file
+    // that opens in neither way raises EFOpenError "Open Error" and the page keeps its text.
+    void LoadFromFile(const AnsiString& path, TConvMode mode) override;
+    typOpenStatus LoadFile(const AnsiString& path, TConvMode mode);
+    typOpenStatus OpenStatus() const { return FOpenStatus; }
+    // With BackupFile set, an existing file is first copied to path + ".bak".
+    void SaveToFile(const AnsiString& path, TConvMode mode) override;
 
     // Keeps the per-byte attributes of a row aligned with its bytes, when the row has them:
     // mode 0 inserts count empty records at column, 1 appends count, 2 deletes count at column.
@@ -196,6 +211,7 @@ public:
     TNotifyEvent OnExit;
 
 protected:
+    typOpenStatus FOpenStatus = osNormal;
     void CreateParams(TCreateParams& params) override;
     void WndProc(TMessage& message) override;
     void WMPaint(TWMPaint& message) override;

@@ -489,7 +489,7 @@ void TMainForm::FormCreate(TObject* sender)
     dropPanel_->SetBevelOuter(bvNone);
     dropPanel_->SetColor(clWhite);
     dropPanel_->SetAlign(alClient);
-    dropPanel_->OnFileDrop = TFileDropEvent(this, &TMainForm::OnEditFileDrop);
+    dropPanel_->OnFileDrop = TDropFilesEvent(this, &TMainForm::OnEditFileDrop);
     dropPanel_->SetParent(MainPanel);
     dropPanel_->SetAcceptFiles(true);
     SetWindowPos(dropPanel_->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

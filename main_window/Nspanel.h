@@ -9,7 +9,7 @@ public:
     explicit nsPanel(TComponent* owner);
 
     // Files only: dropped folders are left out, and nothing is called when no file remains.
-    TFileDropEvent OnFileDrop;
+    TDropFilesEvent OnFileDrop;
 
 protected:
     void WMDropFiles(TMessage& message) override;

@@ -56,7 +56,7 @@ private:
 
 using TDockDropEvent = Closure<void(TObject* sender, TDragDockObject* source, int x, int y)>;
 using TUnDockEvent = Closure<void(TObject* sender, TControl* client, TWinControl* newTarget, bool& allow)>;
-using TFileDropEvent = Closure<void(TObject* sender, TStrings* files)>;
+using TDropFilesEvent = Closure<void(TObject* sender, TStrings* files)>;
 
 // A plain container with a bevel and a centred caption. It passes the notifications of native
 // controls on it back to them, can be a dock site for tool forms, and can take dropped files.
@@ -81,7 +81,7 @@ public:
     TDockDropEvent OnDockDrop;
     TUnDockEvent OnUnDock;
     // Every dropped name (folders included) as CP932 text; the list is the panel's, valid for the call.
-    TFileDropEvent OnDropFiles;
+    TDropFilesEvent OnDropFiles;
 
 protected:
     void CreateWnd() override;

@@ -181,7 +181,7 @@ TEST(TPanel, DroppedFilesArriveAsCp932NamesAtTheirRealLength)
     panel->SetAcceptFiles(true);
     EXPECT_TRUE(GetWindowLongW(panel->Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     DropProbe probe;
-    panel->OnDropFiles = TFileDropEvent(&probe, &DropProbe::Drop);
+    panel->OnDropFiles = TDropFilesEvent(&probe, &DropProbe::Drop);
 
     for (bool wide : {true, false})
     {

@@ -105,48 +105,22 @@ struct TKeptPlaces
     }
 };
 
-constexpr int kMaxFoldsPerRow = 4;
-
-// Folds every row anew under the editor's current options. Only FoldLine moves bytes between
-// rows, so the text stays byte for byte what it was. The re-fold is no edit: it is not recorded,
-// the history before it (which names rows that no longer exist) is dropped, and the edited state
-// stays as it was.
+// Folds every paragraph anew under the editor's current options; the text stays byte for byte
+// what it was. The re-fold is no edit: it is not recorded, the history before it (which names
+// rows that no longer exist) is dropped, and the edited state stays as it was.
 void RefoldAll(TCustomAFEdit* e)
 {
     const bool wasEdited = e->isEdited();
-    const int undoMax = e->GetUndoMax();
-    e->SetUndoMax(0);
     try
     {
-        // FoldLine stops where a boundary looks settled, and a row that took in the whole next
-        // piece is not looked at again: so a row is folded again until it stays as it is (a few
-        // times at most, should two decisions ever disagree). The count is taken again each
-        // round: folding adds and removes rows below.
-        for (int r = 0; r < e->GetLinesCount(); ++r)
-        {
-            for (int attempt = 0; attempt < kMaxFoldsPerRow; ++attempt)
-            {
-                const AnsiString before = e->GetLine(r);
-                const int rows = e->GetLinesCount();
-                e->FoldLine(r);
-                if (r >= e->GetLinesCount() || (e->GetLinesCount() == rows && e->GetLine(r) == before))
-                    break;
-            }
-        }
-        // Pulling the last piece up can leave an empty last row behind a row that ends no
-        // paragraph; only a paragraph end is followed by an empty last row.
-        const int n = e->GetLinesCount();
-        if (n > 1 && e->GetLine(n - 1).IsEmpty() && !e->isCrLine(n - 2))
-            e->DelLineP(n - 1);
+        e->RefoldParagraphs();
     }
     catch (...)
     {
-        e->SetUndoMax(undoMax);
         e->UndoBuff()->Reset();
         e->SetEdited(true); // partly re-folded: the text is whole, but say nothing false about it
         throw;
     }
-    e->SetUndoMax(undoMax);
     e->UndoBuff()->Reset();
     e->SetEdited(wasEdited);
     if (e->OnUndoChange)

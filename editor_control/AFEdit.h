@@ -241,6 +241,9 @@ public:
     // Re-wraps from row downward until the layout is settled, under the current undo group.
     void FoldLine(int row);
     void MarkDirtyFrom(int row);
+    // Cuts every paragraph anew at its wrap position in one pass (no undo records; column lists
+    // and block attributes are dropped). The text stays byte for byte.
+    void RefoldParagraphs();
     int WordBreak(const AnsiString& line, int wrapPos, int minPos);
     AnsiString GetText();
     void SetText(const AnsiString& text);

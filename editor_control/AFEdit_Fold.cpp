@@ -1,6 +1,7 @@
 // Line-breaking decision and the folding of loaded paragraphs into display rows.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "editor_control/AFEdit.h"
@@ -402,4 +403,81 @@ void TCustomAFEdit::FoldLine(int row)
         FAttrs->GetItem(r + 1)->Dirty = true;
         ++r;
     }
+}
+
+// ---- re-folding the whole text ------------------------------------------------------------
+
+void TCustomAFEdit::RefoldParagraphs()
+{
+    // Each paragraph is joined and cut again in one pass, as a load does: linear in the text.
+    auto lines = std::make_unique<TStringList>();
+    std::vector<TAttrListItem> attrs;
+    const int n = GetLinesCount();
+    lines->SetCapacity(n);
+    attrs.reserve(size_t(n));
+    const int savedLongest = FLongestLine;
+    FLongestLine = 0;
+    try
+    {
+        AnsiString para;
+        int first = 0;
+        bool startNew = true;
+        for (int i = 0; i < n; ++i)
+        {
+            if (startNew)
+            {
+                first = i;
+                para = FLines->Get(i);
+            }
+            else
+                para += FLines->Get(i);
+            startNew = isCrLine(i);
+            if (startNew || i == n - 1)
+            {
+                TAttrListItem rec = *FAttrs->GetItem(first);
+                rec.ColAttr = nullptr;
+                rec.Dirty = true;
+                if (para.IsEmpty())
+                {
+                    lines->Add(AnsiString());
+                    attrs.push_back(rec);
+                }
+                else
+                    FoldParagraphInto(lines.get(), attrs, para, rec);
+            }
+        }
+        int count = lines->GetCount();
+        if (count == 0 || (lines->Get(count - 1).Length() > 0 &&
+                           lines->Get(count - 1).c_str()[lines->Get(count - 1).Length() - 1] == '\r'))
+        {
+            lines->Add(AnsiString());
+            attrs.push_back(attrs.empty() ? MakeAttr(true, 0, FDefWrapPos) : attrs.back());
+        }
+    }
+    catch (...)
+    {
+        FLongestLine = savedLongest;
+        throw;
+    }
+    // Block attributes name rows and columns that no longer exist.
+    FBlkAttrs->Clear();
+    FLines->BeginUpdate();
+    try
+    {
+        FLines->Clear();
+        FLines->SetCapacity(lines->GetCount());
+        for (int i = 0; i < lines->GetCount(); ++i)
+            FLines->Add(lines->Get(i));
+    }
+    catch (...)
+    {
+        FLines->EndUpdate();
+        throw;
+    }
+    FLines->EndUpdate();
+    FAttrs->Clear();
+    FAttrs->SetCapacity(int(attrs.size()));
+    for (auto& rec : attrs)
+        FAttrs->Add(rec);
+    FTopLine = std::min(FTopLine, std::max(0, GetLinesCount() - 1));
 }

@@ -1,8 +1,7 @@
 // Editing figures on large texts: select all and delete, undo and redo; a paste of 100,000 lines
 // at the top of a 100,000-row text; a word move across a 64 KB row; searches for an absent pattern.
 // Usage: edit_bench [megabytes]   (default 100)
-#include <windows.h>
-#include <psapi.h>
+#include "BenchUtil.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,22 +13,6 @@
 
 namespace
 {
-double NowMs()
-{
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return 1000.0 * double(t.QuadPart) / double(f.QuadPart);
-}
-
-size_t PeakMb()
-{
-    PROCESS_MEMORY_COUNTERS pmc = {};
-    pmc.cb = sizeof pmc;
-    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-    return pmc.PeakWorkingSetSize / (1024 * 1024);
-}
-
 std::string Text(size_t bytes)
 {
     const char* words[] = {"the", "editor", "漢字", "かな", "カタカナ", "value", "。", "0123", "\t"};

@@ -1,7 +1,6 @@
 // Folding figures: a 5 MB single-line file loaded with folding, and one character typed at the
 // start of a 10,000-piece paragraph (which re-folds every piece after it).
-#include <windows.h>
-#include <psapi.h>
+#include "BenchUtil.h"
 
 #include <cstdio>
 #include <memory>
@@ -12,22 +11,6 @@
 
 namespace
 {
-double NowMs()
-{
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return 1000.0 * double(t.QuadPart) / double(f.QuadPart);
-}
-
-size_t PeakMb()
-{
-    PROCESS_MEMORY_COUNTERS pmc = {};
-    pmc.cb = sizeof pmc;
-    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-    return pmc.PeakWorkingSetSize / (1024 * 1024);
-}
-
 std::string MixedLine(size_t bytes)
 {
     const char* words[] = {"漢字", "かな", "word", " ", "。", "0123", "「", "」", "text "};

@@ -1,8 +1,7 @@
 // Editor-page figures: applying a new wrap width to a page holding a large text, and the CPU an
 // idle window with 30 open pages uses.
 // Usage: page_bench [megabytes]   (default 100)
-#include <windows.h>
-#include <psapi.h>
+#include "BenchUtil.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,22 +14,6 @@
 
 namespace
 {
-double NowMs()
-{
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return 1000.0 * double(t.QuadPart) / double(f.QuadPart);
-}
-
-size_t PeakMb()
-{
-    PROCESS_MEMORY_COUNTERS pmc = {};
-    pmc.cb = sizeof pmc;
-    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-    return pmc.PeakWorkingSetSize / (1024 * 1024);
-}
-
 double CpuMs()
 {
     FILETIME c, e, k, u;

@@ -444,6 +444,9 @@ protected:
     void BlkAttrShiftRows(int row, int n);
     void ScrollCaretIntoViewAfterPaste();
     void KeyInputInGroup(const AnsiString& s);
+    // Moves the caret over n typed bytes (one step per character, wrapping at row ends), collapses
+    // the selection onto it and repaints.
+    void StepCaretOver(const char* text, int n);
     // Deletes count rows from first with one undo record per row, as DelLineP from the last
     // (lastFirst) or count times at first would; the rows below move once.
     void DeleteRowsAt(int first, int count, bool lastFirst);

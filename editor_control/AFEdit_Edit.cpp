@@ -296,17 +296,22 @@ void TCustomAFEdit::KeyInput(const AnsiString& input)
     FCaret.y = r;
     FoldLine(r);
 
+    StepCaretOver(s.c_str(), s.Length());
+}
+
+void TCustomAFEdit::StepCaretOver(const char* text, int n)
+{
     // Step over what was typed, character by character, wrapping at row ends.
-    bool free = FOptions.Contains(aoFreeCaret);
-    if (free)
+    const bool freeCaret = FOptions.Contains(aoFreeCaret);
+    if (freeCaret)
         FOptions >> aoFreeCaret;
-    for (int i = 0; i < s.Length(); ++i)
+    for (int i = 0; i < n; ++i)
     {
-        if (IsSjisLead(static_cast<unsigned char>(s.c_str()[i])) && i + 1 < s.Length())
+        if (IsSjisLead(static_cast<unsigned char>(text[i])) && i + 1 < n)
             ++i;
         CaretRight();
     }
-    if (free)
+    if (freeCaret)
         FOptions << aoFreeCaret;
     FCaret.y = std::clamp(FCaret.y, 0, GetLinesCount() - 1);
     FSelArea->PutStartPoint(FCaret);

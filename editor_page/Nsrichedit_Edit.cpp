@@ -283,26 +283,7 @@ void nsRichEdit::StringInsert(const AnsiString& input)
     FCaret.y = r;
     FoldLine(r);
 
-    // The caret steps over what was typed, one character at a time, across row ends.
-    const bool freeCaret = FOptions.Contains(aoFreeCaret);
-    if (freeCaret)
-        FOptions >> aoFreeCaret;
-    for (int i = 0; i < n; ++i)
-    {
-        if (IsSjisLead(static_cast<unsigned char>(text[size_t(i)])) && i + 1 < n)
-            ++i;
-        CaretRight();
-    }
-    if (freeCaret)
-        FOptions << aoFreeCaret;
-    FCaret.y = std::clamp(FCaret.y, 0, GetLinesCount() - 1);
-    FSelArea->PutStartPoint(FCaret);
-    FSelArea->PutEndPoint(FCaret);
-    if (!Updating)
-    {
-        CaretMoveResultPaint();
-        ValiPaint();
-    }
+    StepCaretOver(text.data(), n);
 }
 
 // ---- search -------------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "editor_page/DrawLineThread.h"
 #include "platform/Cp932.h"
 #include "platform/Forms.h"
+#include "platform/Menus.h"
 
 // ---- comment model ------------------------------------------------------------------------------
 
@@ -229,7 +230,30 @@ void nsRichEdit::WndProc(TMessage& message)
         WMDropFiles(message);
         return;
     }
+    if (message.Msg == WM_CONTEXTMENU && PopupMenu)
+    {
+        WMContextMenu(message);
+        return;
+    }
     TCustomAFEdit::WndProc(message);
+}
+
+void nsRichEdit::WMContextMenu(TMessage& message)
+{
+    message.Result = 0;
+    int x = short(LOWORD(message.LParam));
+    int y = short(HIWORD(message.LParam));
+    if (x == -1 && y == -1)
+    {
+        // From the keyboard: at the caret.
+        POINT p{0, 0};
+        GetCaretPos(&p);
+        ClientToScreen(handle_, &p);
+        x = p.x;
+        y = p.y;
+    }
+    PopupMenu->SetPopupComponent(this);
+    PopupMenu->Popup(x, y);
 }
 
 void nsRichEdit::WMDropFiles(TMessage& message)

@@ -7,12 +7,14 @@
 #include <cstdint>
 
 #include "common/Nscontainers.h"
+#include "common/WexmoorDef.h"
 #include "editor_control/AFEdit.h"
 #include "platform/Classes.h"
 #include "platform/Graphics.h"
 
 class nsRichEdit;
 class DrawLineThread;
+class TPopupMenu;
 
 // ---- comment model ------------------------------------------------------------------------------
 
@@ -112,7 +114,30 @@ enum typOpenStatus : unsigned char
     osShared = 2
 };
 
-class nsRichEdit : public TCustomAFEdit
+// ---- search support, hit marks, bookmarks ----
+// One hit of the batch search, owned by the results list. MarkId is written into the column
+// attributes of the hit's bytes, so the hit is found again after edits.
+class typSrchPack : public TObject
+{
+public:
+    int MarkId = 0;
+    TPoint HitPoint;   // logical (byte column, row), as found
+    TPoint SelPoint;   // display point where the hit lies now
+    AnsiString LineText; // the hit's row with tabs expanded to blanks
+    AnsiString Pattern;  // the matched text (its length is the hit's length)
+    nsRichEdit* Editor = nullptr;
+    int Color = 0;
+    AnsiString FileName;
+};
+
+// A bookmark kept across a replacement of the selection.
+struct typBMarkInf
+{
+    int32_t Row = 0;
+    AnsiString Text;
+};
+
+class nsRichEdit : public TCustomAFEdit, public TEditSettingTarget
 {
 public:
     explicit nsRichEdit(TComponent* owner);
@@ -143,8 +168,14 @@ public:
     void LoadFromFile(const AnsiString& path, TConvMode mode) override;
     typOpenStatus LoadFile(const AnsiString& path, TConvMode mode);
     typOpenStatus OpenStatus() const { return FOpenStatus; }
-    // With BackupFile set, an existing file is first copied to path + ".bak".
+    // With BackupFile set, an existing file is first copied to path + ".bak". A successful save
+    // writes the whole text, so a load that stopped at a NUL byte no longer matters.
     void SaveToFile(const AnsiString& path, TConvMode mode) override;
+    // The page's own part of the editor settings: link and text-background colours, backup, tabs,
+    // the Home key and the comment mode.
+    void ApplyEditSetting(const VN::typEditSetting& setting) override;
+    // Adds a byte to the word-character set (until the keywords change).
+    void AddWordChar(unsigned char b) { FWordChars[b] = true; }
 
     // Keeps the per-byte attributes of a row aligned with its bytes, when the row has them:
     // mode 0 inserts count empty records at column, 1 appends count, 2 deletes count at column.
@@ -177,6 +208,47 @@ public:
     // Syntax colouring of a row just before it is drawn (the control's OnDrawLine).
     void SyntaxColorRow(TObject* sender, int index, TRect rect, AnsiString tabExStr, bool& defaultDraw);
 
+    // ---- search support, hit marks, bookmarks ----
+    // (length of the last row - 1, last row).
+    TPoint GetEndPos();
+    // Scrolls a display point into view; true when anything moved.
+    bool ScrollIntoView(int col, int row);
+    // The next (previous) hit from a logical point: a hit already selected at from is skipped.
+    // With select the hit is selected, the caret at its start, and shown. x is -1 when none.
+    TPoint FindNext(const TPoint& from, const AnsiString& pattern, bool caseSensitive, bool wholeWord,
+                    bool select);
+    TPoint FindPrev(const TPoint& from, const AnsiString& pattern, bool caseSensitive, bool wholeWord,
+                    bool select);
+    // The whole-word test of a hit (logical point, byte length); neighbours across a fold count.
+    bool IsWholeWordHit(const TPoint& hit, int length);
+    // Fills the pack from its HitPoint and Pattern and marks the hit's bytes with a new id.
+    void MakeSrchPack(typSrchPack& pack);
+    // Finds the pack's marked bytes again near its row; false when gone or partly overwritten.
+    bool LocateSrchPack(typSrchPack& pack);
+    // The next id a hit will get (ids start at 1, never 0, never repeat within 2^31 - 1 hits).
+    int32_t PeekMarkId() const { return FNextMarkId; }
+    void GoNextBookMark() override;
+    void GoPrevBookMark() override;
+    bool BookmarkText(int row, AnsiString& text);
+    void SetBookmark(int row, bool on, const AnsiString& text = AnsiString());
+    void SaveBookmarks(nsArray<typBMarkInf>& list);
+    void RestoreBookmarks(const nsArray<typBMarkInf>& list);
+    // Replaces the selection with text as one undo step; false (nothing changes) for a box
+    // selection, which has no single text place to go to.
+    bool ReplaceSelText(const AnsiString& text);
+    // A box selection is on (the mouse selection sets it).
+    bool IsRangeSelect() const { return FRangeSelect; }
+    void SetRangeSelect(bool on) { FRangeSelect = on; }
+
+private:
+    // Logical point n bytes further on, across row ends.
+    TPoint AdvanceBytes(TPoint p, int n);
+    void ShowHit(const TPoint& hit, int length);
+    int32_t FNextMarkId = 1;
+    bool FRangeSelect = false;
+
+public:
+
     // ---- properties of the page ----
     TColor ColURL = 0;
     TColor ColMail = 0;
@@ -203,6 +275,9 @@ public:
     bool DispColumnLine = false;
     bool HOMEKeyGoAndRet = false;
 
+    // Shown on a right click or the menu key.
+    TPopupMenu* PopupMenu = nullptr;
+
     TFileDropEvent OnFileDrop;
     TLeftAreaClickEvent OnLeftAreaClick;
     // The form's active control became this page, or stopped being it. A focus that only comes
@@ -220,6 +295,7 @@ protected:
     void WMKillFocus(TWMKillFocus& message) override;
     void WMMouseWheel(TWMMouseWheel& message) override;
     void WMDropFiles(TMessage& message);
+    void WMContextMenu(TMessage& message);
 
     enum TWallPaperPart
     {

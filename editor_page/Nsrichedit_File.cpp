@@ -65,4 +65,18 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
         }
     }
     TCustomAFEdit::SaveToFile(path, mode);
+    FLoadTruncation = TLoadTruncation();
+}
+
+void nsRichEdit::ApplyEditSetting(const VN::typEditSetting& s)
+{
+    ColURL = TColor(0xFF0000);
+    ColMail = TColor(0xFF0000);
+    ColTxtBk = s.STR_BKCOLOR;
+    ColTxtBkAB = s.STR_BK_ALPHA;
+    TxtBkABMode = s.STR_TRANSPARENCY;
+    BackupFile = s.BACKUPFILE;
+    HOMEKeyGoAndRet = false;
+    UseTab = s.USETAB;
+    SetCommentMode(cmmNormal);
 }

@@ -45,6 +45,7 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner)
     BuildToolBar();
     OnCreate = TNotifyEvent(this, &TMainForm::FormCreate);
     OnShow = TNotifyEvent(this, &TMainForm::FormShow);
+    OnActivate = TNotifyEvent(this, &TMainForm::FormActivate);
     OnCloseQuery = TCloseQueryEvent(this, &TMainForm::FormCloseQuery);
     OnClose = TCloseEvent(this, &TMainForm::FormClose);
 }
@@ -146,6 +147,10 @@ void TMainForm::BuildMenus()
     AllCloseMenu = item(PagePopupMenu->Items(), "AllCloseMenu", "全て閉じる(&X)", nullptr,
                         &TMainForm::AllCloseMenuClick);
     AllCloseMenu->SetVisible(false);
+
+    // Its commands come with the edit menu.
+    PopupMenu = Create<TPopupMenu>(this);
+    PopupMenu->SetName("PopupMenu");
 
     OpenFilePopupMenu = Create<TPopupMenu>(this);
     OpenFilePopupMenu->SetName("OpenFilePopupMenu");
@@ -277,6 +282,36 @@ void TMainForm::EditStatusChange(TObject* sender)
     bool starred = MainPageCtrl->ActivePage()->Caption().Pos("*") > 0;
     if (starred != editor->isEdited())
         UpdateCaption(nullptr);
+}
+
+void TMainForm::ApplySettingsToAllEditors()
+{
+    for (int i = MainPageCtrl->PageCount() - 1; i >= 0; --i)
+        if (TPageEditor* editor = GetPageEditor(MainPageCtrl->Pages(i)))
+            LoadEditSetting(editor);
+    if (TPageEditor* editor = Edit())
+        editor->Invalidate();
+}
+
+void TMainForm::EditEnter(TObject* sender)
+{
+    CheckFileChangedOnDisk(false);
+}
+
+void TMainForm::EditLeftAreaClick(TObject* sender, int x, int y, int row)
+{
+    if (TPageEditor* editor = Edit())
+        editor->Invalidate();
+}
+
+void TMainForm::EditCtrlTab(TObject* sender)
+{
+    MainPageCtrl->SelectNextPage(true, true);
+}
+
+void TMainForm::FormActivate(TObject* sender)
+{
+    CheckFileChangedOnDisk(false);
 }
 
 void TMainForm::ShowEditor(TTabSheet* sheet)

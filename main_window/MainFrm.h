@@ -16,6 +16,7 @@
 
 class nsPanel;
 class TStrings;
+class TStringList;
 
 // The program's name in captions and message boxes.
 extern const char* const kProgramCaption; // "Varnolet for Windows"
@@ -36,6 +37,7 @@ public:
     TOpenDialog* OpenDialog = nullptr;
     TSaveDialog* SaveDialog = nullptr;
     TPopupMenu* PagePopupMenu = nullptr;
+    TPopupMenu* PopupMenu = nullptr; // the context menu of every editor page
     TPopupMenu* OpenFilePopupMenu = nullptr;
 
     TToolButton* NewToolButton = nullptr;
@@ -97,6 +99,8 @@ public:
     void RefreshUiState();
     // Status bar and tab caption from the active editor.
     void EditStatusChange(TObject* sender);
+    // The stored editor settings again on every page's editor (after the settings changed).
+    void ApplySettingsToAllEditors();
 
     // ---- documents ----
     // The page showing the file (one already open under any spelling of its path, or a new one);
@@ -110,6 +114,9 @@ public:
     bool SaveFileAs();
     void OnEditFileDrop(TObject* sender, TStrings* files);
     void RestoreReopenListAndCommandLine();
+    // Offers to reload the active document when the file on disk is newer than what was loaded
+    // (silent: reload without asking). One question at a time.
+    void CheckFileChangedOnDisk(bool silent);
 
     // ---- docking panel of the search-results window ----
     void RestoreSrchPanelHeight(TControl* control);
@@ -121,6 +128,7 @@ public:
     // ---- handlers ----
     void FormCreate(TObject* sender);
     void FormShow(TObject* sender);
+    void FormActivate(TObject* sender);
     void FormCloseQuery(TObject* sender, bool& canClose);
     void FormClose(TObject* sender, TCloseAction& action);
     void MainPageCtrlChanging(TObject* sender, bool& allowChange);
@@ -151,6 +159,15 @@ private:
     // or failed (the failure has been shown).
     bool SavePage(TTabSheet* sheet);
     void ShowEditor(TTabSheet* sheet);
+    // Writes the editor to path; false when the user declined or the save failed (the failure has
+    // been shown). The text counts as saved only after a write that succeeded.
+    bool SaveEditorTo(TPageEditor* editor, const AnsiString& path);
+    // Loads path into the editor and tells of a shared open or a load that stopped at a NUL byte.
+    void LoadEditor(TPageEditor* editor, const AnsiString& path, TConvMode mode);
+    void EditFileDrop(TObject* sender, TStringList* files);
+    void EditEnter(TObject* sender);
+    void EditLeftAreaClick(TObject* sender, int x, int y, int row);
+    void EditCtrlTab(TObject* sender);
 
     std::vector<AnsiString> history_;
     HWND ownHandle_ = nullptr;
@@ -163,6 +180,7 @@ private:
     bool startupFinished_ = false;
     nsPanel* dropPanel_ = nullptr;
     bool pageEdited_ = false;
+    bool diskQuestionOpen_ = false; // the changed-on-disk question is on screen
     int srchPanelCollapsedHeight_ = 100; // height kept while the results panel is collapsed
     int srchPanelUndockHeight_ = 100;    // height kept when the last docked window leaves
 };

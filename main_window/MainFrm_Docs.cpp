@@ -21,6 +21,9 @@ constexpr int kDropPageLimit = 64;
 const char* const kUntitled = "無題";
 const char* const kUntitledChanged = "ﾌｧｲﾙ[無題]の内容は変更されています\n変更を保存しますか?";
 const char* const kFileChanged = "ﾌｧｲﾙ[%s]の内容は変更されています\n変更を保存しますか?";
+constexpr double kSameFileTime = 0.5 / 86400.0; // half a second, in days
+// Added to the changed-on-disk question when a reload would throw away edits.
+const char* const kReloadDiscardsEdits = "\n（このページには保存していない変更があります。読み込むと変更は失われます。）";
 
 // Save As offers these rows; a name without an extension gets its row's extension.
 struct typSaveFilter
@@ -42,6 +45,36 @@ bool IsFile(const AnsiString& path)
 {
     DWORD a = Attributes(path);
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The emphasized strings of the file's extension, on the editor. They come with their own settings
+// window; until then there are none to apply.
+void FindEmphasisForFile(TPageEditor* editor, const AnsiString& path)
+{
+}
+
+// The file's last-write time, read through a handle that lets every other program go on; false
+// when the file cannot be opened or its date is impossible.
+bool DiskFileTime(const AnsiString& path, TDateTime& time)
+{
+    HANDLE h = CreateFileW(SjisToWide(path).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    int date = FileGetDate(static_cast<void*>(h));
+    CloseHandle(h);
+    if (date == -1)
+        return false;
+    try
+    {
+        time = FileDateToDateTime(date);
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+    return true;
 }
 
 // Asks whether to save an edited page before it goes: baYes, baNo or baCancel.
@@ -141,7 +174,7 @@ TTabSheet* TMainForm::OpenFile(const AnsiString& name)
     TPageEditor* editor = GetPageEditor(page);
     try
     {
-        editor->LoadFromFile(path, TConvMode{cmFoldLine});
+        LoadEditor(editor, path, TConvMode{cmFoldLine});
     }
     catch (const EFOpenError&)
     {
@@ -163,9 +196,20 @@ TTabSheet* TMainForm::OpenFile(const AnsiString& name)
     UpdateCaption(page);
     MainPageCtrl->Show();
     SetActivePage(page);
+    FindEmphasisForFile(editor, path);
     ShowEditor(page);
     RefreshUiState();
+    editor->AddWordChar('_');
     return page;
+}
+
+void TMainForm::LoadEditor(TPageEditor* editor, const AnsiString& path, TConvMode mode)
+{
+    typOpenStatus status = editor->LoadFile(path, mode);
+    if (status == osShared)
+        WarningBox(msgFileLocked, path.c_str());
+    if (editor->LoadTruncation().Truncated)
+        WarningBox(msgTruncatedAtNul, path.c_str());
 }
 
 TTabSheet* TMainForm::NewPage(const AnsiString& caption)
@@ -175,8 +219,19 @@ TTabSheet* TMainForm::NewPage(const AnsiString& caption)
     sheet->SetCaption(caption.IsEmpty() ? AnsiString(kUntitled) : caption);
     sheet->SetPageControl(MainPageCtrl);
     TPageEditor* editor = CreatePageEditor(sheet);
+    editor->OnFileDrop = TFileDropEvent(this, &TMainForm::EditFileDrop);
     editor->OnStatusChange = TNotifyEvent(this, &TMainForm::EditStatusChange);
+    editor->OnEnter = TNotifyEvent(this, &TMainForm::EditEnter);
+    editor->OnLeftAreaClick = TLeftAreaClickEvent(this, &TMainForm::EditLeftAreaClick);
+    editor->OnCtrlTabDown = TNotifyEvent(this, &TMainForm::EditCtrlTab);
+    editor->PopupMenu = PopupMenu;
+    editor->SetTopMgn(0);
     editor->SetDefWrapPos(80);
+    TFont font;
+    font.Assign(*editor->Font());
+    font.SetSize(10);
+    editor->SetFont(&font);
+    editor->SetKeyWordStyle(TFontStyles());
     LoadEditSetting(editor);
     return sheet;
 }
@@ -186,24 +241,35 @@ bool TMainForm::SavePage(TTabSheet* sheet)
     TPageEditor* editor = GetPageEditor(sheet);
     if (!editor)
         return true;
+    if (editor->EditFilePath.IsEmpty())
+    {
+        SetActivePage(sheet);
+        return SaveFileAs();
+    }
+    if (!SaveEditorTo(editor, editor->EditFilePath))
+        return false;
+    UpdateCaption(sheet);
+    return true;
+}
+
+bool TMainForm::SaveEditorTo(TPageEditor* editor, const AnsiString& path)
+{
+    // Writing back a text that stopped at a NUL byte would drop the rest of the file.
+    if (editor->LoadTruncation().Truncated && AnsiSameText(path, editor->EditFilePath) &&
+        YesNoBox(msgOverwriteTruncated, path.c_str()) != baYes)
+        return false;
     try
     {
-        if (editor->EditFilePath.IsEmpty())
-        {
-            SetActivePage(sheet);
-            return SaveFileAs();
-        }
-        editor->SaveToFile(editor->EditFilePath, TConvMode{});
-        UpdateCaption(sheet);
+        editor->SaveToFile(path, TConvMode{});
         return true;
     }
     catch (const std::exception& e)
     {
-        Application->ShowException(e);
+        ErrorBox(msgSaveFailed, path.c_str(), e.what());
     }
     catch (...)
     {
-        Application->ShowException(Exception("保存できませんでした"));
+        ErrorBox(msgSaveFailed, path.c_str(), "");
     }
     return false;
 }
@@ -266,10 +332,12 @@ bool TMainForm::SaveFileAs()
     int row = ClampFilterIndex(filter, SaveDialog->FilterIndex()) - 1;
     if (ExtractFileExt(name).IsEmpty() && *kSaveFilters[row].extension)
         name += AnsiString(".") + kSaveFilters[row].extension;
-    editor->SaveToFile(name, TConvMode{});
+    if (!SaveEditorTo(editor, name))
+        return false;
     AddToHistory(name);
     UpdateCaption(nullptr);
     LoadEditSetting(editor);
+    FindEmphasisForFile(editor, name);
     return true;
 }
 
@@ -296,6 +364,11 @@ void TMainForm::CloseUntitledUneditedPages(TTabSheet* keep)
         if (page != keep && editor && editor->EditFilePath.IsEmpty() && !editor->isEdited())
             ClosePage(page, false);
     }
+}
+
+void TMainForm::EditFileDrop(TObject* sender, TStringList* files)
+{
+    OnEditFileDrop(sender, files);
 }
 
 void TMainForm::OnEditFileDrop(TObject* sender, TStrings* files)
@@ -326,6 +399,60 @@ void TMainForm::RestoreReopenListAndCommandLine()
     ShowEditor(page);
     if (TPageEditor* editor = GetPageEditor(page); editor && editor->CanFocus())
         editor->SetFocus();
+}
+
+void TMainForm::CheckFileChangedOnDisk(bool silent)
+{
+    // The question's own box gives the activation and focus back when it closes: no second one.
+    if (diskQuestionOpen_)
+        return;
+    TPageEditor* editor = Edit();
+    if (!editor || editor->EditFilePath.IsEmpty())
+        return;
+    AnsiString path = editor->EditFilePath;
+    TDateTime disk;
+    // Disk times have two-second steps and the two sides may be rounded differently (x87
+    // registers): only a difference of half a second or more is a change.
+    if (!DiskFileTime(path, disk) || !(double(disk) - double(editor->GetFileDate()) >= kSameFileTime))
+        return;
+    int answer = baYes;
+    if (!silent)
+    {
+        diskQuestionOpen_ = true;
+        try
+        {
+            AnsiString text = Format(msgChangedOnDisk, {path});
+            if (editor->isEdited())
+                text += kReloadDiscardsEdits;
+            answer = YesNoCancelBox("%s", text.c_str());
+        }
+        catch (...)
+        {
+            diskQuestionOpen_ = false;
+            throw;
+        }
+        diskQuestionOpen_ = false;
+        MainPageCtrl->EndDrag(false);
+        // The page may have closed or changed while the box was up.
+        if (Edit() != editor || editor->EditFilePath != path)
+            return;
+    }
+    if (answer == baYes)
+    {
+        try
+        {
+            LoadEditor(editor, path, TConvMode{cmFoldLine});
+        }
+        catch (const EFOpenError&)
+        {
+            ErrorBox(msgOpenFailed, path.c_str());
+            return;
+        }
+        UpdateCaption(nullptr);
+        editor->Invalidate();
+    }
+    else if (answer == baNo)
+        editor->SetFileDate(disk); // not asked again until the file changes again
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -389,8 +516,8 @@ void TMainForm::OverWriteMenuClick(TObject* sender)
         SaveFileAs();
         return;
     }
-    editor->SaveToFile(editor->EditFilePath, TConvMode{});
-    UpdateCaption(nullptr);
+    if (SaveEditorTo(editor, editor->EditFilePath))
+        UpdateCaption(nullptr);
 }
 
 void TMainForm::SaveMenuClick(TObject* sender)

@@ -1,12 +1,11 @@
-// The editor each tab page holds, behind one alias and one factory: the plain editor control for
-// now; switching both to the editor page (nsRichEdit) is the one change the main window needs.
+// The editor each tab page holds, behind one alias and one factory.
 #pragma once
 
-#include "editor_control/AFEdit.h"
+#include "editor_page/Nsrichedit.h"
 
 class TWinControl;
 
-using TPageEditor = TAFEdit;
+using TPageEditor = nsRichEdit;
 
 // A new editor owned and parented by sheet, hidden, filling it.
 TPageEditor* CreatePageEditor(TWinControl* sheet);

@@ -28,6 +28,8 @@ constexpr UINT CM_BASE = 0xB000;
 constexpr UINT CM_FONTCHANGED = CM_BASE + 1; // the control's Font changed
 constexpr UINT CM_MOUSELEAVE = CM_BASE + 2;  // the mouse left the window
 constexpr UINT CM_RELEASE = CM_BASE + 3;     // a form frees itself (posted by Release)
+constexpr UINT CM_DIALOGKEY = CM_BASE + 4;   // Enter or Esc offered to the form's controls (WParam: key);
+                                             // Result 1 when one took it
 
 struct TMessage
 {

@@ -1,5 +1,6 @@
 #include "Forms.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "ComCtrls.h"
@@ -351,6 +352,111 @@ void TCustomForm::ControlRemoving(TWinControl* control)
         }
 }
 
+namespace
+{
+// Tab order: the form's windowed controls depth first, in the order they were put on their parents.
+void CollectTabStops(TWinControl* parent, std::vector<TWinControl*>& list)
+{
+    for (int i = 0; i < parent->ControlCount(); ++i)
+        if (auto* control = dynamic_cast<TWinControl*>(parent->Controls(i)))
+        {
+            if (control->TabStop() && control->CanFocus())
+                list.push_back(control);
+            if (control->Visible() && control->Enabled())
+                CollectTabStops(control, list);
+        }
+}
+
+bool OfferDialogKey(TWinControl* parent, WORD key)
+{
+    for (int i = 0; i < parent->ControlCount(); ++i)
+        if (auto* control = dynamic_cast<TWinControl*>(parent->Controls(i));
+            control && control->Visible() && control->Enabled())
+        {
+            if (control->Perform(CM_DIALOGKEY, key, 0) || OfferDialogKey(control, key))
+                return true;
+        }
+    return false;
+}
+
+// The control of the layer a window belongs to: the window's own object or that of the nearest
+// parent window that has one (the edit inside a combo box belongs to the combo box).
+TWinControl* FindOwningControl(HWND hwnd)
+{
+    static const wchar_t* vnClass = VnWindowClassName();
+    for (; hwnd; hwnd = GetParent(hwnd))
+    {
+        if (auto* native = static_cast<TWinControl*>(GetPropW(hwnd, L"VnNativeControl")))
+            return native;
+        wchar_t name[16] = {};
+        if (GetClassNameW(hwnd, name, 16) && lstrcmpW(name, vnClass) == 0)
+            return reinterpret_cast<TWinControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (!(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD))
+            break;
+    }
+    return nullptr;
+}
+} // namespace
+
+bool TCustomForm::DialogKey(WORD key, TShiftState shift)
+{
+    switch (key)
+    {
+    case VK_TAB:
+        if (shift.Contains(ssCtrl) || shift.Contains(ssAlt))
+            return false;
+    {
+        // The focus may sit in a window inside a control (the edit of a combo box).
+        TWinControl* current = FindOwningControl(GetFocus());
+        SelectNext(current && GetParentForm(current) == this ? current : activeControl_, !shift.Contains(ssShift));
+    }
+        return true;
+    case VK_RETURN:
+    case VK_ESCAPE: return OfferDialogKey(this, key);
+    default: return false;
+    }
+}
+
+void TCustomForm::SelectNext(TWinControl* current, bool goForward)
+{
+    std::vector<TWinControl*> list;
+    CollectTabStops(this, list);
+    if (list.empty())
+        return;
+    auto it = std::find(list.begin(), list.end(), current);
+    size_t n = list.size();
+    size_t next;
+    if (it == list.end())
+        next = goForward ? 0 : n - 1;
+    else
+        next = (size_t(it - list.begin()) + (goForward ? 1 : n - 1)) % n;
+    list[next]->SetFocus();
+}
+
+bool IsDialogKeyMessage(const MSG& msg)
+{
+    if (msg.message != WM_KEYDOWN)
+        return false;
+    UINT want = 0;
+    switch (msg.wParam)
+    {
+    case VK_TAB: want = DLGC_WANTTAB; break;
+    case VK_RETURN:
+    case VK_ESCAPE: want = DLGC_WANTALLKEYS; break;
+    default: return false;
+    }
+    TWinControl* control = FindOwningControl(msg.hwnd);
+    TCustomForm* form = control ? GetParentForm(control) : nullptr;
+    if (!form || !form->Enabled())
+        return false;
+    LRESULT code = SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+    if (code & (want | DLGC_WANTMESSAGE))
+        return false;
+    bool used = false;
+    GuardedCall(form, [&] { used = form->DialogKey(WORD(msg.wParam), KeyDataToShiftState(int(msg.lParam))); });
+    return used;
+}
+
 // ---------------------------------------------------------------------------------------------
 // TApplication
 
@@ -421,6 +527,8 @@ bool TApplication::ProcessMessage(MSG& msg)
     }
     // Menu shortcuts come before the focused control sees the key.
     if (IsMenuShortCutMessage(msg))
+        return true;
+    if (IsDialogKeyMessage(msg))
         return true;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);

@@ -53,6 +53,14 @@ public:
     TPosition Position() const { return position_; }
     void SetPosition(TPosition position) { position_ = position; }
 
+    // Tab, Enter and Esc that the focused control does not ask for (WM_GETDLGCODE) come here from
+    // the message loop: Tab moves the focus to the next TabStop control (Shift+Tab: the previous
+    // one); Enter and Esc are offered to the controls as CM_DIALOGKEY (the default and the cancel
+    // button take them). True when the key was used; it then goes no further.
+    virtual bool DialogKey(WORD key, TShiftState shift);
+    // Focuses the next (or previous) enabled, visible TabStop control after current, wrapping.
+    void SelectNext(TWinControl* current, bool goForward);
+
     TNotifyEvent OnCreate;
     TNotifyEvent OnDestroy;
     TNotifyEvent OnShow;
@@ -89,6 +97,8 @@ public:
 
 // The form a control sits on (the control itself if it is a form), or null.
 TCustomForm* GetParentForm(TControl* control);
+// For the message loop: a Tab, Enter or Esc key-down that a form used as a dialog key.
+bool IsDialogKeyMessage(const MSG& msg);
 
 class TApplication : public TComponent
 {

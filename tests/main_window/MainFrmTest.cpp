@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <windows.h>
 
+#include "common/English.h"
+#include "common/WexmoorDef.h"
 #include "main_window/MainFrm.h"
 #include "main_window/Nspanel.h"
 #include "platform/Classes.h"
@@ -41,6 +44,8 @@ public:
     int MessageBox(void*, const AnsiString& text, const AnsiString&, unsigned flags) override
     {
         boxes.push_back(text);
+        if (onBox)
+            onBox();
         if ((flags & MB_TYPEMASK) == MB_YESNOCANCEL || (flags & MB_TYPEMASK) == MB_YESNO)
         {
             if (answers.empty())
@@ -64,6 +69,7 @@ public:
     std::deque<AnsiString> dialogAnswers; // a file name, or "" for Cancel
     std::vector<TFileDialogData> saveDialogs;
     std::set<int> keysDown;
+    std::function<void()> onBox; // runs while a box is "open"
 
     bool Shown(const char* text) const
     {
@@ -202,6 +208,12 @@ TEST(TMainForm, StartsWithAnUntitledPageWhenNoFileIsNamed)
     EXPECT_EQ(Application->Title(), kProgram + " - [無題]");
     EXPECT_TRUE(form->SaveToolButton->Enabled());
     EXPECT_TRUE(services.boxes.empty());
+    // Every page is an editor page set up alike.
+    EXPECT_EQ(form->Edit()->PopupMenu, form->PopupMenu);
+    EXPECT_EQ(form->Edit()->GetTopMgn(), 0);
+    EXPECT_TRUE(form->Edit()->OnFileDrop);
+    EXPECT_TRUE(form->Edit()->OnEnter);
+    EXPECT_TRUE(form->Edit()->OnCtrlTabDown);
     delete form;
 }
 
@@ -330,7 +342,8 @@ TEST(TMainForm, ClosingAnEditedPageOffersToSaveAndNeverLosesTextOnAFailure)
         }
         if (c.readOnly)
         {
-            EXPECT_EQ(services.boxes.size(), 2u) << c.name; // the question, then the failure
+            ASSERT_EQ(services.boxes.size(), 2u) << c.name; // the question, then the failure
+            EXPECT_EQ(services.boxes[1].Pos("ファイル[" + file + "]の保存に失敗しました。\n"), 1) << c.name;
             EXPECT_TRUE(form->Edit()->isEdited()) << c.name;
         }
         delete form;
@@ -371,6 +384,11 @@ TEST(TMainForm, TheWindowStaysOpenWhenAnyCloseStepIsRefusedOrFails)
         EXPECT_EQ(form->MainPageCtrl->PageCount(), 2) << c.name;
         EXPECT_EQ(services.boxes[0], "ﾌｧｲﾙ[" + a + "]の内容は変更されています\n変更を保存しますか?")
             << c.name;
+        if (c.readOnlySecond)
+        {
+            EXPECT_TRUE(services.Shown("の保存に失敗しました")) << c.name;
+            EXPECT_TRUE(form->GetPageEditor(form->MainPageCtrl->Pages(1))->isEdited()) << c.name;
+        }
         delete form;
     }
 }
@@ -748,6 +766,247 @@ TEST(TMainForm, CommandLineIsOneFileNameAfterTheProgram)
     };
     for (const auto& c : cases)
         EXPECT_EQ(CommandLineFileName(c.line), c.expected) << c.expected;
+}
+
+// Another program holding a file open for writing (reading stays allowed).
+class THeldFile
+{
+public:
+    explicit THeldFile(const AnsiString& path)
+        : h_(CreateFileW(SjisToWide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr))
+    {
+    }
+    ~THeldFile()
+    {
+        if (h_ != INVALID_HANDLE_VALUE)
+            CloseHandle(h_);
+    }
+    bool Held() const { return h_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE h_;
+};
+
+// Rewrites a file and dates it a minute later than now, as another program would change it.
+void ChangeOnDisk(const AnsiString& path, const AnsiString& text)
+{
+    {
+        TFileStream f(path, fmCreate);
+        f.WriteBuffer(text.c_str(), text.Length());
+    }
+    HANDLE h = CreateFileW(SjisToWide(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
+    t.QuadPart += 60ULL * 10000000ULL;
+    ft.dwLowDateTime = t.LowPart;
+    ft.dwHighDateTime = t.HighPart;
+    SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+}
+
+TEST(TMainForm, OpeningTellsOfLockedWriteProtectedAndCutFilesAndShowsThem)
+{
+    struct Case
+    {
+        const char* name;
+        AnsiString content;
+        bool locked;
+        bool readOnly;
+        const char* warning; // catalogue text, or null for none
+        AnsiString firstRow;
+    } cases[] = {
+        {"plain", "abc", false, false, nullptr, "abc"},
+        {"locked by another program", "locked", true, false, msgFileLocked, "locked"},
+        {"write-protected", "ro", false, true, msgWriteProtected, "ro"},
+        {"stops at a NUL byte", AnsiString("ab\0cd", 5), false, false, msgTruncatedAtNul, "ab"},
+    };
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString file = dir.Write("文書.txt", c.content);
+        if (c.readOnly)
+            SetFileAttributesW(SjisToWide(file).c_str(), FILE_ATTRIBUTE_READONLY);
+        TMainForm* form = StartMainForm("");
+        {
+            THeldFile held(c.locked ? file : dir.Path() + "\\none");
+            ASSERT_EQ(held.Held(), c.locked) << c.name;
+            EXPECT_NE(form->OpenFile(file), nullptr) << c.name;
+        }
+        ASSERT_NE(form->Edit(), nullptr) << c.name;
+        EXPECT_EQ(form->Edit()->EditFilePath, file) << c.name;
+        EXPECT_EQ(form->Edit()->GetLine(0), c.firstRow) << c.name;
+        EXPECT_FALSE(form->Edit()->isEdited()) << c.name;
+        EXPECT_TRUE(form->Edit()->IsWordChar('_')) << c.name;
+        if (c.warning)
+        {
+            ASSERT_EQ(services.boxes.size(), 1u) << c.name;
+            EXPECT_EQ(services.boxes[0], Format(c.warning, {file})) << c.name;
+        }
+        else
+            EXPECT_TRUE(services.boxes.empty()) << c.name;
+        delete form;
+    }
+}
+
+TEST(TMainForm, SavingATextCutAtANulBackToItsFileAsksFirst)
+{
+    struct Case
+    {
+        const char* name;
+        std::deque<int> answers;
+        bool saveAs; // to another name: nothing is lost, no question
+        AnsiString fileAfter;
+        bool editedAfter;
+    } cases[] = {
+        {"No keeps the file", {IDNO}, false, AnsiString("ab\0cd", 5), true},
+        {"Yes writes the text", {IDYES}, false, "xab", false},
+        {"another name needs no question", {}, true, AnsiString("ab\0cd", 5), false},
+    };
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString file = dir.Write("cut.txt", AnsiString("ab\0cd", 5));
+        TMainForm* form = StartMainForm(file);
+        ASSERT_NE(form->Edit(), nullptr) << c.name;
+        form->Edit()->KeyInput("x");
+        services.boxes.clear();
+        services.answers = c.answers;
+        if (c.saveAs)
+        {
+            services.dialogAnswers.push_back(dir.Path() + "\\copy.txt");
+            form->SaveMenuClick(nullptr);
+            EXPECT_EQ(TTempDir::Read(dir.Path() + "\\copy.txt"), "xab") << c.name;
+        }
+        else
+            form->OverWriteMenuClick(nullptr);
+        EXPECT_EQ(TTempDir::Read(file), c.fileAfter) << c.name;
+        EXPECT_EQ(form->Edit()->isEdited(), c.editedAfter) << c.name;
+        if (c.saveAs)
+            EXPECT_TRUE(services.boxes.empty()) << c.name;
+        else
+        {
+            ASSERT_EQ(services.boxes.size(), 1u) << c.name;
+            EXPECT_EQ(services.boxes[0], Format(msgOverwriteTruncated, {file})) << c.name;
+        }
+        // Once written whole, the next save asks nothing.
+        if (!c.editedAfter)
+        {
+            services.boxes.clear();
+            form->Edit()->KeyInput("y");
+            form->OverWriteMenuClick(nullptr);
+            EXPECT_TRUE(services.boxes.empty()) << c.name;
+            EXPECT_FALSE(form->Edit()->isEdited()) << c.name;
+        }
+        delete form;
+    }
+}
+
+TEST(TMainForm, AFailingSaveIsToldAndTheTextStaysEdited)
+{
+    TScriptServices services;
+    TTempDir dir;
+    AnsiString file = dir.Write("ro.txt", "old");
+    SetFileAttributesW(SjisToWide(file).c_str(), FILE_ATTRIBUTE_READONLY);
+    TMainForm* form = StartMainForm(file);
+    services.boxes.clear();
+    form->Edit()->KeyInput("new");
+    form->OverWriteMenuClick(nullptr);
+    ASSERT_FALSE(services.boxes.empty());
+    EXPECT_EQ(services.boxes.back().Pos("ファイル[" + file + "]の保存に失敗しました。\n"), 1);
+    EXPECT_TRUE(form->Edit()->isEdited());
+    EXPECT_EQ(form->MainPageCtrl->ActivePage()->Caption(), "*ro.txt");
+    EXPECT_EQ(TTempDir::Read(file), "old");
+    delete form;
+}
+
+TEST(TMainForm, BackupsFollowTheSettingOnEveryPage)
+{
+    TScriptServices services;
+    TTempDir dir;
+    AnsiString file = dir.Write("b.txt", "first");
+    TMainForm* form = StartMainForm(file);
+    const VN::typEditSetting kept = VN::EditSetting;
+    for (bool backup : {false, true})
+    {
+        DeleteFileW(SjisToWide(file + ".bak").c_str());
+        VN::EditSetting.BACKUPFILE = backup;
+        form->ApplySettingsToAllEditors();
+        EXPECT_EQ(form->Edit()->BackupFile, backup);
+        form->Edit()->KeyInput("x");
+        AnsiString before = TTempDir::Read(file);
+        form->OverWriteMenuClick(nullptr);
+        EXPECT_EQ(GetFileAttributesW(SjisToWide(file + ".bak").c_str()) != INVALID_FILE_ATTRIBUTES, backup);
+        if (backup)
+            EXPECT_EQ(TTempDir::Read(file + ".bak"), before);
+    }
+    VN::EditSetting = kept;
+    EXPECT_TRUE(services.boxes.empty());
+    delete form;
+}
+
+TEST(TMainForm, AChangeOnDiskIsOfferedOnceAndAnsweredAsChosen)
+{
+    struct Case
+    {
+        const char* name;
+        int answer;
+        bool edited;  // the page has unsaved edits
+        bool locked;  // another program holds the file at the reload
+        AnsiString rowAfter;
+        bool askedAgain; // at the next activation
+    } cases[] = {
+        {"Yes reloads", IDYES, false, false, "new", false},
+        {"Yes reloads over edits", IDYES, true, false, "new", false},
+        {"No keeps the text and stops asking", IDNO, false, false, "old", false},
+        {"Cancel keeps the text and asks again", IDCANCEL, true, false, "xold", true},
+        {"a locked file reloads with its warning", IDYES, false, true, "new", false},
+    };
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString file = dir.Write("disk.txt", "old");
+        TMainForm* form = StartMainForm(file);
+        ASSERT_NE(form->Edit(), nullptr) << c.name;
+        // Nothing changed yet: no question.
+        form->FormActivate(form);
+        EXPECT_TRUE(services.boxes.empty()) << c.name;
+        if (c.edited)
+            form->Edit()->KeyInput("x");
+        ChangeOnDisk(file, "new");
+
+        // The box's closing activates the window and focuses the page again: no second box.
+        services.answers = {c.answer};
+        services.onBox = [&] {
+            services.onBox = nullptr;
+            form->FormActivate(form);
+            form->CheckFileChangedOnDisk(false);
+        };
+        {
+            THeldFile held(c.locked ? file : dir.Path() + "\\none");
+            form->FormActivate(form);
+        }
+        ASSERT_GE(services.boxes.size(), 1u) << c.name;
+        AnsiString question = Format(msgChangedOnDisk, {file});
+        EXPECT_EQ(services.boxes[0].Pos(question), 1) << c.name;
+        EXPECT_EQ(services.boxes[0].Pos("保存していない変更") > 0, c.edited) << c.name;
+        EXPECT_EQ(services.boxes.size(), c.locked ? 2u : 1u) << c.name;
+        if (c.locked)
+            EXPECT_EQ(services.boxes[1], Format(msgFileLocked, {file})) << c.name;
+        EXPECT_EQ(form->Edit()->GetLine(0), c.rowAfter) << c.name;
+        EXPECT_EQ(form->Edit()->isEdited(), c.answer == IDCANCEL && c.edited) << c.name;
+
+        services.boxes.clear();
+        services.answers = {IDCANCEL};
+        form->FormActivate(form);
+        EXPECT_EQ(services.boxes.size(), c.askedAgain ? 1u : 0u) << c.name;
+        delete form;
+    }
 }
 
 } // namespace

@@ -1,0 +1,459 @@
+// Search support of the editor page: find next and previous with the whole-word test, scrolling a
+// point into view, hit marks that find a hit again after edits, row bookmarks, and replacing the
+// selection as one undo step.
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+
+#include "editor_page/Nsrichedit.h"
+
+namespace
+{
+bool IsWordByte(unsigned char c) { return (c < 0x80 && std::isalnum(c)) || c == '_'; }
+
+bool MarkedAt(TColAttrList* list, int col, int32_t id)
+{
+    return list && col >= 0 && col < list->GetCount() && list->GetItem(col)->MarkId == id;
+}
+} // namespace
+
+// ---- points -------------------------------------------------------------------------------------
+
+TPoint nsRichEdit::GetEndPos()
+{
+    const int last = std::max(0, GetLinesCount() - 1);
+    return TPoint(GetLine(last).Length() - 1, last);
+}
+
+TPoint nsRichEdit::AdvanceBytes(TPoint p, int n)
+{
+    const int rows = GetLinesCount();
+    while (n > 0 && p.y < rows)
+    {
+        const int room = GetLine(p.y).Length() - p.x;
+        if (n <= room || p.y + 1 >= rows)
+        {
+            p.x += n;
+            return p;
+        }
+        n -= std::max(0, room);
+        ++p.y;
+        p.x = 0;
+    }
+    return p;
+}
+
+bool nsRichEdit::ScrollIntoView(int col, int row)
+{
+    int top = FTopLine;
+    int left = FLeftCol;
+    const int shownRows = std::max(1, GetDspRowCount());
+    const int shownCols = std::max(1, GetDspColCount());
+    if (row < top)
+        top = row;
+    else if (row > top + shownRows - 1)
+        top = row - shownRows + 1;
+    if (col < left)
+        left = col;
+    else if (col > left + shownCols - 1)
+        left = col - shownCols + 1;
+    top = std::max(0, top);
+    left = std::max(0, left);
+    if (top == FTopLine && left == FLeftCol)
+        return false;
+    FTopLine = top;
+    FLeftCol = left;
+    StoreVertPos(FTopLine);
+    StoreHorzPos(FLeftCol);
+    if (HandleAllocated())
+    {
+        SetScrollBars(ScrollBars);
+        Invalidate();
+    }
+    return true;
+}
+
+// ---- find ---------------------------------------------------------------------------------------
+
+bool nsRichEdit::IsWholeWordHit(const TPoint& hit, int length)
+{
+    const int rows = GetLinesCount();
+    if (length <= 0 || hit.y < 0 || hit.y >= rows)
+        return false;
+    const AnsiString row = GetLine(hit.y);
+    if (hit.x < 0 || hit.x >= row.Length())
+        return false;
+
+    // The hit's own edge bytes: a double-byte character at an edge is no word byte.
+    const bool firstWord = ByteTypeAt(row.c_str(), row.Length(), hit.x) == mbSingleByte &&
+                           IsWordByte(static_cast<unsigned char>(row.c_str()[hit.x]));
+    const TPoint lastPt = AdvanceBytes(hit, length - 1);
+    const AnsiString lastRow = GetLine(lastPt.y);
+    const bool lastWord = lastPt.x < lastRow.Length() &&
+                          ByteTypeAt(lastRow.c_str(), lastRow.Length(), lastPt.x) == mbSingleByte &&
+                          IsWordByte(static_cast<unsigned char>(lastRow.c_str()[lastPt.x]));
+
+    // Neighbours: across a fold the text goes on in the next row; a paragraph end is no word.
+    auto wordNeighbour = [](const AnsiString& text, int at)
+    {
+        return at >= 0 && at < text.Length() && ByteTypeAt(text.c_str(), text.Length(), at) == mbSingleByte &&
+               IsWordByte(static_cast<unsigned char>(text.c_str()[at]));
+    };
+    bool before = false;
+    if (hit.x > 0)
+        before = wordNeighbour(row, hit.x - 1);
+    else if (hit.y > 0 && !isCrLine(hit.y - 1))
+    {
+        const AnsiString prev = GetLine(hit.y - 1);
+        before = wordNeighbour(prev, prev.Length() - 1);
+    }
+    if (firstWord && before)
+        return false;
+
+    const TPoint endPt = AdvanceBytes(hit, length);
+    const AnsiString endRow = GetLine(endPt.y);
+    bool after = false;
+    if (endPt.x < endRow.Length())
+        after = wordNeighbour(endRow, endPt.x);
+    else if (!isCrLine(endPt.y) && endPt.y + 1 < rows)
+        after = wordNeighbour(GetLine(endPt.y + 1), 0);
+    return !(lastWord && after);
+}
+
+namespace
+{
+// The selection as logical points.
+void SelectionLogical(TCustomAFEdit& ed, TPoint& start, TPoint& end)
+{
+    const TPoint s = ed.SelArea()->GetStartPoint();
+    const TPoint e = ed.SelArea()->GetEndPoint();
+    start = TPoint(std::max(0, ed.LogicalPos(s)), s.y);
+    end = TPoint(std::max(0, ed.LogicalPos(e)), e.y);
+}
+} // namespace
+
+TPoint nsRichEdit::FindNext(const TPoint& from, const AnsiString& pattern, bool caseSensitive, bool wholeWord,
+                            bool select)
+{
+    if (pattern.IsEmpty() || GetLinesCount() == 0)
+        return TPoint(-1, from.y);
+    TSearchOpts opts;
+    if (!caseSensitive)
+        opts << soIgnoreCase;
+    const int length = pattern.Length();
+    TPoint end = GetEndPos();
+    ++end.x;
+
+    TPoint start = from;
+    if (FSelArea->isPointAble())
+    {
+        // The hit selected at from is the current one: the search goes on after it.
+        TPoint selStart, selEnd;
+        SelectionLogical(*this, selStart, selEnd);
+        if (selStart == from && AdvanceBytes(selStart, length) == selEnd &&
+            Search(pattern, selStart, selEnd, opts) == selStart)
+            start = selEnd;
+    }
+
+    for (;;)
+    {
+        const TPoint hit = Search(pattern, start, end, opts);
+        if (hit.x < 0)
+            return hit;
+        if (!wholeWord || IsWholeWordHit(hit, length))
+        {
+            if (select)
+                ShowHit(hit, length);
+            return hit;
+        }
+        // One character past the rejected hit's start: every round moves on, so the loop ends.
+        const AnsiString row = GetLine(hit.y);
+        const bool lead = ByteTypeAt(row.c_str(), row.Length(), hit.x) == mbLeadByte;
+        start = TPoint(hit.x + (lead ? 2 : 1), hit.y);
+    }
+}
+
+TPoint nsRichEdit::FindPrev(const TPoint& from, const AnsiString& pattern, bool caseSensitive, bool wholeWord,
+                            bool select)
+{
+    if (pattern.IsEmpty() || GetLinesCount() == 0)
+        return TPoint(-1, from.y);
+    TSearchOpts opts;
+    opts << soReverse;
+    TSearchOpts forward;
+    if (!caseSensitive)
+    {
+        opts << soIgnoreCase;
+        forward << soIgnoreCase;
+    }
+    const int length = pattern.Length();
+
+    TPoint start = from;
+    if (FSelArea->isPointAble())
+    {
+        TPoint selStart, selEnd;
+        SelectionLogical(*this, selStart, selEnd);
+        if (selEnd == from && AdvanceBytes(selStart, length) == selEnd &&
+            Search(pattern, selStart, selEnd, forward) == selStart)
+            start = selStart;
+    }
+
+    for (;;)
+    {
+        const TPoint hit = Search(pattern, start, TPoint(0, 0), opts);
+        if (hit.x < 0)
+            return hit;
+        if (!wholeWord || IsWholeWordHit(hit, length))
+        {
+            if (select)
+                ShowHit(hit, length);
+            return hit;
+        }
+        // Only hits that end before the rejected one's end: the bound falls every round.
+        start = AdvanceBytes(hit, length - 1);
+    }
+}
+
+void nsRichEdit::ShowHit(const TPoint& hit, int length)
+{
+    const TPoint d = DspPos(hit);
+    const TPoint e = DspPos(AdvanceBytes(hit, length));
+    FSelArea->RowReset();
+    FSelArea->PutStartPoint(d);
+    FSelArea->PutEndPoint(e);
+    FCaret = d;
+    const bool scrolled = ScrollIntoView(d.x, d.y);
+    switch (FSelArea->SelectChanged())
+    {
+    case slSel:
+        if (OnSelect)
+            OnSelect(this);
+        break;
+    case slDisSel:
+        if (OnDisSelect)
+            OnDisSelect(this);
+        break;
+    default: break;
+    }
+    if (Updating || !HandleAllocated())
+        return;
+    SetCaretPosition();
+    if (scrolled)
+        return; // the scroll repaints everything
+    // The old selection may lie anywhere on screen: every shown row is drawn again.
+    MarkRowsDirty(FTopLine, FTopLine + GetDspRowCount() + 1);
+    ValiPaint();
+}
+
+// ---- hit marks ----------------------------------------------------------------------------------
+
+void nsRichEdit::MakeSrchPack(typSrchPack& pack)
+{
+    const int32_t id = FNextMarkId;
+    FNextMarkId = id == INT32_MAX ? 1 : id + 1;
+    pack.Editor = this;
+    pack.MarkId = id;
+    pack.SelPoint = DspPos(pack.HitPoint);
+    pack.LineText = TabExpand(GetLine(pack.HitPoint.y), true);
+    pack.FileName = EditFilePath;
+    // The hit's bytes, on into the next rows when it runs across a fold.
+    TPoint p = pack.HitPoint;
+    int n = pack.Pattern.Length();
+    const int rows = GetLinesCount();
+    while (n > 0 && p.y >= 0 && p.y < rows)
+    {
+        const int len = GetLine(p.y).Length();
+        const int stop = std::min(len, p.x + n);
+        if (p.x < stop)
+        {
+            TColAttrList* list = GetColAttrs(p.y);
+            for (int x = std::max(0, p.x); x < stop; ++x)
+                list->GetItem(x)->MarkId = id;
+            n -= stop - p.x;
+        }
+        ++p.y;
+        p.x = 0;
+    }
+}
+
+bool nsRichEdit::LocateSrchPack(typSrchPack& pack)
+{
+    const int rows = std::min(GetLinesCount(), FAttrs->GetCount());
+    const int length = pack.Pattern.Length();
+    const int32_t id = pack.MarkId;
+    if (length <= 0 || id == 0)
+        return false;
+    auto list = [&](int row) { return row >= 0 && row < rows ? FAttrs->GetItem(row)->ColAttr : nullptr; };
+    auto firstMarked = [&](int row)
+    {
+        TColAttrList* l = list(row);
+        const int n = l ? std::min(l->GetCount(), GetLine(row).Length()) : 0;
+        for (int x = 0; x < n; ++x)
+            if (l->GetItem(x)->MarkId == id)
+                return x;
+        return -1;
+    };
+
+    const int r = pack.HitPoint.y;
+    for (int k = 0; r - k >= 0 || r + k < rows; ++k)
+    {
+        const int probes[2] = {r + k, r - k};
+        for (int i = 0; i < (k == 0 ? 1 : 2); ++i)
+        {
+            int row = probes[i];
+            if (row < 0 || row >= rows)
+                continue;
+            int x = firstMarked(row);
+            if (x < 0)
+                continue;
+            // A probe may land on the tail of a hit that began before a fold.
+            while (x == 0 && row > 0 && !isCrLine(row - 1))
+            {
+                TColAttrList* prev = list(row - 1);
+                int px = GetLine(row - 1).Length() - 1;
+                if (!MarkedAt(prev, px, id))
+                    break;
+                while (px > 0 && MarkedAt(prev, px - 1, id))
+                    --px;
+                x = px;
+                --row;
+            }
+            // Every byte of the hit must still carry the mark.
+            TPoint p(x, row);
+            for (int n = 0; n < length; ++n)
+            {
+                while (p.y < rows && p.x >= GetLine(p.y).Length())
+                {
+                    ++p.y;
+                    p.x = 0;
+                }
+                if (p.y >= rows || !MarkedAt(list(p.y), p.x, id))
+                    return false;
+                ++p.x;
+            }
+            pack.HitPoint = TPoint(x, row);
+            pack.SelPoint = DspPos(pack.HitPoint);
+            pack.LineText = TabExpand(GetLine(row), true);
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- bookmarks ----------------------------------------------------------------------------------
+
+bool nsRichEdit::BookmarkText(int row, AnsiString& text)
+{
+    if (!IsBookmarked(row))
+        return false;
+    text = FAttrs->GetItem(row)->Str;
+    return true;
+}
+
+void nsRichEdit::SetBookmark(int row, bool on, const AnsiString& text)
+{
+    if (row < 0 || row >= GetLinesCount())
+        return;
+    TAttrListItem* rec = FAttrs->GetItem(row);
+    rec->Reserve = on ? 1 : 0;
+    rec->Str = on ? text : AnsiString();
+    rec->Dirty = true;
+}
+
+void nsRichEdit::GoNextBookMark()
+{
+    for (int row = std::max(0, FCaret.y + 1); row < GetLinesCount(); ++row)
+        if (IsBookmarked(row))
+        {
+            FSelArea->RowReset();
+            FCaret = TPoint(0, row);
+            FSelArea->PutStartPoint(FCaret);
+            FSelArea->PutEndPoint(FCaret);
+            ScrollIntoView(0, row);
+            if (!Updating && HandleAllocated())
+            {
+                SetCaretPosition();
+                Invalidate();
+            }
+            return;
+        }
+}
+
+void nsRichEdit::GoPrevBookMark()
+{
+    for (int row = std::min(FCaret.y, GetLinesCount()) - 1; row >= 0; --row)
+        if (IsBookmarked(row))
+        {
+            FSelArea->RowReset();
+            FCaret = TPoint(0, row);
+            FSelArea->PutStartPoint(FCaret);
+            FSelArea->PutEndPoint(FCaret);
+            ScrollIntoView(0, row);
+            if (!Updating && HandleAllocated())
+            {
+                SetCaretPosition();
+                Invalidate();
+            }
+            return;
+        }
+}
+
+void nsRichEdit::SaveBookmarks(nsArray<typBMarkInf>& list)
+{
+    list.Clear();
+    for (int row = 0; row < GetLinesCount(); ++row)
+        if (IsBookmarked(row))
+            list.Add(typBMarkInf{row, FAttrs->GetItem(row)->Str});
+}
+
+void nsRichEdit::RestoreBookmarks(const nsArray<typBMarkInf>& list)
+{
+    int cursor = 0;
+    for (int row = 0; row < GetLinesCount(); ++row)
+    {
+        // Entries for rows that no longer come are passed over.
+        while (cursor < list.Count() && list[cursor].Row < row)
+            ++cursor;
+        if (cursor < list.Count() && list[cursor].Row == row)
+        {
+            SetBookmark(row, true, list[cursor].Text);
+            ++cursor;
+        }
+        else if (IsBookmarked(row))
+            SetBookmark(row, false);
+    }
+}
+
+// ---- replacing the selection --------------------------------------------------------------------
+
+bool nsRichEdit::ReplaceSelText(const AnsiString& text)
+{
+    if (FRangeSelect)
+        return false;
+    BeginUpdate();
+    try
+    {
+        SelectAreaDel();
+        const int group = FUndoGroupId;
+        const char* s = text.c_str();
+        const int n = text.Length();
+        int from = 0;
+        for (int i = 0; i < n; ++i)
+            if (s[i] == '\r' || i == n - 1)
+            {
+                FUndoGroupId = group - 1; // the typing joins the deletion's group
+                KeyInput(AnsiString(s + from, i + 1 - from));
+                from = i + 1;
+            }
+        FUndoGroupId = group;
+    }
+    catch (...)
+    {
+        EndUpdate();
+        throw;
+    }
+    EndUpdate();
+    return true;
+}

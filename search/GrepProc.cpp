@@ -1,0 +1,518 @@
+#include "search/GrepProc.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <string_view>
+
+#include "platform/Cp932.h"
+
+namespace
+{
+wchar_t FoldAsciiW(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c + 32) : c; }
+
+// Upper-cases the single-byte ASCII letters of a Shift-JIS text; trail bytes stay as they are.
+void FoldAscii(const char* s, int len, std::string& out)
+{
+    out.assign(s, size_t(len));
+    for (int i = 0; i < len; ++i)
+    {
+        const auto c = static_cast<unsigned char>(out[size_t(i)]);
+        if (IsSjisLead(c) && i + 1 < len)
+            ++i;
+        else if (c >= 'a' && c <= 'z')
+            out[size_t(i)] = char(c - 32);
+    }
+}
+
+bool InWordSet(unsigned char c) { return c >= 0x21 && c <= 0x7E && !(c >= 0x3A && c <= 0x40) && c != 0x60; }
+bool InIdentSet(unsigned char c) { return c < 0x80 && (std::isalnum(c) || c == '_'); }
+bool IsAsciiAlnum(unsigned char c) { return c < 0x80 && std::isalnum(c); }
+
+// Case-insensitive ordinal order of names (ASCII folded), so that results come in a fixed order
+// whatever order the file system lists them in.
+bool NameLess(const std::wstring& a, const std::wstring& b)
+{
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i)
+    {
+        const wchar_t x = FoldAsciiW(a[i]);
+        const wchar_t y = FoldAsciiW(b[i]);
+        if (x != y)
+            return x < y;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
+}
+
+constexpr DWORD kBlockSize = 1 << 20;
+constexpr size_t kBatchSize = 512;
+constexpr DWORD kFlushMs = 50;
+} // namespace
+
+// ---- file masks ---------------------------------------------------------------------------------
+
+TSWildCardCL::TSWildCardCL(const AnsiString& mask) : mask_(SjisToWide(mask)) {}
+
+bool TSWildCardCL::Match(const AnsiString& name) const { return MatchWide(SjisToWide(name)); }
+
+bool TSWildCardCL::MatchWide(const std::wstring& name) const
+{
+    // '*' remembers where it stood; a later mismatch lets it take one more character.
+    const size_t mn = mask_.size();
+    const size_t sn = name.size();
+    size_t mi = 0;
+    size_t si = 0;
+    size_t starMask = std::wstring::npos;
+    size_t starName = 0;
+    while (si < sn)
+    {
+        if (mi < mn && mask_[mi] == L'*')
+        {
+            starMask = mi++;
+            starName = si;
+        }
+        else if (mi < mn && (mask_[mi] == L'?' || FoldAsciiW(mask_[mi]) == FoldAsciiW(name[si])))
+        {
+            ++mi;
+            ++si;
+        }
+        else if (starMask != std::wstring::npos)
+        {
+            mi = starMask + 1;
+            si = ++starName;
+        }
+        else
+            return false;
+    }
+    while (mi < mn && mask_[mi] == L'*')
+        ++mi;
+    return mi == mn;
+}
+
+void TSWildCardsStringCL::WildCards_Set(const AnsiString& text)
+{
+    items_.clear();
+    const char* s = text.c_str();
+    const int n = text.Length();
+    std::string field;
+    std::vector<bool> quotedByte;
+    bool quoted = false;
+    auto finish = [&]
+    {
+        // Blanks outside quotes at either end are no part of the mask.
+        size_t b = 0;
+        size_t e = field.size();
+        while (b < e && !quotedByte[b] && (field[b] == ' ' || field[b] == '\t'))
+            ++b;
+        while (e > b && !quotedByte[e - 1] && (field[e - 1] == ' ' || field[e - 1] == '\t'))
+            --e;
+        if (e > b)
+            items_.emplace_back(AnsiString(field.data() + b, int(e - b)));
+        field.clear();
+        quotedByte.clear();
+    };
+    for (int i = 0; i < n; ++i)
+    {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (IsSjisLead(c) && i + 1 < n)
+        {
+            field.append(s + i, 2);
+            quotedByte.push_back(quoted);
+            quotedByte.push_back(quoted);
+            ++i;
+        }
+        else if (c == '"')
+        {
+            if (quoted && i + 1 < n && s[i + 1] == '"')
+            {
+                field.push_back('"');
+                quotedByte.push_back(true);
+                ++i;
+            }
+            else
+                quoted = !quoted;
+        }
+        else if (c == ',' && !quoted)
+            finish();
+        else
+        {
+            field.push_back(char(c));
+            quotedByte.push_back(quoted);
+        }
+    }
+    if (n > 0)
+        finish();
+}
+
+bool TSWildCardsStringCL::WildCards_MatchAny(const AnsiString& name) const
+{
+    return WildCards_MatchAnyWide(SjisToWide(name));
+}
+
+bool TSWildCardsStringCL::WildCards_MatchAnyWide(const std::wstring& name) const
+{
+    if (items_.empty())
+        return true;
+    return std::any_of(items_.begin(), items_.end(), [&](const TSWildCardCL& m) { return m.MatchWide(name); });
+}
+
+AnsiString NormalizeGrepFolder(const AnsiString& folder)
+{
+    std::string s = folder.str();
+    // Character starts: a '\' that is the second byte of a double-byte character is no separator.
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < s.size(); ++i)
+    {
+        starts.push_back(i);
+        if (IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size())
+            ++i;
+        else if (s[i] == '/')
+            s[i] = '\\';
+    }
+    while (!starts.empty() && starts.back() == s.size() - 1 && s.back() == '\\')
+    {
+        s.pop_back();
+        starts.pop_back();
+    }
+    return AnsiString(s.data(), int(s.size()));
+}
+
+// ---- the worker ---------------------------------------------------------------------------------
+
+typGrepProc::typGrepProc(bool createSuspended) : TThread(createSuspended) {}
+
+typGrepProc::~typGrepProc()
+{
+    Terminate();
+    WaitFor();
+}
+
+void typGrepProc::Setup(const AnsiString& folder, const AnsiString& masks, bool recurse, bool caseSensitive,
+                        bool wholeWord, bool regex, const AnsiString& pattern)
+{
+    if (pattern.IsEmpty())
+        throw EThread("検索文字列が空です。");
+    Pause = false;
+    startFolder_ = NormalizeGrepFolder(folder);
+    SetCurrentFolder(startFolder_);
+    recurse_ = recurse;
+    caseSensitive_ = caseSensitive;
+    wholeWord_ = wholeWord;
+    regex_ = regex;
+    hitCount_ = 0;
+    files_ = 0;
+    hitLimit_ = false;
+    depth_ = 0;
+    masks_.WildCards_Set(masks);
+    re_.reset();
+    if (regex)
+    {
+        re_ = std::make_unique<TRegexp>(pattern.c_str(), !caseSensitive);
+        pattern_ = pattern;
+    }
+    else if (!caseSensitive)
+    {
+        std::string folded;
+        FoldAscii(pattern.c_str(), pattern.Length(), folded);
+        pattern_ = AnsiString(folded.data(), int(folded.size()));
+    }
+    else
+        pattern_ = pattern;
+}
+
+AnsiString typGrepProc::CurrentFolder()
+{
+    std::lock_guard<TCriticalSection> hold(lock_);
+    return AnsiString(folder_.c_str(), folder_.Length()); // a copy of its own for the other thread
+}
+
+void typGrepProc::SetCurrentFolder(const AnsiString& folder)
+{
+    AnsiString copy(folder.c_str(), folder.Length());
+    std::lock_guard<TCriticalSection> hold(lock_);
+    folder_ = copy;
+}
+
+bool typGrepProc::IsWordBoundary(const char* line, int lineLength, int position, int length)
+{
+    if (length <= 0 || position < 0 || position + length > lineLength)
+        return false;
+    for (int i = position; i < position + length; ++i)
+        if (!InWordSet(static_cast<unsigned char>(line[i])))
+            return false;
+    auto neighbourFails = [&](int at, unsigned char edge)
+    {
+        if (ByteTypeAt(line, lineLength, at) != mbSingleByte)
+            return true;
+        const auto b = static_cast<unsigned char>(line[at]);
+        return IsAsciiAlnum(edge) ? InIdentSet(b) : InWordSet(b);
+    };
+    if (position > 0 && neighbourFails(position - 1, static_cast<unsigned char>(line[position])))
+        return false;
+    const int after = position + length;
+    if (after < lineLength && neighbourFails(after, static_cast<unsigned char>(line[after - 1])))
+        return false;
+    return true;
+}
+
+bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& position, int& length)
+{
+    if (regex_)
+    {
+        if (!re_)
+            return false;
+        // FindNext moves start past every hit it reports, rejected ones too.
+        while (re_->FindNext(line, lineLength, start, position, length))
+            if (!wholeWord_ || IsWordBoundary(line, lineLength, position, length))
+                return true;
+        return false;
+    }
+
+    const int plen = pattern_.Length();
+    if (plen == 0 || start < 0)
+        return false;
+    // A line is prepared once, on its first call (start 0): the folded copy and the walk over
+    // its character starts serve every later call on it.
+    if (start == 0 || line != line_ || lineLength != lineLength_)
+    {
+        line_ = line;
+        lineLength_ = lineLength;
+        cursor_ = 0;
+        if (!caseSensitive_)
+            FoldAscii(line, lineLength, folded_);
+    }
+    const char* text = caseSensitive_ ? line : folded_.data();
+    const std::string_view hay(text, size_t(lineLength));
+    const std::string_view needle(pattern_.c_str(), size_t(plen));
+    int& cursor = cursor_;
+    auto charLen = [&](int at)
+    { return IsSjisLead(static_cast<unsigned char>(line[at])) && at + 1 < lineLength ? 2 : 1; };
+    while (start <= lineLength - plen)
+    {
+        const size_t found = hay.find(needle, size_t(start));
+        if (found == std::string_view::npos)
+            return false;
+        const int pos = int(found);
+        while (cursor < pos)
+            cursor += charLen(cursor);
+        if (cursor != pos)
+        {
+            start = pos + 1; // began on a trail byte
+            continue;
+        }
+        int end = pos;
+        while (end < pos + plen)
+            end += charLen(end);
+        if (end != pos + plen)
+        {
+            start = pos + charLen(pos); // ends inside a character
+            continue;
+        }
+        if (wholeWord_ && !IsWordBoundary(line, lineLength, pos, plen))
+        {
+            start = pos + charLen(pos);
+            continue;
+        }
+        position = pos;
+        length = plen;
+        start = pos + plen;
+        return true;
+    }
+    return false;
+}
+
+void typGrepProc::Execute()
+{
+    lastFlush_ = GetTickCount();
+    try
+    {
+        SearchFolder(SjisToWide(startFolder_), startFolder_, 0);
+    }
+    catch (...)
+    {
+        batch_.clear();
+        throw;
+    }
+    Flush(true);
+}
+
+void typGrepProc::SearchFolder(const std::wstring& folderW, const AnsiString& folder, int depth)
+{
+    if (depth > kMaxDepth || StopAsked())
+        return;
+    struct TDepth
+    {
+        std::atomic<int>& d;
+        explicit TDepth(std::atomic<int>& x) : d(x) { ++d; }
+        ~TDepth() { --d; }
+    } nest(depth_);
+    SetCurrentFolder(folder);
+
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> folders;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((folderW + L"\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do
+    {
+        const std::wstring name = fd.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        {
+            // Links and junctions are not followed: they may lead back up the tree.
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                folders.push_back(name);
+        }
+        else
+            files.push_back(name);
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(files.begin(), files.end(), NameLess);
+    std::sort(folders.begin(), folders.end(), NameLess);
+
+    for (const std::wstring& name : files)
+    {
+        if (StopAsked())
+            return;
+        if (!masks_.WildCards_MatchAnyWide(name))
+            continue;
+        SearchFile(folderW + L"\\" + name, folder + "\\" + WideToSjis(name));
+    }
+    if (!recurse_)
+        return;
+    for (const std::wstring& name : folders)
+    {
+        if (StopAsked())
+            return;
+        SearchFolder(folderW + L"\\" + name, folder + "\\" + WideToSjis(name), depth + 1);
+        SetCurrentFolder(folder);
+    }
+}
+
+void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
+{
+    HANDLE f = CreateFileW(pathW.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return; // unreadable files are passed over
+    struct TClose
+    {
+        HANDLE h;
+        ~TClose() { CloseHandle(h); }
+    } close{f};
+    ++files_;
+
+    std::vector<char> block(kBlockSize);
+    std::string carry; // a line that runs on into the next block
+    int lineNo = 0;
+    for (;;)
+    {
+        DWORD got = 0;
+        if (!ReadFile(f, block.data(), kBlockSize, &got, nullptr) || got == 0)
+            break;
+        char* p = block.data();
+        char* const end = p + got;
+        while (p < end)
+        {
+            auto* nl = static_cast<char*>(std::memchr(p, '\n', size_t(end - p)));
+            if (!nl)
+            {
+                carry.append(p, size_t(end - p));
+                break;
+            }
+            ++lineNo;
+            if (carry.empty())
+                SearchLine(path, lineNo, p, int(nl + 1 - p));
+            else
+            {
+                carry.append(p, size_t(nl + 1 - p));
+                SearchLine(path, lineNo, carry.data(), int(carry.size()));
+                carry.clear();
+            }
+            p = nl + 1;
+            if (hitLimit_.load())
+                return;
+        }
+        Flush(false);
+        // A long file still lets the search stop soon.
+        if (StopAsked())
+            return;
+    }
+    if (!carry.empty())
+        SearchLine(path, ++lineNo, carry.data(), int(carry.size()));
+    Flush(false);
+}
+
+void typGrepProc::SearchLine(const AnsiString& path, int lineNo, const char* lineIn, int length)
+{
+    // The line as a text-mode read gives it: CR LF as LF, and like a C string it ends at its
+    // first NUL byte.
+    char* line = const_cast<char*>(lineIn);
+    if (length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n')
+    {
+        line[length - 2] = '\n';
+        --length;
+    }
+    if (const void* nul = std::memchr(line, 0, size_t(length)))
+        length = int(static_cast<const char*>(nul) - line);
+    int start = 0;
+    int position = 0;
+    int matchLength = 0;
+    while (!hitLimit_.load() && MatchLine(line, length, start, position, matchLength))
+        AddHit(path, lineNo, line, length, position, matchLength);
+}
+
+void typGrepProc::AddHit(const AnsiString& path, int lineNo, const char* line, int length, int position,
+                         int matchLength)
+{
+    while (Pause.load() && !Terminated())
+        Sleep(10);
+    typGrepInf hit;
+    hit.Path = path;
+    hit.LineNo = lineNo;
+    hit.Line = AnsiString(line, length);
+    hit.Position = position;
+    hit.Length = matchLength;
+    batch_.push_back(std::move(hit));
+    if (++hitCount_ >= MaxHits)
+        hitLimit_ = true;
+    Flush(false);
+}
+
+void typGrepProc::Flush(bool force)
+{
+    if (batch_.empty())
+        return;
+    if (!force && batch_.size() < kBatchSize && GetTickCount() - lastFlush_ < kFlushMs)
+        return;
+    delivering_.swap(batch_);
+    batch_.clear();
+    struct TDone
+    {
+        std::vector<typGrepInf>& v;
+        ~TDone() { v.clear(); }
+    } done{delivering_};
+    Synchronize(TThreadMethod(this, &typGrepProc::Deliver));
+    lastFlush_ = GetTickCount();
+}
+
+void typGrepProc::Deliver()
+{
+    for (typGrepInf& hit : delivering_)
+    {
+        currentHit_ = &hit;
+        struct TReset
+        {
+            typGrepInf*& p;
+            ~TReset() { p = nullptr; }
+        } reset{currentHit_};
+        if (OnFileFind)
+            OnFileFind(this, &hit);
+    }
+}

@@ -1,0 +1,155 @@
+// File search without its windows: file-name masks and the worker thread that searches a folder
+// tree line by line and hands each hit to the interface thread.
+//
+// Names are handled in UTF-16 (the W functions), converted to and from CP932 explicitly; files
+// are read as bytes. Hits travel to the interface thread in batches through Synchronize; the
+// stop request is seen between files and every few megabytes inside a long one.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Threads.h"
+#include "search/Regexp.h"
+
+// ---- file masks ---------------------------------------------------------------------------------
+
+// One file mask: '*' any run of characters (backtracking), '?' one character, anything else
+// itself; ASCII letters match either case, as Windows file names do.
+class TSWildCardCL
+{
+public:
+    TSWildCardCL() = default;
+    explicit TSWildCardCL(const AnsiString& mask);
+    bool Match(const AnsiString& name) const;
+    bool MatchWide(const std::wstring& name) const;
+    const std::wstring& Mask() const { return mask_; }
+
+private:
+    std::wstring mask_;
+};
+
+// A list of masks written as comma-separated fields: double quotes group a field ("" is a quote),
+// blanks around a field are dropped, empty fields are no masks.
+class TSWildCardsStringCL
+{
+public:
+    void WildCards_Set(const AnsiString& text);
+    // True when the list is empty or any mask matches.
+    bool WildCards_MatchAny(const AnsiString& name) const;
+    bool WildCards_MatchAnyWide(const std::wstring& name) const;
+    int Count() const { return int(items_.size()); }
+    const TSWildCardCL& Item(int i) const { return items_[size_t(i)]; }
+
+private:
+    std::vector<TSWildCardCL> items_;
+};
+
+// The folder as the search takes it: '/' becomes '\', trailing '\' are removed (never the second
+// byte of a double-byte character such as 表), a drive root keeps its '\'.
+AnsiString NormalizeGrepFolder(const AnsiString& folder);
+
+// ---- the worker ---------------------------------------------------------------------------------
+
+// One hit: the file, its line (from 1), the line as read (with its line end, a CR LF read as LF,
+// up to the line's first NUL byte) and the match's byte offset and length in it.
+class typGrepInf : public TObject
+{
+public:
+    typGrepInf() = default;
+    typGrepInf(const typGrepInf&) = default;
+    typGrepInf& operator=(const typGrepInf&) = default;
+
+    AnsiString Path;
+    int LineNo = 0;
+    AnsiString Line;
+    int Position = 0;
+    int Length = 0;
+};
+
+using TGrepFileFindEvent = Closure<void(TObject* sender, typGrepInf* hit)>;
+
+class typGrepProc : public TThread
+{
+public:
+    // Past this many hits the search stops (HitLimitReached tells): hits never exhaust memory.
+    static constexpr int kDefaultMaxHits = 1000000;
+    // Folders nested deeper than this are not entered.
+    static constexpr int kMaxDepth = 128;
+
+    explicit typGrepProc(bool createSuspended = true);
+    // Stops the search and waits for it.
+    ~typGrepProc() override;
+
+    // Prepares a search (before Start). The pattern is compiled once here: an invalid regular
+    // expression raises ERegexpError; an empty pattern raises EThread.
+    void Setup(const AnsiString& folder, const AnsiString& masks, bool recurse, bool caseSensitive, bool wholeWord,
+               bool regex, const AnsiString& pattern);
+
+    // Next hit of line from byte start (in/out): its position and length; every hit of a line is
+    // reported once, left to right. start is 0 on the first call of each line.
+    bool MatchLine(const char* line, int lineLength, int& start, int& position, int& length);
+    bool MatchLine(const AnsiString& line, int& start, int& position, int& length)
+    {
+        return MatchLine(line.c_str(), line.Length(), start, position, length);
+    }
+    // The whole-word test of a byte match: every byte printable ASCII other than 0x3A-0x40 and
+    // 0x60; a neighbour is never a double-byte character, nor a letter, digit or '_' next to an
+    // alphanumeric edge, nor any such printable byte next to another edge.
+    static bool IsWordBoundary(const char* line, int lineLength, int position, int length);
+
+    // Read by the interface thread while the worker runs.
+    AnsiString CurrentFolder();
+    int HitCount() const { return hitCount_.load(); }
+    int Depth() const { return depth_.load(); }
+    bool HitLimitReached() const { return hitLimit_.load(); }
+    int FilesSearched() const { return files_.load(); }
+
+    const AnsiString& StartFolder() const { return startFolder_; }
+    const AnsiString& Pattern() const { return pattern_; }
+    // Hits wait while this is set (checked every 10 ms).
+    std::atomic<bool> Pause{false};
+    int MaxHits = kDefaultMaxHits;
+    // Called on the interface thread for each hit; the hit lives until the call returns.
+    TGrepFileFindEvent OnFileFind;
+    // The hit being handed over (valid during OnFileFind).
+    typGrepInf* CurrentHit() const { return currentHit_; }
+
+protected:
+    void Execute() override;
+
+private:
+    void SearchFolder(const std::wstring& folderW, const AnsiString& folder, int depth);
+    void SearchFile(const std::wstring& pathW, const AnsiString& path);
+    void SearchLine(const AnsiString& path, int lineNo, const char* line, int length);
+    void AddHit(const AnsiString& path, int lineNo, const char* line, int length, int position, int matchLength);
+    void Flush(bool force);
+    void Deliver();
+    bool StopAsked() const { return Terminated() || hitLimit_.load(); }
+    void SetCurrentFolder(const AnsiString& folder);
+
+    AnsiString startFolder_;
+    AnsiString folder_;
+    bool recurse_ = false;
+    bool caseSensitive_ = false;
+    bool wholeWord_ = false;
+    bool regex_ = false;
+    AnsiString pattern_;         // folded when the case is ignored (plain search)
+    std::unique_ptr<TRegexp> re_;
+    TSWildCardsStringCL masks_;
+    std::atomic<int> depth_{0};
+    std::atomic<int> hitCount_{0};
+    std::atomic<int> files_{0};
+    std::atomic<bool> hitLimit_{false};
+    TCriticalSection lock_; // folder_
+    typGrepInf* currentHit_ = nullptr;
+    std::vector<typGrepInf> batch_;     // hits not yet handed over
+    std::vector<typGrepInf> delivering_;
+    DWORD lastFlush_ = 0;
+    std::string folded_; // the case-folded line
+    const char* line_ = nullptr;
+    int lineLength_ = -1;
+    int cursor_ = 0; // a character start at or before the next candidate
+};

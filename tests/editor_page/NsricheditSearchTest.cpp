@@ -1,0 +1,437 @@
+// Search support of the editor page: find next and previous with the whole-word test, hit marks
+// found again after edits, bookmarks, and replacing the selection.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "PageTestUtil.h"
+
+namespace
+{
+std::unique_ptr<TTestPage> NewPage() { return std::unique_ptr<TTestPage>(Create<TTestPage>(nullptr)); }
+
+// Rows given exactly: a row without a final CR is folded into the next one.
+void SetRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
+{
+    ed.Lines()->Clear();
+    ed.AttrList()->Clear();
+    for (const std::string& r : rows)
+    {
+        ed.Lines()->Add(AnsiString(r.data(), int(r.size())));
+        ed.AttrList()->Add(ed.MakeAttr(false, 0, 500));
+    }
+}
+
+// Every hit from the start, each search going on from the caret as the find dialog does.
+std::vector<TPoint> AllHits(nsRichEdit& ed, const char* pattern, bool caseSensitive, bool wholeWord)
+{
+    std::vector<TPoint> hits;
+    ed.SelArea()->PointReset();
+    ed.SetCaretRaw(TPoint(0, 0));
+    for (int guard = 0; guard < 10000; ++guard)
+    {
+        const TPoint caret = ed.GetCaret();
+        const TPoint from(std::max(0, ed.LogicalPos(caret)), caret.y);
+        const TPoint hit = ed.FindNext(from, pattern, caseSensitive, wholeWord, true);
+        if (hit.x < 0)
+            return hits;
+        hits.push_back(hit);
+    }
+    ADD_FAILURE() << "the search never ended";
+    return hits;
+}
+
+std::vector<TPoint> AllHitsBackward(nsRichEdit& ed, const char* pattern, bool wholeWord)
+{
+    std::vector<TPoint> hits;
+    ed.SelArea()->PointReset();
+    const TPoint endPos = ed.GetEndPos();
+    TPoint from(endPos.x + 1, endPos.y);
+    for (int guard = 0; guard < 10000; ++guard)
+    {
+        const TPoint hit = ed.FindPrev(from, pattern, false, wholeWord, true);
+        if (hit.x < 0)
+            return hits;
+        hits.push_back(hit);
+        from = TPoint(std::max(0, ed.LogicalPos(ed.GetCaret())), ed.GetCaret().y);
+    }
+    ADD_FAILURE() << "the search never ended";
+    return hits;
+}
+
+int32_t MarkOf(nsRichEdit& ed, int col, int row)
+{
+    TColAttrList* list = ed.AttrList()->GetItem(row)->ColAttr;
+    return list && col < list->GetCount() ? list->GetItem(col)->MarkId : 0;
+}
+
+// ---- find ---------------------------------------------------------------------------------------
+
+TEST(nsRichEditSearch, FindNext_FromTheSelectedHitGoesOnToTheNextOne)
+{
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    // Tabs make display and logical columns differ: the skip must compare logical points.
+    SetRows(ed, {"\tab\tab\tAB\r", "x\tab"});
+    const std::vector<TPoint> expected = {{1, 0}, {4, 0}, {7, 0}, {2, 1}};
+    EXPECT_EQ(AllHits(ed, "ab", false, false), expected);
+    const std::vector<TPoint> exact = {{1, 0}, {4, 0}, {2, 1}};
+    EXPECT_EQ(AllHits(ed, "ab", true, false), exact);
+    // Each hit is selected from its start to its end, in display columns.
+    AllHits(ed, "ab", true, false);
+    ed.SelArea()->PointReset();
+    ed.SetCaretRaw(TPoint(0, 0));
+    ed.FindNext(TPoint(0, 0), "ab", true, false, true);
+    EXPECT_EQ(ed.SelArea()->GetStartPoint(), ed.DspPos(TPoint(1, 0)));
+    EXPECT_EQ(ed.SelArea()->GetEndPoint(), ed.DspPos(TPoint(3, 0)));
+}
+
+TEST(nsRichEditSearch, FindNext_OverlappingHitsAreEachFoundOnce)
+{
+    auto page = NewPage();
+    SetRows(*page, {"aaa"});
+    const std::vector<TPoint> expected = {{0, 0}, {1, 0}, {2, 0}};
+    EXPECT_EQ(AllHits(*page, "a", false, false), expected);
+    const std::vector<TPoint> backward = {{2, 0}, {1, 0}, {0, 0}};
+    EXPECT_EQ(AllHitsBackward(*page, "a", false), backward);
+}
+
+TEST(nsRichEditSearch, FindNext_FindsAndSelectsAHitAcrossAFold)
+{
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    SetRows(ed, {"xxxab", "cdyy\r", "zz"});
+    const std::vector<TPoint> expected = {{3, 0}};
+    EXPECT_EQ(AllHits(ed, "abcd", false, false), expected);
+    EXPECT_EQ(ed.SelArea()->GetStartPoint(), TPoint(3, 0));
+    EXPECT_EQ(ed.SelArea()->GetEndPoint(), TPoint(2, 1));
+    EXPECT_EQ(AllHitsBackward(ed, "abcd", false), expected);
+}
+
+TEST(nsRichEditSearch, WholeWord_AcceptsOnlyHitsWithoutWordNeighbours)
+{
+    struct Case
+    {
+        std::vector<std::string> rows;
+        const char* pattern;
+        std::vector<TPoint> hits;
+    } cases[] = {
+        {{"abc_d"}, "abc", {}},
+        {{"xabc"}, "abc", {}},
+        {{"abc1"}, "abc", {}},
+        {{"abc-d"}, "abc", {{0, 0}}},
+        {{"(abc)"}, "abc", {{1, 0}}},
+        {{"abc abc"}, "abc", {{0, 0}, {4, 0}}},
+        {{"漢abc字"}, "abc", {{2, 0}}},
+        {{"ｱabcｲ"}, "abc", {{1, 0}}},
+        // A single-byte pattern never stands on a trail byte (ソ ends in 0x5C).
+        {{"ソ\\x"}, "\\", {{2, 0}}},
+        // Across a fold the neighbour is in the next or the previous row.
+        {{"xxab", "cd\r"}, "abc", {}},
+        {{"xx ab", "c d\r"}, "abc", {{3, 0}}},
+        {{"x abc", "d\r"}, "abc", {}},
+        // A paragraph end is no neighbour.
+        {{"abc\r", "d"}, "abc", {{0, 0}}},
+        {{"a\r", "abc"}, "abc", {{0, 1}}},
+        // A hit that is a symbol fails only next to symbols of the word set... which it never is.
+        {{"a-b -"}, "-", {{1, 0}, {4, 0}}},
+    };
+    for (const Case& c : cases)
+    {
+        auto page = NewPage();
+        SetRows(*page, c.rows);
+        EXPECT_EQ(AllHits(*page, c.pattern, true, true), c.hits) << c.rows[0] << " / " << c.pattern;
+        std::vector<TPoint> backward(c.hits.rbegin(), c.hits.rend());
+        EXPECT_EQ(AllHitsBackward(*page, c.pattern, true), backward) << c.rows[0] << " / " << c.pattern;
+    }
+}
+
+TEST(nsRichEditSearch, WholeWord_EndsOnTextWhereEveryHitIsRejected)
+{
+    // Every position holds a hit that fails the test: each retry must move on.
+    auto page = NewPage();
+    std::vector<std::string> rows;
+    for (int i = 0; i < 8; ++i)
+        rows.push_back(std::string(300, 'a')); // folded rows: one long word
+    rows.back() += "\r";
+    rows.push_back("ａａａａ" + std::string(50, 'a'));
+    SetRows(*page, rows);
+    EXPECT_TRUE(AllHits(*page, "aa", false, true).empty());
+    EXPECT_TRUE(AllHitsBackward(*page, "aa", true).empty());
+    EXPECT_TRUE(AllHits(*page, "ａ", false, true).size() == 4u);
+}
+
+// ---- hit marks ----------------------------------------------------------------------------------
+
+TEST(nsRichEditSearch, MakeSrchPack_GivesEveryHitItsOwnIdFromOne)
+{
+    auto page = NewPage();
+    SetRows(*page, {"ab ab ab\r", "xxa", "b ab\r", "ab"});
+    std::vector<std::unique_ptr<typSrchPack>> packs;
+    std::set<int32_t> ids;
+    for (const TPoint& hit : AllHits(*page, "ab", false, false))
+    {
+        auto pack = std::make_unique<typSrchPack>();
+        pack->HitPoint = hit;
+        pack->Pattern = "ab";
+        page->MakeSrchPack(*pack);
+        EXPECT_NE(pack->MarkId, 0);
+        EXPECT_EQ(pack->Editor, page.get());
+        EXPECT_TRUE(ids.insert(pack->MarkId).second) << "id " << pack->MarkId << " given twice";
+        EXPECT_EQ(MarkOf(*page, hit.x, hit.y), pack->MarkId);
+        packs.push_back(std::move(pack));
+    }
+    ASSERT_EQ(packs.size(), 6u);
+    EXPECT_EQ(packs.front()->MarkId, 1);
+    EXPECT_EQ(page->PeekMarkId(), 7);
+    // The hit across the fold carries its id on both rows.
+    EXPECT_EQ(packs[3]->HitPoint, TPoint(2, 1));
+    EXPECT_EQ(MarkOf(*page, 2, 1), packs[3]->MarkId);
+    EXPECT_EQ(MarkOf(*page, 0, 2), packs[3]->MarkId);
+    EXPECT_EQ(MarkOf(*page, 1, 2), 0);
+    // A second page counts on its own.
+    auto other = NewPage();
+    SetRows(*other, {"ab"});
+    typSrchPack pack;
+    pack.Pattern = "ab";
+    other->MakeSrchPack(pack);
+    EXPECT_EQ(pack.MarkId, 1);
+}
+
+TEST(nsRichEditSearch, LocateSrchPack_FindsTheHitAfterRowsWereTypedAboveIt)
+{
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    std::vector<std::string> rows;
+    for (int i = 0; i < 20; ++i)
+        rows.push_back(i == 10 ? "xx needle yy\r" : "row " + std::to_string(i) + "\r");
+    rows.back().pop_back();
+    SetRows(ed, rows);
+    typSrchPack pack;
+    pack.Pattern = "needle";
+    pack.HitPoint = ed.FindNext(TPoint(0, 0), "needle", true, false, false);
+    ASSERT_EQ(pack.HitPoint, TPoint(3, 10));
+    ed.MakeSrchPack(pack);
+
+    ed.SetCaretRaw(TPoint(0, 2));
+    ed.KeyInput("new\rnew\rnew\r");
+    ASSERT_EQ(ed.GetLine(13).str(), "xx needle yy\r");
+    ASSERT_TRUE(ed.LocateSrchPack(pack));
+    EXPECT_EQ(pack.HitPoint, TPoint(3, 13));
+    EXPECT_EQ(pack.SelPoint, ed.DspPos(TPoint(3, 13)));
+    EXPECT_EQ(pack.LineText.str(), "xx needle yy\r");
+
+    // Far away: rows deleted above put the hit well before the recorded row.
+    for (int i = 0; i < 12; ++i)
+        ed.DelLine(0);
+    pack.HitPoint.y = 18;
+    ASSERT_TRUE(ed.LocateSrchPack(pack));
+    EXPECT_EQ(pack.HitPoint, TPoint(3, 1));
+
+    // Part of the hit deleted: gone.
+    ed.SetCaretRaw(TPoint(5, 1));
+    ed.DeleteAtCaret();
+    EXPECT_FALSE(ed.LocateSrchPack(pack));
+}
+
+TEST(nsRichEditSearch, LocateSrchPack_FindsAHitAcrossAFoldFromEitherRow)
+{
+    auto page = NewPage();
+    SetRows(*page, {"row\r", "xxxab", "cdyy\r", "zz"});
+    typSrchPack pack;
+    pack.Pattern = "abcd";
+    pack.HitPoint = page->FindNext(TPoint(0, 0), "abcd", false, false, false);
+    ASSERT_EQ(pack.HitPoint, TPoint(3, 1));
+    page->MakeSrchPack(pack);
+    for (int recorded : {0, 1, 2, 3, 7})
+    {
+        pack.HitPoint = TPoint(0, recorded);
+        ASSERT_TRUE(page->LocateSrchPack(pack)) << recorded;
+        EXPECT_EQ(pack.HitPoint, TPoint(3, 1)) << recorded;
+    }
+    // The tail overwritten: no longer the hit.
+    page->AttrList()->GetItem(2)->ColAttr->GetItem(1)->MarkId = 0;
+    EXPECT_FALSE(page->LocateSrchPack(pack));
+}
+
+TEST(nsRichEditSearch, LocateSrchPack_KeepsFindingHitsThroughRandomEdits)
+{
+    const unsigned seed = 20261207;
+    std::mt19937 rng(seed);
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    std::vector<std::string> rows;
+    for (int i = 0; i < 40; ++i)
+        rows.push_back(i % 5 == 2 ? "word HIT" + std::to_string(i / 5) + " end\r" : "plain text\r");
+    rows.back().pop_back();
+    SetRows(ed, rows);
+    std::vector<std::unique_ptr<typSrchPack>> packs;
+    for (int k = 0; k < 8; ++k)
+    {
+        auto pack = std::make_unique<typSrchPack>();
+        pack->Pattern = ("HIT" + std::to_string(k)).c_str();
+        pack->HitPoint = ed.FindNext(TPoint(0, 0), pack->Pattern, true, false, false);
+        ASSERT_GE(pack->HitPoint.x, 0);
+        ed.MakeSrchPack(*pack);
+        packs.push_back(std::move(pack));
+    }
+    for (int step = 0; step < 60; ++step)
+    {
+        // Edits in rows without a hit: whole rows typed or removed, text typed at a row's start.
+        int row = int(rng() % unsigned(ed.GetLinesCount()));
+        if (ed.GetLine(row).Pos("HIT") > 0)
+            continue;
+        ed.SelArea()->PointReset();
+        switch (rng() % 3)
+        {
+        case 0:
+            ed.SetCaretRaw(TPoint(0, row));
+            ed.KeyInput("typed\r");
+            break;
+        case 1:
+            if (row + 1 < ed.GetLinesCount())
+                ed.DelLine(row);
+            break;
+        default:
+            ed.SetCaretRaw(TPoint(0, row));
+            ed.KeyInput("xy");
+            break;
+        }
+        for (auto& pack : packs)
+        {
+            ASSERT_TRUE(ed.LocateSrchPack(*pack)) << "seed " << seed << " step " << step << " " << pack->Pattern;
+            const AnsiString line = ed.GetLine(pack->HitPoint.y);
+            EXPECT_EQ(line.SubString(pack->HitPoint.x + 1, pack->Pattern.Length()), pack->Pattern)
+                << "seed " << seed << " step " << step;
+        }
+    }
+}
+
+// ---- scrolling ----------------------------------------------------------------------------------
+
+TEST(nsRichEditSearch, ScrollIntoView_MovesOnlyWhenThePointIsOutside)
+{
+    TPageHost host(300, 200, false);
+    nsRichEdit& ed = *host.page;
+    std::vector<std::string> rows(200, std::string(300, 'x') + "\r");
+    SetRows(ed, rows);
+    ed.SetScrollBars(ssBoth); // the bars take their room before the view is measured
+    const int shownRows = ed.GetDspRowCount();
+    const int shownCols = ed.GetDspColCount();
+    ASSERT_GT(shownRows, 2);
+    ASSERT_GT(shownCols, 2);
+    EXPECT_FALSE(ed.ScrollIntoView(0, 0));
+    EXPECT_FALSE(ed.ScrollIntoView(shownCols - 1, shownRows - 1));
+    EXPECT_TRUE(ed.ScrollIntoView(0, 100));
+    EXPECT_EQ(ed.GetTopLine(), 100 - shownRows + 1);
+    EXPECT_TRUE(ed.ScrollIntoView(0, 10));
+    EXPECT_EQ(ed.GetTopLine(), 10);
+    EXPECT_TRUE(ed.ScrollIntoView(250, 10));
+    EXPECT_EQ(ed.GetLeftCol(), 250 - shownCols + 1);
+    EXPECT_EQ(ed.GetTopLine(), 10);
+    EXPECT_TRUE(ed.ScrollIntoView(3, 10));
+    EXPECT_EQ(ed.GetLeftCol(), 3);
+}
+
+// ---- bookmarks ----------------------------------------------------------------------------------
+
+TEST(nsRichEditSearch, Bookmarks_NextAndPreviousStopAtTheEnds)
+{
+    TPageHost host(300, 200, false);
+    nsRichEdit& ed = *host.page;
+    SetRows(ed, std::vector<std::string>(12, "row\r"));
+    for (int row : {2, 5, 9})
+        ed.SetBookmark(row, true, "b");
+    ed.SetCaretRaw(TPoint(2, 0));
+    std::vector<int> seen;
+    for (int i = 0; i < 4; ++i)
+    {
+        ed.GoNextBookMark();
+        seen.push_back(ed.GetCaret().y);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{2, 5, 9, 9}));
+    EXPECT_EQ(ed.GetCaret().x, 0);
+    seen.clear();
+    for (int i = 0; i < 4; ++i)
+    {
+        ed.GoPrevBookMark();
+        seen.push_back(ed.GetCaret().y);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{5, 2, 2, 2}));
+    ed.SetBookmark(5, false);
+    ed.GoNextBookMark();
+    EXPECT_EQ(ed.GetCaret().y, 9);
+    EXPECT_FALSE(ed.SelArea()->isPointAble());
+}
+
+TEST(nsRichEditSearch, Bookmarks_SurviveReplacingTheSelectionOnUnchangedRows)
+{
+    auto page = NewPage();
+    SetRows(*page, {"one\r", "two\r", "three\r", "four\r", "five"});
+    page->SetBookmark(0, true, "first");
+    page->SetBookmark(2, true, "third");
+    page->SetBookmark(4, true, "fifth");
+    nsArray<typBMarkInf> marks;
+    page->SaveBookmarks(marks);
+    ASSERT_EQ(marks.Count(), 3);
+    EXPECT_EQ(marks[1].Row, 2);
+    EXPECT_EQ(marks[1].Text.str(), "third");
+
+    // Rows 1..3 selected and upper-cased, as the conversions do.
+    page->SelArea()->PutStartPoint(TPoint(0, 1));
+    page->SelArea()->PutEndPoint(TPoint(4, 3));
+    const AnsiString sel = page->GetSelText();
+    ASSERT_EQ(sel.str(), "two\r\nthree\r\nfour");
+    ASSERT_TRUE(page->ReplaceSelText(sel.UpperCase()));
+    page->RestoreBookmarks(marks);
+    EXPECT_EQ(RowsOf(*page), (std::vector<std::string>{"one\r", "TWO\r", "THREE\r", "FOUR\r", "five"}));
+    for (int row = 0; row < 5; ++row)
+    {
+        AnsiString text;
+        EXPECT_EQ(page->BookmarkText(row, text), row % 2 == 0) << row;
+    }
+    AnsiString text;
+    page->BookmarkText(2, text);
+    EXPECT_EQ(text.str(), "third");
+
+    // A bookmark not in the list goes.
+    page->SetBookmark(1, true, "x");
+    page->RestoreBookmarks(marks);
+    EXPECT_FALSE(page->IsBookmarked(1));
+}
+
+// ---- replacing the selection --------------------------------------------------------------------
+
+TEST(nsRichEditSearch, ReplaceSelText_IsOneUndoStepAndRefusesABox)
+{
+    auto page = NewPage();
+    SetRows(*page, {"alpha\r", "beta\r", "gamma"});
+    page->SelArea()->PutStartPoint(TPoint(1, 0));
+    page->SelArea()->PutEndPoint(TPoint(2, 1));
+    ASSERT_TRUE(page->ReplaceSelText("X\rYY\rZ"));
+    EXPECT_EQ(RowsOf(*page), (std::vector<std::string>{"aX\r", "YY\r", "Zta\r", "gamma"}));
+    page->Undo();
+    EXPECT_EQ(RowsOf(*page), (std::vector<std::string>{"alpha\r", "beta\r", "gamma"}));
+
+    page->SetRangeSelect(true);
+    page->SelArea()->PutStartPoint(TPoint(1, 0));
+    page->SelArea()->PutEndPoint(TPoint(2, 1));
+    EXPECT_FALSE(page->ReplaceSelText("X"));
+    EXPECT_EQ(RowsOf(*page), (std::vector<std::string>{"alpha\r", "beta\r", "gamma"}));
+}
+
+TEST(nsRichEditSearch, GetEndPos_IsTheLastByteOfTheLastRow)
+{
+    auto page = NewPage();
+    SetRows(*page, {"ab\r", "xyz"});
+    EXPECT_EQ(page->GetEndPos(), TPoint(2, 1));
+    SetRows(*page, {"ab\r", ""});
+    EXPECT_EQ(page->GetEndPos(), TPoint(-1, 1));
+}
+} // namespace

@@ -1,0 +1,506 @@
+// File search without its windows: mask matching, the folder form, the line matcher with its
+// whole-word test, and the worker over a real folder tree with hits collected on the interface
+// thread.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Cp932.h"
+#include "search/GrepProc.h"
+
+namespace
+{
+std::string B(std::initializer_list<int> bytes)
+{
+    std::string s;
+    for (int b : bytes)
+        s.push_back(char(b));
+    return s;
+}
+
+// ---- masks --------------------------------------------------------------------------------------
+
+TEST(GrepMasks, MatchNamesAsWindowsDoesWithoutFoldingBeyondAscii)
+{
+    struct Case
+    {
+        std::string masks;
+        std::string name;
+        bool match;
+    } cases[] = {
+        {"*.txt", "a.txt", true},
+        {"*.txt", "a.b.txt", true}, // '*' gives back what the rest needs
+        {"*.txt", "a.txt.bak", false},
+        {"*.txt", "a.txt ", false},
+        {"*.TXT", "a.txt", true},
+        {"*.txt", "README.TXT", true},
+        {"?.txt", "ab.txt", false},
+        {"??.txt", "ab.txt", true},
+        {"?.txt", ".txt", false},
+        {"a*b*c", "axxbyyc", true},
+        {"a*b*c", "axxbyy", false},
+        {"*a*a*a*a*a*b", std::string(40, 'a'), false},
+        {"*.c, *.h", "x.h", true}, // blanks around a field are no part of the mask
+        {" *.c ,*.h ", "x.c", true},
+        {"*.c,*.h", "x.cpp", false},
+        {"\"a,b.txt\"", "a,b.txt", true},
+        {"\" a.txt\"", " a.txt", true}, // quoted blanks stay
+        {"", "anything.bin", true},
+        {" , ", "anything.bin", true},
+        {"*表*", "一覧表.txt", true},
+        {"ソ*.txt", "ソース.txt", true},
+        {"ソ*.txt", "ｿｰｽ.txt", false},
+        {"*.ＴＸＴ", "a.ｔｘｔ", false}, // only ASCII letters fold
+        {"?.txt", "表.txt", true},     // '?' is one character, not one byte
+        // ア is 83 41 and ヂ is 83 61: folding a trail byte would make them one.
+        {B({0x83, 0x41}), B({0x83, 0x61}), false},
+        {B({0x83, 0x61}), B({0x83, 0x41}), false},
+        {B({0x83, 0x5C}) + "*", B({0x83, 0x5C}) + "x", true},
+    };
+    for (const Case& c : cases)
+    {
+        TSWildCardsStringCL masks;
+        masks.WildCards_Set(AnsiString(c.masks.data(), int(c.masks.size())));
+        EXPECT_EQ(masks.WildCards_MatchAny(AnsiString(c.name.data(), int(c.name.size()))), c.match)
+            << "masks [" << c.masks << "] name [" << c.name << "]";
+    }
+}
+
+TEST(GrepMasks, SplitsAtCommasOutsideQuotes)
+{
+    TSWildCardsStringCL masks;
+    masks.WildCards_Set("*.c, \"x,y\" ,, *.h");
+    ASSERT_EQ(masks.Count(), 3);
+    EXPECT_EQ(masks.Item(0).Mask(), L"*.c");
+    EXPECT_EQ(masks.Item(1).Mask(), L"x,y");
+    EXPECT_EQ(masks.Item(2).Mask(), L"*.h");
+}
+
+TEST(GrepFolder, NormalizesSeparatorsWithoutCuttingDoubleByteCharacters)
+{
+    struct Case
+    {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"C:\\dir\\", "C:\\dir"},
+        {"C:\\dir\\\\", "C:\\dir"},
+        {"C:/dir/sub/", "C:\\dir\\sub"},
+        {"C:\\dir", "C:\\dir"},
+        {"C:\\表", "C:\\表"},     // 表 ends in the byte of '\'
+        {"C:\\表\\", "C:\\表"},
+        {"C:/ソ/", "C:\\ソ"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NormalizeGrepFolder(c.in).str(), std::string(c.out)) << c.in;
+}
+
+// ---- the line matcher ---------------------------------------------------------------------------
+
+TEST(GrepMatch, WholeWordTable)
+{
+    struct Case
+    {
+        std::string line;
+        int pos;
+        int len;
+        bool word;
+    } cases[] = {
+        {"abc_d", 0, 3, false}, {"xabc", 1, 3, false}, {"abc-d", 0, 3, true},   {"(abc)", 1, 3, true},
+        {"abc", 0, 3, true},    {"abc1", 0, 3, false}, {"abc:", 0, 3, true},    {"漢abc", 2, 3, false},
+        {"abc字", 0, 3, false}, {"ｱabc", 1, 3, true},  {"a b", 0, 3, false},    {"x-a", 1, 2, false},
+        {" -a ", 1, 2, true},   {"@abc", 1, 3, true},  {"ab`c", 0, 2, true},    {"abc\n", 0, 3, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(typGrepProc::IsWordBoundary(c.line.data(), int(c.line.size()), c.pos, c.len), c.word)
+            << c.line << " at " << c.pos;
+}
+
+struct THit
+{
+    int pos;
+    int len;
+    bool operator==(const THit& o) const { return pos == o.pos && len == o.len; }
+};
+std::ostream& operator<<(std::ostream& os, const THit& h) { return os << "(" << h.pos << "," << h.len << ")"; }
+
+std::vector<THit> LineHits(typGrepProc& g, const std::string& line)
+{
+    std::vector<THit> hits;
+    int start = 0, pos = 0, len = 0;
+    for (int guard = 0; guard < 1000 && g.MatchLine(line.data(), int(line.size()), start, pos, len); ++guard)
+    {
+        EXPECT_LE(pos + len, int(line.size())) << line;
+        if (!hits.empty())
+            EXPECT_GT(pos, hits.back().pos) << line;
+        hits.push_back({pos, len});
+    }
+    return hits;
+}
+
+TEST(GrepMatch, EveryHitOfALineOnceOnCharacterBoundaries)
+{
+    struct Case
+    {
+        std::string pattern;
+        bool caseSensitive;
+        bool word;
+        bool regex;
+        std::string line;
+        std::vector<THit> hits;
+    } cases[] = {
+        {"a", true, false, false, "aaa\n", {{0, 1}, {1, 1}, {2, 1}}},
+        {"aa", true, false, false, "aaaaa\n", {{0, 2}, {2, 2}}},
+        {"A", true, false, false, "ア\n", {}},
+        {"\\", true, false, false, "ソ\n", {}},
+        {"\\", true, false, false, "ソ\\\n", {{2, 1}}},
+        {"abc", false, false, false, "xABCx\n", {{1, 3}}},
+        {"ABC", false, false, false, "xabcx\n", {{1, 3}}},
+        {"abc", true, false, false, "xABCx\n", {}},
+        {B({0x83, 0x61}), false, false, false, "ア\n", {}}, // trail bytes never fold
+        {"ア", false, false, false, B({0x83, 0x61}) + "\n", {}},
+        {"ア", false, false, false, "xアア\n", {{1, 2}, {3, 2}}},
+        {"abc", true, true, false, "abc abc_d xabc (abc) abc-d\n", {{0, 3}, {16, 3}, {21, 3}}},
+        {"abc", true, true, false, "漢abc ｱabc\n", {{7, 3}}},
+        {"a", true, true, false, std::string(200, 'a') + "\n", {}},
+        {"[0-9]+", true, true, true, "a1 22 3b\n", {{3, 2}}},
+        {"^abc", true, false, true, "abcabc\n", {{0, 3}}},
+        {"b+", false, false, true, "aBbab\n", {{1, 2}, {4, 1}}},
+        {"x.y", true, false, true, "xアy\n", {{0, 4}}},
+    };
+    for (const Case& c : cases)
+    {
+        typGrepProc g(true);
+        g.Setup("C:\\", "", false, c.caseSensitive, c.word, c.regex,
+                AnsiString(c.pattern.data(), int(c.pattern.size())));
+        EXPECT_EQ(LineHits(g, c.line), c.hits) << "pattern [" << c.pattern << "] line [" << c.line << "]";
+    }
+}
+
+TEST(GrepMatch, ZeroWidthPatternsReportEachPlaceOnce)
+{
+    struct Case
+    {
+        const char* pattern;
+        const char* line;
+        size_t count;
+    } cases[] = {{"$", "abc\n", 1}, {"$", "", 1}, {"^", "abc\n", 1}, {"x*", "ab\n", 3}, {"a*", "baab\n", 4}};
+    for (const Case& c : cases)
+    {
+        typGrepProc g(true);
+        g.Setup("C:\\", "", false, true, false, true, c.pattern);
+        EXPECT_EQ(LineHits(g, c.line).size(), c.count) << c.pattern << " on " << c.line;
+    }
+}
+
+TEST(GrepMatch, SetupRefusesInvalidAndEmptyPatterns)
+{
+    typGrepProc g(true);
+    EXPECT_THROW(g.Setup("C:\\", "", false, true, false, true, "a**"), ERegexpError);
+    EXPECT_THROW(g.Setup("C:\\", "", false, true, false, true, "*a"), ERegexpError);
+    EXPECT_THROW(g.Setup("C:\\", "", false, true, false, false, ""), Exception);
+    EXPECT_NO_THROW(g.Setup("C:\\", "", false, true, false, false, "a**"));
+}
+
+// ---- the worker over a folder tree --------------------------------------------------------------
+
+std::wstring W(const std::string& sjis) { return SjisToWide(sjis.c_str(), int(sjis.size())); }
+
+void WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD put = 0;
+    WriteFile(h, bytes.data(), DWORD(bytes.size()), &put, nullptr);
+    CloseHandle(h);
+}
+
+void RemoveTree(const std::wstring& dir)
+{
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            std::wstring name = fd.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = dir + L"\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileW(path.c_str());
+        } while (FindNextFileW(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryW(dir.c_str());
+}
+
+// A temporary folder tree, removed at the end.
+class TTree
+{
+public:
+    TTree()
+    {
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        root = std::wstring(tmp) + L"vn_grep_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+               std::to_wstring(++serial_);
+        RemoveTree(root);
+        CreateDirectoryW(root.c_str(), nullptr);
+    }
+    ~TTree() { RemoveTree(root); }
+    void Dir(const std::string& rel) { CreateDirectoryW((root + L"\\" + W(rel)).c_str(), nullptr); }
+    void File(const std::string& rel, const std::string& bytes) { WriteBytes(root + L"\\" + W(rel), bytes); }
+    AnsiString Root() const { return WideToSjis(root); }
+
+    std::wstring root;
+
+private:
+    static inline int serial_ = 0;
+};
+
+struct TCollector
+{
+    std::vector<typGrepInf> hits;
+    bool offThread = false;
+    bool currentHitSeen = true;
+    typGrepProc* stopAfterFirst = nullptr;
+    void OnHit(TObject* sender, typGrepInf* hit)
+    {
+        if (GetCurrentThreadId() != MainThreadID())
+            offThread = true;
+        auto* g = dynamic_cast<typGrepProc*>(sender);
+        if (!g || g->CurrentHit() != hit)
+            currentHitSeen = false;
+        hits.push_back(*hit);
+    }
+};
+
+struct TExpected
+{
+    std::string rel;
+    int line;
+    int pos;
+    int len;
+    std::string text;
+};
+
+void ExpectHits(const TCollector& c, const AnsiString& root, const std::vector<TExpected>& expected)
+{
+    EXPECT_FALSE(c.offThread);
+    EXPECT_TRUE(c.currentHitSeen);
+    std::string got;
+    for (const typGrepInf& h : c.hits)
+        got += h.Path.str() + "(" + std::to_string(h.LineNo) + ")@" + std::to_string(h.Position) + "\n";
+    ASSERT_EQ(c.hits.size(), expected.size()) << got;
+    for (size_t i = 0; i < expected.size(); ++i)
+    {
+        const typGrepInf& h = c.hits[i];
+        const TExpected& e = expected[i];
+        EXPECT_EQ(h.Path.str(), root.str() + "\\" + e.rel) << i;
+        EXPECT_EQ(h.LineNo, e.line) << e.rel;
+        EXPECT_EQ(h.Position, e.pos) << e.rel;
+        EXPECT_EQ(h.Length, e.len) << e.rel;
+        if (!e.text.empty())
+            EXPECT_EQ(h.Line.str(), e.text) << e.rel;
+    }
+}
+
+const std::string kLong = std::string(3000000, 'x') + "find\r\n";
+
+void BuildTree(TTree& t)
+{
+    t.File("a.txt", "first line\r\nfind me here\r\nfind find\r\n");
+    t.File("b.log", "find\n");
+    t.File("bin.txt", std::string("find\0find\nabc find", 18));
+    t.File("long.txt", kLong);
+    t.File("表ソ.txt", "ソfind\n");
+    t.Dir("sub");
+    t.File("sub\\c.TXT", "no\nFIND\n");
+    t.Dir("sub\\深い");
+    t.File("sub\\深い\\d.txt", "x find");
+}
+
+// Runs one search to its end, waiting on the interface thread without pumping messages first.
+void RunSearch(TCollector& c, const AnsiString& folder, const AnsiString& masks, bool recurse, bool caseSensitive,
+         bool word, bool regex, const AnsiString& pattern, int* hitCount = nullptr)
+{
+    std::unique_ptr<typGrepProc> g(Create<typGrepProc>(true));
+    g->Setup(folder, masks, recurse, caseSensitive, word, regex, pattern);
+    g->OnFileFind = TGrepFileFindEvent(&c, &TCollector::OnHit);
+    g->Start();
+    g->WaitFor();
+    EXPECT_TRUE(g->Finished());
+    EXPECT_FALSE(g->FatalException());
+    EXPECT_EQ(g->Depth(), 0);
+    if (hitCount)
+        *hitCount = g->HitCount();
+}
+
+TEST(GrepProc, SearchesTheTreeAndHandsEveryHitToTheInterfaceThread)
+{
+    TTree t;
+    BuildTree(t);
+    TCollector c;
+    int count = 0;
+    // A trailing separator and '/' are the same folder.
+    std::string folder = t.Root().str() + "/";
+    RunSearch(c, AnsiString(folder.c_str()), "*.txt", true, false, false, false, "find", &count);
+    ExpectHits(c, t.Root(),
+               {
+                   {"a.txt", 2, 0, 4, "find me here\n"},
+                   {"a.txt", 3, 0, 4, "find find\n"},
+                   {"a.txt", 3, 5, 4, ""},
+                   {"bin.txt", 1, 0, 4, "find"}, // a line ends at its first NUL
+                   {"bin.txt", 2, 4, 4, "abc find"},
+                   {"long.txt", 1, 3000000, 4, ""}, // lines are read whole
+                   {"表ソ.txt", 1, 2, 4, "ソfind\n"},
+                   {"sub\\c.TXT", 2, 0, 4, "FIND\n"},
+                   {"sub\\深い\\d.txt", 1, 2, 4, "x find"},
+               });
+    EXPECT_EQ(count, 9);
+}
+
+TEST(GrepProc, HonoursCaseWholeWordSubfoldersAndRegularExpressions)
+{
+    TTree t;
+    BuildTree(t);
+    {
+        TCollector c;
+        RunSearch(c, t.Root(), "*.txt", false, true, false, false, "find");
+        ExpectHits(c, t.Root(),
+                   {{"a.txt", 2, 0, 4, ""},
+                    {"a.txt", 3, 0, 4, ""},
+                    {"a.txt", 3, 5, 4, ""},
+                    {"bin.txt", 1, 0, 4, ""},
+                    {"bin.txt", 2, 4, 4, ""},
+                    {"long.txt", 1, 3000000, 4, ""},
+                    {"表ソ.txt", 1, 2, 4, ""}});
+    }
+    {
+        TCollector c;
+        RunSearch(c, t.Root(), "*.txt", true, true, false, false, "FIND");
+        ExpectHits(c, t.Root(), {{"sub\\c.TXT", 2, 0, 4, ""}});
+    }
+    {
+        // Next to ソ or a letter a word is no whole word.
+        TCollector c;
+        RunSearch(c, t.Root(), "*.txt,*.log", true, false, true, false, "find");
+        ExpectHits(c, t.Root(),
+                   {{"a.txt", 2, 0, 4, ""},
+                    {"a.txt", 3, 0, 4, ""},
+                    {"a.txt", 3, 5, 4, ""},
+                    {"b.log", 1, 0, 4, ""},
+                    {"bin.txt", 1, 0, 4, ""},
+                    {"bin.txt", 2, 4, 4, ""},
+                    {"sub\\c.TXT", 2, 0, 4, ""},
+                    {"sub\\深い\\d.txt", 1, 2, 4, ""}});
+    }
+    {
+        TCollector c;
+        RunSearch(c, t.Root(), "*.txt", true, false, false, true, "f[i]nd$");
+        ExpectHits(c, t.Root(),
+                   {{"a.txt", 3, 5, 4, ""},
+                    {"bin.txt", 1, 0, 4, ""},
+                    {"bin.txt", 2, 4, 4, ""},
+                    {"long.txt", 1, 3000000, 4, ""},
+                    {"表ソ.txt", 1, 2, 4, ""},
+                    {"sub\\c.TXT", 2, 0, 4, ""},
+                    {"sub\\深い\\d.txt", 1, 2, 4, ""}});
+    }
+    {
+        TCollector c;
+        RunSearch(c, t.Root(), "*.none", true, false, false, false, "find");
+        EXPECT_TRUE(c.hits.empty());
+    }
+}
+
+TEST(GrepProc, StopsBetweenFilesWhenAsked)
+{
+    TTree t;
+    for (int i = 0; i < 20; ++i)
+        t.File("f" + std::to_string(100 + i) + ".txt", "hit\nhit\nhit\n");
+    TCollector c;
+    std::unique_ptr<typGrepProc> g(Create<typGrepProc>(true));
+    g->Setup(t.Root(), "", true, true, false, false, "hit");
+    g->OnFileFind = TGrepFileFindEvent(&c, &TCollector::OnHit);
+    // Held at the first hit, so that the stop comes while the first file is being read.
+    g->Pause = true;
+    g->Start();
+    for (int i = 0; i < 5000 && g->FilesSearched() == 0; ++i)
+        Sleep(1);
+    ASSERT_EQ(g->FilesSearched(), 1);
+    g->Terminate();
+    g->WaitFor();
+    // The file being read is finished, the others are not opened.
+    EXPECT_EQ(g->FilesSearched(), 1);
+    EXPECT_EQ(g->HitCount(), 3);
+    EXPECT_EQ(c.hits.size(), 3u);
+}
+
+TEST(GrepProc, DeletingARunningWorkerStopsAndWaitsForIt)
+{
+    TTree t;
+    for (int i = 0; i < 5; ++i)
+        t.File("f" + std::to_string(i) + ".txt", "hit\n");
+    TCollector c;
+    auto* g = Create<typGrepProc>(true);
+    g->Setup(t.Root(), "", true, true, false, false, "hit");
+    g->OnFileFind = TGrepFileFindEvent(&c, &TCollector::OnHit);
+    g->Pause = true;
+    g->Start();
+    for (int i = 0; i < 5000 && g->FilesSearched() == 0; ++i)
+        Sleep(1);
+    delete g; // must neither hang nor leave a hit behind that names freed memory
+    EXPECT_LE(c.hits.size(), 1u);
+}
+
+TEST(GrepProc, StopsAndSaysSoPastTheHitLimit)
+{
+    TTree t;
+    std::string many;
+    for (int i = 0; i < 10; ++i)
+        many += "hit hit\n";
+    t.File("a.txt", many);
+    t.File("b.txt", many);
+    TCollector c;
+    std::unique_ptr<typGrepProc> g(Create<typGrepProc>(true));
+    g->Setup(t.Root(), "", true, true, false, false, "hit");
+    g->MaxHits = 5;
+    g->OnFileFind = TGrepFileFindEvent(&c, &TCollector::OnHit);
+    g->Start();
+    g->WaitFor();
+    EXPECT_TRUE(g->HitLimitReached());
+    EXPECT_EQ(g->HitCount(), 5);
+    EXPECT_EQ(c.hits.size(), 5u);
+    EXPECT_EQ(g->FilesSearched(), 1);
+}
+
+TEST(GrepProc, CurrentFolderIsReadableWhileItRuns)
+{
+    TTree t;
+    t.Dir("sub");
+    t.File("sub\\x.txt", "hit\n");
+    std::unique_ptr<typGrepProc> g(Create<typGrepProc>(true));
+    g->Setup(t.Root() + "\\", "", true, true, false, false, "hit");
+    EXPECT_EQ(g->CurrentFolder().str(), t.Root().str());
+    g->Pause = true;
+    TCollector c;
+    g->OnFileFind = TGrepFileFindEvent(&c, &TCollector::OnHit);
+    g->Start();
+    for (int i = 0; i < 5000 && g->FilesSearched() == 0; ++i)
+        Sleep(1);
+    EXPECT_EQ(g->CurrentFolder().str(), t.Root().str() + "\\sub");
+    EXPECT_EQ(g->Depth(), 2);
+    g->Pause = false;
+    g->WaitFor();
+    EXPECT_EQ(g->CurrentFolder().str(), t.Root().str());
+    EXPECT_EQ(c.hits.size(), 1u);
+}
+} // namespace

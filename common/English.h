@@ -81,6 +81,11 @@ inline constexpr const char* msgWriteProtected =
 inline constexpr const char* msgFileLocked =
     "ファイル[%s]は他のプロセスによってロックされています、読み出し専用でオープンされます。";
 inline constexpr const char* msgSaveChanges = "%s を保存しますか";
+inline constexpr const char* msgUntitledChanged = "ﾌｧｲﾙ[無題]の内容は変更されています\n変更を保存しますか?";
+inline constexpr const char* msgFileChanged = "ﾌｧｲﾙ[%s]の内容は変更されています\n変更を保存しますか?";
+// Added to the changed-on-disk question when a reload would throw away edits.
+inline constexpr const char* msgReloadDiscardsEdits =
+    "\n（このページには保存していない変更があります。読み込むと変更は失われます。）";
 inline constexpr const char* msgBackupFailed =
     "バックアップファイル[%s]を作成できませんでした。バックアップなしで保存を続けます。";
 inline constexpr const char* msgSaveFailed = "ファイル[%s]の保存に失敗しました。\n%s";

@@ -19,11 +19,7 @@ constexpr int kHistoryLength = 5;
 constexpr int kDropPageLimit = 64;
 
 const char* const kUntitled = "無題";
-const char* const kUntitledChanged = "ﾌｧｲﾙ[無題]の内容は変更されています\n変更を保存しますか?";
-const char* const kFileChanged = "ﾌｧｲﾙ[%s]の内容は変更されています\n変更を保存しますか?";
 constexpr double kSameFileTime = 0.5 / 86400.0; // half a second, in days
-// Added to the changed-on-disk question when a reload would throw away edits.
-const char* const kReloadDiscardsEdits = "\n（このページには保存していない変更があります。読み込むと変更は失われます。）";
 
 // Save As offers these rows; a name without an extension gets its row's extension.
 struct typSaveFilter
@@ -81,8 +77,8 @@ bool DiskFileTime(const AnsiString& path, TDateTime& time)
 int AskSaveBeforeClosing(const AnsiString& path)
 {
     if (path.IsEmpty())
-        return YesNoCancelBox("%s", kUntitledChanged);
-    return YesNoCancelBox(kFileChanged, path.c_str());
+        return YesNoCancelBox("%s", msgUntitledChanged);
+    return YesNoCancelBox(msgFileChanged, path.c_str());
 }
 } // namespace
 
@@ -423,7 +419,7 @@ void TMainForm::CheckFileChangedOnDisk(bool silent)
         {
             AnsiString text = Format(msgChangedOnDisk, {path});
             if (editor->isEdited())
-                text += kReloadDiscardsEdits;
+                text += msgReloadDiscardsEdits;
             answer = YesNoCancelBox("%s", text.c_str());
         }
         catch (...)

@@ -586,6 +586,13 @@ TEST(TMainForm, DropsOpenFilesSkipFoldersAndStopAtTheLimit)
     SendMessageW(drop->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir.Path(), file})), 0);
     ASSERT_EQ(form->MainPageCtrl->PageCount(), 1);
     EXPECT_EQ(form->Edit()->EditFilePath, file);
+    // A drop on the editor page opens the same way.
+    AnsiString second = dir.Write("二つ目.txt", "e");
+    SendMessageW(form->Edit()->Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({dir.Path(), second})),
+                 0);
+    ASSERT_EQ(form->MainPageCtrl->PageCount(), 2);
+    EXPECT_EQ(form->Edit()->EditFilePath, second);
+    form->ClosePage(form->MainPageCtrl->ActivePage(), false);
     form->ClosePage(form->MainPageCtrl->ActivePage(), false);
 
     // Seventy files: sixty-five open, then the limit message, once.
@@ -942,7 +949,9 @@ TEST(TMainForm, BackupsFollowTheSettingOnEveryPage)
         form->OverWriteMenuClick(nullptr);
         EXPECT_EQ(GetFileAttributesW(SjisToWide(file + ".bak").c_str()) != INVALID_FILE_ATTRIBUTES, backup);
         if (backup)
+        {
             EXPECT_EQ(TTempDir::Read(file + ".bak"), before);
+        }
     }
     VN::EditSetting = kept;
     EXPECT_TRUE(services.boxes.empty());
@@ -997,7 +1006,9 @@ TEST(TMainForm, AChangeOnDiskIsOfferedOnceAndAnsweredAsChosen)
         EXPECT_EQ(services.boxes[0].Pos("保存していない変更") > 0, c.edited) << c.name;
         EXPECT_EQ(services.boxes.size(), c.locked ? 2u : 1u) << c.name;
         if (c.locked)
+        {
             EXPECT_EQ(services.boxes[1], Format(msgFileLocked, {file})) << c.name;
+        }
         EXPECT_EQ(form->Edit()->GetLine(0), c.rowAfter) << c.name;
         EXPECT_EQ(form->Edit()->isEdited(), c.answer == IDCANCEL && c.edited) << c.name;
 
@@ -1007,6 +1018,30 @@ TEST(TMainForm, AChangeOnDiskIsOfferedOnceAndAnsweredAsChosen)
         EXPECT_EQ(services.boxes.size(), c.askedAgain ? 1u : 0u) << c.name;
         delete form;
     }
+}
+
+TEST(TMainForm, AnInactivePageChangedOnDiskIsOfferedWhenItsEditorGetsTheFocus)
+{
+    TScriptServices services;
+    TTempDir dir;
+    AnsiString first = dir.Write("一.txt", "one");
+    TMainForm* form = StartMainForm(first);
+    form->OpenFile(dir.Write("二.txt", "two"));
+    FinishSwitches(form);
+    SetForegroundWindow(form->Handle());
+    Application->ProcessMessages();
+    ChangeOnDisk(first, "ONE");
+    EXPECT_TRUE(services.boxes.empty());
+
+    services.answers = {IDYES};
+    // Ctrl+Tab in the editor turns to the next page (from the last, the first).
+    form->Edit()->OnCtrlTabDown(form->Edit());
+    FinishSwitches(form);
+    ASSERT_EQ(form->MainPageCtrl->ActivePage(), form->MainPageCtrl->Pages(0));
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0], Format(msgChangedOnDisk, {first}));
+    EXPECT_EQ(form->Edit()->GetLine(0), "ONE");
+    delete form;
 }
 
 } // namespace

@@ -164,3 +164,166 @@ void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& setting);
 
 // The program's folder, without a trailing backslash except at a drive root.
 nsString GetAppDir();
+
+// ---- Window, history and dialog settings ------------------------------------------------------
+// Each section below has one reader and one writer, each opening its own store. The readers fill
+// plain records; the windows apply them, so this library never knows the windows.
+namespace VN
+{
+extern const char* const kStandardSection;    // "STANDARD": recent files, window and dock layout
+extern const char* const kEmphasisSection;    // 強調文字列
+extern const char* const kPrinterSection;     // "PRINTER"
+extern const char* const kSearchSection;      // "SEARCH": find, file search and replace
+extern const char* const kCommandSection;     // "COMMAND"
+extern const char* const kReopenSection;      // "REOPEN"
+extern const char* const kScreenSaverSection; // "SCREENSAVER"
+extern const char* const kNoExtensionName;    // 拡張子無: the value name for files without extension
+
+constexpr int kFileHistoryCount = 5;   // recent files kept, newest first
+constexpr int kSearchHistoryMax = 30;  // entries the search dialogs keep in their histories
+constexpr int kCommandCount = 3;       // external commands
+
+// The emphasized strings of one file extension (without the dot; empty for no extension), one
+// string a line, lines separated by CR LF. Ordered by extension, case-blind.
+struct typEmphItem
+{
+    nsString extension;
+    nsString words;
+    explicit typEmphItem(const nsString& ext) : extension(ext) {}
+};
+inline int NsListCompare(const typEmphItem& a, const typEmphItem& b)
+{
+    return CompareNsString(a.extension, b.extension);
+}
+
+// One file open at the last exit; flag 1: listed but not reopened.
+struct typReopen
+{
+    unsigned char flag = 0;
+    nsString path;
+};
+
+// The search-results window's place: docked (1) or floating (0), visible (1), top, left, width,
+// height, undocked width, undocked height.
+struct typDockMessage
+{
+    int docked = 1, visible = 1, top = 0, left = 0, width = 540, height = 140, undockWidth = 540,
+        undockHeight = 140;
+    friend bool operator==(const typDockMessage&, const typDockMessage&) = default;
+};
+// Eight comma-separated integers; a missing or damaged text gives the default record. A height
+// below 16 becomes 16.
+typDockMessage ParseDockMessage(const AnsiString& text);
+AnsiString FormatDockMessage(const typDockMessage& dock);
+
+struct typWindowState
+{
+    int left = 100, top = 100, width = 800, height = 600;
+    bool maximized = false;
+    bool statusBar = true;
+    int dockBottomHeight = 100;
+    typDockMessage dock;
+    friend bool operator==(const typWindowState&, const typWindowState&) = default;
+};
+
+struct typPrinterSetting
+{
+    nsString fontName; // ＭＳ ゴシック
+    int fontSize = 9;
+    int marginLeft = 15, marginRight = 15, marginTop = 15, marginBottom = 15;
+    int marginLine = 2;
+    int rangeOption = 0; // roWhole, roLimited
+    int startPage = 1, lastPage = 1;
+    int pageOption = 0; // poBoth, poOdd, poEven
+    bool lineNumber = false;
+    int columnCount = 1, columnSpace = 4;
+    nsString header, footer;
+    int headerAlign = 0, footerAlign = 0; // haNone, haLeft, haCenter, haRight
+    friend bool operator==(const typPrinterSetting&, const typPrinterSetting&) = default;
+};
+typPrinterSetting PrinterSettingDefaults();
+
+// Find and file-search settings. Histories are list texts, one entry a line ending in CR LF.
+struct typSearchSetting
+{
+    int allSearchType = 0; // 0 the active page, 1 all open pages
+    AnsiString searchHistory;
+    bool searchCase = false, searchWord = false;
+    int fileSearchType = 0; // 0 the project, 1 the given folder
+    bool fileSearchWord = false, fileSearchCase = false, fileSearchRegular = false, fileSearchSubDir = false;
+    AnsiString fileSearchStrHistory, fileSearchNameHistory, fileSearchDirHistory;
+    friend bool operator==(const typSearchSetting&, const typSearchSetting&) = default;
+};
+
+// Replace settings; its histories keep blank lines.
+struct typReplaceSetting
+{
+    AnsiString searchHistory, replaceHistory;
+    bool replaceCase = false, replaceWord = false, confirm = false;
+    int range = 0; // 0 whole text, 1 from the caret
+    friend bool operator==(const typReplaceSetting&, const typReplaceSetting&) = default;
+};
+
+struct typWallpaperSetting
+{
+    nsString file;
+    bool folderMode = false; // false one picture, true a folder of pictures
+    nsString folder;
+    int minutes = 3, seconds = 0; // the change interval
+    unsigned IntervalMs() const { return unsigned(minutes) * 60000u + unsigned(seconds) * 1000u; }
+    friend bool operator==(const typWallpaperSetting&, const typWallpaperSetting&) = default;
+};
+
+// The process-wide lists of this section, built at start-up and freed at exit.
+extern nsList<nsString> FileHistory;
+extern nsList<typEmphItem> EmphasisList;
+} // namespace VN
+
+// STANDARD 履歴_01..履歴_05: the list is cleared and always gets five entries, empty ones included.
+void ReadFileHistory(nsList<nsString>& history = VN::FileHistory, const AnsiString& rootKey = VN::kRegistryKey);
+// Entries 0..4; a missing entry is written empty.
+void WriteFileHistory(const nsList<nsString>& history = VN::FileHistory,
+                      const AnsiString& rootKey = VN::kRegistryKey);
+
+// STANDARD window and dock keys.
+VN::typWindowState ReadWindowState(const AnsiString& rootKey = VN::kRegistryKey);
+// The bounds are the normal (not maximised) ones; the bottom dock height is written as at least 20.
+void WriteWindowState(const VN::typWindowState& state, const AnsiString& rootKey = VN::kRegistryKey);
+
+// 強調文字列: one value per extension.
+void ReadEmphasisList(nsList<VN::typEmphItem>& list = VN::EmphasisList,
+                      const AnsiString& rootKey = VN::kRegistryKey);
+void WriteEmphasisList(nsList<VN::typEmphItem>& list = VN::EmphasisList,
+                       const AnsiString& rootKey = VN::kRegistryKey);
+// The entry for the path's extension (case-blind), or null.
+const VN::typEmphItem* FindEmphasis(nsList<VN::typEmphItem>& list, const AnsiString& path);
+
+void ReadPrinterSettings(VN::typPrinterSetting& setting, const AnsiString& rootKey = VN::kRegistryKey);
+void WritePrinterSettings(const VN::typPrinterSetting& setting, const AnsiString& rootKey = VN::kRegistryKey);
+
+// A history text without the lines that are blank after trimming.
+AnsiString CleanHistoryText(const AnsiString& text);
+void ReadSearchSettings(VN::typSearchSetting& setting, const AnsiString& rootKey = VN::kRegistryKey);
+void WriteSearchSettings(const VN::typSearchSetting& setting, const AnsiString& rootKey = VN::kRegistryKey);
+void ReadReplaceSettings(VN::typReplaceSetting& setting, const AnsiString& rootKey = VN::kRegistryKey);
+void WriteReplaceSettings(const VN::typReplaceSetting& setting, const AnsiString& rootKey = VN::kRegistryKey);
+
+// COMMAND EXE_01..EXE_03 and EXE_SAVED.
+void ReadCommandSettings(nsArray<nsString>& commands, bool& saved, const AnsiString& rootKey = VN::kRegistryKey);
+void WriteCommandSettings(const nsArray<nsString>& commands, bool saved,
+                          const AnsiString& rootKey = VN::kRegistryKey);
+
+// WALLPAPER, the main window's part. The writer also stores the text-blending keys of the editor
+// settings record.
+void ReadWallpaperSettings(VN::typWallpaperSetting& setting, const AnsiString& rootKey = VN::kRegistryKey);
+void WriteWallpaperSettings(const VN::typWallpaperSetting& setting,
+                            const VN::typEditSetting& edit = VN::EditSetting,
+                            const AnsiString& rootKey = VN::kRegistryKey);
+
+// REOPEN: the files open at the last exit and whether to reopen them at start.
+void ReadReopenList(nsList<VN::typReopen>& list, bool& reopen, const AnsiString& rootKey = VN::kRegistryKey);
+// Keys past the new count stay and are ignored.
+void WriteReopenList(const nsList<VN::typReopen>& list, bool reopen, const AnsiString& rootKey = VN::kRegistryKey);
+
+AnsiString ReadScreenSaver(const AnsiString& rootKey = VN::kRegistryKey);
+void WriteScreenSaver(const AnsiString& path, const AnsiString& rootKey = VN::kRegistryKey);

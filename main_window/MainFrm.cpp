@@ -43,6 +43,7 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner)
     BuildPanels();
     BuildMenus();
     BuildToolBar();
+    BuildFindReplace(); // ---- find and replace ----
     OnCreate = TNotifyEvent(this, &TMainForm::FormCreate);
     OnShow = TNotifyEvent(this, &TMainForm::FormShow);
     OnActivate = TNotifyEvent(this, &TMainForm::FormActivate);
@@ -541,7 +542,8 @@ void TMainForm::FormShow(TObject* sender)
     DWORD t0 = GetTickCount();
     try
     {
-        LoadEditSetting(nullptr);
+        LoadEditSetting(nullptr, SettingsKey);
+        ReadHistory();
         UpdateCaption(nullptr);
         RestoreReopenListAndCommandLine();
         RefreshUiState();
@@ -555,14 +557,37 @@ void TMainForm::FormShow(TObject* sender)
     if (elapsed < MinStartupMs)
         Sleep(MinStartupMs - elapsed);
     SetForegroundWindow(Handle());
+    try
+    {
+        ReadWindowLayout();
+    }
+    catch (const std::exception& e)
+    {
+        WarningBox("%s", e.what());
+    }
     UpdateCaption(nullptr);
 }
 
 void TMainForm::FormClose(TObject* sender, TCloseAction& action)
 {
+    // The window goes whatever the registry says: a refused write loses only the settings.
+    try
+    {
+        WriteReopenList();
+    }
+    catch (const std::exception&)
+    {
+    }
     MainPageCtrl->OnChange = nullptr;
     MainPageCtrl->OnChanging = nullptr;
     MainPageCtrl->Hide();
     while (MainPageCtrl->PageCount() > 0)
         ClosePage(MainPageCtrl->Pages(0), false);
+    try
+    {
+        WriteWindowLayout();
+    }
+    catch (const std::exception&)
+    {
+    }
 }

@@ -15,6 +15,8 @@
 #include "platform/Menus.h"
 
 class nsPanel;
+class TEdit;
+class typGrepProc;
 class TStrings;
 class TStringList;
 
@@ -76,6 +78,10 @@ public:
     AnsiString CommandLineFile;
     // Start-up waits until this long after reading the settings before it brings the window forward.
     unsigned MinStartupMs = 1000;
+    // The registry key the window's settings are read from and written to (tests use their own).
+    AnsiString SettingsKey = VN::kRegistryKey;
+    // Reopen at start what was open at the last exit; stored with the reopen list.
+    bool ReopenAtStart = false;
 
     // ---- pages ----
     // The editor of the active page, or null when no page is open.
@@ -114,6 +120,14 @@ public:
     bool SaveFileAs();
     void OnEditFileDrop(TObject* sender, TStrings* files);
     void RestoreReopenListAndCommandLine();
+    // The recent files from the store (start-up).
+    void ReadHistory();
+    // The open files' paths and the restore option, at exit.
+    void WriteReopenList();
+    // Window bounds, maximised state, status bar and the kept bottom dock height: applied at
+    // start-up, stored at exit.
+    void ReadWindowLayout();
+    void WriteWindowLayout();
     // Offers to reload the active document when the file on disk is newer than what was loaded
     // (silent: reload without asking). One question at a time.
     void CheckFileChangedOnDisk(bool silent);
@@ -124,6 +138,40 @@ public:
     // Which strip of the control's client area the screen point lies in; rect gets that half (the
     // whole area for the centre), in screen coordinates.
     static bool DockZoneAt(TControl* control, TRect& rect, TPoint point);
+
+    // ---- file search and results ----
+    TMenuItem* FileSrchMenu = nullptr;
+    // The running file-search worker, null when none (one at a time).
+    typGrepProc* GrepProc = nullptr;
+    // The results, file-search and progress windows meet the main window: the results window
+    // docks into SrchPanel and reaches pages through the main window; the menu item and the tool
+    // button start the file search. Called once after every window exists.
+    void AttachSearchWindows();
+    // The first page whose editor shows path (any spelling of the name's case), or null.
+    TTabSheet* FindPageByFileName(const AnsiString& path) const;
+    void FileSrchMenuClick(TObject* sender);
+
+    // ---- find and replace ----
+    TMenuItem* SearchMenu = nullptr;
+    TMenuItem* SrchMenu = nullptr;
+    TMenuItem* PrevSrchMenu = nullptr;
+    TMenuItem* NextSrchMenu = nullptr;
+    TMenuItem* ReplaceMenu = nullptr;
+    TMenuItem* AllSrchCurrentFileMenu = nullptr;
+    TMenuItem* AllSrchAllOpenFilesMenu = nullptr;
+    void SearchMenuClick(TObject* sender);
+    void SrchMenuClick(TObject* sender);
+    void NextSrchMenuClick(TObject* sender);
+    void PrevSrchMenuClick(TObject* sender);
+    void ReplaceMenuClick(TObject* sender);
+    void AllSrchCurrentFileMenuClick(TObject* sender);
+    void AllSrchAllOpenFilesMenuClick(TObject* sender);
+    // The batch search of text in the active page or every page (the tool bar's search field).
+    void RunBatchSearch(const AnsiString& text, bool allPages);
+    TEdit* SrchEdit = nullptr;
+    void SrchEditKeyDown(TObject* sender, WORD& key, TShiftState shift);
+    void SrchEditKeyPress(TObject* sender, char& key);
+    // ---- end of find and replace ----
 
     // ---- handlers ----
     void FormCreate(TObject* sender);
@@ -152,6 +200,8 @@ public:
 private:
     void BuildMenus();
     void BuildToolBar();
+    void BuildFindReplace(); // ---- find and replace ----
+    void BatchSearchSelection(bool allPages);
     void BuildPanels();
     void PageSwitchFinish(TObject* sender);
     void CloseUntitledUneditedPages(TTabSheet* keep);

@@ -347,6 +347,72 @@ void TMainForm::AddToHistory(const AnsiString& path)
     history_.insert(history_.begin(), path);
     if (int(history_.size()) > kHistoryLength)
         history_.resize(kHistoryLength);
+    nsList<nsString> list;
+    for (const AnsiString& p : history_)
+        list.Add(new nsString(AnsiToNsString(p)));
+    try
+    {
+        WriteFileHistory(list, SettingsKey);
+    }
+    catch (const std::exception&)
+    {
+        // A registry that refuses the list must not stop the file from opening; the list in
+        // memory stays right for this run.
+    }
+}
+
+void TMainForm::ReadHistory()
+{
+    nsList<nsString> list;
+    ReadFileHistory(list, SettingsKey);
+    history_.clear();
+    // Empty slots are only how the store keeps its five keys.
+    for (int i = 0; i < list.Count(); ++i)
+        if (!list.Get(i)->IsEmpty() && int(history_.size()) < kHistoryLength)
+            history_.push_back(NsStringToAnsi(*list.Get(i)));
+}
+
+void TMainForm::WriteReopenList()
+{
+    nsList<VN::typReopen> list;
+    for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
+    {
+        TPageEditor* editor = GetPageEditor(MainPageCtrl->Pages(i));
+        if (!editor || editor->EditFilePath.IsEmpty())
+            continue;
+        auto* entry = new VN::typReopen;
+        entry->path = AnsiToNsString(editor->EditFilePath);
+        list.Add(entry);
+    }
+    ::WriteReopenList(list, ReopenAtStart, SettingsKey);
+}
+
+void TMainForm::ReadWindowLayout()
+{
+    VN::typWindowState state = ReadWindowState(SettingsKey);
+    if (IsZoomed(Handle()))
+        ShowWindow(Handle(), SW_RESTORE);
+    SetBounds(state.left, state.top, state.width, state.height);
+    if (state.maximized)
+        ShowWindow(Handle(), SW_MAXIMIZE);
+    StatusBar->SetVisible(state.statusBar);
+    srchPanelUndockHeight_ = state.dockBottomHeight;
+}
+
+void TMainForm::WriteWindowLayout()
+{
+    // The results window's place belongs to that window; what was stored is kept.
+    VN::typWindowState state = ReadWindowState(SettingsKey);
+    state.maximized = IsZoomed(Handle()) != 0;
+    if (state.maximized)
+        ShowWindow(Handle(), SW_RESTORE); // the normal bounds are what is stored
+    state.left = Left();
+    state.top = Top();
+    state.width = Width();
+    state.height = Height();
+    state.statusBar = StatusBar->Visible();
+    state.dockBottomHeight = srchPanelUndockHeight_;
+    WriteWindowState(state, SettingsKey);
 }
 
 void TMainForm::CloseUntitledUneditedPages(TTabSheet* keep)
@@ -382,6 +448,12 @@ void TMainForm::OnEditFileDrop(TObject* sender, TStrings* files)
 
 void TMainForm::RestoreReopenListAndCommandLine()
 {
+    nsList<VN::typReopen> reopen;
+    ReadReopenList(reopen, ReopenAtStart, SettingsKey);
+    if (ReopenAtStart)
+        for (int i = 0; i < reopen.Count(); ++i)
+            if (reopen.Get(i)->flag != 1)
+                OpenFile(NsStringToAnsi(reopen.Get(i)->path));
     AnsiString file = Trim(CommandLineFile);
     if (!file.IsEmpty())
     {

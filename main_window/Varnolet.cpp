@@ -3,6 +3,12 @@
 
 #include "main_window/MainFrm.h"
 #include "platform/Forms.h"
+#include "search/FileSrchFrm.h"
+#include "search/FileSrchMonitorFrm.h"
+#include "search/MessageFrm.h"
+#include "search/Replacedlgfrm.h"
+#include "search/Replacefrm.h"
+#include "search/SrchFrm.h"
 
 namespace
 {
@@ -26,10 +32,27 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         Application->CreateForm(MainForm);
         for (const char* name : kOtherWindows)
         {
-            TForm* form = nullptr;
-            Application->CreateForm(form);
-            form->SetName(name);
+            const AnsiString n = name;
+            if (n == "MessageForm")
+                Application->CreateForm(MessageForm);
+            else if (n == "FileSrchForm")
+                Application->CreateForm(FileSrchForm);
+            else if (n == "FileSrchMonitorForm")
+                Application->CreateForm(FileSrchMonitorForm);
+            else if (n == "SrchForm")
+                Application->CreateForm(SrchForm);
+            else if (n == "RePlaceForm")
+                Application->CreateForm(RePlaceForm);
+            else if (n == "ReplaceDlgForm")
+                Application->CreateForm(ReplaceDlgForm);
+            else
+            {
+                TForm* form = nullptr;
+                Application->CreateForm(form);
+                form->SetName(name);
+            }
         }
+        MainForm->AttachSearchWindows();
         Application->Run();
     }
     catch (const std::exception& e)

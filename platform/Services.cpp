@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include "Cp932.h"
 #include "SysUtils.h"
@@ -63,6 +64,38 @@ bool RunFileDialog(bool save, void* ownerHwnd, TFileDialogData& data)
     return true;
 }
 
+int CALLBACK BrowseCallback(HWND hwnd, UINT msg, LPARAM, LPARAM data) noexcept
+{
+    // Opens the browser at the folder it was given.
+    if (msg == BFFM_INITIALIZED && data)
+        SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, data);
+    return 0;
+}
+
+bool RunFolderBrowser(void* ownerHwnd, const AnsiString& title, AnsiString& folder)
+{
+    std::wstring wtitle = SjisToWide(title);
+    std::wstring start = SjisToWide(folder);
+    std::vector<wchar_t> name(MAX_PATH + 1, L'\0');
+    BROWSEINFOW info{};
+    info.hwndOwner = static_cast<HWND>(ownerHwnd);
+    info.pszDisplayName = name.data();
+    info.lpszTitle = wtitle.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    info.lpfn = BrowseCallback;
+    info.lParam = start.empty() ? 0 : LPARAM(start.c_str());
+    LPITEMIDLIST list = SHBrowseForFolderW(&info);
+    if (!list)
+        return false;
+    std::vector<wchar_t> path(MAX_PATH + 1, L'\0');
+    const bool ok = SHGetPathFromIDListW(list, path.data()) != FALSE;
+    CoTaskMemFree(list);
+    if (!ok)
+        return false;
+    folder = WideToSjis(path.data(), int(wcslen(path.data())));
+    return true;
+}
+
 class TWin32Services : public TPlatformServices
 {
 public:
@@ -82,6 +115,10 @@ public:
     bool SaveFileDialog(void* ownerHwnd, TFileDialogData& data) override
     {
         return RunFileDialog(true, ownerHwnd, data);
+    }
+    bool BrowseForFolder(void* ownerHwnd, const AnsiString& title, AnsiString& folder) override
+    {
+        return RunFolderBrowser(ownerHwnd, title, folder);
     }
 };
 

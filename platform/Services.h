@@ -34,6 +34,9 @@ public:
     // answer dialogs cancel them.
     virtual bool OpenFileDialog(void* ownerHwnd, TFileDialogData& data) { return false; }
     virtual bool SaveFileDialog(void* ownerHwnd, TFileDialogData& data) { return false; }
+    // The folder browser: true when the user chose a folder (folder then holds it; it comes in as
+    // the folder to start from); false for Cancel.
+    virtual bool BrowseForFolder(void* ownerHwnd, const AnsiString& title, AnsiString& folder) { return false; }
 };
 
 // A dialog filter as the system wants it: the parts separated and ended by NULs, the whole ended by

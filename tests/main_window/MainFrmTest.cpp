@@ -157,10 +157,34 @@ private:
     AnsiString path_;
 };
 
-// A main window started with the given command-line file, its start-up done.
-TMainForm* StartMainForm(const AnsiString& commandLine)
+// The windows of these tests keep their settings under a key of their own, removed at the end, so
+// the program's settings are never touched.
+const AnsiString& TestKey()
 {
+    static const AnsiString key = Format("Software\\VarnoletTest\\m%u", {unsigned(GetCurrentProcessId())});
+    return key;
+}
+
+void ClearTestKey()
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(TestKey()).c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, SjisToWide(TestKey()).c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VarnoletTest"); // only when no other run uses it
+}
+
+struct TTestKeyCleanup
+{
+    ~TTestKeyCleanup() { ClearTestKey(); }
+} testKeyCleanup;
+
+// A main window started with the given command-line file, its start-up done. Fresh settings
+// start from an empty key; otherwise the window reads what an earlier window left.
+TMainForm* StartMainForm(const AnsiString& commandLine, bool freshSettings = true)
+{
+    if (freshSettings)
+        ClearTestKey();
     auto* form = Create<TMainForm>(nullptr);
+    form->SettingsKey = TestKey();
     form->MinStartupMs = 0;
     form->CommandLineFile = commandLine;
     form->Show();
@@ -644,6 +668,136 @@ TEST(TMainForm, RecentFilesKeepFiveNewestFirstAndFillTheFileMenu)
     EXPECT_TRUE(services.Shown("のオープンに失敗しました"));
     EXPECT_EQ(form->MainPageCtrl->PageCount(), pages);
     delete form;
+}
+
+TEST(TMainForm, RecentFilesPersistNewestFirstAndFiveAtMostAcrossRuns)
+{
+    TScriptServices services;
+    TTempDir dir;
+    std::vector<AnsiString> files;
+    for (int i = 0; i < 7; ++i)
+        files.push_back(dir.Write("履歴" + IntToStr(i) + ".txt", "h"));
+
+    TMainForm* first = StartMainForm("");
+    EXPECT_TRUE(first->History().empty());
+    for (int i = 0; i < 6; ++i)
+        first->OpenFile(files[size_t(i)]);
+    first->AddToHistory(UpperCase(files[2])); // the same file under another spelling moves up
+    first->Close();
+    delete first;
+
+    // The next run starts with the list as it was, and changes go on from there.
+    const std::vector<AnsiString> kept = {UpperCase(files[2]), files[5], files[4], files[3], files[1]};
+    TMainForm* second = StartMainForm("", false);
+    EXPECT_EQ(second->History(), kept);
+    second->FileMenuClick(second->FileMenu);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(second->RP[i]->Caption(), kept[size_t(i)]);
+    second->OpenFile(files[6]);
+    delete second; // no orderly close: the list was already stored when it changed
+
+    TMainForm* third = StartMainForm("", false);
+    const std::vector<AnsiString> after = {files[6], UpperCase(files[2]), files[5], files[4], files[3]};
+    EXPECT_EQ(third->History(), after);
+    delete third;
+
+    // A store with gaps gives only the real entries, in their order.
+    ClearTestKey();
+    {
+        WXRegIni ini(TestKey());
+        ini.WriteString("STANDARD", "履歴_02", files[0]);
+        ini.WriteString("STANDARD", "履歴_04", files[1]);
+    }
+    TMainForm* gaps = StartMainForm("", false);
+    EXPECT_EQ(gaps->History(), (std::vector<AnsiString>{files[0], files[1]}));
+    delete gaps;
+    EXPECT_TRUE(services.boxes.empty());
+}
+
+TEST(TMainForm, TheReopenListIsWrittenAtExitAndReopenedAtStartWhenAsked)
+{
+    TScriptServices services;
+    TTempDir dir;
+    AnsiString a = dir.Write("a.txt", "a"), b = dir.Write("びー.txt", "b"), c = dir.Write("c.txt", "c");
+
+    TMainForm* first = StartMainForm("");
+    first->OpenFile(a);
+    first->NewFileMenuClick(nullptr); // untitled pages are not listed
+    first->OpenFile(b);
+    first->ReopenAtStart = true;
+    first->Close();
+    EXPECT_EQ(first->MainPageCtrl->PageCount(), 0);
+    delete first;
+
+    nsList<VN::typReopen> stored;
+    bool again = false;
+    ReadReopenList(stored, again, TestKey());
+    EXPECT_TRUE(again);
+    ASSERT_EQ(stored.Count(), 2);
+    EXPECT_EQ(NsStringToAnsi(stored.Get(0)->path), a);
+    EXPECT_EQ(NsStringToAnsi(stored.Get(1)->path), b);
+    EXPECT_EQ(stored.Get(0)->flag, 0);
+
+    // A flagged entry is listed but not opened; a missing file is passed over silently; the
+    // command-line file comes after the reopened ones.
+    {
+        WXRegIni ini(TestKey());
+        ini.WriteInteger("REOPEN", "FILENUM", 4);
+        ini.WriteString("REOPEN", "PURL_03", "@" + c);
+        ini.WriteString("REOPEN", "PURL_04", dir.Path() + "\\gone.txt");
+    }
+    TMainForm* second = StartMainForm(c, false);
+    EXPECT_TRUE(second->ReopenAtStart);
+    ASSERT_EQ(second->MainPageCtrl->PageCount(), 3);
+    EXPECT_EQ(second->GetPageEditor(second->MainPageCtrl->Pages(0))->EditFilePath, a);
+    EXPECT_EQ(second->GetPageEditor(second->MainPageCtrl->Pages(1))->EditFilePath, b);
+    EXPECT_EQ(second->GetPageEditor(second->MainPageCtrl->Pages(2))->EditFilePath, c);
+    EXPECT_TRUE(services.boxes.empty());
+    second->ReopenAtStart = false;
+    second->Close();
+    delete second;
+
+    // Without the option the list is stored but nothing is reopened.
+    TMainForm* third = StartMainForm("", false);
+    EXPECT_FALSE(third->ReopenAtStart);
+    ASSERT_EQ(third->MainPageCtrl->PageCount(), 1);
+    EXPECT_TRUE(third->Edit()->EditFilePath.IsEmpty());
+    ReadReopenList(stored, again, TestKey());
+    EXPECT_FALSE(again);
+    EXPECT_EQ(stored.Count(), 3);
+    delete third;
+}
+
+TEST(TMainForm, WindowLayoutIsStoredAtExitAndRestoredAtStart)
+{
+    TScriptServices services;
+    TMainForm* fresh = StartMainForm("");
+    EXPECT_EQ(fresh->Left(), 100);
+    EXPECT_EQ(fresh->Top(), 100);
+    EXPECT_EQ(fresh->Width(), 800);
+    EXPECT_EQ(fresh->Height(), 600);
+    EXPECT_TRUE(fresh->StatusBar->Visible());
+    fresh->SetBounds(50, 60, 700, 500);
+    fresh->StatusBar->SetVisible(false);
+    ShowWindow(fresh->Handle(), SW_MAXIMIZE);
+    fresh->Close();
+    delete fresh;
+
+    VN::typWindowState stored = ReadWindowState(TestKey());
+    EXPECT_TRUE(stored.maximized);
+    EXPECT_EQ(stored.left, 50); // the normal bounds, not the maximised ones
+    EXPECT_EQ(stored.top, 60);
+    EXPECT_EQ(stored.width, 700);
+    EXPECT_EQ(stored.height, 500);
+    EXPECT_FALSE(stored.statusBar);
+
+    TMainForm* next = StartMainForm("", false);
+    EXPECT_TRUE(IsZoomed(next->Handle()));
+    EXPECT_FALSE(next->StatusBar->Visible());
+    ShowWindow(next->Handle(), SW_RESTORE);
+    EXPECT_EQ(next->Left(), 50);
+    EXPECT_EQ(next->Width(), 700);
+    delete next;
 }
 
 TEST(TMainForm, OpeningFromTheMenuReplacesTheBlankStartPage)

@@ -1,0 +1,384 @@
+// Replace next and replace all on a real editor page: ranges, hits that never repeat, one undo
+// group, box selections, and the dialog answered through its own buttons and the message seam.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <deque>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/Services.h"
+#include "search/Replacedlgfrm.h"
+#include "search/Replacefrm.h"
+#include "tests/editor_page/PageTestUtil.h"
+
+namespace
+{
+void SetRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
+{
+    ed.Lines()->Clear();
+    ed.AttrList()->Clear();
+    for (const std::string& r : rows)
+    {
+        ed.Lines()->Add(AnsiString(r.data(), int(r.size())));
+        ed.AttrList()->Add(ed.MakeAttr(false, 0, 500));
+    }
+    ed.SelArea()->PointReset();
+    ed.SelArea()->RowReset();
+    ed.SetCaretRaw(TPoint(0, 0));
+}
+
+// Rows from a text whose lines end in CR (the last one without).
+std::vector<std::string> RowsFromText(const std::string& text)
+{
+    std::vector<std::string> rows;
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == '\r')
+        {
+            rows.push_back(text.substr(from, i + 1 - from));
+            from = i + 1;
+        }
+    rows.push_back(text.substr(from));
+    return rows;
+}
+
+bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Replace all on a plain string: non-overlapping hits on character boundaries, each ending by the
+// range's end, which moves with the length changes.
+std::string ModelReplaceAll(std::string text, size_t start, size_t end, const std::string& pattern,
+                            const std::string& replacement, int* count = nullptr)
+{
+    size_t pos = start;
+    int n = 0;
+    while (pos < text.size())
+    {
+        size_t hit = std::string::npos;
+        for (size_t p = pos; p + pattern.size() <= end;)
+        {
+            if (text.compare(p, pattern.size(), pattern) == 0)
+            {
+                hit = p;
+                break;
+            }
+            p += IsLead(static_cast<unsigned char>(text[p])) ? 2 : 1;
+        }
+        if (hit == std::string::npos)
+            break;
+        text.replace(hit, pattern.size(), replacement);
+        end = end + replacement.size() - pattern.size();
+        pos = hit + replacement.size();
+        ++n;
+    }
+    if (count)
+        *count = n;
+    return text;
+}
+
+// The logical point of a byte offset in the joined rows.
+TPoint PointOfOffset(TCustomAFEdit& ed, size_t offset)
+{
+    for (int row = 0; row < ed.GetLinesCount(); ++row)
+    {
+        const size_t len = size_t(ed.GetLine(row).Length());
+        if (offset < len || row + 1 == ed.GetLinesCount())
+            return TPoint(int(offset), row);
+        offset -= len;
+    }
+    return TPoint(0, 0);
+}
+
+void SelectLogical(nsRichEdit& ed, TPoint from, TPoint to)
+{
+    ed.SelArea()->RowReset();
+    ed.SelArea()->PutStartPoint(ed.DspPos(from));
+    ed.SelArea()->PutEndPoint(ed.DspPos(to));
+    ed.SetCaretRaw(ed.DspPos(to));
+}
+
+class TBoxServices : public TPlatformServices
+{
+public:
+    TBoxServices() : previous_(SetServices(this)) {}
+    ~TBoxServices() override { SetServices(previous_); }
+    int MessageBox(void*, const AnsiString& text, const AnsiString&, unsigned) override
+    {
+        boxes.push_back(text.str());
+        return IDOK;
+    }
+    short GetKeyState(int) override { return 0; }
+    std::vector<std::string> boxes;
+
+private:
+    TPlatformServices* previous_;
+};
+
+TReplaceRequest MakeRequest(const char* pattern, const char* replacement, TReplaceRange range = rrAllText)
+{
+    TReplaceRequest r;
+    r.Pattern = pattern;
+    r.Replacement = replacement;
+    r.CaseSensitive = true;
+    r.Range = range;
+    return r;
+}
+
+// ---- replace next -------------------------------------------------------------------------------
+
+TEST(Replace, ReplaceNext_NeverReplacesTheSameSpotTwice)
+{
+    struct Case
+    {
+        std::vector<std::string> rows;
+        const char* pattern;
+        const char* replacement;
+    } cases[] = {
+        {{"a a\r", "aa"}, "a", "ab"},
+        {{"aaa"}, "a", "aa"},
+        {{"aaaa"}, "aa", "a"},
+        {{"xa\tya\r", "\tay"}, "a", "ba"},
+        {{"アAア"}, "A", "AA"},
+        {{"abab"}, "ab", ""},
+    };
+    for (const Case& c : cases)
+    {
+        TPageHost host(400, 200, false);
+        nsRichEdit& ed = *host.page;
+        SetRows(ed, c.rows);
+        std::string original;
+        for (const std::string& r : c.rows)
+            original += r;
+        int expectedCount = 0;
+        const std::string expected =
+            ModelReplaceAll(original, 0, original.size(), c.pattern, c.replacement, &expectedCount);
+        int count = 0;
+        for (int guard = 0; guard < 100; ++guard)
+        {
+            const TReplaceOutcome outcome = ReplaceNext(ed, MakeRequest(c.pattern, c.replacement), {});
+            if (outcome != roReplaced)
+            {
+                EXPECT_EQ(outcome, roNotFound);
+                break;
+            }
+            ++count;
+        }
+        EXPECT_EQ(count, expectedCount) << original;
+        EXPECT_EQ(JoinedRows(ed), expected) << original;
+    }
+}
+
+TEST(Replace, ReplaceNext_AfterNoMovesOnAndSelectsToTheHitsDisplayEnd)
+{
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    SetRows(ed, {"\ta\tb a\tb\r", "a\tb"});
+    TReplaceRequest request = MakeRequest("a\tb", "X");
+    request.Confirm = true;
+    std::deque<int> answers = {1, 0, 1};
+    std::vector<TPoint> asked;
+    auto ask = [&](const AnsiString& question) {
+        EXPECT_EQ(question, ReplaceQuestion("a\tb"));
+        // The hit is selected from its display start to the display point of its end.
+        asked.push_back(ed.SelArea()->GetStartPoint());
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    };
+    EXPECT_EQ(ReplaceNext(ed, request, ask), roSkipped);
+    EXPECT_EQ(ed.SelArea()->GetStartPoint(), ed.DspPos(TPoint(1, 0)));
+    EXPECT_EQ(ed.SelArea()->GetEndPoint(), ed.DspPos(TPoint(4, 0)));
+    EXPECT_EQ(ReplaceNext(ed, request, ask), roReplaced);
+    EXPECT_EQ(ReplaceNext(ed, request, ask), roSkipped);
+    EXPECT_EQ(ReplaceNext(ed, request, ask), roNotFound);
+    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_EQ(JoinedRows(ed), "\ta\tb X\r" "a\tb");
+}
+
+// ---- replace all --------------------------------------------------------------------------------
+
+TEST(Replace, ReplaceAll_InARandomSelectionMatchesTheModelAndUndoesAsOneStep)
+{
+    const unsigned seed = 20261207;
+    std::mt19937 rng(seed);
+    const char* pieces[] = {"a", "b", "A", "ab", "\t", " ", "ア", "あ", "\r"};
+    const char* patterns[] = {"a", "ab", "ba", "aa", "A", "a\tb"};
+    const char* replacements[] = {"", "a", "ab", "aab", "x", "\t", "ア"};
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    for (int round = 0; round < 150; ++round)
+    {
+        std::string text;
+        const int n = 1 + int(rng() % 40);
+        for (int i = 0; i < n; ++i)
+            text += pieces[rng() % std::size(pieces)];
+        SetRows(ed, RowsFromText(text));
+        // Two character boundaries.
+        std::vector<size_t> bounds;
+        for (size_t p = 0; p <= text.size();)
+        {
+            bounds.push_back(p);
+            if (p == text.size())
+                break;
+            p += IsLead(static_cast<unsigned char>(text[p])) ? 2 : 1;
+        }
+        size_t s = bounds[rng() % bounds.size()];
+        size_t e = bounds[rng() % bounds.size()];
+        if (s > e)
+            std::swap(s, e);
+        const int mode = int(rng() % 3);
+        const char* pattern = patterns[rng() % std::size(patterns)];
+        const char* replacement = replacements[rng() % std::size(replacements)];
+        TReplaceRequest request = MakeRequest(pattern, replacement);
+        size_t modelStart = 0, modelEnd = text.size();
+        if (mode == 0)
+        {
+            request.Range = rrSelection;
+            SelectLogical(ed, PointOfOffset(ed, s), PointOfOffset(ed, e));
+            modelStart = s;
+            modelEnd = e;
+        }
+        else if (mode == 1)
+        {
+            request.Range = rrFromCaret;
+            ed.SetCaretRaw(ed.DspPos(PointOfOffset(ed, s)));
+            modelStart = s;
+        }
+        int expectedCount = 0;
+        const std::string expected =
+            ModelReplaceAll(text, modelStart, modelEnd, pattern, replacement, &expectedCount);
+        const TReplaceAllResult result = ReplaceAll(ed, request, {});
+        ASSERT_EQ(JoinedRows(ed), expected) << "seed " << seed << " round " << round << " mode " << mode
+                                            << " [" << s << "," << e << ") " << pattern << "->" << replacement;
+        EXPECT_EQ(result.Replaced, expectedCount) << "seed " << seed << " round " << round;
+        if (result.Replaced > 0)
+        {
+            ASSERT_TRUE(ed.CanUndo());
+            ed.Undo();
+            EXPECT_EQ(JoinedRows(ed), text) << "seed " << seed << " round " << round;
+            EXPECT_FALSE(ed.CanUndo()) << "seed " << seed << " round " << round;
+        }
+    }
+}
+
+TEST(Replace, ReplaceAll_LineSelectionTakesTheWholeLastRowAndNothingBelow)
+{
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    SetRows(ed, {"a a\r", "a a\r", "a a\r", "a a"});
+    ed.SelArea()->PutStartRow(1);
+    ed.SelArea()->PutEndRow(2);
+    const TReplaceAllResult result = ReplaceAll(ed, MakeRequest("a", "bb", rrSelection), {});
+    EXPECT_EQ(result.Replaced, 4);
+    EXPECT_EQ(RowsOf(ed), (std::vector<std::string>{"a a\r", "bb bb\r", "bb bb\r", "a a"}));
+}
+
+TEST(Replace, ReplaceAll_WithConfirmationSkipsNoAndStopsAtCancelAsOneUndo)
+{
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    SetRows(ed, {"a a a a a"});
+    TReplaceRequest request = MakeRequest("a", "ab");
+    request.Confirm = true;
+    std::deque<int> answers = {0, 1, 0, 2};
+    const TReplaceAllResult result = ReplaceAll(ed, request, [&](const AnsiString&) {
+        const int a = answers.front();
+        answers.pop_front();
+        return a;
+    });
+    EXPECT_TRUE(result.Cancelled);
+    EXPECT_EQ(result.Replaced, 2);
+    EXPECT_EQ(JoinedRows(ed), "ab a ab a a");
+    ed.Undo();
+    EXPECT_EQ(JoinedRows(ed), "a a a a a");
+}
+
+TEST(Replace, BoxSelection_IsRefusedAndLeavesTheTextAlone)
+{
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    SetRows(ed, {"abc\r", "abc"});
+    SelectLogical(ed, TPoint(0, 0), TPoint(2, 1));
+    ed.SetRangeSelect(true);
+    EXPECT_TRUE(ReplaceAll(ed, MakeRequest("a", "x", rrSelection), {}).Refused);
+    EXPECT_EQ(ReplaceNext(ed, MakeRequest("a", "x", rrSelection), {}), roRefused);
+    EXPECT_EQ(JoinedRows(ed), "abc\rabc");
+
+    // Through the dialog: an error box, nothing replaced.
+    TBoxServices services;
+    auto* form = Create<TRePlaceForm>(nullptr);
+    form->SettingsKey = "Software\\VarnoletTest\\Replace";
+    form->ActiveEditor = [&] { return &ed; };
+    form->SrchStrCBox->SetText("a");
+    form->ReStrCBox->SetText("x");
+    form->SelAreaRBtn->SetChecked(true);
+    form->AllRePlaceBtnClick(form);
+    EXPECT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(JoinedRows(ed), "abc\rabc");
+    delete form;
+}
+
+// Clicks the confirmation dialog's buttons in order, one per showing.
+struct TClickScript : TObject
+{
+    TReplaceDlgForm* dialog = nullptr;
+    std::deque<TButton*> clicks;
+    std::vector<std::string> questions;
+    void Shown(TObject*)
+    {
+        questions.push_back(dialog->MsgLabel->Caption().str());
+        if (!clicks.empty())
+        {
+            PostMessageW(clicks.front()->Handle(), BM_CLICK, 0, 0);
+            clicks.pop_front();
+        }
+    }
+};
+
+// ---- the dialogs --------------------------------------------------------------------------------
+
+TEST(Replace, Dialog_AsksThroughTheConfirmationButtonsAndReportsNotFound)
+{
+    TBoxServices services;
+    TPageHost host(400, 200, true);
+    nsRichEdit& ed = *host.page;
+    SetRows(ed, {"a a a"});
+    ReplaceDlgForm = Create<TReplaceDlgForm>(nullptr);
+    auto* form = Create<TRePlaceForm>(nullptr);
+    form->SettingsKey = "Software\\VarnoletTest\\Replace";
+    form->ActiveEditor = [&] { return &ed; };
+
+    // Each time the question shows, the next button is clicked as the user would.
+    TClickScript script;
+    script.dialog = ReplaceDlgForm;
+    script.clicks = {ReplaceDlgForm->YesBtn, ReplaceDlgForm->NoBtn, ReplaceDlgForm->YesBtn};
+    ReplaceDlgForm->OnShow = TNotifyEvent(&script, &TClickScript::Shown);
+    std::vector<std::string>& questions = script.questions;
+    form->Show();
+    form->SrchStrCBox->SetText("a");
+    form->ReStrCBox->SetText("b");
+    form->AllTextRBtn->SetChecked(true);
+    form->ConfirmCBox->SetChecked(true);
+    form->AllRePlaceBtnClick(form);
+    EXPECT_FALSE(form->Visible());
+    EXPECT_EQ(questions.size(), 3u);
+    EXPECT_EQ(questions.front(), "'a' を置き換えますか");
+    EXPECT_EQ(JoinedRows(ed), "b a b");
+    EXPECT_TRUE(services.boxes.empty());
+
+    form->SrchStrCBox->SetText("zz");
+    form->ConfirmCBox->SetChecked(false);
+    form->OKBtnClick(form);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0], "検索文字列 'zz' が見つかりません。");
+    // The histories keep the newest first.
+    EXPECT_EQ(form->SrchStrCBox->Items()->Get(0), "zz");
+    EXPECT_EQ(form->SrchStrCBox->Items()->Get(1), "a");
+
+    delete form;
+    delete ReplaceDlgForm;
+    ReplaceDlgForm = nullptr;
+}
+} // namespace

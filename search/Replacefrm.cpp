@@ -19,7 +19,6 @@ TRePlaceForm* RePlaceForm = nullptr;
 namespace
 {
 const char* const kSearchSection = "SEARCH";
-const char* const kBoxSelectionRefused = "矩形選択の範囲は置換できません。";
 
 int RowLength(nsRichEdit& ed, int row) { return ed.GetLine(row).Length(); }
 
@@ -412,7 +411,7 @@ void TRePlaceForm::OKBtnClick(TObject*)
     switch (ReplaceNext(*ed, request, [this](const AnsiString& q) { return Ask(q); }))
     {
     case roNotFound: InfoBox(msgReplaceNotFound, request.Pattern.c_str()); break;
-    case roRefused: ErrorBox("%s", kBoxSelectionRefused); break;
+    case roRefused: ErrorBox("%s", msgBoxSelectionNoReplace); break;
     default: break;
     }
 }
@@ -427,7 +426,7 @@ void TRePlaceForm::AllRePlaceBtnClick(TObject*)
         return;
     const TReplaceAllResult result = ReplaceAll(*ed, request, [this](const AnsiString& q) { return Ask(q); });
     if (result.Refused)
-        ErrorBox("%s", kBoxSelectionRefused);
+        ErrorBox("%s", msgBoxSelectionNoReplace);
     else if (result.Hits == 0)
         InfoBox(msgReplaceNotFound, request.Pattern.c_str());
 }

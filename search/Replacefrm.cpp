@@ -18,7 +18,6 @@ TRePlaceForm* RePlaceForm = nullptr;
 
 namespace
 {
-const char* const kSearchSection = "SEARCH";
 
 int RowLength(nsRichEdit& ed, int row) { return ed.GetLine(row).Length(); }
 
@@ -442,26 +441,29 @@ void TRePlaceForm::PushReplaceHistories()
 
 void TRePlaceForm::ReadSettings()
 {
-    WXRegIni ini(SettingsKey);
+    VN::typReplaceSetting r;
+    ReadReplaceSettings(r, SettingsKey);
     const AnsiString pattern = SrchStrCBox->Text();
     const AnsiString replacement = ReStrCBox->Text();
-    SrchStrCBox->Items()->SetText(ini.ReadString(kSearchSection, "SRCH_HIST", ""));
-    ReStrCBox->Items()->SetText(ini.ReadString(kSearchSection, "REP_HIST", ""));
+    SrchStrCBox->Items()->SetText(r.searchHistory);
+    ReStrCBox->Items()->SetText(r.replaceHistory);
     SrchStrCBox->SetText(pattern);
     ReStrCBox->SetText(replacement);
-    AlphaChkBox->SetChecked(ini.ReadBool(kSearchSection, "REP_CASE", false));
-    WordChkBox->SetChecked(ini.ReadBool(kSearchSection, "REP_WORD", false));
-    ConfirmCBox->SetChecked(ini.ReadBool(kSearchSection, "REP_COMFIRM", false));
-    (ini.ReadInteger(kSearchSection, "REP_RANGE", 0) == 1 ? CursorRBtn : AllTextRBtn)->SetChecked(true);
+    AlphaChkBox->SetChecked(r.replaceCase);
+    WordChkBox->SetChecked(r.replaceWord);
+    ConfirmCBox->SetChecked(r.confirm);
+    (r.range == 1 ? CursorRBtn : AllTextRBtn)->SetChecked(true);
 }
 
 void TRePlaceForm::WriteSettings()
 {
-    WXRegIni ini(SettingsKey);
-    ini.WriteString(kSearchSection, "SRCH_HIST", SrchStrCBox->Items()->GetText());
-    ini.WriteString(kSearchSection, "REP_HIST", ReStrCBox->Items()->GetText());
-    ini.WriteBool(kSearchSection, "REP_CASE", AlphaChkBox->Checked());
-    ini.WriteBool(kSearchSection, "REP_WORD", WordChkBox->Checked());
-    ini.WriteBool(kSearchSection, "REP_COMFIRM", ConfirmCBox->Checked());
-    ini.WriteInteger(kSearchSection, "REP_RANGE", int(Request().Range));
+    VN::typReplaceSetting r;
+    ReadReplaceSettings(r, SettingsKey);
+    r.searchHistory = SrchStrCBox->Items()->GetText();
+    r.replaceHistory = ReStrCBox->Items()->GetText();
+    r.replaceCase = AlphaChkBox->Checked();
+    r.replaceWord = WordChkBox->Checked();
+    r.confirm = ConfirmCBox->Checked();
+    r.range = int(Request().Range);
+    WriteReplaceSettings(r, SettingsKey);
 }

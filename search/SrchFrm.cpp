@@ -15,7 +15,6 @@ TSrchForm* SrchForm = nullptr;
 namespace
 {
 TSrchResultsSink* gSink = nullptr;
-const char* const kSearchSection = "SEARCH";
 } // namespace
 
 TSrchResultsSink* SrchResultsSink() { return gSink; }
@@ -311,14 +310,11 @@ void TSrchForm::PushHistory()
 
 void TSrchForm::ReadSettings()
 {
-    WXRegIni ini(SettingsKey);
-    const int type = ini.ReadInteger(kSearchSection, "ALLSRCH_TYPE", 0);
-    (type == 1 ? AllOpenPageSrchRBtn : ActivePageSrchRBtn)->SetChecked(true);
+    VN::typSearchSetting f;
+    ReadSearchSettings(f, SettingsKey); // blank history lines are already dropped
+    (f.allSearchType == 1 ? AllOpenPageSrchRBtn : ActivePageSrchRBtn)->SetChecked(true);
     TStringList list;
-    list.SetText(ini.ReadString(kSearchSection, "SRCH_HIST", ""));
-    for (int i = list.GetCount() - 1; i >= 0; --i)
-        if (list.Get(i).Trim().IsEmpty())
-            list.Delete(i);
+    list.SetText(f.searchHistory);
     while (list.GetCount() > kSearchHistoryMax)
         list.Delete(list.GetCount() - 1);
     for (TComboBox* c : {SrchStrCBox, SrchStrCBox2, SrchStrCBox3})
@@ -327,15 +323,17 @@ void TSrchForm::ReadSettings()
         c->Items()->Assign(&list);
         c->SetText(text); // the typed text stays
     }
-    AlphaChkBox->SetChecked(ini.ReadBool(kSearchSection, "SRCH_CASE", false));
-    WordChkBox->SetChecked(ini.ReadBool(kSearchSection, "SRCH_WORD", false));
+    AlphaChkBox->SetChecked(f.searchCase);
+    WordChkBox->SetChecked(f.searchWord);
 }
 
 void TSrchForm::WriteSettings()
 {
-    WXRegIni ini(SettingsKey);
-    ini.WriteInteger(kSearchSection, "ALLSRCH_TYPE", AllOpenPageSrchRBtn->Checked() ? 1 : 0);
-    ini.WriteString(kSearchSection, "SRCH_HIST", SrchStrCBox->Items()->GetText());
-    ini.WriteBool(kSearchSection, "SRCH_CASE", AlphaChkBox->Checked());
-    ini.WriteBool(kSearchSection, "SRCH_WORD", WordChkBox->Checked());
+    VN::typSearchSetting f;
+    ReadSearchSettings(f, SettingsKey); // the file search keeps its part of the section
+    f.allSearchType = AllOpenPageSrchRBtn->Checked() ? 1 : 0;
+    f.searchHistory = SrchStrCBox->Items()->GetText();
+    f.searchCase = AlphaChkBox->Checked();
+    f.searchWord = WordChkBox->Checked();
+    WriteSearchSettings(f, SettingsKey);
 }

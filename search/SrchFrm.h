@@ -5,12 +5,13 @@
 #include <functional>
 #include <vector>
 
+#include "common/WexmoorDef.h"
 #include "editor_page/Nsrichedit.h"
 #include "platform/Forms.h"
 #include "platform/StdCtrls.h"
 
-// The histories keep at most this many entries.
-constexpr int kSearchHistoryMax = 30;
+// The histories keep at most this many entries (the settings store keeps as many).
+using VN::kSearchHistoryMax;
 
 // Pushes text to the head of a combo's history (an equal entry moves up), keeping at most max.
 void PushComboHistory(TComboBox* combo, const AnsiString& text, int max = kSearchHistoryMax);

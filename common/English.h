@@ -86,6 +86,7 @@ inline constexpr const char* msgFileChanged = "ﾌｧｲﾙ[%s]の内容は変�
 // Added to the changed-on-disk question when a reload would throw away edits.
 inline constexpr const char* msgReloadDiscardsEdits =
     "\n（このページには保存していない変更があります。読み込むと変更は失われます。）";
+inline constexpr const char* msgGrepHitLimit = "ヒット数が上限に達したため、検索を中止しました。";
 inline constexpr const char* msgBoxSelectionNoReplace = "矩形選択の範囲は置換できません。";
 inline constexpr const char* msgBackupFailed =
     "バックアップファイル[%s]を作成できませんでした。バックアップなしで保存を続けます。";

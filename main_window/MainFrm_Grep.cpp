@@ -11,107 +11,120 @@
 #include "search/FileSrchMonitorFrm.h"
 #include "search/MessageFrm.h"
 
-namespace {
+namespace
+{
 // The results window reaches pages only through the main window's normal page
 // switch.
-class TMainJumpHost : public TSrchJumpHost {
+class TMainJumpHost : public TSrchJumpHost
+{
 public:
-  nsRichEdit *ActivateEditor(nsRichEdit *editor) override {
-    if (!MainForm || !editor)
-      return nullptr;
-    TPageControl *pages = MainForm->MainPageCtrl;
-    // Untitled pages share one empty name: a batch-search hit knows its page by
-    // the editor.
-    for (int i = 0; i < pages->PageCount(); ++i) {
-      TTabSheet *sheet = pages->Pages(i);
-      if (MainForm->GetPageEditor(sheet) == editor) {
-        if (pages->ActivePage() != sheet)
-          MainForm->SetActivePage(sheet);
-        return editor;
-      }
+    nsRichEdit* ActivateEditor(nsRichEdit* editor) override
+    {
+        if (!MainForm || !editor)
+            return nullptr;
+        TPageControl* pages = MainForm->MainPageCtrl;
+        // Untitled pages share one empty name: a batch-search hit knows its page by
+        // the editor.
+        for (int i = 0; i < pages->PageCount(); ++i)
+        {
+            TTabSheet* sheet = pages->Pages(i);
+            if (MainForm->GetPageEditor(sheet) == editor)
+            {
+                if (pages->ActivePage() != sheet)
+                    MainForm->SetActivePage(sheet);
+                return editor;
+            }
+        }
+        return nullptr;
     }
-    return nullptr;
-  }
 
-  nsRichEdit *ShowFile(const AnsiString &path) override {
-    if (!MainForm || path.IsEmpty())
-      return nullptr;
-    TTabSheet *sheet = MainForm->FindPageByFileName(path);
-    if (!sheet)
-      sheet = MainForm->OpenFile(
-          path); // null: the file no longer opens (already said)
-    if (!sheet)
-      return nullptr;
-    if (MainForm->MainPageCtrl->ActivePage() != sheet)
-      MainForm->SetActivePage(sheet);
-    return MainForm->GetPageEditor(sheet);
-  }
+    nsRichEdit* ShowFile(const AnsiString& path) override
+    {
+        if (!MainForm || path.IsEmpty())
+            return nullptr;
+        TTabSheet* sheet = MainForm->FindPageByFileName(path);
+        if (!sheet)
+            sheet = MainForm->OpenFile(path); // null: the file no longer opens (already said)
+        if (!sheet)
+            return nullptr;
+        if (MainForm->MainPageCtrl->ActivePage() != sheet)
+            MainForm->SetActivePage(sheet);
+        return MainForm->GetPageEditor(sheet);
+    }
 
-  void ResultsShownDocked(TControl *control) override {
-    if (MainForm)
-      MainForm->RestoreSrchPanelHeight(control);
-  }
+    void ResultsShownDocked(TControl* control) override
+    {
+        if (MainForm)
+            MainForm->RestoreSrchPanelHeight(control);
+    }
 };
 
 TMainJumpHost mainJumpHost;
 
-bool SameFileName(const AnsiString &a, const AnsiString &b) {
-  const std::wstring wa = SjisToWide(a);
-  const std::wstring wb = SjisToWide(b);
-  return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, wa.c_str(),
-                        int(wa.size()), wb.c_str(),
-                        int(wb.size())) == CSTR_EQUAL;
+bool SameFileName(const AnsiString& a, const AnsiString& b)
+{
+    const std::wstring wa = SjisToWide(a);
+    const std::wstring wb = SjisToWide(b);
+    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, wa.c_str(), int(wa.size()), wb.c_str(),
+                          int(wb.size())) == CSTR_EQUAL;
 }
 } // namespace
 
-void TMainForm::AttachSearchWindows() {
-  SrchJumpHost = &mainJumpHost;
-  if (MessageForm) {
-    SetSrchResultsSink(MessageForm);
-    ManualDock(MessageForm, SrchPanel);
-  }
-  // Under the Search menu when there is one.
-  TMenuItem *parent = dynamic_cast<TMenuItem *>(FindComponent("SearchMenu"));
-  if (!FileSrchMenu) {
-    FileSrchMenu = Create<TMenuItem>(this);
-    FileSrchMenu->SetName("FileSrchMenu");
-    FileSrchMenu->SetCaption("ファイル検索(&D)");
-    FileSrchMenu->OnClick = TNotifyEvent(this, &TMainForm::FileSrchMenuClick);
-    if (!parent) {
-      parent = Create<TMenuItem>(this);
-      parent->SetName("SearchMenu");
-      parent->SetCaption("検索(&S)");
-      MainMenu->Items()->Add(parent);
+void TMainForm::AttachSearchWindows()
+{
+    SrchJumpHost = &mainJumpHost;
+    if (MessageForm)
+    {
+        SetSrchResultsSink(MessageForm);
+        ManualDock(MessageForm, SrchPanel);
     }
-    parent->Add(FileSrchMenu);
-  }
-  GrepToolButton->OnClick = TNotifyEvent(this, &TMainForm::FileSrchMenuClick);
+    // Under the Search menu when there is one.
+    TMenuItem* parent = dynamic_cast<TMenuItem*>(FindComponent("SearchMenu"));
+    if (!FileSrchMenu)
+    {
+        FileSrchMenu = Create<TMenuItem>(this);
+        FileSrchMenu->SetName("FileSrchMenu");
+        FileSrchMenu->SetCaption("ファイル検索(&D)");
+        FileSrchMenu->OnClick = TNotifyEvent(this, &TMainForm::FileSrchMenuClick);
+        if (!parent)
+        {
+            parent = Create<TMenuItem>(this);
+            parent->SetName("SearchMenu");
+            parent->SetCaption("検索(&S)");
+            MainMenu->Items()->Add(parent);
+        }
+        parent->Add(FileSrchMenu);
+    }
+    GrepToolButton->OnClick = TNotifyEvent(this, &TMainForm::FileSrchMenuClick);
 }
 
-TTabSheet *TMainForm::FindPageByFileName(const AnsiString &path) const {
-  if (path.IsEmpty())
+TTabSheet* TMainForm::FindPageByFileName(const AnsiString& path) const
+{
+    if (path.IsEmpty())
+        return nullptr;
+    for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
+    {
+        TTabSheet* sheet = MainPageCtrl->Pages(i);
+        TPageEditor* editor = GetPageEditor(sheet);
+        if (editor && !editor->EditFilePath.IsEmpty() && SameFileName(editor->EditFilePath, path))
+            return sheet;
+    }
     return nullptr;
-  for (int i = 0; i < MainPageCtrl->PageCount(); ++i) {
-    TTabSheet *sheet = MainPageCtrl->Pages(i);
-    TPageEditor *editor = GetPageEditor(sheet);
-    if (editor && !editor->EditFilePath.IsEmpty() &&
-        SameFileName(editor->EditFilePath, path))
-      return sheet;
-  }
-  return nullptr;
 }
 
-void TMainForm::FileSrchMenuClick(TObject *) {
-  if (GrepProc) {
-    ErrorBox("%s", msgGrepRunning);
-    return;
-  }
-  if (!FileSrchForm || !FileSrchMonitorForm || !MessageForm)
-    return;
-  FileSrchForm->ActiveFilePath = Edit() ? Edit()->EditFilePath : AnsiString();
-  if (FileSrchForm->ShowModal() != mrOk)
-    return;
-  if (!MessageForm->Visible())
-    MessageForm->Show();
-  RunGrep(FileSrchForm->Request(), FileSrchMonitorForm, MessageForm, GrepProc);
+void TMainForm::FileSrchMenuClick(TObject*)
+{
+    if (GrepProc)
+    {
+        ErrorBox("%s", msgGrepRunning);
+        return;
+    }
+    if (!FileSrchForm || !FileSrchMonitorForm || !MessageForm)
+        return;
+    FileSrchForm->ActiveFilePath = Edit() ? Edit()->EditFilePath : AnsiString();
+    if (FileSrchForm->ShowModal() != mrOk)
+        return;
+    if (!MessageForm->Visible())
+        MessageForm->Show();
+    RunGrep(FileSrchForm->Request(), FileSrchMonitorForm, MessageForm, GrepProc);
 }

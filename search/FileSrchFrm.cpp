@@ -1,173 +1,220 @@
 // The file-search dialog.
 #include "search/FileSrchFrm.h"
 
+#include <utility>
+
+#include "search/SrchFrm.h"
+
 #include "common/English.h"
 #include "common/Nsenumwindows.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "search/Regexp.h"
 
-TFileSrchForm *FileSrchForm = nullptr;
+TFileSrchForm* FileSrchForm = nullptr;
 
-namespace {
+namespace
+{
 constexpr TColor kDisabledCombo = TColor(0xE6E6E6);
 
 template <class T>
-T *Place(TFileSrchForm *form, T *control, const char *name,
-         const AnsiString &caption, int x, int y, int w, int h) {
-  control->SetName(name);
-  if (!caption.IsEmpty())
-    control->SetCaption(caption);
-  control->SetBounds(x, y, w, h);
-  control->SetParent(form);
-  return control;
+T* Place(TFileSrchForm* form, T* control, const char* name, const AnsiString& caption, int x, int y, int w,
+         int h)
+{
+    control->SetName(name);
+    if (!caption.IsEmpty())
+        control->SetCaption(caption);
+    control->SetBounds(x, y, w, h);
+    control->SetParent(form);
+    return control;
 }
 
-TLabel *AddLabel(TFileSrchForm *form, const AnsiString &text, int x, int y) {
-  auto *label = Create<TLabel>(form);
-  label->SetCaption(text);
-  label->SetBounds(x, y, 120, 16);
-  label->SetParent(form);
-  return label;
+TLabel* AddLabel(TFileSrchForm* form, const AnsiString& text, int x, int y)
+{
+    auto* label = Create<TLabel>(form);
+    label->SetCaption(text);
+    label->SetBounds(x, y, 120, 16);
+    label->SetParent(form);
+    return label;
 }
 } // namespace
 
-TFileSrchForm::TFileSrchForm(TComponent *owner) : TForm(owner) {
-  SetName("FileSrchForm");
-  SetCaption("ファイル検索");
-  SetBorderStyle(bsDialog);
-  SetPosition(poScreenCenter);
-  SetBounds(0, 0, 470, 290);
-  SetKeyPreview(true);
+TFileSrchForm::TFileSrchForm(TComponent* owner) : TForm(owner)
+{
+    SetName("FileSrchForm");
+    SetCaption("ファイル検索");
+    SetBorderStyle(bsDialog);
+    SetPosition(poScreenCenter);
+    SetBounds(0, 0, 470, 290);
+    SetKeyPreview(true);
 
-  AddLabel(this, "検索文字列(&S)", 12, 14);
-  SrchStrCBox =
-      Place(this, Create<TComboBox>(this), "SrchStrCBox", "", 130, 10, 320, 24);
-  AddLabel(this, "ファイル名(&F)", 12, 44);
-  FileNameCBox = Place(this, Create<TComboBox>(this), "FileNameCBox", "", 130,
-                       40, 320, 24);
-  FileNameCBox->SetText("*.*");
+    AddLabel(this, "検索文字列(&S)", 12, 14);
+    SrchStrCBox = Place(this, Create<TComboBox>(this), "SrchStrCBox", "", 130, 10, 320, 24);
+    AddLabel(this, "ファイル名(&F)", 12, 44);
+    FileNameCBox = Place(this, Create<TComboBox>(this), "FileNameCBox", "", 130, 40, 320, 24);
+    FileNameCBox->SetText("*.*");
 
-  PRJ_RBtn = Place(this, Create<TRadioButton>(this), "PRJ_RBtn",
-                   "ファイルが存在するフォルダ以下", 12, 74, 300, 20);
-  SRCH_DIR_RBtn = Place(this, Create<TRadioButton>(this), "SRCH_DIR_RBtn",
-                        "指定検索ディレクトリ以下", 12, 98, 300, 20);
-  SrchDirCBox =
-      Place(this, Create<TComboBox>(this), "SrchDirCBox", "", 30, 122, 380, 24);
-  FLB_01 =
-      Place(this, Create<TButton>(this), "FLB_01", "...", 416, 122, 34, 24);
-  PRJ_RBtn->OnClick = TNotifyEvent(this, &TFileSrchForm::SrchTypeRBtnClick);
-  SRCH_DIR_RBtn->OnClick =
-      TNotifyEvent(this, &TFileSrchForm::SrchTypeRBtnClick);
-  FLB_01->OnClick = TNotifyEvent(this, &TFileSrchForm::FLB_01Click);
-  SRCH_DIR_RBtn->SetChecked(true);
-
-  SubDirChkBox = Place(this, Create<TCheckBox>(this), "SubDirChkBox",
-                       "サブディレクトリも検索", 12, 156, 220, 20);
-  SubDirChkBox->SetChecked(true);
-  AlphaChkBox = Place(this, Create<TCheckBox>(this), "AlphaChkBox",
-                      "大文字と小文字を区別", 240, 156, 220, 20);
-  WordChkBox = Place(this, Create<TCheckBox>(this), "WordChkBox",
-                     "単語単位で検索", 12, 180, 220, 20);
-  RegExpChkBox = Place(this, Create<TCheckBox>(this), "RegExpChkBox",
-                       "正規表現検索", 240, 180, 220, 20);
-
-  SrchBtn = Place(this, Create<TButton>(this), "SrchBtn", "検索開始", 250, 218,
-                  96, 26);
-  SrchBtn->SetDefault(true);
-  SrchBtn->OnClick = TNotifyEvent(this, &TFileSrchForm::SrchBtnClick);
-  CancelBtn = Place(this, Create<TButton>(this), "CancelBtn", "キャンセル", 354,
-                    218, 96, 26);
-  CancelBtn->SetCancel(true);
-  CancelBtn->SetModalResult(mrCancel);
-
-  OnShow = TNotifyEvent(this, &TFileSrchForm::FormShow);
-  OnKeyPress = TKeyPressEvent(this, &TFileSrchForm::FormKeyPress);
-}
-
-void TFileSrchForm::FormShow(TObject *) {
-  // An untitled page has no folder to search.
-  const bool project = !ActiveFilePath.IsEmpty();
-  PRJ_RBtn->SetEnabled(project);
-  if (!project)
+    PRJ_RBtn = Place(this, Create<TRadioButton>(this), "PRJ_RBtn", "ファイルが存在するフォルダ以下", 12, 74,
+                     300, 20);
+    SRCH_DIR_RBtn =
+        Place(this, Create<TRadioButton>(this), "SRCH_DIR_RBtn", "指定検索ディレクトリ以下", 12, 98, 300, 20);
+    SrchDirCBox = Place(this, Create<TComboBox>(this), "SrchDirCBox", "", 30, 122, 380, 24);
+    FLB_01 = Place(this, Create<TButton>(this), "FLB_01", "...", 416, 122, 34, 24);
+    PRJ_RBtn->OnClick = TNotifyEvent(this, &TFileSrchForm::SrchTypeRBtnClick);
+    SRCH_DIR_RBtn->OnClick = TNotifyEvent(this, &TFileSrchForm::SrchTypeRBtnClick);
+    FLB_01->OnClick = TNotifyEvent(this, &TFileSrchForm::FLB_01Click);
     SRCH_DIR_RBtn->SetChecked(true);
-  SrchTypeRBtnClick(nullptr);
-  if (SrchStrCBox->HandleAllocated())
-    SrchStrCBox->SetFocus();
+
+    SubDirChkBox =
+        Place(this, Create<TCheckBox>(this), "SubDirChkBox", "サブディレクトリも検索", 12, 156, 220, 20);
+    SubDirChkBox->SetChecked(true);
+    AlphaChkBox =
+        Place(this, Create<TCheckBox>(this), "AlphaChkBox", "大文字と小文字を区別", 240, 156, 220, 20);
+    WordChkBox = Place(this, Create<TCheckBox>(this), "WordChkBox", "単語単位で検索", 12, 180, 220, 20);
+    RegExpChkBox = Place(this, Create<TCheckBox>(this), "RegExpChkBox", "正規表現検索", 240, 180, 220, 20);
+
+    SrchBtn = Place(this, Create<TButton>(this), "SrchBtn", "検索開始", 250, 218, 96, 26);
+    SrchBtn->SetDefault(true);
+    SrchBtn->OnClick = TNotifyEvent(this, &TFileSrchForm::SrchBtnClick);
+    CancelBtn = Place(this, Create<TButton>(this), "CancelBtn", "キャンセル", 354, 218, 96, 26);
+    CancelBtn->SetCancel(true);
+    CancelBtn->SetModalResult(mrCancel);
+
+    OnShow = TNotifyEvent(this, &TFileSrchForm::FormShow);
+    OnKeyPress = TKeyPressEvent(this, &TFileSrchForm::FormKeyPress);
 }
 
-void TFileSrchForm::FormKeyPress(TObject *, char &key) {
-  if (key == 27) {
-    key = 0;
-    SetModalResult(mrCancel);
-  }
+void TFileSrchForm::FormShow(TObject*)
+{
+    // An untitled page has no folder to search.
+    const bool project = !ActiveFilePath.IsEmpty();
+    PRJ_RBtn->SetEnabled(project);
+    ReadSettings();
+    if (!project)
+        SRCH_DIR_RBtn->SetChecked(true);
+    SrchTypeRBtnClick(nullptr);
+    if (SrchStrCBox->HandleAllocated())
+        SrchStrCBox->SetFocus();
 }
 
-void TFileSrchForm::SrchTypeRBtnClick(TObject *) {
-  const bool folder = SRCH_DIR_RBtn->Checked();
-  SrchDirCBox->SetEnabled(folder);
-  SrchDirCBox->SetColor(folder ? clWindow : kDisabledCombo);
-  FLB_01->SetEnabled(folder);
-}
-
-void TFileSrchForm::FLB_01Click(TObject *) {
-  AnsiString folder = SrchDirCBox->Text();
-  if (Services().BrowseForFolder(Handle(), msgGrepFolderTitle, folder))
-    SrchDirCBox->SetText(folder);
-}
-
-void TFileSrchForm::ComboHistory_Push(TComboBox *combo,
-                                      const AnsiString &text) {
-  TStrings *items = combo->Items();
-  for (int i = items->GetCount() - 1; i >= 0; --i)
-    if (items->Strings(i) == text)
-      items->Delete(i);
-  items->Insert(0, text);
-  while (items->GetCount() > kHistoryMax)
-    items->Delete(items->GetCount() - 1);
-  combo->SetText(text);
-}
-
-void TFileSrchForm::SrchBtnClick(TObject *) {
-  if (SRCH_DIR_RBtn->Checked()) {
-    const AnsiString folder = NormalizeGrepFolder(SrchDirCBox->Text().Trim());
-    if (folder.IsEmpty() || !DirectoryExists(folder)) {
-      ErrorBox("%s", msgGrepNoFolder);
-      return;
+void TFileSrchForm::FormKeyPress(TObject*, char& key)
+{
+    if (key == 27)
+    {
+        key = 0;
+        SetModalResult(mrCancel);
     }
-  }
-  const AnsiString pattern = SrchStrCBox->Text();
-  if (pattern.IsEmpty()) {
-    ErrorBox("%s", msgGrepNoText);
-    return;
-  }
-  // A pattern that does not compile is said so here, not reported as "no hits"
-  // later.
-  if (RegExpChkBox->Checked()) {
-    try {
-      TRegexp check(pattern.c_str(), !AlphaChkBox->Checked());
-    } catch (const Exception &e) {
-      ErrorBox("%s", e.Message.c_str());
-      return;
-    }
-  }
-  ComboHistory_Push(SrchStrCBox, pattern);
-  ComboHistory_Push(FileNameCBox, FileNameCBox->Text());
-  ComboHistory_Push(SrchDirCBox, SrchDirCBox->Text());
-  SetModalResult(mrOk);
 }
 
-TGrepRequest TFileSrchForm::Request() const {
-  TGrepRequest request;
-  request.Pattern = SrchStrCBox->Text();
-  request.Masks = FileNameCBox->Text();
-  request.Recurse = SubDirChkBox->Checked();
-  request.CaseSensitive = AlphaChkBox->Checked();
-  request.WholeWord = WordChkBox->Checked();
-  request.Regex = RegExpChkBox->Checked();
-  if (PRJ_RBtn->Checked() && PRJ_RBtn->Enabled() && !ActiveFilePath.IsEmpty())
-    request.Folder = NormalizeGrepFolder(ExtractFilePath(ActiveFilePath));
-  else
-    request.Folder = NormalizeGrepFolder(SrchDirCBox->Text().Trim());
-  return request;
+void TFileSrchForm::SrchTypeRBtnClick(TObject*)
+{
+    const bool folder = SRCH_DIR_RBtn->Checked();
+    SrchDirCBox->SetEnabled(folder);
+    SrchDirCBox->SetColor(folder ? clWindow : kDisabledCombo);
+    FLB_01->SetEnabled(folder);
+}
+
+void TFileSrchForm::FLB_01Click(TObject*)
+{
+    AnsiString folder = SrchDirCBox->Text();
+    if (Services().BrowseForFolder(Handle(), msgGrepFolderTitle, folder))
+        SrchDirCBox->SetText(folder);
+}
+
+void TFileSrchForm::ReadSettings()
+{
+    VN::typSearchSetting f;
+    ReadSearchSettings(f, SettingsKey);
+    const std::pair<TComboBox*, const AnsiString*> histories[] = {
+        {SrchStrCBox, &f.fileSearchStrHistory}, {FileNameCBox, &f.fileSearchNameHistory},
+        {SrchDirCBox, &f.fileSearchDirHistory}};
+    for (const auto& [combo, text] : histories)
+    {
+        const AnsiString typed = combo->Text();
+        combo->Items()->SetText(*text);
+        while (combo->Items()->GetCount() > VN::kSearchHistoryMax)
+            combo->Items()->Delete(combo->Items()->GetCount() - 1);
+        combo->SetText(typed);
+    }
+    (f.fileSearchType == 0 && PRJ_RBtn->Enabled() ? PRJ_RBtn : SRCH_DIR_RBtn)->SetChecked(true);
+    WordChkBox->SetChecked(f.fileSearchWord);
+    AlphaChkBox->SetChecked(f.fileSearchCase);
+    RegExpChkBox->SetChecked(f.fileSearchRegular);
+    SubDirChkBox->SetChecked(f.fileSearchSubDir);
+}
+
+void TFileSrchForm::WriteSettings()
+{
+    VN::typSearchSetting f;
+    ReadSearchSettings(f, SettingsKey); // the find dialog keeps its part of the section
+    f.fileSearchType = PRJ_RBtn->Checked() ? 0 : 1;
+    f.fileSearchWord = WordChkBox->Checked();
+    f.fileSearchCase = AlphaChkBox->Checked();
+    f.fileSearchRegular = RegExpChkBox->Checked();
+    f.fileSearchSubDir = SubDirChkBox->Checked();
+    f.fileSearchStrHistory = SrchStrCBox->Items()->GetText();
+    f.fileSearchNameHistory = FileNameCBox->Items()->GetText();
+    f.fileSearchDirHistory = SrchDirCBox->Items()->GetText();
+    try
+    {
+        WriteSearchSettings(f, SettingsKey);
+    }
+    catch (const Exception&)
+    {
+        // The search itself does not depend on the histories being stored.
+    }
+}
+
+void TFileSrchForm::SrchBtnClick(TObject*)
+{
+    if (SRCH_DIR_RBtn->Checked())
+    {
+        const AnsiString folder = NormalizeGrepFolder(SrchDirCBox->Text().Trim());
+        if (folder.IsEmpty() || !DirectoryExists(folder))
+        {
+            ErrorBox("%s", msgGrepNoFolder);
+            return;
+        }
+    }
+    const AnsiString pattern = SrchStrCBox->Text();
+    if (pattern.IsEmpty())
+    {
+        ErrorBox("%s", msgGrepNoText);
+        return;
+    }
+    // A pattern that does not compile is said so here, not reported as "no hits"
+    // later.
+    if (RegExpChkBox->Checked())
+    {
+        try
+        {
+            TRegexp check(pattern.c_str(), !AlphaChkBox->Checked());
+        }
+        catch (const Exception& e)
+        {
+            ErrorBox("%s", e.Message.c_str());
+            return;
+        }
+    }
+    PushComboHistory(SrchStrCBox, pattern);
+    PushComboHistory(FileNameCBox, FileNameCBox->Text());
+    PushComboHistory(SrchDirCBox, SrchDirCBox->Text());
+    WriteSettings();
+    SetModalResult(mrOk);
+}
+
+TGrepRequest TFileSrchForm::Request() const
+{
+    TGrepRequest request;
+    request.Pattern = SrchStrCBox->Text();
+    request.Masks = FileNameCBox->Text();
+    request.Recurse = SubDirChkBox->Checked();
+    request.CaseSensitive = AlphaChkBox->Checked();
+    request.WholeWord = WordChkBox->Checked();
+    request.Regex = RegExpChkBox->Checked();
+    if (PRJ_RBtn->Checked() && PRJ_RBtn->Enabled() && !ActiveFilePath.IsEmpty())
+        request.Folder = NormalizeGrepFolder(ExtractFilePath(ActiveFilePath));
+    else
+        request.Folder = NormalizeGrepFolder(SrchDirCBox->Text().Trim());
+    return request;
 }

@@ -8,192 +8,217 @@
 #include "platform/SysUtils.h"
 #include "search/MessageFrm.h"
 
-TFileSrchMonitorForm *FileSrchMonitorForm = nullptr;
+TFileSrchMonitorForm* FileSrchMonitorForm = nullptr;
 
-const char *const msgGrepHitLimit =
-    "ヒット数が上限に達したため、検索を中止しました。";
 
-namespace {
+namespace
+{
 // The interface thread wakes at least this often while the worker runs (labels,
 // stop button).
 constexpr DWORD kPollMs = 50;
-const char *const kAnimationFrames[] = {"|", "/", "-", "\\"};
+const char* const kAnimationFrames[] = {"|", "/", "-", "\\"};
 } // namespace
 
-TFileSrchMonitorForm::TFileSrchMonitorForm(TComponent *owner) : TForm(owner) {
-  SetName("FileSrchMonitorForm");
-  SetCaption("ファイル検索");
-  SetBorderStyle(bsToolWindow);
-  SetBounds(0, 0, 420, 130);
+TFileSrchMonitorForm::TFileSrchMonitorForm(TComponent* owner) : TForm(owner)
+{
+    SetName("FileSrchMonitorForm");
+    SetCaption("ファイル検索");
+    SetBorderStyle(bsToolWindow);
+    SetBounds(0, 0, 420, 130);
 
-  Animation = Create<TLabel>(this);
-  Animation->SetName("Animation");
-  Animation->SetBounds(12, 12, 16, 16);
-  Animation->SetCaption(kAnimationFrames[0]);
-  Animation->SetParent(this);
+    Animation = Create<TLabel>(this);
+    Animation->SetName("Animation");
+    Animation->SetBounds(12, 12, 16, 16);
+    Animation->SetCaption(kAnimationFrames[0]);
+    Animation->SetParent(this);
 
-  FolderLabel = Create<TLabel>(this);
-  FolderLabel->SetName("FolderLabel");
-  FolderLabel->SetAutoSize(false);
-  FolderLabel->SetBounds(36, 12, 370, 16);
-  FolderLabel->SetCaption("");
-  FolderLabel->SetParent(this);
+    FolderLabel = Create<TLabel>(this);
+    FolderLabel->SetName("FolderLabel");
+    FolderLabel->SetAutoSize(false);
+    FolderLabel->SetBounds(36, 12, 370, 16);
+    FolderLabel->SetCaption("");
+    FolderLabel->SetParent(this);
 
-  FindNumLabel = Create<TLabel>(this);
-  FindNumLabel->SetName("FindNumLabel");
-  FindNumLabel->SetAutoSize(false);
-  FindNumLabel->SetBounds(36, 36, 200, 16);
-  FindNumLabel->SetCaption("0");
-  FindNumLabel->SetParent(this);
+    FindNumLabel = Create<TLabel>(this);
+    FindNumLabel->SetName("FindNumLabel");
+    FindNumLabel->SetAutoSize(false);
+    FindNumLabel->SetBounds(36, 36, 200, 16);
+    FindNumLabel->SetCaption("0");
+    FindNumLabel->SetParent(this);
 
-  SrchStopBtn = Create<TButton>(this);
-  SrchStopBtn->SetName("SrchStopBtn");
-  SrchStopBtn->SetCaption("検索中止");
-  SrchStopBtn->SetBounds(160, 64, 100, 25);
-  SrchStopBtn->SetCancel(true);
-  SrchStopBtn->OnClick =
-      TNotifyEvent(this, &TFileSrchMonitorForm::SrchStopBtnClick);
-  SrchStopBtn->SetParent(this);
+    SrchStopBtn = Create<TButton>(this);
+    SrchStopBtn->SetName("SrchStopBtn");
+    SrchStopBtn->SetCaption("検索中止");
+    SrchStopBtn->SetBounds(160, 64, 100, 25);
+    SrchStopBtn->SetCancel(true);
+    SrchStopBtn->OnClick = TNotifyEvent(this, &TFileSrchMonitorForm::SrchStopBtnClick);
+    SrchStopBtn->SetParent(this);
 
-  AnimationTimer = Create<TTimer>(this);
-  AnimationTimer->SetEnabled(false);
-  AnimationTimer->SetInterval(150);
-  AnimationTimer->OnTimer =
-      TNotifyEvent(this, &TFileSrchMonitorForm::AnimationTimerTick);
+    AnimationTimer = Create<TTimer>(this);
+    AnimationTimer->SetEnabled(false);
+    AnimationTimer->SetInterval(150);
+    AnimationTimer->OnTimer = TNotifyEvent(this, &TFileSrchMonitorForm::AnimationTimerTick);
 
-  OnShow = TNotifyEvent(this, &TFileSrchMonitorForm::FormShow);
-  OnClose = TCloseEvent(this, &TFileSrchMonitorForm::FormClose);
+    OnShow = TNotifyEvent(this, &TFileSrchMonitorForm::FormShow);
+    OnClose = TCloseEvent(this, &TFileSrchMonitorForm::FormClose);
 }
 
-void TFileSrchMonitorForm::ShowProgress() {
-  if (!Thread)
-    return;
-  const AnsiString folder = Thread->CurrentFolder();
-  if (FolderLabel->Caption() != folder)
-    FolderLabel->SetCaption(folder);
-  const AnsiString hits = IntToStr(Thread->HitCount());
-  if (FindNumLabel->Caption() != hits)
-    FindNumLabel->SetCaption(hits);
-  if (OnProgress)
-    OnProgress(this);
+void TFileSrchMonitorForm::ShowProgress()
+{
+    if (!Thread)
+        return;
+    const AnsiString folder = Thread->CurrentFolder();
+    if (FolderLabel->Caption() != folder)
+        FolderLabel->SetCaption(folder);
+    const AnsiString hits = IntToStr(Thread->HitCount());
+    if (FindNumLabel->Caption() != hits)
+        FindNumLabel->SetCaption(hits);
+    if (OnProgress)
+        OnProgress(this);
 }
 
-void TFileSrchMonitorForm::FormShow(TObject *) {
-  if (TCustomForm *main = Application->MainForm(); main && main != this)
-    SetBounds(main->Left(), main->Top(), Width(), Height());
-  frame_ = 0;
-  AnimationTimer->SetEnabled(true);
+void TFileSrchMonitorForm::FormShow(TObject*)
+{
+    if (TCustomForm* main = Application->MainForm(); main && main != this)
+        SetBounds(main->Left(), main->Top(), Width(), Height());
+    frame_ = 0;
+    AnimationTimer->SetEnabled(true);
 }
 
-void TFileSrchMonitorForm::FormClose(TObject *, TCloseAction &) {
-  AnimationTimer->SetEnabled(false);
-  // Closing the window is a stop too: a search nobody can see should not run
-  // on.
-  if (Thread)
-    Thread->Terminate();
+void TFileSrchMonitorForm::FormClose(TObject*, TCloseAction&)
+{
+    AnimationTimer->SetEnabled(false);
+    // Closing the window is a stop too: a search nobody can see should not run
+    // on.
+    if (Thread)
+        Thread->Terminate();
 }
 
-void TFileSrchMonitorForm::SrchStopBtnClick(TObject *) {
-  if (Thread)
-    Thread->Terminate();
+void TFileSrchMonitorForm::SrchStopBtnClick(TObject*)
+{
+    if (Thread)
+        Thread->Terminate();
 }
 
-void TFileSrchMonitorForm::AnimationTimerTick(TObject *) {
-  frame_ = (frame_ + 1) % int(std::size(kAnimationFrames));
-  Animation->SetCaption(kAnimationFrames[frame_]);
+void TFileSrchMonitorForm::AnimationTimerTick(TObject*)
+{
+    frame_ = (frame_ + 1) % int(std::size(kAnimationFrames));
+    Animation->SetCaption(kAnimationFrames[frame_]);
 }
 
 // ---- the driver
 // --------------------------------------------------------------------------------
 
-int RunGrep(const TGrepRequest &request, TFileSrchMonitorForm *monitor,
-            TMessageForm *results, typGrepProc *&running) {
-  results->MsgForm_ClearGrepResults();
-  results->MsgForm_ShowGrepResults();
+int RunGrep(const TGrepRequest& request, TFileSrchMonitorForm* monitor, TMessageForm* results,
+            typGrepProc*& running)
+{
+    results->MsgForm_ClearGrepResults();
+    results->MsgForm_ShowGrepResults();
 
-  auto worker = std::make_unique<typGrepProc>(true);
-  try {
-    worker->Setup(request.Folder, request.Masks, request.Recurse,
-                  request.CaseSensitive, request.WholeWord, request.Regex,
-                  request.Pattern);
-  } catch (const Exception &e) {
-    ErrorBox("%s", e.Message.c_str());
-    return -1;
-  }
-  worker->OnFileFind =
-      TGrepFileFindEvent(results, &TMessageForm::GrepFileFound);
-
-  struct TRunning {
-    typGrepProc *&slot;
-    TFileSrchMonitorForm *monitor;
-    ~TRunning() {
-      slot = nullptr;
-      if (monitor) {
-        monitor->Thread = nullptr;
-        monitor->Hide();
-      }
+    auto worker = std::make_unique<typGrepProc>(true);
+    try
+    {
+        worker->Setup(request.Folder, request.Masks, request.Recurse, request.CaseSensitive,
+                      request.WholeWord, request.Regex, request.Pattern);
     }
-  } guard{running, monitor};
-  running = worker.get();
-  if (monitor) {
-    monitor->Thread = worker.get();
-    monitor->FolderLabel->SetCaption(worker->StartFolder());
-    monitor->FindNumLabel->SetCaption("0");
-    monitor->Show();
-  }
-  worker->Start();
+    catch (const Exception& e)
+    {
+        ErrorBox("%s", e.Message.c_str());
+        return -1;
+    }
+    worker->OnFileFind = TGrepFileFindEvent(results, &TMessageForm::GrepFileFound);
 
-  const HANDLE handle = worker->Handle();
-  while (!worker->Finished()) {
-    try {
-      if (Application->Terminated())
-        worker->Terminate();
-      if (monitor)
+    struct TRunning
+    {
+        typGrepProc*& slot;
+        TFileSrchMonitorForm* monitor;
+        ~TRunning()
+        {
+            slot = nullptr;
+            if (monitor)
+            {
+                monitor->Thread = nullptr;
+                monitor->Hide();
+            }
+        }
+    } guard{running, monitor};
+    running = worker.get();
+    if (monitor)
+    {
+        monitor->Thread = worker.get();
+        monitor->FolderLabel->SetCaption(worker->StartFolder());
+        monitor->FindNumLabel->SetCaption("0");
+        monitor->Show();
+    }
+    worker->Start();
+
+    const HANDLE handle = worker->Handle();
+    while (!worker->Finished())
+    {
+        try
+        {
+            if (Application->Terminated())
+                worker->Terminate();
+            if (monitor)
+                monitor->ShowProgress();
+            // Hits arrive as synchronised calls in batches: the list redraws once per
+            // batch.
+            results->BeginHits();
+            try
+            {
+                Application->ProcessMessages();
+            }
+            catch (...)
+            {
+                results->EndHits();
+                throw;
+            }
+            results->EndHits();
+        }
+        catch (...)
+        {
+            // The search goes on; a failure of the interface must not leave the
+            // worker orphaned.
+        }
+        if (!worker->Finished())
+            MsgWaitForMultipleObjects(1, &handle, FALSE, kPollMs, QS_ALLINPUT);
+    }
+    if (monitor)
+    {
         monitor->ShowProgress();
-      // Hits arrive as synchronised calls in batches: the list redraws once per
-      // batch.
-      results->BeginHits();
-      try {
-        Application->ProcessMessages();
-      } catch (...) {
+        monitor->Hide();
+    }
+    // The last batch is handed over while waiting.
+    results->BeginHits();
+    try
+    {
+        worker->WaitFor();
+    }
+    catch (...)
+    {
         results->EndHits();
         throw;
-      }
-      results->EndHits();
-    } catch (...) {
-      // The search goes on; a failure of the interface must not leave the
-      // worker orphaned.
     }
-    if (!worker->Finished())
-      MsgWaitForMultipleObjects(1, &handle, FALSE, kPollMs, QS_ALLINPUT);
-  }
-  if (monitor) {
-    monitor->ShowProgress();
-    monitor->Hide();
-  }
-  // The last batch is handed over while waiting.
-  results->BeginHits();
-  try {
-    worker->WaitFor();
-  } catch (...) {
     results->EndHits();
-    throw;
-  }
-  results->EndHits();
-  if (std::exception_ptr fatal = worker->FatalException()) {
-    try {
-      std::rethrow_exception(fatal);
-    } catch (const std::exception &e) {
-      ErrorBox("%s", e.what());
-    } catch (...) {
+    if (std::exception_ptr fatal = worker->FatalException())
+    {
+        try
+        {
+            std::rethrow_exception(fatal);
+        }
+        catch (const std::exception& e)
+        {
+            ErrorBox("%s", e.what());
+        }
+        catch (...)
+        {
+        }
     }
-  }
 
-  const int hits = worker->HitCount();
-  if (worker->HitLimitReached())
-    results->MsgForm_AddLine(msgGrepHitLimit, nullptr);
-  else if (hits == 0)
-    results->MsgForm_AddLine(Format(msgGrepNotFound, {request.Pattern}),
-                             nullptr);
-  return hits;
+    const int hits = worker->HitCount();
+    if (worker->HitLimitReached())
+        results->MsgForm_AddLine(msgGrepHitLimit, nullptr);
+    else if (hits == 0)
+        results->MsgForm_AddLine(Format(msgGrepNotFound, {request.Pattern}), nullptr);
+    return hits;
 }

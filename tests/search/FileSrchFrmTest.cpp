@@ -14,416 +14,482 @@
 #include "platform/Cp932.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
+#include "search/SrchFrm.h"
 #include "search/FileSrchFrm.h"
 #include "search/FileSrchMonitorFrm.h"
 #include "search/MessageFrm.h"
 #include "search/Regexp.h"
 
-namespace {
+namespace
+{
 
-std::string S(const AnsiString &s) { return s.str(); }
+std::string S(const AnsiString& s) { return s.str(); }
 
 // Keeps the boxes shown and answers the folder browser.
-class TScriptServices : public TPlatformServices {
+class TScriptServices : public TPlatformServices
+{
 public:
-  TScriptServices() : previous_(SetServices(this)) {}
-  ~TScriptServices() override { SetServices(previous_); }
-  int MessageBox(void *, const AnsiString &text, const AnsiString &,
-                 unsigned) override {
-    boxes.push_back(S(text));
-    return IDOK;
-  }
-  short GetKeyState(int) override { return 0; }
-  bool BrowseForFolder(void *, const AnsiString &title,
-                       AnsiString &folder) override {
-    titles.push_back(S(title));
-    if (folders.empty() || folders.front().IsEmpty()) {
-      if (!folders.empty())
-        folders.pop_front();
-      return false;
+    TScriptServices() : previous_(SetServices(this)) {}
+    ~TScriptServices() override { SetServices(previous_); }
+    int MessageBox(void*, const AnsiString& text, const AnsiString&, unsigned) override
+    {
+        boxes.push_back(S(text));
+        return IDOK;
     }
-    folder = folders.front();
-    folders.pop_front();
-    return true;
-  }
-  std::vector<std::string> boxes;
-  std::vector<std::string> titles;
-  std::deque<AnsiString> folders; // "" for Cancel
+    short GetKeyState(int) override { return 0; }
+    bool BrowseForFolder(void*, const AnsiString& title, AnsiString& folder) override
+    {
+        titles.push_back(S(title));
+        if (folders.empty() || folders.front().IsEmpty())
+        {
+            if (!folders.empty())
+                folders.pop_front();
+            return false;
+        }
+        folder = folders.front();
+        folders.pop_front();
+        return true;
+    }
+    std::vector<std::string> boxes;
+    std::vector<std::string> titles;
+    std::deque<AnsiString> folders; // "" for Cancel
 
 private:
-  TPlatformServices *previous_;
+    TPlatformServices* previous_;
 };
 
 // A fresh folder tree under the temporary folder, removed afterwards.
-class TTempTree {
+class TTempTree
+{
 public:
-  TTempTree() {
-    wchar_t tmp[MAX_PATH];
-    GetTempPathW(MAX_PATH, tmp);
-    static int n = 0;
-    root_ = WideToSjis(std::wstring(tmp)) + "vn_fsrch_" +
-            IntToStr(int(GetCurrentProcessId())) + "_" + IntToStr(++n);
-    Dir("");
-  }
-  ~TTempTree() { Remove(SjisToWide(root_)); }
-  const AnsiString &Root() const { return root_; }
-  AnsiString Dir(const AnsiString &name) const {
-    const AnsiString path = name.IsEmpty() ? root_ : root_ + "\\" + name;
-    CreateDirectoryW(SjisToWide(path).c_str(), nullptr);
-    return path;
-  }
-  AnsiString File(const AnsiString &name, const std::string &text) const {
-    const AnsiString path = root_ + "\\" + name;
-    TFileStream f(path, fmCreate);
-    if (!text.empty())
-      f.WriteBuffer(text.data(), int(text.size()));
-    return path;
-  }
+    TTempTree()
+    {
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        static int n = 0;
+        root_ = WideToSjis(std::wstring(tmp)) + "vn_fsrch_" + IntToStr(int(GetCurrentProcessId())) + "_" +
+                IntToStr(++n);
+        Dir("");
+    }
+    ~TTempTree() { Remove(SjisToWide(root_)); }
+    const AnsiString& Root() const { return root_; }
+    AnsiString Dir(const AnsiString& name) const
+    {
+        const AnsiString path = name.IsEmpty() ? root_ : root_ + "\\" + name;
+        CreateDirectoryW(SjisToWide(path).c_str(), nullptr);
+        return path;
+    }
+    AnsiString File(const AnsiString& name, const std::string& text) const
+    {
+        const AnsiString path = root_ + "\\" + name;
+        TFileStream f(path, fmCreate);
+        if (!text.empty())
+            f.WriteBuffer(text.data(), int(text.size()));
+        return path;
+    }
 
 private:
-  static void Remove(const std::wstring &dir) {
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..")
-          continue;
-        std::wstring full = dir + L"\\" + name;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          Remove(full);
-        else
-          DeleteFileW(full.c_str());
-      } while (FindNextFileW(h, &fd));
-      FindClose(h);
+    static void Remove(const std::wstring& dir)
+    {
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE)
+        {
+            do
+            {
+                std::wstring name = fd.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                std::wstring full = dir + L"\\" + name;
+                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    Remove(full);
+                else
+                    DeleteFileW(full.c_str());
+            } while (FindNextFileW(h, &fd));
+            FindClose(h);
+        }
+        RemoveDirectoryW(dir.c_str());
     }
-    RemoveDirectoryW(dir.c_str());
-  }
-  AnsiString root_;
+    AnsiString root_;
 };
 
 // The three windows of one search, made for one test.
-struct TWindows {
-  TWindows() {
-    dialog = Create<TFileSrchForm>(nullptr);
-    monitor = Create<TFileSrchMonitorForm>(nullptr);
-    results = Create<TMessageForm>(nullptr);
-    results->Show();
-  }
-  ~TWindows() {
-    delete dialog;
-    delete monitor;
-    delete results;
-  }
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
-    for (int i = 0; i < results->SrchResListBox->Items()->GetCount(); ++i)
-      lines.push_back(S(results->SrchResListBox->Items()->Strings(i)));
-    return lines;
-  }
-  std::vector<typGrepInf> Hits() const {
-    std::vector<typGrepInf> hits;
-    TStrings *items = results->SrchResListBox->Items();
-    for (int i = 0; i < items->GetCount(); ++i)
-      if (auto *hit = dynamic_cast<typGrepInf *>(items->GetObject(i)))
-        hits.push_back(*hit);
-    return hits;
-  }
-  TFileSrchForm *dialog;
-  TFileSrchMonitorForm *monitor;
-  TMessageForm *results;
+struct TWindows
+{
+    TWindows()
+    {
+        dialog = Create<TFileSrchForm>(nullptr);
+        monitor = Create<TFileSrchMonitorForm>(nullptr);
+        results = Create<TMessageForm>(nullptr);
+        results->Show();
+    }
+    ~TWindows()
+    {
+        delete dialog;
+        delete monitor;
+        delete results;
+    }
+    std::vector<std::string> Lines() const
+    {
+        std::vector<std::string> lines;
+        for (int i = 0; i < results->SrchResListBox->Items()->GetCount(); ++i)
+            lines.push_back(S(results->SrchResListBox->Items()->Strings(i)));
+        return lines;
+    }
+    std::vector<typGrepInf> Hits() const
+    {
+        std::vector<typGrepInf> hits;
+        TStrings* items = results->SrchResListBox->Items();
+        for (int i = 0; i < items->GetCount(); ++i)
+            if (auto* hit = dynamic_cast<typGrepInf*>(items->GetObject(i)))
+                hits.push_back(*hit);
+        return hits;
+    }
+    TFileSrchForm* dialog;
+    TFileSrchMonitorForm* monitor;
+    TMessageForm* results;
 };
 
 // Reacts to the progress window while a search runs.
-class TProgressScript : public TObject {
+class TProgressScript : public TObject
+{
 public:
-  explicit TProgressScript(TFileSrchMonitorForm *monitor) : monitor_(monitor) {
-    monitor->OnShow = TNotifyEvent(this, &TProgressScript::Shown);
-    monitor->OnProgress = TNotifyEvent(this, &TProgressScript::Progress);
-  }
-  // Holds the worker at its first hit, so the test decides when it goes on.
-  bool pauseAtStart = false;
-  // When the folder label shows this (or after very many rounds), press stop
-  // (or close).
-  AnsiString stopInFolder;
-  bool closeInstead = false;
-  AnsiString folderSeen;
-  int rounds = 0;
-  bool stopped = false;
+    explicit TProgressScript(TFileSrchMonitorForm* monitor) : monitor_(monitor)
+    {
+        monitor->OnShow = TNotifyEvent(this, &TProgressScript::Shown);
+        monitor->OnProgress = TNotifyEvent(this, &TProgressScript::Progress);
+    }
+    // Holds the worker at its first hit, so the test decides when it goes on.
+    bool pauseAtStart = false;
+    // When the folder label shows this (or after very many rounds), press stop
+    // (or close).
+    AnsiString stopInFolder;
+    bool closeInstead = false;
+    AnsiString folderSeen;
+    int rounds = 0;
+    bool stopped = false;
 
 private:
-  void Shown(TObject *sender) {
-    monitor_->FormShow(sender);
-    if (pauseAtStart && monitor_->Thread)
-      monitor_->Thread->Pause = true;
-  }
-  void Progress(TObject *) {
-    ++rounds;
-    if (stopped || stopInFolder.IsEmpty())
-      return;
-    if (monitor_->FolderLabel->Caption() == stopInFolder || rounds > 200000) {
-      folderSeen = monitor_->FolderLabel->Caption();
-      stopped = true;
-      if (closeInstead)
-        monitor_->Close();
-      else
-        monitor_->SrchStopBtn->Click();
-      monitor_->Thread->Pause = false;
+    void Shown(TObject* sender)
+    {
+        monitor_->FormShow(sender);
+        if (pauseAtStart && monitor_->Thread)
+            monitor_->Thread->Pause = true;
     }
-  }
-  TFileSrchMonitorForm *monitor_;
+    void Progress(TObject*)
+    {
+        ++rounds;
+        if (stopped || stopInFolder.IsEmpty())
+            return;
+        if (monitor_->FolderLabel->Caption() == stopInFolder || rounds > 200000)
+        {
+            folderSeen = monitor_->FolderLabel->Caption();
+            stopped = true;
+            if (closeInstead)
+                monitor_->Close();
+            else
+                monitor_->SrchStopBtn->Click();
+            monitor_->Thread->Pause = false;
+        }
+    }
+    TFileSrchMonitorForm* monitor_;
 };
 
-TGrepRequest Request(const AnsiString &folder, const AnsiString &pattern,
-                     const AnsiString &masks = "") {
-  TGrepRequest r;
-  r.Folder = folder;
-  r.Pattern = pattern;
-  r.Masks = masks;
-  return r;
+TGrepRequest Request(const AnsiString& folder, const AnsiString& pattern, const AnsiString& masks = "")
+{
+    TGrepRequest r;
+    r.Folder = folder;
+    r.Pattern = pattern;
+    r.Masks = masks;
+    return r;
 }
 
-std::string RegexpMessage(const char *pattern) {
-  try {
-    TRegexp re(pattern, false);
-  } catch (const ERegexpError &e) {
-    return S(e.Message);
-  }
-  return "";
+std::string RegexpMessage(const char* pattern)
+{
+    try
+    {
+        TRegexp re(pattern, false);
+    }
+    catch (const ERegexpError& e)
+    {
+        return S(e.Message);
+    }
+    return "";
 }
 
 } // namespace
 
-TEST(FileSrchForm,
-     SearchButton_ChecksFolderTextAndPatternWithTheCatalogueMessages) {
-  TTempTree tree;
-  const std::string badRegexp = RegexpMessage("a**");
-  ASSERT_FALSE(badRegexp.empty());
-  struct Case {
-    const char *name;
-    bool folderChosen;
-    AnsiString folder;
-    const char *text;
-    bool regex;
-    std::string box; // "" when the dialog is confirmed
-  };
-  const Case cases[] = {
-      {"missing folder", true, tree.Root() + "\\nowhere", "x", false,
-       msgGrepNoFolder},
-      {"empty folder", true, "", "x", false, msgGrepNoFolder},
-      {"empty text", true, tree.Root(), "", false, msgGrepNoText},
-      {"bad regular expression", true, tree.Root(), "a**", true, badRegexp},
-      {"same text, plain", true, tree.Root(), "a**", false, ""},
-      {"folder with a trailing backslash", true, tree.Root() + "\\", "x", false,
-       ""},
-      {"folder with slashes", true, tree.Root() + "/", "x", true, ""},
-      {"the file's folder", false, "", "x", false, ""},
-  };
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.name);
+TEST(FileSrchForm, SearchButton_ChecksFolderTextAndPatternWithTheCatalogueMessages)
+{
+    TTempTree tree;
+    const std::string badRegexp = RegexpMessage("a**");
+    ASSERT_FALSE(badRegexp.empty());
+    struct Case
+    {
+        const char* name;
+        bool folderChosen;
+        AnsiString folder;
+        const char* text;
+        bool regex;
+        std::string box; // "" when the dialog is confirmed
+    };
+    const Case cases[] = {
+        {"missing folder", true, tree.Root() + "\\nowhere", "x", false, msgGrepNoFolder},
+        {"empty folder", true, "", "x", false, msgGrepNoFolder},
+        {"empty text", true, tree.Root(), "", false, msgGrepNoText},
+        {"bad regular expression", true, tree.Root(), "a**", true, badRegexp},
+        {"same text, plain", true, tree.Root(), "a**", false, ""},
+        {"folder with a trailing backslash", true, tree.Root() + "\\", "x", false, ""},
+        {"folder with slashes", true, tree.Root() + "/", "x", true, ""},
+        {"the file's folder", false, "", "x", false, ""},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TScriptServices services;
+        TWindows w;
+        TFileSrchForm& d = *w.dialog;
+        d.ActiveFilePath = tree.Root() + "\\a.txt";
+        d.FormShow(&d);
+        (c.folderChosen ? d.SRCH_DIR_RBtn : d.PRJ_RBtn)->SetChecked(true);
+        d.SrchDirCBox->SetText(c.folder);
+        d.SrchStrCBox->SetText(c.text);
+        d.RegExpChkBox->SetChecked(c.regex);
+        d.SetModalResult(mrNone);
+        d.SrchBtn->Click();
+        if (c.box.empty())
+        {
+            EXPECT_TRUE(services.boxes.empty());
+            EXPECT_EQ(d.ModalResult(), mrOk);
+            EXPECT_EQ(S(d.SrchStrCBox->Items()->Strings(0)), c.text);
+        }
+        else
+        {
+            ASSERT_EQ(services.boxes.size(), 1u);
+            EXPECT_EQ(services.boxes[0], c.box);
+            EXPECT_EQ(d.ModalResult(), mrNone);
+        }
+    }
+}
+
+TEST(FileSrchForm, Request_TakesTheFilesFolderOrTheNormalisedFolderAndTheFlags)
+{
+    TWindows w;
+    TFileSrchForm& d = *w.dialog;
+    d.SrchStrCBox->SetText("abc");
+    d.FileNameCBox->SetText("*.txt, *.c");
+
+    // An untitled page (or none) cannot give its folder.
+    d.ActiveFilePath = "";
+    d.PRJ_RBtn->SetChecked(true);
+    d.FormShow(&d);
+    EXPECT_FALSE(d.PRJ_RBtn->Enabled());
+    EXPECT_TRUE(d.SRCH_DIR_RBtn->Checked());
+    EXPECT_TRUE(d.SrchDirCBox->Enabled());
+    EXPECT_TRUE(d.FLB_01->Enabled());
+
+    d.ActiveFilePath = "C:\\work\\表\\a.txt";
+    d.FormShow(&d);
+    ASSERT_TRUE(d.PRJ_RBtn->Enabled());
+    // Showing reads the stored flags; the user's choices come after.
+    d.SubDirChkBox->SetChecked(false);
+    d.AlphaChkBox->SetChecked(true);
+    d.WordChkBox->SetChecked(true);
+    d.RegExpChkBox->SetChecked(false);
+    d.PRJ_RBtn->SetChecked(true);
+    EXPECT_FALSE(d.SrchDirCBox->Enabled());
+    EXPECT_EQ(d.SrchDirCBox->Color(), TColor(0xE6E6E6));
+    EXPECT_FALSE(d.FLB_01->Enabled());
+    TGrepRequest r = d.Request();
+    EXPECT_EQ(S(r.Folder), "C:\\work\\表");
+    EXPECT_EQ(S(r.Pattern), "abc");
+    EXPECT_EQ(S(r.Masks), "*.txt, *.c");
+    EXPECT_FALSE(r.Recurse);
+    EXPECT_TRUE(r.CaseSensitive);
+    EXPECT_TRUE(r.WholeWord);
+    EXPECT_FALSE(r.Regex);
+
+    d.SRCH_DIR_RBtn->SetChecked(true);
+    EXPECT_EQ(d.SrchDirCBox->Color(), clWindow);
+    for (const char* folder : {"C:/src/ソ\\", "C:\\src\\ソ\\\\", "C:\\src\\ソ"})
+    {
+        d.SrchDirCBox->SetText(folder);
+        EXPECT_EQ(S(d.Request().Folder), "C:\\src\\ソ") << folder;
+    }
+}
+
+TEST(FileSrchForm, History_KeepsEachTextOnceNewestFirstAndAtMostThirty)
+{
+    TWindows w;
+    TComboBox* combo = w.dialog->SrchStrCBox;
+    for (int i = 0; i < 40; ++i)
+        PushComboHistory(combo, IntToStr(i % 35));
+    PushComboHistory(combo, "20");
+    TStrings* items = combo->Items();
+    ASSERT_EQ(items->GetCount(), VN::kSearchHistoryMax);
+    EXPECT_EQ(S(items->Strings(0)), "20");
+    EXPECT_EQ(S(items->Strings(1)), "4");
+    for (int i = 0; i < items->GetCount(); ++i)
+        for (int j = i + 1; j < items->GetCount(); ++j)
+            EXPECT_NE(S(items->Strings(i)), S(items->Strings(j)));
+}
+
+TEST(FileSrchForm, Settings_FlagsAndHistoriesComeBackAndLeaveTheFindPartAlone)
+{
+    const AnsiString key = "Software\\VarnoletTest\\filesrch" + IntToStr(int(GetCurrentProcessId()));
+    VN::typSearchSetting find;
+    find.searchHistory = "find me";
+    find.searchCase = true;
+    WriteSearchSettings(find, key);
+    {
+        TWindows w;
+        w.dialog->SettingsKey = key;
+        w.dialog->WordChkBox->SetChecked(true);
+        w.dialog->RegExpChkBox->SetChecked(true);
+        w.dialog->SubDirChkBox->SetChecked(false);
+        PushComboHistory(w.dialog->SrchStrCBox, "表示");
+        PushComboHistory(w.dialog->FileNameCBox, "*.c");
+        w.dialog->WriteSettings();
+    }
+    {
+        TWindows w;
+        w.dialog->SettingsKey = key;
+        w.dialog->ReadSettings();
+        EXPECT_TRUE(w.dialog->WordChkBox->Checked());
+        EXPECT_TRUE(w.dialog->RegExpChkBox->Checked());
+        EXPECT_FALSE(w.dialog->SubDirChkBox->Checked());
+        ASSERT_GE(w.dialog->SrchStrCBox->Items()->GetCount(), 1);
+        EXPECT_EQ(S(w.dialog->SrchStrCBox->Items()->Strings(0)), "表示");
+        EXPECT_EQ(S(w.dialog->FileNameCBox->Items()->Strings(0)), "*.c");
+    }
+    VN::typSearchSetting back;
+    ReadSearchSettings(back, key);
+    EXPECT_EQ(S(back.searchHistory), "find me\r\n");
+    EXPECT_TRUE(back.searchCase);
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
+}
+
+TEST(FileSrchForm, BrowseButton_PutsTheChosenFolderIntoTheComboAndCancelKeepsIt)
+{
     TScriptServices services;
     TWindows w;
-    TFileSrchForm &d = *w.dialog;
-    d.ActiveFilePath = tree.Root() + "\\a.txt";
-    d.FormShow(&d);
-    (c.folderChosen ? d.SRCH_DIR_RBtn : d.PRJ_RBtn)->SetChecked(true);
-    d.SrchDirCBox->SetText(c.folder);
-    d.SrchStrCBox->SetText(c.text);
-    d.RegExpChkBox->SetChecked(c.regex);
-    d.SetModalResult(mrNone);
-    d.SrchBtn->Click();
-    if (c.box.empty()) {
-      EXPECT_TRUE(services.boxes.empty());
-      EXPECT_EQ(d.ModalResult(), mrOk);
-      EXPECT_EQ(S(d.SrchStrCBox->Items()->Strings(0)), c.text);
-    } else {
-      ASSERT_EQ(services.boxes.size(), 1u);
-      EXPECT_EQ(services.boxes[0], c.box);
-      EXPECT_EQ(d.ModalResult(), mrNone);
-    }
-  }
+    TFileSrchForm& d = *w.dialog;
+    d.SrchDirCBox->SetText("C:\\old");
+    services.folders = {"C:\\新しい", ""};
+    d.FLB_01->Click();
+    EXPECT_EQ(S(d.SrchDirCBox->Text()), "C:\\新しい");
+    d.FLB_01->Click();
+    EXPECT_EQ(S(d.SrchDirCBox->Text()), "C:\\新しい");
+    ASSERT_EQ(services.titles.size(), 2u);
+    EXPECT_EQ(services.titles[0], msgGrepFolderTitle);
 }
 
-TEST(FileSrchForm,
-     Request_TakesTheFilesFolderOrTheNormalisedFolderAndTheFlags) {
-  TWindows w;
-  TFileSrchForm &d = *w.dialog;
-  d.SrchStrCBox->SetText("abc");
-  d.FileNameCBox->SetText("*.txt, *.c");
-  d.SubDirChkBox->SetChecked(false);
-  d.AlphaChkBox->SetChecked(true);
-  d.WordChkBox->SetChecked(true);
-  d.RegExpChkBox->SetChecked(false);
-
-  // An untitled page (or none) cannot give its folder.
-  d.ActiveFilePath = "";
-  d.PRJ_RBtn->SetChecked(true);
-  d.FormShow(&d);
-  EXPECT_FALSE(d.PRJ_RBtn->Enabled());
-  EXPECT_TRUE(d.SRCH_DIR_RBtn->Checked());
-  EXPECT_TRUE(d.SrchDirCBox->Enabled());
-  EXPECT_TRUE(d.FLB_01->Enabled());
-
-  d.ActiveFilePath = "C:\\work\\表\\a.txt";
-  d.FormShow(&d);
-  ASSERT_TRUE(d.PRJ_RBtn->Enabled());
-  d.PRJ_RBtn->SetChecked(true);
-  EXPECT_FALSE(d.SrchDirCBox->Enabled());
-  EXPECT_EQ(d.SrchDirCBox->Color(), TColor(0xE6E6E6));
-  EXPECT_FALSE(d.FLB_01->Enabled());
-  TGrepRequest r = d.Request();
-  EXPECT_EQ(S(r.Folder), "C:\\work\\表");
-  EXPECT_EQ(S(r.Pattern), "abc");
-  EXPECT_EQ(S(r.Masks), "*.txt, *.c");
-  EXPECT_FALSE(r.Recurse);
-  EXPECT_TRUE(r.CaseSensitive);
-  EXPECT_TRUE(r.WholeWord);
-  EXPECT_FALSE(r.Regex);
-
-  d.SRCH_DIR_RBtn->SetChecked(true);
-  EXPECT_EQ(d.SrchDirCBox->Color(), clWindow);
-  for (const char *folder : {"C:/src/ソ\\", "C:\\src\\ソ\\\\", "C:\\src\\ソ"}) {
-    d.SrchDirCBox->SetText(folder);
-    EXPECT_EQ(S(d.Request().Folder), "C:\\src\\ソ") << folder;
-  }
-}
-
-TEST(FileSrchForm, History_KeepsEachTextOnceNewestFirstAndAtMostThirty) {
-  TWindows w;
-  TComboBox *combo = w.dialog->SrchStrCBox;
-  for (int i = 0; i < 40; ++i)
-    TFileSrchForm::ComboHistory_Push(combo, IntToStr(i % 35));
-  TFileSrchForm::ComboHistory_Push(combo, "20");
-  TStrings *items = combo->Items();
-  ASSERT_EQ(items->GetCount(), TFileSrchForm::kHistoryMax);
-  EXPECT_EQ(S(items->Strings(0)), "20");
-  EXPECT_EQ(S(items->Strings(1)), "4");
-  for (int i = 0; i < items->GetCount(); ++i)
-    for (int j = i + 1; j < items->GetCount(); ++j)
-      EXPECT_NE(S(items->Strings(i)), S(items->Strings(j)));
-}
-
-TEST(FileSrchForm,
-     BrowseButton_PutsTheChosenFolderIntoTheComboAndCancelKeepsIt) {
-  TScriptServices services;
-  TWindows w;
-  TFileSrchForm &d = *w.dialog;
-  d.SrchDirCBox->SetText("C:\\old");
-  services.folders = {"C:\\新しい", ""};
-  d.FLB_01->Click();
-  EXPECT_EQ(S(d.SrchDirCBox->Text()), "C:\\新しい");
-  d.FLB_01->Click();
-  EXPECT_EQ(S(d.SrchDirCBox->Text()), "C:\\新しい");
-  ASSERT_EQ(services.titles.size(), 2u);
-  EXPECT_EQ(services.titles[0], msgGrepFolderTitle);
-}
-
-TEST(RunGrep, ListsEveryHitOfTheTreeAndSaysSoWhenThereIsNone) {
-  TScriptServices services;
-  TTempTree tree;
-  tree.Dir("sub");
-  tree.Dir("sub\\表");
-  const AnsiString a =
-      tree.File("a.txt", "xx needle\r\nnone\r\nneedle needle\r\n");
-  const AnsiString b = tree.File("sub\\表\\b.TXT", "\tあneedle\n");
-  tree.File("sub\\c.dat", "needle\n");
-  TWindows w;
-  typGrepProc *running = nullptr;
-  TProgressScript script(w.monitor);
-
-  const int hits = RunGrep(Request(tree.Root() + "/", "needle", "*.txt"),
-                           w.monitor, w.results, running);
-  EXPECT_EQ(hits, 4);
-  EXPECT_EQ(running, nullptr);
-  EXPECT_FALSE(w.monitor->Visible());
-  EXPECT_EQ(w.monitor->Thread, nullptr);
-  std::vector<typGrepInf> found = w.Hits();
-  ASSERT_EQ(found.size(), 4u);
-  int inA = 0;
-  for (const typGrepInf &h : found) {
-    if (S(h.Path) == S(a))
-      ++inA;
-    else {
-      EXPECT_EQ(S(h.Path), S(b));
-      EXPECT_EQ(h.LineNo, 1);
-      EXPECT_EQ(h.Position, 3);
-      EXPECT_EQ(h.Length, 6);
-    }
-  }
-  EXPECT_EQ(inA, 3);
-
-  // A new search clears the last one's lines.
-  EXPECT_EQ(
-      RunGrep(Request(tree.Root(), "absent"), w.monitor, w.results, running),
-      0);
-  EXPECT_EQ(w.Lines(),
-            std::vector<std::string>{"検索文字列 'absent' は見つかりません。"});
-  EXPECT_TRUE(services.boxes.empty());
-}
-
-TEST(RunGrep, AnInvalidPatternIsAnErrorBoxNotNoHits) {
-  TScriptServices services;
-  TTempTree tree;
-  tree.File("a.txt", "a[bc\n");
-  TWindows w;
-  typGrepProc *running = nullptr;
-  TGrepRequest r = Request(tree.Root(), "a**");
-  r.Regex = true;
-  EXPECT_EQ(RunGrep(r, w.monitor, w.results, running), -1);
-  ASSERT_EQ(services.boxes.size(), 1u);
-  EXPECT_EQ(services.boxes[0], RegexpMessage("a**"));
-  EXPECT_EQ(running, nullptr);
-  EXPECT_TRUE(w.Lines().empty());
-}
-
-TEST(RunGrep,
-     StopEndsTheSearchAfterTheCurrentFileAndTheProgressShowsItsFolder) {
-  for (bool close : {false, true}) {
-    SCOPED_TRACE(close ? "closing the progress window" : "the stop button");
+TEST(RunGrep, ListsEveryHitOfTheTreeAndSaysSoWhenThereIsNone)
+{
     TScriptServices services;
     TTempTree tree;
-    tree.Dir("deep");
-    const AnsiString deep = tree.Dir("deep\\深い");
-    // Only the deep folder has files with hits: the worker is held at its first
-    // one.
-    for (int i = 0; i < 40; ++i)
-      tree.File("deep\\深い\\f" + IntToStr(i) + ".txt", "one needle\nnone\n");
+    tree.Dir("sub");
+    tree.Dir("sub\\表");
+    const AnsiString a = tree.File("a.txt", "xx needle\r\nnone\r\nneedle needle\r\n");
+    const AnsiString b = tree.File("sub\\表\\b.TXT", "\tあneedle\n");
+    tree.File("sub\\c.dat", "needle\n");
     TWindows w;
-    typGrepProc *running = nullptr;
+    typGrepProc* running = nullptr;
     TProgressScript script(w.monitor);
-    script.pauseAtStart = true;
-    script.stopInFolder = deep;
-    script.closeInstead = close;
 
-    const int hits =
-        RunGrep(Request(tree.Root(), "needle"), w.monitor, w.results, running);
-    EXPECT_TRUE(script.stopped);
-    EXPECT_EQ(S(script.folderSeen), S(deep));
-    // The held hit and the rest of its file (one hit per file).
-    EXPECT_EQ(hits, 1);
-    EXPECT_EQ(w.Hits().size(), 1u);
+    const int hits = RunGrep(Request(tree.Root() + "/", "needle", "*.txt"), w.monitor, w.results, running);
+    EXPECT_EQ(hits, 4);
     EXPECT_EQ(running, nullptr);
     EXPECT_FALSE(w.monitor->Visible());
-  }
+    EXPECT_EQ(w.monitor->Thread, nullptr);
+    std::vector<typGrepInf> found = w.Hits();
+    ASSERT_EQ(found.size(), 4u);
+    int inA = 0;
+    for (const typGrepInf& h : found)
+    {
+        if (S(h.Path) == S(a))
+            ++inA;
+        else
+        {
+            EXPECT_EQ(S(h.Path), S(b));
+            EXPECT_EQ(h.LineNo, 1);
+            EXPECT_EQ(h.Position, 3);
+            EXPECT_EQ(h.Length, 6);
+        }
+    }
+    EXPECT_EQ(inA, 3);
+
+    // A new search clears the last one's lines.
+    EXPECT_EQ(RunGrep(Request(tree.Root(), "absent"), w.monitor, w.results, running), 0);
+    EXPECT_EQ(w.Lines(), std::vector<std::string>{"検索文字列 'absent' は見つかりません。"});
+    EXPECT_TRUE(services.boxes.empty());
 }
 
-TEST(RunGrep, ClosingTheWindowsAfterAStoppedSearchLeavesNothingRunning) {
-  TScriptServices services;
-  TTempTree tree;
-  for (int i = 0; i < 20; ++i)
-    tree.File("f" + IntToStr(i) + ".txt", "needle\n");
-  auto *w = new TWindows;
-  typGrepProc *running = nullptr;
-  TProgressScript script(w->monitor);
-  script.pauseAtStart = true;
-  script.stopInFolder = tree.Root();
-  script.closeInstead = true;
-  RunGrep(Request(tree.Root(), "needle"), w->monitor, w->results, running);
-  EXPECT_EQ(running, nullptr);
-  delete w;
-  // A message pump after the windows are gone must find no pending hit for
-  // them.
-  for (int i = 0; i < 20; ++i)
-    Application->ProcessMessages();
-  SUCCEED();
+TEST(RunGrep, AnInvalidPatternIsAnErrorBoxNotNoHits)
+{
+    TScriptServices services;
+    TTempTree tree;
+    tree.File("a.txt", "a[bc\n");
+    TWindows w;
+    typGrepProc* running = nullptr;
+    TGrepRequest r = Request(tree.Root(), "a**");
+    r.Regex = true;
+    EXPECT_EQ(RunGrep(r, w.monitor, w.results, running), -1);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0], RegexpMessage("a**"));
+    EXPECT_EQ(running, nullptr);
+    EXPECT_TRUE(w.Lines().empty());
+}
+
+TEST(RunGrep, StopEndsTheSearchAfterTheCurrentFileAndTheProgressShowsItsFolder)
+{
+    for (bool close : {false, true})
+    {
+        SCOPED_TRACE(close ? "closing the progress window" : "the stop button");
+        TScriptServices services;
+        TTempTree tree;
+        tree.Dir("deep");
+        const AnsiString deep = tree.Dir("deep\\深い");
+        // Only the deep folder has files with hits: the worker is held at its first
+        // one.
+        for (int i = 0; i < 40; ++i)
+            tree.File("deep\\深い\\f" + IntToStr(i) + ".txt", "one needle\nnone\n");
+        TWindows w;
+        typGrepProc* running = nullptr;
+        TProgressScript script(w.monitor);
+        script.pauseAtStart = true;
+        script.stopInFolder = deep;
+        script.closeInstead = close;
+
+        const int hits = RunGrep(Request(tree.Root(), "needle"), w.monitor, w.results, running);
+        EXPECT_TRUE(script.stopped);
+        EXPECT_EQ(S(script.folderSeen), S(deep));
+        // The held hit and the rest of its file (one hit per file).
+        EXPECT_EQ(hits, 1);
+        EXPECT_EQ(w.Hits().size(), 1u);
+        EXPECT_EQ(running, nullptr);
+        EXPECT_FALSE(w.monitor->Visible());
+    }
+}
+
+TEST(RunGrep, ClosingTheWindowsAfterAStoppedSearchLeavesNothingRunning)
+{
+    TScriptServices services;
+    TTempTree tree;
+    for (int i = 0; i < 20; ++i)
+        tree.File("f" + IntToStr(i) + ".txt", "needle\n");
+    auto* w = new TWindows;
+    typGrepProc* running = nullptr;
+    TProgressScript script(w->monitor);
+    script.pauseAtStart = true;
+    script.stopInFolder = tree.Root();
+    script.closeInstead = true;
+    RunGrep(Request(tree.Root(), "needle"), w->monitor, w->results, running);
+    EXPECT_EQ(running, nullptr);
+    delete w;
+    // A message pump after the windows are gone must find no pending hit for
+    // them.
+    for (int i = 0; i < 20; ++i)
+        Application->ProcessMessages();
+    SUCCEED();
 }

@@ -191,7 +191,10 @@ void TCustomAFEdit::FoldParagraphInto(TStringList* lines, std::vector<TAttrListI
 
 void TCustomAFEdit::MarkDirtyFrom(int row)
 {
-    for (int i = std::max(0, row); i < GetLinesCount(); ++i)
+    // Only rows on screen are ever drawn from their flag (a scroll repaints the whole view), so
+    // marking stops below the view: an edit costs the rows shown, not the rows below it.
+    const int last = std::min(GetLinesCount(), FTopLine + VisibleRows() + 2);
+    for (int i = std::max(std::max(0, row), FTopLine); i < last; ++i)
         FAttrs->GetItem(i)->Dirty = true;
 }
 

@@ -63,21 +63,37 @@ TPoint EndOf(nsRichEdit& ed, TPoint p, int n)
     }
 }
 
-long long TailOf(nsRichEdit& ed, TPoint p)
+// The end of a range, kept so that it follows replacements before it: the rows after its paragraph
+// (replacements never reach them) and its byte distance from that paragraph's end. Finding it
+// again costs one paragraph, not the whole text.
+struct TRangeEnd
 {
+    int rowsAfter = 0;
+    long long tailInParagraph = 0;
+};
+
+TRangeEnd MarkEnd(nsRichEdit& ed, TPoint p)
+{
+    TRangeEnd mark;
     const int rows = ed.GetLinesCount();
     if (rows == 0 || p.y >= rows)
-        return 0;
+        return mark;
+    int last = p.y;
+    while (last + 1 < rows && !ed.isCrLine(last))
+        ++last;
+    mark.rowsAfter = rows - 1 - last;
     long long tail = RowLength(ed, p.y) - p.x;
-    for (int r = p.y + 1; r < rows; ++r)
+    for (int r = p.y + 1; r <= last; ++r)
         tail += RowLength(ed, r);
-    return std::max(0LL, tail);
+    mark.tailInParagraph = std::max(0LL, tail);
+    return mark;
 }
 
-TPoint PointOfTail(nsRichEdit& ed, long long tail)
+TPoint PointOfEnd(nsRichEdit& ed, const TRangeEnd& mark)
 {
-    int r = std::max(0, ed.GetLinesCount() - 1);
-    while (r > 0 && tail > RowLength(ed, r))
+    int r = std::max(0, ed.GetLinesCount() - 1 - mark.rowsAfter);
+    long long tail = mark.tailInParagraph;
+    while (r > 0 && tail > RowLength(ed, r) && !ed.isCrLine(r - 1))
     {
         tail -= RowLength(ed, r);
         --r;
@@ -106,14 +122,14 @@ void ReplaceSelection(nsRichEdit& ed, const AnsiString& text)
 }
 
 // The next hit at or after from that ends inside the range; x = -1 when none.
-TPoint FindInRange(nsRichEdit& ed, const TReplaceRequest& request, const TPoint& from, long long endTail)
+TPoint FindInRange(nsRichEdit& ed, const TReplaceRequest& request, const TPoint& from, const TRangeEnd& endMark)
 {
     TSelectionHold hold(ed);
     hold.Collapse();
     const TPoint hit = ed.FindNext(from, request.Pattern, request.CaseSensitive, request.WholeWord, false);
     if (hit.x < 0)
         return hit;
-    const TPoint end = PointOfTail(ed, endTail);
+    const TPoint end = PointOfEnd(ed, endMark);
     if (Compare(ed, EndOf(ed, hit, request.Pattern.Length()), end) > 0 || Compare(ed, hit, from) < 0)
         return TPoint(-1, hit.y);
     return hit;
@@ -205,7 +221,7 @@ TReplaceOutcome ReplaceNext(nsRichEdit& ed, const TReplaceRequest& request, cons
     TPoint from = start;
     if (Compare(ed, caret, start) > 0 && (request.Range != rrSelection || Compare(ed, caret, end) < 0))
         from = caret;
-    const TPoint hit = FindInRange(ed, request, from, TailOf(ed, end));
+    const TPoint hit = FindInRange(ed, request, from, MarkEnd(ed, end));
     if (hit.x < 0)
         return roNotFound;
     SelectFoundText(ed, hit, request.Pattern);
@@ -233,7 +249,7 @@ TReplaceAllResult ReplaceAll(nsRichEdit& ed, const TReplaceRequest& request, con
     }
     const bool confirm = request.Confirm && ask;
     TPoint from = ReplaceRangeStart(ed, request.Range);
-    const long long endTail = TailOf(ed, ReplaceRangeEnd(ed, request.Range));
+    const TRangeEnd endMark = MarkEnd(ed, ReplaceRangeEnd(ed, request.Range));
     const int length = request.Pattern.Length();
 
     if (!confirm)
@@ -242,7 +258,7 @@ TReplaceAllResult ReplaceAll(nsRichEdit& ed, const TReplaceRequest& request, con
     {
         for (;;)
         {
-            const TPoint hit = FindInRange(ed, request, from, endTail);
+            const TPoint hit = FindInRange(ed, request, from, endMark);
             if (hit.x < 0)
                 break;
             ++result.Hits;

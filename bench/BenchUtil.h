@@ -5,6 +5,8 @@
 #include <psapi.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 inline double NowMs()
 {
@@ -20,4 +22,32 @@ inline size_t PeakMb()
     pmc.cb = sizeof pmc;
     GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
     return pmc.PeakWorkingSetSize / (1024 * 1024);
+}
+
+// Deterministic text: ASCII and Japanese words, lines of 0 to ~200 bytes, a few tabs, CR LF ends.
+inline std::string MakeText(size_t bytes)
+{
+    const char* words[] = {"the", "editor", "漢字", "かな", "カタカナ", "ﾊﾝｶｸ", "0123", "\t", "表示", "ソース",
+                           "value", "。", "「引用」", "x"};
+    const size_t nwords = sizeof words / sizeof *words;
+    std::string s;
+    s.reserve(bytes + 256);
+    uint32_t state = 12345;
+    auto next = [&]() {
+        state = state * 1103515245u + 12345u;
+        return state >> 8;
+    };
+    while (s.size() < bytes)
+    {
+        size_t len = next() % 200;
+        size_t start = s.size();
+        while (s.size() - start < len)
+        {
+            s += words[next() % nwords];
+            if (next() % 3)
+                s += ' ';
+        }
+        s += "\r\n";
+    }
+    return s;
 }

@@ -1,7 +1,6 @@
 // Loads and saves a generated ~100 MB Shift-JIS text and prints rows, times and peak memory.
 // Usage: load_save_bench [megabytes]
-#include <windows.h>
-#include <psapi.h>
+#include "BenchUtil.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,43 +14,8 @@
 
 namespace
 {
-// Deterministic text: ASCII and Japanese words, lines of 0 to ~200 bytes, a few tabs, CR LF ends.
-std::string MakeText(size_t bytes)
-{
-    const char* words[] = {"the", "editor", "漢字", "かな", "カタカナ", "ﾊﾝｶｸ", "0123", "\t", "表示", "ソース",
-                           "value", "。", "「引用」", "x"};
-    const size_t nwords = sizeof words / sizeof *words;
-    std::string s;
-    s.reserve(bytes + 256);
-    uint32_t state = 12345;
-    auto next = [&]() {
-        state = state * 1103515245u + 12345u;
-        return state >> 8;
-    };
-    while (s.size() < bytes)
-    {
-        size_t len = next() % 200;
-        size_t start = s.size();
-        while (s.size() - start < len)
-        {
-            s += words[next() % nwords];
-            if (next() % 3)
-                s += ' ';
-        }
-        s += "\r\n";
-    }
-    return s;
-}
-
 double Ms(LARGE_INTEGER a, LARGE_INTEGER b, LARGE_INTEGER f) { return 1000.0 * double(b.QuadPart - a.QuadPart) / double(f.QuadPart); }
 
-size_t PeakWorkingSetMb()
-{
-    PROCESS_MEMORY_COUNTERS pmc = {};
-    pmc.cb = sizeof pmc;
-    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-    return pmc.PeakWorkingSetSize / (1024 * 1024);
-}
 } // namespace
 
 int main(int argc, char** argv)
@@ -87,12 +51,12 @@ int main(int argc, char** argv)
         ed->LoadFromFile(input, step.modes);
         QueryPerformanceCounter(&t1);
         std::printf("%-20s rows %10d  %9.1f ms  peak working set %zu MB\n", step.name, ed->GetLinesCount(),
-                    Ms(t0, t1, freq), PeakWorkingSetMb());
+                    Ms(t0, t1, freq), PeakMb());
         QueryPerformanceCounter(&t0);
         ed->SaveToFile(output, TConvMode());
         QueryPerformanceCounter(&t1);
         std::printf("%-20s rows %10d  %9.1f ms  peak working set %zu MB\n", "  save {}", ed->GetLinesCount(),
-                    Ms(t0, t1, freq), PeakWorkingSetMb());
+                    Ms(t0, t1, freq), PeakMb());
     }
     DeleteFileW(SjisToWide(input).c_str());
     DeleteFileW(SjisToWide(output).c_str());

@@ -1,8 +1,7 @@
 // Start-up and page-switch figures of the main window: start to a shown window with an empty page,
 // start with a ~100 MB text named on the command line, and switching between a 20 MB page and a
 // small one. Usage: startup_bench [megabytes]
-#include <windows.h>
-#include <psapi.h>
+#include "BenchUtil.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,59 +14,11 @@
 
 namespace
 {
-// Deterministic text: ASCII and Japanese words, lines of 0 to ~200 bytes, a few tabs, CR LF ends.
-std::string MakeText(size_t bytes)
-{
-    const char* words[] = {"the", "editor", "漢字", "かな", "カタカナ", "ﾊﾝｶｸ", "0123", "\t", "表示", "ソース",
-                           "value", "。", "「引用」", "x"};
-    const size_t nwords = sizeof words / sizeof *words;
-    std::string s;
-    s.reserve(bytes + 256);
-    uint32_t state = 12345;
-    auto next = [&]() {
-        state = state * 1103515245u + 12345u;
-        return state >> 8;
-    };
-    while (s.size() < bytes)
-    {
-        size_t len = next() % 200;
-        size_t start = s.size();
-        while (s.size() - start < len)
-        {
-            s += words[next() % nwords];
-            if (next() % 3)
-                s += ' ';
-        }
-        s += "\r\n";
-    }
-    return s;
-}
-
 void WriteText(const AnsiString& path, size_t bytes)
 {
     std::string text = MakeText(bytes);
     TFileStream f(path, fmCreate);
     f.WriteBuffer(text.data(), int(text.size()));
-}
-
-double NowMs()
-{
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return 1000.0 * double(t.QuadPart) / double(freq.QuadPart);
-}
-
-size_t PeakWorkingSetMb()
-{
-    PROCESS_MEMORY_COUNTERS pmc = {};
-    pmc.cb = sizeof pmc;
-    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-    return pmc.PeakWorkingSetSize / (1024 * 1024);
 }
 
 // Runs messages until no page-switch timer of the form is pending, then paints what is invalid.
@@ -133,7 +84,7 @@ int main(int argc, char** argv)
     form = Start(big, ms);
     std::printf("start-up with the %zu MB text on the command line to a shown window: %.1f ms (rows %d, "
                 "peak working set %zu MB)\n",
-                mb, ms, form->Edit() ? form->Edit()->GetLinesCount() : 0, PeakWorkingSetMb());
+                mb, ms, form->Edit() ? form->Edit()->GetLinesCount() : 0, PeakMb());
     delete form;
 
     form = Start(twenty, ms);

@@ -428,3 +428,18 @@ private:
     bool thousands_ = true;
     TWinControl* associate_ = nullptr;
 };
+
+// Names a new control, gives it its caption (when not empty) and bounds, and puts it on parent:
+// the one step every dialog takes for each of its controls.
+template <class T>
+T* PlaceControl(TWinControl* parent, T* control, const char* name, const AnsiString& caption, int x, int y, int w,
+                int h)
+{
+    if (name)
+        control->SetName(name);
+    if (!caption.IsEmpty())
+        control->SetCaption(caption);
+    control->SetBounds(x, y, w, h);
+    control->SetParent(parent);
+    return control;
+}

@@ -17,18 +17,6 @@ namespace
 {
 constexpr TColor kDisabledCombo = TColor(0xE6E6E6);
 
-template <class T>
-T* Place(TFileSrchForm* form, T* control, const char* name, const AnsiString& caption, int x, int y, int w,
-         int h)
-{
-    control->SetName(name);
-    if (!caption.IsEmpty())
-        control->SetCaption(caption);
-    control->SetBounds(x, y, w, h);
-    control->SetParent(form);
-    return control;
-}
-
 TLabel* AddLabel(TFileSrchForm* form, const AnsiString& text, int x, int y)
 {
     auto* label = Create<TLabel>(form);
@@ -49,34 +37,34 @@ TFileSrchForm::TFileSrchForm(TComponent* owner) : TForm(owner)
     SetKeyPreview(true);
 
     AddLabel(this, "検索文字列(&S)", 12, 14);
-    SrchStrCBox = Place(this, Create<TComboBox>(this), "SrchStrCBox", "", 130, 10, 320, 24);
+    SrchStrCBox = PlaceControl(this, Create<TComboBox>(this), "SrchStrCBox", "", 130, 10, 320, 24);
     AddLabel(this, "ファイル名(&F)", 12, 44);
-    FileNameCBox = Place(this, Create<TComboBox>(this), "FileNameCBox", "", 130, 40, 320, 24);
+    FileNameCBox = PlaceControl(this, Create<TComboBox>(this), "FileNameCBox", "", 130, 40, 320, 24);
     FileNameCBox->SetText("*.*");
 
-    PRJ_RBtn = Place(this, Create<TRadioButton>(this), "PRJ_RBtn", "ファイルが存在するフォルダ以下", 12, 74,
+    PRJ_RBtn = PlaceControl(this, Create<TRadioButton>(this), "PRJ_RBtn", "ファイルが存在するフォルダ以下", 12, 74,
                      300, 20);
     SRCH_DIR_RBtn =
-        Place(this, Create<TRadioButton>(this), "SRCH_DIR_RBtn", "指定検索ディレクトリ以下", 12, 98, 300, 20);
-    SrchDirCBox = Place(this, Create<TComboBox>(this), "SrchDirCBox", "", 30, 122, 380, 24);
-    FLB_01 = Place(this, Create<TButton>(this), "FLB_01", "...", 416, 122, 34, 24);
+        PlaceControl(this, Create<TRadioButton>(this), "SRCH_DIR_RBtn", "指定検索ディレクトリ以下", 12, 98, 300, 20);
+    SrchDirCBox = PlaceControl(this, Create<TComboBox>(this), "SrchDirCBox", "", 30, 122, 380, 24);
+    FLB_01 = PlaceControl(this, Create<TButton>(this), "FLB_01", "...", 416, 122, 34, 24);
     PRJ_RBtn->OnClick = TNotifyEvent(this, &TFileSrchForm::SrchTypeRBtnClick);
     SRCH_DIR_RBtn->OnClick = TNotifyEvent(this, &TFileSrchForm::SrchTypeRBtnClick);
     FLB_01->OnClick = TNotifyEvent(this, &TFileSrchForm::FLB_01Click);
     SRCH_DIR_RBtn->SetChecked(true);
 
     SubDirChkBox =
-        Place(this, Create<TCheckBox>(this), "SubDirChkBox", "サブディレクトリも検索", 12, 156, 220, 20);
+        PlaceControl(this, Create<TCheckBox>(this), "SubDirChkBox", "サブディレクトリも検索", 12, 156, 220, 20);
     SubDirChkBox->SetChecked(true);
     AlphaChkBox =
-        Place(this, Create<TCheckBox>(this), "AlphaChkBox", "大文字と小文字を区別", 240, 156, 220, 20);
-    WordChkBox = Place(this, Create<TCheckBox>(this), "WordChkBox", "単語単位で検索", 12, 180, 220, 20);
-    RegExpChkBox = Place(this, Create<TCheckBox>(this), "RegExpChkBox", "正規表現検索", 240, 180, 220, 20);
+        PlaceControl(this, Create<TCheckBox>(this), "AlphaChkBox", "大文字と小文字を区別", 240, 156, 220, 20);
+    WordChkBox = PlaceControl(this, Create<TCheckBox>(this), "WordChkBox", "単語単位で検索", 12, 180, 220, 20);
+    RegExpChkBox = PlaceControl(this, Create<TCheckBox>(this), "RegExpChkBox", "正規表現検索", 240, 180, 220, 20);
 
-    SrchBtn = Place(this, Create<TButton>(this), "SrchBtn", "検索開始", 250, 218, 96, 26);
+    SrchBtn = PlaceControl(this, Create<TButton>(this), "SrchBtn", "検索開始", 250, 218, 96, 26);
     SrchBtn->SetDefault(true);
     SrchBtn->OnClick = TNotifyEvent(this, &TFileSrchForm::SrchBtnClick);
-    CancelBtn = Place(this, Create<TButton>(this), "CancelBtn", "キャンセル", 354, 218, 96, 26);
+    CancelBtn = PlaceControl(this, Create<TButton>(this), "CancelBtn", "キャンセル", 354, 218, 96, 26);
     CancelBtn->SetCancel(true);
     CancelBtn->SetModalResult(mrCancel);
 

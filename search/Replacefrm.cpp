@@ -314,33 +314,16 @@ TRePlaceForm::TRePlaceForm(TComponent* owner) : TForm(owner), SettingsKey(VN::kR
     SetBounds(200, 150, 470, 230);
 
     auto label = [this](const char* caption, int y) {
-        auto* l = Create<TLabel>(this);
-        l->SetCaption(caption);
-        l->SetBounds(10, y, 80, 16);
-        l->SetParent(this);
+        PlaceControl(this, Create<TLabel>(this), nullptr, caption, 10, y, 80, 16);
     };
     auto combo = [this](const char* name, int y) {
-        auto* c = Create<TComboBox>(this);
-        c->SetName(name);
-        c->SetBounds(90, y, 240, 22);
-        c->SetParent(this);
-        return c;
+        return PlaceControl(this, Create<TComboBox>(this), name, "", 90, y, 240, 22);
     };
     auto check = [this](const char* name, const char* caption, int y) {
-        auto* c = Create<TCheckBox>(this);
-        c->SetName(name);
-        c->SetCaption(caption);
-        c->SetBounds(170, y, 180, 20);
-        c->SetParent(this);
-        return c;
+        return PlaceControl(this, Create<TCheckBox>(this), name, caption, 170, y, 180, 20);
     };
     auto button = [this](const char* name, const char* caption, int y) {
-        auto* b = Create<TButton>(this);
-        b->SetName(name);
-        b->SetCaption(caption);
-        b->SetBounds(345, y, 110, 25);
-        b->SetParent(this);
-        return b;
+        return PlaceControl(this, Create<TButton>(this), name, caption, 345, y, 110, 25);
     };
 
     label("検索文字列", 12);

@@ -81,26 +81,13 @@ TSrchForm::TSrchForm(TComponent* owner) : TForm(owner), SettingsKey(VN::kRegistr
     SetKeyPreview(true);
 
     auto label = [this](const char* caption, int x, int y) {
-        auto* l = Create<TLabel>(this);
-        l->SetCaption(caption);
-        l->SetBounds(x, y, 110, 16);
-        l->SetParent(this);
-        return l;
+        return PlaceControl(this, Create<TLabel>(this), nullptr, caption, x, y, 110, 16);
     };
     auto combo = [this](const char* name, int y) {
-        auto* c = Create<TComboBox>(this);
-        c->SetName(name);
-        c->SetBounds(100, y, 230, 22);
-        c->SetParent(this);
-        return c;
+        return PlaceControl(this, Create<TComboBox>(this), name, "", 100, y, 230, 22);
     };
     auto check = [this](const char* name, const char* caption, int y) {
-        auto* c = Create<TCheckBox>(this);
-        c->SetName(name);
-        c->SetCaption(caption);
-        c->SetBounds(10, y, 200, 20);
-        c->SetParent(this);
-        return c;
+        return PlaceControl(this, Create<TCheckBox>(this), name, caption, 10, y, 200, 20);
     };
     auto button = [this](const char* name, const char* caption, int y) {
         auto* b = Create<TButton>(this);

@@ -3,6 +3,8 @@
 // window, its stop button and the results window.
 #include <gtest/gtest.h>
 
+#include "tests/TestFiles.h"
+
 #include <deque>
 #include <string>
 #include <vector>
@@ -71,7 +73,7 @@ public:
                 IntToStr(++n);
         Dir("");
     }
-    ~TTempTree() { Remove(SjisToWide(root_)); }
+    ~TTempTree() { RemoveTree(SjisToWide(root_)); }
     const AnsiString& Root() const { return root_; }
     AnsiString Dir(const AnsiString& name) const
     {
@@ -89,27 +91,6 @@ public:
     }
 
 private:
-    static void Remove(const std::wstring& dir)
-    {
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE)
-        {
-            do
-            {
-                std::wstring name = fd.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                std::wstring full = dir + L"\\" + name;
-                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    Remove(full);
-                else
-                    DeleteFileW(full.c_str());
-            } while (FindNextFileW(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryW(dir.c_str());
-    }
     AnsiString root_;
 };
 

@@ -3,6 +3,8 @@
 // thread.
 #include <gtest/gtest.h>
 
+#include "tests/TestFiles.h"
+
 #include <windows.h>
 
 #include <memory>
@@ -136,7 +138,9 @@ std::vector<THit> LineHits(typGrepProc& g, const std::string& line)
     {
         EXPECT_LE(pos + len, int(line.size())) << line;
         if (!hits.empty())
+        {
             EXPECT_GT(pos, hits.back().pos) << line;
+        }
         hits.push_back({pos, len});
     }
     return hits;
@@ -219,28 +223,6 @@ void WriteBytes(const std::wstring& path, const std::string& bytes)
     CloseHandle(h);
 }
 
-void RemoveTree(const std::wstring& dir)
-{
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring path = dir + L"\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileW(path.c_str());
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryW(dir.c_str());
-}
-
 // A temporary folder tree, removed at the end.
 class TTree
 {
@@ -308,7 +290,9 @@ void ExpectHits(const TCollector& c, const AnsiString& root, const std::vector<T
         EXPECT_EQ(h.Position, e.pos) << e.rel;
         EXPECT_EQ(h.Length, e.len) << e.rel;
         if (!e.text.empty())
+        {
             EXPECT_EQ(h.Line.str(), e.text) << e.rel;
+        }
     }
 }
 

@@ -2,6 +2,8 @@
 // group, box selections, and the dialog answered through its own buttons and the message seam.
 #include <gtest/gtest.h>
 
+#include "tests/TestServices.h"
+
 #include <windows.h>
 
 #include <deque>
@@ -98,23 +100,6 @@ void SelectLogical(nsRichEdit& ed, TPoint from, TPoint to)
     ed.SelArea()->PutEndPoint(ed.DspPos(to));
     ed.SetCaretRaw(ed.DspPos(to));
 }
-
-class TBoxServices : public TPlatformServices
-{
-public:
-    TBoxServices() : previous_(SetServices(this)) {}
-    ~TBoxServices() override { SetServices(previous_); }
-    int MessageBox(void*, const AnsiString& text, const AnsiString&, unsigned) override
-    {
-        boxes.push_back(text.str());
-        return IDOK;
-    }
-    short GetKeyState(int) override { return 0; }
-    std::vector<std::string> boxes;
-
-private:
-    TPlatformServices* previous_;
-};
 
 TReplaceRequest MakeRequest(const char* pattern, const char* replacement, TReplaceRange range = rrAllText)
 {

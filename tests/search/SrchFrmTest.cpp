@@ -2,6 +2,8 @@
 // whole-word options, the not-found box, and the batch search handing its hits to a sink.
 #include <gtest/gtest.h>
 
+#include "tests/TestServices.h"
+
 #include <windows.h>
 
 #include <string>
@@ -28,23 +30,6 @@ void SetRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
     ed.SelArea()->RowReset();
     ed.SetCaretRaw(TPoint(0, 0));
 }
-
-class TBoxServices : public TPlatformServices
-{
-public:
-    TBoxServices() : previous_(SetServices(this)) {}
-    ~TBoxServices() override { SetServices(previous_); }
-    int MessageBox(void*, const AnsiString& text, const AnsiString&, unsigned) override
-    {
-        boxes.push_back(text.str());
-        return IDOK;
-    }
-    short GetKeyState(int) override { return 0; }
-    std::vector<std::string> boxes;
-
-private:
-    TPlatformServices* previous_;
-};
 
 struct THit
 {

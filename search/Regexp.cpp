@@ -271,12 +271,10 @@ int TRegexp::ParseEscape(const unsigned char* pat, int len, int i, int& value, i
         }
         const unsigned char u = (pat[j] >= 'a' && pat[j] <= 'z') ? pat[j] - ('a' - 'A') : pat[j];
         ++j;
-        if (u == '?')
-            value = 0x7F;
-        else if (u >= 0x40 && u <= 0x5F)
-            value = u - 0x40;
-        else
+        // Only '@'..'_' name a control code; anything below would be a negative byte.
+        if (u < 0x40 || u > 0x5F)
             Fail(rsInvalid, at, "'\\^' の後の文字は制御文字を表しません。");
+        value = u - 0x40;
         break;
     }
     case '0':
@@ -287,10 +285,11 @@ int TRegexp::ParseEscape(const unsigned char* pat, int len, int i, int& value, i
     case '5':
     case '6':
     case '7':
-        // The first digit only marks the escape as octal; the value is read from the next digits.
-        if (j >= len || pat[j] < '0' || pat[j] > '7')
+        // The first digit only marks the escape as octal; the next character gives the first digit
+        // whatever it is (its low three bits above '0'), further octal digits are appended.
+        if (j >= len || IsPairAt(pat, len, j))
             Fail(rsInvalid, at, "8 進数のエスケープに数字が続いていません。");
-        value = pat[j++] - '0';
+        value = (pat[j++] - '0') & 7;
         for (int k = 0; k < 2 && j < len && pat[j] >= '0' && pat[j] <= '7'; ++k, ++j)
             value = value * 8 + (pat[j] - '0');
         break;
@@ -403,7 +402,7 @@ int TRegexp::Step(const TElem& e, const unsigned char* t, int n, int p)
 {
     ++steps_;
     if (e.Kind == ekBol)
-        return p == 0 ? p : -1;
+        return p == bolAt_ ? p : -1;
     if (e.Kind == ekEol)
         return (p == n || t[p] == '\n') ? p : -1;
     if (p >= n)
@@ -564,8 +563,8 @@ int TRegexp::MatchAt(const unsigned char* t, int n, int s)
     }
 }
 
-// Leftmost match from start, which must be a character boundary.
-int TRegexp::Search(const unsigned char* t, int n, int start, int* length)
+// Leftmost match from start, which must be a character boundary; '^' matches only at bolAt.
+int TRegexp::Search(const unsigned char* t, int n, int start, int bolAt, int* length)
 {
     *length = 0;
     if (status_ != rsCompiled || start < 0 || start > n)
@@ -577,11 +576,12 @@ int TRegexp::Search(const unsigned char* t, int n, int start, int* length)
     steps_ = 0;
     lineLen_ = n;
     memoLimit_ = memoAfter_ >= 0 ? memoAfter_ : 1024 + 4LL * (n + 1);
+    bolAt_ = bolAt;
 
     // A match never begins after the line's final newline, so "$" hits a line once.
     int last = (n > 0 && t[n - 1] == '\n') ? n - 1 : n;
     if (anchored_)
-        last = 0;
+        last = std::min(last, bolAt);
     int p = start;
     while (p <= last)
     {
@@ -644,7 +644,7 @@ int TRegexp::find(const char* text, int textLength, int* length, int start)
         if ((start - k) % 2 == 1 && IsSjisTrail(t[start]))
             ++start;
     }
-    return Search(t, textLength, start, length);
+    return Search(t, textLength, start, start, length);
 }
 
 bool TRegexp::FindNext(const char* text, int textLength, int& start, int& position, int& length)
@@ -658,7 +658,7 @@ bool TRegexp::FindNext(const char* text, int textLength, int& start, int& positi
         start = 0;
     if (start > textLength)
         return false;
-    const int pos = Search(t, textLength, start, &length);
+    const int pos = Search(t, textLength, start, 0, &length);
     if (pos < 0)
     {
         start = textLength + 1;

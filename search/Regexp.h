@@ -55,7 +55,8 @@ public:
 
     // Leftmost match beginning at or after byte offset start (from 0) of a NUL-terminated text:
     // its offset, and its length in bytes in *length; -1 and length 0 when there is none.
-    // A start inside a double-byte character moves to the next character.
+    // A start inside a double-byte character moves to the next character. '^' matches at the
+    // search start, so a search from the middle of a line can anchor there.
     int find(const char* text, int* length, int start);
     // The same over exactly textLength bytes.
     int find(const char* text, int textLength, int* length, int start);
@@ -63,7 +64,8 @@ public:
     // Steps through every hit of one line, left to right, each reported once. start must be 0 on the
     // first call and is left where the next search begins: after the hit, or one character past an
     // empty hit, so zero-width patterns always move on; it never goes further than textLength + 1.
-    // The line may keep its line end: a match never begins after a final "\n".
+    // The line may keep its line end: a match never begins after a final "\n". '^' matches only
+    // at the line's start, so an anchored pattern hits a line at most once.
     bool FindNext(const char* text, int textLength, int& start, int& position, int& length);
     bool FindNext(const AnsiString& line, int& start, int& position, int& length)
     {
@@ -106,7 +108,7 @@ private:
     int ParseClass(const unsigned char* pat, int len, int i, int& size);
     [[noreturn]] void Fail(int status, int offset, const char* what) const;
 
-    int Search(const unsigned char* t, int n, int start, int* length);
+    int Search(const unsigned char* t, int n, int start, int bolAt, int* length);
     int MatchAt(const unsigned char* t, int n, int s);
     int Step(const TElem& e, const unsigned char* t, int n, int p);
     bool ClassHas(const TClass& c, const unsigned char* t, int p, int charLen) const;
@@ -125,7 +127,7 @@ private:
     AnsiString errorMessage_;
     bool ignoreCase_ = false;
     bool leadsWithByte_ = false; // first element is one literal character: scan for its first byte
-    bool anchored_ = false;      // starts with '^': only the line's start can match
+    bool anchored_ = false;      // starts with '^': only one position can match
 
     // Scratch of one search, kept to spare allocations per line; a TRegexp serves one thread.
     // Bit p: a character begins at p. Written by every step over the text, so the bits behind a
@@ -134,6 +136,7 @@ private:
     std::vector<uint64_t> failed_; // bit choice * (n + 1) + p: the elements from there cannot match at p
     bool memoOn_ = false;
     int lineLen_ = 0;
+    int bolAt_ = 0; // where '^' matches in this search
     long long steps_ = 0;
     long long memoLimit_ = 0;
     int memoAfter_ = -1;

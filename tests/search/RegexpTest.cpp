@@ -143,10 +143,13 @@ TEST(TRegexp, Find_FollowsEveryRuleOfTheDialect)
         {"x表+", "x表表", 0, false, 0, 5},
         {".*", "あいう", 0, false, 0, 6},
         {"\\**", "**a", 0, false, 0, 2},
-        // Anchors: '^' only first and only at the line's start, '$' only last, before the newline.
+        // Anchors: '^' only first and only at the search start, '$' only last, before the newline.
         {"^a", "aaa", 0, false, 0, 1},
-        {"^a", "aaa", 1, false, -1, 0},
+        {"^a", "aaa", 1, false, 1, 1},
         {"^a", "baa", 0, false, -1, 0},
+        {"^a", "baa", 1, false, 1, 1},
+        {"^a", "bba", 1, false, -1, 0},
+        {"^b", "あb", 1, false, 2, 1}, // a start inside a character moves on, the anchor with it
         {"x$", "ax\n", 0, false, 1, 1},
         {"x$", "xa\n", 0, false, -1, 0},
         {"$", "ab\n", 0, false, 2, 0},
@@ -182,11 +185,12 @@ TEST(TRegexp, Find_FollowsEveryRuleOfTheDialect)
         {"\\s", "a b", 0, false, 1, 1},
         {"\\^a", "\x01", 0, false, 0, 1},
         {"\\^[", "\x1b", 0, false, 0, 1},
-        {"\\^?", "\x7f", 0, false, 0, 1},
         {"\\012", "\n", 0, false, 0, 1},
         {"\\007", "\a", 0, false, 0, 1},
         {"\\0101", "A", 0, false, 0, 1},
         {"\\12", "\x02", 0, false, 0, 1}, // the first octal digit only opens the escape
+        {"\\0a", "\x01", 0, false, 0, 1}, // the next character counts by its low three bits
+        {"\\09", "\x01", 0, false, 0, 1},
         {"a\\", "a\\", 0, false, 0, 2},
         {"\\表", "表", 0, false, 0, 2},
         // Ignoring case folds ASCII letters only.
@@ -251,7 +255,8 @@ TEST(TRegexp, Compile_RaisesOnMalformedPatterns)
         {"^+a", TRegexp::rsInvalid},    {"\\x0", TRegexp::rsInvalid},     {"\\x", TRegexp::rsInvalid},
         {"a\\xg", TRegexp::rsInvalid},  {"\\x100", TRegexp::rsInvalid},   {"\\0", TRegexp::rsInvalid},
         {"\\00", TRegexp::rsInvalid},   {"\\08", TRegexp::rsInvalid},     {"\\0777", TRegexp::rsInvalid},
-        {"\\^@", TRegexp::rsInvalid},   {"\\^1", TRegexp::rsInvalid},     {"[\\x00]", TRegexp::rsInvalid},
+        {"\\^@", TRegexp::rsInvalid},   {"\\^1", TRegexp::rsInvalid},     {"\\^?", TRegexp::rsInvalid},
+        {"\\0あ", TRegexp::rsInvalid},     {"[\\x00]", TRegexp::rsInvalid},
         {"[\\", TRegexp::rsCompiled},   {"[a-あ]", TRegexp::rsInvalid},   {"[あ-a]", TRegexp::rsInvalid},
         {"a\\", TRegexp::rsCompiled},   {"\\^", TRegexp::rsCompiled},     {"[", TRegexp::rsCompiled},
         {"$*", TRegexp::rsCompiled},    {"a^*", TRegexp::rsCompiled},     {"^", TRegexp::rsCompiled},
@@ -530,6 +535,7 @@ struct TModel
 {
     std::vector<TModelElem> Elems;
     bool IgnoreCase = false;
+    size_t BolChar = 0; // the character where '^' matches
 };
 
 std::vector<std::string> Chars(const std::string& s)
@@ -600,7 +606,7 @@ int ModelHere(const TModel& m, size_t i, const std::vector<std::string>& t, size
         return int(k);
     const TModelElem& e = m.Elems[i];
     if (e.Kind == TModelElem::mBol)
-        return k == 0 ? ModelHere(m, i + 1, t, k) : -1;
+        return k == m.BolChar ? ModelHere(m, i + 1, t, k) : -1;
     if (e.Kind == TModelElem::mEol)
         return (k == t.size() || t[k] == "\n") ? ModelHere(m, i + 1, t, k) : -1;
     switch (e.Quant)
@@ -632,12 +638,17 @@ int ModelHere(const TModel& m, size_t i, const std::vector<std::string>& t, size
     }
 }
 
-THit ModelFind(const TModel& m, const std::string& text, int start)
+// find anchors '^' at the search start, the line stepper at the line's start.
+THit ModelFind(TModel m, const std::string& text, int start, bool anchorAtStart = true)
 {
     const std::vector<std::string> t = Chars(text);
     std::vector<int> offset(1, 0);
     for (const std::string& c : t)
         offset.push_back(offset.back() + int(c.size()));
+    m.BolChar = 0;
+    if (anchorAtStart)
+        while (m.BolChar < t.size() && offset[m.BolChar] < start)
+            ++m.BolChar;
     for (size_t k = 0; k <= t.size(); ++k)
     {
         if (offset[k] < start)
@@ -657,7 +668,7 @@ std::vector<THit> ModelAllHits(const TModel& m, const std::string& text)
     int start = 0;
     for (;;)
     {
-        const THit h = ModelFind(m, text, start);
+        const THit h = ModelFind(m, text, start, false);
         if (h.Pos < 0)
             break;
         hits.push_back(h);

@@ -166,6 +166,10 @@ public:
     void ReplaceMenuClick(TObject* sender);
     void AllSrchCurrentFileMenuClick(TObject* sender);
     void AllSrchAllOpenFilesMenuClick(TObject* sender);
+    TMenuItem* DispMenu = nullptr;
+    TMenuItem* MessageWindowViewMenu = nullptr;
+    void DispMenuClick(TObject* sender);
+    void MessageWindowViewMenuClick(TObject* sender);
     // The batch search of text in the active page or every page (the tool bar's search field).
     void RunBatchSearch(const AnsiString& text, bool allPages);
     TEdit* SrchEdit = nullptr;

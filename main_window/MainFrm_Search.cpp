@@ -4,6 +4,7 @@
 
 #include "common/English.h"
 #include "common/Nsenumwindows.h"
+#include "search/MessageFrm.h"
 #include "search/Replacefrm.h"
 #include "platform/StdCtrls.h"
 #include "search/SrchFrm.h"
@@ -52,6 +53,13 @@ void TMainForm::BuildFindReplace()
     PrevSrchMenu = item(SearchMenu, "PrevSrchMenu", "前を検索(&P)", "Shift+F3", &TMainForm::PrevSrchMenuClick);
     NextSrchMenu = item(SearchMenu, "NextSrchMenu", "次を検索(&N)", "F3", &TMainForm::NextSrchMenuClick);
     ReplaceMenu = item(SearchMenu, "ReplaceMenu", "置換(&R)", "Ctrl+R", &TMainForm::ReplaceMenuClick);
+    DispMenu = dynamic_cast<TMenuItem*>(FindComponent("DispMenu"));
+    if (!DispMenu)
+        DispMenu = item(MainMenu->Items(), "DispMenu", "表示(&V)", nullptr, &TMainForm::DispMenuClick);
+    else
+        DispMenu->OnClick = TNotifyEvent(this, &TMainForm::DispMenuClick);
+    MessageWindowViewMenu = item(DispMenu, "MessageWindowViewMenu", "検索ウィンドウ(&S)", nullptr,
+                                 &TMainForm::MessageWindowViewMenuClick);
 
     TMenuItem* batch = item(PopupMenu->Items(), "AllSrchPopMenu", "選択範囲を一括検索", nullptr, nullptr);
     AllSrchCurrentFileMenu = item(batch, "AllSrchCurrentFileMenu", "現在のファイル(&C)", nullptr,
@@ -84,6 +92,22 @@ void TMainForm::SearchMenuClick(TObject*)
             m->SetEnabled(open);
     if (auto* jump = dynamic_cast<TMenuItem*>(FindComponent("JumpRowMenu")))
         jump->SetEnabled(open);
+}
+
+void TMainForm::DispMenuClick(TObject*)
+{
+    MessageWindowViewMenu->SetChecked(MessageForm && MessageForm->Visible());
+}
+
+// Closing goes through the window's own close, so a docked window gives its room back.
+void TMainForm::MessageWindowViewMenuClick(TObject*)
+{
+    if (!MessageForm)
+        return;
+    if (MessageForm->Visible())
+        MessageForm->Close();
+    else
+        MessageForm->Show();
 }
 
 void TMainForm::SrchMenuClick(TObject*)

@@ -19,6 +19,7 @@
 #include "platform/Cp932.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
+#include "search/MessageFrm.h"
 
 #include <shlobj.h>
 
@@ -1199,3 +1200,30 @@ TEST(TMainForm, AnInactivePageChangedOnDiskIsOfferedWhenItsEditorGetsTheFocus)
 }
 
 } // namespace
+
+TEST(TMainForm, TheViewMenuShowsAndHidesTheDockedResultsWindow)
+{
+    TScriptServices services;
+    MessageForm = Create<TMessageForm>(nullptr);
+    TMainForm* form = StartMainForm("無い");
+    form->AttachSearchWindows();
+    ASSERT_EQ(HostDockSite(MessageForm), form->SrchPanel);
+    for (int round = 0; round < 2; ++round)
+    {
+        const bool shown = MessageForm->Visible();
+        form->DispMenu->Click();
+        EXPECT_EQ(form->MessageWindowViewMenu->Checked(), shown);
+        form->MessageWindowViewMenu->Click();
+        Application->ProcessMessages();
+        EXPECT_EQ(MessageForm->Visible(), !shown);
+        form->DispMenu->Click();
+        EXPECT_EQ(form->MessageWindowViewMenu->Checked(), !shown);
+        if (shown)
+            EXPECT_LE(form->SrchPanel->Height(), 4); // the editor gets the room back
+        else
+            EXPECT_GT(form->SrchPanel->Height(), 16);
+    }
+    delete MessageForm;
+    MessageForm = nullptr;
+    delete form;
+}

@@ -345,14 +345,28 @@ TStringList::~TStringList() = default;
 
 void TStringList::CheckIndex(int index) const
 {
-    if (index < 0 || index >= int(items_.size()))
+    if (index < 0 || index >= Count())
         throw EStringListError(Format("List index out of bounds (%d)", {index}));
+}
+
+void TStringList::MoveGap(int index)
+{
+    if (gapLen_ == 0)
+    {
+        gap_ = index;
+        return;
+    }
+    if (index < gap_)
+        std::move_backward(items_.begin() + index, items_.begin() + gap_, items_.begin() + gap_ + gapLen_);
+    else if (index > gap_)
+        std::move(items_.begin() + gap_ + gapLen_, items_.begin() + index + gapLen_, items_.begin() + gap_);
+    gap_ = index; // moved-from slots are empty: an AnsiString move leaves nothing behind
 }
 
 AnsiString TStringList::Get(int index)
 {
     CheckIndex(index);
-    return items_[size_t(index)].str;
+    return items_[Slot(index)].str;
 }
 
 void TStringList::Put(int index, const AnsiString& s)
@@ -361,31 +375,31 @@ void TStringList::Put(int index, const AnsiString& s)
         throw EStringListError("Operation not allowed on sorted list");
     CheckIndex(index);
     Changing();
-    items_[size_t(index)].str = s;
+    items_[Slot(index)].str = s;
     Changed();
 }
 
 TObject* TStringList::GetObject(int index)
 {
     CheckIndex(index);
-    return items_[size_t(index)].object;
+    return items_[Slot(index)].object;
 }
 
 void TStringList::PutObject(int index, TObject* object)
 {
     CheckIndex(index);
     Changing();
-    items_[size_t(index)].object = object;
+    items_[Slot(index)].object = object;
     Changed();
 }
 
-int TStringList::GetCount() { return int(items_.size()); }
+int TStringList::GetCount() { return Count(); }
 
 void TStringList::Insert(int index, const AnsiString& s)
 {
     if (sorted_)
         throw EStringListError("Operation not allowed on sorted list");
-    if (index < 0 || index > int(items_.size()))
+    if (index < 0 || index > Count())
         throw EStringListError(Format("List index out of bounds (%d)", {index}));
     InsertItem(index, s, nullptr);
 }
@@ -393,7 +407,19 @@ void TStringList::Insert(int index, const AnsiString& s)
 void TStringList::InsertItem(int index, const AnsiString& s, TObject* object)
 {
     Changing();
-    items_.insert(items_.begin() + index, Item{s, object});
+    MoveGap(index);
+    if (gapLen_ == 0)
+    {
+        // Grow the gap geometrically, so inserts cost a constant on average.
+        const size_t more = std::max<size_t>(16, items_.size() / 2);
+        if (items_.size() + more > size_t(INT_MAX))
+            throw EStringListError("String list too long");
+        items_.insert(items_.begin() + gap_, more, Item{});
+        gapLen_ = int(more);
+    }
+    items_[size_t(gap_)] = Item{s, object};
+    ++gap_;
+    --gapLen_;
     Changed();
 }
 
@@ -429,16 +455,31 @@ void TStringList::Delete(int index)
 {
     CheckIndex(index);
     Changing();
-    items_.erase(items_.begin() + index);
+    MoveGap(index);
+    items_[size_t(gap_ + gapLen_)] = Item{};
+    ++gapLen_;
+    // A list that shrank a lot gives the room back.
+    if (gapLen_ > 4096 && gapLen_ > 2 * Count())
+    {
+        GapToEnd();
+        items_.resize(size_t(Count()));
+        items_.shrink_to_fit();
+        gapLen_ = 0;
+    }
     Changed();
 }
 
 void TStringList::Clear()
 {
-    if (items_.empty())
+    if (Count() == 0)
+    {
+        std::vector<Item>().swap(items_);
+        gap_ = gapLen_ = 0;
         return;
+    }
     Changing();
     std::vector<Item>().swap(items_);
+    gap_ = gapLen_ = 0;
     Changed();
 }
 
@@ -447,7 +488,7 @@ void TStringList::Exchange(int index1, int index2)
     CheckIndex(index1);
     CheckIndex(index2);
     Changing();
-    std::swap(items_[size_t(index1)], items_[size_t(index2)]);
+    std::swap(items_[Slot(index1)], items_[Slot(index2)]);
     Changed();
 }
 
@@ -459,12 +500,15 @@ int TStringList::IndexOf(const AnsiString& s)
     return Find(s, index) ? index : -1;
 }
 
-int TStringList::GetCapacity() { return int(items_.capacity()); }
+int TStringList::GetCapacity() { return int(std::max(items_.capacity(), size_t(Count()))); }
 
 void TStringList::SetCapacity(int capacity)
 {
-    if (capacity < int(items_.size()) || capacity > INT_MAX / int(sizeof(Item)))
+    if (capacity < Count() || capacity > INT_MAX / int(sizeof(Item)))
         throw EStringListError(Format("List capacity out of bounds (%d)", {capacity}));
+    GapToEnd();
+    items_.resize(size_t(Count()));
+    gapLen_ = 0;
     if (size_t(capacity) > items_.capacity())
         items_.reserve(size_t(capacity));
     else if (size_t(capacity) < items_.capacity())
@@ -480,17 +524,17 @@ void TStringList::SetCapacity(int capacity)
 bool TStringList::Find(const AnsiString& s, int& index)
 {
     // Lower bound, so with duplicates the first equal item is found.
-    int lo = 0, hi = int(items_.size());
+    int lo = 0, hi = Count();
     while (lo < hi)
     {
         int mid = lo + (hi - lo) / 2;
-        if (CompareStrings(items_[size_t(mid)].str, s) < 0)
+        if (CompareStrings(items_[Slot(mid)].str, s) < 0)
             lo = mid + 1;
         else
             hi = mid;
     }
     index = lo;
-    return lo < int(items_.size()) && CompareStrings(items_[size_t(lo)].str, s) == 0;
+    return lo < Count() && CompareStrings(items_[Slot(lo)].str, s) == 0;
 }
 
 void TStringList::QuickSort(int left, int right, TStringListSortCompare compare)
@@ -510,7 +554,7 @@ void TStringList::QuickSort(int left, int right, TStringListSortCompare compare)
             {
                 if (i != j)
                 {
-                    std::swap(items_[size_t(i)], items_[size_t(j)]);
+                    std::swap(items_[Slot(i)], items_[Slot(j)]);
                     if (p == i)
                         p = j;
                     else if (p == j)
@@ -535,19 +579,20 @@ void TStringList::QuickSort(int left, int right, TStringListSortCompare compare)
 
 void TStringList::CustomSort(TStringListSortCompare compare)
 {
-    if (sorted_ || items_.size() < 2)
+    if (sorted_ || Count() < 2)
         return;
     Changing();
-    QuickSort(0, int(items_.size()) - 1, compare);
+    QuickSort(0, Count() - 1, compare);
     Changed();
 }
 
 void TStringList::Sort()
 {
-    if (sorted_ || items_.size() < 2)
+    if (sorted_ || Count() < 2)
         return;
     Changing();
-    QuickSort(0, int(items_.size()) - 1,
+    GapToEnd();
+    QuickSort(0, Count() - 1,
               [](TStringList* list, int i, int j)
               { return list->CompareStrings(list->items_[size_t(i)].str, list->items_[size_t(j)].str); });
     Changed();

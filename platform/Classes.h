@@ -175,7 +175,15 @@ private:
     };
     void CheckIndex(int index) const;
     void QuickSort(int left, int right, TStringListSortCompare compare);
+    // The items live in a gap buffer: a run of empty slots stays where the last insert or delete
+    // was, so a series of edits walking through a long list moves each item only once.
+    int Count() const { return int(items_.size()) - gapLen_; }
+    size_t Slot(int index) const { return size_t(index < gap_ ? index : index + gapLen_); }
+    void MoveGap(int index);
+    void GapToEnd() { MoveGap(Count()); } // slots 0..Count()-1 are then the items in order
     std::vector<Item> items_;
+    int gap_ = 0;
+    int gapLen_ = 0;
     bool sorted_ = false;
     bool caseSensitive_ = false;
     TDuplicates duplicates_ = dupIgnore;

@@ -793,3 +793,64 @@ TEST(TStringStream, OverwritesInsideAndExtendsAtTheEnd)
     EXPECT_EQ(s.DataString(), "abX");
     EXPECT_EQ(s.GetPosition(), 3);
 }
+
+TEST(TStringList, RandomEditsAnywhereMatchAVectorModel)
+{
+    // Inserts and deletes walk around the list, so the stored order must survive every kind of
+    // jump between edit points, a list grown from empty and one shrunk back to nothing.
+    for (unsigned seed : {1u, 2u, 3u, 4u})
+    {
+        std::mt19937 rng(seed);
+        TStringList list;
+        std::vector<std::pair<std::string, TObject*>> model;
+        TObject marks[4];
+        for (int step = 0; step < 20000; ++step)
+        {
+            SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step));
+            const int n = int(model.size());
+            const unsigned op = rng() % 10;
+            const int at = n == 0 ? 0 : int(rng() % (n + 1));
+            if (op < 4 || n == 0)
+            {
+                const std::string s = "s" + std::to_string(step);
+                TObject* obj = &marks[step % 4];
+                list.Insert(at, AnsiString(s.c_str()));
+                list.PutObject(at, obj);
+                model.insert(model.begin() + at, {s, obj});
+            }
+            else if (op < 8 || (step / 5000) % 2 == 1)
+            {
+                const int i = std::min(at, n - 1);
+                list.Delete(i);
+                model.erase(model.begin() + i);
+            }
+            else if (op == 8)
+            {
+                const int i = std::min(at, n - 1), j = int(rng() % n);
+                list.Exchange(i, j);
+                std::swap(model[size_t(i)], model[size_t(j)]);
+            }
+            else
+            {
+                const int i = std::min(at, n - 1);
+                list.Put(i, AnsiString(("p" + std::to_string(step)).c_str()));
+                model[size_t(i)].first = "p" + std::to_string(step);
+            }
+            ASSERT_EQ(list.GetCount(), int(model.size()));
+            if (step % 97 == 0 || step > 19900)
+                for (int i = 0; i < int(model.size()); ++i)
+                {
+                    ASSERT_EQ(std::string(list.Get(i).c_str()), model[size_t(i)].first) << "index " << i;
+                    ASSERT_EQ(list.GetObject(i), model[size_t(i)].second) << "index " << i;
+                }
+        }
+        list.Sort();
+        std::vector<std::string> sorted;
+        for (auto& m : model)
+            sorted.push_back(m.first);
+        std::sort(sorted.begin(), sorted.end());
+        ASSERT_EQ(list.GetCount(), int(sorted.size()));
+        for (int i = 0; i < int(sorted.size()); ++i)
+            EXPECT_EQ(std::string(list.Get(i).c_str()), sorted[size_t(i)]);
+    }
+}

@@ -95,20 +95,28 @@ int main()
         delete grep;
     }
 
-    for (size_t mb : {2, 10})
+    // A rare word at two sizes shows the growth; "a" -> "bb" is the dense case: every few bytes a
+    // replacement that lengthens its row and re-folds it.
+    struct
+    {
+        size_t mb;
+        const char* pattern;
+        const char* replacement;
+    } replaces[] = {{2, "needle", "NEEDLE!"}, {10, "needle", "NEEDLE!"}, {1, "a", "bb"}, {5, "a", "bb"}};
+    for (const auto& c : replaces)
     {
         nsRichEdit* page = Create<nsRichEdit>(nullptr);
-        std::string text = Lines(mb * 1024 * 1024, 7);
+        std::string text = Lines(c.mb * 1024 * 1024, 7);
         TStringStream stream(AnsiString(text.data(), int(text.size())));
         page->LoadFromStream(&stream, TConvMode{cmFoldLine});
         TReplaceRequest request;
-        request.Pattern = "needle";
-        request.Replacement = "NEEDLE!";
+        request.Pattern = c.pattern;
+        request.Replacement = c.replacement;
         double t0 = NowMs();
         TReplaceAllResult r = ReplaceAll(*page, request, [](const AnsiString&) { return 0; });
         double t1 = NowMs();
-        std::printf("replace all on a %zu MB page: %d replaced, %.1f ms, peak %zu MB\n", mb, r.Replaced, t1 - t0,
-                    PeakMb());
+        std::printf("replace all \"%s\" -> \"%s\" on a %zu MB page: %d replaced, %.1f ms, peak %zu MB\n", c.pattern,
+                    c.replacement, c.mb, r.Replaced, t1 - t0, PeakMb());
         delete page;
     }
 

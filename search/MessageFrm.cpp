@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include "common/English.h"
+#include "common/Nsenumwindows.h"
 #include "platform/Cp932.h"
 #include "platform/Menus.h"
 #include "platform/SysUtils.h"
@@ -297,6 +299,25 @@ TPoint TMessageForm::ParagraphPoint(nsRichEdit* editor, int lineNo, int byteOffs
     }
 }
 
+TPoint TMessageForm::GrepHitPoint(nsRichEdit* editor, const typGrepInf& hit)
+{
+    // The file search splits lines at LF only; the editor also ends a paragraph at
+    // a lone CR and reads LF CR as one line end. Only the hit's own line is seen
+    // here: a CR opening it is taken as the partner of the LF before it, any
+    // other CR before the match ends a paragraph of its own.
+    const AnsiString& line = hit.Line;
+    const int before = std::clamp(hit.Position, 0, line.Length());
+    int paragraph = hit.LineNo;
+    int start = hit.LineNo > 1 && before > 0 && line[1] == '\r' ? 1 : 0;
+    for (int i = start; i < before; ++i)
+        if (line[i + 1] == '\r')
+        {
+            ++paragraph;
+            start = i + 1;
+        }
+    return ParagraphPoint(editor, paragraph, hit.Position - start);
+}
+
 void TMessageForm::SelectHit(nsRichEdit* editor, TPoint start, int byteLength)
 {
     const int rows = editor->GetLinesCount();
@@ -374,10 +395,20 @@ void TMessageForm::JumpToItem(int index)
     {
         nsRichEdit* editor = SrchJumpHost->ShowFile(hit->Path);
         if (!editor)
+        {
+            // A file that fails to load has been reported by the open; one deleted since the
+            // search is not even tried, so it is said here.
+            if (!FileExists(hit->Path))
+                ErrorBox(msgOpenFailed, hit->Path.c_str());
             return;
-        const TPoint p = ParagraphPoint(editor, hit->LineNo, hit->Position);
+        }
+        const TPoint p = GrepHitPoint(editor, *hit);
         if (p.x < 0)
+        {
+            // The file lost lines since the search.
+            InfoBox(msgJumpNoSuchLine, IntToStr(hit->LineNo).c_str());
             return;
+        }
         SelectHit(editor, p, hit->Length);
     }
 }

@@ -24,7 +24,8 @@ public:
     // followed).
     virtual nsRichEdit* ActivateEditor(nsRichEdit* editor) = 0;
     // The page showing path, opened when no page shows it, made the active page;
-    // null when the file no longer opens.
+    // null when the file no longer opens (a failed load has been reported; a
+    // missing file is reported by the caller).
     virtual nsRichEdit* ShowFile(const AnsiString& path) = 0;
     // The window was shown docked (the panel takes back its height).
     virtual void ResultsShownDocked(TControl* control) {}
@@ -114,6 +115,9 @@ public:
     // The logical point of byte offset in paragraph (line from 1) of an editor's
     // text; x is -1 when the text has fewer paragraphs.
     static TPoint ParagraphPoint(nsRichEdit* editor, int lineNo, int byteOffset);
+    // The logical point of a file-search hit in an editor holding its file; x is
+    // -1 when the text has no such line.
+    static TPoint GrepHitPoint(nsRichEdit* editor, const typGrepInf& hit);
 
     // The worker's OnFileFind: lists the hit.
     void GrepFileFound(TObject* sender, typGrepInf* hit) { MsgForm_AddGrepHit(hit); }

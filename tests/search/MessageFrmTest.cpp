@@ -5,21 +5,26 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include <windows.h>
 
+#include "common/English.h"
 #include "editor_page/Nsrichedit.h"
 #include "platform/Classes.h"
 #include "platform/Cp932.h"
 #include "platform/SysUtils.h"
 #include "search/MessageFrm.h"
+#include "tests/TestServices.h"
 
 namespace
 {
 
 std::string Shown(const AnsiString& s) { return s.str(); }
+
+std::ostream& operator<<(std::ostream& os, const TPoint& p) { return os << "(" << p.x << ", " << p.y << ")"; }
 
 void Pump(int rounds = 20)
 {
@@ -144,6 +149,133 @@ struct TCountedPack : typSrchPack
     ~TCountedPack() override { ++deletedPacks; }
 };
 
+// Stands for the main window's pages of files: a file shows in at most one page,
+// found by its path; a file no page shows is opened into a new page; a missing
+// file opens none. Only the active page is visible.
+class TFilePagesHost : public TSrchJumpHost
+{
+public:
+    TFilePagesHost() : previous_(SrchJumpHost)
+    {
+        SrchJumpHost = this;
+        form = Create<TForm>(nullptr);
+        form->SetBorderStyle(bsNone);
+        form->SetBounds(0, 0, 600, 300);
+        form->Show();
+    }
+    ~TFilePagesHost() override
+    {
+        SrchJumpHost = previous_;
+        delete form;
+    }
+
+    nsRichEdit* ActivateEditor(nsRichEdit*) override { return nullptr; }
+    nsRichEdit* ShowFile(const AnsiString& path) override
+    {
+        for (nsRichEdit* page : pages)
+            if (AnsiSameText(page->EditFilePath, path))
+                return Activate(page);
+        if (!FileExists(path))
+            return nullptr;
+        return Open(path);
+    }
+
+    nsRichEdit* Open(const AnsiString& path)
+    {
+        auto* page = Create<nsRichEdit>(form);
+        page->SetBounds(0, 0, 600, 300);
+        page->SetParent(form);
+        page->StopDrawThread();
+        pages.push_back(page);
+        page->LoadFile(path, TConvMode{cmFoldLine});
+        return Activate(page);
+    }
+    void CloseAll()
+    {
+        for (nsRichEdit* page : pages)
+            delete page;
+        pages.clear();
+        active = nullptr;
+    }
+    nsRichEdit* Activate(nsRichEdit* page)
+    {
+        for (nsRichEdit* p : pages)
+            p->SetVisible(p == page);
+        active = page;
+        Pump();
+        return page;
+    }
+
+    TForm* form;
+    std::vector<nsRichEdit*> pages;
+    nsRichEdit* active = nullptr;
+
+private:
+    TSrchJumpHost* previous_;
+};
+
+// A file of many paragraphs, most of them long enough to fold into several
+// rows, with tabs and double-byte characters; every paragraph holds "needle"
+// once. Paragraph k is paragraphs[k - 1], without its line end.
+struct TWrappedFile
+{
+    TWrappedFile()
+    {
+        for (int k = 1; k <= 30; ++k)
+        {
+            std::string p = "k" + std::to_string(k) + ":";
+            if (k % 3 == 0)
+                p += " short needle";
+            else
+            {
+                for (int i = 0; i < 2 + k % 4; ++i)
+                    p += "\tあいう abc\tdef ｶﾅ ";
+                p += "x\tneedle";
+                for (int i = 0; i < k % 3; ++i)
+                    p += "\tえお tail text of the paragraph";
+            }
+            paragraphs.push_back(p);
+            text += p + "\r\n";
+        }
+    }
+    // Where the hit on paragraph k lies in the rows of an editor holding the
+    // file: the paragraph's start in the joined rows (line ends are one CR
+    // there), on by the match's byte offset.
+    TPoint Expected(nsRichEdit& ed, int k) const
+    {
+        size_t offset = 0;
+        for (int i = 0; i + 1 < k; ++i)
+            offset += paragraphs[size_t(i)].size() + 1;
+        offset += Position(k);
+        for (int row = 0; row < ed.GetLinesCount(); ++row)
+        {
+            const size_t len = size_t(ed.GetLine(row).Length());
+            if (offset < len)
+                return TPoint(int(offset), row);
+            offset -= len;
+        }
+        return TPoint(-1, -1);
+    }
+    int Position(int k) const { return int(paragraphs[size_t(k - 1)].find("needle")); }
+    typGrepInf Hit(const AnsiString& path, int k) const
+    {
+        return GrepHit(path, k, (paragraphs[size_t(k - 1)] + "\n").c_str(), Position(k), 6);
+    }
+
+    std::vector<std::string> paragraphs;
+    std::string text;
+};
+
+// The selection is the hit, the caret at its start, and its row on screen.
+void ExpectHitSelected(nsRichEdit& ed, const TPoint& logical)
+{
+    const TPoint d = ed.DspPos(logical);
+    EXPECT_EQ(ed.SelArea()->GetStartPoint(), d);
+    EXPECT_EQ(Shown(ed.GetSelText()), "needle");
+    EXPECT_EQ(ed.GetCaret(), d);
+    EXPECT_LE(ed.GetTopLine(), d.y);
+    EXPECT_LT(d.y, ed.GetTopLine() + ed.GetDspRowCount());
+}
 } // namespace
 
 TEST(MessageForm, LinePieces_HighlightTheMatchInTheShownTextsColumns)
@@ -293,12 +425,162 @@ TEST(MessageForm, DoubleClick_OnAFileHitOpensTheFileAndSelectsTheMatchInItsWrapp
     w.SrchResListBoxKeyPress(w.SrchResListBox, key);
     EXPECT_EQ(Shown(host.editor->GetSelText()), "target");
 
-    // A file that is gone stops the jump: the selection stays as it was.
+    // A file that is gone stops the jump with a box: the selection stays as it
+    // was.
+    TBoxServices boxes;
     DeleteFileW(SjisToWide(path).c_str());
     host.editor->SelArea()->PointReset();
     w.JumpToItem(1);
     EXPECT_EQ(fake.opened.size(), 4u);
     EXPECT_EQ(Shown(host.editor->GetSelText()), "");
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0], Shown(Format(msgOpenFailed, {path})));
+}
+
+TEST(MessageForm, DoubleClick_OnAFileHitLandsOnItsParagraphAfterManyWrappedOnes)
+{
+    const TWrappedFile file;
+    const AnsiString path = TempFile("long.txt", file.text.c_str());
+    const AnsiString other = TempFile("other.txt", "other\r\n");
+    const int lines[] = {1, 2, 14, 25, 27, 30};
+    // The file open in a page behind another one, then not open at all.
+    for (const bool open : {true, false})
+    {
+        SCOPED_TRACE(open ? "open in a page" : "not open");
+        TFilePagesHost host;
+        nsRichEdit* page = open ? host.Open(path) : nullptr;
+        nsRichEdit* otherPage = host.Open(other);
+        TResults results;
+        TMessageForm& w = *results.form;
+        for (int k : lines)
+        {
+            const typGrepInf hit = file.Hit(path, k);
+            w.MsgForm_AddGrepHit(&hit);
+        }
+        for (size_t i = 0; i < std::size(lines); ++i)
+        {
+            const int k = lines[i];
+            SCOPED_TRACE("line " + std::to_string(k));
+            host.Activate(otherPage);
+            // Through the list box's own double click.
+            w.SrchResListBox->SetItemIndex(int(i));
+            w.SrchResListBox->SetTopIndex(int(i));
+            const TRect r = w.SrchResListBox->ItemRect(int(i));
+            SendMessageW(w.SrchResListBox->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON,
+                         MAKELPARAM(r.Left + 2, r.Top + 2));
+            Pump();
+            ASSERT_EQ(host.pages.size(), 2u) << "one page per file";
+            if (!page)
+                page = host.pages.back();
+            ASSERT_EQ(host.active, page);
+            EXPECT_EQ(Shown(page->EditFilePath), Shown(path));
+            EXPECT_EQ(Shown(otherPage->GetSelText()), "");
+            const TPoint expected = file.Expected(*page, k);
+            ASSERT_GE(expected.y, 0);
+            ExpectHitSelected(*page, expected);
+        }
+        // The file is folded: most hits lie on a row that continues its
+        // paragraph, after a tab.
+        ASSERT_GT(page->GetLinesCount(), 60);
+        const TPoint deep = file.Expected(*page, 25);
+        EXPECT_FALSE(page->isCrLine(deep.y - 1));
+        EXPECT_GT(page->DspPos(deep).x, deep.x);
+    }
+    DeleteFileW(SjisToWide(path).c_str());
+    DeleteFileW(SjisToWide(other).c_str());
+}
+
+// The file search counts lines at LF; the editor ends a paragraph at CR, LF,
+// CR LF or LF CR. Each file has "x needle" as its third paragraph, and the hit
+// is given as the file search reports it.
+TEST(MessageForm, DoubleClick_OnAFileHitFindsItsParagraphWhateverTheLineEnds)
+{
+    struct Case
+    {
+        const char* name;
+        const char* text;
+        int lineNo;
+        const char* line;
+        int position;
+    } cases[] = {
+        {"CR LF", "one\r\ntwo\r\nx needle\r\nend", 3, "x needle\n", 2},
+        {"LF", "one\ntwo\nx needle\nend", 3, "x needle\n", 2},
+        {"CR", "one\rtwo\rx needle\rend", 1, "one\rtwo\rx needle\rend", 10},
+        {"LF CR", "one\n\rtwo\n\rx needle\n\rend", 3, "\rx needle\n", 3},
+        {"CR inside an LF line", "one\ntwo\rx needle\nend", 2, "two\rx needle\n", 6},
+        {"CR and LF CR", "one\n\r\rx needle\nend", 2, "\r\rx needle\n", 4},
+    };
+    TBoxServices boxes;
+    TFilePagesHost host;
+    TResults results;
+    TMessageForm& w = *results.form;
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const AnsiString path = TempFile("ends.txt", c.text);
+        host.CloseAll();
+        w.MsgForm_ClearResults();
+        const typGrepInf hit = GrepHit(path, c.lineNo, c.line, c.position, 6);
+        w.MsgForm_AddGrepHit(&hit);
+        w.JumpToItem(0);
+        ASSERT_EQ(host.pages.size(), 1u);
+        nsRichEdit& page = *host.pages[0];
+        ASSERT_EQ(Shown(page.GetLine(2)), "x needle\r");
+        EXPECT_EQ(Shown(page.GetSelText()), "needle");
+        EXPECT_EQ(page.SelArea()->GetStartPoint(), TPoint(2, 2));
+        DeleteFileW(SjisToWide(path).c_str());
+    }
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST(MessageForm, DoubleClick_OnAFileHitThatNoLongerOpensStopsWithABoxAndAddsNoPage)
+{
+    const TWrappedFile file;
+    const AnsiString path = TempFile("gone.txt", file.text.c_str());
+    const AnsiString other = TempFile("other2.txt", "other needle\r\n");
+    TBoxServices boxes;
+    TFilePagesHost host;
+    nsRichEdit* otherPage = host.Open(other);
+    TResults results;
+    TMessageForm& w = *results.form;
+    const typGrepInf hit = file.Hit(path, 25);
+    w.MsgForm_AddGrepHit(&hit);
+
+    // Deleted while its page is open: the page still shows the text, so the jump
+    // lands there.
+    nsRichEdit* page = host.Open(path);
+    host.Activate(otherPage);
+    DeleteFileW(SjisToWide(path).c_str());
+    w.JumpToItem(0);
+    EXPECT_EQ(host.active, page);
+    ExpectHitSelected(*page, file.Expected(*page, 25));
+    EXPECT_TRUE(boxes.boxes.empty());
+    host.pages.pop_back();
+    delete page;
+    host.Activate(otherPage);
+
+    // Deleted and not open: a box, no page, the active page as it was.
+    otherPage->SelArea()->PutStartPoint(TPoint(6, 0));
+    otherPage->SelArea()->PutEndPoint(TPoint(12, 0));
+    w.JumpToItem(0);
+    EXPECT_EQ(host.pages.size(), 1u);
+    EXPECT_EQ(host.active, otherPage);
+    EXPECT_EQ(Shown(otherPage->GetSelText()), "needle");
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0], Shown(Format(msgOpenFailed, {path})));
+
+    // Written again with fewer lines than the hit's: the file opens, the jump
+    // stops with a box.
+    boxes.boxes.clear();
+    TempFile("gone.txt", file.text.substr(0, file.text.find("k21:")).c_str());
+    w.JumpToItem(0);
+    ASSERT_EQ(host.pages.size(), 2u);
+    EXPECT_GT(host.pages.back()->GetLinesCount(), 20);
+    EXPECT_EQ(Shown(host.pages.back()->GetSelText()), "");
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0], "25 行目は存在しません");
+    DeleteFileW(SjisToWide(path).c_str());
+    DeleteFileW(SjisToWide(other).c_str());
 }
 
 TEST(MessageForm, DoubleClick_OnABatchHitFindsItAfterRowsWereTypedAboveAndIgnoresClosedPages)

@@ -6,14 +6,17 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <deque>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "platform/Classes.h"
 #include "platform/Services.h"
 #include "search/Replacedlgfrm.h"
 #include "search/Replacefrm.h"
+#include "search/SrchFrm.h"
 #include "tests/editor_page/PageTestUtil.h"
 
 namespace
@@ -52,11 +55,11 @@ bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && 
 // Replace all on a plain string: non-overlapping hits on character boundaries, each ending by the
 // range's end, which moves with the length changes.
 std::string ModelReplaceAll(std::string text, size_t start, size_t end, const std::string& pattern,
-                            const std::string& replacement, int* count = nullptr)
+                            const std::string& replacement, int* count = nullptr, int maxCount = INT_MAX)
 {
     size_t pos = start;
     int n = 0;
-    while (pos < text.size())
+    while (pos < text.size() && n < maxCount)
     {
         size_t hit = std::string::npos;
         for (size_t p = pos; p + pattern.size() <= end;)
@@ -109,6 +112,18 @@ TReplaceRequest MakeRequest(const char* pattern, const char* replacement, TRepla
     r.CaseSensitive = true;
     r.Range = range;
     return r;
+}
+
+// Loads text as a file is loaded: paragraphs folded at wrap display columns, nothing edited.
+void LoadFolded(nsRichEdit& ed, const std::string& text, int wrap = 10)
+{
+    ed.SetOptions(TAFEditOptions{aoAutoFormat});
+    ed.SetDefWrapPos(wrap);
+    TStringStream stream(AnsiString(text.data(), int(text.size())));
+    ed.LoadFromStream(&stream, TConvMode{cmFoldLine});
+    ed.SelArea()->PointReset();
+    ed.SelArea()->RowReset();
+    ed.SetCaretRaw(TPoint(0, 0));
 }
 
 // ---- replace next -------------------------------------------------------------------------------
@@ -184,6 +199,8 @@ TEST(Replace, ReplaceNext_AfterNoMovesOnAndSelectsToTheHitsDisplayEnd)
 
 // ---- replace all --------------------------------------------------------------------------------
 
+// Half the rounds on rows as loaded from a file, folded at ten columns, so that hits run across
+// folds and every replacement folds the rows anew.
 TEST(Replace, ReplaceAll_InARandomSelectionMatchesTheModelAndUndoesAsOneStep)
 {
     const unsigned seed = 20261207;
@@ -193,13 +210,18 @@ TEST(Replace, ReplaceAll_InARandomSelectionMatchesTheModelAndUndoesAsOneStep)
     const char* replacements[] = {"", "a", "ab", "aab", "x", "\t", "ア"};
     TPageHost host(400, 200, false);
     nsRichEdit& ed = *host.page;
-    for (int round = 0; round < 150; ++round)
+    for (int round = 0; round < 300; ++round)
     {
         std::string text;
         const int n = 1 + int(rng() % 40);
         for (int i = 0; i < n; ++i)
             text += pieces[rng() % std::size(pieces)];
-        SetRows(ed, RowsFromText(text));
+        const bool folded = round % 2 == 1;
+        if (folded)
+            LoadFolded(ed, text);
+        else
+            SetRows(ed, RowsFromText(text));
+        const std::vector<std::string> rowsBefore = RowsOf(ed);
         // Two character boundaries.
         std::vector<size_t> bounds;
         for (size_t p = 0; p <= text.size();)
@@ -236,16 +258,221 @@ TEST(Replace, ReplaceAll_InARandomSelectionMatchesTheModelAndUndoesAsOneStep)
             ModelReplaceAll(text, modelStart, modelEnd, pattern, replacement, &expectedCount);
         const TReplaceAllResult result = ReplaceAll(ed, request, {});
         ASSERT_EQ(JoinedRows(ed), expected) << "seed " << seed << " round " << round << " mode " << mode
-                                            << " [" << s << "," << e << ") " << pattern << "->" << replacement;
+                                            << " [" << s << "," << e << ") " << pattern << "->" << replacement
+                                            << (folded ? " folded" : "");
         EXPECT_EQ(result.Replaced, expectedCount) << "seed " << seed << " round " << round;
         if (result.Replaced > 0)
         {
             ASSERT_TRUE(ed.CanUndo());
             ed.Undo();
-            EXPECT_EQ(JoinedRows(ed), text) << "seed " << seed << " round " << round;
+            EXPECT_EQ(RowsOf(ed), rowsBefore) << "seed " << seed << " round " << round;
             EXPECT_FALSE(ed.CanUndo()) << "seed " << seed << " round " << round;
+            if (folded)
+                EXPECT_FALSE(ed.isEdited()) << "seed " << seed << " round " << round;
         }
     }
+}
+
+// ---- scopes on a folded page --------------------------------------------------------------------
+
+// Four paragraphs folded at ten columns, as a file is loaded: tabs, a double-byte character, and
+// hits that folds cut in two.
+const std::string kFoldedText = "ab\tab abab ab a\r"
+                                "\tab ab\tあab ab ab\r"
+                                "xa ab ab\tab ababab\r"
+                                "ab ab ab";
+
+size_t OffsetOfRow(TCustomAFEdit& ed, int row)
+{
+    size_t offset = 0;
+    for (int r = 0; r < row; ++r)
+        offset += size_t(ed.GetLine(r).Length());
+    return offset;
+}
+
+// Whether an occurrence of pattern inside [start, end) of the text is cut by the fold after row.
+bool FoldCutsAHit(TCustomAFEdit& ed, int row, const std::string& pattern, size_t start, size_t end)
+{
+    if (row + 1 >= ed.GetLinesCount() || ed.isCrLine(row))
+        return false;
+    const std::string text = JoinedRows(ed);
+    const size_t fold = OffsetOfRow(ed, row + 1);
+    for (size_t p = fold - std::min(fold, pattern.size() - 1); p < fold; ++p)
+        if (p >= start && p + pattern.size() <= end && text.compare(p, pattern.size(), pattern) == 0)
+            return true;
+    return false;
+}
+
+std::string Layout(TCustomAFEdit& ed)
+{
+    std::string s;
+    for (const std::string& r : RowsOf(ed))
+        s += "[" + r + "]";
+    return s;
+}
+
+enum TScope
+{
+    scWhole,
+    scCaret,
+    scRows,
+    scChars,
+    scCharsBackward
+};
+const char* const kScopeNames[] = {"whole text", "from the caret", "row selection", "character selection",
+                                   "character selection made backwards"};
+
+// Sets the page up for a scope and gives its range as byte offsets of the text.
+TReplaceRange ApplyScope(nsRichEdit& ed, TScope scope, size_t& start, size_t& end)
+{
+    const std::string text = JoinedRows(ed);
+    start = 0;
+    end = text.size();
+    switch (scope)
+    {
+    case scWhole:
+        // Replace all ignores the caret; replace next starts there.
+        ed.SetCaretRaw(ed.DspPos(PointOfOffset(ed, text.find("xa ab"))));
+        return rrAllText;
+    case scCaret:
+        // Inside a hit: that hit starts before the range.
+        start = text.find("abab") + 1;
+        ed.SetCaretRaw(ed.DspPos(PointOfOffset(ed, start)));
+        return rrFromCaret;
+    case scRows:
+    {
+        // Down to the second row whose fold cuts a hit: one cut hit lies inside, the other reaches
+        // past the range.
+        int last = 1;
+        for (int found = 0; found < 2 && last + 1 < ed.GetLinesCount();)
+            if (FoldCutsAHit(ed, ++last, "ab", 0, text.size()))
+                ++found;
+        EXPECT_TRUE(FoldCutsAHit(ed, last, "ab", 0, text.size())) << Layout(ed);
+        ed.SelArea()->PutStartRow(1);
+        ed.SelArea()->PutEndRow(last);
+        ed.SetCaretRaw(TPoint(0, last));
+        start = OffsetOfRow(ed, 1);
+        end = OffsetOfRow(ed, last + 1);
+        return rrSelection;
+    }
+    default:
+        // From just after a tab, across the double-byte character, to the middle of a hit after a
+        // tab, in a row that the rest of its paragraph runs on from.
+        start = text.find("\tab ab\tあ") + 1;
+        end = text.find("\tab ababab") + 2;
+        if (scope == scChars)
+            SelectLogical(ed, PointOfOffset(ed, start), PointOfOffset(ed, end));
+        else
+            SelectLogical(ed, PointOfOffset(ed, end), PointOfOffset(ed, start));
+        return rrSelection;
+    }
+}
+
+// Longer, longer holding the pattern, shorter, empty, equal.
+const struct TLengthChange
+{
+    const char* pattern;
+    const char* replacement;
+} kLengthChanges[] = {{"a", "bbb"}, {"ab", "aab"}, {"ab", "x"}, {"ab", ""}, {"ab", "yz"}};
+
+TEST(Replace, ReplaceAll_EveryScopeAndLengthChangeOnAFoldedPageMatchesTheModelAndUndoesAsOneStep)
+{
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    for (int scope = scWhole; scope <= scCharsBackward; ++scope)
+        for (const TLengthChange& r : kLengthChanges)
+            for (const bool editedBefore : {false, true})
+            {
+                SCOPED_TRACE(std::string(kScopeNames[scope]) + ": " + r.pattern + " -> " + r.replacement +
+                             (editedBefore ? ", edited before" : ""));
+                LoadFolded(ed, kFoldedText);
+                ASSERT_FALSE(ed.CanUndo());
+                ASSERT_FALSE(ed.isEdited());
+                if (editedBefore)
+                {
+                    const int last = ed.GetLinesCount() - 1;
+                    ed.SetCaretRaw(ed.DspPos(TPoint(ed.GetLine(last).Length(), last)));
+                    ed.KeyInput("z");
+                    ASSERT_EQ(JoinedRows(ed), kFoldedText + "z");
+                }
+                const std::string before = JoinedRows(ed);
+                const std::vector<std::string> rowsBefore = RowsOf(ed);
+                size_t start = 0, end = 0;
+                TReplaceRequest request = MakeRequest(r.pattern, r.replacement);
+                request.Range = ApplyScope(ed, TScope(scope), start, end);
+                // A fold cuts a hit inside the range: replacements fold the rows up to its end anew.
+                bool cut = false;
+                for (int row = 0; row < ed.GetLinesCount(); ++row)
+                    cut = cut || FoldCutsAHit(ed, row, "ab", start, end);
+                ASSERT_TRUE(cut) << Layout(ed);
+                int count = 0;
+                const std::string expected =
+                    ModelReplaceAll(before, start, end, r.pattern, r.replacement, &count);
+                ASSERT_GT(count, 0);
+
+                const TReplaceAllResult result = ReplaceAll(ed, request, {});
+                EXPECT_EQ(JoinedRows(ed), expected) << "range [" << start << "," << end << ")";
+                EXPECT_EQ(result.Replaced, count);
+                EXPECT_EQ(result.Hits, count);
+                EXPECT_TRUE(ed.isEdited());
+
+                ed.Undo();
+                EXPECT_EQ(RowsOf(ed), rowsBefore);
+                EXPECT_EQ(ed.isEdited(), editedBefore);
+                EXPECT_EQ(ed.CanUndo(), editedBefore);
+                ed.Redo();
+                EXPECT_EQ(JoinedRows(ed), expected);
+            }
+}
+
+// Replace next, pressed again and again, walks the range as replace all does; each press is one
+// undo step. In a selection one press replaces the selection's first hit, whichever end the caret
+// is at.
+TEST(Replace, ReplaceNext_OnAFoldedPageWalksTheRangeAsTheModelDoes)
+{
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    for (int scope = scWhole; scope <= scCharsBackward; ++scope)
+        for (const TLengthChange& r : kLengthChanges)
+        {
+            SCOPED_TRACE(std::string(kScopeNames[scope]) + ": " + r.pattern + " -> " + r.replacement);
+            LoadFolded(ed, kFoldedText);
+            const std::vector<std::string> rowsBefore = RowsOf(ed);
+            size_t start = 0, end = 0;
+            TReplaceRequest request = MakeRequest(r.pattern, r.replacement);
+            request.Range = ApplyScope(ed, TScope(scope), start, end);
+            const bool once = request.Range == rrSelection;
+            // A press starts at the later of the caret and the range's start; a caret at the end of
+            // a selection made forwards is no guide.
+            const TPoint caret = LogicalPoint(ed, ed.GetCaret());
+            const size_t caretOffset = OffsetOfRow(ed, caret.y) + size_t(caret.x);
+            if (caretOffset > start && caretOffset < end)
+                start = caretOffset;
+            int count = 0;
+            const int most = once ? 1 : INT_MAX;
+            const std::string expected =
+                ModelReplaceAll(kFoldedText, start, end, r.pattern, r.replacement, &count, most);
+            int presses = 0;
+            for (int guard = 0; guard < 100; ++guard)
+            {
+                const TReplaceOutcome outcome = ReplaceNext(ed, request, {});
+                if (outcome != roReplaced)
+                {
+                    EXPECT_EQ(outcome, roNotFound);
+                    break;
+                }
+                ++presses;
+                if (once)
+                    break;
+            }
+            EXPECT_EQ(presses, count);
+            EXPECT_EQ(JoinedRows(ed), expected) << "range [" << start << "," << end << ")";
+            for (int i = 0; i < presses; ++i)
+                ed.Undo();
+            EXPECT_EQ(RowsOf(ed), rowsBefore);
+            EXPECT_FALSE(ed.CanUndo());
+            EXPECT_FALSE(ed.isEdited());
+        }
 }
 
 TEST(Replace, ReplaceAll_LineSelectionTakesTheWholeLastRowAndNothingBelow)

@@ -244,6 +244,9 @@ bool ManualDock(TCustomForm* form, TPanel* site)
 
     // A top-level window becomes a child: WS_CHILD before SetParent, and no caption or frame.
     HWND hwnd = form->Handle();
+    // Only SetWindowPos takes a window out of the topmost band; a child cannot be in it.
+    if (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST)
+        SetWindowPos(hwnd, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     LONG style = GetWindowLongW(hwnd, GWL_STYLE);
     style &= ~LONG(WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
     style |= WS_CHILD | WS_CLIPSIBLINGS;

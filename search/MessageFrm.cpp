@@ -7,6 +7,7 @@
 
 #include "common/English.h"
 #include "common/Nsenumwindows.h"
+#include "platform/Clipbrd.h"
 #include "platform/Cp932.h"
 #include "platform/Menus.h"
 #include "platform/SysUtils.h"
@@ -113,6 +114,21 @@ void THintListBox::Dispatch(TMessage& message)
     case WM_MOUSELEAVE:
     case WM_VSCROLL:
     case WM_MOUSEWHEEL: TrackHint(TPoint(-1, -1)); break;
+    case WM_CONTEXTMENU:
+        if (ContextMenu)
+        {
+            POINT p{short(LOWORD(message.LParam)), short(HIWORD(message.LParam))};
+            if (message.LParam == -1) // from the keyboard: at the selected line
+            {
+                const TRect r = ItemIndex() >= 0 ? ItemRect(ItemIndex()) : TRect(0, 0, 0, 0);
+                p = POINT{r.Left + 8, r.Bottom};
+                ClientToScreen(Handle(), &p);
+            }
+            ContextMenu->Popup(p.x, p.y);
+            message.Result = 0;
+            return;
+        }
+        break;
     case WM_DESTROY:
         if (tip_)
             DestroyWindow(tip_);
@@ -157,14 +173,12 @@ TMessageForm::TMessageForm(TComponent* owner) : TForm(owner)
     SrchResListBox->OnDrawItem = TDrawItemEvent(this, &TMessageForm::SrchResListBoxDrawItem);
     SrchResListBox->SetParent(Page2);
 
-    // The copy items have no commands yet.
     PopupMenu = Create<TPopupMenu>(this);
-    CompMesCopyMenu = Create<TMenuItem>(this);
-    CompMesCopyMenu->SetCaption("コピー(&C)");
-    PopupMenu->Items()->Add(CompMesCopyMenu);
-    CopyAllMenu = Create<TMenuItem>(this);
-    CopyAllMenu->SetCaption("全コピー(&A)");
-    PopupMenu->Items()->Add(CopyAllMenu);
+    CompMesCopyMenu = NewMenuItem(this, PopupMenu->Items(), "CompMesCopyMenu", "コピー(&C)", scNone,
+                                  TNotifyEvent(this, &TMessageForm::CompMesCopyMenuClick));
+    CopyAllMenu = NewMenuItem(this, PopupMenu->Items(), "CopyAllMenu", "全コピー(&A)", scNone,
+                              TNotifyEvent(this, &TMessageForm::CopyAllMenuClick));
+    SrchResListBox->ContextMenu = PopupMenu;
 
     OnCreate = TNotifyEvent(this, &TMessageForm::FormCreate);
     OnShow = TNotifyEvent(this, &TMessageForm::FormShow);
@@ -173,9 +187,37 @@ TMessageForm::TMessageForm(TComponent* owner) : TForm(owner)
 
 TMessageForm::~TMessageForm()
 {
+    // A docked window goes with the main window's panel: nobody may reach it afterwards.
+    if (MessageForm == this)
+        MessageForm = nullptr;
     if (SrchResultsSink() == this)
         SetSrchResultsSink(nullptr);
     MsgForm_ClearResults();
+}
+
+// Floating, the window stays over the editor it lists hits of; docked it is a child window.
+void TMessageForm::CreateParams(TCreateParams& params)
+{
+    TForm::CreateParams(params);
+    if (!(params.Style & WS_CHILD))
+        params.ExStyle |= WS_EX_TOPMOST;
+}
+
+void TMessageForm::CompMesCopyMenuClick(TObject*)
+{
+    const int index = SrchResListBox->ItemIndex();
+    if (index >= 0 && index < SrchResListBox->Items()->GetCount())
+        Clipboard()->SetAsText(SrchResListBox->Items()->Get(index));
+}
+
+void TMessageForm::CopyAllMenuClick(TObject*)
+{
+    TStrings* items = SrchResListBox->Items();
+    AnsiString text;
+    for (int i = 0; i < items->GetCount(); ++i)
+        text += items->Get(i) + "\r\n";
+    if (!text.IsEmpty())
+        Clipboard()->SetAsText(text);
 }
 
 void TMessageForm::FormCreate(TObject*) { PageControl->SetActivePage(Page2); }

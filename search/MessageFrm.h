@@ -44,6 +44,8 @@ public:
     // The text to show for the item under a client point: empty when there is no
     // item there or the item fits the list.
     AnsiString HintTextAt(TPoint clientPoint);
+    // Shown on a right click or the menu key.
+    TPopupMenu* ContextMenu = nullptr;
 
 protected:
     void HandleCreated() override;
@@ -129,6 +131,12 @@ public:
     void SrchResListBoxKeyPress(TObject* sender, char& key);
     void SrchResListBoxDrawItem(TWinControl* control, int index, const TRect& rect, TOwnerDrawState state);
     void PageControlDrawTab(TPageControl* control, int tabIndex, const TRect& rect, bool active);
+    // Copy the selected line, or every line, as text.
+    void CompMesCopyMenuClick(TObject* sender);
+    void CopyAllMenuClick(TObject* sender);
+
+protected:
+    void CreateParams(TCreateParams& params) override;
 
 private:
     int updates_ = 0;

@@ -18,6 +18,7 @@
 #include "platform/SysUtils.h"
 #include "search/MessageFrm.h"
 #include "tests/TestServices.h"
+#include "platform/Clipbrd.h"
 
 namespace
 {
@@ -385,6 +386,41 @@ TEST(MessageForm, Window_ListsHitsAndMessageLinesAndFreesTheHitsItOwns)
     delete results.form;
     results.form = nullptr;
     EXPECT_EQ(deletedPacks, 2);
+}
+
+TEST(MessageForm, Window_StaysOnTopWhileFloatingAndCopiesOneLineOrAll)
+{
+    TResults results;
+    TMessageForm& w = *results.form;
+    EXPECT_TRUE(GetWindowLongW(w.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(w.SrchResListBox->ContextMenu, w.PopupMenu);
+
+    w.AddLine("一行目");
+    w.AddLine("second");
+    Clipboard()->SetAsText("before");
+    w.CompMesCopyMenu->Click(); // nothing selected: the clipboard stays
+    EXPECT_EQ(Shown(Clipboard()->GetAsText()), "before");
+    w.SrchResListBox->SetItemIndex(0);
+    w.CompMesCopyMenu->Click();
+    EXPECT_EQ(Shown(Clipboard()->GetAsText()), "一行目");
+    w.CopyAllMenu->Click();
+    EXPECT_EQ(Shown(Clipboard()->GetAsText()), "一行目\r\nsecond\r\n");
+    w.MsgForm_ClearResults();
+    w.CopyAllMenu->Click(); // an empty list leaves the clipboard alone
+    EXPECT_EQ(Shown(Clipboard()->GetAsText()), "一行目\r\nsecond\r\n");
+
+    // Docked it is a child window, and the global pointer never outlives the window.
+    auto* host = Create<TForm>(nullptr);
+    auto* panel = Create<TPanel>(host);
+    panel->SetParent(host);
+    panel->SetDockSite(true);
+    host->Show();
+    MessageForm = &w;
+    ASSERT_TRUE(ManualDock(&w, panel));
+    EXPECT_FALSE(GetWindowLongW(w.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    delete host; // the panel takes its docked window with it
+    results.form = nullptr;
+    EXPECT_EQ(MessageForm, nullptr);
 }
 
 TEST(MessageForm, DoubleClick_OnAFileHitOpensTheFileAndSelectsTheMatchInItsWrappedLine)

@@ -570,6 +570,8 @@ void TMainForm::FormShow(TObject* sender)
 
 void TMainForm::FormClose(TObject* sender, TCloseAction& action)
 {
+    // No hit may arrive after the pages are gone.
+    StopGrep();
     // The window goes whatever the registry says: a refused write loses only the settings.
     try
     {

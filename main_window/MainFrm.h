@@ -150,6 +150,8 @@ public:
     // The first page whose editor shows path (any spelling of the name's case), or null.
     TTabSheet* FindPageByFileName(const AnsiString& path) const;
     void FileSrchMenuClick(TObject* sender);
+    // Stops a running file search and waits for its worker.
+    void StopGrep();
 
     // ---- find and replace ----
     TMenuItem* SearchMenu = nullptr;

@@ -44,7 +44,8 @@ public:
             return nullptr;
         TTabSheet* sheet = MainForm->FindPageByFileName(path);
         if (!sheet)
-            sheet = MainForm->OpenFile(path); // null: the file no longer opens (already said)
+            // null: not opened (a failed load has been told; a missing file is told by the caller)
+            sheet = MainForm->OpenFile(path);
         if (!sheet)
             return nullptr;
         if (MainForm->MainPageCtrl->ActivePage() != sheet)
@@ -127,4 +128,20 @@ void TMainForm::FileSrchMenuClick(TObject*)
     if (!MessageForm->Visible())
         MessageForm->Show();
     RunGrep(FileSrchForm->Request(), FileSrchMonitorForm, MessageForm, GrepProc);
+}
+
+void TMainForm::StopGrep()
+{
+    typGrepProc* worker = GrepProc;
+    if (!worker)
+        return;
+    worker->Terminate();
+    try
+    {
+        worker->WaitFor(); // hands over the hits found before the stop
+    }
+    catch (...)
+    {
+        // The worker is gone either way; the driver reports what ended it.
+    }
 }

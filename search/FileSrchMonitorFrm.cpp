@@ -126,6 +126,7 @@ int RunGrep(const TGrepRequest& request, TFileSrchMonitorForm* monitor, TMessage
         ErrorBox("%s", e.Message.c_str());
         return -1;
     }
+    worker->MaxHits = request.MaxHits;
     worker->OnFileFind = TGrepFileFindEvent(results, &TMessageForm::GrepFileFound);
 
     struct TRunning

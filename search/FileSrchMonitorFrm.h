@@ -50,6 +50,8 @@ struct TGrepRequest
     bool CaseSensitive = false;
     bool WholeWord = false;
     bool Regex = false;
+    // Past this many hits the search stops and says so.
+    int MaxHits = typGrepProc::kDefaultMaxHits;
 };
 
 // Runs one search: lists its hits in results while the progress window shows

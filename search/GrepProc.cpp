@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstring>
 #include <string_view>
 
@@ -31,6 +32,17 @@ bool InWordSet(unsigned char c) { return c >= 0x21 && c <= 0x7E && !(c >= 0x3A &
 bool InIdentSet(unsigned char c) { return c < 0x80 && (std::isalnum(c) || c == '_'); }
 bool IsAsciiAlnum(unsigned char c) { return c < 0x80 && std::isalnum(c); }
 
+// The end of a piece of at most n bytes of a long line that starts on a character: before a lead
+// byte whose trail byte would fall beyond it. A run of lead-range bytes just before n starts on a
+// character (the byte before it is no lead); an odd run ends in a lead.
+size_t PieceEnd(const char* s, size_t n)
+{
+    size_t k = n;
+    while (k > 0 && IsSjisLead(static_cast<unsigned char>(s[k - 1])))
+        --k;
+    return (n - k) % 2 == 1 ? n - 1 : n;
+}
+
 // Case-insensitive ordinal order of names (ASCII folded), so that results come in a fixed order
 // whatever order the file system lists them in.
 bool NameLess(const std::wstring& a, const std::wstring& b)
@@ -49,6 +61,8 @@ bool NameLess(const std::wstring& a, const std::wstring& b)
 }
 
 constexpr DWORD kBlockSize = 1 << 20;
+// A piece never ends inside a character, so a line cap below this is raised to it.
+constexpr int kMinLineBytes = 16;
 constexpr size_t kBatchSize = 512;
 constexpr DWORD kFlushMs = 50;
 } // namespace
@@ -408,19 +422,36 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
     } close{f};
     ++files_;
 
-    std::vector<char> block(kBlockSize);
-    std::string carry; // a line that runs on into the next block
+    const size_t cap = size_t(std::max(MaxLineBytes, kMinLineBytes));
+    if (block_.size() != kBlockSize)
+        block_.resize(kBlockSize); // once per search: most files are far smaller than a block
+    std::string carry; // a line that runs on into the next block, never longer than cap
     int lineNo = 0;
+    long long offset = 0; // of carry in its line, once pieces of the line were searched
     for (;;)
     {
         DWORD got = 0;
-        if (!ReadFile(f, block.data(), kBlockSize, &got, nullptr) || got == 0)
+        if (!ReadFile(f, block_.data(), kBlockSize, &got, nullptr) || got == 0)
             break;
-        char* p = block.data();
+        char* p = block_.data();
         char* const end = p + got;
         while (p < end)
         {
             auto* nl = static_cast<char*>(std::memchr(p, '\n', size_t(end - p)));
+            char* const stop = nl ? nl + 1 : end;
+            // Too long for one line: a piece goes now and its cut-off character starts the next.
+            while (carry.size() + size_t(stop - p) > cap)
+            {
+                const size_t room = cap - carry.size();
+                carry.append(p, room);
+                p += room;
+                const size_t cut = PieceEnd(carry.data(), cap);
+                SearchLine(path, lineNo + 1, carry.data(), int(cut), offset);
+                offset += (long long)cut;
+                carry.erase(0, cut);
+                if (hitLimit_.load())
+                    return;
+            }
             if (!nl)
             {
                 carry.append(p, size_t(end - p));
@@ -428,14 +459,15 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
             }
             ++lineNo;
             if (carry.empty())
-                SearchLine(path, lineNo, p, int(nl + 1 - p));
+                SearchLine(path, lineNo, p, int(stop - p), offset);
             else
             {
-                carry.append(p, size_t(nl + 1 - p));
-                SearchLine(path, lineNo, carry.data(), int(carry.size()));
+                carry.append(p, size_t(stop - p));
+                SearchLine(path, lineNo, carry.data(), int(carry.size()), offset);
                 carry.clear();
             }
-            p = nl + 1;
+            offset = 0;
+            p = stop;
             if (hitLimit_.load())
                 return;
         }
@@ -445,15 +477,14 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
             return;
     }
     if (!carry.empty())
-        SearchLine(path, ++lineNo, carry.data(), int(carry.size()));
+        SearchLine(path, ++lineNo, carry.data(), int(carry.size()), offset);
     Flush(false);
 }
 
-void typGrepProc::SearchLine(const AnsiString& path, int lineNo, const char* lineIn, int length)
+void typGrepProc::SearchLine(const AnsiString& path, int lineNo, char* line, int length, long long offset)
 {
     // The line as a text-mode read gives it: CR LF as LF, and like a C string it ends at its
     // first NUL byte.
-    char* line = const_cast<char*>(lineIn);
     if (length >= 2 && line[length - 2] == '\r' && line[length - 1] == '\n')
     {
         line[length - 2] = '\n';
@@ -464,21 +495,27 @@ void typGrepProc::SearchLine(const AnsiString& path, int lineNo, const char* lin
     int start = 0;
     int position = 0;
     int matchLength = 0;
+    AnsiString text; // made at the first hit; a long line with many hits is held once
     while (!hitLimit_.load() && MatchLine(line, length, start, position, matchLength))
-        AddHit(path, lineNo, line, length, position, matchLength);
+    {
+        if (text.IsEmpty())
+            text = AnsiString(line, length);
+        AddHit(path, lineNo, text, position, matchLength, offset);
+    }
 }
 
-void typGrepProc::AddHit(const AnsiString& path, int lineNo, const char* line, int length, int position,
-                         int matchLength)
+void typGrepProc::AddHit(const AnsiString& path, int lineNo, const AnsiString& line, int position,
+                         int matchLength, long long offset)
 {
     while (Pause.load() && !Terminated())
         Sleep(10);
     typGrepInf hit;
     hit.Path = path;
     hit.LineNo = lineNo;
-    hit.Line = AnsiString(line, length);
+    hit.Line = line;
     hit.Position = position;
     hit.Length = matchLength;
+    hit.LineOffset = int(std::min<long long>(offset, INT_MAX));
     batch_.push_back(std::move(hit));
     if (++hitCount_ >= MaxHits)
         hitLimit_ = true;

@@ -48,13 +48,15 @@ private:
 };
 
 // The folder as the search takes it: '/' becomes '\', trailing '\' are removed (never the second
-// byte of a double-byte character such as 表), a drive root keeps its '\'.
+// byte of a double-byte character such as 表; a drive root loses its '\' too, the search puts one
+// before each name).
 AnsiString NormalizeGrepFolder(const AnsiString& folder);
 
 // ---- the worker ---------------------------------------------------------------------------------
 
 // One hit: the file, its line (from 1), the line as read (with its line end, a CR LF read as LF,
-// up to the line's first NUL byte) and the match's byte offset and length in it.
+// up to the line's first NUL byte) and the match's byte offset and length in it. The hits of one
+// line share its text.
 class typGrepInf : public TObject
 {
 public:
@@ -67,6 +69,7 @@ public:
     AnsiString Line;
     int Position = 0;
     int Length = 0;
+    int LineOffset = 0; // of Line in the file's line: not 0 only in a piece of a very long line
 };
 
 using TGrepFileFindEvent = Closure<void(TObject* sender, typGrepInf* hit)>;
@@ -78,6 +81,10 @@ public:
     static constexpr int kDefaultMaxHits = 1000000;
     // Folders nested deeper than this are not entered.
     static constexpr int kMaxDepth = 128;
+    // A line longer than this is searched in pieces of at most this many bytes, each cut on a
+    // character (a hit across a cut is missed): a file without line ends never exhausts memory.
+    // The pieces keep their line's number; a hit's LineOffset says where its piece begins.
+    static constexpr int kDefaultMaxLineBytes = 16 << 20;
 
     explicit typGrepProc(bool createSuspended = true);
     // Stops the search and waits for it.
@@ -112,6 +119,7 @@ public:
     // Hits wait while this is set (checked every 10 ms).
     std::atomic<bool> Pause{false};
     int MaxHits = kDefaultMaxHits;
+    int MaxLineBytes = kDefaultMaxLineBytes;
     // Called on the interface thread for each hit; the hit lives until the call returns.
     TGrepFileFindEvent OnFileFind;
     // The hit being handed over (valid during OnFileFind).
@@ -123,8 +131,9 @@ protected:
 private:
     void SearchFolder(const std::wstring& folderW, const AnsiString& folder, int depth);
     void SearchFile(const std::wstring& pathW, const AnsiString& path);
-    void SearchLine(const AnsiString& path, int lineNo, const char* line, int length);
-    void AddHit(const AnsiString& path, int lineNo, const char* line, int length, int position, int matchLength);
+    void SearchLine(const AnsiString& path, int lineNo, char* line, int length, long long offset);
+    void AddHit(const AnsiString& path, int lineNo, const AnsiString& line, int position, int matchLength,
+                long long offset);
     void Flush(bool force);
     void Deliver();
     bool StopAsked() const { return Terminated() || hitLimit_.load(); }
@@ -148,6 +157,7 @@ private:
     std::vector<typGrepInf> batch_;     // hits not yet handed over
     std::vector<typGrepInf> delivering_;
     DWORD lastFlush_ = 0;
+    std::vector<char> block_; // the read buffer, shared by the files of one search
     std::string folded_; // the case-folded line
     const char* line_ = nullptr;
     int lineLength_ = -1;

@@ -19,6 +19,7 @@ namespace
 {
 constexpr TColor kSelectedBack = TColor(0xE35400);
 constexpr int kTabWidth = 8;
+constexpr int kListedLineBytes = 1024;
 
 // Text without its line end (CR, LF or both).
 AnsiString WithoutLineEnd(const AnsiString& s)
@@ -268,7 +269,12 @@ void TMessageForm::MsgForm_AddGrepHit(const typGrepInf* hit)
     if (!hit)
         return;
     auto* copy = new typGrepInf(*hit);
-    const AnsiString text = hit->Path + "(" + IntToStr(hit->LineNo) + "):" + WithoutLineEnd(hit->Line);
+    // The hits of one line share its text; each listed line holds only its start, so a long line
+    // with many hits cannot fill the memory.
+    AnsiString line = WithoutLineEnd(hit->Line);
+    if (line.Length() > kListedLineBytes)
+        line = line.SubString(1, CharStart(line, kListedLineBytes));
+    const AnsiString text = hit->Path + "(" + IntToStr(hit->LineNo) + "):" + line;
     try
     {
         MsgForm_AddLine(text, copy);
@@ -357,7 +363,7 @@ TPoint TMessageForm::GrepHitPoint(nsRichEdit* editor, const typGrepInf& hit)
             ++paragraph;
             start = i + 1;
         }
-    return ParagraphPoint(editor, paragraph, hit.Position - start);
+    return ParagraphPoint(editor, paragraph, hit.LineOffset + hit.Position - start);
 }
 
 void TMessageForm::SelectHit(nsRichEdit* editor, TPoint start, int byteLength)

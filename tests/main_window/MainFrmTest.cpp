@@ -20,6 +20,7 @@
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "search/MessageFrm.h"
+#include "tests/TestFiles.h"
 
 #include <shlobj.h>
 
@@ -95,75 +96,12 @@ private:
     TPlatformServices* previous_;
 };
 
-// A fresh folder of test files under the temporary folder, removed afterwards.
-class TTempDir
-{
-public:
-    TTempDir()
-    {
-        wchar_t tmp[MAX_PATH];
-        GetTempPathW(MAX_PATH, tmp);
-        static int n = 0;
-        path_ = WideToSjis(std::wstring(tmp)) + "vn_main_" + IntToStr(int(GetCurrentProcessId())) + "_" +
-                IntToStr(++n);
-        CreateDirectoryW(SjisToWide(path_).c_str(), nullptr);
-    }
-    ~TTempDir() { Remove(path_); }
-
-    const AnsiString& Path() const { return path_; }
-    AnsiString Write(const AnsiString& name, const AnsiString& text) const
-    {
-        AnsiString full = path_ + "\\" + name;
-        TFileStream f(full, fmCreate);
-        if (text.Length() > 0)
-            f.WriteBuffer(text.c_str(), text.Length());
-        return full;
-    }
-    static AnsiString Read(const AnsiString& path)
-    {
-        TFileStream f(path, fmOpenRead);
-        AnsiString s;
-        s.SetLength(int(f.GetSize()));
-        if (s.Length() > 0)
-            f.ReadBuffer(s.Unique(), s.Length());
-        return s;
-    }
-
-private:
-    static void Remove(const AnsiString& dir)
-    {
-        std::wstring w = SjisToWide(dir);
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((w + L"\\*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE)
-        {
-            do
-            {
-                std::wstring name = fd.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                std::wstring full = w + L"\\" + name;
-                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    Remove(WideToSjis(full));
-                else
-                {
-                    SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileW(full.c_str());
-                }
-            } while (FindNextFileW(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryW(w.c_str());
-    }
-    AnsiString path_;
-};
-
 // The windows of these tests keep their settings under a key of their own, removed at the end, so
 // the program's settings are never touched.
-const AnsiString& TestKey()
+// Made anew each time: the clean-up at exit runs after function statics are gone.
+AnsiString TestKey()
 {
-    static const AnsiString key = Format("Software\\VarnoletTest\\m%u", {unsigned(GetCurrentProcessId())});
-    return key;
+    return Format("Software\\VarnoletTest\\m%u", {unsigned(GetCurrentProcessId())});
 }
 
 void ClearTestKey()

@@ -406,6 +406,67 @@ TEST(RunGrep, ListsEveryHitOfTheTreeAndSaysSoWhenThereIsNone)
     EXPECT_TRUE(services.boxes.empty());
 }
 
+TEST(RunGrep, AFileThatCannotBeOpenedIsPassedOverSilentlyAndTheOthersAreListed)
+{
+    struct Case
+    {
+        const char* name;
+        DWORD share; // how the test holds b.txt open while the search runs
+        const char* masks;
+        std::vector<std::string> files; // the files listed, in order
+    } cases[] = {
+        {"held without sharing", 0, "*.txt", {"a.txt", "sub\\c.txt"}},
+        {"held for writing by another program", FILE_SHARE_READ | FILE_SHARE_WRITE, "*.txt",
+         {"a.txt", "b.txt", "sub\\c.txt"}},
+        {"the only file, held", 0, "b.txt", {}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TScriptServices services;
+        TTempTree tree;
+        tree.File("a.txt", "needle\n");
+        const AnsiString held = tree.File("b.txt", "needle\n");
+        tree.Dir("sub");
+        tree.File("sub\\c.txt", "needle\n");
+        HANDLE h = CreateFileW(SjisToWide(held).c_str(), GENERIC_READ | GENERIC_WRITE, c.share, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        TWindows w;
+        typGrepProc* running = nullptr;
+        const int hits = RunGrep(Request(tree.Root(), "needle", c.masks), w.monitor, w.results, running);
+        CloseHandle(h);
+        EXPECT_TRUE(services.boxes.empty());
+        EXPECT_EQ(hits, int(c.files.size()));
+        std::vector<std::string> listed;
+        for (const typGrepInf& hit : w.Hits())
+            listed.push_back(S(hit.Path).substr(size_t(tree.Root().Length()) + 1));
+        EXPECT_EQ(listed, c.files);
+        if (c.files.empty())
+        {
+            EXPECT_EQ(w.Lines(), std::vector<std::string>{"検索文字列 'needle' は見つかりません。"});
+        }
+    }
+}
+
+TEST(RunGrep, PastTheHitLimitTheSearchStopsAndSaysSoInsteadOfNotFound)
+{
+    TScriptServices services;
+    TTempTree tree;
+    tree.File("a.txt", "needle needle\nneedle\n");
+    tree.File("b.txt", "needle\n");
+    TWindows w;
+    typGrepProc* running = nullptr;
+    TGrepRequest r = Request(tree.Root(), "needle");
+    r.MaxHits = 2;
+    EXPECT_EQ(RunGrep(r, w.monitor, w.results, running), 2);
+    const std::vector<std::string> lines = w.Lines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines.back(), msgGrepHitLimit);
+    EXPECT_EQ(w.Hits().size(), 2u);
+    EXPECT_TRUE(services.boxes.empty());
+}
+
 TEST(RunGrep, AnInvalidPatternIsAnErrorBoxNotNoHits)
 {
     TScriptServices services;

@@ -1,13 +1,15 @@
 // File search without its windows: mask matching, the folder form, the line matcher with its
 // whole-word test, and the worker over a real folder tree with hits collected on the interface
-// thread.
+// thread, including very long lines, links that lead back up the tree and the depth limit.
 #include <gtest/gtest.h>
 
 #include "tests/TestFiles.h"
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -313,10 +315,12 @@ void BuildTree(TTree& t)
 
 // Runs one search to its end, waiting on the interface thread without pumping messages first.
 void RunSearch(TCollector& c, const AnsiString& folder, const AnsiString& masks, bool recurse, bool caseSensitive,
-         bool word, bool regex, const AnsiString& pattern, int* hitCount = nullptr)
+         bool word, bool regex, const AnsiString& pattern, int* hitCount = nullptr,
+         int maxHits = typGrepProc::kDefaultMaxHits)
 {
     std::unique_ptr<typGrepProc> g(Create<typGrepProc>(true));
     g->Setup(folder, masks, recurse, caseSensitive, word, regex, pattern);
+    g->MaxHits = maxHits;
     g->OnFileFind = TGrepFileFindEvent(&c, &TCollector::OnHit);
     g->Start();
     g->WaitFor();
@@ -487,4 +491,370 @@ TEST(GrepProc, CurrentFolderIsReadableWhileItRuns)
     EXPECT_EQ(g->CurrentFolder().str(), t.Root().str());
     EXPECT_EQ(c.hits.size(), 1u);
 }
+TEST(GrepProc, EverySpellingOfTheFolderFindsTheSameHitsUnderOnePath)
+{
+    TTree t;
+    t.File("a.txt", "find\n");
+    t.Dir("sub");
+    t.File("sub\\b.txt", "x find\n");
+    std::string slashed = t.Root().str();
+    for (char& c : slashed)
+        if (c == '\\')
+            c = '/';
+    const std::string forms[] = {t.Root().str(), t.Root().str() + "\\", t.Root().str() + "\\\\", slashed,
+                                 slashed + "/", slashed + "//"};
+    for (const std::string& form : forms)
+    {
+        SCOPED_TRACE(form);
+        TCollector c;
+        RunSearch(c, AnsiString(form.c_str()), "", true, true, false, false, "find");
+        ExpectHits(c, t.Root(), {{"a.txt", 1, 0, 4, "find\n"}, {"sub\\b.txt", 1, 2, 4, "x find\n"}});
+    }
+}
+
+// ---- hard cases: long lines, links, depth -------------------------------------------------------
+
+TEST(GrepProc, AVeryLongLineKeepsEachHitOnceAtItsPlaceAndItsTextOnce)
+{
+    constexpr int kBlock = 1 << 20; // the worker's read size
+    TTree t;
+    // No line end; hits at the start, just after ア whose bytes the first block edge parts, across
+    // the second edge and at the very end.
+    std::string one(5 * kBlock + 3, 'x');
+    auto put = [](std::string& s, size_t at, const std::string& what) { s.replace(at, what.size(), what); };
+    put(one, 0, "find");
+    put(one, kBlock - 1, "アfind");
+    put(one, 2 * kBlock - 2, "find");
+    put(one, one.size() - 4, "find");
+    t.File("one.txt", one);
+    // Thousands of hits on one 4 MB line: each hit names the line, none copies it.
+    std::string many(4 * kBlock, 'y');
+    for (size_t at = 0; at < many.size(); at += 1024)
+        put(many, at, "find");
+    t.File("many.txt", many);
+
+    struct Mode
+    {
+        const char* pattern;
+        bool caseSensitive;
+        bool regex;
+    } modes[] = {{"find", true, false}, {"FIND", false, false}, {"f[i]nd", true, true}};
+    for (const Mode& m : modes)
+    {
+        SCOPED_TRACE(m.pattern);
+        TCollector c;
+        RunSearch(c, t.Root(), "one.txt", false, m.caseSensitive, false, m.regex, m.pattern);
+        ExpectHits(c, t.Root(),
+                   {{"one.txt", 1, 0, 4, one},
+                    {"one.txt", 1, kBlock + 1, 4, ""},
+                    {"one.txt", 1, 2 * kBlock - 2, 4, ""},
+                    {"one.txt", 1, int(one.size()) - 4, 4, one}});
+
+        TCollector d;
+        RunSearch(d, t.Root(), "many.txt", false, m.caseSensitive, false, m.regex, m.pattern);
+        ASSERT_EQ(d.hits.size(), many.size() / 1024);
+        for (size_t i = 0; i < d.hits.size(); ++i)
+        {
+            const typGrepInf& h = d.hits[i];
+            ASSERT_EQ(h.LineNo, 1) << i;
+            ASSERT_EQ(h.Position, int(i * 1024)) << i;
+            ASSERT_EQ(h.Line.Length(), int(many.size())) << i;
+        }
+        EXPECT_EQ(d.hits.back().Line.view(), many);
+    }
+}
+
+// The search as a model sees it: a line ends after each LF; a line longer than cap is taken in
+// pieces of whole characters that keep its number and know their offset in it; CR LF reads as LF
+// and a NUL ends the text of a line; hits are found at character starts, left to right, without
+// overlapping.
+struct TModelHit
+{
+    int line;
+    int pos;
+    size_t text; // index into the model's lines
+    int offset;  // of the piece in its line
+};
+
+size_t ModelCharLen(const std::string& s, size_t at, size_t end)
+{
+    return IsSjisLead(static_cast<unsigned char>(s[at])) && at + 1 < end ? 2 : 1;
+}
+
+std::vector<TModelHit> ModelSearch(const std::string& bytes, size_t cap, const std::string& pattern, bool fold,
+                                   std::vector<std::string>& lines)
+{
+    lines.clear();
+    std::vector<int> numbers, offsets;
+    for (size_t i = 0; i < bytes.size();)
+    {
+        const size_t nl = bytes.find('\n', i);
+        const size_t end = nl == std::string::npos ? bytes.size() : nl + 1;
+        const int number = numbers.empty() ? 1 : numbers.back() + 1;
+        size_t s = i;
+        while (end - s > cap)
+        {
+            size_t k = s;
+            while (k - s + ModelCharLen(bytes, k, end) <= cap)
+                k += ModelCharLen(bytes, k, end);
+            lines.push_back(bytes.substr(s, k - s));
+            numbers.push_back(number);
+            offsets.push_back(int(s - i));
+            s = k;
+        }
+        lines.push_back(bytes.substr(s, end - s));
+        numbers.push_back(number);
+        offsets.push_back(int(s - i));
+        i = end;
+    }
+    auto up = [fold](char c) { return fold && c >= 'a' && c <= 'z' ? char(c - 32) : c; };
+    std::vector<TModelHit> hits;
+    for (size_t n = 0; n < lines.size(); ++n)
+    {
+        std::string& line = lines[n];
+        if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0)
+            line.replace(line.size() - 2, 2, "\n");
+        line = line.substr(0, line.find('\0'));
+        for (size_t i = 0; i + pattern.size() <= line.size();)
+        {
+            bool same = true;
+            for (size_t j = 0; j < pattern.size() && same; ++j)
+                same = up(line[i + j]) == up(pattern[j]);
+            if (same)
+            {
+                hits.push_back({numbers[n], int(i), n, offsets[n]});
+                i += pattern.size();
+            }
+            else
+                i += ModelCharLen(line, i, line.size());
+        }
+    }
+    return hits;
+}
+
+// Stretches of short lines and long runs without a line end (up to 1.5 MB, so lines cross the
+// worker's 1 MB reads), with hits in both cases, double-byte characters whose bytes are lead bytes
+// too, lone lead bytes, CR LF and a rare NUL.
+std::string RandomText(std::mt19937& rng, size_t size)
+{
+    const std::vector<std::string> pieces = {"find", "FiNd", "fin", "ind", "\n", "\r\n", "\r", "ア", "ソ",
+                                             "亜", "＠", B({0x83}), B({0x88, 0x9F, 0x88}), std::string(1, '\0')};
+    const int weights[] = {6, 2, 2, 2, 3, 3, 1, 2, 2, 2, 2, 1, 1, 1};
+    std::discrete_distribution<int> pick(std::begin(weights), std::end(weights));
+    std::string text;
+    while (text.size() < size)
+    {
+        const bool longLine = rng() % 3 == 0;
+        const size_t stretch = longLine ? 100000 + rng() % 1400000 : 1000 + rng() % 200000;
+        const size_t stop = text.size() + stretch;
+        while (text.size() < stop)
+        {
+            int k = pick(rng);
+            if (longLine && (k == 4 || k == 5))
+                k = 0;
+            text += pieces[size_t(k)];
+            text.append(rng() % 40, 'x');
+        }
+    }
+    return text;
+}
+
+TEST(GrepProc, LinesOfAnyLengthFollowTheModelAtEveryLineCap)
+{
+    const unsigned seeds[] = {20240601u, 77u};
+    const int caps[] = {typGrepProc::kDefaultMaxLineBytes, 700000, 1000, 17};
+    struct Mode
+    {
+        const char* pattern;
+        bool caseSensitive;
+        bool regex;
+    } modes[] = {{"find", true, false}, {"FIND", false, false}, {"f[i]nd", true, true}};
+    TTree t;
+    for (unsigned seed : seeds)
+    {
+        std::mt19937 rng(seed);
+        const std::string text = RandomText(rng, 2600000);
+        t.File("r.txt", text);
+        for (int cap : caps)
+            for (const Mode& m : modes)
+            {
+                SCOPED_TRACE("seed " + std::to_string(seed) + ", cap " + std::to_string(cap) + ", " +
+                             m.pattern);
+                std::vector<std::string> lines;
+                const std::vector<TModelHit> expected =
+                    ModelSearch(text, size_t(cap), "find", !m.caseSensitive, lines);
+                TCollector c;
+                std::unique_ptr<typGrepProc> g(Create<typGrepProc>(true));
+                g->Setup(t.Root(), "r.txt", false, m.caseSensitive, false, m.regex, m.pattern);
+                g->MaxLineBytes = cap;
+                g->OnFileFind = TGrepFileFindEvent(&c, &TCollector::OnHit);
+                g->Start();
+                g->WaitFor();
+                ASSERT_FALSE(g->FatalException());
+                ASSERT_EQ(c.hits.size(), expected.size());
+                for (size_t i = 0; i < expected.size(); ++i)
+                {
+                    const typGrepInf& h = c.hits[i];
+                    const TModelHit& e = expected[i];
+                    ASSERT_EQ(h.LineNo, e.line) << "hit " << i;
+                    ASSERT_EQ(h.Position, e.pos) << "hit " << i;
+                    ASSERT_EQ(h.LineOffset, e.offset) << "hit " << i;
+                    ASSERT_EQ(h.Length, 4) << "hit " << i;
+                    ASSERT_TRUE(h.Line.view() == lines[e.text]) << "hit " << i;
+                }
+            }
+    }
+}
+
+// ---- links --------------------------------------------------------------------------------------
+
+// The Unix name of a Windows path under Wine ("" elsewhere).
+std::string UnixName(const std::wstring& path)
+{
+    using TUnixName = char*(CDECL*)(LPCWSTR);
+    FARPROC found = GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    auto unixName = reinterpret_cast<TUnixName>(reinterpret_cast<void*>(found));
+    if (!unixName)
+        return "";
+    char* name = unixName(path.c_str());
+    if (!name)
+        return "";
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Runs a Unix program from Wine and waits until done() holds; Wine hands back no process handle
+// to wait on, so the file system is watched instead.
+bool RunUnix(const std::string& command, const std::function<bool()>& done)
+{
+    std::wstring line(command.begin(), command.end()); // ASCII paths only
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    if (pi.hProcess)
+    {
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    for (int i = 0; i < 2000 && !done(); ++i)
+        Sleep(5);
+    return done();
+}
+
+// A folder with links in it, all removed at the end: by the Unix side under Wine (where removing
+// a link by its Windows name removes its target), else the Windows links first.
+class TLinkedTree
+{
+public:
+    TLinkedTree()
+    {
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        // A fresh name: what an earlier run left may hold links that a plain removal would follow.
+        for (int i = 0; i < 1000; ++i)
+        {
+            base = std::wstring(tmp) + L"vn_grep_links_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                   std::to_wstring(i);
+            if (CreateDirectoryW(base.c_str(), nullptr))
+                break;
+        }
+        unixBase_ = UnixName(base);
+    }
+    ~TLinkedTree()
+    {
+        if (!unixBase_.empty())
+        {
+            RunUnix("/bin/rm -rf \"" + unixBase_ + "\"",
+                    [this] { return GetFileAttributesW(base.c_str()) == INVALID_FILE_ATTRIBUTES; });
+            return;
+        }
+        for (const std::wstring& link : windowsLinks_)
+            RemoveDirectoryW(link.c_str());
+        RemoveTree(base);
+    }
+    void Dir(const std::string& rel) { CreateDirectoryW(Path(rel).c_str(), nullptr); }
+    void File(const std::string& rel, const std::string& bytes) { WriteBytes(Path(rel), bytes); }
+    std::wstring Path(const std::string& rel) const { return base + L"\\" + W(rel); }
+    AnsiString Name(const std::string& rel) const { return WideToSjis(Path(rel)); }
+    // A link to a folder; false when this system makes none.
+    bool Link(const std::string& rel, const std::string& target)
+    {
+        const std::wstring link = Path(rel);
+        auto made = [&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; };
+        if (!unixBase_.empty())
+            return RunUnix("/bin/ln -s \"" + UnixName(Path(target)) + "\" \"" + UnixName(link) + "\"", made);
+        const DWORD flags = SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+        if (CreateSymbolicLinkW(link.c_str(), Path(target).c_str(), flags) && made())
+        {
+            windowsLinks_.push_back(link);
+            return true;
+        }
+        return false;
+    }
+
+    std::wstring base;
+
+private:
+    std::string unixBase_;
+    std::vector<std::wstring> windowsLinks_;
+};
+
+TEST(GrepProc, LinkedFoldersAreNotEnteredSoALoopEndsAndEachFileIsSearchedOnce)
+{
+    TLinkedTree t;
+    t.Dir("tree");
+    t.File("tree\\a.txt", "find\n");
+    t.Dir("tree\\sub");
+    t.File("tree\\sub\\b.txt", "find\n");
+    t.Dir("other");
+    t.File("other\\c.txt", "find\n");
+    // Two ways back up make a walk that follows links double with each level.
+    if (!t.Link("tree\\sub\\up", "tree") || !t.Link("tree\\sub\\self", "tree\\sub") ||
+        !t.Link("tree\\out", "other"))
+        GTEST_SKIP() << "no folder links can be made here";
+    ASSERT_TRUE(GetFileAttributesW(t.Path("tree\\sub\\up\\a.txt").c_str()) != INVALID_FILE_ATTRIBUTES);
+
+    // Were the links followed, the hit limit would end the walk rather than the depth limit.
+    const AnsiString tree = t.Name("tree");
+    TCollector c;
+    int count = 0;
+    RunSearch(c, tree, "*.txt", true, true, false, false, "find", &count, 1000);
+    ExpectHits(c, tree, {{"a.txt", 1, 0, 4, ""}, {"sub\\b.txt", 1, 0, 4, ""}});
+    EXPECT_EQ(count, 2);
+
+    // A link named as the folder to search is searched: the user chose it.
+    TCollector d;
+    const AnsiString viaLink = t.Name("tree\\sub\\up");
+    RunSearch(d, viaLink, "*.txt", true, true, false, false, "find", nullptr, 1000);
+    ExpectHits(d, viaLink, {{"a.txt", 1, 0, 4, ""}, {"sub\\b.txt", 1, 0, 4, ""}});
+}
+
+TEST(GrepProc, FoldersBeyondTheDepthLimitAreNotEntered)
+{
+    TTree t;
+    std::string rel;
+    t.File("f.txt", "find\n");
+    for (int depth = 1; depth <= typGrepProc::kMaxDepth + 2; ++depth)
+    {
+        rel += (rel.empty() ? "" : "\\") + std::string("d");
+        t.Dir(rel);
+        t.File(rel + "\\f.txt", "find\n");
+    }
+    ASSERT_NE(GetFileAttributesW((t.root + L"\\" + W(rel) + L"\\f.txt").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "this system refuses paths that long";
+    TCollector c;
+    int count = 0;
+    RunSearch(c, t.Root(), "", true, true, false, false, "find", &count);
+    ASSERT_EQ(count, typGrepProc::kMaxDepth + 1);
+    ASSERT_EQ(c.hits.size(), size_t(typGrepProc::kMaxDepth + 1));
+    std::string deepest = t.Root().str();
+    for (int depth = 1; depth <= typGrepProc::kMaxDepth; ++depth)
+        deepest += "\\d";
+    EXPECT_EQ(c.hits.back().Path.str(), deepest + "\\f.txt");
+}
+
 } // namespace

@@ -569,6 +569,30 @@ TEST(MessageForm, DoubleClick_OnAFileHitFindsItsParagraphWhateverTheLineEnds)
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+TEST(MessageForm, AHitInAPieceOfAVeryLongLineIsListedShortAndJumpsToItsPlace)
+{
+    TBoxServices boxes;
+    TFilePagesHost host;
+    TResults results;
+    TMessageForm& w = *results.form;
+    const std::string line = std::string(3000, 'x') + "needle" + std::string(2000, 'y');
+    const AnsiString path = TempFile("long.txt", ("first\n" + line + "\nlast").c_str());
+    // The search took the line in pieces; this one starts 2,000 bytes in.
+    const std::string piece = line.substr(2000) + "\n";
+    typGrepInf hit = GrepHit(path, 2, piece.c_str(), 1000, 6);
+    hit.LineOffset = 2000;
+    w.MsgForm_AddGrepHit(&hit);
+    const AnsiString listed = w.SrchResListBox->Items()->Strings(0);
+    EXPECT_LE(listed.Length(), path.Length() + 8 + 1024);
+    EXPECT_EQ(Shown(listed.SubString(1, path.Length() + 4)), Shown(path) + "(2):");
+    w.JumpToItem(0);
+    ASSERT_EQ(host.pages.size(), 1u);
+    EXPECT_EQ(Shown(host.pages[0]->GetSelText()), "needle");
+    EXPECT_TRUE(boxes.boxes.empty());
+    host.CloseAll();
+    DeleteFileW(SjisToWide(path).c_str());
+}
+
 TEST(MessageForm, DoubleClick_OnAFileHitThatNoLongerOpensStopsWithABoxAndAddsNoPage)
 {
     const TWrappedFile file;

@@ -25,7 +25,6 @@ namespace
 
 std::string Shown(const AnsiString& s) { return s.str(); }
 
-std::ostream& operator<<(std::ostream& os, const TPoint& p) { return os << "(" << p.x << ", " << p.y << ")"; }
 
 void Pump(int rounds = 20)
 {

@@ -268,7 +268,9 @@ TEST(Replace, ReplaceAll_InARandomSelectionMatchesTheModelAndUndoesAsOneStep)
             EXPECT_EQ(RowsOf(ed), rowsBefore) << "seed " << seed << " round " << round;
             EXPECT_FALSE(ed.CanUndo()) << "seed " << seed << " round " << round;
             if (folded)
+            {
                 EXPECT_FALSE(ed.isEdited()) << "seed " << seed << " round " << round;
+            }
         }
     }
 }

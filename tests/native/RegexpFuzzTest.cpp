@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "search/Regexp.h"
+#include "tests/HexText.h"
 
 namespace
 {
@@ -38,22 +39,6 @@ std::vector<bool> Boundaries(const std::string& t)
     }
     b[t.size()] = true;
     return b;
-}
-
-std::string Hex(const std::string& s)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s)
-        if (c >= 0x20 && c < 0x7F && c != '\\')
-            out += char(c);
-        else
-        {
-            out += "\\x";
-            out += digits[c >> 4];
-            out += digits[c & 15];
-        }
-    return out;
 }
 
 // The text's bytes alone on the heap (plus a NUL when asked): a read of one byte more is reported.

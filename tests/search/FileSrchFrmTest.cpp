@@ -61,37 +61,20 @@ private:
 };
 
 // A fresh folder tree under the temporary folder, removed afterwards.
-class TTempTree
+class TTempTree : public TTempDir
 {
 public:
-    TTempTree()
-    {
-        wchar_t tmp[MAX_PATH];
-        GetTempPathW(MAX_PATH, tmp);
-        static int n = 0;
-        root_ = WideToSjis(std::wstring(tmp)) + "vn_fsrch_" + IntToStr(int(GetCurrentProcessId())) + "_" +
-                IntToStr(++n);
-        Dir("");
-    }
-    ~TTempTree() { RemoveTree(SjisToWide(root_)); }
-    const AnsiString& Root() const { return root_; }
+    const AnsiString& Root() const { return Path(); }
     AnsiString Dir(const AnsiString& name) const
     {
-        const AnsiString path = name.IsEmpty() ? root_ : root_ + "\\" + name;
+        const AnsiString path = Path() + "\\" + name;
         CreateDirectoryW(SjisToWide(path).c_str(), nullptr);
         return path;
     }
     AnsiString File(const AnsiString& name, const std::string& text) const
     {
-        const AnsiString path = root_ + "\\" + name;
-        TFileStream f(path, fmCreate);
-        if (!text.empty())
-            f.WriteBuffer(text.data(), int(text.size()));
-        return path;
+        return Write(name, AnsiString(text.data(), int(text.size())));
     }
-
-private:
-    AnsiString root_;
 };
 
 // The three windows of one search, made for one test.

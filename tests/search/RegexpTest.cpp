@@ -14,6 +14,7 @@
 #endif
 
 #include "search/Regexp.h"
+#include "tests/HexText.h"
 
 namespace
 {
@@ -25,25 +26,6 @@ struct THit
 };
 
 std::ostream& operator<<(std::ostream& os, const THit& h) { return os << "(" << h.Pos << "," << h.Len << ")"; }
-
-// Bytes as hex, so a failure shows what the Shift-JIS text really was.
-std::string Hex(const std::string& s)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : s)
-    {
-        if (c >= 0x20 && c < 0x7F && c != '\\')
-            out += char(c);
-        else
-        {
-            out += "\\x";
-            out += digits[c >> 4];
-            out += digits[c & 15];
-        }
-    }
-    return out;
-}
 
 THit Find(TRegexp& re, const std::string& text, int start)
 {

@@ -387,6 +387,41 @@ TEST(MessageForm, Window_ListsHitsAndMessageLinesAndFreesTheHitsItOwns)
     EXPECT_EQ(deletedPacks, 2);
 }
 
+TEST(MessageForm, Window_DrawsTheSelectedLineWhiteOnBlueAndTheOthersBlackOnWhite)
+{
+    TResults results;
+    TMessageForm& w = *results.form;
+    w.SetBounds(40, 40, 700, 160);
+    const typGrepInf hit = GrepHit("C:\\d\\ソース.txt", 3, "abc 検索 needle xyz\n", 9, 6);
+    w.MsgForm_AddGrepHit(&hit);
+    w.MsgForm_AddGrepHit(&hit);
+    w.AddLine("検索文字列 'q' は見つかりません。");
+    w.SrchResListBox->SetItemIndex(0);
+    Pump();
+    HWND list = w.SrchResListBox->Handle();
+    UpdateWindow(list);
+    HDC dc = GetDC(list);
+    auto count = [dc](const TRect& r, COLORREF rgb) {
+        int n = 0;
+        for (int y = r.Top; y < r.Bottom; ++y)
+            for (int x = r.Left; x < std::min<int>(r.Right, 500); ++x)
+                n += GetPixel(dc, x, y) == rgb;
+        return n;
+    };
+    const TRect selected = w.SrchResListBox->ItemRect(0);
+    const int area = selected.Height() * std::min<int>(selected.Width(), 500);
+    EXPECT_GT(count(selected, 0xE35400), area / 2); // the blue of a selected line
+    EXPECT_GT(count(selected, RGB(255, 255, 255)), 20); // its text in white
+    for (int i : {1, 2})
+    {
+        const TRect r = w.SrchResListBox->ItemRect(i);
+        EXPECT_GT(count(r, RGB(255, 255, 255)), area / 2) << "line " << i;
+        EXPECT_GT(count(r, RGB(0, 0, 0)), 20) << "line " << i;
+        EXPECT_EQ(count(r, 0xE35400), 0) << "line " << i;
+    }
+    ReleaseDC(list, dc);
+}
+
 TEST(MessageForm, Window_StaysOnTopWhileFloatingAndCopiesOneLineOrAll)
 {
     TResults results;

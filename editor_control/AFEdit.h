@@ -205,6 +205,8 @@ public:
     virtual void SelectAreaDel();
     void SelectAreaCopy(bool box);
     void SelectAll();
+    // Tells OnSelect or OnDisSelect when the selection appeared or went since the last telling.
+    void TellSelectChange();
     void InsertLine(int row, const AnsiString& s);
     void DelLine(int row);
     bool GetInsertModeFlag() const { return FInsertMode; }

@@ -560,12 +560,17 @@ void TCustomAFEdit::SelectAll()
     FSelArea->PutStartRow(0);
     FSelArea->PutEndRow(GetLinesCount() - 1);
     SetSelAreaMaxMin();
-    TSelChange change = FSelArea->SelectChanged();
+    TellSelectChange();
+    Invalidate();
+}
+
+void TCustomAFEdit::TellSelectChange()
+{
+    const TSelChange change = FSelArea->SelectChanged();
     if (change == slSel && OnSelect)
         OnSelect(this);
     else if (change == slDisSel && OnDisSelect)
         OnDisSelect(this);
-    Invalidate();
 }
 
 void TCustomAFEdit::SelectAreaDel()

@@ -299,19 +299,7 @@ void TCustomAFEdit::WMKeyDownProc(TWMKey& message)
         --repeats;
         Perform(WM_KEYDOWN, key, 0);
     }
-    switch (FSelArea->SelectChanged())
-    {
-    case slSel:
-        if (OnSelect)
-            OnSelect(this);
-        break;
-    case slDisSel:
-        if (OnDisSelect)
-            OnDisSelect(this);
-        break;
-    case slNone:
-        break;
-    }
+    TellSelectChange();
 }
 
 void TCustomAFEdit::WMKeyUp(TWMKey& message)

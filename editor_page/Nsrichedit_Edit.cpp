@@ -403,18 +403,7 @@ void nsRichEdit::SelectCurrentLine()
     FSelArea->PutEndPoint(end);
     FCaret = end;
     MarkRowsDirty(y, y);
-    switch (FSelArea->SelectChanged())
-    {
-    case slSel:
-        if (OnSelect)
-            OnSelect(this);
-        break;
-    case slDisSel:
-        if (OnDisSelect)
-            OnDisSelect(this);
-        break;
-    default: break;
-    }
+    TellSelectChange();
     if (!Updating)
     {
         SetCaretPosition();

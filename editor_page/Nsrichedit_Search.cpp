@@ -225,18 +225,7 @@ void nsRichEdit::ShowHit(const TPoint& hit, int length)
     FSelArea->PutEndPoint(e);
     FCaret = d;
     const bool scrolled = ScrollIntoView(d.x, d.y);
-    switch (FSelArea->SelectChanged())
-    {
-    case slSel:
-        if (OnSelect)
-            OnSelect(this);
-        break;
-    case slDisSel:
-        if (OnDisSelect)
-            OnDisSelect(this);
-        break;
-    default: break;
-    }
+    TellSelectChange();
     if (Updating || !HandleAllocated())
         return;
     SetCaretPosition();

@@ -406,18 +406,7 @@ void TMessageForm::SelectHit(nsRichEdit* editor, TPoint start, int byteLength)
     sel->PutEndPoint(e);
     editor->SetCaretRaw(d);
     const bool scrolled = editor->ScrollIntoView(d.x, d.y);
-    switch (sel->SelectChanged())
-    {
-    case slSel:
-        if (editor->OnSelect)
-            editor->OnSelect(editor);
-        break;
-    case slDisSel:
-        if (editor->OnDisSelect)
-            editor->OnDisSelect(editor);
-        break;
-    default: break;
-    }
+    editor->TellSelectChange();
     if (!editor->HandleAllocated())
         return;
     editor->SetCaretPosition();

@@ -184,18 +184,7 @@ void SelectFoundText(nsRichEdit& ed, const TPoint& hit, const AnsiString& patter
     ed.SetCaretRaw(e);
     bool scrolled = ed.ScrollIntoView(e.x, e.y);
     scrolled = ed.ScrollIntoView(d.x, d.y) || scrolled;
-    switch (sel->SelectChanged())
-    {
-    case slSel:
-        if (ed.OnSelect)
-            ed.OnSelect(&ed);
-        break;
-    case slDisSel:
-        if (ed.OnDisSelect)
-            ed.OnDisSelect(&ed);
-        break;
-    default: break;
-    }
+    ed.TellSelectChange();
     if (ed.Updating || !ed.HandleAllocated())
         return;
     ed.SetCaretPosition();

@@ -30,6 +30,22 @@ inline std::vector<std::string> RowsOf(TCustomAFEdit& ed)
     return rows;
 }
 
+// Rows given exactly, each with a fresh attribute record; no selection, the caret at the start.
+// A row without a final CR is folded into the next one.
+inline void LoadRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
+{
+    ed.Lines()->Clear();
+    ed.AttrList()->Clear();
+    for (const std::string& r : rows)
+    {
+        ed.Lines()->Add(AnsiString(r.data(), int(r.size())));
+        ed.AttrList()->Add(ed.MakeAttr(false, 0, 500));
+    }
+    ed.SelArea()->PointReset();
+    ed.SelArea()->RowReset();
+    ed.SetCaretRaw(TPoint(0, 0));
+}
+
 // The rows back to back: the text with CR line ends.
 inline std::string JoinedRows(TCustomAFEdit& ed)
 {

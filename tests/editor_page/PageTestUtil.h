@@ -12,12 +12,7 @@
 #include "editor_page/DrawLineThread.h"
 #include "editor_page/Nsrichedit.h"
 #include "platform/Forms.h"
-
-inline std::ostream& operator<<(std::ostream& os, const AnsiString& s) { return os << s.str(); }
-inline std::ostream& operator<<(std::ostream& os, const TPoint& p)
-{
-    return os << "(" << p.x << ", " << p.y << ")";
-}
+#include "tests/editor_control/EditorTestUtil.h"
 
 // What the test page saw; kept outside the page so that it can be read after the page is gone.
 struct TPageLog
@@ -119,18 +114,3 @@ public:
     TTestPage* page = nullptr;
 };
 
-inline std::vector<std::string> RowsOf(TCustomAFEdit& ed)
-{
-    std::vector<std::string> rows;
-    for (int i = 0; i < ed.GetLinesCount(); ++i)
-        rows.push_back(ed.GetLine(i).str());
-    return rows;
-}
-
-inline std::string JoinedRows(TCustomAFEdit& ed)
-{
-    std::string s;
-    for (int i = 0; i < ed.GetLinesCount(); ++i)
-        s += ed.GetLine(i).str();
-    return s;
-}

@@ -18,6 +18,7 @@
 #include "platform/SysUtils.h"
 #include "search/MessageFrm.h"
 #include "tests/TestServices.h"
+#include "tests/editor_control/EditorTestUtil.h"
 #include "platform/Clipbrd.h"
 
 namespace
@@ -119,18 +120,6 @@ typGrepInf GrepHit(const AnsiString& path, int lineNo, const AnsiString& line, i
     hit.Position = position;
     hit.Length = length;
     return hit;
-}
-
-// Rows given exactly: a row without a final CR is folded into the next one.
-void SetRows(nsRichEdit& ed, const std::vector<std::string>& rows)
-{
-    ed.Lines()->Clear();
-    ed.AttrList()->Clear();
-    for (const std::string& r : rows)
-    {
-        ed.Lines()->Add(AnsiString(r.data(), int(r.size())));
-        ed.AttrList()->Add(ed.MakeAttr(false, 0, 500));
-    }
 }
 
 // A pack as the batch search makes it.
@@ -325,7 +314,7 @@ TEST(MessageForm, LinePieces_HighlightTheMatchInTheShownTextsColumns)
 TEST(MessageForm, LinePieces_TakeABatchHitsDisplayColumnInItsTabExpandedRow)
 {
     TEditorHost host;
-    SetRows(*host.editor, {"one\r", "\tあ needle x\r", "end"});
+    LoadRows(*host.editor, {"one\r", "\tあ needle x\r", "end"});
     host.editor->EditFilePath = "C:\\dir\\page.txt";
     std::unique_ptr<typSrchPack> pack(PackOf(*host.editor, "needle"));
     ASSERT_EQ(pack->HitPoint, TPoint(4, 1)); // logical: after the tab, あ and a blank
@@ -685,7 +674,7 @@ TEST(MessageForm, DoubleClick_OnABatchHitFindsItAfterRowsWereTypedAboveAndIgnore
     std::vector<std::string> rows;
     for (int i = 0; i < 20; ++i)
         rows.push_back(i == 10 ? "xx needle yy\r" : "row " + std::to_string(i) + "\r");
-    SetRows(*host.editor, rows);
+    LoadRows(*host.editor, rows);
     TResults results;
     TMessageForm& w = *results.form;
     w.AddHit(PackOf(*host.editor, "needle"));

@@ -21,20 +21,6 @@
 
 namespace
 {
-void SetRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
-{
-    ed.Lines()->Clear();
-    ed.AttrList()->Clear();
-    for (const std::string& r : rows)
-    {
-        ed.Lines()->Add(AnsiString(r.data(), int(r.size())));
-        ed.AttrList()->Add(ed.MakeAttr(false, 0, 500));
-    }
-    ed.SelArea()->PointReset();
-    ed.SelArea()->RowReset();
-    ed.SetCaretRaw(TPoint(0, 0));
-}
-
 // Rows from a text whose lines end in CR (the last one without).
 std::vector<std::string> RowsFromText(const std::string& text)
 {
@@ -147,7 +133,7 @@ TEST(Replace, ReplaceNext_NeverReplacesTheSameSpotTwice)
     {
         TPageHost host(400, 200, false);
         nsRichEdit& ed = *host.page;
-        SetRows(ed, c.rows);
+        LoadRows(ed, c.rows);
         std::string original;
         for (const std::string& r : c.rows)
             original += r;
@@ -174,7 +160,7 @@ TEST(Replace, ReplaceNext_AfterNoMovesOnAndSelectsToTheHitsDisplayEnd)
 {
     TPageHost host(400, 200, false);
     nsRichEdit& ed = *host.page;
-    SetRows(ed, {"\ta\tb a\tb\r", "a\tb"});
+    LoadRows(ed, {"\ta\tb a\tb\r", "a\tb"});
     TReplaceRequest request = MakeRequest("a\tb", "X");
     request.Confirm = true;
     std::deque<int> answers = {1, 0, 1};
@@ -220,7 +206,7 @@ TEST(Replace, ReplaceAll_InARandomSelectionMatchesTheModelAndUndoesAsOneStep)
         if (folded)
             LoadFolded(ed, text);
         else
-            SetRows(ed, RowsFromText(text));
+            LoadRows(ed, RowsFromText(text));
         const std::vector<std::string> rowsBefore = RowsOf(ed);
         // Two character boundaries.
         std::vector<size_t> bounds;
@@ -481,7 +467,7 @@ TEST(Replace, ReplaceAll_LineSelectionTakesTheWholeLastRowAndNothingBelow)
 {
     TPageHost host(400, 200, false);
     nsRichEdit& ed = *host.page;
-    SetRows(ed, {"a a\r", "a a\r", "a a\r", "a a"});
+    LoadRows(ed, {"a a\r", "a a\r", "a a\r", "a a"});
     ed.SelArea()->PutStartRow(1);
     ed.SelArea()->PutEndRow(2);
     const TReplaceAllResult result = ReplaceAll(ed, MakeRequest("a", "bb", rrSelection), {});
@@ -493,7 +479,7 @@ TEST(Replace, ReplaceAll_WithConfirmationSkipsNoAndStopsAtCancelAsOneUndo)
 {
     TPageHost host(400, 200, false);
     nsRichEdit& ed = *host.page;
-    SetRows(ed, {"a a a a a"});
+    LoadRows(ed, {"a a a a a"});
     TReplaceRequest request = MakeRequest("a", "ab");
     request.Confirm = true;
     std::deque<int> answers = {0, 1, 0, 2};
@@ -513,7 +499,7 @@ TEST(Replace, BoxSelection_IsRefusedAndLeavesTheTextAlone)
 {
     TPageHost host(400, 200, false);
     nsRichEdit& ed = *host.page;
-    SetRows(ed, {"abc\r", "abc"});
+    LoadRows(ed, {"abc\r", "abc"});
     SelectLogical(ed, TPoint(0, 0), TPoint(2, 1));
     ed.SetRangeSelect(true);
     EXPECT_TRUE(ReplaceAll(ed, MakeRequest("a", "x", rrSelection), {}).Refused);
@@ -558,7 +544,7 @@ TEST(Replace, Dialog_AsksThroughTheConfirmationButtonsAndReportsNotFound)
     TBoxServices services;
     TPageHost host(400, 200, true);
     nsRichEdit& ed = *host.page;
-    SetRows(ed, {"a a a"});
+    LoadRows(ed, {"a a a"});
     ReplaceDlgForm = Create<TReplaceDlgForm>(nullptr);
     auto* form = Create<TRePlaceForm>(nullptr);
     form->SettingsKey = "Software\\VarnoletTest\\Replace";

@@ -17,20 +17,6 @@
 
 namespace
 {
-void SetRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
-{
-    ed.Lines()->Clear();
-    ed.AttrList()->Clear();
-    for (const std::string& r : rows)
-    {
-        ed.Lines()->Add(AnsiString(r.data(), int(r.size())));
-        ed.AttrList()->Add(ed.MakeAttr(false, 0, 500));
-    }
-    ed.SelArea()->PointReset();
-    ed.SelArea()->RowReset();
-    ed.SetCaretRaw(TPoint(0, 0));
-}
-
 struct THit
 {
     nsRichEdit* editor;
@@ -137,7 +123,7 @@ TEST(Find, NextAndPrevious_FindEveryHitAcrossFoldsWithTheOptions)
     {
         TPageHost host(400, 200, false);
         nsRichEdit& ed = *host.page;
-        SetRows(ed, c.rows);
+        LoadRows(ed, c.rows);
         TSrchForm* form = NewForm(&ed);
         form->SrchStrCBox->SetText(c.pattern);
         form->AlphaChkBox->SetChecked(c.caseSensitive);
@@ -162,7 +148,7 @@ TEST(Find, FunctionKeys_F3SearchesForwardShiftF3BackwardF5InBatch)
     TFakeSink sink;
     TPageHost host(400, 200, true);
     nsRichEdit& ed = *host.page;
-    SetRows(ed, {"ab ab ab"});
+    LoadRows(ed, {"ab ab ab"});
     TSrchForm* form = NewForm(&ed, {&ed});
     form->Show();
     form->SrchStrCBox->SetText("ab");
@@ -185,8 +171,8 @@ TEST(Find, BatchSearch_HandsEveryHitOfEachStringOnEachPageToTheSink)
     TPageHost host1(400, 200, false), host2(400, 200, false);
     nsRichEdit& ed1 = *host1.page;
     nsRichEdit& ed2 = *host2.page;
-    SetRows(ed1, {"foo bar\r", "barfoo"});
-    SetRows(ed2, {"qux foo"});
+    LoadRows(ed1, {"foo bar\r", "barfoo"});
+    LoadRows(ed2, {"qux foo"});
     // The user's selection on a hit does not hide that hit from the batch search.
     ed1.SelArea()->PutStartPoint(TPoint(4, 0));
     ed1.SelArea()->PutEndPoint(TPoint(7, 0));

@@ -278,10 +278,11 @@ double RunOnce(const AnsiString& root, const TCase& c, int files, long long& hit
     grep->OnFileFind = TGrepFileFindEvent(&counter, &THitCounter::OnHit);
     const double t0 = NowMs();
     grep->Start();
-    // As the file-search driver waits: hits arrive as synchronised calls between the waits.
+    // As the file-search driver waits: the queued hits are taken between the waits.
     const HANDLE handle = grep->Handle();
     while (!grep->Finished())
     {
+        grep->DeliverQueuedHits();
         Application->ProcessMessages();
         if (!grep->Finished())
             MsgWaitForMultipleObjects(1, &handle, FALSE, 50, QS_ALLINPUT);

@@ -162,11 +162,12 @@ int RunGrep(const TGrepRequest& request, TFileSrchMonitorForm* monitor, TMessage
                 worker->Terminate();
             if (monitor)
                 monitor->ShowProgress();
-            // Hits arrive as synchronised calls in batches: the list redraws once per
-            // batch.
+            // The hits queued since the last round, then the window's messages: the list
+            // redraws once per round.
             results->BeginHits();
             try
             {
+                worker->DeliverQueuedHits();
                 Application->ProcessMessages();
             }
             catch (...)

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <climits>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "platform/Cp932.h"
@@ -64,6 +65,8 @@ constexpr DWORD kBlockSize = 1 << 20;
 // A piece never ends inside a character, so a line cap below this is raised to it.
 constexpr int kMinLineBytes = 16;
 constexpr size_t kBatchSize = 512;
+// Past this many hits waiting for the window the worker hands them over and waits.
+constexpr size_t kMaxQueued = 16384;
 constexpr DWORD kFlushMs = 50;
 } // namespace
 
@@ -522,26 +525,39 @@ void typGrepProc::AddHit(const AnsiString& path, int lineNo, const AnsiString& l
     Flush(false);
 }
 
+// Hits wait in a queue that the interface thread empties as it waits for the search (every 50 ms),
+// so the worker never waits for the window; a full queue and the last hits are handed over at once.
 void typGrepProc::Flush(bool force)
 {
-    if (batch_.empty())
+    if (!force && (batch_.empty() || (batch_.size() < kBatchSize && GetTickCount() - lastFlush_ < kFlushMs)))
         return;
-    if (!force && batch_.size() < kBatchSize && GetTickCount() - lastFlush_ < kFlushMs)
-        return;
-    delivering_.swap(batch_);
-    batch_.clear();
-    struct TDone
+    bool waiting = false;
+    bool full = false;
     {
-        std::vector<typGrepInf>& v;
-        ~TDone() { v.clear(); }
-    } done{delivering_};
-    Synchronize(TThreadMethod(this, &typGrepProc::Deliver));
+        std::lock_guard<TCriticalSection> hold(queueLock_);
+        if (queue_.empty())
+            queue_.swap(batch_);
+        else
+            std::move(batch_.begin(), batch_.end(), std::back_inserter(queue_));
+        waiting = !queue_.empty();
+        full = queue_.size() >= kMaxQueued;
+    }
+    batch_.clear();
     lastFlush_ = GetTickCount();
+    if (waiting && (force || full))
+        Synchronize(TThreadMethod(this, &typGrepProc::Deliver));
 }
+
+void typGrepProc::DeliverQueuedHits() { Deliver(); }
 
 void typGrepProc::Deliver()
 {
-    for (typGrepInf& hit : delivering_)
+    std::vector<typGrepInf> hits;
+    {
+        std::lock_guard<TCriticalSection> hold(queueLock_);
+        hits.swap(queue_);
+    }
+    for (typGrepInf& hit : hits)
     {
         currentHit_ = &hit;
         struct TReset

@@ -2,8 +2,8 @@
 // tree line by line and hands each hit to the interface thread.
 //
 // Names are handled in UTF-16 (the W functions), converted to and from CP932 explicitly; files
-// are read as bytes. Hits travel to the interface thread in batches through Synchronize; the
-// stop request is seen between files and every few megabytes inside a long one.
+// are read as bytes. Hits wait in a queue under a lock that the interface thread empties as it waits;
+// the stop request is seen between files and every megabyte inside a long one.
 #pragma once
 
 #include <atomic>
@@ -124,6 +124,9 @@ public:
     TGrepFileFindEvent OnFileFind;
     // The hit being handed over (valid during OnFileFind).
     typGrepInf* CurrentHit() const { return currentHit_; }
+    // Hands the hits found so far to OnFileFind; the interface thread calls it while it waits for
+    // the search. The last hits, and hits piling up, come through Synchronize (WaitFor runs them).
+    void DeliverQueuedHits();
 
 protected:
     void Execute() override;
@@ -155,7 +158,8 @@ private:
     TCriticalSection lock_; // folder_
     typGrepInf* currentHit_ = nullptr;
     std::vector<typGrepInf> batch_;     // hits not yet handed over
-    std::vector<typGrepInf> delivering_;
+    TCriticalSection queueLock_;
+    std::vector<typGrepInf> queue_; // hits waiting for the interface thread
     DWORD lastFlush_ = 0;
     std::vector<char> block_; // the read buffer, shared by the files of one search
     std::string folded_; // the case-folded line

@@ -409,6 +409,35 @@ TEST(GrepProc, HonoursCaseWholeWordSubfoldersAndRegularExpressions)
     }
 }
 
+TEST(GrepProc, HitsReachTheInterfaceThreadWhileTheWorkerGoesOnWithoutWaitingForIt)
+{
+    TTree t;
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += "a hit " + std::to_string(i) + "\n";
+    t.File("many.txt", text);
+    TCollector c;
+    std::unique_ptr<typGrepProc> g(Create<typGrepProc>(true));
+    g->Setup(t.Root(), "", true, true, false, false, "hit");
+    g->OnFileFind = TGrepFileFindEvent(&c, &TCollector::OnHit);
+    g->Start();
+    // Nothing here runs synchronised calls: every hit taken comes from the queue, while the worker
+    // cannot finish (its last hand-over waits for this thread).
+    for (int i = 0; i < 10000 && c.hits.size() < 2000; ++i)
+    {
+        g->DeliverQueuedHits();
+        Sleep(1);
+    }
+    EXPECT_EQ(c.hits.size(), 2000u);
+    EXPECT_FALSE(g->Finished());
+    g->WaitFor();
+    ASSERT_EQ(c.hits.size(), 2000u); // none twice
+    for (size_t i = 0; i < c.hits.size(); ++i)
+        ASSERT_EQ(c.hits[i].LineNo, int(i) + 1);
+    EXPECT_FALSE(c.offThread);
+    EXPECT_TRUE(c.currentHitSeen);
+}
+
 TEST(GrepProc, StopsBetweenFilesWhenAsked)
 {
     TTree t;

@@ -51,6 +51,7 @@ public:
     ~TTempDir() { RemoveTree(SjisToWide(path_)); }
 
     const AnsiString& Path() const { return path_; }
+    AnsiString operator/(const char* name) const { return path_ + "\\" + name; }
     AnsiString Write(const AnsiString& name, const AnsiString& text) const
     {
         AnsiString full = path_ + "\\" + name;

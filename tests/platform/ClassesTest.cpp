@@ -12,6 +12,7 @@
 #include "platform/Classes.h"
 #include "platform/Cp932.h"
 #include "platform/SysUtils.h"
+#include "tests/TestFiles.h"
 
 using namespace std::string_literals;
 
@@ -34,41 +35,6 @@ struct EventCounter : TObject
     int changings = 0;
     void Changed(TObject*) { ++changes; }
     void Changing(TObject*) { ++changings; }
-};
-
-// A private folder under the temp directory, removed with everything in it.
-class TempDir
-{
-public:
-    TempDir()
-    {
-        wchar_t buf[MAX_PATH];
-        GetTempPathW(MAX_PATH, buf);
-        path_ = WideToSjis(std::wstring(buf)) + "vn_classes_" + IntToStr(int(GetCurrentProcessId())) + "_" +
-                IntToStr(int(GetTickCount())) + "\\";
-        CreateDirectoryW(SjisToWide(path_).c_str(), nullptr);
-    }
-    ~TempDir()
-    {
-        std::wstring w = SjisToWide(path_);
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((w + L"*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE)
-        {
-            do
-            {
-                std::wstring f = w + fd.cFileName;
-                SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(f.c_str());
-            } while (FindNextFileW(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryW(w.c_str());
-    }
-    AnsiString operator/(const char* name) const { return path_ + name; }
-
-private:
-    AnsiString path_;
 };
 
 void WriteFileBytes(const AnsiString& path, const std::string& bytes)
@@ -523,7 +489,7 @@ TEST(TStrings, StreamRoundTripIsPlainTextFromThePosition)
 
 TEST(TFileStream, RoundTripsThroughAJapaneseFileName)
 {
-    TempDir dir;
+    TTempDir dir;
     AnsiString path = dir / "表ソ能テスト.txt";
     const std::string bytes = "ソ表能\r\n\0binary\xff"s;
     {
@@ -549,7 +515,7 @@ TEST(TFileStream, RoundTripsThroughAJapaneseFileName)
 
 TEST(TFileStream, OpenFailuresRaiseWithTheWin32ErrorCode)
 {
-    TempDir dir;
+    TTempDir dir;
     AnsiString held = dir / "held.txt";
     AnsiString folder = ExcludeTrailingBackslash(dir / "");
     TFileStream holder(held, fmCreate);
@@ -588,7 +554,7 @@ TEST(TFileStream, OpenFailuresRaiseWithTheWin32ErrorCode)
 
 TEST(TFileStream, SharedReadersCoexistAndAWriterIsRefused)
 {
-    TempDir dir;
+    TTempDir dir;
     AnsiString path = dir / "shared.txt";
     WriteFileBytes(path, "abc");
     TFileStream first(path, fmOpenRead | fmShareDenyNone);
@@ -607,7 +573,7 @@ TEST(TFileStream, SharedReadersCoexistAndAWriterIsRefused)
 
 TEST(TFileStream, WritingAReadOnlyStreamRaisesWriteError)
 {
-    TempDir dir;
+    TTempDir dir;
     AnsiString path = dir / "r.txt";
     WriteFileBytes(path, "abc");
     TFileStream f(path, fmOpenRead);
@@ -616,7 +582,7 @@ TEST(TFileStream, WritingAReadOnlyStreamRaisesWriteError)
 
 TEST(TFileStream, SizeAndPositionAre64Bit)
 {
-    TempDir dir;
+    TTempDir dir;
     TFileStream f(dir / "big.bin", fmCreate);
     const int64_t farPos = 5LL * 1024 * 1024 * 1024 + 3;
     EXPECT_EQ(f.Seek(farPos, soFromBeginning), farPos);
@@ -638,7 +604,7 @@ TEST(TFileStream, SizeAndPositionAre64Bit)
 
 TEST(TStream, ReadBufferRaisesOnAShortRead)
 {
-    TempDir dir;
+    TTempDir dir;
     AnsiString path = dir / "short.bin";
     WriteFileBytes(path, "abc");
     TFileStream file(path, fmOpenRead);
@@ -755,7 +721,7 @@ TEST(TStream, MemoryAndStringStreamsMatchAByteModel)
 
 TEST(TMemoryStream, FileRoundTripAndCopyFrom)
 {
-    TempDir dir;
+    TTempDir dir;
     AnsiString path = dir / "メモリ.bin";
     TMemoryStream m;
     std::string data(200000, '\0');

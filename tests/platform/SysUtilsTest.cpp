@@ -11,47 +11,10 @@
 
 #include "platform/Cp932.h"
 #include "platform/SysUtils.h"
+#include "tests/TestFiles.h"
 
 namespace
 {
-// A private folder under the temp directory, removed with everything in it.
-class TempDir
-{
-public:
-    TempDir()
-    {
-        wchar_t buf[MAX_PATH];
-        GetTempPathW(MAX_PATH, buf);
-        path_ = WideToSjis(std::wstring(buf)) + "vn_sysutils_" + IntToStr(int(GetCurrentProcessId())) + "_" +
-                IntToStr(int(GetTickCount())) + "\\";
-        CreateDirectoryW(SjisToWide(path_).c_str(), nullptr);
-    }
-    ~TempDir()
-    {
-        std::wstring w = SjisToWide(path_);
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((w + L"*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE)
-        {
-            do
-            {
-                std::wstring f = w + fd.cFileName;
-                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveDirectoryW(f.c_str());
-                else
-                    DeleteFileW(f.c_str());
-            } while (FindNextFileW(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryW(w.c_str());
-    }
-    const AnsiString& Path() const { return path_; }
-    AnsiString operator/(const char* name) const { return path_ + name; }
-
-private:
-    AnsiString path_;
-};
-
 void Touch(const AnsiString& path)
 {
     HANDLE h = CreateFileW(SjisToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
@@ -275,7 +238,7 @@ TEST(SysUtils, ChangeFileExtAndTrailingBackslashRespectDoubleByteCharacters)
 
 TEST(SysUtils, FileFunctionsUseTheUnicodeNames)
 {
-    TempDir dir;
+    TTempDir dir;
     AnsiString a = dir / "表ソ.txt";
     AnsiString b = dir / "能.txt";
     Touch(a);
@@ -285,7 +248,7 @@ TEST(SysUtils, FileFunctionsUseTheUnicodeNames)
     EXPECT_FALSE(DirectoryExists(a));
     EXPECT_TRUE(RenameFile(a, b));
     EXPECT_FALSE(FileExists(a));
-    EXPECT_NE(GetFileAttributesW((SjisToWide(dir.Path()) + L"\u80FD.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW((SjisToWide(dir.Path()) + L"\\\u80FD.txt").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(DeleteFile(b));
     EXPECT_FALSE(DeleteFile(b));
     EXPECT_FALSE(FileExists(b));
@@ -293,7 +256,7 @@ TEST(SysUtils, FileFunctionsUseTheUnicodeNames)
 
 TEST(SysUtils, CurrentDirectoryAndExpandFileName)
 {
-    TempDir dir;
+    TTempDir dir;
     AnsiString sub = dir / "作業";
     ASSERT_TRUE(CreateDirectoryW(SjisToWide(sub).c_str(), nullptr));
     wchar_t saved[MAX_PATH];
@@ -307,7 +270,7 @@ TEST(SysUtils, CurrentDirectoryAndExpandFileName)
 
 TEST(SysUtils, FileGetDateReadsTheLocalWriteTime)
 {
-    TempDir dir;
+    TTempDir dir;
     AnsiString path = dir / "日付.txt";
     Touch(path);
     TDateTime when = EncodeDate(2021, 3, 4) + EncodeTime(5, 6, 8, 0);

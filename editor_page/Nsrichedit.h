@@ -244,6 +244,7 @@ private:
     // Logical point n bytes further on, across row ends.
     TPoint AdvanceBytes(TPoint p, int n);
     void ShowHit(const TPoint& hit, int length);
+    void PutCaretOnRow(int row);
     int32_t FNextMarkId = 1;
     bool FRangeSelect = false;
 

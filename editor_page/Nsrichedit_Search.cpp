@@ -351,21 +351,27 @@ void nsRichEdit::SetBookmark(int row, bool on, const AnsiString& text)
     rec->Dirty = true;
 }
 
+// The caret at the start of row, nothing selected, the row in view.
+void nsRichEdit::PutCaretOnRow(int row)
+{
+    FSelArea->RowReset();
+    FCaret = TPoint(0, row);
+    FSelArea->PutStartPoint(FCaret);
+    FSelArea->PutEndPoint(FCaret);
+    ScrollIntoView(0, row);
+    if (!Updating && HandleAllocated())
+    {
+        SetCaretPosition();
+        Invalidate();
+    }
+}
+
 void nsRichEdit::GoNextBookMark()
 {
     for (int row = std::max(0, FCaret.y + 1); row < GetLinesCount(); ++row)
         if (IsBookmarked(row))
         {
-            FSelArea->RowReset();
-            FCaret = TPoint(0, row);
-            FSelArea->PutStartPoint(FCaret);
-            FSelArea->PutEndPoint(FCaret);
-            ScrollIntoView(0, row);
-            if (!Updating && HandleAllocated())
-            {
-                SetCaretPosition();
-                Invalidate();
-            }
+            PutCaretOnRow(row);
             return;
         }
 }
@@ -375,16 +381,7 @@ void nsRichEdit::GoPrevBookMark()
     for (int row = std::min(FCaret.y, GetLinesCount()) - 1; row >= 0; --row)
         if (IsBookmarked(row))
         {
-            FSelArea->RowReset();
-            FCaret = TPoint(0, row);
-            FSelArea->PutStartPoint(FCaret);
-            FSelArea->PutEndPoint(FCaret);
-            ScrollIntoView(0, row);
-            if (!Updating && HandleAllocated())
-            {
-                SetCaretPosition();
-                Invalidate();
-            }
+            PutCaretOnRow(row);
             return;
         }
 }

@@ -1046,21 +1046,12 @@ TToolBar::TToolBar(TComponent* owner) : TNativeControl(owner)
     SetAlign(alTop);
 }
 
-int TToolBar::ButtonCount() const
-{
-    int n = 0;
-    for (int i = 0; i < ControlCount(); ++i)
-        if (dynamic_cast<TToolButton*>(Controls(i)))
-            ++n;
-    return n;
-}
+int TToolBar::ButtonCount() const { return ControlCountOf<TToolButton>(); }
 
 TToolButton* TToolBar::Buttons(int index) const
 {
-    int n = 0;
-    for (int i = 0; i < ControlCount(); ++i)
-        if (auto* b = dynamic_cast<TToolButton*>(Controls(i)); b && n++ == index)
-            return b;
+    if (TToolButton* b = index >= 0 ? ControlOf<TToolButton>(index) : nullptr)
+        return b;
     throw EListError("ボタンの番号が範囲外です (" + AnsiString(index) + ")");
 }
 

@@ -273,6 +273,23 @@ public:
 
     int ControlCount() const { return int(controls_.size()); }
     TControl* Controls(int index) const { return controls_.at(size_t(index)); }
+    // The children of one kind, counted and picked in their order (null past the last).
+    template <class T>
+    int ControlCountOf() const
+    {
+        int n = 0;
+        for (TControl* c : controls_)
+            n += dynamic_cast<T*>(c) != nullptr;
+        return n;
+    }
+    template <class T>
+    T* ControlOf(int index) const
+    {
+        for (TControl* c : controls_)
+            if (auto* t = dynamic_cast<T*>(c); t && index-- == 0)
+                return t;
+        return nullptr;
+    }
     void AlignControls();
 
     void Invalidate() override;

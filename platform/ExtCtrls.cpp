@@ -124,21 +124,12 @@ void TPanel::SetBevelOuter(TBevelCut bevel)
     Invalidate();
 }
 
-int TPanel::DockClientCount() const
-{
-    int n = 0;
-    for (int i = 0; i < ControlCount(); ++i)
-        if (dynamic_cast<TCustomForm*>(Controls(i)))
-            ++n;
-    return n;
-}
+int TPanel::DockClientCount() const { return ControlCountOf<TCustomForm>(); }
 
 TControl* TPanel::DockClients(int index) const
 {
-    int n = 0;
-    for (int i = 0; i < ControlCount(); ++i)
-        if (dynamic_cast<TCustomForm*>(Controls(i)) && n++ == index)
-            return Controls(i);
+    if (TCustomForm* form = index >= 0 ? ControlOf<TCustomForm>(index) : nullptr)
+        return form;
     throw EListError("ドッキングの番号が範囲外です (" + AnsiString(index) + ")");
 }
 

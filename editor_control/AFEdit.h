@@ -428,6 +428,7 @@ protected:
     void WMGetDlgCode(TWMGetDlgCode& message) override;
     void CMFontChanged(TMessage& message) override;
     void BlkAttrDelete(TObject* sender, int startRow, int endRow);
+    void TakeRows(TStringList& lines);
     void KeywordsChange(TObject* sender);
     void FireUndoChange(bool canUndo, bool canRedo);
     void NoteLineWidth(int length);

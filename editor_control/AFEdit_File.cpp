@@ -344,20 +344,7 @@ void TCustomAFEdit::LoadFromStream(TStream* stream, TConvMode modes)
     // Commit.
     FBlkAttrs->Clear();
     FAttrs->Clear();
-    FLines->BeginUpdate();
-    try
-    {
-        FLines->Clear();
-        FLines->SetCapacity(lines->GetCount());
-        for (int i = 0; i < lines->GetCount(); ++i)
-            FLines->Add(lines->Get(i));
-    }
-    catch (...)
-    {
-        FLines->EndUpdate();
-        throw;
-    }
-    FLines->EndUpdate();
+    TakeRows(*lines);
     lines.reset();
     FAttrs->SetCapacity(int(attrs.size()));
     for (auto& rec : attrs)
@@ -578,4 +565,23 @@ void TCustomAFEdit::SaveFileSafely(const AnsiString& path, TConvMode modes)
     }
     CloseHandle(h);
     removeTemp();
+}
+
+// The rows become those of lines, told to the line list's watchers as one change.
+void TCustomAFEdit::TakeRows(TStringList& lines)
+{
+    FLines->BeginUpdate();
+    try
+    {
+        FLines->Clear();
+        FLines->SetCapacity(lines.GetCount());
+        for (int i = 0; i < lines.GetCount(); ++i)
+            FLines->Add(lines.Get(i));
+    }
+    catch (...)
+    {
+        FLines->EndUpdate();
+        throw;
+    }
+    FLines->EndUpdate();
 }

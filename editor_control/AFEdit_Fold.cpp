@@ -464,20 +464,7 @@ void TCustomAFEdit::RefoldParagraphs()
     }
     // Block attributes name rows and columns that no longer exist.
     FBlkAttrs->Clear();
-    FLines->BeginUpdate();
-    try
-    {
-        FLines->Clear();
-        FLines->SetCapacity(lines->GetCount());
-        for (int i = 0; i < lines->GetCount(); ++i)
-            FLines->Add(lines->Get(i));
-    }
-    catch (...)
-    {
-        FLines->EndUpdate();
-        throw;
-    }
-    FLines->EndUpdate();
+    TakeRows(*lines);
     FAttrs->Clear();
     FAttrs->SetCapacity(int(attrs.size()));
     for (auto& rec : attrs)

@@ -1,9 +1,10 @@
-// A services fake for tests: installed while it lives, it records every message box's text and
-// answers OK; no key is ever down.
+// Services fakes for tests, each installed while it lives. TBoxServices records every message
+// box's text and answers OK, with no key ever down.
 #pragma once
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,22 @@ public:
     }
     short GetKeyState(int) override { return 0; }
     std::vector<std::string> boxes;
+
+private:
+    TPlatformServices* previous_;
+};
+
+// Answers key states (the keys in down are held) and OK to every box.
+class TKeyServices : public TPlatformServices
+{
+public:
+    TKeyServices() : previous_(SetServices(this)) {}
+    ~TKeyServices() override { SetServices(previous_); }
+    TKeyServices(const TKeyServices&) = delete;
+    TKeyServices& operator=(const TKeyServices&) = delete;
+    int MessageBox(void*, const AnsiString&, const AnsiString&, unsigned) override { return IDOK; }
+    short GetKeyState(int vk) override { return down.count(vk) ? short(0x8000) : short(0); }
+    std::set<int> down;
 
 private:
     TPlatformServices* previous_;

@@ -8,6 +8,7 @@
 #include "EditorTestUtil.h"
 #include "editor_control/AFEditText.h"
 #include "platform/Services.h"
+#include "tests/TestServices.h"
 
 namespace
 {
@@ -39,20 +40,6 @@ std::string Show(const std::vector<TPoint>& points)
         s += "(" + std::to_string(p.x) + "," + std::to_string(p.y) + ") ";
     return s;
 }
-
-// Key state for the duration of a test.
-class TKeyServices : public TPlatformServices
-{
-public:
-    TKeyServices() : previous_(SetServices(this)) {}
-    ~TKeyServices() override { SetServices(previous_); }
-    int MessageBox(void*, const AnsiString&, const AnsiString&, unsigned) override { return IDOK; }
-    short GetKeyState(int vk) override { return down.count(vk) ? short(0x8000) : short(0); }
-    std::set<int> down;
-
-private:
-    TPlatformServices* previous_;
-};
 
 TWMKey CharMessage(WORD code)
 {

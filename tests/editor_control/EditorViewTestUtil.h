@@ -10,20 +10,7 @@
 #include "platform/Classes.h"
 #include "platform/Forms.h"
 #include "platform/Services.h"
-
-// Answers key states for the duration of a test.
-class TKeyServices : public TPlatformServices
-{
-public:
-    TKeyServices() : previous_(SetServices(this)) {}
-    ~TKeyServices() override { SetServices(previous_); }
-    int MessageBox(void*, const AnsiString&, const AnsiString&, unsigned) override { return IDOK; }
-    short GetKeyState(int vk) override { return down.count(vk) ? short(0x8000) : short(0); }
-    std::set<int> down;
-
-private:
-    TPlatformServices* previous_;
-};
+#include "tests/TestServices.h"
 
 // One run handed to ExtTextPaint: where, what, and the canvas state it was drawn with.
 struct TRun

@@ -11,23 +11,11 @@
 #include "platform/Forms.h"
 #include "platform/Menus.h"
 #include "platform/Services.h"
+#include "tests/TestServices.h"
 #include "platform/SysUtils.h"
 
 namespace
 {
-
-class TKeyServices : public TPlatformServices
-{
-public:
-    TKeyServices() : previous_(SetServices(this)) {}
-    ~TKeyServices() override { SetServices(previous_); }
-    int MessageBox(void*, const AnsiString&, const AnsiString&, unsigned) override { return IDOK; }
-    short GetKeyState(int vk) override { return down.count(vk) ? short(0x8000) : short(0); }
-    std::set<int> down;
-
-private:
-    TPlatformServices* previous_;
-};
 
 TEST(ShortCutText, TheAssignableShortcutsRoundTrip)
 {

@@ -211,6 +211,8 @@ private:
     void BuildPanels();
     void PageSwitchFinish(TObject* sender);
     void CloseUntitledUneditedPages(TTabSheet* keep);
+    // The pages other than except's whose editor shows path (any case).
+    std::vector<TTabSheet*> PagesShowing(const AnsiString& path, TPageEditor* except) const;
     // Writes the sheet's editor to its path, or through Save As when untitled; false when cancelled
     // or failed (the failure has been shown).
     bool SavePage(TTabSheet* sheet);

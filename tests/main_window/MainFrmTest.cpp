@@ -46,6 +46,7 @@ public:
     int MessageBox(void*, const AnsiString& text, const AnsiString&, unsigned flags) override
     {
         boxes.push_back(text);
+        boxFlags.push_back(flags);
         if (onBox)
             onBox();
         if ((flags & MB_TYPEMASK) == MB_YESNOCANCEL || (flags & MB_TYPEMASK) == MB_YESNO)
@@ -67,6 +68,7 @@ public:
     }
 
     std::vector<AnsiString> boxes;
+    std::vector<unsigned> boxFlags;
     std::deque<int> answers;              // IDYES, IDNO, IDCANCEL for the question boxes, in order
     std::deque<AnsiString> dialogAnswers; // a file name, or "" for Cancel
     std::vector<TFileDialogData> saveDialogs;
@@ -917,11 +919,19 @@ TEST(TMainForm, OpeningTellsOfLockedWriteProtectedAndCutFilesAndShowsThem)
         bool readOnly;
         const char* warning; // catalogue text, or null for none
         AnsiString firstRow;
+        const char* leftOut = ""; // bytes from the NUL on, for the NUL warnings
     } cases[] = {
         {"plain", "abc", false, false, nullptr, "abc"},
         {"locked by another program", "locked", true, false, msgFileLocked, "locked"},
         {"write-protected", "ro", false, true, msgWriteProtected, "ro"},
-        {"stops at a NUL byte", AnsiString("ab\0cd", 5), false, false, msgTruncatedAtNul, "ab"},
+        {"stops at a NUL byte", AnsiString("ab\0cd", 5), false, false, msgTruncatedAtNul, "ab", "3"},
+        {"stray NULs", AnsiString("0123456789abc\0defghijklmnopqrstuvwx\0yz", 39), false, false, msgTruncatedAtNul,
+         "0123456789abc", "26"},
+        {"UTF-16 with its mark", AnsiString("\xFF\xFE" "a\0b\0\r\0\n\0", 10), false, false, msgTruncatedUtf16,
+         "\xFF\xFE" "a", "7"},
+        {"UTF-16 big-endian with its mark", AnsiString("\xFE\xFF\0a\0b", 6), false, false, msgTruncatedUtf16,
+         "\xFE\xFF", "4"},
+        {"UTF-16 without a mark", AnsiString("a\0b\0c\0", 6), false, false, msgTruncatedUtf16, "a", "5"},
     };
     for (const Case& c : cases)
     {
@@ -944,7 +954,8 @@ TEST(TMainForm, OpeningTellsOfLockedWriteProtectedAndCutFilesAndShowsThem)
         if (c.warning)
         {
             ASSERT_EQ(services.boxes.size(), 1u) << c.name;
-            EXPECT_EQ(services.boxes[0], Format(c.warning, {file})) << c.name;
+            EXPECT_EQ(services.boxes[0], *c.leftOut ? Format(c.warning, {file, c.leftOut}) : Format(c.warning, {file}))
+                << c.name;
         }
         else
             EXPECT_TRUE(services.boxes.empty()) << c.name;
@@ -952,46 +963,58 @@ TEST(TMainForm, OpeningTellsOfLockedWriteProtectedAndCutFilesAndShowsThem)
     }
 }
 
-TEST(TMainForm, SavingATextCutAtANulBackToItsFileAsksFirst)
+TEST(TMainForm, SavingATextCutAtANulBackToItsFileAsksFirstWithNoAsTheDefault)
 {
+    const AnsiString cut("ab\0cd", 5);
+    const AnsiString utf16("\xFF\xFE" "a\0b\0", 6);
     struct Case
     {
         const char* name;
+        AnsiString content;
         std::deque<int> answers;
         bool saveAs; // to another name: nothing is lost, no question
         AnsiString fileAfter;
         bool editedAfter;
+        const char* question; // with the bytes that would be lost
+        const char* leftOut;
     } cases[] = {
-        {"No keeps the file", {IDNO}, false, AnsiString("ab\0cd", 5), true},
-        {"Yes writes the text", {IDYES}, false, "xab", false},
-        {"another name needs no question", {}, true, AnsiString("ab\0cd", 5), false},
+        {"No keeps the file", cut, {IDNO}, false, cut, true, msgOverwriteTruncated, "3"},
+        {"Cancel (the close box) keeps the file", cut, {IDCANCEL}, false, cut, true, msgOverwriteTruncated, "3"},
+        {"Yes writes the text", cut, {IDYES}, false, "xab", false, msgOverwriteTruncated, "3"},
+        {"a UTF-16 file is named so", utf16, {IDNO}, false, utf16, true, msgOverwriteTruncatedUtf16, "3"},
+        {"another name needs no question", cut, {}, true, cut, false, nullptr, nullptr},
     };
     for (const Case& c : cases)
     {
         TScriptServices services;
         TTempDir dir;
-        AnsiString file = dir.Write("cut.txt", AnsiString("ab\0cd", 5));
+        AnsiString file = dir.Write("cut.txt", c.content);
         TMainForm* form = StartMainForm(file);
         ASSERT_NE(form->Edit(), nullptr) << c.name;
         form->Edit()->KeyInput("x");
+        AnsiString typed = form->Edit()->GetText();
         services.boxes.clear();
+        services.boxFlags.clear();
         services.answers = c.answers;
         if (c.saveAs)
         {
             services.dialogAnswers.push_back(dir.Path() + "\\copy.txt");
             form->SaveMenuClick(nullptr);
-            EXPECT_EQ(TTempDir::Read(dir.Path() + "\\copy.txt"), "xab") << c.name;
+            EXPECT_EQ(TTempDir::Read(dir.Path() + "\\copy.txt"), typed) << c.name;
         }
         else
             form->OverWriteMenuClick(nullptr);
         EXPECT_EQ(TTempDir::Read(file), c.fileAfter) << c.name;
         EXPECT_EQ(form->Edit()->isEdited(), c.editedAfter) << c.name;
-        if (c.saveAs)
+        if (!c.question)
             EXPECT_TRUE(services.boxes.empty()) << c.name;
         else
         {
             ASSERT_EQ(services.boxes.size(), 1u) << c.name;
-            EXPECT_EQ(services.boxes[0], Format(msgOverwriteTruncated, {file})) << c.name;
+            EXPECT_EQ(services.boxes[0], Format(c.question, {file, c.leftOut})) << c.name;
+            // Enter answers No: the destructive answer is never the default.
+            EXPECT_EQ(services.boxFlags[0] & (MB_DEFBUTTON2 | MB_DEFBUTTON3), unsigned(MB_DEFBUTTON2)) << c.name;
+            EXPECT_EQ(services.boxFlags[0] & MB_TYPEMASK, unsigned(MB_YESNO)) << c.name;
         }
         // Once written whole, the next save asks nothing.
         if (!c.editedAfter)

@@ -313,13 +313,9 @@ TTabSheet* TMainForm::OpenFile(const AnsiString& name)
             return nullptr;
         path = OpenDialog->FileName();
     }
-    if (NameTooLong(path))
-    {
-        ShowNameTooLong(msgNameTooLong, path);
-        return nullptr;
-    }
     // One spelling per file: full, long form, so "x\..\a.txt" or a relative name finds its page.
-    path = NormalizePath(path);
+    if (!NameTooLong(path))
+        path = NormalizePath(path);
     if (NameTooLong(path))
     {
         ShowNameTooLong(msgNameTooLong, path);
@@ -518,9 +514,10 @@ bool TMainForm::SaveFileAs()
     if (ExtractFileExt(name).IsEmpty() && *kSaveFilters[row].extension)
         name += AnsiString(".") + kSaveFilters[row].extension;
     // Another page showing that file with edits of its own: overwriting it is asked first.
-    for (TTabSheet* other : PagesShowing(name, editor))
-        if (GetPageEditor(other)->isEdited() && YesNoBox(bdNo, msgSaveAsOpenElsewhere, name.c_str()) != baYes)
-            return false;
+    std::vector<TTabSheet*> others = PagesShowing(name, editor);
+    if (std::any_of(others.begin(), others.end(), [this](TTabSheet* p) { return GetPageEditor(p)->isEdited(); }) &&
+        YesNoBox(bdNo, msgSaveAsOpenElsewhere, name.c_str()) != baYes)
+        return false;
     if (!SaveEditorTo(editor, name))
         return false;
     // Only now does the file exist, so a short folder or file name gets its long spelling.

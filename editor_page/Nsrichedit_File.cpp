@@ -95,15 +95,22 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
         DWORD old = GetFileAttributesW(ApiPath(backup).c_str());
         if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
             error = ERROR_ACCESS_DENIED; // the old backup could not be replaced afterwards
-        for (int n = 1; error == 0 && pending.IsEmpty(); ++n)
+        for (int n = 1; error == 0 && n <= 1000; ++n)
         {
             AnsiString name = backup + Format(".%u-%d.tmp", {unsigned(GetCurrentProcessId()), n});
             if (CopyForBackup(path, name, error))
+            {
                 pending = name;
-            else if (error == ERROR_FILE_EXISTS && n < 1000)
-                error = 0;
-            else
-                RemoveFile(name); // what a copy that failed part-way left
+                break;
+            }
+            if (error == ERROR_FILE_EXISTS) // someone else's file: left alone, the next name tried
+            {
+                error = n < 1000 ? 0 : error;
+                continue;
+            }
+            RemoveFile(name); // what a copy that failed part-way left
+            if (error == 0)
+                error = ERROR_GEN_FAILURE;
         }
         if (!pending.IsEmpty())
         {

@@ -31,8 +31,10 @@
 
 namespace
 {
-extern std::atomic<size_t> failAllocationsFrom;
-}
+// Allocations of at least this many bytes fail while it is not 0: memory running out during a
+// load, wherever the load needs a large block.
+std::atomic<size_t> failAllocationsFrom{0};
+} // namespace
 
 // Memory that runs out on request (see TOutOfMemory below).
 void* operator new(size_t size)
@@ -1184,10 +1186,6 @@ TEST(TMainForm, AnInactivePageChangedOnDiskIsOfferedWhenItsEditorGetsTheFocus)
     delete form;
 }
 
-// Allocations of at least this many bytes fail while it is not 0: memory running out during a
-// load, wherever the load needs a large block.
-std::atomic<size_t> failAllocationsFrom{0};
-
 struct TOutOfMemory
 {
     explicit TOutOfMemory(size_t from) { failAllocationsFrom = from; }
@@ -1328,19 +1326,14 @@ TEST(TMainForm, FilesDeeperThanMaxPathOpenUnderTheirLongNames)
         EXPECT_EQ(form->Edit()->EditFilePath, file) << length;
         EXPECT_EQ(form->Edit()->GetLine(0), "deep") << length;
         // A short spelling of the file's name finds the same page.
-        wchar_t shortName[MAX_PATH] = {};
-        std::wstring shortFile = SjisToWide(file);
         WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((L"\\\\?\\" + shortFile).c_str(), &fd);
+        HANDLE h = FindFirstFileW((L"\\\\?\\" + SjisToWide(file)).c_str(), &fd);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
         FindClose(h);
-        if (fd.cAlternateFileName[0])
-        {
-            wcscpy(shortName, fd.cAlternateFileName);
-            AnsiString spelled = folder + "\\" + WideToSjis(shortName, int(wcslen(shortName)));
-            EXPECT_EQ(form->OpenFile(spelled), form->MainPageCtrl->ActivePage()) << length;
-            EXPECT_EQ(form->MainPageCtrl->PageCount(), 1) << length;
-        }
+        ASSERT_NE(fd.cAlternateFileName[0], L'\0');
+        AnsiString spelled = folder + "\\" + WideToSjis(fd.cAlternateFileName, int(wcslen(fd.cAlternateFileName)));
+        EXPECT_EQ(form->OpenFile(spelled), form->MainPageCtrl->ActivePage()) << length;
+        EXPECT_EQ(form->MainPageCtrl->PageCount(), 1) << length;
         EXPECT_TRUE(services.boxes.empty()) << length;
         delete form;
     }

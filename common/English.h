@@ -88,13 +88,45 @@ inline constexpr const char* msgReloadDiscardsEdits =
     "\n（このページには保存していない変更があります。読み込むと変更は失われます。）";
 inline constexpr const char* msgGrepHitLimit = "ヒット数が上限に達したため、検索を中止しました。";
 inline constexpr const char* msgBoxSelectionNoReplace = "矩形選択の範囲は置換できません。";
+// Asked when the backup copy could not be made; Yes saves without it (No is the default).
 inline constexpr const char* msgBackupFailed =
-    "バックアップファイル[%s]を作成できませんでした。バックアップなしで保存を続けます。";
+    "バックアップファイル[%s]を作成できませんでした。\n%s\n前回のバックアップはそのまま残っています。"
+    "\nバックアップを作らずに上書き保存しますか?";
+inline constexpr const char* msgBackupNotReplaced =
+    "ファイル[%s]は保存しましたが、バックアップファイル[%s]を置き換えられませんでした。\n%s\n"
+    "保存する前の内容はファイル[%s]に残してあります。";
 inline constexpr const char* msgSaveFailed = "ファイル[%s]の保存に失敗しました。\n%s";
+// The last %s of these is the number of bytes from the first NUL byte to the end of the file.
 inline constexpr const char* msgTruncatedAtNul =
-    "ファイル[%s]には NUL 文字が含まれているため、その手前までを読み込みました。";
+    "ファイル[%s]には NUL 文字が含まれているため、その手前までを読み込みました"
+    "（NUL 文字から後の %s バイトは読み込んでいません）。";
+inline constexpr const char* msgTruncatedUtf16 =
+    "ファイル[%s]は UTF-16 のテキストのようです。このエディタは Shift-JIS のテキストを扱うため、"
+    "最初の NUL 文字の手前までを読み込みました（NUL 文字から後の %s バイトは読み込んでいません）。";
 inline constexpr const char* msgOverwriteTruncated =
-    "ファイル[%s]は途中までしか読み込まれていません。上書き保存すると残りの内容が失われます。保存しますか";
+    "ファイル[%s]は途中までしか読み込まれていません。\n上書き保存すると、NUL 文字から後の %s バイトが"
+    "失われます。保存しますか?";
+inline constexpr const char* msgOverwriteTruncatedUtf16 =
+    "ファイル[%s]は UTF-16 のテキストのようで、途中までしか読み込まれていません。\n上書き保存すると、"
+    "NUL 文字から後の %s バイトが失われます。保存しますか?";
+// A name too long for Windows; the %s are its length in characters and the name (shortened).
+inline constexpr const char* msgNameTooLong =
+    "ファイル名が長すぎるため開けません（%s 文字）。\n%s\nWindows で扱えるファイル名は、"
+    "全体で 32767 文字まで、フォルダー名やファイル名の一つ一つは 255 文字までです。";
+inline constexpr const char* msgSaveNameTooLong =
+    "ファイル名が長すぎるため保存できません（%s 文字）。\n%s\nWindows で扱えるファイル名は、"
+    "全体で 32767 文字まで、フォルダー名やファイル名の一つ一つは 255 文字までです。";
+inline constexpr const char* msgOpenFailedBecause = "ファイル[%s]を開けませんでした。\n%s";
+inline constexpr const char* msgReloadFailed =
+    "ファイル[%s]を読み込み直せませんでした。\n%s\nページの内容は読み込む前のままです。";
+inline constexpr const char* msgOutOfMemory =
+    "メモリが足りません。ほかのファイルやプログラムを閉じてから、もう一度お試しください。";
+inline constexpr const char* msgUnexpectedError = "予期しないエラーが発生しました。";
+// Save As onto the file of another page that holds unsaved edits (No is the default).
+inline constexpr const char* msgSaveAsOpenElsewhere =
+    "ファイル[%s]は別のページで開かれていて、そのページには保存していない変更があります。\n"
+    "上書き保存しますか?\n（そのページの変更はそのまま残り、ファイルが更新されたことをそのページで"
+    "お知らせします）";
 inline constexpr const char* msgGrepRunning = "現在ファイル検索は実行中です。";
 inline constexpr const char* msgChangedOnDisk = "ファイル[%s]は外部で更新されました、読み込みますか。";
 inline constexpr const char* msgWallpaperMissing =

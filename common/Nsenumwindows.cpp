@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <string>
 
 #include "platform/AnsiString.h"
 #include "platform/Services.h"
@@ -31,23 +32,35 @@ int WholeCharacters(const char* s, int len)
     return len;
 }
 
-AnsiString FormatBounded(const char* format, va_list args)
+// The whole formatted text, however long: a message that lost its end would lose its reason.
+AnsiString FormatWhole(const char* format, va_list args)
 {
-    char buf[kMsgBufferSize];
-    int n = std::vsnprintf(buf, sizeof buf, format ? format : "", args);
-    if (n < 0 || n >= int(sizeof buf))
+    if (!format)
+        format = "";
+    std::string buf(512, '\0');
+    for (;;)
     {
-        buf[sizeof buf - 1] = '\0';
-        n = WholeCharacters(buf, int(sizeof buf) - 1);
+        va_list each;
+        va_copy(each, args);
+        int n = std::vsnprintf(buf.data(), buf.size(), format, each);
+        va_end(each);
+        if (n >= 0 && size_t(n) < buf.size())
+            return AnsiString(buf.data(), n);
+        // A C library that reports no length only says "too small"; an error that no size mends
+        // stops at a bound.
+        if (n < 0 && buf.size() >= (size_t(1) << 26))
+            return AnsiString(format);
+        buf.resize(n >= 0 ? size_t(n) + 1 : buf.size() * 2);
     }
-    return AnsiString(buf, n);
 }
 
 int Show(unsigned flags, const char* format, va_list args)
 {
-    AnsiString text = FormatBounded(format, args);
+    AnsiString text = FormatWhole(format, args);
     return Services().MessageBox(g_owner, text, AnsiString(g_caption), flags);
 }
+
+unsigned DefaultButtonFlag(TBoxDefault def) { return def == bdNo ? MB_DEFBUTTON2 : MB_DEFBUTTON1; }
 } // namespace
 
 void SetMessageOwner(void* ownerHwnd) { g_owner = ownerHwnd; }
@@ -99,6 +112,15 @@ int YesNoBox(const char* format, ...)
     va_list args;
     va_start(args, format);
     int r = Show(MB_YESNO | MB_ICONINFORMATION, format, args);
+    va_end(args);
+    return r == IDYES ? baYes : baNo;
+}
+
+int YesNoBox(TBoxDefault def, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int r = Show(MB_YESNO | MB_ICONINFORMATION | DefaultButtonFlag(def), format, args);
     va_end(args);
     return r == IDYES ? baYes : baNo;
 }

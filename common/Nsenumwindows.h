@@ -11,8 +11,6 @@
 #define VN_PRINTF_CHECK(fmt, first) __attribute__((format(printf, fmt, first)))
 #endif
 
-// A formatted message longer than this (terminator included) is cut on a whole character.
-constexpr int kMsgBufferSize = 512;
 // The caption holds at most 64 bytes.
 constexpr int kMsgCaptionSize = 65;
 
@@ -25,6 +23,7 @@ void SetMsgCaption(const char* text);
 const char* MsgCaption();
 
 // The format is a catalogue text or a literal; a text that may hold "%" goes in as a "%s" argument.
+// The formatted text is shown whole, however long.
 int ErrorBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
 int WarningBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
 int InfoBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
@@ -36,8 +35,17 @@ enum TBoxAnswer
     baCancel = 2
 };
 
-// baYes, or baNo for anything else (a box that could not be shown included).
+// Which button Enter presses in a question box.
+enum TBoxDefault
+{
+    bdYes,
+    bdNo
+};
+
+// baYes, or baNo for anything else (a box that could not be shown included). A question whose Yes
+// destroys something passes bdNo, so Enter never answers it.
 int YesNoBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
+int YesNoBox(TBoxDefault def, const char* format, ...) VN_PRINTF_CHECK(2, 3);
 // baYes, baNo, or baCancel for anything else: a box that could not be shown never counts as an
 // answer that discards or overwrites something.
 int YesNoCancelBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);

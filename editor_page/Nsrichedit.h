@@ -168,8 +168,11 @@ public:
     void LoadFromFile(const AnsiString& path, TConvMode mode) override;
     typOpenStatus LoadFile(const AnsiString& path, TConvMode mode);
     typOpenStatus OpenStatus() const { return FOpenStatus; }
-    // With BackupFile set, an existing file is first copied to path + ".bak". A successful save
-    // writes the whole text, so a load that stopped at a NUL byte no longer matters.
+    // With BackupFile set, the existing file is kept as path + ".bak": copied under a temporary
+    // name first and put in place only after the save succeeded, so a failed copy or a failed save
+    // leaves the folder as it was. A copy that fails asks whether to save without a backup; No
+    // raises EAbort (nothing is written). A successful save writes the whole text, so a load that
+    // stopped at a NUL byte no longer matters.
     void SaveToFile(const AnsiString& path, TConvMode mode) override;
     // The page's own part of the editor settings: link and text-background colours, backup, tabs,
     // the Home key and the comment mode.
@@ -288,6 +291,9 @@ public:
 
 protected:
     typOpenStatus FOpenStatus = osNormal;
+    // Copies the file for the backup (to a name that must not exist yet); false with the system's
+    // error code on failure, when the destination may hold part of the copy.
+    virtual bool CopyForBackup(const AnsiString& from, const AnsiString& to, unsigned long& error);
     void CreateParams(TCreateParams& params) override;
     void WndProc(TMessage& message) override;
     void WMPaint(TWMPaint& message) override;

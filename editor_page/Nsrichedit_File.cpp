@@ -51,21 +51,95 @@ void nsRichEdit::LoadFromFile(const AnsiString& path, TConvMode mode)
     LoadFile(path, mode);
 }
 
+namespace
+{
+// A path as the file functions take it at any length: past MAX_PATH only the "\\?\" form works.
+std::wstring ApiPath(const AnsiString& path)
+{
+    std::wstring w = SjisToWide(path);
+    if (w.size() < MAX_PATH || w.compare(0, 4, L"\\\\?\\") == 0)
+        return w;
+    if (w.size() > 2 && w[1] == L':' && w[2] == L'\\')
+        return L"\\\\?\\" + w;
+    if (w.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + w.substr(2);
+    return w;
+}
+
+void RemoveFile(const AnsiString& path)
+{
+    std::wstring w = ApiPath(path);
+    SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL); // a copy of a read-only file is read-only
+    DeleteFileW(w.c_str());
+}
+} // namespace
+
+bool nsRichEdit::CopyForBackup(const AnsiString& from, const AnsiString& to, unsigned long& error)
+{
+    if (CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), TRUE))
+        return true;
+    error = GetLastError();
+    return false;
+}
+
 void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
 {
-    if (BackupFile)
+    // The new backup waits under a temporary name beside the file until the save has succeeded:
+    // the previous backup is never overwritten by a partial copy, and a failed save leaves no trace.
+    AnsiString backup = path + ".bak";
+    AnsiString pending;
+    DWORD attrs = GetFileAttributesW(ApiPath(path).c_str());
+    if (BackupFile && attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY))
     {
-        std::wstring wpath = SjisToWide(path);
-        DWORD attrs = GetFileAttributesW(wpath.c_str());
-        if (attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY))
+        unsigned long error = 0;
+        DWORD old = GetFileAttributesW(ApiPath(backup).c_str());
+        if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+            error = ERROR_ACCESS_DENIED; // the old backup could not be replaced afterwards
+        for (int n = 1; error == 0 && n <= 1000; ++n)
         {
-            AnsiString backup = path + ".bak";
-            if (!CopyFileW(wpath.c_str(), SjisToWide(backup).c_str(), FALSE))
-                WarningBox(msgBackupFailed, backup.c_str()); // told first; the save goes on
+            AnsiString name = backup + Format(".%u-%d.tmp", {unsigned(GetCurrentProcessId()), n});
+            if (CopyForBackup(path, name, error))
+            {
+                pending = name;
+                break;
+            }
+            if (error == ERROR_FILE_EXISTS) // someone else's file: left alone, the next name tried
+            {
+                error = n < 1000 ? 0 : error;
+                continue;
+            }
+            RemoveFile(name); // what a copy that failed part-way left
+            if (error == 0)
+                error = ERROR_GEN_FAILURE;
         }
+        if (!pending.IsEmpty())
+        {
+            DWORD copied = GetFileAttributesW(ApiPath(pending).c_str());
+            if (copied != INVALID_FILE_ATTRIBUTES && (copied & FILE_ATTRIBUTE_READONLY))
+                SetFileAttributesW(ApiPath(pending).c_str(), copied & ~DWORD(FILE_ATTRIBUTE_READONLY));
+        }
+        else if (YesNoBox(bdNo, msgBackupFailed, backup.c_str(), SysErrorMessage(error).c_str()) != baYes)
+            throw EAbort(); // not saved, and nothing on disk changed
     }
-    TCustomAFEdit::SaveToFile(path, mode);
+    try
+    {
+        TCustomAFEdit::SaveToFile(path, mode);
+    }
+    catch (...)
+    {
+        if (!pending.IsEmpty())
+            RemoveFile(pending);
+        throw;
+    }
     FLoadTruncation = TLoadTruncation();
+    if (!pending.IsEmpty() &&
+        !MoveFileExW(ApiPath(pending).c_str(), ApiPath(backup).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    {
+        DWORD error = GetLastError();
+        WarningBox(msgBackupNotReplaced, path.c_str(), backup.c_str(), SysErrorMessage(error).c_str(),
+                   pending.c_str());
+    }
 }
 
 void nsRichEdit::ApplyEditSetting(const VN::typEditSetting& s)

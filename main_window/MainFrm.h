@@ -211,6 +211,8 @@ private:
     void BuildPanels();
     void PageSwitchFinish(TObject* sender);
     void CloseUntitledUneditedPages(TTabSheet* keep);
+    // The pages other than except's whose editor shows path (any case).
+    std::vector<TTabSheet*> PagesShowing(const AnsiString& path, TPageEditor* except) const;
     // Writes the sheet's editor to its path, or through Save As when untitled; false when cancelled
     // or failed (the failure has been shown).
     bool SavePage(TTabSheet* sheet);
@@ -246,7 +248,7 @@ extern TMainForm* MainForm;
 // The whole command line after the program's name, as one file name (quotes removed).
 AnsiString CommandLineFileName(const wchar_t* commandLine);
 // A path as the file system knows it: full (relative names and "..\" resolved against the current
-// folder) and in long form when the file exists.
+// folder) and in long form when the file exists. A name too long for Windows comes back as it is.
 AnsiString NormalizePath(const AnsiString& path);
 // Text cut to at most maxBytes bytes, never inside a double-byte character.
 AnsiString CutOnCharacter(const AnsiString& text, int maxBytes);

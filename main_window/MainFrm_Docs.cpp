@@ -1,6 +1,9 @@
 // The main window's documents: opening into tab pages, new pages, saving, closing with the offer to
 // save, the close query of the window, dropped files, the command line and the recent files.
 #include <algorithm>
+#include <cstdint>
+#include <new>
+#include <vector>
 
 #include <windows.h>
 
@@ -32,9 +35,21 @@ const typSaveFilter kSaveFilters[] = {
     {"全てのファイル(*.*)", "*.*", ""},
 };
 
+// A path the file functions take at any length: past MAX_PATH only the "\\?\" form works.
+std::wstring ApiPath(const std::wstring& w)
+{
+    if (w.size() < MAX_PATH || w.compare(0, 4, L"\\\\?\\") == 0)
+        return w;
+    if (w.size() > 2 && w[1] == L':' && w[2] == L'\\')
+        return L"\\\\?\\" + w;
+    if (w.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + w.substr(2);
+    return w;
+}
+
 DWORD Attributes(const AnsiString& path)
 {
-    return GetFileAttributesW(SjisToWide(path).c_str());
+    return GetFileAttributesW(ApiPath(SjisToWide(path)).c_str());
 }
 
 bool IsFile(const AnsiString& path)
@@ -53,7 +68,7 @@ void FindEmphasisForFile(TPageEditor* editor, const AnsiString& path)
 // when the file cannot be opened or its date is impossible.
 bool DiskFileTime(const AnsiString& path, TDateTime& time)
 {
-    HANDLE h = CreateFileW(SjisToWide(path).c_str(), GENERIC_READ,
+    HANDLE h = CreateFileW(ApiPath(SjisToWide(path)).c_str(), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -79,6 +94,152 @@ int AskSaveBeforeClosing(const AnsiString& path)
     if (path.IsEmpty())
         return YesNoCancelBox("%s", msgUntitledChanged);
     return YesNoCancelBox(msgFileChanged, path.c_str());
+}
+
+// Windows takes at most this many characters in a whole path (in its "\\?\" form, with the
+// terminator) and in one folder or file name. Longer names go to no file function: some crash on
+// them.
+constexpr size_t kLongestPath = 32767 - 4 - 1;
+constexpr size_t kLongestComponent = 255;
+
+bool NameTooLong(const std::wstring& name)
+{
+    if (name.size() > kLongestPath)
+        return true;
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); ++i)
+        if (i == name.size() || name[i] == L'\\' || name[i] == L'/')
+        {
+            if (i - start > kLongestComponent)
+                return true;
+            start = i + 1;
+        }
+    return false;
+}
+
+bool NameTooLong(const AnsiString& name) { return NameTooLong(SjisToWide(name)); }
+
+// Tells that the name is too long, showing its length and its two ends: the box names the file
+// without growing to the name's size.
+void ShowNameTooLong(const char* format, const AnsiString& name)
+{
+    std::wstring w = SjisToWide(name);
+    constexpr size_t kHead = 120, kTail = 60;
+    if (w.size() > kHead + kTail + 1)
+        w = w.substr(0, kHead) + L"\u2026" + w.substr(w.size() - kTail);
+    ErrorBox(format, IntToStr(int(SjisToWide(name).size())).c_str(), WideToSjis(w).c_str());
+}
+
+// The long form of a full path past MAX_PATH, found by listing each short ("~") name's folder:
+// GetLongPathNameW cannot be given such a path (it overruns its own buffers under Wine).
+std::wstring LongFormByListing(const std::wstring& full)
+{
+    size_t root = full.compare(0, 2, L"\\\\") == 0 ? full.find(L'\\', full.find(L'\\', 2) + 1) : 2;
+    if (root == std::wstring::npos || root >= full.size())
+        return full;
+    std::wstring out = full.substr(0, root);
+    size_t i = root;
+    while (i < full.size())
+    {
+        size_t end = full.find(L'\\', i + 1);
+        if (end == std::wstring::npos)
+            end = full.size();
+        std::wstring part = full.substr(i, end - i); // with its leading backslash
+        if (part.find(L'~') != std::wstring::npos && part.find_first_of(L"*?") == std::wstring::npos)
+        {
+            WIN32_FIND_DATAW fd;
+            HANDLE h = FindFirstFileW(ApiPath(out + part).c_str(), &fd);
+            if (h == INVALID_HANDLE_VALUE)
+                return out + full.substr(i); // the rest does not exist yet
+            FindClose(h);
+            part = L"\\" + std::wstring(fd.cFileName);
+        }
+        out += part;
+        i = end;
+    }
+    return out;
+}
+
+// Why a load or a save failed, for a box: called inside a catch block. A bare C++ exception name
+// is never shown.
+AnsiString FailureReason()
+{
+    try
+    {
+        throw;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return msgOutOfMemory;
+    }
+    catch (const EOutOfMemory&)
+    {
+        return msgOutOfMemory;
+    }
+    catch (const Exception& e)
+    {
+        return e.Message.IsEmpty() ? AnsiString(msgUnexpectedError) : e.Message;
+    }
+    catch (...)
+    {
+        return msgUnexpectedError;
+    }
+}
+
+// Whether the exception being handled is the page's "could not be opened" (called inside a catch).
+bool IsOpenError()
+{
+    try
+    {
+        throw;
+    }
+    catch (const EFOpenError&)
+    {
+        return true;
+    }
+    catch (...)
+    {
+        return false;
+    }
+}
+
+// What a load that stopped at a NUL byte left out: the bytes from the NUL to the end of the file,
+// and whether the file looks like UTF-16 (which this editor reads as text cut at its first NUL).
+struct typNulCut
+{
+    int64_t bytesLeftOut = 0;
+    bool utf16 = false;
+};
+
+typNulCut DescribeNulCut(const AnsiString& path, int64_t nulOffset)
+{
+    typNulCut cut;
+    HANDLE h = CreateFileW(ApiPath(SjisToWide(path)).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return cut;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(h, &size))
+        cut.bytesLeftOut = std::max<int64_t>(0, size.QuadPart - std::max<int64_t>(0, nulOffset));
+    std::vector<unsigned char> head(65536);
+    DWORD got = 0;
+    if (!ReadFile(h, head.data(), DWORD(head.size()), &got, nullptr))
+        got = 0;
+    CloseHandle(h);
+    if (got >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF)))
+        cut.utf16 = true;
+    else
+    {
+        // UTF-16 text puts its NUL bytes on one side of each pair (the high byte of ASCII
+        // characters and line ends); a file of even length with several NULs, all on one side.
+        int nuls[2] = {0, 0};
+        for (DWORD i = 0; i < got; ++i)
+            if (head[i] == 0)
+                ++nuls[i & 1];
+        cut.utf16 = size.QuadPart % 2 == 0 && nuls[0] + nuls[1] >= 2 && (nuls[0] == 0 || nuls[1] == 0);
+    }
+    return cut;
 }
 } // namespace
 
@@ -114,7 +275,7 @@ AnsiString CommandLineFileName(const wchar_t* commandLine)
 
 AnsiString NormalizePath(const AnsiString& path)
 {
-    if (path.IsEmpty())
+    if (path.IsEmpty() || NameTooLong(path))
         return path;
     std::wstring wide = SjisToWide(path);
     DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
@@ -123,6 +284,10 @@ AnsiString NormalizePath(const AnsiString& path)
     std::wstring full(n, L'\0');
     n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
     full.resize(n);
+    if (NameTooLong(full))
+        return WideToSjis(full);
+    if (full.size() >= MAX_PATH)
+        return WideToSjis(LongFormByListing(full));
     DWORD m = GetLongPathNameW(full.c_str(), nullptr, 0);
     if (m > 0)
     {
@@ -149,7 +314,13 @@ TTabSheet* TMainForm::OpenFile(const AnsiString& name)
         path = OpenDialog->FileName();
     }
     // One spelling per file: full, long form, so "x\..\a.txt" or a relative name finds its page.
-    path = NormalizePath(path);
+    if (!NameTooLong(path))
+        path = NormalizePath(path);
+    if (NameTooLong(path))
+    {
+        ShowNameTooLong(msgNameTooLong, path);
+        return nullptr;
+    }
     if (!IsFile(path))
         return nullptr;
     for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
@@ -172,21 +343,19 @@ TTabSheet* TMainForm::OpenFile(const AnsiString& name)
     {
         LoadEditor(editor, path, TConvMode{cmFoldLine});
     }
-    catch (const EFOpenError&)
-    {
-        ClosePage(page, false);
-        if (IsPage(previous))
-            SetActivePage(previous);
-        ErrorBox(msgOpenFailed, path.c_str());
-        return nullptr;
-    }
     catch (...)
     {
         // A read that failed halfway leaves no half-loaded page behind.
+        AnsiString reason = FailureReason();
+        bool notOpened = IsOpenError();
         ClosePage(page, false);
         if (IsPage(previous))
             SetActivePage(previous);
-        throw;
+        if (notOpened)
+            ErrorBox(msgOpenFailed, path.c_str());
+        else
+            ErrorBox(msgOpenFailedBecause, path.c_str(), reason.c_str());
+        return nullptr;
     }
     AddToHistory(path);
     UpdateCaption(page);
@@ -205,7 +374,11 @@ void TMainForm::LoadEditor(TPageEditor* editor, const AnsiString& path, TConvMod
     if (status == osShared)
         WarningBox(msgFileLocked, path.c_str());
     if (editor->LoadTruncation().Truncated)
-        WarningBox(msgTruncatedAtNul, path.c_str());
+    {
+        typNulCut cut = DescribeNulCut(path, editor->LoadTruncation().ByteOffset);
+        WarningBox(cut.utf16 ? msgTruncatedUtf16 : msgTruncatedAtNul, path.c_str(),
+                   IntToStr(cut.bytesLeftOut).c_str());
+    }
 }
 
 TTabSheet* TMainForm::NewPage(const AnsiString& caption)
@@ -250,22 +423,27 @@ bool TMainForm::SavePage(TTabSheet* sheet)
 
 bool TMainForm::SaveEditorTo(TPageEditor* editor, const AnsiString& path)
 {
-    // Writing back a text that stopped at a NUL byte would drop the rest of the file.
-    if (editor->LoadTruncation().Truncated && AnsiSameText(path, editor->EditFilePath) &&
-        YesNoBox(msgOverwriteTruncated, path.c_str()) != baYes)
-        return false;
+    // Writing back a text that stopped at a NUL byte would drop the rest of the file: asked, with
+    // No as the answer Enter gives.
+    if (editor->LoadTruncation().Truncated && AnsiSameText(path, editor->EditFilePath))
+    {
+        typNulCut cut = DescribeNulCut(path, editor->LoadTruncation().ByteOffset);
+        if (YesNoBox(bdNo, cut.utf16 ? msgOverwriteTruncatedUtf16 : msgOverwriteTruncated, path.c_str(),
+                     IntToStr(cut.bytesLeftOut).c_str()) != baYes)
+            return false;
+    }
     try
     {
         editor->SaveToFile(path, TConvMode{});
         return true;
     }
-    catch (const std::exception& e)
+    catch (const EAbort&)
     {
-        ErrorBox(msgSaveFailed, path.c_str(), e.what());
+        // The user chose not to save (the page asked); nothing was written.
     }
     catch (...)
     {
-        ErrorBox(msgSaveFailed, path.c_str(), "");
+        ErrorBox(msgSaveFailed, path.c_str(), FailureReason().c_str());
     }
     return false;
 }
@@ -324,17 +502,55 @@ bool TMainForm::SaveFileAs()
     }
     if (!SaveDialog->Execute())
         return false;
-    AnsiString name = NormalizePath(SaveDialog->FileName());
+    AnsiString name = SaveDialog->FileName();
+    if (!NameTooLong(name))
+        name = NormalizePath(name);
+    if (NameTooLong(name))
+    {
+        ShowNameTooLong(msgSaveNameTooLong, name);
+        return false;
+    }
     int row = ClampFilterIndex(filter, SaveDialog->FilterIndex()) - 1;
     if (ExtractFileExt(name).IsEmpty() && *kSaveFilters[row].extension)
         name += AnsiString(".") + kSaveFilters[row].extension;
+    // Another page showing that file with edits of its own: overwriting it is asked first.
+    std::vector<TTabSheet*> others = PagesShowing(name, editor);
+    if (std::any_of(others.begin(), others.end(), [this](TTabSheet* p) { return GetPageEditor(p)->isEdited(); }) &&
+        YesNoBox(bdNo, msgSaveAsOpenElsewhere, name.c_str()) != baYes)
+        return false;
     if (!SaveEditorTo(editor, name))
         return false;
+    // Only now does the file exist, so a short folder or file name gets its long spelling.
+    name = NormalizePath(name);
+    editor->EditFilePath = name;
+    // One page per file: a page that showed the old content goes; one with edits keeps them and
+    // is told, when it is next entered, that its file changed.
+    for (TTabSheet* other : PagesShowing(name, editor))
+    {
+        if (GetPageEditor(other)->isEdited())
+            GetPageEditor(other)->SetFileDate(TDateTime(0.0));
+        else
+            ClosePage(other, false);
+    }
     AddToHistory(name);
     UpdateCaption(nullptr);
     LoadEditSetting(editor);
     FindEmphasisForFile(editor, name);
     return true;
+}
+
+std::vector<TTabSheet*> TMainForm::PagesShowing(const AnsiString& path, TPageEditor* except) const
+{
+    std::vector<TTabSheet*> pages;
+    for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
+    {
+        TTabSheet* page = MainPageCtrl->Pages(i);
+        TPageEditor* editor = GetPageEditor(page);
+        if (editor && editor != except && !editor->EditFilePath.IsEmpty() &&
+            AnsiSameText(editor->EditFilePath, path))
+            pages.push_back(page);
+    }
+    return pages;
 }
 
 void TMainForm::AddToHistory(const AnsiString& path)
@@ -366,10 +582,14 @@ void TMainForm::ReadHistory()
     nsList<nsString> list;
     ReadFileHistory(list, SettingsKey);
     history_.clear();
-    // Empty slots are only how the store keeps its five keys.
+    // Empty slots are only how the store keeps its five keys; a name too long for any file is a
+    // damaged value.
     for (int i = 0; i < list.Count(); ++i)
-        if (!list.Get(i)->IsEmpty() && int(history_.size()) < kHistoryLength)
-            history_.push_back(NsStringToAnsi(*list.Get(i)));
+    {
+        AnsiString path = NsStringToAnsi(*list.Get(i));
+        if (!path.IsEmpty() && !NameTooLong(path) && int(history_.size()) < kHistoryLength)
+            history_.push_back(path);
+    }
 }
 
 void TMainForm::WriteReopenList()
@@ -452,8 +672,12 @@ void TMainForm::RestoreReopenListAndCommandLine()
     ReadReopenList(reopen, ReopenAtStart, SettingsKey);
     if (ReopenAtStart)
         for (int i = 0; i < reopen.Count(); ++i)
-            if (reopen.Get(i)->flag != 1)
-                OpenFile(NsStringToAnsi(reopen.Get(i)->path));
+        {
+            AnsiString path = NsStringToAnsi(reopen.Get(i)->path);
+            // A name too long for any file is a damaged value: dropped, and gone at the next exit.
+            if (reopen.Get(i)->flag != 1 && !NameTooLong(path))
+                OpenFile(path);
+        }
     AnsiString file = Trim(CommandLineFile);
     if (!file.IsEmpty())
     {
@@ -511,9 +735,14 @@ void TMainForm::CheckFileChangedOnDisk(bool silent)
         {
             LoadEditor(editor, path, TConvMode{cmFoldLine});
         }
-        catch (const EFOpenError&)
+        catch (...)
         {
-            ErrorBox(msgOpenFailed, path.c_str());
+            // Whatever failed, the page keeps what it showed, and the question comes again at the
+            // next activation.
+            if (IsOpenError())
+                ErrorBox(msgOpenFailed, path.c_str());
+            else
+                ErrorBox(msgReloadFailed, path.c_str(), FailureReason().c_str());
             return;
         }
         UpdateCaption(nullptr);

@@ -1,5 +1,5 @@
 // Services fakes for tests, each installed while it lives. TBoxServices records every message
-// box's text and answers OK, with no key ever down.
+// box's text and flags and answers with `answer` (OK unless set), with no key ever down.
 #pragma once
 
 #include <windows.h>
@@ -17,13 +17,16 @@ public:
     ~TBoxServices() override { SetServices(previous_); }
     TBoxServices(const TBoxServices&) = delete;
     TBoxServices& operator=(const TBoxServices&) = delete;
-    int MessageBox(void*, const AnsiString& text, const AnsiString&, unsigned) override
+    int MessageBox(void*, const AnsiString& text, const AnsiString&, unsigned flags) override
     {
         boxes.push_back(text.str());
-        return IDOK;
+        this->flags.push_back(flags);
+        return answer;
     }
     short GetKeyState(int) override { return 0; }
     std::vector<std::string> boxes;
+    std::vector<unsigned> flags;
+    int answer = IDOK;
 
 private:
     TPlatformServices* previous_;

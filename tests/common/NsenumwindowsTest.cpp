@@ -123,21 +123,36 @@ TEST_F(MessageBoxes, PercentInAnArgumentIsShownLiterally)
     EXPECT_EQ(Last().text, "50% off");
 }
 
-TEST_F(MessageBoxes, LongArgumentIsCutOnAWholeCharacter)
+TEST_F(MessageBoxes, LongArgumentsAreShownWholeWithTheReasonAfterThem)
 {
-    // With either parity before the Japanese run, the cut lands inside a character once.
-    for (const char* head : {"", "x"})
+    // A long path followed by the reason: every byte of both reaches the box, at any length.
+    for (size_t length : {250u, 511u, 600u, 5000u, 70000u})
     {
-        std::string path = head;
-        while (path.size() < 600)
+        std::string path = "C:\\x";
+        while (path.size() < length)
             path += "表";
-        ErrorBox(msgOpenFailed, path.c_str());
-        const std::string& text = Last().text;
-        EXPECT_LE(text.size(), size_t(kMsgBufferSize - 1));
-        EXPECT_GE(text.size(), size_t(kMsgBufferSize - 2));
-        EXPECT_TRUE(EndsOnWholeCharacter(text)) << "head '" << head << "'";
-        const std::string prefix = std::string("ファイル[") + head + "表";
-        EXPECT_EQ(text.compare(0, prefix.size(), prefix), 0);
+        ErrorBox(msgSaveFailed, path.c_str(), "アクセスが拒否されました。");
+        EXPECT_EQ(Last().text, std::string("ファイル[") + path + "]の保存に失敗しました。\nアクセスが拒否されました。")
+            << length;
+    }
+}
+
+TEST_F(MessageBoxes, AQuestionCanMakeNoTheDefaultAnswer)
+{
+    const struct
+    {
+        TBoxDefault def;
+        unsigned button;
+    } cases[] = {{bdYes, MB_DEFBUTTON1}, {bdNo, MB_DEFBUTTON2}};
+    for (const auto& c : cases)
+    {
+        for (int answer : {IDYES, IDNO, IDCANCEL, 0})
+        {
+            fake.answer = answer;
+            EXPECT_EQ(YesNoBox(c.def, msgConfirmPicture, "a.jpg"), answer == IDYES ? baYes : baNo);
+            EXPECT_EQ(Last().flags, unsigned(MB_YESNO | MB_ICONINFORMATION) | c.button);
+            EXPECT_EQ(Last().text, "画像ファイル[a.jpg]を設定してもよろしいですか");
+        }
     }
 }
 

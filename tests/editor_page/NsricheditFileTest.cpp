@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "PageTestUtil.h"
+#include "tests/TestFiles.h"
+#include "tests/TestServices.h"
 #include "platform/Classes.h"
 #include "platform/Cp932.h"
 #include "platform/Services.h"
@@ -13,16 +16,42 @@
 
 namespace
 {
-class TBoxLog : public TPlatformServices
+// Everything in a folder: name -> bytes.
+std::map<std::string, std::string> Listing(const AnsiString& dir)
+{
+    std::map<std::string, std::string> files;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(SjisToWide(dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return files;
+    do
+    {
+        AnsiString name = WideToSjis(fd.cFileName, int(wcslen(fd.cFileName)));
+        if (name == "." || name == "..")
+            continue;
+        files[name.str()] = fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? "<folder>" : TTempDir::Read(dir + "\\" + name).str();
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return files;
+}
+
+// A disk that fills up while the backup is copied: half the file arrives, then the copy fails.
+class TFullDiskPage : public nsRichEdit
 {
 public:
-    int MessageBox(void*, const AnsiString& text, const AnsiString&, unsigned) override
+    using nsRichEdit::nsRichEdit;
+    int copies = 0;
+
+protected:
+    bool CopyForBackup(const AnsiString& from, const AnsiString& to, unsigned long& error) override
     {
-        texts.push_back(text);
-        return IDOK;
+        ++copies;
+        AnsiString text = TTempDir::Read(from);
+        TFileStream f(to, fmCreate);
+        f.WriteBuffer(text.c_str(), text.Length() / 2);
+        error = ERROR_DISK_FULL;
+        return false;
     }
-    short GetKeyState(int) override { return 0; }
-    std::vector<AnsiString> texts;
 };
 
 AnsiString TempPath(const char* name)
@@ -105,21 +134,89 @@ TEST_F(PageFixture, BackupKeepsThePreviousSaveAndANewFileGetsNone)
     EXPECT_EQ(Read(path + ".bak"), "second");
 }
 
-TEST_F(PageFixture, AFailedBackupIsReportedAndTheSaveGoesOn)
+TEST(nsRichEdit, ABackupThatCannotBeMadeLeavesTheOldOneAndSavesOnlyWhenTheUserSaysSo)
 {
-    TBoxLog boxes;
-    TPlatformServices* old = SetServices(&boxes);
-    page->BackupFile = true;
-    AnsiString path = TempPath("nobackup.txt");
-    Write(path, "old");
-    // A folder where the backup should go: the copy cannot be made.
-    CreateDirectoryW(SjisToWide(path + ".bak").c_str(), nullptr);
-    page->SetText("new");
-    page->SetEdited(true);
-    page->SaveToFile(path, TConvMode());
-    SetServices(old);
-    ASSERT_EQ(boxes.texts.size(), 1u);
-    EXPECT_NE(boxes.texts[0].Pos("nobackup.txt.bak"), 0);
-    EXPECT_EQ(Read(path), "new");
-    EXPECT_FALSE(page->isEdited());
+    struct Case
+    {
+        const char* name;
+        bool fullDisk;       // the copy fails part-way; otherwise the old backup is a folder
+        int answer;          // to the question
+        bool saved;
+    } cases[] = {
+        {"disk full, No", true, IDNO, false},
+        {"disk full, Enter (the default) or the close box", true, IDCANCEL, false},
+        {"disk full, Yes", true, IDYES, true},
+        {"backup name taken by a folder, No", false, IDNO, false},
+        {"backup name taken by a folder, Yes", false, IDYES, true},
+    };
+    for (const Case& c : cases)
+    {
+        TTempDir dir;
+        AnsiString path = dir.Write("文書.txt", "old text of the file");
+        if (c.fullDisk)
+            dir.Write("文書.txt.bak", "the previous backup");
+        else
+            CreateDirectoryW(SjisToWide(dir / "文書.txt.bak").c_str(), nullptr);
+        auto* page = Create<TFullDiskPage>(nullptr);
+        page->BackupFile = true;
+        page->SetText("new text");
+        page->SetEdited(true);
+        auto before = Listing(dir.Path());
+        TBoxServices boxes;
+        boxes.answer = c.answer;
+        bool aborted = false;
+        try
+        {
+            page->SaveToFile(path, TConvMode());
+        }
+        catch (const EAbort&)
+        {
+            aborted = true;
+        }
+        EXPECT_EQ(aborted, !c.saved) << c.name;
+        EXPECT_EQ(page->copies, c.fullDisk ? 1 : 0) << c.name;
+        ASSERT_EQ(boxes.boxes.size(), 1u) << c.name;
+        EXPECT_EQ(boxes.flags[0] & MB_DEFBUTTON2, unsigned(MB_DEFBUTTON2)) << c.name;
+        EXPECT_NE(boxes.boxes[0].find(path.str() + ".bak]"), std::string::npos) << c.name;
+        if (c.fullDisk)
+        {
+            EXPECT_NE(boxes.boxes[0].find(SysErrorMessage(ERROR_DISK_FULL).str()), std::string::npos) << c.name;
+        }
+        // The old backup is untouched and no partial copy is left behind.
+        auto after = Listing(dir.Path());
+        if (c.saved)
+            before["文書.txt"] = "new text";
+        EXPECT_EQ(after, before) << c.name;
+        EXPECT_EQ(page->isEdited(), !c.saved) << c.name;
+        delete page;
+    }
+}
+
+TEST(nsRichEdit, AFailedSaveLeavesTheFolderAsItWasAndASavedOneKeepsOnlyTheBackup)
+{
+    for (bool oldBackup : {false, true})
+    {
+        TTempDir dir;
+        AnsiString path = dir.Write("readonly.txt", "read-only text");
+        if (oldBackup)
+            dir.Write("readonly.txt.bak", "older text");
+        SetFileAttributesW(SjisToWide(path).c_str(), FILE_ATTRIBUTE_READONLY);
+        auto* page = Create<nsRichEdit>(nullptr);
+        page->BackupFile = true;
+        page->SetText("edited");
+        page->SetEdited(true);
+        auto before = Listing(dir.Path());
+        TBoxServices boxes;
+        EXPECT_THROW(page->SaveToFile(path, TConvMode()), Exception) << oldBackup;
+        EXPECT_EQ(Listing(dir.Path()), before) << oldBackup;
+        EXPECT_TRUE(boxes.boxes.empty()) << oldBackup;
+
+        // Once writable, the save keeps the file's previous text as the backup, and nothing else.
+        SetFileAttributesW(SjisToWide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        page->SaveToFile(path, TConvMode());
+        std::map<std::string, std::string> expected{{"readonly.txt", "edited"}, {"readonly.txt.bak", "read-only text"}};
+        EXPECT_EQ(Listing(dir.Path()), expected) << oldBackup;
+        EXPECT_TRUE(boxes.boxes.empty()) << oldBackup;
+        delete page;
+    }
 }

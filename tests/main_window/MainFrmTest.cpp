@@ -3,7 +3,12 @@
 // through the services seam.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
+#include <new>
 #include <functional>
 #include <set>
 #include <string>
@@ -23,6 +28,27 @@
 #include "tests/TestFiles.h"
 
 #include <shlobj.h>
+
+namespace
+{
+// Allocations of at least this many bytes fail while it is not 0: memory running out during a
+// load, wherever the load needs a large block.
+std::atomic<size_t> failAllocationsFrom{0};
+} // namespace
+
+// Memory that runs out on request (see TOutOfMemory below).
+void* operator new(size_t size)
+{
+    size_t from = failAllocationsFrom.load();
+    if (from != 0 && size >= from)
+        throw std::bad_alloc();
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
 
 namespace
 {
@@ -46,6 +72,7 @@ public:
     int MessageBox(void*, const AnsiString& text, const AnsiString&, unsigned flags) override
     {
         boxes.push_back(text);
+        boxFlags.push_back(flags);
         if (onBox)
             onBox();
         if ((flags & MB_TYPEMASK) == MB_YESNOCANCEL || (flags & MB_TYPEMASK) == MB_YESNO)
@@ -67,6 +94,7 @@ public:
     }
 
     std::vector<AnsiString> boxes;
+    std::vector<unsigned> boxFlags;
     std::deque<int> answers;              // IDYES, IDNO, IDCANCEL for the question boxes, in order
     std::deque<AnsiString> dialogAnswers; // a file name, or "" for Cancel
     std::vector<TFileDialogData> saveDialogs;
@@ -917,11 +945,19 @@ TEST(TMainForm, OpeningTellsOfLockedWriteProtectedAndCutFilesAndShowsThem)
         bool readOnly;
         const char* warning; // catalogue text, or null for none
         AnsiString firstRow;
+        const char* leftOut = ""; // bytes from the NUL on, for the NUL warnings
     } cases[] = {
         {"plain", "abc", false, false, nullptr, "abc"},
         {"locked by another program", "locked", true, false, msgFileLocked, "locked"},
         {"write-protected", "ro", false, true, msgWriteProtected, "ro"},
-        {"stops at a NUL byte", AnsiString("ab\0cd", 5), false, false, msgTruncatedAtNul, "ab"},
+        {"stops at a NUL byte", AnsiString("ab\0cd", 5), false, false, msgTruncatedAtNul, "ab", "3"},
+        {"stray NULs", AnsiString("0123456789abc\0defghijklmnopqrstuvwx\0yz", 39), false, false, msgTruncatedAtNul,
+         "0123456789abc", "26"},
+        {"UTF-16 with its mark", AnsiString("\xFF\xFE" "a\0b\0\r\0\n\0", 10), false, false, msgTruncatedUtf16,
+         "\xFF\xFE" "a", "7"},
+        {"UTF-16 big-endian with its mark", AnsiString("\xFE\xFF\0a\0b", 6), false, false, msgTruncatedUtf16,
+         "\xFE\xFF", "4"},
+        {"UTF-16 without a mark", AnsiString("a\0b\0c\0", 6), false, false, msgTruncatedUtf16, "a", "5"},
     };
     for (const Case& c : cases)
     {
@@ -944,7 +980,8 @@ TEST(TMainForm, OpeningTellsOfLockedWriteProtectedAndCutFilesAndShowsThem)
         if (c.warning)
         {
             ASSERT_EQ(services.boxes.size(), 1u) << c.name;
-            EXPECT_EQ(services.boxes[0], Format(c.warning, {file})) << c.name;
+            EXPECT_EQ(services.boxes[0], *c.leftOut ? Format(c.warning, {file, c.leftOut}) : Format(c.warning, {file}))
+                << c.name;
         }
         else
             EXPECT_TRUE(services.boxes.empty()) << c.name;
@@ -952,46 +989,58 @@ TEST(TMainForm, OpeningTellsOfLockedWriteProtectedAndCutFilesAndShowsThem)
     }
 }
 
-TEST(TMainForm, SavingATextCutAtANulBackToItsFileAsksFirst)
+TEST(TMainForm, SavingATextCutAtANulBackToItsFileAsksFirstWithNoAsTheDefault)
 {
+    const AnsiString cut("ab\0cd", 5);
+    const AnsiString utf16("\xFF\xFE" "a\0b\0", 6);
     struct Case
     {
         const char* name;
+        AnsiString content;
         std::deque<int> answers;
         bool saveAs; // to another name: nothing is lost, no question
         AnsiString fileAfter;
         bool editedAfter;
+        const char* question; // with the bytes that would be lost
+        const char* leftOut;
     } cases[] = {
-        {"No keeps the file", {IDNO}, false, AnsiString("ab\0cd", 5), true},
-        {"Yes writes the text", {IDYES}, false, "xab", false},
-        {"another name needs no question", {}, true, AnsiString("ab\0cd", 5), false},
+        {"No keeps the file", cut, {IDNO}, false, cut, true, msgOverwriteTruncated, "3"},
+        {"Cancel (the close box) keeps the file", cut, {IDCANCEL}, false, cut, true, msgOverwriteTruncated, "3"},
+        {"Yes writes the text", cut, {IDYES}, false, "xab", false, msgOverwriteTruncated, "3"},
+        {"a UTF-16 file is named so", utf16, {IDNO}, false, utf16, true, msgOverwriteTruncatedUtf16, "3"},
+        {"another name needs no question", cut, {}, true, cut, false, nullptr, nullptr},
     };
     for (const Case& c : cases)
     {
         TScriptServices services;
         TTempDir dir;
-        AnsiString file = dir.Write("cut.txt", AnsiString("ab\0cd", 5));
+        AnsiString file = dir.Write("cut.txt", c.content);
         TMainForm* form = StartMainForm(file);
         ASSERT_NE(form->Edit(), nullptr) << c.name;
         form->Edit()->KeyInput("x");
+        AnsiString typed = form->Edit()->GetText();
         services.boxes.clear();
+        services.boxFlags.clear();
         services.answers = c.answers;
         if (c.saveAs)
         {
             services.dialogAnswers.push_back(dir.Path() + "\\copy.txt");
             form->SaveMenuClick(nullptr);
-            EXPECT_EQ(TTempDir::Read(dir.Path() + "\\copy.txt"), "xab") << c.name;
+            EXPECT_EQ(TTempDir::Read(dir.Path() + "\\copy.txt"), typed) << c.name;
         }
         else
             form->OverWriteMenuClick(nullptr);
         EXPECT_EQ(TTempDir::Read(file), c.fileAfter) << c.name;
         EXPECT_EQ(form->Edit()->isEdited(), c.editedAfter) << c.name;
-        if (c.saveAs)
+        if (!c.question)
             EXPECT_TRUE(services.boxes.empty()) << c.name;
         else
         {
             ASSERT_EQ(services.boxes.size(), 1u) << c.name;
-            EXPECT_EQ(services.boxes[0], Format(msgOverwriteTruncated, {file})) << c.name;
+            EXPECT_EQ(services.boxes[0], Format(c.question, {file, c.leftOut})) << c.name;
+            // Enter answers No: the destructive answer is never the default.
+            EXPECT_EQ(services.boxFlags[0] & (MB_DEFBUTTON2 | MB_DEFBUTTON3), unsigned(MB_DEFBUTTON2)) << c.name;
+            EXPECT_EQ(services.boxFlags[0] & MB_TYPEMASK, unsigned(MB_YESNO)) << c.name;
         }
         // Once written whole, the next save asks nothing.
         if (!c.editedAfter)
@@ -1135,6 +1184,292 @@ TEST(TMainForm, AnInactivePageChangedOnDiskIsOfferedWhenItsEditorGetsTheFocus)
     EXPECT_EQ(services.boxes[0], Format(msgChangedOnDisk, {first}));
     EXPECT_EQ(form->Edit()->GetLine(0), "ONE");
     delete form;
+}
+
+struct TOutOfMemory
+{
+    explicit TOutOfMemory(size_t from) { failAllocationsFrom = from; }
+    ~TOutOfMemory() { failAllocationsFrom = 0; }
+};
+
+// Many short lines: any way of holding them needs blocks of megabytes.
+AnsiString ManyLines(int count)
+{
+    AnsiString text;
+    text.SetLength(count * 5);
+    char* p = text.Unique();
+    for (int i = 0; i < count; ++i, p += 5)
+        std::memcpy(p, "abc\r\n", 5);
+    return text;
+}
+
+TEST(TMainForm, AnOpenOrReloadThatRunsOutOfMemorySaysWhichFileAndWhyAndKeepsThePages)
+{
+    TScriptServices services;
+    TTempDir dir;
+    AnsiString small = dir.Write("小.txt", "old");
+    AnsiString big = dir.Write("大.txt", ManyLines(1000000));
+    TMainForm* form = StartMainForm(small);
+    TTabSheet* page = form->MainPageCtrl->ActivePage();
+    ASSERT_NE(page, nullptr);
+    form->Edit()->KeyInput("x");
+    services.boxes.clear();
+    {
+        TOutOfMemory oom(1 << 20);
+        EXPECT_EQ(form->OpenFile(big), nullptr);
+    }
+    EXPECT_EQ(form->MainPageCtrl->PageCount(), 1);
+    EXPECT_EQ(form->MainPageCtrl->ActivePage(), page);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0], Format(msgOpenFailedBecause, {big, msgOutOfMemory}));
+
+    // The reload after a change on disk: the page keeps its text and its edits.
+    ChangeOnDisk(small, ManyLines(1000000));
+    services.boxes.clear();
+    services.answers = {IDYES};
+    {
+        TOutOfMemory oom(1 << 20);
+        form->FormActivate(form);
+    }
+    ASSERT_EQ(services.boxes.size(), 2u);
+    EXPECT_EQ(services.boxes[1], Format(msgReloadFailed, {small, msgOutOfMemory}));
+    EXPECT_EQ(form->Edit()->GetLine(0), "xold");
+    EXPECT_TRUE(form->Edit()->isEdited());
+    EXPECT_EQ(form->Edit()->EditFilePath, small);
+    for (const AnsiString& box : services.boxes)
+        EXPECT_EQ(box.Pos("bad_alloc"), 0) << Utf8(box);
+    // Asked again next time, and then it loads.
+    services.boxes.clear();
+    services.answers = {IDYES};
+    form->FormActivate(form);
+    EXPECT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(form->Edit()->GetLine(0), "abc\r");
+    delete form;
+}
+
+TEST(TMainForm, NamesTooLongForWindowsAreRefusedAtStartAndDroppedFromTheStoredLists)
+{
+    TTempDir dir;
+    AnsiString real = dir.Write("本物.txt", "r");
+    AnsiString oneLongName = dir.Path() + "\\" + AnsiString::StringOfChar('a', 4000) + ".txt";
+    AnsiString deepName = dir.Path();
+    while (deepName.Length() < 40000)
+        deepName += "\\" + AnsiString::StringOfChar('b', 200);
+    deepName += "\\f.txt";
+    for (const AnsiString& name : {oneLongName, deepName})
+    {
+        TScriptServices services;
+        TMainForm* form = StartMainForm(name);
+        EXPECT_EQ(form->MainPageCtrl->PageCount(), 0);
+        ASSERT_EQ(services.boxes.size(), 1u);
+        AnsiString head = "ファイル名が長すぎるため開けません（" + IntToStr(name.Length()) + " 文字）。\n" +
+                          name.SubString(1, 40);
+        EXPECT_EQ(services.boxes[0].Pos(head), 1) << Utf8(services.boxes[0].SubString(1, 200));
+        EXPECT_LT(services.boxes[0].Length(), 1000); // the name is shown by its two ends
+        delete form;
+    }
+
+    // Stored by an earlier run or damaged: such entries are dropped, the others open.
+    ClearTestKey();
+    {
+        WXRegIni ini(TestKey());
+        ini.WriteBool("REOPEN", "REOPEN", true);
+        ini.WriteInteger("REOPEN", "FILENUM", 3);
+        ini.WriteString("REOPEN", "PURL_01", deepName);
+        ini.WriteString("REOPEN", "PURL_02", oneLongName);
+        ini.WriteString("REOPEN", "PURL_03", real);
+        ini.WriteString(VN::kStandardSection, "履歴_01", deepName);
+        ini.WriteString(VN::kStandardSection, "履歴_02", oneLongName);
+    }
+    TScriptServices services;
+    TMainForm* form = StartMainForm("", false);
+    ASSERT_EQ(form->MainPageCtrl->PageCount(), 1);
+    EXPECT_EQ(form->Edit()->EditFilePath, real);
+    EXPECT_EQ(form->History(), std::vector<AnsiString>{real});
+    EXPECT_TRUE(services.boxes.empty());
+    form->Close();
+    delete form;
+    nsList<VN::typReopen> stored;
+    bool again = false;
+    ReadReopenList(stored, again, TestKey());
+    ASSERT_EQ(stored.Count(), 1);
+    EXPECT_EQ(NsStringToAnsi(stored.Get(0)->path), real);
+}
+
+// A folder path of the given length under dir, made of names of at most 100 characters.
+AnsiString DeepFolder(const TTempDir& dir, int length)
+{
+    AnsiString path = dir.Path();
+    while (path.Length() < length)
+    {
+        int n = std::min(100, length - path.Length() - 1);
+        path += "\\" + AnsiString::StringOfChar('d', std::max(1, n));
+        CreateDirectoryW((L"\\\\?\\" + SjisToWide(path)).c_str(), nullptr);
+    }
+    return path;
+}
+
+TEST(TMainForm, FilesDeeperThanMaxPathOpenUnderTheirLongNames)
+{
+    TScriptServices services;
+    TTempDir dir;
+    for (int length : {400, 1000, 3000})
+    {
+        AnsiString folder = DeepFolder(dir, length);
+        AnsiString file = folder + "\\" + "LongFileName.txt";
+        {
+            TFileStream f(file, fmCreate);
+            f.WriteBuffer("deep", 4);
+        }
+        TMainForm* form = StartMainForm(file);
+        ASSERT_NE(form->Edit(), nullptr) << length;
+        EXPECT_EQ(form->Edit()->EditFilePath, file) << length;
+        EXPECT_EQ(form->Edit()->GetLine(0), "deep") << length;
+        // A short spelling of the file's name finds the same page.
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((L"\\\\?\\" + SjisToWide(file)).c_str(), &fd);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        FindClose(h);
+        ASSERT_NE(fd.cAlternateFileName[0], L'\0');
+        AnsiString spelled = folder + "\\" + WideToSjis(fd.cAlternateFileName, int(wcslen(fd.cAlternateFileName)));
+        EXPECT_EQ(form->OpenFile(spelled), form->MainPageCtrl->ActivePage()) << length;
+        EXPECT_EQ(form->MainPageCtrl->PageCount(), 1) << length;
+        EXPECT_TRUE(services.boxes.empty()) << length;
+        delete form;
+    }
+}
+
+TEST(TMainForm, AFailedSaveOfALongPathShowsTheWholeReason)
+{
+    TScriptServices services;
+    TTempDir dir;
+    // A path of 259 characters: with the path named twice, the message passes 512 bytes.
+    AnsiString folder = dir.Path() + "\\" + AnsiString::StringOfChar('f', 249 - dir.Path().Length());
+    CreateDirectoryW(SjisToWide(folder).c_str(), nullptr);
+    AnsiString file = folder + "\\ro.txt12";
+    ASSERT_EQ(file.Length(), 259);
+    {
+        TFileStream f(file, fmCreate);
+        f.WriteBuffer("old", 3);
+    }
+    SetFileAttributesW(SjisToWide(file).c_str(), FILE_ATTRIBUTE_READONLY);
+    // What the page says about the failure, in full.
+    AnsiString reason;
+    {
+        auto* page = Create<TPageEditor>(nullptr);
+        try
+        {
+            page->SaveToFile(file, TConvMode());
+        }
+        catch (const Exception& e)
+        {
+            reason = e.Message;
+        }
+        delete page;
+    }
+    ASSERT_FALSE(reason.IsEmpty());
+    TMainForm* form = StartMainForm(file);
+    ASSERT_NE(form->Edit(), nullptr);
+    services.boxes.clear();
+    form->Edit()->KeyInput("new");
+    form->OverWriteMenuClick(nullptr);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    // The box starts with the file and ends with the system's reason (the rest may name a
+    // temporary file that differs from one try to the next).
+    const AnsiString& box = services.boxes[0];
+    AnsiString head = Format(msgSaveFailed, {file, ""});
+    EXPECT_EQ(box.SubString(1, head.Length()), head);
+    int tail = std::min(24, reason.Length());
+    EXPECT_EQ(box.SubString(box.Length() - tail + 1, tail), reason.SubString(reason.Length() - tail + 1, tail));
+    EXPECT_EQ(TTempDir::Read(file), "old");
+    SetFileAttributesW(SjisToWide(file).c_str(), FILE_ATTRIBUTE_NORMAL);
+    delete form;
+}
+
+TEST(TMainForm, SaveAsUnderAShortFolderNameKeepsTheLongNameSoTheFileHasOnePage)
+{
+    TScriptServices services;
+    TTempDir dir;
+    AnsiString folder = dir.Path() + "\\A Long Folder Name";
+    CreateDirectoryW(SjisToWide(folder).c_str(), nullptr);
+    wchar_t shortFolder[MAX_PATH] = {};
+    GetShortPathNameW(SjisToWide(folder).c_str(), shortFolder, MAX_PATH);
+    AnsiString shortSpelling = WideToSjis(shortFolder, int(wcslen(shortFolder)));
+    ASSERT_NE(UpperCase(shortSpelling), UpperCase(folder)) << Utf8(shortSpelling);
+
+    TMainForm* form = StartMainForm("");
+    form->Edit()->KeyInput("saved");
+    services.dialogAnswers = {shortSpelling + "\\Saved Under Short.txt"};
+    ASSERT_TRUE(form->SaveFileAs());
+    AnsiString longPath = folder + "\\Saved Under Short.txt";
+    EXPECT_EQ(form->Edit()->EditFilePath, longPath);
+    EXPECT_EQ(form->History().front(), longPath);
+    EXPECT_EQ(form->Caption(), kProgram + " - [" + longPath + "]");
+    TTabSheet* page = form->MainPageCtrl->ActivePage();
+    EXPECT_EQ(form->OpenFile(longPath), page);
+    EXPECT_EQ(form->MainPageCtrl->PageCount(), 1);
+    delete form;
+}
+
+TEST(TMainForm, SaveAsOntoTheFileOfAnotherPageAsksWhenThatPageHasEditsAndLeavesOnePageOrATold)
+{
+    struct Case
+    {
+        const char* name;
+        bool otherEdited;
+        std::deque<int> answers;
+        bool asked;
+        bool saved;
+        bool otherStays;
+    } cases[] = {
+        {"an unedited page of the file is closed", false, {}, false, true, false},
+        {"edits there: No saves nothing", true, {IDNO}, true, false, true},
+        {"edits there: the close box saves nothing", true, {IDCANCEL}, true, false, true},
+        {"edits there: Yes saves and keeps that page's text", true, {IDYES}, true, true, true},
+    };
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString file = dir.Write("共有.txt", "on disk");
+        TMainForm* form = StartMainForm(file);
+        TTabSheet* other = form->MainPageCtrl->ActivePage();
+        TPageEditor* otherEditor = form->Edit();
+        if (c.otherEdited)
+            otherEditor->KeyInput("other ");
+        form->NewFileMenuClick(nullptr);
+        TTabSheet* mine = form->MainPageCtrl->ActivePage();
+        form->Edit()->KeyInput("mine");
+        FinishSwitches(form);
+        services.boxes.clear();
+        services.answers = c.answers;
+        services.dialogAnswers = {file};
+        EXPECT_EQ(form->SaveFileAs(), c.saved) << c.name;
+        EXPECT_EQ(services.boxes.size(), c.asked ? 1u : 0u) << c.name;
+        if (c.asked && !services.boxes.empty())
+        {
+            EXPECT_EQ(services.boxes[0], Format(msgSaveAsOpenElsewhere, {file})) << c.name;
+            EXPECT_EQ(services.boxFlags[0] & (MB_DEFBUTTON2 | MB_DEFBUTTON3), unsigned(MB_DEFBUTTON2)) << c.name;
+        }
+        EXPECT_EQ(TTempDir::Read(file), c.saved ? "mine" : "on disk") << c.name;
+        EXPECT_EQ(form->IsPage(other), c.otherStays) << c.name;
+        EXPECT_EQ(form->MainPageCtrl->ActivePage(), mine) << c.name;
+        EXPECT_EQ(form->Edit()->isEdited(), !c.saved) << c.name;
+        if (c.otherStays)
+        {
+            // No text is lost there; once saved over, that page hears of it when entered.
+            EXPECT_EQ(otherEditor->GetLine(0), "other on disk") << c.name;
+            EXPECT_TRUE(otherEditor->isEdited()) << c.name;
+            services.boxes.clear();
+            services.answers = {IDNO};
+            form->SetActivePage(other);
+            FinishSwitches(form);
+            form->CheckFileChangedOnDisk(false);
+            EXPECT_EQ(services.Shown(Format(msgChangedOnDisk, {file}).c_str()), c.saved) << c.name;
+            EXPECT_EQ(otherEditor->GetLine(0), "other on disk") << c.name;
+        }
+        delete form;
+    }
 }
 
 } // namespace

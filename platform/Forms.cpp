@@ -60,7 +60,9 @@ namespace
 void SelectFocusedText(TWinControl* control)
 {
     HWND focus = GetFocus();
-    if (!focus || !control->HandleAllocated() || (focus != control->Handle() && !IsChild(control->Handle(), focus)))
+    if (!focus || !control->HandleAllocated())
+        return;
+    if (focus != control->Handle() && !IsChild(control->Handle(), focus))
         return;
     if (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
         SendMessageW(focus, EM_SETSEL, 0, -1);

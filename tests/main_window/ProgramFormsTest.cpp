@@ -37,8 +37,8 @@ std::string Describe(TControl* c)
 {
     std::ostringstream s;
     s << (c->Name().IsEmpty() ? std::string("(no name)") : c->Name().str()) << " \""
-      << Utf8(SjisToWide(c->Caption())) << "\" at " << c->Left() << "," << c->Top() << " " << c->Width() << "x"
-      << c->Height();
+      << Utf8(SjisToWide(c->Caption())) << "\" at " << c->Left() << "," << c->Top() << " " << c->Width()
+      << "x" << c->Height();
     return s.str();
 }
 
@@ -120,15 +120,17 @@ void CheckLayout(TWinControl* parent, std::vector<std::string>& faults)
     {
         TControl* c = shown[i];
         RECT r = PlacedRect(c);
-        if (!toolBar &&
-            (r.left < client.left || r.top < client.top || r.right > client.right || r.bottom > client.bottom))
+        const bool inside = r.left >= client.left && r.top >= client.top && r.right <= client.right &&
+                            r.bottom <= client.bottom;
+        if (!toolBar && !inside)
             faults.push_back(where + Describe(c) + " reaches outside its parent");
         for (size_t j = i + 1; j < shown.size(); ++j)
             if (Overlap(r, PlacedRect(shown[j])))
                 faults.push_back(where + Describe(c) + " overlaps " + Describe(shown[j]));
         TNeed need = CaptionNeed(c);
         if (need.applies && need.width > r.right - r.left)
-            faults.push_back(where + Describe(c) + " needs " + std::to_string(need.width) + " px for its caption");
+            faults.push_back(where + Describe(c) + " needs " + std::to_string(need.width) +
+                             " px for its caption");
         if (auto* w = dynamic_cast<TWinControl*>(c))
             CheckLayout(w, faults);
     }

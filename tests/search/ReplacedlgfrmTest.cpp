@@ -46,7 +46,7 @@ TEST(ReplaceDlgForm, KeyboardAnswersWithAccessKeysTabEnterAndEsc)
         EXPECT_EQ(dialog->Prepare("'a&b' を置き換えますか"), c.answer) << c.name;
         EXPECT_EQ(dialog->ModalResult(), c.result) << c.name;
         ASSERT_FALSE(script.targets.empty());
-        EXPECT_TRUE(script.targets[0] == dialog->YesBtn->Handle()) << c.name << ": Yes has the focus at first";
+        EXPECT_TRUE(script.targets[0] == dialog->YesBtn->Handle()) << c.name << ": Yes is focused first";
         Application->ProcessMessages();
     }
     delete dialog;

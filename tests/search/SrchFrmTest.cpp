@@ -239,7 +239,8 @@ TWinControl* FocusOwner(TSrchForm* form, HWND focus)
         if (focus == c->Handle() || focus == c->EditHandle())
             return c;
     for (int i = 0; i < form->ControlCount(); ++i)
-        if (auto* w = dynamic_cast<TWinControl*>(form->Controls(i)); w && w->HandleAllocated() && w->Handle() == focus)
+        if (auto* w = dynamic_cast<TWinControl*>(form->Controls(i));
+            w && w->HandleAllocated() && w->Handle() == focus)
             return w;
     return nullptr;
 }
@@ -247,7 +248,8 @@ TWinControl* FocusOwner(TSrchForm* form, HWND focus)
 bool WholeTextSelected(TComboBox* combo)
 {
     DWORD start = 0, end = 0;
-    SendMessageW(combo->Handle(), CB_GETEDITSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    SendMessageW(combo->Handle(), CB_GETEDITSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
     return start == 0 && end == DWORD(GetWindowTextLengthW(combo->Handle())) && end > 0;
 }
 
@@ -271,8 +273,9 @@ TEST(Find, Keyboard_TabCyclesAltSFocusesTheStringEscHidesAndReopeningSelectsTheO
 
     // Tab visits every tab stop once, in order, and comes back; Shift+Tab walks the other way.
     // Of the two radio buttons only the checked one is a tab stop (the settings decide which).
-    TWinControl* radio = form->ActivePageSrchRBtn->Checked() ? static_cast<TWinControl*>(form->ActivePageSrchRBtn)
-                                                              : form->AllOpenPageSrchRBtn;
+    TWinControl* radio = form->AllOpenPageSrchRBtn;
+    if (form->ActivePageSrchRBtn->Checked())
+        radio = form->ActivePageSrchRBtn;
     const std::vector<TWinControl*> order = {form->SrchStrCBox2, form->SrchStrCBox3, form->AlphaChkBox,
                                              form->WordChkBox,   radio,              form->NextBtn,
                                              form->PrevBtn,      form->AllSrchBtn,   form->CancelBtn,

@@ -53,22 +53,6 @@ void ReportCallbackException(TObject* sender, const std::exception* e) noexcept
     }
 }
 
-namespace
-{
-// The text of the focused window (an edit, or the edit of a combo box) inside control is selected
-// whole, as a dialog does when the focus arrives by the keyboard or on showing.
-void SelectFocusedText(TWinControl* control)
-{
-    HWND focus = GetFocus();
-    if (!focus || !control->HandleAllocated())
-        return;
-    if (focus != control->Handle() && !IsChild(control->Handle(), focus))
-        return;
-    if (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
-        SendMessageW(focus, EM_SETSEL, 0, -1);
-}
-} // namespace
-
 TCustomForm* GetParentForm(TControl* control)
 {
     while (control && control->Parent())
@@ -147,6 +131,22 @@ void TCustomForm::SetBorderStyle(TFormBorderStyle style)
     SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+namespace
+{
+// The text of the focused window (an edit, or the edit of a combo box) inside control is selected
+// whole, as a dialog does when the focus arrives by the keyboard or on showing.
+void SelectFocusedText(TWinControl* control)
+{
+    HWND focus = GetFocus();
+    if (!focus || !control->HandleAllocated())
+        return;
+    if (focus != control->Handle() && !IsChild(control->Handle(), focus))
+        return;
+    if (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+        SendMessageW(focus, EM_SETSEL, 0, -1);
+}
+} // namespace
 
 void TCustomForm::VisibleChanged()
 {

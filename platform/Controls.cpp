@@ -82,6 +82,29 @@ TShiftState KeyDataToShiftState(int keyData)
     return shift;
 }
 
+static wchar_t UpperUnit(wchar_t c)
+{
+    // CharUpperW takes a single character in the low word of its pointer argument.
+    return wchar_t(reinterpret_cast<UINT_PTR>(CharUpperW(reinterpret_cast<LPWSTR>(UINT_PTR(c)))));
+}
+
+bool IsAccel(unsigned key, const AnsiString& caption)
+{
+    std::wstring w = SjisToWide(caption);
+    for (size_t i = 0; i + 1 < w.size(); ++i)
+    {
+        if (w[i] != L'&')
+            continue;
+        if (w[i + 1] == L'&')
+        {
+            ++i;
+            continue;
+        }
+        return key <= 0xFFFF && UpperUnit(w[i + 1]) == UpperUnit(wchar_t(key));
+    }
+    return false;
+}
+
 // ---------------------------------------------------------------------------------------------
 // TControl
 

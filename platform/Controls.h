@@ -30,6 +30,8 @@ constexpr UINT CM_MOUSELEAVE = CM_BASE + 2;  // the mouse left the window
 constexpr UINT CM_RELEASE = CM_BASE + 3;     // a form frees itself (posted by Release)
 constexpr UINT CM_DIALOGKEY = CM_BASE + 4;   // Enter or Esc offered to the form's controls (WParam: key);
                                              // Result 1 when one took it
+constexpr UINT CM_DIALOGCHAR = CM_BASE + 5;  // an access key offered to the form's controls (WParam: the
+                                             // UTF-16 character); Result 1 when one took it
 
 struct TMessage
 {
@@ -155,6 +157,10 @@ enum TShiftStateItem { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDoub
 using TShiftState = TSet<TShiftStateItem>;
 // Shift and Ctrl from the key-state seam (a sent message carries none), Alt from bit 29.
 TShiftState KeyDataToShiftState(int keyData);
+
+// Whether key is the access key of caption: the character after its first single "&" ("&&" is a
+// literal "&"), compared without regard to case.
+bool IsAccel(unsigned key, const AnsiString& caption);
 
 using TKeyEvent = Closure<void(TObject*, WORD&, TShiftState)>;
 using TKeyPressEvent = Closure<void(TObject*, char&)>;

@@ -132,6 +132,22 @@ void TCustomForm::SetBorderStyle(TFormBorderStyle style)
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+namespace
+{
+// The text of the focused window (an edit, or the edit of a combo box) inside control is selected
+// whole, as a dialog does when the focus arrives by the keyboard or on showing.
+void SelectFocusedText(TWinControl* control)
+{
+    HWND focus = GetFocus();
+    if (!focus || !control->HandleAllocated())
+        return;
+    if (focus != control->Handle() && !IsChild(control->Handle(), focus))
+        return;
+    if (SendMessageW(focus, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+        SendMessageW(focus, EM_SETSEL, 0, -1);
+}
+} // namespace
+
 void TCustomForm::VisibleChanged()
 {
     if (Parent())
@@ -155,6 +171,8 @@ void TCustomForm::VisibleChanged()
         SetBounds(left, top, width_, height_);
     }
     ShowWindow(hwnd, SW_SHOWNORMAL); // WM_SHOWWINDOW fires OnShow
+    // A dialog opened again offers its old text selected, so that typing replaces it.
+    SelectFocusedText(this);
 }
 
 void TCustomForm::Dispatch(TMessage& message)
@@ -354,26 +372,27 @@ void TCustomForm::ControlRemoving(TWinControl* control)
 
 namespace
 {
-// Tab order: the form's windowed controls depth first, in the order they were put on their parents.
-void CollectTabStops(TWinControl* parent, std::vector<TWinControl*>& list)
+// Tab order: the form's windowed controls depth first, in the order they were put on their parents
+// (those inside a hidden or disabled container left out).
+void CollectControls(TWinControl* parent, std::vector<TWinControl*>& list)
 {
     for (int i = 0; i < parent->ControlCount(); ++i)
         if (auto* control = dynamic_cast<TWinControl*>(parent->Controls(i)))
         {
-            if (control->TabStop() && control->CanFocus())
-                list.push_back(control);
+            list.push_back(control);
             if (control->Visible() && control->Enabled())
-                CollectTabStops(control, list);
+                CollectControls(control, list);
         }
 }
 
-bool OfferDialogKey(TWinControl* parent, WORD key)
+// Offers a dialog key or an access key to the visible, enabled controls in tab order.
+bool OfferDialogMessage(TWinControl* parent, UINT msg, WPARAM key)
 {
     for (int i = 0; i < parent->ControlCount(); ++i)
         if (auto* control = dynamic_cast<TWinControl*>(parent->Controls(i));
             control && control->Visible() && control->Enabled())
         {
-            if (control->Perform(CM_DIALOGKEY, key, 0) || OfferDialogKey(control, key))
+            if (control->Perform(msg, key, 0) || OfferDialogMessage(control, msg, key))
                 return true;
         }
     return false;
@@ -412,29 +431,70 @@ bool TCustomForm::DialogKey(WORD key, TShiftState shift)
     }
         return true;
     case VK_RETURN:
-    case VK_ESCAPE: return OfferDialogKey(this, key);
+    case VK_ESCAPE: return OfferDialogMessage(this, CM_DIALOGKEY, key);
     default: return false;
     }
+}
+
+bool TCustomForm::DialogChar(wchar_t key)
+{
+    return OfferDialogMessage(this, CM_DIALOGCHAR, key);
 }
 
 void TCustomForm::SelectNext(TWinControl* current, bool goForward)
 {
     std::vector<TWinControl*> list;
-    CollectTabStops(this, list);
-    if (list.empty())
-        return;
-    auto it = std::find(list.begin(), list.end(), current);
+    CollectControls(this, list);
     size_t n = list.size();
-    size_t next;
-    if (it == list.end())
-        next = goForward ? 0 : n - 1;
-    else
-        next = (size_t(it - list.begin()) + (goForward ? 1 : n - 1)) % n;
-    list[next]->SetFocus();
+    if (n == 0)
+        return;
+    // Without a current control, forward starts at the first one and backward at the last.
+    auto it = std::find(list.begin(), list.end(), current);
+    size_t from = it != list.end() ? size_t(it - list.begin()) : goForward ? n - 1 : 0;
+    for (size_t step = 1; step <= n; ++step)
+    {
+        TWinControl* c = list[(from + (goForward ? step : n - step)) % n];
+        if (c->TabStop() && c->CanFocus())
+        {
+            SelectControl(c);
+            return;
+        }
+    }
 }
+
+void TCustomForm::SelectControl(TWinControl* control)
+{
+    control->SetFocus();
+    SelectFocusedText(control);
+}
+
+namespace
+{
+// Alt+character, or a character typed where the focused control takes none (a button has the
+// focus), is tried as an access key of the form's controls; one that matches none goes on (Alt+F
+// still opens the menu).
+bool IsDialogCharMessage(const MSG& msg)
+{
+    if (msg.wParam < L' ')
+        return false;
+    TWinControl* control = FindOwningControl(msg.hwnd);
+    TCustomForm* form = control ? GetParentForm(control) : nullptr;
+    if (!form || !form->Enabled())
+        return false;
+    if (msg.message == WM_CHAR &&
+        (SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)) &
+         (DLGC_WANTCHARS | DLGC_WANTMESSAGE)))
+        return false;
+    bool used = false;
+    GuardedCall(form, [&] { used = form->DialogChar(wchar_t(msg.wParam)); });
+    return used;
+}
+} // namespace
 
 bool IsDialogKeyMessage(const MSG& msg)
 {
+    if (msg.message == WM_CHAR || msg.message == WM_SYSCHAR)
+        return IsDialogCharMessage(msg);
     if (msg.message != WM_KEYDOWN)
         return false;
     UINT want = 0;

@@ -58,8 +58,16 @@ public:
     // one); Enter and Esc are offered to the controls as CM_DIALOGKEY (the default and the cancel
     // button take them). True when the key was used; it then goes no further.
     virtual bool DialogKey(WORD key, TShiftState shift);
-    // Focuses the next (or previous) enabled, visible TabStop control after current, wrapping.
+    // An access key (Alt+letter, or the letter alone where the focused control takes no characters)
+    // offered to the controls as CM_DIALOGCHAR: a button is clicked, a label focuses the control it
+    // names. True when a control took it.
+    virtual bool DialogChar(wchar_t key);
+    // Focuses the next (or previous) enabled, visible TabStop control after current in tab order
+    // (current need not be a tab stop itself), wrapping.
     void SelectNext(TWinControl* current, bool goForward);
+    // Focuses a control as keyboard navigation does: an edit, or the edit of a combo box, has its
+    // whole text selected, so typing replaces it.
+    void SelectControl(TWinControl* control);
 
     TNotifyEvent OnCreate;
     TNotifyEvent OnDestroy;
@@ -97,7 +105,8 @@ public:
 
 // The form a control sits on (the control itself if it is a form), or null.
 TCustomForm* GetParentForm(TControl* control);
-// For the message loop: a Tab, Enter or Esc key-down that a form used as a dialog key.
+// For the message loop: a Tab, Enter or Esc key-down that a form used as a dialog key, or a
+// character that a form used as an access key.
 bool IsDialogKeyMessage(const MSG& msg);
 
 class TApplication : public TComponent

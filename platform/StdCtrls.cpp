@@ -181,6 +181,11 @@ void TButton::Dispatch(TMessage& message)
         }
         return;
     }
+    case CM_DIALOGCHAR:
+        message.Result = IsAccel(unsigned(message.WParam), Caption()) ? 1 : 0;
+        if (message.Result)
+            Click();
+        return;
     default: TStdControl::Dispatch(message); return;
     }
 }
@@ -219,14 +224,23 @@ void TCheckBox::SetChecked(bool checked)
 
 void TCheckBox::Dispatch(TMessage& message)
 {
-    if (message.Msg == CN_COMMAND)
+    switch (message.Msg)
     {
+    case CN_COMMAND:
         if (HIWORD(message.WParam) == BN_CLICKED)
             SetChecked(!checked_);
         message.Result = 0;
         return;
+    case CM_DIALOGCHAR:
+        message.Result = IsAccel(unsigned(message.WParam), Caption()) ? 1 : 0;
+        if (message.Result)
+        {
+            SetFocus();
+            SetChecked(!checked_);
+        }
+        return;
+    default: TStdControl::Dispatch(message); return;
     }
-    TStdControl::Dispatch(message);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -275,14 +289,23 @@ void TRadioButton::SetChecked(bool checked)
 
 void TRadioButton::Dispatch(TMessage& message)
 {
-    if (message.Msg == CN_COMMAND)
+    switch (message.Msg)
     {
+    case CN_COMMAND:
         if (HIWORD(message.WParam) == BN_CLICKED)
             SetChecked(true);
         message.Result = 0;
         return;
+    case CM_DIALOGCHAR:
+        message.Result = IsAccel(unsigned(message.WParam), Caption()) ? 1 : 0;
+        if (message.Result)
+        {
+            SetChecked(true); // first: only the checked button of a group is a tab stop
+            SetFocus();
+        }
+        return;
+    default: TStdControl::Dispatch(message); return;
     }
-    TStdControl::Dispatch(message);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1088,23 +1111,75 @@ void TLabel::CMFontChanged(TMessage& message)
     TCustomControl::CMFontChanged(message);
 }
 
+void TLabel::SetShowAccelChar(bool show)
+{
+    if (show == showAccelChar_)
+        return;
+    showAccelChar_ = show;
+    AdjustSize();
+    Invalidate();
+}
+
+void TLabel::Notification(TComponent* component, TOperation operation)
+{
+    TCustomControl::Notification(component, operation);
+    if (operation == opRemove && component == focusControl_)
+        focusControl_ = nullptr;
+}
+
+UINT TLabel::TextFormat() const
+{
+    UINT format = DT_SINGLELINE | DT_TOP;
+    if (!showAccelChar_)
+        format |= DT_NOPREFIX;
+    format |= alignment_ == taCenter ? DT_CENTER : alignment_ == taRightJustify ? DT_RIGHT : DT_LEFT;
+    return format;
+}
+
 void TLabel::AdjustSize()
 {
-    if (!autoSize_)
+    if (autoSize_)
+        SetBounds(left_, top_, width_, height_);
+}
+
+void TLabel::SetBounds(int left, int top, int width, int height)
+{
+    if (autoSize_)
+    {
+        if (HDC dc = GetDC(nullptr))
+        {
+            HGDIOBJ old = SelectObject(dc, Font()->Handle());
+            std::wstring w = SjisToWide(text_);
+            TEXTMETRICW tm{};
+            GetTextMetricsW(dc, &tm);
+            RECT r{0, 0, 0, 0};
+            if (!w.empty())
+                DrawTextW(dc, w.c_str(), int(w.size()), &r, TextFormat() | DT_CALCRECT);
+            SelectObject(dc, old);
+            ReleaseDC(nullptr, dc);
+            width = r.right - r.left;
+            height = std::max<int>(r.bottom - r.top, tm.tmHeight);
+        }
+    }
+    TCustomControl::SetBounds(left, top, width, height);
+}
+
+void TLabel::Dispatch(TMessage& message)
+{
+    if (message.Msg != CM_DIALOGCHAR)
+    {
+        TCustomControl::Dispatch(message);
         return;
-    HDC dc = GetDC(nullptr);
-    if (!dc)
+    }
+    message.Result = 0;
+    TCustomForm* form = GetParentForm(this);
+    if (!form || !showAccelChar_ || !IsAccel(unsigned(message.WParam), Caption()))
         return;
-    HGDIOBJ old = SelectObject(dc, Font()->Handle());
-    std::wstring w = SjisToWide(text_);
-    SIZE size{};
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    if (!w.empty())
-        GetTextExtentPoint32W(dc, w.c_str(), int(w.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
-    SetBounds(left_, top_, size.cx, std::max<int>(size.cy, tm.tmHeight));
+    if (focusControl_ && focusControl_->CanFocus())
+        form->SelectControl(focusControl_);
+    else
+        form->SelectNext(this, true);
+    message.Result = 1;
 }
 
 void TLabel::Paint()
@@ -1117,8 +1192,7 @@ void TLabel::Paint()
     canvas->FillRect(client);
     std::wstring w = SjisToWide(Caption());
     RECT r{client.Left, client.Top, client.Right, client.Bottom};
-    UINT format = DT_NOPREFIX | DT_SINGLELINE | DT_TOP;
-    format |= alignment_ == taCenter ? DT_CENTER : alignment_ == taRightJustify ? DT_RIGHT : DT_LEFT;
+    UINT format = TextFormat();
     HDC dc = canvas->Handle();
     SetBkMode(dc, TRANSPARENT);
     if (!Enabled())

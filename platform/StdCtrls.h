@@ -38,7 +38,8 @@ protected:
 // Buttons
 
 // A push button. Click sets the form's ModalResult to the button's, then fires OnClick. Enter
-// clicks the Default button (or the focused button), Esc the Cancel button.
+// clicks the Default button (or the focused button), Esc the Cancel button, its access key ("&Y"
+// of "はい(&Y)") the button itself.
 class TButton : public TStdControl
 {
 public:
@@ -65,7 +66,8 @@ private:
     TModalResult modalResult_ = mrNone;
 };
 
-// Check box: a click by the user toggles Checked; OnClick fires whenever Checked changes.
+// Check box: a click by the user, or its access key, toggles Checked; OnClick fires whenever
+// Checked changes.
 class TCheckBox : public TStdControl
 {
 public:
@@ -86,7 +88,7 @@ private:
 };
 
 // Radio button: at most one of the radio buttons on one parent is checked. Checking one unchecks
-// its siblings; OnClick fires when a button becomes checked (by the user or in code).
+// its siblings; OnClick fires when a button becomes checked (by the user, its access key or code).
 class TRadioButton : public TStdControl
 {
 public:
@@ -334,7 +336,11 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Label and group box (drawn by the layer)
 
-// Static text in the control's font, on the control's colour.
+// Static text in the control's font, on the control's colour. With AutoSize the label is exactly as
+// large as its text, whatever bounds it is given, so it never covers its neighbours. With
+// ShowAccelChar (the default) "&S" shows S underlined and "&&" shows "&"; a label showing a user's
+// text (a file name, a pattern) turns it off so that every "&" shows. Its access key focuses
+// FocusControl, or without one the next control in tab order.
 class TLabel : public TCustomControl
 {
 public:
@@ -344,16 +350,27 @@ public:
     void SetAutoSize(bool autoSize);
     TAlignment Alignment() const { return alignment_; }
     void SetAlignment(TAlignment alignment);
+    bool ShowAccelChar() const { return showAccelChar_; }
+    void SetShowAccelChar(bool show);
+    TWinControl* FocusControl() const { return focusControl_; }
+    void SetFocusControl(TWinControl* control) { focusControl_ = control; }
+
+    void SetBounds(int left, int top, int width, int height) override;
+    void Notification(TComponent* component, TOperation operation) override;
 
 protected:
     void Paint() override;
+    void Dispatch(TMessage& message) override;
     void TextChanged() override;
     void CMFontChanged(TMessage& message) override;
 
 private:
+    UINT TextFormat() const;
     void AdjustSize();
     bool autoSize_ = true;
+    bool showAccelChar_ = true;
     TAlignment alignment_ = taLeftJustify;
+    TWinControl* focusControl_ = nullptr;
 };
 
 // A frame with a caption holding other controls; the notifications of native controls on it go

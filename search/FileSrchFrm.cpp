@@ -17,11 +17,13 @@ namespace
 {
 constexpr TColor kDisabledCombo = TColor(0xE6E6E6);
 
-TLabel* AddLabel(TFileSrchForm* form, const AnsiString& text, int x, int y)
+// A label as wide as its text, whose access key goes to control.
+TLabel* AddLabel(TFileSrchForm* form, const AnsiString& text, int x, int y, TWinControl* control)
 {
     auto* label = Create<TLabel>(form);
     label->SetCaption(text);
-    label->SetBounds(x, y, 120, 16);
+    label->SetBounds(x, y, 0, 0);
+    label->SetFocusControl(control);
     label->SetParent(form);
     return label;
 }
@@ -36,10 +38,12 @@ TFileSrchForm::TFileSrchForm(TComponent* owner) : TForm(owner)
     SetBounds(0, 0, 470, 290);
     SetKeyPreview(true);
 
-    AddLabel(this, "検索文字列(&S)", 12, 14);
-    SrchStrCBox = PlaceControl(this, Create<TComboBox>(this), "SrchStrCBox", "", 130, 10, 320, 24);
-    AddLabel(this, "ファイル名(&F)", 12, 44);
-    FileNameCBox = PlaceControl(this, Create<TComboBox>(this), "FileNameCBox", "", 130, 40, 320, 24);
+    SrchStrCBox = Create<TComboBox>(this);
+    AddLabel(this, "検索文字列(&S)", 12, 14, SrchStrCBox);
+    PlaceControl(this, SrchStrCBox, "SrchStrCBox", "", 130, 10, 320, 24);
+    FileNameCBox = Create<TComboBox>(this);
+    AddLabel(this, "ファイル名(&F)", 12, 44, FileNameCBox);
+    PlaceControl(this, FileNameCBox, "FileNameCBox", "", 130, 40, 320, 24);
     FileNameCBox->SetText("*.*");
 
     PRJ_RBtn = PlaceControl(this, Create<TRadioButton>(this), "PRJ_RBtn", "ファイルが存在するフォルダ以下", 12, 74,

@@ -35,6 +35,7 @@ TFileSrchMonitorForm::TFileSrchMonitorForm(TComponent* owner) : TForm(owner)
     FolderLabel = Create<TLabel>(this);
     FolderLabel->SetName("FolderLabel");
     FolderLabel->SetAutoSize(false);
+    FolderLabel->SetShowAccelChar(false); // a folder name may hold "&"
     FolderLabel->SetBounds(36, 12, 370, 16);
     FolderLabel->SetCaption("");
     FolderLabel->SetParent(this);

@@ -13,8 +13,11 @@ TReplaceDlgForm::TReplaceDlgForm(TComponent* owner) : TForm(owner)
     SetPosition(poScreenCenter);
     SetBounds(0, 0, 330, 130);
 
+    // The question holds the user's pattern: a fixed place, and every "&" of it shown.
     MsgLabel = Create<TLabel>(this);
     MsgLabel->SetName("MsgLabel");
+    MsgLabel->SetAutoSize(false);
+    MsgLabel->SetShowAccelChar(false);
     MsgLabel->SetBounds(16, 16, 290, 32);
     MsgLabel->SetParent(this);
 

@@ -300,38 +300,33 @@ TRePlaceForm::TRePlaceForm(TComponent* owner) : TForm(owner), SettingsKey(VN::kR
     SetName("RePlaceForm");
     SetCaption("置換");
     SetBorderStyle(bsDialog);
-    SetBounds(200, 150, 470, 230);
+    SetBounds(200, 150, 525, 230);
 
+    // Labels as wide as their texts left of the strings; the range and the options under them;
+    // the buttons in a column on the right.
     auto label = [this](const char* caption, int y) {
-        PlaceControl(this, Create<TLabel>(this), nullptr, caption, 10, y, 80, 16);
+        return PlaceControl(this, Create<TLabel>(this), nullptr, caption, 10, y, 0, 0);
     };
     auto combo = [this](const char* name, int y) {
-        return PlaceControl(this, Create<TComboBox>(this), name, "", 90, y, 240, 22);
+        return PlaceControl(this, Create<TComboBox>(this), name, "", 100, y, 290, 22);
     };
     auto check = [this](const char* name, const char* caption, int y) {
-        return PlaceControl(this, Create<TCheckBox>(this), name, caption, 170, y, 180, 20);
+        return PlaceControl(this, Create<TCheckBox>(this), name, caption, 170, y, 220, 20);
     };
     auto button = [this](const char* name, const char* caption, int y) {
-        return PlaceControl(this, Create<TButton>(this), name, caption, 345, y, 110, 25);
+        return PlaceControl(this, Create<TButton>(this), name, caption, 400, y, 110, 25);
     };
 
-    label("検索文字列", 12);
+    TLabel* srchLabel = label("検索文字列(&S)", 12);
     SrchStrCBox = combo("SrchStrCBox", 8);
-    label("置換文字列", 42);
+    srchLabel->SetFocusControl(SrchStrCBox);
+    TLabel* reLabel = label("置換文字列(&R)", 42);
     ReStrCBox = combo("ReStrCBox", 38);
+    reLabel->SetFocusControl(ReStrCBox);
 
-    RangeGroup = Create<TGroupBox>(this);
-    RangeGroup->SetName("RangeGroup");
-    RangeGroup->SetCaption("置換範囲");
-    RangeGroup->SetBounds(10, 70, 150, 95);
-    RangeGroup->SetParent(this);
+    RangeGroup = PlaceControl(this, Create<TGroupBox>(this), "RangeGroup", "置換範囲", 10, 70, 150, 95);
     auto radio = [this](const char* name, const char* caption, int y) {
-        auto* r = Create<TRadioButton>(this);
-        r->SetName(name);
-        r->SetCaption(caption);
-        r->SetBounds(10, y, 130, 20);
-        r->SetParent(RangeGroup);
-        return r;
+        return PlaceControl(RangeGroup, Create<TRadioButton>(this), name, caption, 10, y, 130, 20);
     };
     AllTextRBtn = radio("AllTextRBtn", "ファイル全体", 20);
     CursorRBtn = radio("CursorRBtn", "カーソル以降", 44);

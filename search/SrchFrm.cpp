@@ -77,47 +77,40 @@ TSrchForm::TSrchForm(TComponent* owner) : TForm(owner), SettingsKey(VN::kRegistr
     SetName("SrchForm");
     SetCaption("検索");
     SetBorderStyle(bsDialog);
-    SetBounds(200, 150, 480, 215);
+    SetBounds(200, 150, 540, 205);
     SetKeyPreview(true);
 
+    // Labels left of the strings, options under them, buttons in a column on the right; each
+    // label is as wide as its text, so none reaches into its combo box.
     auto label = [this](const char* caption, int x, int y) {
-        return PlaceControl(this, Create<TLabel>(this), nullptr, caption, x, y, 110, 16);
+        return PlaceControl(this, Create<TLabel>(this), nullptr, caption, x, y, 0, 0);
     };
     auto combo = [this](const char* name, int y) {
-        return PlaceControl(this, Create<TComboBox>(this), name, "", 100, y, 230, 22);
+        return PlaceControl(this, Create<TComboBox>(this), name, "", 100, y, 270, 22);
     };
     auto check = [this](const char* name, const char* caption, int y) {
-        return PlaceControl(this, Create<TCheckBox>(this), name, caption, 10, y, 200, 20);
+        return PlaceControl(this, Create<TCheckBox>(this), name, caption, 10, y, 170, 20);
+    };
+    auto radio = [this](const char* name, const char* caption, int y) {
+        return PlaceControl(this, Create<TRadioButton>(this), name, caption, 190, y, 180, 20);
     };
     auto button = [this](const char* name, const char* caption, int y) {
-        auto* b = Create<TButton>(this);
-        b->SetName(name);
-        b->SetCaption(caption);
-        b->SetBounds(340, y, 122, 25);
-        b->SetParent(this);
-        return b;
+        return PlaceControl(this, Create<TButton>(this), name, caption, 385, y, 140, 25);
     };
 
-    label("検索文字列", 10, 12);
+    TLabel* srchLabel = label("検索文字列(&S)", 10, 12);
     SrchStrCBox = combo("SrchStrCBox", 8);
+    srchLabel->SetFocusControl(SrchStrCBox);
     label("↓一括検索時有効↓", 100, 34);
     label("検索文字列２", 10, 54);
     SrchStrCBox2 = combo("SrchStrCBox2", 50);
     label("検索文字列３", 10, 80);
     SrchStrCBox3 = combo("SrchStrCBox3", 76);
-    AlphaChkBox = check("AlphaChkBox", "大文字と小文字を区別", 106);
-    WordChkBox = check("WordChkBox", "単語単位で検索", 128);
-    ActivePageSrchRBtn = Create<TRadioButton>(this);
-    ActivePageSrchRBtn->SetName("ActivePageSrchRBtn");
-    ActivePageSrchRBtn->SetCaption("アクティブファイル");
-    ActivePageSrchRBtn->SetBounds(210, 106, 125, 20);
-    ActivePageSrchRBtn->SetParent(this);
+    AlphaChkBox = check("AlphaChkBox", "大文字と小文字を区別", 110);
+    WordChkBox = check("WordChkBox", "単語単位で検索", 134);
+    ActivePageSrchRBtn = radio("ActivePageSrchRBtn", "アクティブファイル", 110);
     ActivePageSrchRBtn->SetChecked(true);
-    AllOpenPageSrchRBtn = Create<TRadioButton>(this);
-    AllOpenPageSrchRBtn->SetName("AllOpenPageSrchRBtn");
-    AllOpenPageSrchRBtn->SetCaption("開いているファイル全て");
-    AllOpenPageSrchRBtn->SetBounds(210, 128, 125, 20);
-    AllOpenPageSrchRBtn->SetParent(this);
+    AllOpenPageSrchRBtn = radio("AllOpenPageSrchRBtn", "開いているファイル全て", 134);
 
     NextBtn = button("NextBtn", "次を検索(F3)", 8);
     NextBtn->SetDefault(true);

@@ -487,6 +487,24 @@ TEST(KeyDataToShiftState, ReadsShiftAndCtrlFromTheSeamAndAltFromTheKeyData)
     }
 }
 
+TEST(IsAccel, MatchesTheLetterAfterTheFirstSingleAmpersandInAnyCase)
+{
+    struct Case
+    {
+        const char* caption;
+        unsigned key;
+        bool expected;
+    } cases[] = {
+        {"はい(&Y)", 'y', true},  {"はい(&Y)", 'Y', true},   {"はい(&Y)", 'N', false},
+        {"&Open", 'o', true},     {"A&&B", 'B', false},      {"A&&&B", 'b', true},
+        {"A&&B&C", 'c', true},    {"&X&Y", 'Y', false},      {"&", '&', false},
+        {"&&", '&', false},       {"検索", 'S', false},      {"", 'a', false},
+        {"ファイル(&F)", L'f', true}, {"&ｶﾅ", L'ｶ', true}, {"(&1)", '1', true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsAccel(c.key, c.caption), c.expected) << c.caption << " " << c.key;
+}
+
 TEST_F(ControlsTest, EachFontChangeNotifiesTheControl)
 {
     control->Font()->SetHeight(-20);

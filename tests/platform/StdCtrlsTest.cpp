@@ -12,25 +12,12 @@
 #include "platform/Forms.h"
 #include "platform/Services.h"
 #include "platform/StdCtrls.h"
+#include "tests/TestKeys.h"
 
 #include <imm.h> // after <windows.h>
 
 namespace
 {
-
-// Answers the key state (Shift for Shift+Tab) for the duration of a test.
-class TKeyStateServices : public TPlatformServices
-{
-public:
-    TKeyStateServices() : previous_(SetServices(this)) {}
-    ~TKeyStateServices() override { SetServices(previous_); }
-    int MessageBox(void*, const AnsiString&, const AnsiString&, unsigned) override { return IDOK; }
-    short GetKeyState(int vk) override { return down.count(vk) ? short(0x8000) : short(0); }
-    std::set<int> down;
-
-private:
-    TPlatformServices* previous_;
-};
 
 // Counts events and remembers what the sender's text was when they fired.
 struct TEventLog
@@ -638,6 +625,72 @@ TEST(TLabel, CaptionRoundTripsAndAutoSizeFollowsTheText)
     label->Repaint(); // paints without the caller's help
 }
 
+// The pixels a label paints, row by row, and the height of its letters above the baseline.
+struct TLabelImage
+{
+    std::vector<std::vector<DWORD>> rows;
+    int ascent = 0;
+};
+
+TLabelImage PaintedLabel(FormFixture& f, const char* caption, bool showAccelChar)
+{
+    auto* label = f.Add<TLabel>(10, 200);
+    label->SetShowAccelChar(showAccelChar);
+    label->SetCaption(caption);
+    const int w = 200, h = 40; // the same canvas for every caption, whatever the label's size
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bmp = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    RECT all{0, 0, w, h};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    label->Perform(WM_PAINT, reinterpret_cast<WPARAM>(dc), 0);
+    GdiFlush();
+    TLabelImage image;
+    auto* px = static_cast<const DWORD*>(bits);
+    for (int y = 0; y < h; ++y)
+        image.rows.emplace_back(px + y * w, px + (y + 1) * w);
+    SelectObject(dc, label->Font()->Handle());
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    image.ascent = tm.tmAscent;
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    delete label;
+    return image;
+}
+
+TEST(TLabel, AccessKeyShowsUnderlinedAndDoubledAmpersandShowsOnce)
+{
+    FormFixture f;
+    // The access key is the letter underlined: above the baseline the label looks as the text
+    // without "&", and below it something (the underline) is added.
+    TLabelImage key = PaintedLabel(f, "検索文字列(&S)", true);
+    TLabelImage plain = PaintedLabel(f, "検索文字列(S)", false);
+    ASSERT_GT(key.ascent, 4);
+    for (int y = 0; y < key.ascent; ++y)
+        EXPECT_EQ(key.rows[size_t(y)], plain.rows[size_t(y)]) << "row " << y;
+    EXPECT_NE(key.rows, plain.rows);
+    // "&&" is one "&"; a label without access keys shows every "&" as typed.
+    EXPECT_EQ(PaintedLabel(f, "A&&B", true).rows, PaintedLabel(f, "A&B", false).rows);
+    EXPECT_NE(PaintedLabel(f, "A&B", false).rows, PaintedLabel(f, "AB", false).rows);
+
+    // An auto-sized label is as wide as what it shows, whatever bounds it was given.
+    auto* label = f.Add<TLabel>(10, 10, 300, 60);
+    label->SetCaption("ファイル名(&F)");
+    const int keyed = label->Width();
+    label->SetShowAccelChar(false);
+    EXPECT_GT(label->Width(), keyed); // now the "&" shows too
+    label->SetCaption("ファイル名(F)");
+    EXPECT_EQ(label->Width(), keyed);
+    label->SetBounds(10, 10, 300, 60);
+    EXPECT_EQ(label->Width(), keyed);
+    EXPECT_LT(label->Height(), 30);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Up-down
 
@@ -794,9 +847,92 @@ TEST(TCustomForm, EnterClicksTheDefaultButtonAndEscTheCancelButtonInAModalForm)
     }
 }
 
+TEST(TCustomForm, AccessKeysClickButtonsToggleChecksAndLabelsFocusTheirControlsSelected)
+{
+    TKeyServices keys;
+    FormFixture f;
+    auto* first = f.Add<TEdit>(200, 10);
+    auto* named = f.Add<TLabel>(10, 40);
+    named->SetCaption("名前(&N)");
+    auto* skipped = f.Add<TEdit>(200, 70);
+    auto* target = f.Add<TEdit>(200, 100);
+    named->SetFocusControl(target); // named explicitly, not the next one
+    auto* next = f.Add<TLabel>(10, 130);
+    next->SetCaption("次(&X)");
+    auto* combo = f.Add<TComboBox>(200, 130);
+    auto* run = f.Add<TButton>(10, 170);
+    run->SetCaption("実行(&R)");
+    auto* check = f.Add<TCheckBox>(10, 200, 150);
+    check->SetCaption("大小(&C)");
+    auto* radio = f.Add<TRadioButton>(10, 230, 150);
+    radio->SetCaption("前方(&F)");
+    auto* literal = f.Add<TLabel>(10, 260);
+    literal->SetShowAccelChar(false);
+    literal->SetCaption("a&Z");
+    auto* after = f.Add<TEdit>(200, 260);
+    TEventLog runs;
+    run->OnClick = TNotifyEvent(&runs, &TEventLog::Any);
+    for (TEdit* e : {first, skipped, target, after})
+        e->SetText("ab");
+    combo->SetText("cd");
+
+    struct Case
+    {
+        const char* name;
+        TWinControl* from;
+        TKeyStep key;
+        TWinControl* focus; // afterwards (its text selected whole when it has text)
+        int runs;
+        bool checked;
+        bool radio;
+        const char* firstText;
+    } cases[] = {
+        {"Alt+N", first, {'N', true}, target, 0, false, false, "ab"},
+        {"N in an edit is text", first, {'N'}, first, 0, false, false, "abn"},
+        {"X on a button", run, {'X'}, combo, 0, false, false, "ab"},
+        {"Alt+X", first, {'X', true}, combo, 0, false, false, "ab"},
+        {"Alt+R", first, {'R', true}, first, 1, false, false, "ab"},
+        {"R on a button", check, {'R'}, check, 1, false, false, "ab"},
+        {"Alt+C", first, {'C', true}, check, 0, true, false, "ab"},
+        {"Alt+F", first, {'F', true}, radio, 0, false, true, "ab"},
+        {"Alt+Z is no access key", first, {'Z', true}, first, 0, false, false, "ab"},
+    };
+    for (const Case& c : cases)
+    {
+        first->SetText("ab");
+        check->SetChecked(false);
+        radio->SetChecked(false);
+        runs.count = 0;
+        c.from->SetFocus();
+        if (c.from == first)
+            SendMessageW(first->Handle(), EM_SETSEL, 2, 2); // the caret at the end
+        TKeyScript script(keys, {c.key});
+        for (int guard = 0; guard < 10000 && !script.Done(); ++guard)
+            Application->HandleMessage();
+        Application->ProcessMessages();
+        HWND focus = GetFocus();
+        EXPECT_TRUE(focus == c.focus->Handle() || GetParent(focus) == c.focus->Handle()) << c.name;
+        EXPECT_EQ(runs.count, c.runs) << c.name;
+        EXPECT_EQ(check->Checked(), c.checked) << c.name;
+        EXPECT_EQ(radio->Checked(), c.radio) << c.name;
+        EXPECT_EQ(first->Text(), AnsiString(c.firstText)) << c.name;
+        if (c.focus == target)
+        {
+            EXPECT_EQ(target->SelLength(), 2) << c.name;
+        }
+        if (c.focus == combo)
+        {
+            DWORD start = 0, end = 0;
+            SendMessageW(combo->Handle(), CB_GETEDITSEL, reinterpret_cast<WPARAM>(&start),
+                         reinterpret_cast<LPARAM>(&end));
+            EXPECT_EQ(std::make_pair(start, end), std::make_pair(DWORD(0), DWORD(2))) << c.name;
+        }
+    }
+}
+
 TEST(TCustomForm, TabMovesTheFocusAlongTheTabStops)
 {
-    TKeyStateServices keys;
+    TKeyServices keys;
     FormFixture f;
     auto* first = f.Add<TEdit>(10, 10);
     auto* button = f.Add<TButton>(10, 40);

@@ -2,6 +2,7 @@
 // whole-word options, the not-found box, and the batch search handing its hits to a sink.
 #include <gtest/gtest.h>
 
+#include "tests/TestKeys.h"
 #include "tests/TestServices.h"
 
 #include <windows.h>
@@ -226,6 +227,87 @@ TEST(Find, BatchSearch_HandsEveryHitOfEachStringOnEachPageToTheSink)
     EXPECT_TRUE(sink.packs.empty());
     EXPECT_EQ(sink.lines, (std::vector<std::string>{"検索文字列 'zz' 'yy' は見つかりません。"}));
     EXPECT_TRUE(services.boxes.empty());
+    delete form;
+}
+
+// ---- the dialog from the keyboard ---------------------------------------------------------------
+
+// The control a focused window belongs to (the edit of a combo box belongs to the combo box).
+TWinControl* FocusOwner(TSrchForm* form, HWND focus)
+{
+    for (TComboBox* c : {form->SrchStrCBox, form->SrchStrCBox2, form->SrchStrCBox3})
+        if (focus == c->Handle() || focus == c->EditHandle())
+            return c;
+    for (int i = 0; i < form->ControlCount(); ++i)
+        if (auto* w = dynamic_cast<TWinControl*>(form->Controls(i));
+            w && w->HandleAllocated() && w->Handle() == focus)
+            return w;
+    return nullptr;
+}
+
+bool WholeTextSelected(TComboBox* combo)
+{
+    DWORD start = 0, end = 0;
+    SendMessageW(combo->Handle(), CB_GETEDITSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    return start == 0 && end == DWORD(GetWindowTextLengthW(combo->Handle())) && end > 0;
+}
+
+TEST(Find, Keyboard_TabCyclesAltSFocusesTheStringEscHidesAndReopeningSelectsTheOldPattern)
+{
+    TKeyServices keys;
+    TSrchForm* form = NewForm(nullptr);
+    form->SrchStrCBox2->SetText("二番目");
+    form->Show();
+    SetForegroundWindow(form->Handle());
+    ASSERT_EQ(FocusOwner(form, GetFocus()), form->SrchStrCBox);
+    auto play = [&](std::vector<TKeyStep> steps) {
+        TKeyScript script(keys, std::move(steps));
+        EXPECT_TRUE(PumpUntil([&] { return script.Done(); }));
+        std::vector<TWinControl*> seen;
+        for (size_t i = 1; i < script.targets.size(); ++i)
+            seen.push_back(FocusOwner(form, script.targets[i]));
+        seen.push_back(FocusOwner(form, GetFocus()));
+        return seen;
+    };
+
+    // Tab visits every tab stop once, in order, and comes back; Shift+Tab walks the other way.
+    // Of the two radio buttons only the checked one is a tab stop (the settings decide which).
+    TWinControl* radio = form->AllOpenPageSrchRBtn;
+    if (form->ActivePageSrchRBtn->Checked())
+        radio = form->ActivePageSrchRBtn;
+    const std::vector<TWinControl*> order = {form->SrchStrCBox2, form->SrchStrCBox3, form->AlphaChkBox,
+                                             form->WordChkBox,   radio,              form->NextBtn,
+                                             form->PrevBtn,      form->AllSrchBtn,   form->CancelBtn,
+                                             form->SrchStrCBox};
+    EXPECT_EQ(play(std::vector<TKeyStep>(order.size(), {VK_TAB})), order);
+    std::vector<TWinControl*> backward(order.rbegin() + 1, order.rend());
+    backward.push_back(form->SrchStrCBox);
+    EXPECT_EQ(play(std::vector<TKeyStep>(order.size(), {VK_TAB, false, true})), backward);
+
+    // A combo box reached by Tab offers its text selected.
+    play({{VK_TAB}});
+    EXPECT_TRUE(WholeTextSelected(form->SrchStrCBox2));
+
+    // Alt+S from a button goes to the search string, selected, so that typing replaces it; a
+    // letter typed there is text, not an access key.
+    form->SrchStrCBox->SetText("ね.*ネ[コ]猫");
+    form->NextBtn->SetFocus();
+    play({{'S', true}});
+    EXPECT_EQ(FocusOwner(form, GetFocus()), form->SrchStrCBox);
+    EXPECT_TRUE(WholeTextSelected(form->SrchStrCBox));
+    play({{'S'}});
+    EXPECT_EQ(form->SrchStrCBox->Text(), AnsiString("s"));
+
+    // Esc hides the dialog; opened again, the old pattern is selected and typing replaces it.
+    form->SrchStrCBox->SetText("ね.*ネ[コ]猫");
+    play({{VK_ESCAPE}});
+    EXPECT_FALSE(form->Visible());
+    form->Show();
+    SetForegroundWindow(form->Handle());
+    EXPECT_TRUE(WholeTextSelected(form->SrchStrCBox));
+    play({{'X'}});
+    EXPECT_EQ(form->SrchStrCBox->Text(), AnsiString("x"));
     delete form;
 }
 } // namespace

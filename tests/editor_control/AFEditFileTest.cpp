@@ -2,14 +2,39 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "EditorTestUtil.h"
+#include "editor_control/AFEditFile.h"
 #include "platform/Classes.h"
 #include "platform/Cp932.h"
 #include "platform/SysUtils.h"
+#include "tests/TestFiles.h"
+
+// The program's allocations, with a countdown: when it reaches zero the allocation fails as it
+// would with memory exhausted. -1 (always, outside the tests that set it) never fails.
+namespace
+{
+long gAllocationsBeforeFailure = -1;
+}
+
+void* operator new(size_t size)
+{
+    if (gAllocationsBeforeFailure >= 0 && gAllocationsBeforeFailure-- == 0)
+        throw std::bad_alloc();
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace
 {
@@ -560,4 +585,178 @@ TEST(AFEditFile, AnOwnerThatIsNoWindowedControlIsRefused)
     TComponent* owner = Create<TComponent>(nullptr);
     EXPECT_THROW(Create<TAFEdit>(owner), EInvalidCast);
     delete owner;
+}
+
+// ---- loading: linear work, nothing changed by a failure ---------------------------------------
+
+namespace
+{
+// The text as the reader gives it back joined: each line end one CR, nothing after a NUL.
+std::string WithCrLineEnds(const std::string& in)
+{
+    std::string text = in.substr(0, in.find('\0'));
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        char c = text[i];
+        if (c == '\r' || c == '\n')
+        {
+            if (i + 1 < text.size() && text[i + 1] == (c == '\r' ? '\n' : '\r'))
+                ++i;
+            out += '\r';
+        }
+        else
+            out += c;
+    }
+    return out;
+}
+} // namespace
+
+TEST(AFEditFile, TheLineReaderLooksAtEveryByteOnceWhateverTheShapeOfTheFile)
+{
+    std::vector<std::pair<std::string, std::string>> cases;
+    cases.emplace_back("one line of 3 MB", std::string(3 << 20, 'x'));
+    cases.emplace_back("one line of 3 MB and a line end", std::string(3 << 20, 'x') + "\r\n");
+    {
+        std::string s;
+        for (int i = 0; i < 600000; ++i)
+            s += "漢";
+        cases.emplace_back("double-byte line", s);
+    }
+    {
+        std::string s;
+        for (int i = 0; i < 300000; ++i)
+            s += "ab\r\n";
+        cases.emplace_back("short lines", s);
+    }
+    for (int len : {65534, 65535, 65536, 65537, 200000})
+    {
+        std::string s;
+        for (int i = 0; i < 12; ++i)
+            s += std::string(size_t(len), 'y') + (i % 2 ? "\n\r" : "\r\n");
+        cases.emplace_back("lines of " + std::to_string(len), s);
+    }
+    cases.emplace_back("nul far in", std::string(1 << 20, 'z') + std::string(1, '\0') + std::string(1 << 20, 'w'));
+    for (const auto& [name, text] : cases)
+    {
+        SCOPED_TRACE(name);
+        TStringStream stream(AnsiString(text.data(), int(text.size())));
+        TLineReader reader(&stream);
+        std::string joined;
+        AnsiString line;
+        while (reader.Next(line))
+            joined.append(line.c_str(), size_t(line.Length()));
+        ASSERT_TRUE(joined == WithCrLineEnds(text));
+        EXPECT_LE(reader.Scanned(), int64_t(text.size())) << "a byte was looked at twice";
+    }
+}
+
+namespace
+{
+struct TEditorState
+{
+    std::vector<std::string> rows;
+    std::vector<int> indents;
+    TPoint caret;
+    bool edited;
+    bool canUndo;
+    bool operator==(const TEditorState&) const = default;
+};
+
+TEditorState StateOf(TCustomAFEdit& ed)
+{
+    TEditorState st{RowsOf(ed), {}, ed.GetCaret(), ed.isEdited(), ed.CanUndo()};
+    for (int i = 0; i < ed.GetLinesCount(); ++i)
+        st.indents.push_back(ed.GetLinesAttr(i)->Indent);
+    return st;
+}
+} // namespace
+
+TEST(AFEditFile, ALoadThatRunsOutOfMemoryAtAnyStepLeavesTheEditorAsItWas)
+{
+    std::string next;
+    for (int i = 0; i < 40; ++i)
+        next += "\tline " + std::to_string(i) + std::string(size_t(i * 7), 'q') + "\r\n";
+    auto other = NewEditor();
+    LoadBytes(*other, next, TConvMode{cmTabToIndent});
+    const std::string raw = SaveBytes(*other, TConvMode{cmRaw});
+
+    struct Case
+    {
+        const char* name;
+        const std::string* bytes;
+        TConvMode modes;
+    } cases[] = {
+        {"text", &next, TConvMode()},
+        {"folded, tabs to indent", &next, TConvMode{cmFoldLine, cmTabToIndent}},
+        {"raw", &raw, TConvMode{cmRaw}},
+        {"raw, folded", &raw, TConvMode{cmRaw, cmFoldLine}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto ed = NewEditor();
+        LoadBytes(*ed, "\tkeep\r\nme", TConvMode{cmTabToIndent});
+        ed->LineChange(1, "me!", true);
+        const TEditorState before = StateOf(*ed);
+        long k = 0;
+        for (;; ++k)
+        {
+            TStringStream stream(AnsiString(c.bytes->data(), int(c.bytes->size())));
+            bool failed = false;
+            gAllocationsBeforeFailure = k;
+            try
+            {
+                ed->LoadFromStream(&stream, c.modes);
+            }
+            catch (...)
+            {
+                failed = true;
+            }
+            gAllocationsBeforeFailure = -1;
+            if (!failed)
+                break; // every allocation of the load has failed once
+            ASSERT_TRUE(StateOf(*ed) == before) << "allocation " << k << " failed";
+        }
+        EXPECT_GT(k, 40);
+        auto plain = NewEditor();
+        LoadBytes(*plain, *c.bytes, c.modes);
+        EXPECT_TRUE(StateOf(*ed) == StateOf(*plain)) << "the load that got through is whole";
+    }
+}
+
+TEST(AFEditFile, TheRowAddedAfterTheLastLineEndTakesNoIndentAndIndentsNeverOverflow)
+{
+    struct Case
+    {
+        const char* name;
+        int wrap;
+        std::string in;
+        TConvMode saveModes;
+        std::string saved;
+    };
+    const std::string manyTabs(9000, '\t');
+    const Case cases[] = {
+        {"indent kept as tabs", 60, "\tabc\r\n", TConvMode{cmIndentToTab}, "\tabc\r\n"},
+        {"indent kept as spaces", 60, "\tabc\r\n", TConvMode(), "    abc\r\n"},
+        {"two paragraphs", 60, "\t\ta\r\n\tb\r\n", TConvMode{cmIndentToTab}, "\t\ta\r\n\tb\r\n"},
+        {"wrap 32775", 32775, manyTabs + "x\r\n", TConvMode{cmIndentToTab}, manyTabs + "x\r\n"},
+        {"wrap 32776", 32776, manyTabs + "x\r\n", TConvMode{cmIndentToTab}, manyTabs + "x\r\n"},
+        {"wrap 40000", 40000, manyTabs + "x\r\n", TConvMode{cmIndentToTab}, manyTabs + "x\r\n"},
+        {"no wrap", kNoWrap, manyTabs + "x", TConvMode{cmIndentToTab}, manyTabs + "x"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto ed = NewEditor();
+        ed->SetDefWrapPos(c.wrap);
+        LoadBytes(*ed, c.in, TConvMode{cmTabToIndent});
+        for (int i = 0; i < ed->GetLinesCount(); ++i)
+        {
+            EXPECT_GE(ed->GetLinesAttr(i)->Indent, 0) << i;
+            EXPECT_LE(ed->GetLinesAttr(i)->Indent, std::max(0, c.wrap - 8)) << i;
+        }
+        EXPECT_EQ(ed->GetLinesAttr(ed->GetLinesCount() - 1)->Indent, c.in.back() == '\n' ? 0 : 32764);
+        EXPECT_TRUE(SaveBytes(*ed, c.saveModes) == c.saved);
+    }
 }

@@ -648,8 +648,16 @@ void TCustomAFEdit::SaveFileSafely(const AnsiString& path, TConvMode modes)
         DeleteFileW(temp.c_str());
         throw EFCreateError(SaveFailureText(path, SysErrorMessage(err), false), int(err), path);
     }
-    if (ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-        return;
+    // A file another program holds without delete sharing cannot be replaced; it is written in
+    // place instead, without trying (a failed replace may leave a file of its own behind).
+    HANDLE probe = CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe != INVALID_HANDLE_VALUE)
+    {
+        CloseHandle(probe);
+        if (ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+            return;
+    }
     err = GetLastError();
     if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES)
     {

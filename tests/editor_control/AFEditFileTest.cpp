@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <new>
 #include <random>
 #include <string>
@@ -759,4 +761,305 @@ TEST(AFEditFile, TheRowAddedAfterTheLastLineEndTakesNoIndentAndIndentsNeverOverf
         EXPECT_EQ(ed->GetLinesAttr(ed->GetLinesCount() - 1)->Indent, c.in.back() == '\n' ? 0 : 32764);
         EXPECT_TRUE(SaveBytes(*ed, c.saveModes) == c.saved);
     }
+}
+
+// ---- saving: long paths, held files, full disks, what a failure says ----------------------------
+
+namespace
+{
+// A disk with so many bytes free, whose writes can also be made to fail from the n-th on.
+class TFakeDisk : public TSaveWriter
+{
+public:
+    int64_t FreeBytes = INT64_MAX;
+    int FailFromWrite = -1;
+    DWORD FailError = ERROR_WRITE_FAULT;
+    int Writes = 0;
+
+    bool Write(void* h, const void* data, unsigned long count, unsigned long& done) override
+    {
+        done = 0;
+        if (FailFromWrite >= 0 && Writes++ >= FailFromWrite)
+        {
+            SetLastError(FailError);
+            return false;
+        }
+        LARGE_INTEGER zero{}, pos, size;
+        SetFilePointerEx(h, zero, &pos, FILE_CURRENT);
+        GetFileSizeEx(h, &size);
+        int64_t growth = std::max<int64_t>(0, pos.QuadPart + int64_t(count) - size.QuadPart);
+        unsigned long fits = growth > FreeBytes ? count - (unsigned long)(growth - FreeBytes) : count;
+        if (fits > 0 && !TSaveWriter::Write(h, data, fits, done))
+            return false;
+        FreeBytes -= std::max<int64_t>(0, pos.QuadPart + int64_t(done) - size.QuadPart);
+        if (fits < count)
+        {
+            SetLastError(ERROR_DISK_FULL); // as a real disk: part of the write went in
+            return false;
+        }
+        return true;
+    }
+};
+
+class TWriterInstalled
+{
+public:
+    explicit TWriterInstalled(TSaveWriter* writer) : previous_(SetSaveWriter(writer)) {}
+    ~TWriterInstalled() { SetSaveWriter(previous_); }
+
+private:
+    TSaveWriter* previous_;
+};
+
+std::vector<std::string> FilesIn(const AnsiString& dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(WideFilePath(dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do
+    {
+        std::wstring n = fd.cFileName;
+        if (n != L"." && n != L"..")
+            names.push_back(WideToSjis(n).str());
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The temporary copy a failure message names as holding the text, or "" when it names none.
+AnsiString KeptCopyNamedIn(const AnsiString& message)
+{
+    AnsiString head = "一時ファイル[";
+    int at = message.Pos(head);
+    if (at == 0)
+        return AnsiString();
+    AnsiString rest = message.SubString(at + head.Length(), message.Length());
+    return rest.SubString(1, rest.Pos("]") - 1);
+}
+
+std::string SomeLines(int n)
+{
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += "新しい行 " + std::to_string(i) + "\tです\r\n";
+    return s;
+}
+} // namespace
+
+TEST(AFEditFile, SavingInFoldersWithLongPathsWritesExactlyTheText)
+{
+    TTempDir dir;
+    const std::wstring root = WideFilePath(dir.Path()).rfind(L"\\\\?\\", 0) == 0
+                                  ? WideFilePath(dir.Path())
+                                  : L"\\\\?\\" + SjisToWide(ExpandFileName(dir.Path()));
+    const std::string text = SomeLines(30) + "end";
+    for (int depth : {250, 259, 260, 261, 277, 300, 520, 1000})
+    {
+        SCOPED_TRACE(depth);
+        AnsiString folder = ExpandFileName(dir.Path()) + "\\d" + IntToStr(depth);
+        CreateDirectoryW(WideFilePath(folder).c_str(), nullptr);
+        while (folder.Length() < depth)
+        {
+            int seg = std::min(60, depth - folder.Length() - 1);
+            folder += "\\" + AnsiString(std::string(size_t(std::max(seg, 1)), 'f'));
+            ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + SjisToWide(folder)).c_str(), nullptr)) << folder.Length();
+        }
+        ASSERT_GE(folder.Length(), depth);
+        AnsiString path = folder + "\\保存.txt";
+        auto ed = NewEditor();
+        LoadBytes(*ed, text);
+        ed->SetEdited(true);
+        ed->SaveToFile(path, TConvMode()); // a new file
+        ed->LineChange(0, "変えた\r", true);
+        ed->SaveToFile(path, TConvMode()); // over it
+        EXPECT_FALSE(ed->isEdited());
+        std::string want = "変えた\r\n" + text.substr(text.find('\n') + 1);
+        EXPECT_TRUE(ReadFileBytes(path) == want);
+        EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"保存.txt"}) << "no temporary file is left";
+        auto back = NewEditor();
+        back->LoadFromFile(path, TConvMode());
+        EXPECT_TRUE(SaveBytes(*back) == want);
+    }
+    RemoveTree(root);
+}
+
+TEST(AFEditFile, AFailedSaveNeverDamagesTheFileWhateverHoldsItAndHoweverLittleRoomIsLeft)
+{
+    TTempDir dir;
+    const AnsiString path = dir / "held.txt";
+    const std::string original = "the original text\r\n";
+    const std::string text = SomeLines(300);
+    const int64_t grows = int64_t(text.size() - original.size());
+    const DWORD shares[] = {0,
+                            FILE_SHARE_READ,
+                            FILE_SHARE_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            FILE_SHARE_DELETE,
+                            FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            FILE_SHARE_WRITE | FILE_SHARE_DELETE};
+    struct Room
+    {
+        const char* name;
+        int64_t free;
+        int failFromWrite;
+    };
+    std::vector<Room> rooms = {{"room enough", INT64_MAX, -1},
+                               {"no room at all", 0, -1},
+                               {"room for all but the copy's last byte", int64_t(text.size()) - 1, -1},
+                               {"room for the copy but not for the growth", int64_t(text.size()) + grows - 1, -1},
+                               {"room for the copy and the growth", int64_t(text.size()) + grows, -1}};
+    for (int n = 0; n < 6; ++n)
+        rooms.push_back({"writes fail from the n-th", INT64_MAX, n});
+    int keptCopies = 0;
+    for (DWORD share : shares)
+    {
+        for (const Room& room : rooms)
+        {
+            SCOPED_TRACE(std::string(room.name) + " " + std::to_string(room.failFromWrite) + ", share " +
+                         std::to_string(share));
+            WriteFileBytes(path, original);
+            HANDLE holder = CreateFileW(SjisToWide(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+            auto ed = NewEditor();
+            LoadBytes(*ed, text);
+            ed->SetEdited(true);
+            TFakeDisk disk;
+            disk.FreeBytes = room.free;
+            disk.FailFromWrite = room.failFromWrite;
+            AnsiString message;
+            {
+                TWriterInstalled installed(&disk);
+                try
+                {
+                    ed->SaveToFile(path, TConvMode());
+                }
+                catch (const Exception& e)
+                {
+                    message = e.Message;
+                }
+            }
+            CloseHandle(holder);
+            if (message.IsEmpty())
+            {
+                EXPECT_TRUE(ReadFileBytes(path) == text);
+                EXPECT_FALSE(ed->isEdited());
+            }
+            else
+            {
+                EXPECT_TRUE(ed->isEdited());
+                EXPECT_GT(message.Pos("[" + path + "]"), 0) << message.c_str();
+                AnsiString kept = KeptCopyNamedIn(message);
+                if (!kept.IsEmpty())
+                {
+                    ++keptCopies;
+                    EXPECT_TRUE(ReadFileBytes(kept) == text) << "the named copy holds the whole text";
+                    DeleteFileW(SjisToWide(kept).c_str());
+                }
+                if (room.failFromWrite < 0 || message.Pos(SSaveOriginalIntact) > 0)
+                {
+                    EXPECT_TRUE(ReadFileBytes(path) == original) << message.c_str();
+                }
+                else
+                {
+                    EXPECT_FALSE(kept.IsEmpty()) << "a damaged file is told with where the text is";
+                }
+            }
+            EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"held.txt"});
+        }
+    }
+    EXPECT_GT(keptCopies, 0) << "the in-place path was never reached";
+}
+
+TEST(AFEditFile, EverySaveFailureSaysWhichFileWhyAndWhatBecameOfIt)
+{
+    TTempDir dir;
+    const std::string original = "original\r\n";
+    struct Case
+    {
+        const char* name;
+        AnsiString path;
+        std::function<void()> setUp;
+        int64_t free;
+        int failFromWrite;
+        AnsiString reason;
+        AnsiString outcome;
+    };
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    const AnsiString missing = dir / "無い\\a.txt";
+    const Case cases[] = {
+        {"read-only file", dir / "読専.txt",
+         [&] {
+             WriteFileBytes(dir / "読専.txt", original);
+             SetFileAttributesW(SjisToWide(dir / "読専.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         INT64_MAX, -1, SSaveReadOnly, SSaveOriginalIntact},
+        {"folder missing", missing, [] {}, INT64_MAX, -1, SysErrorMessage(ERROR_PATH_NOT_FOUND), SSaveNothingCreated},
+        {"held without sharing", dir / "held.txt",
+         [&] {
+             WriteFileBytes(dir / "held.txt", original);
+             holder = CreateFileW(SjisToWide(dir / "held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+         },
+         INT64_MAX, -1, SysErrorMessage(ERROR_SHARING_VIOLATION), SSaveOriginalIntact},
+        {"disk full", dir / "full.txt", [&] { WriteFileBytes(dir / "full.txt", original); }, 10, -1,
+         SysErrorMessage(ERROR_DISK_FULL), SSaveOriginalIntact},
+        {"write fault on a new file", dir / "new.txt", [] {}, INT64_MAX, 0, SysErrorMessage(ERROR_WRITE_FAULT),
+         SSaveNothingCreated},
+        {"the target is a folder", dir / "フォルダー.txt",
+         [&] {
+             CreateDirectoryW(SjisToWide(dir / "フォルダー.txt").c_str(), nullptr);
+             WriteFileBytes(dir / "フォルダー.txt\\中身.txt", original);
+         },
+         INT64_MAX, -1, "", Format(SSaveTargetIsFolder, {dir / "フォルダー.txt"})},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        c.setUp();
+        const std::vector<std::string> before = FilesIn(dir.Path());
+        auto ed = NewEditor();
+        LoadBytes(*ed, "changed text\r\n");
+        ed->SetEdited(true);
+        TFakeDisk disk;
+        disk.FreeBytes = c.free;
+        disk.FailFromWrite = c.failFromWrite;
+        AnsiString message;
+        {
+            TWriterInstalled installed(&disk);
+            try
+            {
+                ed->SaveToFile(c.path, TConvMode());
+                ADD_FAILURE() << "saved";
+            }
+            catch (const EStreamError& e)
+            {
+                message = e.Message;
+            }
+        }
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
+        holder = INVALID_HANDLE_VALUE;
+        EXPECT_GT(message.Pos("[" + c.path + "]"), 0) << message.c_str();
+        if (!c.reason.IsEmpty())
+        {
+            EXPECT_GT(message.Pos(c.reason), 0) << message.c_str();
+        }
+        EXPECT_GT(message.Pos(c.outcome), 0) << message.c_str();
+        EXPECT_EQ(message.Pos(".tmp"), 0) << message.c_str();
+        for (const char* english : {"Cannot", "Stream", "error", "file \""})
+            EXPECT_EQ(message.Pos(english), 0) << message.c_str();
+        EXPECT_TRUE(ed->isEdited());
+        EXPECT_EQ(FilesIn(dir.Path()), before) << "the folder is as it was";
+        if (FileExists(c.path))
+        {
+            EXPECT_TRUE(ReadFileBytes(c.path) == original);
+        }
+    }
+    EXPECT_TRUE(DirectoryExists(dir / "フォルダー.txt"));
+    EXPECT_TRUE(ReadFileBytes(dir / "フォルダー.txt\\中身.txt") == original);
+    SetFileAttributesW(SjisToWide(dir / "読専.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -64,30 +64,40 @@ private:
     std::string buf_;
 };
 
-// A save's stream over a file handle: writes go through the writer seam, and a failed write keeps
-// the system's error so the save can say why.
+// Writes all count bytes through the seam. False with the system's error.
+bool WriteAll(HANDLE h, const char* data, unsigned long count, DWORD& error)
+{
+    unsigned long written = 0;
+    while (written < count)
+    {
+        unsigned long done = 0;
+        if (!SaveWriter().Write(h, data + written, count - written, done))
+        {
+            error = GetLastError();
+            return false;
+        }
+        if (done == 0)
+        {
+            error = ERROR_DISK_FULL; // a file takes less than asked only when the disk is full
+            return false;
+        }
+        written += done;
+    }
+    return true;
+}
+
+// A save's stream over a file handle: a failed write says why in the system's words.
 class TSaveStream : public THandleStream
 {
 public:
     explicit TSaveStream(HANDLE h) : THandleStream(h) {}
     int Write(const void* buffer, int count) override
     {
-        const char* p = static_cast<const char*>(buffer);
-        int total = 0;
-        while (total < count)
-        {
-            unsigned long done = 0;
-            if (!SaveWriter().Write(handle_, p + total, (unsigned long)(count - total), done))
-                Fail(GetLastError());
-            if (done == 0)
-                Fail(ERROR_DISK_FULL); // a file takes less than asked only when the disk is full
-            total += int(done);
-        }
-        return total;
+        DWORD error = 0;
+        if (count > 0 && !WriteAll(handle_, static_cast<const char*>(buffer), (unsigned long)count, error))
+            throw EWriteError(SysErrorMessage(error));
+        return count;
     }
-
-private:
-    [[noreturn]] void Fail(DWORD error) { throw EWriteError(SysErrorMessage(error)); }
 };
 
 // Which file, why, and that the file on disk is as it was (or that none was made).
@@ -133,32 +143,23 @@ bool CopyRange(HANDLE from, HANDLE to, int64_t offset, int64_t count, DWORD& err
         error = GetLastError();
         return false;
     }
-    std::vector<char> buf(size_t(std::min<int64_t>(std::max<int64_t>(count, 1), 1 << 20)));
+    char buf[65536]; // no allocation: this runs while a file is half-written
     while (count > 0)
     {
-        DWORD want = DWORD(std::min<int64_t>(count, int64_t(buf.size())));
+        DWORD want = DWORD(std::min<int64_t>(count, int64_t(sizeof buf)));
         DWORD got = 0;
-        if (!ReadFile(from, buf.data(), want, &got, nullptr) || got != want)
+        if (!ReadFile(from, buf, want, &got, nullptr))
         {
-            error = got != want && GetLastError() == 0 ? ERROR_HANDLE_EOF : GetLastError();
+            error = GetLastError();
             return false;
         }
-        DWORD written = 0;
-        while (written < got)
+        if (got != want)
         {
-            unsigned long done = 0;
-            if (!SaveWriter().Write(to, buf.data() + written, got - written, done))
-            {
-                error = GetLastError();
-                return false;
-            }
-            if (done == 0)
-            {
-                error = ERROR_DISK_FULL;
-                return false;
-            }
-            written += DWORD(done);
+            error = ERROR_HANDLE_EOF; // the copy is shorter than it was written
+            return false;
         }
+        if (!WriteAll(to, buf, got, error))
+            return false;
         count -= got;
     }
     return true;
@@ -638,6 +639,12 @@ void TCustomAFEdit::SaveFileSafely(const AnsiString& path, TConvMode modes)
         DeleteFileW(temp.c_str());
         throw EWriteError(SaveFailureText(path, e.Message, existed));
     }
+    catch (...)
+    {
+        CloseHandle(th);
+        DeleteFileW(temp.c_str());
+        throw;
+    }
     CloseHandle(th);
 
     if (!existed)
@@ -744,8 +751,8 @@ void TCustomAFEdit::WriteInPlace(const AnsiString& path, const AnsiString& tempP
                           Format(SSaveTextKept, {tempPath}));
 }
 
-// The rows become those of lines (which is left empty), told to the line list's
-// watchers as one change. Cannot fail: the two lists swap their items.
+// The rows become those of lines (which is left empty), told to the line list's watchers as one
+// change. Cannot fail: the two lists swap their items.
 void TCustomAFEdit::TakeRows(TStringList& lines)
 {
     FLines->BeginUpdate();

@@ -432,9 +432,9 @@ void TCustomAFEdit::LoadFromStream(TStream* stream, TConvMode modes)
     }
     longest = FLongestLine;
 
-    // Commit: nothing from here on can fail.
-    FBlkAttrs->Clear();
+    // Commit: once the rows are taken, nothing can fail.
     TakeRows(*lines);
+    FBlkAttrs->Clear();
     FAttrs->Swap(*records);
     FTopLine = 0;
     FLongestLine = longest;
@@ -751,19 +751,19 @@ void TCustomAFEdit::WriteInPlace(const AnsiString& path, const AnsiString& tempP
                           Format(SSaveTextKept, {tempPath}));
 }
 
-// The rows become those of lines (which is left empty), told to the line list's watchers as one
-// change. Cannot fail: the two lists swap their items.
+// The rows become those of lines, told to the line list's watchers as a clear and an add of each
+// row. Room for every row is made before the old rows go, so nothing after that can fail: either
+// this throws with the rows as they were, or all the rows are in.
 void TCustomAFEdit::TakeRows(TStringList& lines)
 {
+    auto* list = dynamic_cast<TStringList*>(FLines);
+    TStringList room;
+    room.SetCapacity(lines.GetCount());
     FLines->BeginUpdate();
     FLines->Clear();
-    if (auto* list = dynamic_cast<TStringList*>(FLines))
-        list->Swap(lines);
-    else
-    {
-        // A line store of another kind is filled row by row (no editor makes one).
-        for (int i = 0; i < lines.GetCount(); ++i)
-            FLines->Add(lines.Get(i));
-    }
+    if (list)
+        list->Swap(room);
+    for (int i = 0; i < lines.GetCount(); ++i)
+        FLines->Add(lines.Get(i));
     FLines->EndUpdate();
 }

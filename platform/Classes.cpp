@@ -417,8 +417,10 @@ void TStringList::InsertItem(int index, const AnsiString& s, TObject* object)
     MoveGap(index);
     if (gapLen_ == 0)
     {
-        // Grow the gap geometrically, so inserts cost a constant on average.
-        const size_t more = std::max<size_t>(16, items_.size() / 2);
+        // Room reserved beforehand is used first, without allocating; after that the gap grows
+        // geometrically, so inserts cost a constant on average.
+        const size_t spare = items_.capacity() - items_.size();
+        const size_t more = spare > 0 ? spare : std::max<size_t>(16, items_.size() / 2);
         if (items_.size() + more > size_t(INT_MAX))
             throw EStringListError(SOutOfMemory);
         items_.insert(items_.begin() + gap_, more, Item{});

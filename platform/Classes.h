@@ -149,8 +149,8 @@ public:
     bool Find(const AnsiString& s, int& index);
     void Sort();
     void CustomSort(TStringListSortCompare compare); // does nothing on a sorted list
-    // Exchanges all items with other's without any event (a list built aside is swapped in);
-    // cannot fail.
+    // Exchanges all items and the room reserved for them with other's, without any event;
+    // cannot fail. Adds into room reserved so never allocate.
     void Swap(TStringList& other) noexcept;
 
     bool GetSorted() const { return sorted_; }

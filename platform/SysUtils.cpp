@@ -683,14 +683,14 @@ TDateTime EncodeDate(unsigned short year, unsigned short month, unsigned short d
     static const unsigned char kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
         day > kDays[month - 1] + (month == 2 && IsLeapYear(year)))
-        throw EConvertError("Invalid argument to date encode");
+        throw EConvertError("日付として正しくない値です。");
     return TDateTime(DaysFromCivil(year, month, day) + kUnixToDateTime);
 }
 
 TDateTime EncodeTime(unsigned short hour, unsigned short min, unsigned short sec, unsigned short msec)
 {
     if (hour > 23 || min > 59 || sec > 59 || msec > 999)
-        throw EConvertError("Invalid argument to time encode");
+        throw EConvertError("時刻として正しくない値です。");
     return TDateTime(((hour * 60LL + min) * 60 + sec) * 1000 + msec) / double(kMSecsPerDay);
 }
 
@@ -747,7 +747,7 @@ TDateTime FileTimeToDateTime(const _FILETIME& ft)
 {
     SYSTEMTIME local;
     if (!UtcToLocalSystemTime(ft, local))
-        throw EConvertError("Invalid file time");
+        throw EConvertError("ファイルの日時が正しくありません。");
     return FromSystemTime(local);
 }
 
@@ -758,7 +758,7 @@ void DateTimeToFileTime(TDateTime dt, _FILETIME& ft)
     DecodeTime(dt, local.wHour, local.wMinute, local.wSecond, local.wMilliseconds);
     if (local.wYear < 1601 || !TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
         !SystemTimeToFileTime(&utc, &ft))
-        throw EConvertError("Date outside the range of file times");
+        throw EConvertError("ファイルの日時として扱えない日付です。");
 }
 
 TDateTime FileDateToDateTime(int dosDate)

@@ -436,6 +436,7 @@ protected:
     void FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs, const AnsiString& text,
                            const TAttrListItem& attr);
     void SaveFileSafely(const AnsiString& path, TConvMode modes);
+    void WriteInPlace(const AnsiString& path, const AnsiString& tempPath, int64_t newSize);
     void InsertRow(int row, const AnsiString& text, const TAttrListItem& attr, bool hookMayRewrite);
     // OnBeforeChange for a change that must land as asked: false when vetoed or rewritten.
     bool AskChange(int row, const AnsiString& text);

@@ -20,7 +20,7 @@ TList::~TList() { std::free(items_); }
 
 void TList::IndexError(int index) const
 {
-    throw EListError(Format("List index out of bounds (%d)", {index}));
+    throw EListError(Format(SListIndexError, {index}));
 }
 
 void TList::Grow()
@@ -30,14 +30,14 @@ void TList::Grow()
     if (grown > INT_MAX / int(sizeof(void*)))
         grown = INT_MAX / int(sizeof(void*));
     if (grown <= capacity_)
-        throw EOutOfMemory("list too long");
+        throw EOutOfMemory(SOutOfMemory);
     SetCapacity(int(grown));
 }
 
 void TList::SetCapacity(int capacity)
 {
     if (capacity < count_ || capacity > INT_MAX / int(sizeof(void*)))
-        throw EListError(Format("List capacity out of bounds (%d)", {capacity}));
+        throw EListError(Format(SListCapacityError, {capacity}));
     if (capacity == capacity_)
         return;
     if (capacity == 0)
@@ -49,7 +49,7 @@ void TList::SetCapacity(int capacity)
     }
     void* p = std::realloc(items_, size_t(capacity) * sizeof(void*));
     if (!p)
-        throw EOutOfMemory("out of memory");
+        throw EOutOfMemory(SOutOfMemory);
     items_ = static_cast<void**>(p);
     capacity_ = capacity;
 }
@@ -57,7 +57,7 @@ void TList::SetCapacity(int capacity)
 void TList::SetCount(int count)
 {
     if (count < 0 || count > INT_MAX / int(sizeof(void*)))
-        throw EListError(Format("List count out of bounds (%d)", {count}));
+        throw EListError(Format(SListCountError, {count}));
     if (count > capacity_)
         SetCapacity(count);
     if (count > count_)
@@ -90,6 +90,13 @@ void TList::Delete(int index)
         IndexError(index);
     --count_;
     std::memmove(items_ + index, items_ + index + 1, size_t(count_ - index) * sizeof(void*));
+}
+
+void TList::Swap(TList& other) noexcept
+{
+    std::swap(items_, other.items_);
+    std::swap(count_, other.count_);
+    std::swap(capacity_, other.capacity_);
 }
 
 void TList::Clear()
@@ -257,7 +264,7 @@ AnsiString TStrings::GetText()
         total += lines.back().Length() + 2;
     }
     if (total > INT_MAX - 64)
-        throw EOutOfMemory("text too long");
+        throw EOutOfMemory(SStreamTooLarge);
     AnsiString r;
     r.Reserve(int(total));
     for (const AnsiString& line : lines)
@@ -310,7 +317,7 @@ void TStrings::LoadFromStream(TStream* stream)
 {
     int64_t left = stream->GetSize() - stream->GetPosition();
     if (left > INT_MAX - 64)
-        throw EOutOfMemory("stream too large for a string list");
+        throw EOutOfMemory(SStreamTooLarge);
     AnsiString s;
     if (left > 0)
     {
@@ -346,7 +353,7 @@ TStringList::~TStringList() = default;
 void TStringList::CheckIndex(int index) const
 {
     if (index < 0 || index >= Count())
-        throw EStringListError(Format("List index out of bounds (%d)", {index}));
+        throw EStringListError(Format(SListIndexError, {index}));
 }
 
 void TStringList::MoveGap(int index)
@@ -372,7 +379,7 @@ AnsiString TStringList::Get(int index)
 void TStringList::Put(int index, const AnsiString& s)
 {
     if (sorted_)
-        throw EStringListError("Operation not allowed on sorted list");
+        throw EStringListError(SSortedListError);
     CheckIndex(index);
     Changing();
     items_[Slot(index)].str = s;
@@ -398,9 +405,9 @@ int TStringList::GetCount() { return Count(); }
 void TStringList::Insert(int index, const AnsiString& s)
 {
     if (sorted_)
-        throw EStringListError("Operation not allowed on sorted list");
+        throw EStringListError(SSortedListError);
     if (index < 0 || index > Count())
-        throw EStringListError(Format("List index out of bounds (%d)", {index}));
+        throw EStringListError(Format(SListIndexError, {index}));
     InsertItem(index, s, nullptr);
 }
 
@@ -410,10 +417,12 @@ void TStringList::InsertItem(int index, const AnsiString& s, TObject* object)
     MoveGap(index);
     if (gapLen_ == 0)
     {
-        // Grow the gap geometrically, so inserts cost a constant on average.
-        const size_t more = std::max<size_t>(16, items_.size() / 2);
+        // Room reserved beforehand is used first, without allocating; after that the gap grows
+        // geometrically, so inserts cost a constant on average.
+        const size_t spare = items_.capacity() - items_.size();
+        const size_t more = spare > 0 ? spare : std::max<size_t>(16, items_.size() / 2);
         if (items_.size() + more > size_t(INT_MAX))
-            throw EStringListError("String list too long");
+            throw EStringListError(SOutOfMemory);
         items_.insert(items_.begin() + gap_, more, Item{});
         gapLen_ = int(more);
     }
@@ -445,7 +454,7 @@ int TStringList::AddObject(const AnsiString& s, TObject* object)
         if (duplicates_ == dupIgnore)
             return index;
         if (duplicates_ == dupError)
-            throw EStringListError("String list does not allow duplicates");
+            throw EStringListError(SDuplicateString);
     }
     InsertItem(index, s, object);
     return index;
@@ -483,6 +492,13 @@ void TStringList::Clear()
     Changed();
 }
 
+void TStringList::Swap(TStringList& other) noexcept
+{
+    items_.swap(other.items_);
+    std::swap(gap_, other.gap_);
+    std::swap(gapLen_, other.gapLen_);
+}
+
 void TStringList::Exchange(int index1, int index2)
 {
     CheckIndex(index1);
@@ -505,7 +521,7 @@ int TStringList::GetCapacity() { return int(std::max(items_.capacity(), size_t(C
 void TStringList::SetCapacity(int capacity)
 {
     if (capacity < Count() || capacity > INT_MAX / int(sizeof(Item)))
-        throw EStringListError(Format("List capacity out of bounds (%d)", {capacity}));
+        throw EStringListError(Format(SListCapacityError, {capacity}));
     GapToEnd();
     items_.resize(size_t(Count()));
     gapLen_ = 0;
@@ -655,18 +671,21 @@ int64_t TStream::GetSize()
     return size;
 }
 
-void TStream::SetSize(int64_t size) { throw EStreamError("Stream size cannot be changed"); }
+void TStream::SetSize(int64_t size) { throw EStreamError(Format(SStreamSizeError, {AnsiString()})); }
 
 void TStream::ReadBuffer(void* buffer, int count)
 {
     if (count > 0 && Read(buffer, count) != count)
-        throw EReadError("Stream read error");
+        throw EReadError(Format(SStreamReadError, {SReadPastEnd}));
 }
 
 void TStream::WriteBuffer(const void* buffer, int count)
 {
-    if (count > 0 && Write(buffer, count) != count)
-        throw EWriteError("Stream write error");
+    if (count <= 0)
+        return;
+    int done = Write(buffer, count);
+    if (done != count)
+        throw EWriteError(Format(SStreamWriteError, {Format(SWriteIncomplete, {count, done})}));
 }
 
 int64_t TStream::CopyFrom(TStream* source, int64_t count)
@@ -691,6 +710,14 @@ int64_t TStream::CopyFrom(TStream* source, int64_t count)
 
 // ---- THandleStream ----------------------------------------------------------------------------------------
 
+AnsiString THandleStream::ErrorText(const char* fileFormat, const char* streamFormat, unsigned long error) const
+{
+    AnsiString reason = SysErrorMessage(error);
+    if (fileName_.IsEmpty())
+        return Format(streamFormat, {reason});
+    return Format(fileFormat, {fileName_, reason});
+}
+
 int THandleStream::Read(void* buffer, int count)
 {
     if (count <= 0)
@@ -701,19 +728,27 @@ int THandleStream::Read(void* buffer, int count)
         DWORD e = GetLastError();
         if (e == ERROR_BROKEN_PIPE || e == ERROR_HANDLE_EOF)
             return int(got);
-        throw EReadError("Stream read error. " + SysErrorMessage(e));
+        throw EReadError(ErrorText(SFileReadError, SStreamReadError, e));
     }
     return int(got);
 }
 
 int THandleStream::Write(const void* buffer, int count)
 {
-    if (count <= 0)
-        return 0;
-    DWORD done = 0;
-    if (!WriteFile(handle_, buffer, DWORD(count), &done, nullptr))
-        throw EWriteError("Stream write error. " + SysErrorMessage(GetLastError()));
-    return int(done);
+    // A file takes part of a write only when the disk is full; the rest is retried so the
+    // system says why.
+    const char* p = static_cast<const char*>(buffer);
+    int total = 0;
+    while (total < count)
+    {
+        DWORD done = 0;
+        if (!WriteFile(handle_, p + total, DWORD(count - total), &done, nullptr))
+            throw EWriteError(ErrorText(SFileWriteError, SStreamWriteError, GetLastError()));
+        if (done == 0)
+            throw EWriteError(ErrorText(SFileWriteError, SStreamWriteError, ERROR_DISK_FULL));
+        total += int(done);
+    }
+    return total;
 }
 
 int64_t THandleStream::Seek(int64_t offset, TSeekOrigin origin)
@@ -722,7 +757,7 @@ int64_t THandleStream::Seek(int64_t offset, TSeekOrigin origin)
     LARGE_INTEGER dist, result;
     dist.QuadPart = offset;
     if (!SetFilePointerEx(handle_, dist, &result, kMethod[origin]))
-        throw EStreamError("Stream seek error. " + SysErrorMessage(GetLastError()));
+        throw EStreamError(ErrorText(SFileSeekError, SStreamSeekError, GetLastError()));
     return result.QuadPart;
 }
 
@@ -742,7 +777,7 @@ void THandleStream::SetSize(int64_t size)
     {
         DWORD e = GetLastError();
         Seek(pos, soFromBeginning);
-        throw EStreamError("Cannot change the stream size. " + SysErrorMessage(e));
+        throw EStreamError(ErrorText(SFileSizeError, SStreamSizeError, e));
     }
     if (pos < size)
         Seek(pos, soFromBeginning);
@@ -755,7 +790,7 @@ namespace
 {
 HANDLE OpenFileHandle(const AnsiString& path, unsigned mode, DWORD& error)
 {
-    std::wstring wpath = SjisToWide(path);
+    std::wstring wpath = WideFilePath(path);
     HANDLE h;
     if ((mode & fmCreate) == fmCreate)
     {
@@ -782,16 +817,17 @@ HANDLE OpenFileHandle(const AnsiString& path, unsigned mode, DWORD& error)
 }
 } // namespace
 
-TFileStream::TFileStream(const AnsiString& path, unsigned mode) : THandleStream(nullptr), fileName_(path)
+TFileStream::TFileStream(const AnsiString& path, unsigned mode) : THandleStream(nullptr)
 {
+    fileName_ = path;
     DWORD error = 0;
     HANDLE h = OpenFileHandle(path, mode, error);
     if (h == INVALID_HANDLE_VALUE)
     {
         AnsiString text = SysErrorMessage(error);
         if ((mode & fmCreate) == fmCreate)
-            throw EFCreateError("Cannot create file \"" + path + "\". " + text, int(error));
-        throw EFOpenError("Cannot open file \"" + path + "\". " + text, int(error));
+            throw EFCreateError(Format(SFCreateError, {path, text}), int(error), path);
+        throw EFOpenError(Format(SFOpenError, {path, text}), int(error), path);
     }
     handle_ = h;
 }
@@ -805,7 +841,7 @@ TFileStream::~TFileStream()
 void TFileStream::Flush()
 {
     if (!FlushFileBuffers(handle_))
-        throw EWriteError("Cannot flush file \"" + fileName_ + "\". " + SysErrorMessage(GetLastError()));
+        throw EWriteError(Format(SFileFlushError, {fileName_, SysErrorMessage(GetLastError())}));
 }
 
 // ---- TMemoryStream
@@ -821,7 +857,7 @@ int64_t NewPosition(int64_t offset, TSeekOrigin origin, int64_t current, int64_t
     int64_t base = origin == soFromBeginning ? 0 : origin == soFromCurrent ? current : size;
     int64_t pos = base + offset;
     if (pos < 0)
-        throw EStreamError("Invalid stream position");
+        throw EStreamError(SInvalidStreamPosition);
     return pos;
 }
 } // namespace
@@ -833,7 +869,7 @@ void TMemoryStream::Reserve(int64_t capacity)
     if (capacity <= capacity_)
         return;
     if (capacity > kMaxMemory)
-        throw EOutOfMemory("memory stream too large");
+        throw EOutOfMemory(SStreamTooLarge);
     int64_t grown = (int64_t)capacity_ + capacity_ / 2 + 256;
     if (grown < capacity)
         grown = capacity;
@@ -841,7 +877,7 @@ void TMemoryStream::Reserve(int64_t capacity)
         grown = kMaxMemory;
     void* p = std::realloc(data_, size_t(grown));
     if (!p)
-        throw EOutOfMemory("out of memory");
+        throw EOutOfMemory(SOutOfMemory);
     data_ = static_cast<char*>(p);
     capacity_ = int(grown);
 }
@@ -882,7 +918,7 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
 void TMemoryStream::SetSize(int64_t size)
 {
     if (size < 0)
-        throw EStreamError("Invalid stream size");
+        throw EStreamError(Format(SStreamSizeError, {SInvalidStreamPosition}));
     Reserve(size);
     if (size > size_)
         std::memset(data_ + size_, 0, size_t(size - size_));
@@ -947,7 +983,7 @@ int TStringStream::Write(const void* buffer, int count)
         return 0;
     int64_t end = position_ + count;
     if (end > kMaxMemory)
-        throw EOutOfMemory("string stream too large");
+        throw EOutOfMemory(SStreamTooLarge);
     int len = data_.Length();
     if (position_ > len)
     {
@@ -972,7 +1008,7 @@ int64_t TStringStream::Seek(int64_t offset, TSeekOrigin origin)
 void TStringStream::SetSize(int64_t size)
 {
     if (size < 0 || size > kMaxMemory)
-        throw EStreamError("Invalid stream size");
+        throw EStreamError(Format(SStreamSizeError, {SInvalidStreamPosition}));
     data_.SetLength(int(size));
     if (position_ > size)
         position_ = size;

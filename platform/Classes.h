@@ -35,6 +35,8 @@ public:
     int Remove(void* item);              // index it had, or -1
     void* Extract(void* item);           // removes it and returns it, null when absent
     void Exchange(int index1, int index2);
+    // Exchanges all slots with other's (a list built aside is swapped in); cannot fail.
+    void Swap(TList& other) noexcept;
 
     int GetCount() const { return count_; }
     void SetCount(int count); // growing adds null slots
@@ -147,6 +149,9 @@ public:
     bool Find(const AnsiString& s, int& index);
     void Sort();
     void CustomSort(TStringListSortCompare compare); // does nothing on a sorted list
+    // Exchanges all items and the room reserved for them with other's, without any event;
+    // cannot fail. Adds into room reserved so never allocate.
+    void Swap(TStringList& other) noexcept;
 
     bool GetSorted() const { return sorted_; }
     void SetSorted(bool sorted);
@@ -233,7 +238,10 @@ public:
     void* Handle() const { return handle_; }
 
 protected:
+    // The text of a failure: with the file's name when the stream knows it.
+    AnsiString ErrorText(const char* fileFormat, const char* streamFormat, unsigned long error) const;
     void* handle_;
+    AnsiString fileName_; // empty for a bare handle
 };
 
 constexpr unsigned fmCreate = 0xFFFF; // create or truncate; exclusive while open
@@ -247,7 +255,7 @@ constexpr unsigned fmShareDenyRead = 0x0030;
 constexpr unsigned fmShareDenyNone = 0x0040;
 
 // Owns its handle. Failing to open raises EFOpenError, failing to create EFCreateError; both carry
-// the Win32 error in ErrorCode.
+// the Win32 error in ErrorCode and the path in FileName.
 class TFileStream : public THandleStream
 {
 public:
@@ -255,9 +263,6 @@ public:
     ~TFileStream() override;
     const AnsiString& FileName() const { return fileName_; }
     void Flush(); // FlushFileBuffers; EWriteError on failure
-
-private:
-    AnsiString fileName_;
 };
 
 // A growable block of memory.

@@ -526,23 +526,43 @@ AnsiString ExcludeTrailingBackslash(const AnsiString& path)
 
 // ---- Files ------------------------------------------------------------------------------------------------
 
+std::wstring WideFilePath(const AnsiString& path)
+{
+    std::wstring w = SjisToWide(path);
+    // Folders take 12 characters less than files (room for an 8.3 name); past that only the
+    // "\\?\" form reaches the file.
+    if (w.size() < MAX_PATH - 12 || w.compare(0, 4, L"\\\\?\\") == 0)
+        return w;
+    DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return w;
+    std::wstring full(n, L'\0');
+    n = GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
+    if (n == 0 || n >= full.size())
+        return w;
+    full.resize(n);
+    if (full.compare(0, 2, L"\\\\") == 0)
+        return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 bool FileExists(const AnsiString& path)
 {
-    DWORD a = GetFileAttributesW(SjisToWide(path).c_str());
+    DWORD a = GetFileAttributesW(WideFilePath(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool DirectoryExists(const AnsiString& path)
 {
-    DWORD a = GetFileAttributesW(SjisToWide(path).c_str());
+    DWORD a = GetFileAttributesW(WideFilePath(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool DeleteFile(const AnsiString& path) { return DeleteFileW(SjisToWide(path).c_str()) != 0; }
+bool DeleteFile(const AnsiString& path) { return DeleteFileW(WideFilePath(path).c_str()) != 0; }
 
 bool RenameFile(const AnsiString& oldName, const AnsiString& newName)
 {
-    return MoveFileW(SjisToWide(oldName).c_str(), SjisToWide(newName).c_str()) != 0;
+    return MoveFileW(WideFilePath(oldName).c_str(), WideFilePath(newName).c_str()) != 0;
 }
 
 AnsiString GetCurrentDir()
@@ -594,7 +614,7 @@ int DosDateOf(const FILETIME& utc)
 int FileGetDate(const AnsiString& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(SjisToWide(path).c_str(), GetFileExInfoStandard, &data) ||
+    if (!GetFileAttributesExW(WideFilePath(path).c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return -1;
     return DosDateOf(data.ftLastWriteTime);
@@ -663,14 +683,14 @@ TDateTime EncodeDate(unsigned short year, unsigned short month, unsigned short d
     static const unsigned char kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
         day > kDays[month - 1] + (month == 2 && IsLeapYear(year)))
-        throw EConvertError("Invalid argument to date encode");
+        throw EConvertError("日付として正しくない値です。");
     return TDateTime(DaysFromCivil(year, month, day) + kUnixToDateTime);
 }
 
 TDateTime EncodeTime(unsigned short hour, unsigned short min, unsigned short sec, unsigned short msec)
 {
     if (hour > 23 || min > 59 || sec > 59 || msec > 999)
-        throw EConvertError("Invalid argument to time encode");
+        throw EConvertError("時刻として正しくない値です。");
     return TDateTime(((hour * 60LL + min) * 60 + sec) * 1000 + msec) / double(kMSecsPerDay);
 }
 
@@ -727,7 +747,7 @@ TDateTime FileTimeToDateTime(const _FILETIME& ft)
 {
     SYSTEMTIME local;
     if (!UtcToLocalSystemTime(ft, local))
-        throw EConvertError("Invalid file time");
+        throw EConvertError("ファイルの日時が正しくありません。");
     return FromSystemTime(local);
 }
 
@@ -738,7 +758,7 @@ void DateTimeToFileTime(TDateTime dt, _FILETIME& ft)
     DecodeTime(dt, local.wHour, local.wMinute, local.wSecond, local.wMilliseconds);
     if (local.wYear < 1601 || !TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
         !SystemTimeToFileTime(&utc, &ft))
-        throw EConvertError("Date outside the range of file times");
+        throw EConvertError("ファイルの日時として扱えない日付です。");
 }
 
 TDateTime FileDateToDateTime(int dosDate)
@@ -814,14 +834,24 @@ AnsiString ParamStr(int index)
 
 AnsiString SysErrorMessage(unsigned long errorCode)
 {
-    wchar_t buf[1024];
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             DWORD(errorCode), 0, buf, DWORD(sizeof buf / sizeof buf[0]), nullptr);
-    while (n > 0 && buf[n - 1] <= L' ')
-        --n;
-    if (n == 0)
-        return "System error " + IntToStr(errorCode);
-    return WideToSjis(buf, int(n));
+    // Japanese first, whatever language the process runs in; the system's default after that.
+    const DWORD languages[] = {MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), 0};
+    for (DWORD lang : languages)
+    {
+        wchar_t* text = nullptr;
+        DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+                                     FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                                 nullptr, DWORD(errorCode), lang, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+        if (n == 0 || !text)
+            continue;
+        while (n > 0 && text[n - 1] <= L' ')
+            --n;
+        AnsiString result = WideToSjis(text, int(n));
+        LocalFree(text);
+        if (!result.IsEmpty())
+            return result;
+    }
+    return Format(SUnknownSysError, {errorCode});
 }
 
 void RaiseLastOSError() { RaiseLastOSError(GetLastError()); }
@@ -829,6 +859,6 @@ void RaiseLastOSError() { RaiseLastOSError(GetLastError()); }
 void RaiseLastOSError(unsigned long errorCode)
 {
     if (errorCode == 0)
-        throw EOSError("A call to an OS function failed");
-    throw EOSError(Format("System error %u: %s", {errorCode, SysErrorMessage(errorCode)}), errorCode);
+        throw EOSError(SUnknownOSError);
+    throw EOSError(Format(SOSError, {errorCode, SysErrorMessage(errorCode)}), errorCode);
 }

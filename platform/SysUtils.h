@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
+#include <string>
 
 #include "AnsiString.h"
 #include "System.h"
@@ -38,15 +39,17 @@ VN_DECLARE_EXCEPTION(EListError, Exception)
 VN_DECLARE_EXCEPTION(EStringListError, Exception)
 VN_DECLARE_EXCEPTION(EStreamError, Exception)
 
-// Open and create failures keep the Win32 error so callers can tell a sharing violation from the rest.
+// Open and create failures keep the Win32 error so callers can tell a sharing violation from the rest,
+// and the file the caller named.
 class EFileStreamError : public EStreamError
 {
 public:
-    explicit EFileStreamError(const AnsiString& msg, int errorCode = 0)
-        : EStreamError(msg), ErrorCode(errorCode)
+    explicit EFileStreamError(const AnsiString& msg, int errorCode = 0, const AnsiString& fileName = AnsiString())
+        : EStreamError(msg), ErrorCode(errorCode), FileName(fileName)
     {
     }
     int ErrorCode = 0;
+    AnsiString FileName;
 };
 
 VN_DECLARE_EXCEPTION(EFOpenError, EFileStreamError)
@@ -72,6 +75,34 @@ public:
     EAbort() : Exception("Operation aborted") {}
     using Exception::Exception;
 };
+
+// ---- Texts of the layer's exceptions ----------------------------------------------------------------
+// They reach the user's message boxes, so they are Japanese; the "%s" after the file name is the
+// system's own text for the error.
+inline constexpr const char* SFOpenError = "ファイル[%s]を開けません。%s";
+inline constexpr const char* SFCreateError = "ファイル[%s]を作成できません。%s";
+inline constexpr const char* SFileReadError = "ファイル[%s]の読み込みに失敗しました。%s";
+inline constexpr const char* SFileWriteError = "ファイル[%s]への書き込みに失敗しました。%s";
+inline constexpr const char* SFileSeekError = "ファイル[%s]の位置を移動できません。%s";
+inline constexpr const char* SFileSizeError = "ファイル[%s]の大きさを変更できません。%s";
+inline constexpr const char* SFileFlushError = "ファイル[%s]をディスクに書き出せません。%s";
+inline constexpr const char* SStreamReadError = "データの読み込みに失敗しました。%s";
+inline constexpr const char* SStreamWriteError = "データの書き込みに失敗しました。%s";
+inline constexpr const char* SStreamSeekError = "データの位置を移動できません。%s";
+inline constexpr const char* SStreamSizeError = "データの大きさを変更できません。%s";
+inline constexpr const char* SReadPastEnd = "データが途中で終わっています。";
+inline constexpr const char* SWriteIncomplete = "%d バイトのうち %d バイトしか書き込めませんでした。";
+inline constexpr const char* SStreamTooLarge = "データが大きすぎて扱えません。";
+inline constexpr const char* SInvalidStreamPosition = "データの位置が正しくありません。";
+inline constexpr const char* SOutOfMemory = "メモリが不足しています。";
+inline constexpr const char* SListIndexError = "リストの位置 %d は範囲外です。";
+inline constexpr const char* SListCapacityError = "リストの容量 %d は範囲外です。";
+inline constexpr const char* SListCountError = "リストの項目数 %d は範囲外です。";
+inline constexpr const char* SSortedListError = "並べ替えたリストにはこの操作はできません。";
+inline constexpr const char* SDuplicateString = "リストには同じ文字列を重ねて入れられません。";
+inline constexpr const char* SOSError = "システムエラー %u: %s";
+inline constexpr const char* SUnknownOSError = "システムの関数呼び出しに失敗しました。";
+inline constexpr const char* SUnknownSysError = "システムエラー (コード %u)";
 
 // ---- Format --------------------------------------------------------------------------------------
 // One argument of Format. Built implicitly from the value, so no AnsiString ever goes through "...".
@@ -152,6 +183,9 @@ AnsiString IncludeTrailingBackslash(const AnsiString& path);
 AnsiString ExcludeTrailingBackslash(const AnsiString& path);
 
 // ---- Files ------------------------------------------------------------------------------------------
+// The path as the W file functions take it: a path too long for the plain form gets the "\\?\" form
+// (made absolute first, as that form requires).
+std::wstring WideFilePath(const AnsiString& path);
 bool FileExists(const AnsiString& path); // an existing file, not a folder
 bool DirectoryExists(const AnsiString& path);
 bool DeleteFile(const AnsiString& path);
@@ -177,6 +211,7 @@ TDateTime FileDateToDateTime(int dosDate); // EConvertError for an impossible da
 // ---- Process and system -----------------------------------------------------------------------------
 int ParamCount();
 AnsiString ParamStr(int index); // 0 = the program's path; past the end = empty
+// The system's text for a Win32 error: Japanese where the system has it, else in its own language.
 AnsiString SysErrorMessage(unsigned long errorCode);
 [[noreturn]] void RaiseLastOSError();
 [[noreturn]] void RaiseLastOSError(unsigned long errorCode);

@@ -2,14 +2,41 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "EditorTestUtil.h"
+#include "editor_control/AFEditFile.h"
 #include "platform/Classes.h"
 #include "platform/Cp932.h"
 #include "platform/SysUtils.h"
+#include "tests/TestFiles.h"
+
+// The program's allocations, with a countdown: when it reaches zero the allocation fails as it
+// would with memory exhausted. -1 (always, outside the tests that set it) never fails.
+namespace
+{
+long gAllocationsBeforeFailure = -1;
+}
+
+void* operator new(size_t size)
+{
+    if (gAllocationsBeforeFailure >= 0 && gAllocationsBeforeFailure-- == 0)
+        throw std::bad_alloc();
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
 
 namespace
 {
@@ -560,4 +587,479 @@ TEST(AFEditFile, AnOwnerThatIsNoWindowedControlIsRefused)
     TComponent* owner = Create<TComponent>(nullptr);
     EXPECT_THROW(Create<TAFEdit>(owner), EInvalidCast);
     delete owner;
+}
+
+// ---- loading: linear work, nothing changed by a failure ---------------------------------------
+
+namespace
+{
+// The text as the reader gives it back joined: each line end one CR, nothing after a NUL.
+std::string WithCrLineEnds(const std::string& in)
+{
+    std::string text = in.substr(0, in.find('\0'));
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        char c = text[i];
+        if (c == '\r' || c == '\n')
+        {
+            if (i + 1 < text.size() && text[i + 1] == (c == '\r' ? '\n' : '\r'))
+                ++i;
+            out += '\r';
+        }
+        else
+            out += c;
+    }
+    return out;
+}
+} // namespace
+
+TEST(AFEditFile, TheLineReaderLooksAtEveryByteOnceWhateverTheShapeOfTheFile)
+{
+    std::vector<std::pair<std::string, std::string>> cases;
+    cases.emplace_back("one line of 3 MB", std::string(3 << 20, 'x'));
+    cases.emplace_back("one line of 3 MB and a line end", std::string(3 << 20, 'x') + "\r\n");
+    {
+        std::string s;
+        for (int i = 0; i < 600000; ++i)
+            s += "漢";
+        cases.emplace_back("double-byte line", s);
+    }
+    {
+        std::string s;
+        for (int i = 0; i < 300000; ++i)
+            s += "ab\r\n";
+        cases.emplace_back("short lines", s);
+    }
+    for (int len : {65534, 65535, 65536, 65537, 200000})
+    {
+        std::string s;
+        for (int i = 0; i < 12; ++i)
+            s += std::string(size_t(len), 'y') + (i % 2 ? "\n\r" : "\r\n");
+        cases.emplace_back("lines of " + std::to_string(len), s);
+    }
+    cases.emplace_back("nul far in", std::string(1 << 20, 'z') + std::string(1, '\0') + std::string(1 << 20, 'w'));
+    for (const auto& [name, text] : cases)
+    {
+        SCOPED_TRACE(name);
+        TStringStream stream(AnsiString(text.data(), int(text.size())));
+        TLineReader reader(&stream);
+        std::string joined;
+        AnsiString line;
+        while (reader.Next(line))
+            joined.append(line.c_str(), size_t(line.Length()));
+        ASSERT_TRUE(joined == WithCrLineEnds(text));
+        EXPECT_LE(reader.Scanned(), int64_t(text.size())) << "a byte was looked at twice";
+    }
+}
+
+namespace
+{
+struct TEditorState
+{
+    std::vector<std::string> rows;
+    std::vector<int> indents;
+    TPoint caret;
+    bool edited;
+    bool canUndo;
+    bool operator==(const TEditorState&) const = default;
+};
+
+TEditorState StateOf(TCustomAFEdit& ed)
+{
+    TEditorState st{RowsOf(ed), {}, ed.GetCaret(), ed.isEdited(), ed.CanUndo()};
+    for (int i = 0; i < ed.GetLinesCount(); ++i)
+        st.indents.push_back(ed.GetLinesAttr(i)->Indent);
+    return st;
+}
+} // namespace
+
+TEST(AFEditFile, ALoadThatRunsOutOfMemoryAtAnyStepLeavesTheEditorAsItWas)
+{
+    std::string next;
+    for (int i = 0; i < 40; ++i)
+        next += "\tline " + std::to_string(i) + std::string(size_t(i * 7), 'q') + "\r\n";
+    auto other = NewEditor();
+    LoadBytes(*other, next, TConvMode{cmTabToIndent});
+    const std::string raw = SaveBytes(*other, TConvMode{cmRaw});
+
+    struct Case
+    {
+        const char* name;
+        const std::string* bytes;
+        TConvMode modes;
+    } cases[] = {
+        {"text", &next, TConvMode()},
+        {"folded, tabs to indent", &next, TConvMode{cmFoldLine, cmTabToIndent}},
+        {"raw", &raw, TConvMode{cmRaw}},
+        {"raw, folded", &raw, TConvMode{cmRaw, cmFoldLine}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto ed = NewEditor();
+        LoadBytes(*ed, "\tkeep\r\nme", TConvMode{cmTabToIndent});
+        ed->LineChange(1, "me!", true);
+        const TEditorState before = StateOf(*ed);
+        long k = 0;
+        for (;; ++k)
+        {
+            TStringStream stream(AnsiString(c.bytes->data(), int(c.bytes->size())));
+            bool failed = false;
+            gAllocationsBeforeFailure = k;
+            try
+            {
+                ed->LoadFromStream(&stream, c.modes);
+            }
+            catch (...)
+            {
+                failed = true;
+            }
+            gAllocationsBeforeFailure = -1;
+            if (!failed)
+                break; // every allocation of the load has failed once
+            ASSERT_TRUE(StateOf(*ed) == before) << "allocation " << k << " failed";
+        }
+        EXPECT_GT(k, 40);
+        auto plain = NewEditor();
+        LoadBytes(*plain, *c.bytes, c.modes);
+        EXPECT_TRUE(StateOf(*ed) == StateOf(*plain)) << "the load that got through is whole";
+    }
+}
+
+TEST(AFEditFile, TheRowAddedAfterTheLastLineEndTakesNoIndentAndIndentsNeverOverflow)
+{
+    struct Case
+    {
+        const char* name;
+        int wrap;
+        std::string in;
+        TConvMode saveModes;
+        std::string saved;
+    };
+    const std::string manyTabs(9000, '\t');
+    const Case cases[] = {
+        {"indent kept as tabs", 60, "\tabc\r\n", TConvMode{cmIndentToTab}, "\tabc\r\n"},
+        {"indent kept as spaces", 60, "\tabc\r\n", TConvMode(), "    abc\r\n"},
+        {"two paragraphs", 60, "\t\ta\r\n\tb\r\n", TConvMode{cmIndentToTab}, "\t\ta\r\n\tb\r\n"},
+        {"wrap 32775", 32775, manyTabs + "x\r\n", TConvMode{cmIndentToTab}, manyTabs + "x\r\n"},
+        {"wrap 32776", 32776, manyTabs + "x\r\n", TConvMode{cmIndentToTab}, manyTabs + "x\r\n"},
+        {"wrap 40000", 40000, manyTabs + "x\r\n", TConvMode{cmIndentToTab}, manyTabs + "x\r\n"},
+        {"no wrap", kNoWrap, manyTabs + "x", TConvMode{cmIndentToTab}, manyTabs + "x"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto ed = NewEditor();
+        ed->SetDefWrapPos(c.wrap);
+        LoadBytes(*ed, c.in, TConvMode{cmTabToIndent});
+        for (int i = 0; i < ed->GetLinesCount(); ++i)
+        {
+            EXPECT_GE(ed->GetLinesAttr(i)->Indent, 0) << i;
+            EXPECT_LE(ed->GetLinesAttr(i)->Indent, std::max(0, c.wrap - 8)) << i;
+        }
+        EXPECT_EQ(ed->GetLinesAttr(ed->GetLinesCount() - 1)->Indent, c.in.back() == '\n' ? 0 : 32764);
+        EXPECT_TRUE(SaveBytes(*ed, c.saveModes) == c.saved);
+    }
+}
+
+// ---- saving: long paths, held files, full disks, what a failure says ----------------------------
+
+namespace
+{
+// A disk with so many bytes free, whose writes can also be made to fail from the n-th on.
+class TFakeDisk : public TSaveWriter
+{
+public:
+    int64_t FreeBytes = INT64_MAX;
+    int FailFromWrite = -1;
+    DWORD FailError = ERROR_WRITE_FAULT;
+    int Writes = 0;
+
+    bool Write(void* h, const void* data, unsigned long count, unsigned long& done) override
+    {
+        done = 0;
+        if (FailFromWrite >= 0 && Writes++ >= FailFromWrite)
+        {
+            SetLastError(FailError);
+            return false;
+        }
+        LARGE_INTEGER zero{}, pos, size;
+        SetFilePointerEx(h, zero, &pos, FILE_CURRENT);
+        GetFileSizeEx(h, &size);
+        int64_t growth = std::max<int64_t>(0, pos.QuadPart + int64_t(count) - size.QuadPart);
+        unsigned long fits = growth > FreeBytes ? count - (unsigned long)(growth - FreeBytes) : count;
+        if (fits > 0 && !TSaveWriter::Write(h, data, fits, done))
+            return false;
+        FreeBytes -= std::max<int64_t>(0, pos.QuadPart + int64_t(done) - size.QuadPart);
+        if (fits < count)
+        {
+            SetLastError(ERROR_DISK_FULL); // as a real disk: part of the write went in
+            return false;
+        }
+        return true;
+    }
+};
+
+class TWriterInstalled
+{
+public:
+    explicit TWriterInstalled(TSaveWriter* writer) : previous_(SetSaveWriter(writer)) {}
+    ~TWriterInstalled() { SetSaveWriter(previous_); }
+
+private:
+    TSaveWriter* previous_;
+};
+
+std::vector<std::string> FilesIn(const AnsiString& dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(WideFilePath(dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do
+    {
+        std::wstring n = fd.cFileName;
+        if (n != L"." && n != L"..")
+            names.push_back(WideToSjis(n).str());
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The temporary copy a failure message names as holding the text, or "" when it names none.
+AnsiString KeptCopyNamedIn(const AnsiString& message)
+{
+    AnsiString head = "一時ファイル[";
+    int at = message.Pos(head);
+    if (at == 0)
+        return AnsiString();
+    AnsiString rest = message.SubString(at + head.Length(), message.Length());
+    return rest.SubString(1, rest.Pos("]") - 1);
+}
+
+std::string SomeLines(int n)
+{
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += "新しい行 " + std::to_string(i) + "\tです\r\n";
+    return s;
+}
+} // namespace
+
+TEST(AFEditFile, SavingInFoldersWithLongPathsWritesExactlyTheText)
+{
+    TTempDir dir;
+    const std::wstring root = WideFilePath(dir.Path()).rfind(L"\\\\?\\", 0) == 0
+                                  ? WideFilePath(dir.Path())
+                                  : L"\\\\?\\" + SjisToWide(ExpandFileName(dir.Path()));
+    const std::string text = SomeLines(30) + "end";
+    for (int depth : {250, 259, 260, 261, 277, 300, 520, 1000})
+    {
+        SCOPED_TRACE(depth);
+        AnsiString folder = ExpandFileName(dir.Path()) + "\\d" + IntToStr(depth);
+        CreateDirectoryW(WideFilePath(folder).c_str(), nullptr);
+        while (folder.Length() < depth)
+        {
+            int seg = std::min(60, depth - folder.Length() - 1);
+            folder += "\\" + AnsiString(std::string(size_t(std::max(seg, 1)), 'f'));
+            ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + SjisToWide(folder)).c_str(), nullptr)) << folder.Length();
+        }
+        ASSERT_GE(folder.Length(), depth);
+        AnsiString path = folder + "\\保存.txt";
+        auto ed = NewEditor();
+        LoadBytes(*ed, text);
+        ed->SetEdited(true);
+        ed->SaveToFile(path, TConvMode()); // a new file
+        ed->LineChange(0, "変えた\r", true);
+        ed->SaveToFile(path, TConvMode()); // over it
+        EXPECT_FALSE(ed->isEdited());
+        std::string want = "変えた\r\n" + text.substr(text.find('\n') + 1);
+        EXPECT_TRUE(ReadFileBytes(path) == want);
+        EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"保存.txt"}) << "no temporary file is left";
+        auto back = NewEditor();
+        back->LoadFromFile(path, TConvMode());
+        EXPECT_TRUE(SaveBytes(*back) == want);
+    }
+    RemoveTree(root);
+}
+
+TEST(AFEditFile, AFailedSaveNeverDamagesTheFileWhateverHoldsItAndHoweverLittleRoomIsLeft)
+{
+    TTempDir dir;
+    const AnsiString path = dir / "held.txt";
+    const std::string original = "the original text\r\n";
+    const std::string text = SomeLines(300);
+    const int64_t grows = int64_t(text.size() - original.size());
+    const DWORD shares[] = {0,
+                            FILE_SHARE_READ,
+                            FILE_SHARE_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            FILE_SHARE_DELETE,
+                            FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            FILE_SHARE_WRITE | FILE_SHARE_DELETE};
+    struct Room
+    {
+        const char* name;
+        int64_t free;
+        int failFromWrite;
+    };
+    std::vector<Room> rooms = {{"room enough", INT64_MAX, -1},
+                               {"no room at all", 0, -1},
+                               {"room for all but the copy's last byte", int64_t(text.size()) - 1, -1},
+                               {"room for the copy but not for the growth", int64_t(text.size()) + grows - 1, -1},
+                               {"room for the copy and the growth", int64_t(text.size()) + grows, -1}};
+    for (int n = 0; n < 6; ++n)
+        rooms.push_back({"writes fail from the n-th", INT64_MAX, n});
+    int keptCopies = 0;
+    for (DWORD share : shares)
+    {
+        for (const Room& room : rooms)
+        {
+            SCOPED_TRACE(std::string(room.name) + " " + std::to_string(room.failFromWrite) + ", share " +
+                         std::to_string(share));
+            WriteFileBytes(path, original);
+            HANDLE holder = CreateFileW(SjisToWide(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+            ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+            auto ed = NewEditor();
+            LoadBytes(*ed, text);
+            ed->SetEdited(true);
+            TFakeDisk disk;
+            disk.FreeBytes = room.free;
+            disk.FailFromWrite = room.failFromWrite;
+            AnsiString message;
+            {
+                TWriterInstalled installed(&disk);
+                try
+                {
+                    ed->SaveToFile(path, TConvMode());
+                }
+                catch (const Exception& e)
+                {
+                    message = e.Message;
+                }
+            }
+            CloseHandle(holder);
+            if (message.IsEmpty())
+            {
+                EXPECT_TRUE(ReadFileBytes(path) == text);
+                EXPECT_FALSE(ed->isEdited());
+            }
+            else
+            {
+                EXPECT_TRUE(ed->isEdited());
+                EXPECT_GT(message.Pos("[" + path + "]"), 0) << message.c_str();
+                AnsiString kept = KeptCopyNamedIn(message);
+                if (!kept.IsEmpty())
+                {
+                    ++keptCopies;
+                    EXPECT_TRUE(ReadFileBytes(kept) == text) << "the named copy holds the whole text";
+                    DeleteFileW(SjisToWide(kept).c_str());
+                }
+                if (room.failFromWrite < 0 || message.Pos(SSaveOriginalIntact) > 0)
+                {
+                    EXPECT_TRUE(ReadFileBytes(path) == original) << message.c_str();
+                }
+                else
+                {
+                    EXPECT_FALSE(kept.IsEmpty()) << "a damaged file is told with where the text is";
+                }
+            }
+            EXPECT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"held.txt"});
+        }
+    }
+    EXPECT_GT(keptCopies, 0) << "the in-place path was never reached";
+}
+
+TEST(AFEditFile, EverySaveFailureSaysWhichFileWhyAndWhatBecameOfIt)
+{
+    TTempDir dir;
+    const std::string original = "original\r\n";
+    struct Case
+    {
+        const char* name;
+        AnsiString path;
+        std::function<void()> setUp;
+        int64_t free;
+        int failFromWrite;
+        AnsiString reason;
+        AnsiString outcome;
+    };
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    const AnsiString missing = dir / "無い\\a.txt";
+    const Case cases[] = {
+        {"read-only file", dir / "読専.txt",
+         [&] {
+             WriteFileBytes(dir / "読専.txt", original);
+             SetFileAttributesW(SjisToWide(dir / "読専.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         INT64_MAX, -1, SSaveReadOnly, SSaveOriginalIntact},
+        {"folder missing", missing, [] {}, INT64_MAX, -1, SysErrorMessage(ERROR_PATH_NOT_FOUND), SSaveNothingCreated},
+        {"held without sharing", dir / "held.txt",
+         [&] {
+             WriteFileBytes(dir / "held.txt", original);
+             holder = CreateFileW(SjisToWide(dir / "held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+         },
+         INT64_MAX, -1, SysErrorMessage(ERROR_SHARING_VIOLATION), SSaveOriginalIntact},
+        {"disk full", dir / "full.txt", [&] { WriteFileBytes(dir / "full.txt", original); }, 10, -1,
+         SysErrorMessage(ERROR_DISK_FULL), SSaveOriginalIntact},
+        {"write fault on a new file", dir / "new.txt", [] {}, INT64_MAX, 0, SysErrorMessage(ERROR_WRITE_FAULT),
+         SSaveNothingCreated},
+        {"the target is a folder", dir / "フォルダー.txt",
+         [&] {
+             CreateDirectoryW(SjisToWide(dir / "フォルダー.txt").c_str(), nullptr);
+             WriteFileBytes(dir / "フォルダー.txt\\中身.txt", original);
+         },
+         INT64_MAX, -1, "", Format(SSaveTargetIsFolder, {dir / "フォルダー.txt"})},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        c.setUp();
+        const std::vector<std::string> before = FilesIn(dir.Path());
+        auto ed = NewEditor();
+        LoadBytes(*ed, "changed text\r\n");
+        ed->SetEdited(true);
+        TFakeDisk disk;
+        disk.FreeBytes = c.free;
+        disk.FailFromWrite = c.failFromWrite;
+        AnsiString message;
+        {
+            TWriterInstalled installed(&disk);
+            try
+            {
+                ed->SaveToFile(c.path, TConvMode());
+                ADD_FAILURE() << "saved";
+            }
+            catch (const EStreamError& e)
+            {
+                message = e.Message;
+            }
+        }
+        if (holder != INVALID_HANDLE_VALUE)
+            CloseHandle(holder);
+        holder = INVALID_HANDLE_VALUE;
+        EXPECT_GT(message.Pos("[" + c.path + "]"), 0) << message.c_str();
+        if (!c.reason.IsEmpty())
+        {
+            EXPECT_GT(message.Pos(c.reason), 0) << message.c_str();
+        }
+        EXPECT_GT(message.Pos(c.outcome), 0) << message.c_str();
+        EXPECT_EQ(message.Pos(".tmp"), 0) << message.c_str();
+        for (const char* english : {"Cannot", "Stream", "error", "file \""})
+            EXPECT_EQ(message.Pos(english), 0) << message.c_str();
+        EXPECT_TRUE(ed->isEdited());
+        EXPECT_EQ(FilesIn(dir.Path()), before) << "the folder is as it was";
+        if (FileExists(c.path))
+        {
+            EXPECT_TRUE(ReadFileBytes(c.path) == original);
+        }
+    }
+    EXPECT_TRUE(DirectoryExists(dir / "フォルダー.txt"));
+    EXPECT_TRUE(ReadFileBytes(dir / "フォルダー.txt\\中身.txt") == original);
+    SetFileAttributesW(SjisToWide(dir / "読専.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }

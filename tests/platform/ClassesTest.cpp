@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -819,4 +820,101 @@ TEST(TStringList, RandomEditsAnywhereMatchAVectorModel)
         for (int i = 0; i < int(sorted.size()); ++i)
             EXPECT_EQ(std::string(list.Get(i).c_str()), sorted[size_t(i)]);
     }
+}
+
+namespace
+{
+// A text a Japanese user can read: no English words of the old texts, and some Japanese.
+bool ReadsAsJapanese(const AnsiString& text)
+{
+    const char* english[] = {"Cannot", "Stream", "error", "Invalid", "out of", "too large"};
+    for (const char* word : english)
+        if (text.Pos(word) > 0)
+            return false;
+    for (int i = 1; i <= text.Length(); ++i)
+        if (IsSjisLead(text.Byte(i)))
+            return true;
+    return false;
+}
+} // namespace
+
+TEST(TStream, FailuresThatReachABoxAreJapaneseNameTheFileAndGiveTheSystemsReason)
+{
+    TTempDir dir;
+    AnsiString plain = dir / "普通.txt";
+    WriteFileBytes(plain, "abc");
+    struct Case
+    {
+        const char* name;
+        std::function<void()> fail;
+        AnsiString file;   // named in the text when not empty
+        DWORD error;       // its system text is in the text when not 0
+    };
+    const Case cases[] = {
+        {"open a missing file", [&] { TFileStream f(dir / "無い.txt", fmOpenRead); }, dir / "無い.txt",
+         ERROR_FILE_NOT_FOUND},
+        {"create in a missing folder", [&] { TFileStream f(dir / "無い\\a.txt", fmCreate); }, dir / "無い\\a.txt",
+         ERROR_PATH_NOT_FOUND},
+        {"write to a file opened for reading",
+         [&] {
+             TFileStream f(plain, fmOpenRead);
+             f.WriteBuffer("x", 1);
+         },
+         plain, ERROR_ACCESS_DENIED},
+        {"read from a file opened for writing",
+         [&] {
+             TFileStream f(plain, fmOpenWrite);
+             char c;
+             f.Read(&c, 1);
+         },
+         plain, ERROR_ACCESS_DENIED},
+        {"read past the end",
+         [&] {
+             TStringStream s("ab");
+             char buf[4];
+             s.ReadBuffer(buf, 4);
+         },
+         "", 0},
+        {"resize a stream that cannot", [&] {
+             struct TFixed : TStream
+             {
+                 int Read(void*, int) override { return 0; }
+                 int Write(const void*, int) override { return 0; }
+                 int64_t Seek(int64_t, TSeekOrigin) override { return 0; }
+             } fixed;
+             fixed.SetSize(1);
+         },
+         "", 0},
+        {"seek before the start", [&] { TMemoryStream().Seek(-1, soFromBeginning); }, "", 0},
+        {"os error", [&] { RaiseLastOSError(ERROR_ACCESS_DENIED); }, "", ERROR_ACCESS_DENIED},
+        {"list index", [&] { TStringList().Get(3); }, "", 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        try
+        {
+            c.fail();
+            ADD_FAILURE() << "did not raise";
+        }
+        catch (const Exception& e)
+        {
+            EXPECT_TRUE(ReadsAsJapanese(e.Message)) << e.Message.c_str();
+            if (!c.file.IsEmpty())
+            {
+                EXPECT_GT(e.Message.Pos("[" + c.file + "]"), 0) << e.Message.c_str();
+            }
+            if (c.error)
+            {
+                EXPECT_GT(e.Message.Pos(SysErrorMessage(c.error)), 0) << e.Message.c_str();
+            }
+            if (auto* fe = dynamic_cast<const EFileStreamError*>(&e))
+            {
+                EXPECT_EQ(fe->FileName, c.file);
+            }
+        }
+    }
+    // The system's own text for an error, in Japanese.
+    EXPECT_TRUE(ReadsAsJapanese(SysErrorMessage(ERROR_DISK_FULL))) << SysErrorMessage(ERROR_DISK_FULL).c_str();
+    EXPECT_TRUE(ReadsAsJapanese(SysErrorMessage(0x7FFF0000))) << SysErrorMessage(0x7FFF0000).c_str();
 }

@@ -53,22 +53,9 @@ void nsRichEdit::LoadFromFile(const AnsiString& path, TConvMode mode)
 
 namespace
 {
-// A path as the file functions take it at any length: past MAX_PATH only the "\\?\" form works.
-std::wstring ApiPath(const AnsiString& path)
-{
-    std::wstring w = SjisToWide(path);
-    if (w.size() < MAX_PATH || w.compare(0, 4, L"\\\\?\\") == 0)
-        return w;
-    if (w.size() > 2 && w[1] == L':' && w[2] == L'\\')
-        return L"\\\\?\\" + w;
-    if (w.compare(0, 2, L"\\\\") == 0)
-        return L"\\\\?\\UNC\\" + w.substr(2);
-    return w;
-}
-
 void RemoveFile(const AnsiString& path)
 {
-    std::wstring w = ApiPath(path);
+    std::wstring w = WideFilePath(path);
     SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_NORMAL); // a copy of a read-only file is read-only
     DeleteFileW(w.c_str());
 }
@@ -76,7 +63,7 @@ void RemoveFile(const AnsiString& path)
 
 bool nsRichEdit::CopyForBackup(const AnsiString& from, const AnsiString& to, unsigned long& error)
 {
-    if (CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), TRUE))
+    if (CopyFileW(WideFilePath(from).c_str(), WideFilePath(to).c_str(), TRUE))
         return true;
     error = GetLastError();
     return false;
@@ -88,11 +75,11 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
     // the previous backup is never overwritten by a partial copy, and a failed save leaves no trace.
     AnsiString backup = path + ".bak";
     AnsiString pending;
-    DWORD attrs = GetFileAttributesW(ApiPath(path).c_str());
+    DWORD attrs = GetFileAttributesW(WideFilePath(path).c_str());
     if (BackupFile && attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY))
     {
         unsigned long error = 0;
-        DWORD old = GetFileAttributesW(ApiPath(backup).c_str());
+        DWORD old = GetFileAttributesW(WideFilePath(backup).c_str());
         if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
             error = ERROR_ACCESS_DENIED; // the old backup could not be replaced afterwards
         for (int n = 1; error == 0 && n <= 1000; ++n)
@@ -114,9 +101,9 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
         }
         if (!pending.IsEmpty())
         {
-            DWORD copied = GetFileAttributesW(ApiPath(pending).c_str());
+            DWORD copied = GetFileAttributesW(WideFilePath(pending).c_str());
             if (copied != INVALID_FILE_ATTRIBUTES && (copied & FILE_ATTRIBUTE_READONLY))
-                SetFileAttributesW(ApiPath(pending).c_str(), copied & ~DWORD(FILE_ATTRIBUTE_READONLY));
+                SetFileAttributesW(WideFilePath(pending).c_str(), copied & ~DWORD(FILE_ATTRIBUTE_READONLY));
         }
         else if (YesNoBox(bdNo, msgBackupFailed, backup.c_str(), SysErrorMessage(error).c_str()) != baYes)
             throw EAbort(); // not saved, and nothing on disk changed
@@ -133,7 +120,7 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
     }
     FLoadTruncation = TLoadTruncation();
     if (!pending.IsEmpty() &&
-        !MoveFileExW(ApiPath(pending).c_str(), ApiPath(backup).c_str(),
+        !MoveFileExW(WideFilePath(pending).c_str(), WideFilePath(backup).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     {
         DWORD error = GetLastError();

@@ -35,21 +35,9 @@ const typSaveFilter kSaveFilters[] = {
     {"全てのファイル(*.*)", "*.*", ""},
 };
 
-// A path the file functions take at any length: past MAX_PATH only the "\\?\" form works.
-std::wstring ApiPath(const std::wstring& w)
-{
-    if (w.size() < MAX_PATH || w.compare(0, 4, L"\\\\?\\") == 0)
-        return w;
-    if (w.size() > 2 && w[1] == L':' && w[2] == L'\\')
-        return L"\\\\?\\" + w;
-    if (w.compare(0, 2, L"\\\\") == 0)
-        return L"\\\\?\\UNC\\" + w.substr(2);
-    return w;
-}
-
 DWORD Attributes(const AnsiString& path)
 {
-    return GetFileAttributesW(ApiPath(SjisToWide(path)).c_str());
+    return GetFileAttributesW(WideFilePath(path).c_str());
 }
 
 bool IsFile(const AnsiString& path)
@@ -68,7 +56,7 @@ void FindEmphasisForFile(TPageEditor* editor, const AnsiString& path)
 // when the file cannot be opened or its date is impossible.
 bool DiskFileTime(const AnsiString& path, TDateTime& time)
 {
-    HANDLE h = CreateFileW(ApiPath(SjisToWide(path)).c_str(), GENERIC_READ,
+    HANDLE h = CreateFileW(WideFilePath(path).c_str(), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -148,7 +136,7 @@ std::wstring LongFormByListing(const std::wstring& full)
         if (part.find(L'~') != std::wstring::npos && part.find_first_of(L"*?") == std::wstring::npos)
         {
             WIN32_FIND_DATAW fd;
-            HANDLE h = FindFirstFileW(ApiPath(out + part).c_str(), &fd);
+            HANDLE h = FindFirstFileW(WideFilePath(out + part).c_str(), &fd);
             if (h == INVALID_HANDLE_VALUE)
                 return out + full.substr(i); // the rest does not exist yet
             FindClose(h);
@@ -214,7 +202,7 @@ struct typNulCut
 typNulCut DescribeNulCut(const AnsiString& path, int64_t nulOffset)
 {
     typNulCut cut;
-    HANDLE h = CreateFileW(ApiPath(SjisToWide(path)).c_str(), GENERIC_READ,
+    HANDLE h = CreateFileW(WideFilePath(path).c_str(), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)

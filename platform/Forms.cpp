@@ -31,6 +31,16 @@ struct TLayerObjects
 } layerObjects;
 } // namespace
 
+AnsiString ExceptionText(const std::exception& e)
+{
+    if (auto* known = dynamic_cast<const Exception*>(&e))
+        return known->Message;
+    // A C++ library exception's own text is English and means nothing to the user.
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return SOutOfMemory;
+    return "予期しない例外が発生しました";
+}
+
 void ReportCallbackException(TObject* sender, const std::exception* e) noexcept
 {
     try
@@ -622,7 +632,7 @@ void TApplication::HandleException(TObject* sender, const std::exception& e)
         }
         else
         {
-            Exception wrapped{AnsiString(e.what())};
+            Exception wrapped{ExceptionText(e)};
             OnException(sender, &wrapped);
         }
         return;
@@ -632,8 +642,7 @@ void TApplication::HandleException(TObject* sender, const std::exception& e)
 
 void TApplication::ShowException(const std::exception& e)
 {
-    auto* known = dynamic_cast<const Exception*>(&e);
-    AnsiString message = known ? known->Message : AnsiString(e.what());
+    AnsiString message = ExceptionText(e);
     HWND owner = GetActiveWindow();
     Services().MessageBox(owner ? owner : handle_, message, title_, MB_OK | MB_ICONSTOP);
 }

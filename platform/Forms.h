@@ -195,6 +195,8 @@ extern TScreen* Screen;
 
 // Hands an exception caught in a callback to Application->HandleException (null e: not a
 // std::exception); never throws.
+// The text a box shows for an exception: never a C++ library's English name.
+AnsiString ExceptionText(const std::exception& e);
 void ReportCallbackException(TObject* sender, const std::exception* e) noexcept;
 
 // Runs f; any exception goes to Application->HandleException instead of unwinding further. For

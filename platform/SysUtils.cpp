@@ -528,7 +528,11 @@ AnsiString ExcludeTrailingBackslash(const AnsiString& path)
 
 std::wstring WideFilePath(const AnsiString& path)
 {
-    std::wstring w = SjisToWide(path);
+    return WideFilePath(SjisToWide(path));
+}
+
+std::wstring WideFilePath(const std::wstring& w)
+{
     // Folders take 12 characters less than files (room for an 8.3 name); past that only the
     // "\\?\" form reaches the file.
     if (w.size() < MAX_PATH - 12 || w.compare(0, 4, L"\\\\?\\") == 0)

@@ -186,6 +186,7 @@ AnsiString ExcludeTrailingBackslash(const AnsiString& path);
 // The path as the W file functions take it: a path too long for the plain form gets the "\\?\" form
 // (made absolute first, as that form requires).
 std::wstring WideFilePath(const AnsiString& path);
+std::wstring WideFilePath(const std::wstring& path);
 bool FileExists(const AnsiString& path); // an existing file, not a folder
 bool DirectoryExists(const AnsiString& path);
 bool DeleteFile(const AnsiString& path);

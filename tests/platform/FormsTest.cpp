@@ -300,7 +300,7 @@ public:
     TObject* sender = nullptr;
 };
 
-TEST(TApplication, HandleExceptionShowsTheMessageAndKeepsAbortSilent)
+TEST(TApplication, HandleExceptionShowsTheMessageInJapaneseAndKeepsAbortSilent)
 {
     TRecordingServices services;
     const std::string title = Application->Title().str();
@@ -310,7 +310,9 @@ TEST(TApplication, HandleExceptionShowsTheMessageAndKeepsAbortSilent)
         std::vector<std::pair<std::string, std::string>> boxes;
     } cases[] = {
         {std::make_exception_ptr(EInvalidOperation("処理できません")), {{"処理できません", title}}},
-        {std::make_exception_ptr(std::runtime_error("plain")), {{"plain", title}}},
+        // A C++ library exception's English text never reaches the user.
+        {std::make_exception_ptr(std::runtime_error("plain")), {{"予期しない例外が発生しました", title}}},
+        {std::make_exception_ptr(std::bad_alloc()), {{SOutOfMemory, title}}},
         {std::make_exception_ptr(EAbort()), {}},
     };
     for (const Case& c : cases)
@@ -335,7 +337,7 @@ TEST(TApplication, HandleExceptionShowsTheMessageAndKeepsAbortSilent)
     Application->HandleException(Application, std::runtime_error("wrapped"));
     Application->OnException = nullptr;
     EXPECT_TRUE(services.boxes.empty());
-    EXPECT_EQ(hook.seen, (std::vector<std::string>{"フック", "wrapped"}));
+    EXPECT_EQ(hook.seen, (std::vector<std::string>{"フック", "予期しない例外が発生しました"}));
     EXPECT_EQ(hook.sender, Application);
 }
 

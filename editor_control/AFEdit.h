@@ -192,6 +192,9 @@ public:
     void BlkAttrEdit(int row, int col, int len, TEditMode mode);
     // Row lengths are those before the text moves.
     void BlkAttrBlockEdit(int source, int dest, int len, TEditMode mode);
+    // Points on an empty row that is about to go move to the start of the row after it, where
+    // the same place in the text lies.
+    void BlkAttrPointsToNextRow(int row);
 
     // ---- text retrieval, typing and deleting ----
     AnsiString GetRangeText(const TPoint& start, const TPoint& end, bool display);

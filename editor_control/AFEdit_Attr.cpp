@@ -212,6 +212,24 @@ void TCustomAFEdit::BlkAttrLineEdit(int row, TEditMode mode)
     }
 }
 
+void TCustomAFEdit::BlkAttrPointsToNextRow(int row)
+{
+    for (int i = 0; i < FBlkAttrs->GetCount(); ++i)
+    {
+        TBlkAttrListItem* b = FBlkAttrs->GetItem(i);
+        if (b->StartRow == row)
+        {
+            b->StartRow = row + 1;
+            b->StartCol = 0;
+        }
+        if (b->EndRow == row)
+        {
+            b->EndRow = row + 1;
+            b->EndCol = 0;
+        }
+    }
+}
+
 void TCustomAFEdit::BlkAttrEdit(int row, int col, int len, TEditMode mode)
 {
     if (mode == emDelete && col < 0)

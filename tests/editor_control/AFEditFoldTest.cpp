@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -277,4 +278,141 @@ TEST(FoldLine, AVetoedHalfOfAFoldChangesNothing)
     ed->OnBeforeChange = TBeforeChangeNotifyEvent(&veto, &Veto::OnBefore);
     ed->FoldLine(0);
     EXPECT_EQ(JoinedRows(*ed), std::string(65, 'v') + std::string(40, 'v') + "\r");
+}
+
+namespace
+{
+TWMKey CharKey(WORD code)
+{
+    TMessage m;
+    m.Msg = WM_CHAR;
+    m.WParam = code;
+    return TWMKey(m);
+}
+
+// One user step of a reproduction.
+struct Step
+{
+    enum Kind
+    {
+        type,
+        tab,
+        paste,
+        del
+    } kind;
+    std::string text;
+};
+
+void RunStep(TCustomAFEdit& ed, const Step& s)
+{
+    switch (s.kind)
+    {
+    case Step::type:
+        ed.KeyInput(AnsiString(s.text.data(), int(s.text.size())));
+        break;
+    case Step::tab:
+        ed.DoCtrlKeyPress(CharKey(VK_TAB));
+        break;
+    case Step::paste:
+        ed.PasteText(AnsiString(s.text.data(), int(s.text.size())));
+        break;
+    case Step::del:
+        ed.DeleteAtCaret();
+        break;
+    }
+}
+
+void SetRecords(TCustomAFEdit& ed, int indent, int wrap)
+{
+    for (int i = 0; i < ed.GetLinesCount(); ++i)
+    {
+        ed.GetLinesAttr(i)->Indent = int16_t(indent);
+        ed.GetLinesAttr(i)->WrapPos = uint16_t(wrap);
+    }
+}
+} // namespace
+
+TEST(FoldLine, TheCaretStaysOnItsCharacterWhereverTheCutLands)
+{
+    struct Case
+    {
+        const char* name;
+        TAFEditOptions options;
+        int wrap;
+        int tab;
+        std::function<void(TCustomAFEdit&)> setup;
+        std::vector<Step> steps;
+        std::string text;   // the rows joined
+        size_t caretOffset; // where the caret stands in it
+    };
+    const Case cases[] = {
+        {"a tab cut back to its start", {aoAutoFormat}, 10, 4, [](TCustomAFEdit&) {},
+         {{Step::type, "abcdefgh"}, {Step::tab, ""}, {Step::type, "x"}}, "abcdefgh\tx", 10},
+        {"a tab after a double-byte character", {aoAutoFormat}, 10, 4, [](TCustomAFEdit&) {},
+         {{Step::type, "abcdef漢"}, {Step::tab, ""}, {Step::type, "x"}}, "abcdef漢\tx", 10},
+        {"a tab past the wrap", {aoAutoFormat}, 10, 4, [](TCustomAFEdit&) {},
+         {{Step::type, "abcdefghi"}, {Step::tab, ""}, {Step::type, "x"}}, "abcdefghi\tx", 11},
+        {"a pasted tab and line end", {aoAutoFormat}, 10, 4,
+         [](TCustomAFEdit& ed) {
+             LoadText(ed, "abcdefgh");
+             ed.SetCaretRaw(TPoint(8, 0));
+         },
+         {{Step::paste, "\tone\r\ntwo"}}, "abcdefgh\tone\rtwo", 16},
+        {"a break walked back by the rules", {aoAutoFormat, aoJpnBanBreak, aoWordWrap}, 16, 2,
+         [](TCustomAFEdit& ed) {
+             LoadText(ed, "\t\t Zwordbword×表db。.\r\n", TConvMode{cmFoldLine, cmTabToIndent});
+             ed.SetCaretRaw(ed.DspPos(TPoint(1, 0)));
+         },
+         {{Step::type, "(0"}, {Step::type, "x"}}, " (0xZwordbword×表db。.\r", 4},
+        {"typing over a selection across banned characters", {aoAutoFormat, aoJpnBanBreak, aoWordWrap}, 17, 8,
+         [](TCustomAFEdit& ed) {
+             LoadRows(ed, {"a0「ア.", "「　)", "「", "wordaword", "\t", "word"});
+             SetRecords(ed, 8, 17);
+             ed.SelArea()->PutStartPoint(ed.DspPos(TPoint(4, 0)));
+             ed.SelArea()->PutEndPoint(ed.DspPos(TPoint(1, 3)));
+             ed.SetCaretRaw(ed.DspPos(TPoint(1, 3)));
+         },
+         {{Step::type, "aア"}}, "a0「aアordaword\tword", 7},
+        {"an indented empty paragraph joining one of indent 0", {aoAutoFormat}, 20, 4,
+         [](TCustomAFEdit& ed) {
+             LoadRows(ed, {"\r", "abc\r", ""});
+             SetRecords(ed, 0, 20);
+             ed.GetLinesAttr(0)->Indent = 4;
+             ed.SetCaretRaw(TPoint(4, 0));
+         },
+         {{Step::del, ""}}, "abc\r", 0},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto ed = NewEditor();
+        ed->SetOptions(c.options);
+        ed->SetDefWrapPos(c.wrap);
+        ed->SetTabSize(c.tab);
+        LoadText(*ed, "");
+        c.setup(*ed);
+        for (const Step& s : c.steps)
+            RunStep(*ed, s);
+        EXPECT_EQ(JoinedRows(*ed), c.text);
+        EXPECT_EQ(OffsetOfDisplayPoint(*ed, ed->GetCaret()), c.caretOffset);
+    }
+}
+
+TEST(FoldLine, ABlockKeepsTheBytesItStillCoversWhenAPieceEmpties)
+{
+    auto ed = NewEditor();
+    ed->SetOptions(TAFEditOptions{aoAutoFormat});
+    LoadRows(*ed, {"abcdefghij", "k", "lmn"});
+    SetRecords(*ed, 0, 10);
+    TBlkAttrListItem block;
+    block.StartCol = 2;
+    block.EndCol = 1;
+    block.EndRow = 1;
+    ed->BlkAttrList()->Add(block);
+    ed->SetCaretRaw(TPoint(0, 1));
+    ASSERT_TRUE(ed->DeleteAtCaret());
+    EXPECT_EQ(JoinedRows(*ed), "abcdefghijlmn");
+    ASSERT_EQ(ed->BlkAttrList()->GetCount(), 1);
+    TBlkAttrListItem* b = ed->BlkAttrList()->GetItem(0);
+    EXPECT_EQ(ed->GetRangeText(TPoint(b->StartCol, b->StartRow), TPoint(b->EndCol, b->EndRow), false), "cdefghij");
 }

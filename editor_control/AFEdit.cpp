@@ -276,6 +276,9 @@ void TCustomAFEdit::DeleteRowsAt(int first, int count, bool lastFirst)
         FUndo->Push(FUndoGroupId, lastFirst ? row : first, 0, FCaret, acDelete, FLines->Get(row), AnsiString(),
                     before, TAttrListItem());
     }
+    if (first + count < n)
+        for (int row = first; row < first + count; ++row)
+            BlkAttrRowEndToNext(row, first + count);
     FLines->BeginUpdate();
     try
     {
@@ -325,6 +328,8 @@ void TCustomAFEdit::DelLineP(int row)
     TAttrListItem before = *FAttrs->GetItem(row);
     before.ColAttr = nullptr;
     FUndo->Push(FUndoGroupId, row, 0, FCaret, acDelete, FLines->Get(row), AnsiString(), before, TAttrListItem());
+    if (row + 1 < n)
+        BlkAttrRowEndToNext(row, row + 1);
     FLines->Delete(row);
     if (row < FAttrs->GetCount())
         FAttrs->Delete(row);

@@ -192,9 +192,9 @@ public:
     void BlkAttrEdit(int row, int col, int len, TEditMode mode);
     // Row lengths are those before the text moves.
     void BlkAttrBlockEdit(int source, int dest, int len, TEditMode mode);
-    // Points on an empty row that is about to go move to the start of the row after it, where
-    // the same place in the text lies.
-    void BlkAttrPointsToNextRow(int row);
+    // Before row goes: its points at or past its end stand where row next (the first row kept
+    // after it) begins, and move there, so a block keeps the bytes it still covers.
+    void BlkAttrRowEndToNext(int row, int next);
 
     // ---- text retrieval, typing and deleting ----
     AnsiString GetRangeText(const TPoint& start, const TPoint& end, bool display);

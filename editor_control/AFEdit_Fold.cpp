@@ -286,9 +286,8 @@ void TCustomAFEdit::FoldLine(int row)
         {
             if (!last)
             {
-                // What stood on the empty piece stands before the next row's first byte.
+                // The caret on the empty piece stands before the next row's first byte.
                 const bool caretHere = FCaret.y == r;
-                BlkAttrPointsToNextRow(r);
                 DelLineP(r);
                 if (caretHere)
                     FCaret = DspPos(TPoint(0, r));
@@ -388,7 +387,15 @@ void TCustomAFEdit::FoldLine(int row)
         int lb = SafeCut(L.c_str(), L.Length(), DspColToLogCol(L.c_str(), L.Length(), FTabSize, b - I));
         if (lb >= L.Length())
         {
-            ++r; // this row is settled; go on with the next one
+            // The row is settled (wider than the wrap only by what hangs): a paragraph end on the
+            // last row still gets the empty row after it.
+            if (last)
+            {
+                TAttrListItem copy = *rec;
+                AddLineP(AnsiString(), copy);
+                return;
+            }
+            ++r; // go on with the next one
             continue;
         }
         AnsiString head = L.SubString(1, lb);

@@ -296,6 +296,7 @@ struct Step
     enum Kind
     {
         type,
+        over, // typing in overwrite mode
         tab,
         paste,
         del
@@ -308,6 +309,8 @@ void RunStep(TCustomAFEdit& ed, const Step& s)
     switch (s.kind)
     {
     case Step::type:
+    case Step::over:
+        ed.SetInsertMode(s.kind == Step::type);
         ed.KeyInput(AnsiString(s.text.data(), int(s.text.size())));
         break;
     case Step::tab:
@@ -381,6 +384,21 @@ TEST(FoldLine, TheCaretStaysOnItsCharacterWhereverTheCutLands)
              ed.SetCaretRaw(TPoint(4, 0));
          },
          {{Step::del, ""}}, "abc\r", 0},
+        {"typing over at the start of a continuation piece adds no line end", {aoAutoFormat}, 10, 4,
+         [](TCustomAFEdit& ed) {
+             LoadRows(ed, {"abcdefghij", "klm\r", ""});
+             SetRecords(ed, 0, 10);
+             ed.SetCaretRaw(TPoint(0, 1));
+         },
+         {{Step::over, "x"}}, "abcdefghijxklm\r", 11},
+        {"a line end hanging past the wrap on the last row", {aoAutoFormat, aoJpnBanBreak}, 10, 4,
+         [](TCustomAFEdit& ed) {
+             SetRecords(ed, 8, 10);
+             ed.SetCaretRaw(TPoint(8, 0));
+         },
+         {{Step::type, "rd"}, {Step::type, "\r"}, {Step::type, "x"}}, "rd\rx", 4},
+        {"a pasted line longer than the wrap", {aoAutoFormat}, 10, 4, [](TCustomAFEdit&) {},
+         {{Step::paste, "a\r\n0123456789abcdefghij\r\nb"}}, "a\r0123456789abcdefghij\rb", 24},
     };
     for (const Case& c : cases)
     {
@@ -395,24 +413,60 @@ TEST(FoldLine, TheCaretStaysOnItsCharacterWhereverTheCutLands)
             RunStep(*ed, s);
         EXPECT_EQ(JoinedRows(*ed), c.text);
         EXPECT_EQ(OffsetOfDisplayPoint(*ed, ed->GetCaret()), c.caretOffset);
+        EXPECT_FALSE(ed->isCrLine(ed->GetLinesCount() - 1)) << "the last row ends a paragraph";
+        for (int i = 0; i < ed->GetLinesCount(); ++i)
+            EXPECT_LE(ed->DisplayText(i).Length(), c.wrap + 8) << "row " << i;
     }
 }
 
-TEST(FoldLine, ABlockKeepsTheBytesItStillCoversWhenAPieceEmpties)
+TEST(FoldLine, ABlockKeepsTheBytesItStillCovers)
 {
-    auto ed = NewEditor();
-    ed->SetOptions(TAFEditOptions{aoAutoFormat});
-    LoadRows(*ed, {"abcdefghij", "k", "lmn"});
-    SetRecords(*ed, 0, 10);
-    TBlkAttrListItem block;
-    block.StartCol = 2;
-    block.EndCol = 1;
-    block.EndRow = 1;
-    ed->BlkAttrList()->Add(block);
-    ed->SetCaretRaw(TPoint(0, 1));
-    ASSERT_TRUE(ed->DeleteAtCaret());
-    EXPECT_EQ(JoinedRows(*ed), "abcdefghijlmn");
-    ASSERT_EQ(ed->BlkAttrList()->GetCount(), 1);
-    TBlkAttrListItem* b = ed->BlkAttrList()->GetItem(0);
-    EXPECT_EQ(ed->GetRangeText(TPoint(b->StartCol, b->StartRow), TPoint(b->EndCol, b->EndRow), false), "cdefghij");
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> rows;
+        TPoint start, end;       // the block, logical
+        TPoint selStart, selEnd; // a selection to delete, or the caret for Delete when empty
+        std::string text;
+        std::string covered;
+    } cases[] = {
+        {"the only character of a piece deleted", {"abcdefghij", "k", "lmn"}, {2, 0}, {1, 1}, {0, 1}, {0, 1},
+         "abcdefghijlmn", "cdefghij"},
+        {"a selection ending where the block ends, after a deleted line end",
+         {"ab\r", "cd\r", "\r", "ef"}, {0, 0}, {1, 2}, {1, 0}, {0, 3}, "aef", "a"},
+        {"a selection ending at the start of the emptied last row", {"ab cd\r", ""}, {1, 0}, {0, 1}, {4, 0},
+         {0, 1}, "ab c", "b c"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto ed = NewEditor();
+        ed->SetOptions(TAFEditOptions{aoAutoFormat});
+        LoadRows(*ed, c.rows);
+        SetRecords(*ed, 0, 10);
+        TBlkAttrListItem block;
+        block.StartCol = c.start.x;
+        block.StartRow = c.start.y;
+        block.EndCol = c.end.x;
+        block.EndRow = c.end.y;
+        ed->BlkAttrList()->Add(block);
+        if (c.selStart == c.selEnd)
+        {
+            ed->SetCaretRaw(c.selStart);
+            EXPECT_TRUE(ed->DeleteAtCaret());
+        }
+        else
+        {
+            ed->SelArea()->PutStartPoint(c.selStart);
+            ed->SelArea()->PutEndPoint(c.selEnd);
+            ed->SelectAreaDel();
+        }
+        EXPECT_EQ(JoinedRows(*ed), c.text);
+        EXPECT_EQ(ed->BlkAttrList()->GetCount(), 1);
+        if (ed->BlkAttrList()->GetCount() != 1)
+            continue;
+        TBlkAttrListItem* b = ed->BlkAttrList()->GetItem(0);
+        EXPECT_EQ(ed->GetRangeText(TPoint(b->StartCol, b->StartRow), TPoint(b->EndCol, b->EndRow), false).str(),
+                  c.covered);
+    }
 }

@@ -404,13 +404,25 @@ void TCustomAFEdit::KeywordsChange(TObject* sender)
 
 TStrings* TCustomAFEdit::MakeFLine() { return new TStringList(); }
 
+void TCustomAFEdit::SetBanEnd(const AnsiString& chars)
+{
+    FBanEnd = chars;
+    FBanEndSet.Assign(chars.c_str(), chars.Length());
+}
+
+void TCustomAFEdit::SetBanHead(const AnsiString& chars)
+{
+    FBanHead = chars;
+    FBanHeadSet.Assign(chars.c_str(), chars.Length());
+}
+
 namespace
 {
 // Initial values shared by construction and the published defaults.
 void InitStrings(TCustomAFEdit& e)
 {
-    e.BanHead = kBanHead;
-    e.BanEnd = kBanEnd;
+    e.SetBanHead(kBanHead);
+    e.SetBanEnd(kBanEnd);
     e.DependenceChar = kDependenceChar;
     e.EofMark = "[EOF]";
     e.CrMark = "↓";

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor_control/AFEditRecords.h"
+#include "editor_control/AFEditText.h"
 #include "editor_control/AFEditUndo.h"
 #include "platform/Classes.h"
 #include "platform/Controls.h"
@@ -308,8 +309,12 @@ public:
     TSelArea* SelArea() const { return FSelArea; }
 
     int AccelRate = 2;
-    AnsiString BanEnd;
-    AnsiString BanHead;
+    // Characters that may not end and may not begin a display row; setting one rebuilds the
+    // lookup that every break decision uses.
+    const AnsiString& GetBanEnd() const { return FBanEnd; }
+    void SetBanEnd(const AnsiString& chars);
+    const AnsiString& GetBanHead() const { return FBanHead; }
+    void SetBanHead(const AnsiString& chars);
     TColor ColColumnIndi;
     TColor ColColumnNo;
     TColor ColCr;
@@ -489,6 +494,10 @@ protected:
     bool FReadOnly = false;
     TSelArea* FSelArea = nullptr;
     int FTabSize = 4;
+    AnsiString FBanEnd;
+    AnsiString FBanHead;
+    TBanSet FBanEndSet;
+    TBanSet FBanHeadSet;
     int FTextHeight = 0;
     int FTopLine = 0;
     TViewOptions FViewOpt;

@@ -7,11 +7,6 @@
 #include "editor_control/AFEdit.h"
 #include "editor_control/AFEditText.h"
 
-namespace
-{
-bool InSet(const AnsiString& set, const AnsiString& ch) { return !ch.IsEmpty() && set.AnsiPos(ch) > 0; }
-} // namespace
-
 int TCustomAFEdit::WordBreak(const AnsiString& S, int p, int m)
 {
     if (S.Length() <= p || m >= p)
@@ -59,7 +54,7 @@ int TCustomAFEdit::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget
     }
 
     int result = -1;
-    if (FOptions.Contains(aoJpnBanBreak) && (InSet(BanHead, A) || A == "\r"))
+    if (FOptions.Contains(aoJpnBanBreak) && (FBanHeadSet.Contains(A.c_str(), A.Length()) || A == "\r"))
     {
         if (trail <= WrapTrailBytes)
         {
@@ -72,7 +67,7 @@ int TCustomAFEdit::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget
             result = WordBreakStep(S, p + adj - 1, m, budget);
         }
     }
-    else if (FOptions.Contains(aoJpnBanBreak) && InSet(BanEnd, B))
+    else if (FOptions.Contains(aoJpnBanBreak) && FBanEndSet.Contains(B.c_str(), B.Length()))
     {
         if (lead <= WrapLeadBytes)
         {

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "EditorTestUtil.h"
+#include "editor_control/AFEditText.h"
+#include "tests/HexText.h"
 #include "platform/Classes.h"
 
 namespace
@@ -59,6 +61,32 @@ TEST(WordBreak, RuleTable)
         // Another decision in between never changes the next one.
         ed->WordBreak(AnsiString(std::string(70, 'z') + "。。。。。。"), 70, 0);
         EXPECT_EQ(ed->WordBreak(s, c.wrap, 0), first);
+    }
+}
+
+TEST(WordBreak, BanLookupAgreesWithSearchingTheRuleString)
+{
+    auto ed = NewEditor();
+    const std::string sets[] = {
+        ed->GetBanHead().str(), ed->GetBanEnd().str(), "", "a", "\x81", "a\x81", "\x81" "Aa", "x。y\x95\\",
+        "\x81\x81\x81", "AA\x81", "\xB6\xDF.",
+    };
+    for (const std::string& set : sets)
+    {
+        const AnsiString scanned(set.data(), int(set.size()));
+        TBanSet lookup;
+        lookup.Assign(set.data(), int(set.size()));
+        for (int first = 0; first < 256; ++first)
+        {
+            const char one[1] = {char(first)};
+            ASSERT_EQ(lookup.Contains(one, 1), scanned.AnsiPos(AnsiString(one, 1)) > 0) << Hex(set) << " " << first;
+            for (int second = 0; second < 256; ++second)
+            {
+                const char two[2] = {char(first), char(second)};
+                ASSERT_EQ(lookup.Contains(two, 2), scanned.AnsiPos(AnsiString(two, 2)) > 0)
+                    << Hex(set) << " " << first << " " << second;
+            }
+        }
     }
 }
 

@@ -465,7 +465,6 @@ protected:
     void ReplayDelete(int index);
     void ReplayInsert(int index, const AnsiString& text, const TAttrListItem& attr);
     void ReplayChange(int index, const AnsiString& text, const TAttrListItem& attr);
-    void ReplayMove(int index, int index2, const AnsiString& text, const TAttrListItem& attr);
     void SettleAfterReplay();
     struct TBreakBudget
     {

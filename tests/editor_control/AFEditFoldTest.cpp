@@ -40,6 +40,10 @@ TEST(WordBreak, RuleTable)
         {"never splits a double-byte character", {aoAutoFormat}, "a" + std::string("漢漢漢漢漢漢漢漢漢漢"), 6, 5},
         {"banned head hangs", {aoAutoFormat, aoJpnBanBreak}, std::string(60, 'a') + "。b", 60, 62},
         {"two banned heads hang", {aoAutoFormat, aoJpnBanBreak}, std::string(60, 'a') + "。」b", 60, 64},
+        // The trail budget (4) is tested before it is raised: 0, 2 and 4 let a character hang.
+        {"three banned heads hang", {aoAutoFormat, aoJpnBanBreak}, std::string(60, 'a') + "。」。b", 60, 66},
+        {"a fourth moves the break back before them", {aoAutoFormat, aoJpnBanBreak},
+         std::string(60, 'a') + "。」。。b", 60, 59},
         {"cr hangs", {aoAutoFormat, aoJpnBanBreak}, std::string(60, 'a') + "\r", 60, 60},
         {"banned end moves back", {aoAutoFormat, aoJpnBanBreak}, std::string(58, 'a') + "（" + std::string(10, 'b'),
          60, 58},

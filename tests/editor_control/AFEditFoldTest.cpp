@@ -502,3 +502,17 @@ TEST(FoldLine, ABlockKeepsTheBytesItStillCovers)
                   c.covered);
     }
 }
+
+TEST(FoldLine, AJoinCountsTheNextPiecesTabsWhereTheyWillStand)
+{
+    // After "a" the tab takes 7 columns, not the 8 it takes at the start of its own row.
+    auto ed = NewEditor();
+    ed->SetOptions(TAFEditOptions{aoAutoFormat});
+    ed->SetTabSize(8);
+    LoadRows(*ed, {"abc", "a", "\tbcdefg\r", ""});
+    SetRecords(*ed, 0, 16);
+    ed->SetUndoGroupId(ed->UndoGroupId() + 1);
+    ed->LineChange(0, "ab", false);
+    ed->FoldLine(0);
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"aba\tbcdefg\r", ""}));
+}

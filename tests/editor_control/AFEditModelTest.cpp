@@ -121,7 +121,7 @@ private:
         bool inIndent;
         size_t at;
     };
-    TPick Pick(bool freedoms);
+    TPick Pick(bool inIndent, bool inTab);
     TPoint PointAt(size_t offset);
     std::vector<TSpan> Blocks() const;
 
@@ -173,7 +173,7 @@ TState TEpisode::Take() const
     return s;
 }
 
-TEpisode::TPick TEpisode::Pick(bool freedoms)
+TEpisode::TPick TEpisode::Pick(bool inIndent, bool inTab)
 {
     TPick p{};
     p.row = Rand(ed_->GetLinesCount());
@@ -184,12 +184,12 @@ TEpisode::TPick TEpisode::Pick(bool freedoms)
     p.col = starts[size_t(Rand(int(starts.size())))];
     p.dsp = ed_->DspPos(TPoint(p.col, p.row));
     const int indent = ed_->GetLinesAttr(p.row)->Indent;
-    if (freedoms && p.col == 0 && indent > 0 && Chance(30))
+    if (inIndent && p.col == 0 && indent > 0 && Chance(30))
     {
         p.dsp.x = Rand(indent);
         p.inIndent = true;
     }
-    else if (freedoms && p.col < int(t.size()) && t[size_t(p.col)] == '\t' && Chance(50))
+    else if (inTab && p.col < int(t.size()) && t[size_t(p.col)] == '\t' && Chance(50))
         p.dsp.x += Rand(ed_->DspPos(TPoint(p.col + 1, p.row)).x - p.dsp.x);
     p.at = RowStart(p.row) + size_t(p.col);
     return p;
@@ -325,7 +325,7 @@ void TEpisode::Edit()
     if (kind < 30)
     {
         // Typing, Tab or Enter at a caret.
-        TPick p = Pick(true);
+        TPick p = Pick(true, true);
         ed.SetCaretRaw(p.dsp);
         std::string ins;
         const int key = Rand(10);
@@ -365,11 +365,13 @@ void TEpisode::Edit()
     }
     else if (kind < 42)
     {
-        TPick p = Pick(false);
+        // Backspace from inside a tab's fill takes the tab itself: only Delete stands there.
+        const bool back = Chance(50);
+        TPick p = Pick(true, !back);
         ed.SetCaretRaw(p.dsp);
         from = to = caret = p.at;
         const std::string t = ed.GetLine(p.row).str();
-        if (Chance(50))
+        if (back)
         {
             what << "Backspace at " << p.at << " " << p.dsp;
             ed.DoCtrlKeyPress(CharKey(VK_BACK));
@@ -393,7 +395,7 @@ void TEpisode::Edit()
     else if (kind < 52)
     {
         // Typing over.
-        TPick p = Pick(true);
+        TPick p = Pick(true, true);
         ed.SetCaretRaw(p.dsp);
         ed.SetInsertMode(false);
         const std::string s = RandomText(1 + Rand(3), Chance(20), false);
@@ -428,7 +430,7 @@ void TEpisode::Edit()
     else if (kind < 62)
     {
         // Pasting at a caret.
-        TPick p = Pick(true);
+        TPick p = Pick(true, true);
         ed.SetCaretRaw(p.dsp);
         const char* breaks[] = {"\r\n", "\n", "\r"};
         std::string s = RandomText(Rand(6), false, true);
@@ -447,8 +449,8 @@ void TEpisode::Edit()
     else
     {
         // A selection typed over, pasted over, tabbed over or deleted with Backspace.
-        TPick a = Pick(false);
-        TPick b = Pick(false);
+        TPick a = Pick(false, false);
+        TPick b = Pick(false, false);
         if (a.at == b.at)
             return;
         if (b.at < a.at)
@@ -587,7 +589,7 @@ std::string TEpisode::Run(int& edits)
         if (Chance(5) && ed.BlkAttrList()->GetCount() < 4 && !model_.empty())
         {
             // A new block between two character boundaries.
-            size_t a = Pick(false).at, b = Pick(false).at;
+            size_t a = Pick(false, false).at, b = Pick(false, false).at;
             if (a > b)
                 std::swap(a, b);
             TBlkAttrListItem block;

@@ -1,5 +1,6 @@
-// Folding figures: a 5 MB single-line file loaded with folding, and one character typed at the
-// start of a 10,000-piece paragraph (which re-folds every piece after it).
+// Folding figures: a 5 MB single-line file loaded with folding (also with 200,000-character
+// line-breaking strings), and one character typed at the start of a 10,000-piece paragraph (which
+// re-folds every piece after it).
 #include "BenchUtil.h"
 
 #include <cstdio>
@@ -39,6 +40,23 @@ int main()
         double t1 = NowMs();
         std::printf("load %zu MB single line {cmFoldLine}: rows %d  %.1f ms  peak working set %zu MB\n", mb,
                     ed->GetLinesCount(), t1 - t0, PeakMb());
+    }
+    {
+        // Rule strings of 200,000 characters each: a break decision must not cost their length.
+        std::string rules;
+        while (rules.size() < 400000)
+            rules += "ー";
+        std::string line = MixedLine(1024 * 1024);
+        std::unique_ptr<TAFEdit> ed(Create<TAFEdit>(nullptr));
+        ed->SetOptions(TAFEditOptions{aoAutoFormat, aoJpnBanBreak});
+        ed->SetBanHead(AnsiString(rules.data(), int(rules.size())) + ed->GetBanHead());
+        ed->SetBanEnd(AnsiString(rules.data(), int(rules.size())) + ed->GetBanEnd());
+        TStringStream stream(AnsiString(line.data(), int(line.size())));
+        double t0 = NowMs();
+        ed->LoadFromStream(&stream, TConvMode{cmFoldLine});
+        double t1 = NowMs();
+        std::printf("load 1 MB single line {cmFoldLine}, 200,000-character rule strings: rows %d  %.1f ms\n",
+                    ed->GetLinesCount(), t1 - t0);
     }
     for (int pieces : {1000, 10000})
     {

@@ -126,6 +126,9 @@ constexpr int kRowPitchMin = 0, kRowPitchMax = 99;
 constexpr int kTabSizeMin = 1, kTabSizeMax = 16;
 constexpr int kWrapWidthMin = 10, kWrapWidthMax = 999;
 constexpr int kAlphaMin = 0, kAlphaMax = 255;
+// The line-breaking strings' edits set no maximum of their own, so they hold what an edit control
+// takes by default: 32,767 characters. A longer stored value is cut there on reading.
+constexpr int kBanCharsMax = 32767;
 } // namespace VN
 
 // Classes above this library that hold part of the editor settings (the editor page: link and

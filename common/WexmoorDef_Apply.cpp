@@ -140,7 +140,7 @@ void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& s)
     const TViewOptions oldView = editor->GetViewOpt();
     const TAFEditOptions oldOptions = editor->GetOptions();
     const int oldTabSize = editor->GetTabSize();
-    const AnsiString oldBanHead = editor->BanHead, oldBanEnd = editor->BanEnd;
+    const AnsiString oldBanHead = editor->GetBanHead(), oldBanEnd = editor->GetBanEnd();
     const int oldRowPich = editor->GetRowPich();
     TFont* current = editor->Font();
     const AnsiString oldFontName = current->Name();
@@ -193,8 +193,8 @@ void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& s)
 
         editor->SetRowPich(s.ROWPITCH);
         editor->SetTabSize(s.TABSIZE);
-        editor->BanHead = NsStringToAnsi(s.BANHEAD);
-        editor->BanEnd = NsStringToAnsi(s.BANEND);
+        editor->SetBanHead(NsStringToAnsi(s.BANHEAD));
+        editor->SetBanEnd(NsStringToAnsi(s.BANEND));
 
         TViewOptions view = oldView;
         view = With(view, voRowNum, s.DISPROWNUM);

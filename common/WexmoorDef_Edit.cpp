@@ -27,6 +27,17 @@ TColor ReadColour(WXRegIni& ini, const AnsiString& section, const AnsiString& ke
     return IsStorableColor(v) ? v : def;
 }
 
+// At most max characters (a double-byte character counts one), never cutting one in two.
+AnsiString FirstChars(const AnsiString& s, int max)
+{
+    const auto* b = reinterpret_cast<const unsigned char*>(s.c_str());
+    const int n = s.Length();
+    int i = 0;
+    for (int chars = 0; i < n && chars < max; ++chars)
+        i += IsSjisLead(b[i]) && i + 1 < n ? 2 : 1;
+    return i < n ? s.SubString(1, i) : s;
+}
+
 // A face name GDI can take: not empty and within LF_FACESIZE with its terminator.
 nsString ReadFontName(WXRegIni& ini, const AnsiString& section, const AnsiString& key, const nsString& def)
 {
@@ -139,8 +150,8 @@ void ReadEditSetting(VN::typEditSetting& s, const AnsiString& rootKey)
     s.STR_TRANSPARENCY = ini.ReadBool(wp, "STR_TRANSPARENCY", d.STR_TRANSPARENCY);
 
     s.KINSOKU = ini.ReadBool(sec, "KINSOKU", d.KINSOKU);
-    s.BANHEAD = AnsiToNsString(ini.ReadString(sec, "BANHEAD", NsStringToAnsi(d.BANHEAD)));
-    s.BANEND = AnsiToNsString(ini.ReadString(sec, "BANEND", NsStringToAnsi(d.BANEND)));
+    s.BANHEAD = AnsiToNsString(FirstChars(ini.ReadString(sec, "BANHEAD", NsStringToAnsi(d.BANHEAD)), kBanCharsMax));
+    s.BANEND = AnsiToNsString(FirstChars(ini.ReadString(sec, "BANEND", NsStringToAnsi(d.BANEND)), kBanCharsMax));
     s.WINDOW_ALPHABLENDVALUE =
         ReadRanged(ini, sec, "WINDOW_ALPHABLENDVALUE", d.WINDOW_ALPHABLENDVALUE, kAlphaMin, kAlphaMax);
 }

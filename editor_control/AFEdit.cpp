@@ -276,6 +276,9 @@ void TCustomAFEdit::DeleteRowsAt(int first, int count, bool lastFirst)
         FUndo->Push(FUndoGroupId, lastFirst ? row : first, 0, FCaret, acDelete, FLines->Get(row), AnsiString(),
                     before, TAttrListItem());
     }
+    if (first + count < n)
+        for (int row = first; row < first + count; ++row)
+            BlkAttrRowEndToNext(row, first + count);
     FLines->BeginUpdate();
     try
     {
@@ -325,6 +328,8 @@ void TCustomAFEdit::DelLineP(int row)
     TAttrListItem before = *FAttrs->GetItem(row);
     before.ColAttr = nullptr;
     FUndo->Push(FUndoGroupId, row, 0, FCaret, acDelete, FLines->Get(row), AnsiString(), before, TAttrListItem());
+    if (row + 1 < n)
+        BlkAttrRowEndToNext(row, row + 1);
     FLines->Delete(row);
     if (row < FAttrs->GetCount())
         FAttrs->Delete(row);
@@ -399,13 +404,25 @@ void TCustomAFEdit::KeywordsChange(TObject* sender)
 
 TStrings* TCustomAFEdit::MakeFLine() { return new TStringList(); }
 
+void TCustomAFEdit::SetBanEnd(const AnsiString& chars)
+{
+    FBanEnd = chars;
+    FBanEndSet.Assign(chars.c_str(), chars.Length());
+}
+
+void TCustomAFEdit::SetBanHead(const AnsiString& chars)
+{
+    FBanHead = chars;
+    FBanHeadSet.Assign(chars.c_str(), chars.Length());
+}
+
 namespace
 {
 // Initial values shared by construction and the published defaults.
 void InitStrings(TCustomAFEdit& e)
 {
-    e.BanHead = kBanHead;
-    e.BanEnd = kBanEnd;
+    e.SetBanHead(kBanHead);
+    e.SetBanEnd(kBanEnd);
     e.DependenceChar = kDependenceChar;
     e.EofMark = "[EOF]";
     e.CrMark = "↓";

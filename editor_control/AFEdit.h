@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "editor_control/AFEditRecords.h"
+#include "editor_control/AFEditText.h"
 #include "editor_control/AFEditUndo.h"
 #include "platform/Classes.h"
 #include "platform/Controls.h"
@@ -192,6 +193,9 @@ public:
     void BlkAttrEdit(int row, int col, int len, TEditMode mode);
     // Row lengths are those before the text moves.
     void BlkAttrBlockEdit(int source, int dest, int len, TEditMode mode);
+    // Before row goes: its points at or past its end stand where row next (the first row kept
+    // after it) begins, and move there, so a block keeps the bytes it still covers.
+    void BlkAttrRowEndToNext(int row, int next);
 
     // ---- text retrieval, typing and deleting ----
     AnsiString GetRangeText(const TPoint& start, const TPoint& end, bool display);
@@ -305,8 +309,12 @@ public:
     TSelArea* SelArea() const { return FSelArea; }
 
     int AccelRate = 2;
-    AnsiString BanEnd;
-    AnsiString BanHead;
+    // Characters that may not end and may not begin a display row; setting one rebuilds the
+    // lookup that every break decision uses.
+    const AnsiString& GetBanEnd() const { return FBanEnd; }
+    void SetBanEnd(const AnsiString& chars);
+    const AnsiString& GetBanHead() const { return FBanHead; }
+    void SetBanHead(const AnsiString& chars);
     TColor ColColumnIndi;
     TColor ColColumnNo;
     TColor ColCr;
@@ -458,7 +466,6 @@ protected:
     void ReplayDelete(int index);
     void ReplayInsert(int index, const AnsiString& text, const TAttrListItem& attr);
     void ReplayChange(int index, const AnsiString& text, const TAttrListItem& attr);
-    void ReplayMove(int index, int index2, const AnsiString& text, const TAttrListItem& attr);
     void SettleAfterReplay();
     struct TBreakBudget
     {
@@ -487,6 +494,10 @@ protected:
     bool FReadOnly = false;
     TSelArea* FSelArea = nullptr;
     int FTabSize = 4;
+    AnsiString FBanEnd;
+    AnsiString FBanHead;
+    TBanSet FBanEndSet;
+    TBanSet FBanHeadSet;
     int FTextHeight = 0;
     int FTopLine = 0;
     TViewOptions FViewOpt;

@@ -1,6 +1,7 @@
 // Byte-level text helpers of the editor control (tab expansion, column conversion).
 #pragma once
 
+#include <bitset>
 #include <string>
 #include <vector>
 
@@ -29,3 +30,18 @@ void DisplayCells(std::vector<TDspCell>& out, const char* s, int len, int tabSiz
 // counted: a column inside a tab gives the tab's index, a column at or past the end gives len,
 // and a negative column comes back unchanged.
 int DspColToLogCol(const char* s, int len, int tabSize, int dspCol);
+
+// The characters of a line-breaking rule string, decided by lookup instead of a scan of the string.
+// A character of one or two bytes is in the set exactly when the multibyte-aware search of the
+// string (which never matches at a trail byte) would find it.
+class TBanSet
+{
+public:
+    void Assign(const char* s, int len);
+    bool Contains(const char* ch, int len) const;
+
+private:
+    std::bitset<256> single_;
+    std::bitset<65536> pairs_; // lead byte * 256 + next byte
+};
+

@@ -212,6 +212,25 @@ void TCustomAFEdit::BlkAttrLineEdit(int row, TEditMode mode)
     }
 }
 
+void TCustomAFEdit::BlkAttrRowEndToNext(int row, int next)
+{
+    const int len = GetLine(row).Length();
+    for (int i = 0; i < FBlkAttrs->GetCount(); ++i)
+    {
+        TBlkAttrListItem* b = FBlkAttrs->GetItem(i);
+        if (b->StartRow == row && b->StartCol >= len)
+        {
+            b->StartRow = next;
+            b->StartCol = 0;
+        }
+        if (b->EndRow == row && b->EndCol >= len)
+        {
+            b->EndRow = next;
+            b->EndCol = 0;
+        }
+    }
+}
+
 void TCustomAFEdit::BlkAttrEdit(int row, int col, int len, TEditMode mode)
 {
     if (mode == emDelete && col < 0)
@@ -257,7 +276,9 @@ void TCustomAFEdit::BlkAttrEdit(int row, int col, int len, TEditMode mode)
 
 void TCustomAFEdit::BlkAttrBlockEdit(int source, int dest, int len, TEditMode mode)
 {
-    if ((mode != emInsert && mode != emAdd) || len <= 0 || source < 0 || source >= GetLinesCount())
+    // An emptied row handing on nothing still hands on the points at its start.
+    if ((mode != emInsert && mode != emAdd) || len < 0 || (len == 0 && mode == emInsert) || source < 0 ||
+        source >= GetLinesCount())
         return;
     const int srcLen = GetLine(source).Length();
     len = std::min(len, srcLen);

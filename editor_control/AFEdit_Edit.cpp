@@ -236,7 +236,7 @@ void TCustomAFEdit::KeyInput(const AnsiString& input)
     // Onto the start of a tab when the caret stands in its fill.
     while (FCaret.x > indent && FCaret.x < dLen && cells[size_t(FCaret.x - indent - 1)] == dcTabFill)
         --FCaret.x;
-    const bool cr = isCrLine(r);
+    bool cr = isCrLine(r);
     const int endCol = dLen - (cr ? 1 : 0);
     int p;
     bool leftOfIndent = false;
@@ -262,6 +262,7 @@ void TCustomAFEdit::KeyInput(const AnsiString& input)
         --r;
         L = GetLine(r);
         p = L.Length();
+        cr = false; // a continuation piece: typing over at its end adds no line end
         FCaret = DspPos(TPoint(p, r));
     }
 
@@ -475,7 +476,11 @@ void TCustomAFEdit::PasteText(const AnsiString& T)
                     middle.push_back(FilterControls(lines[i]) + "\r");
                     attrs.push_back(rec);
                 }
-                InsertRowsAt(FCaret.y, middle, attrs);
+                const int first = FCaret.y;
+                InsertRowsAt(first, middle, attrs);
+                // Pasted lines longer than the wrap position are cut as typed ones are.
+                for (int row = first + int(middle.size()) - 1; row >= first; --row)
+                    FoldLine(row);
             }
             AnsiString last = lines.back();
             if (endsWithBreak)

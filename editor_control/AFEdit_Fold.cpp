@@ -7,11 +7,6 @@
 #include "editor_control/AFEdit.h"
 #include "editor_control/AFEditText.h"
 
-namespace
-{
-bool InSet(const AnsiString& set, const AnsiString& ch) { return !ch.IsEmpty() && set.AnsiPos(ch) > 0; }
-} // namespace
-
 int TCustomAFEdit::WordBreak(const AnsiString& S, int p, int m)
 {
     if (S.Length() <= p || m >= p)
@@ -59,7 +54,7 @@ int TCustomAFEdit::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget
     }
 
     int result = -1;
-    if (FOptions.Contains(aoJpnBanBreak) && (InSet(BanHead, A) || A == "\r"))
+    if (FOptions.Contains(aoJpnBanBreak) && (FBanHeadSet.Contains(A.c_str(), A.Length()) || A == "\r"))
     {
         if (trail <= WrapTrailBytes)
         {
@@ -72,7 +67,7 @@ int TCustomAFEdit::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget
             result = WordBreakStep(S, p + adj - 1, m, budget);
         }
     }
-    else if (FOptions.Contains(aoJpnBanBreak) && InSet(BanEnd, B))
+    else if (FOptions.Contains(aoJpnBanBreak) && FBanEndSet.Contains(B.c_str(), B.Length()))
     {
         if (lead <= WrapLeadBytes)
         {
@@ -226,6 +221,34 @@ int SafeCut(const char* text, int len, int cut)
 
 void TCustomAFEdit::FoldLine(int row)
 {
+    // The caret follows its byte of the text, not the break asked for: the cut made can differ
+    // from it (a tab is never split, the rules walk a break back, a double-byte character stays
+    // whole), and whatever is typed next goes where the caret stands.
+    auto caretLogCol = [&](int r) {
+        return std::clamp(LogicalPos(TPoint(FCaret.x, r)), 0, GetLine(r).Length());
+    };
+    // Bytes from the start of row r to the caret, when it stands on row r or (joined) r + 1.
+    auto caretOffset = [&](int r, bool withNext) {
+        if (FCaret.y == r)
+            return caretLogCol(r);
+        if (withNext && FCaret.y == r + 1 && r + 1 < GetLinesCount())
+            return GetLine(r).Length() + caretLogCol(r + 1);
+        return -1;
+    };
+    // Back onto its byte once row r holds headLen bytes of the offsets and row r + 1 the rest; at
+    // the cut itself the caret goes on to the next row unless that one was left empty.
+    auto placeCaret = [&](int r, int off, bool wasOnRow, int headLen, bool nextEmpty) {
+        if (off < 0)
+            return;
+        if (off < headLen || (off == headLen && nextEmpty))
+        {
+            if (!wasOnRow)
+                FCaret = DspPos(TPoint(off, r));
+        }
+        else
+            FCaret = DspPos(TPoint(off - headLen, r + 1));
+    };
+
     int r = row;
     while (r >= 0 && r < GetLinesCount())
     {
@@ -258,7 +281,11 @@ void TCustomAFEdit::FoldLine(int row)
         {
             if (!last)
             {
+                // The caret on the empty piece stands before the next row's first byte.
+                const bool caretHere = FCaret.y == r;
                 DelLineP(r);
+                if (caretHere)
+                    FCaret = DspPos(TPoint(0, r));
                 MarkDirtyFrom(r);
                 if (FSelArea->isRowAble())
                     FSelArea->Delete(r);
@@ -279,14 +306,14 @@ void TCustomAFEdit::FoldLine(int row)
                     return;
                 if (!AskChange(r, L.SubString(1, lb)))
                     return;
+                const int off = caretOffset(r, false);
                 AnsiString tail = L.SubString(lb + 1, L.Length() - lb);
                 TAttrListItem copy = *rec;
                 InsertRow(r + 1, tail, copy, false);
                 ColAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
                 BlkAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
                 ApplyLineChange(r, L.SubString(1, lb));
-                if (FCaret.y == r && FCaret.x >= b)
-                    FCaret = TPoint(FAttrs->GetItem(r + 1)->Indent + FCaret.x - b, r + 1);
+                placeCaret(r, off, true, lb, false);
                 if (FSelArea->isRowAble())
                     FSelArea->Insert(r);
                 MarkDirtyFrom(r);
@@ -294,20 +321,21 @@ void TCustomAFEdit::FoldLine(int row)
                 continue;
             }
             const AnsiString next = GetLine(r + 1);
-            const int nextIndent = std::max<int>(0, FAttrs->GetItem(r + 1)->Indent);
-            const AnsiString J = D + TabExpand(next, false);
-            if (FCaret.y == r + 1)
-                FCaret = TPoint(D.Length() + FCaret.x - nextIndent, r);
+            // The next piece's tabs are expanded where they will stand, after this row's text.
+            const AnsiString joined = L + next;
+            const AnsiString J = AnsiString::StringOfChar(' ', I) + TabExpand(joined, false);
+            const int off = caretOffset(r, true);
+            const bool onRow = FCaret.y == r;
             if (W > J.Length())
             {
                 // The whole next piece fits: join it.
-                AnsiString joined = L + next;
                 if (!AskChange(r, joined))
                     return;
                 ColAttrBlockEdit(r + 1, r, next.Length(), emAdd);
                 BlkAttrBlockEdit(r + 1, r, next.Length(), emAdd);
                 ApplyLineChange(r, joined);
                 DelLineP(r + 1);
+                placeCaret(r, off, onRow, joined.Length(), true);
                 if (FSelArea->isRowAble())
                     FSelArea->Delete(r + 1);
                 MarkDirtyFrom(r + 1);
@@ -317,36 +345,14 @@ void TCustomAFEdit::FoldLine(int row)
             }
             int b = ClampBreak(WordBreak(J, W, I + 1), J.Length());
             // Map the break back through the stored text: a 0x0B of the text is not tab fill.
-            int lb = b <= D.Length() ? DspColToLogCol(L.c_str(), L.Length(), FTabSize, b - I)
-                                     : L.Length() + DspColToLogCol(next.c_str(), next.Length(), FTabSize,
-                                                                   b - D.Length());
-            AnsiString newR, newNext;
-            int moved;
-            bool up;
-            if (lb > L.Length())
-            {
-                moved = SafeCut(next.c_str(), next.Length(), lb - L.Length());
-                up = true;
-                newR = L + next.SubString(1, moved);
-                newNext = next.SubString(moved + 1, next.Length() - moved);
-            }
-            else
-            {
-                lb = SafeCut(L.c_str(), L.Length(), lb);
-                moved = L.Length() - lb;
-                up = false;
-                newR = L.SubString(1, lb);
-                newNext = L.SubString(lb + 1, moved) + next;
-            }
-            if (newR == L)
-            {
-                // Nothing moves: the boundary is settled, and so is the rest of the paragraph.
-                if (FCaret.y == r && FCaret.x >= b)
-                    FCaret = TPoint(nextIndent + FCaret.x - b, r + 1);
-                return;
-            }
-            if (FCaret.y == r && FCaret.x >= b)
-                FCaret = TPoint(nextIndent + FCaret.x - b, r + 1);
+            int lb = SafeCut(joined.c_str(), joined.Length(),
+                             DspColToLogCol(joined.c_str(), joined.Length(), FTabSize, b - I));
+            if (lb == L.Length())
+                return; // nothing moves: the boundary is settled, and so is the rest of the paragraph
+            const AnsiString newR = joined.SubString(1, lb);
+            const AnsiString newNext = joined.SubString(lb + 1, joined.Length() - lb);
+            const bool up = lb > L.Length();
+            const int moved = up ? lb - L.Length() : L.Length() - lb;
             if (!AskChange(r, newR) || !AskChange(r + 1, newNext))
                 return;
             if (up)
@@ -360,6 +366,7 @@ void TCustomAFEdit::FoldLine(int row)
             ApplyLineChange(r + 1, newNext);
             if (!up)
                 ColAttrBlockEdit(r, r + 1, moved, emInsert); // the next row holds the bytes now
+            placeCaret(r, off, onRow, lb, newNext.IsEmpty());
             FAttrs->GetItem(r)->Dirty = true;
             FAttrs->GetItem(r + 1)->Dirty = true;
             ++r;
@@ -375,17 +382,31 @@ void TCustomAFEdit::FoldLine(int row)
         int lb = SafeCut(L.c_str(), L.Length(), DspColToLogCol(L.c_str(), L.Length(), FTabSize, b - I));
         if (lb >= L.Length())
         {
-            ++r; // this row is settled; go on with the next one
+            // The row is settled (wider than the wrap only by what hangs): a paragraph end on the
+            // last row still gets the empty row after it.
+            if (last)
+            {
+                TAttrListItem copy = *rec;
+                AddLineP(AnsiString(), copy);
+                return;
+            }
+            ++r; // go on with the next one
             continue;
         }
         AnsiString head = L.SubString(1, lb);
         AnsiString tail = L.SubString(lb + 1, L.Length() - lb);
         if (!AskChange(r, head))
             return;
-        if (last || isCrLine(r))
+        const bool newRow = last || isCrLine(r);
+        // A new row holds the tail alone; otherwise the tail goes in front of the next piece.
+        const int off = caretOffset(r, !newRow);
+        const bool onRow = FCaret.y == r;
+        if (newRow)
         {
             TAttrListItem copy = *rec;
             InsertRow(r + 1, tail, copy, false);
+            if (FCaret.y > r)
+                ++FCaret.y;
             if (FSelArea->isRowAble())
                 FSelArea->Insert(r);
             MarkDirtyFrom(r + 1);
@@ -399,9 +420,8 @@ void TCustomAFEdit::FoldLine(int row)
         }
         ColAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
         BlkAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
-        if (FCaret.y == r && FCaret.x >= b)
-            FCaret = TPoint(FAttrs->GetItem(r + 1)->Indent + FCaret.x - b, r + 1);
         ApplyLineChange(r, head);
+        placeCaret(r, off, onRow, lb, false);
         FAttrs->GetItem(r)->Dirty = true;
         FAttrs->GetItem(r + 1)->Dirty = true;
         ++r;

@@ -106,3 +106,29 @@ int DspColToLogCol(const char* s, int len, int tabSize, int dspCol)
     }
     return len;
 }
+
+void TBanSet::Assign(const char* s, int len)
+{
+    single_.reset();
+    pairs_.reset();
+    // The same character starts the search steps over.
+    for (int i = 0; i < len;)
+    {
+        const auto b = static_cast<unsigned char>(s[i]);
+        single_.set(b);
+        if (i + 1 < len)
+            pairs_.set(size_t(b) * 256 + static_cast<unsigned char>(s[i + 1]));
+        i += IsSjisLead(b) && i + 1 < len ? 2 : 1;
+    }
+}
+
+bool TBanSet::Contains(const char* ch, int len) const
+{
+    const auto* b = reinterpret_cast<const unsigned char*>(ch);
+    if (len == 1)
+        return single_.test(b[0]);
+    if (len == 2)
+        return pairs_.test(size_t(b[0]) * 256 + b[1]);
+    return false;
+}
+

@@ -49,25 +49,6 @@ void TCustomAFEdit::ReplayChange(int index, const AnsiString& text, const TAttrL
     BlkAttrLineEdit(index, emChange);
 }
 
-void TCustomAFEdit::ReplayMove(int index, int index2, const AnsiString& text, const TAttrListItem& attr)
-{
-    int n = GetLinesCount();
-    if (index < 0 || index >= n || index2 < 0 || index2 >= n)
-        return;
-    FLines->Put(index2, FLines->Get(index));
-    FLines->Put(index, text);
-    TAttrListItem moved = *FAttrs->GetItem(index);
-    moved.ColAttr = nullptr;
-    moved.Dirty = true;
-    ColAttrFree(index2);
-    FAttrs->SetItem(index2, &moved);
-    ColAttrFree(index);
-    TAttrListItem rec = attr;
-    rec.ColAttr = nullptr;
-    rec.Dirty = true;
-    FAttrs->SetItem(index, &rec);
-}
-
 void TCustomAFEdit::SettleAfterReplay()
 {
     // The editor always keeps one row, and the caret stays inside the text.
@@ -102,9 +83,7 @@ void TCustomAFEdit::Undo()
         case acChange:
             ReplayChange(rec->Index, rec->Before, rec->AttrBefore);
             break;
-        case acMove:
-            ReplayMove(rec->Index, rec->Index2, rec->Before, rec->AttrBefore);
-            break;
+        case acMove: // no operation records moves
         case acOverWrite:
             break;
         }
@@ -149,15 +128,7 @@ void TCustomAFEdit::Redo()
         case acChange:
             ReplayChange(rec->Index, rec->After, rec->AttrAfter);
             break;
-        case acMove:
-            // Mirrors the undo: the two rows trade places again.
-            if (rec->Index >= 0 && rec->Index < GetLinesCount() && rec->Index2 >= 0 &&
-                rec->Index2 < GetLinesCount())
-            {
-                TAttrListItem attr = *FAttrs->GetItem(rec->Index);
-                ReplayMove(rec->Index2, rec->Index, GetLine(rec->Index), attr);
-            }
-            break;
+        case acMove: // no operation records moves
         case acOverWrite:
             break;
         }

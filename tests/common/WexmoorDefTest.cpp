@@ -598,6 +598,35 @@ TEST_F(WexmoorDef, ReadEditSetting_TakesOnlyFontNamesGdiCanUse)
     EXPECT_EQ(s.BANEND, DocumentedDefaults().BANEND);
 }
 
+TEST_F(WexmoorDef, ReadEditSetting_CutsOverLongBannedCharacterListsToWhatTheEditHolds)
+{
+    // Characters, not bytes, count; a double-byte character is never cut in two.
+    std::wstring mixed;
+    for (int i = 0; mixed.size() < 200000; ++i)
+        mixed += i % 3 ? L"。" : L")";
+    const struct
+    {
+        std::wstring stored;
+        size_t chars;
+    } cases[] = {
+        {mixed, size_t(VN::kBanCharsMax)},
+        {mixed.substr(0, size_t(VN::kBanCharsMax)), size_t(VN::kBanCharsMax)},
+        {mixed.substr(0, size_t(VN::kBanCharsMax) - 1), size_t(VN::kBanCharsMax) - 1},
+        {std::wstring(40000, L'、'), size_t(VN::kBanCharsMax)},
+    };
+    for (const auto& c : cases)
+    {
+        EraseSettings();
+        PutText(L"EDITSETTING", L"BANHEAD", c.stored);
+        PutText(L"EDITSETTING", L"BANEND", c.stored);
+        typEditSetting s;
+        ReadEditSetting(s, root);
+        const AnsiString expected = WideToSjis(c.stored.substr(0, c.chars));
+        EXPECT_TRUE(NsStringToAnsi(s.BANHEAD) == expected) << c.stored.size() << " stored";
+        EXPECT_TRUE(NsStringToAnsi(s.BANEND) == expected) << c.stored.size() << " stored";
+    }
+}
+
 // ---- applying the settings to an editor ----------------------------------------------------------------
 
 namespace
@@ -748,8 +777,8 @@ TEST(ApplyEditSetting, SetsTheEditorFromTheRecord)
         EXPECT_EQ(ed->GetRowHeight(), ed->GetTextHeight() + s->ROWPITCH);
         EXPECT_EQ(ed->GetTabSize(), s->TABSIZE);
         EXPECT_EQ(ed->GetDefWrapPos(), s->WRAPWIDTH);
-        EXPECT_EQ(ed->BanHead, NsStringToAnsi(s->BANHEAD));
-        EXPECT_EQ(ed->BanEnd, NsStringToAnsi(s->BANEND));
+        EXPECT_EQ(ed->GetBanHead(), NsStringToAnsi(s->BANHEAD));
+        EXPECT_EQ(ed->GetBanEnd(), NsStringToAnsi(s->BANEND));
         const TViewOptions v = ed->GetViewOpt();
         EXPECT_FALSE(v.Contains(voCr)); // line-end marks always go off
         EXPECT_EQ(v.Contains(voRowNum), s->DISPROWNUM);

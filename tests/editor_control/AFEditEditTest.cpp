@@ -9,20 +9,6 @@
 
 namespace
 {
-// Display point of a logical offset into the joined text.
-TPoint PointOf(TCustomAFEdit& ed, size_t offset)
-{
-    size_t at = 0;
-    for (int row = 0; row < ed.GetLinesCount(); ++row)
-    {
-        size_t len = size_t(ed.GetLine(row).Length());
-        if (offset < at + len || row == ed.GetLinesCount() - 1)
-            return ed.DspPos(TPoint(int(offset - at), row));
-        at += len;
-    }
-    return TPoint(0, 0);
-}
-
 void Select(TCustomAFEdit& ed, TPoint a, TPoint b)
 {
     ed.SelArea()->PutStartPoint(a);

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "EditorTestUtil.h"
+#include "editor_control/AFEditText.h"
+#include "tests/HexText.h"
 #include "platform/Classes.h"
 
 namespace
@@ -37,6 +40,10 @@ TEST(WordBreak, RuleTable)
         {"never splits a double-byte character", {aoAutoFormat}, "a" + std::string("漢漢漢漢漢漢漢漢漢漢"), 6, 5},
         {"banned head hangs", {aoAutoFormat, aoJpnBanBreak}, std::string(60, 'a') + "。b", 60, 62},
         {"two banned heads hang", {aoAutoFormat, aoJpnBanBreak}, std::string(60, 'a') + "。」b", 60, 64},
+        // The trail budget (4) is tested before it is raised: 0, 2 and 4 let a character hang.
+        {"three banned heads hang", {aoAutoFormat, aoJpnBanBreak}, std::string(60, 'a') + "。」。b", 60, 66},
+        {"a fourth moves the break back before them", {aoAutoFormat, aoJpnBanBreak},
+         std::string(60, 'a') + "。」。。b", 60, 59},
         {"cr hangs", {aoAutoFormat, aoJpnBanBreak}, std::string(60, 'a') + "\r", 60, 60},
         {"banned end moves back", {aoAutoFormat, aoJpnBanBreak}, std::string(58, 'a') + "（" + std::string(10, 'b'),
          60, 58},
@@ -58,6 +65,32 @@ TEST(WordBreak, RuleTable)
         // Another decision in between never changes the next one.
         ed->WordBreak(AnsiString(std::string(70, 'z') + "。。。。。。"), 70, 0);
         EXPECT_EQ(ed->WordBreak(s, c.wrap, 0), first);
+    }
+}
+
+TEST(WordBreak, BanLookupAgreesWithSearchingTheRuleString)
+{
+    auto ed = NewEditor();
+    const std::string sets[] = {
+        ed->GetBanHead().str(), ed->GetBanEnd().str(), "", "a", "\x81", "a\x81", "\x81" "Aa", "x。y\x95\\",
+        "\x81\x81\x81", "AA\x81", "\xB6\xDF.",
+    };
+    for (const std::string& set : sets)
+    {
+        const AnsiString scanned(set.data(), int(set.size()));
+        TBanSet lookup;
+        lookup.Assign(set.data(), int(set.size()));
+        for (int first = 0; first < 256; ++first)
+        {
+            const char one[1] = {char(first)};
+            ASSERT_EQ(lookup.Contains(one, 1), scanned.AnsiPos(AnsiString(one, 1)) > 0) << Hex(set) << " " << first;
+            for (int second = 0; second < 256; ++second)
+            {
+                const char two[2] = {char(first), char(second)};
+                ASSERT_EQ(lookup.Contains(two, 2), scanned.AnsiPos(AnsiString(two, 2)) > 0)
+                    << Hex(set) << " " << first << " " << second;
+            }
+        }
     }
 }
 
@@ -277,4 +310,209 @@ TEST(FoldLine, AVetoedHalfOfAFoldChangesNothing)
     ed->OnBeforeChange = TBeforeChangeNotifyEvent(&veto, &Veto::OnBefore);
     ed->FoldLine(0);
     EXPECT_EQ(JoinedRows(*ed), std::string(65, 'v') + std::string(40, 'v') + "\r");
+}
+
+namespace
+{
+TWMKey CharKey(WORD code)
+{
+    TMessage m;
+    m.Msg = WM_CHAR;
+    m.WParam = code;
+    return TWMKey(m);
+}
+
+// One user step of a reproduction.
+struct Step
+{
+    enum Kind
+    {
+        type,
+        over, // typing in overwrite mode
+        tab,
+        paste,
+        del
+    } kind;
+    std::string text;
+};
+
+void RunStep(TCustomAFEdit& ed, const Step& s)
+{
+    switch (s.kind)
+    {
+    case Step::type:
+    case Step::over:
+        ed.SetInsertMode(s.kind == Step::type);
+        ed.KeyInput(AnsiString(s.text.data(), int(s.text.size())));
+        break;
+    case Step::tab:
+        ed.DoCtrlKeyPress(CharKey(VK_TAB));
+        break;
+    case Step::paste:
+        ed.PasteText(AnsiString(s.text.data(), int(s.text.size())));
+        break;
+    case Step::del:
+        ed.DeleteAtCaret();
+        break;
+    }
+}
+
+void SetRecords(TCustomAFEdit& ed, int indent, int wrap)
+{
+    for (int i = 0; i < ed.GetLinesCount(); ++i)
+    {
+        ed.GetLinesAttr(i)->Indent = int16_t(indent);
+        ed.GetLinesAttr(i)->WrapPos = uint16_t(wrap);
+    }
+}
+} // namespace
+
+TEST(FoldLine, TheCaretStaysOnItsCharacterWhereverTheCutLands)
+{
+    struct Case
+    {
+        const char* name;
+        TAFEditOptions options;
+        int wrap;
+        int tab;
+        std::function<void(TCustomAFEdit&)> setup;
+        std::vector<Step> steps;
+        std::string text;   // the rows joined
+        size_t caretOffset; // where the caret stands in it
+    };
+    const Case cases[] = {
+        {"a tab cut back to its start", {aoAutoFormat}, 10, 4, [](TCustomAFEdit&) {},
+         {{Step::type, "abcdefgh"}, {Step::tab, ""}, {Step::type, "x"}}, "abcdefgh\tx", 10},
+        {"a tab after a double-byte character", {aoAutoFormat}, 10, 4, [](TCustomAFEdit&) {},
+         {{Step::type, "abcdef漢"}, {Step::tab, ""}, {Step::type, "x"}}, "abcdef漢\tx", 10},
+        {"a tab past the wrap", {aoAutoFormat}, 10, 4, [](TCustomAFEdit&) {},
+         {{Step::type, "abcdefghi"}, {Step::tab, ""}, {Step::type, "x"}}, "abcdefghi\tx", 11},
+        {"a pasted tab and line end", {aoAutoFormat}, 10, 4,
+         [](TCustomAFEdit& ed) {
+             LoadText(ed, "abcdefgh");
+             ed.SetCaretRaw(TPoint(8, 0));
+         },
+         {{Step::paste, "\tone\r\ntwo"}}, "abcdefgh\tone\rtwo", 16},
+        {"a break walked back by the rules", {aoAutoFormat, aoJpnBanBreak, aoWordWrap}, 16, 2,
+         [](TCustomAFEdit& ed) {
+             LoadText(ed, "\t\t Zwordbword×表db。.\r\n", TConvMode{cmFoldLine, cmTabToIndent});
+             ed.SetCaretRaw(ed.DspPos(TPoint(1, 0)));
+         },
+         {{Step::type, "(0"}, {Step::type, "x"}}, " (0xZwordbword×表db。.\r", 4},
+        {"typing over a selection across banned characters", {aoAutoFormat, aoJpnBanBreak, aoWordWrap}, 17, 8,
+         [](TCustomAFEdit& ed) {
+             LoadRows(ed, {"a0「ア.", "「　)", "「", "wordaword", "\t", "word"});
+             SetRecords(ed, 8, 17);
+             ed.SelArea()->PutStartPoint(ed.DspPos(TPoint(4, 0)));
+             ed.SelArea()->PutEndPoint(ed.DspPos(TPoint(1, 3)));
+             ed.SetCaretRaw(ed.DspPos(TPoint(1, 3)));
+         },
+         {{Step::type, "aア"}}, "a0「aアordaword\tword", 7},
+        {"an indented empty paragraph joining one of indent 0", {aoAutoFormat}, 20, 4,
+         [](TCustomAFEdit& ed) {
+             LoadRows(ed, {"\r", "abc\r", ""});
+             SetRecords(ed, 0, 20);
+             ed.GetLinesAttr(0)->Indent = 4;
+             ed.SetCaretRaw(TPoint(4, 0));
+         },
+         {{Step::del, ""}}, "abc\r", 0},
+        {"typing over at the start of a continuation piece adds no line end", {aoAutoFormat}, 10, 4,
+         [](TCustomAFEdit& ed) {
+             LoadRows(ed, {"abcdefghij", "klm\r", ""});
+             SetRecords(ed, 0, 10);
+             ed.SetCaretRaw(TPoint(0, 1));
+         },
+         {{Step::over, "x"}}, "abcdefghijxklm\r", 11},
+        {"a line end hanging past the wrap on the last row", {aoAutoFormat, aoJpnBanBreak}, 10, 4,
+         [](TCustomAFEdit& ed) {
+             SetRecords(ed, 8, 10);
+             ed.SetCaretRaw(TPoint(8, 0));
+         },
+         {{Step::type, "rd"}, {Step::type, "\r"}, {Step::type, "x"}}, "rd\rx", 4},
+        {"a pasted line longer than the wrap", {aoAutoFormat}, 10, 4, [](TCustomAFEdit&) {},
+         {{Step::paste, "a\r\n0123456789abcdefghij\r\nb"}}, "a\r0123456789abcdefghij\rb", 24},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto ed = NewEditor();
+        ed->SetOptions(c.options);
+        ed->SetDefWrapPos(c.wrap);
+        ed->SetTabSize(c.tab);
+        LoadText(*ed, "");
+        c.setup(*ed);
+        for (const Step& s : c.steps)
+            RunStep(*ed, s);
+        EXPECT_EQ(JoinedRows(*ed), c.text);
+        EXPECT_EQ(OffsetOfDisplayPoint(*ed, ed->GetCaret()), c.caretOffset);
+        EXPECT_FALSE(ed->isCrLine(ed->GetLinesCount() - 1)) << "the last row ends a paragraph";
+        for (int i = 0; i < ed->GetLinesCount(); ++i)
+            EXPECT_LE(ed->DisplayText(i).Length(), c.wrap + 8) << "row " << i;
+    }
+}
+
+TEST(FoldLine, ABlockKeepsTheBytesItStillCovers)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<std::string> rows;
+        TPoint start, end;       // the block, logical
+        TPoint selStart, selEnd; // a selection to delete, or the caret for Delete when empty
+        std::string text;
+        std::string covered;
+    } cases[] = {
+        {"the only character of a piece deleted", {"abcdefghij", "k", "lmn"}, {2, 0}, {1, 1}, {0, 1}, {0, 1},
+         "abcdefghijlmn", "cdefghij"},
+        {"a selection ending where the block ends, after a deleted line end",
+         {"ab\r", "cd\r", "\r", "ef"}, {0, 0}, {1, 2}, {1, 0}, {0, 3}, "aef", "a"},
+        {"a selection ending at the start of the emptied last row", {"ab cd\r", ""}, {1, 0}, {0, 1}, {4, 0},
+         {0, 1}, "ab c", "b c"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto ed = NewEditor();
+        ed->SetOptions(TAFEditOptions{aoAutoFormat});
+        LoadRows(*ed, c.rows);
+        SetRecords(*ed, 0, 10);
+        TBlkAttrListItem block;
+        block.StartCol = c.start.x;
+        block.StartRow = c.start.y;
+        block.EndCol = c.end.x;
+        block.EndRow = c.end.y;
+        ed->BlkAttrList()->Add(block);
+        if (c.selStart == c.selEnd)
+        {
+            ed->SetCaretRaw(c.selStart);
+            EXPECT_TRUE(ed->DeleteAtCaret());
+        }
+        else
+        {
+            ed->SelArea()->PutStartPoint(c.selStart);
+            ed->SelArea()->PutEndPoint(c.selEnd);
+            ed->SelectAreaDel();
+        }
+        EXPECT_EQ(JoinedRows(*ed), c.text);
+        EXPECT_EQ(ed->BlkAttrList()->GetCount(), 1);
+        if (ed->BlkAttrList()->GetCount() != 1)
+            continue;
+        TBlkAttrListItem* b = ed->BlkAttrList()->GetItem(0);
+        EXPECT_EQ(ed->GetRangeText(TPoint(b->StartCol, b->StartRow), TPoint(b->EndCol, b->EndRow), false).str(),
+                  c.covered);
+    }
+}
+
+TEST(FoldLine, AJoinCountsTheNextPiecesTabsWhereTheyWillStand)
+{
+    // After "a" the tab takes 7 columns, not the 8 it takes at the start of its own row.
+    auto ed = NewEditor();
+    ed->SetOptions(TAFEditOptions{aoAutoFormat});
+    ed->SetTabSize(8);
+    LoadRows(*ed, {"abc", "a", "\tbcdefg\r", ""});
+    SetRecords(*ed, 0, 16);
+    ed->SetUndoGroupId(ed->UndoGroupId() + 1);
+    ed->LineChange(0, "ab", false);
+    ed->FoldLine(0);
+    EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"aba\tbcdefg\r", ""}));
 }

@@ -1,6 +1,7 @@
 // Helpers shared by the editor control's tests.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -53,4 +54,28 @@ inline std::string JoinedRows(TCustomAFEdit& ed)
     for (int i = 0; i < ed.GetLinesCount(); ++i)
         s += ed.GetLine(i).str();
     return s;
+}
+
+// Offset into the joined rows of a display point (a point in the indent stands at its row's start).
+inline size_t OffsetOfDisplayPoint(TCustomAFEdit& ed, const TPoint& display)
+{
+    size_t at = 0;
+    for (int i = 0; i < display.y && i < ed.GetLinesCount(); ++i)
+        at += size_t(ed.GetLine(i).Length());
+    int col = ed.LogicalPos(display);
+    return at + size_t(std::max(0, std::min(col, ed.GetLine(display.y).Length())));
+}
+
+// Display point of an offset into the joined rows (an offset at a row end goes to the next row).
+inline TPoint PointOf(TCustomAFEdit& ed, size_t offset)
+{
+    size_t at = 0;
+    for (int row = 0; row < ed.GetLinesCount(); ++row)
+    {
+        size_t len = size_t(ed.GetLine(row).Length());
+        if (offset < at + len || row == ed.GetLinesCount() - 1)
+            return ed.DspPos(TPoint(int(offset - at), row));
+        at += len;
+    }
+    return TPoint(0, 0);
 }

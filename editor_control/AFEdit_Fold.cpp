@@ -473,8 +473,12 @@ void TCustomAFEdit::RefoldParagraphs()
         if (count == 0 || (lines->Get(count - 1).Length() > 0 &&
                            lines->Get(count - 1).c_str()[lines->Get(count - 1).Length() - 1] == '\r'))
         {
+            // The added row starts a paragraph of its own: it takes no indent from the one before.
+            TAttrListItem rec = attrs.empty() ? MakeAttr(true, 0, FDefWrapPos) : attrs.back();
+            rec.Indent = 0;
+            rec.ColAttr = nullptr;
             lines->Add(AnsiString());
-            attrs.push_back(attrs.empty() ? MakeAttr(true, 0, FDefWrapPos) : attrs.back());
+            attrs.push_back(rec);
         }
     }
     catch (...)

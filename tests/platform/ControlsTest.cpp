@@ -281,7 +281,7 @@ TEST_F(ControlsTest, HandlerExceptionsAreReportedAndTheWindowLivesOn)
         std::vector<std::string> boxes;
     } cases[] = {
         {"Exception", {"ハンドラで失敗しました"}},
-        {"std", {"standard failure"}},
+        {"std", {"予期しない例外が発生しました"}},
         {"unknown", {"予期しない例外が発生しました"}},
         {"abort", {}},
     };

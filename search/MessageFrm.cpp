@@ -204,6 +204,26 @@ void TMessageForm::CreateParams(TCreateParams& params)
         params.ExStyle |= WS_EX_TOPMOST;
 }
 
+void TMessageForm::Dispatch(TMessage& message)
+{
+    TForm::Dispatch(message);
+    // Dragged by its caption and let go over the main window's results panel, it docks there.
+    if (message.Msg == WM_EXITSIZEMOVE && !HostDockSite(this) && SrchJumpHost)
+    {
+        POINT p{};
+        GetCursorPos(&p);
+        SrchJumpHost->DockResultsAt(this, TPoint(p.x, p.y));
+    }
+}
+
+// A docked window is a child window: showing it sends no WM_SHOWWINDOW, so OnShow would not run.
+void TMessageForm::VisibleChanged()
+{
+    TForm::VisibleChanged();
+    if (Visible() && HostDockSite(this))
+        FormShow(this);
+}
+
 void TMessageForm::CompMesCopyMenuClick(TObject*)
 {
     const int index = SrchResListBox->ItemIndex();

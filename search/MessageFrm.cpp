@@ -216,14 +216,6 @@ void TMessageForm::Dispatch(TMessage& message)
     }
 }
 
-// A docked window is a child window: showing it sends no WM_SHOWWINDOW, so OnShow would not run.
-void TMessageForm::VisibleChanged()
-{
-    TForm::VisibleChanged();
-    if (Visible() && HostDockSite(this))
-        FormShow(this);
-}
-
 void TMessageForm::CompMesCopyMenuClick(TObject*)
 {
     const int index = SrchResListBox->ItemIndex();

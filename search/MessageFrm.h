@@ -140,7 +140,6 @@ public:
 protected:
     void CreateParams(TCreateParams& params) override;
     void Dispatch(TMessage& message) override;
-    void VisibleChanged() override;
 
 private:
     int updates_ = 0;

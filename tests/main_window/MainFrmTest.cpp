@@ -20,6 +20,7 @@
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "search/MessageFrm.h"
+#include "search/Replacefrm.h"
 #include "search/SrchFrm.h"
 #include "tests/TestFiles.h"
 
@@ -1196,6 +1197,21 @@ TEST(TMainForm, TheStatusBarFollowsCaretMovesFromTheFindDialogAndEmptiesWithTheL
         EXPECT_GT(caret.x, 0);
         EXPECT_EQ(form->StatusBar->PanelText(0), Format("%4d:%4d", {caret.y + 1, caret.x + 1})) << row;
     }
+    // While the replace question is asked, the bar shows the hit it asks about.
+    TReplaceRequest request;
+    request.Pattern = "猫";
+    request.Replacement = "犬";
+    request.Confirm = true;
+    std::vector<AnsiString> asked;
+    std::vector<AnsiString> carets;
+    ReplaceAll(*editor, request, [&](const AnsiString&) {
+        TPoint caret = editor->GetCaret();
+        asked.push_back(form->StatusBar->PanelText(0));
+        carets.push_back(Format("%4d:%4d", {caret.y + 1, caret.x + 1}));
+        return 1; // No: every hit is asked about once
+    });
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked, carets);
     delete SrchForm;
     SrchForm = nullptr;
 

@@ -601,7 +601,8 @@ void TMainForm::SrchDockBarDragOut(TObject* sender, TPoint screenPoint)
         if (auto* form = dynamic_cast<TCustomForm*>(SrchPanel->DockClients(i)))
         {
             TSize size = UndockSize(form);
-            ManualFloat(form, TRect(screenPoint.x, screenPoint.y, screenPoint.x + size.cx, screenPoint.y + size.cy));
+            ManualFloat(form,
+                        TRect(screenPoint.x, screenPoint.y, screenPoint.x + size.cx, screenPoint.y + size.cy));
             return;
         }
 }

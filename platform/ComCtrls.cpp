@@ -430,6 +430,9 @@ void TPageControl::ApplyTabFont()
     tabFont_->Assign(*Font());
     if (ownerDraw_)
         tabFont_->SetStyle(tabFont_->Style() << fsBold);
+    // An owner-drawn caption sits 4 px below the top of the rectangle it is given, which the tab
+    // control makes a few pixels shorter than the tab: taller tabs keep its descenders inside.
+    SendMessageW(handle_, TCM_SETPADDING, 0, MAKELPARAM(6, ownerDraw_ ? 6 : 3));
     SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(tabFont_->Handle()), TRUE);
     LayoutSheets();
 }

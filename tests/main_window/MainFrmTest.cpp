@@ -1280,6 +1280,29 @@ int BoldTextWidth(TWinControl* control, const AnsiString& text)
     return size.cx;
 }
 
+int TextHeight(TWinControl* control)
+{
+    HDC dc = GetDC(control->Handle());
+    HGDIOBJ old = SelectObject(dc, control->Font()->Handle());
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(control->Handle(), dc);
+    return tm.tmHeight;
+}
+
+// Passes each tab on to the form's drawing and keeps the rectangle it was given.
+struct TTabDrawLog : public TObject
+{
+    TMainForm* form = nullptr;
+    std::vector<TRect> rects;
+    void Draw(TPageControl* control, int tabIndex, const TRect& rect, bool active)
+    {
+        rects.push_back(rect);
+        form->MainPageCtrlDrawTab(control, tabIndex, rect, active);
+    }
+};
+
 bool Covered(HRGN region, const TRect& r)
 {
     return PtInRegion(region, r.Left + 1, r.Top + 1) && PtInRegion(region, r.Right - 2, r.Bottom - 2);
@@ -1303,6 +1326,15 @@ TEST(TMainForm, EveryTabFitsItsCaptionDrawnBoldAndASwitchRepaintsTheWholeTabRow)
         // The active tab's caption is drawn bold, 6 px in.
         EXPECT_LE(r.Left + 6 + BoldTextWidth(tabs, tabs->Tabs(i)), r.Right) << Utf8(tabs->Tabs(i));
     }
+    // Captions are drawn 4 px below the top of the rectangle each tab is drawn in.
+    TTabDrawLog log;
+    log.form = form;
+    tabs->OnDrawTab = TDrawTabEvent(&log, &TTabDrawLog::Draw);
+    RedrawWindow(tabs->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    ASSERT_GE(log.rects.size(), std::size(names));
+    for (const TRect& r : log.rects)
+        EXPECT_LE(r.Top + 4 + TextHeight(tabs), r.Bottom) << r.Top << ".." << r.Bottom;
+    tabs->OnDrawTab = TDrawTabEvent(form, &TMainForm::MainPageCtrlDrawTab);
     for (int target : {0, 2, 1})
     {
         UpdateWindow(tabs->Handle());

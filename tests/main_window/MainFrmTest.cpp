@@ -23,6 +23,7 @@
 #include "search/Replacefrm.h"
 #include "search/SrchFrm.h"
 #include "tests/TestFiles.h"
+#include "tests/TestServices.h"
 
 #include <shlobj.h>
 
@@ -1448,7 +1449,7 @@ TEST(TMainForm, TheResultsWindowClosesFloatsAndDocksAgainBelowTheEditorAboveTheS
     } drops[] = {{{panelBottom.x, panelBottom.y - 150}, false}, {{panelBottom.x, panelBottom.y - 30}, true}};
     for (const Drop& d : drops)
     {
-        SetCursorPos(d.at.x, d.at.y);
+        ASSERT_TRUE(PlaceCursor(d.at.x, d.at.y));
         SendMessageW(MessageForm->Handle(), WM_EXITSIZEMOVE, 0, 0);
         Application->ProcessMessages();
         EXPECT_EQ(HostDockSite(MessageForm) == form->SrchPanel, d.docks) << d.at.y;

@@ -478,7 +478,7 @@ TEST(MessageForm, Window_TellsItsHostWhenShownDockedAndWhereAMoveEndedWhileFloat
     EXPECT_TRUE(fake.letGo.empty()); // a docked window is not let go anywhere
 
     ASSERT_TRUE(ManualFloat(&w, TRect(200, 200, 500, 340)));
-    SetCursorPos(250, 210);
+    ASSERT_TRUE(PlaceCursor(250, 210));
     SendMessageW(w.Handle(), WM_EXITSIZEMOVE, 0, 0);
     ASSERT_EQ(fake.letGo.size(), 1u);
     EXPECT_EQ(fake.letGo[0], TPoint(250, 210));

@@ -126,7 +126,12 @@ void TCustomAFEdit::SetCaretPosition()
     else if (FCaret.y >= rows && !FOptions.Contains(aoFreeCaret))
         FCaret.y = std::max(0, rows - 1);
     if (!HandleAllocated() || !Focused())
+    {
+        // The caret moved all the same (a search run from a dialog): the status must show it.
+        if (OnStatusChange)
+            OnStatusChange(this);
         return;
+    }
     FCaret = ColAdj(FCaret, false);
     // A row past the end (free caret) has no text: it counts as empty and gets no record.
     bool inText = FCaret.y < rows;

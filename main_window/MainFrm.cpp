@@ -11,6 +11,7 @@
 #include "common/WexmoorDef.h"
 #include "main_window/Nspanel.h"
 #include "platform/Cp932.h"
+#include "platform/StdCtrls.h"
 #include "platform/SysUtils.h"
 
 TMainForm* MainForm = nullptr;
@@ -21,6 +22,51 @@ namespace
 {
 // Captions and titles are formatted into 512-byte buffers: at most 511 bytes of text.
 constexpr int kCaptionBytes = 511;
+
+using TDragOutEvent = Closure<void(TObject* sender, TPoint screenPoint)>;
+
+// The bar over a docked window: pressed and let go outside the panel it lies on, it reports where.
+class TDockBar : public TPanel
+{
+public:
+    explicit TDockBar(TComponent* owner) : TPanel(owner) {}
+    TDragOutEvent OnDragOut;
+
+protected:
+    void Dispatch(TMessage& message) override
+    {
+        switch (message.Msg)
+        {
+        case WM_LBUTTONDOWN:
+            pressed_ = true;
+            SetCapture(Handle());
+            message.Result = 0;
+            return;
+        case WM_LBUTTONUP:
+            if (!pressed_)
+                break;
+            pressed_ = false;
+            ReleaseCapture();
+            if (Parent() && Parent()->HandleAllocated())
+            {
+                POINT p{short(LOWORD(message.LParam)), short(HIWORD(message.LParam))};
+                ClientToScreen(Handle(), &p);
+                RECT site{};
+                GetWindowRect(Parent()->Handle(), &site);
+                if (!PtInRect(&site, p) && OnDragOut)
+                    OnDragOut(this, TPoint(p.x, p.y));
+            }
+            message.Result = 0;
+            return;
+        case WM_CAPTURECHANGED: pressed_ = false; break;
+        default: break;
+        }
+        TPanel::Dispatch(message);
+    }
+
+private:
+    bool pressed_ = false;
+};
 } // namespace
 
 AnsiString CutOnCharacter(const AnsiString& text, int maxBytes)
@@ -86,6 +132,22 @@ void TMainForm::BuildPanels()
     SrchPanel->OnUnDock = TUnDockEvent(this, &TMainForm::SrchPanelUnDock);
     SrchPanel->SetParent(this);
 
+    auto* bar = Create<TDockBar>(this);
+    bar->SetName("SrchDockBar");
+    bar->SetCaption("検索ウィンドウ");
+    bar->SetBounds(0, 0, 800, 18);
+    bar->SetAlign(alTop);
+    bar->OnDragOut = TDragOutEvent(this, &TMainForm::SrchDockBarDragOut);
+    bar->SetParent(SrchPanel);
+    SrchDockBar = bar;
+    SrchResCloseBtn = Create<TButton>(this);
+    SrchResCloseBtn->SetName("SrchResCloseBtn");
+    SrchResCloseBtn->SetCaption("×");
+    SrchResCloseBtn->SetBounds(782, 0, 18, 18);
+    SrchResCloseBtn->SetAlign(alRight);
+    SrchResCloseBtn->OnClick = TNotifyEvent(this, &TMainForm::SrchResCloseBtnClick);
+    SrchResCloseBtn->SetParent(SrchDockBar);
+
     MainPanel = Create<TPanel>(this);
     MainPanel->SetName("MainPanel");
     MainPanel->SetBevelOuter(bvNone);
@@ -100,6 +162,7 @@ void TMainForm::BuildPanels()
     MainPageCtrl->OnChanging = TTabChangingEvent(this, &TMainForm::MainPageCtrlChanging);
     MainPageCtrl->OnChange = TNotifyEvent(this, &TMainForm::MainPageCtrlChange);
     MainPageCtrl->OnMouseDown = TMouseEvent(this, &TMainForm::MainPageCtrlMouseDown);
+    MainPageCtrl->OnContextPopup = TContextPopupEvent(this, &TMainForm::MainPageCtrlContextPopup);
     MainPageCtrl->OnDragOver = TDragOverEvent(this, &TMainForm::MainPageCtrlDragOver);
     MainPageCtrl->OnDragDrop = TDragDropEvent(this, &TMainForm::MainPageCtrlDragDrop);
     MainPageCtrl->OnDrawTab = TDrawTabEvent(this, &TMainForm::MainPageCtrlDrawTab);
@@ -274,7 +337,12 @@ void TMainForm::EditStatusChange(TObject* sender)
 {
     TPageEditor* editor = Edit();
     if (!editor)
+    {
+        // No page: no position, and the bare program title.
+        StatusBar->Panels()->Items(0)->SetText("");
+        UpdateCaption(nullptr);
         return;
+    }
     TPoint caret = editor->GetCaret();
     StatusBar->Panels()->Items(0)->SetText(Format("%4d:%4d", {caret.y + 1, caret.x + 1}));
     StatusBar->Panels()->Items(1)->SetText(editor->GetInsertMode() ? msgInsertMode : msgOverwriteMode);
@@ -353,6 +421,7 @@ void TMainForm::PageSwitchFinish(TObject* sender)
     delete static_cast<TTimer*>(sender);
     ++pageSwitchesFinished_;
     UpdateCaption(nullptr);
+    EditStatusChange(nullptr); // the new page's caret
     RefreshUiState();
     newPage_ = MainPageCtrl->ActivePage();
     TPageEditor* editor = GetPageEditor(newPage_);
@@ -387,18 +456,30 @@ void TMainForm::MainPageCtrlMouseDown(TObject* sender, TMouseButton button, TShi
             MainPageCtrl->BeginDrag(false, -1);
         lastTabPress_ = now;
     }
-    else if (button == mbRight)
+}
+
+// The tab menu comes with the right button's release: a menu opened while the button is still down
+// closes again when it is let go.
+void TMainForm::MainPageCtrlContextPopup(TObject* sender, TPoint mousePos, bool& handled)
+{
+    TTabSheet* page = MainPageCtrl->TabPage(MainPageCtrl->IndexOfTabAt(mousePos.x, mousePos.y));
+    if (!page)
+        return;
+    if (page != MainPageCtrl->ActivePage())
     {
-        TTabSheet* page = MainPageCtrl->TabPage(MainPageCtrl->IndexOfTabAt(x, y));
-        if (!page)
-            return;
-        if (page != MainPageCtrl->ActivePage())
-            SetActivePage(page);
-        POINT p{x, y};
-        ClientToScreen(MainPageCtrl->Handle(), &p);
-        PagePopupMenu->SetPopupComponent(MainPageCtrl);
-        PagePopupMenu->Popup(p.x, p.y);
+        SetActivePage(page);
+        // The switch finishes on a timer by focusing the new editor, which would close a menu
+        // already open: the menu waits for it.
+        const int finished = pageSwitchesFinished_;
+        while (GetPageEditor(page) && pageSwitchesFinished_ == finished &&
+               MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, QS_ALLINPUT) == WAIT_OBJECT_0)
+            Application->ProcessMessages();
     }
+    POINT p{mousePos.x, mousePos.y};
+    ClientToScreen(MainPageCtrl->Handle(), &p);
+    PagePopupMenu->SetPopupComponent(MainPageCtrl);
+    PagePopupMenu->Popup(p.x, p.y);
+    handled = true;
 }
 
 void TMainForm::MainPageCtrlDragOver(TObject* sender, TObject* source, int x, int y, TDragState state,
@@ -460,13 +541,23 @@ void TMainForm::CollapseSrchPanel()
     if (SrchPanel->Height() >= 2)
     {
         srchPanelCollapsedHeight_ = SrchPanel->Height();
-        SrchPanel->SetHeight(1);
+        SrchPanel->SetHeight(0);
     }
+}
+
+void TMainForm::SrchResCloseBtnClick(TObject* sender)
+{
+    // The docked window closes, giving its room back as it goes.
+    for (int i = 0; i < SrchPanel->DockClientCount(); ++i)
+        if (auto* form = dynamic_cast<TCustomForm*>(SrchPanel->DockClients(i)); form && form->Visible())
+            form->Close();
+    CollapseSrchPanel();
 }
 
 void TMainForm::SrchPanelDockDrop(TObject* sender, TDragDockObject* source, int x, int y)
 {
-    if (SrchPanel->DockClientCount() >= 1)
+    // A window docked while hidden (at start-up) takes no room until it is shown.
+    if (SrchPanel->DockClientCount() >= 1 && source && source->Control() && source->Control()->Visible())
         SrchPanel->SetHeight(srchPanelUndockHeight_);
 }
 
@@ -474,9 +565,46 @@ void TMainForm::SrchPanelUnDock(TObject* sender, TControl* client, TWinControl* 
 {
     if (SrchPanel->DockClientCount() == 1 && SrchPanel->DockClients(0) == client)
     {
-        srchPanelUndockHeight_ = SrchPanel->Height();
-        SrchPanel->SetHeight(4);
+        if (SrchPanel->Height() >= 2)
+            srchPanelUndockHeight_ = SrchPanel->Height();
+        SrchPanel->SetHeight(0);
     }
+}
+
+bool TMainForm::SrchPanelDockOver(TPoint screenPoint, TRect& dockRect)
+{
+    if (!SrchPanel->HandleAllocated() || !IsWindowVisible(SrchPanel->Handle()))
+        return false;
+    POINT origin{0, 0};
+    ClientToScreen(SrchPanel->Handle(), &origin);
+    TRect room(origin.x, origin.y, origin.x + SrchPanel->ClientWidth(), origin.y + SrchPanel->ClientHeight());
+    if (SrchPanel->ClientHeight() < 5)
+        room.Top = room.Bottom - srchPanelUndockHeight_;
+    if (screenPoint.x < room.Left || screenPoint.x >= room.Right || screenPoint.y < room.Top ||
+        screenPoint.y >= room.Bottom)
+        return false;
+    dockRect = room;
+    return true;
+}
+
+bool TMainForm::DockFormAt(TCustomForm* form, TPoint screenPoint)
+{
+    TRect room;
+    if (!form || HostDockSite(form) || !SrchPanelDockOver(screenPoint, room))
+        return false;
+    return ManualDock(form, SrchPanel);
+}
+
+void TMainForm::SrchDockBarDragOut(TObject* sender, TPoint screenPoint)
+{
+    for (int i = 0; i < SrchPanel->DockClientCount(); ++i)
+        if (auto* form = dynamic_cast<TCustomForm*>(SrchPanel->DockClients(i)))
+        {
+            TSize size = UndockSize(form);
+            ManualFloat(form,
+                        TRect(screenPoint.x, screenPoint.y, screenPoint.x + size.cx, screenPoint.y + size.cy));
+            return;
+        }
 }
 
 bool TMainForm::DockZoneAt(TControl* control, TRect& rect, TPoint point)
@@ -518,7 +646,7 @@ void TMainForm::FormCreate(TObject* sender)
     SetMsgCaption(kProgramCaption);
     ownHandle_ = Handle();
     SetMessageOwner(ownHandle_);
-    SrchPanel->SetHeight(4);
+    SrchPanel->SetHeight(0);
 
     dropPanel_ = Create<nsPanel>(this);
     dropPanel_->SetName("DropPanel");

@@ -15,6 +15,7 @@
 #include "platform/Menus.h"
 
 class nsPanel;
+class TButton;
 class TEdit;
 class typGrepProc;
 class TStrings;
@@ -133,8 +134,21 @@ public:
     void CheckFileChangedOnDisk(bool silent);
 
     // ---- docking panel of the search-results window ----
+    // The panel takes room only while a window is shown docked in it; collapsed it is 0 high.
+    // Over a docked window lies a bar with its caption and the close button; dragging the bar
+    // out of the panel floats the window.
+    TPanel* SrchDockBar = nullptr;
+    TButton* SrchResCloseBtn = nullptr;
     void RestoreSrchPanelHeight(TControl* control);
     void CollapseSrchPanel();
+    void SrchResCloseBtnClick(TObject* sender);
+    // Whether a window let go at the screen point docks into SrchPanel; dockRect gets the room it
+    // would take (the panel, or for a collapsed panel the height it had when a window last left).
+    bool SrchPanelDockOver(TPoint screenPoint, TRect& dockRect);
+    // Docks a floating form let go at the screen point when SrchPanelDockOver accepts it.
+    bool DockFormAt(TCustomForm* form, TPoint screenPoint);
+    // Floats the docked window with its top-left at the screen point.
+    void SrchDockBarDragOut(TObject* sender, TPoint screenPoint);
     // Which strip of the control's client area the screen point lies in; rect gets that half (the
     // whole area for the centre), in screen coordinates.
     static bool DockZoneAt(TControl* control, TRect& rect, TPoint point);
@@ -188,6 +202,7 @@ public:
     void MainPageCtrlChanging(TObject* sender, bool& allowChange);
     void MainPageCtrlChange(TObject* sender);
     void MainPageCtrlMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+    void MainPageCtrlContextPopup(TObject* sender, TPoint mousePos, bool& handled);
     void MainPageCtrlDragOver(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept);
     void MainPageCtrlDragDrop(TObject* sender, TObject* source, int x, int y);
     void MainPageCtrlDrawTab(TPageControl* control, int tabIndex, const TRect& rect, bool active);

@@ -468,7 +468,10 @@ bool TMainForm::ClosePage(TTabSheet* sheet, bool askSave)
     if (MainPageCtrl->PageCount() > 0)
         SetActivePage(MainPageCtrl->ActivePage());
     else
+    {
         MainPageCtrl->Hide();
+        EditStatusChange(nullptr); // nothing names the closed file any more
+    }
     RefreshUiState();
     MainPageCtrl->Repaint();
     return true;
@@ -840,6 +843,7 @@ void TMainForm::EndMenuClick(TObject* sender)
 
 void TMainForm::FormCloseQuery(TObject* sender, bool& canClose)
 {
+    TTabSheet* active = MainPageCtrl->ActivePage();
     try
     {
         std::vector<TTabSheet*> pages;
@@ -859,7 +863,11 @@ void TMainForm::FormCloseQuery(TObject* sender, bool& canClose)
     }
     catch (...)
     {
-        // Cancel, a cancelled Save As, a failed save or any other failure: the window stays.
+        // Cancel, a cancelled Save As, a failed save or any other failure: the window stays, with
+        // the page that was active before and its captions (a Save As may have switched pages).
         canClose = false;
+        if (IsPage(active) && MainPageCtrl->ActivePage() != active)
+            SetActivePage(active);
+        UpdateCaption(nullptr);
     }
 }

@@ -58,6 +58,11 @@ public:
         if (MainForm)
             MainForm->RestoreSrchPanelHeight(control);
     }
+
+    bool DockResultsAt(TCustomForm* form, TPoint screenPoint) override
+    {
+        return MainForm && MainForm->DockFormAt(form, screenPoint);
+    }
 };
 
 TMainJumpHost mainJumpHost;

@@ -235,7 +235,8 @@ void TTabSheet::Dispatch(TMessage& message)
 // ---------------------------------------------------------------------------------------------
 // TPageControl
 
-TPageControl::TPageControl(TComponent* owner) : TNativeControl(owner), canvas_(new TControlCanvas(this))
+TPageControl::TPageControl(TComponent* owner)
+    : TNativeControl(owner), canvas_(new TControlCanvas(this)), tabFont_(new TFont)
 {
     width_ = 289;
     height_ = 193;
@@ -250,6 +251,9 @@ TPageControl::~TPageControl()
     activePage_ = nullptr;
     delete canvas_;
     canvas_ = nullptr;
+    // The window, which may still use the font, is gone by now (BeforeDestruction).
+    delete tabFont_;
+    tabFont_ = nullptr;
 }
 
 TTabSheet* TPageControl::Pages(int index) const
@@ -403,13 +407,52 @@ void TPageControl::UpdateStyle()
     if (tabPosition_ == tpBottom)
         style |= TCS_BOTTOM;
     SetWindowLongW(handle_, GWL_STYLE, style);
+    ApplyTabFont();
     LayoutSheets();
     Invalidate();
 }
 
 void TPageControl::HandleCreated()
 {
+    ApplyTabFont();
     UpdateTabs();
+}
+
+void TPageControl::CMFontChanged(TMessage&)
+{
+    ApplyTabFont();
+}
+
+void TPageControl::ApplyTabFont()
+{
+    if (!HandleAllocated())
+        return;
+    tabFont_->Assign(*Font());
+    if (ownerDraw_)
+        tabFont_->SetStyle(tabFont_->Style() << fsBold);
+    // An owner-drawn caption sits 4 px below the top of the rectangle it is given, which the tab
+    // control makes a few pixels shorter than the tab: taller tabs keep its descenders inside.
+    SendMessageW(handle_, TCM_SETPADDING, 0, MAKELPARAM(6, ownerDraw_ ? 6 : 3));
+    SendMessageW(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(tabFont_->Handle()), TRUE);
+    LayoutSheets();
+}
+
+// The tab control repaints only part of the tabs whose state changed; what the old active tab
+// drew outside its new rectangle would stay.
+void TPageControl::InvalidateTabRow()
+{
+    if (!HandleAllocated())
+        return;
+    RECT client{};
+    GetClientRect(handle_, &client);
+    RECT display = client;
+    SendMessageW(handle_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&display));
+    RECT row = client;
+    if (tabPosition_ == tpBottom)
+        row.top = std::max(client.top, display.bottom);
+    else
+        row.bottom = std::min(client.bottom, display.top);
+    InvalidateRect(handle_, &row, TRUE);
 }
 
 void TPageControl::InsertPage(TTabSheet* page)
@@ -484,6 +527,7 @@ void TPageControl::ChangeActivePage(TTabSheet* page)
             SetFocus();
     }
     SyncSelection();
+    InvalidateTabRow();
 }
 
 void TPageControl::UpdateTabs()
@@ -591,6 +635,18 @@ void TPageControl::Dispatch(TMessage& message)
     {
     case CN_NOTIFY: CNNotify(message); return;
     case CN_DRAWITEM: CNDrawItem(message); return;
+    case WM_RBUTTONUP:
+        // The tab control only notifies its parent of a right click; the context menu comes
+        // from here.
+        if (HandleAllocated())
+        {
+            POINT p{short(LOWORD(message.LParam)), short(HIWORD(message.LParam))};
+            ClientToScreen(handle_, &p);
+            SendMessageW(handle_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(handle_), MAKELPARAM(p.x, p.y));
+        }
+        message.Result = 0;
+        return;
+    case WM_CONTEXTMENU: WMContextMenu(message); return;
     default: TNativeControl::Dispatch(message); return;
     }
 }
@@ -645,6 +701,30 @@ void TPageControl::DrawTab(int tabIndex, const TRect& rect, bool active)
     canvas_->FillRect(rect);
     canvas_->Brush()->SetStyle(bsClear);
     canvas_->TextOut(rect.Left + 4, rect.Top + 3, Tabs(tabIndex));
+}
+
+void TPageControl::WMContextMenu(TMessage& message)
+{
+    TPoint p;
+    if (message.LParam == -1)
+    {
+        // From the keyboard: at the active tab.
+        TRect r = TabRect(TabIndex());
+        p = TPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    }
+    else
+    {
+        POINT screen{short(LOWORD(message.LParam)), short(HIWORD(message.LParam))};
+        ScreenToClient(handle_, &screen);
+        p = TPoint(screen.x, screen.y);
+    }
+    bool handled = false;
+    if (OnContextPopup)
+        OnContextPopup(this, p, handled);
+    if (handled)
+        message.Result = 0;
+    else
+        DefaultHandler(message); // on to the parent
 }
 
 static TMouseButton ButtonOf(UINT msg)

@@ -112,6 +112,9 @@ enum TTabPosition
 
 using TTabChangingEvent = Closure<void(TObject* sender, bool& allowChange)>;
 using TDrawTabEvent = Closure<void(TPageControl* control, int tabIndex, const TRect& rect, bool active)>;
+// A context menu is asked for at a client point (the keyboard's: the active tab's centre); set
+// handled when the event showed one.
+using TContextPopupEvent = Closure<void(TObject* sender, TPoint mousePos, bool& handled)>;
 
 // Tabs over pages. Setting ActivePage, ActivePageIndex or TabIndex in code fires no event; a switch
 // by the user (click, keys) or SelectNextPage fires OnChanging (which may refuse) before and
@@ -119,7 +122,10 @@ using TDrawTabEvent = Closure<void(TPageControl* control, int tabIndex, const TR
 //
 // Owner-drawn tabs: OnDrawTab gets each tab with Canvas on the tab's DC, reset for every tab to the
 // control's font and a solid clBtnFace brush, so one tab's bold font or clear brush never leaks
-// into the next.
+// into the next. Their widths are measured in the bold form of the font, so a caption drawn bold
+// (the active tab's) still fits; a switch repaints the whole tab row.
+//
+// The context menu comes with the right button's release (and the menu key): OnContextPopup.
 //
 // Drag: a reduced model for moving tabs. BeginDrag (from OnMouseDown) starts a drag whose source is
 // the control itself; while the mouse moves, OnDragOver decides whether a drop is accepted at a
@@ -173,9 +179,11 @@ public:
     TMouseEvent OnMouseUp;
     TDragOverEvent OnDragOver;
     TDragDropEvent OnDragDrop;
+    TContextPopupEvent OnContextPopup;
 
 protected:
     const wchar_t* NativeClassName() const override { return WC_TABCONTROLW; }
+    void CMFontChanged(TMessage& message) override;
     void CreateParams(TCreateParams& params) override;
     void HandleCreated() override;
     void Dispatch(TMessage& message) override;
@@ -205,10 +213,14 @@ private:
     void CNDrawItem(TMessage& message);
     bool DragAccepted(int x, int y);
     void StopDrag();
+    void ApplyTabFont();
+    void InvalidateTabRow();
+    void WMContextMenu(TMessage& message);
 
     std::vector<TTabSheet*> pages_;
     TTabSheet* activePage_ = nullptr;
     TControlCanvas* canvas_;
+    TFont* tabFont_; // what the tab control measures captions with
     bool ownerDraw_ = false;
     TTabPosition tabPosition_ = tpTop;
     bool inMouseDown_ = false; // a drag begun from OnMouseDown starts where the button went down

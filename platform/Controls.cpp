@@ -138,8 +138,20 @@ void TControl::SetParent(TWinControl* parent)
         parent->InsertControl(this);
 }
 
+// A control aligned to the bottom or right edge that is resized in place grows inwards: it keeps
+// its edge, and with it its place among the controls aligned to that edge (a status bar stays
+// below a panel that opens).
+static void KeepAlignedEdge(TAlign align, const TRect& now, int& left, int& top, int width, int height)
+{
+    if (align == alBottom && top == now.Top && height != now.Height())
+        top = now.Bottom - height;
+    if (align == alRight && left == now.Left && width != now.Width())
+        left = now.Right - width;
+}
+
 void TControl::SetBounds(int left, int top, int width, int height)
 {
+    KeepAlignedEdge(align_, TRect(left_, top_, left_ + width_, top_ + height_), left, top, width, height);
     if (left == left_ && top == top_ && width == width_ && height == height_)
         return;
     Invalidate();
@@ -367,6 +379,7 @@ void TWinControl::SetBounds(int left, int top, int width, int height)
         TControl::SetBounds(left, top, width, height);
         return;
     }
+    KeepAlignedEdge(align_, TRect(left_, top_, left_ + width_, top_ + height_), left, top, width, height);
     if (left == left_ && top == top_ && width == width_ && height == height_)
         return;
     // WM_WINDOWPOSCHANGED stores what the window really got, then WM_SIZE realigns and resizes.

@@ -4,6 +4,7 @@
 
 #include "Classes.h"
 #include "Cp932.h"
+#include "LayerObjects.h"
 #include "SysUtils.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -12,11 +13,7 @@
 
 struct TTimerWindow
 {
-    static std::map<UINT_PTR, TTimer*>& Timers()
-    {
-        static std::map<UINT_PTR, TTimer*> timers;
-        return timers;
-    }
+    static std::map<UINT_PTR, TTimer*>& Timers() { return LayerTables().timers; }
 
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     {
@@ -50,11 +47,7 @@ struct TTimerWindow
         return window;
     }
 
-    static UINT_PTR NextId()
-    {
-        static UINT_PTR next = 0;
-        return ++next;
-    }
+    static UINT_PTR NextId() { return ++LayerTables().lastTimerId; }
 };
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner)

@@ -5,6 +5,7 @@
 
 #include "ComCtrls.h"
 #include "Cp932.h"
+#include "LayerObjects.h"
 #include "Menus.h"
 #include "Services.h"
 
@@ -13,9 +14,13 @@ TScreen* Screen = nullptr;
 
 namespace
 {
-// The layer's two global objects live from start-up to exit, as in the class library.
+// Every process-wide object of the layer, made in one order and freed in the reverse: the tables
+// first, then Screen and Application. Freeing Application frees the forms, whose menu items and
+// timers leave the tables on their way, so the tables must outlive it.
 struct TLayerObjects
 {
+    TLayerTables tables;
+
     TLayerObjects()
     {
         Screen = new TScreen(nullptr);
@@ -28,8 +33,22 @@ struct TLayerObjects
         delete Screen;
         Screen = nullptr;
     }
-} layerObjects;
+};
+
+TLayerObjects& LayerObjects()
+{
+    static TLayerObjects objects;
+    return objects;
+}
+
+// Application and Screen exist before main, as in the class library.
+const bool layerObjectsMade = (LayerObjects(), true);
 } // namespace
+
+TLayerTables& LayerTables()
+{
+    return LayerObjects().tables;
+}
 
 AnsiString ExceptionText(const std::exception& e)
 {

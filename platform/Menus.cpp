@@ -5,6 +5,7 @@
 
 #include "Cp932.h"
 #include "Forms.h"
+#include "LayerObjects.h"
 #include "SysUtils.h"
 
 namespace
@@ -12,13 +13,12 @@ namespace
 // Every item by its command id, so a command from any menu finds its item.
 std::map<UINT, TMenuItem*>& Commands()
 {
-    static std::map<UINT, TMenuItem*> commands;
-    return commands;
+    return LayerTables().menuCommands;
 }
 
 UINT NewCommand(TMenuItem* item)
 {
-    static UINT next = 0;
+    UINT& next = LayerTables().lastMenuCommand;
     auto& commands = Commands();
     // 16-bit ids (WM_COMMAND carries the low word); a free one is always found well before wrapping.
     do
@@ -30,8 +30,7 @@ UINT NewCommand(TMenuItem* item)
 
 std::vector<TMainMenu*>& MainMenus()
 {
-    static std::vector<TMainMenu*> menus;
-    return menus;
+    return LayerTables().mainMenus;
 }
 
 struct KeyName

@@ -204,6 +204,18 @@ void TMessageForm::CreateParams(TCreateParams& params)
         params.ExStyle |= WS_EX_TOPMOST;
 }
 
+void TMessageForm::Dispatch(TMessage& message)
+{
+    TForm::Dispatch(message);
+    // Dragged by its caption and let go over the main window's results panel, it docks there.
+    if (message.Msg == WM_EXITSIZEMOVE && !HostDockSite(this) && SrchJumpHost)
+    {
+        POINT p{};
+        GetCursorPos(&p);
+        SrchJumpHost->DockResultsAt(this, TPoint(p.x, p.y));
+    }
+}
+
 void TMessageForm::CompMesCopyMenuClick(TObject*)
 {
     const int index = SrchResListBox->ItemIndex();

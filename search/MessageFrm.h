@@ -31,6 +31,8 @@ public:
     virtual void ResultsShownDocked(TControl* control) {}
     // The window closed while docked (the panel collapses).
     virtual void ResultsClosedDocked(TControl* control) {}
+    // The floating window was let go at a screen point: docked when that lies over the panel.
+    virtual bool DockResultsAt(TCustomForm* form, TPoint screenPoint) { return false; }
 };
 
 extern TSrchJumpHost* SrchJumpHost;
@@ -137,6 +139,7 @@ public:
 
 protected:
     void CreateParams(TCreateParams& params) override;
+    void Dispatch(TMessage& message) override;
 
 private:
     int updates_ = 0;

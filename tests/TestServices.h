@@ -47,3 +47,24 @@ public:
 private:
     TPlatformServices* previous_;
 };
+
+// Puts the mouse at a screen point and waits (by count) until the system reports it there: a
+// motion still queued from the display may otherwise move it back.
+inline bool PlaceCursor(int x, int y)
+{
+    for (int attempt = 0; attempt < 50; ++attempt)
+    {
+        SetCursorPos(x, y);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        POINT p{};
+        if (GetCursorPos(&p) && p.x == x && p.y == y)
+            return true;
+        Sleep(10);
+    }
+    return false;
+}

@@ -25,7 +25,10 @@
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "search/MessageFrm.h"
+#include "search/Replacefrm.h"
+#include "search/SrchFrm.h"
 #include "tests/TestFiles.h"
+#include "tests/TestServices.h"
 
 #include <shlobj.h>
 
@@ -857,7 +860,7 @@ TEST(TMainForm, TheResultsPanelOpensForADockedWindowAndCollapsesWhenItLeaves)
 {
     TScriptServices services;
     TMainForm* form = StartMainForm("無い");
-    EXPECT_EQ(form->SrchPanel->Height(), 4); // collapsed at start
+    EXPECT_EQ(form->SrchPanel->Height(), 0); // collapsed at start
     auto* results = Create<TForm>(nullptr);
     results->SetCaption("検索ウィンドウ");
     results->SetBounds(10, 10, 540, 140);
@@ -867,14 +870,14 @@ TEST(TMainForm, TheResultsPanelOpensForADockedWindowAndCollapsesWhenItLeaves)
     EXPECT_EQ(form->SrchPanel->Height(), 100);
     form->SrchPanel->SetHeight(150);
     ASSERT_TRUE(ManualFloat(results, TRect(10, 10, 550, 150)));
-    EXPECT_EQ(form->SrchPanel->Height(), 4);
+    EXPECT_EQ(form->SrchPanel->Height(), 0);
     ASSERT_TRUE(ManualDock(results, form->SrchPanel));
     EXPECT_EQ(form->SrchPanel->Height(), 150); // the height it had when the window left
     form->SrchPanel->SetHeight(20);
     form->RestoreSrchPanelHeight(results);
     EXPECT_EQ(form->SrchPanel->Height(), 150);
     form->CollapseSrchPanel();
-    EXPECT_EQ(form->SrchPanel->Height(), 1);
+    EXPECT_EQ(form->SrchPanel->Height(), 0);
     delete results;
     delete form;
 }
@@ -1479,6 +1482,7 @@ TEST(TMainForm, TheViewMenuShowsAndHidesTheDockedResultsWindow)
     TScriptServices services;
     MessageForm = Create<TMessageForm>(nullptr);
     TMainForm* form = StartMainForm("無い");
+    MainForm = form; // the results window reaches the panel through it
     form->AttachSearchWindows();
     ASSERT_EQ(HostDockSite(MessageForm), form->SrchPanel);
     for (int round = 0; round < 2; ++round)
@@ -1492,11 +1496,303 @@ TEST(TMainForm, TheViewMenuShowsAndHidesTheDockedResultsWindow)
         form->DispMenu->Click();
         EXPECT_EQ(form->MessageWindowViewMenu->Checked(), !shown);
         if (shown)
-            EXPECT_LE(form->SrchPanel->Height(), 4); // the editor gets the room back
+            EXPECT_EQ(form->SrchPanel->Height(), 0); // the editor gets the room back
         else
             EXPECT_GT(form->SrchPanel->Height(), 16);
     }
     delete MessageForm;
     MessageForm = nullptr;
+    MainForm = nullptr;
+    delete form;
+}
+
+// ---- the status bar, the tabs and the results panel
+
+TEST(TMainForm, TheStatusBarFollowsCaretMovesFromTheFindDialogAndEmptiesWithTheLastPage)
+{
+    TScriptServices services;
+    TTempDir dir;
+    AnsiString text = "あいう猫です\r\n";
+    for (int i = 2; i < 12; ++i)
+        text += "行\r\n";
+    text += "十二行目の猫\r\n";
+    TMainForm* form = StartMainForm(dir.Write("猫.txt", text));
+    FinishSwitches(form);
+    SrchForm = Create<TSrchForm>(nullptr);
+    SrchForm->SettingsKey = TestKey() + "\\Find";
+    SrchForm->SrchStrCBox->SetText("猫");
+    SrchForm->Show(); // the dialog keeps the focus while it searches
+    Application->ProcessMessages();
+    TPageEditor* editor = form->Edit();
+    for (int row : {0, 11})
+    {
+        form->NextSrchMenuClick(nullptr);
+        ASSERT_FALSE(editor->Focused());
+        TPoint caret = editor->GetCaret();
+        EXPECT_EQ(caret.y, row);
+        EXPECT_GT(caret.x, 0);
+        EXPECT_EQ(form->StatusBar->PanelText(0), Format("%4d:%4d", {caret.y + 1, caret.x + 1})) << row;
+    }
+    // While the replace question is asked, the bar shows the hit it asks about.
+    TReplaceRequest request;
+    request.Pattern = "猫";
+    request.Replacement = "犬";
+    request.Confirm = true;
+    std::vector<AnsiString> asked;
+    std::vector<AnsiString> carets;
+    ReplaceAll(*editor, request, [&](const AnsiString&) {
+        TPoint caret = editor->GetCaret();
+        asked.push_back(form->StatusBar->PanelText(0));
+        carets.push_back(Format("%4d:%4d", {caret.y + 1, caret.x + 1}));
+        return 1; // No: every hit is asked about once
+    });
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked, carets);
+    delete SrchForm;
+    SrchForm = nullptr;
+
+    form->ClosePage(form->MainPageCtrl->ActivePage(), false);
+    EXPECT_EQ(form->Caption(), kProgram);
+    EXPECT_EQ(Application->Title(), kProgram);
+    EXPECT_EQ(form->StatusBar->PanelText(0), "");
+    delete form;
+}
+
+TEST(TMainForm, ARefusedExitLeavesTheActivePageAndItsCaption)
+{
+    struct Case
+    {
+        const char* name;
+        bool untitledFirst;      // the first page is an edited untitled one (its Save As switches to it)
+        std::deque<int> answers; // to the save questions
+    } cases[] = {
+        {"Cancel at the second page", false, {IDCANCEL}},
+        {"Save As cancelled on an untitled page", true, {IDYES}},
+    };
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString a = dir.Write("a.txt", "a");
+        AnsiString b = dir.Write("b.txt", "b");
+        AnsiString last = dir.Write("last.txt", "c");
+        TMainForm* form = StartMainForm(a);
+        if (c.untitledFirst)
+        {
+            form->NewFileMenuClick(nullptr);
+            form->Edit()->KeyInput("x");
+            form->MainPageCtrl->ActivePage()->SetPageIndex(0);
+        }
+        form->OpenFile(b);
+        form->Edit()->KeyInput("y");
+        TTabSheet* active = form->OpenFile(last);
+        FinishSwitches(form);
+        services.answers = c.answers;
+        services.dialogAnswers.push_back(""); // a Save As is cancelled
+        SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+        FinishSwitches(form);
+        EXPECT_TRUE(form->Visible()) << c.name;
+        EXPECT_EQ(form->MainPageCtrl->ActivePage(), active) << c.name;
+        EXPECT_EQ(form->Caption(), kProgram + " - [" + last + "]") << c.name;
+        EXPECT_EQ(Application->Title(), kProgram + " - [last.txt]") << c.name;
+        delete form;
+    }
+}
+
+namespace
+{
+int BoldTextWidth(TWinControl* control, const AnsiString& text)
+{
+    TFont bold;
+    bold.Assign(*control->Font());
+    bold.SetStyle(bold.Style() << fsBold);
+    HDC dc = GetDC(control->Handle());
+    HGDIOBJ old = SelectObject(dc, bold.Handle());
+    std::wstring w = SjisToWide(text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, w.c_str(), int(w.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control->Handle(), dc);
+    return size.cx;
+}
+
+int TextHeight(TWinControl* control)
+{
+    HDC dc = GetDC(control->Handle());
+    HGDIOBJ old = SelectObject(dc, control->Font()->Handle());
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(control->Handle(), dc);
+    return tm.tmHeight;
+}
+
+// Passes each tab on to the form's drawing and keeps the rectangle it was given.
+struct TTabDrawLog : public TObject
+{
+    TMainForm* form = nullptr;
+    std::vector<TRect> rects;
+    void Draw(TPageControl* control, int tabIndex, const TRect& rect, bool active)
+    {
+        rects.push_back(rect);
+        form->MainPageCtrlDrawTab(control, tabIndex, rect, active);
+    }
+};
+
+bool Covered(HRGN region, const TRect& r)
+{
+    return PtInRegion(region, r.Left + 1, r.Top + 1) && PtInRegion(region, r.Right - 2, r.Bottom - 2);
+}
+} // namespace
+
+TEST(TMainForm, EveryTabFitsItsCaptionDrawnBoldAndASwitchRepaintsTheWholeTabRow)
+{
+    TScriptServices services;
+    TTempDir dir;
+    const char* names[] = {"neko.txt", "W.txt", "とても長い名前の猫のファイル.txt", "iiiiiiii.txt"};
+    TMainForm* form = StartMainForm(dir.Write(names[0], "a"));
+    for (size_t i = 1; i < std::size(names); ++i)
+        form->OpenFile(dir.Write(names[i], "b"));
+    FinishSwitches(form);
+    TPageControl* tabs = form->MainPageCtrl;
+    ASSERT_EQ(tabs->TabCount(), int(std::size(names)));
+    for (int i = 0; i < tabs->TabCount(); ++i)
+    {
+        TRect r = tabs->TabRect(i);
+        // The active tab's caption is drawn bold, 6 px in.
+        EXPECT_LE(r.Left + 6 + BoldTextWidth(tabs, tabs->Tabs(i)), r.Right) << Utf8(tabs->Tabs(i));
+    }
+    // Captions are drawn 4 px below the top of the rectangle each tab is drawn in.
+    TTabDrawLog log;
+    log.form = form;
+    tabs->OnDrawTab = TDrawTabEvent(&log, &TTabDrawLog::Draw);
+    RedrawWindow(tabs->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    ASSERT_GE(log.rects.size(), std::size(names));
+    for (const TRect& r : log.rects)
+        EXPECT_LE(r.Top + 4 + TextHeight(tabs), r.Bottom) << r.Top << ".." << r.Bottom;
+    tabs->OnDrawTab = TDrawTabEvent(form, &TMainForm::MainPageCtrlDrawTab);
+    for (int target : {0, 2, 1})
+    {
+        UpdateWindow(tabs->Handle());
+        form->SetActivePage(tabs->Pages(target));
+        HRGN region = CreateRectRgn(0, 0, 0, 0);
+        GetUpdateRgn(tabs->Handle(), region, FALSE);
+        for (int i = 0; i < tabs->TabCount(); ++i)
+            EXPECT_TRUE(Covered(region, tabs->TabRect(i))) << "tab " << i << " after switching to " << target;
+        TRect lastTab = tabs->TabRect(tabs->TabCount() - 1);
+        EXPECT_TRUE(PtInRegion(region, lastTab.Right + 4, (lastTab.Top + lastTab.Bottom) / 2));
+        DeleteObject(region);
+        FinishSwitches(form);
+    }
+    delete form;
+}
+
+namespace
+{
+// Counts the tab menu's showings and closes it at once (its loop takes the posted Esc). A page
+// switch still pending would take the focus and close the menu as soon as it opened.
+struct TPopupWatch : public TObject
+{
+    TMainForm* form = nullptr;
+    int shown = 0;
+    int shownWithSwitchPending = 0;
+    void Popup(TObject*)
+    {
+        ++shown;
+        for (int i = 0; i < form->ComponentCount(); ++i)
+            if (dynamic_cast<TTimer*>(form->Components(i)))
+                ++shownWithSwitchPending;
+        PostMessageW(form->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    }
+};
+} // namespace
+
+TEST(TMainForm, TheTabMenuOpensWhenTheRightButtonComesUpOverATab)
+{
+    TScriptServices services;
+    TTempDir dir;
+    TMainForm* form = StartMainForm(dir.Write("a.txt", "a"));
+    form->OpenFile(dir.Write("b.txt", "b"));
+    FinishSwitches(form);
+    TPageControl* tabs = form->MainPageCtrl;
+    TPopupWatch watch;
+    watch.form = form;
+    form->PagePopupMenu->OnPopup = TNotifyEvent(&watch, &TPopupWatch::Popup);
+    TRect first = tabs->TabRect(0);
+    LPARAM at = MAKELPARAM((first.Left + first.Right) / 2, (first.Top + first.Bottom) / 2);
+
+    SendMessageW(tabs->Handle(), WM_RBUTTONDOWN, MK_RBUTTON, at);
+    EXPECT_EQ(watch.shown, 0); // nothing while the button is down
+    SendMessageW(tabs->Handle(), WM_RBUTTONUP, 0, at);
+    EXPECT_EQ(watch.shown, 1);
+    EXPECT_EQ(tabs->ActivePage(), tabs->Pages(0)); // the tab clicked
+    SendMessageW(tabs->Handle(), WM_CONTEXTMENU, WPARAM(tabs->Handle()), -1); // the menu key
+    EXPECT_EQ(watch.shown, 2);
+    TRect last = tabs->TabRect(1);
+    SendMessageW(tabs->Handle(), WM_RBUTTONUP, 0, MAKELPARAM(last.Right + 20, (last.Top + last.Bottom) / 2));
+    EXPECT_EQ(watch.shown, 2); // no tab there
+    EXPECT_EQ(watch.shownWithSwitchPending, 0);
+    FinishSwitches(form);
+    delete form;
+}
+
+TEST(TMainForm, TheResultsWindowClosesFloatsAndDocksAgainBelowTheEditorAboveTheStatusBar)
+{
+    TScriptServices services;
+    MessageForm = Create<TMessageForm>(nullptr);
+    TMainForm* form = StartMainForm("無い");
+    MainForm = form;
+    form->AttachSearchWindows();
+    // The status bar lies on the bottom edge and the panel right above it, as high as asked.
+    auto layout = [form](int panelHeight, const char* step) {
+        const int bottom = form->ClientHeight();
+        EXPECT_EQ(form->StatusBar->BoundsRect().Bottom, bottom) << step;
+        EXPECT_EQ(form->SrchPanel->BoundsRect().Bottom, form->StatusBar->BoundsRect().Top) << step;
+        EXPECT_EQ(form->SrchPanel->Height(), panelHeight) << step;
+        EXPECT_EQ(form->MainPanel->BoundsRect().Bottom, form->SrchPanel->BoundsRect().Top) << step;
+    };
+    ASSERT_EQ(HostDockSite(MessageForm), form->SrchPanel);
+    layout(0, "docked hidden at start");
+    MessageForm->ShowResults();
+    Application->ProcessMessages();
+    layout(100, "shown docked");
+
+    form->SrchResCloseBtn->Click();
+    EXPECT_FALSE(MessageForm->Visible());
+    layout(0, "closed by its button");
+    MessageForm->ShowResults();
+    layout(100, "shown again");
+
+    // Dragging the bar out of the panel floats the window where it was let go.
+    HWND bar = form->SrchDockBar->Handle();
+    SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5));
+    SendMessageW(bar, WM_LBUTTONUP, 0, MAKELPARAM(10, -200));
+    Application->ProcessMessages();
+    EXPECT_EQ(HostDockSite(MessageForm), nullptr);
+    EXPECT_EQ(GetParent(MessageForm->Handle()), nullptr);
+    EXPECT_TRUE(GetWindowLongW(MessageForm->Handle(), GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(IsWindowVisible(MessageForm->Handle()));
+    layout(0, "floating");
+
+    // A move that ends away from the panel leaves it floating; one that ends over its room docks it.
+    POINT panelBottom{form->SrchPanel->Width() / 2, 0};
+    ClientToScreen(form->SrchPanel->Handle(), &panelBottom);
+    struct Drop
+    {
+        POINT at;
+        bool docks;
+    } drops[] = {{{panelBottom.x, panelBottom.y - 150}, false}, {{panelBottom.x, panelBottom.y - 30}, true}};
+    for (const Drop& d : drops)
+    {
+        ASSERT_TRUE(PlaceCursor(d.at.x, d.at.y));
+        SendMessageW(MessageForm->Handle(), WM_EXITSIZEMOVE, 0, 0);
+        Application->ProcessMessages();
+        EXPECT_EQ(HostDockSite(MessageForm) == form->SrchPanel, d.docks) << d.at.y;
+    }
+    layout(100, "docked again");
+    EXPECT_TRUE(IsWindowVisible(MessageForm->Handle()));
+    delete MessageForm;
+    MessageForm = nullptr;
+    MainForm = nullptr;
     delete form;
 }

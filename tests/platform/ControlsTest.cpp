@@ -392,6 +392,37 @@ TEST_F(ControlsTest, AlignedChildrenShareTheClientArea)
     EXPECT_EQ(TRect(r.left, r.top, r.right, r.bottom), client->BoundsRect());
 }
 
+// A status bar below a panel: resizing the panel in place (collapsing it, opening it again) must
+// never move it under the bar. The same holds for controls on the right edge.
+TEST_F(ControlsTest, ControlsOnTheBottomOrRightEdgeKeepTheirOrderWhenResized)
+{
+    delete control;
+    control = nullptr;
+    form->SetBounds(50, 50, 400, 300);
+    const int w = form->ClientWidth(), h = form->ClientHeight();
+    // Placed first where they belong: the bars nearest their edges.
+    auto add = [&](TAlign align, int at, int size) {
+        auto* c = Create<TProbeControl>(form);
+        c->SetBounds(at, at, size, size);
+        c->SetAlign(align);
+        c->SetParent(form);
+        return c;
+    };
+    TWinControl* bar = add(alBottom, 1000, 20);
+    TWinControl* panel = add(alBottom, 0, 100);
+    TWinControl* rightBar = add(alRight, 1000, 20);
+    TWinControl* rightPanel = add(alRight, 0, 60);
+    for (int size : {0, 4, 100, 150, 1, 0, 100})
+    {
+        panel->SetHeight(size);
+        rightPanel->SetWidth(size);
+        EXPECT_EQ(bar->BoundsRect(), TRect(0, h - 20, w, h)) << size;
+        EXPECT_EQ(panel->BoundsRect(), TRect(0, h - 20 - size, w, h - 20)) << size;
+        EXPECT_EQ(rightBar->BoundsRect(), TRect(w - 20, 0, w, h - 20 - size)) << size;
+        EXPECT_EQ(rightPanel->BoundsRect(), TRect(w - 20 - size, 0, w - 20, h - 20 - size)) << size;
+    }
+}
+
 TEST_F(ControlsTest, SetFocusFocusesTheControlAndMakesItActive)
 {
     EXPECT_FALSE(control->CanFocus()); // the form is hidden

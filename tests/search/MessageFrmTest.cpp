@@ -91,10 +91,19 @@ public:
         return fileEditor;
     }
 
+    void ResultsShownDocked(TControl*) override { ++shownDocked; }
+    bool DockResultsAt(TCustomForm*, TPoint screenPoint) override
+    {
+        letGo.push_back(screenPoint);
+        return false;
+    }
+
     std::vector<nsRichEdit*> pages;
     nsRichEdit* fileEditor = nullptr;
     std::vector<AnsiString> opened;
     int activations = 0;
+    int shownDocked = 0;
+    std::vector<TPoint> letGo; // where the floating window was let go after a move
 
 private:
     TSrchJumpHost* previous_;
@@ -444,6 +453,36 @@ TEST(MessageForm, Window_StaysOnTopWhileFloatingAndCopiesOneLineOrAll)
     delete host; // the panel takes its docked window with it
     results.form = nullptr;
     EXPECT_EQ(MessageForm, nullptr);
+}
+
+TEST(MessageForm, Window_TellsItsHostWhenShownDockedAndWhereAMoveEndedWhileFloating)
+{
+    TFakeHost fake;
+    TResults results;
+    TMessageForm& w = *results.form;
+    auto* host = Create<TForm>(nullptr);
+    auto* panel = Create<TPanel>(host);
+    panel->SetParent(host);
+    panel->SetDockSite(true);
+    host->Show();
+    ASSERT_TRUE(ManualDock(&w, panel));
+    fake.shownDocked = 0;
+    for (int round = 1; round <= 2; ++round)
+    {
+        w.Hide();
+        w.Show();
+        Pump();
+        EXPECT_EQ(fake.shownDocked, round); // the panel takes back its room once per showing
+    }
+    SendMessageW(w.Handle(), WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_TRUE(fake.letGo.empty()); // a docked window is not let go anywhere
+
+    ASSERT_TRUE(ManualFloat(&w, TRect(200, 200, 500, 340)));
+    ASSERT_TRUE(PlaceCursor(250, 210));
+    SendMessageW(w.Handle(), WM_EXITSIZEMOVE, 0, 0);
+    ASSERT_EQ(fake.letGo.size(), 1u);
+    EXPECT_EQ(fake.letGo[0], TPoint(250, 210));
+    delete host;
 }
 
 TEST(MessageForm, DoubleClick_OnAFileHitOpensTheFileAndSelectsTheMatchInItsWrappedLine)

@@ -1,0 +1,105 @@
+// The program itself under Wine: started as a user starts it, closed as a user closes it, it must
+// end cleanly. A fault while the process-wide objects are freed shows only in the exit code.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <windows.h>
+
+#include "tests/TestFiles.h"
+
+namespace
+{
+
+// varnolet.exe of the same build: build/main_window beside build/tests.
+std::wstring ProgramPath()
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring dir = self;
+    dir.erase(dir.find_last_of(L"\\/"));
+    dir.erase(dir.find_last_of(L"\\/") + 1);
+    return dir + L"main_window\\varnolet.exe";
+}
+
+struct TFind
+{
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK FindMainWindow(HWND hwnd, LPARAM param)
+{
+    auto* f = reinterpret_cast<TFind*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    wchar_t text[64] = {};
+    GetWindowTextW(hwnd, text, 64);
+    if (owner == f->pid && IsWindowVisible(hwnd) && std::wstring(text).rfind(L"Varnolet for Windows", 0) == 0)
+    {
+        f->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The visible main window of the process (the application window stays hidden).
+HWND MainWindowOf(DWORD pid)
+{
+    TFind find{pid, nullptr};
+    EnumWindows(&FindMainWindow, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+} // namespace
+
+TEST(Varnolet, ClosingTheMainWindowEndsTheProcessWithCodeZero)
+{
+    TTempDir dir;
+    const AnsiString file = dir.Write("終了.txt", "一行目\r\n二行目\r\n");
+    struct Case
+    {
+        const char* name;
+        AnsiString argument;
+        UINT msg;
+        WPARAM wparam;
+    } cases[] = {
+        {"WM_CLOSE with a page", file, WM_CLOSE, 0},
+        {"Alt+F4 with a page", file, WM_SYSCOMMAND, SC_CLOSE},
+        {"WM_CLOSE with no page", dir / "無い.txt", WM_CLOSE, 0},
+    };
+    for (const Case& c : cases)
+    {
+        std::wstring commandLine = L"\"" + ProgramPath() + L"\" " + SjisToWide(c.argument);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &si, &pi))
+            << c.name;
+        // Start-up takes a second at least; the cap only turns a hang into a failure.
+        HWND main = nullptr;
+        for (int i = 0; i < 300 && !main; ++i)
+        {
+            if (WaitForSingleObject(pi.hProcess, 100) == WAIT_OBJECT_0)
+                break;
+            main = MainWindowOf(pi.dwProcessId);
+        }
+        EXPECT_NE(main, nullptr) << c.name;
+        if (main)
+        {
+            // Start-up ends with the window's final caption; let it finish before closing.
+            WaitForInputIdle(pi.hProcess, 10000);
+            PostMessageW(main, c.msg, c.wparam, 0);
+        }
+        DWORD waited = WaitForSingleObject(pi.hProcess, 30000);
+        EXPECT_EQ(waited, WAIT_OBJECT_0) << c.name;
+        if (waited != WAIT_OBJECT_0)
+            TerminateProcess(pi.hProcess, 99);
+        DWORD code = 12345;
+        GetExitCodeProcess(pi.hProcess, &code);
+        EXPECT_EQ(code, 0u) << c.name << ": exit code 0x" << std::hex << code;
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+}

@@ -143,7 +143,7 @@ void TMainForm::BuildPanels()
     SrchResCloseBtn = Create<TButton>(this);
     SrchResCloseBtn->SetName("SrchResCloseBtn");
     SrchResCloseBtn->SetCaption("×");
-    SrchResCloseBtn->SetBounds(782, 0, 18, 18);
+    SrchResCloseBtn->SetBounds(776, 0, 24, 18);
     SrchResCloseBtn->SetAlign(alRight);
     SrchResCloseBtn->OnClick = TNotifyEvent(this, &TMainForm::SrchResCloseBtnClick);
     SrchResCloseBtn->SetParent(SrchDockBar);

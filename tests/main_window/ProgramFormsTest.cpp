@@ -115,6 +115,9 @@ void CheckLayout(TWinControl* parent, std::vector<std::string>& faults)
     const bool toolBar = dynamic_cast<TToolBar*>(parent) != nullptr;
     RECT client{};
     GetClientRect(parent->Handle(), &client);
+    // A collapsed container shows none of its children.
+    if (IsRectEmpty(&client))
+        return;
     const std::string where = Describe(parent) + ": ";
     for (size_t i = 0; i < shown.size(); ++i)
     {

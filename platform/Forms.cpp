@@ -177,6 +177,20 @@ void SelectFocusedText(TWinControl* control)
 }
 } // namespace
 
+void TCustomForm::Show()
+{
+    const bool wasShown = visible_ && HandleAllocated() && IsWindowVisible(handle_);
+    SetVisible(true);
+    // Asked for again while open but behind the editor (Ctrl+F on an open find dialog): the user
+    // wants to type in it.
+    if (wasShown && !Parent())
+    {
+        SetWindowPos(handle_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetForegroundWindow(handle_);
+        SelectFocusedText(this);
+    }
+}
+
 void TCustomForm::VisibleChanged()
 {
     if (Parent())

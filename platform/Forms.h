@@ -35,6 +35,8 @@ public:
     void AfterConstruction() override;
     void BeforeDestruction() override;
 
+    // Shows the form; a top-level form already shown comes to the front with the focus.
+    void Show();
     void Close();
     bool CloseQuery();
     // Runs a message loop until ModalResult is set; other windows of the thread are disabled meanwhile.

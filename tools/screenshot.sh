@@ -34,5 +34,25 @@ if [ -z "$display" ]; then
     exit 1
 fi
 
-xwd -root -silent -display "$display" | convert xwd:- "png:$out"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+xwd -root -silent -display "$display" | convert xwd:- "png:$tmp/root.png"
+# Wine's windows above the main one (dialogs, menus, message boxes) come out black in a capture of
+# the root on a virtual display, yet each captures right by itself: paint them over it, bottom first.
+desktop=$(xwininfo -display "$display" -root -children 2>/dev/null \
+          | sed -n 's/^ *\(0x[0-9a-f]*\) "[^"]* - Wine desktop".*/\1/p' | head -n 1)
+layers=()
+if [ -n "$desktop" ]; then
+    while read -r id x y; do
+        [ "$(xwininfo -display "$display" -id "$id" 2>/dev/null | sed -n 's/^ *Map State: //p')" = IsViewable ] \
+            || continue
+        n=${#layers[@]}
+        xwd -id "$id" -silent -display "$display" 2>/dev/null | convert xwd:- "png:$tmp/w$n.png" 2>/dev/null \
+            || continue
+        layers+=("$tmp/w$n.png" -geometry "+$x+$y" -composite)
+    done < <(xwininfo -display "$display" -id "$desktop" -children 2>/dev/null \
+             | sed -n 's/^ *\(0x[0-9a-f]*\) .*  \([0-9]*\)x\([0-9]*\)+-\?[0-9]*+-\?[0-9]*  +\(-\?[0-9]*\)+\(-\?[0-9]*\)$/\1 \2 \3 \4 \5/p' \
+             | awk '$2 > 1 && $3 > 1 { print $1, $4, $5 }' | tac)
+fi
+convert "$tmp/root.png" "${layers[@]}" "png:$out"
 echo "screenshot: $out (display $display)" >&2

@@ -308,6 +308,18 @@ TEST(Find, Keyboard_TabCyclesAltSFocusesTheStringEscHidesAndReopeningSelectsTheO
     EXPECT_TRUE(WholeTextSelected(form->SrchStrCBox));
     play({{'X'}});
     EXPECT_EQ(form->SrchStrCBox->Text(), AnsiString("x"));
+
+    // Asked for again while open behind another window (Ctrl+F from the editor), it comes to the
+    // front with its pattern selected.
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_EQ(GetForegroundWindow(), other);
+    form->Show();
+    EXPECT_EQ(GetForegroundWindow(), form->Handle());
+    EXPECT_EQ(FocusOwner(form, GetFocus()), form->SrchStrCBox);
+    EXPECT_TRUE(WholeTextSelected(form->SrchStrCBox));
+    DestroyWindow(other);
     delete form;
 }
 } // namespace

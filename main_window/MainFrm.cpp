@@ -679,7 +679,7 @@ void TMainForm::FormShow(TObject* sender)
     }
     catch (const std::exception& e)
     {
-        WarningBox("%s", e.what());
+        WarningBox("%s", ExceptionText(e).c_str());
     }
     DWORD elapsed = GetTickCount() - t0;
     if (elapsed < MinStartupMs)
@@ -691,7 +691,7 @@ void TMainForm::FormShow(TObject* sender)
     }
     catch (const std::exception& e)
     {
-        WarningBox("%s", e.what());
+        WarningBox("%s", ExceptionText(e).c_str());
     }
     UpdateCaption(nullptr);
 }

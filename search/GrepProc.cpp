@@ -70,6 +70,35 @@ constexpr size_t kMaxQueued = 16384;
 constexpr DWORD kFlushMs = 50;
 } // namespace
 
+// The byte type at a place of a line, walking forward from the last place asked: the hits of a line
+// come left to right, so a line is walked once however many candidates it has. Asked for a place
+// behind it, it walks again from the line's start. A lead byte takes the next byte, as ByteTypeAt.
+class TByteWalk
+{
+public:
+    TByteWalk(const char* line, int length) : line_(line), length_(length) {}
+    TMbcsByteType At(int at)
+    {
+        if (at < 0 || at >= length_)
+            return mbSingleByte;
+        if (at < char_)
+            char_ = 0;
+        for (;;)
+        {
+            const int len = IsSjisLead(static_cast<unsigned char>(line_[char_])) && char_ + 1 < length_ ? 2 : 1;
+            if (at < char_ + len)
+                return len == 1 ? mbSingleByte : at == char_ ? mbLeadByte : mbTrailByte;
+            char_ += len;
+        }
+    }
+    bool Same(const char* line, int length) const { return line == line_ && length == length_; }
+
+private:
+    const char* line_;
+    int length_;
+    int char_ = 0; // a character start at or before every place asked since the last restart
+};
+
 // ---- file masks ---------------------------------------------------------------------------------
 
 TSWildCardCL::TSWildCardCL(const AnsiString& mask) : mask_(SjisToWide(mask)) {}
@@ -254,7 +283,9 @@ void typGrepProc::SetCurrentFolder(const AnsiString& folder)
     folder_ = copy;
 }
 
-bool typGrepProc::IsWordBoundary(const char* line, int lineLength, int position, int length)
+namespace
+{
+bool WordBoundary(const char* line, int lineLength, int position, int length, TByteWalk& walk)
 {
     if (length <= 0 || position < 0 || position + length > lineLength)
         return false;
@@ -263,7 +294,7 @@ bool typGrepProc::IsWordBoundary(const char* line, int lineLength, int position,
             return false;
     auto neighbourFails = [&](int at, unsigned char edge)
     {
-        if (ByteTypeAt(line, lineLength, at) != mbSingleByte)
+        if (walk.At(at) != mbSingleByte)
             return true;
         const auto b = static_cast<unsigned char>(line[at]);
         return IsAsciiAlnum(edge) ? InIdentSet(b) : InWordSet(b);
@@ -275,6 +306,20 @@ bool typGrepProc::IsWordBoundary(const char* line, int lineLength, int position,
         return false;
     return true;
 }
+} // namespace
+
+bool typGrepProc::IsWordBoundary(const char* line, int lineLength, int position, int length)
+{
+    TByteWalk walk(line, lineLength);
+    return WordBoundary(line, lineLength, position, length, walk);
+}
+
+bool typGrepProc::WholeWordAt(const char* line, int lineLength, int position, int length)
+{
+    if (!walk_ || !walk_->Same(line, lineLength))
+        walk_ = std::make_unique<TByteWalk>(line, lineLength);
+    return WordBoundary(line, lineLength, position, length, *walk_);
+}
 
 bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& position, int& length)
 {
@@ -283,8 +328,10 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
         if (!re_)
             return false;
         // FindNext moves start past every hit it reports, rejected ones too.
+        if (start == 0)
+            walk_.reset(); // a new line, perhaps at the same address
         while (re_->FindNext(line, lineLength, start, position, length))
-            if (!wholeWord_ || IsWordBoundary(line, lineLength, position, length))
+            if (!wholeWord_ || WholeWordAt(line, lineLength, position, length))
                 return true;
         return false;
     }
@@ -296,6 +343,7 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
     // its character starts serve every later call on it.
     if (start == 0 || line != line_ || lineLength != lineLength_)
     {
+        walk_.reset();
         line_ = line;
         lineLength_ = lineLength;
         cursor_ = 0;
@@ -329,7 +377,7 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
             start = pos + charLen(pos); // ends inside a character
             continue;
         }
-        if (wholeWord_ && !IsWordBoundary(line, lineLength, pos, plen))
+        if (wholeWord_ && !WholeWordAt(line, lineLength, pos, plen))
         {
             start = pos + charLen(pos);
             continue;

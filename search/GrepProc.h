@@ -74,6 +74,8 @@ public:
 
 using TGrepFileFindEvent = Closure<void(TObject* sender, typGrepInf* hit)>;
 
+class TByteWalk;
+
 class typGrepProc : public TThread
 {
 public:
@@ -140,6 +142,8 @@ private:
     void Flush(bool force);
     void Deliver();
     bool StopAsked() const { return Terminated() || hitLimit_.load(); }
+    // IsWordBoundary over the line being searched, its bytes classified in one walk.
+    bool WholeWordAt(const char* line, int lineLength, int position, int length);
     void SetCurrentFolder(const AnsiString& folder);
 
     AnsiString startFolder_;
@@ -166,4 +170,5 @@ private:
     const char* line_ = nullptr;
     int lineLength_ = -1;
     int cursor_ = 0; // a character start at or before the next candidate
+    std::unique_ptr<TByteWalk> walk_;
 };

@@ -258,6 +258,7 @@ void typGrepProc::Setup(const AnsiString& folder, const AnsiString& masks, bool 
     if (regex)
     {
         re_ = std::make_unique<TRegexp>(pattern.c_str(), !caseSensitive);
+        re_->SetStopCheck([this] { return Terminated(); }); // a long line's match stops too
         pattern_ = pattern;
     }
     else if (!caseSensitive)
@@ -358,6 +359,8 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
     { return IsSjisLead(static_cast<unsigned char>(line[at])) && at + 1 < lineLength ? 2 : 1; };
     while (start <= lineLength - plen)
     {
+        if (Terminated())
+            return false; // rejected candidates of a long line may keep this loop busy
         const size_t found = hay.find(needle, size_t(start));
         if (found == std::string_view::npos)
             return false;
@@ -500,7 +503,7 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
                 SearchLine(path, lineNo + 1, carry.data(), int(cut), offset);
                 offset += (long long)cut;
                 carry.erase(0, cut);
-                if (hitLimit_.load())
+                if (StopAsked())
                     return;
             }
             if (!nl)
@@ -519,7 +522,7 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
             }
             offset = 0;
             p = stop;
-            if (hitLimit_.load())
+            if (StopAsked())
                 return;
         }
         Flush(false);
@@ -527,7 +530,7 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
         if (StopAsked())
             return;
     }
-    if (!carry.empty())
+    if (!carry.empty() && !StopAsked())
         SearchLine(path, ++lineNo, carry.data(), int(carry.size()), offset);
     Flush(false);
 }
@@ -547,8 +550,10 @@ void typGrepProc::SearchLine(const AnsiString& path, int lineNo, char* line, int
     int position = 0;
     int matchLength = 0;
     AnsiString text; // made at the first hit; a long line with many hits is held once
-    while (!hitLimit_.load() && MatchLine(line, length, start, position, matchLength))
+    while (!StopAsked() && MatchLine(line, length, start, position, matchLength))
     {
+        if (Terminated())
+            break; // found after the stop was asked: not handed over
         if (text.IsEmpty())
             text = AnsiString(line, length);
         AddHit(path, lineNo, text, position, matchLength, offset);

@@ -3,7 +3,8 @@
 //
 // Names are handled in UTF-16 (the W functions), converted to and from CP932 explicitly; files
 // are read as bytes. Hits wait in a queue under a lock that the interface thread empties as it waits;
-// the stop request is seen between files and every megabyte inside a long one.
+// the stop request is seen between lines and inside the matching of a long line, and no hit found
+// after it is handed over.
 #pragma once
 
 #include <atomic>

@@ -509,10 +509,51 @@ TEST(GrepProc, StopsBetweenFilesWhenAsked)
     ASSERT_EQ(g->FilesSearched(), 1);
     g->Terminate();
     g->WaitFor();
-    // The file being read is finished, the others are not opened.
+    // The hit found before the stop is handed over; no other line or file is searched.
     EXPECT_EQ(g->FilesSearched(), 1);
-    EXPECT_EQ(g->HitCount(), 3);
-    EXPECT_EQ(c.hits.size(), 3u);
+    EXPECT_EQ(g->HitCount(), 1);
+    EXPECT_EQ(c.hits.size(), 1u);
+}
+
+// A stop asked while the worker waits at a hit: the rest of that line, and a long line after it,
+// give nothing, whether the line is matched as text or by a regular expression.
+TEST(GrepProc, AStopInsideALineDeliversNothingFoundAfterIt)
+{
+    std::string longLine;
+    while (longLine.size() < 900000)
+        longLine += "hit ";
+    const struct
+    {
+        const char* name;
+        std::string text;
+        bool regex;
+    } cases[] = {
+        {"inside a long line", longLine + "\n", false},
+        {"before a long line", "hit\n" + longLine + "\n", false},
+        {"before a long line, regular expression", "hit\n" + longLine + "\n", true},
+    };
+    for (const auto& k : cases)
+    {
+        SCOPED_TRACE(k.name);
+        TTree t;
+        t.File("a.txt", k.text);
+        TCollector c;
+        std::unique_ptr<typGrepProc> g(Create<typGrepProc>(true));
+        g->Setup(t.Root(), "", true, true, false, k.regex, k.regex ? "h[i]t" : "hit");
+        g->OnFileFind = TGrepFileFindEvent(&c, &TCollector::OnHit);
+        g->Pause = true;
+        g->Start();
+        for (int i = 0; i < 5000 && g->FilesSearched() == 0; ++i)
+            Sleep(1);
+        Sleep(20); // at the first hit's pause
+        g->Terminate();
+        g->WaitFor();
+        EXPECT_TRUE(g->Finished());
+        EXPECT_EQ(g->HitCount(), 1);
+        ASSERT_EQ(c.hits.size(), 1u);
+        EXPECT_EQ(c.hits[0].LineNo, 1);
+        EXPECT_EQ(c.hits[0].Position, 0);
+    }
 }
 
 TEST(GrepProc, DeletingARunningWorkerStopsAndWaitsForIt)

@@ -92,5 +92,16 @@ int main()
     for (int i = 0; i < 30; ++i)
         opt += "a";
     Run("a?{30}a{30}", opt.c_str(), false, std::vector<std::string>(1, std::string(29, 'a')));
+
+    // The longest closure chain a program holds on long lines: the work grows with the line alone.
+    std::string chain;
+    for (int i = 0; i < 63; ++i)
+        chain += "a*";
+    chain += "c";
+    for (size_t mb : {1, 5})
+    {
+        const std::vector<std::string> line(1, std::string(mb << 20, 'a'));
+        Run(mb == 1 ? "(a*){63}c, 1 MB line" : "(a*){63}c, 5 MB line", chain.c_str(), false, line);
+    }
     return 0;
 }

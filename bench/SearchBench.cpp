@@ -95,6 +95,47 @@ int main()
         delete grep;
     }
 
+    // Whole words on one long line where every candidate is rejected (a letter before it): the
+    // time grows with the line, not with its square.
+    for (size_t kb : {64, 256, 1024})
+    {
+        std::string line;
+        while (line.size() < kb * 1024)
+            line += "xa ア_a ";
+        line += "a\r\n";
+        AnsiString dir = root + "word" + IntToStr(int(kb)) + "\\";
+        CreateDirectoryW(SjisToWide(dir).c_str(), nullptr);
+        {
+            TFileStream out(dir + "line.txt", fmCreate);
+            out.WriteBuffer(line.data(), int(line.size()));
+        }
+        THitCounter counter;
+        typGrepProc* grep = new typGrepProc(true);
+        grep->Setup(dir, "*.txt", false, true, true, false, "a");
+        grep->OnFileFind = TGrepFileFindEvent(&counter, &THitCounter::OnHit);
+        double t0 = NowMs();
+        grep->Start();
+        grep->WaitFor();
+        double t1 = NowMs();
+        std::printf("file search, whole word, one %zu KB line: %d hits, %.1f ms\n", kb, counter.hits, t1 - t0);
+        delete grep;
+    }
+    {
+        nsRichEdit* page = Create<nsRichEdit>(nullptr);
+        std::string row;
+        while (row.size() < 60 * 1024)
+            row += "xa ア_a ";
+        row += "a";
+        TStringStream stream(AnsiString(row.data(), int(row.size())));
+        page->LoadFromStream(&stream, TConvMode());
+        double t0 = NowMs();
+        const TPoint hit = page->FindNext(TPoint(0, 0), "a", true, true, false);
+        double t1 = NowMs();
+        std::printf("page find next, whole word, one %d-byte row: hit at %d, %.1f ms\n", page->GetLine(0).Length(),
+                    hit.x, t1 - t0);
+        delete page;
+    }
+
     // A rare word at two sizes shows the growth; "a" -> "bb" is the dense case: every few bytes a
     // replacement that lengthens its row and re-folds it.
     struct

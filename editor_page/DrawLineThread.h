@@ -4,6 +4,8 @@
 // becomes few real redraws. When the queue is empty the thread sleeps until the next request.
 #pragma once
 
+#include <atomic>
+
 #include "common/Nscontainers.h"
 #include "platform/Threads.h"
 
@@ -34,7 +36,7 @@ public:
     // The copy of the request being served (read it while the page draws).
     typPReq Served();
     // A drawing pass is running on the interface thread.
-    bool Busy() const { return FBusy; }
+    bool Busy() const { return FBusy.load(); }
     // Held around a batch of AddRequest calls, the thread sees the batch as one.
     TCriticalSection& QueueLock() { return FLock; }
 
@@ -53,7 +55,7 @@ private:
 
     TCriticalSection FLock;
     nsList<typPReq> FQueue;
-    volatile bool FBusy = false;
+    std::atomic<bool> FBusy{false}; // written on the interface thread, read by this one
     typPReq FServed;
     TEvent FWake;
 };

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "common/Nscontainers.h"
 #include "common/WexmoorDef.h"
@@ -158,7 +159,7 @@ public:
     void DrawWrapLine(int row, const TRect& rect, int top, int bottom) override;
     // Forward: the first match at or after from that ends at or before to; reverse (soReverse):
     // from is the later point, and the last match inside the range. Matches start and end on
-    // character boundaries and may run on across one row boundary. X is -1 when there is none.
+    // character boundaries and may run on across any number of rows. X is -1 when there is none.
     TPoint Search(const AnsiString& pattern, const TPoint& from, const TPoint& to, TSearchOpts opts) override;
     // Types s at the caret as one undo step (control bytes other than TAB and CR are dropped).
     void StringInsert(const AnsiString& s) override;
@@ -244,6 +245,12 @@ public:
     void SetRangeSelect(bool on) { FRangeSelect = on; }
 
 private:
+    class TRowBytes;
+    bool IsWholeWordHit(const TPoint& hit, int length, TRowBytes& bytes);
+    // Search where a candidate must also pass accept (null: every one does): forward the first
+    // that passes, reverse the last. Each row is prepared once, whatever accept rejects.
+    TPoint SearchHits(const AnsiString& pattern, const TPoint& from, const TPoint& to, TSearchOpts opts,
+                      const std::function<bool(const TPoint&)>& accept);
     // Logical point n bytes further on, across row ends.
     TPoint AdvanceBytes(TPoint p, int n);
     void ShowHit(const TPoint& hit, int length);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -88,15 +89,24 @@ void FoldCase(std::string& s, const std::vector<unsigned char>& kinds)
 
 bool Before(const TPoint& a, const TPoint& b) { return a.y < b.y || (a.y == b.y && a.x < b.x); }
 
-// Two pieces of text searched as one (a row and the start of the next, or the end of the
-// previous and a row), each piece classified on its own: rows start on a character.
+// Rows searched as one text: a row with as much of the rows around it as a hit may run into.
+// Each piece is classified on its own (a row starts on a character) and remembers where it lies.
 struct TJoined
 {
+    struct TPiece
+    {
+        int row;
+        int col;   // of the piece's first byte in its row
+        size_t at; // of the piece's first byte in text
+        size_t len;
+    };
     std::string text;
     std::vector<unsigned char> kinds;
+    std::vector<TPiece> pieces;
 
-    void Append(const char* s, int len)
+    void Append(int row, int col, const char* s, int len)
     {
+        pieces.push_back({row, col, text.size(), size_t(len)});
         text.append(s, size_t(len));
         ByteKinds(s, len, kinds);
     }
@@ -104,6 +114,16 @@ struct TJoined
     bool OnCharacters(size_t s, size_t plen) const
     {
         return kinds[s] != 2 && (s + plen >= kinds.size() || kinds[s + plen] != 2);
+    }
+    // The logical point of a start (the piece holding its byte) or of an end (the piece it
+    // closes, so that an end at a row's end stays on that row, as AdvanceBytes counts).
+    TPoint PointAt(size_t offset, bool isEnd) const
+    {
+        for (const TPiece& p : pieces)
+            if (isEnd ? (offset > p.at && offset <= p.at + p.len) : offset < p.at + p.len)
+                return TPoint(p.col + int(offset - p.at), p.row);
+        const TPiece& last = pieces.back();
+        return TPoint(last.col + int(last.len), last.row);
     }
 };
 
@@ -288,7 +308,13 @@ void nsRichEdit::StringInsert(const AnsiString& input)
 
 // ---- search -------------------------------------------------------------------------------------
 
-TPoint nsRichEdit::Search(const AnsiString& patternIn, const TPoint& from, const TPoint& to, TSearchOpts opts)
+TPoint nsRichEdit::Search(const AnsiString& pattern, const TPoint& from, const TPoint& to, TSearchOpts opts)
+{
+    return SearchHits(pattern, from, to, opts, nullptr);
+}
+
+TPoint nsRichEdit::SearchHits(const AnsiString& patternIn, const TPoint& from, const TPoint& to, TSearchOpts opts,
+                              const std::function<bool(const TPoint&)>& accept)
 {
     TPoint result(-1, from.y);
     const int rows = GetLinesCount();
@@ -310,6 +336,8 @@ TPoint nsRichEdit::Search(const AnsiString& patternIn, const TPoint& from, const
 
     if (!opts.Contains(soReverse))
     {
+        // Each match is looked at in the row where it begins; it may run on across any number of
+        // the rows after it (one byte more than it can take, so that its end is classified).
         const int last = std::min(to.y, rows - 1);
         for (int y = std::max(0, from.y); y <= last; ++y)
         {
@@ -317,24 +345,25 @@ TPoint nsRichEdit::Search(const AnsiString& patternIn, const TPoint& from, const
             const AnsiString row = GetLine(y);
             const int rowLen = row.Length();
             TJoined j;
-            j.Append(row.c_str(), rowLen);
-            if (y + 1 < rows)
+            j.Append(y, 0, row.c_str(), rowLen);
+            int need = int(plen);
+            for (int r = y + 1; need > 0 && r < rows; ++r)
             {
-                const AnsiString nextRow = GetLine(y + 1);
-                j.Append(nextRow.c_str(), std::min(nextRow.Length(), int(plen) - 1));
+                const AnsiString next = GetLine(r);
+                const int take = std::min(next.Length(), need);
+                j.Append(r, 0, next.c_str(), take);
+                need -= take;
             }
             if (fold)
                 FoldCase(j.text, j.kinds);
             for (size_t pos = j.text.find(pattern); pos != std::string::npos && int(pos) < rowLen;
                  pos = j.text.find(pattern, pos + 1))
             {
-                const int s = int(pos);
-                const int e = s + int(plen);
-                const TPoint start(s, y);
-                const TPoint end = e <= rowLen ? TPoint(e, y) : TPoint(e - rowLen, y + 1);
-                if (j.OnCharacters(pos, plen) && inRange(start, end, from, to))
+                const TPoint start(int(pos), y);
+                if (j.OnCharacters(pos, plen) && inRange(start, j.PointAt(pos + plen, true), from, to) &&
+                    (!accept || accept(start)))
                 {
-                    result.x = s;
+                    result.x = start.x;
                     return result;
                 }
             }
@@ -343,47 +372,60 @@ TPoint nsRichEdit::Search(const AnsiString& patternIn, const TPoint& from, const
     }
 
     // Backward: from is the later point and to the earlier one; each match is looked at in the
-    // row where it ends, and the row's last one wins.
+    // row where it ends, and the row's last one wins. It may begin any number of rows before.
     const int first = std::min(from.y, rows - 1);
+    std::vector<size_t> found;
     for (int y = first; y >= std::max(0, to.y); --y)
     {
         result.y = y;
-        TJoined j;
-        int prevLen = 0;
-        int k = 0;
-        if (y > 0 && plen > 1)
+        struct TBefore
         {
-            const AnsiString prev = GetLine(y - 1);
-            prevLen = prev.Length();
-            std::vector<unsigned char> prevKinds;
-            ByteKinds(prev.c_str(), prevLen, prevKinds);
-            int startAt = prevLen - std::min(prevLen, int(plen) - 1);
-            if (startAt < prevLen && prevKinds[size_t(startAt)] == 2)
-                ++startAt; // the prefix starts on a character
-            k = prevLen - startAt;
-            j.Append(prev.c_str() + startAt, k);
+            int row;
+            AnsiString text;
+            int take;
+        };
+        std::vector<TBefore> before; // the rows before, nearest first
+        int need = int(plen) - 1;
+        for (int r = y - 1; need > 0 && r >= 0; --r)
+        {
+            AnsiString text = GetLine(r);
+            const int take = std::min(text.Length(), need);
+            need -= take;
+            before.push_back({r, std::move(text), take});
         }
+        TJoined j;
+        for (auto it = before.rbegin(); it != before.rend(); ++it)
+        {
+            const int len = it->text.Length();
+            int startAt = len - it->take;
+            if (startAt > 0)
+            {
+                // Only the farthest row is taken in part: its piece starts on a character.
+                std::vector<unsigned char> kinds;
+                ByteKinds(it->text.c_str(), len, kinds);
+                if (startAt < len && kinds[size_t(startAt)] == 2)
+                    ++startAt;
+            }
+            j.Append(it->row, startAt, it->text.c_str() + startAt, len - startAt);
+        }
+        const size_t k = j.text.size();
         const AnsiString row = GetLine(y);
-        j.Append(row.c_str(), row.Length());
+        j.Append(y, 0, row.c_str(), row.Length());
         if (fold)
             FoldCase(j.text, j.kinds);
-        int best = -1;
+        found.clear();
         for (size_t pos = j.text.find(pattern); pos != std::string::npos; pos = j.text.find(pattern, pos + 1))
         {
-            const int s = int(pos);
-            const int e = s + int(plen);
-            if (e <= k)
-                continue; // ends in the row before: that row's own turn
-            const TPoint start = s >= k ? TPoint(s - k, y) : TPoint(prevLen - (k - s), y - 1);
-            const TPoint end(e - k, y);
-            if (j.OnCharacters(pos, plen) && inRange(start, end, to, from))
-                best = s;
+            if (pos + plen <= k)
+                continue; // ends in a row before: that row's own turn
+            if (j.OnCharacters(pos, plen) && inRange(j.PointAt(pos, false), j.PointAt(pos + plen, true), to, from))
+                found.push_back(pos);
         }
-        if (best >= 0)
+        for (auto it = found.rbegin(); it != found.rend(); ++it)
         {
-            if (best >= k)
-                return TPoint(best - k, y);
-            return TPoint(prevLen - (k - best), y - 1);
+            const TPoint start = j.PointAt(*it, false);
+            if (!accept || accept(start))
+                return start;
         }
     }
     return result;

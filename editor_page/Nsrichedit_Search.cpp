@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <functional>
+#include <iterator>
+#include <vector>
 
 #include "editor_page/Nsrichedit.h"
 
@@ -77,48 +80,87 @@ bool nsRichEdit::ScrollIntoView(int col, int row)
 
 // ---- find ---------------------------------------------------------------------------------------
 
+// Rows with their bytes classified once (0 single, 1 lead, 2 trail, as ByteTypeAt reads them) for
+// the whole-word tests of one search, so that no test walks a long row from its start again.
+class nsRichEdit::TRowBytes
+{
+public:
+    explicit TRowBytes(TCustomAFEdit& ed) : ed_(ed) {}
+    int Length(int row) { return Get(row).text.Length(); }
+    // A single-byte letter, digit or '_' at col of row (nothing outside the row).
+    bool WordByteAt(int row, int col)
+    {
+        const TRow& r = Get(row);
+        return col >= 0 && col < r.text.Length() && r.kinds[size_t(col)] == 0 &&
+               IsWordByte(static_cast<unsigned char>(r.text.c_str()[col]));
+    }
+
+private:
+    struct TRow
+    {
+        int row = -1;
+        AnsiString text;
+        std::vector<unsigned char> kinds;
+    };
+    // A hit and its neighbours touch few rows: a handful of slots, reused in turn.
+    const TRow& Get(int row)
+    {
+        for (const TRow& r : rows_)
+            if (r.row == row)
+                return r;
+        TRow& r = rows_[next_];
+        next_ = (next_ + 1) % std::size(rows_);
+        r.row = row;
+        r.text = ed_.GetLine(row);
+        const int n = r.text.Length();
+        const char* s = r.text.c_str();
+        r.kinds.assign(size_t(n), 0);
+        for (int i = 0; i < n; ++i)
+            if (IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < n)
+            {
+                r.kinds[size_t(i)] = 1;
+                r.kinds[size_t(++i)] = 2;
+            }
+        return r;
+    }
+
+    TCustomAFEdit& ed_;
+    TRow rows_[4];
+    size_t next_ = 0;
+};
+
 bool nsRichEdit::IsWholeWordHit(const TPoint& hit, int length)
 {
+    TRowBytes bytes(*this);
+    return IsWholeWordHit(hit, length, bytes);
+}
+
+bool nsRichEdit::IsWholeWordHit(const TPoint& hit, int length, TRowBytes& bytes)
+{
     const int rows = GetLinesCount();
-    if (length <= 0 || hit.y < 0 || hit.y >= rows)
-        return false;
-    const AnsiString row = GetLine(hit.y);
-    if (hit.x < 0 || hit.x >= row.Length())
+    if (length <= 0 || hit.y < 0 || hit.y >= rows || hit.x < 0 || hit.x >= bytes.Length(hit.y))
         return false;
 
     // The hit's own edge bytes: a double-byte character at an edge is no word byte.
-    const bool firstWord = ByteTypeAt(row.c_str(), row.Length(), hit.x) == mbSingleByte &&
-                           IsWordByte(static_cast<unsigned char>(row.c_str()[hit.x]));
+    const bool firstWord = bytes.WordByteAt(hit.y, hit.x);
     const TPoint lastPt = AdvanceBytes(hit, length - 1);
-    const AnsiString lastRow = GetLine(lastPt.y);
-    const bool lastWord = lastPt.x < lastRow.Length() &&
-                          ByteTypeAt(lastRow.c_str(), lastRow.Length(), lastPt.x) == mbSingleByte &&
-                          IsWordByte(static_cast<unsigned char>(lastRow.c_str()[lastPt.x]));
+    const bool lastWord = bytes.WordByteAt(lastPt.y, lastPt.x);
 
     // Neighbours: across a fold the text goes on in the next row; a paragraph end is no word.
-    auto wordNeighbour = [](const AnsiString& text, int at)
-    {
-        return at >= 0 && at < text.Length() && ByteTypeAt(text.c_str(), text.Length(), at) == mbSingleByte &&
-               IsWordByte(static_cast<unsigned char>(text.c_str()[at]));
-    };
     bool before = false;
     if (hit.x > 0)
-        before = wordNeighbour(row, hit.x - 1);
+        before = bytes.WordByteAt(hit.y, hit.x - 1);
     else if (hit.y > 0 && !isCrLine(hit.y - 1))
-    {
-        const AnsiString prev = GetLine(hit.y - 1);
-        before = wordNeighbour(prev, prev.Length() - 1);
-    }
+        before = bytes.WordByteAt(hit.y - 1, bytes.Length(hit.y - 1) - 1);
     if (firstWord && before)
         return false;
 
     const TPoint endPt = AdvanceBytes(hit, length);
-    const AnsiString endRow = GetLine(endPt.y);
     bool after = false;
-    if (endPt.x < endRow.Length())
-        after = wordNeighbour(endRow, endPt.x);
+    if (endPt.x < bytes.Length(endPt.y))
+        after = bytes.WordByteAt(endPt.y, endPt.x);
     else if (!isCrLine(endPt.y) && endPt.y + 1 < rows)
-        after = wordNeighbour(GetLine(endPt.y + 1), 0);
+        after = bytes.WordByteAt(endPt.y + 1, 0);
     return !(lastWord && after);
 }
 
@@ -157,22 +199,14 @@ TPoint nsRichEdit::FindNext(const TPoint& from, const AnsiString& pattern, bool 
             start = selEnd;
     }
 
-    for (;;)
-    {
-        const TPoint hit = Search(pattern, start, end, opts);
-        if (hit.x < 0)
-            return hit;
-        if (!wholeWord || IsWholeWordHit(hit, length))
-        {
-            if (select)
-                ShowHit(hit, length);
-            return hit;
-        }
-        // One character past the rejected hit's start: every round moves on, so the loop ends.
-        const AnsiString row = GetLine(hit.y);
-        const bool lead = ByteTypeAt(row.c_str(), row.Length(), hit.x) == mbLeadByte;
-        start = TPoint(hit.x + (lead ? 2 : 1), hit.y);
-    }
+    TRowBytes bytes(*this);
+    std::function<bool(const TPoint&)> accept;
+    if (wholeWord)
+        accept = [&](const TPoint& hit) { return IsWholeWordHit(hit, length, bytes); };
+    const TPoint hit = SearchHits(pattern, start, end, opts, accept);
+    if (hit.x >= 0 && select)
+        ShowHit(hit, length);
+    return hit;
 }
 
 TPoint nsRichEdit::FindPrev(const TPoint& from, const AnsiString& pattern, bool caseSensitive, bool wholeWord,
@@ -200,20 +234,14 @@ TPoint nsRichEdit::FindPrev(const TPoint& from, const AnsiString& pattern, bool 
             start = selStart;
     }
 
-    for (;;)
-    {
-        const TPoint hit = Search(pattern, start, TPoint(0, 0), opts);
-        if (hit.x < 0)
-            return hit;
-        if (!wholeWord || IsWholeWordHit(hit, length))
-        {
-            if (select)
-                ShowHit(hit, length);
-            return hit;
-        }
-        // Only hits that end before the rejected one's end: the bound falls every round.
-        start = AdvanceBytes(hit, length - 1);
-    }
+    TRowBytes bytes(*this);
+    std::function<bool(const TPoint&)> accept;
+    if (wholeWord)
+        accept = [&](const TPoint& hit) { return IsWholeWordHit(hit, length, bytes); };
+    const TPoint hit = SearchHits(pattern, start, TPoint(0, 0), opts, accept);
+    if (hit.x >= 0 && select)
+        ShowHit(hit, length);
+    return hit;
 }
 
 void nsRichEdit::ShowHit(const TPoint& hit, int length)

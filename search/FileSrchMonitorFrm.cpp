@@ -2,6 +2,7 @@
 #include "search/FileSrchMonitorFrm.h"
 
 #include <memory>
+#include <utility>
 
 #include "common/English.h"
 #include "common/Nsenumwindows.h"
@@ -155,14 +156,36 @@ int RunGrep(const TGrepRequest& request, TFileSrchMonitorForm* monitor, TMessage
     worker->Start();
 
     const HANDLE handle = worker->Handle();
-    while (!worker->Finished())
+    // A failure of the interface must not leave the worker orphaned: the search goes on.
+    // It is reported once; a failure that came back every round would bury the stop
+    // button under boxes.
+    bool reported = false;
+    auto guarded = [&](auto&& step)
     {
         try
         {
-            if (Application->Terminated())
-                worker->Terminate();
-            if (monitor)
-                monitor->ShowProgress();
+            step();
+        }
+        catch (const std::exception& e)
+        {
+            if (!std::exchange(reported, true))
+                ReportCallbackException(monitor, &e);
+        }
+        catch (...)
+        {
+            if (!std::exchange(reported, true))
+                ReportCallbackException(monitor, nullptr);
+        }
+    };
+    while (!worker->Finished())
+    {
+        if (Application->Terminated())
+            worker->Terminate();
+        // Each part on its own: a progress display that keeps failing must not keep the
+        // hits and the messages (the worker's hand-overs among them) from being served.
+        if (monitor)
+            guarded([&] { monitor->ShowProgress(); });
+        guarded([&] {
             // The hits queued since the last round, then the window's messages: the list
             // redraws once per round.
             results->BeginHits();
@@ -177,18 +200,13 @@ int RunGrep(const TGrepRequest& request, TFileSrchMonitorForm* monitor, TMessage
                 throw;
             }
             results->EndHits();
-        }
-        catch (...)
-        {
-            // The search goes on; a failure of the interface must not leave the
-            // worker orphaned.
-        }
+        });
         if (!worker->Finished())
             MsgWaitForMultipleObjects(1, &handle, FALSE, kPollMs, QS_ALLINPUT);
     }
     if (monitor)
     {
-        monitor->ShowProgress();
+        guarded([&] { monitor->ShowProgress(); });
         monitor->Hide();
     }
     // The last batch is handed over while waiting.
@@ -215,6 +233,7 @@ int RunGrep(const TGrepRequest& request, TFileSrchMonitorForm* monitor, TMessage
         }
         catch (...)
         {
+            ReportCallbackException(monitor, nullptr);
         }
     }
 

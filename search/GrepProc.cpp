@@ -70,6 +70,35 @@ constexpr size_t kMaxQueued = 16384;
 constexpr DWORD kFlushMs = 50;
 } // namespace
 
+// The byte type at a place of a line, walking forward from the last place asked: the hits of a line
+// come left to right, so a line is walked once however many candidates it has. Asked for a place
+// behind it, it walks again from the line's start. A lead byte takes the next byte, as ByteTypeAt.
+class TByteWalk
+{
+public:
+    TByteWalk(const char* line, int length) : line_(line), length_(length) {}
+    TMbcsByteType At(int at)
+    {
+        if (at < 0 || at >= length_)
+            return mbSingleByte;
+        if (at < char_)
+            char_ = 0;
+        for (;;)
+        {
+            const int len = IsSjisLead(static_cast<unsigned char>(line_[char_])) && char_ + 1 < length_ ? 2 : 1;
+            if (at < char_ + len)
+                return len == 1 ? mbSingleByte : at == char_ ? mbLeadByte : mbTrailByte;
+            char_ += len;
+        }
+    }
+    bool Same(const char* line, int length) const { return line == line_ && length == length_; }
+
+private:
+    const char* line_;
+    int length_;
+    int char_ = 0; // a character start at or before every place asked since the last restart
+};
+
 // ---- file masks ---------------------------------------------------------------------------------
 
 TSWildCardCL::TSWildCardCL(const AnsiString& mask) : mask_(SjisToWide(mask)) {}
@@ -229,6 +258,7 @@ void typGrepProc::Setup(const AnsiString& folder, const AnsiString& masks, bool 
     if (regex)
     {
         re_ = std::make_unique<TRegexp>(pattern.c_str(), !caseSensitive);
+        re_->SetStopCheck([this] { return Terminated(); }); // a long line's match stops too
         pattern_ = pattern;
     }
     else if (!caseSensitive)
@@ -254,7 +284,9 @@ void typGrepProc::SetCurrentFolder(const AnsiString& folder)
     folder_ = copy;
 }
 
-bool typGrepProc::IsWordBoundary(const char* line, int lineLength, int position, int length)
+namespace
+{
+bool WordBoundary(const char* line, int lineLength, int position, int length, TByteWalk& walk)
 {
     if (length <= 0 || position < 0 || position + length > lineLength)
         return false;
@@ -263,7 +295,7 @@ bool typGrepProc::IsWordBoundary(const char* line, int lineLength, int position,
             return false;
     auto neighbourFails = [&](int at, unsigned char edge)
     {
-        if (ByteTypeAt(line, lineLength, at) != mbSingleByte)
+        if (walk.At(at) != mbSingleByte)
             return true;
         const auto b = static_cast<unsigned char>(line[at]);
         return IsAsciiAlnum(edge) ? InIdentSet(b) : InWordSet(b);
@@ -275,6 +307,20 @@ bool typGrepProc::IsWordBoundary(const char* line, int lineLength, int position,
         return false;
     return true;
 }
+} // namespace
+
+bool typGrepProc::IsWordBoundary(const char* line, int lineLength, int position, int length)
+{
+    TByteWalk walk(line, lineLength);
+    return WordBoundary(line, lineLength, position, length, walk);
+}
+
+bool typGrepProc::WholeWordAt(const char* line, int lineLength, int position, int length)
+{
+    if (!walk_ || !walk_->Same(line, lineLength))
+        walk_ = std::make_unique<TByteWalk>(line, lineLength);
+    return WordBoundary(line, lineLength, position, length, *walk_);
+}
 
 bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& position, int& length)
 {
@@ -283,8 +329,10 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
         if (!re_)
             return false;
         // FindNext moves start past every hit it reports, rejected ones too.
+        if (start == 0)
+            walk_.reset(); // a new line, perhaps at the same address
         while (re_->FindNext(line, lineLength, start, position, length))
-            if (!wholeWord_ || IsWordBoundary(line, lineLength, position, length))
+            if (!wholeWord_ || WholeWordAt(line, lineLength, position, length))
                 return true;
         return false;
     }
@@ -296,6 +344,7 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
     // its character starts serve every later call on it.
     if (start == 0 || line != line_ || lineLength != lineLength_)
     {
+        walk_.reset();
         line_ = line;
         lineLength_ = lineLength;
         cursor_ = 0;
@@ -310,6 +359,8 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
     { return IsSjisLead(static_cast<unsigned char>(line[at])) && at + 1 < lineLength ? 2 : 1; };
     while (start <= lineLength - plen)
     {
+        if (Terminated())
+            return false; // rejected candidates of a long line may keep this loop busy
         const size_t found = hay.find(needle, size_t(start));
         if (found == std::string_view::npos)
             return false;
@@ -329,7 +380,7 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
             start = pos + charLen(pos); // ends inside a character
             continue;
         }
-        if (wholeWord_ && !IsWordBoundary(line, lineLength, pos, plen))
+        if (wholeWord_ && !WholeWordAt(line, lineLength, pos, plen))
         {
             start = pos + charLen(pos);
             continue;
@@ -452,7 +503,7 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
                 SearchLine(path, lineNo + 1, carry.data(), int(cut), offset);
                 offset += (long long)cut;
                 carry.erase(0, cut);
-                if (hitLimit_.load())
+                if (StopAsked())
                     return;
             }
             if (!nl)
@@ -471,7 +522,7 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
             }
             offset = 0;
             p = stop;
-            if (hitLimit_.load())
+            if (StopAsked())
                 return;
         }
         Flush(false);
@@ -479,7 +530,7 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
         if (StopAsked())
             return;
     }
-    if (!carry.empty())
+    if (!carry.empty() && !StopAsked())
         SearchLine(path, ++lineNo, carry.data(), int(carry.size()), offset);
     Flush(false);
 }
@@ -499,8 +550,10 @@ void typGrepProc::SearchLine(const AnsiString& path, int lineNo, char* line, int
     int position = 0;
     int matchLength = 0;
     AnsiString text; // made at the first hit; a long line with many hits is held once
-    while (!hitLimit_.load() && MatchLine(line, length, start, position, matchLength))
+    while (!StopAsked() && MatchLine(line, length, start, position, matchLength))
     {
+        if (Terminated())
+            break; // found after the stop was asked: not handed over
         if (text.IsEmpty())
             text = AnsiString(line, length);
         AddHit(path, lineNo, text, position, matchLength, offset);

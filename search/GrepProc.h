@@ -3,7 +3,8 @@
 //
 // Names are handled in UTF-16 (the W functions), converted to and from CP932 explicitly; files
 // are read as bytes. Hits wait in a queue under a lock that the interface thread empties as it waits;
-// the stop request is seen between files and every megabyte inside a long one.
+// the stop request is seen between lines and inside the matching of a long line, and no hit found
+// after it is handed over.
 #pragma once
 
 #include <atomic>
@@ -74,6 +75,8 @@ public:
 
 using TGrepFileFindEvent = Closure<void(TObject* sender, typGrepInf* hit)>;
 
+class TByteWalk;
+
 class typGrepProc : public TThread
 {
 public:
@@ -140,6 +143,8 @@ private:
     void Flush(bool force);
     void Deliver();
     bool StopAsked() const { return Terminated() || hitLimit_.load(); }
+    // IsWordBoundary over the line being searched, its bytes classified in one walk.
+    bool WholeWordAt(const char* line, int lineLength, int position, int length);
     void SetCurrentFolder(const AnsiString& folder);
 
     AnsiString startFolder_;
@@ -166,4 +171,5 @@ private:
     const char* line_ = nullptr;
     int lineLength_ = -1;
     int cursor_ = 0; // a character start at or before the next candidate
+    std::unique_ptr<TByteWalk> walk_;
 };

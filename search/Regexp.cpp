@@ -1,6 +1,7 @@
 #include "search/Regexp.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace
@@ -22,8 +23,13 @@ enum : uint8_t
     qStar, // '*'; 'x+' is kept as 'x' followed by 'x*'
 };
 
-// Past this many bits the memo is not allocated (only a line of tens of megabytes gets there).
-constexpr size_t kMaxMemoBits = size_t(256) << 20;
+// Backtracking ends with failure or with a match; past this it always ends with a result, which
+// the state sets give as well in linear time.
+constexpr long long kBacktrackBase = 1024;
+constexpr long long kBacktrackPerByte = 4;
+// A stop request is looked at after this many steps.
+constexpr long long kStopCheckSteps = 1 << 14;
+constexpr int kGaveUp = -2;
 
 // A lead byte followed by a valid trail byte is one character; anything else is a single byte.
 inline bool IsPairAt(const unsigned char* s, int n, int i)
@@ -84,7 +90,6 @@ TRegexp::TRegexp(const char* pattern, bool ignoreCase, std::nothrow_t) : ignoreC
         errorMessage_ = e.Message;
         elems_.clear();
         classes_.clear();
-        choices_ = 0;
         programLength_ = 0;
     }
 }
@@ -151,7 +156,7 @@ void TRegexp::Compile(const unsigned char* pat, int len)
             continue;
         }
 
-        TElem e{ekByte, qOne, 0, 0, -1, -1};
+        TElem e{ekByte, qOne, 0, 0, -1};
         if (c == '^' && i == 0)
         {
             reserve(1, at);
@@ -211,9 +216,6 @@ void TRegexp::Compile(const unsigned char* pat, int len)
         last = (e.Kind == ekBol || e.Kind == ekEol) ? lastAnchor : lastElem;
     }
 
-    choices_ = 0;
-    for (TElem& e : elems_)
-        e.Choice = e.Quant == qOne ? -1 : choices_++;
     programLength_ = size;
     const TElem& first = elems_.front();
     const bool foldedFirst = first.Kind == ekByte && ignoreCase_ && IsAsciiLetter(first.B1);
@@ -400,7 +402,8 @@ bool TRegexp::ClassHas(const TClass& c, const unsigned char* t, int p, int charL
 // One element at p: the position after it, or -1. Records the character boundaries it steps over.
 int TRegexp::Step(const TElem& e, const unsigned char* t, int n, int p)
 {
-    ++steps_;
+    if (++steps_ >= nextStopCheck_ && StopAsked())
+        return -1; // everything fails from now on: the search unwinds quickly
     if (e.Kind == ekBol)
         return p == bolAt_ ? p : -1;
     if (e.Kind == ekEol)
@@ -436,26 +439,18 @@ int TRegexp::Step(const TElem& e, const unsigned char* t, int n, int p)
 // The character boundary before p, where p > the start of a run this search stepped over.
 int TRegexp::Prev(int p) const { return TestBit(boundary_, size_t(p) - 1) ? p - 1 : p - 2; }
 
-void TRegexp::EnableMemo(int n)
+bool TRegexp::StopAsked()
 {
-    const size_t bits = size_t(choices_) * (size_t(n) + 1);
-    memoOn_ = bits <= kMaxMemoBits;
-    if (memoOn_)
-        failed_.assign((bits + 63) / 64, 0);
+    if (!stopped_ && steps_ >= nextStopCheck_)
+    {
+        nextStopCheck_ = steps_ + kStopCheckSteps;
+        stopped_ = stop_();
+    }
+    return stopped_;
 }
 
-bool TRegexp::IsFailed(const TElem& e, int p) const
-{
-    return TestBit(failed_, size_t(e.Choice) * (size_t(lineLen_) + 1) + size_t(p));
-}
-
-void TRegexp::SetFailed(const TElem& e, int p)
-{
-    SetBit(failed_, size_t(e.Choice) * (size_t(lineLen_) + 1) + size_t(p));
-}
-
-// Opens the choice of a closure at p. A star first runs as far as it can (stopping early where an
-// earlier search already failed from) and then backs off one element at a time.
+// Opens the choice of a closure at p. A star first runs as far as it can and then backs off one
+// element at a time.
 void TRegexp::PushFrame(int elem, const unsigned char* t, int n, int p)
 {
     const TElem& e = elems_[size_t(elem)];
@@ -470,11 +465,6 @@ void TRegexp::PushFrame(int elem, const unsigned char* t, int n, int p)
         int w = p;
         for (;;)
         {
-            if (memoOn_ && w != p && IsFailed(e, w))
-            {
-                w = Prev(w);
-                break;
-            }
             const int q = Step(e, t, n, w);
             if (q < 0)
                 break;
@@ -486,8 +476,8 @@ void TRegexp::PushFrame(int elem, const unsigned char* t, int n, int p)
     frames_.push_back(f);
 }
 
-// The end of the match that begins at s, or -1. Backtracking keeps its choices in frames_, never on
-// the native stack; with the memo on, every (closure, position) pair is explored at most once.
+// The end of the match that begins at s, -1, or kGaveUp past the step limit (or a stop). Backtracking
+// keeps its choices in frames_, never on the native stack.
 int TRegexp::MatchAt(const unsigned char* t, int n, int s)
 {
     frames_.clear();
@@ -508,14 +498,15 @@ int TRegexp::MatchAt(const unsigned char* t, int n, int s)
                 ++i;
                 continue;
             }
-            if (!memoOn_ && steps_ > memoLimit_)
-                EnableMemo(n);
-            if (!(memoOn_ && IsFailed(e, p)))
-                PushFrame(i, t, n, p);
+            if (steps_ > stepLimit_ || StopAsked())
+                return kGaveUp;
+            PushFrame(i, t, n, p);
             break;
         }
         for (;;)
         {
+            if (stopped_)
+                return kGaveUp;
             if (frames_.empty())
                 return -1;
             TFrame& f = frames_.back();
@@ -545,22 +536,113 @@ int TRegexp::MatchAt(const unsigned char* t, int n, int s)
                 p = next;
                 break;
             }
-            if (memoOn_)
-            {
-                if (e.Quant == qOpt)
-                    SetFailed(e, f.Pos);
-                else
-                    // Every position of the run fails too: its choices are a tail of these.
-                    for (int q = f.Pos;; q += CharLen(t, n, q))
-                    {
-                        SetFailed(e, q);
-                        if (q >= f.Far)
-                            break;
-                    }
-            }
             frames_.pop_back();
         }
     }
+}
+
+// The first character start at or after p (itself one) whose byte is the first element's; -1 when
+// there is none.
+int TRegexp::ScanFirstByte(const unsigned char* t, int n, int p) const
+{
+    while (p < n)
+    {
+        const void* hit = std::memchr(t + p, elems_[0].B1, size_t(n - p));
+        if (!hit)
+            return -1;
+        const int q = int(static_cast<const unsigned char*>(hit) - t);
+        // p is a boundary and [k, q) are lead-range bytes: q is a trail byte exactly when an odd
+        // run ends in a lead that takes it. (The first byte of a pair is itself lead-range.)
+        int k = q;
+        while (k > p && IsSjisLead(t[k - 1]))
+            --k;
+        if ((q - k) % 2 == 0 || !IsSjisTrail(t[q]))
+            return q;
+        p = q + 1;
+    }
+    return -1;
+}
+
+// Adds the state "element elem next, at p" to a list in the order backtracking would try it, with
+// the states reached from it without consuming (a skipped '?' or '*', an anchor that holds) after
+// it. A state already in the list came by a path tried earlier, which has the same future.
+void TRegexp::AddState(std::vector<TState>& list, int elem, const unsigned char* t, int n, int p, int start)
+{
+    const int m = int(elems_.size());
+    for (;;)
+    {
+        if (seen_[size_t(elem)] == p + 1)
+            return;
+        seen_[size_t(elem)] = p + 1;
+        if (elem == m)
+        {
+            list.push_back({elem, start});
+            return;
+        }
+        const TElem& e = elems_[size_t(elem)];
+        if (e.Kind == ekBol || e.Kind == ekEol)
+        {
+            if (Step(e, t, n, p) < 0)
+                return;
+            ++elem;
+            continue;
+        }
+        list.push_back({elem, start});
+        if (e.Quant == qOne)
+            return;
+        ++elem;
+    }
+}
+
+// The leftmost match from p on, as backtracking would find it, without backtracking: the states
+// alive at a position are kept in the order backtracking tries them (earlier starts first), all step
+// over one character together, and a match drops the states after it. Each element is taken once
+// per position, so this takes at most (elements + 1) steps per character.
+int TRegexp::MatchStates(const unsigned char* t, int n, int p, int last, int* length)
+{
+    const int m = int(elems_.size());
+    seen_.assign(size_t(m) + 1, 0);
+    std::vector<TState>& cur = states_;
+    std::vector<TState>& next = nextStates_;
+    cur.clear();
+    int matchStart = -1, matchEnd = -1;
+    for (;;)
+    {
+        if (matchStart < 0 && p <= last)
+        {
+            if (cur.empty() && leadsWithByte_)
+            {
+                p = ScanFirstByte(t, n, p);
+                if (p < 0 || p > last)
+                    break;
+            }
+            AddState(cur, 0, t, n, p, p);
+        }
+        if (cur.empty() || StopAsked())
+            break;
+        next.clear();
+        for (const TState& st : cur)
+        {
+            if (st.Elem == m)
+            {
+                matchStart = st.Start;
+                matchEnd = p;
+                break;
+            }
+            const TElem& e = elems_[size_t(st.Elem)];
+            const int q = Step(e, t, n, p);
+            if (q >= 0)
+                AddState(next, e.Quant == qStar ? st.Elem : st.Elem + 1, t, n, q, st.Start);
+        }
+        cur.swap(next);
+        if (p >= n)
+            break;
+        p += CharLen(t, n, p);
+    }
+    if (matchStart < 0 || stopped_)
+        return -1;
+    *length = matchEnd - matchStart;
+    return matchStart;
 }
 
 // Leftmost match from start, which must be a character boundary; '^' matches only at bolAt.
@@ -572,10 +654,10 @@ int TRegexp::Search(const unsigned char* t, int n, int start, int bolAt, int* le
     const size_t words = (size_t(n) + 1 + 63) / 64;
     if (boundary_.size() < words)
         boundary_.resize(words);
-    memoOn_ = false;
     steps_ = 0;
-    lineLen_ = n;
-    memoLimit_ = memoAfter_ >= 0 ? memoAfter_ : 1024 + 4LL * (n + 1);
+    nextStopCheck_ = stop_ ? 0 : LLONG_MAX;
+    stopped_ = false;
+    stepLimit_ = backtrackLimit_ >= 0 ? backtrackLimit_ : kBacktrackBase + kBacktrackPerByte * (n + 1LL);
     bolAt_ = bolAt;
 
     // A match never begins after the line's final newline, so "$" hits a line once.
@@ -587,23 +669,15 @@ int TRegexp::Search(const unsigned char* t, int n, int start, int bolAt, int* le
     {
         if (leadsWithByte_)
         {
-            const void* hit = p < n ? std::memchr(t + p, elems_[0].B1, size_t(n - p)) : nullptr;
-            if (!hit)
+            p = ScanFirstByte(t, n, p);
+            if (p < 0 || p > last)
                 return -1;
-            const int q = int(static_cast<const unsigned char*>(hit) - t);
-            // p is a boundary and [k, q) are lead-range bytes: q is a trail byte exactly when an odd
-            // run ends in a lead that takes it. (The first byte of a pair is itself lead-range.)
-            int k = q;
-            while (k > p && IsSjisLead(t[k - 1]))
-                --k;
-            if ((q - k) % 2 == 1 && IsSjisTrail(t[q]))
-            {
-                p = q + 1;
-                continue;
-            }
-            p = q;
         }
+        if (StopAsked())
+            return -1;
         const int end = MatchAt(t, n, p);
+        if (end == kGaveUp)
+            return stopped_ ? -1 : MatchStates(t, n, p, last, length);
         if (end >= 0)
         {
             *length = end - p;

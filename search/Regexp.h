@@ -4,11 +4,13 @@
 // '$' (last character only) and backslash escapes; no grouping, alternation or counted repetition.
 // Matching works in whole characters: a match never begins or ends inside a double-byte character,
 // '.' and a class consume a whole double-byte character, and a single-byte pattern character never
-// matches a trail byte. Failed closure/position pairs are remembered, so a search takes time
-// polynomial in the pattern and linear in the line, and backtracking never recurses natively.
+// matches a trail byte. A search backtracks for a few steps per byte of the line; past that it goes
+// on over sets of pattern states, which finds the same match in time linear in the line for a given
+// pattern, with no memory that grows with the line. Backtracking never recurses natively.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <utility>
 #include <vector>
@@ -72,9 +74,13 @@ public:
         return FindNext(line.c_str(), line.Length(), start, position, length);
     }
 
-    // Steps of one search before failed states are remembered; negative restores the default
-    // (a few times the line length). 0 remembers from the first step (tests use it).
-    void SetMemoAfter(int steps) noexcept { memoAfter_ = steps; }
+    // Steps one search may backtrack before it goes on over state sets; negative restores the
+    // default (a few times the line length). 0 uses the state sets from the start (tests use it).
+    void SetBacktrackLimit(int steps) noexcept { backtrackLimit_ = steps; }
+    // Steps (one element tried at one place) the last search took.
+    long long Steps() const noexcept { return steps_; }
+    // Asked every few thousand steps; once it answers true the search gives up and finds nothing.
+    void SetStopCheck(std::function<bool()> stop) { stop_ = std::move(stop); }
 
     TRegexp(const TRegexp&) = delete;
     TRegexp& operator=(const TRegexp&) = delete;
@@ -87,13 +93,17 @@ private:
         uint8_t B1; // literal byte, or lead byte of a pair
         uint8_t B2; // trail byte of a pair
         int Class;  // index into classes_
-        int Choice; // index among the elements with a closure ('*' or '?'), else -1
     };
     struct TClass
     {
         uint8_t Bits[16]; // single-byte members by their low seven bits, complement already applied
         bool Negated;
         std::vector<std::pair<uint16_t, uint16_t>> Wide; // double-byte members as code ranges
+    };
+    struct TState
+    {
+        int Elem;  // next element to match; elems_.size() for a match
+        int Start; // where the match began
     };
     struct TFrame
     {
@@ -110,17 +120,17 @@ private:
 
     int Search(const unsigned char* t, int n, int start, int bolAt, int* length);
     int MatchAt(const unsigned char* t, int n, int s);
+    int MatchStates(const unsigned char* t, int n, int p, int last, int* length);
+    void AddState(std::vector<TState>& list, int elem, const unsigned char* t, int n, int p, int start);
+    int ScanFirstByte(const unsigned char* t, int n, int p) const;
+    bool StopAsked();
     int Step(const TElem& e, const unsigned char* t, int n, int p);
     bool ClassHas(const TClass& c, const unsigned char* t, int p, int charLen) const;
     void PushFrame(int elem, const unsigned char* t, int n, int p);
     int Prev(int p) const;
-    void EnableMemo(int n);
-    bool IsFailed(const TElem& e, int p) const;
-    void SetFailed(const TElem& e, int p);
 
     std::vector<TElem> elems_;
     std::vector<TClass> classes_;
-    int choices_ = 0;
     int status_ = rsCompiled;
     int errorOffset_ = 0;
     int programLength_ = 0;
@@ -133,12 +143,14 @@ private:
     // Bit p: a character begins at p. Written by every step over the text, so the bits behind a
     // position reached in this search are always fresh and the map never needs clearing.
     std::vector<uint64_t> boundary_;
-    std::vector<uint64_t> failed_; // bit choice * (n + 1) + p: the elements from there cannot match at p
-    bool memoOn_ = false;
-    int lineLen_ = 0;
     int bolAt_ = 0; // where '^' matches in this search
     long long steps_ = 0;
-    long long memoLimit_ = 0;
-    int memoAfter_ = -1;
+    long long stepLimit_ = 0; // of backtracking in this search
+    int backtrackLimit_ = -1;
+    long long nextStopCheck_ = 0;
+    bool stopped_ = false;
+    std::function<bool()> stop_;
     std::vector<TFrame> frames_;
+    std::vector<TState> states_, nextStates_;
+    std::vector<int> seen_; // per element: 1 + the position of the state list that holds it
 };

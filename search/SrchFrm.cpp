@@ -182,7 +182,24 @@ void TSrchForm::FindStep(bool forward)
     const TPoint hit = forward ? ed->FindNext(from, pattern, caseSensitive, wholeWord, true)
                                : ed->FindPrev(from, pattern, caseSensitive, wholeWord, true);
     if (hit.x < 0)
-        InfoBox(msgFindNotFound, ("'" + pattern + "'").c_str());
+    {
+        // Asked from the dialog, the box belongs to it: closing the box gives the focus back to the
+        // dialog, so that F3 and F5 go on working there, instead of to the main window.
+        void* const owner = MessageOwner();
+        const bool fromDialog = HandleAllocated() && GetActiveWindow() == Handle();
+        if (fromDialog)
+            SetMessageOwner(Handle());
+        try
+        {
+            InfoBox(msgFindNotFound, ("'" + pattern + "'").c_str());
+        }
+        catch (...)
+        {
+            SetMessageOwner(owner);
+            throw;
+        }
+        SetMessageOwner(owner);
+    }
     PushHistory();
 }
 

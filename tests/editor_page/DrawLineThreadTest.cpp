@@ -99,6 +99,10 @@ TEST(DrawLineThread, APaintIsDrawnLaterOnTheInterfaceThreadThroughTheOffscreenBi
         EXPECT_EQ(id, MainThreadID());
     for (bool off : page->Log().drawnOffscreen)
         EXPECT_TRUE(off);
+    // The thread skips its wake-ups while a pass runs, and only then.
+    for (bool busy : page->Log().drawnBusy)
+        EXPECT_TRUE(busy);
+    EXPECT_FALSE(page->DrawThread()->Busy());
     EXPECT_EQ(page->Log().drawnRows.front(), page->GetTopLine());
 }
 

@@ -114,6 +114,69 @@ TEST(nsRichEditSearch, FindNext_FindsAndSelectsAHitAcrossAFold)
     EXPECT_EQ(AllHitsBackward(ed, "abcd", false), expected);
 }
 
+// Every substring of a paragraph, folded at several widths so that a hit runs across any number of
+// rows, against the paragraph as one string: find next and previous select exactly the hit, and its
+// mark finds it again.
+TEST(nsRichEditSearch, HitsOfAnyLengthAcrossAnyNumberOfRowsAreFoundSelectedAndMarked)
+{
+    const std::string text = "あいうえおかきくけこさしすせそ";
+    const std::string mixed = "ab漢字cdeかなfgh";
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    for (const std::string& para : {text, mixed})
+        for (int wrap : {2, 4, 6, 10, 12})
+        {
+            // Rows of at most wrap bytes, cut between characters; the last one ends the paragraph.
+            std::vector<std::string> rows;
+            std::vector<size_t> starts; // of each character
+            for (size_t i = 0; i < para.size();)
+            {
+                starts.push_back(i);
+                const size_t len = IsSjisLead(static_cast<unsigned char>(para[i])) ? 2 : 1;
+                if (rows.empty() || rows.back().size() + len > size_t(wrap))
+                    rows.emplace_back();
+                rows.back() += para.substr(i, len);
+                i += len;
+            }
+            rows.back() += "\r";
+            starts.push_back(para.size());
+            // A start lies on the row holding its byte; an end at a row's end stays on that row.
+            auto pointOf = [&](size_t offset, bool isEnd = false)
+            {
+                int row = 0;
+                while ((isEnd ? offset > rows[size_t(row)].size() : offset >= rows[size_t(row)].size()) &&
+                       row + 1 < int(rows.size()))
+                    offset -= rows[size_t(row++)].size();
+                return TPoint(int(offset), row);
+            };
+            for (size_t a = 0; a + 1 < starts.size(); ++a)
+                for (size_t b = a + 1; b < starts.size(); ++b)
+                {
+                    const std::string pattern = para.substr(starts[a], starts[b] - starts[a]);
+                    SCOPED_TRACE("wrap " + std::to_string(wrap) + " pattern " + pattern);
+                    LoadRows(ed, rows);
+                    const TPoint first = pointOf(para.find(pattern));
+                    const TPoint last = pointOf(para.rfind(pattern));
+                    const TPoint end = pointOf(para.find(pattern) + pattern.size(), true);
+                    EXPECT_EQ(ed.FindNext(TPoint(0, 0), pattern.c_str(), true, false, true), first);
+                    EXPECT_EQ(ed.GetSelText().str(), pattern);
+                    EXPECT_EQ(ed.SelArea()->GetEndPoint(), ed.DspPos(end));
+                    const TPoint endPos = ed.GetEndPos();
+                    ed.SelArea()->PointReset();
+                    EXPECT_EQ(ed.FindPrev(TPoint(endPos.x + 1, endPos.y), pattern.c_str(), false, false, false),
+                              last);
+
+                    typSrchPack pack;
+                    pack.HitPoint = first;
+                    pack.Pattern = pattern.c_str();
+                    ed.MakeSrchPack(pack);
+                    pack.HitPoint = TPoint(0, 0);
+                    EXPECT_TRUE(ed.LocateSrchPack(pack));
+                    EXPECT_EQ(pack.HitPoint, first);
+                }
+        }
+}
+
 TEST(nsRichEditSearch, WholeWord_AcceptsOnlyHitsWithoutWordNeighbours)
 {
     struct Case

@@ -449,8 +449,6 @@ TPoint SearchModel(const std::vector<std::string>& rows, const std::string& patt
         const size_t e = s + pat.size();
         if (cells[s].trail || (e < cells.size() && cells[e].trail && cells[e].row == cells[e - 1].row))
             continue;
-        if (cells[e - 1].row - cells[s].row > 1)
-            continue;
         if (folded.compare(s, pat.size(), pat) != 0)
             continue;
         TPoint start(cells[s].col, cells[s].row);

@@ -21,6 +21,8 @@ struct TPageLog
     std::vector<int> drawnRows;
     std::vector<DWORD> drawThreads;
     std::vector<bool> drawnOffscreen;
+    // The drawing thread's busy flag as each row was drawn (false without a thread).
+    std::vector<bool> drawnBusy;
     // First row of the request being served, once per drawing pass (taken when the top row is drawn).
     std::vector<int> servedFirst;
 };
@@ -44,6 +46,7 @@ public:
         log_->drawnRows.push_back(row);
         log_->drawThreads.push_back(GetCurrentThreadId());
         log_->drawnOffscreen.push_back(OffscreenBitmap() && GetMyCanvas() == OffscreenBitmap()->Canvas());
+        log_->drawnBusy.push_back(DrawThread() && DrawThread()->Busy());
         if (row == GetTopLine() && DrawThread())
             log_->servedFirst.push_back(DrawThread()->Served().First);
         nsRichEdit::DrawLine(row);

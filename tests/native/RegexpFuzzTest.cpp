@@ -432,17 +432,17 @@ TEST(TRegexpFuzz, RandomPatternsKeepEveryPromiseOnRandomLines)
         const std::string pattern = gen.Pattern();
         SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round) + " pattern \"" +
                      Hex(pattern) + "\"");
-        static const int memoAfters[] = {0, 1, 2, 5, 17, 64};
-        const int memoAfter = memoAfters[gen.Below(6)];
-        // [ignoreCase]: as given, with the memo from an early step, and cut at the pattern's end.
-        std::unique_ptr<TRegexp> plain[2], memo[2], cut[2];
+        static const int backtrackLimits[] = {0, 1, 2, 5, 17, 64};
+        const int backtrackLimit = backtrackLimits[gen.Below(6)];
+        // [ignoreCase]: as given, on state sets from an early step, and cut at the pattern's end.
+        std::unique_ptr<TRegexp> plain[2], states[2], cut[2];
         const std::string head = pattern.substr(0, size_t(PatternLength(pattern)));
         for (int ic = 0; ic < 2; ++ic)
         {
             plain[ic] = std::make_unique<TRegexp>(pattern.c_str(), ic != 0, std::nothrow);
             CheckCompile(*plain[ic], pattern, ic != 0);
-            memo[ic] = std::make_unique<TRegexp>(pattern.c_str(), ic != 0, std::nothrow);
-            memo[ic]->SetMemoAfter(memoAfter);
+            states[ic] = std::make_unique<TRegexp>(pattern.c_str(), ic != 0, std::nothrow);
+            states[ic]->SetBacktrackLimit(backtrackLimit);
             if (head.size() != pattern.size())
             {
                 cut[ic] = std::make_unique<TRegexp>(head.c_str(), ic != 0, std::nothrow);
@@ -464,8 +464,8 @@ TEST(TRegexpFuzz, RandomPatternsKeepEveryPromiseOnRandomLines)
                 SCOPED_TRACE(ic ? "ignoring case" : "matching case");
                 const bool anchored = Anchored(*plain[ic], pattern);
                 traces[ic] = Exercise(*plain[ic], anchored, text, everyStart);
-                EXPECT_EQ(Exercise(*memo[ic], anchored, text, everyStart), traces[ic])
-                    << "memo after " << memoAfter;
+                EXPECT_EQ(Exercise(*states[ic], anchored, text, everyStart), traces[ic])
+                    << "state sets after " << backtrackLimit << " steps";
                 if (cut[ic])
                 {
                     EXPECT_EQ(Exercise(*cut[ic], anchored, text, everyStart), traces[ic])

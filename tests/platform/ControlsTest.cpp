@@ -310,6 +310,44 @@ TEST_F(ControlsTest, HandlerExceptionsAreReportedAndTheWindowLivesOn)
     control->throwIn.clear();
 }
 
+// A window that cannot be made raises an exception naming the control, leaves no handle behind
+// and can be freed; its parent lives on.
+TEST_F(ControlsTest, AWindowThatCannotBeMadeRaisesAClearErrorAndLeavesNoHandle)
+{
+    struct TOrphan : TWinControl
+    {
+        explicit TOrphan(TComponent* owner) : TWinControl(owner) {}
+        HWND parent = nullptr;
+        void CreateParams(TCreateParams& params) override
+        {
+            TWinControl::CreateParams(params);
+            params.WndParent = parent;
+        }
+    };
+    // A parent window that no longer exists.
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(gone, nullptr);
+    DestroyWindow(gone);
+    auto* orphan = Create<TOrphan>(form);
+    orphan->SetName("orphan");
+    orphan->parent = gone;
+    try
+    {
+        orphan->SetParent(form); // the form has its window: the child's is made at once
+        orphan->HandleNeeded();
+        ADD_FAILURE() << "no exception";
+    }
+    catch (const Exception& e)
+    {
+        EXPECT_NE(e.Message.str().find("orphan"), std::string::npos) << e.Message.str();
+    }
+    EXPECT_FALSE(orphan->HandleAllocated());
+    delete orphan;
+    EXPECT_TRUE(IsWindow(form->Handle()));
+    Send(WM_KEYUP, 'A', 0);
+    EXPECT_EQ(control->calls, std::vector<std::string>{"KeyUp 65"});
+}
+
 TEST_F(ControlsTest, FreeingAControlDestroysItsWindowAndItsChildren)
 {
     std::vector<std::string> log;

@@ -11,6 +11,7 @@
 #include "platform/Cp932.h"
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
+#include "tests/TestServices.h"
 
 #include <shlobj.h>
 
@@ -91,6 +92,41 @@ TEST(TTimer, AHandlerMayFreeAnotherTimerWhoseTickIsPending)
     auto firstOther = std::find(probe.fired.begin(), probe.fired.end(), "other");
     EXPECT_EQ(std::find(firstOther, probe.fired.end(), "victim"), probe.fired.end());
     delete killer;
+}
+
+// A handler that throws is reported through the application's handler (here: the box seam) and
+// the timer goes on ticking; with OnException set, that handler gets it instead of a box.
+TEST(TTimer, AHandlerThatThrowsIsReportedAndTheTimerGoesOn)
+{
+    struct TThrowing : TObject
+    {
+        int ticks = 0;
+        std::vector<std::string> reported;
+        void Tick(TObject*)
+        {
+            ++ticks;
+            throw Exception("タイマーで失敗しました");
+        }
+        void OnException(TObject*, Exception* e) { reported.push_back(e->Message.str()); }
+    } probe;
+    for (bool handler : {false, true})
+    {
+        SCOPED_TRACE(handler ? "OnException" : "box");
+        TBoxServices services;
+        probe.ticks = 0;
+        probe.reported.clear();
+        if (handler)
+            Application->OnException = TExceptionEvent(&probe, &TThrowing::OnException);
+        auto* timer = Create<TTimer>(nullptr);
+        timer->SetInterval(5);
+        timer->OnTimer = TNotifyEvent(&probe, &TThrowing::Tick);
+        EXPECT_TRUE(PumpUntil([&] { return probe.ticks >= 3; }));
+        delete timer;
+        Application->OnException = TExceptionEvent();
+        const std::vector<std::string> expected(size_t(probe.ticks), "タイマーで失敗しました");
+        EXPECT_EQ(handler ? probe.reported : services.boxes, expected);
+        EXPECT_TRUE((handler ? services.boxes : probe.reported).empty());
+    }
 }
 
 TEST(TTimer, RunsOnlyWhileEnabledWithAnInterval)

@@ -466,6 +466,34 @@ TEST(RunGrep, AnInvalidPatternIsAnErrorBoxNotNoHits)
     EXPECT_TRUE(w.Lines().empty());
 }
 
+// A failure of the interface while the search runs is reported (once, however often it comes back),
+// and the search goes on to its end.
+TEST(RunGrep, AFailureOfTheInterfaceIsReportedOnceAndTheSearchGoesOn)
+{
+    struct TFailing
+    {
+        int rounds = 0;
+        void Progress(TObject*)
+        {
+            ++rounds;
+            throw Exception("表示に失敗しました");
+        }
+    } failing;
+    TScriptServices services;
+    TTempTree tree;
+    for (int i = 0; i < 30; ++i)
+        tree.File("f" + IntToStr(i) + ".txt", std::string(200000, 'x') + " needle\n");
+    TWindows w;
+    w.monitor->OnProgress = TNotifyEvent(&failing, &TFailing::Progress);
+    typGrepProc* running = nullptr;
+    EXPECT_EQ(RunGrep(Request(tree.Root(), "needle"), w.monitor, w.results, running), 30);
+    EXPECT_GE(failing.rounds, 1);
+    EXPECT_EQ(w.Hits().size(), 30u);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0], "表示に失敗しました");
+    EXPECT_EQ(running, nullptr);
+}
+
 TEST(RunGrep, StopEndsTheSearchAfterTheCurrentFileAndTheProgressShowsItsFolder)
 {
     for (bool close : {false, true})

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <cctype>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <random>
@@ -184,6 +186,58 @@ TEST(GrepMatch, EveryHitOfALineOnceOnCharacterBoundaries)
         g.Setup("C:\\", "", false, c.caseSensitive, c.word, c.regex,
                 AnsiString(c.pattern.data(), int(c.pattern.size())));
         EXPECT_EQ(LineHits(g, c.line), c.hits) << "pattern [" << c.pattern << "] line [" << c.line << "]";
+    }
+}
+
+// The whole-word test as it was first written, classifying each neighbour from the line's start.
+bool ReferenceWholeWord(const std::string& line, int pos, int len)
+{
+    auto word = [](unsigned char c) { return c >= 0x21 && c <= 0x7E && !(c >= 0x3A && c <= 0x40) && c != 0x60; };
+    auto ident = [](unsigned char c) { return c < 0x80 && (std::isalnum(c) || c == '_'); };
+    for (int i = pos; i < pos + len; ++i)
+        if (!word(static_cast<unsigned char>(line[size_t(i)])))
+            return false;
+    auto fails = [&](int at, unsigned char edge)
+    {
+        if (ByteTypeAt(line.data(), int(line.size()), at) != mbSingleByte)
+            return true;
+        const auto b = static_cast<unsigned char>(line[size_t(at)]);
+        return edge < 0x80 && std::isalnum(edge) ? ident(b) : word(b);
+    };
+    if (pos > 0 && fails(pos - 1, static_cast<unsigned char>(line[size_t(pos)])))
+        return false;
+    return !(pos + len < int(line.size()) && fails(pos + len, static_cast<unsigned char>(line[size_t(pos + len - 1)])));
+}
+
+// Whole-word hits are the plain hits that pass the test above, on lines full of double-byte
+// characters whose trail bytes read as letters, digits, '_' and symbols, and of stray lead bytes.
+TEST(GrepMatch, WholeWordHitsAreThePlainHitsThatPassTheTestOnMixedLines)
+{
+    const char* const tokens[] = {"ab", "a", "_", "1", "-", " ", "(", "ア", "ソ", "ヂ", "表", "\x83", "\x81_",
+                                  "\x88\x9F", "ｱ", ":", "ab_1"};
+    const char* const patterns[] = {"ab", "a", "1", "_", "-", "ab_1", "[a-b]+", "[0-9_]", "a*b"};
+    std::mt19937 rng(4417);
+    for (int round = 0; round < 400; ++round)
+    {
+        std::string line;
+        for (int k = int(rng() % 40); k > 0; --k)
+            line += tokens[rng() % std::size(tokens)];
+        const char* pattern = patterns[rng() % std::size(patterns)];
+        const bool regex = std::strpbrk(pattern, "[*+") != nullptr;
+        typGrepProc plain(true), word(true);
+        plain.Setup("C:\\", "", false, true, false, regex, pattern);
+        word.Setup("C:\\", "", false, true, true, regex, pattern);
+        std::vector<THit> expected;
+        for (const THit& h : LineHits(plain, line))
+            if (ReferenceWholeWord(line, h.pos, h.len))
+                expected.push_back(h);
+        // A rejected regular-expression hit is stepped over whole, a plain one by a character.
+        if (!regex)
+        {
+            ASSERT_EQ(LineHits(word, line), expected) << "round " << round << " pattern " << pattern;
+        }
+        for (const THit& h : LineHits(word, line))
+            ASSERT_TRUE(ReferenceWholeWord(line, h.pos, h.len)) << "round " << round << " pattern " << pattern;
     }
 }
 
@@ -455,10 +509,56 @@ TEST(GrepProc, StopsBetweenFilesWhenAsked)
     ASSERT_EQ(g->FilesSearched(), 1);
     g->Terminate();
     g->WaitFor();
-    // The file being read is finished, the others are not opened.
+    // The hit found before the stop (if the worker got that far) is handed over; no other line or
+    // file is searched.
     EXPECT_EQ(g->FilesSearched(), 1);
-    EXPECT_EQ(g->HitCount(), 3);
-    EXPECT_EQ(c.hits.size(), 3u);
+    EXPECT_LE(g->HitCount(), 1);
+    EXPECT_EQ(c.hits.size(), size_t(g->HitCount()));
+}
+
+// A stop asked while the worker waits at a hit: the rest of that line, and a long line after it,
+// give nothing, whether the line is matched as text or by a regular expression.
+TEST(GrepProc, AStopInsideALineDeliversNothingFoundAfterIt)
+{
+    std::string longLine;
+    while (longLine.size() < 900000)
+        longLine += "hit ";
+    const struct
+    {
+        const char* name;
+        std::string text;
+        bool regex;
+    } cases[] = {
+        {"inside a long line", longLine + "\n", false},
+        {"before a long line", "hit\n" + longLine + "\n", false},
+        {"before a long line, regular expression", "hit\n" + longLine + "\n", true},
+    };
+    for (const auto& k : cases)
+    {
+        SCOPED_TRACE(k.name);
+        TTree t;
+        t.File("a.txt", k.text);
+        TCollector c;
+        std::unique_ptr<typGrepProc> g(Create<typGrepProc>(true));
+        g->Setup(t.Root(), "", true, true, false, k.regex, k.regex ? "h[i]t" : "hit");
+        g->OnFileFind = TGrepFileFindEvent(&c, &TCollector::OnHit);
+        g->Pause = true;
+        g->Start();
+        for (int i = 0; i < 5000 && g->FilesSearched() == 0; ++i)
+            Sleep(1);
+        Sleep(20); // most likely at the first hit's pause by now
+        g->Terminate();
+        g->WaitFor();
+        EXPECT_TRUE(g->Finished());
+        // At most the hit that waited at the pause; the worker may have been stopped before it.
+        EXPECT_LE(g->HitCount(), 1);
+        ASSERT_EQ(c.hits.size(), size_t(g->HitCount()));
+        if (!c.hits.empty())
+        {
+            EXPECT_EQ(c.hits[0].LineNo, 1);
+            EXPECT_EQ(c.hits[0].Position, 0);
+        }
+    }
 }
 
 TEST(GrepProc, DeletingARunningWorkerStopsAndWaitsForIt)

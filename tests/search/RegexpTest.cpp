@@ -69,9 +69,9 @@ void CheckRows(const std::vector<TRow>& rows)
                      std::to_string(r.start) + (r.ignoreCase ? " ignoring case" : ""));
         TRegexp re(r.pattern, r.ignoreCase);
         EXPECT_EQ(Find(re, r.text, r.start), (THit{r.pos, r.pos < 0 ? 0 : r.len}));
-        TRegexp remembering(r.pattern, r.ignoreCase);
-        remembering.SetMemoAfter(0);
-        EXPECT_EQ(Find(remembering, r.text, r.start), (THit{r.pos, r.pos < 0 ? 0 : r.len}));
+        TRegexp states(r.pattern, r.ignoreCase);
+        states.SetBacktrackLimit(0);
+        EXPECT_EQ(Find(states, r.text, r.start), (THit{r.pos, r.pos < 0 ? 0 : r.len}));
     }
 }
 } // namespace
@@ -485,6 +485,66 @@ TEST(TRegexp, Find_FinishesPathologicalPatternsOnLongLines)
     }
 }
 
+TEST(TRegexp, Find_TakesStepsLinearInTheLineOnLinesOfAnyLength)
+{
+    // The longest chain of closures a program holds, then a byte the line lacks (or has only at its
+    // end): backtracking alone takes steps exponential in the chain. Whatever the line's length,
+    // a search takes at most (elements + 1) steps per byte past its bounded share of backtracking.
+    std::string chain;
+    for (int i = 0; i < 63; ++i)
+        chain += "a*";
+    const struct
+    {
+        std::string pattern;
+        char tail;
+        int pos;
+    } cases[] = {{chain + "c", 'a', -1}, {chain + "c", 'c', 0}, {"[^x]*[^x]*[^x]*x", 'a', -1}};
+    // 4.5 MB is past where a memo of one bit per closure and position stops fitting in memory
+    // (the sanitized native build stops short of it: it runs ten times slower).
+#ifdef _WIN32
+    const int longest = 9 << 19;
+#else
+    const int longest = 1 << 20;
+#endif
+    for (int n : {4096, 1 << 18, longest})
+        for (const auto& c : cases)
+        {
+            if (n == longest && &c != &cases[0])
+                continue;
+            std::string text(size_t(n) - 1, 'a');
+            text += c.tail;
+            SCOPED_TRACE("pattern \"" + c.pattern + "\" on " + std::to_string(n) + " bytes");
+            TRegexp re(c.pattern.c_str());
+            EXPECT_EQ(Find(re, text, 0), (THit{c.pos, c.pos < 0 ? 0 : n}));
+            const long long elements = 64;
+            EXPECT_LE(re.Steps(), 1024 + 4LL * (n + 1) + 2 * (elements + 1) * (n + 1));
+        }
+}
+
+TEST(TRegexp, Find_GivesUpWithinAFewThousandStepsOnceAStopIsAsked)
+{
+    std::string chain;
+    for (int i = 0; i < 20; ++i)
+        chain += "a*";
+    const std::string line(1 << 20, 'a');
+    for (int limit : {-1, 0})
+        for (const char* pattern : {"b", "a*b", chain.c_str()})
+        {
+            SCOPED_TRACE(std::string(pattern) + " backtracking " + std::to_string(limit));
+            TRegexp re(pattern);
+            re.SetBacktrackLimit(limit);
+            int asked = 0;
+            re.SetStopCheck([&] { return ++asked >= 2; });
+            EXPECT_EQ(Find(re, line, 0), (THit{-1, 0}));
+            EXPECT_LE(re.Steps(), 4 * 16384 + 64);
+            // A stepper over the line stops too, past the line.
+            int start = 0, pos = 0, len = 0;
+            asked = 0;
+            EXPECT_FALSE(re.FindNext(line.data(), int(line.size()), start, pos, len));
+            EXPECT_EQ(start, int(line.size()) + 1);
+        }
+}
+
 // ---- Model ---------------------------------------------------------------------------------------
 // A plain recursive backtracking matcher over the characters of short texts, driven by the same
 // pattern the generator renders to text, so the engine's parser and matcher are both checked.
@@ -802,8 +862,8 @@ void CheckAgainstModel(bool sjis, unsigned seed, int patterns)
         const std::string pattern = gen.Pattern(model);
         TRegexp re(pattern.c_str(), model.IgnoreCase, std::nothrow);
         ASSERT_EQ(re.Status(), TRegexp::rsCompiled) << "seed " << seed << " pattern \"" << Hex(pattern) << "\"";
-        TRegexp remembering(pattern.c_str(), model.IgnoreCase);
-        remembering.SetMemoAfter(0);
+        TRegexp states(pattern.c_str(), model.IgnoreCase);
+        states.SetBacktrackLimit(0);
         for (int j = 0; j < 6; ++j)
         {
             const std::string text = gen.Text();
@@ -814,7 +874,7 @@ void CheckAgainstModel(bool sjis, unsigned seed, int patterns)
             {
                 const THit want = ModelFind(model, text, s);
                 ASSERT_EQ(Find(re, text, s), want) << what << " start " << s;
-                ASSERT_EQ(Find(remembering, text, s), want) << what << " start " << s << " (memo)";
+                ASSERT_EQ(Find(states, text, s), want) << what << " start " << s << " (state sets)";
             }
             ASSERT_EQ(AllHits(re, text), ModelAllHits(model, text)) << what;
         }

@@ -413,6 +413,29 @@ TEST(Replace, ReplaceAll_EveryScopeAndLengthChangeOnAFoldedPageMatchesTheModelAn
             }
 }
 
+// A hit may run across any number of folded rows: every length at every fold width is replaced as
+// in the paragraph taken as one string.
+TEST(Replace, ReplaceAll_HitsRunningAcrossManyFoldedRowsAreReplacedAsInTheModel)
+{
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    const std::string text = "あいうえおかきくけこさしすせそ\r\nあいうえおかきくけこ";
+    for (int wrap : {4, 6, 10, 12})
+        for (size_t chars = 1; chars <= 13; ++chars)
+        {
+            const std::string pattern = text.substr(4, 2 * chars); // from う on
+            SCOPED_TRACE("wrap " + std::to_string(wrap) + " pattern " + pattern);
+            LoadFolded(ed, text, wrap);
+            const std::string before = JoinedRows(ed);
+            int count = 0;
+            const std::string expected = ModelReplaceAll(before, 0, before.size(), pattern, "X", &count);
+            const TReplaceAllResult result = ReplaceAll(ed, MakeRequest(pattern.c_str(), "X"), {});
+            EXPECT_EQ(JoinedRows(ed), expected);
+            EXPECT_EQ(result.Replaced, count);
+            EXPECT_EQ(count, chars <= 8 ? 2 : 1);
+        }
+}
+
 // Replace next, pressed again and again, walks the range as replace all does; each press is one
 // undo step. In a selection one press replaces the selection's first hit, whichever end the caret
 // is at.

@@ -229,7 +229,7 @@ int RunGrep(const TGrepRequest& request, TFileSrchMonitorForm* monitor, TMessage
         }
         catch (const std::exception& e)
         {
-            ErrorBox("%s", e.what());
+            ErrorBox("%s", ExceptionText(e).c_str());
         }
         catch (...)
         {

@@ -139,7 +139,7 @@ TStrings* nsRichEdit::MakeFLine() { return new nsStringList(this); }
 
 void nsRichEdit::AfterConstruction()
 {
-    FAttrs->Clear();
+    AttrList()->Clear();
     FBookmarkGap = 1;
     FBookmarkWidth = 12;
     RowDspFmt = "%5d";

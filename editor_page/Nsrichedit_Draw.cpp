@@ -122,9 +122,9 @@ void nsRichEdit::DrawWallPaperRect(const TRect& rect, TWallPaperPart part) { Get
 
 bool nsRichEdit::IsBookmarked(int row)
 {
-    if (row < 0 || row >= GetLinesCount() || row >= FAttrs->GetCount())
+    if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount())
         return false;
-    return FAttrs->GetItem(row)->Reserve != 0;
+    return AttrList()->GetItem(row)->Reserve != 0;
 }
 
 void nsRichEdit::FillMargin(int row)

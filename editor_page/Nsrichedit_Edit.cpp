@@ -155,15 +155,15 @@ void nsRichEdit::LineChange(int row, const AnsiString& text, bool newGroup)
         return;
     const bool after = ContinuesOnNextRow(row, GetLine(row));
     // Reading the record of a row past the text would add one: the last row has no next row.
-    if (before != after && row + 1 < GetLinesCount() && row + 1 < FAttrs->GetCount())
-        FAttrs->GetItem(row + 1)->Dirty = true;
+    if (before != after && row + 1 < GetLinesCount() && row + 1 < AttrList()->GetCount())
+        AttrList()->GetItem(row + 1)->Dirty = true;
 }
 
 void nsRichEdit::ColAttrListEdit(int row, int column, int mode, int count)
 {
-    if (row < 0 || row >= GetLinesCount() || row >= FAttrs->GetCount() || count <= 0)
+    if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount() || count <= 0)
         return;
-    TColAttrList* list = FAttrs->GetItem(row)->ColAttr;
+    TColAttrList* list = AttrList()->GetItem(row)->ColAttr;
     if (!list)
         return;
     switch (mode)
@@ -210,7 +210,7 @@ void nsRichEdit::StringInsert(const AnsiString& input)
         const int last = GetLinesCount() - 1;
         if (!isCrLine(last))
             LineChange(last, GetLine(last) + "\r", false);
-        TAttrListItem rec = *FAttrs->GetItem(last);
+        TAttrListItem rec = *AttrList()->GetItem(last);
         rec.ColAttr = nullptr;
         while (GetLinesCount() < r)
             AddLineP("\r", rec);
@@ -220,7 +220,7 @@ void nsRichEdit::StringInsert(const AnsiString& input)
     FCaret.y = r;
 
     const AnsiString L = GetLine(r);
-    const int indent = std::max<int>(0, FAttrs->GetItem(r)->Indent);
+    const int indent = std::max<int>(0, AttrList()->GetItem(r)->Indent);
     std::vector<TDspCell> cells;
     DisplayCells(cells, L.c_str(), L.Length(), FTabSize);
     const int dLen = indent + int(cells.size());
@@ -277,8 +277,8 @@ void nsRichEdit::StringInsert(const AnsiString& input)
         }
     }
     LineChange(r, AnsiString(next.data(), int(next.size())), false);
-    if (r < FAttrs->GetCount())
-        FAttrs->GetItem(r)->Dirty = true;
+    if (r < AttrList()->GetCount())
+        AttrList()->GetItem(r)->Dirty = true;
     NoteLineWidth(int(next.size()));
     FCaret.y = r;
     FoldLine(r);

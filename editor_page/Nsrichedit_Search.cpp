@@ -269,12 +269,12 @@ void nsRichEdit::MakeSrchPack(typSrchPack& pack)
 
 bool nsRichEdit::LocateSrchPack(typSrchPack& pack)
 {
-    const int rows = std::min(GetLinesCount(), FAttrs->GetCount());
+    const int rows = std::min(GetLinesCount(), AttrList()->GetCount());
     const int length = pack.Pattern.Length();
     const int32_t id = pack.MarkId;
     if (length <= 0 || id == 0)
         return false;
-    auto list = [&](int row) { return row >= 0 && row < rows ? FAttrs->GetItem(row)->ColAttr : nullptr; };
+    auto list = [&](int row) { return row >= 0 && row < rows ? AttrList()->GetItem(row)->ColAttr : nullptr; };
     auto firstMarked = [&](int row)
     {
         TColAttrList* l = list(row);
@@ -337,7 +337,7 @@ bool nsRichEdit::BookmarkText(int row, AnsiString& text)
 {
     if (!IsBookmarked(row))
         return false;
-    text = FAttrs->GetItem(row)->Str;
+    text = AttrList()->GetItem(row)->Str;
     return true;
 }
 
@@ -345,7 +345,7 @@ void nsRichEdit::SetBookmark(int row, bool on, const AnsiString& text)
 {
     if (row < 0 || row >= GetLinesCount())
         return;
-    TAttrListItem* rec = FAttrs->GetItem(row);
+    TAttrListItem* rec = AttrList()->GetItem(row);
     rec->Reserve = on ? 1 : 0;
     rec->Str = on ? text : AnsiString();
     rec->Dirty = true;
@@ -391,7 +391,7 @@ void nsRichEdit::SaveBookmarks(nsArray<typBMarkInf>& list)
     list.Clear();
     for (int row = 0; row < GetLinesCount(); ++row)
         if (IsBookmarked(row))
-            list.Add(typBMarkInf{row, FAttrs->GetItem(row)->Str});
+            list.Add(typBMarkInf{row, AttrList()->GetItem(row)->Str});
 }
 
 void nsRichEdit::RestoreBookmarks(const nsArray<typBMarkInf>& list)

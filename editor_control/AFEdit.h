@@ -453,46 +453,7 @@ protected:
     void SettleAfterReplay();
     void LoadEditorCursor();
 
-    TBitmap* FMarkBitmaps[3] = {nullptr, nullptr, nullptr};
-    TPoint& FCaret = FDoc->Caret();
-    int FLastCaretCol = -1;
-    int FLastLeftCol = -1;
-    int FColWidth = 1;
-    TStringList* FRowClipTexts = nullptr;
-    TAttrList* FRowClipAttrs = nullptr;
-    int FRowHeight = 2;
-    int& FDefWrapPos = FDoc->DefWrapPos();
-    bool FInsertMode = true;
-    TStringList* FKeywords = nullptr;
-    TStringList* FExKeywords = nullptr;
-    bool (&FWordChars)[256] = FDoc->WordChars();
-    int FLeftCol = 0;
-    TAFEditOptions& FOptions = FDoc->Options();
-    bool FReadOnly = false;
-    TSelArea* FSelArea = nullptr;
-    int& FTabSize = FDoc->TabSize();
-    int FTextHeight = 0;
-    int FTopLine = 0;
-    TViewOptions FViewOpt;
-    TRect FEditRect;
-    TFont* FFontDependence = nullptr;
-    TFont* FFontKeyWord = nullptr;
-    TFont* FFontExKeyWord = nullptr;
-    TFont* FFontSelText = nullptr;
-    int& FUndoGroupId = FDoc->UndoGroupId();
-    std::vector<int> FPixelTable;
 
-    int FLastPaintTop = -1;
-    TDateTime FFileDate = 0;
-    int& FLongestLine = FDoc->LongestLine();
-    int FExColRowNum2 = -1;
-    TColor FColDependence = 0xFF00FF;
-    TLoadTruncation FLoadTruncation;
-    TCanvas* FMeasureCanvas = nullptr;
-    HDC FMeasureDC = nullptr;
-    bool FInFontChange = false;
-    bool FVertShown = false;
-    bool FHorzShown = false;
 
     // ---- view: properties, scrolling, drawing ----
     void WMNCPaint(TMessage& message) override;
@@ -523,28 +484,6 @@ protected:
     void DrawTextRun(int x, int y, int left, const char* bytes, int len);
     void SetRunFont(TColor fg, TColor bg, uint8_t style);
 
-    int FRowPich = 2;
-    int FCharPich = 0;
-    int FTopMgn = 0;
-    int FLeftMgn = 40;
-    TColor FMarkColor = clNone;
-    int FCrKeyHeight = -1;
-    TColor FCrKeyColor = 0;
-    TColor FCrKeyBack = 0;
-    TColor FCrKeySel = 0;
-    SCROLLINFO FVertInfo{};
-    SCROLLINFO FHorzInfo{};
-    int FHiddenCount = 0;
-    bool FCaretExists = false;
-    int FCaretLevel = 0;
-    bool FCaretInsert = true;
-    bool FCaretDbcs = false;
-    int FCaretWidth = 0;
-    int FLastPlacedTop = -1;
-    int FPlacements = 0; // caret placements made on screen
-    POINT FImePos{-1, -1}; // where the input method's window was last put
-    TRect FPaintRect;
-    bool FLastFontSelected = false;
 
     // ---- keyboard ----
 public:
@@ -586,7 +525,88 @@ protected:
     // Copies the selection; when the clipboard refuses, tells the user and returns false.
     bool CopyOrTell();
 
+    // ---- view state for a derived view that draws and scrolls itself ----
+    // Row and column of the view's top left, set without scrolling or repainting.
+    void SetTopLineRaw(int row) { FTopLine = row; }
+    void SetLeftColRaw(int col) { FLeftCol = col; }
+    int GetLastPaintTop() const { return FLastPaintTop; }
+    void SetLastPaintTop(int row) { FLastPaintTop = row; }
+    // Cell size from the font: row height and column width add the pitches; every character
+    // advance becomes the column width.
+    void SetCellMetrics(int textHeight, int cellWidth);
+    // Left margin and the edit rectangle's top left.
+    void SetEditOrigin(int leftMgn, int top);
+    // The marks' colour follows the window colour until someone sets it.
+    void EnsureMarkColor();
+    void ResetLoadTruncation() { FLoadTruncation = TLoadTruncation(); }
+    const std::vector<int>& PixelTable() const { return FPixelTable; }
+    // A byte that words are made of from now on (until the keywords change).
+    void MarkWordChar(unsigned char b) { FWordChars[b] = true; }
+
+
+private:
+    TBitmap* FMarkBitmaps[3] = {nullptr, nullptr, nullptr};
+    TPoint& FCaret = FDoc->Caret();
+    int FLastCaretCol = -1;
+    int FLastLeftCol = -1;
+    int FColWidth = 1;
+    TStringList* FRowClipTexts = nullptr;
+    TAttrList* FRowClipAttrs = nullptr;
+    int FRowHeight = 2;
+    int& FDefWrapPos = FDoc->DefWrapPos();
+    bool FInsertMode = true;
+    TStringList* FKeywords = nullptr;
+    TStringList* FExKeywords = nullptr;
+    bool (&FWordChars)[256] = FDoc->WordChars();
+    int FLeftCol = 0;
+    TAFEditOptions& FOptions = FDoc->Options();
+    bool FReadOnly = false;
+    TSelArea* FSelArea = nullptr;
+    int& FTabSize = FDoc->TabSize();
+    int FTextHeight = 0;
+    int FTopLine = 0;
+    TViewOptions FViewOpt;
+    TRect FEditRect;
+    TFont* FFontDependence = nullptr;
+    TFont* FFontKeyWord = nullptr;
+    TFont* FFontExKeyWord = nullptr;
+    TFont* FFontSelText = nullptr;
+    int& FUndoGroupId = FDoc->UndoGroupId();
+    std::vector<int> FPixelTable;
+    int FLastPaintTop = -1;
+    TDateTime FFileDate = 0;
+    int& FLongestLine = FDoc->LongestLine();
+    int FExColRowNum2 = -1;
+    TColor FColDependence = 0xFF00FF;
+    TLoadTruncation FLoadTruncation;
+    TCanvas* FMeasureCanvas = nullptr;
+    HDC FMeasureDC = nullptr;
+    bool FInFontChange = false;
+    bool FVertShown = false;
+    bool FHorzShown = false;
+    int FRowPich = 2;
+    int FCharPich = 0;
+    int FTopMgn = 0;
+    int FLeftMgn = 40;
+    TColor FMarkColor = clNone;
+    int FCrKeyHeight = -1;
+    TColor FCrKeyColor = 0;
+    TColor FCrKeyBack = 0;
+    TColor FCrKeySel = 0;
+    SCROLLINFO FVertInfo{};
+    SCROLLINFO FHorzInfo{};
+    int FHiddenCount = 0;
+    bool FCaretExists = false;
+    int FCaretLevel = 0;
+    bool FCaretInsert = true;
+    bool FCaretDbcs = false;
+    int FCaretWidth = 0;
+    int FLastPlacedTop = -1;
+    TRect FPaintRect;
+    bool FLastFontSelected = false;
     bool FComposing = false;
+    int FPlacements = 0; // caret placements made on screen
+    POINT FImePos{-1, -1}; // where the input method's window was last put
     int FPendingLead = -1;    // lead byte of a double-byte character whose trail byte is still to come
     bool FDropTrail = false;  // the lead byte was swallowed by a key-press handler: so is its trail
 

@@ -275,19 +275,11 @@ void TCustomAFEdit::MetricsUpdate(bool repaint)
 {
     TCanvas* canvas = GetMyCanvas();
     canvas->SetFont(Font());
-    FTextHeight = std::max(1, canvas->TextHeight("あ"));
-    FRowHeight = std::max(1, FTextHeight + FRowPich);
-    int half = (FTextHeight + 1) / 2;
-    FColWidth = std::max(1, half + FCharPich);
-    std::fill(FPixelTable.begin(), FPixelTable.end(), FColWidth);
-    if (FViewOpt.Contains(voRowNum))
-        FLeftMgn = Format(RowNumberFormat(), {100}).Length() * FColWidth;
-    else
-        FLeftMgn = 2;
-    FEditRect.Left = FLeftMgn;
-    FEditRect.Top = FTopMgn + (FViewOpt.Contains(voColIndicate) ? FRowHeight : 0);
-    if (FMarkColor == clNone)
-        FMarkColor = MarkColorOf(clWindow);
+    const int height = std::max(1, canvas->TextHeight("あ"));
+    SetCellMetrics(height, (height + 1) / 2);
+    SetEditOrigin(FViewOpt.Contains(voRowNum) ? Format(RowNumberFormat(), {100}).Length() * FColWidth : 2,
+                  FTopMgn + (FViewOpt.Contains(voColIndicate) ? FRowHeight : 0));
+    EnsureMarkColor();
     if (repaint && HandleAllocated())
     {
         CaretHide();
@@ -297,6 +289,27 @@ void TCustomAFEdit::MetricsUpdate(bool repaint)
         Invalidate();
         CaretShow();
     }
+}
+
+void TCustomAFEdit::SetCellMetrics(int textHeight, int cellWidth)
+{
+    FTextHeight = std::max(1, textHeight);
+    FRowHeight = std::max(1, FTextHeight + FRowPich);
+    FColWidth = std::max(1, cellWidth + FCharPich);
+    std::fill(FPixelTable.begin(), FPixelTable.end(), FColWidth);
+}
+
+void TCustomAFEdit::SetEditOrigin(int leftMgn, int top)
+{
+    FLeftMgn = leftMgn;
+    FEditRect.Left = FLeftMgn;
+    FEditRect.Top = top;
+}
+
+void TCustomAFEdit::EnsureMarkColor()
+{
+    if (FMarkColor == clNone)
+        FMarkColor = MarkColorOf(clWindow);
 }
 
 void TCustomAFEdit::SetFont(TFont* font)

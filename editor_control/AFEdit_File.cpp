@@ -129,6 +129,20 @@ TSaveWriter* currentWriter = &plainWriter;
 
 // ---- the line reader --------------------------------------------------------------------------
 
+// ---- the bare-record file ------------------------------------------------------------------
+
+void TAttrList::loadFromFile(const AnsiString& path)
+{
+    TFileStream stream(path, fmOpenRead | fmShareDenyWrite);
+    loadFromStream(&stream);
+}
+
+void TAttrList::SaveToFile(const AnsiString& path)
+{
+    TFileStream stream(path, fmCreate);
+    SaveToStream(&stream);
+}
+
 // ---- loading ----------------------------------------------------------------------------------
 
 void TCustomAFEdit::LoadFromStream(TStream* stream, TConvMode modes)

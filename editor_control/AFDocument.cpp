@@ -7,6 +7,7 @@
 TAFDocument::TAFDocument()
 {
     FUndo = new TUndoBuff(100);
+    FUndo->SetMax(-1); // the memory budget bounds it
     FAttrs = new TAttrList();
     FBlkAttrs = new TBlkAttrList();
     FLines = new TStringList();

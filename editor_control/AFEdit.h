@@ -1,6 +1,5 @@
-// The owner-drawn Shift-JIS editor control. It keeps its text as display rows (a long paragraph
-// is folded into pieces; only the piece that ends a paragraph keeps its CR byte) with one
-// attribute record per row, draws them itself and handles keyboard, input method and mouse.
+// The owner-drawn Shift-JIS editor control: the view of a TAFDocument (display rows with their
+// records, undo and folding). It draws the rows itself and handles keyboard, input method and mouse.
 #pragma once
 
 #include <cstdint>
@@ -484,7 +483,6 @@ protected:
     void DrawTextRun(int x, int y, int left, const char* bytes, int len);
     void SetRunFont(TColor fg, TColor bg, uint8_t style);
 
-
     // ---- keyboard ----
 public:
     // Ctrl + a key while Tab is held (the main window turns to the next page with it).
@@ -543,8 +541,8 @@ protected:
     // A byte that words are made of from now on (until the keywords change).
     void MarkWordChar(unsigned char b) { FWordChars[b] = true; }
 
-
 private:
+    // The document's settings, edit point, undo group and widest row are its own: these name them.
     TBitmap* FMarkBitmaps[3] = {nullptr, nullptr, nullptr};
     TPoint& FCaret = FDoc->Caret();
     int FLastCaretCol = -1;
@@ -610,7 +608,6 @@ private:
     int FPendingLead = -1;    // lead byte of a double-byte character whose trail byte is still to come
     bool FDropTrail = false;  // the lead byte was swallowed by a key-press handler: so is its trail
 
-private:
     // ---- what the document tells the view ----
     void DocLineInserting(int row, AnsiString& text) override;
     void DocLineDeleting(int row) override;

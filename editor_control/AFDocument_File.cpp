@@ -17,6 +17,8 @@ constexpr int kReadBlock = 65536;
 constexpr int kRawHeaderSize = 268;
 // Longest row a text load creates from a line without a line end (without folding).
 constexpr int kMaxPiece = 65536;
+// Rows reserved before reading a text, at most.
+constexpr int64_t kGuessedRows = 65536;
 
 // Largest indent a row of this wrap position takes; the record's field is 16 bits.
 int MaxIndentFor(int wrapPos) { return std::clamp(wrapPos - 8, 0, int(INT16_MAX)); }
@@ -229,9 +231,11 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
         }
         else
         {
+            // The size only suggests how many rows come (a NUL can end the text early, lines can
+            // be long): room for a small text at most, then the lists grow as rows come.
             int64_t size = stream->GetSize() - stream->GetPosition();
             if (size > 0)
-                reserve(size / 30 + 16);
+                reserve(std::min<int64_t>(size / 30 + 16, kGuessedRows));
             TLineReader reader(stream);
             AnsiString line;
             std::string expanded;

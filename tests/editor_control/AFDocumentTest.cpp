@@ -17,6 +17,8 @@
 #include "editor_control/AFDocument.h"
 #include "tests/HexText.h"
 
+#include "platform/Classes.h"
+
 #ifndef VN_DOC_DEFAULT_EDITS
 #define VN_DOC_DEFAULT_EDITS 20000
 #endif
@@ -423,3 +425,38 @@ TEST(AFDocumentModel, RandomEditsKeepTheTextTheLayoutTheEditPointAndTheHistoryOf
         ADD_FAILURE() << failures[i];
     EXPECT_TRUE(failures.empty()) << failures.size() << " of " << episodes << " episodes diverged";
 }
+
+namespace
+{
+// Says it is far larger than the text it gives, as a huge file whose text ends early at a NUL.
+class TClaimingStream : public TStringStream
+{
+public:
+    TClaimingStream(const AnsiString& s, int64_t claimed) : TStringStream(s), claimed_(claimed) {}
+    int64_t GetSize() override { return claimed_; }
+
+private:
+    int64_t claimed_;
+};
+} // namespace
+
+// A load reserves room from what it reads, not from what the stream's size suggests: a size the
+// rows never fill must not cost the address space before a row is read.
+TEST(AFDocument, ALoadReservesRowsByWhatItReadsNotByTheStreamSize)
+{
+    const TConvMode modes[] = {TConvMode(), TConvMode{cmFoldLine}};
+    for (const TConvMode mode : modes)
+    {
+        TAFDocument doc;
+        TClaimingStream in("one\rtwo\rthree", int64_t(1536) << 20);
+        TStringList lines;
+        TAttrList records;
+        TLoadTruncation truncation;
+        doc.ReadRows(&in, mode, lines, records, truncation);
+        ASSERT_EQ(lines.GetCount(), 3);
+        EXPECT_EQ(lines.Get(2), "three");
+        EXPECT_LE(lines.GetCapacity(), 1 << 20);
+        EXPECT_LE(records.GetCapacity(), 1 << 20);
+    }
+}
+

@@ -17,53 +17,9 @@ const char* const kDependenceChar =
     "㈲㊥㈹㊤㊧㈱㊦㊨㍼㍽㍾㍻㌻㍊㌫㌣㌦㌍㍗㍑㌶㌃㌧㌘㍍㌢㌔㍉℡№㎜㎎㎡㎞㏍㎏㎝㏄⑳⑲⑱⑰⑯⑮⑭⑬⑫⑪Ⅹ⑩Ⅸ⑨Ⅷ⑧Ⅶ⑦Ⅵ⑥Ⅴ⑤Ⅳ④Ⅲ③Ⅱ②Ⅰ①⊿⊥≡≒∵∮∫∪∩∠∟√∑〟〝";
 } // namespace
 
-int TCustomAFEdit::GetLinesCount() const { return FLines ? FLines->GetCount() : 0; }
-
-AnsiString TCustomAFEdit::GetLine(int row) const
-{
-    if (!FLines || row < 0 || row >= FLines->GetCount())
-        return AnsiString();
-    return FLines->Get(row);
-}
-
-bool TCustomAFEdit::isCrLine(int row) const
-{
-    AnsiString s = GetLine(row);
-    return s.Length() > 0 && s.c_str()[s.Length() - 1] == '\r';
-}
-
-TAttrListItem TCustomAFEdit::MakeAttr(bool dirty, int indent, int wrapPos)
-{
-    TAttrListItem r;
-    r.FontColor = Font()->Color();
-    r.BackColor = Color();
-    r.Indent = int16_t(indent);
-    r.WrapPos = uint16_t(std::clamp(wrapPos, 0, kNoWrap));
-    r.Style = 0;
-    r.Dirty = dirty;
-    r.ColAttr = nullptr;
-    return r;
-}
-
-void TCustomAFEdit::NoteLineWidth(int length)
-{
-    if (length + 2 > FLongestLine)
-        FLongestLine = length + 2;
-}
-
-AnsiString TCustomAFEdit::TabExpand(const AnsiString& s, bool toSpaces)
-{
-    if (s.view().find('\t') == std::string_view::npos)
-        return s;
-    std::string out;
-    out.reserve(size_t(s.Length()) + 16);
-    AppendTabExpansion(out, s.c_str(), s.Length(), FTabSize, toSpaces);
-    return AnsiString(out.data(), int(out.size()));
-}
-
 AnsiString TCustomAFEdit::DisplayText(int row)
 {
-    int indent = row >= 0 && row < GetLinesCount() ? std::max<int>(0, FAttrs->GetItem(row)->Indent) : 0;
+    int indent = row >= 0 && row < GetLinesCount() ? std::max<int>(0, AttrList()->GetItem(row)->Indent) : 0;
     return AnsiString::StringOfChar(' ', indent) + TabExpand(GetLine(row), false);
 }
 
@@ -86,56 +42,6 @@ int TCustomAFEdit::DspColToLogicalCol(const AnsiString& dsp, int pos, int indent
     return pos - fill - indent;
 }
 
-TPoint TCustomAFEdit::DspPos(const TPoint& logical)
-{
-    AnsiString line = GetLine(logical.y);
-    int indent = logical.y >= 0 && logical.y < GetLinesCount() ? int(FAttrs->GetItem(logical.y)->Indent) : 0;
-    int count = std::clamp(logical.x, 0, line.Length());
-    std::string out;
-    AppendTabExpansion(out, line.c_str(), count, FTabSize, false);
-    return TPoint(int(out.size()) + indent, logical.y);
-}
-
-int TCustomAFEdit::LogicalPos(const TPoint& display)
-{
-    int row = display.y;
-    int indent = row >= 0 && row < GetLinesCount() ? int(FAttrs->GetItem(row)->Indent) : 0;
-    if (display.x < indent)
-        return display.x - indent;
-    // Walks the stored text: a 0x0B byte of the text is a character, not tab fill.
-    AnsiString line = GetLine(row);
-    return DspColToLogCol(line.c_str(), line.Length(), FTabSize, display.x - indent);
-}
-
-void TCustomAFEdit::SetWrapPos(int row, int wrapPos)
-{
-    FAttrs->GetItem(row)->WrapPos = uint16_t(std::clamp(wrapPos, 10, kNoWrap));
-}
-
-TColAttrList* TCustomAFEdit::GetColAttrs(int row)
-{
-    TAttrListItem* rec = FAttrs->GetItem(row);
-    if (!rec->ColAttr)
-    {
-        auto* list = new TColAttrList();
-        int n = GetLine(row).Length();
-        list->SetCapacity(n);
-        for (int i = 0; i < n; ++i)
-            list->Add(TColAttrListItem());
-        rec->ColAttr = list;
-    }
-    return rec->ColAttr;
-}
-
-void TCustomAFEdit::ColAttrFree(int row)
-{
-    if (row < 0 || row >= FAttrs->GetCount())
-        return;
-    TAttrListItem* rec = FAttrs->GetItem(row);
-    delete rec->ColAttr;
-    rec->ColAttr = nullptr;
-}
-
 void TCustomAFEdit::FireUndoChange(bool canUndo, bool canRedo)
 {
     if (OnUndoChange)
@@ -148,7 +54,7 @@ void TCustomAFEdit::AddLine(const AnsiString& s)
 {
     ++FUndoGroupId;
     int n = GetLinesCount();
-    TAttrListItem rec = n > 0 ? *FAttrs->GetItem(n - 1) : MakeAttr(true, 0, FDefWrapPos);
+    TAttrListItem rec = n > 0 ? *AttrList()->GetItem(n - 1) : MakeAttr(true, 0, FDefWrapPos);
     rec.ColAttr = nullptr;
     rec.Dirty = true;
     AddLineP(s, rec);
@@ -156,53 +62,9 @@ void TCustomAFEdit::AddLine(const AnsiString& s)
         SetScrollBars(ScrollBars);
 }
 
-void TCustomAFEdit::AddLineP(const AnsiString& textIn, const TAttrListItem& attr)
-{
-    AnsiString text = textIn;
-    int n = GetLinesCount();
-    if (OnLineInsert)
-        OnLineInsert(this, n - 1, text);
-    TAttrListItem after = attr;
-    after.ColAttr = nullptr;
-    FUndo->Push(FUndoGroupId, n, 0, FCaret, acInsert, AnsiString(), text, TAttrListItem(), after);
-    FLines->Add(text);
-    NoteLineWidth(text.Length());
-    TAttrListItem rec = attr;
-    rec.ColAttr = nullptr;
-    rec.States = TAttrStates();
-    rec.Dirty = true;
-    // The record goes to the new row's index, even when reads created records past the end.
-    FAttrs->SetItem(n, &rec);
-    FireUndoChange(FUndo->Kept(), false);
-}
-
 void TCustomAFEdit::InsertLineP(int row, const AnsiString& text, const TAttrListItem& attr)
 {
     InsertRow(row, text, attr, true);
-}
-
-void TCustomAFEdit::InsertRow(int row, const AnsiString& textIn, const TAttrListItem& attr, bool hookMayRewrite)
-{
-    AnsiString text = textIn;
-    TAttrListItem copy = attr;
-    copy.ColAttr = nullptr;
-    if (OnLineInsert)
-    {
-        AnsiString seen = text;
-        OnLineInsert(this, row, seen);
-        if (hookMayRewrite)
-            text = seen;
-    }
-    FUndo->Push(FUndoGroupId, row, 0, FCaret, acInsert, AnsiString(), text, TAttrListItem(), copy);
-    FLines->Insert(row, text);
-    NoteLineWidth(text.Length());
-    copy.Dirty = true;
-    copy.States = TAttrStates();
-    FAttrs->Insert(row, copy);
-    BlkAttrLineEdit(row, emInsert);
-    if (!Updating)
-        SetScrollBars(ScrollBars);
-    FireUndoChange(FUndo->Kept(), false);
 }
 
 void TCustomAFEdit::LineChange(int row, const AnsiString& textIn, bool newGroup)
@@ -218,132 +80,85 @@ void TCustomAFEdit::LineChange(int row, const AnsiString& textIn, bool newGroup)
     ApplyLineChange(row, text);
 }
 
-bool TCustomAFEdit::AskChange(int row, const AnsiString& text)
+AnsiString TCustomAFEdit::TabExpand(const AnsiString& s, bool toSpaces) { return FDoc->TabExpand(s, toSpaces); }
+
+void TCustomAFEdit::DelLineP(int row) { FDoc->DelLineP(row); }
+
+void TCustomAFEdit::MarkDirtyFrom(int row)
 {
-    if (!OnBeforeChange)
-        return true;
-    AnsiString seen = text;
-    bool canModify = true;
-    OnBeforeChange(this, row, seen, canModify);
-    // A change that must land exactly as asked (one half of a fold) is refused when rewritten.
-    return canModify && seen == text;
+    // Only rows on screen are ever drawn from their flag (a scroll repaints the whole view), so
+    // marking stops below the view: an edit costs the rows shown, not the rows below it.
+    const int last = std::min(GetLinesCount(), FTopLine + VisibleRows() + 2);
+    for (int i = std::max(std::max(0, row), FTopLine); i < last; ++i)
+        AttrList()->GetItem(i)->Dirty = true;
 }
 
-void TCustomAFEdit::ApplyLineChange(int row, const AnsiString& text)
+void TCustomAFEdit::RefoldParagraphs()
 {
-    TAttrListItem* rec = FAttrs->GetItem(row);
-    TAttrListItem before = *rec;
-    before.ColAttr = nullptr;
-    TAttrListItem after = before;
-    after.Dirty = true;
-    FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, FLines->Get(row), text, before, after);
-    FLines->Put(row, text);
-    NoteLineWidth(text.Length());
-    FAttrs->GetItem(row)->Dirty = true;
-    if (OnChange)
-    {
-        OnChange(this);
-        TAttrListItem now = *FAttrs->GetItem(row);
-        now.ColAttr = nullptr;
-        FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, text, FLines->Get(row), after, now);
-    }
-    FireUndoChange(FUndo->Kept(), false);
+    FDoc->RefoldParagraphs();
+    FTopLine = std::min(FTopLine, std::max(0, GetLinesCount() - 1));
 }
 
-void TCustomAFEdit::DeleteRowsAt(int first, int count, bool lastFirst)
+// ---- what the document tells the view ----
+
+void TCustomAFEdit::DocLineInserting(int row, AnsiString& text)
 {
-    const int n = GetLinesCount();
-    first = std::clamp(first, 0, n);
-    count = std::clamp(count, 0, n - first);
-    if (count >= n)
-        count = n - 1; // the editor keeps a row
-    if (count <= 0)
-        return;
-    if (count == 1)
-    {
-        DelLineP(first);
-        return;
-    }
-    // The same undo records as deleting the rows one by one (last first, or all at first), but
-    // the rows below move up once: linear in the rows of the text.
-    for (int k = 0; k < count; ++k)
-    {
-        int row = lastFirst ? first + count - 1 - k : first + k;
-        if (OnLineDelete)
-            OnLineDelete(this, lastFirst ? row : first);
-        TAttrListItem before = *FAttrs->GetItem(row);
-        before.ColAttr = nullptr;
-        FUndo->Push(FUndoGroupId, lastFirst ? row : first, 0, FCaret, acDelete, FLines->Get(row), AnsiString(),
-                    before, TAttrListItem());
-    }
-    if (first + count < n)
-        for (int row = first; row < first + count; ++row)
-            BlkAttrRowEndToNext(row, first + count);
-    FLines->BeginUpdate();
-    try
-    {
-        for (int i = first + count; i < n; ++i)
-            FLines->Put(i - count, FLines->Get(i));
-        for (int i = n - 1; i >= n - count; --i)
-            FLines->Delete(i);
-    }
-    catch (...)
-    {
-        FLines->EndUpdate();
-        throw;
-    }
-    FLines->EndUpdate();
-    // Records: free the deleted ones, move the rest up, drop the tail slots.
-    int records = FAttrs->GetCount();
-    for (int i = first; i < first + count && i < records; ++i)
-    {
-        ColAttrFree(i);
-        delete static_cast<TAttrListItem*>(FAttrs->Get(i));
-        FAttrs->Put(i, nullptr);
-    }
-    for (int i = first + count; i < records; ++i)
-    {
-        FAttrs->Put(i - count, FAttrs->Get(i));
-        FAttrs->Put(i, nullptr);
-    }
-    FAttrs->TList::SetCount(std::max(0, records - count));
-    for (int k = 0; k < count; ++k)
-        BlkAttrLineEdit(first, emDelete);
-    if (FCaret.y >= first + count)
-        FCaret.y -= count;
-    else if (FCaret.y > first)
-        FCaret.y = first;
-    if (!Updating)
-        SetScrollBars(ScrollBars);
-    FireUndoChange(FUndo->Kept(), false);
+    if (OnLineInsert)
+        OnLineInsert(this, row, text);
 }
 
-void TCustomAFEdit::DelLineP(int row)
+void TCustomAFEdit::DocLineDeleting(int row)
 {
-    int n = GetLinesCount();
-    if (row < 0 || row >= n)
-        return; // refused: there is no such row
     if (OnLineDelete)
         OnLineDelete(this, row);
-    TAttrListItem before = *FAttrs->GetItem(row);
-    before.ColAttr = nullptr;
-    FUndo->Push(FUndoGroupId, row, 0, FCaret, acDelete, FLines->Get(row), AnsiString(), before, TAttrListItem());
-    if (row + 1 < n)
-        BlkAttrRowEndToNext(row, row + 1);
-    FLines->Delete(row);
-    if (row < FAttrs->GetCount())
-        FAttrs->Delete(row);
-    BlkAttrLineEdit(row, emDelete);
-    if (row < FCaret.y)
-        --FCaret.y;
-    if (GetLinesCount() == 0)
-    {
-        // The editor always holds a row: an empty one, recorded too, takes the only row's place.
-        InsertRow(0, AnsiString(), before, false);
-    }
+}
+
+bool TCustomAFEdit::DocBeforeChange(int row, AnsiString& text)
+{
+    bool canModify = true;
+    if (OnBeforeChange)
+        OnBeforeChange(this, row, text, canModify);
+    return canModify;
+}
+
+bool TCustomAFEdit::DocChanged()
+{
+    if (!OnChange)
+        return false;
+    OnChange(this);
+    return true;
+}
+
+bool TCustomAFEdit::DocWordBreak(const AnsiString& line, int& wrapPos)
+{
+    if (!OnWordBreak)
+        return false;
+    OnWordBreak(this, line, wrapPos);
+    return true;
+}
+
+void TCustomAFEdit::DocRowCountChanged()
+{
     if (!Updating) // a batch of changes sets the bars once at its end
         SetScrollBars(ScrollBars);
-    FireUndoChange(FUndo->Kept(), false);
+}
+
+void TCustomAFEdit::DocSelRowInserted(int row)
+{
+    if (FSelArea->isRowAble())
+        FSelArea->Insert(row);
+}
+
+void TCustomAFEdit::DocSelRowDeleted(int row)
+{
+    if (FSelArea->isRowAble())
+        FSelArea->Delete(row);
+}
+
+void TCustomAFEdit::DocDefaultColors(TColorValue& fontColor, TColorValue& backColor)
+{
+    fontColor = Font()->Color();
+    backColor = Color();
 }
 
 // ---- update brackets, clearing, undo state ----
@@ -358,15 +173,9 @@ void TCustomAFEdit::EndUpdate()
 
 void TCustomAFEdit::Clear()
 {
-    FAttrs->Clear();
-    FLines->Clear();
-    FBlkAttrs->Clear();
+    FDoc->Clear(MakeAttr(true, 0, FDefWrapPos));
     FTopLine = 0;
-    TAttrListItem rec = MakeAttr(true, 0, FDefWrapPos);
-    FLines->Add(AnsiString());
-    FAttrs->Add(rec);
-    FUndo->Reset();
-    FireUndoChange(FUndo->Kept(), false);
+    FireUndoChange(UndoBuff()->Kept(), false);
     FSelArea->RowReset();
     FSelArea->PutStartPoint(TPoint());
     FSelArea->PutEndPoint(TPoint());
@@ -378,8 +187,8 @@ void TCustomAFEdit::Clear()
     FFileDate = 0;
 }
 
-bool TCustomAFEdit::CanUndo() { return FUndo->PrevPop() != nullptr; }
-bool TCustomAFEdit::CanRedo() { return FUndo->NextPop() != nullptr; }
+bool TCustomAFEdit::CanUndo() { return FDoc->CanUndo(); }
+bool TCustomAFEdit::CanRedo() { return FDoc->CanRedo(); }
 
 void TCustomAFEdit::BlkAttrDelete(TObject* sender, int startRow, int endRow)
 {
@@ -404,18 +213,6 @@ void TCustomAFEdit::KeywordsChange(TObject* sender)
 
 TStrings* TCustomAFEdit::MakeFLine() { return new TStringList(); }
 
-void TCustomAFEdit::SetBanEnd(const AnsiString& chars)
-{
-    FBanEnd = chars;
-    FBanEndSet.Assign(chars.c_str(), chars.Length());
-}
-
-void TCustomAFEdit::SetBanHead(const AnsiString& chars)
-{
-    FBanHead = chars;
-    FBanHeadSet.Assign(chars.c_str(), chars.Length());
-}
-
 namespace
 {
 // Initial values shared by construction and the published defaults.
@@ -437,9 +234,7 @@ TCustomAFEdit::TCustomAFEdit(TComponent* owner) : TCustomControl(owner)
         throw EInvalidCast("Invalid class typecast");
     SetVisible(false);
     InitStrings(*this);
-    FUndo = new TUndoBuff(100);
-    FAttrs = new TAttrList();
-    FBlkAttrs = new TBlkAttrList();
+    FDoc->SetHost(this);
     FRowClipAttrs = new TAttrList();
     FRowClipTexts = new TStringList();
     FKeywords = new TStringList();
@@ -452,7 +247,7 @@ TCustomAFEdit::TCustomAFEdit(TComponent* owner) : TCustomControl(owner)
     FFontExKeyWord = new TFont();
     FFontSelText = new TFont();
     FFontSelText->SetColor(clHighlightText);
-    FBlkAttrs->OnDelete = TBlkAttrDeleteEvent(this, &TCustomAFEdit::BlkAttrDelete);
+    BlkAttrList()->OnDelete = TBlkAttrDeleteEvent(this, &TCustomAFEdit::BlkAttrDelete);
 
     FCaret = TPoint(0, 0);
     ColColumnIndi = clBtnFace;
@@ -478,7 +273,7 @@ void TCustomAFEdit::AfterConstruction()
 {
     TCustomControl::AfterConstruction();
     // Overridable parts of construction run here, once the derived class is complete.
-    FLines = MakeFLine();
+    FDoc->SetLines(MakeFLine());
     for (auto*& bmp : FMarkBitmaps)
         bmp = new TBitmap();
     try
@@ -494,41 +289,37 @@ void TCustomAFEdit::AfterConstruction()
     FKeywords->OnChange = TNotifyEvent(this, &TCustomAFEdit::KeywordsChange);
     KeywordsChange(FKeywords);
     MetricsUpdate(false);
-    FUndo->SetMax(-1);
+    UndoBuff()->SetMax(-1);
     LoadEditorCursor();
-    FUndo->Reset();
+    UndoBuff()->Reset();
     SetColDependence(TColor(0xFF00FF));
     TAttrListItem rec = MakeAttr(false, 0, FDefWrapPos);
-    FLines->Add(AnsiString());
-    FAttrs->Add(rec);
+    Lines()->Add(AnsiString());
+    AttrList()->Add(rec);
 }
 
 void TCustomAFEdit::Loaded()
 {
     SetFont(Font());
-    FUndo->Reset();
-    FireUndoChange(FUndo->Kept(), false);
+    UndoBuff()->Reset();
+    FireUndoChange(UndoBuff()->Kept(), false);
     if (GetLinesCount() == 0)
     {
-        FLines->Add(AnsiString());
+        Lines()->Add(AnsiString());
         TAttrListItem rec = MakeAttr(false, 0, FDefWrapPos);
-        FAttrs->SetItem(0, &rec);
+        AttrList()->SetItem(0, &rec);
     }
-    FUndo->Reset();
+    UndoBuff()->Reset();
     FCaret = TPoint(0, 0);
     SetCaretPosition();
 }
 
 TCustomAFEdit::~TCustomAFEdit()
 {
-    delete FUndo;
-    if (FAttrs)
-        FAttrs->Clear();
-    delete FAttrs;
-    delete FBlkAttrs;
     delete FRowClipAttrs;
     delete FRowClipTexts;
-    delete FLines;
+    FDoc->SetHost(nullptr);
+    FDoc.reset();
     delete FKeywords;
     delete FExKeywords;
     delete FSelArea;

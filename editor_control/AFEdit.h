@@ -1,11 +1,12 @@
-// The owner-drawn Shift-JIS editor control. It keeps its text as display rows (a long paragraph
-// is folded into pieces; only the piece that ends a paragraph keeps its CR byte) with one
-// attribute record per row, draws them itself and handles keyboard, input method and mouse.
+// The owner-drawn Shift-JIS editor control: the view of a TAFDocument (display rows with their
+// records, undo and folding). It draws the rows itself and handles keyboard, input method and mouse.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "editor_control/AFDocument.h"
 #include "editor_control/AFEditRecords.h"
 #include "editor_control/AFEditText.h"
 #include "editor_control/AFEditUndo.h"
@@ -38,13 +39,6 @@ enum TDragMode
     dmMoveSel
 };
 
-enum TEditMode
-{
-    emInsert,
-    emAdd,
-    emDelete,
-    emChange
-};
 
 enum TMark
 {
@@ -71,29 +65,7 @@ enum TScrollStyle
     ssBoth
 };
 
-enum TAFEditOption
-{
-    aoFreeCaret,
-    aoAutoIndent,
-    aoAutoJpnIndent,
-    aoAutoFormat,
-    aoWordWrap,
-    aoJpnBanBreak,
-    aoTabToSp
-};
-using TAFEditOptions = TSet<TAFEditOption>;
 
-enum TConvModeValue
-{
-    cmRaw,
-    cmTabToSp,
-    cmTabToIndent,
-    cmIndentToTab,
-    cmIndentToSp,
-    cmFoldToCr,
-    cmFoldLine
-};
-using TConvMode = TSet<TConvModeValue>;
 
 enum TViewOption
 {
@@ -128,15 +100,14 @@ using TDrawLineEvent = Closure<void(TObject* sender, int index, TRect rect, Ansi
 using TDrawColIndiEvent = Closure<void(TObject* sender, TRect rect, bool& defaultDraw)>;
 using TBlkAttrDeleteNotifyEvent = Closure<void(TObject* sender, int startRow, int endRow)>;
 
-// Where a text load stopped early: a NUL byte ends the text (the rest of the file is not shown).
-struct TLoadTruncation
-{
-    bool Truncated = false;
-    int64_t ByteOffset = -1; // offset of the NUL byte in the stream
-};
 
-class TCustomAFEdit : public TCustomControl
+// The view of a TAFDocument: caret, scrolling, drawing, keys and the input method. The document's
+// operations keep their names here as forwarders.
+class TCustomAFEdit : public TCustomControl, private TAFDocumentHost
 {
+    // Declared first: the fields below that stand for the document's state bind to it.
+    std::unique_ptr<TAFDocument> FDoc = std::make_unique<TAFDocument>();
+
 public:
     explicit TCustomAFEdit(TComponent* owner);
     ~TCustomAFEdit() override;
@@ -185,17 +156,23 @@ public:
     bool CtrlCharPassOn = false;
     // Column and block attributes follow the bytes they describe; columns are logical (bytes).
     // None of these records undo.
-    void ColAttrEdit(int row, int col, int len, TEditMode mode);
+    void ColAttrEdit(int row, int col, int len, TEditMode mode) { FDoc->ColAttrEdit(row, col, len, mode); }
     // emInsert: the last len bytes of source go to the front of dest, which already holds them;
     // emAdd: the first len bytes of source go to the end of dest, which does not hold them yet.
-    void ColAttrBlockEdit(int source, int dest, int len, TEditMode mode);
-    void BlkAttrLineEdit(int row, TEditMode mode);
-    void BlkAttrEdit(int row, int col, int len, TEditMode mode);
+    void ColAttrBlockEdit(int source, int dest, int len, TEditMode mode)
+    {
+        FDoc->ColAttrBlockEdit(source, dest, len, mode);
+    }
+    void BlkAttrLineEdit(int row, TEditMode mode) { FDoc->BlkAttrLineEdit(row, mode); }
+    void BlkAttrEdit(int row, int col, int len, TEditMode mode) { FDoc->BlkAttrEdit(row, col, len, mode); }
     // Row lengths are those before the text moves.
-    void BlkAttrBlockEdit(int source, int dest, int len, TEditMode mode);
+    void BlkAttrBlockEdit(int source, int dest, int len, TEditMode mode)
+    {
+        FDoc->BlkAttrBlockEdit(source, dest, len, mode);
+    }
     // Before row goes: its points at or past its end stand where row next (the first row kept
     // after it) begins, and move there, so a block keeps the bytes it still covers.
-    void BlkAttrRowEndToNext(int row, int next);
+    void BlkAttrRowEndToNext(int row, int next) { FDoc->BlkAttrRowEndToNext(row, next); }
 
     // ---- text retrieval, typing and deleting ----
     AnsiString GetRangeText(const TPoint& start, const TPoint& end, bool display);
@@ -221,9 +198,9 @@ public:
     virtual TPoint Search(const AnsiString& pattern, const TPoint& from, const TPoint& to, TSearchOpts opts);
 
     // ---- records, coordinates ----
-    TAttrListItem MakeAttr(bool dirty, int indent, int wrapPos);
-    TPoint DspPos(const TPoint& logical);
-    int LogicalPos(const TPoint& display);
+    TAttrListItem MakeAttr(bool dirty, int indent, int wrapPos) { return FDoc->MakeAttr(dirty, indent, wrapPos); }
+    TPoint DspPos(const TPoint& logical) { return FDoc->DspPos(logical); }
+    int LogicalPos(const TPoint& display) { return FDoc->LogicalPos(display); }
     static int DspColToLogicalCol(const AnsiString& dsp, int dspPos, int indent);
     // Indent as spaces followed by the row's text in fill form.
     AnsiString DisplayText(int row);
@@ -232,31 +209,32 @@ public:
     void LoadFromStream(TStream* stream, TConvMode modes);
     void SaveToStream(TStream* stream, TConvMode modes);
     const TLoadTruncation& LoadTruncation() const { return FLoadTruncation; }
-    int GetLinesCount() const;
-    AnsiString GetLine(int row) const;
+    int GetLinesCount() const { return FDoc->GetLinesCount(); }
+    AnsiString GetLine(int row) const { return FDoc->GetLine(row); }
     void SetLine(int row, const AnsiString& text) { LineChange(row, text, true); }
-    bool isCrLine(int row) const;
-    TAttrListItem* GetLinesAttr(int row) { return FAttrs->GetItem(row); }
-    int GetWrapPos(int row) { return FAttrs->GetItem(row)->WrapPos; }
-    void SetWrapPos(int row, int wrapPos);
-    TColAttrList* GetColAttrs(int row);
-    void ColAttrFree(int row);
+    bool isCrLine(int row) const { return FDoc->isCrLine(row); }
+    TAttrListItem* GetLinesAttr(int row) { return FDoc->Attrs()->GetItem(row); }
+    int GetWrapPos(int row) { return FDoc->Attrs()->GetItem(row)->WrapPos; }
+    void SetWrapPos(int row, int wrapPos) { FDoc->SetWrapPos(row, wrapPos); }
+    TColAttrList* GetColAttrs(int row) { return FDoc->GetColAttrs(row); }
+    void ColAttrFree(int row) { FDoc->ColAttrFree(row); }
     void AddLine(const AnsiString& s);
-    void AddLineP(const AnsiString& text, const TAttrListItem& attr);
+    void AddLineP(const AnsiString& text, const TAttrListItem& attr) { FDoc->AddLineP(text, attr); }
     void InsertLineP(int row, const AnsiString& text, const TAttrListItem& attr);
     // Re-wraps from row downward until the layout is settled, under the current undo group.
-    void FoldLine(int row);
+    void FoldLine(int row) { FDoc->FoldLine(row); }
     void MarkDirtyFrom(int row);
     // Cuts every paragraph anew at its wrap position in one pass (no undo records; column lists
     // and block attributes are dropped). The text stays byte for byte.
     void RefoldParagraphs();
-    int WordBreak(const AnsiString& line, int wrapPos, int minPos);
+    int WordBreak(const AnsiString& line, int wrapPos, int minPos) { return FDoc->WordBreak(line, wrapPos, minPos); }
     AnsiString GetText();
     void SetText(const AnsiString& text);
-    TStrings* Lines() const { return FLines; }
-    TAttrList* AttrList() const { return FAttrs; }
-    TBlkAttrList* BlkAttrList() const { return FBlkAttrs; }
-    TUndoBuff* UndoBuff() const { return FUndo; }
+    TStrings* Lines() const { return FDoc->Lines(); }
+    TAttrList* AttrList() const { return FDoc->Attrs(); }
+    TBlkAttrList* BlkAttrList() const { return FDoc->BlkAttrs(); }
+    TUndoBuff* UndoBuff() const { return FDoc->UndoBuff(); }
+    TAFDocument& Document() const { return *FDoc; }
 
     void SetFont(TFont* font);
     TColor GetDependenceColor() const { return FColDependence; }
@@ -273,10 +251,10 @@ public:
     bool CanRedo();
     void Undo();
     void Redo();
-    bool isEdited() const { return FUndo->Edited(); }
+    bool isEdited() const { return UndoBuff()->Edited(); }
     void SetEdited(bool edited);
-    int GetUndoMax() const { return FUndo->GetMax(); }
-    void SetUndoMax(int max) { FUndo->SetMax(max); }
+    int GetUndoMax() const { return UndoBuff()->GetMax(); }
+    void SetUndoMax(int max) { UndoBuff()->SetMax(max); }
     int UndoGroupId() const { return FUndoGroupId; }
     void SetUndoGroupId(int id) { FUndoGroupId = id; }
 
@@ -311,10 +289,10 @@ public:
     int AccelRate = 2;
     // Characters that may not end and may not begin a display row; setting one rebuilds the
     // lookup that every break decision uses.
-    const AnsiString& GetBanEnd() const { return FBanEnd; }
-    void SetBanEnd(const AnsiString& chars);
-    const AnsiString& GetBanHead() const { return FBanHead; }
-    void SetBanHead(const AnsiString& chars);
+    const AnsiString& GetBanEnd() const { return FDoc->GetBanEnd(); }
+    void SetBanEnd(const AnsiString& chars) { FDoc->SetBanEnd(chars); }
+    const AnsiString& GetBanHead() const { return FDoc->GetBanHead(); }
+    void SetBanHead(const AnsiString& chars) { FDoc->SetBanHead(chars); }
     TColor ColColumnIndi;
     TColor ColColumnNo;
     TColor ColCr;
@@ -325,8 +303,8 @@ public:
     AnsiString RowDspFmt;
     TScrollStyle ScrollBars = ssBoth;
     bool Updating = false;
-    int WrapLeadBytes = 10;
-    int WrapTrailBytes = 4;
+    int& WrapLeadBytes = FDoc->WrapLeadBytes();
+    int& WrapTrailBytes = FDoc->WrapTrailBytes();
     AnsiString EofMark;
     AnsiString CrMark;
 
@@ -436,24 +414,32 @@ protected:
     void WMGetDlgCode(TWMGetDlgCode& message) override;
     void CMFontChanged(TMessage& message) override;
     void BlkAttrDelete(TObject* sender, int startRow, int endRow);
-    void TakeRows(TStringList& lines);
+    void TakeRows(TStringList& lines) { FDoc->TakeRows(lines); }
     void KeywordsChange(TObject* sender);
     void FireUndoChange(bool canUndo, bool canRedo);
-    void NoteLineWidth(int length);
+    void NoteLineWidth(int length) { FDoc->NoteLineWidth(length); }
     // Appends loaded paragraphs folded at their wrap positions (used while loading).
     void FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs, const AnsiString& text,
-                           const TAttrListItem& attr);
+                           const TAttrListItem& attr)
+    {
+        FDoc->FoldParagraphInto(lines, attrs, text, attr);
+    }
     void SaveFileSafely(const AnsiString& path, TConvMode modes);
     void WriteInPlace(const AnsiString& path, const AnsiString& tempPath, int64_t newSize);
-    void InsertRow(int row, const AnsiString& text, const TAttrListItem& attr, bool hookMayRewrite);
+    void InsertRow(int row, const AnsiString& text, const TAttrListItem& attr, bool hookMayRewrite)
+    {
+        FDoc->InsertRow(row, text, attr, hookMayRewrite);
+    }
     // OnBeforeChange for a change that must land as asked: false when vetoed or rewritten.
-    bool AskChange(int row, const AnsiString& text);
+    bool AskChange(int row, const AnsiString& text) { return FDoc->AskChange(row, text); }
     // Stores a row's text with its undo record, without asking OnBeforeChange.
-    void ApplyLineChange(int row, const AnsiString& text);
-    int ClampBreak(int brk, int length) const;
+    void ApplyLineChange(int row, const AnsiString& text) { FDoc->ApplyLineChange(row, text); }
     // Inserts whole rows at row with one undo record each; linear in the rows of the text.
-    void InsertRowsAt(int row, const std::vector<AnsiString>& texts, const std::vector<TAttrListItem>& attrs);
-    void BlkAttrShiftRows(int row, int n);
+    void InsertRowsAt(int row, const std::vector<AnsiString>& texts, const std::vector<TAttrListItem>& attrs)
+    {
+        FDoc->InsertRowsAt(row, texts, attrs);
+    }
+    void BlkAttrShiftRows(int row, int n) { FDoc->BlkAttrShiftRows(row, n); }
     void ScrollCaretIntoViewAfterPaste();
     void KeyInputInGroup(const AnsiString& s);
     // Moves the caret over n typed bytes (one step per character, wrapping at row ends), collapses
@@ -461,67 +447,12 @@ protected:
     void StepCaretOver(const char* text, int n);
     // Deletes count rows from first with one undo record per row, as DelLineP from the last
     // (lastFirst) or count times at first would; the rows below move once.
-    void DeleteRowsAt(int first, int count, bool lastFirst);
-    // Replaying undo records: no undo records of their own.
-    void ReplayDelete(int index);
-    void ReplayInsert(int index, const AnsiString& text, const TAttrListItem& attr);
-    void ReplayChange(int index, const AnsiString& text, const TAttrListItem& attr);
+    void DeleteRowsAt(int first, int count, bool lastFirst) { FDoc->DeleteRowsAt(first, count, lastFirst); }
+    // After a replay the selection collapses onto the caret.
     void SettleAfterReplay();
-    struct TBreakBudget
-    {
-        int Trail = 0;
-        int Lead = 0;
-    };
-    int WordBreakStep(const AnsiString& line, int wrapPos, int minPos, TBreakBudget& budget);
     void LoadEditorCursor();
 
-    TBitmap* FMarkBitmaps[3] = {nullptr, nullptr, nullptr};
-    TBlkAttrList* FBlkAttrs = nullptr;
-    TPoint FCaret;
-    int FLastCaretCol = -1;
-    int FLastLeftCol = -1;
-    int FColWidth = 1;
-    TStringList* FRowClipTexts = nullptr;
-    TAttrList* FRowClipAttrs = nullptr;
-    int FRowHeight = 2;
-    int FDefWrapPos = 60;
-    bool FInsertMode = true;
-    TStringList* FKeywords = nullptr;
-    TStringList* FExKeywords = nullptr;
-    bool FWordChars[256] = {};
-    int FLeftCol = 0;
-    TAFEditOptions FOptions;
-    bool FReadOnly = false;
-    TSelArea* FSelArea = nullptr;
-    int FTabSize = 4;
-    AnsiString FBanEnd;
-    AnsiString FBanHead;
-    TBanSet FBanEndSet;
-    TBanSet FBanHeadSet;
-    int FTextHeight = 0;
-    int FTopLine = 0;
-    TViewOptions FViewOpt;
-    TRect FEditRect;
-    TFont* FFontDependence = nullptr;
-    TFont* FFontKeyWord = nullptr;
-    TFont* FFontExKeyWord = nullptr;
-    TFont* FFontSelText = nullptr;
-    TUndoBuff* FUndo = nullptr;
-    int FUndoGroupId = 0;
-    TAttrList* FAttrs = nullptr;
-    std::vector<int> FPixelTable;
-    TStrings* FLines = nullptr;
-    int FLastPaintTop = -1;
-    TDateTime FFileDate = 0;
-    int FLongestLine = 0;
-    int FExColRowNum2 = -1;
-    TColor FColDependence = 0xFF00FF;
-    TLoadTruncation FLoadTruncation;
-    TCanvas* FMeasureCanvas = nullptr;
-    HDC FMeasureDC = nullptr;
-    bool FInFontChange = false;
-    bool FVertShown = false;
-    bool FHorzShown = false;
+
 
     // ---- view: properties, scrolling, drawing ----
     void WMNCPaint(TMessage& message) override;
@@ -551,29 +482,6 @@ protected:
     // chunks the advance table covers, never splitting a double-byte character.
     void DrawTextRun(int x, int y, int left, const char* bytes, int len);
     void SetRunFont(TColor fg, TColor bg, uint8_t style);
-
-    int FRowPich = 2;
-    int FCharPich = 0;
-    int FTopMgn = 0;
-    int FLeftMgn = 40;
-    TColor FMarkColor = clNone;
-    int FCrKeyHeight = -1;
-    TColor FCrKeyColor = 0;
-    TColor FCrKeyBack = 0;
-    TColor FCrKeySel = 0;
-    SCROLLINFO FVertInfo{};
-    SCROLLINFO FHorzInfo{};
-    int FHiddenCount = 0;
-    bool FCaretExists = false;
-    int FCaretLevel = 0;
-    bool FCaretInsert = true;
-    bool FCaretDbcs = false;
-    int FCaretWidth = 0;
-    int FLastPlacedTop = -1;
-    int FPlacements = 0; // caret placements made on screen
-    POINT FImePos{-1, -1}; // where the input method's window was last put
-    TRect FPaintRect;
-    bool FLastFontSelected = false;
 
     // ---- keyboard ----
 public:
@@ -615,9 +523,103 @@ protected:
     // Copies the selection; when the clipboard refuses, tells the user and returns false.
     bool CopyOrTell();
 
+    // ---- view state for a derived view that draws and scrolls itself ----
+    // Row and column of the view's top left, set without scrolling or repainting.
+    void SetTopLineRaw(int row) { FTopLine = row; }
+    void SetLeftColRaw(int col) { FLeftCol = col; }
+    int GetLastPaintTop() const { return FLastPaintTop; }
+    void SetLastPaintTop(int row) { FLastPaintTop = row; }
+    // Cell size from the font: row height and column width add the pitches; every character
+    // advance becomes the column width.
+    void SetCellMetrics(int textHeight, int cellWidth);
+    // Left margin and the edit rectangle's top left.
+    void SetEditOrigin(int leftMgn, int top);
+    // The marks' colour follows the window colour until someone sets it.
+    void EnsureMarkColor();
+    void ResetLoadTruncation() { FLoadTruncation = TLoadTruncation(); }
+    const std::vector<int>& PixelTable() const { return FPixelTable; }
+    // A byte that words are made of from now on (until the keywords change).
+    void MarkWordChar(unsigned char b) { FWordChars[b] = true; }
+
+private:
+    // The document's settings, edit point, undo group and widest row are its own: these name them.
+    TBitmap* FMarkBitmaps[3] = {nullptr, nullptr, nullptr};
+    TPoint& FCaret = FDoc->Caret();
+    int FLastCaretCol = -1;
+    int FLastLeftCol = -1;
+    int FColWidth = 1;
+    TStringList* FRowClipTexts = nullptr;
+    TAttrList* FRowClipAttrs = nullptr;
+    int FRowHeight = 2;
+    int& FDefWrapPos = FDoc->DefWrapPos();
+    bool FInsertMode = true;
+    TStringList* FKeywords = nullptr;
+    TStringList* FExKeywords = nullptr;
+    bool (&FWordChars)[256] = FDoc->WordChars();
+    int FLeftCol = 0;
+    TAFEditOptions& FOptions = FDoc->Options();
+    bool FReadOnly = false;
+    TSelArea* FSelArea = nullptr;
+    int& FTabSize = FDoc->TabSize();
+    int FTextHeight = 0;
+    int FTopLine = 0;
+    TViewOptions FViewOpt;
+    TRect FEditRect;
+    TFont* FFontDependence = nullptr;
+    TFont* FFontKeyWord = nullptr;
+    TFont* FFontExKeyWord = nullptr;
+    TFont* FFontSelText = nullptr;
+    int& FUndoGroupId = FDoc->UndoGroupId();
+    std::vector<int> FPixelTable;
+    int FLastPaintTop = -1;
+    TDateTime FFileDate = 0;
+    int& FLongestLine = FDoc->LongestLine();
+    int FExColRowNum2 = -1;
+    TColor FColDependence = 0xFF00FF;
+    TLoadTruncation FLoadTruncation;
+    TCanvas* FMeasureCanvas = nullptr;
+    HDC FMeasureDC = nullptr;
+    bool FInFontChange = false;
+    bool FVertShown = false;
+    bool FHorzShown = false;
+    int FRowPich = 2;
+    int FCharPich = 0;
+    int FTopMgn = 0;
+    int FLeftMgn = 40;
+    TColor FMarkColor = clNone;
+    int FCrKeyHeight = -1;
+    TColor FCrKeyColor = 0;
+    TColor FCrKeyBack = 0;
+    TColor FCrKeySel = 0;
+    SCROLLINFO FVertInfo{};
+    SCROLLINFO FHorzInfo{};
+    int FHiddenCount = 0;
+    bool FCaretExists = false;
+    int FCaretLevel = 0;
+    bool FCaretInsert = true;
+    bool FCaretDbcs = false;
+    int FCaretWidth = 0;
+    int FLastPlacedTop = -1;
+    TRect FPaintRect;
+    bool FLastFontSelected = false;
     bool FComposing = false;
+    int FPlacements = 0; // caret placements made on screen
+    POINT FImePos{-1, -1}; // where the input method's window was last put
     int FPendingLead = -1;    // lead byte of a double-byte character whose trail byte is still to come
     bool FDropTrail = false;  // the lead byte was swallowed by a key-press handler: so is its trail
+
+    // ---- what the document tells the view ----
+    void DocLineInserting(int row, AnsiString& text) override;
+    void DocLineDeleting(int row) override;
+    bool DocBeforeChange(int row, AnsiString& text) override;
+    bool DocChanged() override;
+    void DocUndoChanged(bool canUndo, bool canRedo) override { FireUndoChange(canUndo, canRedo); }
+    bool DocWordBreak(const AnsiString& line, int& wrapPos) override;
+    void DocRowCountChanged() override;
+    void DocMarkDirtyFrom(int row) override { MarkDirtyFrom(row); }
+    void DocSelRowInserted(int row) override;
+    void DocSelRowDeleted(int row) override;
+    void DocDefaultColors(TColorValue& fontColor, TColorValue& backColor) override;
 };
 
 // Publishes the editor for use as a component; adds nothing else.

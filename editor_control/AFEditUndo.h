@@ -1,6 +1,8 @@
 // Grouped, bounded undo history of the editor control: one record per changed display row.
 #pragma once
 
+#include <cstdint>
+
 #include "editor_control/AFEditRecords.h"
 
 enum TUndoAction
@@ -27,7 +29,8 @@ struct TUndoBuffItem
 
 // Records 0 .. Position-1 can be undone, Position .. Top-1 redone. The text counts as edited
 // whenever Position differs from SavedPos; SavedPos is -1 when the saved state can no longer be
-// reached (its records were dropped or a change could not be recorded).
+// reached (its records were dropped or a change could not be recorded). Besides the record limit,
+// the records' memory stays within a budget: the oldest whole groups go first, as for the limit.
 class TUndoBuff : public TList
 {
 public:
@@ -46,6 +49,12 @@ public:
     int GetMax() const { return FMax; }
     // Negative: unbounded. Lowering it drops whole oldest groups (and the redo tail) to fit.
     void SetMax(int max);
+    static constexpr int64_t kDefaultBudget = int64_t(256) << 20;
+    int64_t GetBudget() const { return FBudget; }
+    // Lowering it drops whole oldest groups (and the redo tail) to fit.
+    void SetBudget(int64_t bytes);
+    // Memory the kept records take: their slots and their texts.
+    int64_t Bytes() const { return FBytes; }
 
     bool Kept() const { return FKept; }
     int Position() const { return FPosition; }
@@ -63,6 +72,7 @@ private:
     void DropFront(int n);
     void FreeFrom(int first);
     void Refuse();
+    static int64_t SizeOf(const TUndoBuffItem& item);
 
     int FLastId = 0;
     int FRunCount = 0;
@@ -73,4 +83,6 @@ private:
     int FMax = 0;
     int FOverflowId = 0;
     bool FOverflowed = false;
+    int64_t FBytes = 0;
+    int64_t FBudget = kDefaultBudget;
 };

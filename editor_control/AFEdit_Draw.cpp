@@ -252,7 +252,7 @@ void TCustomAFEdit::DrawLine(int row)
         DrawWrapLine(row, clip, clip.Top, clip.Bottom);
         return;
     }
-    TAttrListItem* rec = FAttrs->GetItem(row);
+    TAttrListItem* rec = AttrList()->GetItem(row);
     if (rec->WrapPos == 0)
     {
         // A record never initialised; what MakeAttr leaves alone stays.
@@ -329,14 +329,14 @@ void TCustomAFEdit::DrawLine(int row)
         auto* item = static_cast<TColAttrListItem*>(colAttrs->Get(lc));
         return item && (item->OwnColor || item->InComment) ? item : nullptr;
     };
-    const bool haveBlocks = FBlkAttrs->GetCount() > 0;
+    const bool haveBlocks = BlkAttrList()->GetCount() > 0;
     // The first block covering the byte. A run that enters a block keeps its colour through the
     // block's end column itself (the change position after a block is its end + 1).
     auto blockAt = [&](int lc, TColorValue& color, uint8_t& style) {
         const TPoint p(lc, row);
-        for (int i = 0; i < FBlkAttrs->GetCount(); ++i)
+        for (int i = 0; i < BlkAttrList()->GetCount(); ++i)
         {
-            auto* b = static_cast<TBlkAttrListItem*>(FBlkAttrs->Get(i));
+            auto* b = static_cast<TBlkAttrListItem*>(BlkAttrList()->Get(i));
             if (!b)
                 continue;
             const TPoint s(b->StartCol, b->StartRow);

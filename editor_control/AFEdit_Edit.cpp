@@ -91,7 +91,7 @@ AnsiString TCustomAFEdit::GetRangeText(const TPoint& startIn, const TPoint& endI
     bool crEnd = end.x > 0 && endRow.c_str()[end.x - 1] == '\r';
 
     auto displayOf = [&](int row) {
-        std::string out(size_t(std::max<int>(0, FAttrs->GetItem(row)->Indent)), ' ');
+        std::string out(size_t(std::max<int>(0, AttrList()->GetItem(row)->Indent)), ' ');
         AnsiString t = WithoutCr(GetLine(row));
         AppendTabExpansion(out, t.c_str(), t.Length(), FTabSize, true);
         return out;
@@ -220,7 +220,7 @@ void TCustomAFEdit::KeyInput(const AnsiString& input)
         int last = GetLinesCount() - 1;
         if (!isCrLine(last))
             LineChange(last, GetLine(last) + "\r", false);
-        TAttrListItem rec = *FAttrs->GetItem(last);
+        TAttrListItem rec = *AttrList()->GetItem(last);
         rec.ColAttr = nullptr;
         while (GetLinesCount() < r)
             AddLineP("\r", rec);
@@ -229,7 +229,7 @@ void TCustomAFEdit::KeyInput(const AnsiString& input)
     }
 
     AnsiString L = GetLine(r);
-    const int indent = std::max<int>(0, FAttrs->GetItem(r)->Indent);
+    const int indent = std::max<int>(0, AttrList()->GetItem(r)->Indent);
     std::vector<TDspCell> cells;
     DisplayCells(cells, L.c_str(), L.Length(), FTabSize);
     const int dLen = indent + int(cells.size());
@@ -292,7 +292,7 @@ void TCustomAFEdit::KeyInput(const AnsiString& input)
             ColAttrEdit(r, next.Length() - (cr ? 1 : 0), -grow, emDelete);
     }
     LineChange(r, next, false);
-    FAttrs->GetItem(r)->Dirty = true;
+    AttrList()->GetItem(r)->Dirty = true;
     NoteLineWidth(GetLine(r).Length());
     FCaret.y = r;
     FoldLine(r);
@@ -325,68 +325,6 @@ void TCustomAFEdit::StepCaretOver(const char* text, int n)
 }
 
 // ---- whole rows ---------------------------------------------------------------------------
-
-void TCustomAFEdit::InsertRowsAt(int row, const std::vector<AnsiString>& texts,
-                                 const std::vector<TAttrListItem>& attrs)
-{
-    const int n = int(texts.size());
-    if (n == 0)
-        return;
-    const int old = GetLinesCount();
-    row = std::clamp(row, 0, old);
-    // Make room at the end and move the rows below down once: linear in the rows.
-    FLines->BeginUpdate();
-    try
-    {
-        for (int i = 0; i < n; ++i)
-            FLines->Add(AnsiString());
-        for (int j = old - 1; j >= row; --j)
-            FLines->Put(j + n, FLines->Get(j));
-        for (int i = 0; i < n; ++i)
-            FLines->Put(row + i, texts[size_t(i)]);
-    }
-    catch (...)
-    {
-        FLines->EndUpdate();
-        throw;
-    }
-    FLines->EndUpdate();
-    if (FAttrs->GetCount() > old)
-        FAttrs->SetCount(old); // records past the end are stale
-    FAttrs->TList::SetCount(old + n);
-    for (int j = old - 1; j >= row; --j)
-    {
-        FAttrs->Put(j + n, FAttrs->Get(j));
-        FAttrs->GetItem(j + n)->Dirty = true;
-    }
-    for (int i = 0; i < n; ++i)
-    {
-        FAttrs->Put(row + i, nullptr);
-        TAttrListItem rec = attrs[size_t(i)];
-        rec.ColAttr = nullptr;
-        rec.Dirty = true;
-        FAttrs->SetItem(row + i, &rec);
-        NoteLineWidth(texts[size_t(i)].Length());
-        FUndo->Push(FUndoGroupId, row + i, 0, FCaret, acInsert, AnsiString(), texts[size_t(i)], TAttrListItem(), rec);
-    }
-    BlkAttrShiftRows(row, n);
-    if (FCaret.y >= row)
-        FCaret.y += n;
-}
-
-void TCustomAFEdit::BlkAttrShiftRows(int row, int n)
-{
-    for (int i = 0; i < FBlkAttrs->GetCount(); ++i)
-    {
-        auto* b = static_cast<TBlkAttrListItem*>(FBlkAttrs->Get(i));
-        if (!b)
-            continue;
-        if (b->StartRow >= row)
-            b->StartRow += n;
-        if (b->EndRow >= row)
-            b->EndRow += n;
-    }
-}
 
 void TCustomAFEdit::ScrollCaretIntoViewAfterPaste()
 {
@@ -454,7 +392,7 @@ void TCustomAFEdit::PasteText(const AnsiString& T)
                 rec.ColAttr = nullptr;
                 attrs.push_back(rec);
             }
-            FCaret.x = std::max<int>(0, FAttrs->GetItem(std::clamp(FCaret.y, 0, GetLinesCount() - 1))->Indent);
+            FCaret.x = std::max<int>(0, AttrList()->GetItem(std::clamp(FCaret.y, 0, GetLinesCount() - 1))->Indent);
             InsertRowsAt(std::clamp(FCaret.y, 0, GetLinesCount()), texts, attrs);
             MarkDirtyFrom(FCaret.y);
         }
@@ -469,7 +407,7 @@ void TCustomAFEdit::PasteText(const AnsiString& T)
                 KeyInputInGroup(lines.front() + "\r");
                 std::vector<AnsiString> middle;
                 std::vector<TAttrListItem> attrs;
-                TAttrListItem rec = *FAttrs->GetItem(std::clamp(FCaret.y, 0, GetLinesCount() - 1));
+                TAttrListItem rec = *AttrList()->GetItem(std::clamp(FCaret.y, 0, GetLinesCount() - 1));
                 rec.ColAttr = nullptr;
                 for (size_t i = 1; i + 1 < lines.size(); ++i)
                 {
@@ -487,7 +425,7 @@ void TCustomAFEdit::PasteText(const AnsiString& T)
                 last += "\r";
             if (!last.IsEmpty())
                 KeyInputInGroup(last);
-            FireUndoChange(FUndo->Kept(), false);
+            FireUndoChange(UndoBuff()->Kept(), false);
         }
     }
     catch (...)
@@ -522,7 +460,7 @@ void TCustomAFEdit::QuoteInsert(const AnsiString& text, const AnsiString& quote)
     if (endsWithBreak && lines.size() > 1 && lines.back().IsEmpty())
         lines.pop_back();
     int row = std::clamp(FCaret.y, 0, GetLinesCount() - 1);
-    TAttrListItem rec = *FAttrs->GetItem(row);
+    TAttrListItem rec = *AttrList()->GetItem(row);
     rec.ColAttr = nullptr;
     std::vector<AnsiString> texts;
     std::vector<TAttrListItem> attrs;
@@ -533,7 +471,7 @@ void TCustomAFEdit::QuoteInsert(const AnsiString& text, const AnsiString& quote)
     }
     ++FUndoGroupId;
     InsertRowsAt(row, texts, attrs);
-    FireUndoChange(FUndo->Kept(), false);
+    FireUndoChange(UndoBuff()->Kept(), false);
     Updating = wasUpdating;
     ScrollCaretIntoViewAfterPaste();
 }
@@ -542,7 +480,7 @@ void TCustomAFEdit::InsertLine(int row, const AnsiString& s)
 {
     ++FUndoGroupId;
     row = std::clamp(row, 0, GetLinesCount());
-    TAttrListItem rec = row > 0 ? *FAttrs->GetItem(row - 1) : MakeAttr(true, 0, FDefWrapPos);
+    TAttrListItem rec = row > 0 ? *AttrList()->GetItem(row - 1) : MakeAttr(true, 0, FDefWrapPos);
     rec.ColAttr = nullptr;
     rec.Dirty = true;
     InsertLineP(row, s, rec);
@@ -690,7 +628,7 @@ void TCustomAFEdit::SelectAreaCopy(bool box)
             for (int row = from.y; row <= to.y; ++row)
             {
                 FRowClipTexts->Add(GetLine(row));
-                TAttrListItem rec = *FAttrs->GetItem(row);
+                TAttrListItem rec = *AttrList()->GetItem(row);
                 rec.ColAttr = nullptr;
                 FRowClipAttrs->Add(rec);
             }

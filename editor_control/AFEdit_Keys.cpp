@@ -346,7 +346,7 @@ bool TCustomAFEdit::DeleteAtCaret()
     ColAttrEdit(row, logCol, bytes, emDelete);
     BlkAttrEdit(row, logCol, bytes, emDelete);
     FCaret.x = indent + startCol; // onto the start of the character (a tab's or a double-byte one's)
-    FAttrs->GetItem(row)->Dirty = true;
+    AttrList()->GetItem(row)->Dirty = true;
     FoldLine(row); // joins the next row when the CR went
     return true;
 }
@@ -354,7 +354,7 @@ bool TCustomAFEdit::DeleteAtCaret()
 void TCustomAFEdit::Unindent()
 {
     const int row = FCaret.y;
-    TAttrListItem* rec = FAttrs->GetItem(row);
+    TAttrListItem* rec = AttrList()->GetItem(row);
     TAttrListItem before = *rec;
     before.ColAttr = nullptr;
     TAttrListItem after = before;
@@ -362,8 +362,8 @@ void TCustomAFEdit::Unindent()
     after.Dirty = true;
     ++FUndoGroupId; // an operation of its own, even when the indent is already 0
     const AnsiString text = GetLine(row);
-    FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, text, text, before, after);
-    FireUndoChange(FUndo->Kept(), false);
+    UndoBuff()->Push(FUndoGroupId, row, 0, FCaret, acChange, text, text, before, after);
+    FireUndoChange(UndoBuff()->Kept(), false);
     FCaret.x = after.Indent;
     rec->Indent = after.Indent;
     rec->Dirty = true;

@@ -89,7 +89,7 @@ void TCustomAFEdit::ValiPaint()
             if (row < rows)
             {
                 // The last row also paints the area below the text (rows that were deleted).
-                auto* rec = row < FAttrs->GetCount() ? static_cast<TAttrListItem*>(FAttrs->Get(row)) : nullptr;
+                auto* rec = row < AttrList()->GetCount() ? static_cast<TAttrListItem*>(AttrList()->Get(row)) : nullptr;
                 if (!rec || rec->Dirty || row == rows - 1)
                     DrawLine(row);
             }

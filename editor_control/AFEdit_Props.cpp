@@ -21,9 +21,9 @@ constexpr int kMaxRowFmtWidth = 32;
 void TCustomAFEdit::SetEdited(bool edited)
 {
     if (edited)
-        FUndo->MarkUnsaved(); // the saved state becomes unreachable: reads true even at position 0
+        UndoBuff()->MarkUnsaved(); // the saved state becomes unreachable: reads true even at position 0
     else
-        FUndo->MarkSaved();
+        UndoBuff()->MarkSaved();
 }
 
 void TCustomAFEdit::SetTabSize(int size)
@@ -36,9 +36,9 @@ void TCustomAFEdit::SetDefWrapPos(int wrapPos)
 {
     wrapPos = std::clamp(wrapPos, 10, kNoWrap);
     int old = FDefWrapPos;
-    for (int i = 0; i < FAttrs->GetCount(); ++i)
+    for (int i = 0; i < AttrList()->GetCount(); ++i)
     {
-        auto* rec = static_cast<TAttrListItem*>(FAttrs->Get(i));
+        auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(i));
         if (rec && rec->WrapPos == old)
             rec->WrapPos = uint16_t(wrapPos);
     }
@@ -148,9 +148,9 @@ TColor TCustomAFEdit::MarkColorOf(TColor windowColor)
 void TCustomAFEdit::SetColor(TColor color)
 {
     TColor old = Color();
-    for (int i = 0; i < FAttrs->GetCount(); ++i)
+    for (int i = 0; i < AttrList()->GetCount(); ++i)
     {
-        auto* rec = static_cast<TAttrListItem*>(FAttrs->Get(i));
+        auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(i));
         if (rec && rec->BackColor == old)
         {
             rec->BackColor = color;
@@ -275,19 +275,11 @@ void TCustomAFEdit::MetricsUpdate(bool repaint)
 {
     TCanvas* canvas = GetMyCanvas();
     canvas->SetFont(Font());
-    FTextHeight = std::max(1, canvas->TextHeight("あ"));
-    FRowHeight = std::max(1, FTextHeight + FRowPich);
-    int half = (FTextHeight + 1) / 2;
-    FColWidth = std::max(1, half + FCharPich);
-    std::fill(FPixelTable.begin(), FPixelTable.end(), FColWidth);
-    if (FViewOpt.Contains(voRowNum))
-        FLeftMgn = Format(RowNumberFormat(), {100}).Length() * FColWidth;
-    else
-        FLeftMgn = 2;
-    FEditRect.Left = FLeftMgn;
-    FEditRect.Top = FTopMgn + (FViewOpt.Contains(voColIndicate) ? FRowHeight : 0);
-    if (FMarkColor == clNone)
-        FMarkColor = MarkColorOf(clWindow);
+    const int height = std::max(1, canvas->TextHeight("あ"));
+    SetCellMetrics(height, (height + 1) / 2);
+    SetEditOrigin(FViewOpt.Contains(voRowNum) ? Format(RowNumberFormat(), {100}).Length() * FColWidth : 2,
+                  FTopMgn + (FViewOpt.Contains(voColIndicate) ? FRowHeight : 0));
+    EnsureMarkColor();
     if (repaint && HandleAllocated())
     {
         CaretHide();
@@ -297,6 +289,27 @@ void TCustomAFEdit::MetricsUpdate(bool repaint)
         Invalidate();
         CaretShow();
     }
+}
+
+void TCustomAFEdit::SetCellMetrics(int textHeight, int cellWidth)
+{
+    FTextHeight = std::max(1, textHeight);
+    FRowHeight = std::max(1, FTextHeight + FRowPich);
+    FColWidth = std::max(1, cellWidth + FCharPich);
+    std::fill(FPixelTable.begin(), FPixelTable.end(), FColWidth);
+}
+
+void TCustomAFEdit::SetEditOrigin(int leftMgn, int top)
+{
+    FLeftMgn = leftMgn;
+    FEditRect.Left = FLeftMgn;
+    FEditRect.Top = top;
+}
+
+void TCustomAFEdit::EnsureMarkColor()
+{
+    if (FMarkColor == clNone)
+        FMarkColor = MarkColorOf(clWindow);
 }
 
 void TCustomAFEdit::SetFont(TFont* font)
@@ -310,9 +323,9 @@ void TCustomAFEdit::SetFont(TFont* font)
             TControl::SetFont(font);
         if (Font()->Color() != gLastFontColor)
         {
-            for (int i = 0; i < FAttrs->GetCount(); ++i)
+            for (int i = 0; i < AttrList()->GetCount(); ++i)
             {
-                auto* rec = static_cast<TAttrListItem*>(FAttrs->Get(i));
+                auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(i));
                 if (rec && rec->FontColor == gLastFontColor)
                     rec->FontColor = Font()->Color();
             }
@@ -366,17 +379,17 @@ void TCustomAFEdit::CMFontChanged(TMessage& message)
 
 int TCustomAFEdit::RowWrapPos(int row) const
 {
-    if (row < 0 || row >= GetLinesCount() || row >= FAttrs->GetCount())
+    if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount())
         return FDefWrapPos;
-    auto* rec = static_cast<TAttrListItem*>(FAttrs->Get(row));
+    auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(row));
     return rec && rec->WrapPos != 0 ? int(rec->WrapPos) : FDefWrapPos;
 }
 
 int TCustomAFEdit::RowIndent(int row) const
 {
-    if (row < 0 || row >= GetLinesCount() || row >= FAttrs->GetCount())
+    if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount())
         return 0;
-    auto* rec = static_cast<TAttrListItem*>(FAttrs->Get(row));
+    auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(row));
     return rec ? std::max<int>(0, rec->Indent) : 0;
 }
 
@@ -385,9 +398,9 @@ void TCustomAFEdit::MarkRowsDirty(int from, int to)
     if (from > to)
         std::swap(from, to);
     from = std::max(from, 0);
-    to = std::min(to, std::min(GetLinesCount(), FAttrs->GetCount()) - 1);
+    to = std::min(to, std::min(GetLinesCount(), AttrList()->GetCount()) - 1);
     for (int row = from; row <= to; ++row)
-        if (auto* rec = static_cast<TAttrListItem*>(FAttrs->Get(row)))
+        if (auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(row)))
             rec->Dirty = true;
 }
 
@@ -409,21 +422,21 @@ void TCustomAFEdit::SetSelAreaMaxMin()
 
 void TCustomAFEdit::SwapRows(int i, int j, bool record)
 {
-    AnsiString ti = FLines->Get(i);
-    AnsiString tj = FLines->Get(j);
-    TAttrListItem ri = *FAttrs->GetItem(i);
-    TAttrListItem rj = *FAttrs->GetItem(j);
+    AnsiString ti = Lines()->Get(i);
+    AnsiString tj = Lines()->Get(j);
+    TAttrListItem ri = *AttrList()->GetItem(i);
+    TAttrListItem rj = *AttrList()->GetItem(j);
     ri.ColAttr = nullptr;
     rj.ColAttr = nullptr;
     if (record)
     {
-        FUndo->Push(FUndoGroupId, i, 0, FCaret, acChange, ti, tj, ri, rj);
-        FUndo->Push(FUndoGroupId, j, 0, FCaret, acChange, tj, ti, rj, ri);
+        UndoBuff()->Push(FUndoGroupId, i, 0, FCaret, acChange, ti, tj, ri, rj);
+        UndoBuff()->Push(FUndoGroupId, j, 0, FCaret, acChange, tj, ti, rj, ri);
     }
-    FLines->Exchange(i, j);
-    FAttrs->Exchange(i, j);
-    FAttrs->GetItem(i)->Dirty = true;
-    FAttrs->GetItem(j)->Dirty = true;
+    Lines()->Exchange(i, j);
+    AttrList()->Exchange(i, j);
+    AttrList()->GetItem(i)->Dirty = true;
+    AttrList()->GetItem(j)->Dirty = true;
 }
 
 // The partition of the string list's quicksort; the smaller side recurses and the larger one
@@ -471,7 +484,7 @@ void TCustomAFEdit::SortRange(TStringList* list, int first, int last, TStringLis
 
 void TCustomAFEdit::QuickSort(int first, int last, TStringListSortCompare compare, bool record)
 {
-    auto* list = dynamic_cast<TStringList*>(FLines);
+    auto* list = dynamic_cast<TStringList*>(Lines());
     if (!list || !compare)
         return;
     first = std::max(first, 0);
@@ -481,7 +494,7 @@ void TCustomAFEdit::QuickSort(int first, int last, TStringListSortCompare compar
         --last;
     if (first < last)
         SortRange(list, first, last, compare, record);
-    FireUndoChange(FUndo->Kept(), false);
+    FireUndoChange(UndoBuff()->Kept(), false);
 }
 
 void TCustomAFEdit::CustomSort(int first, int last, TStringListSortCompare compare, bool newGroup)

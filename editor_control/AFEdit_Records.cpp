@@ -273,12 +273,6 @@ TColAttrList* TAttrList::TakeColAttr(int i)
     return cols;
 }
 
-void TAttrList::loadFromFile(const AnsiString& path)
-{
-    TFileStream stream(path, fmOpenRead | fmShareDenyWrite);
-    loadFromStream(&stream);
-}
-
 void TAttrList::loadFromStream(TStream* stream)
 {
     int64_t remaining = stream->GetSize() - stream->GetPosition();
@@ -289,12 +283,6 @@ void TAttrList::loadFromStream(TStream* stream)
         stream->ReadBuffer(image, kAttrImageSize);
         Add(TAttrListItem::FromImage(image));
     }
-}
-
-void TAttrList::SaveToFile(const AnsiString& path)
-{
-    TFileStream stream(path, fmCreate);
-    SaveToStream(&stream);
 }
 
 void TAttrList::SaveToStream(TStream* stream)

@@ -16,10 +16,18 @@ int TUndoBuff::Capacity() const
     return FMax > 1 ? FMax - 1 : 1;
 }
 
+int64_t TUndoBuff::SizeOf(const TUndoBuffItem& item)
+{
+    return int64_t(sizeof(TUndoBuffItem)) + item.Before.Length() + item.After.Length() + item.AttrBefore.Str.Length() +
+           item.AttrAfter.Str.Length();
+}
+
 void TUndoBuff::FreeFrom(int first)
 {
     for (int i = first; i < GetCount(); ++i)
     {
+        if (Slot(i))
+            FBytes -= SizeOf(*Slot(i));
         delete Slot(i);
         Put(i, nullptr);
     }
@@ -31,7 +39,11 @@ void TUndoBuff::DropFront(int n)
 {
     int count = GetCount();
     for (int i = 0; i < n; ++i)
+    {
+        if (Slot(i))
+            FBytes -= SizeOf(*Slot(i));
         delete Slot(i);
+    }
     for (int i = n; i < count; ++i)
         Put(i - n, Get(i));
     for (int i = count - n; i < count; ++i)
@@ -85,7 +97,9 @@ void TUndoBuff::Push(int id, int index, int index2, const TPoint& caret, TUndoAc
         FSavedPos = -1;
     FreeFrom(FPosition);
 
-    while (FPosition >= Capacity())
+    const int64_t size = int64_t(sizeof(TUndoBuffItem)) + before.Length() + after.Length() +
+                         attrBefore.Str.Length() + attrAfter.Str.Length();
+    while (FPosition >= Capacity() || FBytes + size > FBudget)
     {
         if (!EvictOldestGroup(id))
         {
@@ -114,6 +128,7 @@ void TUndoBuff::Push(int id, int index, int index2, const TPoint& caret, TUndoAc
     item->AttrAfter = attrAfter;
     item->AttrAfter.ColAttr = nullptr;
     Put(FPosition, item);
+    FBytes += SizeOf(*item);
     ++FPosition;
     FTop = FPosition;
     FKept = true;
@@ -183,5 +198,23 @@ void TUndoBuff::SetMax(int max)
         FPosition = 0;
         if (FSavedPos != -1)
             FSavedPos = 0;
+    }
+}
+
+void TUndoBuff::SetBudget(int64_t bytes)
+{
+    FBudget = bytes;
+    if (FBytes <= FBudget)
+        return;
+    if (FSavedPos > FPosition)
+        FSavedPos = -1;
+    FreeFrom(FPosition);
+    while (FBytes > FBudget && FTop > 0)
+    {
+        int id = Slot(0)->GroupId;
+        int n = 0;
+        while (n < FTop && Slot(n)->GroupId == id)
+            ++n;
+        DropFront(n);
     }
 }

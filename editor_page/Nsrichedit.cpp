@@ -139,7 +139,7 @@ TStrings* nsRichEdit::MakeFLine() { return new nsStringList(this); }
 
 void nsRichEdit::AfterConstruction()
 {
-    FAttrs->Clear();
+    AttrList()->Clear();
     FBookmarkGap = 1;
     FBookmarkWidth = 12;
     RowDspFmt = "%5d";
@@ -323,10 +323,10 @@ void nsRichEdit::WMMouseWheel(TWMMouseWheel& message)
 {
     if (message.WheelDelta > 0)
     {
-        int top = std::max(0, FTopLine - 2);
-        if (top != FTopLine)
+        int top = std::max(0, GetTopLine() - 2);
+        if (top != GetTopLine())
         {
-            FTopLine = top;
+            SetTopLineRaw(top);
             StoreVertPos(top);
             SetScrollBars(ScrollBars);
             Invalidate();

@@ -179,7 +179,7 @@ public:
     // the Home key and the comment mode.
     void ApplyEditSetting(const VN::typEditSetting& setting) override;
     // Adds a byte to the word-character set (until the keywords change).
-    void AddWordChar(unsigned char b) { FWordChars[b] = true; }
+    void AddWordChar(unsigned char b) { MarkWordChar(b); }
 
     // Keeps the per-byte attributes of a row aligned with its bytes, when the row has them:
     // mode 0 inserts count empty records at column, 1 appends count, 2 deletes count at column.

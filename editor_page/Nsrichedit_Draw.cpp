@@ -21,8 +21,8 @@ constexpr int kF77Columns[] = {5, 6, 72, 80};
 
 void nsRichEdit::Paint()
 {
-    const int first = FTopLine;
-    const int end = FTopLine + GetDspRowCount();
+    const int first = GetTopLine();
+    const int end = GetTopLine() + GetDspRowCount();
     // A paint into a DC given with the message (a snapshot, printing) cannot wait for the thread.
     if (FDrawThread && !FPaintIntoGivenDC)
     {
@@ -66,21 +66,21 @@ void nsRichEdit::DrawRows(int first, int end)
     // The rows drawn are those visible now, whatever the request said.
     if (Updating || !HandleAllocated())
         return;
-    if (FEditRect.Right <= FEditRect.Left || FEditRect.Bottom <= FEditRect.Top)
+    if (EditRect().Right <= EditRect().Left || EditRect().Bottom <= EditRect().Top)
         SyncEditRect();
     RECT client{};
     GetClientRect(handle_, &client);
     TCanvas* screen = TCustomAFEdit::GetMyCanvas();
     CaretHide();
-    SetPaintRect(FEditRect);
+    SetPaintRect(EditRect());
     const bool offscreen = FOffscreen && client.right > 0 && client.bottom > 0;
     if (offscreen && (FOffscreen->Width() != client.right || FOffscreen->Height() != client.bottom))
         FOffscreen->SetSize(client.right, client.bottom);
     FDrawingOffscreen = offscreen;
     try
     {
-        const int last = FTopLine + GetDspRowCount();
-        for (int row = FTopLine; row <= last; ++row)
+        const int last = GetTopLine() + GetDspRowCount();
+        for (int row = GetTopLine(); row <= last; ++row)
             DrawLine(row);
         if (offscreen)
         {
@@ -102,13 +102,13 @@ void nsRichEdit::DrawRows(int first, int end)
     SetScrollBars(ScrollBars);
     CaretShow();
     DrawColIndicate();
-    FLastPaintTop = FTopLine;
+    SetLastPaintTop(GetTopLine());
 }
 
 void nsRichEdit::FillEditRect(const TRect& rect)
 {
-    const int row = (rect.Top - FEditRect.Top) / std::max(1, FRowHeight) + FTopLine;
-    if ((ExColRowNum1 >= 0 && row == ExColRowNum1) || (FExColRowNum2 >= 0 && row == FExColRowNum2))
+    const int row = (rect.Top - EditRect().Top) / std::max(1, GetRowHeight()) + GetTopLine();
+    if ((ExColRowNum1 >= 0 && row == ExColRowNum1) || (GetExColRowNum2() >= 0 && row == GetExColRowNum2()))
     {
         GetMyCanvas()->FillRect(rect);
         return;
@@ -122,24 +122,24 @@ void nsRichEdit::DrawWallPaperRect(const TRect& rect, TWallPaperPart part) { Get
 
 bool nsRichEdit::IsBookmarked(int row)
 {
-    if (row < 0 || row >= GetLinesCount() || row >= FAttrs->GetCount())
+    if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount())
         return false;
-    return FAttrs->GetItem(row)->Reserve != 0;
+    return AttrList()->GetItem(row)->Reserve != 0;
 }
 
 void nsRichEdit::FillMargin(int row)
 {
     TCanvas* c = GetMyCanvas();
-    const int y = (row - FTopLine) * FRowHeight + FEditRect.Top;
-    const int bottom = y + FRowHeight;
+    const int y = (row - GetTopLine()) * GetRowHeight() + EditRect().Top;
+    const int bottom = y + GetRowHeight();
     // Without a ruler the top row's margin reaches up through the top margin.
     const int top =
-        row == FTopLine && !FViewOpt.Contains(voColIndicate) ? std::max(0, FEditRect.Top - FTopMgn) : y;
-    const int markRight = std::max(0, FEditRect.Left - FBookmarkGap);
+        row == GetTopLine() && !GetViewOpt().Contains(voColIndicate) ? std::max(0, EditRect().Top - GetTopMgn()) : y;
+    const int markRight = std::max(0, EditRect().Left - FBookmarkGap);
     const int markLeft = std::max(0, markRight - FBookmarkWidth);
     c->Brush()->SetColor(ColLeftMgn);
     c->FillRect(TRect(0, top, markLeft, bottom));
-    c->FillRect(TRect(markRight, top, FEditRect.Left, bottom));
+    c->FillRect(TRect(markRight, top, EditRect().Left, bottom));
     c->Brush()->SetColor(ColBookMarkBk);
     c->FillRect(TRect(markLeft, top, markRight, bottom));
 }
@@ -149,27 +149,27 @@ void nsRichEdit::DrawLeftMgnEX(int row) { FillMargin(row); }
 void nsRichEdit::DrawLeftMgn(int row, const AnsiString& s)
 {
     TCanvas* c = GetMyCanvas();
-    const int y = (row - FTopLine) * FRowHeight + FEditRect.Top;
+    const int y = (row - GetTopLine()) * GetRowHeight() + EditRect().Top;
     FillMargin(row);
-    const int markRight = std::max(0, FEditRect.Left - FBookmarkGap);
+    const int markRight = std::max(0, EditRect().Left - FBookmarkGap);
     const int markLeft = std::max(0, markRight - FBookmarkWidth);
     if (IsBookmarked(row))
     {
-        const int d = std::max(2, std::min(markRight - markLeft, FRowHeight) - 2);
+        const int d = std::max(2, std::min(markRight - markLeft, GetRowHeight()) - 2);
         const int x0 = markLeft + (markRight - markLeft - d) / 2;
-        const int y0 = y + (FRowHeight - d) / 2;
+        const int y0 = y + (GetRowHeight() - d) / 2;
         c->Pen()->SetColor(ColBookMarkLine);
         c->Pen()->SetMode(pmCopy);
         c->Pen()->SetStyle(psSolid);
         c->Brush()->SetColor(clWindow);
         Ellipse(c->Handle(), x0, y0, x0 + d, y0 + d);
     }
-    TRect cell(0, y, markLeft, y + FRowHeight);
+    TRect cell(0, y, markLeft, y + GetRowHeight());
     AnsiString text = s;
     bool defaultDraw = true;
     if (OnDrawLeftMgn)
         OnDrawLeftMgn(this, row, cell, text, defaultDraw);
-    if (!defaultDraw || !FViewOpt.Contains(voRowNum))
+    if (!defaultDraw || !GetViewOpt().Contains(voRowNum))
         return;
     c->Font()->Assign(*Font());
     c->Font()->SetColor(ColRowNo);
@@ -185,29 +185,29 @@ void nsRichEdit::DrawColIndicate()
         return;
     RECT client{};
     GetClientRect(handle_, &client);
-    const TRect band(0, 0, client.right, FEditRect.Top);
+    const TRect band(0, 0, client.right, EditRect().Top);
     if (band.Width() <= 0 || band.Height() <= 0)
         return;
     TCanvas* c = GetMyCanvas();
-    if (!FViewOpt.Contains(voColIndicate))
+    if (!GetViewOpt().Contains(voColIndicate))
     {
         // A plain top margin; the margin column's part belongs to the top row.
         c->Brush()->SetColor(Color());
-        c->FillRect(TRect(FEditRect.Left, 0, band.Right, band.Bottom));
+        c->FillRect(TRect(EditRect().Left, 0, band.Right, band.Bottom));
         return;
     }
-    TRulerKey key{band, FLeftCol, ColColumnIndi, ColColumnNo, FEditRect.Left, FColWidth};
+    TRulerKey key{band, GetLeftCol(), ColColumnIndi, ColColumnNo, EditRect().Left, GetColWidth()};
     if (!(key == FRulerKey) || FRuler->Width() != band.Width() || FRuler->Height() != band.Height())
     {
         DrawRuler(key);
         FRulerKey = key;
     }
     BitBlt(c->Handle(), 0, 0, band.Width(), band.Height(), FRuler->Canvas()->Handle(), 0, 0, SRCCOPY);
-    const int x = (FCaret.x - FLeftCol) * FColWidth + FEditRect.Left;
-    if (x >= FEditRect.Left && x < band.Right)
+    const int x = (GetCaret().x - GetLeftCol()) * GetColWidth() + EditRect().Left;
+    if (x >= EditRect().Left && x < band.Right)
     {
         c->Brush()->SetColor(ColColumnNo);
-        c->FillRect(TRect(x, band.Height() / 2, std::min(x + FColWidth, int(band.Right)), band.Bottom - 1));
+        c->FillRect(TRect(x, band.Height() / 2, std::min(x + GetColWidth(), int(band.Right)), band.Bottom - 1));
     }
 }
 
@@ -264,20 +264,13 @@ void nsRichEdit::MetricsUpdate(bool repaint)
         height = canvas->TextHeight("g");
         width = canvas->TextWidth("M");
     }
-    FTextHeight = std::max(1, height);
-    FRowHeight = std::max(1, FTextHeight + FRowPich);
-    FColWidth = std::max(1, width + FCharPich);
-    std::fill(FPixelTable.begin(), FPixelTable.end(), FColWidth);
+    SetCellMetrics(height, width);
     const int lines = GetLinesCount();
     const int digits = lines < 10000 ? 5 : lines < 100000 ? 6 : 7;
     // Digits, a strip, the bookmark column and its gap.
-    const int margin = FViewOpt.Contains(voRowNum) ? FColWidth * digits + 12 + 2 : 10;
-    if (margin != FLeftMgn)
-        FLeftMgn = margin;
-    FEditRect.Left = FLeftMgn;
-    FEditRect.Top = FViewOpt.Contains(voColIndicate) ? kRulerHeight : FTopMgn;
-    if (FMarkColor == clNone)
-        FMarkColor = MarkColorOf(clWindow);
+    const int margin = GetViewOpt().Contains(voRowNum) ? GetColWidth() * digits + 12 + 2 : 10;
+    SetEditOrigin(margin, GetViewOpt().Contains(voColIndicate) ? kRulerHeight : GetTopMgn());
+    EnsureMarkColor();
     if (FOffscreen && HandleAllocated())
     {
         RECT client{};
@@ -308,11 +301,11 @@ void nsRichEdit::DrawWrapLine(int row, const TRect& rect, int top, int bottom)
         c->Pen()->SetStyle(psSolid);
         // On the last row the lines run on to the bottom of the edit area.
         const int y2 =
-            row >= GetLinesCount() - 1 ? std::max(int(rect.Bottom), int(FEditRect.Bottom)) : rect.Bottom;
+            row >= GetLinesCount() - 1 ? std::max(int(rect.Bottom), int(EditRect().Bottom)) : rect.Bottom;
         for (int col : kF77Columns)
         {
-            const int x = (col - FLeftCol) * FColWidth + FEditRect.Left - 1;
-            if (x < FEditRect.Left || x >= FEditRect.Right)
+            const int x = (col - GetLeftCol()) * GetColWidth() + EditRect().Left - 1;
+            if (x < EditRect().Left || x >= EditRect().Right)
                 continue;
             c->MoveTo(x, rect.Top);
             c->LineTo(x, y2);

@@ -175,15 +175,15 @@ void nsRichEdit::LineChange(int row, const AnsiString& text, bool newGroup)
         return;
     const bool after = ContinuesOnNextRow(row, GetLine(row));
     // Reading the record of a row past the text would add one: the last row has no next row.
-    if (before != after && row + 1 < GetLinesCount() && row + 1 < FAttrs->GetCount())
-        FAttrs->GetItem(row + 1)->Dirty = true;
+    if (before != after && row + 1 < GetLinesCount() && row + 1 < AttrList()->GetCount())
+        AttrList()->GetItem(row + 1)->Dirty = true;
 }
 
 void nsRichEdit::ColAttrListEdit(int row, int column, int mode, int count)
 {
-    if (row < 0 || row >= GetLinesCount() || row >= FAttrs->GetCount() || count <= 0)
+    if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount() || count <= 0)
         return;
-    TColAttrList* list = FAttrs->GetItem(row)->ColAttr;
+    TColAttrList* list = AttrList()->GetItem(row)->ColAttr;
     if (!list)
         return;
     switch (mode)
@@ -221,60 +221,61 @@ void nsRichEdit::StringInsert(const AnsiString& input)
     }
     if (text.empty())
         return;
-    ++FUndoGroupId; // every change below joins this one group: one undo step
+    SetUndoGroupId(UndoGroupId() + 1); // every change below joins this one group: one undo step
 
-    int r = std::max(0, FCaret.y);
+    int r = std::max(0, GetCaret().y);
     if (r >= GetLinesCount())
     {
         // A free caret below the text: the text is extended down to it.
         const int last = GetLinesCount() - 1;
         if (!isCrLine(last))
             LineChange(last, GetLine(last) + "\r", false);
-        TAttrListItem rec = *FAttrs->GetItem(last);
+        TAttrListItem rec = *AttrList()->GetItem(last);
         rec.ColAttr = nullptr;
         while (GetLinesCount() < r)
             AddLineP("\r", rec);
         AddLineP(AnsiString(), rec);
         r = GetLinesCount() - 1;
     }
-    FCaret.y = r;
+    TPoint caret(GetCaret().x, r);
 
     const AnsiString L = GetLine(r);
-    const int indent = std::max<int>(0, FAttrs->GetItem(r)->Indent);
+    const int indent = std::max<int>(0, AttrList()->GetItem(r)->Indent);
     std::vector<TDspCell> cells;
-    DisplayCells(cells, L.c_str(), L.Length(), FTabSize);
+    DisplayCells(cells, L.c_str(), L.Length(), GetTabSize());
     const int dLen = indent + int(cells.size());
     // Onto the start of the character under the caret: never between the two bytes of a
     // double-byte character, never inside a tab.
-    if (FCaret.x > indent && FCaret.x < dLen)
+    if (caret.x > indent && caret.x < dLen)
     {
-        if (cells[size_t(FCaret.x - indent)] == dcTrail)
-            --FCaret.x;
+        if (cells[size_t(caret.x - indent)] == dcTrail)
+            --caret.x;
         else
-            while (FCaret.x > indent && cells[size_t(FCaret.x - indent - 1)] == dcTabFill)
-                --FCaret.x;
+            while (caret.x > indent && cells[size_t(caret.x - indent - 1)] == dcTabFill)
+                --caret.x;
     }
     const bool cr = isCrLine(r);
     const int endCol = dLen - (cr ? 1 : 0);
     int p;
-    if (FCaret.x > endCol)
+    if (caret.x > endCol)
     {
-        if (FOptions.Contains(aoFreeCaret))
-            text.insert(0, size_t(FCaret.x - endCol), ' ');
-        FCaret.x = endCol;
+        if (GetOptions().Contains(aoFreeCaret))
+            text.insert(0, size_t(caret.x - endCol), ' ');
+        caret.x = endCol;
         p = L.Length() - (cr ? 1 : 0);
     }
-    else if (FCaret.x < indent)
+    else if (caret.x < indent)
     {
-        FCaret.x = indent;
+        caret.x = indent;
         p = 0;
     }
     else
-        p = std::max(0, DspColToLogCol(L.c_str(), L.Length(), FTabSize, FCaret.x - indent));
+        p = std::max(0, DspColToLogCol(L.c_str(), L.Length(), GetTabSize(), caret.x - indent));
+    SetCaretRaw(caret);
 
     const int n = int(text.size());
     std::string next = L.str();
-    if (FInsertMode)
+    if (GetInsertMode())
     {
         next.insert(size_t(p), text);
         ColAttrListEdit(r, p, 0, n);
@@ -297,10 +298,10 @@ void nsRichEdit::StringInsert(const AnsiString& input)
         }
     }
     LineChange(r, AnsiString(next.data(), int(next.size())), false);
-    if (r < FAttrs->GetCount())
-        FAttrs->GetItem(r)->Dirty = true;
+    if (r < AttrList()->GetCount())
+        AttrList()->GetItem(r)->Dirty = true;
     NoteLineWidth(int(next.size()));
-    FCaret.y = r;
+    SetCaretRaw(TPoint(GetCaret().x, r));
     FoldLine(r);
 
     StepCaretOver(text.data(), n);
@@ -435,15 +436,15 @@ TPoint nsRichEdit::SearchHits(const AnsiString& patternIn, const TPoint& from, c
 
 void nsRichEdit::SelectCurrentLine()
 {
-    const int y = std::clamp(FCaret.y, 0, std::max(0, GetLinesCount() - 1));
+    const int y = std::clamp(GetCaret().y, 0, std::max(0, GetLinesCount() - 1));
     const AnsiString text = GetLine(y);
     const int len = text.Length() - (isCrLine(y) ? 1 : 0);
     const TPoint start = DspPos(TPoint(0, y));
     const TPoint end = DspPos(TPoint(len, y));
-    FSelArea->RowReset();
-    FSelArea->PutStartPoint(start);
-    FSelArea->PutEndPoint(end);
-    FCaret = end;
+    SelArea()->RowReset();
+    SelArea()->PutStartPoint(start);
+    SelArea()->PutEndPoint(end);
+    SetCaretRaw(end);
     MarkRowsDirty(y, y);
     TellSelectChange();
     if (!Updating)

@@ -118,7 +118,7 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
             RemoveFile(pending);
         throw;
     }
-    FLoadTruncation = TLoadTruncation();
+    ResetLoadTruncation();
     if (!pending.IsEmpty() &&
         !MoveFileExW(WideFilePath(pending).c_str(), WideFilePath(backup).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

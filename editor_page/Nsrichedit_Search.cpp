@@ -50,8 +50,8 @@ TPoint nsRichEdit::AdvanceBytes(TPoint p, int n)
 
 bool nsRichEdit::ScrollIntoView(int col, int row)
 {
-    int top = FTopLine;
-    int left = FLeftCol;
+    int top = GetTopLine();
+    int left = GetLeftCol();
     const int shownRows = std::max(1, GetDspRowCount());
     const int shownCols = std::max(1, GetDspColCount());
     if (row < top)
@@ -64,12 +64,12 @@ bool nsRichEdit::ScrollIntoView(int col, int row)
         left = col - shownCols + 1;
     top = std::max(0, top);
     left = std::max(0, left);
-    if (top == FTopLine && left == FLeftCol)
+    if (top == GetTopLine() && left == GetLeftCol())
         return false;
-    FTopLine = top;
-    FLeftCol = left;
-    StoreVertPos(FTopLine);
-    StoreHorzPos(FLeftCol);
+    SetTopLineRaw(top);
+    SetLeftColRaw(left);
+    StoreVertPos(GetTopLine());
+    StoreHorzPos(GetLeftCol());
     if (HandleAllocated())
     {
         SetScrollBars(ScrollBars);
@@ -189,7 +189,7 @@ TPoint nsRichEdit::FindNext(const TPoint& from, const AnsiString& pattern, bool 
     ++end.x;
 
     TPoint start = from;
-    if (FSelArea->isPointAble())
+    if (SelArea()->isPointAble())
     {
         // The hit selected at from is the current one: the search goes on after it.
         TPoint selStart, selEnd;
@@ -225,7 +225,7 @@ TPoint nsRichEdit::FindPrev(const TPoint& from, const AnsiString& pattern, bool 
     const int length = pattern.Length();
 
     TPoint start = from;
-    if (FSelArea->isPointAble())
+    if (SelArea()->isPointAble())
     {
         TPoint selStart, selEnd;
         SelectionLogical(*this, selStart, selEnd);
@@ -248,10 +248,10 @@ void nsRichEdit::ShowHit(const TPoint& hit, int length)
 {
     const TPoint d = DspPos(hit);
     const TPoint e = DspPos(AdvanceBytes(hit, length));
-    FSelArea->RowReset();
-    FSelArea->PutStartPoint(d);
-    FSelArea->PutEndPoint(e);
-    FCaret = d;
+    SelArea()->RowReset();
+    SelArea()->PutStartPoint(d);
+    SelArea()->PutEndPoint(e);
+    SetCaretRaw(d);
     const bool scrolled = ScrollIntoView(d.x, d.y);
     TellSelectChange();
     if (Updating || !HandleAllocated())
@@ -260,7 +260,7 @@ void nsRichEdit::ShowHit(const TPoint& hit, int length)
     if (scrolled)
         return; // the scroll repaints everything
     // The old selection may lie anywhere on screen: every shown row is drawn again.
-    MarkRowsDirty(FTopLine, FTopLine + GetDspRowCount() + 1);
+    MarkRowsDirty(GetTopLine(), GetTopLine() + GetDspRowCount() + 1);
     ValiPaint();
 }
 
@@ -297,12 +297,12 @@ void nsRichEdit::MakeSrchPack(typSrchPack& pack)
 
 bool nsRichEdit::LocateSrchPack(typSrchPack& pack)
 {
-    const int rows = std::min(GetLinesCount(), FAttrs->GetCount());
+    const int rows = std::min(GetLinesCount(), AttrList()->GetCount());
     const int length = pack.Pattern.Length();
     const int32_t id = pack.MarkId;
     if (length <= 0 || id == 0)
         return false;
-    auto list = [&](int row) { return row >= 0 && row < rows ? FAttrs->GetItem(row)->ColAttr : nullptr; };
+    auto list = [&](int row) { return row >= 0 && row < rows ? AttrList()->GetItem(row)->ColAttr : nullptr; };
     auto firstMarked = [&](int row)
     {
         TColAttrList* l = list(row);
@@ -365,7 +365,7 @@ bool nsRichEdit::BookmarkText(int row, AnsiString& text)
 {
     if (!IsBookmarked(row))
         return false;
-    text = FAttrs->GetItem(row)->Str;
+    text = AttrList()->GetItem(row)->Str;
     return true;
 }
 
@@ -373,7 +373,7 @@ void nsRichEdit::SetBookmark(int row, bool on, const AnsiString& text)
 {
     if (row < 0 || row >= GetLinesCount())
         return;
-    TAttrListItem* rec = FAttrs->GetItem(row);
+    TAttrListItem* rec = AttrList()->GetItem(row);
     rec->Reserve = on ? 1 : 0;
     rec->Str = on ? text : AnsiString();
     rec->Dirty = true;
@@ -382,10 +382,10 @@ void nsRichEdit::SetBookmark(int row, bool on, const AnsiString& text)
 // The caret at the start of row, nothing selected, the row in view.
 void nsRichEdit::PutCaretOnRow(int row)
 {
-    FSelArea->RowReset();
-    FCaret = TPoint(0, row);
-    FSelArea->PutStartPoint(FCaret);
-    FSelArea->PutEndPoint(FCaret);
+    SelArea()->RowReset();
+    SetCaretRaw(TPoint(0, row));
+    SelArea()->PutStartPoint(GetCaret());
+    SelArea()->PutEndPoint(GetCaret());
     ScrollIntoView(0, row);
     if (!Updating && HandleAllocated())
     {
@@ -396,7 +396,7 @@ void nsRichEdit::PutCaretOnRow(int row)
 
 void nsRichEdit::GoNextBookMark()
 {
-    for (int row = std::max(0, FCaret.y + 1); row < GetLinesCount(); ++row)
+    for (int row = std::max(0, GetCaret().y + 1); row < GetLinesCount(); ++row)
         if (IsBookmarked(row))
         {
             PutCaretOnRow(row);
@@ -406,7 +406,7 @@ void nsRichEdit::GoNextBookMark()
 
 void nsRichEdit::GoPrevBookMark()
 {
-    for (int row = std::min(FCaret.y, GetLinesCount()) - 1; row >= 0; --row)
+    for (int row = std::min(GetCaret().y, GetLinesCount()) - 1; row >= 0; --row)
         if (IsBookmarked(row))
         {
             PutCaretOnRow(row);
@@ -419,7 +419,7 @@ void nsRichEdit::SaveBookmarks(nsArray<typBMarkInf>& list)
     list.Clear();
     for (int row = 0; row < GetLinesCount(); ++row)
         if (IsBookmarked(row))
-            list.Add(typBMarkInf{row, FAttrs->GetItem(row)->Str});
+            list.Add(typBMarkInf{row, AttrList()->GetItem(row)->Str});
 }
 
 void nsRichEdit::RestoreBookmarks(const nsArray<typBMarkInf>& list)
@@ -450,18 +450,18 @@ bool nsRichEdit::ReplaceSelText(const AnsiString& text)
     try
     {
         SelectAreaDel();
-        const int group = FUndoGroupId;
+        const int group = UndoGroupId();
         const char* s = text.c_str();
         const int n = text.Length();
         int from = 0;
         for (int i = 0; i < n; ++i)
             if (s[i] == '\r' || i == n - 1)
             {
-                FUndoGroupId = group - 1; // the typing joins the deletion's group
+                SetUndoGroupId(group - 1); // the typing joins the deletion's group
                 KeyInput(AnsiString(s + from, i + 1 - from));
                 from = i + 1;
             }
-        FUndoGroupId = group;
+        SetUndoGroupId(group);
     }
     catch (...)
     {

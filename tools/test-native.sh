@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the units that need no Windows with the host compiler, AddressSanitizer and UBSan, and runs
-# their tests (the regular-expression engine and its fuzz test):
+# their tests (the regular-expression engine and its fuzz test, the editor's document and its model
+# check of a million random edits):
 #   tools/test-native.sh [GTEST-ARGS...]      e.g. tools/test-native.sh --gtest_filter='TRegexpFuzz.*'
 # Exits with the test program's code; any sanitizer report fails it.
 # Environment: VN_BUILD_DIR (the program is built in its native/ folder; default <repo>/build),
-# VN_JOBS (default: number of cores), VN_FUZZ_SEED (another seed for the fuzz test).
+# VN_JOBS (default: number of cores), VN_FUZZ_SEED (another seed for the fuzz test), VN_DOC_EDITS and
+# VN_DOC_SEED (the document model check's edit count and first episode).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

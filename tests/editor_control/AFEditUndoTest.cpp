@@ -17,11 +17,15 @@ class TDoc
 public:
     explicit TDoc(int max) : buf(100) { buf.SetMax(max); }
 
-    void Change(int group)
+    // A change whose record holds bytes bytes of text before it.
+    void Change(int group, int bytes = 1)
     {
         int token = next++;
         text.push_back(token);
-        buf.Push(group, token, 0, TPoint(token, group), acChange, "b", "a", TAttrListItem(), TAttrListItem());
+        groupOf.resize(size_t(token) + 1);
+        groupOf[size_t(token)] = group;
+        buf.Push(group, token, 0, TPoint(token, group), acChange, AnsiString::StringOfChar('b', bytes), "a",
+                 TAttrListItem(), TAttrListItem());
     }
     // Walks one group back; returns the records undone.
     int Undo()
@@ -35,6 +39,7 @@ public:
             if (text.empty())
                 return n;
             EXPECT_EQ(rec->Index, text.back()) << "an undo must reverse the latest change";
+            lastUndone = text.back();
             text.pop_back();
             buf.ToPrev();
             ++n;
@@ -66,6 +71,8 @@ public:
     TUndoBuff buf;
     std::vector<int> text;
     std::vector<int> saved;
+    std::vector<int> groupOf; // group of each token
+    int lastUndone = 0;
     int next = 1;
 };
 
@@ -387,3 +394,71 @@ TEST(UndoBuff, RandomHistoryNeverLiesAboutEditedOrUndoOrder)
         }
     }
 }
+
+// Records of up to a few hundred bytes under budgets of a few records: the records' memory never
+// passes the budget, what goes is the oldest whole groups (or an operation that alone does not
+// fit), every undo reverses the latest change and Edited never reads false while the text differs.
+TEST(UndoBuff, AMemoryBudgetDropsWholeOldestGroupsAndNeverLiesAboutEdited)
+{
+    const int64_t slot = sizeof(TUndoBuffItem);
+    const int64_t budgets[] = {slot * 3 + 200, slot * 8 + 1000, slot * 30 + 3000, TUndoBuff::kDefaultBudget};
+    bool dropped = false;
+    for (unsigned seed : {3u, 17u, 2024u, 65537u})
+    {
+        std::mt19937 rng(seed);
+        TDoc doc(-1);
+        doc.buf.SetBudget(budgets[seed % 4]);
+        int group = 1;
+        for (int step = 0; step < 3000; ++step)
+        {
+            const std::string at = "seed " + std::to_string(seed) + " step " + std::to_string(step);
+            const int op = int(rng() % 100);
+            if (op < 50)
+            {
+                if (rng() % 3 == 0)
+                    ++group;
+                doc.Change(group, int(rng() % 400));
+            }
+            else if (op < 70)
+                doc.Undo();
+            else if (op < 82)
+                doc.Redo();
+            else if (op < 90)
+                doc.Save();
+            else if (op < 93)
+                doc.buf.SetBudget(budgets[rng() % 4]);
+            else
+                ++group;
+            ASSERT_LE(doc.buf.Bytes(), doc.buf.GetBudget()) << at;
+            if (!doc.buf.Edited())
+            {
+                ASSERT_FALSE(doc.TextEdited()) << at;
+            }
+            if (TUndoBuffItem* rec = doc.buf.PrevPop())
+            {
+                ASSERT_FALSE(doc.text.empty()) << at;
+                ASSERT_EQ(rec->Index, doc.text.back()) << at;
+            }
+            // Undo as far as the records go now and back: the oldest group kept is whole.
+            if (step % 100 == 99)
+            {
+                std::vector<int> before = doc.text;
+                doc.lastUndone = 0;
+                int groups = 0;
+                while (doc.Undo() > 0)
+                    ++groups;
+                if (!doc.text.empty() && doc.lastUndone)
+                {
+                    dropped = true;
+                    ASSERT_NE(doc.groupOf[size_t(doc.text.back())], doc.groupOf[size_t(doc.lastUndone)])
+                        << at << ": a group was cut";
+                }
+                while (groups-- > 0)
+                    doc.Redo();
+                ASSERT_EQ(doc.text, before) << at;
+            }
+        }
+    }
+    EXPECT_TRUE(dropped) << "no budget ever dropped a group";
+}
+

@@ -56,9 +56,8 @@ public:
         ++metricsUpdates;
         TAFEdit::MetricsUpdate(repaint);
     }
-    void SetInsertMode(bool on) { FInsertMode = on; }
-    void SetLeftColRaw(int col) { FLeftCol = col; }
-    void SetTopLineRaw(int row) { FTopLine = row; }
+    using TAFEdit::SetLeftColRaw;
+    using TAFEdit::SetTopLineRaw;
 
     void Clean()
     {

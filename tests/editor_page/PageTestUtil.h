@@ -51,8 +51,8 @@ public:
             log_->servedFirst.push_back(DrawThread()->Served().First);
         nsRichEdit::DrawLine(row);
     }
-    void SetInsertModeRaw(bool on) { FInsertMode = on; }
-    void SetTopLineRaw(int row) { FTopLine = row; }
+    void SetInsertModeRaw(bool on) { SetInsertMode(on); }
+    using nsRichEdit::SetTopLineRaw;
 
 private:
     TPageLog own_;

@@ -2,7 +2,7 @@
 // between two points) in step with the bytes they describe when text moves.
 #include <algorithm>
 
-#include "editor_control/AFEdit.h"
+#include "editor_control/AFDocument.h"
 
 namespace
 {
@@ -78,7 +78,7 @@ bool InHalfOpen(int col, int row, int startCol, int startRow, int endCol, int en
 
 // ---- column attributes ----------------------------------------------------------------------
 
-void TCustomAFEdit::ColAttrEdit(int row, int col, int len, TEditMode mode)
+void TAFDocument::ColAttrEdit(int row, int col, int len, TEditMode mode)
 {
     if (row < 0 || row >= GetLinesCount() || len <= 0)
         return;
@@ -107,7 +107,7 @@ void TCustomAFEdit::ColAttrEdit(int row, int col, int len, TEditMode mode)
     }
 }
 
-void TCustomAFEdit::ColAttrBlockEdit(int source, int dest, int len, TEditMode mode)
+void TAFDocument::ColAttrBlockEdit(int source, int dest, int len, TEditMode mode)
 {
     const int rows = GetLinesCount();
     if ((mode != emInsert && mode != emAdd) || len <= 0 || source == dest || source < 0 || source >= rows ||
@@ -152,23 +152,23 @@ void TCustomAFEdit::ColAttrBlockEdit(int source, int dest, int len, TEditMode mo
 
 namespace
 {
-void MarkRows(TCustomAFEdit& edit, int from, int to)
+void MarkRows(TAFDocument& edit, int from, int to)
 {
     int last = std::min(std::max(from, to), edit.GetLinesCount() - 1);
     for (int r = std::max(0, std::min(from, to)); r <= last; ++r)
-        edit.GetLinesAttr(r)->Dirty = true;
+        edit.Attrs()->GetItem(r)->Dirty = true;
 }
 
 // Removing a block repaints the rows it covered first.
-void RemoveBlock(TCustomAFEdit& edit, int i)
+void RemoveBlock(TAFDocument& edit, int i)
 {
-    TBlkAttrListItem* b = edit.BlkAttrList()->GetItem(i);
+    TBlkAttrListItem* b = edit.BlkAttrs()->GetItem(i);
     MarkRows(edit, b->StartRow, b->EndRow);
-    edit.BlkAttrList()->Delete(i);
+    edit.BlkAttrs()->Delete(i);
 }
 } // namespace
 
-void TCustomAFEdit::BlkAttrLineEdit(int row, TEditMode mode)
+void TAFDocument::BlkAttrLineEdit(int row, TEditMode mode)
 {
     TBlkAttrList* blocks = FBlkAttrs;
     switch (mode)
@@ -212,7 +212,7 @@ void TCustomAFEdit::BlkAttrLineEdit(int row, TEditMode mode)
     }
 }
 
-void TCustomAFEdit::BlkAttrRowEndToNext(int row, int next)
+void TAFDocument::BlkAttrRowEndToNext(int row, int next)
 {
     const int len = GetLine(row).Length();
     for (int i = 0; i < FBlkAttrs->GetCount(); ++i)
@@ -231,7 +231,7 @@ void TCustomAFEdit::BlkAttrRowEndToNext(int row, int next)
     }
 }
 
-void TCustomAFEdit::BlkAttrEdit(int row, int col, int len, TEditMode mode)
+void TAFDocument::BlkAttrEdit(int row, int col, int len, TEditMode mode)
 {
     if (mode == emDelete && col < 0)
     {
@@ -274,7 +274,7 @@ void TCustomAFEdit::BlkAttrEdit(int row, int col, int len, TEditMode mode)
     }
 }
 
-void TCustomAFEdit::BlkAttrBlockEdit(int source, int dest, int len, TEditMode mode)
+void TAFDocument::BlkAttrBlockEdit(int source, int dest, int len, TEditMode mode)
 {
     // An emptied row handing on nothing still hands on the points at its start.
     if ((mode != emInsert && mode != emAdd) || len < 0 || (len == 0 && mode == emInsert) || source < 0 ||

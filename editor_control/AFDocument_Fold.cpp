@@ -4,25 +4,22 @@
 #include <memory>
 #include <string>
 
-#include "editor_control/AFEdit.h"
+#include "editor_control/AFDocument.h"
 #include "editor_control/AFEditText.h"
 
-int TCustomAFEdit::WordBreak(const AnsiString& S, int p, int m)
+int TAFDocument::WordBreak(const AnsiString& S, int p, int m)
 {
     if (S.Length() <= p || m >= p)
         return p;
-    if (OnWordBreak)
-    {
-        int wrap = p;
-        OnWordBreak(this, S, wrap);
+    int wrap = p;
+    if (FHost->DocWordBreak(S, wrap))
         return wrap;
-    }
     // The budgets belong to this one decision, so the same text always breaks the same way.
     TBreakBudget budget;
     return WordBreakStep(S, p, m, budget);
 }
 
-int TCustomAFEdit::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& budget)
+int TAFDocument::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& budget)
 {
     int len = S.Length();
     if (len <= p || m >= p)
@@ -56,12 +53,12 @@ int TCustomAFEdit::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget
     int result = -1;
     if (FOptions.Contains(aoJpnBanBreak) && (FBanHeadSet.Contains(A.c_str(), A.Length()) || A == "\r"))
     {
-        if (trail <= WrapTrailBytes)
+        if (trail <= FWrapTrailBytes)
         {
             trail += 2;
             result = WordBreakStep(S, p + adj + 2, m, budget);
         }
-        else if (lead <= WrapLeadBytes)
+        else if (lead <= FWrapLeadBytes)
         {
             lead += 1;
             result = WordBreakStep(S, p + adj - 1, m, budget);
@@ -69,7 +66,7 @@ int TCustomAFEdit::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget
     }
     else if (FOptions.Contains(aoJpnBanBreak) && FBanEndSet.Contains(B.c_str(), B.Length()))
     {
-        if (lead <= WrapLeadBytes)
+        if (lead <= FWrapLeadBytes)
         {
             lead += 2;
             result = WordBreakStep(S, p - 2, m, budget);
@@ -78,7 +75,7 @@ int TCustomAFEdit::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget
     else if (FOptions.Contains(aoWordWrap) && !A.IsEmpty() && !B.IsEmpty() && FWordChars[A.Byte(1)] &&
              FWordChars[B.Byte(1)])
     {
-        if (lead <= WrapLeadBytes)
+        if (lead <= FWrapLeadBytes)
         {
             lead += 1;
             result = WordBreakStep(S, p - 1, m, budget);
@@ -118,7 +115,7 @@ int AlignCut(const char* text, int len, int cut)
 }
 } // namespace
 
-void TCustomAFEdit::FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs,
+void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs,
                                       const AnsiString& text, const TAttrListItem& attr)
 {
     const char* base = text.c_str();
@@ -182,18 +179,9 @@ void TCustomAFEdit::FoldParagraphInto(TStringList* lines, std::vector<TAttrListI
     }
 }
 
-// ---- folding of the rows in the editor ----------------------------------------------------
+// ---- folding of the rows in the document ----------------------------------------------------
 
-void TCustomAFEdit::MarkDirtyFrom(int row)
-{
-    // Only rows on screen are ever drawn from their flag (a scroll repaints the whole view), so
-    // marking stops below the view: an edit costs the rows shown, not the rows below it.
-    const int last = std::min(GetLinesCount(), FTopLine + VisibleRows() + 2);
-    for (int i = std::max(std::max(0, row), FTopLine); i < last; ++i)
-        FAttrs->GetItem(i)->Dirty = true;
-}
-
-int TCustomAFEdit::ClampBreak(int brk, int length) const { return std::clamp(brk, 1, std::max(1, length)); }
+int TAFDocument::ClampBreak(int brk, int length) const { return std::clamp(brk, 1, std::max(1, length)); }
 
 namespace
 {
@@ -219,7 +207,7 @@ int SafeCut(const char* text, int len, int cut)
 }
 } // namespace
 
-void TCustomAFEdit::FoldLine(int row)
+void TAFDocument::FoldLine(int row)
 {
     // The caret follows its byte of the text, not the break asked for: the cut made can differ
     // from it (a tab is never split, the rules walk a break back, a double-byte character stays
@@ -286,9 +274,8 @@ void TCustomAFEdit::FoldLine(int row)
                 DelLineP(r);
                 if (caretHere)
                     FCaret = DspPos(TPoint(0, r));
-                MarkDirtyFrom(r);
-                if (FSelArea->isRowAble())
-                    FSelArea->Delete(r);
+                FHost->DocMarkDirtyFrom(r);
+                FHost->DocSelRowDeleted(r);
             }
             return;
         }
@@ -314,9 +301,8 @@ void TCustomAFEdit::FoldLine(int row)
                 BlkAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
                 ApplyLineChange(r, L.SubString(1, lb));
                 placeCaret(r, off, true, lb, false);
-                if (FSelArea->isRowAble())
-                    FSelArea->Insert(r);
-                MarkDirtyFrom(r);
+                FHost->DocSelRowInserted(r);
+                FHost->DocMarkDirtyFrom(r);
                 ++r;
                 continue;
             }
@@ -336,9 +322,8 @@ void TCustomAFEdit::FoldLine(int row)
                 ApplyLineChange(r, joined);
                 DelLineP(r + 1);
                 placeCaret(r, off, onRow, joined.Length(), true);
-                if (FSelArea->isRowAble())
-                    FSelArea->Delete(r + 1);
-                MarkDirtyFrom(r + 1);
+                FHost->DocSelRowDeleted(r + 1);
+                FHost->DocMarkDirtyFrom(r + 1);
                 if (r + 1 < GetLinesCount())
                     continue; // fold row r again
                 return;
@@ -407,9 +392,8 @@ void TCustomAFEdit::FoldLine(int row)
             InsertRow(r + 1, tail, copy, false);
             if (FCaret.y > r)
                 ++FCaret.y;
-            if (FSelArea->isRowAble())
-                FSelArea->Insert(r);
-            MarkDirtyFrom(r + 1);
+            FHost->DocSelRowInserted(r);
+            FHost->DocMarkDirtyFrom(r + 1);
         }
         else
         {
@@ -430,7 +414,7 @@ void TCustomAFEdit::FoldLine(int row)
 
 // ---- re-folding the whole text ------------------------------------------------------------
 
-void TCustomAFEdit::RefoldParagraphs()
+void TAFDocument::RefoldParagraphs()
 {
     // Each paragraph is joined and cut again in one pass, as a load does: linear in the text.
     auto lines = std::make_unique<TStringList>();
@@ -493,5 +477,4 @@ void TCustomAFEdit::RefoldParagraphs()
     FAttrs->SetCapacity(int(attrs.size()));
     for (auto& rec : attrs)
         FAttrs->Add(rec);
-    FTopLine = std::min(FTopLine, std::max(0, GetLinesCount() - 1));
 }

@@ -1,0 +1,221 @@
+// The editor's text without a window: display rows (a long paragraph is folded into pieces; only
+// the piece that ends a paragraph keeps its CR byte), one attribute record per row, the block
+// attributes, the undo history and the folding. A view watches it through TAFDocumentHost.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "editor_control/AFEditRecords.h"
+#include "editor_control/AFEditText.h"
+#include "editor_control/AFEditUndo.h"
+#include "platform/Classes.h"
+
+enum TEditMode
+{
+    emInsert,
+    emAdd,
+    emDelete,
+    emChange
+};
+
+enum TAFEditOption
+{
+    aoFreeCaret,
+    aoAutoIndent,
+    aoAutoJpnIndent,
+    aoAutoFormat,
+    aoWordWrap,
+    aoJpnBanBreak,
+    aoTabToSp
+};
+using TAFEditOptions = TSet<TAFEditOption>;
+
+enum TConvModeValue
+{
+    cmRaw,
+    cmTabToSp,
+    cmTabToIndent,
+    cmIndentToTab,
+    cmIndentToSp,
+    cmFoldToCr,
+    cmFoldLine
+};
+using TConvMode = TSet<TConvModeValue>;
+
+// Where a text load stopped early: a NUL byte ends the text (the rest of the file is not shown).
+struct TLoadTruncation
+{
+    bool Truncated = false;
+    int64_t ByteOffset = -1; // offset of the NUL byte in the stream
+};
+
+// What the document tells its view, and the hooks the view lends it. Every default does what a
+// document without a view needs: nothing, or the change goes ahead as asked.
+class TAFDocumentHost
+{
+public:
+    virtual ~TAFDocumentHost() = default;
+    // A row is about to be inserted at row with text; the hook may rewrite the text.
+    virtual void DocLineInserting(int row, AnsiString& text) {}
+    virtual void DocLineDeleting(int row) {}
+    // False vetoes the change; the hook may rewrite the text.
+    virtual bool DocBeforeChange(int row, AnsiString& text) { return true; }
+    // A row's text changed; true when someone was told (and so may have changed the row again).
+    virtual bool DocChanged() { return false; }
+    virtual void DocUndoChanged(bool canUndo, bool canRedo) {}
+    // True when the hook decided the break itself.
+    virtual bool DocWordBreak(const AnsiString& line, int& wrapPos) { return false; }
+    // The number of rows changed (one row at a time, outside of a load).
+    virtual void DocRowCountChanged() {}
+    // Folding moved rows: rows from row on must be redrawn; a row selection follows inserted
+    // and deleted rows.
+    virtual void DocMarkDirtyFrom(int row) {}
+    virtual void DocSelRowInserted(int row) {}
+    virtual void DocSelRowDeleted(int row) {}
+    // Colours of a fresh record.
+    virtual void DocDefaultColors(TColorValue& fontColor, TColorValue& backColor)
+    {
+        fontColor = 0;
+        backColor = 0;
+    }
+};
+
+class TAFDocument
+{
+public:
+    TAFDocument();
+    ~TAFDocument();
+    TAFDocument(const TAFDocument&) = delete;
+    TAFDocument& operator=(const TAFDocument&) = delete;
+
+    void SetHost(TAFDocumentHost* host) { FHost = host ? host : &FNoHost; }
+    // Takes the row list (a view may hand in a list that reports its changes) and owns it.
+    void SetLines(TStrings* lines);
+    TStrings* Lines() const { return FLines; }
+    TAttrList* Attrs() const { return FAttrs; }
+    TBlkAttrList* BlkAttrs() const { return FBlkAttrs; }
+    TUndoBuff* UndoBuff() const { return FUndo; }
+
+    // ---- settings the folding and the coordinates follow ----
+    TAFEditOptions& Options() { return FOptions; }
+    int& DefWrapPos() { return FDefWrapPos; }
+    int& TabSize() { return FTabSize; }
+    int& WrapLeadBytes() { return FWrapLeadBytes; }
+    int& WrapTrailBytes() { return FWrapTrailBytes; }
+    bool (&WordChars())[256] { return FWordChars; }
+    const AnsiString& GetBanEnd() const { return FBanEnd; }
+    void SetBanEnd(const AnsiString& chars);
+    const AnsiString& GetBanHead() const { return FBanHead; }
+    void SetBanHead(const AnsiString& chars);
+
+    // ---- state kept with the text ----
+    // The edit point: undo records remember it, and folding keeps it on its character.
+    TPoint& Caret() { return FCaret; }
+    int& UndoGroupId() { return FUndoGroupId; }
+    // Widest row seen plus two (it only grows until a load or a clear).
+    int& LongestLine() { return FLongestLine; }
+
+    // ---- rows and records ----
+    int GetLinesCount() const;
+    AnsiString GetLine(int row) const;
+    bool isCrLine(int row) const;
+    TAttrListItem MakeAttr(bool dirty, int indent, int wrapPos);
+    void NoteLineWidth(int length);
+    AnsiString TabExpand(const AnsiString& s, bool toSpaces) const;
+    TPoint DspPos(const TPoint& logical);
+    int LogicalPos(const TPoint& display);
+    void SetWrapPos(int row, int wrapPos);
+    TColAttrList* GetColAttrs(int row);
+    void ColAttrFree(int row);
+
+    // ---- row primitives: every change pushes its undo record into the current group ----
+    void AddLineP(const AnsiString& text, const TAttrListItem& attr);
+    void InsertRow(int row, const AnsiString& text, const TAttrListItem& attr, bool hookMayRewrite);
+    // The change hook for a change that must land as asked: false when vetoed or rewritten.
+    bool AskChange(int row, const AnsiString& text);
+    // Stores a row's text with its undo record, without asking the change hook.
+    void ApplyLineChange(int row, const AnsiString& text);
+    void DelLineP(int row);
+    // Deletes count rows from first with one undo record per row, as DelLineP from the last
+    // (lastFirst) or count times at first would; the rows below move once.
+    void DeleteRowsAt(int first, int count, bool lastFirst);
+    // Inserts whole rows at row with one undo record each; linear in the rows of the text.
+    void InsertRowsAt(int row, const std::vector<AnsiString>& texts, const std::vector<TAttrListItem>& attrs);
+    void BlkAttrShiftRows(int row, int n);
+    // The rows become those of lines, told to the row list's watchers as a clear and an add of
+    // each row; either this throws with the rows as they were, or all the rows are in.
+    void TakeRows(TStringList& lines);
+    // One empty row, no blocks, no history.
+    void Clear(const TAttrListItem& rec);
+
+    // ---- column and block attributes: they follow the bytes they describe, without undo ----
+    void ColAttrEdit(int row, int col, int len, TEditMode mode);
+    void ColAttrBlockEdit(int source, int dest, int len, TEditMode mode);
+    void BlkAttrLineEdit(int row, TEditMode mode);
+    void BlkAttrEdit(int row, int col, int len, TEditMode mode);
+    void BlkAttrBlockEdit(int source, int dest, int len, TEditMode mode);
+    void BlkAttrRowEndToNext(int row, int next);
+
+    // ---- folding ----
+    int WordBreak(const AnsiString& line, int wrapPos, int minPos);
+    // Re-wraps from row downward until the layout is settled, under the current undo group.
+    void FoldLine(int row);
+    // Cuts every paragraph anew at its wrap position in one pass (no undo records; column lists
+    // and block attributes are dropped). The text stays byte for byte.
+    void RefoldParagraphs();
+    // Appends a loaded paragraph folded at its wrap position (used while loading).
+    void FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs, const AnsiString& text,
+                           const TAttrListItem& attr);
+
+    // ---- reading and writing ----
+    // Builds the rows and records of a text or raw stream into lines and records, leaving the
+    // document's rows as they are; LongestLine is that of the rows built.
+    void ReadRows(TStream* stream, TConvMode modes, TStringList& lines, TAttrList& records,
+                  TLoadTruncation& truncation);
+    void WriteRows(TStream* stream, TConvMode modes);
+
+    // ---- undo and redo of whole groups ----
+    bool CanUndo() const { return FUndo->PrevPop() != nullptr; }
+    bool CanRedo() const { return FUndo->NextPop() != nullptr; }
+    // Walk back (forward) one group; true when a record was replayed (when more groups follow).
+    bool UndoGroup();
+    bool RedoGroup();
+
+private:
+    struct TBreakBudget
+    {
+        int Trail = 0;
+        int Lead = 0;
+    };
+    int WordBreakStep(const AnsiString& line, int wrapPos, int minPos, TBreakBudget& budget);
+    int ClampBreak(int brk, int length) const;
+    void FireUndoChange(bool canUndo, bool canRedo) { FHost->DocUndoChanged(canUndo, canRedo); }
+    // Replaying undo records: no undo records of their own.
+    void ReplayDelete(int index);
+    void ReplayInsert(int index, const AnsiString& text, const TAttrListItem& attr);
+    void ReplayChange(int index, const AnsiString& text, const TAttrListItem& attr);
+    // The document always keeps one row, and the caret stays inside the text.
+    void SettleAfterReplay();
+
+    TAFDocumentHost FNoHost;
+    TAFDocumentHost* FHost = &FNoHost;
+    TStrings* FLines = nullptr;
+    TAttrList* FAttrs = nullptr;
+    TBlkAttrList* FBlkAttrs = nullptr;
+    TUndoBuff* FUndo = nullptr;
+    int FUndoGroupId = 0;
+    TPoint FCaret;
+    int FLongestLine = 0;
+    TAFEditOptions FOptions;
+    int FDefWrapPos = 60;
+    int FTabSize = 4;
+    int FWrapLeadBytes = 10;
+    int FWrapTrailBytes = 4;
+    bool FWordChars[256] = {};
+    AnsiString FBanEnd;
+    AnsiString FBanHead;
+    TBanSet FBanEndSet;
+    TBanSet FBanHeadSet;
+};

@@ -1,0 +1,462 @@
+// The document without a window: random edits of its own operations (a row's text changed and
+// re-folded, whole paragraphs inserted and deleted, undo and redo of whole groups), checked after
+// every one against a plain string: the text, the folded layout, the edit point, Edited, and undo
+// and redo giving back the earlier rows exactly. Built natively as well, where it runs a million
+// edits; VN_DOC_EDITS sets the count, VN_DOC_SEED the first episode (each episode's seed is
+// printed when it fails).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "editor_control/AFDocument.h"
+#include "tests/HexText.h"
+
+#include "platform/Classes.h"
+
+#ifndef VN_DOC_DEFAULT_EDITS
+#define VN_DOC_DEFAULT_EDITS 20000
+#endif
+
+namespace
+{
+long long EnvNumber(const char* name, long long fallback)
+{
+    const char* v = std::getenv(name);
+    return v && *v ? std::strtoll(v, nullptr, 10) : fallback;
+}
+
+AnsiString Ansi(const std::string& s) { return AnsiString(s.data(), int(s.size())); }
+
+// Bytes of the character at t[i] as rows pair them: a lead byte takes the next byte unless that
+// is a tab or a CR.
+int CharBytes(const std::string& t, size_t i)
+{
+    if (IsSjisLead((unsigned char)t[i]) && i + 1 < t.size() && t[i + 1] != '\t' && t[i + 1] != '\r')
+        return 2;
+    return 1;
+}
+
+// Where the characters of a row start, and its end.
+std::vector<int> Starts(const std::string& t)
+{
+    std::vector<int> out;
+    for (size_t i = 0; i < t.size(); i += size_t(CharBytes(t, i)))
+        out.push_back(int(i));
+    out.push_back(int(t.size()));
+    return out;
+}
+
+const char* const kPieces[] = {"a", "b", "Z", "word", "0", " ", "漢", "表", "ア", "ｶ", "。",
+                               "、", "「", "」", "（", ")", ".", "×", "　", "\t", "ab cd"};
+const int kPieceCount = sizeof kPieces / sizeof *kPieces;
+
+// The rows as their text, where each ends, and their indents.
+struct TState
+{
+    std::string text;
+    std::vector<int> ends;
+    std::vector<int> indents;
+    bool operator==(const TState&) const = default;
+};
+
+class TEpisode
+{
+public:
+    explicit TEpisode(unsigned seed) : rng_(seed) {}
+    // Runs the episode; an empty string when the document kept to the model throughout.
+    std::string Run(long long& edits);
+
+private:
+    int Rand(int n) { return n <= 0 ? 0 : int(rng_() % unsigned(n)); }
+    bool Chance(int percent) { return Rand(100) < percent; }
+    std::string RandomText(int pieces, bool crs);
+    std::string Row(int row) const { return doc_->GetLine(row).str(); }
+    size_t RowStart(int row) const;
+    bool ParagraphStart(int row) const { return row == 0 || doc_->isCrLine(row - 1); }
+    TState Take() const;
+    void Fail(const std::string& what);
+    void Check();
+    void Record();
+
+    void ChangeRow();
+    void InsertParagraphs();
+    void DeleteParagraphs();
+    void UndoOrRedo(bool undo);
+
+    std::mt19937 rng_;
+    std::unique_ptr<TAFDocument> doc_;
+    std::string model_;
+    std::vector<TState> history_;
+    size_t at_ = 0;
+    std::string failure_;
+    std::string step_;
+};
+
+std::string TEpisode::RandomText(int pieces, bool crs)
+{
+    std::string s;
+    for (int i = 0; i < pieces; ++i)
+        s += crs && Chance(12) ? "\r" : kPieces[Rand(kPieceCount)];
+    return s;
+}
+
+size_t TEpisode::RowStart(int row) const
+{
+    size_t at = 0;
+    for (int i = 0; i < row; ++i)
+        at += size_t(doc_->GetLine(i).Length());
+    return at;
+}
+
+TState TEpisode::Take() const
+{
+    TState s;
+    for (int i = 0; i < doc_->GetLinesCount(); ++i)
+    {
+        const AnsiString row = doc_->GetLine(i);
+        s.text.append(row.c_str(), size_t(row.Length()));
+        s.ends.push_back(int(s.text.size()));
+        s.indents.push_back(doc_->Attrs()->GetItem(i)->Indent);
+    }
+    return s;
+}
+
+void TEpisode::Fail(const std::string& what)
+{
+    if (failure_.empty())
+        failure_ = step_ + ": " + what;
+}
+
+void TEpisode::Check()
+{
+    TAFDocument& d = *doc_;
+    const int n = d.GetLinesCount();
+    std::string joined;
+    for (int i = 0; i < n; ++i)
+        joined += Row(i);
+    if (joined != model_)
+        return Fail("text \"" + Hex(joined) + "\", the model \"" + Hex(model_) + "\"");
+    if (n < 1 || d.isCrLine(n - 1))
+        return Fail("the last row ends a paragraph");
+    if (d.Attrs()->GetCount() < n)
+        return Fail(std::to_string(d.Attrs()->GetCount()) + " records for " + std::to_string(n) + " rows");
+    std::string para;
+    size_t next = 0; // where the next character of the paragraph starts
+    for (int i = 0; i < n; ++i)
+    {
+        const std::string row = Row(i);
+        auto at = [&] { return " (row " + std::to_string(i) + " \"" + Hex(row) + "\")"; };
+        const size_t cr = row.find('\r');
+        if (cr != std::string::npos && cr != row.size() - 1)
+            return Fail("a CR inside a row" + at());
+        if (i < n - 1 && row.empty())
+            return Fail("an empty row" + at());
+        // The row before never ends on the first byte of a character this row finishes.
+        const size_t boundary = para.size();
+        para += row;
+        while (next < boundary)
+            next += size_t(CharBytes(para, next));
+        if (next != boundary)
+            return Fail("a character split between rows" + at());
+        if (cr != std::string::npos)
+            para.clear(), next = 0;
+        const int width = d.DspPos(TPoint(int(row.size()), i)).x - (cr != std::string::npos ? 1 : 0);
+        if (width > int(d.Attrs()->GetItem(i)->WrapPos) + 8)
+            return Fail("a row " + std::to_string(width) + " columns wide" + at());
+    }
+    if (d.UndoBuff()->Edited() != (at_ != 0))
+        return Fail(std::string("Edited is ") + (d.UndoBuff()->Edited() ? "set" : "clear") + " at step " +
+                    std::to_string(at_) + " of the history");
+}
+
+// A new group went in: the redo tail is gone.
+void TEpisode::Record()
+{
+    history_.resize(at_ + 1);
+    history_.push_back(Take());
+    ++at_;
+}
+
+// Some characters of a row (its CR too, joining the next paragraph) replaced by typed text, and
+// the paragraph folded again: the edit point stays on the byte after the inserted text.
+void TEpisode::ChangeRow()
+{
+    TAFDocument& d = *doc_;
+    const int r = Rand(d.GetLinesCount());
+    const std::string row = Row(r);
+    const std::vector<int> starts = Starts(row);
+    const size_t k = size_t(Rand(int(starts.size())));
+    const int p = starts[k];
+    const int del = starts[std::min(starts.size() - 1, k + size_t(Rand(3)))] - p;
+    const std::string ins = Chance(30) ? std::string() : RandomText(1 + Rand(4), true);
+    if (del == 0 && ins.empty())
+        return;
+    step_ = "row " + std::to_string(r) + ": " + std::to_string(del) + " bytes at " + std::to_string(p) +
+            " become \"" + Hex(ins) + "\"";
+    const size_t at = RowStart(r) + size_t(p);
+    std::string next = row;
+    next.replace(size_t(p), size_t(del), ins);
+    ++d.UndoGroupId();
+    d.ApplyLineChange(r, Ansi(next));
+    d.Caret() = d.DspPos(TPoint(p + int(ins.size()), r));
+    d.FoldLine(r);
+    model_.replace(at, size_t(del), ins);
+    Record();
+    Check();
+    // The edit point names the same byte (at a cut, the end of one row is the start of the next).
+    const TPoint c = d.Caret();
+    if (failure_.empty() && (c.y < 0 || c.y >= d.GetLinesCount()))
+        return Fail("the edit point left the rows: row " + std::to_string(c.y));
+    const size_t caretAt = failure_.empty() ? RowStart(c.y) + size_t(std::max(0, d.LogicalPos(c))) : 0;
+    if (failure_.empty() && caretAt != at + ins.size())
+        Fail("the edit point stands at byte " + std::to_string(caretAt) + ", not " +
+             std::to_string(at + ins.size()));
+}
+
+// Whole paragraphs inserted before a paragraph (one primitive or the other) and folded.
+void TEpisode::InsertParagraphs()
+{
+    TAFDocument& d = *doc_;
+    int r = Rand(d.GetLinesCount());
+    while (!ParagraphStart(r))
+        --r;
+    const int count = 1 + Rand(3);
+    std::vector<AnsiString> texts;
+    std::vector<TAttrListItem> attrs;
+    std::string all;
+    for (int i = 0; i < count; ++i)
+    {
+        std::string t = RandomText(1 + Rand(12), false) + "\r";
+        all += t;
+        texts.push_back(Ansi(t));
+        // No deeper than a load keeps (the raw stream is read back below).
+        const int indent = Chance(20) ? 1 + Rand(std::min(4, d.DefWrapPos() - 8)) : 0;
+        attrs.push_back(d.MakeAttr(true, indent, d.DefWrapPos()));
+    }
+    step_ = std::to_string(count) + " paragraphs \"" + Hex(all) + "\" inserted at row " + std::to_string(r);
+    const size_t at = RowStart(r);
+    ++d.UndoGroupId();
+    if (Chance(50))
+        d.InsertRowsAt(r, texts, attrs);
+    else
+        for (int i = count - 1; i >= 0; --i)
+            d.InsertRow(r, texts[size_t(i)], attrs[size_t(i)], false);
+    // From the last inserted row up, so the rows above keep their numbers.
+    for (int i = count - 1; i >= 0; --i)
+        d.FoldLine(r + i);
+    model_.insert(at, all);
+    Record();
+    Check();
+}
+
+// Whole paragraphs deleted (by the batch primitive or row by row); the document keeps a row.
+void TEpisode::DeleteParagraphs()
+{
+    TAFDocument& d = *doc_;
+    const int n = d.GetLinesCount();
+    int first = Rand(n);
+    while (!ParagraphStart(first))
+        --first;
+    int last = first;
+    while (last < n - 1 && !d.isCrLine(last))
+        ++last;
+    if (!d.isCrLine(last))
+        return; // the last paragraph has no CR to delete with it
+    if (last + 1 < n - 1 && Chance(40))
+        while (last + 1 < n - 1 && !d.isCrLine(++last))
+        {
+        }
+    if (!d.isCrLine(last))
+        return;
+    const int count = last - first + 1;
+    step_ = "rows " + std::to_string(first) + " to " + std::to_string(last) + " deleted";
+    const size_t from = RowStart(first);
+    const size_t to = RowStart(last + 1);
+    ++d.UndoGroupId();
+    if (Chance(50))
+        d.DeleteRowsAt(first, count, Chance(50));
+    else
+        for (int i = last; i >= first; --i)
+            d.DelLineP(i);
+    model_.erase(from, to - from);
+    Record();
+    Check();
+}
+
+void TEpisode::UndoOrRedo(bool undo)
+{
+    TAFDocument& d = *doc_;
+    if (undo ? at_ == 0 : at_ + 1 >= history_.size())
+    {
+        if (undo ? d.CanUndo() : d.CanRedo())
+            Fail(undo ? "more to undo than was done" : "more to redo than was undone");
+        return;
+    }
+    step_ = undo ? "undo" : "redo";
+    if (undo ? !d.UndoGroup() : (d.RedoGroup(), false))
+        return Fail("nothing was undone");
+    at_ = undo ? at_ - 1 : at_ + 1;
+    const TState now = Take();
+    const TState& want = history_[at_];
+    model_ = want.text;
+    if (!(now == want))
+    {
+        auto show = [](const TState& st) {
+            std::string out;
+            for (size_t i = 0, from = 0; i < st.ends.size(); from = size_t(st.ends[i++]))
+                out += " \"" + Hex(st.text.substr(from, size_t(st.ends[i]) - from)) + "\"/" +
+                       std::to_string(st.indents[i]);
+            return out;
+        };
+        return Fail("rows" + show(now) + ", before them" + show(want));
+    }
+    Check();
+}
+
+std::string TEpisode::Run(long long& edits)
+{
+    doc_ = std::make_unique<TAFDocument>();
+    TAFDocument& d = *doc_;
+    TAFEditOptions options{aoAutoFormat};
+    if (Chance(50))
+        options << aoJpnBanBreak;
+    if (Chance(50))
+        options << aoWordWrap;
+    d.Options() = options;
+    d.DefWrapPos() = 10 + Rand(30);
+    d.TabSize() = 1 << Rand(4);
+    d.SetBanHead("、。）」ぁ)]}.,");
+    d.SetBanEnd("（「([{");
+    for (int c = 0; c < 256; ++c)
+        d.WordChars()[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    d.UndoBuff()->SetMax(-1);
+
+    // The start: a folded load of random paragraphs.
+    model_ = RandomText(Rand(60), true);
+    TStringStream in(Ansi(model_));
+    TStringList lines;
+    TAttrList records;
+    TLoadTruncation truncation;
+    d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
+    d.TakeRows(lines);
+    d.Attrs()->Swap(records);
+    d.UndoBuff()->Reset();
+    history_.assign(1, Take());
+    at_ = 0;
+    step_ = "load of \"" + Hex(model_) + "\"";
+    Check();
+
+    const int count = 50 + Rand(150);
+    int i = 0;
+    for (; i < count && failure_.empty(); ++i)
+    {
+        const int what = Rand(100);
+        if (what < 10)
+            UndoOrRedo(true);
+        else if (what < 15)
+            UndoOrRedo(false);
+        else if (what < 25 && model_.size() < 400) // the text stays small: checks walk all of it
+            InsertParagraphs();
+        else if (what < 32 || (what < 35 && model_.size() >= 400))
+            DeleteParagraphs();
+        else
+            ChangeRow();
+    }
+    edits += i;
+    if (failure_.empty())
+    {
+        step_ = "undo of everything";
+        while (failure_.empty() && at_ > 0)
+            UndoOrRedo(true);
+        step_ = "redo of everything";
+        while (failure_.empty() && at_ + 1 < history_.size())
+            UndoOrRedo(false);
+    }
+    if (failure_.empty())
+    {
+        // The raw stream gives back the rows and records, and a re-fold keeps the text.
+        step_ = "raw stream";
+        TStringStream out{AnsiString()};
+        d.WriteRows(&out, TConvMode{cmRaw});
+        out.Seek(0, soFromBeginning);
+        TStringList back;
+        TAttrList backRecords;
+        d.ReadRows(&out, TConvMode{cmRaw}, back, backRecords, truncation);
+        if (back.GetCount() != d.GetLinesCount())
+            Fail(std::to_string(back.GetCount()) + " rows read back, not " + std::to_string(d.GetLinesCount()));
+        for (int r = 0; failure_.empty() && r < back.GetCount(); ++r)
+        {
+            const TAttrListItem* a = backRecords.GetItem(r);
+            const TAttrListItem* b = d.Attrs()->GetItem(r);
+            if (back.Get(r) != d.GetLine(r) || a->Indent != b->Indent || a->WrapPos != b->WrapPos)
+                Fail("row " + std::to_string(r) + " read back as \"" + Hex(back.Get(r).str()) + "\" indent " +
+                     std::to_string(a->Indent) + " wrap " + std::to_string(a->WrapPos) + ", written \"" +
+                     Hex(Row(r)) + "\" indent " + std::to_string(b->Indent) + " wrap " + std::to_string(b->WrapPos));
+        }
+        step_ = "re-fold";
+        d.RefoldParagraphs();
+        Check();
+    }
+    return failure_;
+}
+} // namespace
+
+TEST(AFDocumentModel, RandomEditsKeepTheTextTheLayoutTheEditPointAndTheHistoryOfAPlainStringModel)
+{
+    const unsigned first = unsigned(EnvNumber("VN_DOC_SEED", 1));
+    const long long edits = EnvNumber("VN_DOC_EDITS", VN_DOC_DEFAULT_EDITS);
+    long long done = 0;
+    int episodes = 0;
+    std::vector<std::string> failures;
+    for (unsigned seed = first; done < edits; ++seed, ++episodes)
+    {
+        std::string failure = TEpisode(seed).Run(done);
+        if (!failure.empty())
+            failures.push_back("seed " + std::to_string(seed) + ", " + failure);
+    }
+    std::printf("document model check: %d episodes, %lld edits, %zu diverged\n", episodes, done, failures.size());
+    for (size_t i = 0; i < failures.size() && i < 5; ++i)
+        ADD_FAILURE() << failures[i];
+    EXPECT_TRUE(failures.empty()) << failures.size() << " of " << episodes << " episodes diverged";
+}
+
+namespace
+{
+// Says it is far larger than the text it gives, as a huge file whose text ends early at a NUL.
+class TClaimingStream : public TStringStream
+{
+public:
+    TClaimingStream(const AnsiString& s, int64_t claimed) : TStringStream(s), claimed_(claimed) {}
+    int64_t GetSize() override { return claimed_; }
+
+private:
+    int64_t claimed_;
+};
+} // namespace
+
+// A load reserves room from what it reads, not from what the stream's size suggests: a size the
+// rows never fill must not cost the address space before a row is read.
+TEST(AFDocument, ALoadReservesRowsByWhatItReadsNotByTheStreamSize)
+{
+    const TConvMode modes[] = {TConvMode(), TConvMode{cmFoldLine}};
+    for (const TConvMode mode : modes)
+    {
+        TAFDocument doc;
+        TClaimingStream in("one\rtwo\rthree", int64_t(1536) << 20);
+        TStringList lines;
+        TAttrList records;
+        TLoadTruncation truncation;
+        doc.ReadRows(&in, mode, lines, records, truncation);
+        ASSERT_EQ(lines.GetCount(), 3);
+        EXPECT_EQ(lines.Get(2), "three");
+        EXPECT_LE(lines.GetCapacity(), 1 << 20);
+        EXPECT_LE(records.GetCapacity(), 1 << 20);
+    }
+}
+

@@ -752,14 +752,21 @@ void TMainForm::FileMenuClick(TObject* sender)
     for (int i = 0; i < 5; ++i)
     {
         AnsiString path = i < int(history_.size()) ? history_[size_t(i)] : AnsiString();
+        // The entry is found by its index; the caption only shows it ("&" doubled to show).
+        const AnsiString caption = MenuCaptionOf(path);
         for (TMenuItem* item : {RP[i], PRP[i]})
         {
-            item->SetCaption(path);
+            item->SetCaption(caption);
+            item->SetTag(i);
             item->SetVisible(!path.IsEmpty());
         }
         any = any || !path.IsEmpty();
     }
     ReopenMenu->SetEnabled(any);
+    const bool open = Edit() != nullptr;
+    for (TMenuItem* item : {OverWriteMenu, SaveMenu, PageCloseMenu, MailMenu, PrintMenu})
+        if (item)
+            item->SetEnabled(open);
 }
 
 void TMainForm::NewFileMenuClick(TObject* sender)
@@ -782,9 +789,9 @@ void TMainForm::OpenFileMenuClick(TObject* sender)
 void TMainForm::RPMenuClick(TObject* sender)
 {
     auto* item = dynamic_cast<TMenuItem*>(sender);
-    if (!item)
+    if (!item || item->Tag() < 0 || item->Tag() >= int(history_.size()))
         return;
-    AnsiString path = item->Caption();
+    AnsiString path = history_[size_t(item->Tag())];
     if (!IsFile(path))
     {
         ErrorBox(msgRecentOpenFailed, path.c_str());

@@ -673,6 +673,7 @@ void TMainForm::FormShow(TObject* sender)
     {
         LoadEditSetting(nullptr, SettingsKey);
         ReadHistory();
+        ReadEmphasisList(VN::EmphasisList, SettingsKey);
         UpdateCaption(nullptr);
         RestoreReopenListAndCommandLine();
         RefreshUiState();

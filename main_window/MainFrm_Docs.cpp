@@ -46,10 +46,15 @@ bool IsFile(const AnsiString& path)
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The emphasized strings of the file's extension, on the editor. They come with their own settings
-// window; until then there are none to apply.
+// The emphasized strings of the file's extension (read at start-up), on the editor; none when the
+// extension has no entry.
 void FindEmphasisForFile(TPageEditor* editor, const AnsiString& path)
 {
+    if (!editor)
+        return;
+    const VN::typEmphItem* item = FindEmphasis(VN::EmphasisList, path);
+    const AnsiString words = item ? NsStringToAnsi(item->words) : AnsiString();
+    editor->Keywords()->SetText(words);
 }
 
 // The file's last-write time, read through a handle that lets every other program go on; false
@@ -603,6 +608,18 @@ void TMainForm::ReadWindowLayout()
     VN::typWindowState state = ReadWindowState(SettingsKey);
     if (IsZoomed(Handle()))
         ShowWindow(Handle(), SW_RESTORE);
+    // A place saved on a screen that is gone (or damaged) is brought into the nearest work area.
+    RECT stored{state.left, state.top, state.left + state.width, state.top + state.height};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromRect(&stored, MONITOR_DEFAULTTONEAREST), &monitor))
+    {
+        const RECT& work = monitor.rcWork;
+        state.width = std::min<int>(state.width, work.right - work.left);
+        state.height = std::min<int>(state.height, work.bottom - work.top);
+        state.left = std::clamp<int>(state.left, work.left, work.right - state.width);
+        state.top = std::clamp<int>(state.top, work.top, work.bottom - state.height);
+    }
     SetBounds(state.left, state.top, state.width, state.height);
     if (state.maximized)
         ShowWindow(Handle(), SW_MAXIMIZE);

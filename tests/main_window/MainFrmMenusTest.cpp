@@ -33,9 +33,11 @@ struct TMenusKeyCleanup
     ~TMenusKeyCleanup() { RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str()); }
 } menusKeyCleanup;
 
-TMainForm* StartWindow(const AnsiString& commandLine)
+// A main window started on the command-line file, from fresh settings unless asked otherwise.
+TMainForm* StartWindow(const AnsiString& commandLine, bool fresh = true)
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
+    if (fresh)
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
     auto* form = Create<TMainForm>(nullptr);
     form->SettingsKey = MenusTestKey();
     form->MinStartupMs = 0;
@@ -526,4 +528,66 @@ TEST(TMainFormMenus, ConversionsReplaceTheSelectionAndBookmarksStayWithTheirPara
         ed->SelArea()->PointReset();
     }
     delete form;
+}
+
+TEST(TMainFormSettings, AWindowSavedOffTheScreenReopensInsideTheWorkArea)
+{
+    TBoxServices services;
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    struct Case
+    {
+        int left, top, width, height;
+    } cases[] = {{-5000, -5000, 800, 600}, {work.right + 100, 50, 700, 500}, {10, 10, 30000, 30000}};
+    for (const Case& c : cases)
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
+        VN::typWindowState state;
+        state.left = c.left;
+        state.top = c.top;
+        state.width = c.width;
+        state.height = c.height;
+        WriteWindowState(state, MenusTestKey());
+        TMainForm* form = StartWindow("", false);
+        RECT r{};
+        GetWindowRect(form->Handle(), &r);
+        EXPECT_GE(r.left, work.left) << c.left;
+        EXPECT_GE(r.top, work.top) << c.left;
+        EXPECT_LE(r.right, work.right) << c.left;
+        EXPECT_LE(r.bottom, work.bottom) << c.left;
+        EXPECT_EQ(r.right - r.left, std::min<int>(c.width, work.right - work.left)) << c.left;
+        delete form;
+    }
+}
+
+TEST(TMainFormSettings, EmphasizedStringsAreReadAtStartAndFollowTheFilesExtension)
+{
+    TBoxServices services;
+    TTempDir dir;
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
+    nsList<VN::typEmphItem> list;
+    auto add = [&](const char* ext, const char* words) {
+        auto* item = new VN::typEmphItem(AnsiToNsString(ext));
+        item->words = AnsiToNsString(words);
+        list.AddSorted(item);
+    };
+    add("txt", "foo\r\nbar");
+    add("", "none");
+    WriteEmphasisList(list, MenusTestKey());
+    VN::EmphasisList.Clear();
+    struct Case
+    {
+        const char* file;
+        const char* keywords;
+    } cases[] = {{"a.TXT", "bar\r\nfoo\r\n"}, {"noext", "none\r\n"}, {"b.c", ""}};
+    TMainForm* form = StartWindow(dir.Write(cases[0].file, "x"), false);
+    for (const Case& c : cases)
+    {
+        form->OpenFile(dir.Write(c.file, "x"));
+        Settle(form);
+        ASSERT_NE(form->Edit(), nullptr);
+        EXPECT_EQ(form->Edit()->Keywords()->GetText(), AnsiString(c.keywords)) << c.file;
+    }
+    delete form;
+    VN::EmphasisList.Clear();
 }

@@ -129,6 +129,10 @@ public:
     // start-up, stored at exit.
     void ReadWindowLayout();
     void WriteWindowLayout();
+    // The results window to its stored place (docked or floating, shown or not), and its place now
+    // (without a results window: what was stored).
+    void PlaceResultsWindow(const VN::typDockMessage& dock);
+    VN::typDockMessage ResultsWindowPlace(const VN::typDockMessage& stored);
     // Offers to reload the active document when the file on disk is newer than what was loaded
     // (silent: reload without asking). One question at a time.
     void CheckFileChangedOnDisk(bool silent);

@@ -12,6 +12,8 @@
 #include "common/WexmoorDef.h"
 #include "main_window/MainFrm.h"
 #include "platform/Classes.h"
+#include "platform/ExtCtrls.h"
+#include "search/MessageFrm.h"
 #include "platform/Cp932.h"
 #include "platform/SysUtils.h"
 
@@ -20,6 +22,8 @@ namespace
 constexpr int kHistoryLength = 5;
 // More pages than this and a drop stops opening files.
 constexpr int kDropPageLimit = 64;
+// A floating window smaller than this is a damaged record, not a size to show.
+constexpr int kMinFloatSize = 16;
 
 const char* const kUntitled = "無題";
 constexpr double kSameFileTime = 0.5 / 86400.0; // half a second, in days
@@ -625,12 +629,79 @@ void TMainForm::ReadWindowLayout()
         ShowWindow(Handle(), SW_MAXIMIZE);
     StatusBar->SetVisible(state.statusBar);
     srchPanelUndockHeight_ = state.dockBottomHeight;
+    PlaceResultsWindow(state.dock);
+}
+
+void TMainForm::PlaceResultsWindow(const VN::typDockMessage& dock)
+{
+    TCustomForm* results = MessageForm;
+    if (!results)
+        return;
+    if (dock.docked == 0)
+    {
+        const TRect place(dock.left, dock.top, dock.left + std::max(dock.width, 1), dock.top + dock.height);
+        if (HostDockSite(results))
+            ManualFloat(results, place);
+        else
+            results->SetBounds(place.Left, place.Top, place.Width(), place.Height());
+        results->SetVisible(dock.visible != 0);
+        return;
+    }
+    if (dock.docked != 1)
+        return;
+    if (!HostDockSite(results))
+    {
+        // The size it floats with later; a record without one keeps the window's own.
+        if (dock.undockWidth >= kMinFloatSize && dock.undockHeight >= kMinFloatSize)
+            results->SetBounds(dock.left, dock.top, dock.undockWidth, dock.undockHeight);
+        results->SetVisible(false);
+        ManualDock(results, SrchPanel);
+    }
+    srchPanelUndockHeight_ = dock.height;
+    if (dock.visible)
+    {
+        results->Show();
+        SrchPanel->SetHeight(dock.height);
+    }
+    else
+    {
+        results->Hide();
+        CollapseSrchPanel();
+    }
+}
+
+VN::typDockMessage TMainForm::ResultsWindowPlace(const VN::typDockMessage& stored)
+{
+    TCustomForm* results = MessageForm;
+    if (!results)
+        return stored;
+    VN::typDockMessage dock;
+    dock.visible = results->Visible() ? 1 : 0;
+    dock.top = results->Top();
+    dock.left = results->Left();
+    if (HostDockSite(results) == SrchPanel)
+    {
+        dock.docked = 1;
+        dock.width = SrchPanel->Width();
+        // A hidden docked window has collapsed the panel: the height it opens with is kept.
+        dock.height = dock.visible && SrchPanel->Height() >= 2 ? SrchPanel->Height() : srchPanelUndockHeight_;
+        const TSize undocked = UndockSize(results);
+        dock.undockWidth = undocked.cx;
+        dock.undockHeight = undocked.cy;
+    }
+    else
+    {
+        dock.docked = 0;
+        dock.width = dock.undockWidth = results->Width();
+        dock.height = dock.undockHeight = results->Height();
+    }
+    return dock;
 }
 
 void TMainForm::WriteWindowLayout()
 {
-    // The results window's place belongs to that window; what was stored is kept.
     VN::typWindowState state = ReadWindowState(SettingsKey);
+    state.dock = ResultsWindowPlace(state.dock);
     state.maximized = IsZoomed(Handle()) != 0;
     if (state.maximized)
         ShowWindow(Handle(), SW_RESTORE); // the normal bounds are what is stored

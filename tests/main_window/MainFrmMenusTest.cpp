@@ -17,6 +17,7 @@
 #include "platform/Clipbrd.h"
 #include "platform/Cp932.h"
 #include "platform/StdCtrls.h"
+#include "search/MessageFrm.h"
 #include "platform/SysUtils.h"
 #include "tests/TestFiles.h"
 #include "tests/TestServices.h"
@@ -590,4 +591,66 @@ TEST(TMainFormSettings, EmphasizedStringsAreReadAtStartAndFollowTheFilesExtensio
     }
     delete form;
     VN::EmphasisList.Clear();
+}
+
+TEST(TMainFormSettings, TheResultsWindowTakesItsStoredPlaceAtStartAndItsPlaceIsStoredAtExit)
+{
+    TBoxServices services;
+    struct Case
+    {
+        const char* stored;
+        bool docked, visible;
+        int panelHeight; // while docked
+        const char* written;
+    } cases[] = {
+        {"0,1,10,20,300,60,0,0", false, true, 0, "0,1,10,20,300,60,300,60"},
+        {"1,0,0,0,540,120,500,200", true, false, 0, nullptr},
+        {"1,1,0,0,540,130,500,200", true, true, 130, nullptr},
+        {"damaged", true, true, 140, nullptr},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.stored);
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
+        WXRegIni(MenusTestKey()).WriteString(VN::kStandardSection, "DOCK_MESSAGE", c.stored);
+        MessageForm = Create<TMessageForm>(nullptr);
+        // As at start-up: the windows meet before the main window is first shown.
+        auto* form = Create<TMainForm>(nullptr);
+        form->SettingsKey = MenusTestKey();
+        form->MinStartupMs = 0;
+        form->CommandLineFile = "無い";
+        MainForm = form;
+        form->AttachSearchWindows();
+        form->Show();
+        Application->ProcessMessages();
+        EXPECT_EQ(HostDockSite(MessageForm) == form->SrchPanel, c.docked);
+        EXPECT_EQ(MessageForm->Visible(), c.visible);
+        if (c.docked)
+        {
+            EXPECT_EQ(form->SrchPanel->Height(), c.panelHeight);
+        }
+        else
+        {
+            EXPECT_EQ(MessageForm->Top(), 10);
+            EXPECT_EQ(MessageForm->Left(), 20);
+            EXPECT_EQ(MessageForm->Width(), 300);
+            EXPECT_EQ(MessageForm->Height(), 60);
+        }
+        form->Close();
+        const VN::typDockMessage written = ReadWindowState(MenusTestKey()).dock;
+        if (c.written)
+        {
+            EXPECT_EQ(FormatDockMessage(written), AnsiString(c.written));
+        }
+        else
+        {
+            EXPECT_EQ(written.docked, 1);
+            EXPECT_EQ(written.visible, c.visible ? 1 : 0);
+            EXPECT_EQ(written.height, c.panelHeight ? c.panelHeight : 120);
+        }
+        delete form;
+        delete MessageForm;
+        MessageForm = nullptr;
+        MainForm = nullptr;
+    }
 }

@@ -531,8 +531,9 @@ void TMainForm::ConvertSelection(AnsiString (*convert)(const AnsiString&))
         return;
 
     const std::vector<int> startsBefore = ParagraphStarts(ed);
-    const int selFirst = ParagraphOf(startsBefore, ed->SelArea()->GetStartPoint().y);
-    const int selLast = ParagraphOf(startsBefore, ed->SelArea()->GetEndPoint().y);
+    TSelArea* sel = ed->SelArea();
+    const int selFirst = ParagraphOf(startsBefore, sel->isPointAble() ? sel->GetStartPoint().y : sel->GetStartRow());
+    const int selLast = ParagraphOf(startsBefore, sel->isPointAble() ? sel->GetEndPoint().y : sel->GetEndRow());
     std::vector<typParaMark> marks;
     for (int row = 0; row < ed->GetLinesCount(); ++row)
         if (AnsiString text; ed->IsBookmarked(row) && ed->BookmarkText(row, text))

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -653,4 +654,44 @@ TEST(TMainFormSettings, TheResultsWindowTakesItsStoredPlaceAtStartAndItsPlaceIsS
         MessageForm = nullptr;
         MainForm = nullptr;
     }
+}
+
+TEST(TMainFormMenus, RowInsertionsAndUnindentChangeEveryRowOfTheBlockAsOneStep)
+{
+    TBoxServices services;
+    TMainForm* form = StartWindow("無いファイル.txt");
+    form->NewFileMenuClick(nullptr);
+    Settle(form);
+    TPageEditor* ed = form->Edit();
+    ASSERT_NE(ed, nullptr);
+    ed->SetTabSize(4);
+    struct Case
+    {
+        void (TMainForm::*command)(TObject*);
+        std::optional<std::string> answer;
+        const char* text;
+        int first, last; // the selected rows (the selection ends at the start of the row after)
+        const char* result;
+    } cases[] = {
+        {&TMainForm::InsertStrToRowHeadMainMenuClick, "> ", "a\r\n\r\nc\r\nd", 0, 2, "> a\r\n> \r\n> c\r\nd"},
+        {&TMainForm::InsertStrToEndOfRowMainMenuClick, ";", "a\r\nb\r\nc", 1, 1, "a\r\nb;\r\nc"},
+        {&TMainForm::InsertStrToRowHeadMainMenuClick, std::nullopt, "a\r\nb", 0, 0, "a\r\nb"}, // cancelled
+        {&TMainForm::InsertStrToRowHeadMainMenuClick, "", "a\r\nb", 0, 0, "a\r\nb"},           // empty
+        {&TMainForm::UnIndentMenuClick, std::nullopt, "\tx\r\n  \ty\r\n      z\r\nw\r\n  v", 0, 3,
+         "x\r\ny\r\n  z\r\nw\r\n  v"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.text);
+        ed->SetText(c.text);
+        ed->SelArea()->RowReset();
+        ed->SelArea()->PutStartPoint(TPoint(0, c.first));
+        ed->SelArea()->PutEndPoint(TPoint(0, c.last + 1));
+        services.queries = {c.answer};
+        (form->*c.command)(nullptr);
+        EXPECT_EQ(ed->GetText(), AnsiString(c.result));
+        ed->Undo();
+        EXPECT_EQ(ed->GetText(), AnsiString(c.text)); // one step
+    }
+    delete form;
 }

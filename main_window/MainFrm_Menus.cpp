@@ -320,15 +320,20 @@ void TMainForm::BuildEditMenus()
 void TMainForm::EditMenusClick(TObject*)
 {
     TPageEditor* ed = Edit();
-    const bool open = ed != nullptr;
-    // The search field takes undo, cut, copy, paste, select all and the indent keys itself.
+    // A window docked in the panel keeps the editing keys for itself: they never reach the page
+    // from there.
+    HWND focus = GetFocus();
+    const bool docked = focus && SrchPanel->HandleAllocated() && IsChild(SrchPanel->Handle(), focus);
+    const bool open = ed != nullptr && !docked;
+    // The search field takes undo, cut, copy, paste and select all itself.
     const bool field = SrchEditFocused();
     UndoMenu->SetEnabled(field || (open && ed->CanUndo() && (VN::EditSetting.UNDOBSAVE || ed->isEdited())));
     RedoMenu->SetEnabled(!field && open && ed->CanRedo());
-    for (const char* name : {"CutMenu", "CopyMenu", "PasteMenu", "SelectAllMenu", "IndentMenu", "UnIndentMenu"})
+    for (const char* name : {"CutMenu", "CopyMenu", "PasteMenu", "SelectAllMenu"})
         static_cast<TMenuItem*>(FindComponent(name))->SetEnabled(open || field);
-    for (const char* name : {"DeleteMenu", "OneLineSelMenu", "ImeRecovertMenu", "InsertStrToRowHeadMainMenu",
-                             "InsertStrToEndOfRowMainMenu", "InsertDateMenu", "InsertTimeMenu"})
+    for (const char* name : {"DeleteMenu", "OneLineSelMenu", "ImeRecovertMenu", "IndentMenu", "UnIndentMenu",
+                             "InsertStrToRowHeadMainMenu", "InsertStrToEndOfRowMainMenu", "InsertDateMenu",
+                             "InsertTimeMenu"})
         static_cast<TMenuItem*>(FindComponent(name))->SetEnabled(open);
     const bool convertible = open && !ed->IsRangeSelect() && HasSelection(ed);
     for (TMenuItem* m : {StringConvertMenu, UnicodeCovertMenu, ISOLathin11})

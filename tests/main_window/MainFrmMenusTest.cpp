@@ -695,3 +695,29 @@ TEST(TMainFormMenus, RowInsertionsAndUnindentChangeEveryRowOfTheBlockAsOneStep)
     }
     delete form;
 }
+
+TEST(TMainFormMenus, EditingKeysInTheDockedResultsWindowLeaveThePageAlone)
+{
+    TBoxServices services;
+    MessageForm = Create<TMessageForm>(nullptr);
+    TMainForm* form = StartWindow("");
+    MainForm = form;
+    form->AttachSearchWindows();
+    MessageForm->Show();
+    Settle(form);
+    ASSERT_NE(form->Edit(), nullptr);
+    form->Edit()->KeyInput("abc");
+    SetForegroundWindow(form->Handle());
+    for (const char* keys : {"Ctrl+A", "Ctrl+X", "Ctrl+V", "Ctrl+Z", "Tab", "Shift+Tab"})
+    {
+        MessageForm->SrchResListBox->SetFocus();
+        Application->ProcessMessages();
+        ASSERT_EQ(GetFocus(), MessageForm->SrchResListBox->Handle());
+        PressKeys(services, MessageForm->SrchResListBox->Handle(), keys);
+        EXPECT_EQ(form->Edit()->GetText(), "abc") << keys;
+    }
+    delete form;
+    delete MessageForm;
+    MessageForm = nullptr;
+    MainForm = nullptr;
+}

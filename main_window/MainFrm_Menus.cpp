@@ -531,7 +531,14 @@ void TMainForm::ConvertSelection(AnsiString (*convert)(const AnsiString&))
     if (!ed || ed->IsRangeSelect() || !HasSelection(ed))
         return;
     const AnsiString before = ed->GetSelText();
-    const AnsiString after = convert(before);
+    // A page ends its lines with CR: a lone LF becomes one, or typing it in would drop it.
+    AnsiString after;
+    {
+        const AnsiString converted = convert(before);
+        const char* c = converted.c_str();
+        for (int i = 0; i < converted.Length(); ++i)
+            after += c[i] == '\n' && (i == 0 || c[i - 1] != '\r') ? AnsiString("\r\n") : AnsiString(c + i, 1);
+    }
     if (after == before)
         return;
 

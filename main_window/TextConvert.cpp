@@ -10,6 +10,9 @@ namespace
 {
 constexpr UINT kSjis = 932;
 
+// A control character the editor would drop on typing: its escape stays as written instead.
+bool IsDroppedControl(unsigned value) { return value < 0x20 && value != '\t' && value != '\r' && value != '\n'; }
+
 bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 int HexValue(char c)
@@ -52,7 +55,7 @@ int EscapeAt(const char* s, int n, int i, wchar_t& unit)
         return 0;
     unsigned value = 0;
     int digits = ReadHex(s, n, i + 2, 4, value);
-    if (digits == 0 || value == 0)
+    if (digits == 0 || IsDroppedControl(value))
         return 0;
     unit = wchar_t(value);
     return 2 + digits;
@@ -146,7 +149,7 @@ AnsiString PercentEscapeToSjis(const AnsiString& text)
         {
             unsigned value = 0;
             int digits = ReadHex(s, n, i + 1, 2, value);
-            if (digits > 0 && value != 0)
+            if (digits > 0 && !IsDroppedControl(value))
             {
                 out += char(value);
                 i += 1 + digits;

@@ -502,6 +502,7 @@ TEST(TMainFormMenus, ConversionsReplaceTheSelectionAndBookmarksStayWithTheirPara
         {&TMainForm::SJISToLathinMenuClick, "x\r\ny", "%78%D%A%79"},        // a paragraph less
         {&TMainForm::SJISToUniESCMenuClick, "文字", "\\u6587\\u5B57"},
         {&TMainForm::UniESCToSJISMenuClick, "\\u41\\u0", "A\\u0"},
+        {&TMainForm::UniESCToSJISMenuClick, "x\\uAy", "x\r\ny"}, // a lone LF breaks the line
         {&TMainForm::ToUpperMenuClick, "abc", "ABC"},
         {&TMainForm::ToZenMenuClick, "ab", "ａｂ"},
     };

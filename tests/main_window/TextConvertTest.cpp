@@ -30,13 +30,14 @@ const Case kCases[] = {
     {UnicodeEscapeToSjis, "\\u00410", "A0"},     // four digits at most
     {UnicodeEscapeToSjis, "\\u61\r\n\\u62", "a\r\nb"},
     {UnicodeEscapeToSjis, "ソu41", "ソu41"},     // the 0x5C of ソ is no backslash
+    {UnicodeEscapeToSjis, "\\u1\\u9\\uA", "\\u1\t\n"}, // a control a page drops stays written
     {UnicodeEscapeToSjis, "\\u00E9", "\\u00E9"}, // no Shift-JIS character: kept as written
     {UnicodeEscapeToSjis, "\\uD83D\\uDE00", "\\uD83D\\uDE00"},
     {SjisToPercentEscape, "あ", "%82%A0"},
     {SjisToPercentEscape, "a\r\n", "%61%D%A"},
     {PercentEscapeToSjis, "%41%", "A%"},
     {PercentEscapeToSjis, "%82%A0%zz", "あ%zz"},
-    {PercentEscapeToSjis, "%00%0|%0a", "%00%0|\n"},
+    {PercentEscapeToSjis, "%00%0|%0a%1B", "%00%0|\n%1B"},
     {PercentEscapeToSjis, "%D%A", "\r\n"},
     {PercentEscapeToSjis, "%4142", "A42"}, // two digits at most
 };

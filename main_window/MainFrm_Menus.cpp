@@ -82,14 +82,15 @@ void BlockRows(TPageEditor* ed, int& first, int& last)
     last = std::clamp(last, first, std::max(0, rows - 1));
 }
 
-// Rewrites every row of the block with change(row text without its CR); one undo step.
+// Rewrites every row of the block with change(row text without its CR); one undo step. From the
+// last row up: a row that folds anew moves only the rows below it.
 template <class F>
 void ChangeRows(TPageEditor* ed, F change)
 {
     int first = 0, last = 0;
     BlockRows(ed, first, last);
     bool firstChange = true;
-    for (int row = first; row <= last && row < ed->GetLinesCount(); ++row)
+    for (int row = std::min(last, ed->GetLinesCount() - 1); row >= first; --row)
     {
         AnsiString line = ed->GetLine(row);
         const bool cr = ed->isCrLine(row);

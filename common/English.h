@@ -166,6 +166,8 @@ inline constexpr const char* msgHelpDate = "日付の挿入";
 inline constexpr const char* msgHelpTime = "時刻の挿入";
 inline constexpr const char* msgFindNotFound = "検索文字列 %s は見つかりません。";
 inline constexpr const char* msgTranslateFont = "Arial";
+inline constexpr const char* msgScreenSaverPathTooLong = "スクリーンセーバーのパスが長すぎるため、表示できません。";
+inline constexpr const char* msgScreenSaverNotStarted = "スクリーンセーバー[%s]を起動できませんでした。";
 
 // One row of a window's translation table.
 struct typTranslateRow

@@ -5,7 +5,9 @@
 // of the default.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -167,6 +169,49 @@ void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& setting);
 
 // The program's folder, without a trailing backslash except at a drive root.
 nsString GetAppDir();
+
+// ---- Platform services ------------------------------------------------------------------------
+
+// The help file, in the program's folder.
+AnsiString HelpFilePath();
+// Opens the help at the index entry of keyword (through the services); false when no help window
+// came up.
+bool ShowHelp(HWND owner, const AnsiString& keyword);
+
+// The Japanese (Shift-JIS) font faces of the screen, in the order the system lists them; vertical
+// ("@") faces are left out, and without allPitches so are proportional ones. At most 4096 faces are
+// looked at.
+struct typFontList
+{
+    int32_t count = 0;
+    char** names = nullptr; // count owned C strings
+};
+void EnumJapaneseFonts(typFontList& list, bool allPitches);
+void FreeFontList(typFontList& list);
+
+// One entry of a folder listing.
+struct typFolderEntry
+{
+    AnsiString name;
+    DWORD attributes = 0;
+    int64_t size = 0;
+    bool IsDirectory() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+    // A junction or symbolic link: a scan that follows it may come back to where it started.
+    bool IsLink() const { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+};
+// The entries matching pattern ("folder\\*.jpg"), "." and ".." left out: 0 when the pattern matched
+// anything (even only those two), -1 when nothing.
+int ListFolder(std::vector<typFolderEntry>& list, const AnsiString& pattern);
+
+// Runs the screen saver of SCREENSAVER_FILE inside window, as its preview. The process handle, or
+// null (with message set to what to tell, empty when there is nothing to tell) when none is set
+// or it cannot start.
+HANDLE StartScreenSaverPreview(HWND window, AnsiString& message, const AnsiString& rootKey = VN::kRegistryKey);
+// Ends the preview and closes its handle; harmless for a process that has ended or for null.
+void StopScreenSaverPreview(HANDLE process);
+
+// Brings window to the foreground even from behind another program's window.
+void ForceForegroundWindow(HWND window);
 
 // ---- Window, history and dialog settings ------------------------------------------------------
 // Each section below has one reader and one writer, each opening its own store. The readers fill

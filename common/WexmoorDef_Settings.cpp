@@ -185,15 +185,23 @@ void ReadEmphasisList(nsList<VN::typEmphItem>& list, const AnsiString& rootKey)
 
 void WriteEmphasisList(nsList<VN::typEmphItem>& list, const AnsiString& rootKey)
 {
+    // Every entry is written before the names no longer listed go: a write that fails part way
+    // leaves the old entries, never an empty section.
     WXRegIni ini(rootKey);
-    ini.EraseSection(VN::kEmphasisSection);
+    TStringList kept;
     for (int i = 0; i < list.Count(); ++i)
         if (const VN::typEmphItem* item = list.Get(i))
         {
             AnsiString name = item->extension.IsEmpty() ? AnsiString(VN::kNoExtensionName)
                                                         : NsStringToAnsi(item->extension);
             WriteNs(ini, VN::kEmphasisSection, name, item->words);
+            kept.Add(name);
         }
+    TStringList stored;
+    ini.ReadSection(VN::kEmphasisSection, &stored);
+    for (int i = 0; i < stored.GetCount(); ++i)
+        if (kept.IndexOf(stored.Strings(i)) < 0)
+            ini.DeleteKey(VN::kEmphasisSection, stored.Strings(i));
 }
 
 const VN::typEmphItem* FindEmphasis(nsList<VN::typEmphItem>& list, const AnsiString& path)

@@ -90,6 +90,7 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner)
     BuildMenus();
     BuildToolBar();
     BuildFindReplace(); // ---- find and replace ----
+    BuildEditMenus();
     OnCreate = TNotifyEvent(this, &TMainForm::FormCreate);
     OnShow = TNotifyEvent(this, &TMainForm::FormShow);
     OnActivate = TNotifyEvent(this, &TMainForm::FormActivate);
@@ -672,6 +673,7 @@ void TMainForm::FormShow(TObject* sender)
     {
         LoadEditSetting(nullptr, SettingsKey);
         ReadHistory();
+        ReadEmphasisList(VN::EmphasisList, SettingsKey);
         UpdateCaption(nullptr);
         RestoreReopenListAndCommandLine();
         RefreshUiState();
@@ -684,7 +686,7 @@ void TMainForm::FormShow(TObject* sender)
     DWORD elapsed = GetTickCount() - t0;
     if (elapsed < MinStartupMs)
         Sleep(MinStartupMs - elapsed);
-    SetForegroundWindow(Handle());
+    ForceForegroundWindow(Handle());
     try
     {
         ReadWindowLayout();

@@ -129,6 +129,10 @@ public:
     // start-up, stored at exit.
     void ReadWindowLayout();
     void WriteWindowLayout();
+    // The results window to its stored place (docked or floating, shown or not), and its place now
+    // (without a results window: what was stored).
+    void PlaceResultsWindow(const VN::typDockMessage& dock);
+    VN::typDockMessage ResultsWindowPlace(const VN::typDockMessage& stored);
     // Offers to reload the active document when the file on disk is newer than what was loaded
     // (silent: reload without asking). One question at a time.
     void CheckFileChangedOnDisk(bool silent);
@@ -193,6 +197,88 @@ public:
     void SrchEditKeyPress(TObject* sender, char& key);
     // ---- end of find and replace ----
 
+    // ---- edit, view, tools and help commands ----
+    // The commands that need a page test for one; their items are disabled without one.
+    TPopupMenu* CommandPopupMenu = nullptr;
+    TMenuItem* PrintMenu = nullptr;
+    TMenuItem* MailMenu = nullptr;
+    TMenuItem* EditMenus = nullptr;
+    TMenuItem* UndoMenu = nullptr;
+    TMenuItem* RedoMenu = nullptr;
+    TMenuItem* StringConvertMenu = nullptr;
+    TMenuItem* UnicodeCovertMenu = nullptr;
+    TMenuItem* ISOLathin11 = nullptr;
+    TMenuItem* JumpRowMenu = nullptr;
+    TMenuItem* FileFolderMenu = nullptr;
+    TMenuItem* StatusBarMenu = nullptr;
+    TMenuItem* ToolMenu = nullptr;
+    TMenuItem* ComExecMenu = nullptr;
+    TMenuItem* TransparentMenu = nullptr;
+    TMenuItem* ChrConvertPopMenu = nullptr;
+    TMenuItem* CE[3] = {};
+    TMenuItem* PCE[3] = {};
+    // The three external command lines (read when the Tools menu or the command drop-down opens)
+    // and whether the document is saved before one runs.
+    std::vector<AnsiString> Commands;
+    bool SaveBeforeCommand = false;
+    void EditMenusClick(TObject* sender);
+    void UndoMenuClick(TObject* sender);
+    void RedoMenuClick(TObject* sender);
+    void CutMenuClick(TObject* sender);
+    void CopyMenuClick(TObject* sender);
+    void PasteMenuClick(TObject* sender);
+    void DeleteMenuClick(TObject* sender);
+    void SelectAllMenuClick(TObject* sender);
+    void OneLineSelMenuClick(TObject* sender);
+    void ImeRecovertMenuClick(TObject* sender);
+    void IndentMenuClick(TObject* sender);
+    void UnIndentMenuClick(TObject* sender);
+    void InsertStrToRowHeadMainMenuClick(TObject* sender);
+    void InsertStrToEndOfRowMainMenuClick(TObject* sender);
+    void ToUpperMenuClick(TObject* sender);
+    void ToLowerMenuClick(TObject* sender);
+    void ToSUMenuClick(TObject* sender);
+    void ToZenMenuClick(TObject* sender);
+    void ToHanMenuClick(TObject* sender);
+    void SJISToUniESCMenuClick(TObject* sender);
+    void UniESCToSJISMenuClick(TObject* sender);
+    void SJISToLathinMenuClick(TObject* sender);
+    void LathinToSJISMenuClick(TObject* sender);
+    void NextBookmarkMenuClick(TObject* sender);
+    void PrevBookmarkMenuClick(TObject* sender);
+    void InsertDateMenuClick(TObject* sender);
+    void InsertTimeMenuClick(TObject* sender);
+    void CalcMenuClick(TObject* sender);
+    void PrintMenuClick(TObject* sender);
+    void MailMenuClick(TObject* sender);
+    void JumpRowMenuClick(TObject* sender);
+    void FileFolderMenuClick(TObject* sender);
+    void CmdMenuClick(TObject* sender);
+    void StatusBarMenuClick(TObject* sender);
+    void ToolMenuClick(TObject* sender);
+    void EditSettingMenuClick(TObject* sender);
+    void WallPaperMenuClick(TObject* sender);
+    void EmphMenuClick(TObject* sender);
+    void EditLockSettingMenuClick(TObject* sender);
+    void SetShortCutKeyMenuClick(TObject* sender);
+    void ComSetMenuClick(TObject* sender);
+    void CEClick(TObject* sender);
+    void TransparentMenuClick(TObject* sender);
+    void LockToolButtonClick(TObject* sender);
+    void HelpMenuClick(TObject* sender);
+    void HelpDispMenuClick(TObject* sender);
+    void OrvaneMenuClick(TObject* sender);
+    void WexmoorSupportPageMenuClick(TObject* sender);
+    void ProductInfoMenuClick(TObject* sender);
+    void AskMenuClick(TObject* sender);
+    void VerInfMenuClick(TObject* sender);
+    void PopupMenuPopup(TObject* sender);
+    void AddEmphStrMenuClick(TObject* sender);
+    void CommandPopupMenuPopup(TObject* sender);
+    // A window of the program by name (null when it does not exist), and showing it.
+    TCustomForm* ProgramForm(const char* name) const;
+    void ShowProgramForm(const char* name, bool modal);
+
     // ---- handlers ----
     void FormCreate(TObject* sender);
     void FormShow(TObject* sender);
@@ -222,6 +308,12 @@ private:
     void BuildMenus();
     void BuildToolBar();
     void BuildFindReplace(); // ---- find and replace ----
+    void BuildEditMenus();
+    bool SrchEditFocused() const;
+    // Replaces the active page's selection with convert(selection), keeping the bookmarks on their
+    // paragraphs.
+    void ConvertSelection(AnsiString (*convert)(const AnsiString&));
+    void InsertIntoRows(bool atHead);
     void BatchSearchSelection(bool allPages);
     void BuildPanels();
     void PageSwitchFinish(TObject* sender);
@@ -265,5 +357,7 @@ AnsiString CommandLineFileName(const wchar_t* commandLine);
 // A path as the file system knows it: full (relative names and "..\" resolved against the current
 // folder) and in long form when the file exists. A name too long for Windows comes back as it is.
 AnsiString NormalizePath(const AnsiString& path);
+// A path or command line as a menu caption: "&" doubled, so it shows and marks no letter.
+AnsiString MenuCaptionOf(const AnsiString& text);
 // Text cut to at most maxBytes bytes, never inside a double-byte character.
 AnsiString CutOnCharacter(const AnsiString& text, int maxBytes);

@@ -12,6 +12,8 @@
 #include "common/WexmoorDef.h"
 #include "main_window/MainFrm.h"
 #include "platform/Classes.h"
+#include "platform/ExtCtrls.h"
+#include "search/MessageFrm.h"
 #include "platform/Cp932.h"
 #include "platform/SysUtils.h"
 
@@ -20,6 +22,8 @@ namespace
 constexpr int kHistoryLength = 5;
 // More pages than this and a drop stops opening files.
 constexpr int kDropPageLimit = 64;
+// A floating window smaller than this is a damaged record, not a size to show.
+constexpr int kMinFloatSize = 16;
 
 const char* const kUntitled = "無題";
 constexpr double kSameFileTime = 0.5 / 86400.0; // half a second, in days
@@ -46,10 +50,15 @@ bool IsFile(const AnsiString& path)
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The emphasized strings of the file's extension, on the editor. They come with their own settings
-// window; until then there are none to apply.
+// The emphasized strings of the file's extension (read at start-up), on the editor; none when the
+// extension has no entry.
 void FindEmphasisForFile(TPageEditor* editor, const AnsiString& path)
 {
+    if (!editor)
+        return;
+    const VN::typEmphItem* item = FindEmphasis(VN::EmphasisList, path);
+    const AnsiString words = item ? NsStringToAnsi(item->words) : AnsiString();
+    editor->Keywords()->SetText(words);
 }
 
 // The file's last-write time, read through a handle that lets every other program go on; false
@@ -603,17 +612,96 @@ void TMainForm::ReadWindowLayout()
     VN::typWindowState state = ReadWindowState(SettingsKey);
     if (IsZoomed(Handle()))
         ShowWindow(Handle(), SW_RESTORE);
+    // A place saved on a screen that is gone (or damaged) is brought into the nearest work area.
+    RECT stored{state.left, state.top, state.left + state.width, state.top + state.height};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromRect(&stored, MONITOR_DEFAULTTONEAREST), &monitor))
+    {
+        const RECT& work = monitor.rcWork;
+        state.width = std::min<int>(state.width, work.right - work.left);
+        state.height = std::min<int>(state.height, work.bottom - work.top);
+        state.left = std::clamp<int>(state.left, work.left, work.right - state.width);
+        state.top = std::clamp<int>(state.top, work.top, work.bottom - state.height);
+    }
     SetBounds(state.left, state.top, state.width, state.height);
     if (state.maximized)
         ShowWindow(Handle(), SW_MAXIMIZE);
     StatusBar->SetVisible(state.statusBar);
     srchPanelUndockHeight_ = state.dockBottomHeight;
+    PlaceResultsWindow(state.dock);
+}
+
+void TMainForm::PlaceResultsWindow(const VN::typDockMessage& dock)
+{
+    TCustomForm* results = MessageForm;
+    if (!results)
+        return;
+    if (dock.docked == 0)
+    {
+        const TRect place(dock.left, dock.top, dock.left + std::max(dock.width, 1), dock.top + dock.height);
+        if (HostDockSite(results))
+            ManualFloat(results, place);
+        else
+            results->SetBounds(place.Left, place.Top, place.Width(), place.Height());
+        results->SetVisible(dock.visible != 0);
+        return;
+    }
+    if (dock.docked != 1)
+        return;
+    if (!HostDockSite(results))
+    {
+        // The size it floats with later; a record without one keeps the window's own.
+        if (dock.undockWidth >= kMinFloatSize && dock.undockHeight >= kMinFloatSize)
+            results->SetBounds(dock.left, dock.top, dock.undockWidth, dock.undockHeight);
+        results->SetVisible(false);
+        ManualDock(results, SrchPanel);
+    }
+    srchPanelUndockHeight_ = dock.height;
+    if (dock.visible)
+    {
+        results->Show();
+        SrchPanel->SetHeight(dock.height);
+    }
+    else
+    {
+        results->Hide();
+        CollapseSrchPanel();
+    }
+}
+
+VN::typDockMessage TMainForm::ResultsWindowPlace(const VN::typDockMessage& stored)
+{
+    TCustomForm* results = MessageForm;
+    if (!results)
+        return stored;
+    VN::typDockMessage dock;
+    dock.visible = results->Visible() ? 1 : 0;
+    dock.top = results->Top();
+    dock.left = results->Left();
+    if (HostDockSite(results) == SrchPanel)
+    {
+        dock.docked = 1;
+        dock.width = SrchPanel->Width();
+        // A hidden docked window has collapsed the panel: the height it opens with is kept.
+        dock.height = dock.visible && SrchPanel->Height() >= 2 ? SrchPanel->Height() : srchPanelUndockHeight_;
+        const TSize undocked = UndockSize(results);
+        dock.undockWidth = undocked.cx;
+        dock.undockHeight = undocked.cy;
+    }
+    else
+    {
+        dock.docked = 0;
+        dock.width = dock.undockWidth = results->Width();
+        dock.height = dock.undockHeight = results->Height();
+    }
+    return dock;
 }
 
 void TMainForm::WriteWindowLayout()
 {
-    // The results window's place belongs to that window; what was stored is kept.
     VN::typWindowState state = ReadWindowState(SettingsKey);
+    state.dock = ResultsWindowPlace(state.dock);
     state.maximized = IsZoomed(Handle()) != 0;
     if (state.maximized)
         ShowWindow(Handle(), SW_RESTORE); // the normal bounds are what is stored
@@ -752,14 +840,21 @@ void TMainForm::FileMenuClick(TObject* sender)
     for (int i = 0; i < 5; ++i)
     {
         AnsiString path = i < int(history_.size()) ? history_[size_t(i)] : AnsiString();
+        // The entry is found by its index; the caption only shows it ("&" doubled to show).
+        const AnsiString caption = MenuCaptionOf(path);
         for (TMenuItem* item : {RP[i], PRP[i]})
         {
-            item->SetCaption(path);
+            item->SetCaption(caption);
+            item->SetTag(i);
             item->SetVisible(!path.IsEmpty());
         }
         any = any || !path.IsEmpty();
     }
     ReopenMenu->SetEnabled(any);
+    const bool open = Edit() != nullptr;
+    for (TMenuItem* item : {OverWriteMenu, SaveMenu, PageCloseMenu, MailMenu, PrintMenu})
+        if (item)
+            item->SetEnabled(open);
 }
 
 void TMainForm::NewFileMenuClick(TObject* sender)
@@ -782,9 +877,9 @@ void TMainForm::OpenFileMenuClick(TObject* sender)
 void TMainForm::RPMenuClick(TObject* sender)
 {
     auto* item = dynamic_cast<TMenuItem*>(sender);
-    if (!item)
+    if (!item || item->Tag() < 0 || item->Tag() >= int(history_.size()))
         return;
-    AnsiString path = item->Caption();
+    AnsiString path = history_[size_t(item->Tag())];
     if (!IsFile(path))
     {
         ErrorBox(msgRecentOpenFailed, path.c_str());

@@ -97,6 +97,10 @@ void TMainForm::SearchMenuClick(TObject*)
 void TMainForm::DispMenuClick(TObject*)
 {
     MessageWindowViewMenu->SetChecked(MessageForm && MessageForm->Visible());
+    if (FileFolderMenu)
+        FileFolderMenu->SetEnabled(Edit() != nullptr);
+    if (StatusBarMenu)
+        StatusBarMenu->SetChecked(StatusBar->Visible());
 }
 
 // Closing goes through the window's own close, so a docked window gives its room back.

@@ -1,10 +1,12 @@
 #include "Dialogs.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <commdlg.h>
 
 #include "Forms.h"
+#include "StdCtrls.h"
 
 namespace
 {
@@ -81,4 +83,44 @@ bool TOpenDialog::Run(bool save)
 bool TSaveDialog::Execute()
 {
     return Run(true);
+}
+
+bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value)
+{
+    return Services().InputQuery(caption, prompt, value);
+}
+
+bool RunInputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value)
+{
+    std::unique_ptr<TForm> form(Create<TForm>(nullptr));
+    form->SetCaption(caption);
+    form->SetBorderStyle(bsDialog);
+    form->SetPosition(poScreenCenter);
+    form->SetBounds(0, 0, 328, 140);
+    auto* label = Create<TLabel>(form.get());
+    label->SetCaption(prompt);
+    label->SetBounds(12, 10, 296, 18);
+    label->SetParent(form.get());
+    auto* edit = Create<TEdit>(form.get());
+    edit->SetBounds(12, 32, 296, 22);
+    edit->SetText(value);
+    edit->SetParent(form.get());
+    auto* ok = Create<TButton>(form.get());
+    ok->SetCaption("OK");
+    ok->SetBounds(148, 68, 76, 26);
+    ok->SetDefault(true);
+    ok->SetModalResult(mrOk);
+    ok->SetParent(form.get());
+    auto* cancel = Create<TButton>(form.get());
+    cancel->SetCaption("キャンセル");
+    cancel->SetBounds(232, 68, 76, 26);
+    cancel->SetCancel(true);
+    cancel->SetModalResult(mrCancel);
+    cancel->SetParent(form.get());
+    form->SetActiveControl(edit);
+    edit->SelectAll();
+    if (form->ShowModal() != mrOk)
+        return false;
+    value = edit->Text();
+    return true;
 }

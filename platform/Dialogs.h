@@ -66,3 +66,8 @@ public:
 
 // The filter index clamped to the filters there are (1 when there are none).
 int ClampFilterIndex(const AnsiString& filter, int index);
+
+// Asks for a line of text (through the services): true with value set when confirmed.
+bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value);
+// The Win32 dialog behind it, for the services.
+bool RunInputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value);

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include "Cp932.h"
+#include "Dialogs.h"
 #include "SysUtils.h"
 
 namespace
@@ -96,9 +97,79 @@ bool RunFolderBrowser(void* ownerHwnd, const AnsiString& title, AnsiString& fold
     return true;
 }
 
+// The help viewer's entry point, looked up once in its library (no import library needed).
+using THtmlHelpW = HWND(WINAPI*)(HWND, const wchar_t*, UINT, DWORD_PTR);
+THtmlHelpW HtmlHelpEntry()
+{
+    static THtmlHelpW entry = [] {
+        HMODULE lib = LoadLibraryW(L"hhctrl.ocx");
+        return lib ? reinterpret_cast<THtmlHelpW>(reinterpret_cast<void*>(GetProcAddress(lib, "HtmlHelpW")))
+                   : nullptr;
+    }();
+    return entry;
+}
+
+// The keyword look-up record of the help viewer.
+struct THhAkLink
+{
+    int cbStruct;
+    BOOL fReserved;
+    const wchar_t* pszKeywords;
+    const wchar_t* pszUrl;
+    const wchar_t* pszMsgText;
+    const wchar_t* pszMsgTitle;
+    const wchar_t* pszWindow;
+    BOOL fIndexOnFail;
+};
+constexpr UINT kHhDisplayTopic = 0, kHhDisplayIndex = 2, kHhKeywordLookup = 13;
+
+bool RunHelp(void* ownerHwnd, const AnsiString& helpFile, const AnsiString& keyword)
+{
+    THtmlHelpW help = HtmlHelpEntry();
+    if (!help)
+        return false;
+    const std::wstring file = SjisToWide(helpFile);
+    const std::wstring word = SjisToWide(keyword);
+    HWND owner = static_cast<HWND>(ownerHwnd);
+    if (word.empty())
+        return help(owner, file.c_str(), kHhDisplayTopic, 0) != nullptr;
+    HWND shown = help(owner, file.c_str(), kHhDisplayIndex, DWORD_PTR(word.c_str()));
+    THhAkLink link{sizeof(THhAkLink), FALSE, word.c_str(), nullptr, nullptr, nullptr, nullptr, TRUE};
+    help(GetDesktopWindow(), file.c_str(), kHhKeywordLookup, DWORD_PTR(&link));
+    return shown != nullptr;
+}
+
+HANDLE RunProcess(const AnsiString& program, const AnsiString& commandLine)
+{
+    const std::wstring application = SjisToWide(program);
+    // The system may write into the command line: a copy of our own.
+    std::wstring line = SjisToWide(commandLine);
+    std::vector<wchar_t> buffer(line.begin(), line.end());
+    buffer.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(application.empty() ? nullptr : application.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
 class TWin32Services : public TPlatformServices
 {
 public:
+    bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) override
+    {
+        return RunInputQuery(caption, prompt, value);
+    }
+    bool ShowHelp(void* ownerHwnd, const AnsiString& helpFile, const AnsiString& keyword) override
+    {
+        return RunHelp(ownerHwnd, helpFile, keyword);
+    }
+    HANDLE StartProcess(const AnsiString& program, const AnsiString& commandLine) override
+    {
+        return RunProcess(program, commandLine);
+    }
     int MessageBox(void* ownerHwnd, const AnsiString& text, const AnsiString& caption, unsigned flags) override
     {
         std::wstring wtext = SjisToWide(text);

@@ -1,6 +1,7 @@
-// The seam for what a test cannot click or press: message boxes, the open and save dialogs and the
-// physical key state go through one replaceable object, so tests run headless and answer a box
-// with Yes, No or Cancel, or a dialog with a file name or Cancel.
+// The seam for what a test cannot click or press: message boxes, the open and save dialogs, the
+// text query, help, process start and the physical key state go through one replaceable object,
+// so tests run headless, answer a box with Yes, No or Cancel, a dialog with a file name or Cancel,
+// and record what would have run.
 #pragma once
 
 #include <string>
@@ -37,6 +38,15 @@ public:
     // The folder browser: true when the user chose a folder (folder then holds it; it comes in as
     // the folder to start from); false for Cancel.
     virtual bool BrowseForFolder(void* ownerHwnd, const AnsiString& title, AnsiString& folder) { return false; }
+    // A line of text asked for in a small dialog (value comes in as the text shown): true with value
+    // set when confirmed; false for Cancel.
+    virtual bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) { return false; }
+    // The help viewer on helpFile (a full path), at the index entry of keyword (empty: the first
+    // page); false when no help window came up.
+    virtual bool ShowHelp(void* ownerHwnd, const AnsiString& helpFile, const AnsiString& keyword) { return false; }
+    // Starts a program (its full path) with a command line (the path quoted, then the arguments);
+    // the process handle, which the caller closes, or null when it could not start.
+    virtual HANDLE StartProcess(const AnsiString& program, const AnsiString& commandLine) { return nullptr; }
 };
 
 // A dialog filter as the system wants it: the parts separated and ended by NULs, the whole ended by

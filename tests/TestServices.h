@@ -1,9 +1,13 @@
 // Services fakes for tests, each installed while it lives. TBoxServices records every message
-// box's text and flags and answers with `answer` (OK unless set), with no key ever down.
+// box's text and flags and answers with `answer` (OK unless set), holds the keys in `down`, answers
+// text queries from `queries` (none left, or no value: Cancel) and records the help asked for and
+// the programs and command lines started (starting none).
 #pragma once
 
 #include <windows.h>
 
+#include <deque>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,10 +27,37 @@ public:
         this->flags.push_back(flags);
         return answer;
     }
-    short GetKeyState(int) override { return 0; }
+    short GetKeyState(int vk) override { return down.count(vk) ? short(0x8000) : short(0); }
+    bool InputQuery(const AnsiString& caption, const AnsiString&, AnsiString& value) override
+    {
+        queryCaptions.push_back(caption.str());
+        if (queries.empty())
+            return false;
+        std::optional<std::string> answer = queries.front();
+        queries.pop_front();
+        if (!answer)
+            return false;
+        value = answer->c_str();
+        return true;
+    }
+    bool ShowHelp(void*, const AnsiString& helpFile, const AnsiString& keyword) override
+    {
+        helps.push_back(helpFile.str() + "|" + keyword.str());
+        return true;
+    }
+    HANDLE StartProcess(const AnsiString& program, const AnsiString& commandLine) override
+    {
+        started.push_back(program.str() + "|" + commandLine.str());
+        return nullptr;
+    }
     std::vector<std::string> boxes;
     std::vector<unsigned> flags;
     int answer = IDOK;
+    std::set<int> down;
+    std::deque<std::optional<std::string>> queries;
+    std::vector<std::string> queryCaptions;
+    std::vector<std::string> helps;
+    std::vector<std::string> started;
 
 private:
     TPlatformServices* previous_;

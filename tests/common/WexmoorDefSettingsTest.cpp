@@ -398,3 +398,20 @@ TEST_F(WexmoorDefSettings, FindHistoriesLoseBlankLinesAndReplaceHistoriesKeepThe
     EXPECT_EQ(r.replaceHistory, "r\r\n\r\ns\r\n");
     EXPECT_EQ(CleanHistoryText(""), "");
 }
+
+TEST_F(WexmoorDefSettings, AnEmphasisWriteThatFailsPartWayKeepsTheEntriesItDidNotReach)
+{
+    PutText(VN::kEmphasisSection, "a", "old a");
+    PutText(VN::kEmphasisSection, "z", "old z");
+    nsList<VN::typEmphItem> list;
+    for (const std::string& ext : {std::string("a"), "m" + std::string(20000, 'x'), std::string("z")})
+    {
+        auto* item = new VN::typEmphItem(AnsiToNsString(ext.c_str()));
+        item->words = AnsiToNsString(("new " + ext.substr(0, 1)).c_str());
+        list.AddSorted(item);
+    }
+    // No value name is that long: the write stops at it.
+    EXPECT_ANY_THROW(WriteEmphasisList(list, root));
+    EXPECT_EQ(Stored(VN::kEmphasisSection, "a"), "new a");
+    EXPECT_EQ(Stored(VN::kEmphasisSection, "z"), "old z");
+}

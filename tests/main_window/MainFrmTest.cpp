@@ -1740,7 +1740,10 @@ TEST(TMainForm, TheResultsWindowClosesFloatsAndDocksAgainBelowTheEditorAboveTheS
 {
     TScriptServices services;
     MessageForm = Create<TMessageForm>(nullptr);
-    TMainForm* form = StartMainForm("無い");
+    // Stored docked and hidden, opening 100 high.
+    ClearTestKey();
+    WXRegIni(TestKey()).WriteString(VN::kStandardSection, "DOCK_MESSAGE", "1,0,0,0,800,100,540,140");
+    TMainForm* form = StartMainForm("無い", false);
     MainForm = form;
     form->AttachSearchWindows();
     // The status bar lies on the bottom edge and the panel right above it, as high as asked.

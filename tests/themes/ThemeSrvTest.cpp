@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "platform/Forms.h"
+#include "platform/StdCtrls.h"
 #include "themes/ThemeSrv.h"
 
 namespace
@@ -345,4 +347,43 @@ TEST_F(ThemeFixture, ThemedPushButtonIsNotTheClassicOne)
     // unchanged.
     EXPECT_EQ(unsigned(services.ColorToRGB(clBtnFace, &button)) & 0xFF000000u, 0u);
     EXPECT_EQ(services.ColorToRGB(0x123456, &button), 0x123456);
+}
+
+TEST_F(ThemeFixture, PaintBorderFramesTheWindowAndLeavesTheClientArea)
+{
+    UxTheme::SetThemeAppProperties(AllowAll);
+    TComCtlVersion version(ComCtl600);
+    TThemeServices services(nullptr);
+    ASSERT_TRUE(services.ThemesEnabled());
+    TForm* form = Create<TForm>(nullptr);
+    form->SetBounds(40, 40, 220, 140);
+    auto* edit = Create<TEdit>(form);
+    edit->SetParent(form);
+    edit->SetBounds(10, 10, 120, 60);
+    form->Show();
+    HWND window = edit->Handle();
+    SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) | WS_HSCROLL | WS_VSCROLL);
+    RECT bounds{};
+    GetWindowRect(window, &bounds);
+    const int w = bounds.right - bounds.left, h = bounds.bottom - bounds.top;
+    const COLORREF marker = RGB(255, 0, 255);
+    const POINT corner{w - 3, h - 3}; // inside the square where the two scroll bars would meet
+
+    for (bool eraseCorner : {false, true})
+    {
+        SCOPED_TRACE(eraseCorner ? "corner erased" : "corner kept");
+        HDC dc = GetWindowDC(window);
+        RECT all{0, 0, w, h};
+        HBRUSH brush = CreateSolidBrush(marker);
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+        services.PaintBorder(edit, eraseCorner);
+        EXPECT_NE(GetPixel(dc, 0, 0), marker);
+        EXPECT_NE(GetPixel(dc, w - 2, h / 2), marker);
+        EXPECT_EQ(GetPixel(dc, 2, 2), marker);
+        EXPECT_EQ(GetPixel(dc, w / 2, h / 2), marker);
+        EXPECT_EQ(GetPixel(dc, corner.x, corner.y), eraseCorner ? GetSysColor(COLOR_BTNFACE) : marker);
+        ReleaseDC(window, dc);
+    }
+    delete form;
 }

@@ -102,14 +102,17 @@ LRESULT CALLBACK TNativeControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wparam
     if (msg == WM_NCDESTROY)
     {
         WNDPROC native = control->nativeProc_;
-        GuardedCall(control, [&] { control->WndProc(message); });
+        TWndMethod proc = control->WindowProc;
+        GuardedCall(control, [&] { proc(message); });
         RemovePropW(hwnd, kControlProp);
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(native));
         control->handle_ = nullptr;
         control->nativeProc_ = nullptr;
         return message.Result;
     }
-    GuardedCall(control, [&] { control->WndProc(message); });
+    // Copied first: the handler may put another procedure in its place.
+    TWndMethod proc = control->WindowProc;
+    GuardedCall(control, [&] { proc(message); });
     return message.Result;
 }
 

@@ -54,15 +54,18 @@ LRESULT CALLBACK VnWindowProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
     if (msg == WM_NCDESTROY)
     {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        GuardedCall(control, [&] { control->WndProc(message); });
+        TWndMethod proc = control->WindowProc;
+        GuardedCall(control, [&] { proc(message); });
         control->handle_ = nullptr;
         control->trackingMouse_ = false;
         return message.Result;
     }
     bool creating = msg == WM_NCCREATE;
     bool ok = false;
+    // Copied first: the handler may put another procedure in its place.
+    TWndMethod proc = control->WindowProc;
     GuardedCall(control, [&] {
-        control->WndProc(message);
+        proc(message);
         ok = true;
     });
     if (creating && !ok)
@@ -110,6 +113,7 @@ bool IsAccel(unsigned key, const AnsiString& caption)
 
 TControl::TControl(TComponent* owner) : TComponent(owner), font_(new TFont)
 {
+    WindowProc = TWndMethod(this, &TControl::WndProc);
     font_->OnChange = TNotifyEvent(this, &TControl::FontChanged);
 }
 
@@ -217,7 +221,8 @@ LRESULT TControl::Perform(UINT msg, WPARAM wparam, LPARAM lparam)
     message.Msg = msg;
     message.WParam = wparam;
     message.LParam = lparam;
-    WndProc(message);
+    TWndMethod proc = WindowProc;
+    proc(message);
     return message.Result;
 }
 

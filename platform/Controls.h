@@ -169,6 +169,8 @@ enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
 class TWinControl;
 
+using TWndMethod = Closure<void(TMessage&)>;
+
 class TControl : public TComponent
 {
 public:
@@ -210,11 +212,14 @@ public:
     AnsiString Caption() const { return ReadCaption(); }
     void SetCaption(const AnsiString& caption);
 
-    // Sends a message straight to the control's WndProc (no window procedure, no guard).
+    // Sends a message straight to the control's WindowProc (no window procedure, no guard).
     LRESULT Perform(UINT msg, WPARAM wparam, LPARAM lparam);
     virtual void Invalidate();
 
     TNotifyEvent OnResize;
+    // Where the window procedure and Perform hand every message: the virtual WndProc unless code
+    // that follows the control's messages put its own here (and puts back exactly what it found).
+    TWndMethod WindowProc;
 
 protected:
     virtual void WndProc(TMessage& message);

@@ -20,6 +20,7 @@ namespace
 struct TLayerObjects
 {
     TLayerTables tables;
+    std::vector<void (*)()> exitProcs;
 
     TLayerObjects()
     {
@@ -28,6 +29,12 @@ struct TLayerObjects
     }
     ~TLayerObjects()
     {
+        while (!exitProcs.empty())
+        {
+            void (*proc)() = exitProcs.back();
+            exitProcs.pop_back();
+            proc();
+        }
         delete Application;
         Application = nullptr;
         delete Screen;
@@ -48,6 +55,11 @@ const bool layerObjectsMade = (LayerObjects(), true);
 TLayerTables& LayerTables()
 {
     return LayerObjects().tables;
+}
+
+void AddLayerExitProc(void (*proc)())
+{
+    LayerObjects().exitProcs.push_back(proc);
 }
 
 AnsiString ExceptionText(const std::exception& e)

@@ -23,3 +23,7 @@ struct TLayerTables
 
 // Made on first use (start-up at the latest) and freed at exit after Application and Screen.
 TLayerTables& LayerTables();
+
+// Adds a procedure run at exit before Application and Screen are freed (the last added first), for
+// a process-wide object of a higher folder that still needs the application window.
+void AddLayerExitProc(void (*proc)());

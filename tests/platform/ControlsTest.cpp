@@ -10,6 +10,7 @@
 #include "platform/Controls.h"
 #include "platform/Forms.h"
 #include "platform/Services.h"
+#include "platform/StdCtrls.h"
 
 namespace
 {
@@ -597,3 +598,69 @@ TEST_F(ControlsTest, ScreenCursorOverridesTheControlsCursor)
 }
 
 } // namespace
+
+namespace
+{
+
+// Follows a control's messages as code that subclasses controls does: keeps the procedure it found,
+// notes each message and passes it on; it may put the kept one back from inside a message.
+class TFollower : public TObject
+{
+public:
+    explicit TFollower(TControl* control) : control_(control), kept_(control->WindowProc)
+    {
+        control_->WindowProc = TWndMethod(this, &TFollower::Follow);
+    }
+    void PutBack() { control_->WindowProc = kept_; }
+    void Follow(TMessage& message)
+    {
+        seen.push_back(message.Msg);
+        TWndMethod kept = kept_;
+        if (message.Msg == putBackOn)
+            PutBack();
+        kept(message);
+    }
+    std::vector<UINT> seen;
+    UINT putBackOn = 0;
+
+private:
+    TControl* control_;
+    TWndMethod kept_;
+};
+
+} // namespace
+
+TEST_F(ControlsTest, AReplacedWindowProcSeesEveryMessageAndIsPutBackExactly)
+{
+    auto* button = Create<TButton>(form);
+    button->SetParent(form);
+    button->SetBounds(10, 100, 75, 25);
+    const UINT putBack = WM_USER + 7;
+    for (TWinControl* target : {static_cast<TWinControl*>(control), static_cast<TWinControl*>(button)})
+    {
+        SCOPED_TRACE(target == control ? "layer window" : "native control");
+        const TWndMethod original = target->WindowProc;
+        TFollower lower(target);
+        TFollower upper(target);
+        upper.putBackOn = putBack;
+        LRESULT code = SendMessageW(target->Handle(), WM_GETDLGCODE, 0, 0);
+        target->Perform(WM_GETDLGCODE, 0, 0);
+        // Passed on through both followers to the control's own handling.
+        EXPECT_EQ(target->Perform(WM_GETDLGCODE, 0, 0), code);
+        EXPECT_EQ(upper.seen, (std::vector<UINT>{WM_GETDLGCODE, WM_GETDLGCODE, WM_GETDLGCODE}));
+        EXPECT_EQ(lower.seen, upper.seen);
+
+        // The upper one lets go while handling a message; the message still goes on.
+        SendMessageW(target->Handle(), putBack, 0, 0);
+        EXPECT_EQ(upper.seen.back(), putBack);
+        EXPECT_EQ(lower.seen.back(), putBack);
+        target->Perform(WM_GETDLGCODE, 0, 0);
+        EXPECT_EQ(upper.seen.size(), 4u);
+        EXPECT_EQ(lower.seen.size(), 5u);
+
+        lower.PutBack();
+        EXPECT_TRUE(target->WindowProc == original);
+        target->Perform(WM_GETDLGCODE, 0, 0);
+        EXPECT_EQ(lower.seen.size(), 5u);
+    }
+}

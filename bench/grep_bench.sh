@@ -110,7 +110,7 @@ while IFS= read -r raw; do
     awk -v n="$name" -v o="$opts" -v om="$ours_ms" -v gm="$grep_ms" -v fm="$floor_ms" -v mb="$mb" \
         -v oh="$ours_hits" -v gh="$grep_hits" -v fh="$floor_hits" -v ag="$agree" -v p="$(sjis "$pattern")" 'BEGIN {
             printf "%-10s %-13s %9.1f %9.1f %9.1f %9.1f %9.1f %7.2f %7.2f %9d %9d %9d %-5s %s\n", n, o, om, gm, fm,
-                mb / (om / 1000), mb / (gm / 1000), om / gm, fm > 0 ? om / fm : 0, oh, gh, fh, ag, p }'
+                mb / (om / 1000), mb / (gm / 1000), om / gm, (fm > 0 ? om / fm : 0), oh, gh, fh, ag, p }'
     if [ "$floor_hits" != "$ours_hits" ]; then
         echo "           counts differ: the floor found $floor_hits"
     fi

@@ -314,13 +314,18 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
         if (found == std::string_view::npos)
             return false;
         const int pos = int(found);
-        while (cursor < pos)
-            cursor += charLen(cursor);
-        if (cursor != pos)
+        // The lead-range bytes just before pos pair up from the last byte that cannot lead (it
+        // ends a character) or from the known start: pos starts a character when they are even.
+        int k = pos;
+        while (k > cursor && IsSjisLead(static_cast<unsigned char>(line[k - 1])))
+            --k;
+        if ((pos - k) % 2 == 1)
         {
+            cursor = pos - 1;
             start = pos + 1; // began on a trail byte
             continue;
         }
+        cursor = pos;
         int end = pos;
         while (end < pos + plen)
             end += charLen(end);
@@ -568,4 +573,9 @@ void typGrepProc::Deliver()
         if (OnFileFind)
             OnFileFind(this, &hit);
     }
+    // The storage goes back for the worker's next batches: no hit pays for the vector's growth.
+    hits.clear();
+    std::lock_guard<TCriticalSection> hold(queueLock_);
+    if (queue_.empty() && queue_.capacity() < hits.capacity())
+        queue_.swap(hits);
 }

@@ -63,6 +63,9 @@ public:
     typGrepInf() = default;
     typGrepInf(const typGrepInf&) = default;
     typGrepInf& operator=(const typGrepInf&) = default;
+    // Hits move through the batch and the queue without touching their strings' counts.
+    typGrepInf(typGrepInf&&) noexcept = default;
+    typGrepInf& operator=(typGrepInf&&) noexcept = default;
 
     AnsiString Path;
     int LineNo = 0;

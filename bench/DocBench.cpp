@@ -2,7 +2,7 @@
 // run of the program, so that each peak working set is that case's own (bench/doc_bench.sh runs
 // them all and prints the table).
 //   doc_bench make-text FILE MB      Shift-JIS text of MB megabytes (lines of 0 to ~200 bytes)
-//   doc_bench make-short FILE MB     lines of 0 to 8 bytes: about 16 M lines per 100 MB
+//   doc_bench make-short FILE MB     lines of 0 to 9 bytes: about 16 M lines per 100 MB
 //   doc_bench open FILE fold|nofold RUNS   the editor control opens FILE (fold: at 60 columns)
 //   doc_bench floor FILE RUNS        the floor loader: ReadFile in large blocks, split into lines,
 //                                    one small record per line
@@ -87,9 +87,9 @@ bool MakeShortLines(const char* path, size_t mb)
     while (s.size() < 16 * kMb)
     {
         x = x * 1103515245u + 12345u;
-        const size_t len = (x >> 8) % 9;
+        const size_t len = (x >> 8) % 10;
         for (size_t i = 0; i < len; ++i)
-            s += char('a' + (x >> (12 + i)) % 26);
+            s += char('a' + (x >> (8 + 2 * i)) % 26);
         s += "\r\n";
     }
     return WriteRepeated(path, s, mb * kMb);

@@ -16,16 +16,25 @@ namespace
 wchar_t FoldAsciiW(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c + 32) : c; }
 
 // Upper-cases the single-byte ASCII letters of a Shift-JIS text; trail bytes stay as they are.
+// Copies and folds in one pass, ASCII first: every line of a search ignoring case comes here.
 void FoldAscii(const char* s, int len, std::string& out)
 {
-    out.assign(s, size_t(len));
+    out.resize(size_t(len));
+    char* d = out.data();
     for (int i = 0; i < len; ++i)
     {
-        const auto c = static_cast<unsigned char>(out[size_t(i)]);
-        if (IsSjisLead(c) && i + 1 < len)
-            ++i;
-        else if (c >= 'a' && c <= 'z')
-            out[size_t(i)] = char(c - 32);
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80)
+            d[i] = char(c >= 'a' && c <= 'z' ? c - 32 : c);
+        else
+        {
+            d[i] = char(c);
+            if (IsSjisLead(c) && i + 1 < len)
+            {
+                ++i;
+                d[i] = s[i];
+            }
+        }
     }
 }
 
@@ -538,6 +547,7 @@ void typGrepProc::Flush(bool force)
         return;
     bool waiting = false;
     bool full = false;
+    std::vector<typGrepInf> spent;
     {
         std::lock_guard<TCriticalSection> hold(queueLock_);
         if (queue_.empty())
@@ -546,8 +556,12 @@ void typGrepProc::Flush(bool force)
             std::move(batch_.begin(), batch_.end(), std::back_inserter(queue_));
         waiting = !queue_.empty();
         full = queue_.size() >= kMaxQueued;
+        spent.swap(spent_);
     }
     batch_.clear();
+    spent.clear();
+    if (batch_.capacity() < spent.capacity())
+        batch_.swap(spent);
     lastFlush_ = GetTickCount();
     if (waiting && (force || full))
         Synchronize(TThreadMethod(this, &typGrepProc::Deliver));
@@ -573,9 +587,9 @@ void typGrepProc::Deliver()
         if (OnFileFind)
             OnFileFind(this, &hit);
     }
-    // The storage goes back for the worker's next batches: no hit pays for the vector's growth.
-    hits.clear();
+    // The delivered hits go back to the worker, which frees their strings on the thread that made
+    // them (the two threads do not contend for the heap) and reuses the storage.
     std::lock_guard<TCriticalSection> hold(queueLock_);
-    if (queue_.empty() && queue_.capacity() < hits.capacity())
-        queue_.swap(hits);
+    if (spent_.empty())
+        spent_.swap(hits);
 }

@@ -163,6 +163,7 @@ private:
     std::vector<typGrepInf> batch_;     // hits not yet handed over
     TCriticalSection queueLock_;
     std::vector<typGrepInf> queue_; // hits waiting for the interface thread
+    std::vector<typGrepInf> spent_; // hits delivered, for the worker to free (under queueLock_)
     DWORD lastFlush_ = 0;
     std::vector<char> block_; // the read buffer, shared by the files of one search
     std::string folded_; // the case-folded line

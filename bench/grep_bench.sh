@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The file search against GNU grep over the same generated Shift-JIS tree (2,000 files, ~80 MB):
 #   bench/grep_bench.sh
-# Builds grep_bench, makes the tree (once; again when GrepBench.cpp changes), runs the search's cases
-# under Wine, then grep on the same files in the same run, and prints per case both speeds, the time
-# ratio and both hit counts.
+# Builds grep_bench and grep_floor, makes the tree (once; again when GrepBench.cpp changes), runs the
+# search's cases and the floor's (GrepFloor.cpp: the least work that finds the same hits) under Wine,
+# then grep on the same files in the same run, and prints per case the speeds, the time ratios to
+# grep and to the floor and the hit counts.
 #
 # Counting: the search reports every hit in a line, left to right, without overlap; grep -o prints
 # each such match on a line of its own, so both sides count matches (not lines). grep runs with
@@ -25,9 +26,11 @@ STAMP=$BASE/made-by
 RUNS=${VN_GREP_RUNS:-3}
 case "$RUNS" in ''|*[!0-9]*|0) echo "grep_bench: VN_GREP_RUNS must be a count" >&2; exit 2 ;; esac
 
-bash "$ROOT/tools/build.sh" grep_bench
+bash "$ROOT/tools/build.sh" grep_bench grep_floor
 exe=$BUILD_DIR/bench/grep_bench.exe
+floor_exe=$BUILD_DIR/bench/grep_floor.exe
 [ -f "$exe" ] || { echo "grep_bench: $exe was not built" >&2; exit 1; }
+[ -f "$floor_exe" ] || { echo "grep_bench: $floor_exe was not built" >&2; exit 1; }
 
 # The tree depends only on the generator: its source's hash names the tree that is there.
 want=$(sha1sum "$ROOT/bench/GrepBench.cpp" | cut -d' ' -f1)
@@ -40,15 +43,21 @@ fi
 wtree="Z:${TREE//\//\\}"
 
 out=$(mktemp)
-trap 'rm -f "$out"' EXIT
+floor_out=$(mktemp)
+trap 'rm -f "$out" "$floor_out"' EXIT
 echo "grep_bench: running the search under Wine (tree $TREE)" >&2
 bash "$ROOT/tools/wine-session.sh" bash -c '
     set -e
-    exec_=$1 exe=$2 make=$3 wtree=$4 tree=$5 runs=$6
+    exec_=$1 exe=$2 make=$3 wtree=$4 tree=$5 runs=$6 floor=$7 floor_out=$8
     if [ "$make" = 1 ]; then bash "$exec_" "$exe" --make "$wtree"; fi
     find "$tree" -type f -exec cat {} + >/dev/null
-    bash "$exec_" "$exe" --runs "$runs" "$wtree"' \
-    _ "$ROOT/tools/wine-exec.sh" "$exe" "$make" "$wtree" "$TREE" "$RUNS" >"$out"
+    # Case by case (the cases of GrepBench.cpp and GrepFloor.cpp), the search then the floor: both
+    # see the same load on the machine.
+    for c in rare common common-ja word nocase regex regex-ja; do
+        bash "$exec_" "$exe" --runs "$runs" "$wtree" "$c"
+        bash "$exec_" "$floor" --runs "$runs" "$wtree" "$c" >>"$floor_out"
+    done' \
+    _ "$ROOT/tools/wine-exec.sh" "$exe" "$make" "$wtree" "$TREE" "$RUNS" "$floor_exe" "$floor_out" >"$out"
 [ "$make" = 1 ] && echo "$want" >"$STAMP"
 
 sjis() { iconv -f CP932 -t UTF-8 <<<"$1" 2>/dev/null || printf '%s' "$1"; }
@@ -59,7 +68,7 @@ export LC_ALL=C
 while IFS= read -r raw; do
     line=${raw%$'\r'}
     case "$line" in "#"*) sjis "$line" ;; esac
-done <"$out"
+done <"$out" | awk '!seen[$0]++'
 
 find "$TREE" -type f -name '*.txt' -exec cat {} + >/dev/null
 bytes=$(find "$TREE" -type f -name '*.txt' -printf '%s\n' | awk '{ s += $1 } END { print s }')
@@ -67,8 +76,8 @@ files=$(find "$TREE" -type f -name '*.txt' | wc -l)
 mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1048576 }')
 echo "tree: $files files, $mb MB; grep: $(grep --version | head -1), LC_ALL=C, counting grep -o lines;" \
     "best of $RUNS runs"
-printf '%-10s %-13s %9s %9s %9s %9s %7s %9s %9s %-5s %s\n' case options "ours ms" "grep ms" "ours MB/s" \
-    "grep MB/s" ratio "our hits" "grep hits" agree pattern
+printf '%-10s %-13s %9s %9s %9s %9s %9s %7s %7s %9s %9s %9s %-5s %s\n' case options "ours ms" "grep ms" \
+    "floor ms" "ours MB/s" "grep MB/s" "/grep" "/floor" "our hits" "grep hits" "floor hits" agree pattern
 
 bad=0
 cases=0
@@ -93,17 +102,23 @@ while IFS= read -r raw; do
         if [ -z "$best" ] || [ "$ns" -lt "$best" ]; then best=$ns; fi
     done
     grep_ms=$(awk -v ns="$best" 'BEGIN { printf "%.1f", ns / 1e6 }')
+    floor_ms=0
+    floor_hits=-1
+    read -r _ _ _ _ _ floor_ms _ _ _ floor_hits _ < <(tr -d '\r' <"$floor_out" | awk -v n="$name" '$1 == n') || true
     agree=yes
-    if [ "$grep_hits" != "$ours_hits" ]; then
+    if [ "$grep_hits" != "$ours_hits" ] || [ "$floor_hits" != "$ours_hits" ]; then
         agree=NO
         bad=$((bad + 1))
     fi
     cases=$((cases + 1))
-    awk -v n="$name" -v o="$opts" -v om="$ours_ms" -v gm="$grep_ms" -v mb="$mb" -v oh="$ours_hits" \
-        -v gh="$grep_hits" -v ag="$agree" -v p="$(sjis "$pattern")" 'BEGIN {
-            printf "%-10s %-13s %9.1f %9.1f %9.1f %9.1f %7.1f %9d %9d %-5s %s\n", n, o, om, gm, mb / (om / 1000),
-                mb / (gm / 1000), om / gm, oh, gh, ag, p }'
-    if [ "$agree" = NO ]; then
+    awk -v n="$name" -v o="$opts" -v om="$ours_ms" -v gm="$grep_ms" -v fm="$floor_ms" -v mb="$mb" \
+        -v oh="$ours_hits" -v gh="$grep_hits" -v fh="$floor_hits" -v ag="$agree" -v p="$(sjis "$pattern")" 'BEGIN {
+            printf "%-10s %-13s %9.1f %9.1f %9.1f %9.1f %9.1f %7.2f %7.2f %9d %9d %9d %-5s %s\n", n, o, om, gm, fm,
+                mb / (om / 1000), mb / (gm / 1000), om / gm, (fm > 0 ? om / fm : 0), oh, gh, fh, ag, p }'
+    if [ "$floor_hits" != "$ours_hits" ]; then
+        echo "           counts differ: the floor found $floor_hits"
+    fi
+    if [ "$grep_hits" != "$ours_hits" ]; then
         case ",$opts," in
             *,word,*) why="grep -w counts words next to double-byte characters or trail bytes; ours does not" ;;
             *,nocase,*) why="grep -i also folds trail bytes that look like ASCII letters; ours folds only letters" ;;
@@ -118,5 +133,5 @@ if [ "$cases" = 0 ]; then
     echo "grep_bench: the search printed no case" >&2
     exit 1
 fi
-echo "ratio = ours ms / grep ms; $((cases - bad)) of $cases cases agree on the hit count"
+echo "/grep = ours ms / grep ms, /floor = ours ms / floor ms; $((cases - bad)) of $cases cases agree on the hit count"
 [ "$bad" = 0 ]

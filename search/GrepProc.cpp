@@ -16,16 +16,25 @@ namespace
 wchar_t FoldAsciiW(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c + 32) : c; }
 
 // Upper-cases the single-byte ASCII letters of a Shift-JIS text; trail bytes stay as they are.
+// Copies and folds in one pass, ASCII first: every line of a search ignoring case comes here.
 void FoldAscii(const char* s, int len, std::string& out)
 {
-    out.assign(s, size_t(len));
+    out.resize(size_t(len));
+    char* d = out.data();
     for (int i = 0; i < len; ++i)
     {
-        const auto c = static_cast<unsigned char>(out[size_t(i)]);
-        if (IsSjisLead(c) && i + 1 < len)
-            ++i;
-        else if (c >= 'a' && c <= 'z')
-            out[size_t(i)] = char(c - 32);
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80)
+            d[i] = char(c >= 'a' && c <= 'z' ? c - 32 : c);
+        else
+        {
+            d[i] = char(c);
+            if (IsSjisLead(c) && i + 1 < len)
+            {
+                ++i;
+                d[i] = s[i];
+            }
+        }
     }
 }
 
@@ -365,13 +374,18 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
         if (found == std::string_view::npos)
             return false;
         const int pos = int(found);
-        while (cursor < pos)
-            cursor += charLen(cursor);
-        if (cursor != pos)
+        // The lead-range bytes just before pos pair up from the last byte that cannot lead (it
+        // ends a character) or from the known start: pos starts a character when they are even.
+        int k = pos;
+        while (k > cursor && IsSjisLead(static_cast<unsigned char>(line[k - 1])))
+            --k;
+        if ((pos - k) % 2 == 1)
         {
+            cursor = pos - 1;
             start = pos + 1; // began on a trail byte
             continue;
         }
+        cursor = pos;
         int end = pos;
         while (end < pos + plen)
             end += charLen(end);
@@ -586,6 +600,7 @@ void typGrepProc::Flush(bool force)
         return;
     bool waiting = false;
     bool full = false;
+    std::vector<typGrepInf> spent;
     {
         std::lock_guard<TCriticalSection> hold(queueLock_);
         if (queue_.empty())
@@ -594,8 +609,12 @@ void typGrepProc::Flush(bool force)
             std::move(batch_.begin(), batch_.end(), std::back_inserter(queue_));
         waiting = !queue_.empty();
         full = queue_.size() >= kMaxQueued;
+        spent.swap(spent_);
     }
     batch_.clear();
+    spent.clear();
+    if (batch_.capacity() < spent.capacity())
+        batch_.swap(spent);
     lastFlush_ = GetTickCount();
     if (waiting && (force || full))
         Synchronize(TThreadMethod(this, &typGrepProc::Deliver));
@@ -621,4 +640,9 @@ void typGrepProc::Deliver()
         if (OnFileFind)
             OnFileFind(this, &hit);
     }
+    // The delivered hits go back to the worker, which frees their strings on the thread that made
+    // them (the two threads do not contend for the heap) and reuses the storage.
+    std::lock_guard<TCriticalSection> hold(queueLock_);
+    if (spent_.empty())
+        spent_.swap(hits);
 }

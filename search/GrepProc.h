@@ -64,6 +64,9 @@ public:
     typGrepInf() = default;
     typGrepInf(const typGrepInf&) = default;
     typGrepInf& operator=(const typGrepInf&) = default;
+    // Hits move through the batch and the queue without touching their strings' counts.
+    typGrepInf(typGrepInf&&) noexcept = default;
+    typGrepInf& operator=(typGrepInf&&) noexcept = default;
 
     AnsiString Path;
     int LineNo = 0;
@@ -165,6 +168,7 @@ private:
     std::vector<typGrepInf> batch_;     // hits not yet handed over
     TCriticalSection queueLock_;
     std::vector<typGrepInf> queue_; // hits waiting for the interface thread
+    std::vector<typGrepInf> spent_; // hits delivered, for the worker to free (under queueLock_)
     DWORD lastFlush_ = 0;
     std::vector<char> block_; // the read buffer, shared by the files of one search
     std::string folded_; // the case-folded line

@@ -103,3 +103,25 @@ TEST(Varnolet, ClosingTheMainWindowEndsTheProcessWithCodeZero)
         CloseHandle(pi.hProcess);
     }
 }
+
+// A 32-bit program on 64-bit Windows gets 4 GB of address space only when its PE header says it
+// copes with addresses above 2 GB; without it a file of a few hundred MB cannot be opened.
+TEST(Varnolet, ProgramIsMarkedLargeAddressAware)
+{
+    HANDLE h = CreateFileW(ProgramPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    char head[4096] = {};
+    DWORD got = 0;
+    const BOOL read = ReadFile(h, head, sizeof head, &got, nullptr);
+    CloseHandle(h);
+    ASSERT_TRUE(read);
+    ASSERT_GE(got, sizeof(IMAGE_DOS_HEADER));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(head);
+    ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
+    const LONG at = dos->e_lfanew;
+    ASSERT_TRUE(at > 0 && at + LONG(sizeof(IMAGE_NT_HEADERS32)) <= LONG(got));
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(head + at);
+    ASSERT_EQ(nt->Signature, DWORD(IMAGE_NT_SIGNATURE));
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE);
+}

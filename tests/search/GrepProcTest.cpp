@@ -241,6 +241,51 @@ TEST(GrepMatch, WholeWordHitsAreThePlainHitsThatPassTheTestOnMixedLines)
     }
 }
 
+// Plain patterns over random bytes thick with lead-byte values (which can be trail bytes too): the
+// hits are those of a walk over the characters from the line's start, each once, left to right.
+TEST(GrepMatch, PlainHitsFollowACharacterWalkOverRunsOfLeadBytes)
+{
+    const std::string symbols[] = {B({0x81}), B({0x88}), B({0x9F}), B({0xE0}), "A", "a", "\\", B({0xB1}), "b"};
+    auto charLen = [](const std::string& s, size_t at) {
+        return IsSjisLead(static_cast<unsigned char>(s[at])) && at + 1 < s.size() ? 2 : 1;
+    };
+    auto fold = [&](std::string s) {
+        for (size_t i = 0; i < s.size(); i += size_t(charLen(s, i)))
+            if (s[i] >= 'a' && s[i] <= 'z')
+                s[i] = char(s[i] - 32);
+        return s;
+    };
+    std::mt19937 rng(4711);
+    for (int round = 0; round < 4000; ++round)
+    {
+        std::string line, pattern;
+        for (size_t n = rng() % 40; n > 0; --n)
+            line += symbols[rng() % std::size(symbols)];
+        for (size_t n = 1 + rng() % 3; n > 0; --n)
+            pattern += symbols[rng() % std::size(symbols)];
+        const bool caseSensitive = rng() % 2 == 0;
+        const std::string hay = caseSensitive ? line : fold(line);
+        const std::string needle = caseSensitive ? pattern : fold(pattern);
+        std::vector<THit> want;
+        for (size_t i = 0; i < hay.size();)
+        {
+            size_t end = i;
+            while (end < i + needle.size() && end < hay.size())
+                end += size_t(charLen(line, end));
+            if (end == i + needle.size() && hay.compare(i, needle.size(), needle) == 0)
+            {
+                want.push_back({int(i), int(needle.size())});
+                i = end;
+            }
+            else
+                i += size_t(charLen(line, i));
+        }
+        typGrepProc g(true);
+        g.Setup("C:\\", "", false, caseSensitive, false, false, AnsiString(pattern.data(), int(pattern.size())));
+        ASSERT_EQ(LineHits(g, line), want) << "round " << round;
+    }
+}
+
 TEST(GrepMatch, ZeroWidthPatternsReportEachPlaceOnce)
 {
     struct Case

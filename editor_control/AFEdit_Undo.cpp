@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <climits>
 
 #include "editor_control/AFEditUndo.h"
@@ -24,7 +25,10 @@ int64_t TUndoBuff::SizeOf(const TUndoBuffItem& item)
 
 void TUndoBuff::FreeFrom(int first)
 {
-    for (int i = first; i < GetCount(); ++i)
+    // Slots from FTop on are empty: stopping there keeps a push after an undo from walking the
+    // whole list (which only grows) every time.
+    const int end = std::min(GetCount(), FTop);
+    for (int i = first; i < end; ++i)
     {
         if (Slot(i))
             FBytes -= SizeOf(*Slot(i));

@@ -256,6 +256,11 @@ void TMainForm::BuildToolBar()
     PasteToolButton = button("PasteToolButton", "貼付");
     separator();
     SrchToolButton = button("SrchToolButton", "検索");
+    // The search field stands between its buttons: the bar places its controls in this order.
+    SrchEdit = Create<TEdit>(this);
+    SrchEdit->SetName("SrchEdit");
+    SrchEdit->SetBounds(0, 0, 140, 22);
+    SrchEdit->SetParent(ToolBar);
     NextSrchToolButton = button("NextSrchToolButton", "次");
     PrevSrchToolButton = button("PrevSrchToolButton", "前");
     GrepToolButton = button("GrepToolButton", "ﾌｧｲﾙ検索");

@@ -68,13 +68,16 @@ void TMainForm::BuildFindReplace()
                                    &TMainForm::AllSrchAllOpenFilesMenuClick);
 
     // The tool bar's search field: Enter runs the batch search of its text.
-    SrchEdit = Create<TEdit>(this);
-    SrchEdit->SetName("SrchEdit");
-    SrchEdit->SetBounds(0, 0, 140, 22);
+    if (!SrchEdit)
+    {
+        SrchEdit = Create<TEdit>(this);
+        SrchEdit->SetName("SrchEdit");
+        SrchEdit->SetBounds(0, 0, 140, 22);
+        if (ToolBar)
+            SrchEdit->SetParent(ToolBar);
+    }
     SrchEdit->OnKeyDown = TKeyEvent(this, &TMainForm::SrchEditKeyDown);
     SrchEdit->OnKeyPress = TKeyPressEvent(this, &TMainForm::SrchEditKeyPress);
-    if (ToolBar)
-        SrchEdit->SetParent(ToolBar);
 
     if (SrchToolButton)
         SrchToolButton->OnClick = TNotifyEvent(this, &TMainForm::SrchMenuClick);

@@ -411,6 +411,18 @@ TEST(TMainFormMenus, ShortcutsActOnThePageOrOnTheSearchFieldAndDoNothingWithoutA
     PressKeys(services, editor, "Ctrl+C");
     EXPECT_EQ(Clipboard()->GetAsText().Pos("abc\r\nabc"), 1);
 
+    // The search field stands between 検索 and 次, where a window of the default width shows it.
+    const TRect find = form->ToolBar->ButtonRect(form->SrchToolButton);
+    const TRect next = form->ToolBar->ButtonRect(form->NextSrchToolButton);
+    ASSERT_TRUE(form->SrchEdit->Visible());
+    RECT box{};
+    GetWindowRect(form->SrchEdit->Handle(), &box);
+    EXPECT_GE(box.left, find.Right);
+    EXPECT_LE(box.right, next.Left);
+    RECT bar{};
+    GetWindowRect(form->ToolBar->Handle(), &bar);
+    EXPECT_LE(box.right, bar.right);
+
     // With the focus in the search field, the editing keys work there and leave the page alone.
     form->SrchEdit->SetFocus();
     Application->ProcessMessages();

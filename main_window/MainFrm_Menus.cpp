@@ -156,6 +156,25 @@ bool TMainForm::SrchEditFocused() const
     return SrchEdit && SrchEdit->HandleAllocated() && GetFocus() == SrchEdit->Handle();
 }
 
+bool TMainForm::SendToSrchEdit(UINT msg)
+{
+    if (!SrchEditFocused())
+        return false;
+    SendMessageW(SrchEdit->Handle(), msg, 0, 0);
+    return true;
+}
+
+TPageEditor* TMainForm::IndentTarget()
+{
+    TPageEditor* ed = Edit();
+    if (ed && SrchEditFocused())
+    {
+        ed->SetFocus();
+        return nullptr;
+    }
+    return ed;
+}
+
 void TMainForm::BuildEditMenus()
 {
     auto item = [this](TMenuItem* parent, const char* name, const char* caption, const char* keys,
@@ -382,11 +401,8 @@ void TMainForm::HelpMenuClick(TObject*) {}
 
 void TMainForm::UndoMenuClick(TObject*)
 {
-    if (SrchEditFocused())
-    {
-        SendMessageW(SrchEdit->Handle(), WM_UNDO, 0, 0);
+    if (SendToSrchEdit(WM_UNDO))
         return;
-    }
     TPageEditor* ed = Edit();
     // Undo does not reach back past the last save unless the setting says so.
     if (!ed || (!VN::EditSetting.UNDOBSAVE && !ed->isEdited()))
@@ -404,11 +420,8 @@ void TMainForm::RedoMenuClick(TObject*)
 
 void TMainForm::CutMenuClick(TObject*)
 {
-    if (SrchEditFocused())
-    {
-        SendMessageW(SrchEdit->Handle(), WM_CUT, 0, 0);
+    if (SendToSrchEdit(WM_CUT))
         return;
-    }
     TPageEditor* ed = Edit();
     if (!ed || !HasSelection(ed))
         return;
@@ -418,22 +431,16 @@ void TMainForm::CutMenuClick(TObject*)
 
 void TMainForm::CopyMenuClick(TObject*)
 {
-    if (SrchEditFocused())
-    {
-        SendMessageW(SrchEdit->Handle(), WM_COPY, 0, 0);
+    if (SendToSrchEdit(WM_COPY))
         return;
-    }
     if (TPageEditor* ed = Edit(); ed && HasSelection(ed))
         ed->SelectAreaCopy(ed->IsRangeSelect());
 }
 
 void TMainForm::PasteMenuClick(TObject*)
 {
-    if (SrchEditFocused())
-    {
-        SendMessageW(SrchEdit->Handle(), WM_PASTE, 0, 0);
+    if (SendToSrchEdit(WM_PASTE))
         return;
-    }
     if (TPageEditor* ed = Edit())
         ed->ClipInsert();
 }
@@ -469,25 +476,15 @@ void TMainForm::ImeRecovertMenuClick(TObject*)
 
 void TMainForm::IndentMenuClick(TObject*)
 {
-    TPageEditor* ed = Edit();
-    if (!ed)
-        return;
-    if (SrchEditFocused())
-        ed->SetFocus();
-    else
+    if (TPageEditor* ed = IndentTarget())
         SendMessageW(ed->Handle(), WM_CHAR, '\t', 0);
 }
 
 void TMainForm::UnIndentMenuClick(TObject*)
 {
-    TPageEditor* ed = Edit();
+    TPageEditor* ed = IndentTarget();
     if (!ed)
         return;
-    if (SrchEditFocused())
-    {
-        ed->SetFocus();
-        return;
-    }
     const int tab = std::max(1, ed->GetTabSize());
     const bool f77 = ed->CommentMode() == cmmF77;
     const bool selected = HasSelection(ed);

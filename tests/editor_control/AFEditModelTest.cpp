@@ -18,14 +18,6 @@
 
 namespace
 {
-TWMKey CharKey(WORD code)
-{
-    TMessage m;
-    m.Msg = WM_CHAR;
-    m.WParam = code;
-    return TWMKey(m);
-}
-
 // What typing keeps of a string: no control bytes but TAB and CR.
 std::string Typed(const std::string& s)
 {

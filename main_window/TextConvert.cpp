@@ -13,24 +13,13 @@ constexpr UINT kSjis = 932;
 // A control character the editor would drop on typing: its escape stays as written instead.
 bool IsDroppedControl(unsigned value) { return value < 0x20 && value != '\t' && value != '\r' && value != '\n'; }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads up to maxDigits hexadecimal digits at s[i]; returns how many were read.
 int ReadHex(const char* s, int n, int i, int maxDigits, unsigned& value)
 {
     int digits = 0;
     value = 0;
-    while (digits < maxDigits && i + digits < n && HexValue(s[i + digits]) >= 0)
-        value = value * 16 + unsigned(HexValue(s[i + digits++]));
+    while (digits < maxDigits && i + digits < n && HexDigitValue(s[i + digits]) >= 0)
+        value = value * 16 + unsigned(HexDigitValue(s[i + digits++]));
     return digits;
 }
 

@@ -182,6 +182,15 @@ void TMainForm::BuildEditMenus()
         return NewMenuItem(this, parent, name, caption, keys ? TextToShortCut(keys) : scNone,
                            handler ? TNotifyEvent(this, handler) : TNotifyEvent());
     };
+    // The case and width conversions, alike in the Edit menu and the editor's popup menu.
+    auto conversions = [&item](TMenuItem* parent, const char* upper, const char* lower, const char* sentence,
+                               const char* wide, const char* narrow) {
+        item(parent, upper, "大文字に変換(&U)", nullptr, &TMainForm::ToUpperMenuClick);
+        item(parent, lower, "小文字に変換(&L)", nullptr, &TMainForm::ToLowerMenuClick);
+        item(parent, sentence, "先頭は大文字、以降は小文字に変換(&S)", nullptr, &TMainForm::ToSUMenuClick);
+        item(parent, wide, "全角に変換(&Z)", nullptr, &TMainForm::ToZenMenuClick);
+        item(parent, narrow, "半角に変換(&H)", nullptr, &TMainForm::ToHanMenuClick);
+    };
     TMenuItem* bar = MainMenu->Items();
 
     // File: print and mail go in before the line above Exit.
@@ -216,11 +225,7 @@ void TMainForm::BuildEditMenus()
          &TMainForm::InsertStrToEndOfRowMainMenuClick);
     item(EditMenus, "N7", "-", nullptr, nullptr);
     StringConvertMenu = item(EditMenus, "StringConvertMenu", "文字変換(&V)", nullptr, nullptr);
-    item(StringConvertMenu, "ToUpperMenu", "大文字に変換(&U)", nullptr, &TMainForm::ToUpperMenuClick);
-    item(StringConvertMenu, "ToLowerMenu", "小文字に変換(&L)", nullptr, &TMainForm::ToLowerMenuClick);
-    item(StringConvertMenu, "ToSUMenu", "先頭は大文字、以降は小文字に変換(&S)", nullptr, &TMainForm::ToSUMenuClick);
-    item(StringConvertMenu, "ToZenMenu", "全角に変換(&Z)", nullptr, &TMainForm::ToZenMenuClick);
-    item(StringConvertMenu, "ToHanMenu", "半角に変換(&H)", nullptr, &TMainForm::ToHanMenuClick);
+    conversions(StringConvertMenu, "ToUpperMenu", "ToLowerMenu", "ToSUMenu", "ToZenMenu", "ToHanMenu");
     UnicodeCovertMenu = item(EditMenus, "UnicodeCovertMenu", "Unicodeエスケープ変換", nullptr, nullptr);
     item(UnicodeCovertMenu, "SJISToUniESCMenu", "文字→\\u6587\\u5B57", nullptr, &TMainForm::SJISToUniESCMenuClick);
     item(UnicodeCovertMenu, "UniESCToSJISMenu", "\\u6587\\u5B57→文字", nullptr, &TMainForm::UniESCToSJISMenuClick);
@@ -300,11 +305,7 @@ void TMainForm::BuildEditMenus()
     item(pop, "InsertStrToEndOfRowMenu", "行末に文字列を追加", nullptr, &TMainForm::InsertStrToEndOfRowMainMenuClick);
     item(pop, "AddEmphStrMenu", "選択文字列を強調文字列に追加", nullptr, &TMainForm::AddEmphStrMenuClick);
     ChrConvertPopMenu = item(pop, "ChrConvertPopMenu", "文字変換(&V)", nullptr, nullptr);
-    item(ChrConvertPopMenu, "U1", "大文字に変換(&U)", nullptr, &TMainForm::ToUpperMenuClick);
-    item(ChrConvertPopMenu, "L1", "小文字に変換(&L)", nullptr, &TMainForm::ToLowerMenuClick);
-    item(ChrConvertPopMenu, "S2", "先頭は大文字、以降は小文字に変換(&S)", nullptr, &TMainForm::ToSUMenuClick);
-    item(ChrConvertPopMenu, "Z1", "全角に変換(&Z)", nullptr, &TMainForm::ToZenMenuClick);
-    item(ChrConvertPopMenu, "H2", "半角に変換(&H)", nullptr, &TMainForm::ToHanMenuClick);
+    conversions(ChrConvertPopMenu, "U1", "L1", "S2", "Z1", "H2");
 
     // The tab menu's folder item, after its close item.
     TMenuItem* folder = NewMenuItem(this, nullptr, "FileFolderPopMenu", "ファイル格納フォルダ(&F)", scNone,

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "BenchUtil.h"
+#include "GrepCases.h"
 #include "platform/Classes.h"
 #include "platform/Cp932.h"
 #include "platform/Forms.h"
@@ -23,29 +24,7 @@
 
 namespace
 {
-constexpr double kMb = 1024.0 * 1024.0;
 const char* const kMasks = "*.txt";
-const char* const kRare = "xylophone";
-
-struct TCase
-{
-    const char* name;
-    const char* pattern;
-    bool caseSensitive;
-    bool wholeWord;
-    bool regex;
-};
-
-// The tree below is made so that a byte-wise grep finds exactly these hits too (see MakeLine).
-const TCase kCases[] = {
-    {"rare", kRare, true, false, false},
-    {"common", "value", true, false, false},
-    {"common-ja", "表示", true, false, false},
-    {"word", "line", true, true, false},
-    {"nocase", "editor", false, false, false},
-    {"regex", "id_[0-9]*\\.t?[a-z]+", true, false, true},
-    {"regex-ja", "^第[0-9]+章.", true, false, true},
-};
 
 // ---- the tree -----------------------------------------------------------------------------------
 
@@ -232,24 +211,13 @@ void MakeTree(const AnsiString& root)
 uint64_t TreeBytes(const std::wstring& folder, const TSWildCardsStringCL& masks, int& files)
 {
     uint64_t total = 0;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return 0;
-    do
-    {
-        const std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            total += TreeBytes(folder + L"\\" + name, masks, files);
-        else if (masks.WildCards_MatchAnyWide(name))
+    WalkTree(folder, [&](const std::wstring&, const WIN32_FIND_DATAW& fd) {
+        if (masks.WildCards_MatchAnyWide(fd.cFileName))
         {
-            total += (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+            total += FileBytes(fd);
             ++files;
         }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
+    });
     return total;
 }
 
@@ -332,12 +300,7 @@ int main()
             return 0;
         }
         int arg = 1;
-        int runs = 1;
-        if (ParamCount() >= 2 && ParamStr(1) == "--runs")
-        {
-            runs = std::max(1, StrToIntDef(ParamStr(2), 1));
-            arg = 3;
-        }
+        const int runs = RunsArg(arg);
         if (ParamCount() < arg || ParamStr(arg).IsEmpty() || ParamStr(arg)[1] == '-')
         {
             std::fprintf(stderr, "usage: grep_bench --make DIR | grep_bench [--runs N] DIR [CASE...]\n");
@@ -356,10 +319,7 @@ int main()
         std::printf("# %s: %d files, %.1f MB\n", root.c_str(), files, mb);
         for (const TCase& c : kCases)
         {
-            bool wanted = ParamCount() <= arg;
-            for (int i = arg + 1; i <= ParamCount(); ++i)
-                wanted = wanted || ParamStr(i) == c.name;
-            if (wanted)
+            if (CaseWanted(c, arg))
                 RunCase(root, c, mb, files, runs);
         }
         return 0;

@@ -18,34 +18,14 @@
 #include <vector>
 
 #include "BenchUtil.h"
+#include "GrepCases.h"
 #include "platform/Cp932.h"
 #include "platform/SysUtils.h"
 #include "search/Regexp.h"
 
 namespace
 {
-constexpr double kMb = 1024.0 * 1024.0;
 constexpr DWORD kBlock = 1 << 20;
-
-struct TCase
-{
-    const char* name;
-    const char* pattern;
-    bool caseSensitive;
-    bool wholeWord;
-    bool regex;
-};
-
-// The cases of GrepBench.cpp.
-const TCase kCases[] = {
-    {"rare", "xylophone", true, false, false},
-    {"common", "value", true, false, false},
-    {"common-ja", "表示", true, false, false},
-    {"word", "line", true, true, false},
-    {"nocase", "editor", false, false, false},
-    {"regex", "id_[0-9]*\\.t?[a-z]+", true, false, true},
-    {"regex-ja", "^第[0-9]+章.", true, false, true},
-};
 
 struct THit
 {
@@ -55,6 +35,13 @@ struct THit
 };
 
 bool IsWordByte(unsigned char c) { return c < 0x80 && (std::isalnum(c) || c == '_'); }
+
+// A *.txt file, as the search's mask takes it.
+bool IsTxt(const WIN32_FIND_DATAW& fd)
+{
+    const size_t n = wcslen(fd.cFileName);
+    return n > 4 && _wcsicmp(fd.cFileName + n - 4, L".txt") == 0;
+}
 
 class TFloor
 {
@@ -69,21 +56,10 @@ public:
 
     void Folder(const std::wstring& folder)
     {
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE)
-            return;
-        do
-        {
-            const std::wstring name = fd.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                Folder(folder + L"\\" + name);
-            else if (name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".txt") == 0)
-                File(folder + L"\\" + name);
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
+        WalkTree(folder, [this](const std::wstring& path, const WIN32_FIND_DATAW& fd) {
+            if (IsTxt(fd))
+                File(path);
+        });
     }
 
     std::vector<THit> hits;
@@ -181,21 +157,10 @@ private:
 uint64_t TreeBytes(const std::wstring& folder)
 {
     uint64_t total = 0;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return 0;
-    do
-    {
-        const std::wstring name = fd.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            total += TreeBytes(folder + L"\\" + name);
-        else if (name.size() > 4 && _wcsicmp(name.c_str() + name.size() - 4, L".txt") == 0)
-            total += (uint64_t(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
+    WalkTree(folder, [&](const std::wstring&, const WIN32_FIND_DATAW& fd) {
+        if (IsTxt(fd))
+            total += FileBytes(fd);
+    });
     return total;
 }
 } // namespace
@@ -205,12 +170,7 @@ int main()
     try
     {
         int arg = 1;
-        int runs = 1;
-        if (ParamCount() >= 2 && ParamStr(1) == "--runs")
-        {
-            runs = std::max(1, StrToIntDef(ParamStr(2), 1));
-            arg = 3;
-        }
+        const int runs = RunsArg(arg);
         if (ParamCount() < arg)
         {
             std::fprintf(stderr, "usage: grep_floor [--runs N] DIR [CASE...]\n");
@@ -220,10 +180,7 @@ int main()
         const double mb = double(TreeBytes(root)) / kMb;
         for (const TCase& c : kCases)
         {
-            bool wanted = ParamCount() <= arg;
-            for (int i = arg + 1; i <= ParamCount(); ++i)
-                wanted = wanted || ParamStr(i) == c.name;
-            if (!wanted)
+            if (!CaseWanted(c, arg))
                 continue;
             double best = 0;
             size_t hits = 0;

@@ -310,6 +310,10 @@ private:
     void BuildFindReplace(); // ---- find and replace ----
     void BuildEditMenus();
     bool SrchEditFocused() const;
+    // Hands msg to the search field when it has the focus; true when it did.
+    bool SendToSrchEdit(UINT msg);
+    // The page the indent commands change; from the search field they only give the page the focus.
+    TPageEditor* IndentTarget();
     // Replaces the active page's selection with convert(selection), keeping the bookmarks on their
     // paragraphs.
     void ConvertSelection(AnsiString (*convert)(const AnsiString&));

@@ -274,13 +274,9 @@ AnsiString NormalizePath(const AnsiString& path)
 {
     if (path.IsEmpty() || NameTooLong(path))
         return path;
-    std::wstring wide = SjisToWide(path);
-    DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (n == 0)
+    std::wstring full;
+    if (!FullPathName(SjisToWide(path), full))
         return path;
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(wide.c_str(), n, full.data(), nullptr);
-    full.resize(n);
     if (NameTooLong(full))
         return WideToSjis(full);
     if (full.size() >= MAX_PATH)

@@ -156,12 +156,40 @@ bool TMainForm::SrchEditFocused() const
     return SrchEdit && SrchEdit->HandleAllocated() && GetFocus() == SrchEdit->Handle();
 }
 
+bool TMainForm::SendToSrchEdit(UINT msg)
+{
+    if (!SrchEditFocused())
+        return false;
+    SendMessageW(SrchEdit->Handle(), msg, 0, 0);
+    return true;
+}
+
+TPageEditor* TMainForm::IndentTarget()
+{
+    TPageEditor* ed = Edit();
+    if (ed && SrchEditFocused())
+    {
+        ed->SetFocus();
+        return nullptr;
+    }
+    return ed;
+}
+
 void TMainForm::BuildEditMenus()
 {
     auto item = [this](TMenuItem* parent, const char* name, const char* caption, const char* keys,
                        void (TMainForm::*handler)(TObject*)) {
         return NewMenuItem(this, parent, name, caption, keys ? TextToShortCut(keys) : scNone,
                            handler ? TNotifyEvent(this, handler) : TNotifyEvent());
+    };
+    // The case and width conversions, alike in the Edit menu and the editor's popup menu.
+    auto conversions = [&item](TMenuItem* parent, const char* upper, const char* lower, const char* sentence,
+                               const char* wide, const char* narrow) {
+        item(parent, upper, "大文字に変換(&U)", nullptr, &TMainForm::ToUpperMenuClick);
+        item(parent, lower, "小文字に変換(&L)", nullptr, &TMainForm::ToLowerMenuClick);
+        item(parent, sentence, "先頭は大文字、以降は小文字に変換(&S)", nullptr, &TMainForm::ToSUMenuClick);
+        item(parent, wide, "全角に変換(&Z)", nullptr, &TMainForm::ToZenMenuClick);
+        item(parent, narrow, "半角に変換(&H)", nullptr, &TMainForm::ToHanMenuClick);
     };
     TMenuItem* bar = MainMenu->Items();
 
@@ -197,11 +225,7 @@ void TMainForm::BuildEditMenus()
          &TMainForm::InsertStrToEndOfRowMainMenuClick);
     item(EditMenus, "N7", "-", nullptr, nullptr);
     StringConvertMenu = item(EditMenus, "StringConvertMenu", "文字変換(&V)", nullptr, nullptr);
-    item(StringConvertMenu, "ToUpperMenu", "大文字に変換(&U)", nullptr, &TMainForm::ToUpperMenuClick);
-    item(StringConvertMenu, "ToLowerMenu", "小文字に変換(&L)", nullptr, &TMainForm::ToLowerMenuClick);
-    item(StringConvertMenu, "ToSUMenu", "先頭は大文字、以降は小文字に変換(&S)", nullptr, &TMainForm::ToSUMenuClick);
-    item(StringConvertMenu, "ToZenMenu", "全角に変換(&Z)", nullptr, &TMainForm::ToZenMenuClick);
-    item(StringConvertMenu, "ToHanMenu", "半角に変換(&H)", nullptr, &TMainForm::ToHanMenuClick);
+    conversions(StringConvertMenu, "ToUpperMenu", "ToLowerMenu", "ToSUMenu", "ToZenMenu", "ToHanMenu");
     UnicodeCovertMenu = item(EditMenus, "UnicodeCovertMenu", "Unicodeエスケープ変換", nullptr, nullptr);
     item(UnicodeCovertMenu, "SJISToUniESCMenu", "文字→\\u6587\\u5B57", nullptr, &TMainForm::SJISToUniESCMenuClick);
     item(UnicodeCovertMenu, "UniESCToSJISMenu", "\\u6587\\u5B57→文字", nullptr, &TMainForm::UniESCToSJISMenuClick);
@@ -281,11 +305,7 @@ void TMainForm::BuildEditMenus()
     item(pop, "InsertStrToEndOfRowMenu", "行末に文字列を追加", nullptr, &TMainForm::InsertStrToEndOfRowMainMenuClick);
     item(pop, "AddEmphStrMenu", "選択文字列を強調文字列に追加", nullptr, &TMainForm::AddEmphStrMenuClick);
     ChrConvertPopMenu = item(pop, "ChrConvertPopMenu", "文字変換(&V)", nullptr, nullptr);
-    item(ChrConvertPopMenu, "U1", "大文字に変換(&U)", nullptr, &TMainForm::ToUpperMenuClick);
-    item(ChrConvertPopMenu, "L1", "小文字に変換(&L)", nullptr, &TMainForm::ToLowerMenuClick);
-    item(ChrConvertPopMenu, "S2", "先頭は大文字、以降は小文字に変換(&S)", nullptr, &TMainForm::ToSUMenuClick);
-    item(ChrConvertPopMenu, "Z1", "全角に変換(&Z)", nullptr, &TMainForm::ToZenMenuClick);
-    item(ChrConvertPopMenu, "H2", "半角に変換(&H)", nullptr, &TMainForm::ToHanMenuClick);
+    conversions(ChrConvertPopMenu, "U1", "L1", "S2", "Z1", "H2");
 
     // The tab menu's folder item, after its close item.
     TMenuItem* folder = NewMenuItem(this, nullptr, "FileFolderPopMenu", "ファイル格納フォルダ(&F)", scNone,
@@ -382,11 +402,8 @@ void TMainForm::HelpMenuClick(TObject*) {}
 
 void TMainForm::UndoMenuClick(TObject*)
 {
-    if (SrchEditFocused())
-    {
-        SendMessageW(SrchEdit->Handle(), WM_UNDO, 0, 0);
+    if (SendToSrchEdit(WM_UNDO))
         return;
-    }
     TPageEditor* ed = Edit();
     // Undo does not reach back past the last save unless the setting says so.
     if (!ed || (!VN::EditSetting.UNDOBSAVE && !ed->isEdited()))
@@ -404,11 +421,8 @@ void TMainForm::RedoMenuClick(TObject*)
 
 void TMainForm::CutMenuClick(TObject*)
 {
-    if (SrchEditFocused())
-    {
-        SendMessageW(SrchEdit->Handle(), WM_CUT, 0, 0);
+    if (SendToSrchEdit(WM_CUT))
         return;
-    }
     TPageEditor* ed = Edit();
     if (!ed || !HasSelection(ed))
         return;
@@ -418,22 +432,16 @@ void TMainForm::CutMenuClick(TObject*)
 
 void TMainForm::CopyMenuClick(TObject*)
 {
-    if (SrchEditFocused())
-    {
-        SendMessageW(SrchEdit->Handle(), WM_COPY, 0, 0);
+    if (SendToSrchEdit(WM_COPY))
         return;
-    }
     if (TPageEditor* ed = Edit(); ed && HasSelection(ed))
         ed->SelectAreaCopy(ed->IsRangeSelect());
 }
 
 void TMainForm::PasteMenuClick(TObject*)
 {
-    if (SrchEditFocused())
-    {
-        SendMessageW(SrchEdit->Handle(), WM_PASTE, 0, 0);
+    if (SendToSrchEdit(WM_PASTE))
         return;
-    }
     if (TPageEditor* ed = Edit())
         ed->ClipInsert();
 }
@@ -469,25 +477,15 @@ void TMainForm::ImeRecovertMenuClick(TObject*)
 
 void TMainForm::IndentMenuClick(TObject*)
 {
-    TPageEditor* ed = Edit();
-    if (!ed)
-        return;
-    if (SrchEditFocused())
-        ed->SetFocus();
-    else
+    if (TPageEditor* ed = IndentTarget())
         SendMessageW(ed->Handle(), WM_CHAR, '\t', 0);
 }
 
 void TMainForm::UnIndentMenuClick(TObject*)
 {
-    TPageEditor* ed = Edit();
+    TPageEditor* ed = IndentTarget();
     if (!ed)
         return;
-    if (SrchEditFocused())
-    {
-        ed->SetFocus();
-        return;
-    }
     const int tab = std::max(1, ed->GetTabSize());
     const bool f77 = ed->CommentMode() == cmmF77;
     const bool selected = HasSelection(ed);

@@ -13,26 +13,13 @@ constexpr UINT kSjis = 932;
 // A control character the editor would drop on typing: its escape stays as written instead.
 bool IsDroppedControl(unsigned value) { return value < 0x20 && value != '\t' && value != '\r' && value != '\n'; }
 
-bool IsLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads up to maxDigits hexadecimal digits at s[i]; returns how many were read.
 int ReadHex(const char* s, int n, int i, int maxDigits, unsigned& value)
 {
     int digits = 0;
     value = 0;
-    while (digits < maxDigits && i + digits < n && HexValue(s[i + digits]) >= 0)
-        value = value * 16 + unsigned(HexValue(s[i + digits++]));
+    while (digits < maxDigits && i + digits < n && HexDigitValue(s[i + digits]) >= 0)
+        value = value * 16 + unsigned(HexDigitValue(s[i + digits++]));
     return digits;
 }
 
@@ -60,6 +47,28 @@ int EscapeAt(const char* s, int n, int i, wchar_t& unit)
     unit = wchar_t(value);
     return 2 + digits;
 }
+// Decodes text: escape(s, n, i, out) takes the escape at s[i] into out and gives its length, or 0
+// when none starts there; a character that starts none is copied whole.
+template <class TEscape> AnsiString Unescape(const AnsiString& text, TEscape escape)
+{
+    const char* s = text.c_str();
+    const int n = text.Length();
+    std::string out;
+    out.reserve(size_t(n));
+    int i = 0;
+    while (i < n)
+    {
+        if (const int len = escape(s, n, i, out))
+        {
+            i += len;
+            continue;
+        }
+        const int step = IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < n ? 2 : 1;
+        out.append(s + i, size_t(step));
+        i += step;
+    }
+    return AnsiString(out.data(), int(out.size()));
+}
 } // namespace
 
 AnsiString SjisToUnicodeEscape(const AnsiString& text)
@@ -85,42 +94,25 @@ AnsiString SjisToUnicodeEscape(const AnsiString& text)
 
 AnsiString UnicodeEscapeToSjis(const AnsiString& text)
 {
-    const char* s = text.c_str();
-    const int n = text.Length();
-    std::string out;
-    out.reserve(size_t(n));
-    int i = 0;
-    while (i < n)
-    {
+    return Unescape(text, [](const char* s, int n, int i, std::string& out) {
         wchar_t unit = 0;
-        if (int len = EscapeAt(s, n, i, unit))
+        const int len = EscapeAt(s, n, i, unit);
+        if (len == 0)
+            return 0;
+        // A high surrogate escape followed by a low one is one character.
+        wchar_t low = 0;
+        const int len2 = IS_HIGH_SURROGATE(unit) ? EscapeAt(s, n, i + len, low) : 0;
+        if (len2 && IS_LOW_SURROGATE(low))
         {
-            // A high surrogate escape followed by a low one is one character.
-            wchar_t low = 0;
-            int len2 = IS_HIGH_SURROGATE(unit) ? EscapeAt(s, n, i + len, low) : 0;
-            if (len2 && IS_LOW_SURROGATE(low))
-            {
-                const wchar_t pair[2] = {unit, low};
-                if (UnitsToSjis(pair, 2, out))
-                {
-                    i += len + len2;
-                    continue;
-                }
-            }
-            else if (UnitsToSjis(&unit, 1, out))
-            {
-                i += len;
-                continue;
-            }
-            out.append(s + i, size_t(len));
-            i += len;
-            continue;
+            const wchar_t pair[2] = {unit, low};
+            if (UnitsToSjis(pair, 2, out))
+                return len + len2;
         }
-        const int step = IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < n ? 2 : 1;
-        out.append(s + i, size_t(step));
-        i += step;
-    }
-    return AnsiString(out.data(), int(out.size()));
+        else if (UnitsToSjis(&unit, 1, out))
+            return len;
+        out.append(s + i, size_t(len));
+        return len;
+    });
 }
 
 AnsiString SjisToPercentEscape(const AnsiString& text)
@@ -138,30 +130,15 @@ AnsiString SjisToPercentEscape(const AnsiString& text)
 
 AnsiString PercentEscapeToSjis(const AnsiString& text)
 {
-    const char* s = text.c_str();
-    const int n = text.Length();
-    std::string out;
-    out.reserve(size_t(n));
-    int i = 0;
-    while (i < n)
-    {
-        if (s[i] == '%')
-        {
-            unsigned value = 0;
-            int digits = ReadHex(s, n, i + 1, 2, value);
-            if (digits > 0 && !IsDroppedControl(value))
-            {
-                out += char(value);
-                i += 1 + digits;
-                continue;
-            }
+    return Unescape(text, [](const char* s, int n, int i, std::string& out) {
+        if (s[i] != '%')
+            return 0;
+        unsigned value = 0;
+        const int digits = ReadHex(s, n, i + 1, 2, value);
+        if (digits > 0 && !IsDroppedControl(value))
+            out += char(value);
+        else
             out.append(s + i, size_t(1 + digits));
-            i += 1 + digits;
-            continue;
-        }
-        const int step = IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < n ? 2 : 1;
-        out.append(s + i, size_t(step));
-        i += step;
-    }
-    return AnsiString(out.data(), int(out.size()));
+        return 1 + digits;
+    });
 }

@@ -102,6 +102,18 @@ private:
 inline bool IsSjisLead(unsigned char b) noexcept { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 inline bool IsSjisTrail(unsigned char b) noexcept { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
 
+// The value of a hexadecimal digit (either case), or -1 for any other byte.
+inline int HexDigitValue(unsigned char c) noexcept
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // Raw bytes, for diagnostics (test failures print the text, not the object's address).
 std::ostream& operator<<(std::ostream& os, const AnsiString& s);
 

@@ -192,6 +192,8 @@ bool DirectoryExists(const AnsiString& path);
 bool DeleteFile(const AnsiString& path);
 bool RenameFile(const AnsiString& oldName, const AnsiString& newName);
 AnsiString GetCurrentDir();
+// The absolute form of path as the system makes it; false when it makes none.
+bool FullPathName(const std::wstring& path, std::wstring& full);
 AnsiString ExpandFileName(const AnsiString& path);
 // Last-write time as a DOS date (date in the high word, local time); -1 on failure.
 int FileGetDate(const AnsiString& path);

@@ -178,18 +178,23 @@ AnsiString GetCurrentDir()
     return WideToSjis(w);
 }
 
+bool FullPathName(const std::wstring& path, std::wstring& full)
+{
+    DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0)
+        return false;
+    full.assign(n, L'\0');
+    n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    full.resize(n);
+    return true;
+}
+
 AnsiString ExpandFileName(const AnsiString& path)
 {
     if (path.IsEmpty())
         return path;
-    std::wstring wpath = SjisToWide(path);
-    DWORD n = GetFullPathNameW(wpath.c_str(), 0, nullptr, nullptr);
-    if (n == 0)
-        return path;
-    std::wstring w(n, L'\0');
-    n = GetFullPathNameW(wpath.c_str(), n, w.data(), nullptr);
-    w.resize(n);
-    return WideToSjis(w);
+    std::wstring full;
+    return FullPathName(SjisToWide(path), full) ? WideToSjis(full) : path;
 }
 
 namespace

@@ -46,17 +46,6 @@ inline bool IsAsciiLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c
 // Bytes of 0x80 and above take two bytes in the program's encoding.
 inline int ByteCost(int b) { return b < 0x80 ? 1 : 2; }
 
-int HexDigit(unsigned char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The pattern ends at its first NUL or newline.
 int PatternLength(const char* pattern)
 {
@@ -261,8 +250,8 @@ int TRegexp::ParseEscape(const unsigned char* pat, int len, int i, int& value, i
     case 'x':
     case 'X':
         value = 0;
-        for (int k = 0; k < 3 && j < len && HexDigit(pat[j]) >= 0; ++k, ++j)
-            value = value * 16 + HexDigit(pat[j]);
+        for (int k = 0; k < 3 && j < len && HexDigitValue(pat[j]) >= 0; ++k, ++j)
+            value = value * 16 + HexDigitValue(pat[j]);
         break;
     case '^':
     {

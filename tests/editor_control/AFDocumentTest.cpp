@@ -7,14 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "editor_control/AFDocument.h"
+#include "StringModel.h"
 #include "tests/HexText.h"
 
 #include "platform/Classes.h"
@@ -25,33 +24,6 @@
 
 namespace
 {
-long long EnvNumber(const char* name, long long fallback)
-{
-    const char* v = std::getenv(name);
-    return v && *v ? std::strtoll(v, nullptr, 10) : fallback;
-}
-
-AnsiString Ansi(const std::string& s) { return AnsiString(s.data(), int(s.size())); }
-
-// Bytes of the character at t[i] as rows pair them: a lead byte takes the next byte unless that
-// is a tab or a CR.
-int CharBytes(const std::string& t, size_t i)
-{
-    if (IsSjisLead((unsigned char)t[i]) && i + 1 < t.size() && t[i + 1] != '\t' && t[i + 1] != '\r')
-        return 2;
-    return 1;
-}
-
-// Where the characters of a row start, and its end.
-std::vector<int> Starts(const std::string& t)
-{
-    std::vector<int> out;
-    for (size_t i = 0; i < t.size(); i += size_t(CharBytes(t, i)))
-        out.push_back(int(i));
-    out.push_back(int(t.size()));
-    return out;
-}
-
 const char* const kPieces[] = {"a", "b", "Z", "word", "0", " ", "漢", "表", "ア", "ｶ", "。",
                                "、", "「", "」", "（", ")", ".", "×", "　", "\t", "ab cd"};
 const int kPieceCount = sizeof kPieces / sizeof *kPieces;
@@ -411,19 +383,8 @@ TEST(AFDocumentModel, RandomEditsKeepTheTextTheLayoutTheEditPointAndTheHistoryOf
 {
     const unsigned first = unsigned(EnvNumber("VN_DOC_SEED", 1));
     const long long edits = EnvNumber("VN_DOC_EDITS", VN_DOC_DEFAULT_EDITS);
-    long long done = 0;
-    int episodes = 0;
-    std::vector<std::string> failures;
-    for (unsigned seed = first; done < edits; ++seed, ++episodes)
-    {
-        std::string failure = TEpisode(seed).Run(done);
-        if (!failure.empty())
-            failures.push_back("seed " + std::to_string(seed) + ", " + failure);
-    }
-    std::printf("document model check: %d episodes, %lld edits, %zu diverged\n", episodes, done, failures.size());
-    for (size_t i = 0; i < failures.size() && i < 5; ++i)
-        ADD_FAILURE() << failures[i];
-    EXPECT_TRUE(failures.empty()) << failures.size() << " of " << episodes << " episodes diverged";
+    RunEpisodes("document model check", first, edits,
+                [](unsigned seed, long long& done) { return TEpisode(seed).Run(done); });
 }
 
 namespace

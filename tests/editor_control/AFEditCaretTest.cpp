@@ -41,14 +41,6 @@ std::string Show(const std::vector<TPoint>& points)
     return s;
 }
 
-TWMKey CharMessage(WORD code)
-{
-    TMessage m;
-    m.Msg = WM_CHAR;
-    m.WParam = code;
-    return TWMKey(m);
-}
-
 struct TRecorder
 {
     std::vector<std::string> log;
@@ -262,7 +254,7 @@ TEST(DoCtrlKeyPress, EscapeDropsBothSelectionsAndOtherCtrlCharactersAreSwallowed
     sel->PutStartRow(0);
     sel->PutEndRow(1);
     ed->ShiftSelecting = true;
-    EXPECT_TRUE(ed->DoCtrlKeyPress(CharMessage(VK_ESCAPE)));
+    EXPECT_TRUE(ed->DoCtrlKeyPress(CharKey(VK_ESCAPE)));
     EXPECT_FALSE(sel->isPointAble());
     EXPECT_FALSE(sel->isRowAble());
     EXPECT_EQ(sel->GetStartPoint(), TPoint(2, 1)); // collapsed onto the moving end
@@ -289,7 +281,7 @@ TEST(DoCtrlKeyPress, EscapeDropsBothSelectionsAndOtherCtrlCharactersAreSwallowed
         if (c.ctrl)
             keys.down.insert(VK_CONTROL);
         ed->CtrlCharPassOn = c.passOn;
-        EXPECT_EQ(ed->DoCtrlKeyPress(CharMessage(c.code)), c.handled) << c.name;
+        EXPECT_EQ(ed->DoCtrlKeyPress(CharKey(c.code)), c.handled) << c.name;
     }
     ed->CtrlCharPassOn = false;
     EXPECT_EQ(Rows(*ed), (std::vector<std::string>{"abc\r", "def"}));
@@ -307,11 +299,11 @@ TEST(DoCtrlKeyPress, TheCtrlKeyHookSeesTheCharacterFirstAndMayConsumeOrReplaceIt
     sel->PutEndPoint(TPoint(2, 0));
 
     rec.replaceWith = 0; // consumed: Escape does nothing
-    EXPECT_TRUE(ed->DoCtrlKeyPress(CharMessage(VK_ESCAPE)));
+    EXPECT_TRUE(ed->DoCtrlKeyPress(CharKey(VK_ESCAPE)));
     EXPECT_TRUE(sel->isPointAble());
 
     rec.replaceWith = VK_ESCAPE; // a printable character turned into Escape
-    EXPECT_TRUE(ed->DoCtrlKeyPress(CharMessage('q')));
+    EXPECT_TRUE(ed->DoCtrlKeyPress(CharKey('q')));
     EXPECT_FALSE(sel->isPointAble());
     EXPECT_EQ(rec.log, (std::vector<std::string>{"ctrl 27", "ctrl 113"}));
 }

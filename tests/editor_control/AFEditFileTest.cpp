@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <functional>
 #include <new>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -811,6 +812,26 @@ private:
     TSaveWriter* previous_;
 };
 
+// Saves the editor to path on a fake disk with so many bytes free, failing every write from the
+// failFromWrite-th on (-1: none); the message of the E the save threw, or nothing when it saved.
+template <class E = Exception>
+std::optional<AnsiString> SaveOnDisk(TAFEdit& ed, const AnsiString& path, int64_t free, int failFromWrite)
+{
+    TFakeDisk disk;
+    disk.FreeBytes = free;
+    disk.FailFromWrite = failFromWrite;
+    TWriterInstalled installed(&disk);
+    try
+    {
+        ed.SaveToFile(path, TConvMode());
+    }
+    catch (const E& e)
+    {
+        return e.Message;
+    }
+    return std::nullopt;
+}
+
 std::vector<std::string> FilesIn(const AnsiString& dir)
 {
     std::vector<std::string> names;
@@ -927,21 +948,7 @@ TEST(AFEditFile, AFailedSaveNeverDamagesTheFileWhateverHoldsItAndHoweverLittleRo
             auto ed = NewEditor();
             LoadBytes(*ed, text);
             ed->SetEdited(true);
-            TFakeDisk disk;
-            disk.FreeBytes = room.free;
-            disk.FailFromWrite = room.failFromWrite;
-            AnsiString message;
-            {
-                TWriterInstalled installed(&disk);
-                try
-                {
-                    ed->SaveToFile(path, TConvMode());
-                }
-                catch (const Exception& e)
-                {
-                    message = e.Message;
-                }
-            }
+            const AnsiString message = SaveOnDisk(*ed, path, room.free, room.failFromWrite).value_or(AnsiString());
             CloseHandle(holder);
             if (message.IsEmpty())
             {
@@ -1024,22 +1031,10 @@ TEST(AFEditFile, EverySaveFailureSaysWhichFileWhyAndWhatBecameOfIt)
         auto ed = NewEditor();
         LoadBytes(*ed, "changed text\r\n");
         ed->SetEdited(true);
-        TFakeDisk disk;
-        disk.FreeBytes = c.free;
-        disk.FailFromWrite = c.failFromWrite;
-        AnsiString message;
-        {
-            TWriterInstalled installed(&disk);
-            try
-            {
-                ed->SaveToFile(c.path, TConvMode());
-                ADD_FAILURE() << "saved";
-            }
-            catch (const EStreamError& e)
-            {
-                message = e.Message;
-            }
-        }
+        const std::optional<AnsiString> thrown = SaveOnDisk<EStreamError>(*ed, c.path, c.free, c.failFromWrite);
+        if (!thrown)
+            ADD_FAILURE() << "saved";
+        const AnsiString message = thrown.value_or(AnsiString());
         if (holder != INVALID_HANDLE_VALUE)
             CloseHandle(holder);
         holder = INVALID_HANDLE_VALUE;

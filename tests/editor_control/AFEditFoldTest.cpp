@@ -314,14 +314,6 @@ TEST(FoldLine, AVetoedHalfOfAFoldChangesNothing)
 
 namespace
 {
-TWMKey CharKey(WORD code)
-{
-    TMessage m;
-    m.Msg = WM_CHAR;
-    m.WParam = code;
-    return TWMKey(m);
-}
-
 // One user step of a reproduction.
 struct Step
 {

@@ -13,6 +13,15 @@
 inline std::ostream& operator<<(std::ostream& os, const AnsiString& s) { return os << s.str(); }
 inline std::ostream& operator<<(std::ostream& os, const TPoint& p) { return os << "(" << p.x << ", " << p.y << ")"; }
 
+// A WM_CHAR of the code, as the editor's key handlers take it.
+inline TWMKey CharKey(WORD code)
+{
+    TMessage m;
+    m.Msg = WM_CHAR;
+    m.WParam = code;
+    return TWMKey(m);
+}
+
 // An editor with no window: enough for everything but drawing and input.
 inline std::unique_ptr<TAFEdit> NewEditor() { return std::unique_ptr<TAFEdit>(Create<TAFEdit>(nullptr)); }
 

@@ -207,7 +207,87 @@ int SafeCut(const char* text, int len, int cut)
 }
 } // namespace
 
+bool TAFDocument::FoldTake(int row, int through, int delta)
+{
+    if (!FFold)
+        return false;
+    TFoldCapture& f = *FFold;
+    if (f.First >= 0 && row < f.First)
+        FoldFlush(); // a change above what was gathered: it starts a record of its own
+    if (f.First < 0)
+    {
+        f.First = row;
+        f.CaretFirst = FCaret;
+    }
+    // Rows past the gathered ones are untouched yet: take them as they stand.
+    for (int at = f.First + int(f.Rows.size()) + f.Delta; at < through; ++at)
+    {
+        f.Rows.push_back(FLines->Get(at));
+        TAttrListItem rec = *FAttrs->GetItem(at);
+        rec.ColAttr = nullptr;
+        f.Attrs.push_back(rec);
+    }
+    f.Delta += delta;
+    f.CaretLast = FCaret;
+    return true;
+}
+
+void TAFDocument::FoldFlush()
+{
+    if (!FFold || FFold->First < 0)
+        return;
+    TFoldCapture& f = *FFold;
+    const int rowsNow = int(f.Rows.size()) + f.Delta;
+    const int first = f.First;
+    f.First = -1;
+    f.Delta = 0;
+    FUndo->PushBlock(FUndoGroupId, first, rowsNow, f.CaretFirst, f.CaretLast, std::move(f.Rows), std::move(f.Attrs));
+    f.Rows.clear();
+    f.Attrs.clear();
+    FireUndoChange(FUndo->Kept(), false);
+}
+
 void TAFDocument::FoldLine(int row)
+{
+    if (FFold)
+    {
+        FoldRows(row);
+        return;
+    }
+    // The re-fold's changes go to the undo history as one record of the rows it replaced.
+    TFoldCapture capture;
+    FFold = &capture;
+    try
+    {
+        FoldRows(row);
+    }
+    catch (...)
+    {
+        try
+        {
+            FoldFlush();
+        }
+        catch (...)
+        {
+            FUndo->MarkUnsaved(); // the change stands unrecorded: the saved state is out of reach
+        }
+        FFold = nullptr;
+        throw;
+    }
+    try
+    {
+        FoldFlush();
+    }
+    catch (...)
+    {
+        FUndo->MarkUnsaved();
+        FFold = nullptr;
+        throw;
+    }
+    FFold = nullptr;
+}
+
+void TAFDocument::FoldRows(int row)
 {
     // The caret follows its byte of the text, not the break asked for: the cut made can differ
     // from it (a tab is never split, the rules walk a break back, a double-byte character stays

@@ -205,14 +205,16 @@ bool TAFDocument::AskChange(int row, const AnsiString& text)
 
 void TAFDocument::ApplyLineChange(int row, const AnsiString& text)
 {
-    TAttrListItem* rec = FAttrs->GetItem(row);
-    TAttrListItem before = *rec;
-    before.ColAttr = nullptr;
-    TAttrListItem after = before;
-    after.Dirty = true;
     const bool folding = FoldTake(row, row + 1, 0);
+    TAttrListItem after;
     if (!folding)
+    {
+        TAttrListItem before = *FAttrs->GetItem(row);
+        before.ColAttr = nullptr;
+        after = before;
+        after.Dirty = true;
         FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, FLines->Get(row), text, before, after);
+    }
     FLines->Put(row, text);
     NoteLineWidth(text.Length());
     FAttrs->GetItem(row)->Dirty = true;

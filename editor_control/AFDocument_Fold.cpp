@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "editor_control/AFDocument.h"
 #include "editor_control/AFEditText.h"
@@ -27,31 +28,40 @@ int TAFDocument::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& 
     int& trail = budget.Trail;
     int& lead = budget.Lead;
 
-    // The head character A (first of the next piece) and the end character B (last kept).
-    AnsiString A;
+    // The head character A (first of the next piece) and the end character B (last kept), as
+    // views into S: a break decision allocates nothing.
+    auto sub = [&S](int index, int count) {
+        const std::string_view v = S.view();
+        const int n = int(v.size());
+        index = std::max(index, 1);
+        if (count <= 0 || index > n)
+            return v.substr(0, 0);
+        return v.substr(size_t(index - 1), size_t(std::min(count, n - index + 1)));
+    };
+    std::string_view A;
     int adj = 0;
     TMbcsByteType headType = ByteType(S, p + 1);
     if (headType == mbLeadByte)
-        A = S.SubString(p + 1, 2);
+        A = sub(p + 1, 2);
     else if (headType == mbTrailByte)
     {
-        A = S.SubString(p, 2);
+        A = sub(p, 2);
         adj = -1;
     }
     else
-        A = S.SubString(p + 1, 1);
-    AnsiString B;
+        A = sub(p + 1, 1);
+    std::string_view B;
     int endAt = p + adj;
     if (endAt >= 1)
     {
         if (ByteType(S, endAt) == mbTrailByte)
-            B = S.SubString(endAt - 1, 2);
+            B = sub(endAt - 1, 2);
         else
-            B = S.SubString(endAt, 1);
+            B = sub(endAt, 1);
     }
 
     int result = -1;
-    if (FOptions.Contains(aoJpnBanBreak) && (FBanHeadSet.Contains(A.c_str(), A.Length()) || A == "\r"))
+    if (FOptions.Contains(aoJpnBanBreak) && (FBanHeadSet.Contains(A.data(), int(A.size())) || A == "\r"))
     {
         if (trail <= FWrapTrailBytes)
         {
@@ -64,7 +74,7 @@ int TAFDocument::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& 
             result = WordBreakStep(S, p + adj - 1, m, budget);
         }
     }
-    else if (FOptions.Contains(aoJpnBanBreak) && FBanEndSet.Contains(B.c_str(), B.Length()))
+    else if (FOptions.Contains(aoJpnBanBreak) && FBanEndSet.Contains(B.data(), int(B.size())))
     {
         if (lead <= FWrapLeadBytes)
         {
@@ -72,8 +82,8 @@ int TAFDocument::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& 
             result = WordBreakStep(S, p - 2, m, budget);
         }
     }
-    else if (FOptions.Contains(aoWordWrap) && !A.IsEmpty() && !B.IsEmpty() && FWordChars[A.Byte(1)] &&
-             FWordChars[B.Byte(1)])
+    else if (FOptions.Contains(aoWordWrap) && !A.empty() && !B.empty() && FWordChars[(unsigned char)A[0]] &&
+             FWordChars[(unsigned char)B[0]])
     {
         if (lead <= FWrapLeadBytes)
         {
@@ -332,11 +342,11 @@ void TAFDocument::FoldRows(int row)
         const int W = FOptions.Contains(aoAutoFormat) ? int(rec->WrapPos) : kNoWrap;
         const int I = std::max<int>(0, rec->Indent);
         const AnsiString L = GetLine(r);
-        const AnsiString D = AnsiString::StringOfChar(' ', I) + TabExpand(L, false);
+        // The row as displayed; a wrapped piece in the middle never needs it.
+        auto display = [&] { return AnsiString::StringOfChar(' ', I) + TabExpand(L, false); };
         const bool last = r == GetLinesCount() - 1;
 
-        int brk = WordBreak(D, W, I + 2);
-        if (brk >= D.Length() && CountCr(L) == 1 && isCrLine(r))
+        if (CountCr(L) == 1 && isCrLine(r) && WordBreak(display(), W, I + 2) >= display().Length())
         {
             if (last)
             {
@@ -365,6 +375,7 @@ void TAFDocument::FoldRows(int row)
             // A wrapped piece, or the unterminated last row.
             if (last)
             {
+                const AnsiString D = display();
                 if (W > D.Length())
                     return;
                 int b = ClampBreak(WordBreak(D, W, I + 1), D.Length());
@@ -389,7 +400,8 @@ void TAFDocument::FoldRows(int row)
             const AnsiString next = GetLine(r + 1);
             // The next piece's tabs are expanded where they will stand, after this row's text.
             const AnsiString joined = L + next;
-            const AnsiString J = AnsiString::StringOfChar(' ', I) + TabExpand(joined, false);
+            const AnsiString J = I > 0 ? AnsiString::StringOfChar(' ', I) + TabExpand(joined, false)
+                                       : TabExpand(joined, false);
             const int off = caretOffset(r, true);
             const bool onRow = FCaret.y == r;
             if (W > J.Length())
@@ -439,6 +451,7 @@ void TAFDocument::FoldRows(int row)
         }
 
         // The row holds a CR: the piece ends at it or earlier.
+        const AnsiString D = display();
         int b = WordBreak(D, W, I + 1);
         int crPos = int(D.view().find('\r')) + 1;
         if (crPos < b)

@@ -463,14 +463,15 @@ void TAFDocument::SwapBlock(TUndoBuffItem& rec)
     // Rows both sides hold change in place; only the difference is deleted or inserted.
     const int common = std::min(now, want);
     for (int i = 0; i < common; ++i)
-        ReplayChange(at + i, rec.Rows[size_t(i)], rec.Attrs[size_t(i)]);
+        ReplayChange(at + i, rec.Rows[size_t(i)], rec.AttrOf(size_t(i)));
     for (int i = common; i < now; ++i)
         ReplayDelete(at + common);
     for (int i = common; i < want; ++i)
-        ReplayInsert(at + i, rec.Rows[size_t(i)], rec.Attrs[size_t(i)]);
+        ReplayInsert(at + i, rec.Rows[size_t(i)], rec.AttrOf(size_t(i)));
     rec.Rows.swap(rows);
     rec.Attrs.swap(attrs);
     rec.Index2 = want;
+    TUndoBuff::Compact(rec);
     FUndo->Resized(rec, oldSize);
 }
 

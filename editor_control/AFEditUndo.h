@@ -32,7 +32,8 @@ struct TUndoBuffItem
     // replay swaps the two, so the record then holds the rows it replaced. Undo leaves the caret
     // at Caret, redo at CaretLast.
     std::vector<AnsiString> Rows;
-    std::vector<TAttrListItem> Attrs; // never own a column list
+    std::vector<TAttrListItem> Attrs; // never own a column list; one serves all rows alike
+    const TAttrListItem& AttrOf(size_t row) const { return Attrs[Attrs.size() == 1 ? 0 : row]; }
     TPoint CaretLast;
 };
 
@@ -54,6 +55,8 @@ public:
     // A block record's rows were swapped: its memory is counted anew.
     void Resized(const TUndoBuffItem& item, int64_t oldSize) { FBytes += SizeOf(item) - oldSize; }
     static int64_t SizeOf(const TUndoBuffItem& item);
+    // A block record keeps one record for rows whose records are alike (as a replay sets them).
+    static void Compact(TUndoBuffItem& item);
     TUndoBuffItem* PrevPop();
     TUndoBuffItem* NextPop();
     void ToPrev();

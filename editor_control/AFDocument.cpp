@@ -159,7 +159,8 @@ void TAFDocument::AddLineP(const AnsiString& textIn, const TAttrListItem& attr)
     FHost->DocLineInserting(n - 1, text);
     TAttrListItem after = attr;
     after.ColAttr = nullptr;
-    FUndo->Push(FUndoGroupId, n, 0, FCaret, acInsert, AnsiString(), text, TAttrListItem(), after);
+    if (!FoldTake(n, n, 1))
+        FUndo->Push(FUndoGroupId, n, 0, FCaret, acInsert, AnsiString(), text, TAttrListItem(), after);
     FLines->Add(text);
     NoteLineWidth(text.Length());
     TAttrListItem rec = attr;
@@ -168,7 +169,8 @@ void TAFDocument::AddLineP(const AnsiString& textIn, const TAttrListItem& attr)
     rec.Dirty = true;
     // The record goes to the new row's index, even when reads created records past the end.
     FAttrs->SetItem(n, &rec);
-    FireUndoChange(FUndo->Kept(), false);
+    if (!FFold)
+        FireUndoChange(FUndo->Kept(), false);
 }
 
 void TAFDocument::InsertRow(int row, const AnsiString& textIn, const TAttrListItem& attr, bool hookMayRewrite)
@@ -180,7 +182,8 @@ void TAFDocument::InsertRow(int row, const AnsiString& textIn, const TAttrListIt
     FHost->DocLineInserting(row, seen);
     if (hookMayRewrite)
         text = seen;
-    FUndo->Push(FUndoGroupId, row, 0, FCaret, acInsert, AnsiString(), text, TAttrListItem(), copy);
+    if (!FoldTake(row, row, 1))
+        FUndo->Push(FUndoGroupId, row, 0, FCaret, acInsert, AnsiString(), text, TAttrListItem(), copy);
     FLines->Insert(row, text);
     NoteLineWidth(text.Length());
     copy.Dirty = true;
@@ -188,7 +191,8 @@ void TAFDocument::InsertRow(int row, const AnsiString& textIn, const TAttrListIt
     FAttrs->Insert(row, copy);
     BlkAttrLineEdit(row, emInsert);
     FHost->DocRowCountChanged();
-    FireUndoChange(FUndo->Kept(), false);
+    if (!FFold)
+        FireUndoChange(FUndo->Kept(), false);
 }
 
 bool TAFDocument::AskChange(int row, const AnsiString& text)
@@ -201,22 +205,28 @@ bool TAFDocument::AskChange(int row, const AnsiString& text)
 
 void TAFDocument::ApplyLineChange(int row, const AnsiString& text)
 {
-    TAttrListItem* rec = FAttrs->GetItem(row);
-    TAttrListItem before = *rec;
-    before.ColAttr = nullptr;
-    TAttrListItem after = before;
-    after.Dirty = true;
-    FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, FLines->Get(row), text, before, after);
+    const bool folding = FoldTake(row, row + 1, 0);
+    TAttrListItem after;
+    if (!folding)
+    {
+        TAttrListItem before = *FAttrs->GetItem(row);
+        before.ColAttr = nullptr;
+        after = before;
+        after.Dirty = true;
+        FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, FLines->Get(row), text, before, after);
+    }
     FLines->Put(row, text);
     NoteLineWidth(text.Length());
     FAttrs->GetItem(row)->Dirty = true;
-    if (FHost->DocChanged())
+    // A re-fold takes the row as it finally stands.
+    if (FHost->DocChanged() && !folding)
     {
         TAttrListItem now = *FAttrs->GetItem(row);
         now.ColAttr = nullptr;
         FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, text, FLines->Get(row), after, now);
     }
-    FireUndoChange(FUndo->Kept(), false);
+    if (!folding)
+        FireUndoChange(FUndo->Kept(), false);
 }
 
 void TAFDocument::DeleteRowsAt(int first, int count, bool lastFirst)
@@ -233,6 +243,7 @@ void TAFDocument::DeleteRowsAt(int first, int count, bool lastFirst)
         DelLineP(first);
         return;
     }
+    FoldFlush(); // its records follow what a re-fold gathered so far
     // The same undo records as deleting the rows one by one (last first, or all at first), but
     // the rows below move up once: linear in the rows of the text.
     for (int k = 0; k < count; ++k)
@@ -293,7 +304,10 @@ void TAFDocument::DelLineP(int row)
     FHost->DocLineDeleting(row);
     TAttrListItem before = *FAttrs->GetItem(row);
     before.ColAttr = nullptr;
-    FUndo->Push(FUndoGroupId, row, 0, FCaret, acDelete, FLines->Get(row), AnsiString(), before, TAttrListItem());
+    const bool folding = FoldTake(row, row + 1, -1);
+    if (!folding)
+        FUndo->Push(FUndoGroupId, row, 0, FCaret, acDelete, FLines->Get(row), AnsiString(), before,
+                    TAttrListItem());
     if (row + 1 < n)
         BlkAttrRowEndToNext(row, row + 1);
     FLines->Delete(row);
@@ -308,7 +322,8 @@ void TAFDocument::DelLineP(int row)
         InsertRow(0, AnsiString(), before, false);
     }
     FHost->DocRowCountChanged();
-    FireUndoChange(FUndo->Kept(), false);
+    if (!folding)
+        FireUndoChange(FUndo->Kept(), false);
 }
 
 void TAFDocument::InsertRowsAt(int row, const std::vector<AnsiString>& texts,
@@ -317,6 +332,7 @@ void TAFDocument::InsertRowsAt(int row, const std::vector<AnsiString>& texts,
     const int n = int(texts.size());
     if (n == 0)
         return;
+    FoldFlush(); // its records follow what a re-fold gathered so far
     const int old = GetLinesCount();
     row = std::clamp(row, 0, old);
     // Make room at the end and move the rows below down once: linear in the rows.
@@ -427,6 +443,38 @@ void TAFDocument::ReplayChange(int index, const AnsiString& text, const TAttrLis
     BlkAttrLineEdit(index, emChange);
 }
 
+void TAFDocument::SwapBlock(TUndoBuffItem& rec)
+{
+    const int64_t oldSize = TUndoBuff::SizeOf(rec);
+    const int at = std::clamp(rec.Index, 0, GetLinesCount());
+    const int now = std::clamp(rec.Index2, 0, GetLinesCount() - at);
+    const int want = int(rec.Rows.size());
+    std::vector<AnsiString> rows;
+    std::vector<TAttrListItem> attrs;
+    rows.reserve(size_t(now));
+    attrs.reserve(size_t(now));
+    for (int i = 0; i < now; ++i)
+    {
+        rows.push_back(FLines->Get(at + i));
+        TAttrListItem rec2 = *FAttrs->GetItem(at + i);
+        rec2.ColAttr = nullptr;
+        attrs.push_back(rec2);
+    }
+    // Rows both sides hold change in place; only the difference is deleted or inserted.
+    const int common = std::min(now, want);
+    for (int i = 0; i < common; ++i)
+        ReplayChange(at + i, rec.Rows[size_t(i)], rec.AttrOf(size_t(i)));
+    for (int i = common; i < now; ++i)
+        ReplayDelete(at + common);
+    for (int i = common; i < want; ++i)
+        ReplayInsert(at + i, rec.Rows[size_t(i)], rec.AttrOf(size_t(i)));
+    rec.Rows.swap(rows);
+    rec.Attrs.swap(attrs);
+    rec.Index2 = want;
+    TUndoBuff::Compact(rec);
+    FUndo->Resized(rec, oldSize);
+}
+
 void TAFDocument::SettleAfterReplay()
 {
     // The editor always keeps one row, and the caret stays inside the text.
@@ -457,6 +505,9 @@ bool TAFDocument::UndoGroup()
             break;
         case acChange:
             ReplayChange(rec->Index, rec->Before, rec->AttrBefore);
+            break;
+        case acBlock:
+            SwapBlock(*rec);
             break;
         case acMove: // no operation records moves
         case acOverWrite:
@@ -491,11 +542,14 @@ bool TAFDocument::RedoGroup()
         case acChange:
             ReplayChange(rec->Index, rec->After, rec->AttrAfter);
             break;
+        case acBlock:
+            SwapBlock(*rec);
+            break;
         case acMove: // no operation records moves
         case acOverWrite:
             break;
         }
-        FCaret = rec->Caret;
+        FCaret = rec->Action == acBlock ? rec->CaretLast : rec->Caret;
         int id = rec->GroupId;
         FUndo->ToNext();
         rec = FUndo->NextPop();

@@ -198,6 +198,25 @@ private:
     void ReplayChange(int index, const AnsiString& text, const TAttrListItem& attr);
     // The document always keeps one row, and the caret stays inside the text.
     void SettleAfterReplay();
+    // Puts a block record's rows in place of those the text holds there, and keeps those.
+    void SwapBlock(TUndoBuffItem& rec);
+
+    // While a re-fold runs, the row primitives gather the rows it replaces instead of pushing a
+    // record per row of the paragraph; the fold then pushes them as one record.
+    struct TFoldCapture
+    {
+        int First = -1; // -1: nothing gathered yet
+        int Delta = 0;  // rows the fold added (less those it deleted)
+        std::vector<AnsiString> Rows;
+        std::vector<TAttrListItem> Attrs;
+        TPoint CaretFirst;
+        TPoint CaretLast;
+    };
+    void FoldRows(int row);
+    // False outside a re-fold. Otherwise gathers the rows up to through - 1 (as the text numbers
+    // them now) before a primitive at row changes them and adds delta rows.
+    bool FoldTake(int row, int through, int delta);
+    void FoldFlush();
 
     TAFDocumentHost FNoHost;
     TAFDocumentHost* FHost = &FNoHost;
@@ -205,6 +224,7 @@ private:
     TAttrList* FAttrs = nullptr;
     TBlkAttrList* FBlkAttrs = nullptr;
     TUndoBuff* FUndo = nullptr;
+    TFoldCapture* FFold = nullptr;
     int FUndoGroupId = 0;
     TPoint FCaret;
     int FLongestLine = 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "editor_control/AFDocument.h"
 #include "editor_control/AFEditText.h"
@@ -27,31 +28,40 @@ int TAFDocument::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& 
     int& trail = budget.Trail;
     int& lead = budget.Lead;
 
-    // The head character A (first of the next piece) and the end character B (last kept).
-    AnsiString A;
+    // The head character A (first of the next piece) and the end character B (last kept), as
+    // views into S: a break decision allocates nothing.
+    auto sub = [&S](int index, int count) {
+        const std::string_view v = S.view();
+        const int n = int(v.size());
+        index = std::max(index, 1);
+        if (count <= 0 || index > n)
+            return v.substr(0, 0);
+        return v.substr(size_t(index - 1), size_t(std::min(count, n - index + 1)));
+    };
+    std::string_view A;
     int adj = 0;
     TMbcsByteType headType = ByteType(S, p + 1);
     if (headType == mbLeadByte)
-        A = S.SubString(p + 1, 2);
+        A = sub(p + 1, 2);
     else if (headType == mbTrailByte)
     {
-        A = S.SubString(p, 2);
+        A = sub(p, 2);
         adj = -1;
     }
     else
-        A = S.SubString(p + 1, 1);
-    AnsiString B;
+        A = sub(p + 1, 1);
+    std::string_view B;
     int endAt = p + adj;
     if (endAt >= 1)
     {
         if (ByteType(S, endAt) == mbTrailByte)
-            B = S.SubString(endAt - 1, 2);
+            B = sub(endAt - 1, 2);
         else
-            B = S.SubString(endAt, 1);
+            B = sub(endAt, 1);
     }
 
     int result = -1;
-    if (FOptions.Contains(aoJpnBanBreak) && (FBanHeadSet.Contains(A.c_str(), A.Length()) || A == "\r"))
+    if (FOptions.Contains(aoJpnBanBreak) && (FBanHeadSet.Contains(A.data(), int(A.size())) || A == "\r"))
     {
         if (trail <= FWrapTrailBytes)
         {
@@ -64,7 +74,7 @@ int TAFDocument::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& 
             result = WordBreakStep(S, p + adj - 1, m, budget);
         }
     }
-    else if (FOptions.Contains(aoJpnBanBreak) && FBanEndSet.Contains(B.c_str(), B.Length()))
+    else if (FOptions.Contains(aoJpnBanBreak) && FBanEndSet.Contains(B.data(), int(B.size())))
     {
         if (lead <= FWrapLeadBytes)
         {
@@ -72,8 +82,8 @@ int TAFDocument::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& 
             result = WordBreakStep(S, p - 2, m, budget);
         }
     }
-    else if (FOptions.Contains(aoWordWrap) && !A.IsEmpty() && !B.IsEmpty() && FWordChars[A.Byte(1)] &&
-             FWordChars[B.Byte(1)])
+    else if (FOptions.Contains(aoWordWrap) && !A.empty() && !B.empty() && FWordChars[(unsigned char)A[0]] &&
+             FWordChars[(unsigned char)B[0]])
     {
         if (lead <= FWrapLeadBytes)
         {
@@ -207,7 +217,87 @@ int SafeCut(const char* text, int len, int cut)
 }
 } // namespace
 
+bool TAFDocument::FoldTake(int row, int through, int delta)
+{
+    if (!FFold)
+        return false;
+    TFoldCapture& f = *FFold;
+    if (f.First >= 0 && row < f.First)
+        FoldFlush(); // a change above what was gathered: it starts a record of its own
+    if (f.First < 0)
+    {
+        f.First = row;
+        f.CaretFirst = FCaret;
+    }
+    // Rows past the gathered ones are untouched yet: take them as they stand.
+    for (int at = f.First + int(f.Rows.size()) + f.Delta; at < through; ++at)
+    {
+        f.Rows.push_back(FLines->Get(at));
+        TAttrListItem rec = *FAttrs->GetItem(at);
+        rec.ColAttr = nullptr;
+        f.Attrs.push_back(rec);
+    }
+    f.Delta += delta;
+    f.CaretLast = FCaret;
+    return true;
+}
+
+void TAFDocument::FoldFlush()
+{
+    if (!FFold || FFold->First < 0)
+        return;
+    TFoldCapture& f = *FFold;
+    const int rowsNow = int(f.Rows.size()) + f.Delta;
+    const int first = f.First;
+    f.First = -1;
+    f.Delta = 0;
+    FUndo->PushBlock(FUndoGroupId, first, rowsNow, f.CaretFirst, f.CaretLast, std::move(f.Rows), std::move(f.Attrs));
+    f.Rows.clear();
+    f.Attrs.clear();
+    FireUndoChange(FUndo->Kept(), false);
+}
+
 void TAFDocument::FoldLine(int row)
+{
+    if (FFold)
+    {
+        FoldRows(row);
+        return;
+    }
+    // The re-fold's changes go to the undo history as one record of the rows it replaced.
+    TFoldCapture capture;
+    FFold = &capture;
+    try
+    {
+        FoldRows(row);
+    }
+    catch (...)
+    {
+        try
+        {
+            FoldFlush();
+        }
+        catch (...)
+        {
+            FUndo->MarkUnsaved(); // the change stands unrecorded: the saved state is out of reach
+        }
+        FFold = nullptr;
+        throw;
+    }
+    try
+    {
+        FoldFlush();
+    }
+    catch (...)
+    {
+        FUndo->MarkUnsaved();
+        FFold = nullptr;
+        throw;
+    }
+    FFold = nullptr;
+}
+
+void TAFDocument::FoldRows(int row)
 {
     // The caret follows its byte of the text, not the break asked for: the cut made can differ
     // from it (a tab is never split, the rules walk a break back, a double-byte character stays
@@ -252,11 +342,11 @@ void TAFDocument::FoldLine(int row)
         const int W = FOptions.Contains(aoAutoFormat) ? int(rec->WrapPos) : kNoWrap;
         const int I = std::max<int>(0, rec->Indent);
         const AnsiString L = GetLine(r);
-        const AnsiString D = AnsiString::StringOfChar(' ', I) + TabExpand(L, false);
+        // The row as displayed; a wrapped piece in the middle never needs it.
+        auto display = [&] { return AnsiString::StringOfChar(' ', I) + TabExpand(L, false); };
         const bool last = r == GetLinesCount() - 1;
 
-        int brk = WordBreak(D, W, I + 2);
-        if (brk >= D.Length() && CountCr(L) == 1 && isCrLine(r))
+        if (CountCr(L) == 1 && isCrLine(r) && WordBreak(display(), W, I + 2) >= display().Length())
         {
             if (last)
             {
@@ -285,6 +375,7 @@ void TAFDocument::FoldLine(int row)
             // A wrapped piece, or the unterminated last row.
             if (last)
             {
+                const AnsiString D = display();
                 if (W > D.Length())
                     return;
                 int b = ClampBreak(WordBreak(D, W, I + 1), D.Length());
@@ -309,7 +400,8 @@ void TAFDocument::FoldLine(int row)
             const AnsiString next = GetLine(r + 1);
             // The next piece's tabs are expanded where they will stand, after this row's text.
             const AnsiString joined = L + next;
-            const AnsiString J = AnsiString::StringOfChar(' ', I) + TabExpand(joined, false);
+            const AnsiString J = I > 0 ? AnsiString::StringOfChar(' ', I) + TabExpand(joined, false)
+                                       : TabExpand(joined, false);
             const int off = caretOffset(r, true);
             const bool onRow = FCaret.y == r;
             if (W > J.Length())
@@ -359,6 +451,7 @@ void TAFDocument::FoldLine(int row)
         }
 
         // The row holds a CR: the piece ends at it or earlier.
+        const AnsiString D = display();
         int b = WordBreak(D, W, I + 1);
         int crPos = int(D.view().find('\r')) + 1;
         if (crPos < b)

@@ -1,7 +1,9 @@
-// Grouped, bounded undo history of the editor control: one record per changed display row.
+// Grouped, bounded undo history of the editor control: one record per changed display row, or
+// one for a whole re-fold.
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "editor_control/AFEditRecords.h"
 
@@ -11,7 +13,8 @@ enum TUndoAction
     acDelete,
     acChange,
     acMove,
-    acOverWrite
+    acOverWrite,
+    acBlock
 };
 
 struct TUndoBuffItem
@@ -25,6 +28,13 @@ struct TUndoBuffItem
     AnsiString After;
     TAttrListItem AttrBefore; // never owns a column list
     TAttrListItem AttrAfter;  // never owns a column list
+    // acBlock: the text's rows Index .. Index + Index2 - 1 are to become Rows (with Attrs); a
+    // replay swaps the two, so the record then holds the rows it replaced. Undo leaves the caret
+    // at Caret, redo at CaretLast.
+    std::vector<AnsiString> Rows;
+    std::vector<TAttrListItem> Attrs; // never own a column list; one serves all rows alike
+    const TAttrListItem& AttrOf(size_t row) const { return Attrs[Attrs.size() == 1 ? 0 : row]; }
+    TPoint CaretLast;
 };
 
 // Records 0 .. Position-1 can be undone, Position .. Top-1 redone. The text counts as edited
@@ -39,6 +49,14 @@ public:
 
     void Push(int id, int index, int index2, const TPoint& caret, TUndoAction action, const AnsiString& before,
               const AnsiString& after, const TAttrListItem& attrBefore, const TAttrListItem& attrAfter);
+    // A whole re-fold as one record (see acBlock); rows and attrs are taken.
+    void PushBlock(int id, int index, int rowsNow, const TPoint& caretFirst, const TPoint& caretLast,
+                   std::vector<AnsiString>&& rows, std::vector<TAttrListItem>&& attrs);
+    // A block record's rows were swapped: its memory is counted anew.
+    void Resized(const TUndoBuffItem& item, int64_t oldSize) { FBytes += SizeOf(item) - oldSize; }
+    static int64_t SizeOf(const TUndoBuffItem& item);
+    // A block record keeps one record for rows whose records are alike (as a replay sets them).
+    static void Compact(TUndoBuffItem& item);
     TUndoBuffItem* PrevPop();
     TUndoBuffItem* NextPop();
     void ToPrev();
@@ -72,7 +90,8 @@ private:
     void DropFront(int n);
     void FreeFrom(int first);
     void Refuse();
-    static int64_t SizeOf(const TUndoBuffItem& item);
+    // Makes room for and stores item under group id; false when refused (item is freed).
+    bool Place(int id, TUndoBuffItem* item);
 
     int FLastId = 0;
     int FRunCount = 0;

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <climits>
+#include <memory>
 
 #include "editor_control/AFEditUndo.h"
 
@@ -19,8 +20,13 @@ int TUndoBuff::Capacity() const
 
 int64_t TUndoBuff::SizeOf(const TUndoBuffItem& item)
 {
-    return int64_t(sizeof(TUndoBuffItem)) + item.Before.Length() + item.After.Length() + item.AttrBefore.Str.Length() +
-           item.AttrAfter.Str.Length();
+    int64_t size = int64_t(sizeof(TUndoBuffItem)) + item.Before.Length() + item.After.Length() +
+                   item.AttrBefore.Str.Length() + item.AttrAfter.Str.Length();
+    for (const AnsiString& row : item.Rows)
+        size += int64_t(sizeof(AnsiString)) + row.Length();
+    for (const TAttrListItem& rec : item.Attrs)
+        size += int64_t(sizeof(TAttrListItem)) + rec.Str.Length();
+    return size;
 }
 
 void TUndoBuff::FreeFrom(int first)
@@ -77,10 +83,9 @@ void TUndoBuff::Refuse()
     FSavedPos = -1;
 }
 
-void TUndoBuff::Push(int id, int index, int index2, const TPoint& caret, TUndoAction action,
-                     const AnsiString& before, const AnsiString& after, const TAttrListItem& attrBefore,
-                     const TAttrListItem& attrAfter)
+bool TUndoBuff::Place(int id, TUndoBuffItem* item)
 {
+    std::unique_ptr<TUndoBuffItem> owned(item);
     if (id == FLastId)
         ++FRunCount;
     else
@@ -93,7 +98,7 @@ void TUndoBuff::Push(int id, int index, int index2, const TPoint& caret, TUndoAc
     if (FMax == 0 || (FOverflowed && FOverflowId == id))
     {
         Refuse();
-        return;
+        return false;
     }
 
     // A push forgets everything that could have been redone.
@@ -101,8 +106,7 @@ void TUndoBuff::Push(int id, int index, int index2, const TPoint& caret, TUndoAc
         FSavedPos = -1;
     FreeFrom(FPosition);
 
-    const int64_t size = int64_t(sizeof(TUndoBuffItem)) + before.Length() + after.Length() +
-                         attrBefore.Str.Length() + attrAfter.Str.Length();
+    const int64_t size = SizeOf(*item);
     while (FPosition >= Capacity() || FBytes + size > FBudget)
     {
         if (!EvictOldestGroup(id))
@@ -113,14 +117,26 @@ void TUndoBuff::Push(int id, int index, int index2, const TPoint& caret, TUndoAc
             FOverflowed = true;
             FOverflowId = id;
             Refuse();
-            return;
+            return false;
         }
     }
 
     if (GetCount() <= FPosition)
         TList::SetCount(FPosition + 1);
-    auto* item = new TUndoBuffItem();
     item->GroupId = id;
+    Put(FPosition, owned.release());
+    FBytes += size;
+    ++FPosition;
+    FTop = FPosition;
+    FKept = true;
+    return true;
+}
+
+void TUndoBuff::Push(int id, int index, int index2, const TPoint& caret, TUndoAction action,
+                     const AnsiString& before, const AnsiString& after, const TAttrListItem& attrBefore,
+                     const TAttrListItem& attrAfter)
+{
+    auto* item = new TUndoBuffItem();
     item->Index = index;
     item->Index2 = index2;
     item->Caret = caret;
@@ -131,11 +147,40 @@ void TUndoBuff::Push(int id, int index, int index2, const TPoint& caret, TUndoAc
     item->AttrBefore.ColAttr = nullptr;
     item->AttrAfter = attrAfter;
     item->AttrAfter.ColAttr = nullptr;
-    Put(FPosition, item);
-    FBytes += SizeOf(*item);
-    ++FPosition;
-    FTop = FPosition;
-    FKept = true;
+    Place(id, item);
+}
+
+void TUndoBuff::PushBlock(int id, int index, int rowsNow, const TPoint& caretFirst, const TPoint& caretLast,
+                          std::vector<AnsiString>&& rows, std::vector<TAttrListItem>&& attrs)
+{
+    auto* item = new TUndoBuffItem();
+    item->Index = index;
+    item->Index2 = rowsNow;
+    item->Caret = caretFirst;
+    item->CaretLast = caretLast;
+    item->Action = acBlock;
+    item->Rows = std::move(rows);
+    item->Attrs = std::move(attrs);
+    for (TAttrListItem& rec : item->Attrs)
+        rec.ColAttr = nullptr;
+    Compact(*item);
+    Place(id, item);
+}
+
+void TUndoBuff::Compact(TUndoBuffItem& item)
+{
+    // A replay marks every row dirty and gives it no column list: those never tell records apart.
+    auto alike = [](const TAttrListItem& a, const TAttrListItem& b) {
+        return a.FontColor == b.FontColor && a.BackColor == b.BackColor && a.Indent == b.Indent &&
+               a.Reserve == b.Reserve && a.WrapPos == b.WrapPos && a.Style == b.Style && a.States == b.States &&
+               a.Str == b.Str;
+    };
+    std::vector<TAttrListItem>& attrs = item.Attrs;
+    if (attrs.size() > 1 &&
+        std::all_of(attrs.begin() + 1, attrs.end(), [&](const TAttrListItem& a) { return alike(a, attrs[0]); }))
+        attrs.resize(1);
+    attrs.shrink_to_fit();
+    item.Rows.shrink_to_fit();
 }
 
 TUndoBuffItem* TUndoBuff::PrevPop()

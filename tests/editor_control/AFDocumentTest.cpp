@@ -421,3 +421,60 @@ TEST(AFDocument, ALoadReservesRowsByWhatItReadsNotByTheStreamSize)
     }
 }
 
+
+// A keystroke at the start of a long paragraph moves every piece's boundary: the re-fold goes to
+// the history as one record however many rows it changed, and undo and redo give back the rows,
+// the records and the edit point of either side.
+TEST(AFDocument, ARefoldOfAWholeParagraphIsOneUndoRecordReplayedExactly)
+{
+    TAFDocument d;
+    d.Options() = TAFEditOptions{aoAutoFormat};
+    d.DefWrapPos() = 12;
+    d.UndoBuff()->SetMax(-1);
+    std::string para;
+    for (int i = 0; i < 200; ++i)
+        para += "abcdefghij";
+    para += "\rtail\r";
+    TStringStream in(Ansi(para));
+    TStringList lines;
+    TAttrList records;
+    TLoadTruncation truncation;
+    d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
+    d.TakeRows(lines);
+    d.Attrs()->Swap(records);
+    d.UndoBuff()->Reset();
+    ASSERT_GT(d.GetLinesCount(), 150);
+    auto rows = [&] {
+        std::vector<std::pair<std::string, int>> out;
+        for (int i = 0; i < d.GetLinesCount(); ++i)
+            out.emplace_back(d.GetLine(i).str(), d.Attrs()->GetItem(i)->Indent);
+        return out;
+    };
+    const auto start = rows();
+
+    ++d.UndoGroupId();
+    d.Caret() = TPoint(0, 0);
+    d.ApplyLineChange(0, "xyz" + d.GetLine(0));
+    d.Caret() = TPoint(3, 0);
+    d.FoldLine(0);
+    EXPECT_LE(d.UndoBuff()->RecordCount(), 2);
+    const auto typed = rows();
+    const TPoint caretTyped = d.Caret();
+    EXPECT_NE(typed, start);
+    std::string joined;
+    for (const auto& r : typed)
+        joined += r.first;
+    EXPECT_EQ(joined, "xyz" + para);
+
+    for (int round = 0; round < 2; ++round)
+    {
+        EXPECT_TRUE(d.UndoGroup());
+        EXPECT_EQ(rows(), start);
+        EXPECT_EQ(d.Caret(), TPoint(0, 0));
+        EXPECT_FALSE(d.UndoBuff()->Edited());
+        d.RedoGroup();
+        EXPECT_EQ(rows(), typed);
+        EXPECT_EQ(d.Caret(), caretTyped);
+        EXPECT_TRUE(d.UndoBuff()->Edited());
+    }
+}

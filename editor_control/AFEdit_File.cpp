@@ -127,8 +127,6 @@ TSaveWriter plainWriter;
 TSaveWriter* currentWriter = &plainWriter;
 } // namespace
 
-// ---- the line reader --------------------------------------------------------------------------
-
 // ---- the bare-record file ------------------------------------------------------------------
 
 void TAttrList::loadFromFile(const AnsiString& path)

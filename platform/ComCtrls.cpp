@@ -42,6 +42,8 @@ bool ReflectControlMessage(TMessage& message)
         if (message.LParam)
             from = reinterpret_cast<NMHDR*>(message.LParam)->hwndFrom;
         break;
+    case WM_HSCROLL:
+    case WM_VSCROLL: from = reinterpret_cast<HWND>(message.LParam); break; // null: the window's own bar
     case WM_DRAWITEM:
         if (auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam); item && item->CtlType != ODT_MENU)
             from = item->hwndItem;
@@ -127,6 +129,8 @@ void TNativeControl::Dispatch(TMessage& message)
     case WM_COMMAND:
     case WM_NOTIFY:
     case WM_DRAWITEM:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
         if (ReflectControlMessage(message))
             return;
         break;
@@ -229,7 +233,7 @@ void TTabSheet::TextChanged()
 
 void TTabSheet::Dispatch(TMessage& message)
 {
-    if ((message.Msg == WM_COMMAND || message.Msg == WM_NOTIFY || message.Msg == WM_DRAWITEM) &&
+    if (IsReflectedMessage(message.Msg) &&
         ReflectControlMessage(message))
         return;
     TWinControl::Dispatch(message);

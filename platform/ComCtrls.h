@@ -27,6 +27,11 @@ constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;
 // control of the layer, it gets the CN_ message, its result becomes the message's, and true is
 // returned.
 bool ReflectControlMessage(TMessage& message);
+// The messages a parent sends back to the native control they came from.
+inline bool IsReflectedMessage(unsigned msg)
+{
+    return msg == WM_COMMAND || msg == WM_NOTIFY || msg == WM_DRAWITEM || msg == WM_HSCROLL || msg == WM_VSCROLL;
+}
 
 // InitCommonControlsEx for every class used here; runs once, whatever calls it first.
 void InitCommonControlsOnce();

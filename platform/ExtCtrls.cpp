@@ -164,6 +164,8 @@ void TPanel::Dispatch(TMessage& message)
     case WM_COMMAND:
     case WM_NOTIFY:
     case WM_DRAWITEM:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
         if (ReflectControlMessage(message))
             return;
         break;

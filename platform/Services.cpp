@@ -155,9 +155,25 @@ HANDLE RunProcess(const AnsiString& program, const AnsiString& commandLine)
     return info.hProcess;
 }
 
+bool RunColorDialog(void* ownerHwnd, int& color)
+{
+    static COLORREF custom[16] = {}; // the user's own colours, kept while the program runs
+    CHOOSECOLORW cc{};
+    cc.lStructSize = sizeof cc;
+    cc.hwndOwner = static_cast<HWND>(ownerHwnd);
+    cc.rgbResult = COLORREF(color) & 0xFFFFFF;
+    cc.lpCustColors = custom;
+    cc.Flags = CC_RGBINIT | CC_FULLOPEN;
+    if (!ChooseColorW(&cc))
+        return false;
+    color = int(cc.rgbResult);
+    return true;
+}
+
 class TWin32Services : public TPlatformServices
 {
 public:
+    bool PickColor(void* ownerHwnd, int& color) override { return RunColorDialog(ownerHwnd, color); }
     bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) override
     {
         return RunInputQuery(caption, prompt, value);

@@ -38,6 +38,9 @@ public:
     // The folder browser: true when the user chose a folder (folder then holds it; it comes in as
     // the folder to start from); false for Cancel.
     virtual bool BrowseForFolder(void* ownerHwnd, const AnsiString& title, AnsiString& folder) { return false; }
+    // The colour dialog: true when the user chose a colour (color, an RGB value, comes in as the
+    // colour shown and goes out as the one chosen).
+    virtual bool PickColor(void* ownerHwnd, int& color) { return false; }
     // A line of text asked for in a small dialog (value comes in as the text shown): true with value
     // set when confirmed; false for Cancel.
     virtual bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) { return false; }

@@ -1217,7 +1217,7 @@ void TGroupBox::TextChanged()
 
 void TGroupBox::Dispatch(TMessage& message)
 {
-    if ((message.Msg == WM_COMMAND || message.Msg == WM_NOTIFY || message.Msg == WM_DRAWITEM) &&
+    if (IsReflectedMessage(message.Msg) &&
         ReflectControlMessage(message))
         return;
     TCustomControl::Dispatch(message);
@@ -1397,6 +1397,113 @@ void TUpDown::Dispatch(TMessage& message)
             if (!CanChange(ud->iPos + ud->iDelta, direction))
                 message.Result = 1; // refuses the change
         }
+        return;
+    }
+    TStdControl::Dispatch(message);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TTrackBar
+
+TTrackBar::TTrackBar(TComponent* owner) : TStdControl(owner)
+{
+    width_ = 150;
+    height_ = 45;
+    SetTabStop(true);
+}
+
+void TTrackBar::CreateParams(TCreateParams& params)
+{
+    TStdControl::CreateParams(params);
+    params.Style |= TBS_AUTOTICKS | WS_TABSTOP | (orientation_ == trVertical ? TBS_VERT : TBS_HORZ);
+}
+
+void TTrackBar::HandleCreated()
+{
+    SendMessageW(handle_, TBM_SETRANGEMIN, FALSE, min_);
+    SendMessageW(handle_, TBM_SETRANGEMAX, FALSE, max_);
+    SendMessageW(handle_, TBM_SETPAGESIZE, 0, pageSize_);
+    SendMessageW(handle_, TBM_SETTICFREQ, frequency_, 0);
+    SendMessageW(handle_, TBM_SETPOS, TRUE, position_);
+}
+
+void TTrackBar::WMDestroy(TWMDestroy& message)
+{
+    position_ = Position();
+    TStdControl::WMDestroy(message);
+}
+
+void TTrackBar::SetMin(int value)
+{
+    min_ = value;
+    if (HandleAllocated())
+        SendMessageW(handle_, TBM_SETRANGEMIN, TRUE, min_);
+    Reposition(position_, true);
+}
+
+void TTrackBar::SetMax(int value)
+{
+    max_ = value;
+    if (HandleAllocated())
+        SendMessageW(handle_, TBM_SETRANGEMAX, TRUE, max_);
+    Reposition(position_, true);
+}
+
+int TTrackBar::Position()
+{
+    if (HandleAllocated())
+        position_ = int(SendMessageW(handle_, TBM_GETPOS, 0, 0));
+    return position_;
+}
+
+void TTrackBar::SetPosition(int value)
+{
+    Reposition(value, true);
+}
+
+// One place that moves the position, so OnChange fires once per real change.
+void TTrackBar::Reposition(int value, bool toWindow)
+{
+    value = std::clamp(value, std::min(min_, max_), std::max(min_, max_));
+    if (toWindow && HandleAllocated())
+        SendMessageW(handle_, TBM_SETPOS, TRUE, value);
+    if (value == position_)
+        return;
+    position_ = value;
+    Changed();
+}
+
+void TTrackBar::SetPageSize(int value)
+{
+    pageSize_ = value;
+    if (HandleAllocated())
+        SendMessageW(handle_, TBM_SETPAGESIZE, 0, pageSize_);
+}
+
+void TTrackBar::SetFrequency(int value)
+{
+    frequency_ = value;
+    if (HandleAllocated())
+        SendMessageW(handle_, TBM_SETTICFREQ, frequency_, 0);
+}
+
+void TTrackBar::SetOrientation(TTrackBarOrientation orientation)
+{
+    orientation_ = orientation; // read when the window is made
+}
+
+void TTrackBar::Changed()
+{
+    if (OnChange)
+        OnChange(this);
+}
+
+void TTrackBar::Dispatch(TMessage& message)
+{
+    if (message.Msg == CN_BASE + WM_HSCROLL || message.Msg == CN_BASE + WM_VSCROLL)
+    {
+        Reposition(int(SendMessageW(handle_, TBM_GETPOS, 0, 0)), false);
+        message.Result = 0;
         return;
     }
     TStdControl::Dispatch(message);

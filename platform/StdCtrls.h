@@ -446,6 +446,55 @@ private:
     TWinControl* associate_ = nullptr;
 };
 
+// ---------------------------------------------------------------------------------------------
+// Track bar
+
+enum TTrackBarOrientation
+{
+    trHorizontal,
+    trVertical
+};
+
+// A slider over Min..Max. OnChange fires whenever the position changes, by the user or by
+// SetPosition, once per change.
+class TTrackBar : public TStdControl
+{
+public:
+    explicit TTrackBar(TComponent* owner);
+
+    int Min() const { return min_; }
+    void SetMin(int value);
+    int Max() const { return max_; }
+    void SetMax(int value);
+    int Position();
+    void SetPosition(int value); // clamped to Min..Max
+    int PageSize() const { return pageSize_; }
+    void SetPageSize(int value);
+    int Frequency() const { return frequency_; } // a tick every Frequency positions
+    void SetFrequency(int value);
+    TTrackBarOrientation Orientation() const { return orientation_; }
+    void SetOrientation(TTrackBarOrientation orientation); // before the window exists
+
+    TNotifyEvent OnChange;
+
+protected:
+    const wchar_t* NativeClassName() const override { return TRACKBAR_CLASSW; }
+    void CreateParams(TCreateParams& params) override;
+    void HandleCreated() override;
+    void Dispatch(TMessage& message) override;
+    void WMDestroy(TWMDestroy& message) override;
+    virtual void Changed();
+
+private:
+    void Reposition(int value, bool toWindow);
+    int min_ = 0;
+    int max_ = 10;
+    int position_ = 0;
+    int pageSize_ = 2;
+    int frequency_ = 1;
+    TTrackBarOrientation orientation_ = trHorizontal;
+};
+
 // Names a new control, gives it its caption (when not empty) and bounds, and puts it on parent:
 // the one step every dialog takes for each of its controls.
 template <class T>

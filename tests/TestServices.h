@@ -50,6 +50,15 @@ public:
         started.push_back(program.str() + "|" + commandLine.str());
         return nullptr;
     }
+    // The colour dialog answers colorAnswer (none: Cancel) and records the colour it was shown.
+    bool PickColor(void*, int& color) override
+    {
+        colorsShown.push_back(color);
+        if (!colorAnswer)
+            return false;
+        color = *colorAnswer;
+        return true;
+    }
     std::vector<std::string> boxes;
     std::vector<unsigned> flags;
     int answer = IDOK;
@@ -58,6 +67,8 @@ public:
     std::vector<std::string> queryCaptions;
     std::vector<std::string> helps;
     std::vector<std::string> started;
+    std::optional<int> colorAnswer;
+    std::vector<int> colorsShown;
 
 private:
     TPlatformServices* previous_;

@@ -760,6 +760,26 @@ TEST(TUpDown, ArrowKeysAskOnChangingExWhichMayRefuse)
     EXPECT_EQ(edits.texts, (std::vector<std::string>{"5"}));
 }
 
+TEST(TTrackBar, KeysAndCodeMoveThePositionWithinItsRangeAndOnChangeFiresOncePerChange)
+{
+    FormFixture f;
+    auto* bar = f.Add<TTrackBar>(10, 10, 200);
+    bar->SetMax(255);
+    bar->SetPageSize(16);
+    TEventLog changes;
+    bar->OnChange = TNotifyEvent(&changes, &TEventLog::Any);
+    bar->SetPosition(300); // clamped
+    EXPECT_EQ(bar->Position(), 255);
+    bar->SetPosition(255); // no change, no event
+    EXPECT_EQ(changes.count, 1);
+    // Keys reach the parent as WM_HSCROLL, which comes back to the bar.
+    SendMessageW(bar->Handle(), WM_KEYDOWN, VK_PRIOR, 1);
+    EXPECT_EQ(bar->Position(), 239);
+    SendMessageW(bar->Handle(), WM_KEYDOWN, VK_HOME, 1);
+    EXPECT_EQ(bar->Position(), 0);
+    EXPECT_EQ(changes.count, 3);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Dialog keys
 

@@ -473,3 +473,32 @@ TEST_F(ThemeMgrFixture, ThemeChangeReachesTheManagerThroughTheApplicationWindow)
     SendMessageW(Application->Handle(), WM_THEMECHANGED, 0, 0);
     EXPECT_EQ(counter.count, 1);
 }
+
+TEST_F(ThemeMgrFixture, ThemedPaintingDrawsIntoTheDCItIsGiven)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->Show();
+    auto* box = static_cast<TGroupBox*>(Put<TGroupBox>(form));
+    box->SetBounds(10, 10, 120, 80);
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    ValidateRect(box->Handle(), nullptr);
+
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 120, 80);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    RECT all{0, 0, 120, 80};
+    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    box->Perform(WM_PAINT, reinterpret_cast<WPARAM>(memory), 0);
+    int drawn = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120; ++x)
+            drawn += GetPixel(memory, x, y) != RGB(255, 255, 255);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    EXPECT_GT(drawn, 0); // the frame went into the given DC, not onto the window
+}

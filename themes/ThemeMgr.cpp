@@ -28,13 +28,21 @@ namespace
 {
 TThemeManager* GlobalMainManager = nullptr;
 TCriticalSection* MainManagerLock = nullptr;
-std::vector<TThemeManager*> allManagers;
+
+// The process-wide lists outlive every static object: the exit procedure that frees the managers
+// runs after the statics of this file are gone.
+template <int Id, class T> std::vector<T>& Lasting()
+{
+    static auto* list = new std::vector<T>;
+    return *list;
+}
+std::vector<TThemeManager*>& allManagers = Lasting<0, TThemeManager*>();
 
 // Entries taken out while a stub runs are freed once no stub runs: the stub that is running may
 // be theirs. An entry whose stub still sits under a later subclass of the control is never freed.
 int stubDepth = 0;
-std::vector<TControlEntry*> retiredEntries;
-std::vector<TControlEntry*> strandedEntries;
+std::vector<TControlEntry*>& retiredEntries = Lasting<1, TControlEntry*>();
+std::vector<TControlEntry*>& strandedEntries = Lasting<2, TControlEntry*>();
 
 bool WindowsXPOrLater()
 {
@@ -112,7 +120,7 @@ const TClassRow& RowOf(TSubclassKind kind)
 
 // The application window's messages go to every manager that hooked it before the application
 // sees them.
-std::vector<TThemeManager*> hookedManagers;
+std::vector<TThemeManager*>& hookedManagers = Lasting<3, TThemeManager*>();
 HWND hookedWindow = nullptr;
 WNDPROC hookedWindowNext = nullptr;
 
@@ -969,7 +977,8 @@ void TThemeManager::DrawPanel(TWinControl* panel, HDC dc)
     SetTextColor(dc, ColorToRGB(panel->Font()->Color()));
     SetBkMode(dc, TRANSPARENT);
     RECT text{r.Left, r.Top, r.Right, r.Bottom};
-    DrawTextW(dc, caption.c_str(), int(caption.size()), &text, DT_EXPANDTABS | DT_VCENTER | DT_CENTER | DT_SINGLELINE);
+    DrawTextW(dc, caption.c_str(), int(caption.size()), &text,
+              DT_EXPANDTABS | DT_VCENTER | DT_CENTER | DT_SINGLELINE);
     SelectObject(dc, oldFont);
 }
 
@@ -1081,8 +1090,9 @@ void TThemeManager::TrackBarWindowProc(TControl* control, TMessage& message)
         RECT channel{};
         SendMessageW(window, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
         bool vertical = (GetWindowLongW(window, GWL_STYLE) & TBS_VERT) != 0;
-        RECT clip = vertical ? RECT{channel.left, client.Top + focusHeight, channel.right, client.Bottom - focusHeight}
-                             : RECT{client.Left + focusWidth, channel.top, client.Right - focusWidth, channel.bottom};
+        RECT clip = vertical
+                        ? RECT{channel.left, client.Top + focusHeight, channel.right, client.Bottom - focusHeight}
+                        : RECT{client.Left + focusWidth, channel.top, client.Right - focusWidth, channel.bottom};
         int saved = SaveDC(draw->hdc);
         IntersectClipRect(draw->hdc, clip.left, clip.top, clip.right, clip.bottom);
         ThemeServices()->DrawParentBackground(window, draw->hdc, nullptr, false);

@@ -127,8 +127,8 @@ std::vector<TClassCase> ClassCases()
         {"tool bar", Put<TToolBar>, skWinControl},
         {"up-down", Put<TUpDown>, skWinControl},
         {"label", Put<TLabel>, skWinControl},
-        {"form inside a panel", [](TCustomForm* form) { return Put<TForm>(static_cast<TWinControl*>(Put<TPanel>(form))); },
-         skForm},
+        {"form inside a panel",
+         [](TCustomForm* form) { return Put<TForm>(static_cast<TWinControl*>(Put<TPanel>(form))); }, skForm},
     };
 }
 

@@ -663,6 +663,7 @@ void TMainForm::FormCreate(TObject* sender)
     dropPanel_->SetParent(MainPanel);
     dropPanel_->SetAcceptFiles(true);
     SetWindowPos(dropPanel_->Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    BuildThemeManager();
     RefreshUiState();
 }
 

@@ -18,6 +18,7 @@ class nsPanel;
 class TButton;
 class TEdit;
 class typGrepProc;
+class TThemeManager;
 class TStrings;
 class TStringList;
 
@@ -303,6 +304,11 @@ public:
     void PageClosepMenuClick(TObject* sender);
     void AllCloseMenuClick(TObject* sender);
     void EndMenuClick(TObject* sender);
+
+    // ---- visual styles ----
+    // Paints the standard controls of every window with the desktop's visual style.
+    TThemeManager* ThemeManager = nullptr;
+    void BuildThemeManager();
 
 private:
     void BuildMenus();

@@ -13,6 +13,9 @@ TComponent::TComponent(TComponent* owner)
 TComponent::~TComponent()
 {
     state_ << csDestroying;
+    // A subclass that skipped BeforeDestruction: at least drop the links (no one is told any more).
+    while (!freeNotifies_.empty())
+        RemoveFreeNotification(freeNotifies_.back());
     DestroyComponents();
     if (owner_)
         owner_->RemoveComponent(this);
@@ -39,6 +42,29 @@ void TComponent::operator delete(TComponent* p, std::destroying_delete_t)
 void TComponent::BeforeDestruction()
 {
     state_ << csDestroying;
+    // Told while the whole object still exists, so they can look at what it is.
+    while (!freeNotifies_.empty())
+    {
+        TComponent* other = freeNotifies_.back();
+        RemoveFreeNotification(other);
+        other->Notification(this, opRemove);
+    }
+}
+
+void TComponent::FreeNotification(TComponent* component)
+{
+    if (!component || component == this ||
+        std::find(freeNotifies_.begin(), freeNotifies_.end(), component) != freeNotifies_.end())
+        return;
+    freeNotifies_.push_back(component);
+    component->freeNotifies_.push_back(this);
+}
+
+void TComponent::RemoveFreeNotification(TComponent* component)
+{
+    std::erase(freeNotifies_, component);
+    if (component)
+        std::erase(component->freeNotifies_, this);
 }
 
 TComponent* TComponent::Components(int index) const
@@ -99,8 +125,6 @@ void TComponent::RemoveComponent(TComponent* component)
 
 void TComponent::Notification(TComponent* component, TOperation operation)
 {
-    if (operation != opRemove)
-        return;
     // Copy: a handler may free components of its own.
     std::vector<TComponent*> owned = components_;
     for (TComponent* c : owned)

@@ -66,14 +66,19 @@ public:
     void RemoveComponent(TComponent* component);
 
     // Told of components inserted into or removed from this owner; forwards to owned components so
-    // siblings can drop references to a component that goes away.
+    // siblings can drop references to a component that goes away, and learn of new ones.
     virtual void Notification(TComponent* component, TOperation operation);
+    // Asks that component be told (Notification, opRemove) when this one is freed, whoever owns
+    // either; the link goes when either is freed.
+    void FreeNotification(TComponent* component);
+    void RemoveFreeNotification(TComponent* component);
 
 private:
     void DestroyComponents();
 
     TComponent* owner_ = nullptr;
     std::vector<TComponent*> components_;
+    std::vector<TComponent*> freeNotifies_; // both ways: whom this one tells, and who tells it
     AnsiString name_;
     int tag_ = 0;
     TComponentState state_;

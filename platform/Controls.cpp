@@ -309,10 +309,12 @@ void TWinControl::InsertControl(TControl* control)
     control->parent_ = this;
     if (control->align_ != alNone)
         AlignControls();
+    Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(control), 1);
 }
 
 void TWinControl::RemoveControl(TControl* control)
 {
+    Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(control), 0);
     if (auto* windowed = dynamic_cast<TWinControl*>(control))
         if (TCustomForm* form = GetParentForm(this))
             form->ControlRemoving(windowed);
@@ -368,6 +370,12 @@ void TWinControl::CreateWnd()
         if (auto* windowed = dynamic_cast<TWinControl*>(child); windowed && !windowed->handle_)
             windowed->CreateWnd();
     AlignControls();
+}
+
+void TWinControl::RecreateWnd()
+{
+    if (handle_)
+        Perform(CM_RECREATEWND, 0, 0);
 }
 
 void TWinControl::DestroyHandle()
@@ -582,6 +590,18 @@ void TWinControl::Dispatch(TMessage& m)
 {
     switch (m.Msg)
     {
+    case CM_CONTROLLISTCHANGE:
+        if (Parent())
+            m.Result = Parent()->Perform(m.Msg, m.WParam, m.LParam);
+        break;
+    case CM_RECREATEWND:
+        if (handle_)
+        {
+            DestroyHandle();
+            if (!Parent() || Parent()->HandleAllocated())
+                CreateWnd();
+        }
+        break;
     case WM_PAINT: Call(this, &TWinControl::WMPaint, m); break;
     case WM_ERASEBKGND: Call(this, &TWinControl::WMEraseBkgnd, m); break;
     case WM_NCPAINT: Call(this, &TWinControl::WMNCPaint, m); break;

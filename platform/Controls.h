@@ -32,6 +32,9 @@ constexpr UINT CM_DIALOGKEY = CM_BASE + 4;   // Enter or Esc offered to the form
                                              // Result 1 when one took it
 constexpr UINT CM_DIALOGCHAR = CM_BASE + 5;  // an access key offered to the form's controls (WParam: the
                                              // UTF-16 character); Result 1 when one took it
+constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 6; // a control joined (LParam 1) or leaves (LParam 0) a
+                                                   // parent (WParam: the control); passed up to the form
+constexpr UINT CM_RECREATEWND = CM_BASE + 7;       // the control's window is made anew (RecreateWnd)
 
 struct TMessage
 {
@@ -278,6 +281,8 @@ public:
     bool HandleAllocated() const { return handle_ != nullptr; }
     void HandleNeeded() { Handle(); }
     void DestroyHandle();
+    // Makes the window anew (for a style fixed at creation), through CM_RECREATEWND.
+    void RecreateWnd();
 
     void SetBounds(int left, int top, int width, int height) override;
     TRect ClientRect() const override;

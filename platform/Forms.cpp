@@ -111,6 +111,14 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner)
     top_ = 100;
     width_ = 400;
     height_ = 300;
+    if (Screen)
+        Screen->AddForm(this);
+}
+
+TCustomForm::~TCustomForm()
+{
+    if (Screen)
+        Screen->RemoveForm(this);
 }
 
 void TCustomForm::AfterConstruction()
@@ -706,6 +714,19 @@ void TApplication::Notification(TComponent* component, TOperation operation)
 
 TScreen::TScreen(TComponent* owner) : TComponent(owner)
 {
+}
+
+void TScreen::AddForm(TCustomForm* form)
+{
+    forms_.push_back(form);
+    // Not through its owner's insert: that one comes before the object is known as a form.
+    if (Application)
+        Application->Notification(form, opInsert);
+}
+
+void TScreen::RemoveForm(TCustomForm* form)
+{
+    std::erase(forms_, form);
 }
 
 HCURSOR TScreen::Cursors(TCursor index) const

@@ -4,6 +4,7 @@
 #include <exception>
 #include <map>
 #include <type_traits>
+#include <vector>
 
 #include "Controls.h"
 #include "SysUtils.h"
@@ -32,6 +33,7 @@ class TCustomForm : public TWinControl
 {
 public:
     explicit TCustomForm(TComponent* owner);
+    ~TCustomForm() override;
     void AfterConstruction() override;
     void BeforeDestruction() override;
 
@@ -187,7 +189,16 @@ public:
     int Height() const;
     int PixelsPerInch() const;
 
+    // Every form of the process, in the order they were made.
+    int FormCount() const { return int(forms_.size()); }
+    TCustomForm* Forms(int index) const { return forms_.at(size_t(index)); }
+
 private:
+    friend class TCustomForm;
+    // A new form is announced to everything the application owns (Notification, opInsert).
+    void AddForm(TCustomForm* form);
+    void RemoveForm(TCustomForm* form);
+    std::vector<TCustomForm*> forms_;
     std::map<TCursor, HCURSOR> cursors_;
     TCursor cursor_ = crDefault;
 };

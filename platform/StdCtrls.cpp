@@ -767,11 +767,8 @@ void TComboBox::SetStyle(TComboBoxStyle style)
     if (HandleAllocated())
     {
         // The style of a combo box is fixed when its window is made: make it anew.
-        TWinControl* parent = Parent();
-        DestroyHandle();
         style_ = style;
-        if (parent && parent->HandleAllocated())
-            CreateWnd();
+        RecreateWnd();
         return;
     }
     style_ = style;
@@ -930,13 +927,7 @@ void TListBox::SetStyle(TListBoxStyle style)
     if (style == style_)
         return;
     style_ = style;
-    if (HandleAllocated())
-    {
-        TWinControl* parent = Parent();
-        DestroyHandle();
-        if (parent && parent->HandleAllocated())
-            CreateWnd();
-    }
+    RecreateWnd();
 }
 
 void TListBox::SetItemHeight(int height)

@@ -8,27 +8,12 @@
 
 #include "platform/Forms.h"
 #include "platform/StdCtrls.h"
+#include "tests/themes/TestThemes.h"
 #include "themes/ThemeSrv.h"
 
 namespace
 {
 
-// Answers the common-controls version a test asks for while it lives.
-class TComCtlVersion
-{
-public:
-    explicit TComCtlVersion(DWORD version) : previous_(SetComCtlVersionFunc(&Answer)) { answer = version; }
-    ~TComCtlVersion() { SetComCtlVersionFunc(previous_); }
-    void Set(DWORD version) { answer = version; }
-
-private:
-    static DWORD Answer() { return answer; }
-    static inline DWORD answer = 0;
-    TComCtlVersionFunc previous_;
-};
-
-constexpr DWORD ComCtl581 = 0x50051; // what Wine's common controls report
-constexpr DWORD ComCtl600 = 0x60000;
 constexpr DWORD ComCtl610 = 0x6000A;
 constexpr DWORD AllowAll = STAP_ALLOW_NONCLIENT | STAP_ALLOW_CONTROLS | STAP_ALLOW_WEBCONTENT;
 

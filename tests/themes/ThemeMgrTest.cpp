@@ -1,0 +1,504 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/ComCtrls.h"
+#include "platform/ExtCtrls.h"
+#include "platform/Forms.h"
+#include "platform/StdCtrls.h"
+#include "tests/themes/TestThemes.h"
+#include "themes/ThemeMgr.h"
+
+namespace
+{
+
+// Theming as a test asks for it: the common-controls version the rule wants, re-read by the
+// services; the application properties put back afterwards.
+class ThemeState
+{
+public:
+    explicit ThemeState(bool themed) : version_(themed ? ComCtl600 : ComCtl581)
+    {
+        properties_ = UxTheme::GetThemeAppProperties ? UxTheme::GetThemeAppProperties() : 0;
+        if (UxTheme::SetThemeAppProperties)
+            UxTheme::SetThemeAppProperties(STAP_ALLOW_NONCLIENT | STAP_ALLOW_CONTROLS | STAP_ALLOW_WEBCONTENT);
+        ThemeServices()->UpdateThemes();
+    }
+    ~ThemeState()
+    {
+        if (UxTheme::SetThemeAppProperties)
+            UxTheme::SetThemeAppProperties(properties_);
+        SetComCtlVersionFunc(nullptr);
+        ThemeServices()->UpdateThemes();
+    }
+
+private:
+    TComCtlVersion version_;
+    DWORD properties_ = 0;
+};
+
+// Records the messages that reach a control's own procedure.
+class TRecorder : public TObject
+{
+public:
+    explicit TRecorder(TControl* control) : control_(control), inner_(control->WindowProc)
+    {
+        control->WindowProc = TWndMethod(this, &TRecorder::Proc);
+    }
+    ~TRecorder()
+    {
+        if (control_->WindowProc == TWndMethod(this, &TRecorder::Proc))
+            control_->WindowProc = inner_;
+    }
+    // Only the tests' own messages: the manager and the system send others.
+    void Proc(TMessage& message)
+    {
+        if (message.Msg >= WM_USER && message.Msg < WM_USER + 100)
+            seen.push_back(message.Msg);
+        inner_(message);
+    }
+    std::vector<UINT> seen;
+
+private:
+    TControl* control_;
+    TWndMethod inner_;
+};
+
+// A panel that answers the manager's question with a refusal.
+class TRefusingPanel : public TPanel
+{
+public:
+    using TPanel::TPanel;
+
+protected:
+    void Dispatch(TMessage& message) override
+    {
+        if (message.Msg == CM_REFUSESUBCLASSING)
+        {
+            message.Result = 1;
+            return;
+        }
+        TPanel::Dispatch(message);
+    }
+};
+
+// One control of each class the manager knows, and the list it belongs in. A class that joins the
+// manager joins this table.
+struct TClassCase
+{
+    const char* name;
+    std::function<TControl*(TCustomForm*)> make;
+    TSubclassKind kind;
+};
+
+template <class T> TControl* Put(TWinControl* parent)
+{
+    T* control = Create<T>(parent);
+    control->SetParent(parent);
+    return control;
+}
+
+std::vector<TClassCase> ClassCases()
+{
+    return {
+        {"button", Put<TButton>, skButtonControl},
+        {"check box", Put<TCheckBox>, skButtonControl},
+        {"radio button", Put<TRadioButton>, skButtonControl},
+        {"group box", Put<TGroupBox>, skGroupBox},
+        {"panel", Put<TPanel>, skPanel},
+        {"tab sheet",
+         [](TCustomForm* form) {
+             auto* pages = static_cast<TPageControl*>(Put<TPageControl>(form));
+             TTabSheet* sheet = Create<TTabSheet>(form);
+             sheet->SetPageControl(pages);
+             return static_cast<TControl*>(sheet);
+         },
+         skTabSheet},
+        {"track bar", Put<TTrackBar>, skTrackBar},
+        {"status bar", Put<TStatusBar>, skStatusBar},
+        {"list box", Put<TListBox>, skWinControl},
+        {"edit", Put<TEdit>, skWinControl},
+        {"tool bar", Put<TToolBar>, skWinControl},
+        {"up-down", Put<TUpDown>, skWinControl},
+        {"label", Put<TLabel>, skWinControl},
+        {"form inside a panel",
+         [](TCustomForm* form) { return Put<TForm>(static_cast<TWinControl*>(Put<TPanel>(form))); }, skForm},
+    };
+}
+
+bool Listed(TThemeManager* manager, TControl* control, TSubclassKind kind)
+{
+    int index = 0;
+    return manager->List(kind)->Find(control, index);
+}
+
+int ListedCount(TThemeManager* manager)
+{
+    int n = 0;
+    for (int k = 0; k < SubclassKindCount; ++k)
+        n += manager->List(TSubclassKind(k))->Count();
+    return n;
+}
+
+class ThemeMgrFixture : public ::testing::Test
+{
+protected:
+    void TearDown() override
+    {
+        ShutdownThemeManagers();
+        for (TCustomForm* form : forms_)
+            delete form;
+    }
+    TForm* MakeForm()
+    {
+        TForm* form = Create<TForm>(nullptr);
+        form->SetBounds(0, 0, 300, 200);
+        forms_.push_back(form);
+        return form;
+    }
+    void FreeForm(TCustomForm* form)
+    {
+        std::erase(forms_, form);
+        delete form;
+    }
+    std::vector<TCustomForm*> forms_;
+};
+
+// Pixels of a control's client area as the screen shows them.
+std::vector<COLORREF> Pixels(TWinControl* control)
+{
+    HWND window = control->Handle();
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT r{};
+    GetClientRect(window, &r);
+    HDC dc = GetDC(window);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < r.bottom; y += 2)
+        for (int x = 0; x < r.right; x += 2)
+            pixels.push_back(GetPixel(dc, x, y));
+    ReleaseDC(window, dc);
+    return pixels;
+}
+
+} // namespace
+
+TEST(ThemeMgrList, AgreesWithAMapUnderRandomAddFindRemoveAndPutsEveryProcedureBack)
+{
+    ThemeState themed(true);
+    TThemeManager* manager = Create<TThemeManager>(Application);
+    TWindowProcList* list = manager->List(skPanel);
+    std::vector<TPanel*> panels;
+    std::map<TControl*, TWndMethod> original;
+    for (int i = 0; i < 40; ++i)
+    {
+        panels.push_back(Create<TPanel>(nullptr));
+        original[panels.back()] = panels.back()->WindowProc;
+    }
+    std::map<TControl*, bool> model;
+    std::mt19937 random(23);
+    for (int step = 0; step < 3000; ++step)
+    {
+        TPanel* panel = panels[random() % panels.size()];
+        int index = 0;
+        switch (random() % 4)
+        {
+        case 0:
+            EXPECT_EQ(list->Add(panel) >= 0, !model[panel]) << step;
+            model[panel] = true;
+            break;
+        case 1:
+            list->Remove(panel);
+            model[panel] = false;
+            EXPECT_TRUE(panel->WindowProc == original[panel]) << step;
+            break;
+        case 2: EXPECT_EQ(list->Find(panel, index), model[panel]) << step; break;
+        case 3:
+            // Through the stub when listed: still answered by the panel's own procedure.
+            EXPECT_EQ(panel->Perform(WM_GETTEXTLENGTH, 0, 0), 0) << step;
+            break;
+        }
+        int count = 0;
+        for (auto& [control, listed] : model)
+            count += listed;
+        ASSERT_EQ(list->Count(), count) << step;
+    }
+    EXPECT_EQ(list->Add(Create<TGroupBox>(manager)), -1); // not of the list's class
+    delete manager;
+    for (TPanel* panel : panels)
+    {
+        EXPECT_TRUE(panel->WindowProc == original[panel]);
+        delete panel;
+    }
+}
+
+TEST_F(ThemeMgrFixture, ThemedManagerSubclassesEveryKnownClassAndPutsEveryProcedureBackExactly)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->Show();
+    std::vector<std::pair<TClassCase, TControl*>> made;
+    for (const TClassCase& c : ClassCases())
+        made.push_back({c, c.make(form)});
+    std::map<TControl*, TWndMethod> before;
+    for (auto& [c, control] : made)
+        before[control] = control->WindowProc;
+
+    TThemeManager* manager = Create<TThemeManager>(Application);
+    manager->Loaded();
+    EXPECT_TRUE(Listed(manager, form, skForm));
+    for (auto& [c, control] : made)
+    {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(Listed(manager, control, c.kind));
+        EXPECT_FALSE(control->WindowProc == before[control]);
+    }
+    delete manager;
+    for (auto& [c, control] : made)
+    {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(control->WindowProc == before[control]);
+    }
+}
+
+TEST_F(ThemeMgrFixture, UnthemedManagerLeavesEveryControlAndItsPixelsAlone)
+{
+    ThemeState classic(false);
+    TForm* form = MakeForm();
+    form->Show();
+    std::vector<TControl*> made;
+    for (const TClassCase& c : ClassCases())
+        if (c.kind != skForm) // forms are followed whatever the theme
+            made.push_back(c.make(form));
+    auto* box = static_cast<TGroupBox*>(Put<TGroupBox>(form));
+    box->SetBounds(10, 10, 120, 80);
+    box->SetCaption("枠");
+    std::vector<COLORREF> alone = Pixels(box);
+    std::map<TControl*, TWndMethod> before;
+    for (TControl* control : made)
+        before[control] = control->WindowProc;
+
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    for (TControl* control : made)
+        EXPECT_TRUE(control->WindowProc == before[control]);
+    EXPECT_EQ(Pixels(box), alone);
+}
+
+TEST_F(ThemeMgrFixture, ThemedGroupBoxAndPanelPaintOverTheClassicOutput)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->Show();
+    auto* box = static_cast<TGroupBox*>(Put<TGroupBox>(form));
+    box->SetBounds(10, 10, 120, 80);
+    box->SetCaption("枠");
+    auto* panel = static_cast<TPanel*>(Put<TPanel>(form));
+    panel->SetBounds(140, 10, 120, 80);
+    auto* ownColour = static_cast<TPanel*>(Put<TPanel>(form));
+    ownColour->SetBounds(10, 100, 120, 80);
+    ownColour->SetColor(clWhite);
+    std::vector<COLORREF> classicBox = Pixels(box);
+    std::vector<COLORREF> classicPanel = Pixels(panel);
+    std::vector<COLORREF> classicOwn = Pixels(ownColour);
+
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    EXPECT_NE(Pixels(box), classicBox);
+    // Over a plain parent the parent's background looks like the panel's own fill: bevel and all
+    // stay as they were. So does a panel with a colour of its own.
+    EXPECT_EQ(Pixels(panel), classicPanel);
+    EXPECT_EQ(Pixels(ownColour), classicOwn);
+}
+
+TEST_F(ThemeMgrFixture, RefusedControlsKeepTheirProcedure)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    TPanel* refusing = Create<TRefusingPanel>(form);
+    refusing->SetParent(form);
+    TControl* vetoed = Put<TButton>(form);
+    TControl* taken = Put<TButton>(form);
+    TWndMethod refusingProc = refusing->WindowProc;
+    TWndMethod vetoedProc = vetoed->WindowProc;
+
+    struct TVeto
+    {
+        TControl* vetoed;
+        void Allow(TThemeManager*, TControl* control, bool& allow) { allow = control != vetoed; }
+    } veto;
+    veto.vetoed = vetoed;
+    TThemeManager* manager = Create<TThemeManager>(Application);
+    manager->OnAllowSubclassing = TAllowSubclassingEvent(&veto, &TVeto::Allow);
+    manager->Loaded();
+    EXPECT_TRUE(refusing->WindowProc == refusingProc);
+    EXPECT_TRUE(vetoed->WindowProc == vetoedProc);
+    EXPECT_TRUE(Listed(manager, taken, skButtonControl));
+}
+
+TEST_F(ThemeMgrFixture, HandledMessagesNeverReachTheControl)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    TControl* button = Put<TButton>(form);
+    TRecorder recorder(button);
+    struct THandler
+    {
+        UINT take;
+        void Handle(TThemeManager*, TControl*, TMessage& message, bool& handled) { handled = message.Msg == take; }
+    } byEvent{.take = WM_USER + 1}, byListener{.take = WM_USER + 2};
+    TThemeManager* manager = Create<TThemeManager>(Application);
+    manager->OnControlMessage = TControlMessageEvent(&byEvent, &THandler::Handle);
+    manager->RegisterListener(TControlMessageEvent(&byListener, &THandler::Handle));
+    manager->Loaded();
+    for (UINT msg : {WM_USER + 1, WM_USER + 2, WM_USER + 3})
+        button->Perform(msg, 0, 0);
+    EXPECT_EQ(recorder.seen, std::vector<UINT>{WM_USER + 3});
+    delete manager;
+}
+
+TEST_F(ThemeMgrFixture, ControlsAndFormsMadeLaterAreFollowedAndFreedOnesLeaveNoEntry)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    TThemeManager* manager = Create<TThemeManager>(Application);
+    manager->Loaded();
+
+    // A control put on a form later, and taken off again.
+    TButton* later = Create<TButton>(nullptr);
+    TWndMethod own = later->WindowProc;
+    later->SetParent(form);
+    EXPECT_TRUE(Listed(manager, later, skButtonControl));
+    later->SetParent(nullptr);
+    EXPECT_FALSE(Listed(manager, later, skButtonControl));
+    EXPECT_TRUE(later->WindowProc == own);
+    delete later;
+
+    // A form made later: collected by the hook once messages are handled.
+    TForm* second = MakeForm();
+    TControl* box = Put<TGroupBox>(second);
+    Put<TButton>(static_cast<TWinControl*>(box));
+    Application->ProcessMessages();
+    EXPECT_TRUE(Listed(manager, second, skForm));
+    EXPECT_TRUE(Listed(manager, box, skGroupBox));
+    EXPECT_EQ(ListedCount(manager), 4); // the two forms, the box and its button
+
+    // Freed forms and controls take their entries with them.
+    second->Show();
+    FreeForm(second);
+    EXPECT_EQ(ListedCount(manager), 1);
+    TPanel* panel = Create<TPanel>(nullptr);
+    panel->SetParent(form);
+    EXPECT_EQ(ListedCount(manager), 2);
+    delete panel;
+    EXPECT_EQ(ListedCount(manager), 1);
+}
+
+TEST_F(ThemeMgrFixture, ARecreatedControlKeepsItsEntry)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->Show();
+    auto* list = static_cast<TListBox*>(Put<TListBox>(form));
+    TThemeManager* manager = Create<TThemeManager>(Application);
+    manager->Loaded();
+    list->Handle();
+    EXPECT_TRUE(Listed(manager, list, skWinControl));
+    list->SetStyle(lbOwnerDrawFixed);
+    EXPECT_TRUE(Listed(manager, list, skWinControl));
+    Application->ProcessMessages();
+    EXPECT_TRUE(list->HandleAllocated());
+    EXPECT_TRUE(Listed(manager, list, skWinControl));
+}
+
+TEST_F(ThemeMgrFixture, TheSecondManagerFollowsTheFirstAndTakesOverWhenItGoes)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    TControl* button = Put<TButton>(form);
+    TWndMethod own = button->WindowProc;
+    TThemeManager* first = Create<TThemeManager>(Application);
+    first->Loaded();
+    TThemeManager* second = Create<TThemeManager>(Application);
+    second->Loaded();
+    EXPECT_TRUE(first->IsMainManager());
+    EXPECT_EQ(ListedCount(second), 0);
+
+    TThemeOptions fewer = TThemeOptions::FromInt(DefaultThemeOptions) >> toSubclassPanel;
+    second->SetOptions(fewer);
+    EXPECT_EQ(first->Options().ToInt() & ~7u, fewer.ToInt() & ~7u);
+
+    delete first;
+    EXPECT_EQ(TThemeManager::CurrentThemeManager(), second);
+    EXPECT_TRUE(Listed(second, button, skButtonControl));
+    delete second;
+    EXPECT_EQ(TThemeManager::CurrentThemeManager(), nullptr);
+    EXPECT_TRUE(button->WindowProc == own);
+}
+
+TEST_F(ThemeMgrFixture, AStubLeftUnderALaterSubclassPassesEveryMessageOn)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    TControl* button = Put<TButton>(form);
+    TRecorder inner(button);
+    TThemeManager* manager = Create<TThemeManager>(Application);
+    manager->Loaded();
+    TRecorder outer(button); // over the manager's stub
+    delete manager;          // the stub stays under the outer procedure
+    button->Perform(WM_USER + 7, 0, 0);
+    EXPECT_EQ(outer.seen, std::vector<UINT>{WM_USER + 7});
+    EXPECT_EQ(inner.seen, std::vector<UINT>{WM_USER + 7});
+    FreeForm(form); // while both procedures still exist
+}
+
+TEST_F(ThemeMgrFixture, ThemeChangeReachesTheManagerThroughTheApplicationWindow)
+{
+    ThemeState themed(true);
+    struct TCounter
+    {
+        int count = 0;
+        void Changed(TObject*) { ++count; }
+    } counter;
+    TThemeManager* manager = Create<TThemeManager>(Application);
+    manager->OnThemeChange = TNotifyEvent(&counter, &TCounter::Changed);
+    SendMessageW(Application->Handle(), WM_THEMECHANGED, 0, 0);
+    EXPECT_EQ(counter.count, 1);
+    ShutdownThemeManagers();
+    SendMessageW(Application->Handle(), WM_THEMECHANGED, 0, 0);
+    EXPECT_EQ(counter.count, 1);
+}
+
+TEST_F(ThemeMgrFixture, ThemedPaintingDrawsIntoTheDCItIsGiven)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->Show();
+    auto* box = static_cast<TGroupBox*>(Put<TGroupBox>(form));
+    box->SetBounds(10, 10, 120, 80);
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    ValidateRect(box->Handle(), nullptr);
+
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 120, 80);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    RECT all{0, 0, 120, 80};
+    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    box->Perform(WM_PAINT, reinterpret_cast<WPARAM>(memory), 0);
+    int drawn = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 120; ++x)
+            drawn += GetPixel(memory, x, y) != RGB(255, 255, 255);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    EXPECT_GT(drawn, 0); // the frame went into the given DC, not onto the window
+}

@@ -55,11 +55,13 @@ TEditSettingForm::TEditSettingForm(TComponent* owner) : TForm(owner), SettingsKe
         return e;
     };
     auto upDown = [this](TWinControl* parent, const char* name, TEdit* edit, int min, int max) {
-        TUpDown* u = PlaceControl(parent, Create<TUpDown>(this), name, "", 0, 0, 16, 22);
+        TUpDown* u = PlaceControl(parent, Create<TUpDown>(this), name, "", edit->Left() + edit->Width() + 2,
+                                  edit->Top(), 16, 22);
         u->SetMin(min);
         u->SetMax(max);
         u->SetThousands(false);
-        u->SetAssociate(edit);
+        u->OnChangingEx = TUDChangingEventEx(this, &TEditSettingForm::UpDownChanging);
+        edit->OnChange = TNotifyEvent(this, &TEditSettingForm::NumEditChange);
         return u;
     };
     label(group, "行間隔", 10, 22);
@@ -86,19 +88,19 @@ TEditSettingForm::TEditSettingForm(TComponent* owner) : TForm(owner), SettingsKe
     KindefBtn = PlaceControl(group, Create<TButton>(this), "KindefBtn", "禁則文字をデフォルトに戻す", 218, 232, 200, 24);
     KindefBtn->OnClick = TNotifyEvent(this, &TEditSettingForm::KindefBtnClick);
     TGroupBox* alpha =
-        PlaceControl(group, Create<TGroupBox>(this), "AlphaGrp", "透明度の設定(0～255)", 10, 258, 250, 78);
-    TransparentTrackBar = PlaceControl(alpha, Create<TTrackBar>(this), "TransparentTrackBar", "", 8, 18, 234, 30);
+        PlaceControl(group, Create<TGroupBox>(this), "AlphaGrp", "透明度の設定(0～255)", 10, 258, 215, 78);
+    TransparentTrackBar = PlaceControl(alpha, Create<TTrackBar>(this), "TransparentTrackBar", "", 8, 18, 199, 30);
     TransparentTrackBar->SetMin(0);
     TransparentTrackBar->SetMax(255 - kWindowAlphaFloor);
     TransparentTrackBar->SetPageSize(16);
     TransparentTrackBar->SetFrequency(128);
     label(alpha, "0", 12, 52);
-    label(alpha, "128", 112, 52);
-    label(alpha, "255", 215, 52);
-    BackupFileCBox = check(group, "BackupFileCBox", "バックアップファイルの作成", 270, 270);
-    BackupFileCBox->SetWidth(150);
-    RemainCBox = check(group, "RemainCBox", "前回終了時の状態を再現する", 270, 300);
-    RemainCBox->SetWidth(150);
+    label(alpha, "128", 96, 52);
+    label(alpha, "255", 180, 52);
+    BackupFileCBox = check(group, "BackupFileCBox", "バックアップファイルの作成", 232, 270);
+    BackupFileCBox->SetWidth(190);
+    RemainCBox = check(group, "RemainCBox", "前回終了時の状態を再現する", 232, 300);
+    RemainCBox->SetWidth(190);
 
     // ---- font ----
     label(fonts, "エディタフォント", 12, 16);
@@ -200,9 +202,7 @@ void TEditSettingForm::FillControls(const VN::typEditSetting& s)
     KinsokuCBox->SetChecked(s.KINSOKU);
     BackupFileCBox->SetChecked(s.BACKUPFILE);
     RemainCBox->SetChecked(s.IS_REMAIN);
-    UD_01->SetPosition(s.ROWPITCH);
     mEdit_01->SetText(IntToStr(s.ROWPITCH));
-    UD_02->SetPosition(s.TABSIZE);
     mEdit_02->SetText(IntToStr(s.TABSIZE));
     WrapPosEdit->SetText(IntToStr(s.WRAPWIDTH));
     KinHeadEdit->SetText(NsStringToAnsi(s.BANHEAD));
@@ -291,6 +291,28 @@ void TEditSettingForm::FontsCBoxChange(TObject*)
 {
     FontSamplePanel->Font()->SetName(FontsCBox->Text());
     FontSamplePanel->Font()->SetSize(StrToIntDef(FontSizeCBox->Text(), 9));
+}
+
+// An edit and its up-down (same number in their names) show one value.
+void TEditSettingForm::NumEditChange(TObject* sender)
+{
+    auto* edit = dynamic_cast<TEdit*>(sender);
+    TUpDown* ud = edit == mEdit_01 ? UD_01 : edit == mEdit_02 ? UD_02 : nullptr;
+    if (ud)
+        ud->SetPosition(EditNumber(edit, 0));
+}
+
+void TEditSettingForm::UpDownChanging(TObject* sender, bool& allow, int value, TUpDownDirection)
+{
+    auto* ud = dynamic_cast<TUpDown*>(sender);
+    TEdit* edit = ud == UD_01 ? mEdit_01 : ud == UD_02 ? mEdit_02 : nullptr;
+    allow = edit && value >= ud->Min() && value <= ud->Max();
+    if (!allow)
+        return;
+    TNotifyEvent keep = edit->OnChange;
+    edit->OnChange = TNotifyEvent();
+    edit->SetText(IntToStr(value));
+    edit->OnChange = keep;
 }
 
 void TEditSettingForm::KindefBtnClick(TObject*)

@@ -72,6 +72,8 @@ public:
     void EditStrTypeListClick(TObject* sender);
     void StyleCBoxClick(TObject* sender);
     void NumEditKeyPress(TObject* sender, char& key);
+    void NumEditChange(TObject* sender);
+    void UpDownChanging(TObject* sender, bool& allow, int value, TUpDownDirection direction);
     // Puts the default line-breaking characters back into their edits.
     void KindefBtnClick(TObject* sender);
 

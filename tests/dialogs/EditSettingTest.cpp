@@ -192,3 +192,24 @@ TEST_F(EditSettingDialog, NumberEditsTakeDigitsOnly)
         EXPECT_EQ(key, out) << int(in);
     }
 }
+
+TEST_F(EditSettingDialog, AnEditAndItsUpDownShowOneValueWithinTheRange)
+{
+    const struct
+    {
+        int value;
+        bool allowed;
+    } steps[] = {{5, true}, {16, true}, {17, false}, {0, false}};
+    for (const auto& s : steps)
+    {
+        bool allow = false;
+        form->UpDownChanging(form->UD_02, allow, s.value, updUp);
+        EXPECT_EQ(allow, s.allowed) << s.value;
+        if (allow)
+        {
+            EXPECT_EQ(form->mEdit_02->Text(), IntToStr(s.value));
+        }
+    }
+    form->mEdit_01->SetText("42");
+    EXPECT_EQ(form->UD_01->Position(), 42);
+}

@@ -399,7 +399,12 @@ private:
     bool FocusInsideForm(HWND other);
     void StopThread();
 
+    // Frees the per-byte records of coloured rows far from the view (colouring makes them anew
+    // when such a row is drawn again), so that scrolling through a large file keeps few of them.
+    void TrimColouredRows(int keepRow);
+
     typCommentList FComment;
+    std::vector<int> FColouredRows; // rows given per-byte records by the colouring (may be stale)
     DrawLineThread* FDrawThread = nullptr;
     TBitmap* FRuler = nullptr;
     TRulerKey FRulerKey;

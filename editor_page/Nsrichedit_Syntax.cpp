@@ -625,6 +625,11 @@ void nsRichEdit::SyntaxColorRow(TObject*, int row, TRect, AnsiString, bool&)
             ColAttrFree(row);
         return;
     }
+    if (!list)
+    {
+        FColouredRows.push_back(row);
+        TrimColouredRows(row);
+    }
     list = GetColAttrs(row);
     for (const TPaint& p : paints)
         for (int b = std::max(0, p.first); b <= std::min(p.last, length - 1); ++b)
@@ -637,4 +642,32 @@ void nsRichEdit::SyntaxColorRow(TObject*, int row, TRect, AnsiString, bool&)
             else
                 item->InComment = true;
         }
+}
+
+void nsRichEdit::TrimColouredRows(int keepRow)
+{
+    const int view = std::max(1, GetDspRowCount()) + 1;
+    if (int(FColouredRows.size()) <= 4 * view + 64)
+        return;
+    const int first = GetTopLine() - view, last = GetTopLine() + 2 * view;
+    std::vector<int> kept;
+    for (int row : FColouredRows)
+    {
+        if (row == keepRow || (row >= first && row <= last))
+        {
+            kept.push_back(row);
+            continue;
+        }
+        if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount())
+            continue;
+        TColAttrList* list = AttrList()->GetItem(row)->ColAttr;
+        bool marked = false;
+        for (int i = 0; list && i < list->GetCount() && !marked; ++i)
+            if (auto* item = static_cast<TColAttrListItem*>(list->Get(i)))
+                marked = item->MarkId != 0;
+        // A search mark must stay where it is; the row keeps its records.
+        if (list && !marked)
+            ColAttrFree(row);
+    }
+    FColouredRows.swap(kept);
 }

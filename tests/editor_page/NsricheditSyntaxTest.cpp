@@ -239,3 +239,28 @@ TEST(nsRichEdit_Syntax, RandomEditsKeepTheSpansOfAFullRebuild)
         }
     }
 }
+
+// Records are made per byte of a coloured row: scrolling through a long file must not keep them
+// for every row it passed.
+TEST(nsRichEdit_Syntax, ScrollingThroughAFileKeepsRecordsForFewRows)
+{
+    TPageHost host(300, 200);
+    TTestPage* page = host.page;
+    page->StopDrawThread();
+    std::vector<std::string> rows(3000, "x = 1; // comment\r");
+    SetRows(*page, rows);
+    page->SetCommentMode(cmmCCPP);
+    const int view = page->GetDspRowCount();
+    ASSERT_GT(view, 0);
+    for (int top = 0; top + view < 3000; top += view)
+    {
+        page->SetTopLineRaw(top);
+        for (int r = top; r < top + view; ++r)
+            Runs(*page, r);
+    }
+    int withRecords = 0;
+    for (int r = 0; r < 3000; ++r)
+        withRecords += page->AttrList()->GetItem(r)->ColAttr != nullptr;
+    EXPECT_LE(withRecords, 5 * (view + 1) + 64);
+    EXPECT_EQ(Runs(*page, 0), "....n..cccccccccc") << "a trimmed row is coloured again when drawn";
+}

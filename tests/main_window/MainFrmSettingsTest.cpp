@@ -113,3 +113,28 @@ TEST(TMainFormSettings, CAndFortranFilesShowTheirSyntaxColoursAcrossAPageSwitch)
         EXPECT_EQ(PixelsOf(k.page, k.row, k.page->*k.colour) > 0, k.shown);
     }
 }
+
+// The dialog as the program makes it: OK reaches every page, not only the active one.
+TEST(TMainFormSettings, EditorSettingsOkChangesEveryPage)
+{
+    TBoxServices boxes;
+    TTempDir dir;
+    const VN::typEditSetting saved = VN::EditSetting;
+    TProgram program(dir.Write("a.c", "x\r\n"));
+    program.form->OpenFile(dir.Write("b.txt", "y\r\n"));
+    EditSettingForm = Create<TEditSettingForm>(nullptr);
+    EditSettingForm->SettingsKey = TestKey();
+    program.form->AttachSettingsDialogs();
+    EditSettingForm->HandleNeeded();
+    EditSettingForm->FormShow(EditSettingForm);
+    const int tab = VN::EditSetting.TABSIZE == 7 ? 5 : 7;
+    EditSettingForm->mEdit_02->SetText(IntToStr(tab));
+    EditSettingForm->OkBtnClick(EditSettingForm);
+    for (int i = 0; i < program.form->MainPageCtrl->PageCount(); ++i)
+        EXPECT_EQ(program.form->GetPageEditor(program.form->MainPageCtrl->Pages(i))->GetTabSize(), tab) << i;
+    EXPECT_EQ(program.form->GetPageEditor(program.form->MainPageCtrl->Pages(0))->CommentMode(), cmmCCPP)
+        << "the settings took the page's comment mode";
+    delete EditSettingForm;
+    EditSettingForm = nullptr;
+    VN::EditSetting = saved;
+}

@@ -60,7 +60,7 @@ TEmphasisForm::TEmphasisForm(TComponent* owner) : TForm(owner), SettingsKey(VN::
 
     TGroupBox* group =
         PlaceControl(this, Create<TGroupBox>(this), "EmphGroup", "強調文字列の設定", 10, 88, 395, 240);
-    ExtTabCtrl = PlaceControl(group, Create<TPageControl>(this), "ExtTabCtrl", "", 10, 18, 375, 26);
+    ExtTabCtrl = PlaceControl(group, Create<TPageControl>(this), "ExtTabCtrl", "", 10, 18, 375, 30);
     ExtTabCtrl->OnChange = TNotifyEvent(this, &TEmphasisForm::ExtCBoxChange);
     PlaceControl(group, Create<TLabel>(this), nullptr, "強調文字列一覧", 10, 50, 0, 0);
     EmphasisLBox = PlaceControl(group, Create<TListBox>(this), "EmphasisLBox", "", 10, 66, 220, 160);

@@ -182,17 +182,6 @@ TEST_F(EditSettingDialog, AFontThatIsNotInstalledStaysTheSetting)
     EXPECT_EQ(NsStringToAnsi(VN::EditSetting.FONT_NAME), "NoSuchFontHere");
 }
 
-TEST_F(EditSettingDialog, NumberEditsTakeDigitsOnly)
-{
-    const std::pair<char, char> keys[] = {{'5', '5'}, {'a', 0}, {'-', 0}, {'\r', 0}, {'\b', '\b'}};
-    for (auto [in, out] : keys)
-    {
-        char key = in;
-        form->NumEditKeyPress(form->mEdit_01, key);
-        EXPECT_EQ(key, out) << int(in);
-    }
-}
-
 TEST_F(EditSettingDialog, AnEditAndItsUpDownShowOneValueWithinTheRange)
 {
     const struct

@@ -190,7 +190,7 @@ TEST(nsRichEdit_Syntax, RandomEditsKeepTheSpansOfAFullRebuild)
 {
     const unsigned seed = 18u;
     std::mt19937 rng(seed);
-    const char* pieces[] = {"/*", "*/", "//", "\"", "'", "\\", "x", " ", "\x83\x5C", "#"};
+    const char* pieces[] = {"/*", "*/", "//", "\"", "'", "\\", "x", " ", "\x83\x5C", "#", "C", "!", "*"};
     auto randomRow = [&] {
         std::string s;
         int n = int(rng() % 6);
@@ -198,44 +198,48 @@ TEST(nsRichEdit_Syntax, RandomEditsKeepTheSpansOfAFullRebuild)
             s += pieces[rng() % std::size(pieces)];
         return s + "\r";
     };
-    auto page = NewPage();
-    page->SetCommentMode(cmmCCPP);
-    for (int step = 0; step < 400; ++step)
+    for (typCommentMode mode : {cmmCCPP, cmmF77, cmmF9095})
     {
-        TStrings* lines = page->Lines();
-        const int count = lines->GetCount();
-        const std::string row = randomRow();
-        const AnsiString text(row.data(), int(row.size()));
-        switch (rng() % 4)
+        SCOPED_TRACE(int(mode));
+        auto page = NewPage();
+        page->SetCommentMode(mode);
+        for (int step = 0; step < 400; ++step)
         {
-        case 0: lines->Add(text); break;
-        case 1: lines->Insert(count ? int(rng() % (count + 1)) : 0, text); break;
-        case 2:
-            if (count)
-                lines->Put(int(rng() % count), text);
-            break;
-        default:
-            if (count)
-                lines->Delete(int(rng() % count));
-            break;
+            TStrings* lines = page->Lines();
+            const int count = lines->GetCount();
+            const std::string row = randomRow();
+            const AnsiString text(row.data(), int(row.size()));
+            switch (rng() % 4)
+            {
+            case 0: lines->Add(text); break;
+            case 1: lines->Insert(count ? int(rng() % (count + 1)) : 0, text); break;
+            case 2:
+                if (count)
+                    lines->Put(int(rng() % count), text);
+                break;
+            default:
+                if (count)
+                    lines->Delete(int(rng() % count));
+                break;
+            }
         }
-    }
-    auto fresh = NewPage();
-    fresh->Lines()->Clear();
-    for (int i = 0; i < page->Lines()->GetCount(); ++i)
-        fresh->Lines()->Add(page->Lines()->Get(i));
-    fresh->SetCommentMode(cmmCCPP);
-    ASSERT_EQ(page->CommentList().Marks.Count(), fresh->CommentList().Marks.Count()) << "seed " << seed;
-    for (int r = 0; r < page->Lines()->GetCount(); ++r)
-    {
-        nsList<typCMRange> a, b;
-        page->CommentList().GetRowRanges(r, a);
-        fresh->CommentList().GetRowRanges(r, b);
-        ASSERT_EQ(a.Count(), b.Count()) << "row " << r << " seed " << seed;
-        for (int k = 0; k < a.Count(); ++k)
+        auto fresh = NewPage();
+        fresh->Lines()->Clear();
+        for (int i = 0; i < page->Lines()->GetCount(); ++i)
+            fresh->Lines()->Add(page->Lines()->Get(i));
+        fresh->SetCommentMode(mode);
+        ASSERT_EQ(page->CommentList().Marks.Count(), fresh->CommentList().Marks.Count()) << "seed " << seed;
+        for (int r = 0; r < page->Lines()->GetCount(); ++r)
         {
-            EXPECT_EQ(a.Get(k)->Start, b.Get(k)->Start) << "row " << r;
-            EXPECT_EQ(a.Get(k)->End, b.Get(k)->End) << "row " << r;
+            nsList<typCMRange> a, b;
+            page->CommentList().GetRowRanges(r, a);
+            fresh->CommentList().GetRowRanges(r, b);
+            ASSERT_EQ(a.Count(), b.Count()) << "row " << r << " seed " << seed;
+            for (int k = 0; k < a.Count(); ++k)
+            {
+                EXPECT_EQ(a.Get(k)->Start, b.Get(k)->Start) << "row " << r;
+                EXPECT_EQ(a.Get(k)->End, b.Get(k)->End) << "row " << r;
+            }
         }
     }
 }

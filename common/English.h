@@ -168,6 +168,17 @@ inline constexpr const char* msgFindNotFound = "検索文字列 %s は見つか�
 inline constexpr const char* msgTranslateFont = "Arial";
 inline constexpr const char* msgScreenSaverPathTooLong = "スクリーンセーバーのパスが長すぎるため、表示できません。";
 inline constexpr const char* msgScreenSaverNotStarted = "スクリーンセーバー[%s]を起動できませんでした。";
+inline constexpr const char* msgWrapWidthRange = "折り返し文字数は１０～９９９の間で設定してください。";
+inline constexpr const char* msgRowPitchRange = "行間隔は０～９９の間で設定してください。";
+inline constexpr const char* msgEmphasisAddExt = "拡張子[%s]の強調文字列の設定が存在しません、追加しますか。";
+inline constexpr const char* msgEmphasisExtExists = "拡張子[%s]は既に定義されています、処理を中止します。";
+inline constexpr const char* msgEmphasisNoExtKept = "拡張子なしの設定は削除できません。";
+inline constexpr const char* msgEmphasisDeleteExt = "拡張子[%s]の強調文字列の設定を削除します、よろしいですか。";
+inline constexpr const char* msgEmphasisWordExists = "強調文字列[%s]は既に入力されています、処理を中止します。";
+inline constexpr const char* msgEmphasisDeleteWord = "強調文字列[%s]を削除します、よろしいですか。";
+inline constexpr const char* msgEmphasisSave = "強調文字列の設定を保存します、よろしいですか。";
+inline constexpr const char* msgEmphasisTitle = "強調文字列の設定";
+inline constexpr const char* msgEmphasisExtPrompt = "拡張子を入力してください";
 
 // One row of a window's translation table.
 struct typTranslateRow

@@ -15,70 +15,6 @@
 #include "platform/Forms.h"
 #include "platform/Menus.h"
 
-// ---- comment model ------------------------------------------------------------------------------
-
-void typCommentList::SetMode(typCommentMode mode)
-{
-    // A mode leaves the fields it does not name as they were.
-    switch (mode)
-    {
-    case cmmNormal: Mode = cmmNormal; break;
-    case cmmF77:
-        EnableComment = true;
-        EnableRangeComment = false;
-        LineComment1 = "*";
-        LineComment2 = "C";
-        LineComment3 = "!";
-        ChrConstRange1 = "'";
-        ChrConstRange2 = "\"";
-        Mode = cmmF77;
-        break;
-    case cmmF9095:
-        EnableComment = true;
-        EnableRangeComment = false;
-        LineComment1 = "!";
-        ChrConstRange1 = "'";
-        ChrConstRange2 = "\"";
-        Mode = cmmF9095;
-        break;
-    case cmmCCPP:
-        EnableComment = true;
-        EnableRangeComment = true;
-        LineComment1 = "//";
-        RangeBegin = "/*";
-        RangeEnd = "*/";
-        ChrConstRange1 = "\"";
-        ChrConstRange2 = "'";
-        Mode = cmmCCPP;
-        break;
-    case cmmDEF:
-        // Definition files are treated as the free-form dialect everywhere else.
-        EnableComment = true;
-        EnableRangeComment = false;
-        LineComment1 = ";";
-        RangeBegin = "";
-        RangeEnd = "";
-        ChrConstRange1 = "";
-        ChrConstRange2 = "";
-        Mode = cmmF9095;
-        break;
-    }
-}
-
-void typCommentList::RebuildRow(int row) {}
-
-void typCommentList::InsertRow(int index) {}
-
-void typCommentList::DeleteRow(int index) {}
-
-void typCommentList::Clear() { Marks.Clear(); }
-
-bool typCommentList::GetRowRanges(int row, nsList<typCMRange>& ranges)
-{
-    ranges.Clear();
-    return false;
-}
-
 // ---- line store ---------------------------------------------------------------------------------
 
 void nsStringList::Put(int index, const AnsiString& s)
@@ -158,6 +94,13 @@ void nsRichEdit::AfterConstruction()
     FAlphaBlendProc = FMsImg ? GetProcAddress(FMsImg, "AlphaBlend") : nullptr;
     ColBookMarkBk = TColor(0xEEEEEE);
     ColBookMarkLine = TColor(0x808080);
+    // No setting holds the syntax colours; these tell the kinds apart on a white page.
+    ColComment = TColor(0x008000);
+    ColString = TColor(0x000080);
+    ColChr = TColor(0x808000);
+    ColNumeric = TColor(0x800000);
+    ColPreProc = TColor(0x800080);
+    ColLabelNum = TColor(0xFF0000);
 }
 
 void nsRichEdit::BeforeDestruction()
@@ -201,12 +144,6 @@ void nsRichEdit::LineStoreChanged(typLineChange change, int index)
     case lcDelete: FComment.DeleteRow(index); break;
     case lcClear: FComment.Clear(); break;
     }
-}
-
-void nsRichEdit::SyntaxColorRow(TObject* sender, int index, TRect rect, AnsiString tabExStr,
-                                bool& defaultDraw)
-{
-    // The colouring of comments, strings, numbers and labels comes with its own work.
 }
 
 void nsRichEdit::LeftAreaClick(int x, int y, int row)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "common/Nscontainers.h"
 #include "common/WexmoorDef.h"
@@ -44,12 +45,14 @@ struct typCMRange
     int End = -1;
 };
 
-// The syntax of the page's comments and the marks that follow the line store. The marks and the
-// spans come with the comment model's own work; until then no row lies in a comment and the row
-// hooks keep nothing.
+// The syntax of the page's comments and the marks that follow the line store, kept sorted by
+// (row, position, kind). A line comment is a begin and end pair on its row, or, with range
+// comments on, one mark of kind 2 that only counts outside a range comment.
 class typCommentList
 {
 public:
+    // Resets the syntax fields, then sets those of the mode and rebuilds every row. Asking for
+    // the mode already chosen changes nothing.
     void SetMode(typCommentMode mode);
     void RebuildRow(int row);
     void InsertRow(int index);
@@ -70,7 +73,61 @@ public:
     AnsiString LineComment3;
     AnsiString ChrConstRange1;
     AnsiString ChrConstRange2;
+
+private:
+    // First mark of a row at or after row (binary search).
+    int LowerBound(int row) const;
+    typCommentMode FRequested = cmmNormal;
+    bool FRebuildingAll = false;
 };
+
+// Quote state of a row read from its start: a backslash inside a constant escapes the next byte
+// (in C sources only), and a double-byte character is stepped over whole, so a 0x5C trail byte
+// never escapes a quote.
+class typQuoteScanner
+{
+public:
+    typQuoteScanner(const char* text, int length, char quote1, char quote2, bool escapes)
+        : text_(text), length_(length), quote1_(quote1), quote2_(quote2), escapes_(escapes)
+    {
+    }
+    // Reads up to p (p is at a character start or past the end); true when p lies outside both
+    // constants.
+    bool OutsideAt(int p);
+    // Reads the character at the current place: 1 when it closed a constant of quote 1, 2 of
+    // quote 2 (closed = {opening quote, closing quote}), else 0.
+    int Step(typCMRange& closed);
+    int Place() const { return at_; }
+    // Goes on from p with both constants closed (after a comment).
+    void Restart(int p)
+    {
+        at_ = p;
+        in1_ = in2_ = false;
+    }
+    bool Inside() const { return in1_ || in2_; }
+
+private:
+    const char* text_;
+    int length_;
+    char quote1_, quote2_;
+    bool escapes_;
+    int at_ = 0;
+    bool in1_ = false, in2_ = false;
+    int openAt_ = -1;
+};
+
+// The syntax spans of one row: each {first byte, last byte}; -1 for none.
+struct typSyntaxTokens
+{
+    std::vector<typCMRange> Strings;
+    std::vector<typCMRange> Chars;
+    std::vector<typCMRange> Numbers;
+    typCMRange PreProc{-1, -1};
+    typCMRange Label{-1, -1};
+};
+
+// The comment mode the file name's extension asks for (Normal when none does).
+typCommentMode CommentModeForFile(const AnsiString& path);
 
 // ---- line store ---------------------------------------------------------------------------------
 
@@ -211,6 +268,9 @@ public:
 
     // Syntax colouring of a row just before it is drawn (the control's OnDrawLine).
     void SyntaxColorRow(TObject* sender, int index, TRect rect, AnsiString tabExStr, bool& defaultDraw);
+    // Strings, character constants, numbers, the preprocessor span and the label of a row, given
+    // its comment spans (each ending on a byte of the row).
+    void ScanSyntaxTokens(int row, const std::vector<typCMRange>& comments, typSyntaxTokens& tokens);
 
     // ---- search support, hit marks, bookmarks ----
     // (length of the last row - 1, last row).
@@ -339,7 +399,12 @@ private:
     bool FocusInsideForm(HWND other);
     void StopThread();
 
+    // Frees the per-byte records of coloured rows far from the view (colouring makes them anew
+    // when such a row is drawn again), so that scrolling through a large file keeps few of them.
+    void TrimColouredRows(int keepRow);
+
     typCommentList FComment;
+    std::vector<int> FColouredRows; // rows given per-byte records by the colouring (may be stale)
     DrawLineThread* FDrawThread = nullptr;
     TBitmap* FRuler = nullptr;
     TRulerKey FRulerKey;

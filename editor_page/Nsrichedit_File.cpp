@@ -139,5 +139,6 @@ void nsRichEdit::ApplyEditSetting(const VN::typEditSetting& s)
     BackupFile = s.BACKUPFILE;
     HOMEKeyGoAndRet = false;
     UseTab = s.USETAB;
-    SetCommentMode(cmmNormal);
+    // The comment syntax is the file's own: it follows the name, not the settings.
+    SetCommentMode(CommentModeForFile(EditFilePath));
 }

@@ -25,6 +25,9 @@ class TStringList;
 // The program's name in captions and message boxes.
 extern const char* const kProgramCaption; // "Varnolet for Windows"
 
+// The emphasized strings of the file's extension on the editor (none when it has no entry).
+void FindEmphasisForFile(TPageEditor* editor, const AnsiString& path);
+
 class TMainForm : public TForm
 {
 public:
@@ -166,6 +169,9 @@ public:
     // docks into SrchPanel and reaches pages through the main window; the menu item and the tool
     // button start the file search. Called once after every window exists.
     void AttachSearchWindows();
+    // The settings dialogs reach the pages through the main window (MainFrm_Settings.cpp).
+    void AttachSettingsDialogs();
+    void HandEmphasisWord(const AnsiString& word);
     // The first page whose editor shows path (any spelling of the name's case), or null.
     TTabSheet* FindPageByFileName(const AnsiString& path) const;
     void FileSrchMenuClick(TObject* sender);

@@ -50,17 +50,6 @@ bool IsFile(const AnsiString& path)
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The emphasized strings of the file's extension (read at start-up), on the editor; none when the
-// extension has no entry.
-void FindEmphasisForFile(TPageEditor* editor, const AnsiString& path)
-{
-    if (!editor)
-        return;
-    const VN::typEmphItem* item = FindEmphasis(VN::EmphasisList, path);
-    const AnsiString words = item ? NsStringToAnsi(item->words) : AnsiString();
-    editor->Keywords()->SetText(words);
-}
-
 // The file's last-write time, read through a handle that lets every other program go on; false
 // when the file cannot be opened or its date is impossible.
 bool DiskFileTime(const AnsiString& path, TDateTime& time)
@@ -239,6 +228,17 @@ typNulCut DescribeNulCut(const AnsiString& path, int64_t nulOffset)
     return cut;
 }
 } // namespace
+
+// The emphasized strings of the file's extension (read at start-up), on the editor; none when the
+// extension has no entry.
+void FindEmphasisForFile(TPageEditor* editor, const AnsiString& path)
+{
+    if (!editor)
+        return;
+    const VN::typEmphItem* item = FindEmphasis(VN::EmphasisList, path);
+    const AnsiString words = item ? NsStringToAnsi(item->words) : AnsiString();
+    editor->Keywords()->SetText(words);
+}
 
 AnsiString CommandLineFileName(const wchar_t* commandLine)
 {

@@ -674,8 +674,11 @@ void TMainForm::EmphMenuClick(TObject*)
 
 void TMainForm::AddEmphStrMenuClick(TObject*)
 {
-    if (Edit())
+    if (TPageEditor* ed = Edit())
+    {
+        HandEmphasisWord(ed->GetSelText());
         EmphMenuClick(nullptr);
+    }
 }
 
 // The edit lock comes with its own dialogs.

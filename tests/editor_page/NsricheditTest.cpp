@@ -646,7 +646,7 @@ TEST(nsRichEdit, CommentModesSetTheirSyntax)
     page->SetCommentMode(cmmCCPP);
     EXPECT_TRUE(page->CommentList().EnableRangeComment);
     EXPECT_EQ(page->CommentList().LineComment1, "//");
-    EXPECT_EQ(page->CommentList().LineComment2, "C") << "a mode leaves what it does not name";
+    EXPECT_EQ(page->CommentList().LineComment2, "") << "F77's \"C\" is no comment in C";
     page->SetCommentMode(cmmDEF);
     EXPECT_EQ(page->CommentMode(), cmmF9095);
     EXPECT_EQ(page->CommentList().LineComment1, ";");

@@ -1,0 +1,204 @@
+// The editor settings dialog in a real window: filled from the settings, OK writes them back and
+// stores them, Cancel changes nothing, bad numbers get their messages.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/English.h"
+#include "dialogs/EditSetting.h"
+#include "platform/Cp932.h"
+#include "platform/SysUtils.h"
+#include "tests/TestServices.h"
+
+namespace
+{
+const AnsiString& TestKey()
+{
+    static const AnsiString key = Format("Software\\VarnoletTest\\es%u", {unsigned(GetCurrentProcessId())});
+    return key;
+}
+
+bool KeyExists()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SjisToWide(TestKey()).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+class EditSettingDialog : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(TestKey()).c_str());
+        saved = VN::EditSetting;
+        VN::EditSetting = VN::EditSettingDefaults();
+        VN::EditSetting.色_行番号 = typColorRec(0x123456, 0x654321, true, false, true);
+        VN::EditSetting.WINDOW_ALPHABLENDVALUE = 200;
+        start = VN::EditSetting;
+        form = Create<TEditSettingForm>(nullptr);
+        form->SettingsKey = TestKey();
+        form->ApplyToAllEditors = [this] { ++applied; };
+        form->HandleNeeded();
+        form->FormShow(form);
+    }
+    void TearDown() override
+    {
+        delete form;
+        VN::EditSetting = saved;
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(TestKey()).c_str());
+    }
+    void SelectRow(int row)
+    {
+        form->EditStrTypeList->SetItemIndex(row);
+        form->EditStrTypeListClick(form);
+    }
+
+    VN::typEditSetting saved, start;
+    TEditSettingForm* form = nullptr;
+    int applied = 0;
+    TBoxServices boxes;
+};
+} // namespace
+
+TEST_F(EditSettingDialog, OkWithoutChangesStoresWhatItWasShownAndAppliesItToEveryPage)
+{
+    EXPECT_EQ(form->mEdit_02->Text(), IntToStr(start.TABSIZE));
+    EXPECT_EQ(form->WrapPosEdit->Text(), IntToStr(start.WRAPWIDTH));
+    EXPECT_EQ(form->TransparentTrackBar->Position(), 255 - 200);
+    SelectRow(1);
+    EXPECT_EQ(int(form->CPanel_98->Color()), 0x123456);
+    EXPECT_TRUE(form->BoldCBox->Checked());
+    form->OkBtnClick(form);
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_EQ(applied, 1);
+    EXPECT_EQ(form->ModalResult(), mrOk);
+    EXPECT_TRUE(VN::EditSetting == start);
+    VN::typEditSetting stored;
+    ReadEditSetting(stored, TestKey());
+    EXPECT_TRUE(stored == start) << "what a restart reads differs";
+}
+
+TEST_F(EditSettingDialog, EditedControlsReachTheSettingsAndTheStore)
+{
+    boxes.colorAnswer = 0x00FF00;
+    SelectRow(6); // search string 2: no background, no styles
+    EXPECT_FALSE(form->Btn_96->Visible());
+    EXPECT_FALSE(form->StrStyleGrp->Visible());
+    form->ColorChangeBtnClick(form->Btn_98);
+    boxes.colorAnswer = 0x0000FF;
+    form->ColorChangeBtnClick(form->Btn_99);
+    form->mEdit_02->SetText("8");
+    form->mEdit_01->SetText("");
+    form->WrapCBox->SetChecked(!start.ISWRAP);
+    form->TransparentTrackBar->SetPosition(form->TransparentTrackBar->Max());
+    form->OkBtnClick(form);
+    VN::typEditSetting stored;
+    ReadEditSetting(stored, TestKey());
+    for (const VN::typEditSetting* s : {&VN::EditSetting, &stored})
+    {
+        EXPECT_EQ(s->色_検索文字列[1].colour, 0x00FF00);
+        EXPECT_EQ(int(s->色_文字), 0x0000FF);
+        EXPECT_EQ(s->TABSIZE, 8);
+        EXPECT_EQ(s->ROWPITCH, 2) << "an empty pitch is the usual one";
+        EXPECT_EQ(s->ISWRAP, !start.ISWRAP);
+        EXPECT_EQ(s->WINDOW_ALPHABLENDVALUE, kWindowAlphaFloor) << "the window must stay visible";
+    }
+}
+
+TEST_F(EditSettingDialog, CancelLeavesSettingsStoreAndTheNextShowingAsTheyWere)
+{
+    boxes.colorAnswer = 0x00FF00;
+    SelectRow(1);
+    form->ColorChangeBtnClick(form->Btn_98);
+    form->BoldCBox->SetChecked(false);
+    form->mEdit_02->SetText("9");
+    // Cancel: the dialog closes without OK.
+    EXPECT_TRUE(VN::EditSetting == start);
+    EXPECT_FALSE(KeyExists());
+    form->FormShow(form);
+    SelectRow(1);
+    EXPECT_EQ(int(form->CPanel_98->Color()), 0x123456) << "colours of a cancelled session came back";
+    EXPECT_TRUE(form->BoldCBox->Checked());
+    EXPECT_EQ(form->mEdit_02->Text(), IntToStr(start.TABSIZE));
+}
+
+TEST_F(EditSettingDialog, NumbersOutOfRangeGetTheirMessageAndChangeNothing)
+{
+    struct Case
+    {
+        const char* tab;
+        const char* wrap;
+        const char* pitch;
+        const char* message; // null: accepted
+    } cases[] = {
+        {"0", "80", "2", msgTabSizeRange},    {"17", "80", "2", msgTabSizeRange},
+        {"", "80", "2", msgTabSizeRange},     {"4", "9", "2", msgWrapWidthRange},
+        {"4", "1000", "2", msgWrapWidthRange}, {"4", "", "2", msgWrapWidthRange},
+        {"4", "80", "-5", msgRowPitchRange},  {"4", "80", "x", nullptr},
+        {"1", "10", "0", nullptr},            {"16", "999", "99", nullptr},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.tab) + "/" + c.wrap + "/" + c.pitch);
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(TestKey()).c_str());
+        VN::EditSetting = start;
+        form->FormShow(form);
+        form->SetModalResult(mrNone);
+        boxes.boxes.clear();
+        form->mEdit_02->SetText(c.tab);
+        form->WrapPosEdit->SetText(c.wrap);
+        form->mEdit_01->SetText(c.pitch);
+        form->OkBtnClick(form);
+        if (c.message)
+        {
+            ASSERT_EQ(boxes.boxes.size(), 1u);
+            EXPECT_EQ(boxes.boxes[0], c.message);
+            EXPECT_TRUE(VN::EditSetting == start);
+            EXPECT_FALSE(KeyExists());
+            EXPECT_EQ(form->ModalResult(), mrNone);
+            EXPECT_EQ(form->mEdit_02->Text(), c.tab) << "what was typed stays";
+        }
+        else
+        {
+            EXPECT_TRUE(boxes.boxes.empty());
+            EXPECT_EQ(VN::EditSetting.TABSIZE, StrToInt(c.tab));
+            EXPECT_EQ(VN::EditSetting.WRAPWIDTH, StrToInt(c.wrap));
+        }
+    }
+}
+
+TEST_F(EditSettingDialog, AFontThatIsNotInstalledStaysTheSetting)
+{
+    VN::EditSetting.FONT_NAME = "NoSuchFontHere";
+    form->FormShow(form);
+    EXPECT_EQ(form->FontsCBox->Text(), "NoSuchFontHere");
+    EXPECT_GT(form->FontsCBox->Items()->GetCount(), 1) << "the Japanese fonts are listed too";
+    form->OkBtnClick(form);
+    EXPECT_EQ(NsStringToAnsi(VN::EditSetting.FONT_NAME), "NoSuchFontHere");
+}
+
+TEST_F(EditSettingDialog, AnEditAndItsUpDownShowOneValueWithinTheRange)
+{
+    const struct
+    {
+        int value;
+        bool allowed;
+    } steps[] = {{5, true}, {16, true}, {17, false}, {0, false}};
+    for (const auto& s : steps)
+    {
+        bool allow = false;
+        form->UpDownChanging(form->UD_02, allow, s.value, updUp);
+        EXPECT_EQ(allow, s.allowed) << s.value;
+        if (allow)
+        {
+            EXPECT_EQ(form->mEdit_02->Text(), IntToStr(s.value));
+        }
+    }
+    form->mEdit_01->SetText("42");
+    EXPECT_EQ(form->UD_01->Position(), 42);
+}

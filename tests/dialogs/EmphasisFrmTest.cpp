@@ -1,0 +1,212 @@
+// The emphasized-string dialog in a real window: it works on a copy, checks extensions and words
+// as values, and stores only on a confirmed OK.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/English.h"
+#include "dialogs/EmphasisFrm.h"
+#include "platform/Cp932.h"
+#include "platform/SysUtils.h"
+#include "tests/TestServices.h"
+
+namespace
+{
+const AnsiString& TestKey()
+{
+    static const AnsiString key = Format("Software\\VarnoletTest\\em%u", {unsigned(GetCurrentProcessId())});
+    return key;
+}
+
+std::string Box(const char* format, const char* arg) { return Format(format, {arg}).str(); }
+
+// The list as "ext=words|ext=words".
+std::string Dump(nsList<VN::typEmphItem>& list)
+{
+    std::string out;
+    for (int i = 0; i < list.Count(); ++i)
+        out += (i ? "|" : "") + NsStringToAnsi(list.Get(i)->extension).str() + "=" +
+               NsStringToAnsi(list.Get(i)->words).str();
+    return out;
+}
+
+std::vector<std::string> Tabs(TEmphasisForm* form)
+{
+    std::vector<std::string> out;
+    for (int i = 0; i < form->ExtTabCtrl->PageCount(); ++i)
+        out.push_back(form->ExtTabCtrl->Pages(i)->Caption().str());
+    return out;
+}
+
+class EmphasisDialog : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(TestKey()).c_str());
+        VN::EmphasisList.Clear();
+        auto* c = new VN::typEmphItem(nsString("c"));
+        c->words = "int\r\nwhile";
+        VN::EmphasisList.AddSorted(c);
+        auto* f90 = new VN::typEmphItem(nsString("f90"));
+        VN::EmphasisList.AddSorted(f90);
+        before = Dump(VN::EmphasisList);
+        page.reset(Create<nsRichEdit>(nullptr));
+        form = Create<TEmphasisForm>(nullptr);
+        form->SettingsKey = TestKey();
+        form->ActiveEditor = [this]() -> nsRichEdit* { return withPage ? page.get() : nullptr; };
+        form->RefreshEmphasis = [this](nsRichEdit*) { ++refreshed; };
+        form->HandleNeeded();
+    }
+    void TearDown() override
+    {
+        delete form;
+        VN::EmphasisList.Clear();
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(TestKey()).c_str());
+    }
+    void Show(const char* path)
+    {
+        page->EditFilePath = path;
+        form->FormShow(form);
+    }
+    std::string Selected() { return form->ExtTabCtrl->ActivePage()->Caption().str(); }
+
+    std::unique_ptr<nsRichEdit> page;
+    TEmphasisForm* form = nullptr;
+    bool withPage = true;
+    int refreshed = 0;
+    std::string before;
+    TBoxServices boxes;
+};
+} // namespace
+
+TEST_F(EmphasisDialog, ShowingSelectsTheTabOfThePagesExtensionOrOffersToAddIt)
+{
+    struct Case
+    {
+        const char* path;
+        int answer;
+        std::vector<std::string> tabs;
+        const char* selected;
+        size_t questions;
+    } cases[] = {
+        {"x.C", IDYES, {"c", "f90", "拡張子なし"}, "c", 0},
+        {"noext", IDYES, {"c", "f90", "拡張子なし"}, "c", 0},
+        {"a.txt", IDYES, {"c", "f90", "拡張子なし", "txt"}, "txt", 1},
+        {"a.txt", IDNO, {"c", "f90", "拡張子なし"}, "c", 1},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.path);
+        boxes.boxes.clear();
+        boxes.answer = c.answer;
+        Show(c.path);
+        EXPECT_EQ(Tabs(form), c.tabs);
+        EXPECT_EQ(Selected(), c.selected);
+        EXPECT_EQ(boxes.boxes.size(), c.questions);
+    }
+    withPage = false;
+    Show("");
+    EXPECT_EQ(Selected(), "c") << "no page open";
+    EXPECT_EQ(form->EmphasisLBox->Items()->GetText(), "int\r\nwhile\r\n");
+}
+
+TEST_F(EmphasisDialog, ExtensionsAreComparedAsValues)
+{
+    struct Case
+    {
+        const char* typed;
+        const char* refusedAs; // null: added
+        const char* tab;
+    } cases[] = {
+        {"F90", "F90", nullptr},
+        {"", "", nullptr},
+        {"拡張子無", "拡張子無", nullptr},
+        {".txt", nullptr, "txt"},
+        {".TXT", "TXT", nullptr},
+    };
+    Show("noext");
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.typed);
+        boxes.boxes.clear();
+        boxes.queries.push_back(std::string(c.typed));
+        const size_t tabs = Tabs(form).size();
+        form->ExtAddBtnClick(form);
+        if (c.refusedAs)
+        {
+            ASSERT_EQ(boxes.boxes.size(), 1u);
+            EXPECT_EQ(boxes.boxes[0], Box(msgEmphasisExtExists, c.refusedAs));
+            EXPECT_EQ(Tabs(form).size(), tabs);
+        }
+        else
+        {
+            EXPECT_TRUE(boxes.boxes.empty());
+            EXPECT_EQ(Selected(), c.tab);
+        }
+    }
+    // Cancel in the input box adds nothing; an extension handed over is not asked for.
+    form->ExtAddBtnClick(form);
+    form->AddExtension = "py";
+    form->ExtAddBtnClick(form);
+    EXPECT_EQ(Selected(), "py");
+    EXPECT_EQ(Tabs(form).size(), 5u);
+}
+
+TEST_F(EmphasisDialog, WordsAreComparedByTheirBytesAndKeptInOrder)
+{
+    Show("a.f90");
+    const struct
+    {
+        const char* word;
+        bool added;
+    } steps[] = {{"abc", true}, {"Abc", true}, {"abc", false}, {"", true}, {"", false}, {"\x83\x5C", true}};
+    for (const auto& s : steps)
+    {
+        boxes.boxes.clear();
+        form->EmhEdit->SetText(s.word);
+        form->EmpAddBtnClick(form);
+        EXPECT_EQ(boxes.boxes.empty(), s.added) << s.word;
+    }
+    EXPECT_NE(Dump(form->Working()).find("f90=\r\nAbc\r\nabc\r\n\x83\x5C|"), std::string::npos)
+        << Dump(form->Working());
+    EXPECT_EQ(Dump(VN::EmphasisList), before) << "the global list changed before OK";
+}
+
+TEST_F(EmphasisDialog, AHandedOverSelectionIsCutAtItsFirstLineBreak)
+{
+    form->AddWord = "first\r\nsecond";
+    Show("x.c");
+    EXPECT_EQ(form->EmhEdit->Text(), "first");
+    form->FormShow(form);
+    EXPECT_EQ(form->EmhEdit->Text(), "") << "the word is used once";
+}
+
+TEST_F(EmphasisDialog, OnlyAConfirmedOkReplacesTheListAndTheStore)
+{
+    Show("x.c");
+    form->EmhEdit->SetText("for");
+    form->EmpAddBtnClick(form);
+    boxes.answer = IDYES;
+    form->EmphasisLBox->SetItemIndex(form->EmphasisLBox->Items()->IndexOf("int"));
+    form->EmpDelBtnClick(form);
+
+    boxes.answer = IDNO;
+    form->OkBtnClick(form);
+    EXPECT_EQ(Dump(VN::EmphasisList), before);
+    nsList<VN::typEmphItem> stored;
+    ReadEmphasisList(stored, TestKey());
+    EXPECT_EQ(stored.Count(), 0) << "No stored something";
+
+    boxes.answer = IDYES;
+    form->OkBtnClick(form);
+    const std::string after = "=|c=for\r\nwhile|f90=";
+    EXPECT_EQ(Dump(VN::EmphasisList), after);
+    ReadEmphasisList(stored, TestKey());
+    EXPECT_EQ(Dump(stored), after);
+    EXPECT_EQ(refreshed, 1);
+}

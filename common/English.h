@@ -168,6 +168,13 @@ inline constexpr const char* msgFindNotFound = "検索文字列 %s は見つか�
 inline constexpr const char* msgTranslateFont = "Arial";
 inline constexpr const char* msgScreenSaverPathTooLong = "スクリーンセーバーのパスが長すぎるため、表示できません。";
 inline constexpr const char* msgScreenSaverNotStarted = "スクリーンセーバー[%s]を起動できませんでした。";
+inline constexpr const char* msgCommandUntitled =
+    "編集中のファイルが「無題」のため %F(編集中のファイルのパス) が展開できません";
+inline constexpr const char* msgCommandFailed = "コマンドライン[%s]の実行に失敗しました。";
+inline constexpr const char* msgCommandSaveQuestion = "コマンドラインの設定を保存しますか?";
+inline constexpr const char* msgShortCutQuestion = "メニューのショートカットの再設定を行います、よろしいですか。";
+inline constexpr const char* msgMailFailed =
+    "メールを作成できませんでした。メールソフトが設定されているか確認してください。";
 
 // One row of a window's translation table.
 struct typTranslateRow

@@ -1,6 +1,12 @@
 // The program's windows, made once at start-up in a fixed order.
 #include "main_window/ProgramForms.h"
 
+#include "dialogs/AboutFrm.h"
+#include "dialogs/CalcForm.h"
+#include "dialogs/CommandSetFrm.h"
+#include "dialogs/DateInsertFrm.h"
+#include "dialogs/ShortCutSetFrm.h"
+
 #include "main_window/MainFrm.h"
 #include "platform/Forms.h"
 #include "search/FileSrchFrm.h"
@@ -41,6 +47,18 @@ void CreateProgramForms()
             Application->CreateForm(RePlaceForm);
         else if (n == "ReplaceDlgForm")
             Application->CreateForm(ReplaceDlgForm);
+        else if (n == "CalcFrm")
+            Application->CreateForm(CalcFrm);
+        else if (n == "CommandSetForm")
+            Application->CreateForm(CommandSetForm);
+        else if (n == "DateInsertForm")
+            Application->CreateForm(DateInsertForm);
+        else if (n == "TimeInsertForm")
+            Application->CreateForm(TimeInsertForm);
+        else if (n == "AboutBox")
+            Application->CreateForm(AboutBox);
+        else if (n == "ShortCutSetForm")
+            Application->CreateForm(ShortCutSetForm);
         else
         {
             TForm* form = nullptr;
@@ -49,4 +67,5 @@ void CreateProgramForms()
         }
     }
     MainForm->AttachSearchWindows();
+    MainForm->AttachToolWindows();
 }

@@ -112,17 +112,19 @@ TCalcFrm::TCalcFrm(TComponent* owner) : TForm(owner)
     SetName("CalcFrm");
     SetCaption("電卓");
     SetBorderStyle(bsToolWindow);
-    SetBounds(300, 200, 262, 262);
+    SetBounds(300, 200, 262, 290);
     SetKeyPreview(true);
 
-    DisplayPanel = PlaceControl(this, Create<TLabel>(this), "DisplayPanel", "0", 8, 8, 240, 26);
+    DisplayPanel = Create<TLabel>(this);
     DisplayPanel->SetAutoSize(false);
+    PlaceControl(this, DisplayPanel, "DisplayPanel", "0", 8, 8, 240, 26);
     DisplayPanel->SetAlignment(taRightJustify);
     DisplayPanel->SetShowAccelChar(false);
     DisplayPanel->SetColor(clWindow);
     DisplayPanel->Font()->SetSize(14);
-    MemoryPanel = PlaceControl(this, Create<TLabel>(this), "MemoryPanel", "", 8, 38, 20, 18);
+    MemoryPanel = Create<TLabel>(this);
     MemoryPanel->SetAutoSize(false);
+    PlaceControl(this, MemoryPanel, "MemoryPanel", "", 8, 38, 20, 18);
     MemoryPanel->Font()->SetColor(clBlue);
 
     auto button = [this](const char* name, const char* caption, int col, int row, int code, int span = 1) {

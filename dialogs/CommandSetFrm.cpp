@@ -38,11 +38,11 @@ TCommandSetForm::TCommandSetForm(TComponent* owner) : TForm(owner), SettingsKey(
         const int y = 24 + i * 30;
         const AnsiString n = "0" + IntToStr(i + 1);
         PlaceControl(group, Create<TLabel>(this), nullptr, labels[i], 10, y + 4, 0, 0);
-        CE[i] = PlaceControl(group, Create<TEdit>(this), ("CE_" + n).c_str(), "", 90, y, 330, 22);
-        FIB[i] = PlaceControl(group, Create<TButton>(this), ("FIB_" + n).c_str(), "...", 424, y, 30, 22);
+        CE[i] = PlaceControl(group, Create<TEdit>(this), ("CE_" + n).c_str(), "", 90, y, 296, 22);
+        FIB[i] = PlaceControl(group, Create<TButton>(this), ("FIB_" + n).c_str(), "...", 390, y, 30, 22);
         FIB[i]->SetTag(i);
         FIB[i]->OnClick = TNotifyEvent(this, &TCommandSetForm::FIBtnClick);
-        FLB[i] = PlaceControl(group, Create<TButton>(this), ("FLB_" + n).c_str(), "ﾌｫﾙﾀﾞ", 456, y, 34, 22);
+        FLB[i] = PlaceControl(group, Create<TButton>(this), ("FLB_" + n).c_str(), "ﾌｫﾙﾀﾞ", 424, y, 60, 22);
         FLB[i]->SetTag(i);
         FLB[i]->OnClick = TNotifyEvent(this, &TCommandSetForm::FLBtnClick);
     }

@@ -235,13 +235,9 @@ void TCalcFrm::FormKeyDown(TObject*, WORD& key, TShiftState shift)
 
 void TCalcFrm::FormKeyPress(TObject*, char& key)
 {
+    // Enter, Space, Backspace and Esc were handled as keys, and so were the Ctrl keys, whose
+    // characters (Ctrl+M: a carriage return) find nothing here.
     const char c = key;
-    // Control characters (Enter, Space, Backspace, Esc, and those Ctrl makes) were handled as keys.
-    if (static_cast<unsigned char>(c) <= ' ')
-    {
-        key = 0;
-        return;
-    }
     TButton* target = nullptr;
     if (c >= '0' && c <= '9')
         target = Btn_Num[c - '0'];

@@ -165,13 +165,10 @@ void TStampInsertForm::FormClose(TObject*, TCloseAction&) { Timer->SetEnabled(fa
 void TStampInsertForm::TimerTimer(TObject*)
 {
     const std::vector<AnsiString> lines = Lines(Clock());
-    const int selected = TimeListBox->ItemIndex();
     TStrings* items = TimeListBox->Items();
     for (int i = 0; i < int(lines.size()) && i < items->GetCount(); ++i)
         if (items->Get(i) != lines[size_t(i)])
             items->Put(i, lines[size_t(i)]);
-    if (TimeListBox->ItemIndex() != selected)
-        TimeListBox->SetItemIndex(selected);
 }
 
 void TStampInsertForm::OkBtnClick(TObject*)

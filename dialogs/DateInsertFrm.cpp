@@ -157,6 +157,9 @@ void TStampInsertForm::FormShow(TObject*)
         TimeListBox->Items()->Add("");
     TimerTimer(nullptr);
     TimeListBox->SetItemIndex(0);
+    // The arrow keys choose a line at once.
+    if (TimeListBox->HandleAllocated() && TimeListBox->CanFocus())
+        TimeListBox->SetFocus();
     Timer->SetEnabled(true);
 }
 

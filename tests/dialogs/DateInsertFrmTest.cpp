@@ -96,7 +96,13 @@ TEST(TTimeInsertForm, RefreshKeepsTheChosenLineAndOkTypesIt)
     Application->ProcessMessages();
     EXPECT_EQ(form->TimeListBox->ItemIndex(), 0);
     EXPECT_TRUE(form->Timer->Enabled());
-    form->TimeListBox->SetItemIndex(3);
+    // The list has the focus, so the arrow keys choose the line.
+    for (int i = 0; i < 3; ++i)
+    {
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_DOWN, 1);
+        PostMessageW(GetFocus(), WM_KEYUP, VK_DOWN, 0xC0000001);
+        Application->ProcessMessages();
+    }
     now.wSecond = 10;
     form->TimerTimer(nullptr);
     EXPECT_EQ(form->TimeListBox->ItemIndex(), 3);

@@ -72,6 +72,8 @@ void TCommandSetForm::FormShow(TObject*)
     for (int i = 0; i < 3; ++i)
         CE[i]->SetText(i < commands.Count() ? NsStringToAnsi(commands[i]) : AnsiString());
     SaveChkBtn->SetChecked(saved);
+    if (CE[0]->HandleAllocated() && CE[0]->CanFocus())
+        CE[0]->SetFocus();
 }
 
 void TCommandSetForm::InsertIntoCommandEdit(TEdit* edit, const AnsiString& text)
@@ -94,6 +96,7 @@ void TCommandSetForm::FIBtnClick(TObject* sender)
     if (!button)
         return;
     PopupMenu->SetTag(button->Tag());
+    PopupMenu->SetPopupComponent(button); // the menu's owner is this dialog, which stays in front
     POINT corner{0, button->Height()};
     if (button->HandleAllocated())
         ClientToScreen(button->Handle(), &corner);

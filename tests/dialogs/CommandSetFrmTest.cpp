@@ -135,3 +135,31 @@ TEST(TCommandSetForm, TheFolderButtonStartsAtTheLastFolderChosenAndFillsItsOwnRo
     EXPECT_EQ(form->CE[2]->Text(), AnsiString("\"D:\\my tools\""));
     delete form;
 }
+
+namespace
+{
+void CALLBACK CloseTheMenu(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    EndMenu();
+}
+} // namespace
+
+// The file button's menu belongs to the dialog: choosing from it leaves the dialog in front (a
+// modal dialog behind its disabled main window could not be reached), with its first line ready
+// for typing when it opens.
+TEST(TCommandSetForm, TheFileMenuLeavesTheDialogInFrontAndTheFirstLineTakesTheFocus)
+{
+    TBoxServices services;
+    TCommandSetForm* form = Create<TCommandSetForm>(nullptr);
+    form->SettingsKey = kKey;
+    form->Show();
+    Application->ProcessMessages();
+    EXPECT_EQ(GetFocus(), form->CE[0]->Handle());
+    SetTimer(nullptr, 0, 50, CloseTheMenu);
+    form->FIBtnClick(form->FIB[1]);
+    Application->ProcessMessages();
+    EXPECT_EQ(GetForegroundWindow(), form->Handle());
+    form->Hide();
+    delete form;
+}

@@ -27,7 +27,7 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner)
     SetCaption("バージョン情報");
     SetBorderStyle(bsDialog);
     SetPosition(poScreenCenter);
-    SetBounds(250, 200, 380, 210);
+    SetBounds(250, 200, 420, 210);
     SetKeyPreview(true);
     ProductName = PlaceControl(this, Create<TLabel>(this), "ProductName", "Varnolet for Windows 0.99", 20, 16, 0, 0);
     ProductName->Font()->SetSize(12);
@@ -38,7 +38,7 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner)
     PlaceControl(this, Create<TLabel>(this), "SupportLabel", "Varnoletサポートページ", 20, 100, 0, 0);
     SupportURLLabel = PlaceControl(this, Create<TURLLabel>(this), "SupportURLLabel", msgUrlProduct, 150, 100, 0, 0);
     SupportURLLabel->OnClick = TNotifyEvent(this, &TAboutBox::URLLabelClick);
-    OKButton = PlaceControl(this, Create<TButton>(this), "OKButton", "OK", 150, 140, 80, 25);
+    OKButton = PlaceControl(this, Create<TButton>(this), "OKButton", "OK", 170, 140, 80, 25);
     OKButton->SetDefault(true);
     OKButton->SetModalResult(mrOk);
     OnKeyPress = TKeyPressEvent(this, &TAboutBox::FormKeyPress);

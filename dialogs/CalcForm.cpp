@@ -291,7 +291,7 @@ void TCalcFrm::CalcCommand(int code, int digit)
     {
         if (code != ccClearEntry && code != ccClear)
             return;
-        SetIndicator(memory_.IsEmpty() ? "" : "M", clBlue);
+        SetIndicator("", clBlue);
         CalcClear();
         CalcUpdateDisplay();
         return;

@@ -9,6 +9,8 @@
 
 #include "common/English.h"
 #include "common/WexmoorDef.h"
+#include "dialogs/CalcForm.h"
+#include "dialogs/DateInsertFrm.h"
 #include "main_window/MainFrm.h"
 #include "platform/Cp932.h"
 #include "platform/Forms.h"
@@ -191,5 +193,43 @@ TEST(WebPages, EachHelpItemOpensItsAddress)
     EXPECT_EQ(services.opened, (std::vector<std::string>{std::string(msgUrlHome) + "||", std::string(msgUrlProduct) + "||",
                                                          std::string(msgUrlUpdate) + "||",
                                                          std::string(msgUrlContact) + "||"}));
+    delete form;
+}
+
+// The tool windows type into whatever page is active when they are used, and into nothing when
+// every page is closed.
+TEST(ToolWindows, TypeIntoTheActivePageAndDoNothingWithoutOne)
+{
+    TBoxServices services;
+    services.answer = IDNO;
+    TMainForm* form = StartWindow("");
+    Application->CreateForm(DateInsertForm);
+    Application->CreateForm(CalcFrm);
+    form->AttachToolWindows();
+    form->NewFileMenuClick(nullptr);
+    Application->ProcessMessages();
+    SYSTEMTIME day{};
+    day.wYear = 2019;
+    day.wMonth = 5;
+    day.wDay = 1;
+    day.wDayOfWeek = 3;
+    DateInsertForm->Clock = [day] { return day; };
+    DateInsertForm->FormShow(nullptr);
+    DateInsertForm->TimeListBox->SetItemIndex(3);
+    DateInsertForm->OkBtnClick(nullptr);
+    CalcFrm->CalcCommand(ccDigit, 7);
+    CalcFrm->ForwardBtnClick(nullptr);
+    EXPECT_EQ(form->Edit()->GetLine(0), AnsiString("令和1年5月1日7"));
+    while (form->MainPageCtrl->PageCount() > 0)
+        form->ClosePage(form->MainPageCtrl->Pages(0), false);
+    ASSERT_EQ(form->Edit(), nullptr);
+    DateInsertForm->OkBtnClick(nullptr);
+    CalcFrm->ForwardBtnClick(nullptr);
+    EXPECT_TRUE(services.boxes.empty());
+    DateInsertForm->Timer->SetEnabled(false);
+    delete DateInsertForm;
+    delete CalcFrm;
+    DateInsertForm = nullptr;
+    CalcFrm = nullptr;
     delete form;
 }

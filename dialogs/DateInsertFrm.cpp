@@ -191,7 +191,8 @@ void TStampInsertForm::FormKeyDown(TObject*, WORD& key, TShiftState)
     }
 }
 
-TDateInsertForm::TDateInsertForm(TComponent* owner) : TStampInsertForm(owner, "DateInsertForm", "日付の挿入", msgHelpDate)
+TDateInsertForm::TDateInsertForm(TComponent* owner)
+    : TStampInsertForm(owner, "DateInsertForm", "日付の挿入", msgHelpDate)
 {
 }
 
@@ -211,7 +212,8 @@ std::vector<AnsiString> TDateInsertForm::Lines(const SYSTEMTIME& when) const
     return lines;
 }
 
-TTimeInsertForm::TTimeInsertForm(TComponent* owner) : TStampInsertForm(owner, "TimeInsertForm", "時刻の挿入", msgHelpTime)
+TTimeInsertForm::TTimeInsertForm(TComponent* owner)
+    : TStampInsertForm(owner, "TimeInsertForm", "時刻の挿入", msgHelpTime)
 {
 }
 

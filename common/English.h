@@ -179,6 +179,13 @@ inline constexpr const char* msgEmphasisDeleteWord = "強調文字列[%s]を削�
 inline constexpr const char* msgEmphasisSave = "強調文字列の設定を保存します、よろしいですか。";
 inline constexpr const char* msgEmphasisTitle = "強調文字列の設定";
 inline constexpr const char* msgEmphasisExtPrompt = "拡張子を入力してください";
+inline constexpr const char* msgCommandUntitled =
+    "編集中のファイルが「無題」のため %F(編集中のファイルのパス) が展開できません";
+inline constexpr const char* msgCommandFailed = "コマンドライン[%s]の実行に失敗しました。";
+inline constexpr const char* msgCommandSaveQuestion = "コマンドラインの設定を保存しますか?";
+inline constexpr const char* msgShortCutQuestion = "メニューのショートカットの再設定を行います、よろしいですか。";
+inline constexpr const char* msgMailFailed =
+    "メールを作成できませんでした。メールソフトが設定されているか確認してください。";
 
 // One row of a window's translation table.
 struct typTranslateRow

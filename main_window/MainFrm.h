@@ -282,6 +282,16 @@ public:
     void PopupMenuPopup(TObject* sender);
     void AddEmphStrMenuClick(TObject* sender);
     void CommandPopupMenuPopup(TObject* sender);
+    // ---- external commands, mail, shell links and the tool windows ----
+    // Replaces the first macro in text by value; false when text holds no macro.
+    static bool ReplaceFirst(AnsiString& text, const AnsiString& macro, const AnsiString& value);
+    // Runs a command line on the active page ("%F": its file), saving first when asked; false when
+    // nothing ran (the reason has been shown).
+    bool RunCommand(const AnsiString& command);
+    void OpenAddress(const char* address);
+    // The tool windows reach the page and the menu through the main window. Called once after
+    // every window exists.
+    void AttachToolWindows();
     // A window of the program by name (null when it does not exist), and showing it.
     TCustomForm* ProgramForm(const char* name) const;
     void ShowProgramForm(const char* name, bool modal);
@@ -373,6 +383,12 @@ AnsiString CommandLineFileName(const wchar_t* commandLine);
 // A path as the file system knows it: full (relative names and "..\" resolved against the current
 // folder) and in long form when the file exists. A name too long for Windows comes back as it is.
 AnsiString NormalizePath(const AnsiString& path);
+// The command line with its first "%F" replaced by path, quoted when the path holds a blank or one
+// of & | < > ^ ( ) and the "%F" is not inside quotes already.
+AnsiString ExpandFileMacro(const AnsiString& command, const AnsiString& path);
+// A command line cut at its first blank outside double quotes into the program and the parameters
+// (blanks after the cut skipped; the quotes stay).
+void SplitCommandLine(const AnsiString& command, AnsiString& program, AnsiString& parameters);
 // A path or command line as a menu caption: "&" doubled, so it shows and marks no letter.
 AnsiString MenuCaptionOf(const AnsiString& text);
 // Text cut to at most maxBytes bytes, never inside a double-byte character.

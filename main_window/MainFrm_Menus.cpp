@@ -255,8 +255,7 @@ void TMainForm::BuildEditMenus()
     item(ToolMenu, "WallPaperMenu", "壁紙の設定(&W)", nullptr, &TMainForm::WallPaperMenuClick);
     item(ToolMenu, "EmphMenu", "強調文字列の設定", nullptr, &TMainForm::EmphMenuClick);
     item(ToolMenu, "EditLockSettingMenu", "エディタロック設定(&L)", nullptr, &TMainForm::EditLockSettingMenuClick);
-    item(ToolMenu, "SetShortCutKeyMenu", "ショートカットキー割り当て", nullptr, &TMainForm::SetShortCutKeyMenuClick)
-        ->SetVisible(false);
+    item(ToolMenu, "SetShortCutKeyMenu", "ショートカットキー割り当て", nullptr, &TMainForm::SetShortCutKeyMenuClick);
     item(ToolMenu, "N10", "-", nullptr, nullptr);
     item(ToolMenu, "ComSetMenu", "コマンド設定(&C)", nullptr, &TMainForm::ComSetMenuClick);
     ComExecMenu = item(ToolMenu, "ComExecMenu", "コマンド実行(&E)", nullptr, nullptr);
@@ -633,16 +632,6 @@ void TMainForm::PrintMenuClick(TObject*)
     }
     ShowProgramForm("PrintForm", true);
 }
-
-// The hand-over to mail, the shell and the external commands comes with those commands.
-void TMainForm::MailMenuClick(TObject*) {}
-void TMainForm::FileFolderMenuClick(TObject*) {}
-void TMainForm::CmdMenuClick(TObject*) {}
-void TMainForm::CEClick(TObject*) {}
-void TMainForm::OrvaneMenuClick(TObject*) {}
-void TMainForm::WexmoorSupportPageMenuClick(TObject*) {}
-void TMainForm::ProductInfoMenuClick(TObject*) {}
-void TMainForm::AskMenuClick(TObject*) {}
 
 void TMainForm::JumpRowMenuClick(TObject*)
 {

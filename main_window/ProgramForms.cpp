@@ -1,8 +1,13 @@
 // The program's windows, made once at start-up in a fixed order.
 #include "main_window/ProgramForms.h"
 
+#include "dialogs/AboutFrm.h"
+#include "dialogs/CalcForm.h"
+#include "dialogs/CommandSetFrm.h"
+#include "dialogs/DateInsertFrm.h"
 #include "dialogs/EditSetting.h"
 #include "dialogs/EmphasisFrm.h"
+#include "dialogs/ShortCutSetFrm.h"
 #include "main_window/MainFrm.h"
 #include "platform/Forms.h"
 #include "search/FileSrchFrm.h"
@@ -47,6 +52,18 @@ void CreateProgramForms()
             Application->CreateForm(EditSettingForm);
         else if (n == "EmphasisForm")
             Application->CreateForm(EmphasisForm);
+        else if (n == "CalcFrm")
+            Application->CreateForm(CalcFrm);
+        else if (n == "CommandSetForm")
+            Application->CreateForm(CommandSetForm);
+        else if (n == "DateInsertForm")
+            Application->CreateForm(DateInsertForm);
+        else if (n == "TimeInsertForm")
+            Application->CreateForm(TimeInsertForm);
+        else if (n == "AboutBox")
+            Application->CreateForm(AboutBox);
+        else if (n == "ShortCutSetForm")
+            Application->CreateForm(ShortCutSetForm);
         else
         {
             TForm* form = nullptr;
@@ -56,4 +73,5 @@ void CreateProgramForms()
     }
     MainForm->AttachSearchWindows();
     MainForm->AttachSettingsDialogs();
+    MainForm->AttachToolWindows();
 }

@@ -1329,3 +1329,144 @@ void TToolBar::CNNotify(TMessage& message)
     b->dropdownMenu_->Popup(r.Left, r.Bottom);
     message.Result = TBDDRET_DEFAULT;
 }
+
+// ---------------------------------------------------------------------------------------------
+// TTreeView
+
+TTreeView::TTreeView(TComponent* owner) : TNativeControl(owner)
+{
+    width_ = 200;
+    height_ = 200;
+    SetTabStop(true);
+}
+
+TTreeView::~TTreeView()
+{
+    for (TTreeNode* node : all_)
+        delete node;
+}
+
+void TTreeView::CreateParams(TCreateParams& params)
+{
+    TNativeControl::CreateParams(params);
+    params.Style |= TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | WS_TABSTOP | WS_BORDER;
+    if (!hideSelection_)
+        params.Style |= TVS_SHOWSELALWAYS;
+}
+
+void TTreeView::InsertIntoWindow(TTreeNode* node)
+{
+    const std::wstring text = SjisToWide(node->text_);
+    TVINSERTSTRUCTW insert{};
+    insert.hParent = node->parent_ ? node->parent_->item_ : TVI_ROOT;
+    insert.hInsertAfter = TVI_LAST;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM;
+    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+    insert.item.lParam = reinterpret_cast<LPARAM>(node);
+    node->item_ = reinterpret_cast<HTREEITEM>(SendMessageW(handle_, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+}
+
+void TTreeView::HandleCreated()
+{
+    ++quiet_;
+    for (TTreeNode* node : Nodes())
+        InsertIntoWindow(node);
+    if (selected_ && selected_->item_)
+        SendMessageW(handle_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(selected_->item_));
+    --quiet_;
+}
+
+void TTreeView::WMDestroy(TWMDestroy& message)
+{
+    for (TTreeNode* node : all_)
+        node->item_ = nullptr;
+    TNativeControl::WMDestroy(message);
+}
+
+TTreeNode* TTreeView::AddChild(TTreeNode* parent, const AnsiString& text, void* data)
+{
+    auto* node = new TTreeNode;
+    node->text_ = text;
+    node->data_ = data;
+    node->parent_ = parent;
+    all_.push_back(node);
+    (parent ? parent->children_ : roots_).push_back(node);
+    if (HandleAllocated() && (!parent || parent->item_))
+    {
+        ++quiet_;
+        InsertIntoWindow(node);
+        --quiet_;
+    }
+    return node;
+}
+
+void TTreeView::Collect(TTreeNode* node, std::vector<TTreeNode*>& out) const
+{
+    out.push_back(node);
+    for (TTreeNode* child : node->children_)
+        Collect(child, out);
+}
+
+std::vector<TTreeNode*> TTreeView::Nodes() const
+{
+    std::vector<TTreeNode*> out;
+    for (TTreeNode* root : roots_)
+        Collect(root, out);
+    return out;
+}
+
+void TTreeView::Clear()
+{
+    const std::vector<TTreeNode*> nodes = Nodes();
+    selected_ = nullptr;
+    if (HandleAllocated())
+    {
+        ++quiet_;
+        SendMessageW(handle_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+        --quiet_;
+    }
+    for (TTreeNode* node : nodes)
+        if (OnDeletion)
+            OnDeletion(this, node);
+    roots_.clear();
+    all_.clear();
+    for (TTreeNode* node : nodes)
+        delete node;
+}
+
+void TTreeView::SetSelected(TTreeNode* node)
+{
+    if (node == selected_)
+        return;
+    selected_ = node;
+    if (HandleAllocated())
+    {
+        ++quiet_;
+        SendMessageW(handle_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(node ? node->item_ : nullptr));
+        --quiet_;
+    }
+    if (OnChange)
+        OnChange(this, node);
+}
+
+void TTreeView::Dispatch(TMessage& message)
+{
+    if (message.Msg == CN_NOTIFY)
+    {
+        auto* header = reinterpret_cast<NMHDR*>(message.LParam);
+        if (header->code == TVN_SELCHANGEDW && quiet_ == 0)
+        {
+            auto* info = reinterpret_cast<NMTREEVIEWW*>(message.LParam);
+            TTreeNode* node = reinterpret_cast<TTreeNode*>(info->itemNew.lParam);
+            if (node != selected_)
+            {
+                selected_ = node;
+                if (OnChange)
+                    OnChange(this, node);
+            }
+        }
+        message.Result = 0;
+        return;
+    }
+    TNativeControl::Dispatch(message);
+}

@@ -401,3 +401,72 @@ private:
     HIMAGELIST images_ = nullptr;
     bool rebuilding_ = false;
 };
+
+// ---------------------------------------------------------------------------------------------
+// Tree view
+
+class TTreeView;
+
+// A node of a tree view: its text, the caller's data (not owned) and its place in the tree.
+class TTreeNode
+{
+public:
+    const AnsiString& Text() const { return text_; }
+    void* Data() const { return data_; }
+    TTreeNode* Parent() const { return parent_; }
+    // 0 for a root.
+    int Level() const { return parent_ ? parent_->Level() + 1 : 0; }
+    int Count() const { return int(children_.size()); }
+    TTreeNode* Item(int index) const { return children_.at(size_t(index)); }
+
+private:
+    friend class TTreeView;
+    AnsiString text_;
+    void* data_ = nullptr;
+    TTreeNode* parent_ = nullptr;
+    std::vector<TTreeNode*> children_;
+    HTREEITEM item_ = nullptr;
+};
+
+using TTVChangedEvent = Closure<void(TObject* sender, TTreeNode* node)>;
+
+// A tree of text nodes the user selects from (the texts are not edited in place). The nodes live
+// in the object and are written into the window whenever it is made.
+class TTreeView : public TNativeControl
+{
+public:
+    explicit TTreeView(TComponent* owner);
+    ~TTreeView() override;
+
+    // A new node last under parent (null: a root).
+    TTreeNode* AddChild(TTreeNode* parent, const AnsiString& text, void* data = nullptr);
+    // Removes every node; OnDeletion sees each first, so the caller can free its data.
+    void Clear();
+    // Every node in tree order (a node before its children).
+    std::vector<TTreeNode*> Nodes() const;
+    int Count() const { return int(all_.size()); }
+    TTreeNode* Selected() const { return selected_; }
+    // Selects a node (null: none) and shows it; OnChange fires when the selection changes.
+    void SetSelected(TTreeNode* node);
+    bool HideSelection() const { return hideSelection_; }
+    void SetHideSelection(bool hide) { hideSelection_ = hide; }
+
+    TTVChangedEvent OnChange;
+    TTVChangedEvent OnDeletion;
+
+protected:
+    const wchar_t* NativeClassName() const override { return WC_TREEVIEWW; }
+    void CreateParams(TCreateParams& params) override;
+    void HandleCreated() override;
+    void Dispatch(TMessage& message) override;
+    void WMDestroy(TWMDestroy& message) override;
+
+private:
+    void InsertIntoWindow(TTreeNode* node);
+    void Collect(TTreeNode* node, std::vector<TTreeNode*>& out) const;
+    std::vector<TTreeNode*> roots_;
+    std::vector<TTreeNode*> all_; // owned
+    TTreeNode* selected_ = nullptr;
+    bool hideSelection_ = true;
+    int quiet_ = 0; // selection set by us: no event from the window
+};

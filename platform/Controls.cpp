@@ -550,8 +550,11 @@ void TWinControl::VisibleChanged()
 
 void TWinControl::EnabledChanged()
 {
-    if (handle_)
-        EnableWindow(handle_, Enabled());
+    if (!handle_)
+        return;
+    EnableWindow(handle_, Enabled());
+    // Controls the layer paints (a label) look different when disabled; the system repaints only its own.
+    InvalidateRect(handle_, nullptr, TRUE);
 }
 
 void TWinControl::TextChanged()

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <commdlg.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include "Cp932.h"
@@ -170,9 +171,68 @@ bool RunColorDialog(void* ownerHwnd, int& color)
     return true;
 }
 
+bool RunShellOpen(void* ownerHwnd, const AnsiString& file, const AnsiString& parameters, const AnsiString& folder)
+{
+    const std::wstring wfile = SjisToWide(file);
+    const std::wstring wparams = SjisToWide(parameters);
+    const std::wstring wfolder = SjisToWide(folder);
+    const HINSTANCE result = ShellExecuteW(static_cast<HWND>(ownerHwnd), L"open", wfile.c_str(),
+                                           wparams.empty() ? nullptr : wparams.c_str(),
+                                           wfolder.empty() ? nullptr : wfolder.c_str(), SW_SHOW);
+    return INT_PTR(result) > 32;
+}
+
+// Simple MAPI's message records, as the mail interface defines them (only what a new mail uses).
+struct TMapiMessage
+{
+    ULONG reserved;
+    LPSTR subject;
+    LPSTR noteText;
+    LPSTR messageType;
+    LPSTR dateReceived;
+    LPSTR conversationId;
+    ULONG flags;
+    void* originator;
+    ULONG recipCount;
+    void* recips;
+    ULONG fileCount;
+    void* files;
+};
+using TMapiSendMail = ULONG(WINAPI*)(ULONG_PTR session, ULONG_PTR uiParam, TMapiMessage* message, ULONG flags,
+                                     ULONG reserved);
+constexpr ULONG kMapiLogonUi = 0x1;
+constexpr ULONG kMapiDialog = 0x8;
+constexpr ULONG kMapiUserAbort = 1;
+
+TMailResult RunSendMail(void* ownerHwnd, const AnsiString& text)
+{
+    HMODULE mapi = LoadLibraryW(L"mapi32.dll");
+    if (!mapi)
+        return mlFailed;
+    auto send = reinterpret_cast<TMapiSendMail>(reinterpret_cast<void*>(GetProcAddress(mapi, "MAPISendMail")));
+    TMailResult result = mlFailed;
+    if (send)
+    {
+        // Simple MAPI takes the body in the program's code page, which is the users' CP932.
+        std::string body = text.str();
+        TMapiMessage message{};
+        message.noteText = body.data();
+        const ULONG status = send(0, ULONG_PTR(ownerHwnd), &message, kMapiLogonUi | kMapiDialog, 0);
+        result = status == 0 ? mlSent : status == kMapiUserAbort ? mlCancelled : mlFailed;
+    }
+    FreeLibrary(mapi);
+    return result;
+}
+
 class TWin32Services : public TPlatformServices
 {
 public:
+    bool ShellOpen(void* ownerHwnd, const AnsiString& file, const AnsiString& parameters,
+                   const AnsiString& folder) override
+    {
+        return RunShellOpen(ownerHwnd, file, parameters, folder);
+    }
+    TMailResult SendMail(void* ownerHwnd, const AnsiString& text) override { return RunSendMail(ownerHwnd, text); }
     bool PickColor(void* ownerHwnd, int& color) override { return RunColorDialog(ownerHwnd, color); }
     bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) override
     {

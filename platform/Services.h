@@ -23,6 +23,13 @@ struct TFileDialogData
     unsigned Flags = 0;    // OFN_xxx
 };
 
+enum TMailResult
+{
+    mlSent,      // handed to the mail program
+    mlCancelled, // the user closed it unsent
+    mlFailed     // no mail program, or it refused
+};
+
 class TPlatformServices
 {
 public:
@@ -50,6 +57,13 @@ public:
     // Starts a program (its full path) with a command line (the path quoted, then the arguments);
     // the process handle, which the caller closes, or null when it could not start.
     virtual HANDLE StartProcess(const AnsiString& program, const AnsiString& commandLine) { return nullptr; }
+    // The shell's "open" of a program, document, folder or address with parameters, started in
+    // folder (empty: the program's current one), shown normally; false when it could not start.
+    // The program's own current folder never changes.
+    virtual bool ShellOpen(void* ownerHwnd, const AnsiString& file, const AnsiString& parameters,
+                           const AnsiString& folder) { return false; }
+    // A new mail whose body is text, for the user to address and send.
+    virtual TMailResult SendMail(void* ownerHwnd, const AnsiString& text) { return mlFailed; }
 };
 
 // A dialog filter as the system wants it: the parts separated and ended by NULs, the whole ended by

@@ -1,7 +1,7 @@
 // Services fakes for tests, each installed while it lives. TBoxServices records every message
 // box's text and flags and answers with `answer` (OK unless set), holds the keys in `down`, answers
-// text queries from `queries` (none left, or no value: Cancel) and records the help asked for and
-// the programs and command lines started (starting none).
+// text queries from `queries` (none left, or no value: Cancel) and records the help asked for, the
+// programs and command lines started (starting none), the shell's opens and the mails.
 #pragma once
 
 #include <windows.h>
@@ -59,6 +59,22 @@ public:
         color = *colorAnswer;
         return true;
     }
+    // The shell records "file|parameters|folder" and answers shellAnswer; mail records each body
+    // and answers mailAnswer.
+    bool ShellOpen(void*, const AnsiString& file, const AnsiString& parameters, const AnsiString& folder) override
+    {
+        opened.push_back(file.str() + "|" + parameters.str() + "|" + folder.str());
+        return shellAnswer;
+    }
+    TMailResult SendMail(void*, const AnsiString& text) override
+    {
+        mails.push_back(text.str());
+        return mailAnswer;
+    }
+    std::vector<std::string> opened;
+    bool shellAnswer = true;
+    std::vector<std::string> mails;
+    TMailResult mailAnswer = mlSent;
     std::vector<std::string> boxes;
     std::vector<unsigned> flags;
     int answer = IDOK;

@@ -566,3 +566,87 @@ TEST(TToolBar, AWindowedControlTakesASlotAmongTheButtons)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Tree view
+
+namespace
+{
+std::string WindowText(HWND tree, HTREEITEM item)
+{
+    wchar_t buffer[128] = {};
+    TVITEMW tv{};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = buffer;
+    tv.cchTextMax = 128;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tv));
+    return WideToSjis(std::wstring(buffer)).str();
+}
+
+// The window's items in tree order, each indented by its depth.
+void WindowItems(HWND tree, HTREEITEM item, int depth, std::vector<std::string>& out)
+{
+    for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(item))))
+    {
+        out.push_back(std::string(size_t(depth), ' ') + WindowText(tree, item));
+        WindowItems(tree, reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(item))),
+                    depth + 1, out);
+    }
+}
+
+struct TTreeEvents
+{
+    void Change(TObject*, TTreeNode* node) { changes.push_back(node); }
+    void Deletion(TObject*, TTreeNode* node) { deleted.push_back(node->Text().str()); }
+    std::vector<TTreeNode*> changes;
+    std::vector<std::string> deleted;
+};
+} // namespace
+
+TEST(TTreeView, NodesAddedBeforeOrAfterTheWindowShowInTreeOrderAndSelectionReportsOnce)
+{
+    TForm* form = Create<TForm>(nullptr);
+    TTreeView* tree = Create<TTreeView>(form);
+    TTreeEvents events;
+    tree->OnChange = TTVChangedEvent(&events, &TTreeEvents::Change);
+    tree->OnDeletion = TTVChangedEvent(&events, &TTreeEvents::Deletion);
+    TTreeNode* file = tree->AddChild(nullptr, "ファイル");
+    TTreeNode* open = tree->AddChild(file, "開く");
+    tree->SetParent(form);
+    form->Show();
+    Application->ProcessMessages();
+    TTreeNode* help = tree->AddChild(nullptr, "ヘルプ");
+    TTreeNode* about = tree->AddChild(help, "バージョン情報", &events);
+    tree->AddChild(file, "終了");
+    std::vector<std::string> items;
+    const HWND h = tree->Handle();
+    WindowItems(h, reinterpret_cast<HTREEITEM>(SendMessageW(h, TVM_GETNEXTITEM, TVGN_ROOT, 0)), 0, items);
+    const std::vector<std::string> expected{"ファイル", " 開く", " 終了", "ヘルプ", " バージョン情報"};
+    EXPECT_EQ(items, expected);
+    std::vector<std::string> nodes;
+    for (TTreeNode* node : tree->Nodes())
+        nodes.push_back(std::string(size_t(node->Level()), ' ') + node->Text().str());
+    EXPECT_EQ(nodes, expected);
+    EXPECT_EQ(about->Data(), &events);
+    EXPECT_EQ(open->Parent(), file);
+
+    // A selection made in the window reaches the object and its event once; one made in code too.
+    SendMessageW(h, TVM_EXPAND, TVE_EXPAND, 0);
+    HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageW(h, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    HTREEITEM second = reinterpret_cast<HTREEITEM>(SendMessageW(h, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(root)));
+    SendMessageW(h, TVM_SELECTITEM, TVGN_CARET, LPARAM(second));
+    EXPECT_EQ(tree->Selected(), help);
+    tree->SetSelected(open);
+    EXPECT_EQ(events.changes, (std::vector<TTreeNode*>{help, open}));
+    EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageW(h, TVM_GETNEXTITEM, TVGN_CARET, 0)),
+              reinterpret_cast<HTREEITEM>(SendMessageW(h, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(root))));
+
+    tree->Clear();
+    EXPECT_EQ(tree->Count(), 0);
+    EXPECT_EQ(tree->Selected(), nullptr);
+    EXPECT_EQ(SendMessageW(h, TVM_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(events.deleted, (std::vector<std::string>{"ファイル", "開く", "終了", "ヘルプ", "バージョン情報"}));
+    EXPECT_EQ(events.changes.size(), 2u);
+    delete form;
+}

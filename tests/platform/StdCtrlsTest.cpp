@@ -1033,3 +1033,19 @@ TEST(TStdControl, NoExceptionFromAHandlerCrossesTheWindowProcedure)
 }
 
 } // namespace
+
+// A label painted by the layer greys its text when disabled: enabling or disabling it must bring
+// a repaint, or it keeps the look it had.
+TEST(TLabel, EnablingOrDisablingRepaintsIt)
+{
+    FormFixture f;
+    auto* label = f.Add<TLabel>(10, 10);
+    label->SetCaption("設定するショートカット");
+    for (bool enabled : {false, true})
+    {
+        UpdateWindow(label->Handle());
+        label->SetEnabled(enabled);
+        RECT pending{};
+        EXPECT_TRUE(GetUpdateRect(label->Handle(), &pending, FALSE)) << enabled;
+    }
+}

@@ -1,0 +1,181 @@
+// The commands that hand the document to the outside: the external commands, the command prompt
+// and the file's folder, mail, and the maker's web pages; and the tool windows' hook-up.
+#include <string_view>
+
+#include "common/English.h"
+#include "common/Nsenumwindows.h"
+#include "common/WexmoorDef.h"
+#include "dialogs/AboutFrm.h"
+#include "dialogs/CalcForm.h"
+#include "dialogs/CommandSetFrm.h"
+#include "dialogs/DateInsertFrm.h"
+#include "dialogs/ShortCutSetFrm.h"
+#include "main_window/MainFrm.h"
+#include "platform/Services.h"
+#include "platform/SysUtils.h"
+
+namespace
+{
+// Characters the command interpreter would read as its own, so a path holding one is quoted.
+bool NeedsQuotes(const AnsiString& path)
+{
+    return path.view().find_first_of(" &|<>^()") != std::string_view::npos;
+}
+
+// Whether the byte at a 1-based position lies inside double quotes.
+bool InsideQuotes(const AnsiString& text, int pos)
+{
+    bool inside = false;
+    for (int i = 1; i < pos; ++i)
+        if (text[i] == '"')
+            inside = !inside;
+    return inside;
+}
+} // namespace
+
+bool TMainForm::ReplaceFirst(AnsiString& text, const AnsiString& macro, const AnsiString& value)
+{
+    const int pos = text.AnsiPos(macro);
+    if (pos == 0)
+        return false;
+    text.Delete(pos, macro.Length());
+    text.Insert(value, pos);
+    return true;
+}
+
+AnsiString ExpandFileMacro(const AnsiString& command, const AnsiString& path)
+{
+    AnsiString text = command;
+    const int pos = text.AnsiPos("%F");
+    if (pos == 0)
+        return text;
+    const bool quote = NeedsQuotes(path) && !InsideQuotes(text, pos);
+    TMainForm::ReplaceFirst(text, "%F", quote ? "\"" + path + "\"" : path);
+    return text;
+}
+
+void SplitCommandLine(const AnsiString& command, AnsiString& program, AnsiString& parameters)
+{
+    const AnsiString line = command.Trim();
+    bool quoted = false;
+    int blank = 0;
+    for (int i = 1; i <= line.Length() && blank == 0; ++i)
+    {
+        if (line[i] == '"')
+            quoted = !quoted;
+        else if (line[i] == ' ' && !quoted)
+            blank = i;
+    }
+    if (blank == 0)
+    {
+        program = line;
+        parameters = "";
+        return;
+    }
+    program = line.SubString(1, blank - 1);
+    parameters = line.SubString(blank + 1, line.Length()).TrimLeft();
+}
+
+bool TMainForm::RunCommand(const AnsiString& command)
+{
+    TPageEditor* ed = Edit();
+    if (!ed)
+        return false;
+    if (SaveBeforeCommand && ed->isEdited())
+    {
+        TTabSheet* sheet = MainPageCtrl->ActivePage();
+        if (!SavePage(sheet))
+            return false;
+        ed = Edit();
+    }
+    const AnsiString path = ed->EditFilePath;
+    if (path.IsEmpty() && command.AnsiPos("%F") != 0)
+    {
+        ErrorBox("%s", msgCommandUntitled);
+        return false;
+    }
+    const AnsiString line = ExpandFileMacro(command, path).Trim();
+    AnsiString program, parameters;
+    SplitCommandLine(line, program, parameters);
+    // The command starts in the file's folder; the program's own current folder stays as it is.
+    const AnsiString folder = path.IsEmpty() ? AnsiString() : ExtractFileDir(path);
+    if (!Services().ShellOpen(Handle(), program, parameters, folder))
+    {
+        ErrorBox(msgCommandFailed, line.c_str());
+        return false;
+    }
+    return true;
+}
+
+void TMainForm::CEClick(TObject* sender)
+{
+    auto* item = dynamic_cast<TMenuItem*>(sender);
+    if (!item || !Edit())
+        return;
+    CommandPopupMenuPopup(nullptr); // the stored lines and the save flag as they are now
+    const int index = item->Tag();
+    if (index < 0 || index >= int(Commands.size()) || Commands[size_t(index)].IsEmpty())
+        return;
+    RunCommand(Commands[size_t(index)]);
+}
+
+void TMainForm::CmdMenuClick(TObject*)
+{
+    TPageEditor* ed = Edit();
+    const AnsiString folder = ed && !ed->EditFilePath.IsEmpty() ? ExtractFileDir(ed->EditFilePath) : AnsiString();
+    if (!Services().ShellOpen(Handle(), "cmd.exe", "", folder))
+        ErrorBox(msgCommandFailed, "cmd.exe");
+}
+
+void TMainForm::FileFolderMenuClick(TObject*)
+{
+    TPageEditor* ed = Edit();
+    if (!ed || ed->EditFilePath.IsEmpty())
+        return;
+    const AnsiString folder = ExtractFileDir(ed->EditFilePath);
+    if (!Services().ShellOpen(Handle(), folder, "", ""))
+        ErrorBox(msgCommandFailed, folder.c_str());
+}
+
+void TMainForm::MailMenuClick(TObject*)
+{
+    TPageEditor* ed = Edit();
+    if (!ed)
+        return;
+    // Rows folded at the wrap width go back together: the mail gets the paragraphs as written.
+    if (Services().SendMail(Handle(), ed->GetText()) == mlFailed)
+        ErrorBox("%s", msgMailFailed);
+}
+
+void TMainForm::OpenAddress(const char* address)
+{
+    if (!Services().ShellOpen(Handle(), address, "", ""))
+        ErrorBox(msgCommandFailed, address);
+}
+
+void TMainForm::OrvaneMenuClick(TObject*) { OpenAddress(msgUrlHome); }
+void TMainForm::WexmoorSupportPageMenuClick(TObject*) { OpenAddress(msgUrlProduct); }
+void TMainForm::ProductInfoMenuClick(TObject*) { OpenAddress(msgUrlUpdate); }
+void TMainForm::AskMenuClick(TObject*) { OpenAddress(msgUrlContact); }
+
+void TMainForm::AttachToolWindows()
+{
+    TMainForm* main = this;
+    auto typeIntoPage = [main](const AnsiString& text) {
+        if (TPageEditor* ed = main->Edit())
+        {
+            ed->KeyInput(text);
+            ed->SetFocus();
+        }
+    };
+    if (CalcFrm)
+        CalcFrm->TypeIntoPage = typeIntoPage;
+    if (DateInsertForm)
+        DateInsertForm->TypeIntoPage = typeIntoPage;
+    if (TimeInsertForm)
+        TimeInsertForm->TypeIntoPage = typeIntoPage;
+    if (CommandSetForm)
+        CommandSetForm->SettingsKey = SettingsKey;
+    if (ShortCutSetForm)
+        ShortCutSetForm->Menu = MainMenu;
+}

@@ -1,0 +1,240 @@
+// The calculator driven as a user drives it: key sequences against what the display must show,
+// the display's formatting against exact decimal arithmetic, and the keyboard on a shown window.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dialogs/CalcForm.h"
+#include "tests/TestServices.h"
+
+namespace
+{
+// Feeds a sequence: digits, "." "+" "-" "*" "/" "=" "%" as on the keys; 'r' root, 's' sign,
+// 'b' backspace, 'e' clear entry, 'c' clear, 'S' memory store, 'A' memory add, 'R' recall,
+// 'L' memory clear.
+void Feed(TCalcFrm* calc, const std::string& keys)
+{
+    for (char k : keys)
+    {
+        if (k >= '0' && k <= '9')
+        {
+            calc->CalcCommand(ccDigit, k - '0');
+            continue;
+        }
+        const int code = k == '+'   ? ccAdd
+                         : k == '-' ? ccSubtract
+                         : k == '*' ? ccMultiply
+                         : k == '/' ? ccDivide
+                         : k == '=' ? ccEquals
+                         : k == '.' ? ccPoint
+                         : k == '%' ? ccPercent
+                         : k == 'r' ? ccSqrt
+                         : k == 's' ? ccSign
+                         : k == 'b' ? ccBackspace
+                         : k == 'e' ? ccClearEntry
+                         : k == 'c' ? ccClear
+                         : k == 'S' ? ccMemoryStore
+                         : k == 'A' ? ccMemoryAdd
+                         : k == 'R' ? ccMemoryRecall
+                         : k == 'L' ? ccMemoryClear
+                                    : 0;
+        ASSERT_NE(code, 0) << k;
+        calc->CalcCommand(code);
+    }
+}
+
+struct TSequence
+{
+    const char* keys;
+    const char* display;
+    bool error;
+};
+
+const TSequence kSequences[] = {
+    {"2+3==", "8", false},
+    {"2+3=", "5", false},
+    {"2+3+", "5", false},
+    {"2+3+4=", "9", false},
+    {"200+10%", "220", false},
+    {"200-10%", "180", false},
+    {"200*10%", "20", false},
+    {"200/10%", "2000", false},
+    {"9r", "3", false},
+    {"2+9r=", "3", false},
+    {"c9r5", "35", false},
+    {"+", "0", false},
+    {"1234567890123456", "123456789012345", false},
+    {"1.23456789012345678901234567", "1.23456789012345678901234", false},
+    {"12345.67+0.01=", "12345.68", false},
+    {"0.1+0.2=", "0.3", false},
+    {"1/3=", "0.333333333333333333", false},
+    {"2/3=", "0.666666666666666667", false},
+    {"0.000001*0.000001=", "0.000000000001", false},
+    {"0.000000001*0.000000001=", "0.000000000000000001", false},
+    {"0.000000001*0.0000000001=", "0", false},
+    {"5-5=", "0", false},
+    {"0.5s-0.5s=", "0", false},
+    {"0.5s*0=", "0", false},
+    {"5sb", "0", false},
+    {"5sb+2=", "2", false},
+    {"999999999999999AAceR", "999999999999999", false},
+    {"2s*0.0000000001*0.0000000001=", "0", false},
+    {"99999999*99999999=", "1e+16", true},
+    {"99999999*99999999=5+3", "1e+16", true},
+    {"99999999*99999999=c", "0", false},
+    {"99999999*99999999=e7", "7", false},
+    {"1/0=", "0", true},
+    {"1/0=e", "0", false},
+    {"4sr", "0", true},
+    {"5-", "5", false},
+    {"1+-*2=", "2", false},
+    {"12b", "1", false},
+    {"1b", "0", false},
+    {"0.b", "0", false},
+    {"5sbb", "0", false},
+    {"2+3=b", "5", false},
+    {"12.5SceR", "12.5", false},
+    {"3sSceR", "-3", false},
+    {"7Sc3AceR", "10", false},
+    {"LR", "0", false},
+    {"12345678S99999999*99999999=cR", "12345678", false},
+};
+
+class TCalcTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { calc = Create<TCalcFrm>(nullptr); }
+    void TearDown() override { delete calc; }
+    TCalcFrm* calc = nullptr;
+};
+} // namespace
+
+TEST_F(TCalcTest, KeySequences_ShowWhatADeskCalculatorShows)
+{
+    for (const TSequence& s : kSequences)
+    {
+        SCOPED_TRACE(s.keys);
+        Feed(calc, "Lc");
+        Feed(calc, s.keys);
+        EXPECT_EQ(calc->DisplayText().str(), s.display);
+        EXPECT_EQ(calc->InError(), s.error);
+        EXPECT_EQ(calc->DisplayPanel->Caption().str(), s.display);
+    }
+}
+
+TEST_F(TCalcTest, ErrorState_ShowsTheRedIndicatorAndOnlyClearsLeaveIt)
+{
+    Feed(calc, "1/0=");
+    EXPECT_EQ(calc->MemoryPanel->Caption(), AnsiString("E"));
+    EXPECT_EQ(calc->MemoryPanel->Font()->Color(), clRed);
+    Feed(calc, "S");
+    EXPECT_TRUE(calc->MemoryText().IsEmpty());
+    Feed(calc, "e");
+    EXPECT_FALSE(calc->InError());
+    EXPECT_EQ(calc->MemoryPanel->Caption(), AnsiString(""));
+}
+
+// Sums, differences and products of two-decimal numbers against integer arithmetic on cents: the
+// display never shows binary noise, never "-0", and never a trailing zero.
+TEST(CalcFormatValue, TwoDecimalArithmeticShowsTheExactDecimal)
+{
+    const unsigned seed = 20261207;
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long long> cents(-99999999, 99999999);
+    auto exact = [](long long value, int decimals) {
+        const bool negative = value < 0;
+        std::string digits = std::to_string(negative ? -value : value);
+        while (int(digits.size()) <= decimals)
+            digits = "0" + digits;
+        std::string text = digits.substr(0, digits.size() - size_t(decimals));
+        std::string fraction = digits.substr(digits.size() - size_t(decimals));
+        while (!fraction.empty() && fraction.back() == '0')
+            fraction.pop_back();
+        if (!fraction.empty())
+            text += "." + fraction;
+        return (negative && text != "0" ? "-" : "") + text;
+    };
+    auto value = [](long long c, int decimals) {
+        long double v = (long double)c;
+        for (int i = 0; i < decimals; ++i)
+            v /= 10;
+        return v;
+    };
+    for (int i = 0; i < 2000; ++i)
+    {
+        const long long a = cents(random), b = cents(random) / 1000;
+        SCOPED_TRACE("seed " + std::to_string(seed) + " case " + std::to_string(i) + ": " + std::to_string(a) +
+                     ", " + std::to_string(b));
+        AnsiString text;
+        ASSERT_TRUE(CalcFormatValue(value(a, 2) + value(b, 2), text));
+        EXPECT_EQ(text.str(), exact(a + b, 2));
+        ASSERT_TRUE(CalcFormatValue(value(a, 2) - value(a, 2), text));
+        EXPECT_EQ(text.str(), "0");
+        ASSERT_TRUE(CalcFormatValue(value(a, 2) * value(b, 2), text));
+        EXPECT_EQ(text.str(), exact(a * b, 4));
+    }
+}
+
+namespace
+{
+void PressKey(TBoxServices& services, HWND target, WORD key, bool ctrl)
+{
+    BYTE before[256] = {}, held[256] = {};
+    GetKeyboardState(before);
+    std::copy(std::begin(before), std::end(before), held);
+    if (ctrl)
+    {
+        services.down.insert(VK_CONTROL);
+        held[VK_CONTROL] = 0x80;
+    }
+    SetKeyboardState(held);
+    // The message loop makes the key's character (Ctrl+M: a carriage return) as typing does.
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    Application->ProcessMessages();
+    SetKeyboardState(before);
+    services.down.clear();
+}
+} // namespace
+
+// Each key acts once, whichever button has the focus: Ctrl+M makes a carriage return that must
+// not also press "=", and Enter or Space on a focused button must not click it as well.
+TEST_F(TCalcTest, EachKeyActsOnceOnAShownWindowWhateverButtonHasTheFocus)
+{
+    TBoxServices services;
+    std::vector<std::string> typed;
+    calc->TypeIntoPage = [&typed](const AnsiString& text) { typed.push_back(text.str()); };
+    calc->Show();
+    Application->ProcessMessages();
+    for (TButton* focused : {calc->Btn_Num[5], calc->Btn_Tasu, calc->Btn_Wa, calc->ForwardBtn})
+    {
+        SCOPED_TRACE(focused->Name().str());
+        Feed(calc, "Lc");
+        typed.clear();
+        focused->SetFocus();
+        Application->ProcessMessages();
+        const HWND target = focused->Handle();
+        PressKey(services, target, '2', false);
+        PressKey(services, target, 'M', true); // MS
+        EXPECT_EQ(calc->DisplayText(), AnsiString("2"));
+        EXPECT_EQ(calc->MemoryText(), AnsiString("2"));
+        PressKey(services, target, 'P', true); // M+
+        EXPECT_EQ(calc->MemoryText(), AnsiString("4"));
+        PressKey(services, target, VK_DELETE, false);
+        PressKey(services, target, 'R', true); // MR
+        EXPECT_EQ(calc->DisplayText(), AnsiString("4"));
+        PressKey(services, target, VK_ADD, false);
+        PressKey(services, target, '3', false);
+        PressKey(services, target, VK_RETURN, false);
+        EXPECT_EQ(calc->DisplayText(), AnsiString("7"));
+        PressKey(services, target, VK_RETURN, false);
+        EXPECT_EQ(calc->DisplayText(), AnsiString("10"));
+        PressKey(services, target, VK_SPACE, false);
+        EXPECT_EQ(typed, std::vector<std::string>{"10"});
+    }
+    calc->Hide();
+}

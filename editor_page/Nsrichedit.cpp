@@ -154,8 +154,9 @@ void nsRichEdit::AfterConstruction()
     FOffscreen = new TBitmap();
     FComment.Owner = this;
     FDrawThread = Create<DrawLineThread>();
-    FMsImg = LoadLibraryW(L"msimg32.dll");
-    FAlphaBlendProc = FMsImg ? GetProcAddress(FMsImg, "AlphaBlend") : nullptr;
+    FWallPicture = new TPicture();
+    FWallBack = new TBitmap();
+    FWallText = new TBitmap();
     ColBookMarkBk = TColor(0xEEEEEE);
     ColBookMarkLine = TColor(0x808080);
 }
@@ -170,10 +171,13 @@ void nsRichEdit::BeforeDestruction()
     FRuler = nullptr;
     delete FOffscreen;
     FOffscreen = nullptr;
-    if (FMsImg)
-        FreeLibrary(FMsImg);
-    FMsImg = nullptr;
-    FAlphaBlendProc = nullptr;
+    delete FWallPicture;
+    FWallPicture = nullptr;
+    delete FWallBack;
+    FWallBack = nullptr;
+    delete FWallText;
+    FWallText = nullptr;
+    FWallPaperSet = false;
     TCustomAFEdit::BeforeDestruction();
 }
 

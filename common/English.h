@@ -168,6 +168,8 @@ inline constexpr const char* msgFindNotFound = "検索文字列 %s は見つか�
 inline constexpr const char* msgTranslateFont = "Arial";
 inline constexpr const char* msgScreenSaverPathTooLong = "スクリーンセーバーのパスが長すぎるため、表示できません。";
 inline constexpr const char* msgScreenSaverNotStarted = "スクリーンセーバー[%s]を起動できませんでした。";
+inline constexpr const char* msgWallpaperIntervalInvalid =
+    "壁紙切り替え時間の設定が不正です。１秒～５９分５９秒の間で設定して下さい。";
 
 // One row of a window's translation table.
 struct typTranslateRow

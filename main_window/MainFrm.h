@@ -129,8 +129,8 @@ public:
     int GetWallpaperSeconds() const;
     // Clamped to 1 second .. 59 minutes 59 seconds.
     void SetWallpaperInterval(int minutes, int seconds);
-    // The folder's .bmp, .jpg and .jpeg files (any case) as full paths, sorted; never folders.
-    static std::vector<AnsiString> ListWallpaperFolder(const AnsiString& folder);
+    // Gives the wallpaper dialog (when it exists) the window's values and what to do with its result.
+    void AttachWallpaperWindow();
 
     // ---- documents ----
     // The page showing the file (one already open under any spelling of its path, or a new one);

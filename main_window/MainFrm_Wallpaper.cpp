@@ -5,7 +5,9 @@
 #include <ctime>
 
 #include "common/English.h"
+#include "dialogs/WallPaperFrm.h"
 #include "common/Nsenumwindows.h"
+#include "common/WallpaperFiles.h"
 #include "common/WexmoorDef.h"
 #include "main_window/MainFrm.h"
 #include "platform/SysUtils.h"
@@ -14,30 +16,7 @@ namespace
 {
 constexpr int kMinIntervalSec = 1;
 constexpr int kMaxIntervalSec = 59 * 60 + 59;
-
-bool IsPictureName(const AnsiString& name)
-{
-    const AnsiString ext = ExtractFileExt(name).UpperCase();
-    return ext == ".BMP" || ext == ".JPG" || ext == ".JPEG";
-}
 } // namespace
-
-std::vector<AnsiString> TMainForm::ListWallpaperFolder(const AnsiString& folder)
-{
-    std::vector<AnsiString> pictures;
-    if (folder.IsEmpty())
-        return pictures;
-    const AnsiString dir = IncludeTrailingBackslash(folder);
-    std::vector<typFolderEntry> entries;
-    if (ListFolder(entries, dir + "*.*") != 0)
-        return pictures;
-    for (const typFolderEntry& e : entries)
-        if (!e.IsDirectory() && IsPictureName(e.name))
-            pictures.push_back(dir + e.name);
-    std::sort(pictures.begin(), pictures.end(),
-              [](const AnsiString& a, const AnsiString& b) { return AnsiCompareText(a, b) < 0; });
-    return pictures;
-}
 
 void TMainForm::ReadWallpaper()
 {
@@ -96,7 +75,7 @@ void TMainForm::LoadWallpaperSettings()
         WPTimerTimer(nullptr);
         return;
     }
-    WallpaperList = ListWallpaperFolder(WallpaperFolder);
+    WallpaperList = ListWallpaperPictures(WallpaperFolder);
     if (WallpaperList.empty())
     {
         ErrorBox(msgWallpaperFolderEmpty, WallpaperFolder.c_str());
@@ -140,4 +119,29 @@ void TMainForm::ApplyWallpaperToEditor(TPageEditor* editor)
     }
     CurrentWallpaper = "";
     editor->ClearWallPaper();
+}
+
+void TMainForm::AttachWallpaperWindow()
+{
+    if (!WallPaperForm)
+        return;
+    WallPaperForm->GetValues = [this] {
+        typWallpaperValues v;
+        v.folderMode = WallpaperFolderMode;
+        v.file = WallpaperFile;
+        v.folder = WallpaperFolder;
+        v.minutes = GetWallpaperMinutes();
+        v.seconds = GetWallpaperSeconds();
+        return v;
+    };
+    WallPaperForm->ApplyValues = [this](const typWallpaperValues& v) {
+        WallpaperFolderMode = v.folderMode;
+        WallpaperFile = v.file;
+        WallpaperFolder = v.folder;
+        SetWallpaperInterval(v.minutes, v.seconds);
+        WriteWallpaper();
+        WriteEditSetting(VN::EditSetting, SettingsKey);
+        ApplySettingsToAllEditors();
+        LoadWallpaperSettings();
+    };
 }

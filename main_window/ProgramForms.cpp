@@ -1,6 +1,8 @@
 // The program's windows, made once at start-up in a fixed order.
 #include "main_window/ProgramForms.h"
 
+#include "dialogs/ImageFrm.h"
+#include "dialogs/WallPaperFrm.h"
 #include "main_window/MainFrm.h"
 #include "platform/Forms.h"
 #include "search/FileSrchFrm.h"
@@ -41,6 +43,10 @@ void CreateProgramForms()
             Application->CreateForm(RePlaceForm);
         else if (n == "ReplaceDlgForm")
             Application->CreateForm(ReplaceDlgForm);
+        else if (n == "ImageForm")
+            Application->CreateForm(ImageForm);
+        else if (n == "WallPaperForm")
+            Application->CreateForm(WallPaperForm);
         else
         {
             TForm* form = nullptr;
@@ -49,4 +55,5 @@ void CreateProgramForms()
         }
     }
     MainForm->AttachSearchWindows();
+    MainForm->AttachWallpaperWindow();
 }

@@ -916,3 +916,10 @@ void TGraphicControl::Repaint()
     if (Parent() && Parent()->HandleAllocated())
         Parent()->Update();
 }
+
+void TGraphicControl::Dispatch(TMessage& message)
+{
+    if (message.Msg == CM_FONTCHANGED)
+        Invalidate();
+    TControl::Dispatch(message);
+}

@@ -437,6 +437,8 @@ public:
 protected:
     virtual void Paint() {}
     void VisibleChanged() override { Invalidate(); }
+    void TextChanged() override { Invalidate(); }
+    void Dispatch(TMessage& message) override;
 
 private:
     TCanvas* canvas_;

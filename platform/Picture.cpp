@@ -81,10 +81,11 @@ void TPicture::LoadFromFile(const AnsiString& path, int maxWidth, int maxHeight)
     Replace(loaded);
 }
 
-void TPicture::Assign(const TPicture* source)
+void TPicture::Assign(const TPicture* source) { Assign(source ? source->Bitmap() : nullptr); }
+
+void TPicture::Assign(TBitmap* from)
 {
-    TBitmap* from = source ? source->Bitmap() : nullptr;
-    if (!from)
+    if (!from || from->Empty())
     {
         Clear();
         return;

@@ -27,6 +27,7 @@ public:
     void LoadFromFile(const AnsiString& path, int maxWidth = 0, int maxHeight = 0);
     // A copy of source's pixels as a bitmap (empty when source is).
     void Assign(const TPicture* source);
+    void Assign(TBitmap* source);
     void Clear();
 
     TNotifyEvent OnChange;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "common/English.h"
+#include "common/WallpaperFiles.h"
 #include "common/WexmoorDef.h"
 #include "main_window/MainFrm.h"
 #include "platform/Cp932.h"
@@ -57,11 +58,11 @@ TEST(TMainFormWallpaper, AFolderListsItsPictureFilesOnlyJoinedToTheFolder)
     TTempDir dir;
     MakeFolder(dir);
     const std::vector<AnsiString> expected = {dir / "a.bmp", dir / "b.JPG", dir / "d.jpeg"};
-    EXPECT_EQ(expected, TMainForm::ListWallpaperFolder(dir.Path()));
-    EXPECT_EQ(expected, TMainForm::ListWallpaperFolder(dir.Path() + "\\"));
-    EXPECT_TRUE(TMainForm::ListWallpaperFolder(dir / "x.jpg").empty());
-    EXPECT_TRUE(TMainForm::ListWallpaperFolder(dir / "none").empty());
-    EXPECT_TRUE(TMainForm::ListWallpaperFolder("").empty());
+    EXPECT_EQ(expected, ListWallpaperPictures(dir.Path()));
+    EXPECT_EQ(expected, ListWallpaperPictures(dir.Path() + "\\"));
+    EXPECT_TRUE(ListWallpaperPictures(dir / "x.jpg").empty());
+    EXPECT_TRUE(ListWallpaperPictures(dir / "none").empty());
+    EXPECT_TRUE(ListWallpaperPictures("").empty());
 }
 
 TEST(TMainFormWallpaper, TheIntervalStaysWithinOneSecondAndFiftyNineMinutesFiftyNineSeconds)

@@ -423,7 +423,7 @@ bool TWallPaperForm::CheckAlphaEdit(TEdit* edit)
     if (v >= 0 && v <= 255)
         return true;
     ErrorBox("%s", msgBlendRange);
-    if (edit->Enabled())
+    if (edit->CanFocus())
         edit->SetFocus();
     return false;
 }

@@ -33,7 +33,7 @@ TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
     SetBorderStyle(bsDialog);
     SetKeyPreview(true);
     SetPosition(poScreenCenter);
-    SetBounds(0, 0, 610, 500);
+    SetBounds(0, 0, 690, 500);
     FPicture = new TPicture();
     FPreviewBase = new TBitmap();
     auto label = [this](TWinControl* parent, const AnsiString& text, int x, int y, int w = 0) {
@@ -55,6 +55,7 @@ TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
     Panel2->SetColor(clWhite);
     PhotoImage = Place<TImage>(this, Panel2, "PhotoImage", "", 0, 0, 240, 180);
     PhotoImage->SetStretch(true);
+    PhotoImage->SetVisible(false); // shown with a picture, in place of "画像未設定"
     ImageUnSetupLabel = Place<TLabel>(this, Panel2, "ImageUnSetupLabel", "画像未設定", 90, 80, 70, 16);
     TxtBkLabel = Place<TAALabel>(this, Panel2, "TxtBkLabel", "", 8, 8, 120, 22);
     TxtBkLabel->SetAlphaBlend(true);
@@ -78,7 +79,7 @@ TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
     label(blendBox, "| 255", 150, 96);
 
     // The text background.
-    auto* textBox = Place<TGroupBox>(this, this, "TextGroupBox", "テキストの背景色設定", 260, 10, 335, 205);
+    auto* textBox = Place<TGroupBox>(this, this, "TextGroupBox", "テキストの背景色設定", 260, 10, 405, 205);
     label(textBox, "背景色", 12, 24);
     CPanel_01 = Place<TPanel>(this, textBox, "CPanel_01", "", 60, 20, 40, 22);
     Btn_01 = Place<TButton>(this, textBox, "Btn_01", "変更", 106, 19, 50, 25);
@@ -94,22 +95,22 @@ TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
     label(textBox, "表示テスト", 12, 134);
     TxtBkTestEdit = Place<TEdit>(this, textBox, "TxtBkTestEdit", "", 84, 130, 150, 21);
     TxtBkTestEdit->SetMaxLength(16);
-    label(textBox, "※任意の文字を入力すると左上の画像の上に表示されます", 12, 162, 315);
+    label(textBox, "※任意の文字を入力すると左上の画像の上に表示されます", 12, 162, 385);
 
     // One picture or a folder.
-    auto* modeBox = Place<TGroupBox>(this, this, "ModeGroupBox", "", 260, 220, 335, 150);
+    auto* modeBox = Place<TGroupBox>(this, this, "ModeGroupBox", "", 260, 220, 405, 150);
     WPDirectRBtn =
-        Place<TRadioButton>(this, modeBox, "WPDirectRBtn", "画像ファイルを直接指定(表示される壁紙は固定)", 10, 14, 315, 18);
+        Place<TRadioButton>(this, modeBox, "WPDirectRBtn", "画像ファイルを直接指定(表示される壁紙は固定)", 10, 14, 385, 18);
     label(modeBox, "画像ファイルのパス", 26, 36);
-    FilePathEdit = Place<TEdit>(this, modeBox, "FilePathEdit", "", 26, 52, 200, 21);
+    FilePathEdit = Place<TEdit>(this, modeBox, "FilePathEdit", "", 26, 52, 240, 21);
     FilePathEdit->SetReadOnly(true);
-    FileReadBtn = Place<TButton>(this, modeBox, "FileReadBtn", "画像を開く　　　", 232, 50, 95, 25);
+    FileReadBtn = Place<TButton>(this, modeBox, "FileReadBtn", "画像を開く　　　", 272, 50, 120, 25);
     WPFolderRBtn = Place<TRadioButton>(this, modeBox, "WPFolderRBtn",
-                                       "画像ファイルの格納フォルダ指定(一定時間間隔で壁紙を変更)", 10, 80, 315, 18);
+                                       "画像ファイルの格納フォルダ指定(一定時間間隔で壁紙を変更)", 10, 80, 385, 18);
     label(modeBox, "画像ファイルの格納フォルダ", 26, 102);
-    WPFolderEdit = Place<TEdit>(this, modeBox, "WPFolderEdit", "", 26, 118, 200, 21);
+    WPFolderEdit = Place<TEdit>(this, modeBox, "WPFolderEdit", "", 26, 118, 240, 21);
     WPFolderEdit->SetReadOnly(true);
-    FolderSelectBtn = Place<TButton>(this, modeBox, "FolderSelectBtn", "フォルダを指定", 232, 116, 95, 25);
+    FolderSelectBtn = Place<TButton>(this, modeBox, "FolderSelectBtn", "フォルダを指定", 272, 116, 120, 25);
 
     label(this, "壁紙の変更間隔", 262, 382);
     WPIntervalEdit = number(this, "WPIntervalEdit", 360, 378, 2);
@@ -118,9 +119,9 @@ TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
     label(this, "秒", 448, 382);
     label(this, "(1秒～59分59秒)", 470, 382);
 
-    OkBtn = Place<TButton>(this, this, "OkBtn", "OK", 400, 425, 90, 27);
+    OkBtn = Place<TButton>(this, this, "OkBtn", "OK", 475, 425, 90, 27);
     OkBtn->SetDefault(true);
-    CancelBtn = Place<TButton>(this, this, "CancelBtn", "ｷｬﾝｾﾙ", 500, 425, 90, 27);
+    CancelBtn = Place<TButton>(this, this, "CancelBtn", "ｷｬﾝｾﾙ", 575, 425, 90, 27);
     CancelBtn->SetCancel(true);
     CancelBtn->SetModalResult(mrCancel);
 
@@ -158,6 +159,7 @@ void TWallPaperForm::ClearPreview()
     FPicture->Clear();
     FPreviewBase->SetSize(0, 0);
     PhotoImage->Picture()->Clear();
+    PhotoImage->SetVisible(false);
     TxtBkLabel->SetVisible(false);
     ImageUnSetupLabel->SetVisible(true);
 }
@@ -192,6 +194,7 @@ bool TWallPaperForm::LoadPreviewPicture(const AnsiString& file)
         return false;
     }
     ImageUnSetupLabel->SetVisible(false);
+    PhotoImage->SetVisible(true);
     DrawPreview();
     TxtBkLabel->SetVisible(true);
     return true;

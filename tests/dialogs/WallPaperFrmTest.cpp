@@ -58,6 +58,8 @@ TEST(TWallPaperForm, AutomaticTextBackgroundAgreesWithTheEditorsAndManualTranspa
         d.form->OkBtnClick(nullptr);
         ASSERT_TRUE(d.applied.has_value());
         page->ApplyEditSetting(VN::EditSetting);
+        EXPECT_TRUE(page->AlphaBlend());
+        EXPECT_EQ(255 - c.t, page->AlphaBlendValue());
         EXPECT_EQ(255 - c.text, page->TextBackAlpha()) << c.t;
     }
     d.form->ManualRB->SetChecked(true);

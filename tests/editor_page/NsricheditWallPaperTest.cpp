@@ -154,26 +154,3 @@ TEST_F(WallPaperTest, AHugePhotoIsKeptAtMostAtTheScreenSize)
         EXPECT_TRUE(b->Width() == sw || b->Height() == sh);
     }
 }
-
-TEST_F(WallPaperTest, EditorSettingsGiveBlendingAndTheTextBackgroundOpacity)
-{
-    VN::typEditSetting s = VN::EditSetting;
-    const struct
-    {
-        bool transparency;
-        int alpha, strBkAlpha;
-        bool automatic;
-        int textAlpha;
-    } cases[] = {{true, 255, 0, true, 102}, {true, 0, 0, true, 0}, {true, 200, 55, false, 200}, {false, 9, 255, false, 0}};
-    for (const auto& c : cases)
-    {
-        s.TRANSPARENCY = c.transparency;
-        s.ALPHA_VALUE = c.alpha;
-        s.STR_BK_ALPHA = c.strBkAlpha;
-        s.STR_TRANSPARENCY = c.automatic;
-        host.page->ApplyEditSetting(s);
-        EXPECT_EQ(c.transparency, host.page->AlphaBlend());
-        EXPECT_EQ(c.alpha, host.page->AlphaBlendValue());
-        EXPECT_EQ(c.textAlpha, host.page->TextBackAlpha()) << c.alpha << " " << c.strBkAlpha;
-    }
-}

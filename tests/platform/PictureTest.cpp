@@ -119,30 +119,6 @@ TEST(TJPEGImage, DecodesABigPhotoAtAReducedScaleThatStillCoversTheFit)
     }
 }
 
-TEST(AlphaBlendDraw, BlendsWithTheConstantAlphaAndReportsWhenTheFunctionIsMissing)
-{
-    TBitmap source, dest;
-    source.SetSize(4, 4);
-    source.Canvas()->Brush()->SetColor(RGB(0, 0, 0));
-    source.Canvas()->FillRect(TRect(0, 0, 4, 4));
-    dest.SetSize(4, 4);
-    for (int alpha : {0, 1, 128, 254, 255})
-    {
-        dest.Canvas()->Brush()->SetColor(RGB(255, 255, 255));
-        dest.Canvas()->FillRect(TRect(0, 0, 4, 4));
-        ASSERT_TRUE(AlphaBlendDraw(dest.Canvas(), 0, 0, &source, alpha));
-        EXPECT_TRUE(Near(Blend(0, RGB(255, 255, 255), alpha), PixelOf(&dest, 2, 2), 1))
-            << alpha << " " << Hex(PixelOf(&dest, 2, 2));
-    }
-    SetAlphaBlendForTesting(nullptr);
-    dest.Canvas()->Brush()->SetColor(RGB(255, 255, 255));
-    dest.Canvas()->FillRect(TRect(0, 0, 4, 4));
-    EXPECT_FALSE(AlphaBlendDraw(dest.Canvas(), 0, 0, &source, 128));
-    EXPECT_EQ(RGB(255, 255, 255), PixelOf(&dest, 2, 2));
-    RestoreAlphaBlend();
-    EXPECT_NE(nullptr, SystemAlphaBlend());
-}
-
 namespace
 {
 // Paints a solid square with a constant alpha over what lies behind it.

@@ -72,8 +72,11 @@ inline AnsiString WriteBmp(const AnsiString& path, int w, int h, const TPixelFun
     return path;
 }
 
-inline AnsiString WriteJpeg(const AnsiString& path, int w, int h, const TPixelFunc& pixel, int quality = 95)
+// gray: a one-channel picture (the green channel of pixel).
+inline AnsiString WriteJpeg(const AnsiString& path, int w, int h, const TPixelFunc& pixel, int quality = 95,
+                            bool gray = false)
 {
+    const int n = gray ? 1 : 3;
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr err{};
     cinfo.err = jpeg_std_error(&err);
@@ -83,21 +86,21 @@ inline AnsiString WriteJpeg(const AnsiString& path, int w, int h, const TPixelFu
     jpeg_mem_dest(&cinfo, &out, &size);
     cinfo.image_width = JDIMENSION(w);
     cinfo.image_height = JDIMENSION(h);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
+    cinfo.input_components = n;
+    cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(size_t(w) * 3);
+    std::vector<unsigned char> row(size_t(w) * size_t(n));
     while (cinfo.next_scanline < cinfo.image_height)
     {
         const int y = int(cinfo.next_scanline);
         for (int x = 0; x < w; ++x)
         {
             COLORREF c = pixel(x, y);
-            row[size_t(x * 3)] = GetRValue(c);
-            row[size_t(x * 3 + 1)] = GetGValue(c);
-            row[size_t(x * 3 + 2)] = GetBValue(c);
+            unsigned char rgb[3] = {GetRValue(c), GetGValue(c), GetBValue(c)};
+            for (int k = 0; k < n; ++k)
+                row[size_t(x * n + k)] = gray ? rgb[1] : rgb[k];
         }
         JSAMPROW p = row.data();
         jpeg_write_scanlines(&cinfo, &p, 1);

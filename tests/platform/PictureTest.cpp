@@ -31,6 +31,7 @@ TEST(TPicture, LoadsBitmapsAndJpegsByExtensionShrinksToTheLimitAndRefusesTheRest
         // Wider than the limit: the width decides; taller: the height does.
         {"wide.bmp", [](const AnsiString& p) { WriteBmp(p, 400, 100, Solid(RGB(9, 9, 9))); }, 200, 200, true, 200, 50},
         {"tall.jpg", [](const AnsiString& p) { WriteJpeg(p, 300, 900, Solid(RGB(9, 9, 9))); }, 200, 300, true, 100, 300},
+        {"gray.jpg", [](const AnsiString& p) { WriteJpeg(p, 30, 20, Solid(RGB(0, 90, 0)), 95, true); }, 0, 0, true, 30, 20},
         {"fits.jpg", [](const AnsiString& p) { WriteJpeg(p, 100, 80, Solid(RGB(9, 9, 9))); }, 200, 300, true, 100, 80},
         {"missing.jpg", nullptr, 0, 0, false, 0, 0},
         {"missing.bmp", nullptr, 0, 0, false, 0, 0},

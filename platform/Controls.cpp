@@ -588,19 +588,28 @@ void TWinControl::Dispatch(TMessage& m)
         else
         {
             // The update region is gone once the window painted itself: keep it for the children.
+            struct TPaintScope
+            {
+                HWND wnd;
+                HRGN update = CreateRectRgn(0, 0, 0, 0);
+                HDC dc = nullptr;
+                ~TPaintScope()
+                {
+                    if (dc)
+                        ReleaseDC(wnd, dc);
+                    DeleteObject(update);
+                }
+            } scope{handle_};
             HDC given = reinterpret_cast<HDC>(m.WParam);
-            HRGN update = CreateRectRgn(0, 0, 0, 0);
-            int kind = given ? NULLREGION : GetUpdateRgn(handle_, update, FALSE);
+            int kind = given ? NULLREGION : GetUpdateRgn(handle_, scope.update, FALSE);
             Call(this, &TWinControl::WMPaint, m);
             if (given)
                 PaintGraphicControls(given, nullptr);
             else if (kind != ERROR && kind != NULLREGION)
             {
-                HDC dc = GetDC(handle_);
-                PaintGraphicControls(dc, update);
-                ReleaseDC(handle_, dc);
+                scope.dc = GetDC(handle_);
+                PaintGraphicControls(scope.dc, scope.update);
             }
-            DeleteObject(update);
         }
         break;
     case WM_ERASEBKGND: Call(this, &TWinControl::WMEraseBkgnd, m); break;

@@ -93,8 +93,8 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner)
     BuildEditMenus();
     OnCreate = TNotifyEvent(this, &TMainForm::FormCreate);
     OnShow = TNotifyEvent(this, &TMainForm::FormShow);
-    // Not a component of the form: waits for the form's one-shot timers take every timer it owns
-    // as pending work.
+    // Owned by no component: what waits for a page switch to finish counts every timer the form
+    // owns as its pending one-shot timers.
     WPTimer = Create<TTimer>(nullptr);
     WPTimer->SetEnabled(false);
     WPTimer->SetInterval(3 * 60000);

@@ -186,6 +186,8 @@ inline constexpr const char* msgCommandSaveQuestion = "コマンドラインの�
 inline constexpr const char* msgShortCutQuestion = "メニューのショートカットの再設定を行います、よろしいですか。";
 inline constexpr const char* msgMailFailed =
     "メールを作成できませんでした。メールソフトが設定されているか確認してください。";
+inline constexpr const char* msgWallpaperIntervalInvalid =
+    "壁紙切り替え時間の設定が不正です。１秒～５９分５９秒の間で設定して下さい。";
 
 // One row of a window's translation table.
 struct typTranslateRow

@@ -176,6 +176,8 @@ void TCustomAFEdit::DrawTextRun(int x, int y, int left, const char* bytes, int l
     if (start < 0 || start >= end)
         return;
     TCanvas* c = GetMyCanvas();
+    // A clear brush draws the text over what is already there (a wallpaper).
+    const unsigned options = ETO_CLIPPED | (c->Brush()->Style() == bsClear ? 0u : unsigned(ETO_OPAQUE));
     const int table = int(FPixelTable.size());
     for (int pos = start; pos < end;)
     {
@@ -192,7 +194,7 @@ void TCustomAFEdit::DrawTextRun(int x, int y, int left, const char* bytes, int l
         int cx = x + pos * cw;
         TRect clip(std::max(left, cx), y, cx + n * cw, y + FRowHeight);
         if (clip.Left < clip.Right)
-            c->ExtTextOutSjis(cx, y, ETO_CLIPPED | ETO_OPAQUE, &clip, bytes + pos, n, FPixelTable.data());
+            c->ExtTextOutSjis(cx, y, options, &clip, bytes + pos, n, FPixelTable.data());
         pos += n;
     }
 }

@@ -90,8 +90,9 @@ void nsRichEdit::AfterConstruction()
     FOffscreen = new TBitmap();
     FComment.Owner = this;
     FDrawThread = Create<DrawLineThread>();
-    FMsImg = LoadLibraryW(L"msimg32.dll");
-    FAlphaBlendProc = FMsImg ? GetProcAddress(FMsImg, "AlphaBlend") : nullptr;
+    FWallPicture = new TPicture();
+    FWallBack = new TBitmap();
+    FWallText = new TBitmap();
     ColBookMarkBk = TColor(0xEEEEEE);
     ColBookMarkLine = TColor(0x808080);
     // No setting holds the syntax colours; these tell the kinds apart on a white page.
@@ -113,10 +114,13 @@ void nsRichEdit::BeforeDestruction()
     FRuler = nullptr;
     delete FOffscreen;
     FOffscreen = nullptr;
-    if (FMsImg)
-        FreeLibrary(FMsImg);
-    FMsImg = nullptr;
-    FAlphaBlendProc = nullptr;
+    delete FWallPicture;
+    FWallPicture = nullptr;
+    delete FWallBack;
+    FWallBack = nullptr;
+    delete FWallText;
+    FWallText = nullptr;
+    FWallPaperSet = false;
     TCustomAFEdit::BeforeDestruction();
 }
 

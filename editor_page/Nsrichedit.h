@@ -13,6 +13,7 @@
 #include "editor_control/AFEdit.h"
 #include "platform/Classes.h"
 #include "platform/Graphics.h"
+#include "platform/Picture.h"
 
 class nsRichEdit;
 class DrawLineThread;
@@ -214,6 +215,7 @@ public:
     TCanvas* GetMyCanvas() override;
     TStrings* MakeFLine() override;
     void DrawWrapLine(int row, const TRect& rect, int top, int bottom) override;
+    void ExtTextPaint(int x, int y, int left, const AnsiString& s) override;
     // Forward: the first match at or after from that ends at or before to; reverse (soReverse):
     // from is the later point, and the last match inside the range. Matches start and end on
     // character boundaries and may run on across any number of rows. X is -1 when there is none.
@@ -264,6 +266,29 @@ public:
     int BookmarkColumnWidth() const { return FBookmarkWidth; }
     int BookmarkColumnGap() const { return FBookmarkGap; }
     TBitmap* OffscreenBitmap() const { return FOffscreen; }
+
+    // ---- wallpaper ----
+    // Loads the picture, shrunk to at most the screen, and builds its blends. A file that cannot
+    // be loaded, or blends there is no memory for, change nothing and give false.
+    bool SetWallPaper(const AnsiString& file);
+    bool ClearWallPaper();
+    bool WallPaperSet() const { return FWallPaperSet; }
+    const AnsiString& WallPaperFile() const { return FWallPaperFile; }
+    // The picture behind the text, as loaded (null when none).
+    TPicture* WallPaperPicture() const { return FWallPicture; }
+    // Blending of the picture with the background and text-background colours.
+    bool AlphaBlend() const { return FAlphaBlend; }
+    void SetAlphaBlend(bool on);
+    int AlphaBlendValue() const { return FAlphaBlendValue; }
+    void SetAlphaBlendValue(int value);
+    // The text background's opacity that goes with a wallpaper opacity (the automatic setting):
+    // a more opaque wallpaper gets a relatively fainter text background.
+    static int AutoTextBackAlpha(int alphaBlendValue);
+    // The text background's opacity in use: automatic, or 255 - the stored transparency.
+    int TextBackAlpha() const;
+    // The picture over the background colour and over the text-background colour.
+    TBitmap* WallPaperBack() const { return FWallBack; }
+    TBitmap* WallPaperText() const { return FWallText; }
     bool DrawingOffscreen() const { return FDrawingOffscreen; }
 
     // Syntax colouring of a row just before it is drawn (the control's OnDrawLine).
@@ -376,8 +401,8 @@ protected:
         wpBackground,
         wpText
     };
-    // The wallpaper behind a rectangle; the wallpaper comes with its own work, until then the
-    // rectangle is filled with the canvas brush.
+    // The wallpaper behind a rectangle of the edit area, centred in it; where there is no picture
+    // the background colour.
     void DrawWallPaperRect(const TRect& rect, TWallPaperPart part);
 
 private:
@@ -414,6 +439,14 @@ private:
     bool FEntered = false;
     int FBookmarkGap = 1;
     int FBookmarkWidth = 12;
-    HMODULE FMsImg = nullptr;
-    FARPROC FAlphaBlendProc = nullptr;
+    // Builds both blends of picture and puts them in place only when both were made.
+    bool RebuildWallPaper();
+    bool IsExColRow(int row) const;
+    TPicture* FWallPicture = nullptr;
+    TBitmap* FWallBack = nullptr;
+    TBitmap* FWallText = nullptr;
+    bool FWallPaperSet = false;
+    AnsiString FWallPaperFile;
+    bool FAlphaBlend = false;
+    int FAlphaBlendValue = 128;
 };

@@ -105,18 +105,21 @@ void nsRichEdit::DrawRows(int first, int end)
     SetLastPaintTop(GetTopLine());
 }
 
+bool nsRichEdit::IsExColRow(int row) const
+{
+    return (ExColRowNum1 >= 0 && row == ExColRowNum1) || (GetExColRowNum2() >= 0 && row == GetExColRowNum2());
+}
+
 void nsRichEdit::FillEditRect(const TRect& rect)
 {
     const int row = (rect.Top - EditRect().Top) / std::max(1, GetRowHeight()) + GetTopLine();
-    if ((ExColRowNum1 >= 0 && row == ExColRowNum1) || (GetExColRowNum2() >= 0 && row == GetExColRowNum2()))
+    if (IsExColRow(row))
     {
         GetMyCanvas()->FillRect(rect);
         return;
     }
     DrawWallPaperRect(rect, wpBackground);
 }
-
-void nsRichEdit::DrawWallPaperRect(const TRect& rect, TWallPaperPart part) { GetMyCanvas()->FillRect(rect); }
 
 // ---- margin -------------------------------------------------------------------------------------
 

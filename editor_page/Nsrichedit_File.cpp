@@ -1,4 +1,5 @@
 // Document files of the page: shared opening, the file time, and the backup copy on save.
+#include <algorithm>
 #include <windows.h>
 
 #include "common/English.h"
@@ -134,8 +135,17 @@ void nsRichEdit::ApplyEditSetting(const VN::typEditSetting& s)
     ColURL = TColor(0xFF0000);
     ColMail = TColor(0xFF0000);
     ColTxtBk = s.STR_BKCOLOR;
-    ColTxtBkAB = s.STR_BK_ALPHA;
+    // The stored value is the transparency the wallpaper dialog shows; the blend takes opacity.
+    ColTxtBkAB = 255 - std::clamp(s.STR_BK_ALPHA, 0, 255);
     TxtBkABMode = s.STR_TRANSPARENCY;
+    FAlphaBlend = s.TRANSPARENCY;
+    FAlphaBlendValue = std::clamp(s.ALPHA_VALUE, 0, 255);
+    // The colours may have changed too.
+    if (FWallPaperSet)
+    {
+        RebuildWallPaper();
+        Invalidate();
+    }
     BackupFile = s.BACKUPFILE;
     HOMEKeyGoAndRet = false;
     UseTab = s.USETAB;

@@ -93,6 +93,12 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner)
     BuildEditMenus();
     OnCreate = TNotifyEvent(this, &TMainForm::FormCreate);
     OnShow = TNotifyEvent(this, &TMainForm::FormShow);
+    // Owned by no component: what waits for a page switch to finish counts every timer the form
+    // owns as its pending one-shot timers.
+    WPTimer = Create<TTimer>(nullptr);
+    WPTimer->SetEnabled(false);
+    WPTimer->SetInterval(3 * 60000);
+    WPTimer->OnTimer = TNotifyEvent(this, &TMainForm::WPTimerTimer);
     OnActivate = TNotifyEvent(this, &TMainForm::FormActivate);
     OnCloseQuery = TCloseQueryEvent(this, &TMainForm::FormCloseQuery);
     OnClose = TCloseEvent(this, &TMainForm::FormClose);
@@ -100,6 +106,7 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner)
 
 TMainForm::~TMainForm()
 {
+    delete WPTimer;
     if (MessageOwner() == static_cast<void*>(ownHandle_))
         SetMessageOwner(nullptr);
     if (oleInitialized_)
@@ -420,6 +427,11 @@ void TMainForm::MainPageCtrlChange(TObject* sender)
         LoadEditSetting(newEditor);
         newEditor->Invalidate();
     }
+    // The wallpaper moves to the page entered.
+    if (oldEditor && oldEditor != newEditor)
+        oldEditor->ClearWallPaper();
+    if (newEditor)
+        ApplyWallpaperToEditor(newEditor);
 }
 
 void TMainForm::PageSwitchFinish(TObject* sender)
@@ -684,6 +696,8 @@ void TMainForm::FormShow(TObject* sender)
         RestoreReopenListAndCommandLine();
         RefreshUiState();
         startupFinished_ = true;
+        ReadWallpaper();
+        LoadWallpaperSettings();
     }
     catch (const std::exception& e)
     {

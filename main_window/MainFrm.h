@@ -113,6 +113,29 @@ public:
     // The stored editor settings again on every page's editor (after the settings changed).
     void ApplySettingsToAllEditors();
 
+    // ---- wallpaper (MainFrm_Wallpaper.cpp) ----
+    // One picture, or a picture drawn at random from a folder every interval; only the active
+    // page's editor holds it.
+    TTimer* WPTimer = nullptr;
+    bool WallpaperFolderMode = false;
+    AnsiString WallpaperFile;
+    AnsiString WallpaperFolder;
+    std::vector<AnsiString> WallpaperList; // full paths
+    AnsiString CurrentWallpaper;
+    // The WALLPAPER section into the values above.
+    void ReadWallpaper();
+    void WriteWallpaper();
+    // (Re)starts the wallpaper from the values above.
+    void LoadWallpaperSettings();
+    void WPTimerTimer(TObject* sender);
+    void ApplyWallpaperToEditor(TPageEditor* editor);
+    int GetWallpaperMinutes() const;
+    int GetWallpaperSeconds() const;
+    // Clamped to 1 second .. 59 minutes 59 seconds.
+    void SetWallpaperInterval(int minutes, int seconds);
+    // Gives the wallpaper dialog (when it exists) the window's values and what to do with its result.
+    void AttachWallpaperWindow();
+
     // ---- documents ----
     // The page showing the file (one already open under any spelling of its path, or a new one);
     // null when the dialog was cancelled or the file could not be opened. An empty path asks.

@@ -7,7 +7,9 @@
 #include "dialogs/DateInsertFrm.h"
 #include "dialogs/EditSetting.h"
 #include "dialogs/EmphasisFrm.h"
+#include "dialogs/ImageFrm.h"
 #include "dialogs/ShortCutSetFrm.h"
+#include "dialogs/WallPaperFrm.h"
 #include "main_window/MainFrm.h"
 #include "platform/Forms.h"
 #include "search/FileSrchFrm.h"
@@ -64,6 +66,10 @@ void CreateProgramForms()
             Application->CreateForm(AboutBox);
         else if (n == "ShortCutSetForm")
             Application->CreateForm(ShortCutSetForm);
+        else if (n == "ImageForm")
+            Application->CreateForm(ImageForm);
+        else if (n == "WallPaperForm")
+            Application->CreateForm(WallPaperForm);
         else
         {
             TForm* form = nullptr;
@@ -74,4 +80,5 @@ void CreateProgramForms()
     MainForm->AttachSearchWindows();
     MainForm->AttachSettingsDialogs();
     MainForm->AttachToolWindows();
+    MainForm->AttachWallpaperWindow();
 }

@@ -605,7 +605,36 @@ void TWinControl::Dispatch(TMessage& m)
                 CreateWnd();
         }
         break;
-    case WM_PAINT: Call(this, &TWinControl::WMPaint, m); break;
+    case WM_PAINT:
+        if (ControlCountOf<TGraphicControl>() == 0)
+            Call(this, &TWinControl::WMPaint, m);
+        else
+        {
+            // The update region is gone once the window painted itself: keep it for the children.
+            struct TPaintScope
+            {
+                HWND wnd;
+                HRGN update = CreateRectRgn(0, 0, 0, 0);
+                HDC dc = nullptr;
+                ~TPaintScope()
+                {
+                    if (dc)
+                        ReleaseDC(wnd, dc);
+                    DeleteObject(update);
+                }
+            } scope{handle_};
+            HDC given = reinterpret_cast<HDC>(m.WParam);
+            int kind = given ? NULLREGION : GetUpdateRgn(handle_, scope.update, FALSE);
+            Call(this, &TWinControl::WMPaint, m);
+            if (given)
+                PaintGraphicControls(given, nullptr);
+            else if (kind != ERROR && kind != NULLREGION)
+            {
+                scope.dc = GetDC(handle_);
+                PaintGraphicControls(scope.dc, scope.update);
+            }
+        }
+        break;
     case WM_ERASEBKGND: Call(this, &TWinControl::WMEraseBkgnd, m); break;
     case WM_NCPAINT: Call(this, &TWinControl::WMNCPaint, m); break;
     case WM_SIZE: Call(this, &TWinControl::WMSize, m); break;
@@ -857,4 +886,72 @@ void TCustomControl::WMPaint(TWMPaint& message)
     canvas_->SetHandle(dc);
     Paint();
     message.Result = 0;
+}
+
+// ---- graphic controls ----------------------------------------------------------------------------
+
+void TWinControl::PaintGraphicControls(HDC dc, HRGN clip)
+{
+    for (TControl* c : controls_)
+    {
+        auto* g = dynamic_cast<TGraphicControl*>(c);
+        if (!g || !g->Visible() || g->Width() <= 0 || g->Height() <= 0)
+            continue;
+        RECT r{g->Left(), g->Top(), g->Left() + g->Width(), g->Top() + g->Height()};
+        if (clip && !RectInRegion(clip, &r))
+            continue;
+        int saved = SaveDC(dc);
+        if (clip)
+            ExtSelectClipRgn(dc, clip, RGN_AND);
+        g->PaintTo(dc, g->Left(), g->Top());
+        RestoreDC(dc, saved);
+    }
+}
+
+TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), canvas_(new TCanvas()) {}
+
+TGraphicControl::~TGraphicControl()
+{
+    Invalidate();
+    delete canvas_;
+}
+
+void TGraphicControl::PaintTo(HDC dc, int x, int y)
+{
+    if (Width() <= 0 || Height() <= 0)
+        return;
+    int saved = SaveDC(dc);
+    IntersectClipRect(dc, x, y, x + Width(), y + Height());
+    POINT old{};
+    OffsetViewportOrgEx(dc, x, y, &old);
+    canvas_->SetHandle(dc);
+    painting_ = true;
+    try
+    {
+        Paint();
+    }
+    catch (...)
+    {
+        painting_ = false;
+        canvas_->SetHandle(nullptr);
+        RestoreDC(dc, saved);
+        throw;
+    }
+    painting_ = false;
+    canvas_->SetHandle(nullptr);
+    RestoreDC(dc, saved);
+}
+
+void TGraphicControl::Repaint()
+{
+    Invalidate();
+    if (Parent() && Parent()->HandleAllocated())
+        Parent()->Update();
+}
+
+void TGraphicControl::Dispatch(TMessage& message)
+{
+    if (message.Msg == CM_FONTCHANGED)
+        Invalidate();
+    TControl::Dispatch(message);
 }

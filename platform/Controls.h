@@ -367,6 +367,9 @@ protected:
     virtual void WMDestroy(TWMDestroy& message) { DefaultHandler(message); }
     virtual void CMFontChanged(TMessage& message) { Invalidate(); }
     virtual void CMMouseLeave(TMessage& message) {}
+    // The graphic children meeting clip (client coordinates; null: all), in their order, each
+    // over what the window and the earlier ones drew.
+    void PaintGraphicControls(HDC dc, HRGN clip);
 
     HWND handle_ = nullptr;
 
@@ -420,4 +423,29 @@ protected:
 
 private:
     TControlCanvas* canvas_;
+};
+
+// A control without a window of its own: its parent paints it after painting itself, so it draws
+// over whatever lies behind it (a picture, a translucent label over that picture).
+class TGraphicControl : public TControl
+{
+public:
+    explicit TGraphicControl(TComponent* owner);
+    ~TGraphicControl() override;
+
+    // The canvas Paint draws on; null outside painting.
+    TCanvas* Canvas() const { return painting_ ? canvas_ : nullptr; }
+    // Paints the control into dc with its top left corner at (x, y), as its parent would.
+    void PaintTo(HDC dc, int x, int y);
+    void Repaint();
+
+protected:
+    virtual void Paint() {}
+    void VisibleChanged() override { Invalidate(); }
+    void TextChanged() override { Invalidate(); }
+    void Dispatch(TMessage& message) override;
+
+private:
+    TCanvas* canvas_;
+    bool painting_ = false;
 };

@@ -302,3 +302,44 @@ void GetDroppedFiles(HDROP drop, TStrings* files)
         files->Add(WideToSjis(name));
     }
 }
+
+// ---- image ----------------------------------------------------------------------------------------
+
+TImage::TImage(TComponent* owner) : TGraphicControl(owner), picture_(new TPicture())
+{
+    picture_->OnChange = TNotifyEvent(this, &TImage::PictureChanged);
+    SetBounds(0, 0, 105, 105);
+}
+
+TImage::~TImage() { delete picture_; }
+
+void TImage::SetAutoSize(bool on)
+{
+    autoSize_ = on;
+    if (on)
+        PictureChanged(nullptr);
+}
+
+void TImage::SetStretch(bool on)
+{
+    if (on == stretch_)
+        return;
+    stretch_ = on;
+    Invalidate();
+}
+
+void TImage::PictureChanged(TObject*)
+{
+    if (autoSize_ && !picture_->Empty())
+        SetBounds(Left(), Top(), picture_->Width(), picture_->Height());
+    Invalidate();
+}
+
+void TImage::Paint()
+{
+    TGraphic* g = picture_->Graphic();
+    if (!g || g->Empty())
+        return;
+    TRect dest = stretch_ ? TRect(0, 0, Width(), Height()) : TRect(0, 0, g->Width(), g->Height());
+    g->Draw(Canvas(), dest);
+}

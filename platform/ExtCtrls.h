@@ -1,10 +1,11 @@
-// The timer, the panel, docking of a tool form into a panel, and dropped files.
+// The timer, the panel, the image, docking of a tool form into a panel, and dropped files.
 #pragma once
 
 #include <map>
 
 #include "ComCtrls.h"
 #include "Forms.h"
+#include "Picture.h"
 
 #include <shellapi.h> // after <windows.h>
 
@@ -114,3 +115,27 @@ TSize UndockSize(TControl* control);
 
 // The names in a WM_DROPFILES handle as CP932 text, each read at its real length, in order.
 void GetDroppedFiles(HDROP drop, TStrings* files);
+
+// Shows a picture, parent-painted. AutoSize makes the control the picture's size whenever the
+// picture changes; Stretch fills the control with it, else it sits at the top left.
+class TImage : public TGraphicControl
+{
+public:
+    explicit TImage(TComponent* owner);
+    ~TImage() override;
+
+    TPicture* Picture() const { return picture_; }
+    bool AutoSize() const { return autoSize_; }
+    void SetAutoSize(bool on);
+    bool Stretch() const { return stretch_; }
+    void SetStretch(bool on);
+
+protected:
+    void Paint() override;
+
+private:
+    void PictureChanged(TObject*);
+    TPicture* picture_;
+    bool autoSize_ = false;
+    bool stretch_ = false;
+};

@@ -710,3 +710,69 @@ void TBitmap::LoadFromResourceName(HINSTANCE instance, const AnsiString& name)
     }
     Replace(bmp, ds.dsBm.bmWidth, ds.dsBm.bmHeight, FormatOf(ds.dsBm.bmBitsPixel));
 }
+
+void TBitmap::LoadFromFile(const AnsiString& path)
+{
+    std::wstring wpath = WideFilePath(path);
+    HANDLE image = LoadImageW(nullptr, wpath.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+    if (!image)
+        throw EInvalidGraphic("ビットマップ " + path + " を読めません");
+    HBITMAP loaded = static_cast<HBITMAP>(image);
+    BITMAP bm{};
+    if (GetObjectW(loaded, sizeof bm, &bm) == 0 || bm.bmWidth <= 0 || bm.bmHeight <= 0)
+    {
+        DeleteObject(loaded);
+        throw EInvalidGraphic("ビットマップ " + path + " を読めません");
+    }
+    // Palette and 16-bit pictures become 24-bit ones, so every loaded bitmap has scan lines.
+    const int bits = bm.bmBitsPixel == 32 ? 32 : 24;
+    HBITMAP bmp = nullptr;
+    try
+    {
+        bmp = CreateWhiteDib(bm.bmWidth, bm.bmHeight, bits);
+    }
+    catch (...)
+    {
+        DeleteObject(loaded);
+        throw;
+    }
+    CopyBits(loaded, bmp, bm.bmWidth, bm.bmHeight);
+    DeleteObject(loaded);
+    Replace(bmp, bm.bmWidth, bm.bmHeight, FormatOf(bits));
+}
+
+void TBitmap::Draw(TCanvas* canvas, const TRect& dest)
+{
+    if (dest.Width() == width_ && dest.Height() == height_)
+        canvas->Draw(dest.Left, dest.Top, this);
+    else
+        canvas->StretchDraw(dest, this);
+}
+
+uint8_t* TBitmap::ScanLine(int y)
+{
+    if (!bitmap_ || y < 0 || y >= height_ || (format_ != pf24bit && format_ != pf32bit))
+        return nullptr;
+    DIBSECTION ds{};
+    if (GetObjectW(bitmap_, sizeof ds, &ds) == 0 || !ds.dsBm.bmBits)
+        return nullptr;
+    GdiFlush();
+    const size_t stride = size_t(ds.dsBm.bmWidthBytes);
+    const int row = ds.dsBmih.biHeight > 0 ? height_ - 1 - y : y;
+    return static_cast<uint8_t*>(ds.dsBm.bmBits) + stride * size_t(row);
+}
+
+void TBitmap::AssignScaled(TBitmap* source, int w, int h)
+{
+    w = std::max(w, 1);
+    h = std::max(h, 1);
+    HBITMAP bmp = CreateWhiteDib(w, h, 24);
+    HDC dst = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dst, bmp);
+    SetStretchBltMode(dst, HALFTONE);
+    SetBrushOrgEx(dst, 0, 0, nullptr);
+    StretchBlt(dst, 0, 0, w, h, source->Canvas()->Handle(), 0, 0, source->Width(), source->Height(), SRCCOPY);
+    SelectObject(dst, old);
+    DeleteDC(dst);
+    Replace(bmp, w, h, pf24bit);
+}

@@ -2,6 +2,7 @@
 // Text is CP932 bytes; it reaches GDI only through the W functions after explicit conversion.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #undef TextOut // our TCanvas::TextOut, not the A/W macro
 
 #include "Component.h"
+#include "SysUtils.h"
 
 // 0x00BBGGRR, or 0x80000000 | COLOR_xxx for a system colour.
 using TColor = int;
@@ -250,8 +252,24 @@ void SjisRunToWide(const char* bytes, int len, const int* byteAdvances, std::wst
 
 enum TPixelFormat { pfDevice, pf1bit, pf4bit, pf8bit, pf16bit, pf24bit, pf32bit };
 
+// A picture that can come from a file and be drawn on a canvas (bitmaps, JPEG images).
+class TGraphic : public TObject
+{
+public:
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+    virtual bool Empty() const = 0;
+    // Raises EInvalidGraphic when the file is missing or not a picture of this kind.
+    virtual void LoadFromFile(const AnsiString& path) = 0;
+    // Stretched to dest when the sizes differ.
+    virtual void Draw(TCanvas* canvas, const TRect& dest) = 0;
+};
+
+// The file cannot be read as a picture.
+VN_DECLARE_EXCEPTION(EInvalidGraphic, Exception)
+
 // A bitmap held as a DIB section, with a memory-DC canvas made when first drawn on.
-class TBitmap : public TObject
+class TBitmap : public TGraphic
 {
 public:
     TBitmap();
@@ -259,13 +277,13 @@ public:
     TBitmap(const TBitmap&) = delete;
     TBitmap& operator=(const TBitmap&) = delete;
 
-    int Width() const { return width_; }
-    int Height() const { return height_; }
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
     void SetWidth(int w) { SetSize(w, height_); }
     void SetHeight(int h) { SetSize(width_, h); }
     // Keeps the overlapping part of the picture; new area is white.
     void SetSize(int w, int h);
-    bool Empty() const { return bitmap_ == nullptr; }
+    bool Empty() const override { return bitmap_ == nullptr; }
     HBITMAP Handle() const { return bitmap_; }
     TCanvas* Canvas();
 
@@ -275,6 +293,13 @@ public:
 
     // Raises EOSError when the resource is missing.
     void LoadFromResourceName(HINSTANCE instance, const AnsiString& name);
+    // A .bmp file, kept as a 24-bit DIB section (32 bits stay 32).
+    void LoadFromFile(const AnsiString& path) override;
+    void Draw(TCanvas* canvas, const TRect& dest) override;
+    // The bytes of row y (0 = top) of a 24- or 32-bit bitmap, or null.
+    uint8_t* ScanLine(int y);
+    // A copy of source shrunk or stretched to w x h (halftone, so a big photo stays smooth).
+    void AssignScaled(TBitmap* source, int w, int h);
 
 private:
     class TBitmapCanvas;

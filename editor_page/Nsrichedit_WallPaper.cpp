@@ -1,0 +1,188 @@
+// The wallpaper of the editor page: a picture centred behind the text, blended once with the
+// background colour and once with the text-background colour, and text drawn over it.
+#include <windows.h>
+#undef TextOut
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "editor_page/Nsrichedit.h"
+
+bool nsRichEdit::SetWallPaper(const AnsiString& file)
+{
+    // The working picture never exceeds the screen: a camera's photo would otherwise fill the
+    // address space three times over (picture and two blends).
+    auto picture = std::make_unique<TPicture>();
+    try
+    {
+        picture->LoadFromFile(file, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+    TPicture* old = FWallPicture;
+    FWallPicture = picture.get();
+    const bool wasSet = FWallPaperSet;
+    FWallPaperSet = true;
+    if (!RebuildWallPaper())
+    {
+        FWallPicture = old;
+        FWallPaperSet = wasSet;
+        return false;
+    }
+    picture.release();
+    delete old;
+    FWallPaperFile = file;
+    Invalidate();
+    return true;
+}
+
+bool nsRichEdit::ClearWallPaper()
+{
+    if (FWallPaperSet)
+    {
+        FWallPicture->Clear();
+        FWallBack->SetSize(0, 0);
+        FWallText->SetSize(0, 0);
+        FWallPaperSet = false;
+        Invalidate();
+    }
+    FWallPaperFile = "";
+    return true;
+}
+
+void nsRichEdit::SetAlphaBlend(bool on)
+{
+    FAlphaBlend = on;
+    RebuildWallPaper();
+    Invalidate();
+}
+
+void nsRichEdit::SetAlphaBlendValue(int value)
+{
+    FAlphaBlendValue = std::clamp(value, 0, 255);
+    RebuildWallPaper();
+    Invalidate();
+}
+
+int nsRichEdit::AutoTextBackAlpha(int alphaBlendValue)
+{
+    const int a = std::clamp(alphaBlendValue, 0, 255);
+    const int p = int(std::sin((255 - a) * 0.7853975 / 255) * 60 * 1.8 + 40);
+    return p <= 100 ? a * p / 100 : a;
+}
+
+int nsRichEdit::TextBackAlpha() const
+{
+    return TxtBkABMode ? AutoTextBackAlpha(FAlphaBlendValue) : std::clamp(ColTxtBkAB, 0, 255);
+}
+
+bool nsRichEdit::RebuildWallPaper()
+{
+    if (!FWallPaperSet || !FWallPicture || !FWallBack)
+        return true;
+    TBitmap* source = FWallPicture->Bitmap();
+    auto back = std::make_unique<TBitmap>();
+    auto text = std::make_unique<TBitmap>();
+    try
+    {
+        if (source)
+        {
+            const int w = source->Width(), h = source->Height();
+            const TRect all(0, 0, w, h);
+            back->SetSize(w, h);
+            text->SetSize(w, h);
+            back->Canvas()->Brush()->SetColor(Color());
+            back->Canvas()->FillRect(all);
+            text->Canvas()->Brush()->SetColor(ColTxtBk);
+            text->Canvas()->FillRect(all);
+            // The blend source is the decoded bitmap: a JPEG itself has no device context.
+            if (!FAlphaBlend || !AlphaBlendDraw(back->Canvas(), 0, 0, source, FAlphaBlendValue) ||
+                !AlphaBlendDraw(text->Canvas(), 0, 0, source, TextBackAlpha()))
+            {
+                back->Canvas()->Draw(0, 0, source);
+                text->Canvas()->Draw(0, 0, source);
+            }
+        }
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+    delete FWallBack;
+    FWallBack = back.release();
+    delete FWallText;
+    FWallText = text.release();
+    return true;
+}
+
+void nsRichEdit::DrawWallPaperRect(const TRect& rect, TWallPaperPart part)
+{
+    const TRect edit = EditRect();
+    if (rect.Right <= edit.Left)
+        return;
+    TCanvas* c = GetMyCanvas();
+    c->Brush()->SetColor(Color());
+    TBitmap* image = part == wpBackground ? FWallBack : FWallText;
+    if (!FWallPaperSet || !image || image->Empty())
+    {
+        c->FillRect(rect);
+        return;
+    }
+    const int w = image->Width(), h = image->Height();
+    const int left = edit.Left + (edit.Width() - w) / 2;
+    const int top = edit.Top + (edit.Height() - h) / 2;
+    const TRect meet(std::max(rect.Left, left), std::max(rect.Top, top), std::min(rect.Right, left + w),
+                     std::min(rect.Bottom, top + h));
+    if (meet.Left >= meet.Right || meet.Top >= meet.Bottom)
+    {
+        c->FillRect(rect);
+        return;
+    }
+    BitBlt(c->Handle(), meet.Left, meet.Top, meet.Width(), meet.Height(), image->Canvas()->Handle(),
+           meet.Left - left, meet.Top - top, SRCCOPY);
+    if (part != wpBackground)
+        return;
+    if (rect.Top < meet.Top)
+        c->FillRect(TRect(rect.Left, rect.Top, rect.Right, meet.Top));
+    if (meet.Bottom < rect.Bottom)
+        c->FillRect(TRect(rect.Left, meet.Bottom, rect.Right, rect.Bottom));
+    if (rect.Left < meet.Left)
+        c->FillRect(TRect(rect.Left, meet.Top, meet.Left, meet.Bottom));
+    if (meet.Right < rect.Right)
+        c->FillRect(TRect(meet.Right, meet.Top, rect.Right, meet.Bottom));
+}
+
+void nsRichEdit::ExtTextPaint(int x, int y, int left, const AnsiString& s)
+{
+    TCanvas* c = GetMyCanvas();
+    // Selected text, and runs with a background colour of their own, stay opaque.
+    if (!FWallPaperSet || LastFontSelected() || c->Brush()->Color() != Color() || s.IsEmpty())
+    {
+        TCustomAFEdit::ExtTextPaint(x, y, left, s);
+        return;
+    }
+    const int row = (y - EditRect().Top) / std::max(1, GetRowHeight()) + GetTopLine();
+    if (!IsExColRow(row))
+    {
+        const TColor brush = c->Brush()->Color();
+        const TRect cell(std::max(left, x), y, std::min(EditRect().Right, x + s.Length() * GetColWidth()),
+                         y + GetRowHeight());
+        if (cell.Left < cell.Right)
+            DrawWallPaperRect(cell, wpText);
+        c->Brush()->SetColor(brush);
+    }
+    c->Brush()->SetStyle(bsClear);
+    try
+    {
+        TCustomAFEdit::ExtTextPaint(x, y, left, s);
+    }
+    catch (...)
+    {
+        c->Brush()->SetStyle(bsSolid);
+        throw;
+    }
+    c->Brush()->SetStyle(bsSolid);
+}

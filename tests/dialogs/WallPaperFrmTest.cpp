@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "common/English.h"
+#include "common/WexmoorDef.h"
+#include "dialogs/ImageFrm.h"
+#include "dialogs/WallPaperFrm.h"
+#include "editor_page/Nsrichedit.h"
+#include "tests/TestFiles.h"
+#include "tests/TestPictures.h"
+#include "tests/TestServices.h"
+
+namespace
+{
+// The dialog filled from given values and the current editor settings, as showing it does.
+struct TDialog
+{
+    explicit TDialog(typWallpaperValues values = {}) : values(values)
+    {
+        saved = VN::EditSetting;
+        form = Create<TWallPaperForm>(nullptr);
+        form->GetValues = [this] { return this->values; };
+        form->ApplyValues = [this](const typWallpaperValues& v) { applied = v; };
+        form->HandleNeeded();
+        form->FormShow(form);
+    }
+    ~TDialog()
+    {
+        delete form;
+        VN::EditSetting = saved;
+        RestoreAlphaBlend();
+    }
+    typWallpaperValues values;
+    std::optional<typWallpaperValues> applied;
+    VN::typEditSetting saved;
+    TWallPaperForm* form;
+};
+} // namespace
+
+TEST(TWallPaperForm, AutomaticTextBackgroundAgreesWithTheEditorsAndManualTransparencyToo)
+{
+    TBoxServices boxes;
+    TDialog d;
+    auto* page = Create<nsRichEdit>(nullptr);
+    d.form->AutoRB->SetChecked(true);
+    d.form->YesRBtn->SetChecked(true);
+    // t: the picture's transparency in the dialog; text: the text background's transparency shown.
+    const struct
+    {
+        int t, text;
+    } cases[] = {{0, 153}, {255, 255}, {128, 153}, {191, 192}, {250, 250}};
+    for (const auto& c : cases)
+    {
+        d.form->BlendEdit->SetText(IntToStr(c.t));
+        EXPECT_EQ(c.text, StrToInt(d.form->TxtBkABEdit->Text())) << c.t;
+        EXPECT_EQ(255 - c.text, d.form->TxtBkLabel->AlphaBlendValue()) << c.t;
+        d.form->OkBtnClick(nullptr);
+        ASSERT_TRUE(d.applied.has_value());
+        page->ApplyEditSetting(VN::EditSetting);
+        EXPECT_TRUE(page->AlphaBlend());
+        EXPECT_EQ(255 - c.t, page->AlphaBlendValue());
+        EXPECT_EQ(255 - c.text, page->TextBackAlpha()) << c.t;
+    }
+    d.form->ManualRB->SetChecked(true);
+    for (int v : {0, 40, 255})
+    {
+        d.form->TxtBkBlendTrackBar->SetPosition(v);
+        EXPECT_EQ(IntToStr(v), d.form->TxtBkABEdit->Text());
+        d.form->OkBtnClick(nullptr);
+        page->ApplyEditSetting(VN::EditSetting);
+        EXPECT_EQ(d.form->TxtBkLabel->AlphaBlendValue(), page->TextBackAlpha()) << v;
+    }
+    // Blending off: the text background is not drawn at all.
+    d.form->NoRBtn->SetChecked(true);
+    d.form->TxtBkABEdit->SetText("100");
+    EXPECT_EQ(0, d.form->TxtBkLabel->AlphaBlendValue());
+    delete page;
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST(TWallPaperForm, OkRefusesAnIntervalOutsideOneSecondToFiftyNineFiftyNineAndAlphasOutOfRange)
+{
+    const struct
+    {
+        const char *minutes, *seconds, *blend, *text;
+        const char* message; // null: accepted
+    } cases[] = {
+        {"0", "0", "10", "10", msgWallpaperIntervalInvalid},  {"0", "1", "10", "10", nullptr},
+        {"59", "59", "10", "10", nullptr},                     {"60", "0", "10", "10", msgWallpaperIntervalInvalid},
+        {"", "", "10", "10", msgWallpaperIntervalInvalid},     {"3", "0", "256", "10", msgBlendRange},
+        {"3", "0", "0", "999", msgBlendRange},                 {"3", "0", "255", "0", nullptr},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.minutes << ":" << c.seconds << " " << c.blend << " " << c.text);
+        TBoxServices boxes;
+        TDialog d;
+        d.form->ManualRB->SetChecked(true);
+        d.form->WPIntervalEdit->SetText(c.minutes);
+        d.form->WPIntervalSecEdit->SetText(c.seconds);
+        d.form->BlendEdit->SetText(c.blend);
+        d.form->TxtBkABEdit->SetText(c.text);
+        d.form->OkBtnClick(nullptr);
+        EXPECT_EQ(c.message == nullptr, d.applied.has_value());
+        EXPECT_EQ(c.message ? mrNone : mrOk, d.form->ModalResult());
+        ASSERT_EQ(c.message ? 1u : 0u, boxes.boxes.size());
+        if (c.message)
+        {
+            EXPECT_EQ(c.message, boxes.boxes[0]);
+        }
+        else
+        {
+            EXPECT_EQ(StrToInt(c.minutes), d.applied->minutes);
+            EXPECT_EQ(255 - StrToInt(c.blend), VN::EditSetting.ALPHA_VALUE);
+            EXPECT_EQ(StrToInt(c.text), VN::EditSetting.STR_BK_ALPHA);
+        }
+    }
+}
+
+TEST(TWallPaperForm, PreviewIsScaledOnceAndBlendedOnEveryStepOrShownPlainWithoutAlphaBlend)
+{
+    TBoxServices boxes;
+    TTempDir dir;
+    constexpr COLORREF pic = RGB(200, 0, 0);
+    VN::EditSetting.色_背景.bkcolour = RGB(255, 255, 255);
+    VN::EditSetting.TRANSPARENCY = true;
+    typWallpaperValues v;
+    v.file = WriteJpeg(dir / "photo.jpg", 2000, 1500, Solid(pic));
+    TDialog d(v);
+    ASSERT_TRUE(boxes.boxes.empty());
+    EXPECT_FALSE(d.form->ImageUnSetupLabel->Visible());
+    EXPECT_TRUE(d.form->TxtBkLabel->Visible());
+    EXPECT_EQ(d.form->Panel2->ClientWidth(), d.form->PreviewBase()->Width());
+    auto shown = [&] { return PixelOf(d.form->PhotoImage->Picture()->Bitmap(), 20, 20); };
+    for (int t = 0; t <= 255; t += 15)
+    {
+        d.form->BlendTrackBar->SetPosition(t);
+        EXPECT_EQ(IntToStr(t), d.form->BlendEdit->Text());
+        EXPECT_TRUE(Near(Blend(pic, RGB(255, 255, 255), 255 - t), shown(), 3)) << t << " " << Hex(shown());
+    }
+    EXPECT_EQ(1, d.form->PreviewBuilds());
+    d.form->NoRBtn->SetChecked(true);
+    EXPECT_TRUE(Near(pic, shown(), 3));
+    d.form->YesRBtn->SetChecked(true);
+    SetAlphaBlendForTesting(nullptr);
+    d.form->BlendTrackBar->SetPosition(100);
+    EXPECT_TRUE(Near(pic, shown(), 3));
+
+    // A damaged file or a folder without pictures is told when the dialog opens.
+    WriteBytes(dir / "bad.jpg", "bad");
+    CreateDirectoryW(SjisToWide(dir / "only.jpg").c_str(), nullptr);
+    typWallpaperValues bad;
+    bad.file = dir / "bad.jpg";
+    TDialog d2(bad);
+    typWallpaperValues folder;
+    folder.folderMode = true;
+    folder.folder = dir / "only.jpg";
+    TDialog d3(folder);
+    EXPECT_EQ((std::vector<std::string>{msgPictureUnreadable, msgPictureFolderEmpty}), boxes.boxes);
+    EXPECT_TRUE(d2.form->ImageUnSetupLabel->Visible());
+}
+
+TEST(TImageForm, ClientAreaTakesThePictureSizeWithinTheScreen)
+{
+    auto* form = Create<TImageForm>(nullptr);
+    form->HandleNeeded();
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const struct
+    {
+        int w, h;
+        bool fits;
+    } cases[] = {{50, 40, true}, {300, 200, true}, {6000, 300, false}, {200, 5000, false}};
+    // A caption bar has a least width: a narrower picture keeps its size at the left.
+    for (const auto& c : cases)
+    {
+        TBitmap b;
+        b.SetSize(c.w, c.h);
+        form->Image->Picture()->Assign(&b);
+        form->FormShow(form);
+        if (c.fits)
+        {
+            EXPECT_EQ(c.w, form->Image->Width());
+            EXPECT_EQ(c.h, form->Image->Height());
+            EXPECT_EQ(c.w < 150 ? form->ClientWidth() : c.w, form->ClientWidth());
+            EXPECT_GE(form->ClientWidth(), c.w);
+        }
+        else
+        {
+            EXPECT_LE(form->Width(), work.right - work.left);
+            EXPECT_LE(form->Height(), work.bottom - work.top);
+            EXPECT_GE(form->ClientWidth(), form->Image->Width()) << c.w;
+            EXPECT_LT(form->Image->Width() * c.h / c.w - form->Image->Height(), 2); // the same shape
+        }
+        EXPECT_EQ(form->ClientHeight(), form->Image->Height()) << c.w;
+    }
+    delete form;
+}

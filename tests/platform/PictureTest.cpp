@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include "platform/ExtCtrls.h"
+#include "platform/Forms.h"
+#include "platform/Jpeg.h"
+#include "platform/Picture.h"
+#include "tests/TestFiles.h"
+#include "tests/TestPictures.h"
+
+namespace
+{
+struct TLoadCase
+{
+    const char* name;
+    std::function<void(const AnsiString&)> make; // null: no file at all
+    int maxW, maxH;
+    bool loads;
+    int w, h;
+};
+
+std::string Bytes(const char* s) { return std::string(s); }
+} // namespace
+
+TEST(TPicture, LoadsBitmapsAndJpegsByExtensionShrinksToTheLimitAndRefusesTheRest)
+{
+    TTempDir dir;
+    const std::vector<TLoadCase> cases = {
+        {"a.bmp", [](const AnsiString& p) { WriteBmp(p, 40, 30, Quarters(40, 30)); }, 0, 0, true, 40, 30},
+        {"b.JPG", [](const AnsiString& p) { WriteJpeg(p, 64, 48, Quarters(64, 48)); }, 0, 0, true, 64, 48},
+        {"c.jpeg", [](const AnsiString& p) { WriteJpeg(p, 64, 48, Quarters(64, 48)); }, 0, 0, true, 64, 48},
+        // Wider than the limit: the width decides; taller: the height does.
+        {"wide.bmp", [](const AnsiString& p) { WriteBmp(p, 400, 100, Solid(RGB(9, 9, 9))); }, 200, 200, true, 200, 50},
+        {"tall.jpg", [](const AnsiString& p) { WriteJpeg(p, 300, 900, Solid(RGB(9, 9, 9))); }, 200, 300, true, 100, 300},
+        {"gray.jpg", [](const AnsiString& p) { WriteJpeg(p, 30, 20, Solid(RGB(0, 90, 0)), 95, true); }, 0, 0, true, 30, 20},
+        {"fits.jpg", [](const AnsiString& p) { WriteJpeg(p, 100, 80, Solid(RGB(9, 9, 9))); }, 200, 300, true, 100, 80},
+        {"missing.jpg", nullptr, 0, 0, false, 0, 0},
+        {"missing.bmp", nullptr, 0, 0, false, 0, 0},
+        {"text.jpg", [](const AnsiString& p) { WriteBytes(p, Bytes("not a picture")); }, 0, 0, false, 0, 0},
+        {"text.bmp", [](const AnsiString& p) { WriteBytes(p, Bytes("BMnot a picture at all, really")); }, 0, 0, false, 0, 0},
+        {"empty.jpg", [](const AnsiString& p) { WriteBytes(p, ""); }, 0, 0, false, 0, 0},
+        // A JPEG cut inside its header.
+        {"cut.jpg", [](const AnsiString& p) {
+             WriteJpeg(p, 64, 48, Quarters(64, 48));
+             WriteBytes(p, TTempDir::Read(p).SubString(1, 60).c_str());
+         }, 0, 0, false, 0, 0},
+        {"d.png", [](const AnsiString& p) { WriteBmp(p, 8, 8, Solid(0)); }, 0, 0, false, 0, 0},
+    };
+    for (const TLoadCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const AnsiString path = dir / c.name;
+        if (c.make)
+            c.make(path);
+        TPicture picture;
+        WriteBmp(dir / "before.bmp", 5, 7, Solid(0));
+        picture.LoadFromFile(dir / "before.bmp");
+        bool loaded = true;
+        try
+        {
+            picture.LoadFromFile(path, c.maxW, c.maxH);
+        }
+        catch (const EInvalidGraphic&)
+        {
+            loaded = false;
+        }
+        EXPECT_EQ(c.loads, loaded);
+        // A failed load keeps the picture there was.
+        EXPECT_EQ(c.loads ? c.w : 5, picture.Width());
+        EXPECT_EQ(c.loads ? c.h : 7, picture.Height());
+        ASSERT_NE(nullptr, picture.Bitmap());
+    }
+}
+
+TEST(TPicture, PixelsOfLoadedAndShrunkPicturesKeepTheirPlaceAndColour)
+{
+    TTempDir dir;
+    struct TCase
+    {
+        AnsiString path;
+        int maxW, maxH;
+        int tolerance;
+    };
+    // JPEG is lossy: a solid area comes back within a few steps.
+    const std::vector<TCase> cases = {
+        {WriteBmp(dir / "q.bmp", 80, 60, Quarters(80, 60)), 0, 0, 0},
+        {WriteJpeg(dir / "q.jpg", 80, 60, Quarters(80, 60)), 0, 0, 8},
+        {WriteBmp(dir / "big.bmp", 800, 600, Quarters(800, 600)), 80, 60, 8},
+        {WriteJpeg(dir / "big.jpg", 1600, 1200, Quarters(1600, 1200)), 80, 60, 8},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.path.c_str());
+        TPicture picture;
+        picture.LoadFromFile(c.path, c.maxW, c.maxH);
+        TBitmap* bmp = picture.Bitmap();
+        ASSERT_NE(nullptr, bmp);
+        ASSERT_EQ(80, bmp->Width());
+        ASSERT_EQ(60, bmp->Height());
+        const auto expect = Quarters(80, 60);
+        for (auto [x, y] : {std::pair{10, 10}, {70, 10}, {10, 50}, {70, 50}})
+            EXPECT_TRUE(Near(expect(x, y), PixelOf(bmp, x, y), c.tolerance))
+                << x << "," << y << " " << Hex(PixelOf(bmp, x, y));
+    }
+}
+
+TEST(TJPEGImage, DecodesABigPhotoAtAReducedScaleThatStillCoversTheFit)
+{
+    TTempDir dir;
+    const AnsiString path = WriteJpeg(dir / "photo.jpg", 4000, 3000, Solid(RGB(200, 100, 50)), 50);
+    const struct
+    {
+        int fitW, fitH, w, h;
+    } cases[] = {{0, 0, 4000, 3000}, {1024, 768, 2000, 1500}, {400, 300, 500, 375}, {2000, 100, 2000, 1500}};
+    for (const auto& c : cases)
+    {
+        TJPEGImage jpeg;
+        jpeg.LoadFromFile(path, c.fitW, c.fitH);
+        EXPECT_EQ(c.w, jpeg.Width()) << c.fitW;
+        EXPECT_EQ(c.h, jpeg.Height()) << c.fitW;
+    }
+}
+
+namespace
+{
+// Paints a solid square with a constant alpha over what lies behind it.
+class TVeil : public TGraphicControl
+{
+public:
+    using TGraphicControl::TGraphicControl;
+    int Paints = 0;
+
+protected:
+    void Paint() override
+    {
+        ++Paints;
+        TBitmap b;
+        b.SetSize(Width(), Height());
+        b.Canvas()->Brush()->SetColor(RGB(0, 0, 0));
+        b.Canvas()->FillRect(TRect(0, 0, Width(), Height()));
+        AlphaBlendDraw(Canvas(), 0, 0, &b, 128);
+    }
+};
+} // namespace
+
+TEST(TGraphicControl, TheParentPaintsItsGraphicChildrenInOrderEachOverTheOnesBefore)
+{
+    TTempDir dir;
+    auto* form = Create<TForm>(nullptr);
+    form->SetBounds(0, 0, 200, 150);
+    auto* image = Create<TImage>(form);
+    image->SetParent(form);
+    image->SetBounds(10, 10, 40, 30);
+    image->SetStretch(true);
+    image->Picture()->LoadFromFile(WriteBmp(dir / "q.bmp", 20, 20, Quarters(20, 20)));
+    auto* veil = Create<TVeil>(form);
+    veil->SetParent(form);
+    veil->SetBounds(30, 20, 40, 40); // over the image's right half and beyond it
+    auto* empty = Create<TVeil>(form);
+    empty->SetParent(form);
+    empty->SetBounds(100, 100, 0, 0); // a zero-sized control paints nothing
+
+    TBitmap shot;
+    shot.SetSize(200, 150);
+    shot.Canvas()->Brush()->SetColor(RGB(255, 255, 255));
+    shot.Canvas()->FillRect(TRect(0, 0, 200, 150));
+    form->Perform(WM_PAINT, WPARAM(shot.Canvas()->Handle()), 0);
+
+    const struct
+    {
+        int x, y;
+        COLORREF expect;
+    } samples[] = {
+        {15, 15, RGB(255, 0, 0)},                            // the image alone: stretched top left
+        {35, 15, RGB(0, 255, 0)},                            // image top right, above the veil
+        {40, 30, Blend(0, RGB(255, 255, 255), 128)},         // veil over the image's white quarter
+        {60, 50, Blend(0, RGB(255, 255, 255), 128)},         // veil over the form
+        {5, 5, RGB(255, 255, 255)},                          // neither
+        {40, 22, Blend(0, RGB(0, 255, 0), 128)},             // veil over the lime quarter
+    };
+    for (const auto& s : samples)
+        EXPECT_TRUE(Near(s.expect, PixelOf(&shot, s.x, s.y), 1)) << s.x << "," << s.y << " " << Hex(PixelOf(&shot, s.x, s.y));
+    EXPECT_EQ(1, veil->Paints);
+    EXPECT_EQ(0, empty->Paints);
+
+    // AutoSize follows the picture.
+    image->SetAutoSize(true);
+    EXPECT_EQ(20, image->Width());
+    image->Picture()->LoadFromFile(WriteJpeg(dir / "r.jpg", 33, 17, Solid(0)));
+    EXPECT_EQ(33, image->Width());
+    EXPECT_EQ(17, image->Height());
+    delete form;
+}

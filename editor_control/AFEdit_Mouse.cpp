@@ -82,7 +82,9 @@ TPoint TCustomAFEdit::LimitToRowEnd(const TPoint& p)
     if (r.x > indent && r.x - indent < int(cells.size()) && cells[size_t(r.x - indent)] == dcTrail)
         --r.x;
     const int len = indent + int(cells.size());
-    if (r.x > len)
+    if (r.x < indent)
+        r.x = indent; // the indent holds no text: a press there stands at the text's start
+    else if (r.x > len)
         r.x = len <= 0 ? 0 : isCrLine(r.y) ? len - 1 : len;
     else if (r.x == len && isCrLine(r.y))
         r.x = len - 1; // a press on the CR cell stands before it

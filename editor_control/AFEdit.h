@@ -542,6 +542,9 @@ public:
     // Moves the leading blanks of the selected paragraph-start rows into their indent, as one undo
     // step; the text keeps its place on screen.
     void SelAreaLeftSpaceToIndent();
+    // Moves the selected text to the text offset `to` (outside the selection) and selects it
+    // there, as one undo step; false when nothing moved. Nothing is taken out when nothing went in.
+    bool MoveSelectedText(int64_t to);
     static constexpr int ClickSlop = 3;
 
 protected:
@@ -552,9 +555,6 @@ protected:
     void WMMouseMove(TWMMouse& message) override;
     void WMTimer(TWMTimer& message) override;
     void SetDragMode(TDragMode mode) { FDragMode = mode; }
-    // Moves the selected text to the byte offset `to` (the selection's own bytes excluded) and
-    // selects it there, as one undo step. Nothing is taken out when nothing went in.
-    bool MoveSelectedText(int64_t to);
 
 private:
     enum TMouseArea

@@ -1,37 +1,12 @@
 // The editor's mouse, through button and move messages sent to its real window.
 #include <gtest/gtest.h>
 
+#include "tests/TestMouse.h"
 #include "tests/TestServices.h"
 #include "tests/editor_control/EditorViewTestUtil.h"
 
 namespace
 {
-struct TMouse
-{
-    TViewHost& host;
-    // Client pixel of a display cell, dx pixels into it.
-    POINT At(int col, int row, int dx = 1) const
-    {
-        TCustomAFEdit& ed = *host.edit;
-        return POINT{ed.EditRect().Left + (col - ed.GetLeftCol()) * ed.GetColWidth() + dx,
-                     ed.EditRect().Top + (row - ed.GetTopLine()) * ed.GetRowHeight() + 1};
-    }
-    void Down(POINT p) { host.Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y)); }
-    void Move(POINT p) { host.Send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.x, p.y)); }
-    void Up(POINT p) { host.Send(WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y)); }
-    void Click(POINT p)
-    {
-        Down(p);
-        Up(p);
-    }
-    void DoubleClick(POINT p)
-    {
-        Click(p);
-        host.Send(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(p.x, p.y));
-        Up(p);
-    }
-};
-
 std::string Selected(TCustomAFEdit& ed) { return ed.GetSelText().str(); }
 } // namespace
 
@@ -60,7 +35,7 @@ TEST(AFEditMouse, APressPutsTheCaretOnTheCellAStrokeOfThePenWouldMean)
         {"in the indent: at the text's start", 1, 4, 1, {4, 4}},
         {"below the text: on its last row", 6, 9, 1, {6, 4}},
     };
-    TMouse mouse{host};
+    TMouse mouse{*host.edit};
     for (const TCase& c : cases)
     {
         mouse.Click(mouse.At(c.col, c.row, c.dx));
@@ -77,7 +52,7 @@ TEST(AFEditMouse, DragsSelectShiftExtendsAndAltMakesABox)
     host.Focus();
     TRecordingEdit& ed = *host.edit;
     LoadRows(ed, {"abcdef\r", "ghijkl\r", "mnopqr"});
-    TMouse mouse{host};
+    TMouse mouse{*host.edit};
     mouse.Down(mouse.At(1, 0));
     EXPECT_TRUE(ed.MouseCapture());
     mouse.Move(mouse.At(3, 2));
@@ -118,7 +93,7 @@ TEST(AFEditMouse, DoubleClickSelectsAWordOrADoubleByteCharacterAndNeverReadsPast
         {0, 0, "abc_1"}, {4, 0, "abc_1"}, {7, 0, "def"}, {2, 1, "\x82\xa0"},
         {1, 1, "\x82\xa0"}, {20, 0, ""},  {5, 2, ""},    {0, 2, "z"},
     };
-    TMouse mouse{host};
+    TMouse mouse{*host.edit};
     for (const TCase& c : cases)
     {
         mouse.DoubleClick(mouse.At(c.col, c.row));
@@ -141,7 +116,7 @@ TEST(AFEditMouse, DragOutsideTheRowsScrollsOnATimerUntilTheEdgeInEachDirection)
     LoadRows(ed, rows);
     ed.NoteLineWidth(151);
     const int vis = ed.VisibleRows();
-    TMouse mouse{host};
+    TMouse mouse{*host.edit};
     auto settle = [&]
     {
         for (int round = 0; round < 4000 && ed.DragScrolling(); ++round)
@@ -187,7 +162,7 @@ TEST(AFEditMouse, ADragMoveInTheBareControlLeavesTheTextWhole)
     host.Focus();
     TRecordingEdit& ed = *host.edit;
     LoadRows(ed, {"abcdef\r", "ghijkl"});
-    TMouse mouse{host};
+    TMouse mouse{*host.edit};
     mouse.Down(mouse.At(1, 0));
     mouse.Move(mouse.At(4, 0));
     mouse.Up(mouse.At(4, 0));

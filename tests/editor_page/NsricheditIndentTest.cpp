@@ -90,10 +90,15 @@ TEST(nsRichEditIndent, TabAndShiftTabOverABlockChangeParagraphHeadsAsOneUndoStep
         if (c.shift)
             keys.down.insert(VK_SHIFT);
         page.Perform(WM_CHAR, '\t', 0);
-        keys.down.clear();
         EXPECT_EQ(JoinedRows(page), Joined(c.after)) << c.what;
+        // The same key again is a step of its own, even when the block's first row is left alone.
+        const std::vector<std::string> once = RowsOf(page);
+        page.Perform(WM_CHAR, '\t', 0);
+        keys.down.clear();
         page.Undo();
-        EXPECT_EQ(RowsOf(page), c.rows) << c.what << ": one undo";
+        EXPECT_EQ(RowsOf(page), once) << c.what << ": one undo";
+        page.Undo();
+        EXPECT_EQ(RowsOf(page), c.rows) << c.what << ": two undos";
     }
     // With automatic formatting on, Tab over a block changes nothing.
     LoadRows(page, {"a\r", "b"});

@@ -281,7 +281,8 @@ void TCustomAFEdit::DragSelectTo(const TPoint& p)
 // when the pointer is inside the rows shown or the view can go no further.
 bool TCustomAFEdit::DragScrollStep()
 {
-    if (FDragMode != dmCharsSel && FDragMode != dmRangeSel)
+    // A drag that lost the mouse (another window took it) scrolls no more.
+    if ((FDragMode != dmCharsSel && FDragMode != dmRangeSel) || !MouseCapture())
         return false;
     const int rows = GetLinesCount();
     const int vis = std::max(1, VisibleRows());
@@ -373,6 +374,7 @@ void TCustomAFEdit::WMLButtonUp(TWMMouse& message)
         FDragMode = dmNone;
         if (!FReadOnly)
             ApplyRulerDrag(wrap, shift);
+        Invalidate(); // a repaint during the drag may have left a piece of the line
         break;
     }
     case dmMoveSel:

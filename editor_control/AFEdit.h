@@ -523,6 +523,62 @@ protected:
     // Copies the selection; when the clipboard refuses, tells the user and returns false.
     bool CopyOrTell();
 
+    // Where every copy of the selection goes (the clipboard keys and messages); the page copies a
+    // box its own way.
+    virtual void CopyToClipboard() { SelectAreaCopy(false); }
+
+    // ---- mouse ----
+public:
+    // Cursor shapes while no button is held; the drags of the left button.
+    virtual void MouseMoveFunc(TWMMouse& message);
+    // Selects the word, keyword run or double-byte character under the caret.
+    virtual void LButtonDblClkFunc(TWMMouse& message);
+    // Display point under a client position: the column counts a click on the right part of a
+    // cell for the next one; the row stays within the text.
+    TPoint MousePoint(int x, int y) const;
+    TDragMode GetDragMode() const { return FDragMode; }
+    // The character drag scrolls the view on a timer while the pointer stays outside the rows.
+    bool DragScrolling() const { return FDragScrollTimer; }
+    // Moves the leading blanks of the selected paragraph-start rows into their indent, as one undo
+    // step; the text keeps its place on screen.
+    void SelAreaLeftSpaceToIndent();
+    // Moves the selected text to the text offset `to` (outside the selection) and selects it
+    // there, as one undo step; false when nothing moved. Nothing is taken out when nothing went in.
+    bool MoveSelectedText(int64_t to);
+    static constexpr int ClickSlop = 3;
+
+protected:
+    void WMLButtonDown(TWMMouse& message) override;
+    void WMLButtonUp(TWMMouse& message) override;
+    void WMLButtonDblClk(TWMMouse& message) override;
+    void WMRButtonDown(TWMMouse& message) override;
+    void WMMouseMove(TWMMouse& message) override;
+    void WMTimer(TWMTimer& message) override;
+    void SetDragMode(TDragMode mode) { FDragMode = mode; }
+
+private:
+    enum TMouseArea
+    {
+        maNone,
+        maText,
+        maRuler, // over the wrap or indent line of a row selection
+        maLeftMargin
+    };
+    TMouseArea MouseAreaAt(int x, int y);
+    void ShapeCursor(TCursor cursor);
+    // A press point limited to its row's text: before the CR of a paragraph's end.
+    TPoint LimitToRowEnd(const TPoint& p);
+    void DragSelectTo(const TPoint& p);
+    bool DragScrollStep();
+    void StopDragScroll();
+    void DrawDragLine(int col);
+    void ApplyRulerDrag(bool wrap, bool shift);
+    void DropSelection(const TPoint& p);
+    TDragMode FDragMode = dmNone;
+    POINT FDragPos{0, 0};
+    bool FDragScrollTimer = false;
+
+protected:
     // ---- view state for a derived view that draws and scrolls itself ----
     // Row and column of the view's top left, set without scrolling or repainting.
     void SetTopLineRaw(int row) { FTopLine = row; }

@@ -138,7 +138,11 @@ AnsiString TCustomAFEdit::GetRangeText(const TPoint& startIn, const TPoint& endI
         }
         AnsiString last = WithoutCr(endRow);
         if (last.IsEmpty())
-            lines.emplace_back();
+        {
+            // A CR folded onto a row of its own ends the line before it, not one more line.
+            if (display || prevEnded)
+                lines.emplace_back();
+        }
         else if (display)
         {
             std::string d = displayOf(end.y);

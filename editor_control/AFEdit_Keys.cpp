@@ -477,7 +477,7 @@ bool TCustomAFEdit::CopyOrTell()
 {
     try
     {
-        SelectAreaCopy(false);
+        CopyToClipboard();
         return true;
     }
     catch (const Exception& e)

@@ -325,9 +325,38 @@ public:
     // Replaces the selection with text as one undo step; false (nothing changes) for a box
     // selection, which has no single text place to go to.
     bool ReplaceSelText(const AnsiString& text);
-    // A box selection is on (the mouse selection sets it).
-    bool IsRangeSelect() const { return FRangeSelect; }
-    void SetRangeSelect(bool on) { FRangeSelect = on; }
+    // A box selection is on: an Alt drag made the selection, and no press came since.
+    bool IsRangeSelect() const { return GetDragMode() == dmRangeSel; }
+    void SetRangeSelect(bool on)
+    {
+        if (on || IsRangeSelect())
+            SetDragMode(on ? dmRangeSel : dmNone);
+    }
+
+    // ---- clipboard, box selection, row indentation ----
+    // Copies the selection: a box in the display form of its rows under the box format (blanks
+    // for indent and tab cells in the plain text); anything else as the control copies it. Raises
+    // when the clipboard cannot be opened.
+    void CopySelToClipboard();
+    // A box on the clipboard goes in row by row at the caret column; anything else as the control
+    // pastes it.
+    void ClipInsert() override;
+    // A box deletes its columns of every row it covers; anything else as the control deletes it.
+    void SelectAreaDel() override;
+    bool isSelArea(int col, int row, int attrRow, const AnsiString& s) override;
+    // The box: rows top..bottom, display columns left..right (right excluded); false outside box mode.
+    bool BoxBounds(int& top, int& bottom, int& left, int& right) const;
+    // The box's rows, each ended with CR LF: in display form (0x01 indent cells, 0x0B/0x09 tab
+    // cells), or with blanks for those cells.
+    AnsiString BoxText(bool displayForm);
+    // Pastes a box given in display form, each line at the caret column of the next row.
+    void PasteBox(const AnsiString& displayText);
+    // One unindent step for every paragraph head of the block.
+    void UnIndentRows();
+    void InsertStrToRowHead(const AnsiString& text);
+    void InsertStrToEndOfRow(const AnsiString& text);
+    // Home at the start of a row goes to its end when HOMEKeyGoAndRet is set.
+    void WMKeyDownProc(TWMKey& message) override;
 
 private:
     class TRowBytes;
@@ -341,7 +370,14 @@ private:
     void ShowHit(const TPoint& hit, int length);
     void PutCaretOnRow(int row);
     int32_t FNextMarkId = 1;
-    bool FRangeSelect = false;
+    // The rows a block operation works on; false when there are none.
+    bool BlockRows(int& first, int& last);
+    // The Tab key; true when it was taken here.
+    bool TabKey();
+    // Writes text changes of the block's rows as one undo step and re-folds them; the selection
+    // stays on the same rows.
+    template <class F>
+    void EditBlockRows(int first, int last, F change);
 
 public:
 
@@ -389,6 +425,8 @@ protected:
     void CreateParams(TCreateParams& params) override;
     void WndProc(TMessage& message) override;
     void WMPaint(TWMPaint& message) override;
+    void WMChar(TWMChar& message) override;
+    void CopyToClipboard() override { CopySelToClipboard(); }
     void WMSize(TWMSize& message) override;
     void WMSetFocus(TWMSetFocus& message) override;
     void WMKillFocus(TWMKillFocus& message) override;

@@ -444,7 +444,7 @@ void nsRichEdit::RestoreBookmarks(const nsArray<typBMarkInf>& list)
 
 bool nsRichEdit::ReplaceSelText(const AnsiString& text)
 {
-    if (FRangeSelect)
+    if (IsRangeSelect())
         return false;
     BeginUpdate();
     try

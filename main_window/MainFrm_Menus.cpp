@@ -58,72 +58,6 @@ int ParagraphOf(const std::vector<int>& starts, int row)
     return int(it - starts.begin()) - 1;
 }
 
-// The rows of the block a row command works on: the selected rows (a selection ending at the
-// start of a row leaves that row out), else the caret row.
-void BlockRows(TPageEditor* ed, int& first, int& last)
-{
-    TSelArea* sel = ed->SelArea();
-    if (sel->isPointAble())
-    {
-        first = sel->GetStartPoint().y;
-        last = sel->GetEndPoint().y;
-        if (last > first && sel->GetEndPoint().x == 0)
-            --last;
-    }
-    else if (sel->isRowAble())
-    {
-        first = sel->GetStartRow();
-        last = sel->GetEndRow();
-    }
-    else
-        first = last = ed->GetCaret().y;
-    const int rows = ed->GetLinesCount();
-    first = std::clamp(first, 0, std::max(0, rows - 1));
-    last = std::clamp(last, first, std::max(0, rows - 1));
-}
-
-// Rewrites every row of the block with change(row text without its CR); one undo step. From the
-// last row up: a row that folds anew moves only the rows below it.
-template <class F>
-void ChangeRows(TPageEditor* ed, F change)
-{
-    int first = 0, last = 0;
-    BlockRows(ed, first, last);
-    bool firstChange = true;
-    for (int row = std::min(last, ed->GetLinesCount() - 1); row >= first; --row)
-    {
-        AnsiString line = ed->GetLine(row);
-        const bool cr = ed->isCrLine(row);
-        AnsiString body = cr ? line.SubString(1, line.Length() - 1) : line;
-        AnsiString changed = change(body);
-        if (changed == body)
-            continue;
-        ed->LineChange(row, cr ? changed + "\r" : changed, firstChange);
-        firstChange = false;
-    }
-    ed->Invalidate();
-}
-
-// Leading blanks and tabs that one unindent takes from a row.
-int UnindentBytes(const AnsiString& body, int tabSize, bool f77)
-{
-    int blanks = 0;
-    while (blanks < body.Length() && body[blanks + 1] == ' ')
-        ++blanks;
-    if (f77)
-    {
-        if (blanks <= 5)
-            return blanks;
-        if (blanks == 6)
-            return 1;
-        return blanks < 6 + tabSize ? blanks - 6 : tabSize;
-    }
-    if (blanks == 0)
-        return body.Length() > 0 && body[1] == '\t' ? 1 : 0;
-    if (blanks < tabSize && blanks < body.Length() && body[blanks + 1] == '\t')
-        return blanks + 1;
-    return std::min(blanks, tabSize);
-}
 } // namespace
 
 AnsiString MenuCaptionOf(const AnsiString& text)
@@ -422,11 +356,9 @@ void TMainForm::CutMenuClick(TObject*)
 {
     if (SendToSrchEdit(WM_CUT))
         return;
-    TPageEditor* ed = Edit();
-    if (!ed || !HasSelection(ed))
-        return;
-    ed->SelectAreaCopy(ed->IsRangeSelect());
-    ed->SelectAreaDel();
+    // The editor's own cut: a box copies as a box, and nothing goes when the clipboard refuses.
+    if (TPageEditor* ed = Edit(); ed && HasSelection(ed))
+        ed->Perform(WM_CUT, 0, 0);
 }
 
 void TMainForm::CopyMenuClick(TObject*)
@@ -434,7 +366,7 @@ void TMainForm::CopyMenuClick(TObject*)
     if (SendToSrchEdit(WM_COPY))
         return;
     if (TPageEditor* ed = Edit(); ed && HasSelection(ed))
-        ed->SelectAreaCopy(ed->IsRangeSelect());
+        ed->Perform(WM_COPY, 0, 0);
 }
 
 void TMainForm::PasteMenuClick(TObject*)
@@ -482,27 +414,8 @@ void TMainForm::IndentMenuClick(TObject*)
 
 void TMainForm::UnIndentMenuClick(TObject*)
 {
-    TPageEditor* ed = IndentTarget();
-    if (!ed)
-        return;
-    const int tab = std::max(1, ed->GetTabSize());
-    const bool f77 = ed->CommentMode() == cmmF77;
-    const bool selected = HasSelection(ed);
-    ChangeRows(ed, [&](const AnsiString& body) {
-        const int n = UnindentBytes(body, tab, f77);
-        return body.SubString(n + 1, body.Length() - n);
-    });
-    if (!selected)
-    {
-        // The caret goes to the row's first character that is no blank.
-        const int row = std::min(ed->GetCaret().y, std::max(0, ed->GetLinesCount() - 1));
-        const AnsiString line = ed->GetLine(row);
-        int x = 0;
-        while (x < line.Length() && (line[x + 1] == ' ' || line[x + 1] == '\t'))
-            ++x;
-        ed->SetCaretRaw(TPoint(x, row));
-        ed->SetCaretPosition();
-    }
+    if (TPageEditor* ed = IndentTarget())
+        ed->UnIndentRows();
 }
 
 void TMainForm::InsertIntoRows(bool atHead)
@@ -517,7 +430,10 @@ void TMainForm::InsertIntoRows(bool atHead)
     for (int i = 1; i <= text.Length(); ++i)
         if (text[i] == '\r' || text[i] == '\n')
             return;
-    ChangeRows(ed, [&](const AnsiString& body) { return atHead ? text + body : body + text; });
+    if (atHead)
+        ed->InsertStrToRowHead(text);
+    else
+        ed->InsertStrToEndOfRow(text);
 }
 
 void TMainForm::InsertStrToRowHeadMainMenuClick(TObject*) { InsertIntoRows(true); }

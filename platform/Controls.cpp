@@ -530,6 +530,16 @@ bool TWinControl::Focused() const
     return handle_ && GetFocus() == handle_;
 }
 
+bool TWinControl::MouseCapture() const { return handle_ && GetCapture() == handle_; }
+
+void TWinControl::SetMouseCapture(bool capture)
+{
+    if (capture)
+        SetCapture(Handle());
+    else if (MouseCapture())
+        ReleaseCapture();
+}
+
 void TWinControl::SetTabStop(bool tabStop)
 {
     if (tabStop == tabStop_)

@@ -316,6 +316,9 @@ public:
     bool CanFocus() const;
     bool TabStop() const { return tabStop_; }
     void SetTabStop(bool tabStop);
+    // The mouse's messages come to this window while it holds the capture, wherever the pointer is.
+    bool MouseCapture() const;
+    void SetMouseCapture(bool capture);
 
     TKeyEvent OnKeyDown;
     TKeyEvent OnKeyUp;

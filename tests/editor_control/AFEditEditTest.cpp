@@ -26,6 +26,10 @@ TEST(AFEditText, GetTextAndRangesJoinPiecesAndKeepParagraphEnds)
     ed->Lines()->Add("gh");
     EXPECT_EQ(ed->GetText(), "abcdef\r\ngh");
     EXPECT_EQ(ed->GetRangeText(TPoint(1, 0), TPoint(2, 1), false), "bcde");
+    // A paragraph's CR folded onto a row of its own ends the line once.
+    LoadRows(*ed, {"ab", "\r", "c"});
+    EXPECT_EQ(ed->GetRangeText(TPoint(1, 0), TPoint(1, 1), false), "b\r\n");
+    EXPECT_EQ(ed->GetRangeText(TPoint(1, 0), TPoint(1, 1), true), " b\r\n\r\n") << "display rows stay rows";
     LoadText(*ed, "ab\r\ncd", TConvMode());
     EXPECT_EQ(ed->GetRangeText(TPoint(0, 0), TPoint(0, 1), false), "ab\r\n");
     EXPECT_EQ(ed->GetRangeText(TPoint(0, 0), TPoint(2, 0), false), "ab");

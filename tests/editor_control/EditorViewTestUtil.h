@@ -56,6 +56,7 @@ public:
         ++metricsUpdates;
         TAFEdit::MetricsUpdate(repaint);
     }
+    using TAFEdit::NoteLineWidth;
     using TAFEdit::SetLeftColRaw;
     using TAFEdit::SetTopLineRaw;
 

@@ -20,6 +20,7 @@
 #include "platform/StdCtrls.h"
 #include "search/MessageFrm.h"
 #include "platform/SysUtils.h"
+#include "tests/TestClipboard.h"
 #include "tests/TestFiles.h"
 #include "tests/TestServices.h"
 
@@ -706,6 +707,40 @@ TEST(TMainFormMenus, RowInsertionsAndUnindentChangeEveryRowOfTheBlockAsOneStep)
         ed->Undo();
         EXPECT_EQ(ed->GetText(), AnsiString(c.text)); // one step
     }
+    delete form;
+}
+
+// Copy and Cut go the editor's own way: a box stays a box on the clipboard, and a cut whose
+// copy the clipboard refused deletes nothing.
+TEST(TMainFormMenus, CopyAndCutKeepABoxAndCutNothingWhenTheClipboardRefuses)
+{
+    TBoxServices services;
+    TMainForm* form = StartWindow("無いファイル.txt");
+    form->NewFileMenuClick(nullptr);
+    Settle(form);
+    TPageEditor* ed = form->Edit();
+    ASSERT_NE(ed, nullptr);
+    auto selectBox = [&]
+    {
+        ed->SetText("abcdef\r\nghijkl");
+        ed->SelArea()->RowReset();
+        ed->SelArea()->PutStartPoint(TPoint(1, 0));
+        ed->SelArea()->PutEndPoint(TPoint(3, 1));
+        ed->SetRangeSelect(true);
+    };
+    selectBox();
+    form->CopyMenuClick(nullptr);
+    EXPECT_TRUE(Clipboard()->HasFormat(RegisterClipboardFormatSjis("VNEDIT_RANGE_SELECT")));
+    EXPECT_EQ(Clipboard()->GetAsText(), AnsiString("bc\r\nhi\r\n"));
+    {
+        TClipboardHolder holder;
+        ASSERT_TRUE(holder.Holding());
+        form->CutMenuClick(nullptr);
+    }
+    EXPECT_EQ(ed->GetText(), AnsiString("abcdef\r\nghijkl"));
+    EXPECT_EQ(services.boxes.size(), 1u);
+    form->CutMenuClick(nullptr);
+    EXPECT_EQ(ed->GetText(), AnsiString("adef\r\ngjkl"));
     delete form;
 }
 

@@ -168,6 +168,9 @@ inline constexpr const char* msgFindNotFound = "検索文字列 %s は見つか�
 inline constexpr const char* msgTranslateFont = "Arial";
 inline constexpr const char* msgScreenSaverPathTooLong = "スクリーンセーバーのパスが長すぎるため、表示できません。";
 inline constexpr const char* msgScreenSaverNotStarted = "スクリーンセーバー[%s]を起動できませんでした。";
+inline constexpr const char* msgLockFileUnusable = "ロックパスワードファイル[%s]を読み書きできません。";
+inline constexpr const char* msgLockFileDamaged = "ロックパスワードファイル[%s]が壊れています。";
+inline constexpr const char* msgLockNotWritten = "ロックパスワードを書き込めませんでした。パスワードは変更されていません。";
 
 // One row of a window's translation table.
 struct typTranslateRow

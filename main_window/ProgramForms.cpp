@@ -1,6 +1,9 @@
 // The program's windows, made once at start-up in a fixed order.
 #include "main_window/ProgramForms.h"
 
+#include "dialogs/EditLockPasswordFrm.h"
+#include "dialogs/JumpRowFrm.h"
+#include "dialogs/UnLockFrm.h"
 #include "main_window/MainFrm.h"
 #include "platform/Forms.h"
 #include "search/FileSrchFrm.h"
@@ -41,6 +44,12 @@ void CreateProgramForms()
             Application->CreateForm(RePlaceForm);
         else if (n == "ReplaceDlgForm")
             Application->CreateForm(ReplaceDlgForm);
+        else if (n == "JumpRowForm")
+            Application->CreateForm(JumpRowForm);
+        else if (n == "EditLockPasswordForm")
+            Application->CreateForm(EditLockPasswordForm);
+        else if (n == "UnLockForm")
+            Application->CreateForm(UnLockForm);
         else
         {
             TForm* form = nullptr;
@@ -49,4 +58,5 @@ void CreateProgramForms()
         }
     }
     MainForm->AttachSearchWindows();
+    MainForm->AttachLockWindows();
 }

@@ -866,7 +866,7 @@ void TMainForm::NewFileMenuClick(TObject* sender)
 
 void TMainForm::OpenFileMenuClick(TObject* sender)
 {
-    if (!OpenDialog->Execute())
+    if (locked_ || !OpenDialog->Execute())
         return;
     if (TTabSheet* page = OpenFile(OpenDialog->FileName()))
         CloseUntitledUneditedPages(page);

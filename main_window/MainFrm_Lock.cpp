@@ -1,6 +1,9 @@
 // The main window's edit lock, and the jump and lock dialogs' hand-over to it.
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "common/Nsenumwindows.h"
 #include "common/WexmoorDef.h"
 #include "dialogs/EditLockPasswordFrm.h"
@@ -8,6 +11,9 @@
 #include "dialogs/UnLockFrm.h"
 #include "main_window/MainFrm.h"
 #include "platform/Forms.h"
+#include "search/MessageFrm.h"
+#include "search/Replacefrm.h"
+#include "search/SrchFrm.h"
 
 namespace
 {
@@ -58,12 +64,13 @@ void TMainForm::ToggleEditLock()
     MainPageCtrl->SetVisible(false);
     // The tool windows (find, calculator, the results window...) would show the text or take input.
     hiddenByLock_.clear();
+    std::vector<TCustomForm*> forms = {MessageForm, SrchForm, RePlaceForm};
     for (int i = 0; i < Application->ComponentCount(); ++i)
-    {
-        auto* form = dynamic_cast<TCustomForm*>(Application->Components(i));
-        if (form && form != this && form != UnLockForm && form->Visible())
+        forms.push_back(dynamic_cast<TCustomForm*>(Application->Components(i)));
+    for (TCustomForm* form : forms)
+        if (form && form != this && form != UnLockForm && form->Visible() &&
+            std::find(hiddenByLock_.begin(), hiddenByLock_.end(), form) == hiddenByLock_.end())
             hiddenByLock_.push_back(form);
-    }
     for (TCustomForm* form : hiddenByLock_)
         form->SetVisible(false);
 

@@ -62,6 +62,7 @@ TEST(TJumpRowForm, JumpsWithinAllFortyThousandLinesAndNamesAnyOtherLineAsTyped)
         {"40001", -1, Format(msgJumpNoSuchLine, {"40001"}).str()},
         {"", -1, msgJumpNoNumber},
         {"99999999999", -1, Format(msgJumpNoSuchLine, {"99999999999"}).str()},
+        {"4294967297", -1, Format(msgJumpNoSuchLine, {"4294967297"}).str()}, // 2^32 + 1 must not wrap to 1
     };
     for (const Case& c : cases)
     {

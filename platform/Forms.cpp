@@ -309,7 +309,7 @@ void TCustomForm::Dispatch(TMessage& message)
         break;
     case WM_ACTIVATEAPP:
         // Every top-level window hears it; the main form alone tells the application.
-        DefaultHandler(message);
+        TWinControl::Dispatch(message);
         if (message.WParam && Application && Application->MainForm() == this && Application->OnActivate)
             Application->OnActivate(Application);
         break;

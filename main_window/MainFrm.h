@@ -369,6 +369,7 @@ private:
     HANDLE saverProcess_ = nullptr;              // the screen saver shown while locked
     AnsiString lockPassword_;                    // as read when the lock started
     std::vector<TCustomForm*> hiddenByLock_;     // windows the lock hid, shown again after it
+    void* boxOwnerBeforeLock_ = nullptr;
 };
 
 extern TMainForm* MainForm;

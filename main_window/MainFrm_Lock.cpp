@@ -75,6 +75,10 @@ void TMainForm::ToggleEditLock()
         form->SetVisible(false);
 
     locked_ = true;
+    // A box enables its owner again when it closes: owned by the locked window, any box would
+    // open the window to the mouse and keyboard.
+    boxOwnerBeforeLock_ = MessageOwner();
+    SetMessageOwner(UnLockForm->Handle());
     SetCaption(Format("%s - [%s]", {kProgramCaption, kLockedWord}));
     Application->SetTitle(Format("[%s] - %s", {kLockedWord, kProgramCaption}));
 
@@ -121,6 +125,7 @@ void TMainForm::UnlockEditor()
         Application->OnActivate = TNotifyEvent();
     locked_ = false;
     lockPassword_ = "";
+    SetMessageOwner(boxOwnerBeforeLock_);
     UpdateCaption(nullptr);
     RefreshUiState();
     if (ed && ed->CanFocus())

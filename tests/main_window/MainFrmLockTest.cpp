@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include "common/Nsenumwindows.h"
 #include "common/WexmoorDef.h"
 #include "dialogs/UnLockFrm.h"
 #include "main_window/MainFrm.h"
@@ -124,6 +125,7 @@ TEST(MainFrmLock, LockingHidesAndDisablesEverythingAndUnlockingGivesItBackWithNo
             const std::wstring caption = Caption(w.form->Handle());
             const int enabledBefore = w.EnabledMenuItems();
             const AnsiString titleBefore = Application->Title();
+            void* const ownerBefore = MessageOwner();
 
             w.form->LockToolButtonClick(nullptr);
             ASSERT_TRUE(w.form->Locked());
@@ -141,8 +143,10 @@ TEST(MainFrmLock, LockingHidesAndDisablesEverythingAndUnlockingGivesItBackWithNo
             EXPECT_TRUE(w.form->Locked());
             EXPECT_TRUE(UnLockForm->Visible());
 
+            EXPECT_EQ(MessageOwner(), static_cast<void*>(UnLockForm->Handle()));
             w.Unlock("鍵pass");
             EXPECT_FALSE(w.form->Locked());
+            EXPECT_EQ(MessageOwner(), ownerBefore);
             EXPECT_FALSE(UnLockForm->Visible());
             EXPECT_EQ(UnLockForm->P1->Text(), ""); // no password left behind in the dialog
             EXPECT_TRUE(w.form->Enabled());
@@ -179,6 +183,8 @@ TEST(MainFrmLock, EveryWayInIsRefusedWhileLocked)
     EXPECT_EQ(w.services.openDialogs, 0);
     EXPECT_EQ(w.form->MainPageCtrl->PageCount(), pages);
 
+    // Boxes owned by the locked window would enable it again as they close.
+    EXPECT_EQ(MessageOwner(), static_cast<void*>(UnLockForm->Handle()));
     w.services.boxes.clear();
     SendMessageW(w.form->Handle(), WM_CLOSE, 0, 0);
     EXPECT_EQ(w.services.boxes, std::vector<std::string>{"ロック中は閉じられません"});

@@ -370,6 +370,7 @@ private:
     AnsiString lockPassword_;                    // as read when the lock started
     std::vector<TCustomForm*> hiddenByLock_;     // windows the lock hid, shown again after it
     void* boxOwnerBeforeLock_ = nullptr;
+    bool srchPanelShownBeforeLock_ = true;
 };
 
 extern TMainForm* MainForm;

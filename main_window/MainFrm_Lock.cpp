@@ -73,6 +73,9 @@ void TMainForm::ToggleEditLock()
             hiddenByLock_.push_back(form);
     for (TCustomForm* form : hiddenByLock_)
         form->SetVisible(false);
+    // The docking bar would still offer the hidden results window's caption and close button.
+    srchPanelShownBeforeLock_ = SrchPanel->Visible();
+    SrchPanel->SetVisible(false);
 
     locked_ = true;
     // A box enables its owner again when it closes: owned by the locked window, any box would
@@ -118,6 +121,7 @@ void TMainForm::UnlockEditor()
         MainPageCtrl->SetVisible(true);
         ed->SetVisible(true);
     }
+    SrchPanel->SetVisible(srchPanelShownBeforeLock_);
     for (TCustomForm* form : hiddenByLock_)
         form->SetVisible(true);
     hiddenByLock_.clear();

@@ -133,6 +133,7 @@ TEST(MainFrmLock, LockingHidesAndDisablesEverythingAndUnlockingGivesItBackWithNo
             EXPECT_FALSE(w.form->ToolBar->Enabled());
             EXPECT_FALSE(w.form->MainPageCtrl->Visible());
             EXPECT_FALSE(MessageForm->Visible());
+            EXPECT_FALSE(w.form->SrchPanel->Visible());
             EXPECT_FALSE(w.form->Enabled());
             EXPECT_TRUE(UnLockForm->Visible());
             EXPECT_EQ(Caption(w.form->Handle()), L"Varnolet for Windows - [ロック中]");
@@ -159,6 +160,7 @@ TEST(MainFrmLock, LockingHidesAndDisablesEverythingAndUnlockingGivesItBackWithNo
                 EXPECT_TRUE(w.form->Edit()->Visible());
             }
             EXPECT_EQ(MessageForm->Visible(), resultsShown);
+            EXPECT_TRUE(w.form->SrchPanel->Visible());
             EXPECT_EQ(Caption(w.form->Handle()), caption);
             EXPECT_EQ(Application->Title(), titleBefore);
         }

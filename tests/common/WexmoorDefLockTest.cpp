@@ -47,26 +47,14 @@ std::string Loaded()
     return password.c_str();
 }
 
-struct TTimes
+// Creation, last-access and last-write times, as raw 64-bit values.
+std::vector<unsigned long long> TimesOf(const AnsiString& path)
 {
-    FILETIME t[3];
-    bool operator==(const TTimes& o) const
-    {
-        for (int i = 0; i < 3; ++i)
-            if (CompareFileTime(&t[i], &o.t[i]) != 0)
-                return false;
-        return true;
-    }
-};
-
-TTimes TimesOf(const AnsiString& path)
-{
-    TTimes times{};
-    HANDLE h = CreateFileW(SjisToWide(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_NE(h, INVALID_HANDLE_VALUE);
-    GetFileTime(h, &times.t[0], &times.t[1], &times.t[2]);
-    CloseHandle(h);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    EXPECT_TRUE(GetFileAttributesExW(SjisToWide(path).c_str(), GetFileExInfoStandard, &data));
+    std::vector<unsigned long long> times;
+    for (const FILETIME& t : {data.ftCreationTime, data.ftLastAccessTime, data.ftLastWriteTime})
+        times.push_back((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
     return times;
 }
 
@@ -123,15 +111,15 @@ TEST(WexmoorDefLock, LoadingAndStoringLeaveTheFileTimesAsTheyWere)
     HANDLE h = CreateFileW(SjisToWide(file.Path()).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_TRUE(SetFileTime(h, &old[0], &old[1], &old[2]));
     CloseHandle(h);
-    const TTimes before = TimesOf(file.Path());
+    const std::vector<unsigned long long> before = TimesOf(file.Path());
 
     Loaded();
-    EXPECT_TRUE(TimesOf(file.Path()) == before);
+    EXPECT_EQ(TimesOf(file.Path()), before);
     EXPECT_EQ(StoreLockPassword("", "新しい"), lsOk);
-    EXPECT_TRUE(TimesOf(file.Path()) == before);
+    EXPECT_EQ(TimesOf(file.Path()), before);
     EXPECT_EQ(StoreLockPassword("wrong", "x"), lsWrongPassword);
     EXPECT_EQ(Loaded(), "新しい");
-    EXPECT_TRUE(TimesOf(file.Path()) == before);
+    EXPECT_EQ(TimesOf(file.Path()), before);
 }
 
 TEST(WexmoorDefLock, AShortDamagedReadOnlyHeldOrMissingFileFailsWithoutAWrite)

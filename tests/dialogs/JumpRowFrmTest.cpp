@@ -10,30 +10,6 @@
 #include "tests/TestServices.h"
 #include "tests/editor_page/PageTestUtil.h"
 
-TEST(ParseRowNumber, AcceptsOnlyDigitsThatFitAnInt)
-{
-    struct Case
-    {
-        const char* text;
-        bool ok;
-        int value;
-    };
-    const Case cases[] = {
-        {"0", true, 0},          {"40000", true, 40000}, {"2147483647", true, 2147483647}, {"2147483648", false, 0},
-        {"99999999999", false, 0}, {"", false, 0},       {"-1", false, 0},                 {"1a", false, 0},
-        {" 1", false, 0},
-    };
-    for (const Case& c : cases)
-    {
-        int value = -7;
-        EXPECT_EQ(ParseRowNumber(c.text, value), c.ok) << c.text;
-        if (c.ok)
-        {
-            EXPECT_EQ(value, c.value) << c.text;
-        }
-    }
-}
-
 TEST(TJumpRowForm, JumpsWithinAllFortyThousandLinesAndNamesAnyOtherLineAsTyped)
 {
     const int lines = 40000;

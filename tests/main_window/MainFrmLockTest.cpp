@@ -292,18 +292,3 @@ TEST(MainFrmLock, TransparencyTogglesTheLayeredWindowAtTheSettingsAlpha)
     w.form->TransparentMenuClick(nullptr);
     VN::EditSetting.WINDOW_ALPHABLENDVALUE = saved;
 }
-
-TEST(MainFrmLock, TheBuildPutsAReadableStoreFileBesideTheProgram)
-{
-    wchar_t self[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring dir = self;
-    dir.erase(dir.find_last_of(L"\\/"));
-    dir.erase(dir.find_last_of(L"\\/") + 1);
-    const AnsiString built = WideToSjis(dir + L"main_window\\Varnolet.dll");
-    SetLockPasswordFile(built);
-    nsString password;
-    EXPECT_EQ(LoadLockPassword(password), lsOk); // empty as built, unless set by hand since
-    SetLockPasswordFile("");
-    EXPECT_EQ(TTempDir::Read(built).Length(), kLockImageSize);
-}

@@ -188,6 +188,9 @@ inline constexpr const char* msgMailFailed =
     "メールを作成できませんでした。メールソフトが設定されているか確認してください。";
 inline constexpr const char* msgWallpaperIntervalInvalid =
     "壁紙切り替え時間の設定が不正です。１秒～５９分５９秒の間で設定して下さい。";
+inline constexpr const char* msgLockFileUnusable = "ロックパスワードファイル[%s]を読み書きできません。";
+inline constexpr const char* msgLockFileDamaged = "ロックパスワードファイル[%s]が壊れています。";
+inline constexpr const char* msgLockNotWritten = "ロックパスワードを書き込めませんでした。パスワードは変更されていません。";
 
 // One row of a window's translation table.
 struct typTranslateRow

@@ -375,3 +375,37 @@ void WriteReopenList(const nsList<VN::typReopen>& list, bool reopen, const AnsiS
 
 AnsiString ReadScreenSaver(const AnsiString& rootKey = VN::kRegistryKey);
 void WriteScreenSaver(const AnsiString& path, const AnsiString& rootKey = VN::kRegistryKey);
+
+// ---- Editor-lock password ---------------------------------------------------------------------
+// The password lies scrambled in 13 bytes of a 32768-byte data file beside the program. Neither
+// routine throws; every failure is a result the caller shows with LockStoreMessage.
+
+constexpr int kLockImageSize = 32768;
+constexpr int kLockPasswordMax = 12; // bytes
+
+enum TLockStoreResult
+{
+    lsOk,
+    lsWrongPassword, // the current password given does not match
+    lsTooLong,       // the new password has more than kLockPasswordMax bytes
+    lsUnusable,      // missing, read-only or held by another program
+    lsDamaged,       // not kLockImageSize bytes, or no password end in its 13 bytes
+    lsNotWritten,    // a write or its read-back failed; the old password stays
+};
+
+// "Varnolet.dll" in the program's folder, unless another file was set (tests use their own).
+AnsiString LockPasswordFile();
+void SetLockPasswordFile(const AnsiString& path); // empty: back to the program's folder
+// The file as installed: it holds the empty password.
+std::vector<unsigned char> LockPasswordImage();
+
+TLockStoreResult LoadLockPassword(nsString& password);
+// Replaces the password when current (null: empty) is the stored one. Only the password's bytes
+// are written; the file's times stay as they were.
+TLockStoreResult StoreLockPassword(const char* current, const char* newPassword);
+// The box text for a failure of the file itself ("" for lsOk, lsWrongPassword and lsTooLong).
+AnsiString LockStoreMessage(TLockStoreResult result);
+
+// For tests: asked before each password byte is written; false makes that write fail.
+using TLockWriteProbe = bool (*)(int index);
+void SetLockWriteProbe(TLockWriteProbe probe);

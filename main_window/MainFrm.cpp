@@ -107,6 +107,9 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner)
 TMainForm::~TMainForm()
 {
     delete WPTimer;
+    if (Application && Application->OnActivate == TNotifyEvent(this, &TMainForm::AppEventsActivate))
+        Application->OnActivate = TNotifyEvent();
+    StopScreenSaverPreview(saverProcess_);
     if (MessageOwner() == static_cast<void*>(ownHandle_))
         SetMessageOwner(nullptr);
     if (oleInitialized_)
@@ -320,6 +323,8 @@ void TMainForm::SetActivePage(TTabSheet* sheet)
 
 void TMainForm::UpdateCaption(TTabSheet* sheet)
 {
+    if (locked_)
+        return; // the lock's captions stay until it ends
     SetCaption(kProgramCaption);
     Application->SetTitle(kProgramCaption);
     TTabSheet* page = sheet ? sheet : MainPageCtrl->ActivePage();
@@ -371,6 +376,7 @@ void TMainForm::ApplySettingsToAllEditors()
     for (int i = MainPageCtrl->PageCount() - 1; i >= 0; --i)
         if (TPageEditor* editor = GetPageEditor(MainPageCtrl->Pages(i)))
             LoadEditSetting(editor);
+    ApplyEditSetting(VN::EditSetting); // also without a page
     if (TPageEditor* editor = Edit())
         editor->Invalidate();
 }

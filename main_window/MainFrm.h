@@ -28,7 +28,7 @@ extern const char* const kProgramCaption; // "Varnolet for Windows"
 // The emphasized strings of the file's extension on the editor (none when it has no entry).
 void FindEmphasisForFile(TPageEditor* editor, const AnsiString& path);
 
-class TMainForm : public TForm
+class TMainForm : public TForm, public TEditSettingTarget
 {
 public:
     explicit TMainForm(TComponent* owner);
@@ -319,6 +319,19 @@ public:
     TCustomForm* ProgramForm(const char* name) const;
     void ShowProgramForm(const char* name, bool modal);
 
+    // ---- edit lock and transparency ----
+    // While locked the pages are hidden, every menu item and the tool bar are disabled, the other
+    // windows are hidden, nothing opens and the window does not close; the unlock dialog comes up
+    // whenever the program is activated. The lock is refused unless the password can be read.
+    bool Locked() const { return locked_; }
+    void ToggleEditLock();
+    void UnlockEditor();
+    void AppEventsActivate(TObject* sender);
+    // The jump and lock dialogs meet the main window. Called once after every window exists.
+    void AttachLockWindows();
+    // The window's alpha value from the settings.
+    void ApplyEditSetting(const VN::typEditSetting& setting) override;
+
     // ---- handlers ----
     void FormCreate(TObject* sender);
     void FormShow(TObject* sender);
@@ -397,6 +410,12 @@ private:
     bool diskQuestionOpen_ = false; // the changed-on-disk question is on screen
     int srchPanelCollapsedHeight_ = 100; // height kept while the results panel is collapsed
     int srchPanelUndockHeight_ = 100;    // height kept when the last docked window leaves
+    bool locked_ = false;
+    HANDLE saverProcess_ = nullptr;              // the screen saver shown while locked
+    AnsiString lockPassword_;                    // as read when the lock started
+    std::vector<TCustomForm*> hiddenByLock_;     // windows the lock hid, shown again after it
+    void* boxOwnerBeforeLock_ = nullptr;
+    bool srchPanelShownBeforeLock_ = true;
 };
 
 extern TMainForm* MainForm;

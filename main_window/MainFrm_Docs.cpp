@@ -299,6 +299,8 @@ AnsiString NormalizePath(const AnsiString& path)
 
 TTabSheet* TMainForm::OpenFile(const AnsiString& name)
 {
+    if (locked_)
+        return nullptr; // every way in (drops, history, the open dialog) ends here
     AnsiString path = name;
     if (path.IsEmpty())
     {
@@ -864,7 +866,7 @@ void TMainForm::NewFileMenuClick(TObject* sender)
 
 void TMainForm::OpenFileMenuClick(TObject* sender)
 {
-    if (!OpenDialog->Execute())
+    if (locked_ || !OpenDialog->Execute())
         return;
     if (TTabSheet* page = OpenFile(OpenDialog->FileName()))
         CloseUntitledUneditedPages(page);
@@ -934,6 +936,12 @@ void TMainForm::EndMenuClick(TObject* sender)
 
 void TMainForm::FormCloseQuery(TObject* sender, bool& canClose)
 {
+    if (locked_)
+    {
+        ErrorBox("%s", "ロック中は閉じられません");
+        canClose = false;
+        return;
+    }
     TTabSheet* active = MainPageCtrl->ActivePage();
     try
     {

@@ -586,20 +586,12 @@ void TMainForm::AddEmphStrMenuClick(TObject*)
     }
 }
 
-// The edit lock comes with its own dialogs.
-void TMainForm::LockToolButtonClick(TObject*) {}
+void TMainForm::LockToolButtonClick(TObject*) { ToggleEditLock(); }
 
 void TMainForm::TransparentMenuClick(TObject*)
 {
-    const LONG style = GetWindowLongW(Handle(), GWL_EXSTYLE);
-    if (style & WS_EX_LAYERED)
-    {
-        SetWindowLongW(Handle(), GWL_EXSTYLE, style & ~WS_EX_LAYERED);
-        return;
-    }
-    SetWindowLongW(Handle(), GWL_EXSTYLE, style | WS_EX_LAYERED);
-    const int alpha = std::clamp(VN::EditSetting.WINDOW_ALPHABLENDVALUE, VN::kAlphaMin, VN::kAlphaMax);
-    SetLayeredWindowAttributes(Handle(), 0, BYTE(alpha), LWA_ALPHA);
+    SetAlphaBlendValue(VN::EditSetting.WINDOW_ALPHABLENDVALUE);
+    SetAlphaBlend(!AlphaBlend());
 }
 
 void TMainForm::HelpDispMenuClick(TObject*)

@@ -5,10 +5,13 @@
 #include "dialogs/CalcForm.h"
 #include "dialogs/CommandSetFrm.h"
 #include "dialogs/DateInsertFrm.h"
+#include "dialogs/EditLockPasswordFrm.h"
 #include "dialogs/EditSetting.h"
 #include "dialogs/EmphasisFrm.h"
 #include "dialogs/ImageFrm.h"
+#include "dialogs/JumpRowFrm.h"
 #include "dialogs/ShortCutSetFrm.h"
+#include "dialogs/UnLockFrm.h"
 #include "dialogs/WallPaperFrm.h"
 #include "main_window/MainFrm.h"
 #include "platform/Forms.h"
@@ -70,6 +73,12 @@ void CreateProgramForms()
             Application->CreateForm(ImageForm);
         else if (n == "WallPaperForm")
             Application->CreateForm(WallPaperForm);
+        else if (n == "JumpRowForm")
+            Application->CreateForm(JumpRowForm);
+        else if (n == "EditLockPasswordForm")
+            Application->CreateForm(EditLockPasswordForm);
+        else if (n == "UnLockForm")
+            Application->CreateForm(UnLockForm);
         else
         {
             TForm* form = nullptr;
@@ -81,4 +90,5 @@ void CreateProgramForms()
     MainForm->AttachSettingsDialogs();
     MainForm->AttachToolWindows();
     MainForm->AttachWallpaperWindow();
+    MainForm->AttachLockWindows();
 }

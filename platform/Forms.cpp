@@ -162,7 +162,51 @@ void TCustomForm::CreateParams(TCreateParams& params)
     }
     if (!Enabled())
         params.Style |= WS_DISABLED;
+    if (alphaBlend_)
+        params.ExStyle |= WS_EX_LAYERED;
     params.WndParent = nullptr;
+}
+
+void TCustomForm::CreateWnd()
+{
+    TWinControl::CreateWnd();
+    ApplyAlphaBlend();
+}
+
+void TCustomForm::SetAlphaBlend(bool on)
+{
+    if (on == alphaBlend_)
+        return;
+    alphaBlend_ = on;
+    ApplyAlphaBlend();
+}
+
+void TCustomForm::SetAlphaBlendValue(int value)
+{
+    value = value < 0 ? 0 : value > 255 ? 255 : value;
+    if (value == alphaBlendValue_)
+        return;
+    alphaBlendValue_ = value;
+    ApplyAlphaBlend();
+}
+
+void TCustomForm::ApplyAlphaBlend()
+{
+    if (!handle_ || Parent())
+        return;
+    const LONG style = GetWindowLongW(handle_, GWL_EXSTYLE);
+    if (!alphaBlend_)
+    {
+        if (style & WS_EX_LAYERED)
+        {
+            SetWindowLongW(handle_, GWL_EXSTYLE, style & ~WS_EX_LAYERED);
+            RedrawWindow(handle_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+        }
+        return;
+    }
+    if (!(style & WS_EX_LAYERED))
+        SetWindowLongW(handle_, GWL_EXSTYLE, style | WS_EX_LAYERED);
+    SetLayeredWindowAttributes(handle_, 0, BYTE(alphaBlendValue_), LWA_ALPHA);
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle style)
@@ -270,6 +314,12 @@ void TCustomForm::Dispatch(TMessage& message)
         {
             DefaultHandler(message);
         }
+        break;
+    case WM_ACTIVATEAPP:
+        // Every top-level window hears it; the main form alone tells the application.
+        TWinControl::Dispatch(message);
+        if (message.WParam && Application && Application->MainForm() == this && Application->OnActivate)
+            Application->OnActivate(Application);
         break;
     case CM_RELEASE:
         message.Result = 0;

@@ -56,6 +56,12 @@ public:
     void SetBorderStyle(TFormBorderStyle style);
     TPosition Position() const { return position_; }
     void SetPosition(TPosition position) { position_ = position; }
+    // While AlphaBlend is on the window is layered and drawn at AlphaBlendValue (0 clear, 255
+    // opaque) over what lies behind it.
+    bool AlphaBlend() const { return alphaBlend_; }
+    void SetAlphaBlend(bool on);
+    int AlphaBlendValue() const { return alphaBlendValue_; }
+    void SetAlphaBlendValue(int value); // clamped to 0..255
 
     // Tab, Enter and Esc that the focused control does not ask for (WM_GETDLGCODE) come here from
     // the message loop: Tab moves the focus to the next TabStop control (Shift+Tab: the previous
@@ -82,11 +88,13 @@ public:
 
 protected:
     void CreateParams(TCreateParams& params) override;
+    void CreateWnd() override;
     void Dispatch(TMessage& message) override;
     void VisibleChanged() override;
 
 private:
     friend class TWinControl;
+    void ApplyAlphaBlend();
     void DoClose(TCloseAction& action);
     void CloseModal();
     // A control leaves the form (or a container of it leaves): drop it as the active control.
@@ -99,6 +107,8 @@ private:
     bool keyPreview_ = false;
     bool modal_ = false;
     bool positioned_ = false;
+    bool alphaBlend_ = false;
+    int alphaBlendValue_ = 255;
 };
 
 class TForm : public TCustomForm
@@ -162,6 +172,9 @@ public:
     void ShowException(const std::exception& e);
 
     TExceptionEvent OnException;
+    // The program becomes the active one (any of its windows takes the activation from another
+    // program's, or from none).
+    TNotifyEvent OnActivate;
 
     void Notification(TComponent* component, TOperation operation) override;
 

@@ -1,6 +1,7 @@
 // Real top-level windows under Wine: captions, closing, modal loops, the application object.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -390,3 +391,84 @@ TEST(Resources, ProgramIconIsThirtyTwoPixelsSquare)
 }
 
 } // namespace
+
+namespace
+{
+// The window's layered state as the system reports it: -1 when not layered, else the alpha.
+int LayeredAlpha(HWND hwnd)
+{
+    if (!(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED))
+        return -1;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    if (!GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) || !(flags & LWA_ALPHA))
+        return 256; // layered without an alpha: would draw nothing
+    return alpha;
+}
+} // namespace
+
+TEST(TCustomForm, AlphaBlendMakesTheWindowLayeredAtItsValueWhetherSetBeforeOrAfterTheHandle)
+{
+    struct Step
+    {
+        bool blend;
+        int value;
+        bool recreateBorder; // a border change rewrites the extended style
+        int alpha;           // as read back
+    };
+    const Step steps[] = {
+        {true, 128, false, 128}, {true, 200, false, 200}, {false, 200, false, -1}, {true, 300, false, 255},
+        {true, -5, true, 0},     {false, 0, true, -1},    {true, 77, true, 77},
+    };
+    for (bool handleFirst : {false, true})
+    {
+        TForm form(nullptr);
+        if (handleFirst)
+            form.Handle();
+        for (const Step& s : steps)
+        {
+            form.SetAlphaBlendValue(s.value);
+            form.SetAlphaBlend(s.blend);
+            if (s.recreateBorder)
+                form.SetBorderStyle(form.BorderStyle() == bsSizeable ? bsSingle : bsSizeable);
+            EXPECT_EQ(LayeredAlpha(form.Handle()), s.alpha) << handleFirst << " " << s.value;
+            EXPECT_EQ(form.AlphaBlendValue(), std::clamp(s.value, 0, 255));
+        }
+    }
+}
+
+namespace
+{
+struct TActivationProbe : TObject
+{
+    int count = 0;
+    void Activated(TObject*) { ++count; }
+};
+} // namespace
+
+TEST(TApplication, OnActivateFiresWhenTheProgramIsActivatedNotWhenItIsLeft)
+{
+    ASSERT_EQ(Application->MainForm(), nullptr);
+    TForm* main = nullptr;
+    Application->CreateForm(main);
+    TForm* other = nullptr;
+    Application->CreateForm(other);
+    TActivationProbe probe;
+    Application->OnActivate = TNotifyEvent(&probe, &TActivationProbe::Activated);
+    struct Case
+    {
+        TForm* to;
+        BOOL active;
+        int fired;
+    };
+    const Case cases[] = {{main, TRUE, 1}, {main, FALSE, 0}, {other, TRUE, 0}};
+    for (const Case& c : cases)
+    {
+        probe.count = 0;
+        SendMessageW(c.to->Handle(), WM_ACTIVATEAPP, WPARAM(c.active), 0);
+        EXPECT_EQ(probe.count, c.fired);
+    }
+    Application->OnActivate = TNotifyEvent();
+    delete other;
+    delete main;
+}

@@ -168,6 +168,9 @@ inline constexpr const char* msgFindNotFound = "検索文字列 %s は見つか�
 inline constexpr const char* msgTranslateFont = "Arial";
 inline constexpr const char* msgScreenSaverPathTooLong = "スクリーンセーバーのパスが長すぎるため、表示できません。";
 inline constexpr const char* msgScreenSaverNotStarted = "スクリーンセーバー[%s]を起動できませんでした。";
+inline constexpr const char* msgPrintNoRoom =
+    "余白、行間または段の間隔が大きすぎるため、用紙に文字を配置できません。\n設定を見直して下さい。";
+inline constexpr const char* msgPrintFailed = "印刷できませんでした。\n%s";
 
 // One row of a window's translation table.
 struct typTranslateRow

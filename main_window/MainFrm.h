@@ -165,6 +165,7 @@ public:
     // docks into SrchPanel and reaches pages through the main window; the menu item and the tool
     // button start the file search. Called once after every window exists.
     void AttachSearchWindows();
+    void AttachPrintWindow();
     // The first page whose editor shows path (any spelling of the name's case), or null.
     TTabSheet* FindPageByFileName(const AnsiString& path) const;
     void FileSrchMenuClick(TObject* sender);

@@ -3,6 +3,7 @@
 
 #include "main_window/MainFrm.h"
 #include "platform/Forms.h"
+#include "printing/PrintFrm.h"
 #include "search/FileSrchFrm.h"
 #include "search/FileSrchMonitorFrm.h"
 #include "search/MessageFrm.h"
@@ -39,6 +40,8 @@ void CreateProgramForms()
             Application->CreateForm(SrchForm);
         else if (n == "RePlaceForm")
             Application->CreateForm(RePlaceForm);
+        else if (n == "PrintForm")
+            Application->CreateForm(PrintForm);
         else if (n == "ReplaceDlgForm")
             Application->CreateForm(ReplaceDlgForm);
         else
@@ -49,4 +52,5 @@ void CreateProgramForms()
         }
     }
     MainForm->AttachSearchWindows();
+    MainForm->AttachPrintWindow();
 }

@@ -8,6 +8,7 @@
 
 #include "Cp932.h"
 #include "Dialogs.h"
+#include "Printers.h"
 #include "SysUtils.h"
 
 namespace
@@ -174,6 +175,7 @@ class TWin32Services : public TPlatformServices
 {
 public:
     bool PickColor(void* ownerHwnd, int& color) override { return RunColorDialog(ownerHwnd, color); }
+    bool PrinterSetup(void* ownerHwnd) override { return Printer()->RunSetupDialog(static_cast<HWND>(ownerHwnd)); }
     bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) override
     {
         return RunInputQuery(caption, prompt, value);

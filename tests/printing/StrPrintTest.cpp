@@ -263,6 +263,16 @@ TEST(StringsPrinterLayout, PagesKeepTheirBandsGutterAndColumns)
         ASSERT_TRUE(out.ok);
         ASSERT_GE(out.pages.size(), 2u);
         const RECTL page{Dot(c.left), Dot(c.top), 2480 - Dot(c.right), 3508 - Dot(c.bottom)};
+        int charWidth = 0;
+        {
+            TMetafile probe;
+            TMetafileCanvas canvas(&probe, printer.Handle());
+            canvas.SetFont(p.Font());
+            canvas.Font()->SetSize(int(std::lround(p.Font()->Size() / p.Ratio())));
+            TEXTMETRICW tm{};
+            GetTextMetricsW(canvas.Handle(), &tm);
+            charWidth = tm.tmAveCharWidth;
+        }
         int next = 1;
         for (size_t i = 0; i < out.pages.size(); ++i)
         {
@@ -291,8 +301,7 @@ TEST(StringsPrinterLayout, PagesKeepTheirBandsGutterAndColumns)
                     const int expected = c.firstLine + next - 1;
                     EXPECT_EQ(t.text, std::to_string(expected) + ":");
                     const int largest = c.firstLine + lines - 1;
-                    const int gutter = t.clip.right - t.clip.left;
-                    EXPECT_EQ(gutter % int(std::to_string(largest).size() + 2), 0) << gutter;
+                    EXPECT_EQ(t.clip.right - t.clip.left, int(std::to_string(largest).size() + 2) * charWidth);
                     ASSERT_LT(r + 2, recs.size());
                     EXPECT_EQ(recs[r + 1].clip.left, t.clip.right);
                     continue;

@@ -142,12 +142,16 @@ inline bool AddFilePrinter(const wchar_t* name, const std::wstring& folder, std:
 // The job title a PostScript file carries ("%%Title: (...)", with its escapes undone).
 inline std::string PostScriptTitle(const std::string& ps)
 {
-    const std::string mark = "%%Title: (";
+    const std::string mark = "%%Title: ";
     size_t at = ps.find(mark);
     if (at == std::string::npos)
         return "";
+    at += mark.size();
+    // Plain text to the line's end, or a string in parentheses with escapes.
+    if (ps[at] != '(')
+        return ps.substr(at, ps.find_first_of("\r\n", at) - at);
     std::string title;
-    for (at += mark.size(); at < ps.size() && ps[at] != ')'; ++at)
+    for (++at; at < ps.size() && ps[at] != ')'; ++at)
     {
         if (ps[at] != '\\' || at + 1 >= ps.size())
         {

@@ -11,22 +11,48 @@
 
 void TMetafile::SetHandle(HENHMETAFILE handle)
 {
-    if (handle_ && handle_ != handle)
+    Clear();
+    if (!handle)
+        return;
+    const UINT size = GetEnhMetaFileBits(handle, 0, nullptr);
+    bits_.resize(size);
+    if (size)
+        GetEnhMetaFileBits(handle, size, bits_.data());
+    DeleteEnhMetaFile(handle);
+}
+
+HENHMETAFILE TMetafile::Handle()
+{
+    if (!handle_ && !bits_.empty())
+        handle_ = SetEnhMetaFileBits(UINT(bits_.size()), bits_.data());
+    return handle_;
+}
+
+void TMetafile::ReleaseHandle()
+{
+    if (handle_)
         DeleteEnhMetaFile(handle_);
-    handle_ = handle;
+    handle_ = nullptr;
 }
 
 void TMetafile::Clear()
 {
-    SetHandle(nullptr);
+    ReleaseHandle();
+    bits_.clear();
+    bits_.shrink_to_fit();
 }
 
 void TMetafile::Draw(HDC dc, const TRect& dest) const
 {
-    if (!handle_)
+    if (bits_.empty())
+        return;
+    HENHMETAFILE h = handle_ ? handle_ : SetEnhMetaFileBits(UINT(bits_.size()), bits_.data());
+    if (!h)
         return;
     RECT r{dest.Left, dest.Top, dest.Right, dest.Bottom};
-    PlayEnhMetaFile(dc, handle_, &r);
+    PlayEnhMetaFile(dc, h, &r);
+    if (h != handle_)
+        DeleteEnhMetaFile(h);
 }
 
 TMetafileCanvas::TMetafileCanvas(TMetafile* metafile, HDC reference) : metafile_(metafile)

@@ -2,6 +2,8 @@
 // the current one's device mode, page size and canvas, and the print job.
 #pragma once
 
+#include <vector>
+
 #include <windows.h>
 #include <winspool.h>
 #undef TextOut
@@ -14,6 +16,8 @@
 VN_DECLARE_EXCEPTION(EPrinter, Exception)
 
 // An enhanced metafile. Width and Height are in the logical units it was drawn in (a page's dots).
+// A finished recording is kept as its bytes, so that thousands of pages do not hold thousands of
+// GDI handles; Handle() makes one when asked for and keeps it until Clear or ReleaseHandle.
 class TMetafile : public TObject
 {
 public:
@@ -26,16 +30,19 @@ public:
     int Height() const { return height_; }
     void SetWidth(int w) { width_ = w; }
     void SetHeight(int h) { height_ = h; }
-    bool Empty() const { return handle_ == nullptr; }
-    HENHMETAFILE Handle() const { return handle_; }
-    // Takes the metafile over (the previous one is deleted).
+    bool Empty() const { return bits_.empty(); }
+    HENHMETAFILE Handle();
+    void ReleaseHandle();
+    // Takes the recording over (the handle is deleted once its bytes are kept).
     void SetHandle(HENHMETAFILE handle);
     void Clear();
+    size_t Size() const { return bits_.size(); }
 
     // Plays the metafile stretched over dest.
     void Draw(HDC dc, const TRect& dest) const;
 
 private:
+    std::vector<BYTE> bits_;
     HENHMETAFILE handle_ = nullptr;
     int width_ = 0;
     int height_ = 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "printing/StrPrint.h"
+#include "printing/Strpprog.h"
 #include "tests/TestFiles.h"
 #include "tests/TestServices.h"
 #include "tests/printing/PrintTestUtil.h"
@@ -54,4 +55,86 @@ TEST(PrintJob, FilePrinterReceivesTheChosenPagesUnderTheDocumentTitle)
         EXPECT_TRUE(services.boxes.empty());
     }
     Printer()->SetOutputFile("");
+}
+
+TEST(PrintJob, ARefusedJobIsAbortedAndReportedNeverTakenForSuccess)
+{
+    TTempDir dir;
+    std::string why;
+    ASSERT_TRUE(AddFilePrinter(L"VnFilePrinter", SjisToWide(dir.Path()), why)) << why;
+    TBoxServices services;
+    Printer()->SetOutputFile(dir / "no such folder\\job.ps");
+    TStringsPrinter p(nullptr);
+    TStringList lines;
+    lines.Add("text");
+    EXPECT_FALSE(p.PrintStrings(&lines));
+    EXPECT_TRUE(p.Reported());
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].rfind("印刷できませんでした。", 0), 0u) << services.boxes[0];
+    EXPECT_FALSE(Printer()->Printing());
+    // The printer object is ready for the next job.
+    const AnsiString out = dir / "after.ps";
+    Printer()->SetOutputFile(out);
+    EXPECT_TRUE(p.PrintStrings(&lines));
+    EXPECT_EQ(Count(TTempDir::Read(out).str(), "%%Page:"), 1);
+    Printer()->SetOutputFile("");
+}
+
+namespace
+{
+// During a layout: asks for another print and preview (refused while one runs), then presses the
+// progress window's Cancel button as a user would.
+struct TCancelDuringLayout
+{
+    static inline TStringsPrinter* printer = nullptr;
+    static inline int refused = 0;
+    static inline bool pressed = false;
+    static BOOL CALLBACK FindButton(HWND wnd, LPARAM param)
+    {
+        wchar_t text[32] = {};
+        GetWindowTextW(wnd, text, 32);
+        if (std::wstring(text) == SjisToWide(AnsiString("ｷｬﾝｾﾙ")))
+            *reinterpret_cast<HWND*>(param) = wnd;
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        HWND progress = FindWindowW(nullptr, SjisToWide(AnsiString("処理中")).c_str());
+        if (!progress || pressed)
+            return;
+        pressed = true;
+        TStringList other;
+        other.Add("x");
+        refused += !printer->PrintStrings(&other);
+        HWND button = nullptr;
+        EnumChildWindows(progress, FindButton, reinterpret_cast<LPARAM>(&button));
+        if (button)
+            SendMessageW(button, BM_CLICK, 0, 0);
+    }
+};
+} // namespace
+
+TEST(PrintJob, CancelStopsTheLayoutAndAnotherPrintWaitsForIt)
+{
+    TTempDir dir;
+    TFakePrinter device;
+    // A second job, if one ran, would land here.
+    device.SetOutputFile(dir / "second.ps");
+    TBoxServices services;
+    TStringsPrinter p(nullptr);
+    TStringList lines;
+    for (int i = 0; i < 300000; ++i)
+        lines.Add("a line of text that goes on");
+    TCancelDuringLayout::printer = &p;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 30, TCancelDuringLayout::Tick);
+    EXPECT_FALSE(p.PrintStrings(&lines));
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(TCancelDuringLayout::pressed);
+    EXPECT_EQ(TCancelDuringLayout::refused, 1);
+    EXPECT_FALSE(p.Busy());
+    EXPECT_FALSE(p.Reported());
+    EXPECT_TRUE(services.boxes.empty());
+    EXPECT_FALSE(FileExists(dir / "second.ps"));
+    // The progress window went with the layout.
+    EXPECT_EQ(FindWindowW(nullptr, SjisToWide(AnsiString("処理中")).c_str()), nullptr);
 }

@@ -7,6 +7,7 @@
 #include "main_window/MainFrm.h"
 #include "platform/SysUtils.h"
 #include "printing/PrintFrm.h"
+#include "printing/Strppfm.h"
 #include "tests/TestFiles.h"
 #include "tests/TestServices.h"
 #include "tests/printing/PrintTestUtil.h"
@@ -77,6 +78,29 @@ TEST(TMainFormPrint, PrintCommandPrintsTheActivePageUnderItsFileName)
               ERROR_SUCCESS);
     if (key)
         RegCloseKey(key);
+
+    // Preview from the same dialog: the window shows the first of the pages and closes.
+    static int previewPages = 0;
+    static AnsiString previewLabel;
+    struct TSeen
+    {
+        void Shown(TObject* sender)
+        {
+            auto* preview = static_cast<TFormStrPreview*>(sender);
+            previewLabel = preview->Label1->Caption();
+            preview->SpeedButtonClick(preview->SpeedButton8);
+            ++previewPages;
+        }
+    } seen;
+    TFormStrPreview::OnShown = TNotifyEvent(&seen, &TSeen::Shown);
+    TPressInDialog::button = [] { return PrintForm->PreViewBtn; };
+    const UINT_PTR timer2 = SetTimer(nullptr, 0, 30, TPressInDialog::Tick);
+    form->PrintMenuClick(nullptr);
+    KillTimer(nullptr, timer2);
+    TFormStrPreview::OnShown = TNotifyEvent();
+    EXPECT_EQ(previewPages, 1);
+    EXPECT_EQ(previewLabel.SubString(1, 5), AnsiString("  1 /"));
+    EXPECT_TRUE(services.boxes.empty());
 
     Printer()->SetOutputFile("");
     delete form;

@@ -67,6 +67,13 @@ TSpeedButton* Tool(TWinControl* parent, TComponent* owner, const char* name, con
 
 TFormStrPreview::TFormStrPreview(TComponent* owner) : TForm(owner)
 {
+    static const bool handLoaded = [] {
+        HCURSOR hand = LoadCursorW(HInstance, L"OpenHand");
+        if (hand && Screen)
+            Screen->SetCursors(crOpenHand, hand);
+        return hand != nullptr;
+    }();
+    (void)handLoaded;
     SetName("FormStrPreview");
     SetCaption("印刷プレビュー");
     SetPosition(poScreenCenter);

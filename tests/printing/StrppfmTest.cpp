@@ -85,6 +85,10 @@ TEST(TFormStrPreview, ScalesCentreAndSurviveAMinimisedWindow)
     f->Image1MouseMove(f->Image1, TShiftState{ssLeft}, 30, 20);
     EXPECT_EQ(f->ScrollBox1->HorzPosition(), 20);
     EXPECT_EQ(f->ScrollBox1->VertPosition(), 30);
+    f->Image1MouseMove(f->Image1, TShiftState(), 30, 20);
+    EXPECT_EQ(f->Image1->Cursor(), crOpenHand);
+    EXPECT_EQ(Screen->Cursors(crOpenHand), LoadCursorW(HInstance, L"OpenHand"));
+    EXPECT_NE(Screen->Cursors(crOpenHand), nullptr);
     ShowWindow(f->Handle(), SW_MINIMIZE);
     for (TPreviewMode m : {pmWidth, pmHeight})
     {

@@ -199,3 +199,61 @@ void TScrollBox::WMMouseWheel(TWMMouseWheel& message)
 {
     ScrollTo(hpos_, vpos_ - message.WheelDelta);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Radio group
+
+TRadioGroup::TRadioGroup(TComponent* owner) : TGroupBox(owner), items_(new TStringList)
+{
+    items_->OnChange = TNotifyEvent(this, &TRadioGroup::ItemsChanged);
+}
+
+TRadioGroup::~TRadioGroup()
+{
+    delete items_;
+}
+
+void TRadioGroup::ItemsChanged(TObject*)
+{
+    for (TRadioButton* b : buttons_)
+        delete b;
+    buttons_.clear();
+    const int n = items_->GetCount();
+    const int step = n > 0 ? std::max(18, (Height() - 22) / n) : 18;
+    for (int i = 0; i < n; ++i)
+    {
+        auto* b = Create<TRadioButton>(this);
+        b->SetCaption(items_->Get(i));
+        b->SetBounds(8, 18 + i * step, std::max(16, Width() - 16), 18);
+        b->SetChecked(i == itemIndex_);
+        b->OnClick = TNotifyEvent(this, &TRadioGroup::ButtonClick);
+        b->SetParent(this);
+        buttons_.push_back(b);
+    }
+    if (itemIndex_ >= n)
+        itemIndex_ = -1;
+}
+
+void TRadioGroup::SetItemIndex(int index)
+{
+    if (index < -1 || index >= int(buttons_.size()))
+        index = -1;
+    if (index == itemIndex_)
+        return;
+    itemIndex_ = index;
+    setting_ = true;
+    for (size_t i = 0; i < buttons_.size(); ++i)
+        buttons_[i]->SetChecked(int(i) == index);
+    setting_ = false;
+    if (OnClick)
+        OnClick(this);
+}
+
+void TRadioGroup::ButtonClick(TObject* sender)
+{
+    if (setting_)
+        return;
+    for (size_t i = 0; i < buttons_.size(); ++i)
+        if (buttons_[i] == sender && buttons_[i]->Checked())
+            SetItemIndex(int(i));
+}

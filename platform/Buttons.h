@@ -1,4 +1,4 @@
-// The progress bar, the speed and bitmap buttons and the scroll box of the layer.
+// The progress bar, the speed and bitmap buttons, the radio group and the scroll box of the layer.
 #pragma once
 
 #include "StdCtrls.h"
@@ -75,4 +75,28 @@ private:
     int hpos_ = 0;
     int vpos_ = 0;
     bool updating_ = false;
+};
+
+// A group box of radio buttons, one per item, one below the other. ItemIndex is the checked one
+// (-1: none); OnClick fires when it changes, by the user or in code.
+class TRadioGroup : public TGroupBox
+{
+public:
+    explicit TRadioGroup(TComponent* owner);
+    ~TRadioGroup() override;
+
+    TStrings* Items() const { return items_; }
+    int ItemIndex() const { return itemIndex_; }
+    void SetItemIndex(int index);
+    TRadioButton* Buttons(int index) const { return buttons_.at(size_t(index)); }
+
+    TNotifyEvent OnClick;
+
+private:
+    void ItemsChanged(TObject*);
+    void ButtonClick(TObject* sender);
+    TStringList* items_;
+    std::vector<TRadioButton*> buttons_;
+    int itemIndex_ = -1;
+    bool setting_ = false;
 };

@@ -138,3 +138,40 @@ TEST(PrintJob, CancelStopsTheLayoutAndAnotherPrintWaitsForIt)
     // The progress window went with the layout.
     EXPECT_EQ(FindWindowW(nullptr, SjisToWide(AnsiString("処理中")).c_str()), nullptr);
 }
+
+TEST(PrintJob, PaperListComesFromThePrinterAndNamesTheCurrentPaper)
+{
+    TTempDir dir;
+    std::string why;
+    ASSERT_TRUE(AddFilePrinter(L"VnFilePrinter", SjisToWide(dir.Path()), why)) << why;
+    TStringsPrinter p(nullptr);
+    TStringsPrinterInfo* info = p.PrinterInfo();
+    info->CheckPrinterIndex();
+    TPaperItemList* papers = info->PaperList();
+    ASSERT_GT(papers->GetCount(), 0);
+    bool current = false;
+    for (int i = 0; i < papers->GetCount(); ++i)
+    {
+        const typPaperItem* item = papers->GetPaperItem(i);
+        EXPECT_FALSE(item->name.IsEmpty());
+        EXPECT_LE(SjisToWide(item->name).size(), 64u);
+        EXPECT_GT(item->width, 0);
+        EXPECT_GT(item->height, 0);
+        current |= item->id == info->GetPaperIndex();
+        if (item->id == DMPAPER_A4)
+        {
+            EXPECT_EQ(item->width, 210);
+            EXPECT_EQ(item->height, 297);
+        }
+    }
+    EXPECT_TRUE(current);
+    int w = 0, h = 0;
+    info->GetPaperSize(w, h);
+    const typPaperEntry* fallback = FallbackPaper(info->GetPaperIndex());
+    ASSERT_NE(fallback, nullptr);
+    EXPECT_NEAR(w, fallback->width, 1);
+    EXPECT_NEAR(h, fallback->height, 1);
+    EXPECT_EQ(FallbackPaper(69), nullptr);
+    EXPECT_EQ(std::string(FallbackPaper(DMPAPER_A3)->name), "DMPAPER_A3");
+    EXPECT_EQ(FallbackPaper(68)->width, 322);
+}

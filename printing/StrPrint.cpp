@@ -457,7 +457,6 @@ void TStringsPrinter::KeepChosenPages(TMetaFileList* pages)
 
 namespace
 {
-constexpr UINT kTextFlags = DT_SINGLELINE | DT_EXPANDTABS | DT_TABSTOP | DT_NOPREFIX | DT_EXTERNALLEADING;
 
 // The characters of a line as UTF-16 units (one per character) and their advances on dc.
 struct typMeasuredLine
@@ -516,6 +515,8 @@ private:
     void DrawHeaderFooter(const AnsiString& text, TStringsPrinterHeaderAlign align, const TRect& band);
     void CalcPageRects();
     void DrawText(const std::wstring& text, TRect r, UINT flags);
+    void DrawPiece(const typMeasuredLine& m, size_t first, size_t last, const TRect& r, int tabW);
+    void DrawNumber(const std::wstring& number, const TRect& r);
     HDC DC() { return canvas->Handle(); }
 
     TStringsPrinter& o;
@@ -615,6 +616,46 @@ void TStringsPrinter::TLayout::DrawText(const std::wstring& s, TRect r, UINT fla
     DrawTextExW(DC(), const_cast<wchar_t*>(s.c_str()), int(s.size()), &rc, flags, &params);
 }
 
+// A piece as a single-line DrawTextEx with expanded tabs would draw it, at the advances it was
+// split by: one clipped run per stretch between tabs, each tab reaching the next stop from the
+// piece's start. Passing the advances spares the device measuring every run again.
+void TStringsPrinter::TLayout::DrawPiece(const typMeasuredLine& m, size_t first, size_t last, const TRect& r,
+                                         int tabW)
+{
+    const RECT clip{r.Left, r.Top, r.Right, r.Bottom};
+    HDC dc = DC();
+    int x = 0;
+    size_t run = first;
+    auto flush = [&](size_t end, int runX) {
+        if (end > run)
+            ExtTextOutW(dc, r.Left + runX, r.Top, ETO_CLIPPED, &clip, m.text.data() + run, UINT(end - run),
+                        m.widths.data() + run);
+    };
+    int runX = 0;
+    for (size_t i = first; i < last; ++i)
+    {
+        if (m.text[i] == L'\t' && tabW > 0)
+        {
+            flush(i, runX);
+            x += tabW - x % tabW;
+            run = i + 1;
+            runX = x;
+            continue;
+        }
+        x += m.widths[i];
+    }
+    flush(last, runX);
+}
+
+void TStringsPrinter::TLayout::DrawNumber(const std::wstring& number, const TRect& r)
+{
+    SIZE size{};
+    HDC dc = DC();
+    GetTextExtentPoint32W(dc, number.c_str(), int(number.size()), &size);
+    const RECT clip{r.Left, r.Top, r.Right, r.Bottom};
+    ExtTextOutW(dc, r.Right - size.cx, r.Top, ETO_CLIPPED, &clip, number.c_str(), UINT(number.size()), nullptr);
+}
+
 void TStringsPrinter::TLayout::DrawHeaderFooter(const AnsiString& format, TStringsPrinterHeaderAlign align,
                                                 const TRect& band)
 {
@@ -643,7 +684,6 @@ bool TStringsPrinter::TLayout::Run(TStrings* strings, const AnsiString& title)
     const int tabW = std::max(0, o.tabSize_) * charW;
     typMeasuredLine m;
     std::vector<typLinePiece> pieces;
-    std::wstring piece;
     for (int i = 0; i < lineCount; ++i)
     {
         progress->Progress(title, lineCount - 1, i);
@@ -678,13 +718,12 @@ bool TStringsPrinter::TLayout::Run(TStrings* strings, const AnsiString& title)
                 }
             }
             if (o.lineNumber_)
-                DrawText(number, gutter, DT_SINGLELINE | DT_NOPREFIX | DT_RIGHT);
+                DrawNumber(number, gutter);
             // The piece's characters, found from its byte range.
             const size_t first = ch;
             while (ch < m.charStart.size() - 1 && m.charStart[ch] < p.start + p.length)
                 ++ch;
-            piece.assign(m.text, first, ch - first);
-            DrawText(piece, text, kTextFlags);
+            DrawPiece(m, first, ch, text, tabW);
             text.Top += lineH + spacing;
             gutter.Top = text.Top;
         }

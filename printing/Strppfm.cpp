@@ -276,3 +276,9 @@ void TFormStrPreview::Image1MouseMove(TObject*, TShiftState shift, int x, int y)
     else
         Image1->SetCursor(crOpenHand);
 }
+
+void TFormStrPreview::WMMouseWheel(TWMMouseWheel& message)
+{
+    ScrollBox1->SetVertPosition(ScrollBox1->VertPosition() - message.WheelDelta);
+    message.Result = 0;
+}

@@ -75,6 +75,10 @@ public:
     void Image1MouseMove(TObject* sender, TShiftState shift, int x, int y);
     void ShownTimer(TObject* sender);
 
+protected:
+    // The wheel scrolls the page wherever the focus is.
+    void WMMouseWheel(TWMMouseWheel& message) override;
+
 private:
     TStringsPrinter* printer_ = nullptr;
     TMetaFileList* pages_ = nullptr;

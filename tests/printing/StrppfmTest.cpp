@@ -85,6 +85,8 @@ TEST(TFormStrPreview, ScalesCentreAndSurviveAMinimisedWindow)
     f->Image1MouseMove(f->Image1, TShiftState{ssLeft}, 30, 20);
     EXPECT_EQ(f->ScrollBox1->HorzPosition(), 20);
     EXPECT_EQ(f->ScrollBox1->VertPosition(), 30);
+    SendMessageW(f->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), 0);
+    EXPECT_EQ(f->ScrollBox1->VertPosition(), 150);
     f->Image1MouseMove(f->Image1, TShiftState(), 30, 20);
     EXPECT_EQ(f->Image1->Cursor(), crOpenHand);
     EXPECT_EQ(Screen->Cursors(crOpenHand), LoadCursorW(HInstance, L"OpenHand"));

@@ -59,6 +59,12 @@ public:
         color = *colorAnswer;
         return true;
     }
+    // The printer set-up dialog is counted and cancelled.
+    bool PrinterSetup(void*) override
+    {
+        ++printerSetups;
+        return false;
+    }
     std::vector<std::string> boxes;
     std::vector<unsigned> flags;
     int answer = IDOK;
@@ -69,6 +75,7 @@ public:
     std::vector<std::string> started;
     std::optional<int> colorAnswer;
     std::vector<int> colorsShown;
+    int printerSetups = 0;
 
 private:
     TPlatformServices* previous_;

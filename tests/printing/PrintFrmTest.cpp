@@ -132,6 +132,8 @@ TEST(TPrintForm, EditAndUpDownFollowEachOtherAndBadTextFallsBack)
     d.form->StartPageEdit->SetText("3");
     d.form->UpdatePrinterProperties();
     EXPECT_EQ(d.form->Pri->FirstPageNumber(), 3);
+    d.form->PrinterSetupBtn->Click();
+    EXPECT_EQ(d.services.printerSetups, 1);
     d.form->AllPageRBtn->SetChecked(true);
     EXPECT_FALSE(d.form->StartPageEdit->Enabled());
     EXPECT_EQ(d.form->StartPageEdit->Color(), clBtnFace);

@@ -13,8 +13,9 @@ namespace
 {
 struct TPreview
 {
-    explicit TPreview(int lines)
+    explicit TPreview(int lines, bool english = false)
     {
+        printer.SetIsEnglish(english);
         TStringList strings;
         for (int i = 0; i < lines; ++i)
             strings.Add("line");
@@ -40,6 +41,11 @@ TEST(TFormStrPreview, IndicatorAndNavigationFollowThePage)
     for (TSpeedButton* b : {one.form->SpeedButton1, one.form->SpeedButton2, one.form->SpeedButton3,
                             one.form->SpeedButton4})
         EXPECT_FALSE(b->Enabled());
+
+    TPreview english(1, true);
+    EXPECT_EQ(english.form->Caption(), AnsiString("Print Preview"));
+    EXPECT_EQ(english.form->SpeedButton6->Caption(), AnsiString("Fit Width"));
+    EXPECT_EQ(one.form->SpeedButton8->Caption(), AnsiString("閉じる"));
 
     TPreview many(200);
     ASSERT_GE(many.pages.GetCount(), 3);

@@ -92,8 +92,10 @@ TFormStrPreview::TFormStrPreview(TComponent* owner) : TForm(owner)
     SpeedButton6 = Tool(Panel1, this, "SpeedButton6", "ﾍﾟｰｼﾞ幅基準", 220, 96);
     SpeedButton7 = Tool(Panel1, this, "SpeedButton7", "100%表示", 316, 80);
     SpeedButton8 = Tool(Panel1, this, "SpeedButton8", "閉じる", 396, 64);
-    Label1 = PlaceControl(Panel1, Create<TLabel>(this), "Label1", "", 470, 9, 100, 16);
+    // Fixed bounds, so the indicator does not move as its numbers change.
+    Label1 = Create<TLabel>(this);
     Label1->SetAutoSize(false);
+    PlaceControl(Panel1, Label1, "Label1", "", 470, 9, 100, 16);
     for (TSpeedButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton6,
                             SpeedButton7, SpeedButton8})
         b->OnClick = TNotifyEvent(this, &TFormStrPreview::SpeedButtonClick);

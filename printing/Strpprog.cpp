@@ -10,8 +10,9 @@ TFormStrProgress::TFormStrProgress(TComponent* owner) : TForm(owner)
     SetPosition(poScreenCenter);
     SetBounds(0, 0, 320, 130);
 
-    Label1 = PlaceControl(this, Create<TLabel>(this), "Label1", "", 16, 12, 280, 16);
+    Label1 = Create<TLabel>(this);
     Label1->SetAutoSize(false);
+    PlaceControl(this, Label1, "Label1", "", 16, 12, 280, 16);
     ProgressBar1 = PlaceControl(this, Create<TProgressBar>(this), "ProgressBar1", "", 16, 36, 280, 18);
     Button1 = PlaceControl(this, Create<TButton>(this), "Button1", "ｷｬﾝｾﾙ", 120, 64, 80, 25);
     Button1->SetModalResult(mrCancel);

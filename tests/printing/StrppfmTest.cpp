@@ -38,6 +38,7 @@ TEST(TFormStrPreview, IndicatorAndNavigationFollowThePage)
 {
     TPreview one(1);
     EXPECT_EQ(one.form->Label1->Caption(), AnsiString("  1 /   1"));
+    EXPECT_EQ(one.form->Label1->Width(), 100); // room for the numbers, however they change
     for (TSpeedButton* b : {one.form->SpeedButton1, one.form->SpeedButton2, one.form->SpeedButton3,
                             one.form->SpeedButton4})
         EXPECT_FALSE(b->Enabled());
@@ -119,6 +120,7 @@ TEST(TFormStrProgress, BarShowsTheShareDoneAndCancelStopsTheLayout)
         EXPECT_EQ(form->ProgressBar1->Position(), c.percent);
     }
     EXPECT_EQ(form->Label1->Caption(), AnsiString("y"));
+    EXPECT_EQ(form->Label1->Width(), 280);
     EXPECT_FALSE(form->Cancelled());
     form->Button1->Click();
     EXPECT_TRUE(form->Cancelled());

@@ -805,3 +805,120 @@ bool TStringsPrinter::PreviewStrings(TStrings* strings)
     TFormStrPreview::Execute(this, &pages);
     return true;
 }
+
+// ---------------------------------------------------------------------------------------------
+// Stored properties
+
+namespace
+{
+// The published integer-like properties, read and written through the clamping setters.
+struct typIntProperty
+{
+    const char* name;
+    int (*get)(const TStringsPrinter&);
+    void (*set)(TStringsPrinter&, int);
+};
+
+#define VN_INT_PROP(Name)                                                                                    \
+    {#Name, [](const TStringsPrinter& p) { return int(p.Name()); },                                          \
+     [](TStringsPrinter& p, int v) { p.Set##Name(v); }}
+#define VN_ENUM_PROP(Name, Type, Last)                                                                       \
+    {#Name, [](const TStringsPrinter& p) { return int(p.Name()); },                                          \
+     [](TStringsPrinter& p, int v) { p.Set##Name(Type(std::max(0, std::min(v, int(Last))))); }}
+#define VN_BOOL_PROP(Name)                                                                                   \
+    {#Name, [](const TStringsPrinter& p) { return int(p.Name()); },                                          \
+     [](TStringsPrinter& p, int v) { p.Set##Name(v != 0); }}
+
+const typIntProperty kIntProperties[] = {
+    VN_INT_PROP(ColumnCount),
+    VN_INT_PROP(ColumnSpace),
+    VN_INT_PROP(FirstLineNumber),
+    VN_INT_PROP(FirstPageNumber),
+    VN_ENUM_PROP(FooterAlign, TStringsPrinterHeaderAlign, haRight),
+    VN_ENUM_PROP(HeaderAlign, TStringsPrinterHeaderAlign, haRight),
+    VN_INT_PROP(LastLine),
+    VN_INT_PROP(LastPage),
+    VN_BOOL_PROP(LineNumber),
+    VN_ENUM_PROP(LineRangeOption, TStringsPrinterRangeOption, roLimited),
+    VN_INT_PROP(MarginBottom),
+    VN_INT_PROP(MarginLeft),
+    VN_INT_PROP(MarginLine),
+    VN_INT_PROP(MarginRight),
+    VN_INT_PROP(MarginTop),
+    VN_ENUM_PROP(PageOption, TStringsPrinterPageOption, poEven),
+    VN_ENUM_PROP(RangeOption, TStringsPrinterRangeOption, roLimited),
+    VN_INT_PROP(StartLine),
+    VN_INT_PROP(StartPage),
+    VN_BOOL_PROP(WordBreak),
+    VN_INT_PROP(TabSize),
+    VN_BOOL_PROP(IsEnglish),
+};
+#undef VN_INT_PROP
+#undef VN_ENUM_PROP
+#undef VN_BOOL_PROP
+
+typStoredProperty Number(const char* name, int v)
+{
+    typStoredProperty p;
+    p.name = name;
+    p.number = v;
+    return p;
+}
+
+typStoredProperty Text(const char* name, const AnsiString& v)
+{
+    typStoredProperty p;
+    p.name = name;
+    p.isText = true;
+    p.text = v;
+    return p;
+}
+} // namespace
+
+void TStringsPrinter::GetStoredProperties(std::vector<typStoredProperty>& props)
+{
+    // A value still at its construction default is not stored (LastLine's 0 could not be set back).
+    const TStringsPrinter defaults(nullptr);
+    for (const typIntProperty& p : kIntProperties)
+        if (p.get(*this) != p.get(defaults))
+            props.push_back(Number(p.name, p.get(*this)));
+    props.push_back(Text("FileName", fileName_));
+    props.push_back(Text("Footer", footer_));
+    props.push_back(Text("Header", header_));
+    props.push_back(Text("Font.Name", font_->Name()));
+    props.push_back(Number("Font.Height", font_->Height()));
+    props.push_back(Number("Font.Style", font_->Style().ToInt()));
+    props.push_back(Number("Font.Color", font_->Color()));
+    props.push_back(Number("Font.Charset", font_->Charset()));
+}
+
+void TStringsPrinter::SetStoredProperty(const typStoredProperty& prop)
+{
+    const AnsiString& n = prop.name;
+    if (prop.isText)
+    {
+        if (n == "FileName")
+            fileName_ = prop.text;
+        else if (n == "Footer")
+            footer_ = prop.text;
+        else if (n == "Header")
+            header_ = prop.text;
+        else if (n == "Font.Name")
+            font_->SetName(prop.text);
+        return;
+    }
+    for (const typIntProperty& p : kIntProperties)
+        if (n == p.name)
+        {
+            p.set(*this, prop.number);
+            return;
+        }
+    if (n == "Font.Height")
+        font_->SetHeight(prop.number);
+    else if (n == "Font.Style")
+        font_->SetStyle(TFontStyles::FromInt(prop.number & 0x0F));
+    else if (n == "Font.Color")
+        font_->SetColor(prop.number);
+    else if (n == "Font.Charset")
+        font_->SetCharset(TFontCharset(prop.number));
+}

@@ -9,6 +9,7 @@
 // After <windows.h>: it undoes the GetObject macro.
 #include "platform/Classes.h"
 #include "platform/Component.h"
+#include "printing/heClasses.h"
 
 enum TStringsPrinterHeaderAlign { haNone, haLeft, haCenter, haRight };
 enum TStringsPrinterPageOption { poBoth, poOdd, poEven };
@@ -70,12 +71,6 @@ private:
     TPaperItemList* papers_;
 };
 
-// Base of the components that could store their properties; nothing stores them here.
-class TStoreComponent : public TComponent
-{
-public:
-    using TComponent::TComponent;
-};
 
 // A piece of a source line: bytes [start, start + length).
 struct typLinePiece
@@ -180,6 +175,10 @@ public:
 
     // The page counter and the line counter of the running layout.
     int PageCounter() const { return pageCounter_; }
+
+    const char* StoredClassName() const override { return "TStringsPrinter"; }
+    void GetStoredProperties(std::vector<typStoredProperty>& props) override;
+    void SetStoredProperty(const typStoredProperty& prop) override;
 
 private:
     class TLayout;

@@ -72,3 +72,38 @@ public:
 private:
     TStringList* list_ = nullptr;
 };
+
+// One published property as it is stored: an integer (enumerations and sets by their number, a
+// Boolean as 0 or 1) or a text.
+struct typStoredProperty
+{
+    AnsiString name;
+    bool isText = false;
+    int number = 0;
+    AnsiString text;
+};
+
+// A component that can save its properties into an INI file or the registry and read them back.
+// The stored form is self-describing: a signature, the class and component names, then each
+// property by name with its kind and value, and an empty name at the end.
+class TStoreComponent : public TComponent
+{
+public:
+    using TComponent::TComponent;
+
+    void WriteIni(const AnsiString& fileName, const AnsiString& section, const AnsiString& ident);
+    void ReadIni(const AnsiString& fileName, const AnsiString& section, const AnsiString& ident);
+    void WriteReg(const AnsiString& key, const AnsiString& section, const AnsiString& ident);
+    void ReadReg(const AnsiString& key, const AnsiString& section, const AnsiString& ident);
+
+    virtual const char* StoredClassName() const { return "TStoreComponent"; }
+    virtual void GetStoredProperties(std::vector<typStoredProperty>& props) {}
+    // Properties it does not know are passed over.
+    virtual void SetStoredProperty(const typStoredProperty& prop) {}
+};
+
+// The component's properties in the stored form, at the stream's position.
+void ComponentToStream(TStoreComponent* component, TStream* stream);
+// Reads the stored form into component: every property is read before any is set, so a damaged
+// or foreign stream (EReadError) leaves the component as it was; nothing is freed.
+void StreamToComponent(TStream* stream, TStoreComponent* component);

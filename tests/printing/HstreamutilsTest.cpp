@@ -9,6 +9,7 @@
 #include <random>
 
 #include "platform/Cp932.h"
+#include "printing/StrPrint.h"
 #include "printing/heClasses.h"
 #include "tests/TestFiles.h"
 
@@ -136,4 +137,78 @@ TEST(HeClasses, ChangesAreHeldBackWhileUpdatingAndReachEveryHandler)
     EXPECT_TRUE(ext->HasExt(".c"));
     EXPECT_FALSE(ext->HasExt(".cpp"));
     delete ext;
+}
+
+namespace
+{
+std::vector<std::string> Props(TStringsPrinter& p)
+{
+    std::vector<typStoredProperty> props;
+    p.GetStoredProperties(props);
+    std::vector<std::string> out;
+    for (const typStoredProperty& prop : props)
+        out.push_back(prop.name.str() + "=" + (prop.isText ? prop.text.str() : std::to_string(prop.number)));
+    return out;
+}
+
+void Change(TStringsPrinter& p)
+{
+    p.SetColumnCount(3);
+    p.SetMarginLeft(17);
+    p.SetHeaderAlign(haRight);
+    p.SetPageOption(poEven);
+    p.SetLineNumber(true);
+    p.SetWordBreak(false);
+    p.SetHeader("%F 表");
+    p.SetFileName("C:\\表\\a.txt");
+    p.SetTabSize(3);
+    p.Font()->SetName("ＭＳ 明朝");
+    p.Font()->SetSize(14);
+    p.Font()->SetStyle(TFontStyles{fsItalic});
+}
+} // namespace
+
+TEST(TStoreComponent, PropertiesSurviveTheIniAndTheRegistryAndBadDataChangesNothing)
+{
+    TTempDir dir;
+    const AnsiString key = "Software\\VarnoletTest\\store" + AnsiString(int(GetCurrentProcessId()));
+    TStringsPrinter saved(nullptr);
+    Change(saved);
+    saved.WriteIni(dir / "p.ini", "S", "Pri");
+    saved.WriteReg(key, "S", "Pri");
+    for (bool fromIni : {true, false})
+    {
+        TStringsPrinter read(nullptr);
+        const std::vector<std::string> before = Props(read);
+        if (fromIni)
+            read.ReadIni(dir / "p.ini", "S", "Nothing");
+        else
+            read.ReadReg(key, "S", "Nothing");
+        EXPECT_EQ(Props(read), before); // nothing stored: nothing changes
+        if (fromIni)
+            read.ReadIni(dir / "p.ini", "S", "Pri");
+        else
+            read.ReadReg(key, "S", "Pri");
+        EXPECT_EQ(Props(read), Props(saved));
+    }
+    // Cut short, or another class's: refused before anything is set.
+    TMemoryStream whole;
+    ComponentToStream(&saved, &whole);
+    for (int cut : {3, 20, int(whole.GetSize()) - 1})
+    {
+        TMemoryStream part;
+        part.WriteBuffer(whole.Memory(), cut);
+        part.Seek(0, soFromBeginning);
+        TStringsPrinter read(nullptr);
+        const std::vector<std::string> before = Props(read);
+        EXPECT_THROW(StreamToComponent(&part, &read), EReadError) << cut;
+        EXPECT_EQ(Props(read), before);
+    }
+    TMemoryStream foreign;
+    TStoreComponent plain(nullptr);
+    ComponentToStream(&plain, &foreign);
+    foreign.Seek(0, soFromBeginning);
+    TStringsPrinter read(nullptr);
+    EXPECT_THROW(StreamToComponent(&foreign, &read), EReadError);
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
 }

@@ -191,6 +191,9 @@ inline constexpr const char* msgWallpaperIntervalInvalid =
 inline constexpr const char* msgLockFileUnusable = "ロックパスワードファイル[%s]を読み書きできません。";
 inline constexpr const char* msgLockFileDamaged = "ロックパスワードファイル[%s]が壊れています。";
 inline constexpr const char* msgLockNotWritten = "ロックパスワードを書き込めませんでした。パスワードは変更されていません。";
+inline constexpr const char* msgPrintNoRoom =
+    "余白、行間または段の間隔が大きすぎるため、用紙に文字を配置できません。\n設定を見直して下さい。";
+inline constexpr const char* msgPrintFailed = "印刷できませんでした。\n%s";
 
 // One row of a window's translation table.
 struct typTranslateRow

@@ -195,6 +195,7 @@ public:
     // The settings dialogs reach the pages through the main window (MainFrm_Settings.cpp).
     void AttachSettingsDialogs();
     void HandEmphasisWord(const AnsiString& word);
+    void AttachPrintWindow();
     // The first page whose editor shows path (any spelling of the name's case), or null.
     TTabSheet* FindPageByFileName(const AnsiString& path) const;
     void FileSrchMenuClick(TObject* sender);

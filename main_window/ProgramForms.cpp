@@ -15,6 +15,7 @@
 #include "dialogs/WallPaperFrm.h"
 #include "main_window/MainFrm.h"
 #include "platform/Forms.h"
+#include "printing/PrintFrm.h"
 #include "search/FileSrchFrm.h"
 #include "search/FileSrchMonitorFrm.h"
 #include "search/MessageFrm.h"
@@ -51,6 +52,8 @@ void CreateProgramForms()
             Application->CreateForm(SrchForm);
         else if (n == "RePlaceForm")
             Application->CreateForm(RePlaceForm);
+        else if (n == "PrintForm")
+            Application->CreateForm(PrintForm);
         else if (n == "ReplaceDlgForm")
             Application->CreateForm(ReplaceDlgForm);
         else if (n == "EditSettingForm")
@@ -91,4 +94,5 @@ void CreateProgramForms()
     MainForm->AttachToolWindows();
     MainForm->AttachWallpaperWindow();
     MainForm->AttachLockWindows();
+    MainForm->AttachPrintWindow();
 }

@@ -9,6 +9,7 @@
 
 #include "Cp932.h"
 #include "Dialogs.h"
+#include "Printers.h"
 #include "SysUtils.h"
 
 namespace
@@ -234,6 +235,7 @@ public:
     }
     TMailResult SendMail(void* ownerHwnd, const AnsiString& text) override { return RunSendMail(ownerHwnd, text); }
     bool PickColor(void* ownerHwnd, int& color) override { return RunColorDialog(ownerHwnd, color); }
+    bool PrinterSetup(void* ownerHwnd) override { return Printer()->RunSetupDialog(static_cast<HWND>(ownerHwnd)); }
     bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) override
     {
         return RunInputQuery(caption, prompt, value);

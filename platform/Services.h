@@ -48,6 +48,9 @@ public:
     // The colour dialog: true when the user chose a colour (color, an RGB value, comes in as the
     // colour shown and goes out as the one chosen).
     virtual bool PickColor(void* ownerHwnd, int& color) { return false; }
+    // The printer set-up dialog for the printer object: true when the user confirmed a printer and
+    // its settings (the printer object then uses them).
+    virtual bool PrinterSetup(void* ownerHwnd) { return false; }
     // A line of text asked for in a small dialog (value comes in as the text shown): true with value
     // set when confirmed; false for Cancel.
     virtual bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) { return false; }

@@ -7,6 +7,7 @@ Everything is drawn from code, byte for byte the same on every run:
                             at (10, 4) and (4, 10), so both points lie on a stroke in every size,
                             and fills the background from (1, 1), so all white is connected to it.
   RevCursor.cur             a reversed arrow pointing up-right, hot spot at its tip (row margin).
+  OpenHand.cur              an open hand, hot spot in its palm (dragging the print preview's page).
   MainIcon.ico              a 'V' on a page, 32x32.
 """
 import struct
@@ -126,6 +127,50 @@ def reversed_arrow_cursor():
     return directory + entry + image
 
 
+OPEN_HAND = [
+    '......BB........',
+    '...BB.BWB.BB....',
+    '..BWWBBWBBWWB...',
+    '..BWWBBWBBWWB.B.',
+    '...BWWBWBWWB.BWB',
+    '...BWWBWBWWBBWWB',
+    '.BB.BWWWWWWBBWB.',
+    'BWWBBWWWWWWWWWB.',
+    'BWWWBWWWWWWWWWB.',
+    '.BWWWWWWWWWWWB..',
+    '..BWWWWWWWWWWB..',
+    '..BWWWWWWWWWB...',
+    '...BWWWWWWWWB...',
+    '....BWWWWWWB....',
+    '.....BWWWWWB....',
+    '.....BBBBBBB....',
+]
+
+
+def cursor_from_grid(grid, hot_x, hot_y):
+    """32x32 monochrome cursor from rows of 'B' (black), 'W' (white) and '.' (clear)."""
+    size = 32
+    xor_rows, and_rows = [], []
+    for y in range(size):
+        row = grid[y] if y < len(grid) else ''
+        xor_bits = 0
+        and_bits = 0xFFFFFFFF
+        for x, c in enumerate(row):
+            bit = 1 << (31 - x)
+            if c == 'W':
+                xor_bits |= bit
+            if c != '.':
+                and_bits &= ~bit
+        xor_rows.append(struct.pack('>I', xor_bits))
+        and_rows.append(struct.pack('>I', and_bits))
+    palette = bytes((0, 0, 0, 0, 255, 255, 255, 0))
+    image = (struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 1, 0, 0, 0, 0, 2, 0) + palette
+             + b''.join(reversed(xor_rows)) + b''.join(reversed(and_rows)))
+    directory = struct.pack('<HHH', 0, 2, 1)
+    entry = struct.pack('<BBBBHHII', size, size, 2, 0, hot_x, hot_y, len(image), 6 + 16)
+    return directory + entry + image
+
+
 def main_icon():
     """32x32, 32 bits per pixel: a white page with a folded corner and a navy 'V'."""
     size = 32
@@ -188,6 +233,7 @@ def main():
         'CR.bmp': bmp24(return_arrow(16, 16, 2, 4, 2)),
         'CRL.bmp': bmp24(return_arrow(20, 20, 3, 5, 2)),
         'RevCursor.cur': reversed_arrow_cursor(),
+        'OpenHand.cur': cursor_from_grid(OPEN_HAND, 8, 9),
         'MainIcon.ico': main_icon(),
     }
     for name, data in files.items():

@@ -75,6 +75,12 @@ public:
     bool shellAnswer = true;
     std::vector<std::string> mails;
     TMailResult mailAnswer = mlSent;
+    // The printer set-up dialog is counted and cancelled.
+    bool PrinterSetup(void*) override
+    {
+        ++printerSetups;
+        return false;
+    }
     std::vector<std::string> boxes;
     std::vector<unsigned> flags;
     int answer = IDOK;
@@ -85,6 +91,7 @@ public:
     std::vector<std::string> started;
     std::optional<int> colorAnswer;
     std::vector<int> colorsShown;
+    int printerSetups = 0;
 
 private:
     TPlatformServices* previous_;

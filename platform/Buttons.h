@@ -1,0 +1,102 @@
+// The progress bar, the speed and bitmap buttons, the radio group and the scroll box of the layer.
+#pragma once
+
+#include "StdCtrls.h"
+
+// A bar over Min..Max (0..100 from construction).
+class TProgressBar : public TStdControl
+{
+public:
+    explicit TProgressBar(TComponent* owner);
+
+    int Min() const { return min_; }
+    int Max() const { return max_; }
+    void SetRange(int min, int max);
+    int Position() const { return position_; }
+    void SetPosition(int value); // clamped to Min..Max
+
+protected:
+    const wchar_t* NativeClassName() const override { return PROGRESS_CLASSW; }
+    void HandleCreated() override;
+
+private:
+    int min_ = 0;
+    int max_ = 100;
+    int position_ = 0;
+};
+
+// A push button that never takes the focus, for tool rows: a click runs OnClick and leaves the
+// focus where it was.
+class TSpeedButton : public TButton
+{
+public:
+    explicit TSpeedButton(TComponent* owner);
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void WMSetFocus(TWMSetFocus& message) override;
+};
+
+// A push button of the dialogs; its glyph is left to the system's button face.
+class TBitBtn : public TButton
+{
+public:
+    using TButton::TButton;
+};
+
+// A container whose client area scrolls over its children: the scroll ranges cover the children's
+// extent, and moving a position moves the children.
+class TScrollBox : public TWinControl
+{
+public:
+    explicit TScrollBox(TComponent* owner);
+
+    // The children's extent beyond the client area (0 when they fit).
+    int HorzRange();
+    int VertRange();
+    int HorzPosition() const { return hpos_; }
+    int VertPosition() const { return vpos_; }
+    void SetHorzPosition(int pos);
+    void SetVertPosition(int pos);
+    // Recomputes the ranges after a child moved or was resized.
+    void UpdateScrollBars();
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void WMSize(TWMSize& message) override;
+    void WMHScroll(TWMScroll& message) override;
+    void WMVScroll(TWMScroll& message) override;
+    void WMMouseWheel(TWMMouseWheel& message) override;
+
+private:
+    void ScrollTo(int h, int v);
+    int ContentWidth() const;
+    int ContentHeight() const;
+    int hpos_ = 0;
+    int vpos_ = 0;
+    bool updating_ = false;
+};
+
+// A group box of radio buttons, one per item, one below the other. ItemIndex is the checked one
+// (-1: none); OnClick fires when it changes, by the user or in code.
+class TRadioGroup : public TGroupBox
+{
+public:
+    explicit TRadioGroup(TComponent* owner);
+    ~TRadioGroup() override;
+
+    TStrings* Items() const { return items_; }
+    int ItemIndex() const { return itemIndex_; }
+    void SetItemIndex(int index);
+    TRadioButton* Buttons(int index) const { return buttons_.at(size_t(index)); }
+
+    TNotifyEvent OnClick;
+
+private:
+    void ItemsChanged(TObject*);
+    void ButtonClick(TObject* sender);
+    TStringList* items_;
+    std::vector<TRadioButton*> buttons_;
+    int itemIndex_ = -1;
+    bool setting_ = false;
+};

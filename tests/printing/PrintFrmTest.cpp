@@ -1,0 +1,162 @@
+// The print dialog against its settings: what it shows from the PRINTER section, what it writes
+// back on every close (Esc included), the edit and up-down pairs and the fallbacks of bad input.
+#include "printing/PrintFrm.h"
+
+#include <gtest/gtest.h>
+
+#include "common/English.h"
+#include "common/WexmoorDef.h"
+#include "platform/Cp932.h"
+#include "tests/TestServices.h"
+#include "tests/printing/PrintTestUtil.h"
+
+namespace
+{
+AnsiString DialogKey()
+{
+    return Format("Software\\VarnoletTest\\printdlg%u", {unsigned(GetCurrentProcessId())});
+}
+
+struct TDialog
+{
+    TDialog()
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(DialogKey()).c_str());
+        form = Create<TPrintForm>(nullptr);
+        form->RegistryKey = DialogKey();
+        form->ActiveDocument = [](typPrintDocument& doc) {
+            doc.text = "a\r\nb";
+            doc.tabSize = 4;
+            return true;
+        };
+    }
+    ~TDialog()
+    {
+        delete form;
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(DialogKey()).c_str());
+    }
+    void Type(TWinControl* c, const char* text)
+    {
+        for (const char* p = text; *p; ++p)
+            SendMessageW(c->Handle(), WM_CHAR, WPARAM(static_cast<unsigned char>(*p)), 1);
+    }
+    TFakePrinter printer;
+    TBoxServices services;
+    TPrintForm* form;
+};
+
+VN::typPrinterSetting Saved()
+{
+    VN::typPrinterSetting s;
+    ReadPrinterSettings(s, DialogKey());
+    return s;
+}
+} // namespace
+
+TEST(TPrintForm, ShowsTheSavedSettingsAndWritesThemBackWhenClosedWithEsc)
+{
+    TDialog d;
+    VN::typPrinterSetting s = VN::PrinterSettingDefaults();
+    s.fontName = AnsiToNsString("どこにもない書体");
+    s.fontSize = 12;
+    s.marginLeft = 12;
+    s.marginTop = 7;
+    s.marginLine = 3;
+    s.rangeOption = 1;
+    s.startPage = 3;
+    s.lastPage = 5;
+    s.pageOption = 1;
+    s.lineNumber = true;
+    s.columnCount = 2;
+    s.columnSpace = 6;
+    s.header = AnsiToNsString("%F - %p");
+    s.headerAlign = 2;
+    s.footer = AnsiToNsString("%%");
+    s.footerAlign = 3;
+    WritePrinterSettings(s, DialogKey());
+    for (int showing = 0; showing < 2; ++showing)
+    {
+        d.form->Show();
+        // The font the printer does not list stays chosen, once in the list however often shown.
+        EXPECT_EQ(d.form->FontNameCBox->Text(), AnsiString("どこにもない書体"));
+        EXPECT_EQ(d.form->FontNameCBox->Items()->GetCount(), d.printer.Fonts()->GetCount() + 1);
+        EXPECT_EQ(d.form->FontSizeCBox->Text(), AnsiString("12"));
+        EXPECT_EQ(d.form->PairEdit(1)->Text(), AnsiString("12"));
+        EXPECT_EQ(d.form->PairEdit(3)->Text(), AnsiString("7"));
+        EXPECT_EQ(d.form->PairUpDown(9)->Position(), 3);
+        EXPECT_TRUE(d.form->PageDesignRBtn->Checked());
+        EXPECT_TRUE(d.form->StartPageEdit->Enabled());
+        EXPECT_EQ(d.form->StartPageEdit->Text(), AnsiString("3"));
+        EXPECT_TRUE(d.form->OddPageBtn->Checked());
+        EXPECT_TRUE(d.form->LineNumPrintCBox->Checked());
+        EXPECT_EQ(d.form->ColCBox->ItemIndex(), 1);
+        EXPECT_EQ(d.form->HPosCBox->ItemIndex(), 2);
+        EXPECT_EQ(d.form->Pri->FileName(), AnsiString("無題"));
+        SendMessageW(d.form->Handle(), WM_CHAR, 27, 1);
+        Application->ProcessMessages();
+        EXPECT_FALSE(d.form->Visible());
+        EXPECT_EQ(Saved(), s);
+    }
+}
+
+TEST(TPrintForm, EditAndUpDownFollowEachOtherAndBadTextFallsBack)
+{
+    TDialog d;
+    d.form->Show();
+    d.form->PairEdit(1)->SetText("");
+    d.Type(d.form->PairEdit(1), "1a2");
+    EXPECT_EQ(d.form->PairEdit(1)->Text(), AnsiString("12"));
+    EXPECT_EQ(d.form->PairUpDown(1)->Position(), 12);
+    // The up-down asks before it moves: inside its range the edit follows, outside nothing moves.
+    for (int value : {16, 100, -1})
+    {
+        bool allow = true;
+        const AnsiString before = d.form->PairEdit(2)->Text();
+        d.form->UD_ChangingEx(d.form->PairUpDown(2), allow, value, updUp);
+        EXPECT_EQ(allow, value == 16);
+        EXPECT_EQ(d.form->PairEdit(2)->Text(), value == 16 ? AnsiString("16") : before);
+    }
+
+    d.form->PageDesignRBtn->SetChecked(true);
+    d.form->StartPageEdit->SetText("x");
+    d.form->EndPageEdit->SetText("");
+    d.form->PairEdit(11)->SetText("");
+    d.form->FontSizeCBox->SetItemIndex(-1);
+    d.form->UpdatePrinterProperties();
+    EXPECT_EQ(d.form->Pri->StartPage(), 1);
+    EXPECT_EQ(d.form->Pri->LastPage(), 9999);
+    EXPECT_EQ(d.form->Pri->FirstPageNumber(), 1);
+    EXPECT_EQ(d.form->Pri->ColumnSpace(), 4);
+    EXPECT_EQ(d.form->Pri->Font()->Size(), 9);
+    EXPECT_EQ(d.form->Pri->TabSize(), 4);
+    d.form->StartPageEdit->SetText("3");
+    d.form->UpdatePrinterProperties();
+    EXPECT_EQ(d.form->Pri->FirstPageNumber(), 3);
+    d.form->PrinterSetupBtn->Click();
+    EXPECT_EQ(d.services.printerSetups, 1);
+    d.form->AllPageRBtn->SetChecked(true);
+    EXPECT_FALSE(d.form->StartPageEdit->Enabled());
+    EXPECT_EQ(d.form->StartPageEdit->Color(), clBtnFace);
+    d.form->Close();
+}
+
+TEST(TPrintForm, NoPageToPrintOrPreviewSaysSoAndADegeneratePageSaysWhy)
+{
+    TDialog d;
+    d.form->Show();
+    d.form->EvenPageRBtn->SetChecked(true); // one page: nothing even
+    d.form->PrintBtnClick(nullptr);
+    d.form->PreViewBtnClick(nullptr);
+    ASSERT_EQ(d.services.boxes.size(), 2u);
+    EXPECT_EQ(d.services.boxes[0], msgNoPrintPage);
+    EXPECT_EQ(d.services.boxes[1], msgNoPreviewPage);
+    EXPECT_TRUE(d.form->Visible());
+    d.services.boxes.clear();
+    d.form->BothPageRBtn->SetChecked(true);
+    d.form->ColCBox->SetItemIndex(2);
+    d.form->PairEdit(11)->SetText("99");
+    d.form->PrintBtnClick(nullptr);
+    ASSERT_EQ(d.services.boxes.size(), 1u);
+    EXPECT_EQ(d.services.boxes[0], msgPrintNoRoom);
+    d.form->Close();
+}

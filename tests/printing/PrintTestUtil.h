@@ -1,0 +1,174 @@
+// A printer of the test's own (300 dpi, A4 unless told) installed while it lives, and the text
+// records of a laid-out page.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Cp932.h"
+#include "platform/Printers.h"
+
+class TFakePrinter : public TPrinter
+{
+public:
+    TFakePrinter(int width = 2480, int height = 3508, int dpi = 300)
+        : width_(width), height_(height), dpi_(dpi), dc_(CreateCompatibleDC(nullptr)), previous_(SetPrinter(this))
+    {
+    }
+    ~TFakePrinter() override
+    {
+        SetPrinter(previous_);
+        DeleteDC(dc_);
+    }
+    int DeviceCaps(int index) override
+    {
+        switch (index)
+        {
+        case LOGPIXELSX:
+        case LOGPIXELSY: return dpi_;
+        case HORZRES: return width_;
+        case VERTRES: return height_;
+        default: return GetDeviceCaps(dc_, index);
+        }
+    }
+    HDC Handle() override
+    {
+        if (!hasDC)
+            throw EPrinter("no DC");
+        return dc_;
+    }
+    DEVMODEW* DevMode() override { return nullptr; }
+    bool hasDC = true;
+
+private:
+    int width_, height_, dpi_;
+    HDC dc_;
+    TPrinter* previous_;
+};
+
+// One text output of a page: its text (CP932), reference point and clip rectangle.
+struct typTextRecord
+{
+    std::string text;
+    POINT ref;
+    RECTL clip;
+};
+
+inline int CALLBACK CollectTextRecord(HDC, HANDLETABLE*, const ENHMETARECORD* rec, int, LPARAM param)
+{
+        if (rec->iType == EMR_EXTTEXTOUTW)
+        {
+            auto* r = reinterpret_cast<const EMREXTTEXTOUTW*>(rec);
+            const auto* text = reinterpret_cast<const wchar_t*>(reinterpret_cast<const BYTE*>(rec) + r->emrtext.offString);
+            typTextRecord t;
+            t.text = WideToSjis(text, int(r->emrtext.nChars)).str();
+            t.ref = POINT{r->emrtext.ptlReference.x, r->emrtext.ptlReference.y};
+            t.clip = r->emrtext.rcl;
+            reinterpret_cast<std::vector<typTextRecord>*>(param)->push_back(t);
+        }
+        return 1;
+}
+
+inline std::vector<typTextRecord> TextRecords(HENHMETAFILE emf)
+{
+    std::vector<typTextRecord> out;
+    EnumEnhMetaFile(nullptr, emf, CollectTextRecord, &out, nullptr);
+    return out;
+}
+
+// Adds a printer that writes PostScript to a file (the system's PostScript driver with the
+// generic description it carries) and makes the printer object use it; false (with why) when the
+// system has no such driver.
+inline bool AddFilePrinter(const wchar_t* name, const std::wstring& folder, std::string& why)
+{
+    HMODULE spool = GetModuleHandleW(L"winspool.drv");
+    if (!spool)
+        spool = LoadLibraryW(L"winspool.drv");
+    HRSRC res = spool ? FindResourceW(spool, MAKEINTRESOURCEW(1), L"PPDFILE") : nullptr;
+    if (!res)
+    {
+        why = "no generic PPD";
+        return false;
+    }
+    const std::wstring ppd = folder + L"\\generic.ppd";
+    {
+        HANDLE f = CreateFileW(ppd.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(f, LockResource(LoadResource(spool, res)), SizeofResource(spool, res), &written, nullptr);
+        CloseHandle(f);
+    }
+    DRIVER_INFO_3W di{};
+    di.cVersion = 3;
+    di.pName = const_cast<wchar_t*>(L"Wine PostScript Driver");
+    di.pDriverPath = const_cast<wchar_t*>(L"wineps.drv");
+    di.pConfigFile = const_cast<wchar_t*>(L"wineps.drv");
+    di.pDataFile = const_cast<wchar_t*>(ppd.c_str());
+    di.pDefaultDataType = const_cast<wchar_t*>(L"RAW");
+    if (!AddPrinterDriverExW(nullptr, 3, reinterpret_cast<BYTE*>(&di), APD_COPY_NEW_FILES | APD_COPY_FROM_DIRECTORY) &&
+        GetLastError() != ERROR_PRINTER_DRIVER_ALREADY_INSTALLED)
+    {
+        why = "AddPrinterDriverEx failed: " + std::to_string(GetLastError());
+        return false;
+    }
+    PRINTER_INFO_2W pi{};
+    pi.pPrinterName = const_cast<wchar_t*>(name);
+    pi.pPortName = const_cast<wchar_t*>(L"FILE:");
+    pi.pDriverName = di.pName;
+    pi.pPrintProcessor = const_cast<wchar_t*>(L"WinPrint");
+    pi.pDatatype = const_cast<wchar_t*>(L"RAW");
+    pi.Attributes = PRINTER_ATTRIBUTE_LOCAL;
+    HANDLE h = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&pi));
+    if (!h && GetLastError() != ERROR_PRINTER_ALREADY_EXISTS)
+    {
+        why = "AddPrinter failed: " + std::to_string(GetLastError());
+        return false;
+    }
+    if (h)
+        ClosePrinter(h);
+    TPrinter* printer = Printer();
+    printer->Refresh();
+    const int index = printer->Printers()->IndexOf(WideToSjis(std::wstring(name)));
+    if (index < 0)
+    {
+        why = "the new printer is not listed";
+        return false;
+    }
+    printer->SetPrinterIndex(index);
+    return true;
+}
+
+// The job title a PostScript file carries ("%%Title: (...)", with its escapes undone).
+inline std::string PostScriptTitle(const std::string& ps)
+{
+    const std::string mark = "%%Title: ";
+    size_t at = ps.find(mark);
+    if (at == std::string::npos)
+        return "";
+    at += mark.size();
+    // Plain text to the line's end, or a string in parentheses with escapes.
+    if (ps[at] != '(')
+        return ps.substr(at, ps.find_first_of("\r\n", at) - at);
+    std::string title;
+    for (++at; at < ps.size() && ps[at] != ')'; ++at)
+    {
+        if (ps[at] != '\\' || at + 1 >= ps.size())
+        {
+            title += ps[at];
+            continue;
+        }
+        ++at;
+        if (ps[at] >= '0' && ps[at] <= '7')
+        {
+            int v = 0;
+            for (int n = 0; n < 3 && at < ps.size() && ps[at] >= '0' && ps[at] <= '7'; ++n, ++at)
+                v = v * 8 + (ps[at] - '0');
+            --at;
+            title += char(v);
+        }
+        else
+            title += ps[at];
+    }
+    return title;
+}

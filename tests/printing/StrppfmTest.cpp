@@ -1,0 +1,127 @@
+// The preview and progress windows: page indicator and navigation, the three scales, centring,
+// a minimised window, and the progress bar's ends.
+#include "printing/Strppfm.h"
+
+#include <gtest/gtest.h>
+
+#include "printing/StrPrint.h"
+#include "printing/Strpprog.h"
+#include "tests/TestServices.h"
+#include "tests/printing/PrintTestUtil.h"
+
+namespace
+{
+struct TPreview
+{
+    explicit TPreview(int lines, bool english = false)
+    {
+        printer.SetIsEnglish(english);
+        TStringList strings;
+        for (int i = 0; i < lines; ++i)
+            strings.Add("line");
+        EXPECT_TRUE(printer.DivideStringsToMetaFiles(&strings, &pages, "t"));
+        form = Create<TFormStrPreview>(nullptr);
+        form->Setup(&printer, &pages);
+        form->Show();
+        Application->ProcessMessages();
+    }
+    ~TPreview() { delete form; }
+    TFakePrinter device;
+    TBoxServices services;
+    TStringsPrinter printer{nullptr};
+    TMetaFileList pages;
+    TFormStrPreview* form;
+};
+} // namespace
+
+TEST(TFormStrPreview, IndicatorAndNavigationFollowThePage)
+{
+    TPreview one(1);
+    EXPECT_EQ(one.form->Label1->Caption(), AnsiString("  1 /   1"));
+    EXPECT_EQ(one.form->Label1->Width(), 100); // room for the numbers, however they change
+    for (TSpeedButton* b : {one.form->SpeedButton1, one.form->SpeedButton2, one.form->SpeedButton3,
+                            one.form->SpeedButton4})
+        EXPECT_FALSE(b->Enabled());
+
+    TPreview english(1, true);
+    EXPECT_EQ(english.form->Caption(), AnsiString("Print Preview"));
+    EXPECT_EQ(english.form->SpeedButton6->Caption(), AnsiString("Fit Width"));
+    EXPECT_EQ(one.form->SpeedButton8->Caption(), AnsiString("閉じる"));
+
+    TPreview many(200);
+    ASSERT_GE(many.pages.GetCount(), 3);
+    const int last = many.pages.GetCount() - 1;
+    const struct
+    {
+        TSpeedButton* TFormStrPreview::*button;
+        int index;
+    } steps[] = {{&TFormStrPreview::SpeedButton3, 1},    {&TFormStrPreview::SpeedButton4, last},
+                 {&TFormStrPreview::SpeedButton3, last}, {&TFormStrPreview::SpeedButton2, last - 1},
+                 {&TFormStrPreview::SpeedButton1, 0},    {&TFormStrPreview::SpeedButton2, 0}};
+    for (const auto& s : steps)
+    {
+        many.form->SpeedButtonClick(many.form->*s.button);
+        EXPECT_EQ(many.form->MetaFileIndex(), s.index);
+        EXPECT_EQ(many.form->SpeedButton1->Enabled(), s.index > 0);
+        EXPECT_EQ(many.form->SpeedButton4->Enabled(), s.index < last);
+    }
+}
+
+TEST(TFormStrPreview, ScalesCentreAndSurviveAMinimisedWindow)
+{
+    TPreview p(1);
+    TFormStrPreview* f = p.form;
+    const int vbar = GetSystemMetrics(SM_CXVSCROLL);
+    for (int width : {500, 700})
+    {
+        f->SetWidth(width);
+        f->SpeedButtonClick(f->SpeedButton6); // to the width
+        EXPECT_EQ(f->Image1->Width(), f->ScrollBox1->Width() - vbar);
+        EXPECT_NEAR(double(f->Image1->Height()) / f->Image1->Width(), 3508.0 / 2480.0, 0.01);
+    }
+    f->SetBounds(f->Left(), f->Top(), 900, 500);
+    f->SpeedButtonClick(f->SpeedButton5); // to the height: narrower than the box, so centred
+    EXPECT_EQ(f->ScrollBox1->HorzRange(), 0);
+    EXPECT_NEAR(f->Image1->Left(), (f->ScrollBox1->ClientWidth() - f->Image1->Width()) / 2, 1);
+    f->Image1MouseMove(f->Image1, TShiftState{ssLeft}, 10, 10);
+    EXPECT_EQ(f->ScrollBox1->HorzPosition(), 0);
+    EXPECT_EQ(f->ScrollBox1->VertPosition(), 0);
+    f->SetBounds(f->Left(), f->Top(), 600, 500);
+    f->SpeedButtonClick(f->SpeedButton7); // 100 %: larger than the box, so it drags
+    f->Image1MouseDown(f->Image1, mbLeft, TShiftState{ssLeft}, 50, 50);
+    f->Image1MouseMove(f->Image1, TShiftState{ssLeft}, 30, 20);
+    EXPECT_EQ(f->ScrollBox1->HorzPosition(), 20);
+    EXPECT_EQ(f->ScrollBox1->VertPosition(), 30);
+    SendMessageW(f->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), 0);
+    EXPECT_EQ(f->ScrollBox1->VertPosition(), 150);
+    f->Image1MouseMove(f->Image1, TShiftState(), 30, 20);
+    EXPECT_EQ(f->Image1->Cursor(), crOpenHand);
+    EXPECT_EQ(Screen->Cursors(crOpenHand), LoadCursorW(HInstance, L"OpenHand"));
+    EXPECT_NE(Screen->Cursors(crOpenHand), nullptr);
+    ShowWindow(f->Handle(), SW_MINIMIZE);
+    for (TPreviewMode m : {pmWidth, pmHeight})
+    {
+        f->SetPreviewMode(m);
+        EXPECT_GE(f->Image1->Width(), 1);
+        EXPECT_GE(f->Image1->Height(), 1);
+    }
+}
+
+TEST(TFormStrProgress, BarShowsTheShareDoneAndCancelStopsTheLayout)
+{
+    std::unique_ptr<TFormStrProgress> form(TFormStrProgress::Execute(nullptr, "x"));
+    const struct
+    {
+        int maximum, position, percent;
+    } cases[] = {{0, 0, 100}, {200, 1, 1}, {200, 100, 50}, {3, 2, 67}};
+    for (const auto& c : cases)
+    {
+        form->Progress("y", c.maximum, c.position);
+        EXPECT_EQ(form->ProgressBar1->Position(), c.percent);
+    }
+    EXPECT_EQ(form->Label1->Caption(), AnsiString("y"));
+    EXPECT_EQ(form->Label1->Width(), 280);
+    EXPECT_FALSE(form->Cancelled());
+    form->Button1->Click();
+    EXPECT_TRUE(form->Cancelled());
+}

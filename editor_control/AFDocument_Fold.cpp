@@ -150,11 +150,26 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
     {
         int restLen = total - off;
         bool truncated = false;
-        dsp.assign(size_t(indent), ' ');
-        AppendTabExpansion(dsp, base + off, restLen, FTabSize, false, indent + window, &truncated);
-        D.SetLength(int(dsp.size()));
-        if (!dsp.empty())
-            std::memcpy(D.Unique(), dsp.data(), dsp.size());
+        const int look = std::min(restLen, window);
+        if (!std::memchr(base + off, '\t', size_t(std::min(restLen, window + 1))))
+        {
+            // No tab within reach: the display form is the indent and the bytes as they are.
+            truncated = restLen > window;
+            D.SetLength(indent + look);
+            if (char* d = D.Unique())
+            {
+                std::memset(d, ' ', size_t(indent));
+                std::memcpy(d + indent, base + off, size_t(look));
+            }
+        }
+        else
+        {
+            dsp.assign(size_t(indent), ' ');
+            AppendTabExpansion(dsp, base + off, restLen, FTabSize, false, indent + window, &truncated);
+            D.SetLength(int(dsp.size()));
+            if (!dsp.empty())
+                std::memcpy(D.Unique(), dsp.data(), dsp.size());
+        }
         int dLen = D.Length();
 
         int brk;

@@ -91,7 +91,7 @@ void TAFDocument::NoteLineWidth(int length)
 
 AnsiString TAFDocument::TabExpand(const AnsiString& s, bool toSpaces) const
 {
-    if (s.view().find('\t') == std::string_view::npos)
+    if (!FindTab(s.c_str(), size_t(s.Length())))
         return s;
     std::string out;
     out.reserve(size_t(s.Length()) + 16);

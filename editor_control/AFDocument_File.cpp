@@ -98,9 +98,14 @@ bool TLineReader::Next(AnsiString& line)
                 continue;
             }
             char c = b[i];
-            line = AnsiString(b + pos_, int(i - pos_ + 1)); // the line end becomes a CR in place
-            if (c != '\r')
-                line.Unique()[i - pos_] = '\r';
+            // Into the caller's buffer when nobody else holds it: a line read is most often
+            // dropped once its rows are made. The line end becomes a CR.
+            const int n = int(i - pos_ + 1);
+            line.Reserve(n);
+            line.SetLength(n);
+            char* d = line.Unique();
+            std::memcpy(d, b + pos_, size_t(n));
+            d[n - 1] = '\r';
             size_t next = i + 1;
             char partner = c == '\r' ? '\n' : '\r';
             if (next < end_ && b[next] == partner)

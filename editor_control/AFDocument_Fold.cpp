@@ -151,7 +151,7 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
         int restLen = total - off;
         bool truncated = false;
         const int look = std::min(restLen, window);
-        if (!std::memchr(base + off, '\t', size_t(std::min(restLen, window + 1))))
+        if (!FindTab(base + off, size_t(std::min(restLen, window + 1))))
         {
             // No tab within reach: the display form is the indent and the bytes as they are.
             truncated = restLen > window;

@@ -91,7 +91,7 @@ void TAFDocument::NoteLineWidth(int length)
 
 AnsiString TAFDocument::TabExpand(const AnsiString& s, bool toSpaces) const
 {
-    if (s.view().find('\t') == std::string_view::npos)
+    if (!FindTab(s.c_str(), size_t(s.Length())))
         return s;
     std::string out;
     out.reserve(size_t(s.Length()) + 16);
@@ -273,19 +273,7 @@ void TAFDocument::DeleteRowsAt(int first, int count, bool lastFirst)
     }
     FLines->EndUpdate();
     // Records: free the deleted ones, move the rest up, drop the tail slots.
-    int records = FAttrs->GetCount();
-    for (int i = first; i < first + count && i < records; ++i)
-    {
-        ColAttrFree(i);
-        delete static_cast<TAttrListItem*>(FAttrs->Get(i));
-        FAttrs->Put(i, nullptr);
-    }
-    for (int i = first + count; i < records; ++i)
-    {
-        FAttrs->Put(i - count, FAttrs->Get(i));
-        FAttrs->Put(i, nullptr);
-    }
-    FAttrs->TList::SetCount(std::max(0, records - count));
+    FAttrs->DeleteRange(first, count);
     for (int k = 0; k < count; ++k)
         BlkAttrLineEdit(first, emDelete);
     if (FCaret.y >= first + count)

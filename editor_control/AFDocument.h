@@ -218,6 +218,9 @@ private:
     bool FoldTake(int row, int through, int delta);
     void FoldFlush();
 
+    // While a load or a whole re-fold builds rows, their text goes to shared blocks.
+    TStringArena* FArena = nullptr;
+    AnsiString NewRowText(const char* s, int len) { return FArena ? FArena->Make(s, len) : AnsiString(s, len); }
     TAFDocumentHost FNoHost;
     TAFDocumentHost* FHost = &FNoHost;
     TStrings* FLines = nullptr;

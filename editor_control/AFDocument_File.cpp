@@ -1,5 +1,6 @@
 // Reading a text or raw stream into rows and records, and writing them out again.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -19,6 +20,8 @@ constexpr int kRawHeaderSize = 268;
 constexpr int kMaxPiece = 65536;
 // Rows reserved before reading a text, at most.
 constexpr int64_t kGuessedRows = 65536;
+// Rows a text load gathers before it starts another list.
+constexpr int kChunkRows = 65536;
 
 // Largest indent a row of this wrap position takes; the record's field is 16 bits.
 int MaxIndentFor(int wrapPos) { return std::clamp(wrapPos - 8, 0, int(INT16_MAX)); }
@@ -95,8 +98,14 @@ bool TLineReader::Next(AnsiString& line)
                 continue;
             }
             char c = b[i];
-            line = AnsiString(b + pos_, int(i - pos_));
-            line += '\r';
+            // Into the caller's buffer when nobody else holds it: a line read is most often
+            // dropped once its rows are made. The line end becomes a CR.
+            const int n = int(i - pos_ + 1);
+            line.Reserve(n);
+            line.SetLength(n);
+            char* d = line.Unique();
+            std::memcpy(d, b + pos_, size_t(n));
+            d[n - 1] = '\r';
             size_t next = i + 1;
             char partner = c == '\r' ? '\n' : '\r';
             if (next < end_ && b[next] == partner)
@@ -143,6 +152,13 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
 {
     TStringList* lines = &lineList;
     TAttrList* records = &recordList;
+    TStringArena arena;
+    struct TArenaUse
+    {
+        TStringArena*& slot;
+        ~TArenaUse() { slot = nullptr; }
+    } arenaUse{FArena};
+    FArena = &arena;
     std::vector<TAttrListItem> attrs; // the records of the rows of one line, then moved to records
     int savedLongest = FLongestLine;
     FLongestLine = 0;
@@ -199,7 +215,7 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
                     size_t e = lf == std::string::npos ? text.size() : lf;
                     if (p > text.size())
                         p = text.size();
-                    AnsiString row(text.data() + p, int(e - p));
+                    AnsiString row = NewRowText(text.data() + p, int(e - p));
                     p = lf == std::string::npos ? text.size() : lf + 1;
                     TAttrListItem rec = TAttrListItem::FromImage(&images[size_t(i) * kAttrImageSize]);
                     if (rec.WrapPos < 10)
@@ -235,7 +251,22 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
             // be long): room for a small text at most, then the lists grow as rows come.
             int64_t size = stream->GetSize() - stream->GetPosition();
             if (size > 0)
-                reserve(std::min<int64_t>(size / 30 + 16, kGuessedRows));
+                records->SetCapacity(int(std::min<int64_t>(size / 30 + 16, kGuessedRows)));
+            // Rows gather in lists of a bounded size and move to the row list once their number
+            // is known: a list grown row by row would copy itself over and over, and at its last
+            // growth hold two copies of every row's slot at once.
+            std::vector<std::unique_ptr<TStringList>> full;
+            auto chunk = std::make_unique<TStringList>();
+            chunk->SetCapacity(kChunkRows);
+            lines = chunk.get();
+            auto nextChunk = [&]() {
+                if (lines->GetCount() < kChunkRows)
+                    return;
+                full.push_back(std::move(chunk));
+                chunk = std::make_unique<TStringList>();
+                chunk->SetCapacity(kChunkRows);
+                lines = chunk.get();
+            };
             TLineReader reader(stream);
             AnsiString line;
             std::string expanded;
@@ -278,16 +309,31 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
                         int cut = kMaxPiece;
                         if (ByteTypeAt(s + off, n - off, cut) == mbTrailByte)
                             --cut;
-                        lines->Add(AnsiString(s + off, cut));
+                        lines->Add(NewRowText(s + off, cut));
                         attrs.push_back(rec);
                         NoteLineWidth(cut);
                         off += cut;
                     }
-                    lines->Add(off == 0 ? line : AnsiString(s + off, n - off));
+                    lines->Add(NewRowText(s + off, n - off));
                     attrs.push_back(rec);
                     NoteLineWidth(n - off);
                 }
                 keepAttrs();
+                nextChunk();
+            }
+            full.push_back(std::move(chunk));
+            lines = &lineList;
+            int64_t total = lines->GetCount();
+            for (const auto& rows : full)
+                total += rows->GetCount();
+            if (total >= INT_MAX)
+                throw EOutOfMemory(SOutOfMemory);
+            lines->SetCapacity(int(total) + 1); // and the row that may follow
+            for (auto& rows : full)
+            {
+                for (int i = 0, n = rows->GetCount(); i < n; ++i)
+                    lines->Add(rows->Get(i));
+                rows.reset();
             }
             if (reader.Truncated())
             {

@@ -137,20 +137,39 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
     const int window = wrap + 64;
 
     auto emit = [&](int from, int count) {
-        lines->Add(AnsiString(base + from, count));
+        lines->Add(NewRowText(base + from, count));
         attrs.push_back(attr);
         NoteLineWidth(count);
     };
 
     int off = 0;
     std::string dsp;
+    // One buffer for every piece's display form (written in place while nothing else holds it).
+    AnsiString D;
     for (;;)
     {
         int restLen = total - off;
         bool truncated = false;
-        dsp.assign(size_t(indent), ' ');
-        AppendTabExpansion(dsp, base + off, restLen, FTabSize, false, indent + window, &truncated);
-        AnsiString D(dsp.data(), int(dsp.size()));
+        const int look = std::min(restLen, window);
+        if (!FindTab(base + off, size_t(std::min(restLen, window + 1))))
+        {
+            // No tab within reach: the display form is the indent and the bytes as they are.
+            truncated = restLen > window;
+            D.SetLength(indent + look);
+            if (char* d = D.Unique())
+            {
+                std::memset(d, ' ', size_t(indent));
+                std::memcpy(d + indent, base + off, size_t(look));
+            }
+        }
+        else
+        {
+            dsp.assign(size_t(indent), ' ');
+            AppendTabExpansion(dsp, base + off, restLen, FTabSize, false, indent + window, &truncated);
+            D.SetLength(int(dsp.size()));
+            if (!dsp.empty())
+                std::memcpy(D.Unique(), dsp.data(), dsp.size());
+        }
         int dLen = D.Length();
 
         int brk;
@@ -510,6 +529,13 @@ void TAFDocument::FoldRows(int row)
 void TAFDocument::RefoldParagraphs()
 {
     // Each paragraph is joined and cut again in one pass, as a load does: linear in the text.
+    TStringArena arena;
+    struct TArenaUse
+    {
+        TStringArena*& slot;
+        ~TArenaUse() { slot = nullptr; }
+    } arenaUse{FArena};
+    FArena = &arena;
     auto lines = std::make_unique<TStringList>();
     std::vector<TAttrListItem> attrs;
     const int n = GetLinesCount();

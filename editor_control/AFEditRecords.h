@@ -98,6 +98,9 @@ public:
     int Add(const TAttrListItem& item);
     void Insert(int i, const TAttrListItem& item);
     void Delete(int i);
+    // Frees the records of slots first .. first + count - 1 (those that exist) and moves the slots
+    // below up once.
+    void DeleteRange(int first, int count);
     void SetCount(int n);
     void Clear() override;
     // Removes the record of slot i without freeing its column list, handing the list to the caller.

@@ -2,8 +2,13 @@
 #pragma once
 
 #include <bitset>
+#include <cstddef>
 #include <string>
 #include <vector>
+
+// The first tab of s[0, n), or null. Reads a word at a time: every row's display form looks for
+// tabs, and the C library's search goes a byte at a time.
+const char* FindTab(const char* s, size_t n);
 
 // Appends the tab expansion of s to out. Tab columns count from the start of s, not from the
 // start of out. Fill form (toSpaces false): each tab becomes width-1 bytes 0x0B and one 0x09.

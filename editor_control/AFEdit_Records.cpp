@@ -1,11 +1,156 @@
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define VN_POISON(p, n) ASAN_POISON_MEMORY_REGION(p, n)
+#define VN_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION(p, n)
+#else
+#define VN_POISON(p, n) ((void)(p), (void)(n))
+#define VN_UNPOISON(p, n) ((void)(p), (void)(n))
+#endif
 
 #include "editor_control/AFEditRecords.h"
 #include "platform/SysUtils.h"
 
 namespace
 {
+// Line records come from 64 KB pools instead of a heap block each: a big text has millions of
+// rows, and a block per record costs a header and rounding besides the record. Each record is
+// preceded by its pool's address; a pool goes back once its last record is freed (one empty pool
+// is kept, so a row added and deleted in turn does not take and free one each time). Records are
+// made and freed on the thread of the window only.
+class TRecordPools
+{
+public:
+    static TRecordPools& Get()
+    {
+        static TRecordPools* pools = new TRecordPools(); // outlives every list freed at exit
+        return *pools;
+    }
+
+    // Room for one record.
+    void* Take()
+    {
+        TPool* pool = open_;
+        if (!pool)
+        {
+            pool = new (::operator new(kPoolSize)) TPool();
+            Link(pool);
+        }
+        char* slot = pool->free;
+        if (slot)
+        {
+            VN_UNPOISON(slot, kSlot);
+            pool->free = *reinterpret_cast<char**>(slot + kHead);
+        }
+        else
+        {
+            slot = reinterpret_cast<char*>(pool) + kFirst + size_t(pool->used++) * kSlot;
+            *reinterpret_cast<TPool**>(slot) = pool;
+        }
+        ++pool->live;
+        if (spare_ == pool)
+            spare_ = nullptr;
+        if (!pool->free && pool->used == kSlots)
+            Unlink(pool);
+        return slot + kHead;
+    }
+
+    void Give(void* record) noexcept
+    {
+        char* slot = static_cast<char*>(record) - kHead;
+        TPool* pool = *reinterpret_cast<TPool**>(slot);
+        *reinterpret_cast<char**>(slot + kHead) = pool->free;
+        pool->free = slot;
+        // A freed record stays unreadable under the address sanitizer, past the link word.
+        VN_POISON(slot + kHead + sizeof(void*), kSlot - kHead - sizeof(void*));
+        --pool->live;
+        if (!pool->listed)
+            Link(pool);
+        if (pool->live > 0)
+            return;
+        if (TPool* old = spare_; old && old != pool)
+        {
+            Unlink(old);
+            FreePool(old);
+        }
+        spare_ = pool;
+    }
+
+private:
+    static constexpr size_t kPoolSize = 65536;
+    struct TPool
+    {
+        TPool* prev = nullptr;
+        TPool* next = nullptr;
+        char* free = nullptr; // slots given back, linked through their record's first word
+        int used = 0;         // slots ever handed out from the front
+        int live = 0;
+        bool listed = false;  // on the list of pools with room
+    };
+    static constexpr size_t kAlign = alignof(TAttrListItem) > alignof(void*) ? alignof(TAttrListItem) : alignof(void*);
+    static constexpr size_t kHead = (sizeof(TPool*) + kAlign - 1) / kAlign * kAlign;
+    static constexpr size_t kSlot = kHead + (std::max(sizeof(TAttrListItem), sizeof(void*)) + kAlign - 1) / kAlign * kAlign;
+    static constexpr size_t kFirst = (sizeof(TPool) + kAlign - 1) / kAlign * kAlign;
+    static constexpr int kSlots = int((kPoolSize - kFirst) / kSlot);
+
+    static void FreePool(TPool* pool) noexcept
+    {
+        pool->~TPool();
+        VN_UNPOISON(pool, kPoolSize);
+        ::operator delete(pool);
+    }
+    void Link(TPool* pool) noexcept
+    {
+        pool->prev = nullptr;
+        pool->next = open_;
+        if (open_)
+            open_->prev = pool;
+        open_ = pool;
+        pool->listed = true;
+    }
+    void Unlink(TPool* pool) noexcept
+    {
+        if (pool->prev)
+            pool->prev->next = pool->next;
+        else
+            open_ = pool->next;
+        if (pool->next)
+            pool->next->prev = pool->prev;
+        pool->prev = pool->next = nullptr;
+        pool->listed = false;
+        if (spare_ == pool)
+            spare_ = nullptr;
+    }
+
+    TPool* open_ = nullptr;  // pools with a free slot, the last one linked first
+    TPool* spare_ = nullptr; // an empty pool kept for the next record
+};
+
+TAttrListItem* NewRecord(const TAttrListItem& from)
+{
+    void* slot = TRecordPools::Get().Take();
+    try
+    {
+        return new (slot) TAttrListItem(from);
+    }
+    catch (...)
+    {
+        TRecordPools::Get().Give(slot);
+        throw;
+    }
+}
+
+void DeleteRecord(TAttrListItem* item) noexcept
+{
+    item->~TAttrListItem();
+    TRecordPools::Get().Give(item);
+}
+
 void PutI32(unsigned char* p, int32_t v)
 {
     uint32_t u = static_cast<uint32_t>(v);
@@ -151,7 +296,7 @@ TAttrList::~TAttrList() { Clear(); }
 
 TAttrListItem* TAttrList::NewCopy(const TAttrListItem& item)
 {
-    auto* copy = new TAttrListItem(item);
+    auto* copy = NewRecord(item);
     copy->ColAttr = nullptr;
     if (item.ColAttr)
     {
@@ -161,7 +306,7 @@ TAttrListItem* TAttrList::NewCopy(const TAttrListItem& item)
         }
         catch (...)
         {
-            delete copy;
+            DeleteRecord(copy);
             throw;
         }
     }
@@ -173,7 +318,7 @@ void TAttrList::Free(TAttrListItem* item)
     if (!item)
         return;
     delete item->ColAttr;
-    delete item;
+    DeleteRecord(item);
 }
 
 TAttrListItem* TAttrList::GetItem(int i)
@@ -184,8 +329,16 @@ TAttrListItem* TAttrList::GetItem(int i)
     auto* item = static_cast<TAttrListItem*>(Get(i));
     if (!item)
     {
-        item = new TAttrListItem();
-        Put(i, item);
+        item = NewRecord(TAttrListItem());
+        try
+        {
+            Put(i, item);
+        }
+        catch (...)
+        {
+            DeleteRecord(item);
+            throw;
+        }
     }
     return item;
 }
@@ -241,6 +394,25 @@ void TAttrList::Delete(int i)
     Free(static_cast<TAttrListItem*>(Get(i)));
     Put(i, nullptr);
     TList::Delete(i);
+}
+
+void TAttrList::DeleteRange(int first, int count)
+{
+    const int records = GetCount();
+    if (first < 0 || count <= 0 || first >= records)
+        return;
+    count = std::min(count, records - first);
+    for (int i = first; i < first + count; ++i)
+    {
+        Free(static_cast<TAttrListItem*>(Get(i)));
+        Put(i, nullptr);
+    }
+    for (int i = first + count; i < records; ++i)
+    {
+        Put(i - count, Get(i));
+        Put(i, nullptr);
+    }
+    TList::SetCount(records - count);
 }
 
 void TAttrList::SetCount(int n)

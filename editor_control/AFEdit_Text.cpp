@@ -1,9 +1,27 @@
 #include "editor_control/AFEditText.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/AnsiString.h"
+
+const char* FindTab(const char* s, size_t n)
+{
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        uint32_t w;
+        std::memcpy(&w, s + i, 4);
+        const uint32_t x = w ^ 0x09090909u; // a zero byte where a tab was
+        if ((x - 0x01010101u) & ~x & 0x80808080u)
+            break;
+    }
+    for (; i < n; ++i)
+        if (s[i] == '\t')
+            return s + i;
+    return nullptr;
+}
 
 void AppendTabExpansion(std::string& out, const char* s, int len, int tabSize, bool toSpaces, int limit,
                         bool* truncated)
@@ -26,7 +44,7 @@ void AppendTabExpansion(std::string& out, const char* s, int len, int tabSize, b
         int window = len - i;
         if (limit >= 0)
             window = std::min(window, int(size_t(limit) - out.size()) + 1);
-        const char* tab = static_cast<const char*>(std::memchr(s + i, '\t', size_t(window)));
+        const char* tab = FindTab(s + i, size_t(window));
         int runEnd = tab ? int(tab - s) : (window == len - i ? len : i + window);
         int run = runEnd - i;
         if (limit >= 0 && out.size() + size_t(run) > size_t(limit))
@@ -91,7 +109,7 @@ int DspColToLogCol(const char* s, int len, int tabSize, int dspCol)
     {
         // Look no further than the column asked for: long rows stay cheap.
         int window = std::min(len - i, dspCol - col + 1);
-        const char* tab = static_cast<const char*>(std::memchr(s + i, '\t', size_t(window)));
+        const char* tab = FindTab(s + i, size_t(window));
         int run = (tab ? int(tab - s) : std::min(len, i + window)) - i;
         if (dspCol < col + run)
             return i + (dspCol - col);

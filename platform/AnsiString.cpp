@@ -39,8 +39,17 @@ AnsiString::Rep* AnsiString::NewRep(int cap)
 
 void AnsiString::Release(Rep* r) noexcept
 {
-    if (r && AtomicDec(&r->refs) == 0)
+    if (!r || AtomicDec(&r->refs) != 0)
+        return;
+    if (r->cap >= 0)
+    {
         std::free(r);
+        return;
+    }
+    // The block's first int counts its strings and the arena while it still fills the block.
+    char* block = reinterpret_cast<char*>(r) + r->cap;
+    if (AtomicDec(reinterpret_cast<int*>(block)) == 0)
+        ::operator delete(block);
 }
 
 AnsiString::AnsiString(const char* s) : AnsiString(s, s ? CheckedLength(std::strlen(s)) : 0) {}
@@ -403,7 +412,7 @@ AnsiString& AnsiString::Append(const char* s, int len)
         throw EOutOfMemory("string too long");
     // s may point into our own buffer; keep it alive over a reallocation.
     Rep* hold = nullptr;
-    if (rep_ && s >= rep_->data && s < rep_->data + rep_->cap + 1)
+    if (rep_ && s >= rep_->data && s < rep_->data + (rep_->cap < 0 ? rep_->len : rep_->cap) + 1)
     {
         hold = rep_;
         AtomicInc(&hold->refs);
@@ -458,17 +467,15 @@ TMbcsByteType ByteTypeAt(const char* s, int len, int index0)
 {
     if (index0 < 0 || index0 >= len)
         return mbSingleByte;
-    int i = 0;
-    while (i < index0)
-    {
-        if (IsSjisLead((unsigned char)s[i]) && i + 1 < len)
-            i += 2;
-        else
-            ++i;
-    }
-    if (i > index0)
+    // A character starts right after the last byte before index0 that cannot lead (whether that
+    // byte was a single byte or a trail, the next one begins a character); from there on every
+    // byte leads or trails in turn. Only that run is looked at, not the whole text before it.
+    int k = index0;
+    while (k > 0 && IsSjisLead((unsigned char)s[k - 1]))
+        --k;
+    if ((index0 - k) % 2 == 1)
         return mbTrailByte;
-    return (IsSjisLead((unsigned char)s[i]) && i + 1 < len) ? mbLeadByte : mbSingleByte;
+    return (IsSjisLead((unsigned char)s[index0]) && index0 + 1 < len) ? mbLeadByte : mbSingleByte;
 }
 
 TMbcsByteType ByteType(const AnsiString& s, int index)
@@ -477,3 +484,50 @@ TMbcsByteType ByteType(const AnsiString& s, int index)
 }
 
 std::ostream& operator<<(std::ostream& os, const AnsiString& s) { return os.write(s.c_str(), s.Length()); }
+
+// ---- TStringArena ---------------------------------------------------------------------------
+
+namespace
+{
+constexpr size_t kArenaBlock = 256 * 1024;
+constexpr size_t kArenaHeader = 8;   // the count, and the strings stay aligned
+constexpr int kArenaLargest = 4096; // longer strings get a heap block of their own
+} // namespace
+
+TStringArena::~TStringArena() { Leave(); }
+
+void TStringArena::Leave() noexcept
+{
+    if (block_ && AtomicDec(reinterpret_cast<int*>(block_)) == 0)
+        ::operator delete(block_);
+    block_ = nullptr;
+    used_ = 0;
+}
+
+AnsiString TStringArena::Make(const char* s, int len)
+{
+    if (len <= 0 || !s)
+        return AnsiString();
+    if (len > kArenaLargest)
+        return AnsiString(s, len);
+    const size_t need = (offsetof(AnsiString::Rep, data) + size_t(len) + 1 + 3) & ~size_t(3);
+    if (!block_ || used_ + need > kArenaBlock)
+    {
+        char* block = static_cast<char*>(::operator new(kArenaBlock));
+        Leave();
+        block_ = block;
+        *reinterpret_cast<int*>(block_) = 1; // the arena's own hold
+        used_ = kArenaHeader;
+    }
+    auto* r = reinterpret_cast<AnsiString::Rep*>(block_ + used_);
+    r->refs = 1;
+    r->len = len;
+    r->cap = -int(used_);
+    std::memcpy(r->data, s, size_t(len));
+    r->data[len] = '\0';
+    used_ += need;
+    AtomicInc(reinterpret_cast<int*>(block_));
+    AnsiString out;
+    out.rep_ = r;
+    return out;
+}

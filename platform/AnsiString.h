@@ -85,17 +85,38 @@ public:
     friend bool operator>=(const AnsiString& a, const AnsiString& b) noexcept { return a.Compare(b) >= 0; }
 
 private:
+    friend class TStringArena;
     struct Rep
     {
         int refs; // atomic access through the helpers in the .cpp
         int len;
-        int cap;
+        int cap;  // negative in a shared block: the block's header is that many bytes back
         char data[1];
     };
     static Rep* NewRep(int cap);
     static void Release(Rep* r) noexcept;
     void MakeUnique(int minCap);
     Rep* rep_;
+};
+
+// Makes strings whose bytes sit in large shared blocks instead of a heap block each (millions of
+// rows of a big text cost a heap header and rounding apiece otherwise). A string made here is
+// copied to storage of its own when it is written to; a block goes back once the arena and every
+// string in it are gone. Making strings is for one thread; the strings go anywhere.
+class TStringArena
+{
+public:
+    TStringArena() = default;
+    ~TStringArena();
+    TStringArena(const TStringArena&) = delete;
+    TStringArena& operator=(const TStringArena&) = delete;
+
+    AnsiString Make(const char* s, int len);
+
+private:
+    void Leave() noexcept; // gives up the arena's hold on its current block
+    char* block_ = nullptr;
+    size_t used_ = 0;
 };
 
 // CP932 byte classification over fixed ranges (never the process code page).

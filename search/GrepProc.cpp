@@ -295,7 +295,10 @@ void typGrepProc::SetCurrentFolder(const AnsiString& folder)
 
 namespace
 {
-bool WordBoundary(const char* line, int lineLength, int position, int length, TByteWalk& walk)
+// The whole-word test once the byte types of the bytes either side are known (typeOf(at) is
+// asked for those two only).
+template <class TTypeOf>
+bool WordEdges(const char* line, int lineLength, int position, int length, TTypeOf&& typeOf)
 {
     if (length <= 0 || position < 0 || position + length > lineLength)
         return false;
@@ -304,7 +307,7 @@ bool WordBoundary(const char* line, int lineLength, int position, int length, TB
             return false;
     auto neighbourFails = [&](int at, unsigned char edge)
     {
-        if (walk.At(at) != mbSingleByte)
+        if (typeOf(at) != mbSingleByte)
             return true;
         const auto b = static_cast<unsigned char>(line[at]);
         return IsAsciiAlnum(edge) ? InIdentSet(b) : InWordSet(b);
@@ -315,6 +318,11 @@ bool WordBoundary(const char* line, int lineLength, int position, int length, TB
     if (after < lineLength && neighbourFails(after, static_cast<unsigned char>(line[after - 1])))
         return false;
     return true;
+}
+
+bool WordBoundary(const char* line, int lineLength, int position, int length, TByteWalk& walk)
+{
+    return WordEdges(line, lineLength, position, length, [&](int at) { return walk.At(at); });
 }
 } // namespace
 
@@ -385,6 +393,7 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
             start = pos + 1; // began on a trail byte
             continue;
         }
+        const int known = cursor; // a character starts there
         cursor = pos;
         int end = pos;
         while (end < pos + plen)
@@ -394,7 +403,19 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
             start = pos + charLen(pos); // ends inside a character
             continue;
         }
-        if (wholeWord_ && !WholeWordAt(line, lineLength, pos, plen))
+        // Both ends of the hit start characters, so the byte after it is no trail, and the byte
+        // before it is a trail exactly when the lead-range bytes before it (back to one that
+        // cannot lead, or to a known start) are odd in number.
+        auto typeOf = [&](int at)
+        {
+            if (at == pos + plen)
+                return charLen(at) == 2 ? mbLeadByte : mbSingleByte;
+            int j = at;
+            while (j > known && IsSjisLead(static_cast<unsigned char>(line[j - 1])))
+                --j;
+            return (at - j) % 2 == 1 ? mbTrailByte : mbSingleByte;
+        };
+        if (wholeWord_ && !WordEdges(line, lineLength, pos, plen, typeOf))
         {
             start = pos + charLen(pos);
             continue;

@@ -478,3 +478,54 @@ TEST(AFDocument, ARefoldOfAWholeParagraphIsOneUndoRecordReplayedExactly)
         EXPECT_TRUE(d.UndoBuff()->Edited());
     }
 }
+
+// A folded load cuts each paragraph where folding it by editing would: random paragraphs of tabs,
+// double-byte characters and words around the wrap position, loaded folded, against the same text
+// loaded unfolded and folded paragraph by paragraph.
+TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
+{
+    const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "「", "ab\tcd", "0123456789"};
+    std::mt19937 rng(5);
+    for (int round = 0; round < 300; ++round)
+    {
+        std::string text;
+        for (int k = int(rng() % 60); k > 0; --k)
+            text += rng() % 10 == 0 ? (rng() % 2 ? "\r\t\t" : "\r") : pieces[rng() % std::size(pieces)];
+        const int wrap = 10 + int(rng() % 30);
+        const int tab = 1 << (rng() % 4);
+        const TConvMode indents = rng() % 2 ? TConvMode{cmTabToIndent} : TConvMode();
+        auto rowsOf = [&](bool foldedLoad) {
+            TAFDocument d;
+            d.Options() = rng() % 2 ? TAFEditOptions{aoAutoFormat, aoJpnBanBreak} : TAFEditOptions{aoAutoFormat};
+            d.DefWrapPos() = wrap;
+            d.TabSize() = tab;
+            d.SetBanHead("、。）」");
+            d.SetBanEnd("（「");
+            TStringStream in(Ansi(text));
+            TStringList lines;
+            TAttrList records;
+            TLoadTruncation truncation;
+            TConvMode modes = indents;
+            if (foldedLoad)
+                modes << cmFoldLine;
+            d.ReadRows(&in, modes, lines, records, truncation);
+            d.TakeRows(lines);
+            d.Attrs()->Swap(records);
+            if (!foldedLoad)
+                for (int r = 0; r < d.GetLinesCount(); ++r)
+                    if (r == 0 || d.isCrLine(r - 1))
+                        d.FoldLine(r);
+            std::vector<std::string> out;
+            for (int r = 0; r < d.GetLinesCount(); ++r)
+                out.push_back(std::to_string(d.Attrs()->GetItem(r)->Indent) + ":" + d.GetLine(r).str());
+            return out;
+        };
+        const unsigned state = rng();
+        rng.seed(state);
+        const auto loaded = rowsOf(true);
+        rng.seed(state);
+        const auto edited = rowsOf(false);
+        ASSERT_EQ(loaded, edited) << "round " << round << ", wrap " << wrap << ", tab " << tab << ", text \""
+                                  << Hex(text) << "\"";
+    }
+}

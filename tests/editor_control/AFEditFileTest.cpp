@@ -721,7 +721,9 @@ TEST(AFEditFile, ALoadThatRunsOutOfMemoryAtAnyStepLeavesTheEditorAsItWas)
                 break; // every allocation of the load has failed once
             ASSERT_TRUE(StateOf(*ed) == before) << "allocation " << k << " failed";
         }
-        EXPECT_GT(k, 40);
+        // Rows' text and records come in shared blocks, so a load takes few allocations; each
+        // of the lists it builds is one of them.
+        EXPECT_GT(k, 5);
         auto plain = NewEditor();
         LoadBytes(*plain, *c.bytes, c.modes);
         EXPECT_TRUE(StateOf(*ed) == StateOf(*plain)) << "the load that got through is whole";

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 #include "editor_control/AFEditRecords.h"
@@ -30,6 +32,83 @@ TEST(AttrList, GetItemPastTheEndGrowsWithEmptySlotsAndZeroRecord)
     EXPECT_EQ(r->ColAttr, nullptr);
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(list.Get(i), nullptr) << i;
+}
+
+// Records of several lists made and freed in any order (hundreds of thousands, so storage is taken
+// and given back many times) keep their values, their column lists and their slots.
+TEST(AttrList, RandomInsertsDeletesAndRangesOfSeveralListsKeepEveryRecordOfAPlainModel)
+{
+    std::mt19937 rng(11);
+    struct TPair
+    {
+        TAttrList list;
+        std::vector<std::pair<int, int>> model; // indent and column count per slot
+    };
+    TPair pairs[3];
+    auto check = [](TPair& p) {
+        ASSERT_EQ(p.list.GetCount(), int(p.model.size()));
+        for (int i = 0; i < p.list.GetCount(); ++i)
+        {
+            TAttrListItem* r = p.list.GetItem(i);
+            ASSERT_EQ(r->Indent, p.model[size_t(i)].first) << i;
+            ASSERT_EQ(r->ColAttr ? r->ColAttr->GetCount() : 0, p.model[size_t(i)].second) << i;
+        }
+    };
+    int tag = 0;
+    for (int step = 0; step < 3000; ++step)
+    {
+        TPair& p = pairs[rng() % 3];
+        const int n = int(p.model.size());
+        switch (rng() % 6)
+        {
+        case 0:
+        case 1:
+            for (int k = int(rng() % 400); k > 0; --k)
+            {
+                TAttrListItem rec = Rec(++tag % 1000, 60);
+                TColAttrList cols;
+                const int colCount = tag % 7 == 0 ? 3 : 0;
+                cols.SetCount(colCount);
+                rec.ColAttr = colCount ? &cols : nullptr;
+                const int at = int(rng() % unsigned(p.model.size() + 1));
+                p.list.Insert(at, rec);
+                p.model.insert(p.model.begin() + at, {tag % 1000, colCount});
+            }
+            break;
+        case 2:
+            if (n > 0)
+            {
+                const int at = int(rng() % unsigned(n));
+                p.list.Delete(at);
+                p.model.erase(p.model.begin() + at);
+            }
+            break;
+        case 3:
+        {
+            const int first = int(rng() % unsigned(n + 2));
+            const int count = int(rng() % 500);
+            p.list.DeleteRange(first, count);
+            if (first < n && count > 0)
+                p.model.erase(p.model.begin() + first, p.model.begin() + std::min(n, first + count));
+            break;
+        }
+        case 4:
+        {
+            const int to = n > 0 ? int(rng() % unsigned(n)) : 0;
+            p.list.SetCount(to);
+            p.model.resize(size_t(to));
+            break;
+        }
+        default:
+            if (rng() % 8 == 0)
+            {
+                p.list.Clear();
+                p.model.clear();
+            }
+            break;
+        }
+        check(p);
+    }
 }
 
 TEST(AttrList, NegativeIndexRaises)

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -122,6 +123,122 @@ TEST(AnsiString, ByteTypeFollowsCharactersFromTheStart)
     AnsiString leads = "\x83\x83\x83";
     EXPECT_EQ(ByteType(leads, 2), mbTrailByte);
     EXPECT_EQ(ByteType(leads, 3), mbSingleByte);
+}
+
+TEST(AnsiString, ByteTypeAgreesWithAWalkFromTheStartOnRandomMixesOfLeadAndTrailValues)
+{
+    // Bytes that lead, trail, do both or neither, in runs long and short.
+    const unsigned char kBytes[] = {'a', '\\', '\r', 0x40, 0x80, 0x81, 0x9F, 0xA0, 0xDF, 0xE0, 0xFC, 0xFD};
+    std::mt19937 rng(7);
+    for (int round = 0; round < 2000; ++round)
+    {
+        std::string s(size_t(rng() % 24), '\0');
+        const unsigned lead = rng() % 100; // how often a byte takes a lead value
+        for (char& c : s)
+            c = char(rng() % 100 < lead ? 0x81 + rng() % 0x1F : kBytes[rng() % sizeof kBytes]);
+        std::vector<TMbcsByteType> walked;
+        for (size_t i = 0; i < s.size();)
+        {
+            if (IsSjisLead((unsigned char)s[i]) && i + 1 < s.size())
+            {
+                walked.insert(walked.end(), {mbLeadByte, mbTrailByte});
+                i += 2;
+            }
+            else
+            {
+                walked.push_back(mbSingleByte);
+                ++i;
+            }
+        }
+        for (int i = 0; i < int(s.size()); ++i)
+            ASSERT_EQ(ByteTypeAt(s.data(), int(s.size()), i), walked[size_t(i)]) << "round " << round << " at " << i;
+    }
+}
+
+// Strings made in shared blocks behave as any other: copies share, a write moves the string to a
+// block of its own, and the blocks outlive the arena for as long as a string in them lives (the
+// address sanitizer of the native build sees every block freed exactly once).
+TEST(AnsiString, StringsOfAnArenaFollowAPlainModelThroughCopiesWritesAndTheArenasEnd)
+{
+    // The last string of a block, its arena gone, appends its own bytes while it moves out.
+    for (const char* text : {"x", "abc", "0123456789"})
+    {
+        AnsiString lone;
+        {
+            TStringArena arena;
+            lone = arena.Make(text, int(std::strlen(text)));
+        }
+        lone.Append(lone.c_str(), lone.Length());
+        EXPECT_EQ(lone.str(), std::string(text) + text);
+    }
+    std::mt19937 rng(29);
+    for (int round = 0; round < 40; ++round)
+    {
+        std::vector<AnsiString> strings;
+        std::vector<std::string> model;
+        {
+            TStringArena arena;
+            for (int k = 0; k < 3000; ++k)
+            {
+                // Mostly short, now and then past what a block takes.
+                std::string text(size_t(rng() % 8 == 0 ? rng() % 6000 : rng() % 40), '\0');
+                for (char& c : text)
+                    c = char('a' + rng() % 26);
+                strings.push_back(arena.Make(text.data(), int(text.size())));
+                model.push_back(text);
+            }
+            if (round % 2)
+                strings.erase(strings.begin(), strings.begin() + 1500), model.erase(model.begin(), model.begin() + 1500);
+        }
+        for (int step = 0; step < 4000; ++step)
+        {
+            const size_t i = rng() % strings.size();
+            const size_t j = rng() % strings.size();
+            AnsiString& s = strings[i];
+            std::string& m = model[i];
+            switch (rng() % 6)
+            {
+            case 0:
+                strings[j] = s, model[j] = m;
+                break;
+            case 1:
+                if (!m.empty())
+                {
+                    const int at = int(rng() % m.size());
+                    s[at + 1] = 'Z';
+                    m[size_t(at)] = 'Z';
+                }
+                break;
+            case 2:
+                s += s, m += m; // from its own bytes
+                if (m.size() > 20000)
+                    s = AnsiString(), m.clear();
+                break;
+            case 3:
+            {
+                const int len = int(rng() % 50);
+                s.SetLength(len);
+                m.resize(size_t(len), '\0');
+                break;
+            }
+            case 4:
+                s.Append(strings[j].c_str(), strings[j].Length()), m += model[j];
+                if (m.size() > 20000)
+                    s = AnsiString(), m.clear();
+                break;
+            default:
+            {
+                const size_t gone = rng() % strings.size();
+                strings[gone] = AnsiString();
+                model[gone].clear();
+                break;
+            }
+            }
+            ASSERT_EQ(s.str(), m) << "round " << round << " step " << step;
+        }
+        for (size_t k = 0; k < strings.size(); ++k)
+            ASSERT_EQ(strings[k].str(), model[k]) << "round " << round << " string " << k;
+    }
 }
 
 TEST(AnsiString, ToIntParsesDecimalAndHexWithOverflowChecks)

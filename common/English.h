@@ -191,6 +191,7 @@ inline constexpr const char* msgWallpaperIntervalInvalid =
 inline constexpr const char* msgLockFileUnusable = "ロックパスワードファイル[%s]を読み書きできません。";
 inline constexpr const char* msgLockFileDamaged = "ロックパスワードファイル[%s]が壊れています。";
 inline constexpr const char* msgLockNotWritten = "ロックパスワードを書き込めませんでした。パスワードは変更されていません。";
+inline constexpr const char* msgIntervalRange = "０～５９の間で設定して下さい";
 
 // One row of a window's translation table.
 struct typTranslateRow

@@ -102,15 +102,14 @@ TEST(TEditLockPasswordForm, AStoreThatCannotBeWrittenShowsWhyAndAScreenSaverIsSe
 TEST(TEditLockPasswordForm, TestRunOpensTheScreenSaverThroughTheShellAndReportsAFailure)
 {
     const std::string path = "C:\\a b\\s.scr";
-    const std::string failed = "スクリーンセーバー[" + path + "]の起動に失敗しました。";
     const struct
     {
-        const char* edit;
+        std::string edit;
         bool shellAnswer;
         std::vector<std::string> opened, boxes;
     } cases[] = {
-        {path.c_str(), true, {path + "||"}, {}},
-        {path.c_str(), false, {path + "||"}, {failed}},
+        {path, true, {path + "||"}, {}},
+        {path, false, {path + "||"}, {"スクリーンセーバー[" + path + "]の起動に失敗しました。"}},
         {"", true, {}, {"スクリーンセーバー[]の起動に失敗しました。"}},
     };
     for (const auto& c : cases)
@@ -119,7 +118,7 @@ TEST(TEditLockPasswordForm, TestRunOpensTheScreenSaverThroughTheShellAndReportsA
         TBoxServices boxes;
         boxes.shellAnswer = c.shellAnswer;
         TEditLockPasswordForm form(nullptr);
-        form.ScrEdit->SetText(c.edit);
+        form.ScrEdit->SetText(c.edit.c_str());
         form.ScrRunBtnClick(nullptr);
         EXPECT_EQ(boxes.opened, c.opened);
         EXPECT_TRUE(boxes.started.empty()); // not started as a program of its own

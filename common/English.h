@@ -194,6 +194,7 @@ inline constexpr const char* msgLockNotWritten = "ロックパスワードを書
 inline constexpr const char* msgPrintNoRoom =
     "余白、行間または段の間隔が大きすぎるため、用紙に文字を配置できません。\n設定を見直して下さい。";
 inline constexpr const char* msgPrintFailed = "印刷できませんでした。\n%s";
+inline constexpr const char* msgIntervalRange = "０～５９の間で設定して下さい";
 
 // One row of a window's translation table.
 struct typTranslateRow

@@ -26,7 +26,7 @@ TAboutBox::TAboutBox(TComponent* owner) : TForm(owner)
     SetName("AboutBox");
     SetCaption("バージョン情報");
     SetBorderStyle(bsDialog);
-    SetPosition(poScreenCenter);
+    SetPosition(poMainFormCenter);
     SetBounds(250, 200, 420, 210);
     SetKeyPreview(true);
     ProductName = PlaceControl(this, Create<TLabel>(this), "ProductName", "Varnolet for Windows 0.99", 20, 16, 0, 0);

@@ -125,7 +125,7 @@ TStampInsertForm::TStampInsertForm(TComponent* owner, const char* name, const ch
     SetName(name);
     SetCaption(caption);
     SetBorderStyle(bsToolWindow);
-    SetPosition(poScreenCenter);
+    SetPosition(poMainFormCenter);
     SetBounds(300, 200, 300, 200);
     SetKeyPreview(true);
     TimeListBox = PlaceControl(this, Create<TListBox>(this), "TimeListBox", "", 8, 8, 200, 150);

@@ -140,13 +140,9 @@ void TEditLockPasswordForm::FIB_01Click(TObject*)
 void TEditLockPasswordForm::ScrRunBtnClick(TObject*)
 {
     const AnsiString path = ScrEdit->Text();
-    HANDLE process = path.IsEmpty() ? nullptr : Services().StartProcess(path, "\"" + path + "\"");
-    if (!process)
-    {
+    // Opened by the shell as the user would open the file: a screen saver run this way shows itself.
+    if (path.IsEmpty() || !Services().ShellOpen(Handle(), path, "", ""))
         ErrorBox("スクリーンセーバー[%s]の起動に失敗しました。", path.c_str());
-        return;
-    }
-    CloseHandle(process);
 }
 
 void TEditLockPasswordForm::ScrOkBtnClick(TObject*)

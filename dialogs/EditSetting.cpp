@@ -24,7 +24,7 @@ TEditSettingForm::TEditSettingForm(TComponent* owner) : TForm(owner), SettingsKe
     SetName("EditSettingForm");
     SetCaption("エディタの設定");
     SetBorderStyle(bsDialog);
-    SetPosition(poScreenCenter);
+    SetPosition(poMainFormCenter);
     SetKeyPreview(true);
     SetBounds(150, 100, 470, 470);
 

@@ -9,7 +9,7 @@ TImageForm::TImageForm(TComponent* owner) : TForm(owner)
     SetName("ImageForm");
     SetCaption("画像表示");
     SetBorderStyle(bsSingle);
-    SetPosition(poScreenCenter);
+    SetPosition(poOwnerFormCenter);
     SetBounds(0, 0, 320, 240);
     Image = Create<TImage>(this);
     Image->SetName("Image");

@@ -47,7 +47,7 @@ TShortCutSetForm::TShortCutSetForm(TComponent* owner) : TForm(owner)
     SetName("ShortCutSetForm");
     SetCaption("ショートカットキーの割り当て");
     SetBorderStyle(bsDialog);
-    SetPosition(poScreenCenter);
+    SetPosition(poMainFormCenter);
     SetBounds(200, 150, 470, 360);
     PlaceControl(this, Create<TLabel>(this), "MenuLabel", "メニュー項目の選択", 8, 8, 0, 0);
     MenuTreeView = PlaceControl(this, Create<TTreeView>(this), "MenuTreeView", "", 8, 26, 260, 290);

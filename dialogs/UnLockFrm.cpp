@@ -9,6 +9,7 @@ TUnLockForm::TUnLockForm(TComponent* owner) : TForm(owner)
     SetName("UnLockForm");
     SetCaption("ロック解除");
     SetBorderStyle(bsDialog);
+    SetPosition(poOwnerFormCenter);
     SetBounds(0, 0, 260, 120);
 
     PasswordLabel = Create<TLabel>(this);
@@ -45,14 +46,7 @@ void TUnLockForm::CreateParams(TCreateParams& params)
 void TUnLockForm::FormShow(TObject*)
 {
     if (LockedForm)
-    {
         LockedForm->SetEnabled(false);
-        // Centred on the locked window.
-        RECT r{};
-        GetWindowRect(LockedForm->Handle(), &r);
-        SetBounds(r.left + (r.right - r.left - Width()) / 2, r.top + (r.bottom - r.top - Height()) / 2, Width(),
-                  Height());
-    }
     SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     P1->Clear();
     SetActiveControl(P1);

@@ -144,6 +144,10 @@ TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
     UnLoadBtn->OnClick = TNotifyEvent(this, &TWallPaperForm::UnLoadBtnClick);
     ImageViewBtn->OnClick = TNotifyEvent(this, &TWallPaperForm::ImageViewBtnClick);
     OkBtn->OnClick = TNotifyEvent(this, &TWallPaperForm::OkBtnClick);
+    BlendEdit->OnExit = TNotifyEvent(this, &TWallPaperForm::BlendEditExit);
+    TxtBkABEdit->OnExit = TNotifyEvent(this, &TWallPaperForm::TxtBkABEditExit);
+    WPIntervalEdit->OnExit = TNotifyEvent(this, &TWallPaperForm::WPIntervalEditExit);
+    WPIntervalSecEdit->OnExit = TNotifyEvent(this, &TWallPaperForm::WPIntervalEditExit);
 }
 
 TWallPaperForm::~TWallPaperForm()
@@ -316,6 +320,33 @@ void TWallPaperForm::BlendEditKeyPress(TObject*, char& key)
         key = 0;
 }
 
+bool TWallPaperForm::ChecksOnExit() const { return !FFilling && ActiveControl() != CancelBtn; }
+
+void TWallPaperForm::ReturnFocus(TEdit* edit)
+{
+    if (edit->CanFocus())
+        edit->SetFocus();
+}
+
+void TWallPaperForm::BlendEditExit(TObject*)
+{
+    const int v = EditValue(BlendEdit, -1);
+    if (!ChecksOnExit() || (v >= 0 && v <= 255))
+        return;
+    // The fourth wrong value in a row gets the sharper word.
+    if (BlendEdit->Tag() >= 3)
+    {
+        ErrorBox("%s", msgBlendRangeAgain);
+        BlendEdit->SetTag(0);
+    }
+    else
+    {
+        ErrorBox("%s", msgBlendRange);
+        BlendEdit->SetTag(BlendEdit->Tag() + 1);
+    }
+    ReturnFocus(BlendEdit);
+}
+
 void TWallPaperForm::TxtBkABEditChange(TObject*)
 {
     if (FFilling)
@@ -331,6 +362,27 @@ void TWallPaperForm::TxtBkBlendTrackBarChange(TObject*)
 {
     if (!FFilling)
         TxtBkABEdit->SetText(IntToStr(TxtBkBlendTrackBar->Position()));
+}
+
+void TWallPaperForm::TxtBkABEditExit(TObject*)
+{
+    const int v = EditValue(TxtBkABEdit, -1);
+    if (!ChecksOnExit() || (v >= 0 && v <= 255))
+        return;
+    ErrorBox("%s", msgTextBlendRange);
+    ReturnFocus(TxtBkABEdit);
+}
+
+void TWallPaperForm::WPIntervalEditExit(TObject* sender)
+{
+    auto* edit = dynamic_cast<TEdit*>(sender);
+    if (!edit)
+        return;
+    const int v = EditValue(edit, 0);
+    if (!ChecksOnExit() || (v >= 0 && v <= 59))
+        return;
+    ErrorBox("%s", msgIntervalRange);
+    ReturnFocus(edit);
 }
 
 void TWallPaperForm::ManualRBClick(TObject*)
@@ -439,8 +491,11 @@ void TWallPaperForm::OkBtnClick(TObject*)
         ErrorBox("%s", msgWallpaperIntervalInvalid);
         return;
     }
-    // Enter presses OK straight from an edit: its value is checked here.
-    if (!CheckAlphaEdit(BlendEdit) || !CheckAlphaEdit(TxtBkABEdit))
+    // Enter presses OK straight from an edit: its value is checked here, the focused edit first so
+    // that sending the focus to the other one does not make it refuse to be left as well.
+    TEdit* first = ActiveControl() == TxtBkABEdit ? TxtBkABEdit : BlendEdit;
+    TEdit* second = first == BlendEdit ? TxtBkABEdit : BlendEdit;
+    if (!CheckAlphaEdit(first) || !CheckAlphaEdit(second))
         return;
     VN::typEditSetting& e = VN::EditSetting;
     e.TRANSPARENCY = YesRBtn->Checked();

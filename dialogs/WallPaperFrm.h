@@ -76,8 +76,11 @@ public:
     void BlendTrackBarChange(TObject* sender);
     void AblendRBtnClick(TObject* sender);
     void BlendEditKeyPress(TObject* sender, char& key);
+    void BlendEditExit(TObject* sender);
     void TxtBkABEditChange(TObject* sender);
     void TxtBkBlendTrackBarChange(TObject* sender);
+    void TxtBkABEditExit(TObject* sender);
+    void WPIntervalEditExit(TObject* sender);
     void ManualRBClick(TObject* sender);
     void AutoRBClick(TObject* sender);
     void Btn_01Click(TObject* sender);
@@ -95,6 +98,11 @@ private:
     void SetTextBackColor(TColor color);
     // Refuses a value outside 0..255 with the message and puts the focus on the edit.
     bool CheckAlphaEdit(TEdit* edit);
+    // Whether an edit being left is to be checked: not while filling, nor when the user leaves for
+    // Cancel (whatever was typed is dropped then, and Cancel must always work).
+    bool ChecksOnExit() const;
+    // Gives the focus back to an edit that was left with a wrong value.
+    void ReturnFocus(TEdit* edit);
     TPicture* FPicture = nullptr;
     TBitmap* FPreviewBase = nullptr;
     int FPreviewBuilds = 0;

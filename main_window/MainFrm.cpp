@@ -342,6 +342,8 @@ void TMainForm::UpdateCaption(TTabSheet* sheet)
 
 void TMainForm::RefreshUiState()
 {
+    if (locked_)
+        return; // the lock keeps every button greyed; unlocking refreshes them
     for (TToolButton* b : {NewToolButton, OpenFileSettingToolButton, GrepToolButton})
         b->SetEnabled(true);
     bool open = Edit() != nullptr;

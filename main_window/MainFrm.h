@@ -417,6 +417,7 @@ private:
     std::vector<TCustomForm*> hiddenByLock_;     // windows the lock hid, shown again after it
     void* boxOwnerBeforeLock_ = nullptr;
     bool srchPanelShownBeforeLock_ = true;
+    std::vector<std::pair<TControl*, bool>> toolStatesBeforeLock_; // each tool bar control's own state
 };
 
 extern TMainForm* MainForm;

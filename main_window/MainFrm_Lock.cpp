@@ -59,6 +59,15 @@ void TMainForm::ToggleEditLock()
     lockPassword_ = password.c_str();
 
     EnableCommands(this, false);
+    // A disabled bar still draws its buttons as usable: each is greyed itself, and gets its own
+    // state back when the lock ends.
+    toolStatesBeforeLock_.clear();
+    for (int i = 0; i < ToolBar->ControlCount(); ++i)
+    {
+        TControl* c = ToolBar->Controls(i);
+        toolStatesBeforeLock_.emplace_back(c, c->Enabled());
+        c->SetEnabled(false);
+    }
     if (TPageEditor* ed = Edit())
         ed->SetVisible(false);
     MainPageCtrl->SetVisible(false);
@@ -112,6 +121,9 @@ void TMainForm::UnlockEditor()
     if (!locked_)
         return;
     EnableCommands(this, true);
+    for (auto& [control, enabled] : toolStatesBeforeLock_)
+        control->SetEnabled(enabled);
+    toolStatesBeforeLock_.clear();
     StopScreenSaverPreview(saverProcess_);
     saverProcess_ = nullptr;
     // Without a page the page control would cover the drop panel.

@@ -520,7 +520,10 @@ void TWinControl::SetFocus()
 {
     if (!CanFocus())
         throw EInvalidOperation("無効または非表示のウィンドウにはフォーカスを移せません");
-    if (TCustomForm* form = GetParentForm(this); form && form != this)
+    // An inactive form takes it as the control to focus once activated; in the active form the
+    // focus moves now, and the form hears of it (with the exit and enter events) from WM_SETFOCUS.
+    if (TCustomForm* form = GetParentForm(this);
+        form && form != this && !(form->HandleAllocated() && GetActiveWindow() == form->Handle()))
         form->activeControl_ = this;
     ::SetFocus(Handle());
 }
@@ -807,8 +810,25 @@ void TWinControl::WMSize(TWMSize& message)
 void TWinControl::WMSetFocus(TWMSetFocus& message)
 {
     DefaultHandler(message);
+    FocusReceived();
+}
+
+void TWinControl::FocusReceived()
+{
     if (TCustomForm* form = GetParentForm(this); form && form != this)
-        form->activeControl_ = this;
+        form->FocusMoved(this);
+}
+
+void TWinControl::DoEnter()
+{
+    if (OnEnter)
+        OnEnter(this);
+}
+
+void TWinControl::DoExit()
+{
+    if (OnExit)
+        OnExit(this);
 }
 
 void TWinControl::WMSetCursor(TWMSetCursor& message)

@@ -323,6 +323,11 @@ public:
     TKeyEvent OnKeyDown;
     TKeyEvent OnKeyUp;
     TKeyPressEvent OnKeyPress;
+    // The focus moved to this control from another control of its form (OnEnter), or from this
+    // control to another one of its form (OnExit). Focus going to another window and coming back
+    // fires neither; a focus move made by one of these handlers fires no further events.
+    TNotifyEvent OnEnter;
+    TNotifyEvent OnExit;
 
 protected:
     virtual void CreateParams(TCreateParams& params);
@@ -338,6 +343,10 @@ protected:
     bool DoKeyDown(TWMKey& message);
     bool DoKeyUp(TWMKey& message);
     bool DoKeyPress(TWMKey& message);
+    virtual void DoEnter();
+    virtual void DoExit();
+    // The window of this control (or one inside it) received the focus: tells the form.
+    void FocusReceived();
 
     virtual void WMPaint(TWMPaint& message) { DefaultHandler(message); }
     virtual void WMEraseBkgnd(TWMEraseBkgnd& message);
@@ -378,6 +387,7 @@ protected:
 
 private:
     friend class TControl;
+    friend class TCustomForm;
     friend LRESULT CALLBACK VnWindowProc(HWND, UINT, WPARAM, LPARAM);
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);

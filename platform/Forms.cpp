@@ -269,17 +269,60 @@ void TCustomForm::VisibleChanged()
         return;
     }
     HWND hwnd = Handle();
-    if (position_ == poScreenCenter)
-    {
-        RECT work{};
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        int left = work.left + (work.right - work.left - width_) / 2;
-        int top = work.top + (work.bottom - work.top - height_) / 2;
-        SetBounds(left, top, width_, height_);
-    }
+    ApplyPosition();
+    const int width = width_, height = height_;
     ShowWindow(hwnd, SW_SHOWNORMAL); // WM_SHOWWINDOW fires OnShow
+    // A form that sizes itself to its content in OnShow is centred at its new size.
+    if (width_ != width || height_ != height)
+        ApplyPosition();
     // A dialog opened again offers its old text selected, so that typing replaces it.
     SelectFocusedText(this);
+}
+
+namespace
+{
+// The form to centre on: shown, not minimized, and not the one being placed.
+HWND CentreWindow(TCustomForm* self, TComponent* candidate)
+{
+    auto* form = dynamic_cast<TCustomForm*>(candidate);
+    if (!form || form == self || !form->HandleAllocated())
+        return nullptr;
+    HWND hwnd = form->Handle();
+    return IsWindowVisible(hwnd) && !IsIconic(hwnd) ? hwnd : nullptr;
+}
+} // namespace
+
+void TCustomForm::ApplyPosition()
+{
+    if (position_ == poDesigned)
+        return;
+    HWND over = nullptr;
+    if (position_ == poOwnerFormCenter)
+        over = CentreWindow(this, Owner());
+    if (!over && position_ != poScreenCenter && Application)
+        over = CentreWindow(this, Application->MainForm());
+    RECT work{};
+    RECT around{};
+    if (over)
+    {
+        GetWindowRect(over, &around);
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        GetMonitorInfoW(MonitorFromWindow(over, MONITOR_DEFAULTTONEAREST), &info);
+        work = info.rcWork;
+    }
+    else
+    {
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        around = work;
+    }
+    int left = around.left + (around.right - around.left - width_) / 2;
+    int top = around.top + (around.bottom - around.top - height_) / 2;
+    // Over a window near an edge the form would stick out of the screen: it stays inside, its
+    // top left corner first when it is larger than the work area.
+    left = std::max(int(work.left), std::min(left, int(work.right) - width_));
+    top = std::max(int(work.top), std::min(top, int(work.bottom) - height_));
+    SetBounds(left, top, width_, height_);
 }
 
 void TCustomForm::Dispatch(TMessage& message)
@@ -473,6 +516,29 @@ void TCustomForm::SetActiveControl(TWinControl* control)
     activeControl_ = control;
     if (control && handle_ && GetActiveWindow() == handle_ && control->CanFocus())
         ::SetFocus(control->Handle());
+}
+
+void TCustomForm::FocusMoved(TWinControl* control)
+{
+    if (control == activeControl_)
+        return;
+    TWinControl* left = activeControl_;
+    activeControl_ = control;
+    // A move made by an exit or enter handler (a field that refuses to be left takes the focus
+    // back) is taken as it is: firing again, two such fields would send it to and fro for ever.
+    if (inFocusEvents_)
+        return;
+    inFocusEvents_ = true;
+    struct TReset
+    {
+        bool& flag;
+        ~TReset() { flag = false; }
+    } reset{inFocusEvents_};
+    if (left)
+        left->DoExit();
+    // Not entered when the exit handler kept the focus from it.
+    if (activeControl_ == control)
+        control->DoEnter();
 }
 
 void TCustomForm::ControlRemoving(TWinControl* control)

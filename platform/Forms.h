@@ -21,7 +21,10 @@ constexpr TModalResult mrNo = IDNO;
 
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
-enum TPosition { poDesigned, poScreenCenter };
+// Where a top-level form is put each time it is shown: where its bounds say, centred on the
+// screen's work area, centred on the application's main form, or centred on its owner when that
+// is a form (else on the main form). A centred form is kept inside the work area of its monitor.
+enum TPosition { poDesigned, poScreenCenter, poMainFormCenter, poOwnerFormCenter };
 
 using TCloseEvent = Closure<void(TObject*, TCloseAction&)>;
 using TCloseQueryEvent = Closure<void(TObject*, bool&)>;
@@ -95,6 +98,10 @@ protected:
 private:
     friend class TWinControl;
     void ApplyAlphaBlend();
+    void ApplyPosition();
+    // The window of control (one of ours) received the focus: it becomes the active control, with
+    // OnExit of the one before and OnEnter of the new one.
+    void FocusMoved(TWinControl* control);
     void DoClose(TCloseAction& action);
     void CloseModal();
     // A control leaves the form (or a container of it leaves): drop it as the active control.
@@ -109,6 +116,7 @@ private:
     bool positioned_ = false;
     bool alphaBlend_ = false;
     int alphaBlendValue_ = 255;
+    bool inFocusEvents_ = false;
 };
 
 class TForm : public TCustomForm

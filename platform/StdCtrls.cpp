@@ -727,6 +727,13 @@ LRESULT CALLBACK TComboBox::EditProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM 
         combo->UnhookEdit();
         return CallWindowProcW(native, hwnd, msg, wparam, lparam);
     }
+    if (msg == WM_SETFOCUS)
+    {
+        // A click into the edit focuses the combo box as far as its form is concerned.
+        LRESULT result = CallWindowProcW(native, hwnd, msg, wparam, lparam);
+        GuardedCall(combo, [combo] { combo->FocusReceived(); });
+        return result;
+    }
     TMessage message;
     message.Msg = msg;
     message.WParam = wparam;

@@ -96,8 +96,32 @@ TEST(TEditLockPasswordForm, AStoreThatCannotBeWrittenShowsWhyAndAScreenSaverIsSe
     form.Close();
     EXPECT_EQ(ReadScreenSaver(DialogKey()), "C:\\a b\\s.scr");
     EXPECT_EQ(boxes.boxes.size(), 1u);
-    form.ScrRunBtnClick(nullptr); // the fake starts nothing: the failure box
-    EXPECT_EQ(boxes.started, std::vector<std::string>{"C:\\a b\\s.scr|\"C:\\a b\\s.scr\""});
-    EXPECT_EQ(boxes.boxes.back(), "スクリーンセーバー[C:\\a b\\s.scr]の起動に失敗しました。");
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(DialogKey()).c_str());
+}
+
+TEST(TEditLockPasswordForm, TestRunOpensTheScreenSaverThroughTheShellAndReportsAFailure)
+{
+    const std::string path = "C:\\a b\\s.scr";
+    const struct
+    {
+        std::string edit;
+        bool shellAnswer;
+        std::vector<std::string> opened, boxes;
+    } cases[] = {
+        {path, true, {path + "||"}, {}},
+        {path, false, {path + "||"}, {"スクリーンセーバー[" + path + "]の起動に失敗しました。"}},
+        {"", true, {}, {"スクリーンセーバー[]の起動に失敗しました。"}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.edit);
+        TBoxServices boxes;
+        boxes.shellAnswer = c.shellAnswer;
+        TEditLockPasswordForm form(nullptr);
+        form.ScrEdit->SetText(c.edit.c_str());
+        form.ScrRunBtnClick(nullptr);
+        EXPECT_EQ(boxes.opened, c.opened);
+        EXPECT_TRUE(boxes.started.empty()); // not started as a program of its own
+        EXPECT_EQ(boxes.boxes, c.boxes);
+    }
 }

@@ -197,3 +197,73 @@ TEST(TImageForm, ClientAreaTakesThePictureSizeWithinTheScreen)
     }
     delete form;
 }
+
+TEST(TWallPaperForm, AFieldLeftWithAWrongValueTakesTheFocusBackWithOneBoxPerExitAndNeverBounces)
+{
+    TBoxServices boxes;
+    TDialog d;
+    TWallPaperForm* f = d.form;
+    f->Show();
+    SetForegroundWindow(f->Handle());
+    Application->ProcessMessages();
+    f->ManualRB->SetChecked(true);
+    // Each step: values typed, the field focused first, the control the focus moves to; then the
+    // boxes shown and where the focus ends.
+    const struct
+    {
+        const char *blend, *text, *minutes;
+        TEdit* from;
+        TWinControl* to;
+        std::vector<std::string> shown;
+        TWinControl* focused;
+    } steps[] = {
+        // Both transparencies wrong: each move away from the first gives one box, the second field
+        // is never entered and so never left; the fourth box in a row is the sharper one.
+        {"300", "999", "3", f->BlendEdit, f->TxtBkABEdit, {msgBlendRange}, f->BlendEdit},
+        {"300", "999", "3", f->BlendEdit, f->TxtBkABEdit, {msgBlendRange}, f->BlendEdit},
+        {"300", "999", "3", f->BlendEdit, f->WPIntervalEdit, {msgBlendRange}, f->BlendEdit},
+        {"300", "999", "3", f->BlendEdit, f->TxtBkABEdit, {msgBlendRangeAgain}, f->BlendEdit},
+        {"300", "999", "3", f->BlendEdit, f->TxtBkABEdit, {msgBlendRange}, f->BlendEdit},
+        {"", "999", "3", f->BlendEdit, f->TxtBkABEdit, {msgBlendRange}, f->BlendEdit},
+        {"100", "999", "3", f->BlendEdit, f->TxtBkABEdit, {}, f->TxtBkABEdit},
+        {"100", "999", "3", f->TxtBkABEdit, f->BlendEdit, {msgTextBlendRange}, f->TxtBkABEdit},
+        {"100", "0", "60", f->WPIntervalEdit, f->TxtBkABEdit, {msgIntervalRange}, f->WPIntervalEdit},
+        {"100", "0", "", f->WPIntervalEdit, f->WPIntervalSecEdit, {}, f->WPIntervalSecEdit},
+        // Leaving for Cancel drops what was typed: no box stands in the way.
+        {"300", "999", "3", f->BlendEdit, f->CancelBtn, {}, f->CancelBtn},
+    };
+    int i = 0;
+    for (const auto& s : steps)
+    {
+        SCOPED_TRACE(i++);
+        f->BlendEdit->SetText(s.blend);
+        f->TxtBkABEdit->SetText(s.text);
+        f->WPIntervalEdit->SetText(s.minutes);
+        f->WPIntervalSecEdit->SetText("0");
+        s.from->SetFocus();
+        Application->ProcessMessages();
+        boxes.boxes.clear();
+        s.to->SetFocus();
+        Application->ProcessMessages();
+        EXPECT_EQ(boxes.boxes, s.shown);
+        EXPECT_EQ(f->ActiveControl(), s.focused);
+        EXPECT_EQ(GetFocus(), s.focused->Handle());
+    }
+
+    // OK with both wrong and the focus in the second: one box, about the field being typed in.
+    f->BlendEdit->SetText("300");
+    f->TxtBkABEdit->SetText("999");
+    f->TxtBkABEdit->SetFocus();
+    boxes.boxes.clear();
+    f->OkBtnClick(nullptr);
+    EXPECT_EQ(boxes.boxes, std::vector<std::string>{msgBlendRange});
+    EXPECT_EQ(f->ActiveControl(), f->TxtBkABEdit);
+
+    // Shown again over a wrong value left in the focused field: filling the controls asks nothing.
+    f->Hide();
+    boxes.boxes.clear();
+    f->Show();
+    Application->ProcessMessages();
+    EXPECT_TRUE(boxes.boxes.empty());
+    f->Hide();
+}

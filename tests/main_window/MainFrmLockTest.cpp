@@ -3,6 +3,7 @@
 // transparency toggle read back from the window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,43 @@ TEST(MainFrmLock, LockingHidesAndDisablesEverythingAndUnlockingGivesItBackWithNo
             EXPECT_EQ(Caption(w.form->Handle()), caption);
             EXPECT_EQ(Application->Title(), titleBefore);
         }
+    }
+}
+
+TEST(MainFrmLock, TheToolBarsButtonsAreGreyedWhileLockedAndEachGetsItsOwnStateBack)
+{
+    for (int pages : {0, 1})
+    {
+        SCOPED_TRACE(pages);
+        TLockedWindow w(pages);
+        TToolBar* bar = w.form->ToolBar;
+        w.form->CalcToolButton->SetEnabled(false); // off before the lock: stays off after it
+        // Enabled as the window draws it: the bar's own button state, or the window of a control on it.
+        auto drawnEnabled = [&](int i) {
+            TControl* c = bar->Controls(i);
+            if (auto* b = dynamic_cast<TToolButton*>(c))
+                return (SendMessageW(bar->Handle(), TB_GETSTATE, WPARAM(b->Command()), 0) & TBSTATE_ENABLED) != 0;
+            return IsWindowEnabled(static_cast<TWinControl*>(c)->Handle()) != FALSE;
+        };
+        std::vector<bool> before;
+        for (int i = 0; i < bar->ControlCount(); ++i)
+            before.push_back(drawnEnabled(i));
+        ASSERT_GT(std::count(before.begin(), before.end(), true), 3);
+
+        w.form->ToggleEditLock();
+        ASSERT_TRUE(w.form->Locked());
+        w.form->RefreshUiState(); // a page switch finishing late must not light them again
+        for (int i = 0; i < bar->ControlCount(); ++i)
+        {
+            EXPECT_FALSE(drawnEnabled(i)) << bar->Controls(i)->Name().c_str();
+            EXPECT_FALSE(bar->Controls(i)->Enabled()) << bar->Controls(i)->Name().c_str();
+        }
+
+        w.Unlock("鍵pass");
+        ASSERT_FALSE(w.form->Locked());
+        for (int i = 0; i < bar->ControlCount(); ++i)
+            EXPECT_EQ(drawnEnabled(i), before[size_t(i)]) << bar->Controls(i)->Name().c_str();
+        EXPECT_FALSE(w.form->CalcToolButton->Enabled());
     }
 }
 

@@ -242,6 +242,60 @@ TEST(TCustomForm, ScreenCentreIsAppliedWhenShown)
     delete form;
 }
 
+TEST(TCustomForm, CentredOnTheMainFormOrItsOwnerInsideTheWorkArea)
+{
+    ASSERT_EQ(Application->MainForm(), nullptr);
+    TForm* main = nullptr;
+    Application->CreateForm(main);
+    auto* owner = Create<TForm>(nullptr);
+    owner->SetBounds(20, 30, 300, 200);
+    owner->Show();
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const TRect w(work.left, work.top, work.right, work.bottom);
+    const TRect screenCentre(w.Left + (w.Width() - 200) / 2, w.Top + (w.Height() - 100) / 2, 0, 0);
+    // A 200 x 100 dialog; the main form where it is put, and shown or not.
+    const struct
+    {
+        const char* name;
+        TPosition position;
+        TComponent* owner;
+        TRect mainAt;
+        bool mainShown;
+        TRect expected; // Right 0: only the top left corner checked
+    } cases[] = {
+        {"over the main form", poMainFormCenter, nullptr, TRect(300, 200, 800, 600), true,
+         TRect(450, 350, 650, 450)},
+        {"main form off the right bottom", poMainFormCenter, nullptr,
+         TRect(w.Right - 100, w.Bottom - 50, w.Right + 300, w.Bottom + 250), true,
+         TRect(w.Right - 200, w.Bottom - 100, w.Right, w.Bottom)},
+        {"main form off the left top", poMainFormCenter, nullptr,
+         TRect(w.Left - 400, w.Top - 300, w.Left + 50, w.Top + 40), true,
+         TRect(w.Left, w.Top, w.Left + 200, w.Top + 100)},
+        {"main form hidden", poMainFormCenter, nullptr, TRect(100, 120, 400, 420), false, screenCentre},
+        {"owner form", poOwnerFormCenter, owner, TRect(300, 200, 800, 600), true, TRect(70, 80, 270, 180)},
+        {"owner no form", poOwnerFormCenter, Application, TRect(300, 200, 800, 600), true,
+         TRect(450, 350, 650, 450)},
+    };
+    for (const auto& c : cases)
+    {
+        main->SetBounds(c.mainAt.Left, c.mainAt.Top, c.mainAt.Width(), c.mainAt.Height());
+        main->SetVisible(c.mainShown);
+        auto* dialog = new TForm(c.owner);
+        dialog->AfterConstruction();
+        dialog->SetPosition(c.position);
+        dialog->SetBounds(0, 0, 200, 100);
+        dialog->Show();
+        RECT r{};
+        GetWindowRect(dialog->Handle(), &r);
+        const bool whole = c.expected.Right != 0;
+        EXPECT_EQ(TRect(r.left, r.top, whole ? r.right : 0, whole ? r.bottom : 0), c.expected) << c.name;
+        delete dialog;
+    }
+    delete owner;
+    delete main;
+}
+
 class TMainProbe;
 TMainProbe* mainProbe = nullptr;
 

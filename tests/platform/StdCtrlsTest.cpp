@@ -2,6 +2,7 @@
 // clicks, notifications, posted keys through the message loop) and read back from the windows.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
@@ -947,6 +948,86 @@ TEST(TCustomForm, AccessKeysClickButtonsToggleChecksAndLabelsFocusTheirControlsS
                          reinterpret_cast<LPARAM>(&end));
             EXPECT_EQ(std::make_pair(start, end), std::make_pair(DWORD(0), DWORD(2))) << c.name;
         }
+    }
+}
+
+namespace
+{
+// Logs the enter and exit events by control name; the controls named in `refuse` take the focus
+// back when left, as a field with a wrong value does (bounded, so a fault cannot loop for ever).
+struct TFocusLog : TObject
+{
+    std::vector<std::string> events;
+    std::set<std::string> refuse;
+    void Enter(TObject* sender) { events.push_back("enter " + static_cast<TComponent*>(sender)->Name().str()); }
+    void Exit(TObject* sender)
+    {
+        auto* control = static_cast<TWinControl*>(sender);
+        events.push_back("exit " + control->Name().str());
+        if (refuse.count(control->Name().str()) && events.size() < 40)
+            control->SetFocus();
+    }
+    void Watch(TWinControl* control, const char* name)
+    {
+        control->SetName(name);
+        control->OnEnter = TNotifyEvent(this, &TFocusLog::Enter);
+        control->OnExit = TNotifyEvent(this, &TFocusLog::Exit);
+    }
+};
+} // namespace
+
+TEST(TCustomForm, FocusMovingBetweenItsControlsFiresExitThenEnterAndARefusedExitEndsThere)
+{
+    TKeyServices keys;
+    FormFixture f;
+    FormFixture other;
+    TFocusLog log;
+    auto* a = f.Add<TEdit>(10, 10);
+    auto* b = f.Add<TEdit>(10, 40);
+    auto* c = f.Add<TEdit>(10, 70);
+    auto* combo = f.Add<TComboBox>(10, 100);
+    auto* elsewhere = other.Add<TEdit>(10, 10);
+    log.Watch(a, "a");
+    log.Watch(b, "b");
+    log.Watch(c, "c");
+    log.Watch(combo, "combo");
+    SetForegroundWindow(f.form->Handle());
+    Application->ProcessMessages();
+    HWND comboEdit = GetWindow(combo->Handle(), GW_CHILD);
+    ASSERT_NE(comboEdit, nullptr);
+    const struct
+    {
+        const char* name;
+        std::function<void()> move;
+        std::set<std::string> refuse;
+        std::vector<std::string> events;
+        TWinControl* focused; // afterwards (the form's active control too, unless in the other form)
+    } steps[] = {
+        {"to a", [&] { a->SetFocus(); }, {}, {"enter a"}, a},
+        {"a to b", [&] { b->SetFocus(); }, {}, {"exit a", "enter b"}, b},
+        {"b again", [&] { b->SetFocus(); }, {}, {}, b},
+        {"a click into the combo box's edit", [&] { ::SetFocus(comboEdit); }, {}, {"exit b", "enter combo"},
+         combo},
+        {"to another form", [&] { SetForegroundWindow(other.form->Handle()); elsewhere->SetFocus(); }, {}, {},
+         elsewhere},
+        {"back to the form", [&] { SetForegroundWindow(f.form->Handle()); }, {}, {}, combo},
+        {"combo to a", [&] { a->SetFocus(); }, {}, {"exit combo", "enter a"}, a},
+        // a refuses to be left: c is not entered, so it is not left either when the focus goes back.
+        {"a refuses c", [&] { c->SetFocus(); }, {"a", "c"}, {"exit a"}, a},
+        {"a refuses c again", [&] { c->SetFocus(); }, {"a", "c"}, {"exit a"}, a},
+        {"a refuses b", [&] { b->SetFocus(); }, {"a", "b", "c"}, {"exit a"}, a},
+        {"a lets go", [&] { c->SetFocus(); }, {"c"}, {"exit a", "enter c"}, c},
+    };
+    for (const auto& s : steps)
+    {
+        log.events.clear();
+        log.refuse = s.refuse;
+        s.move();
+        Application->ProcessMessages();
+        EXPECT_EQ(log.events, s.events) << s.name;
+        HWND focus = GetFocus();
+        EXPECT_TRUE(focus == s.focused->Handle() || GetParent(focus) == s.focused->Handle()) << s.name;
+        EXPECT_EQ(f.form->ActiveControl(), s.focused == elsewhere ? combo : s.focused) << s.name;
     }
 }
 

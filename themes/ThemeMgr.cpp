@@ -892,6 +892,12 @@ void TThemeManager::ButtonControlWindowProc(TControl* control, TMessage& message
         UpdateUIState(control, WORD(message.WParam));
         break;
     case WM_ERASEBKGND: message.Result = 1; return;
+    case CN_CTLCOLORBTN:
+    case CN_CTLCOLORSTATIC:
+        // The parent's background under the button, which then fills with nothing.
+        ParentBackground(control, reinterpret_cast<HDC>(message.WParam), nullptr, false);
+        message.Result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+        return;
     case CN_DRAWITEM:
     {
         auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam);

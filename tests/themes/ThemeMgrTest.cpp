@@ -430,6 +430,39 @@ TEST_F(ThemeMgrFixture, ParentPaintedChildrenShowOnThemedHostsAndFollowTheirChan
     }
 }
 
+TEST_F(ThemeMgrFixture, ThemedCheckAndRadioButtonsShowTheirParentsBackground)
+{
+    struct TCase
+    {
+        const char* name;
+        std::function<TControl*(TCustomForm*)> make;
+        bool themed;
+    };
+    const TCase cases[] = {
+        {"check box, classic", Put<TCheckBox>, false},
+        {"check box, themed", Put<TCheckBox>, true},
+        {"radio button, classic", Put<TRadioButton>, false},
+        {"radio button, themed", Put<TRadioButton>, true},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ThemeState theme(c.themed);
+        TForm* form = MakeForm();
+        form->SetColor(clWhite);
+        form->Show();
+        auto* button = static_cast<TWinControl*>(c.make(form));
+        button->SetBounds(10, 10, 150, 24);
+        TThemeManager* manager = Create<TThemeManager>(form);
+        manager->Loaded();
+        RedrawWindow(button->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        // Right of the glyph, where no caption is: the button's own fill, or the white form.
+        EXPECT_EQ(PixelAt(button, 120, 12), c.themed ? RGB(255, 255, 255) : GetSysColor(COLOR_BTNFACE));
+        delete manager;
+        FreeForm(form);
+    }
+}
+
 TEST_F(ThemeMgrFixture, RefusedControlsKeepTheirProcedure)
 {
     ThemeState themed(true);

@@ -1122,7 +1122,14 @@ void TThemeManager::TrackBarWindowProc(TControl* control, TMessage& message)
     {
         TRect r(client.Left + focusWidth, client.Top + focusHeight, client.Right - focusWidth,
                 client.Bottom - focusHeight);
+        // Some common controls draw the channel before the tics: leave it standing. Where the
+        // channel comes later, its own stage fills the background around it.
+        RECT channel{};
+        SendMessageW(window, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+        int saved = SaveDC(draw->hdc);
+        ExcludeClipRect(draw->hdc, channel.left, channel.top, channel.right, channel.bottom);
         ThemeServices()->DrawParentBackground(window, draw->hdc, nullptr, false, &r);
+        RestoreDC(draw->hdc, saved);
     }
     else if (draw->dwItemSpec == TBCD_CHANNEL)
     {

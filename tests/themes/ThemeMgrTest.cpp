@@ -430,36 +430,48 @@ TEST_F(ThemeMgrFixture, ParentPaintedChildrenShowOnThemedHostsAndFollowTheirChan
     }
 }
 
-TEST_F(ThemeMgrFixture, ThemedCheckAndRadioButtonsShowTheirParentsBackground)
+TEST_F(ThemeMgrFixture, ThemedButtonsAndTrackBarsShowTheirParentsBackgroundAndKeepTheirOwnParts)
 {
     struct TCase
     {
         const char* name;
         std::function<TControl*(TCustomForm*)> make;
-        bool themed;
+        POINT background;         // where the control fills with its own colour when classic
+        std::optional<POINT> own; // a part the control draws itself in both cases
     };
     const TCase cases[] = {
-        {"check box, classic", Put<TCheckBox>, false},
-        {"check box, themed", Put<TCheckBox>, true},
-        {"radio button, classic", Put<TRadioButton>, false},
-        {"radio button, themed", Put<TRadioButton>, true},
+        {"check box", Put<TCheckBox>, {120, 12}, std::nullopt},
+        {"radio button", Put<TRadioButton>, {120, 12}, std::nullopt},
+        {"track bar", Put<TTrackBar>, {120, 2}, POINT{120, 12}}, // above the channel, and its edge
     };
     for (const TCase& c : cases)
     {
         SCOPED_TRACE(c.name);
-        ThemeState theme(c.themed);
-        TForm* form = MakeForm();
-        form->SetColor(clWhite);
-        form->Show();
-        auto* button = static_cast<TWinControl*>(c.make(form));
-        button->SetBounds(10, 10, 150, 24);
-        TThemeManager* manager = Create<TThemeManager>(form);
-        manager->Loaded();
-        RedrawWindow(button->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-        // Right of the glyph, where no caption is: the button's own fill, or the white form.
-        EXPECT_EQ(PixelAt(button, 120, 12), c.themed ? RGB(255, 255, 255) : GetSysColor(COLOR_BTNFACE));
-        delete manager;
-        FreeForm(form);
+        std::vector<COLORREF> seen[2];
+        for (bool themed : {false, true})
+        {
+            ThemeState theme(themed);
+            TForm* form = MakeForm();
+            form->SetColor(clWhite);
+            form->Show();
+            auto* control = static_cast<TWinControl*>(c.make(form));
+            control->SetBounds(10, 10, 150, 24);
+            TThemeManager* manager = Create<TThemeManager>(form);
+            manager->Loaded();
+            RedrawWindow(control->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+            seen[themed].push_back(PixelAt(control, c.background.x, c.background.y));
+            if (c.own)
+                seen[themed].push_back(PixelAt(control, c.own->x, c.own->y));
+            delete manager;
+            FreeForm(form);
+        }
+        EXPECT_EQ(seen[false][0], GetSysColor(COLOR_BTNFACE));
+        EXPECT_EQ(seen[true][0], RGB(255, 255, 255));
+        if (c.own)
+        {
+            EXPECT_NE(seen[false][1], GetSysColor(COLOR_BTNFACE)); // the point does hit the part
+            EXPECT_EQ(seen[true][1], seen[false][1]);
+        }
     }
 }
 

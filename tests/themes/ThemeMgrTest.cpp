@@ -443,6 +443,23 @@ TEST_F(ThemeMgrFixture, ThemedButtonsAndTrackBarsShowTheirParentsBackgroundAndKe
         {"check box", Put<TCheckBox>, {120, 12}, std::nullopt},
         {"radio button", Put<TRadioButton>, {120, 12}, std::nullopt},
         {"track bar", Put<TTrackBar>, {120, 2}, POINT{120, 12}}, // above the channel, and its edge
+        {"check box on a group box",
+         [](TCustomForm* form) {
+             auto* box = static_cast<TWinControl*>(Put<TGroupBox>(form));
+             box->SetBounds(5, 5, 200, 60);
+             return Put<TCheckBox>(box);
+         },
+         {120, 12},
+         std::nullopt},
+        {"check box on a panel",
+         [](TCustomForm* form) {
+             auto* panel = static_cast<TWinControl*>(Put<TPanel>(form));
+             panel->SetBounds(5, 5, 200, 60);
+             panel->SetColor(clWhite);
+             return Put<TCheckBox>(panel);
+         },
+         {120, 12},
+         std::nullopt},
     };
     for (const TCase& c : cases)
     {

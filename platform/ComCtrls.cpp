@@ -44,6 +44,8 @@ bool ReflectControlMessage(TMessage& message)
         break;
     case WM_HSCROLL:
     case WM_VSCROLL: from = reinterpret_cast<HWND>(message.LParam); break; // null: the window's own bar
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC: from = reinterpret_cast<HWND>(message.LParam); break;
     case WM_DRAWITEM:
         if (auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam); item && item->CtlType != ODT_MENU)
             from = item->hwndItem;
@@ -55,7 +57,10 @@ bool ReflectControlMessage(TMessage& message)
     auto* control = static_cast<TWinControl*>(GetPropW(from, kControlProp));
     if (!control)
         return false;
-    message.Result = control->Perform(CN_BASE + message.Msg, message.WParam, message.LParam);
+    LRESULT result = control->Perform(CN_BASE + message.Msg, message.WParam, message.LParam);
+    if (!result && (message.Msg == WM_CTLCOLORBTN || message.Msg == WM_CTLCOLORSTATIC))
+        return false;
+    message.Result = result;
     return true;
 }
 
@@ -131,6 +136,8 @@ void TNativeControl::Dispatch(TMessage& message)
     case WM_DRAWITEM:
     case WM_HSCROLL:
     case WM_VSCROLL:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
         if (ReflectControlMessage(message))
             return;
         break;

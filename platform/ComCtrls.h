@@ -22,15 +22,18 @@ constexpr UINT CN_BASE = 0xBC00;
 constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
 constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
 constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;
+constexpr UINT CN_CTLCOLORBTN = CN_BASE + WM_CTLCOLORBTN;
+constexpr UINT CN_CTLCOLORSTATIC = CN_BASE + WM_CTLCOLORSTATIC;
 
 // Parents call this for WM_COMMAND, WM_NOTIFY and WM_DRAWITEM: when the sender is a native
 // control of the layer, it gets the CN_ message, its result becomes the message's, and true is
-// returned.
+// returned. A colour question the control leaves unanswered (no brush) stays the parent's.
 bool ReflectControlMessage(TMessage& message);
 // The messages a parent sends back to the native control they came from.
 inline bool IsReflectedMessage(unsigned msg)
 {
-    return msg == WM_COMMAND || msg == WM_NOTIFY || msg == WM_DRAWITEM || msg == WM_HSCROLL || msg == WM_VSCROLL;
+    return msg == WM_COMMAND || msg == WM_NOTIFY || msg == WM_DRAWITEM || msg == WM_HSCROLL || msg == WM_VSCROLL ||
+           msg == WM_CTLCOLORBTN || msg == WM_CTLCOLORSTATIC;
 }
 
 // InitCommonControlsEx for every class used here; runs once, whatever calls it first.

@@ -166,6 +166,8 @@ void TPanel::Dispatch(TMessage& message)
     case WM_DRAWITEM:
     case WM_HSCROLL:
     case WM_VSCROLL:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
         if (ReflectControlMessage(message))
             return;
         break;

@@ -373,6 +373,8 @@ void TCustomForm::Dispatch(TMessage& message)
     case WM_DRAWITEM:
     case WM_HSCROLL:
     case WM_VSCROLL:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
     case WM_INITMENUPOPUP:
     case WM_DESTROY:
         // Menu commands, and the notifications of native controls sent back to them.

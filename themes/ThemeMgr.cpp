@@ -831,6 +831,14 @@ public:
     TPaintDC(const TPaintDC&) = delete;
     TPaintDC& operator=(const TPaintDC&) = delete;
     HDC Handle() const { return dc_; }
+    // What needs painting: the update rectangle, or the whole client area of a given DC.
+    RECT Area() const
+    {
+        RECT r = ps_.rcPaint;
+        if (!began_)
+            GetClientRect(window_, &r);
+        return r;
+    }
 
 private:
     HWND window_;
@@ -844,6 +852,23 @@ TRect ClientOf(HWND window)
     RECT r{};
     GetClientRect(window, &r);
     return TRect(r.left, r.top, r.right, r.bottom);
+}
+
+// The parent-painted children meeting area, in their order, each over what lies under it: a
+// window whose painting is taken over draws them itself, or they vanish (and never refresh).
+void PaintControls(TWinControl* parent, HDC dc, const RECT& area)
+{
+    for (int i = 0; i < parent->ControlCount(); ++i)
+    {
+        auto* graphic = dynamic_cast<TGraphicControl*>(parent->Controls(i));
+        if (!graphic || !graphic->Visible())
+            continue;
+        RECT bounds{graphic->Left(), graphic->Top(), graphic->Left() + graphic->Width(),
+                    graphic->Top() + graphic->Height()};
+        RECT overlap{};
+        if (IntersectRect(&overlap, &bounds, &area))
+            graphic->PaintTo(dc, graphic->Left(), graphic->Top());
+    }
 }
 } // namespace
 
@@ -867,6 +892,12 @@ void TThemeManager::ButtonControlWindowProc(TControl* control, TMessage& message
         UpdateUIState(control, WORD(message.WParam));
         break;
     case WM_ERASEBKGND: message.Result = 1; return;
+    case CN_CTLCOLORBTN:
+    case CN_CTLCOLORSTATIC:
+        // The parent's background under the button, which then fills with nothing.
+        ParentBackground(control, reinterpret_cast<HDC>(message.WParam), nullptr, false);
+        message.Result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+        return;
     case CN_DRAWITEM:
     {
         auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam);
@@ -920,6 +951,7 @@ void TThemeManager::GroupBoxWindowProc(TControl* control, TMessage& message)
     {
         TPaintDC dc(box->Handle(), message);
         DrawGroupBoxCaption(box, dc.Handle());
+        PaintControls(box, dc.Handle(), dc.Area());
         message.Result = 0;
         return;
     }
@@ -996,6 +1028,7 @@ void TThemeManager::PanelWindowProc(TControl* control, TMessage& message)
     {
         TPaintDC dc(panel->Handle(), message);
         DrawPanel(panel, dc.Handle());
+        PaintControls(panel, dc.Handle(), dc.Area());
         message.Result = 0;
         return;
     }
@@ -1011,9 +1044,15 @@ void TThemeManager::PanelWindowProc(TControl* control, TMessage& message)
         message.Result = 0;
         return;
     case WM_PRINTCLIENT:
-        DrawPanel(panel, reinterpret_cast<HDC>(message.WParam));
+    {
+        auto dc = reinterpret_cast<HDC>(message.WParam);
+        DrawPanel(panel, dc);
+        RECT client{};
+        GetClientRect(panel->Handle(), &client);
+        PaintControls(panel, dc, client);
         message.Result = 0;
         return;
+    }
     default: break;
     }
     Forward(control, message, skPanel);
@@ -1083,7 +1122,14 @@ void TThemeManager::TrackBarWindowProc(TControl* control, TMessage& message)
     {
         TRect r(client.Left + focusWidth, client.Top + focusHeight, client.Right - focusWidth,
                 client.Bottom - focusHeight);
+        // Some common controls draw the channel before the tics: leave it standing. Where the
+        // channel comes later, its own stage fills the background around it.
+        RECT channel{};
+        SendMessageW(window, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+        int saved = SaveDC(draw->hdc);
+        ExcludeClipRect(draw->hdc, channel.left, channel.top, channel.right, channel.bottom);
         ThemeServices()->DrawParentBackground(window, draw->hdc, nullptr, false, &r);
+        RestoreDC(draw->hdc, saved);
     }
     else if (draw->dwItemSpec == TBCD_CHANNEL)
     {

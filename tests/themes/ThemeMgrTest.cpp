@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -88,13 +89,30 @@ protected:
     }
 };
 
-// One control of each class the manager knows, and the list it belongs in. A class that joins the
-// manager joins this table.
+// A parent-painted control showing one colour.
+class TSwatch : public TGraphicControl
+{
+public:
+    using TGraphicControl::TGraphicControl;
+    COLORREF colour = RGB(255, 0, 0);
+
+protected:
+    void Paint() override
+    {
+        HBRUSH brush = CreateSolidBrush(colour);
+        RECT all{0, 0, Width(), Height()};
+        FillRect(Canvas()->Handle(), &all, brush);
+        DeleteObject(brush);
+    }
+};
+
+// One control of each class the manager knows, and the list it belongs in (none: it is painted by
+// its parent, never subclassed). A class that joins the manager joins this table.
 struct TClassCase
 {
     const char* name;
     std::function<TControl*(TCustomForm*)> make;
-    TSubclassKind kind;
+    std::optional<TSubclassKind> kind;
 };
 
 template <class T> TControl* Put(TWinControl* parent)
@@ -127,6 +145,11 @@ std::vector<TClassCase> ClassCases()
         {"tool bar", Put<TToolBar>, skWinControl},
         {"up-down", Put<TUpDown>, skWinControl},
         {"label", Put<TLabel>, skWinControl},
+        {"combo box", Put<TComboBox>, skWinControl},
+        {"page control", Put<TPageControl>, skWinControl},
+        {"tree view", Put<TTreeView>, skWinControl},
+        {"image", Put<TImage>, std::nullopt},
+        {"graphic control", Put<TSwatch>, std::nullopt},
         {"form inside a panel",
          [](TCustomForm* form) { return Put<TForm>(static_cast<TWinControl*>(Put<TPanel>(form))); }, skForm},
     };
@@ -136,6 +159,14 @@ bool Listed(TThemeManager* manager, TControl* control, TSubclassKind kind)
 {
     int index = 0;
     return manager->List(kind)->Find(control, index);
+}
+
+bool ListedAnywhere(TThemeManager* manager, TControl* control)
+{
+    bool listed = false;
+    for (int k = 0; k < SubclassKindCount; ++k)
+        listed = listed || Listed(manager, control, TSubclassKind(k));
+    return listed;
 }
 
 int ListedCount(TThemeManager* manager)
@@ -255,8 +286,16 @@ TEST_F(ThemeMgrFixture, ThemedManagerSubclassesEveryKnownClassAndPutsEveryProced
     for (auto& [c, control] : made)
     {
         SCOPED_TRACE(c.name);
-        EXPECT_TRUE(Listed(manager, control, c.kind));
-        EXPECT_FALSE(control->WindowProc == before[control]);
+        if (c.kind)
+        {
+            EXPECT_TRUE(Listed(manager, control, *c.kind));
+            EXPECT_FALSE(control->WindowProc == before[control]);
+        }
+        else
+        {
+            EXPECT_FALSE(ListedAnywhere(manager, control));
+            EXPECT_TRUE(control->WindowProc == before[control]);
+        }
     }
     delete manager;
     for (auto& [c, control] : made)
@@ -314,6 +353,143 @@ TEST_F(ThemeMgrFixture, ThemedGroupBoxAndPanelPaintOverTheClassicOutput)
     // stay as they were. So does a panel with a colour of its own.
     EXPECT_EQ(Pixels(panel), classicPanel);
     EXPECT_EQ(Pixels(ownColour), classicOwn);
+}
+
+COLORREF PixelAt(TWinControl* control, int x, int y)
+{
+    HDC dc = GetDC(control->Handle());
+    COLORREF pixel = GetPixel(dc, x, y);
+    ReleaseDC(control->Handle(), dc);
+    return pixel;
+}
+
+// The pixel at (x, y) of what the control draws for msg into a DC of its own.
+COLORREF PaintedInto(TWinControl* control, UINT msg, int x, int y)
+{
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, control->Width(), control->Height());
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    RECT all{0, 0, control->Width(), control->Height()};
+    FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    control->Perform(msg, reinterpret_cast<WPARAM>(memory), msg == WM_PRINTCLIENT ? PRF_CLIENT : 0);
+    COLORREF pixel = GetPixel(memory, x, y);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixel;
+}
+
+TEST_F(ThemeMgrFixture, ParentPaintedChildrenShowOnThemedHostsAndFollowTheirChanges)
+{
+    struct TCase
+    {
+        const char* name;
+        std::function<TControl*(TCustomForm*)> host;
+        UINT msg; // 0: on the screen
+    };
+    const TCase cases[] = {
+        {"group box", Put<TGroupBox>, 0},
+        {"group box into a given DC", Put<TGroupBox>, WM_PAINT},
+        {"panel", Put<TPanel>, 0},
+        {"panel into a given DC", Put<TPanel>, WM_PAINT},
+        {"panel printing its client", Put<TPanel>, WM_PRINTCLIENT},
+    };
+    constexpr COLORREF red = RGB(255, 0, 0);
+    constexpr COLORREF blue = RGB(0, 0, 255);
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ThemeState themed(true);
+        TForm* form = MakeForm();
+        form->Show();
+        auto* host = static_cast<TWinControl*>(c.host(form));
+        host->SetBounds(10, 10, 120, 80);
+        auto* swatch = static_cast<TSwatch*>(Put<TSwatch>(host));
+        swatch->SetBounds(30, 30, 40, 30);
+        swatch->Repaint();
+        ASSERT_EQ(PixelAt(host, 50, 45), red); // classic
+        TThemeManager* manager = Create<TThemeManager>(form);
+        manager->Loaded();
+        ASSERT_TRUE(ListedAnywhere(manager, host));
+        if (c.msg)
+        {
+            EXPECT_EQ(PaintedInto(host, c.msg, 50, 45), red);
+        }
+        else
+        {
+            RedrawWindow(host->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+            EXPECT_EQ(PixelAt(host, 50, 45), red);
+            swatch->colour = blue;
+            swatch->Repaint();
+            EXPECT_EQ(PixelAt(host, 50, 45), blue);
+        }
+        delete manager;
+        FreeForm(form);
+    }
+}
+
+TEST_F(ThemeMgrFixture, ThemedButtonsAndTrackBarsShowTheirParentsBackgroundAndKeepTheirOwnParts)
+{
+    struct TCase
+    {
+        const char* name;
+        std::function<TControl*(TCustomForm*)> make;
+        POINT background;         // where the control fills with its own colour when classic
+        std::optional<POINT> own; // a part the control draws itself in both cases
+    };
+    const TCase cases[] = {
+        {"check box", Put<TCheckBox>, {120, 12}, std::nullopt},
+        {"radio button", Put<TRadioButton>, {120, 12}, std::nullopt},
+        {"track bar", Put<TTrackBar>, {120, 2}, POINT{120, 12}}, // above the channel, and its edge
+        {"check box on a group box",
+         [](TCustomForm* form) {
+             auto* box = static_cast<TWinControl*>(Put<TGroupBox>(form));
+             box->SetBounds(5, 5, 200, 60);
+             return Put<TCheckBox>(box);
+         },
+         {120, 12},
+         std::nullopt},
+        {"check box on a panel",
+         [](TCustomForm* form) {
+             auto* panel = static_cast<TWinControl*>(Put<TPanel>(form));
+             panel->SetBounds(5, 5, 200, 60);
+             panel->SetColor(clWhite);
+             return Put<TCheckBox>(panel);
+         },
+         {120, 12},
+         std::nullopt},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        std::vector<COLORREF> seen[2];
+        for (bool themed : {false, true})
+        {
+            ThemeState theme(themed);
+            TForm* form = MakeForm();
+            form->SetColor(clWhite);
+            form->Show();
+            auto* control = static_cast<TWinControl*>(c.make(form));
+            control->SetBounds(10, 10, 150, 24);
+            TThemeManager* manager = Create<TThemeManager>(form);
+            manager->Loaded();
+            RedrawWindow(control->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+            seen[themed].push_back(PixelAt(control, c.background.x, c.background.y));
+            if (c.own)
+                seen[themed].push_back(PixelAt(control, c.own->x, c.own->y));
+            delete manager;
+            FreeForm(form);
+        }
+        EXPECT_EQ(seen[false][0], GetSysColor(COLOR_BTNFACE));
+        EXPECT_EQ(seen[true][0], RGB(255, 255, 255));
+        if (c.own)
+        {
+            EXPECT_NE(seen[false][1], GetSysColor(COLOR_BTNFACE)); // the point does hit the part
+            EXPECT_EQ(seen[true][1], seen[false][1]);
+        }
+    }
 }
 
 TEST_F(ThemeMgrFixture, RefusedControlsKeepTheirProcedure)

@@ -64,6 +64,8 @@ const TSequence kSequences[] = {
     {"200-10%", "180", false},
     {"200*10%", "20", false},
     {"200/10%", "2000", false},
+    {"200+10%%", "242", false}, // again: the result with the same operand
+    {"8/2==", "2", false},
     {"9r", "3", false},
     {"2+9r=", "3", false},
     {"c9r5", "35", false},

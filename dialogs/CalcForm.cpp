@@ -424,11 +424,9 @@ long double Apply(int op, long double a, long double b)
 }
 } // namespace
 
-void TCalcFrm::CalcEquals()
+// Repeating "=" or "%" applies the last operand again to the result shown.
+void TCalcFrm::CalcOperands(long double& a, long double& b)
 {
-    if (pending_ == 0)
-        return;
-    long double a, b;
     if (!resultShown_)
     {
         a = CalcValue(previous_);
@@ -440,6 +438,14 @@ void TCalcFrm::CalcEquals()
         a = CalcValue(display_);
         b = CalcValue(previous_);
     }
+}
+
+void TCalcFrm::CalcEquals()
+{
+    if (pending_ == 0)
+        return;
+    long double a, b;
+    CalcOperands(a, b);
     ShowResult(Apply(pending_, a, b));
     resultShown_ = true;
 }
@@ -449,17 +455,7 @@ void TCalcFrm::CalcPercent()
     if (pending_ == 0)
         return;
     long double a, b;
-    if (!resultShown_)
-    {
-        a = CalcValue(previous_);
-        b = CalcValue(display_);
-        previous_ = display_;
-    }
-    else
-    {
-        a = CalcValue(display_);
-        b = CalcValue(previous_);
-    }
+    CalcOperands(a, b);
     long double r;
     switch (pending_)
     {

@@ -85,6 +85,7 @@ protected:
 private:
     void CalcInputDigit(char c);
     void CalcOperator(int op);
+    void CalcOperands(long double& a, long double& b);
     void CalcEquals();
     void CalcPercent();
     void CalcSqrt();

@@ -24,6 +24,16 @@ T* Place(TComponent* owner, TWinControl* parent, const char* name, const AnsiStr
 }
 
 int EditValue(TEdit* edit, int fallback) { return StrToIntDef(edit->Text().Trim(), fallback); }
+
+// Moves the slider to its number box's value when that is a whole 0 to 255; else -1.
+int FollowEdit(TEdit* edit, TTrackBar* slider)
+{
+    const int v = EditValue(edit, -1);
+    if (v < 0 || v > 255)
+        return -1;
+    slider->SetPosition(v);
+    return v;
+}
 } // namespace
 
 TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
@@ -49,6 +59,16 @@ TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
         e->OnKeyPress = TKeyPressEvent(this, &TWallPaperForm::BlendEditKeyPress);
         return e;
     };
+    // A 0 to 255 slider with its number box beside it.
+    auto byteSlider = [&](TWinControl* parent, const char* name, const char* editName, int x, int y, int w,
+                          TEdit*& edit) {
+        auto* t = Place<TTrackBar>(this, parent, name, "", x, y, w, 30);
+        t->SetMax(255);
+        t->SetFrequency(32);
+        t->SetPosition(255);
+        edit = number(parent, editName, x + w + 6, y + 4, 3);
+        return t;
+    };
 
     // Preview.
     Panel2 = Place<TPanel>(this, this, "Panel2", "", 10, 10, 240, 180);
@@ -69,11 +89,7 @@ TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
     YesRBtn = Place<TRadioButton>(this, blendBox, "YesRBtn", "する", 12, 20, 60, 18);
     NoRBtn = Place<TRadioButton>(this, blendBox, "NoRBtn", "しない", 80, 20, 70, 18);
     label(blendBox, "壁紙の透明度(0～255)", 12, 44);
-    BlendTrackBar = Place<TTrackBar>(this, blendBox, "BlendTrackBar", "", 6, 62, 170, 30);
-    BlendTrackBar->SetMax(255);
-    BlendTrackBar->SetFrequency(32);
-    BlendTrackBar->SetPosition(255);
-    BlendEdit = number(blendBox, "BlendEdit", 182, 66, 3);
+    BlendTrackBar = byteSlider(blendBox, "BlendTrackBar", "BlendEdit", 6, 62, 170, BlendEdit);
     label(blendBox, "| 0", 12, 96);
     label(blendBox, "| 128", 78, 96);
     label(blendBox, "| 255", 150, 96);
@@ -87,11 +103,7 @@ TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
     AutoRB = Place<TRadioButton>(this, textBox, "AutoRB", "自動設定", 12, 52, 90, 18);
     ManualRB = Place<TRadioButton>(this, textBox, "ManualRB", "手動設定", 110, 52, 90, 18);
     label(textBox, "テキスト背景色の透明度(0～255)", 12, 76);
-    TxtBkBlendTrackBar = Place<TTrackBar>(this, textBox, "TxtBkBlendTrackBar", "", 6, 94, 250, 30);
-    TxtBkBlendTrackBar->SetMax(255);
-    TxtBkBlendTrackBar->SetFrequency(32);
-    TxtBkBlendTrackBar->SetPosition(255);
-    TxtBkABEdit = number(textBox, "TxtBkABEdit", 262, 98, 3);
+    TxtBkBlendTrackBar = byteSlider(textBox, "TxtBkBlendTrackBar", "TxtBkABEdit", 6, 94, 250, TxtBkABEdit);
     label(textBox, "表示テスト", 12, 134);
     TxtBkTestEdit = Place<TEdit>(this, textBox, "TxtBkTestEdit", "", 84, 130, 150, 21);
     TxtBkTestEdit->SetMaxLength(16);
@@ -292,12 +304,8 @@ void TWallPaperForm::SetTextBackColor(TColor color)
 
 void TWallPaperForm::BlendEditChange(TObject*)
 {
-    if (FFilling)
+    if (FFilling || FollowEdit(BlendEdit, BlendTrackBar) < 0)
         return;
-    const int v = EditValue(BlendEdit, -1);
-    if (v < 0 || v > 255)
-        return;
-    BlendTrackBar->SetPosition(v);
     DrawPreview();
     AutoTextAlpha();
 }
@@ -349,12 +357,9 @@ void TWallPaperForm::BlendEditExit(TObject*)
 
 void TWallPaperForm::TxtBkABEditChange(TObject*)
 {
-    if (FFilling)
+    const int v = FFilling ? -1 : FollowEdit(TxtBkABEdit, TxtBkBlendTrackBar);
+    if (v < 0)
         return;
-    const int v = EditValue(TxtBkABEdit, -1);
-    if (v < 0 || v > 255)
-        return;
-    TxtBkBlendTrackBar->SetPosition(v);
     TxtBkLabel->SetAlphaBlendValue(YesRBtn->Checked() ? 255 - v : 0);
 }
 

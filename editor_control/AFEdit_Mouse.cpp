@@ -563,6 +563,18 @@ void TCustomAFEdit::LButtonDblClkFunc(TWMMouse& message)
 
     TPoint anchor;
     TPoint end;
+    // Widens (row, L) both ways over the bytes `keep` accepts.
+    auto spread = [&](auto&& keep)
+    {
+        int r = row, i = L;
+        for (int pr = r, pi = i; stepBack(pr, pi) && keep(pr, pi);)
+            r = pr, i = pi;
+        anchor = DspPos(TPoint(i, r));
+        r = row, i = L;
+        for (int nr = r, ni = i; stepForward(nr, ni) && keep(nr, ni);)
+            r = nr, i = ni;
+        end = DspPos(TPoint(i + 1, r));
+    };
     TColAttrList* cols = AttrList()->GetItem(row)->ColAttr;
     auto attrAt = [&](int r, int i) -> const TColAttrListItem*
     {
@@ -573,19 +585,11 @@ void TCustomAFEdit::LButtonDblClkFunc(TWMMouse& message)
     if (hit && hit->OwnColor)
     {
         const TColAttrListItem like = *hit;
-        auto same = [&](int r, int i)
+        spread([&](int r, int i)
         {
             const TColAttrListItem* a = attrAt(r, i);
             return a && a->OwnColor && a->Color == like.Color && a->Style == like.Style;
-        };
-        int r = row, i = L;
-        for (int pr = r, pi = i; stepBack(pr, pi) && same(pr, pi);)
-            r = pr, i = pi;
-        anchor = DspPos(TPoint(i, r));
-        r = row, i = L;
-        for (int nr = r, ni = i; stepForward(nr, ni) && same(nr, ni);)
-            r = nr, i = ni;
-        end = DspPos(TPoint(i + 1, r));
+        });
     }
     else
     {
@@ -600,7 +604,6 @@ void TCustomAFEdit::LButtonDblClkFunc(TWMMouse& message)
             end = DspPos(TPoint(L + 1, row));
             break;
         default:
-        {
             if (!IsWordByte(byteAt(row, L)))
             {
                 anchor = DspPos(TPoint(L, row));
@@ -609,21 +612,12 @@ void TCustomAFEdit::LButtonDblClkFunc(TWMMouse& message)
             }
             // Single bytes only: a lead or trail byte that happens to look like a letter is no
             // part of the word.
-            auto wordAt = [&](int r, int i)
+            spread([&](int r, int i)
             {
                 const AnsiString t = GetLine(r);
                 return ByteTypeAt(t.c_str(), t.Length(), i) == mbSingleByte && IsWordByte(byteAt(r, i));
-            };
-            int r = row, i = L;
-            for (int pr = r, pi = i; stepBack(pr, pi) && wordAt(pr, pi);)
-                r = pr, i = pi;
-            anchor = DspPos(TPoint(i, r));
-            r = row, i = L;
-            for (int nr = r, ni = i; stepForward(nr, ni) && wordAt(nr, ni);)
-                r = nr, i = ni;
-            end = DspPos(TPoint(i + 1, r));
+            });
             break;
-        }
         }
     }
     FSelArea->RowReset();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "editor_page/F77Columns.h"
 #include "editor_page/Nsrichedit.h"
 #include "platform/SysUtils.h"
 
@@ -64,28 +65,22 @@ int typQuoteScanner::Step(typCMRange& closed)
         return 0;
     }
     int kind = 0;
+    // A quote opens its constant, or closes it (giving its kind) when it is the one open.
+    auto toggle = [&](bool& in, int closingKind)
+    {
+        if (in)
+        {
+            closed = {openAt_, at_};
+            kind = closingKind;
+        }
+        else
+            openAt_ = at_;
+        in = !in;
+    };
     if (quote1_ && c == quote1_ && !in2_)
-    {
-        if (in1_)
-        {
-            closed = {openAt_, at_};
-            kind = 1;
-        }
-        else
-            openAt_ = at_;
-        in1_ = !in1_;
-    }
+        toggle(in1_, 1);
     else if (quote2_ && c == quote2_ && !in1_)
-    {
-        if (in2_)
-        {
-            closed = {openAt_, at_};
-            kind = 2;
-        }
-        else
-            openAt_ = at_;
-        in2_ = !in2_;
-    }
+        toggle(in2_, 2);
     ++at_;
     return kind;
 }
@@ -213,10 +208,7 @@ void typCommentList::RebuildRow(int row)
     // ("it's") do not count.
     int lineComment = -1;
     std::vector<int> begins;
-    const bool f77Row = Mode == cmmF77 && length > 0 &&
-                        (StartsWith(text, length, 0, LineComment1) || StartsWith(text, length, 0, LineComment3) ||
-                         (LineComment2.Length() == 1 && (text[0] | 0x20) == (LineComment2[1] | 0x20)));
-    if (f77Row)
+    if (Mode == cmmF77 && IsColumn1CommentRow(*this, line))
         lineComment = 0;
     else
     {

@@ -4,11 +4,32 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <vector>
 
 #include "platform/ExtCtrls.h"
+#include "platform/Forms.h"
 #include "tests/TestServices.h"
+
+// One key pressed at target and handled through the message loop, with the keys in services.down
+// held in the thread's key state as well, so that the character it makes is the one those keys
+// would make. Nothing is held afterwards.
+inline void PressWithHeldKeys(TBoxServices& services, HWND target, WORD key)
+{
+    BYTE before[256] = {}, held[256] = {};
+    GetKeyboardState(before);
+    std::copy(std::begin(before), std::end(before), held);
+    for (int vk : services.down)
+        held[vk] = 0x80;
+    SetKeyboardState(held);
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+    Application->ProcessMessages();
+    SetKeyboardState(before);
+    services.down.clear();
+}
 
 struct TKeyStep
 {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dialogs/CalcForm.h"
+#include "tests/TestKeys.h"
 #include "tests/TestServices.h"
 
 namespace
@@ -63,6 +64,8 @@ const TSequence kSequences[] = {
     {"200-10%", "180", false},
     {"200*10%", "20", false},
     {"200/10%", "2000", false},
+    {"200+10%%", "242", false}, // again: the result with the same operand
+    {"8/2==", "2", false},
     {"9r", "3", false},
     {"2+9r=", "3", false},
     {"c9r5", "35", false},
@@ -183,21 +186,10 @@ namespace
 {
 void PressKey(TBoxServices& services, HWND target, WORD key, bool ctrl)
 {
-    BYTE before[256] = {}, held[256] = {};
-    GetKeyboardState(before);
-    std::copy(std::begin(before), std::end(before), held);
     if (ctrl)
-    {
         services.down.insert(VK_CONTROL);
-        held[VK_CONTROL] = 0x80;
-    }
-    SetKeyboardState(held);
     // The message loop makes the key's character (Ctrl+M: a carriage return) as typing does.
-    PostMessageW(target, WM_KEYDOWN, key, 1);
-    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
-    Application->ProcessMessages();
-    SetKeyboardState(before);
-    services.down.clear();
+    PressWithHeldKeys(services, target, key);
 }
 } // namespace
 

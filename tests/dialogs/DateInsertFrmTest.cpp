@@ -38,6 +38,19 @@ struct TDateRow
     SYSTEMTIME when;
     std::vector<std::string> lines;
 };
+
+// The lines a form of type T lists at each row's moment.
+template <class T, size_t N>
+void ExpectLines(const TDateRow (&rows)[N])
+{
+    T* form = Create<T>(nullptr);
+    for (const TDateRow& row : rows)
+    {
+        SCOPED_TRACE(row.lines[1]);
+        EXPECT_EQ(Strings(form->Lines(row.when)), row.lines);
+    }
+    delete form;
+}
 } // namespace
 
 TEST(TDateInsertForm, ListsEachFormatWithTheEraOfTheDate)
@@ -56,13 +69,7 @@ TEST(TDateInsertForm, ListsEachFormatWithTheEraOfTheDate)
         {At(1912, 7, 30, 2), {"12/7/30", "1912/07/30", "7月30日(火曜日)", "大正1年7月30日", "大正1年7月30日(火曜日)"}},
         {At(2005, 12, 31, 6), {"05/12/31", "2005/12/31", "12月31日(土曜日)", "平成17年12月31日", "平成17年12月31日(土曜日)"}},
     };
-    TDateInsertForm* form = Create<TDateInsertForm>(nullptr);
-    for (const TDateRow& row : rows)
-    {
-        SCOPED_TRACE(row.lines[1]);
-        EXPECT_EQ(Strings(form->Lines(row.when)), row.lines);
-    }
-    delete form;
+    ExpectLines<TDateInsertForm>(rows);
 }
 
 TEST(TTimeInsertForm, ListsEachFormatOnBothClocks)
@@ -73,13 +80,7 @@ TEST(TTimeInsertForm, ListsEachFormatOnBothClocks)
         {At(2011, 3, 5, 6, 12, 30, 59), {"12:30:59", "12:30:59", "PM 12:30:59", "12時30分59秒", "午後 12時30分59秒"}},
         {At(2011, 3, 5, 6, 9, 10, 11), {"9:10:11", "09:10:11", "AM 9:10:11", "9時10分11秒", "午前 9時10分11秒"}},
     };
-    TTimeInsertForm* form = Create<TTimeInsertForm>(nullptr);
-    for (const TDateRow& row : rows)
-    {
-        SCOPED_TRACE(row.lines[1]);
-        EXPECT_EQ(Strings(form->Lines(row.when)), row.lines);
-    }
-    delete form;
+    ExpectLines<TTimeInsertForm>(rows);
 }
 
 // The clock ticks while a line other than the first is chosen: the choice stays, and OK types

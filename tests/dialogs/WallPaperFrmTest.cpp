@@ -79,6 +79,27 @@ TEST(TWallPaperForm, AutomaticTextBackgroundAgreesWithTheEditorsAndManualTranspa
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+// Both transparency boxes: a whole 0 to 255 moves the slider beside it, anything else leaves it.
+TEST(TWallPaperForm, EachSliderFollowsItsBoxOnlyForAWholeNumberFromZeroTo255)
+{
+    TBoxServices boxes;
+    TDialog d;
+    d.form->ManualRB->SetChecked(true);
+    const std::pair<TEdit*, TTrackBar*> pairs[] = {{d.form->BlendEdit, d.form->BlendTrackBar},
+                                                  {d.form->TxtBkABEdit, d.form->TxtBkBlendTrackBar}};
+    const std::pair<const char*, int> typed[] = {{"37", 37}, {"256", 37}, {"-1", 37}, {"x", 37},
+                                                 {" 255 ", 255}, {"0", 0}, {"", 0}};
+    for (const auto& [edit, slider] : pairs)
+    {
+        EXPECT_EQ(255, slider->Max());
+        for (const auto& [text, position] : typed)
+        {
+            edit->SetText(text);
+            EXPECT_EQ(position, slider->Position()) << edit->Name().c_str() << " \"" << text << "\"";
+        }
+    }
+}
+
 TEST(TWallPaperForm, OkRefusesAnIntervalOutsideOneSecondToFiftyNineFiftyNineAndAlphasOutOfRange)
 {
     const struct

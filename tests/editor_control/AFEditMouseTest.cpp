@@ -100,6 +100,37 @@ TEST(AFEditMouse, DoubleClickSelectsAWordOrADoubleByteCharacterAndNeverReadsPast
     }
 }
 
+// A word goes on over a folded row's end but not past a paragraph's; a run of one colour and style
+// is taken whole, whatever its bytes are.
+TEST(AFEditMouse, DoubleClickWidensAWordOverAFoldAndTakesAColourRunWhole)
+{
+    TKeyServices keys;
+    TViewHost host;
+    host.Focus();
+    TRecordingEdit& ed = *host.edit;
+    LoadRows(ed, {"ab+cd", "ef gh\r", "x=y;z"});
+    TColAttrList* attrs = ed.GetColAttrs(2);
+    for (int i = 1; i <= 3; ++i)
+    {
+        TColAttrListItem* item = attrs->GetItem(i);
+        item->OwnColor = true;
+        item->Color = i < 3 ? 0x0000FF : 0x00FF00;
+    }
+    struct TCase
+    {
+        int col, row;
+        const char* selected;
+    } cases[] = {
+        {3, 0, "cdef"}, {1, 1, "cdef"}, {4, 1, "gh"}, {0, 0, "ab"}, {1, 2, "=y"}, {2, 2, "=y"}, {3, 2, ";"},
+    };
+    TMouse mouse{*host.edit};
+    for (const TCase& c : cases)
+    {
+        mouse.DoubleClick(mouse.At(c.col, c.row));
+        EXPECT_EQ(Selected(ed), c.selected) << c.col << "," << c.row;
+    }
+}
+
 // Holding the pointer still outside the rows keeps scrolling, a row or column a tick, until the
 // text's edge is shown; the watchdog counts rounds, not time.
 TEST(AFEditMouse, DragOutsideTheRowsScrollsOnATimerUntilTheEdgeInEachDirection)

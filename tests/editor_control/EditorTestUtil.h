@@ -40,9 +40,9 @@ inline std::vector<std::string> RowsOf(TCustomAFEdit& ed)
     return rows;
 }
 
-// Rows given exactly, each with a fresh attribute record; no selection, the caret at the start.
-// A row without a final CR is folded into the next one.
-inline void LoadRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
+// Rows given exactly, each with a fresh attribute record; the caret and selection stay as they
+// are. A row without a final CR is folded into the next one.
+inline void PutRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
 {
     ed.Lines()->Clear();
     ed.AttrList()->Clear();
@@ -51,6 +51,12 @@ inline void LoadRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
         ed.Lines()->Add(AnsiString(r.data(), int(r.size())));
         ed.AttrList()->Add(ed.MakeAttr(false, 0, 500));
     }
+}
+
+// The rows as PutRows gives them, with no selection and the caret at the start.
+inline void LoadRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
+{
+    PutRows(ed, rows);
     ed.SelArea()->PointReset();
     ed.SelArea()->RowReset();
     ed.SetCaretRaw(TPoint(0, 0));

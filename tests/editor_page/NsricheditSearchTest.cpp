@@ -14,20 +14,6 @@
 
 namespace
 {
-std::unique_ptr<TTestPage> NewPage() { return std::unique_ptr<TTestPage>(Create<TTestPage>(nullptr)); }
-
-// Rows given exactly: a row without a final CR is folded into the next one.
-void SetRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
-{
-    ed.Lines()->Clear();
-    ed.AttrList()->Clear();
-    for (const std::string& r : rows)
-    {
-        ed.Lines()->Add(AnsiString(r.data(), int(r.size())));
-        ed.AttrList()->Add(ed.MakeAttr(false, 0, 500));
-    }
-}
-
 // Every hit from the start, each search going on from the caret as the find dialog does.
 std::vector<TPoint> AllHits(nsRichEdit& ed, const char* pattern, bool caseSensitive, bool wholeWord)
 {
@@ -78,7 +64,7 @@ TEST(nsRichEditSearch, FindNext_FromTheSelectedHitGoesOnToTheNextOne)
     TPageHost host(400, 200, false);
     nsRichEdit& ed = *host.page;
     // Tabs make display and logical columns differ: the skip must compare logical points.
-    SetRows(ed, {"\tab\tab\tAB\r", "x\tab"});
+    PutRows(ed, {"\tab\tab\tAB\r", "x\tab"});
     const std::vector<TPoint> expected = {{1, 0}, {4, 0}, {7, 0}, {2, 1}};
     EXPECT_EQ(AllHits(ed, "ab", false, false), expected);
     const std::vector<TPoint> exact = {{1, 0}, {4, 0}, {2, 1}};
@@ -95,7 +81,7 @@ TEST(nsRichEditSearch, FindNext_FromTheSelectedHitGoesOnToTheNextOne)
 TEST(nsRichEditSearch, FindNext_OverlappingHitsAreEachFoundOnce)
 {
     auto page = NewPage();
-    SetRows(*page, {"aaa"});
+    PutRows(*page, {"aaa"});
     const std::vector<TPoint> expected = {{0, 0}, {1, 0}, {2, 0}};
     EXPECT_EQ(AllHits(*page, "a", false, false), expected);
     const std::vector<TPoint> backward = {{2, 0}, {1, 0}, {0, 0}};
@@ -106,7 +92,7 @@ TEST(nsRichEditSearch, FindNext_FindsAndSelectsAHitAcrossAFold)
 {
     TPageHost host(400, 200, false);
     nsRichEdit& ed = *host.page;
-    SetRows(ed, {"xxxab", "cdyy\r", "zz"});
+    PutRows(ed, {"xxxab", "cdyy\r", "zz"});
     const std::vector<TPoint> expected = {{3, 0}};
     EXPECT_EQ(AllHits(ed, "abcd", false, false), expected);
     EXPECT_EQ(ed.SelArea()->GetStartPoint(), TPoint(3, 0));
@@ -208,7 +194,7 @@ TEST(nsRichEditSearch, WholeWord_AcceptsOnlyHitsWithoutWordNeighbours)
     for (const Case& c : cases)
     {
         auto page = NewPage();
-        SetRows(*page, c.rows);
+        PutRows(*page, c.rows);
         EXPECT_EQ(AllHits(*page, c.pattern, true, true), c.hits) << c.rows[0] << " / " << c.pattern;
         std::vector<TPoint> backward(c.hits.rbegin(), c.hits.rend());
         EXPECT_EQ(AllHitsBackward(*page, c.pattern, true), backward) << c.rows[0] << " / " << c.pattern;
@@ -224,7 +210,7 @@ TEST(nsRichEditSearch, WholeWord_EndsOnTextWhereEveryHitIsRejected)
         rows.push_back(std::string(300, 'a')); // folded rows: one long word
     rows.back() += "\r";
     rows.push_back("ａａａａ" + std::string(50, 'a'));
-    SetRows(*page, rows);
+    PutRows(*page, rows);
     EXPECT_TRUE(AllHits(*page, "aa", false, true).empty());
     EXPECT_TRUE(AllHitsBackward(*page, "aa", true).empty());
     EXPECT_TRUE(AllHits(*page, "ａ", false, true).size() == 4u);
@@ -235,7 +221,7 @@ TEST(nsRichEditSearch, WholeWord_EndsOnTextWhereEveryHitIsRejected)
 TEST(nsRichEditSearch, MakeSrchPack_GivesEveryHitItsOwnIdFromOne)
 {
     auto page = NewPage();
-    SetRows(*page, {"ab ab ab\r", "xxa", "b ab\r", "ab"});
+    PutRows(*page, {"ab ab ab\r", "xxa", "b ab\r", "ab"});
     std::vector<std::unique_ptr<typSrchPack>> packs;
     std::set<int32_t> ids;
     for (const TPoint& hit : AllHits(*page, "ab", false, false))
@@ -260,7 +246,7 @@ TEST(nsRichEditSearch, MakeSrchPack_GivesEveryHitItsOwnIdFromOne)
     EXPECT_EQ(MarkOf(*page, 1, 2), 0);
     // A second page counts on its own.
     auto other = NewPage();
-    SetRows(*other, {"ab"});
+    PutRows(*other, {"ab"});
     typSrchPack pack;
     pack.Pattern = "ab";
     other->MakeSrchPack(pack);
@@ -275,7 +261,7 @@ TEST(nsRichEditSearch, LocateSrchPack_FindsTheHitAfterRowsWereTypedAboveIt)
     for (int i = 0; i < 20; ++i)
         rows.push_back(i == 10 ? "xx needle yy\r" : "row " + std::to_string(i) + "\r");
     rows.back().pop_back();
-    SetRows(ed, rows);
+    PutRows(ed, rows);
     typSrchPack pack;
     pack.Pattern = "needle";
     pack.HitPoint = ed.FindNext(TPoint(0, 0), "needle", true, false, false);
@@ -306,7 +292,7 @@ TEST(nsRichEditSearch, LocateSrchPack_FindsTheHitAfterRowsWereTypedAboveIt)
 TEST(nsRichEditSearch, LocateSrchPack_FindsAHitAcrossAFoldFromEitherRow)
 {
     auto page = NewPage();
-    SetRows(*page, {"row\r", "xxxab", "cdyy\r", "zz"});
+    PutRows(*page, {"row\r", "xxxab", "cdyy\r", "zz"});
     typSrchPack pack;
     pack.Pattern = "abcd";
     pack.HitPoint = page->FindNext(TPoint(0, 0), "abcd", false, false, false);
@@ -333,7 +319,7 @@ TEST(nsRichEditSearch, LocateSrchPack_KeepsFindingHitsThroughRandomEdits)
     for (int i = 0; i < 40; ++i)
         rows.push_back(i % 5 == 2 ? "word HIT" + std::to_string(i / 5) + " end\r" : "plain text\r");
     rows.back().pop_back();
-    SetRows(ed, rows);
+    PutRows(ed, rows);
     std::vector<std::unique_ptr<typSrchPack>> packs;
     for (int k = 0; k < 8; ++k)
     {
@@ -383,7 +369,7 @@ TEST(nsRichEditSearch, ScrollIntoView_MovesOnlyWhenThePointIsOutside)
     TPageHost host(300, 200, false);
     nsRichEdit& ed = *host.page;
     std::vector<std::string> rows(200, std::string(300, 'x') + "\r");
-    SetRows(ed, rows);
+    PutRows(ed, rows);
     ed.SetScrollBars(ssBoth); // the bars take their room before the view is measured
     const int shownRows = ed.GetDspRowCount();
     const int shownCols = ed.GetDspColCount();
@@ -408,7 +394,7 @@ TEST(nsRichEditSearch, Bookmarks_NextAndPreviousStopAtTheEnds)
 {
     TPageHost host(300, 200, false);
     nsRichEdit& ed = *host.page;
-    SetRows(ed, std::vector<std::string>(12, "row\r"));
+    PutRows(ed, std::vector<std::string>(12, "row\r"));
     for (int row : {2, 5, 9})
         ed.SetBookmark(row, true, "b");
     ed.SetCaretRaw(TPoint(2, 0));
@@ -436,7 +422,7 @@ TEST(nsRichEditSearch, Bookmarks_NextAndPreviousStopAtTheEnds)
 TEST(nsRichEditSearch, Bookmarks_SurviveReplacingTheSelectionOnUnchangedRows)
 {
     auto page = NewPage();
-    SetRows(*page, {"one\r", "two\r", "three\r", "four\r", "five"});
+    PutRows(*page, {"one\r", "two\r", "three\r", "four\r", "five"});
     page->SetBookmark(0, true, "first");
     page->SetBookmark(2, true, "third");
     page->SetBookmark(4, true, "fifth");
@@ -474,7 +460,7 @@ TEST(nsRichEditSearch, Bookmarks_SurviveReplacingTheSelectionOnUnchangedRows)
 TEST(nsRichEditSearch, ReplaceSelText_IsOneUndoStepAndRefusesABox)
 {
     auto page = NewPage();
-    SetRows(*page, {"alpha\r", "beta\r", "gamma"});
+    PutRows(*page, {"alpha\r", "beta\r", "gamma"});
     page->SelArea()->PutStartPoint(TPoint(1, 0));
     page->SelArea()->PutEndPoint(TPoint(2, 1));
     ASSERT_TRUE(page->ReplaceSelText("X\rYY\rZ"));
@@ -492,9 +478,9 @@ TEST(nsRichEditSearch, ReplaceSelText_IsOneUndoStepAndRefusesABox)
 TEST(nsRichEditSearch, GetEndPos_IsTheLastByteOfTheLastRow)
 {
     auto page = NewPage();
-    SetRows(*page, {"ab\r", "xyz"});
+    PutRows(*page, {"ab\r", "xyz"});
     EXPECT_EQ(page->GetEndPos(), TPoint(2, 1));
-    SetRows(*page, {"ab\r", ""});
+    PutRows(*page, {"ab\r", ""});
     EXPECT_EQ(page->GetEndPos(), TPoint(-1, 1));
 }
 } // namespace

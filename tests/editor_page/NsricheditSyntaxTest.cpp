@@ -12,19 +12,6 @@
 namespace
 {
 
-std::unique_ptr<TTestPage> NewPage() { return std::unique_ptr<TTestPage>(Create<TTestPage>(nullptr)); }
-
-void SetRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
-{
-    ed.Lines()->Clear();
-    ed.AttrList()->Clear();
-    for (const std::string& r : rows)
-    {
-        ed.Lines()->Add(AnsiString(r.data(), int(r.size())));
-        ed.AttrList()->Add(ed.MakeAttr(false, 0, 500));
-    }
-}
-
 // One letter per byte of the row (a closing CR left out): '.' plain, c comment, s string,
 // h character constant, n number, p preprocessor, l label, k keyword.
 std::string Runs(nsRichEdit& page, int row)
@@ -103,7 +90,7 @@ TEST(nsRichEdit_Syntax, RowsGetTheColourRunsOfTheirSyntax)
     {
         SCOPED_TRACE(c.name);
         auto page = NewPage();
-        SetRows(*page, c.rows);
+        PutRows(*page, c.rows);
         page->SetCommentMode(c.mode);
         for (size_t r = 0; r < c.rows.size(); ++r)
             EXPECT_EQ(Runs(*page, int(r)), c.runs[r]) << "row " << r;
@@ -130,7 +117,7 @@ TEST(nsRichEdit_Syntax, DoubleByteKeywordsOnlyAtTheirFirstCharacterMatch)
         TStringList words;
         words.Add(c.keyword);
         page->SetKeyWords(&words);
-        SetRows(*page, {c.row});
+        PutRows(*page, {c.row});
         EXPECT_EQ(Runs(*page, 0), c.runs);
     }
 }
@@ -138,7 +125,7 @@ TEST(nsRichEdit_Syntax, DoubleByteKeywordsOnlyAtTheirFirstCharacterMatch)
 TEST(nsRichEdit_Syntax, ColouringStartsEveryRowPlainAndKeepsNoRecordsItDoesNotNeed)
 {
     auto page = NewPage();
-    SetRows(*page, {"// x\r", "plain"});
+    PutRows(*page, {"// x\r", "plain"});
     page->SetCommentMode(cmmCCPP);
     page->FStyComment = TFontStyles{fsBold};
     Runs(*page, 0);
@@ -157,7 +144,7 @@ TEST(nsRichEdit_Syntax, ColouringStartsEveryRowPlainAndKeepsNoRecordsItDoesNotNe
 TEST(nsRichEdit_Syntax, ChangingTheModeRebuildsAndSettingItAgainChangesNothing)
 {
     auto page = NewPage();
-    SetRows(*page, {"C x\r", "/* y */"});
+    PutRows(*page, {"C x\r", "/* y */"});
     page->SetCommentMode(cmmF77);
     EXPECT_EQ(Runs(*page, 0), "ccc");
     page->SetCommentMode(cmmCCPP);
@@ -252,7 +239,7 @@ TEST(nsRichEdit_Syntax, ScrollingThroughAFileKeepsRecordsForFewRows)
     TTestPage* page = host.page;
     page->StopDrawThread();
     std::vector<std::string> rows(3000, "x = 1; // comment\r");
-    SetRows(*page, rows);
+    PutRows(*page, rows);
     page->SetCommentMode(cmmCCPP);
     const int view = page->GetDspRowCount();
     ASSERT_GT(view, 0);

@@ -19,21 +19,6 @@
 namespace
 {
 
-std::unique_ptr<TTestPage> NewPage() { return std::unique_ptr<TTestPage>(Create<TTestPage>(nullptr)); }
-
-// Rows given exactly, each with a fresh record (no folding).
-void SetRows(TCustomAFEdit& ed, const std::vector<std::string>& rows)
-{
-    ed.Lines()->Clear();
-    ed.AttrList()->Clear();
-    for (const std::string& r : rows)
-    {
-        ed.Lines()->Add(AnsiString(r.data(), int(r.size())));
-        TAttrListItem rec = ed.MakeAttr(false, 0, 500);
-        ed.AttrList()->Add(rec);
-    }
-}
-
 using Change = std::pair<typLineChange, int>;
 
 // ---- creation and the line store ----------------------------------------------------------------
@@ -84,7 +69,7 @@ TEST(nsStringList, ReportsEachKindOfChangeOnceWithItsIndex)
     {
         SCOPED_TRACE(c.name);
         auto page = NewPage();
-        SetRows(*page, {"a", "b", "c"});
+        PutRows(*page, {"a", "b", "c"});
         page->Log().changes.clear();
         c.op(page->Lines());
         EXPECT_EQ(page->Log().changes, c.expected);
@@ -305,7 +290,7 @@ TEST(nsRichEdit, StringInsertAlignsTheCaretAndTypesTheTextAsOneUndoStep)
     {
         SCOPED_TRACE(c.name);
         auto page = NewPage();
-        SetRows(*page, c.rows);
+        PutRows(*page, c.rows);
         page->UndoBuff()->Reset();
         const std::string before = JoinedRows(*page);
         page->SetInsertModeRaw(c.insert);
@@ -355,7 +340,7 @@ TEST(nsRichEdit, StringInsertMatchesAModelOfCharacterAlignedInsertion)
             row += t;
         }
         const int width = col;
-        SetRows(*page, {row});
+        PutRows(*page, {row});
         page->UndoBuff()->Reset();
         const int caret = int(rng() % unsigned(width + 3));
         // The model: the character covering the caret column is typed in front of.
@@ -533,7 +518,7 @@ TEST(nsRichEdit, SearchNeverMatchesOutsideTheSearchedRange)
     {
         SCOPED_TRACE(c.name);
         auto page = NewPage();
-        SetRows(*page, c.rows);
+        PutRows(*page, c.rows);
         TPoint hit = page->Search(c.pattern, c.from, c.to, c.opts);
         EXPECT_EQ(hit.x, c.expected.x);
         if (c.expected.x >= 0)
@@ -577,7 +562,7 @@ TEST(nsRichEdit, SearchFindsWhatAModelOfTheRangeFinds)
         if (fold)
             opts << soIgnoreCase;
         auto page = NewPage();
-        SetRows(*page, rows);
+        PutRows(*page, rows);
         TPoint hit = reverse ? page->Search(AnsiString(pattern), b, a, opts)
                              : page->Search(AnsiString(pattern), a, b, opts);
         TPoint expected = SearchModel(rows, pattern, a, b, reverse, fold);
@@ -615,7 +600,7 @@ TEST(nsRichEdit, FreeFormContinuationRedrawsTheNextRow)
         SCOPED_TRACE(c.name);
         auto page = NewPage();
         page->SetCommentMode(c.mode);
-        SetRows(*page, {c.before, "  + 2\r", "end"});
+        PutRows(*page, {c.before, "  + 2\r", "end"});
         for (int i = 0; i < 3; ++i)
             page->GetLinesAttr(i)->Dirty = false;
         page->LineChange(0, c.after, true);
@@ -629,7 +614,7 @@ TEST(nsRichEdit, ContinuationOnTheLastRowNeverAddsARecord)
 {
     auto page = NewPage();
     page->SetCommentMode(cmmF9095);
-    SetRows(*page, {"a\r", "x = 1"});
+    PutRows(*page, {"a\r", "x = 1"});
     const int records = page->AttrList()->GetCount();
     page->LineChange(1, "x = 1 &", true);
     page->LineChange(1, "x = 1", true);
@@ -671,7 +656,7 @@ TEST(nsRichEdit, ColumnAttributesFollowInsertionsAndDeletions)
     {
         SCOPED_TRACE(c.name);
         auto page = NewPage();
-        SetRows(*page, {"abc", "def"});
+        PutRows(*page, {"abc", "def"});
         TColAttrList* list = page->GetColAttrs(0);
         for (int i = 0; i < 3; ++i)
             list->GetItem(i)->Color = i + 1;
@@ -688,7 +673,7 @@ TEST(nsRichEdit, ColumnAttributesFollowInsertionsAndDeletions)
 TEST(nsRichEdit, SelectCurrentLineSelectsTheCaretRowUpToItsLineEnd)
 {
     auto page = NewPage();
-    SetRows(*page, {"ab\r", "c\td\r", "e"});
+    PutRows(*page, {"ab\r", "c\td\r", "e"});
     page->GetLinesAttr(1)->Indent = 2;
     page->SetCaretRaw(TPoint(3, 1));
     page->SelectCurrentLine();
@@ -714,7 +699,7 @@ TEST(nsRichEdit, MarginHoldsTheRowNumberDigitsAndTheBookmarkColumn)
         SCOPED_TRACE(c.lines);
         auto page = NewPage();
         std::vector<std::string> rows(size_t(c.lines), "x\r");
-        SetRows(*page, rows);
+        PutRows(*page, rows);
         TViewOptions view = page->GetViewOpt();
         if (c.rowNumbers)
             view << voRowNum;

@@ -2,6 +2,7 @@
 // borderless form that holds it, and message pumping with a bound.
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -58,6 +59,8 @@ private:
     TPageLog own_;
     TPageLog* log_;
 };
+
+inline std::unique_ptr<TTestPage> NewPage() { return std::unique_ptr<TTestPage>(Create<TTestPage>(nullptr)); }
 
 // Handles pending messages (and with them synchronised calls) until done() holds; false when it
 // never did within a generous number of rounds.

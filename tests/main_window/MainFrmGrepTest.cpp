@@ -5,6 +5,7 @@
 
 #include "tests/TestFiles.h"
 #include "tests/TestServices.h"
+#include "tests/main_window/MainFrmTestUtil.h"
 
 #include <deque>
 #include <string>
@@ -63,12 +64,7 @@ struct TProgram
         FileSrchMonitorForm = Create<TFileSrchMonitorForm>(nullptr);
         previousSink = SetSrchResultsSink(nullptr);
         previousHost = SrchJumpHost;
-        form = Create<TMainForm>(nullptr);
-        form->SettingsKey = TestKey();
-        form->MinStartupMs = 0;
-        form->CommandLineFile = "";
-        form->Show();
-        Application->ProcessMessages();
+        form = StartMainWindow(TestKey(), "");
         form->AttachSearchWindows();
         previousMain = MainForm;
         MainForm = form;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
 #include <optional>
 #include <set>
 #include <string>
@@ -22,7 +21,9 @@
 #include "platform/SysUtils.h"
 #include "tests/TestClipboard.h"
 #include "tests/TestFiles.h"
+#include "tests/TestKeys.h"
 #include "tests/TestServices.h"
+#include "tests/main_window/MainFrmTestUtil.h"
 
 namespace
 {
@@ -41,13 +42,7 @@ TMainForm* StartWindow(const AnsiString& commandLine, bool fresh = true)
 {
     if (fresh)
         RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
-    auto* form = Create<TMainForm>(nullptr);
-    form->SettingsKey = MenusTestKey();
-    form->MinStartupMs = 0;
-    form->CommandLineFile = commandLine;
-    form->Show();
-    Application->ProcessMessages();
-    return form;
+    return StartMainWindow(MenusTestKey(), commandLine);
 }
 
 // Runs messages until the page switches have finished (their timers are the form's).
@@ -65,6 +60,14 @@ void Settle(TMainForm* form)
         Sleep(1);
     }
     Application->ProcessMessages();
+}
+
+// Opens a new, empty page and waits for the switch to it; its editor, or nullptr.
+TPageEditor* OpenNewPage(TMainForm* form)
+{
+    form->NewFileMenuClick(nullptr);
+    Settle(form);
+    return form->Edit();
 }
 
 // The program's other windows as hidden empty forms, as at start-up before their units exist. A
@@ -271,17 +274,7 @@ void PressKeys(TBoxServices& services, HWND target, const char* keys)
         services.down.insert(VK_SHIFT);
     // The thread's own key state too, so a key that goes on to a control makes the character a
     // held Ctrl would make.
-    BYTE before[256] = {}, held[256] = {};
-    GetKeyboardState(before);
-    std::copy(std::begin(before), std::end(before), held);
-    for (int vk : services.down)
-        held[vk] = 0x80;
-    SetKeyboardState(held);
-    PostMessageW(target, WM_KEYDOWN, key, 1);
-    PostMessageW(target, WM_KEYUP, key, 1);
-    Application->ProcessMessages();
-    SetKeyboardState(before);
-    services.down.clear();
+    PressWithHeldKeys(services, target, key);
 }
 } // namespace
 
@@ -298,10 +291,7 @@ TEST(TMainFormMenus, EveryItemHasItsCaptionAndKeyAndRunsWithAndWithoutAPage)
         {
             SCOPED_TRACE(std::string(row.name) + (page ? " with a page" : " without a page"));
             if (page && !form->Edit())
-            {
-                form->NewFileMenuClick(nullptr);
-                Settle(form);
-            }
+                OpenNewPage(form);
             if (page)
             {
                 form->Edit()->KeyInput("abc\rdef");
@@ -386,9 +376,7 @@ TEST(TMainFormMenus, ShortcutsActOnThePageOrOnTheSearchFieldAndDoNothingWithoutA
     EXPECT_TRUE(services.boxes.empty());
     EXPECT_TRUE(windows.Shown().empty());
 
-    form->NewFileMenuClick(nullptr);
-    Settle(form);
-    TPageEditor* ed = form->Edit();
+    TPageEditor* ed = OpenNewPage(form);
     ASSERT_NE(ed, nullptr);
     ed->SetFocus();
     Application->ProcessMessages();
@@ -500,9 +488,7 @@ TEST(TMainFormMenus, ConversionsReplaceTheSelectionAndBookmarksStayWithTheirPara
     TBoxServices services;
     TMainForm* form = StartWindow("無いファイル.txt");
     Settle(form);
-    form->NewFileMenuClick(nullptr);
-    Settle(form);
-    TPageEditor* ed = form->Edit();
+    TPageEditor* ed = OpenNewPage(form);
     ASSERT_NE(ed, nullptr);
     struct Case
     {
@@ -674,9 +660,7 @@ TEST(TMainFormMenus, RowInsertionsAndUnindentChangeEveryRowOfTheBlockAsOneStep)
 {
     TBoxServices services;
     TMainForm* form = StartWindow("無いファイル.txt");
-    form->NewFileMenuClick(nullptr);
-    Settle(form);
-    TPageEditor* ed = form->Edit();
+    TPageEditor* ed = OpenNewPage(form);
     ASSERT_NE(ed, nullptr);
     ed->SetTabSize(4);
     struct Case
@@ -716,9 +700,7 @@ TEST(TMainFormMenus, CopyAndCutKeepABoxAndCutNothingWhenTheClipboardRefuses)
 {
     TBoxServices services;
     TMainForm* form = StartWindow("無いファイル.txt");
-    form->NewFileMenuClick(nullptr);
-    Settle(form);
-    TPageEditor* ed = form->Edit();
+    TPageEditor* ed = OpenNewPage(form);
     ASSERT_NE(ed, nullptr);
     auto selectBox = [&]
     {

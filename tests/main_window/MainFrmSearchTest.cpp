@@ -3,6 +3,7 @@
 
 #include "tests/TestFiles.h"
 #include "tests/TestServices.h"
+#include "tests/main_window/MainFrmTestUtil.h"
 
 #include <string>
 #include <vector>
@@ -66,12 +67,7 @@ struct TProgram
         SrchForm->SettingsKey = TestKey();
         previousSink = SetSrchResultsSink(nullptr);
         previousHost = SrchJumpHost;
-        form = Create<TMainForm>(nullptr);
-        form->SettingsKey = TestKey();
-        form->MinStartupMs = 0;
-        form->CommandLineFile = file;
-        form->Show();
-        Application->ProcessMessages();
+        form = StartMainWindow(TestKey(), file);
         form->AttachSearchWindows();
     }
     ~TProgram()

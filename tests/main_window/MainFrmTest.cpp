@@ -29,6 +29,7 @@
 #include "search/SrchFrm.h"
 #include "tests/TestFiles.h"
 #include "tests/TestServices.h"
+#include "tests/main_window/MainFrmTestUtil.h"
 
 #include <shlobj.h>
 
@@ -153,13 +154,7 @@ TMainForm* StartMainForm(const AnsiString& commandLine, bool freshSettings = tru
 {
     if (freshSettings)
         ClearTestKey();
-    auto* form = Create<TMainForm>(nullptr);
-    form->SettingsKey = TestKey();
-    form->MinStartupMs = 0;
-    form->CommandLineFile = commandLine;
-    form->Show();
-    Application->ProcessMessages();
-    return form;
+    return StartMainWindow(TestKey(), commandLine);
 }
 
 // Runs messages until every page switch started so far has finished: its one-shot timer, owned

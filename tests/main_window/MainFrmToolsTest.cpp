@@ -17,6 +17,7 @@
 #include "platform/SysUtils.h"
 #include "tests/TestFiles.h"
 #include "tests/TestServices.h"
+#include "tests/main_window/MainFrmTestUtil.h"
 
 namespace
 {
@@ -48,13 +49,7 @@ const char* const kKey = "Software\\Orvane\\VarnoletTest\\MainFrmTools";
 TMainForm* StartWindow(const AnsiString& commandLine)
 {
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(kKey).c_str());
-    auto* form = Create<TMainForm>(nullptr);
-    form->SettingsKey = kKey;
-    form->MinStartupMs = 0;
-    form->CommandLineFile = commandLine;
-    form->Show();
-    Application->ProcessMessages();
-    return form;
+    return StartMainWindow(kKey, commandLine);
 }
 
 void StoreCommands(const std::vector<const char*>& lines, bool saveFirst)

@@ -12,6 +12,7 @@
 #include "tests/TestFiles.h"
 #include "tests/TestPictures.h"
 #include "tests/TestServices.h"
+#include "tests/main_window/MainFrmTestUtil.h"
 
 namespace
 {
@@ -32,13 +33,7 @@ TMainForm* StartWindow(const VN::typWallpaperSetting& w)
 {
     DropKey();
     WriteWallpaperSettings(w, VN::EditSetting, WallpaperTestKey());
-    auto* form = Create<TMainForm>(nullptr);
-    form->SettingsKey = WallpaperTestKey();
-    form->MinStartupMs = 0;
-    form->CommandLineFile = "";
-    form->Show();
-    Application->ProcessMessages();
-    return form;
+    return StartMainWindow(WallpaperTestKey(), "");
 }
 
 // a.bmp, b.JPG, c.png, a folder x.jpg and a damaged d.jpeg.

@@ -8,6 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "dialogs/AboutFrm.h"
+#include "dialogs/CalcForm.h"
+#include "dialogs/CommandSetFrm.h"
+#include "dialogs/DateInsertFrm.h"
+#include "dialogs/EditLockPasswordFrm.h"
+#include "dialogs/EditSetting.h"
+#include "dialogs/EmphasisFrm.h"
+#include "dialogs/ImageFrm.h"
+#include "dialogs/JumpRowFrm.h"
+#include "dialogs/ShortCutSetFrm.h"
+#include "dialogs/UnLockFrm.h"
+#include "dialogs/WallPaperFrm.h"
 #include "main_window/MainFrm.h"
 #include "main_window/ProgramForms.h"
 #include "platform/Cp932.h"
@@ -166,12 +178,26 @@ TEST(ProgramForms, EveryFormHasNoOverlapsAndRoomForEveryCaption)
 
     for (auto it = forms.rbegin(); it != forms.rend(); ++it)
         delete *it;
+    // Every global goes with its window: a later test must never reach a deleted one through it.
     SrchForm = nullptr;
     RePlaceForm = nullptr;
     ReplaceDlgForm = nullptr;
     FileSrchForm = nullptr;
     FileSrchMonitorForm = nullptr;
     MessageForm = nullptr;
+    AboutBox = nullptr;
+    CalcFrm = nullptr;
+    CommandSetForm = nullptr;
+    DateInsertForm = nullptr;
+    TimeInsertForm = nullptr;
+    EditLockPasswordForm = nullptr;
+    EditSettingForm = nullptr;
+    EmphasisForm = nullptr;
+    ImageForm = nullptr;
+    JumpRowForm = nullptr;
+    ShortCutSetForm = nullptr;
+    UnLockForm = nullptr;
+    WallPaperForm = nullptr;
     MainForm = previousMain;
     SrchJumpHost = previousHost;
     SetSrchResultsSink(previousSink);

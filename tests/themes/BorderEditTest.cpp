@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Forms.h"
+#include "tests/themes/TestThemes.h"
 #include "themes/BorderEdit.h"
 
 namespace
@@ -13,23 +14,20 @@ namespace
 // Which cells of a comb field hold ink (anything darker than the field) away from their lines.
 std::vector<bool> InkedCells(TBorderEdit* edit, int cells)
 {
-    HWND window = edit->Handle();
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    HDC dc = GetDC(window);
+    const TPainted painted = Painted(edit);
     std::vector<bool> inked;
-    int w = edit->Width();
+    int w = painted.width;
     int x = 0;
     for (int i = 0; i < cells; ++i)
     {
         int cellWidth = w / cells + (i < w % cells ? 1 : 0);
         bool ink = false;
         for (int px = x + 2; px < x + cellWidth - 3; ++px)
-            for (int py = 2; py < edit->Height() - 2; ++py)
-                ink = ink || GetPixel(dc, px, py) == RGB(0, 0, 0);
+            for (int py = 2; py < painted.height - 2; ++py)
+                ink = ink || painted.At(px, py) == RGB(0, 0, 0);
         inked.push_back(ink);
         x += cellWidth;
     }
-    ReleaseDC(window, dc);
     return inked;
 }
 
@@ -51,12 +49,8 @@ TEST(BorderEdit, CombCellsAreFilledFromTheRightOneCharacterPerCell)
         {0, "x", {true}},          // fewer than one cell is one
         {-3, "", {false}},
     };
-    TForm* form = Create<TForm>(nullptr);
-    form->SetBounds(0, 0, 400, 100);
-    form->Show();
-    TBorderEdit* edit = Create<TBorderEdit>(form);
-    edit->SetBounds(10, 10, 280, 30);
-    edit->SetParent(form);
+    TShownControl<TBorderEdit> shown(10, 10, 280, 30, 400, 100);
+    TBorderEdit* edit = shown.control;
     edit->SetColSeparateDraw(true);
     for (const TCase& c : cases)
     {
@@ -65,17 +59,14 @@ TEST(BorderEdit, CombCellsAreFilledFromTheRightOneCharacterPerCell)
         edit->SetText(c.text);
         EXPECT_EQ(InkedCells(edit, std::max(1, c.cells)), c.inked);
     }
-    delete form;
 }
 
 TEST(BorderEdit, EditingGoesThroughTheInnerEditAndComesBackAsText)
 {
-    TForm* form = Create<TForm>(nullptr);
-    form->Show();
-    TBorderEdit* edit = Create<TBorderEdit>(form);
-    edit->SetParent(form);
-    TEdit* other = Create<TEdit>(form);
-    other->SetParent(form);
+    TShownControl<TBorderEdit> shown;
+    TBorderEdit* edit = shown.control;
+    TEdit* other = Create<TEdit>(shown.form);
+    other->SetParent(shown.form);
     edit->SetText("before");
     edit->SetFocus();
     EXPECT_TRUE(edit->Edit()->Visible());
@@ -86,5 +77,4 @@ TEST(BorderEdit, EditingGoesThroughTheInnerEditAndComesBackAsText)
     EXPECT_FALSE(edit->Edit()->Visible());
     EXPECT_EQ(edit->Text(), "after");
     EXPECT_TRUE(edit->TabStop());
-    delete form;
 }

@@ -5,23 +5,13 @@
 #include <vector>
 
 #include "platform/Forms.h"
+#include "tests/themes/TestThemes.h"
 #include "themes/EditAlignment.h"
 
 namespace
 {
 // The whole window as the non-client painting leaves it, before the edit paints its client area.
-std::vector<COLORREF> NonClientPainted(TEditAlignment* edit)
-{
-    HWND window = edit->Handle();
-    SendMessageW(window, WM_NCPAINT, 1, 0);
-    HDC dc = GetWindowDC(window);
-    std::vector<COLORREF> pixels;
-    for (int y = 0; y < edit->Height(); ++y)
-        for (int x = 0; x < edit->Width(); ++x)
-            pixels.push_back(GetPixel(dc, x, y));
-    ReleaseDC(window, dc);
-    return pixels;
-}
+std::vector<COLORREF> NonClientPainted(TEditAlignment* edit) { return Painted(edit, true).pixels; }
 } // namespace
 
 TEST(EditAlignment, AlignmentSetsTheEditStyleBits)
@@ -45,12 +35,8 @@ TEST(EditAlignment, AlignmentSetsTheEditStyleBits)
 
 TEST(EditAlignment, NonClientPaintingNeverShowsAPasswordInTheClear)
 {
-    TForm* form = Create<TForm>(nullptr);
-    form->SetBounds(0, 0, 300, 100);
-    form->Show();
-    TEditAlignment* edit = Create<TEditAlignment>(form);
-    edit->SetParent(form);
-    edit->SetBounds(10, 10, 150, 24);
+    TShownControl<TEditAlignment> shown(10, 10, 150, 24, 300, 100);
+    TEditAlignment* edit = shown.control;
     edit->SetText("secret");
     std::vector<COLORREF> plain = NonClientPainted(edit);
     edit->SetText("hidden");
@@ -59,5 +45,4 @@ TEST(EditAlignment, NonClientPaintingNeverShowsAPasswordInTheClear)
     std::vector<COLORREF> masked = NonClientPainted(edit);
     edit->SetText("secret");
     EXPECT_EQ(NonClientPainted(edit), masked); // six characters either way
-    delete form;
 }

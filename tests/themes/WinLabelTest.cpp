@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/Forms.h"
+#include "tests/themes/TestThemes.h"
 #include "themes/WinLabel.h"
 
 namespace
@@ -10,32 +13,25 @@ namespace
 // The first and last columns holding the text colour (black), -1 when none.
 std::pair<int, int> InkedColumns(TWinLabel* label)
 {
-    HWND window = label->Handle();
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    HDC dc = GetDC(window);
+    const TPainted painted = Painted(label);
     int first = -1;
     int last = -1;
-    for (int x = 0; x < label->Width(); ++x)
-        for (int y = 0; y < label->Height(); ++y)
-            if (GetPixel(dc, x, y) == RGB(0, 0, 0))
+    for (int x = 0; x < painted.width; ++x)
+        for (int y = 0; y < painted.height; ++y)
+            if (painted.At(x, y) == RGB(0, 0, 0))
             {
                 if (first < 0)
                     first = x;
                 last = x;
             }
-    ReleaseDC(window, dc);
     return {first, last};
 }
 } // namespace
 
 TEST(WinLabel, TextIsAlignedWhenItFitsAndStartsAtTheMarginWhenItDoesNot)
 {
-    TForm* form = Create<TForm>(nullptr);
-    form->SetBounds(0, 0, 400, 120);
-    form->Show();
-    TWinLabel* label = Create<TWinLabel>(form);
-    label->SetParent(form);
-    label->SetBounds(10, 10, 200, 30);
+    TShownControl<TWinLabel> shown(10, 10, 200, 30, 400, 120);
+    TWinLabel* label = shown.control;
     struct TCase
     {
         TAlignment alignment;
@@ -59,33 +55,16 @@ TEST(WinLabel, TextIsAlignedWhenItFitsAndStartsAtTheMarginWhenItDoesNot)
         EXPECT_GE(first, c.firstAtLeast);
         EXPECT_LE(first, c.firstAtMost);
     }
-    delete form;
 }
 
 TEST(WinLabel, EmptyCaptionShowsThePlaceholderInLightGrey)
 {
-    TForm* form = Create<TForm>(nullptr);
-    form->Show();
-    TWinLabel* label = Create<TWinLabel>(form);
-    label->SetParent(form);
-    label->SetBounds(10, 10, 120, 24);
+    TShownControl<TWinLabel> shown(10, 10, 120, 24);
+    TWinLabel* label = shown.control;
     label->SetNoCaption("未入力");
     label->SetNoCaptionDraw(true);
     label->SetCaption("");
-    HWND window = label->Handle();
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    HDC dc = GetDC(window);
-    int grey = 0;
-    int black = 0;
-    for (int x = 0; x < 120; ++x)
-        for (int y = 0; y < 24; ++y)
-        {
-            COLORREF c = GetPixel(dc, x, y);
-            grey += c == RGB(0xC0, 0xC0, 0xC0);
-            black += c == RGB(0, 0, 0);
-        }
-    ReleaseDC(window, dc);
-    EXPECT_GT(grey, 0);
-    EXPECT_EQ(black, 0);
-    delete form;
+    const std::vector<COLORREF> pixels = Painted(label).pixels;
+    EXPECT_GT(std::count(pixels.begin(), pixels.end(), RGB(0xC0, 0xC0, 0xC0)), 0);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), RGB(0, 0, 0)), 0);
 }

@@ -10,6 +10,7 @@
 #include "tests/TestFiles.h"
 #include "tests/TestMouse.h"
 #include "tests/TestServices.h"
+#include "tests/main_window/MainFrmTestUtil.h"
 
 namespace
 {
@@ -31,12 +32,8 @@ TEST(TMainFormMouse, DragBoxCopyPasteDoubleClickAndMoveWorkOnTheProgramsPage)
     TKeyServices keys;
     TTempDir dir;
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(TestKey()).c_str());
-    auto* form = Create<TMainForm>(nullptr);
-    form->SettingsKey = TestKey();
-    form->MinStartupMs = 0;
-    form->CommandLineFile = dir.Write("m.txt", "alpha beta\r\ngamma delta\r\nepsilon\r\n");
+    TMainForm* form = StartMainWindow(TestKey(), dir.Write("m.txt", "alpha beta\r\ngamma delta\r\nepsilon\r\n"));
     form->SetBounds(0, 0, 640, 480);
-    form->Show();
     Settle();
     TPageEditor* page = form->Edit();
     ASSERT_NE(page, nullptr);

@@ -54,10 +54,21 @@ AnsiString FormatWhole(const char* format, va_list args)
     }
 }
 
+// A box over a window that a modal dialog has disabled would bring that window to the front as it
+// closes, above the dialog, which then takes no keys: the active dialog owns the box instead.
+void* BoxOwner()
+{
+    HWND owner = static_cast<HWND>(g_owner);
+    if (owner && IsWindow(owner) && !IsWindowEnabled(owner))
+        if (HWND active = GetActiveWindow(); active && active != owner && IsWindowEnabled(active))
+            return active;
+    return g_owner;
+}
+
 int Show(unsigned flags, const char* format, va_list args)
 {
     AnsiString text = FormatWhole(format, args);
-    return Services().MessageBox(g_owner, text, AnsiString(g_caption), flags);
+    return Services().MessageBox(BoxOwner(), text, AnsiString(g_caption), flags);
 }
 
 unsigned DefaultButtonFlag(TBoxDefault def) { return def == bdNo ? MB_DEFBUTTON2 : MB_DEFBUTTON1; }

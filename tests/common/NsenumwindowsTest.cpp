@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -105,6 +107,29 @@ TEST_F(MessageBoxes, EachRoutineShowsItsIconWithTheCommonCaptionOverTheOwner)
         EXPECT_EQ(s.owner, &owner);
     }
     EXPECT_EQ(fake.shown[0].text, "ファイル[x.txt]のオープンに失敗しました。\nファイル名が正しいかチェックしてください。");
+}
+
+TEST_F(MessageBoxes, WhileADialogHasDisabledTheOwnerTheActiveDialogOwnsTheBox)
+{
+    auto popup = [](const wchar_t* title) {
+        HWND w = CreateWindowExW(0, L"STATIC", title, WS_POPUP | WS_VISIBLE, 10, 10, 100, 60, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+        return w;
+    };
+    HWND main = popup(L"main");
+    HWND dialog = popup(L"dialog");
+    SetMessageOwner(main);
+    EnableWindow(main, FALSE);
+    SetActiveWindow(dialog);
+    ASSERT_EQ(GetActiveWindow(), dialog);
+    InfoBox("%s", "modal");
+    EXPECT_EQ(Last().owner, static_cast<void*>(dialog));
+    EnableWindow(main, TRUE);
+    SetActiveWindow(main);
+    InfoBox("%s", "modeless");
+    EXPECT_EQ(Last().owner, static_cast<void*>(main));
+    DestroyWindow(dialog);
+    DestroyWindow(main);
 }
 
 TEST_F(MessageBoxes, CatalogueFormatTakesItsArgument)

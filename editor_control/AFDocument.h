@@ -149,7 +149,8 @@ public:
     void InsertRowsAt(int row, const std::vector<AnsiString>& texts, const std::vector<TAttrListItem>& attrs);
     void BlkAttrShiftRows(int row, int n);
     // The rows become those of lines, told to the row list's watchers as a clear and an add of
-    // each row; either this throws with the rows as they were, or all the rows are in.
+    // each row; either this throws with the rows as they were, or all the rows are in. A plain
+    // TStringList row list takes lines' items over and leaves lines empty.
     void TakeRows(TStringList& lines);
     // One empty row, no blocks, no history.
     void Clear(const TAttrListItem& rec);

@@ -667,3 +667,64 @@ TEST(AFDocument, AOnePassRefoldDoesExactlyWhatTheStepByStepRefoldDoes)
     }
     EXPECT_GT(onePass, 1000); // most rounds changed rows, so the comparison had something to compare
 }
+
+// Rows handed to the document: a plain row list takes the built list's slots over (the rows are
+// never held twice, and its watchers hear one change), a list of another kind is told each row.
+namespace
+{
+class TCountingList : public TStringList
+{
+public:
+    int adds = 0;
+    int Add(const AnsiString& s) override
+    {
+        ++adds;
+        return TStringList::Add(s);
+    }
+};
+
+struct TChangeCount
+{
+    int changing = 0;
+    int changed = 0;
+    void Changing(TObject*) { ++changing; }
+    void Changed(TObject*) { ++changed; }
+};
+} // namespace
+
+TEST(AFDocument, TakenRowsMoveIntoAPlainRowListAndAreAddedOneByOneToAnyOther)
+{
+    for (bool plain : {true, false})
+    {
+        TAFDocument d;
+        auto* counting = plain ? nullptr : new TCountingList();
+        if (counting)
+            d.SetLines(counting);
+        d.Lines()->Add("old");
+        if (counting)
+            counting->adds = 0;
+        TChangeCount count;
+        auto* list = static_cast<TStringList*>(d.Lines());
+        list->OnChanging = TNotifyEvent(&count, &TChangeCount::Changing);
+        list->OnChange = TNotifyEvent(&count, &TChangeCount::Changed);
+        TStringList lines;
+        lines.SetCapacity(5000);
+        for (int i = 0; i < 3000; ++i)
+            lines.Add(AnsiString(std::to_string(i).c_str()));
+        d.TakeRows(lines);
+        ASSERT_EQ(d.GetLinesCount(), 3000) << plain;
+        EXPECT_EQ(d.GetLine(2999).str(), "2999");
+        EXPECT_EQ(count.changing, 1);
+        EXPECT_EQ(count.changed, 1);
+        if (plain)
+        {
+            EXPECT_EQ(d.Lines()->GetCapacity(), 5000); // the built list's slots, not a copy of them
+            EXPECT_EQ(lines.GetCount(), 0);
+        }
+        else
+        {
+            EXPECT_EQ(counting->adds, 3000);
+            EXPECT_EQ(lines.GetCount(), 3000);
+        }
+    }
+}

@@ -734,15 +734,15 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         if (!FindTab(t.data(), size_t(std::min(n, limit + 1))))
         {
             const int keep = std::clamp(limit - indent, 0, n);
-            truncated = keep < n;
+            fullLen = keep < n ? INT_MAX : indent + n;
+            if (indent == 0)
+                return t.substr(0, size_t(keep)); // the bytes are their own display form
             dsp.assign(size_t(indent), ' ');
             dsp.append(t.data(), size_t(keep));
+            return std::string_view(dsp);
         }
-        else
-        {
-            dsp.assign(size_t(indent), ' ');
-            AppendTabExpansion(dsp, t.data(), n, FTabSize, false, std::max(limit, indent), &truncated);
-        }
+        dsp.assign(size_t(indent), ' ');
+        AppendTabExpansion(dsp, t.data(), n, FTabSize, false, std::max(limit, indent), &truncated);
         fullLen = truncated ? INT_MAX : int(dsp.size());
         return std::string_view(dsp);
     };

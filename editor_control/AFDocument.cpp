@@ -2,6 +2,7 @@
 #include "editor_control/AFDocument.h"
 
 #include <algorithm>
+#include <typeinfo>
 #include <string>
 
 TAFDocument::TAFDocument()
@@ -380,6 +381,16 @@ void TAFDocument::BlkAttrShiftRows(int row, int n)
 void TAFDocument::TakeRows(TStringList& lines)
 {
     auto* list = dynamic_cast<TStringList*>(FLines);
+    if (list && list != &lines && typeid(*list) == typeid(TStringList))
+    {
+        // A plain list tells its watchers only when the update ends: its items are exchanged
+        // with the built ones, so a big text's row list is never held twice.
+        FLines->BeginUpdate();
+        FLines->Clear();
+        list->Swap(lines);
+        FLines->EndUpdate();
+        return;
+    }
     TStringList room;
     room.SetCapacity(lines.GetCount());
     FLines->BeginUpdate();

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "editor_control/AFEditRecords.h"
@@ -74,6 +75,9 @@ public:
     virtual void DocMarkDirtyFrom(int row) {}
     virtual void DocSelRowInserted(int row) {}
     virtual void DocSelRowDeleted(int row) {}
+    // True when none of the row hooks above (inserting, deleting, before-change, changed, word
+    // break) does anything: a re-fold may then cut a paragraph in one pass without calling them.
+    virtual bool DocRowHooksIdle() { return false; }
     // Colours of a fresh record.
     virtual void DocDefaultColors(TColorValue& fontColor, TColorValue& backColor)
     {
@@ -145,7 +149,8 @@ public:
     void InsertRowsAt(int row, const std::vector<AnsiString>& texts, const std::vector<TAttrListItem>& attrs);
     void BlkAttrShiftRows(int row, int n);
     // The rows become those of lines, told to the row list's watchers as a clear and an add of
-    // each row; either this throws with the rows as they were, or all the rows are in.
+    // each row; either this throws with the rows as they were, or all the rows are in. A plain
+    // TStringList row list takes lines' items over and leaves lines empty.
     void TakeRows(TStringList& lines);
     // One empty row, no blocks, no history.
     void Clear(const TAttrListItem& rec);
@@ -189,7 +194,7 @@ private:
         int Trail = 0;
         int Lead = 0;
     };
-    int WordBreakStep(const AnsiString& line, int wrapPos, int minPos, TBreakBudget& budget);
+    int WordBreakStep(std::string_view line, int wrapPos, int minPos, TBreakBudget& budget);
     int ClampBreak(int brk, int length) const;
     void FireUndoChange(bool canUndo, bool canRedo) { FHost->DocUndoChanged(canUndo, canRedo); }
     // Replaying undo records: no undo records of their own.
@@ -213,6 +218,35 @@ private:
         TPoint CaretLast;
     };
     void FoldRows(int row);
+    // FoldRows worked out on a copy of the paragraph's bytes and then applied at once, when no
+    // hook can see the steps in between; false (nothing done) when it cannot be.
+    bool FoldRowsAtOnce(int row);
+    // What FoldRowsAtOnce works on, kept between keystrokes so a long paragraph does not fetch
+    // fresh pages each time.
+    struct TFoldCut
+    {
+        int Start;
+        int Len;
+        const TAttrListItem* Rec; // the row's record (an inserted row: the one it copies)
+        bool Changed;             // the row gets new text, and its record is marked dirty
+    };
+    struct TFoldStep
+    {
+        int Kind;
+        int Row;
+        int Through;
+        int Delta;
+        TPoint Caret;
+        int Longest;
+    };
+    struct TFoldScratch
+    {
+        std::string Bytes;
+        std::vector<TFoldCut> Cuts;
+        std::vector<TFoldStep> Steps;
+        std::vector<AnsiString> Texts;
+    };
+    TFoldScratch FFoldScratch;
     // False outside a re-fold. Otherwise gathers the rows up to through - 1 (as the text numbers
     // them now) before a primitive at row changes them and adds delta rows.
     bool FoldTake(int row, int through, int delta);

@@ -1,9 +1,11 @@
 // Line-breaking decision and the folding of loaded paragraphs into display rows.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 
 #include "editor_control/AFDocument.h"
 #include "editor_control/AFEditText.h"
@@ -17,12 +19,12 @@ int TAFDocument::WordBreak(const AnsiString& S, int p, int m)
         return wrap;
     // The budgets belong to this one decision, so the same text always breaks the same way.
     TBreakBudget budget;
-    return WordBreakStep(S, p, m, budget);
+    return WordBreakStep(S.view(), p, m, budget);
 }
 
-int TAFDocument::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& budget)
+int TAFDocument::WordBreakStep(std::string_view S, int p, int m, TBreakBudget& budget)
 {
-    int len = S.Length();
+    int len = int(S.size());
     if (len <= p || m >= p)
         return p;
     int& trail = budget.Trail;
@@ -30,17 +32,15 @@ int TAFDocument::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& 
 
     // The head character A (first of the next piece) and the end character B (last kept), as
     // views into S: a break decision allocates nothing.
-    auto sub = [&S](int index, int count) {
-        const std::string_view v = S.view();
-        const int n = int(v.size());
+    auto sub = [S, len](int index, int count) {
         index = std::max(index, 1);
-        if (count <= 0 || index > n)
-            return v.substr(0, 0);
-        return v.substr(size_t(index - 1), size_t(std::min(count, n - index + 1)));
+        if (count <= 0 || index > len)
+            return S.substr(0, 0);
+        return S.substr(size_t(index - 1), size_t(std::min(count, len - index + 1)));
     };
     std::string_view A;
     int adj = 0;
-    TMbcsByteType headType = ByteType(S, p + 1);
+    TMbcsByteType headType = ByteTypeAt(S.data(), len, p);
     if (headType == mbLeadByte)
         A = sub(p + 1, 2);
     else if (headType == mbTrailByte)
@@ -54,7 +54,7 @@ int TAFDocument::WordBreakStep(const AnsiString& S, int p, int m, TBreakBudget& 
     int endAt = p + adj;
     if (endAt >= 1)
     {
-        if (ByteType(S, endAt) == mbTrailByte)
+        if (ByteTypeAt(S.data(), len, endAt - 1) == mbTrailByte)
             B = sub(endAt - 1, 2);
         else
             B = sub(endAt, 1);
@@ -283,6 +283,8 @@ void TAFDocument::FoldLine(int row)
         FoldRows(row);
         return;
     }
+    if (FoldRowsAtOnce(row))
+        return;
     // The re-fold's changes go to the undo history as one record of the rows it replaced.
     TFoldCapture capture;
     FFold = &capture;
@@ -596,4 +598,417 @@ void TAFDocument::RefoldParagraphs()
     FAttrs->SetCapacity(int(attrs.size()));
     for (auto& rec : attrs)
         FAttrs->Add(rec);
+}
+
+// ---- re-folding from a row in one pass --------------------------------------------------------
+
+bool TAFDocument::FoldRowsAtOnce(int row)
+{
+    // FoldRows only ever moves bytes across the boundary of two neighbouring rows, so the bytes
+    // from row on stay one string and the rows are cuts in it. The steps are worked out on that
+    // string; the row list then sees the same inserts and deletes, the history gathers the same
+    // rows, and each changed row gets its final text once instead of twice per step.
+    const int n0 = GetLinesCount();
+    if (row < 0 || row >= n0 || FBlkAttrs->GetCount() > 0)
+        return false;
+    if (FHost != &FNoHost && !FHost->DocRowHooksIdle())
+        return false;
+    auto* list = dynamic_cast<TStringList*>(FLines);
+    if (!list || typeid(*list) != typeid(TStringList) || list->OnChange || list->OnChanging)
+        return false;
+    const bool autoFormat = FOptions.Contains(aoAutoFormat);
+
+    enum TStepKind
+    {
+        skTake,
+        skInsert,
+        skAppend,
+        skDelete,
+        skRowCount,
+        skMarkDirty,
+        skSelInserted,
+        skSelDeleted
+    };
+    using TCut = TFoldCut;
+    using TStep = TFoldStep;
+    TFoldScratch& scratchUse = FFoldScratch;
+    std::string& bytes = scratchUse.Bytes;
+    std::vector<TCut>& cuts = scratchUse.Cuts;
+    std::vector<TStep>& steps = scratchUse.Steps;
+    std::vector<AnsiString>& texts = scratchUse.Texts;
+    bytes.clear();
+    cuts.clear();
+    steps.clear();
+    texts.clear();
+    // Holding on to the room of a very long paragraph would cost more than fetching it again.
+    struct TTrim
+    {
+        TFoldScratch& s;
+        ~TTrim()
+        {
+            s.Texts.clear();
+            if (s.Bytes.capacity() > (8u << 20))
+                s = TFoldScratch();
+        }
+    } trim{scratchUse};
+    int loaded = 0; // rows row .. row + loaded - 1 of the text are in cuts
+    TPoint caret = FCaret;
+    int longest = FLongestLine;
+    bool refused = false;
+    int takeFirst = -1, takeRows = 0, takeDelta = 0;
+    TPoint takeCaret;
+
+    auto count = [&] { return row + int(cuts.size()) + (n0 - row - loaded); };
+    auto load = [&](int r) {
+        while (r - row >= int(cuts.size()) && row + loaded < n0)
+        {
+            TAttrListItem* rec = FAttrs->GetItem(row + loaded);
+            if (rec->ColAttr)
+                refused = true; // column records move with their bytes
+            const AnsiString s = FLines->Get(row + loaded);
+            cuts.push_back(TCut{int(bytes.size()), s.Length(), rec, false});
+            bytes.append(s.c_str(), size_t(s.Length()));
+            ++loaded;
+        }
+    };
+    auto cut = [&](int r) -> TCut& { return cuts[size_t(r - row)]; };
+    auto text = [&](int r) { return std::string_view(bytes.data() + cut(r).Start, size_t(cut(r).Len)); };
+    auto note = [&](TStepKind kind, int r, int through = 0, int delta = 0) {
+        steps.push_back(TStep{kind, r, through, delta, caret, longest});
+    };
+    auto width = [&](int len) { longest = std::max(longest, len + 2); };
+    auto take = [&](int r, int through, int delta) {
+        if (takeFirst >= 0 && r < takeFirst)
+            refused = true;
+        const int gathered = std::max(0, through - (takeFirst < 0 ? r : takeFirst + takeRows + takeDelta));
+        // Only a take that gathers rows or moves the numbering needs replaying; the caret of
+        // the last one goes to the record afterwards.
+        if (takeFirst < 0 || gathered > 0 || delta != 0)
+            note(skTake, r, through, delta);
+        if (takeFirst < 0)
+            takeFirst = r;
+        takeRows += gathered;
+        takeDelta += delta;
+        takeCaret = caret;
+    };
+    auto insertCut = [&](int at, int start, int len, int from) {
+        cuts.insert(cuts.begin() + (at - row), TCut{start, len, cut(from).Rec, true});
+    };
+    auto change = [&](int r, int start, int len) {
+        take(r, r + 1, 0);
+        width(len);
+        TCut& c = cut(r);
+        c.Start = start;
+        c.Len = len;
+        c.Changed = true;
+    };
+    auto remove = [&](int r) {
+        take(r, r + 1, -1);
+        if (r < caret.y)
+            --caret.y;
+        note(skDelete, r);
+        cuts.erase(cuts.begin() + (r - row));
+        note(skRowCount, r);
+    };
+    auto insert = [&](int at, int start, int len, int from) {
+        take(at, at, 1);
+        width(len);
+        note(skInsert, at, from);
+        insertCut(at, start, len, from);
+        note(skRowCount, at);
+    };
+    auto append = [&](int from) {
+        const int n = count();
+        take(n, n, 1);
+        width(0);
+        note(skAppend, n, from);
+        insertCut(n, int(bytes.size()), 0, from);
+    };
+
+    // The display form of t after indent blanks, as far as a break decision at wrap can read.
+    std::string dsp;
+    auto display = [&](std::string_view t, int indent, int wrap, int& fullLen) {
+        const int limit = wrap + std::max(0, FWrapTrailBytes) + 16;
+        const int n = int(t.size());
+        bool truncated = false;
+        if (!FindTab(t.data(), size_t(std::min(n, limit + 1))))
+        {
+            const int keep = std::clamp(limit - indent, 0, n);
+            fullLen = keep < n ? INT_MAX : indent + n;
+            if (indent == 0)
+                return t.substr(0, size_t(keep)); // the bytes are their own display form
+            dsp.assign(size_t(indent), ' ');
+            dsp.append(t.data(), size_t(keep));
+            return std::string_view(dsp);
+        }
+        dsp.assign(size_t(indent), ' ');
+        AppendTabExpansion(dsp, t.data(), n, FTabSize, false, std::max(limit, indent), &truncated);
+        fullLen = truncated ? INT_MAX : int(dsp.size());
+        return std::string_view(dsp);
+    };
+    auto breakAt = [&](std::string_view d, int fullLen, int wrap, int minPos) {
+        if (fullLen <= wrap || minPos >= wrap)
+            return wrap;
+        TBreakBudget budget;
+        return WordBreakStep(d, wrap, minPos, budget);
+    };
+    auto logCut = [&](std::string_view t, int dspCol) {
+        return SafeCut(t.data(), int(t.size()), DspColToLogCol(t.data(), int(t.size()), FTabSize, dspCol));
+    };
+    auto isCr = [](std::string_view t) { return !t.empty() && t.back() == '\r'; };
+
+    // The caret, as FoldRows keeps it on its byte.
+    std::string scratch;
+    auto dspPos = [&](int off, int r) {
+        const std::string_view t = text(r);
+        scratch.clear();
+        AppendTabExpansion(scratch, t.data(), std::clamp(off, 0, int(t.size())), FTabSize, false);
+        return TPoint(int(scratch.size()) + cut(r).Rec->Indent, r);
+    };
+    auto caretLogCol = [&](int r) {
+        const std::string_view t = text(r);
+        const int indent = cut(r).Rec->Indent;
+        const int x = caret.x < indent ? caret.x - indent
+                                       : DspColToLogCol(t.data(), int(t.size()), FTabSize, caret.x - indent);
+        return std::clamp(x, 0, int(t.size()));
+    };
+    auto caretOffset = [&](int r, bool withNext) {
+        if (caret.y == r)
+            return caretLogCol(r);
+        if (withNext && caret.y == r + 1 && r + 1 < count())
+            return cut(r).Len + caretLogCol(r + 1);
+        return -1;
+    };
+    auto placeCaret = [&](int r, int off, bool wasOnRow, int headLen, bool nextEmpty) {
+        if (off < 0)
+            return;
+        if (off < headLen || (off == headLen && nextEmpty))
+        {
+            if (!wasOnRow)
+                caret = dspPos(off, r);
+        }
+        else
+            caret = dspPos(off - headLen, r + 1);
+    };
+
+    int r = row;
+    while (!refused && r >= 0 && r < count())
+    {
+        load(r + 1);
+        if (refused)
+            break;
+        const TAttrListItem& rec = *cut(r).Rec;
+        if (autoFormat && (rec.WrapPos == 0 || int(rec.WrapPos) <= rec.Indent + 1))
+        {
+            refused = true; // FoldRows gives the record the defaults first
+            break;
+        }
+        const int W = autoFormat ? int(rec.WrapPos) : kNoWrap;
+        const int I = std::max<int>(0, rec.Indent);
+        const std::string_view L = text(r);
+        const int len = int(L.size());
+        const bool last = r == count() - 1;
+        int full = 0;
+        const size_t cr = L.find('\r');
+
+        if (cr != std::string_view::npos && cr + 1 == L.size())
+        {
+            const std::string_view D = display(L, I, W, full);
+            if (breakAt(D, full, W, I + 2) >= full)
+            {
+                if (last)
+                    append(r);
+                break;
+            }
+        }
+        if (L.empty())
+        {
+            if (!last)
+            {
+                const bool caretHere = caret.y == r;
+                remove(r);
+                if (caretHere)
+                    caret = dspPos(0, r);
+                note(skMarkDirty, r);
+                note(skSelDeleted, r);
+            }
+            break;
+        }
+        if (cr == std::string_view::npos)
+        {
+            if (last)
+            {
+                const std::string_view D = display(L, I, W, full);
+                if (W > full)
+                    break;
+                const int b = ClampBreak(breakAt(D, full, W, I + 1), full);
+                const int lb = logCut(L, b - I);
+                if (lb >= len)
+                    break;
+                const int off = caretOffset(r, false);
+                const int start = cut(r).Start;
+                insert(r + 1, start + lb, len - lb, r);
+                change(r, start, lb);
+                placeCaret(r, off, true, lb, false);
+                note(skSelInserted, r);
+                note(skMarkDirty, r);
+                ++r;
+                continue;
+            }
+            const int start = cut(r).Start;
+            const int joinedLen = len + cut(r + 1).Len;
+            const std::string_view joined(bytes.data() + start, size_t(joinedLen));
+            const std::string_view J = display(joined, I, W, full);
+            const int off = caretOffset(r, true);
+            const bool onRow = caret.y == r;
+            if (W > full)
+            {
+                change(r, start, joinedLen);
+                cut(r + 1).Len = 0; // its bytes are row r's now
+                remove(r + 1);
+                placeCaret(r, off, onRow, joinedLen, true);
+                note(skSelDeleted, r + 1);
+                note(skMarkDirty, r + 1);
+                if (r + 1 < count())
+                    continue;
+                break;
+            }
+            const int b = ClampBreak(breakAt(J, full, W, I + 1), full);
+            const int lb = logCut(joined, b - I);
+            if (lb == len)
+                break;
+            change(r, start, lb);
+            change(r + 1, start + lb, joinedLen - lb);
+            placeCaret(r, off, onRow, lb, joinedLen == lb);
+            ++r;
+            continue;
+        }
+
+        // The row holds a CR: the piece ends at it or earlier.
+        const std::string_view D = display(L, I, W, full);
+        int b = breakAt(D, full, W, I + 1);
+        const size_t dcr = D.find('\r');
+        if (dcr != std::string_view::npos && int(dcr) + 1 < b)
+            b = int(dcr) + 1;
+        b = ClampBreak(b, full);
+        const int lb = logCut(L, b - I);
+        if (lb >= len)
+        {
+            if (last)
+            {
+                append(r);
+                break;
+            }
+            ++r;
+            continue;
+        }
+        const bool newRow = last || isCr(L);
+        const int off = caretOffset(r, !newRow);
+        const bool onRow = caret.y == r;
+        const int start = cut(r).Start;
+        if (newRow)
+        {
+            insert(r + 1, start + lb, len - lb, r);
+            if (caret.y > r)
+                ++caret.y;
+            note(skSelInserted, r);
+            note(skMarkDirty, r + 1);
+        }
+        else
+            change(r + 1, start + lb, len - lb + cut(r + 1).Len);
+        change(r, start, lb);
+        placeCaret(r, off, onRow, lb, false);
+        ++r;
+    }
+    if (refused)
+        return false;
+
+    // The final texts first: running out of memory here leaves the text as it was.
+    texts.resize(cuts.size());
+    for (size_t i = 0; i < cuts.size(); ++i)
+        if (cuts[i].Changed)
+            texts[i] = AnsiString(bytes.data() + cuts[i].Start, cuts[i].Len);
+    TFoldCapture capture;
+    capture.Rows.reserve(size_t(takeRows));
+    capture.Attrs.reserve(size_t(takeRows));
+
+    // Replayed in order: the records and the history see what FoldRows would have shown them.
+    FFold = &capture;
+    try
+    {
+        for (const TStep& s : steps)
+        {
+            FCaret = s.Caret;
+            FLongestLine = s.Longest;
+            switch (s.Kind)
+            {
+            case skTake:
+                FoldTake(s.Row, s.Through, s.Delta);
+                break;
+            case skInsert:
+            case skAppend:
+            {
+                TAttrListItem rec = *FAttrs->GetItem(s.Through);
+                rec.ColAttr = nullptr;
+                rec.States = TAttrStates();
+                rec.Dirty = true;
+                if (s.Kind == skInsert)
+                {
+                    FLines->Insert(s.Row, AnsiString());
+                    FAttrs->Insert(s.Row, rec);
+                }
+                else
+                {
+                    FLines->Add(AnsiString());
+                    FAttrs->SetItem(s.Row, &rec);
+                }
+                break;
+            }
+            case skDelete:
+                FLines->Delete(s.Row);
+                if (s.Row < FAttrs->GetCount())
+                    FAttrs->Delete(s.Row);
+                break;
+            case skRowCount:
+                FHost->DocRowCountChanged();
+                break;
+            case skMarkDirty:
+                FHost->DocMarkDirtyFrom(s.Row);
+                break;
+            case skSelInserted:
+                FHost->DocSelRowInserted(s.Row);
+                break;
+            case skSelDeleted:
+                FHost->DocSelRowDeleted(s.Row);
+                break;
+            }
+        }
+        for (size_t i = 0; i < cuts.size(); ++i)
+        {
+            if (cuts[i].Changed)
+            {
+                FLines->Put(row + int(i), texts[i]);
+                FAttrs->GetItem(row + int(i))->Dirty = true;
+            }
+        }
+        FCaret = caret;
+        FLongestLine = longest;
+        capture.CaretLast = takeCaret;
+        FoldFlush();
+    }
+    catch (...)
+    {
+        try
+        {
+            FoldFlush();
+        }
+        catch (...)
+        {
+        }
+        FUndo->MarkUnsaved();
+        FFold = nullptr;
+        throw;
+    }
+    FFold = nullptr;
+    return true;
 }

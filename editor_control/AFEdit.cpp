@@ -155,6 +155,11 @@ void TCustomAFEdit::DocSelRowDeleted(int row)
         FSelArea->Delete(row);
 }
 
+bool TCustomAFEdit::DocRowHooksIdle()
+{
+    return !OnLineInsert && !OnLineDelete && !OnBeforeChange && !OnChange && !OnWordBreak;
+}
+
 void TCustomAFEdit::DocDefaultColors(TColorValue& fontColor, TColorValue& backColor)
 {
     fontColor = Font()->Color();

@@ -675,6 +675,7 @@ private:
     void DocMarkDirtyFrom(int row) override { MarkDirtyFrom(row); }
     void DocSelRowInserted(int row) override;
     void DocSelRowDeleted(int row) override;
+    bool DocRowHooksIdle() override;
     void DocDefaultColors(TColorValue& fontColor, TColorValue& backColor) override;
 };
 

@@ -644,7 +644,9 @@ int TRegexp::Search(const unsigned char* t, int n, int start, int bolAt, int* le
     if (boundary_.size() < words)
         boundary_.resize(words);
     steps_ = 0;
-    nextStopCheck_ = stop_ ? 0 : LLONG_MAX;
+    // Not at the start: a file search asks between lines itself, and a short line's search
+    // should not pay for the question.
+    nextStopCheck_ = stop_ ? kStopCheckSteps : LLONG_MAX;
     stopped_ = false;
     stepLimit_ = backtrackLimit_ >= 0 ? backtrackLimit_ : kBacktrackBase + kBacktrackPerByte * (n + 1LL);
     bolAt_ = bolAt;

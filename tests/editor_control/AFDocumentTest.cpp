@@ -529,3 +529,202 @@ TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
                                   << Hex(text) << "\"";
     }
 }
+
+// A re-fold done in one pass (no row hook can watch) against the same re-fold step by step (a host
+// that keeps its hooks): random paragraphs of tabs, double-byte text and characters the break rules
+// hold back, random indents, wraps, dirty flags and edit points, and an edit that grows, shrinks,
+// empties, splits or joins a row. Rows, records, the edit point, the widest row, the history's
+// record, what the view is told, and the rows an undo gives back must all agree.
+namespace
+{
+class TWatchingHost : public TAFDocumentHost
+{
+public:
+    explicit TWatchingHost(bool idle) : idle_(idle) {}
+    std::string log;
+    bool DocRowHooksIdle() override { return idle_; }
+    void DocRowCountChanged() override { log += "n"; }
+    void DocMarkDirtyFrom(int row) override { log += "d" + std::to_string(row); }
+    void DocSelRowInserted(int row) override { log += "i" + std::to_string(row); }
+    void DocSelRowDeleted(int row) override { log += "x" + std::to_string(row); }
+    void DocUndoChanged(bool canUndo, bool canRedo) override { log += canUndo ? "u" : "-"; }
+
+private:
+    bool idle_;
+};
+
+std::string RecordText(const TAttrListItem& a)
+{
+    return std::to_string(a.Indent) + "/" + std::to_string(a.WrapPos) + "/" + std::to_string(a.Dirty) + "/" +
+           std::to_string(a.States.Contains(asChanged)) + "/" + std::to_string(a.FontColor) + "/" +
+           std::to_string(a.ColAttr != nullptr);
+}
+
+std::string DocumentText(TAFDocument& d)
+{
+    std::string s = "caret " + std::to_string(d.Caret().x) + "," + std::to_string(d.Caret().y) + " longest " +
+                    std::to_string(d.LongestLine()) + "\n";
+    for (int i = 0; i < d.GetLinesCount(); ++i)
+        s += RecordText(*d.Attrs()->GetItem(i)) + " " + Hex(d.GetLine(i).str()) + "\n";
+    s += "undo " + std::to_string(d.UndoBuff()->Position()) + "/" + std::to_string(d.UndoBuff()->RecordCount());
+    if (const TUndoBuffItem* u = d.UndoBuff()->PrevPop())
+    {
+        s += " #" + std::to_string(u->GroupId) + " " + std::to_string(u->Index) + "+" + std::to_string(u->Index2) +
+             " caret " + std::to_string(u->Caret.x) + "," + std::to_string(u->Caret.y) + " to " +
+             std::to_string(u->CaretLast.x) + "," + std::to_string(u->CaretLast.y) + " " + Hex(u->After.str());
+        for (size_t i = 0; i < u->Rows.size(); ++i)
+            s += "\n  " + RecordText(u->AttrOf(i)) + " " + Hex(u->Rows[i].str());
+    }
+    return s;
+}
+} // namespace
+
+TEST(AFDocument, AOnePassRefoldDoesExactlyWhatTheStepByStepRefoldDoes)
+{
+    const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "、", "「", "）", "ab\tcd", "0123456789", " "};
+    std::mt19937 rng(11);
+    auto rand = [&](int n) { return int(rng() % unsigned(n)); };
+    int onePass = 0;
+    for (int round = 0; round < 3000; ++round)
+    {
+        std::string text;
+        for (int k = 1 + rand(90); k > 0; --k)
+            text += rand(14) == 0 ? "\r" : pieces[rand(int(std::size(pieces)))];
+        const int wrap = 8 + rand(30);
+        const int tab = 1 << rand(4);
+        const TAFEditOptions options = rand(2) ? TAFEditOptions{aoAutoFormat, aoJpnBanBreak, aoWordWrap}
+                                               : rand(2) ? TAFEditOptions{aoAutoFormat, aoJpnBanBreak}
+                                                         : TAFEditOptions{aoAutoFormat};
+        const unsigned layout = rng();
+        std::string insert;
+        for (int k = rand(4); k > 0; --k)
+            insert += rand(6) == 0 ? "\r" : pieces[rand(int(std::size(pieces)))];
+        const unsigned edit = rng();
+
+        auto run = [&](bool idle, std::string& log, std::string& undone) {
+            TWatchingHost host(idle);
+            TAFDocument d;
+            d.SetHost(&host);
+            d.Options() = options;
+            d.DefWrapPos() = wrap;
+            d.TabSize() = tab;
+            d.SetBanHead("、。）");
+            d.SetBanEnd("「");
+            d.UndoBuff()->SetMax(-1);
+            TStringStream in(Ansi(text));
+            TStringList lines;
+            TAttrList records;
+            TLoadTruncation truncation;
+            d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
+            d.TakeRows(lines);
+            d.Attrs()->Swap(records);
+            d.UndoBuff()->Reset();
+            std::mt19937 r(layout);
+            for (int i = 0; i < d.GetLinesCount(); ++i)
+            {
+                TAttrListItem* a = d.Attrs()->GetItem(i);
+                a->Dirty = r() % 2;
+                if (r() % 4 == 0)
+                    a->Indent = int16_t(r() % 5);
+                if (r() % 8 == 0)
+                    a->WrapPos = uint16_t(std::max<int>(a->Indent + 2, wrap + int(r() % 7) - 3));
+                if (r() % 9 == 0)
+                    a->States << asChanged;
+                a->FontColor = r() % 3;
+            }
+            if (r() % 50 == 0)
+                d.GetColAttrs(int(r() % unsigned(d.GetLinesCount())));
+            // The edit: some bytes of a row replaced, as typing, deleting or pasting does.
+            std::mt19937 e(edit);
+            const int row = int(e() % unsigned(d.GetLinesCount()));
+            std::string s = d.GetLine(row).str();
+            size_t at = e() % (s.size() + 1);
+            while (at > 0 && at < s.size() && ByteTypeAt(s.data(), int(s.size()), int(at)) == mbTrailByte)
+                --at;
+            size_t gone = std::min(s.size() - at, size_t(e() % 3 == 0 ? e() % 6 : 0));
+            while (at + gone < s.size() && ByteTypeAt(s.data(), int(s.size()), int(at + gone)) == mbTrailByte)
+                ++gone;
+            s.replace(at, gone, insert);
+            ++d.UndoGroupId();
+            d.ApplyLineChange(row, Ansi(s));
+            const int caretRow = std::clamp(row + int(e() % 7) - 1, 0, d.GetLinesCount() - 1);
+            d.Caret() = TPoint(int(e() % 80) - 2, caretRow);
+            host.log.clear();
+            d.FoldLine(row);
+            const std::string after = DocumentText(d);
+            log = host.log;
+            d.UndoGroup();
+            undone = DocumentText(d);
+            return after;
+        };
+        std::string stepLog, passLog, stepUndone, passUndone;
+        const std::string stepwise = run(false, stepLog, stepUndone);
+        const std::string onePassText = run(true, passLog, passUndone);
+        ASSERT_EQ(onePassText, stepwise) << "round " << round << " text \"" << Hex(text) << "\" wrap " << wrap;
+        ASSERT_EQ(passLog, stepLog) << "round " << round << " text \"" << Hex(text) << "\"";
+        ASSERT_EQ(passUndone, stepUndone) << "round " << round << " text \"" << Hex(text) << "\"";
+        onePass += stepLog.find('u') != std::string::npos;
+    }
+    EXPECT_GT(onePass, 1000); // most rounds changed rows, so the comparison had something to compare
+}
+
+// Rows handed to the document: a plain row list takes the built list's slots over (the rows are
+// never held twice, and its watchers hear one change), a list of another kind is told each row.
+namespace
+{
+class TCountingList : public TStringList
+{
+public:
+    int adds = 0;
+    int Add(const AnsiString& s) override
+    {
+        ++adds;
+        return TStringList::Add(s);
+    }
+};
+
+struct TChangeCount
+{
+    int changing = 0;
+    int changed = 0;
+    void Changing(TObject*) { ++changing; }
+    void Changed(TObject*) { ++changed; }
+};
+} // namespace
+
+TEST(AFDocument, TakenRowsMoveIntoAPlainRowListAndAreAddedOneByOneToAnyOther)
+{
+    for (bool plain : {true, false})
+    {
+        TAFDocument d;
+        auto* counting = plain ? nullptr : new TCountingList();
+        if (counting)
+            d.SetLines(counting);
+        d.Lines()->Add("old");
+        if (counting)
+            counting->adds = 0;
+        TChangeCount count;
+        auto* list = static_cast<TStringList*>(d.Lines());
+        list->OnChanging = TNotifyEvent(&count, &TChangeCount::Changing);
+        list->OnChange = TNotifyEvent(&count, &TChangeCount::Changed);
+        TStringList lines;
+        lines.SetCapacity(5000);
+        for (int i = 0; i < 3000; ++i)
+            lines.Add(AnsiString(std::to_string(i).c_str()));
+        d.TakeRows(lines);
+        ASSERT_EQ(d.GetLinesCount(), 3000) << plain;
+        EXPECT_EQ(d.GetLine(2999).str(), "2999");
+        EXPECT_EQ(count.changing, 1);
+        EXPECT_EQ(count.changed, 1);
+        if (plain)
+        {
+            EXPECT_EQ(d.Lines()->GetCapacity(), 5000); // the built list's slots, not a copy of them
+            EXPECT_EQ(lines.GetCount(), 0);
+        }
+        else
+        {
+            EXPECT_EQ(counting->adds, 3000);
+            EXPECT_EQ(lines.GetCount(), 3000);
+        }
+    }
+}

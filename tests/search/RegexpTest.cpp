@@ -545,6 +545,35 @@ TEST(TRegexp, Find_GivesUpWithinAFewThousandStepsOnceAStopIsAsked)
         }
 }
 
+// The stop check costs a call across threads: short searches, line after line, never ask it; a
+// search that runs long asks it every few thousand steps.
+TEST(TRegexp, Find_AsksTheStopCheckOnlyOnceASearchRunsLong)
+{
+    struct TCase
+    {
+        const char* pattern;
+        int lineBytes;
+        int lines;
+        bool asks;
+    } cases[] = {{"id_[0-9]*\\.t?[a-z]+", 60, 5000, false}, {"b", 40, 5000, false}, {"a*b", 1 << 16, 1, true}};
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.pattern);
+        TRegexp re(c.pattern);
+        int asked = 0;
+        re.SetStopCheck([&] { return ++asked < 0; });
+        const std::string line = std::string(size_t(c.lineBytes) - 10, 'a') + "id_12.txt\n";
+        for (int i = 0; i < c.lines; ++i)
+        {
+            int start = 0, pos = 0, len = 0;
+            while (re.FindNext(line.data(), int(line.size()), start, pos, len))
+            {
+            }
+        }
+        EXPECT_EQ(asked > 0, c.asks) << asked;
+    }
+}
+
 // ---- Model ---------------------------------------------------------------------------------------
 // A plain recursive backtracking matcher over the characters of short texts, driven by the same
 // pattern the generator renders to text, so the engine's parser and matcher are both checked.

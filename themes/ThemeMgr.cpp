@@ -417,18 +417,22 @@ void TThemeManager::Notification(TComponent* component, TOperation operation)
             else
             {
                 pendingForms_.push_back(form);
+                // A form freed before the hook collects it must leave the queue while it is still a
+                // form: its owner's removal comes from ~TComponent, and an unowned one tells nobody.
+                form->FreeNotification(this);
                 if (Application && Application->Handle())
                     PostMessageW(Application->Handle(), WM_NULL, 0, 0);
             }
         }
     }
-    else if (IsMainManager())
+    else
     {
-        if (auto* control = dynamic_cast<TControl*>(component))
-        {
-            std::erase(pendingForms_, static_cast<TCustomForm*>(dynamic_cast<TCustomForm*>(control)));
-            HandleControlChange(control, false);
-        }
+        // By address: a form in its base destructors is no form any more.
+        std::erase_if(pendingForms_,
+                      [component](TCustomForm* f) { return static_cast<TComponent*>(f) == component; });
+        if (IsMainManager())
+            if (auto* control = dynamic_cast<TControl*>(component))
+                HandleControlChange(control, false);
     }
     TComponent::Notification(component, operation);
 }

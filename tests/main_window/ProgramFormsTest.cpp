@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@
 #include "platform/ComCtrls.h"
 #include "platform/Forms.h"
 #include "platform/StdCtrls.h"
+#include "printing/PrintFrm.h"
 #include "search/FileSrchFrm.h"
 #include "search/FileSrchMonitorFrm.h"
 #include "search/MessageFrm.h"
@@ -151,11 +154,48 @@ void CheckLayout(TWinControl* parent, std::vector<std::string>& faults)
     }
 }
 
+// The globals start-up sets, each put back as it was once the test has freed the forms: one left
+// pointing at a freed form is written through by the next main window that attaches its dialogs.
+class TProgramGlobals
+{
+public:
+    TProgramGlobals()
+    {
+        Keep(MainForm), Keep(AboutBox), Keep(CalcFrm), Keep(CommandSetForm), Keep(DateInsertForm);
+        Keep(TimeInsertForm), Keep(EditLockPasswordForm), Keep(EditSettingForm), Keep(EmphasisForm);
+        Keep(ImageForm), Keep(JumpRowForm), Keep(ShortCutSetForm), Keep(UnLockForm), Keep(WallPaperForm);
+        Keep(PrintForm), Keep(FileSrchForm), Keep(FileSrchMonitorForm), Keep(MessageForm);
+        Keep(ReplaceDlgForm), Keep(RePlaceForm), Keep(SrchForm);
+    }
+    void Restore()
+    {
+        for (auto& restore : restore_)
+            restore();
+    }
+    // The globals that point at one of the given (freed) forms.
+    int PointingAt(const std::vector<TCustomForm*>& freed) const
+    {
+        int n = 0;
+        for (auto& current : current_)
+            n += std::count(freed.begin(), freed.end(), current()) > 0;
+        return n;
+    }
+
+private:
+    template <class T> void Keep(T*& global)
+    {
+        restore_.push_back([&global, old = global] { global = old; });
+        current_.push_back([&global]() -> TCustomForm* { return global; });
+    }
+    std::vector<std::function<void()>> restore_;
+    std::vector<std::function<TCustomForm*()>> current_;
+};
+
 TEST(ProgramForms, EveryFormHasNoOverlapsAndRoomForEveryCaption)
 {
     TBoxServices services;
     const int before = Application->ComponentCount();
-    TMainForm* previousMain = MainForm;
+    TProgramGlobals globals;
     auto* previousHost = SrchJumpHost;
     TSrchResultsSink* previousSink = SrchResultsSink();
     CreateProgramForms();
@@ -178,29 +218,10 @@ TEST(ProgramForms, EveryFormHasNoOverlapsAndRoomForEveryCaption)
 
     for (auto it = forms.rbegin(); it != forms.rend(); ++it)
         delete *it;
-    // Every global goes with its window: a later test must never reach a deleted one through it.
-    SrchForm = nullptr;
-    RePlaceForm = nullptr;
-    ReplaceDlgForm = nullptr;
-    FileSrchForm = nullptr;
-    FileSrchMonitorForm = nullptr;
-    MessageForm = nullptr;
-    AboutBox = nullptr;
-    CalcFrm = nullptr;
-    CommandSetForm = nullptr;
-    DateInsertForm = nullptr;
-    TimeInsertForm = nullptr;
-    EditLockPasswordForm = nullptr;
-    EditSettingForm = nullptr;
-    EmphasisForm = nullptr;
-    ImageForm = nullptr;
-    JumpRowForm = nullptr;
-    ShortCutSetForm = nullptr;
-    UnLockForm = nullptr;
-    WallPaperForm = nullptr;
-    MainForm = previousMain;
+    globals.Restore();
     SrchJumpHost = previousHost;
     SetSrchResultsSink(previousSink);
+    EXPECT_EQ(globals.PointingAt(forms), 0);
 }
 
 } // namespace

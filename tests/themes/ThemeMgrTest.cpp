@@ -575,6 +575,35 @@ TEST_F(ThemeMgrFixture, ControlsAndFormsMadeLaterAreFollowedAndFreedOnesLeaveNoE
     EXPECT_EQ(ListedCount(manager), 1);
 }
 
+// A windowed control of a form's size: the memory of a freed form is likely to become one.
+class TFormSized : public TWinControl
+{
+public:
+    using TWinControl::TWinControl;
+    char room[sizeof(TForm) - sizeof(TWinControl)] = {};
+};
+
+TEST_F(ThemeMgrFixture, FormsFreedBeforeTheHookCollectsThemAreNeverReached)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    TThemeManager* manager = Create<TThemeManager>(Application);
+    manager->Loaded();
+    // Made and freed with no message handled in between, owned by nobody or by the application
+    // (told of its removal only once it is no longer a form); their memory goes to other controls.
+    std::vector<TControl*> boxes;
+    for (int i = 0; i < 6; ++i)
+    {
+        TForm* gone = i % 2 ? Create<TForm>(Application) : Create<TForm>(nullptr);
+        delete gone;
+        boxes.push_back(Put<TGroupBox>(Create<TFormSized>(form)));
+    }
+    Application->ProcessMessages();
+    EXPECT_EQ(ListedCount(manager), 1);
+    for (TControl* box : boxes)
+        EXPECT_FALSE(ListedAnywhere(manager, box));
+}
+
 TEST_F(ThemeMgrFixture, ARecreatedControlKeepsItsEntry)
 {
     ThemeState themed(true);

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -368,12 +369,13 @@ TEST_F(ThemeMgrFixture, ThemedButtonsAndScrollBoxesPaintOverTheClassicOutputAndG
         const char* name;
         std::function<TControl*(TCustomForm*)> make;
         std::optional<TThemeOption> option; // turned off: the classic output stays
+        size_t shows;                       // colours at least, once themed
     };
     const TCase cases[] = {
-        {"speed button", Put<TSpeedButton>, std::nullopt},
-        {"bitmap button", Put<TBitBtn>, std::nullopt},
-        {"scroll box on a white form", Put<TScrollBox>, std::nullopt},
-        {"speed button with its option off", Put<TSpeedButton>, toSubclassSpeedButtons},
+        {"speed button", Put<TSpeedButton>, std::nullopt, 3},
+        {"bitmap button", Put<TBitBtn>, std::nullopt, 3},
+        {"scroll box on a white form", Put<TScrollBox>, std::nullopt, 1},
+        {"speed button with its option off", Put<TSpeedButton>, toSubclassSpeedButtons, 3},
     };
     ThemeState themed(true);
     for (const TCase& c : cases)
@@ -391,10 +393,13 @@ TEST_F(ThemeMgrFixture, ThemedButtonsAndScrollBoxesPaintOverTheClassicOutputAndG
         if (c.option)
             manager->SetOptions(manager->Options() >> *c.option);
         manager->Loaded();
+        std::vector<COLORREF> now = Pixels(control);
         if (c.option)
-            EXPECT_EQ(Pixels(control), classic);
+            EXPECT_EQ(now, classic);
         else
-            EXPECT_NE(Pixels(control), classic);
+            EXPECT_NE(now, classic);
+        // Something drawn over the background: a face, its edge and the caption at least.
+        EXPECT_GE(std::set<COLORREF>(now.begin(), now.end()).size(), c.shows);
         delete manager;
         EXPECT_EQ(Pixels(control), classic);
         FreeForm(form);

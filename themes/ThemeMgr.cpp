@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/Buttons.h"
 #include "platform/ComCtrls.h"
 #include "platform/Cp932.h"
 #include "platform/ExtCtrls.h"
@@ -82,9 +83,11 @@ void FreeRetiredEntries()
         delete entry;
 }
 
+// Speed buttons are buttons here, but paint as tool buttons of their own list.
 bool IsButtonControl(TControl* c)
 {
-    return dynamic_cast<TButton*>(c) || dynamic_cast<TCheckBox*>(c) || dynamic_cast<TRadioButton*>(c);
+    return (dynamic_cast<TButton*>(c) && !dynamic_cast<TSpeedButton*>(c)) || dynamic_cast<TCheckBox*>(c) ||
+           dynamic_cast<TRadioButton*>(c);
 }
 template <class T> bool IsA(TControl* c)
 {
@@ -101,6 +104,7 @@ struct TClassRow
 };
 constexpr TClassRow classRows[] = {
     {skButtonControl, IsButtonControl, toSubclassButtons, false},
+    {skSpeedButton, IsA<TSpeedButton>, toSubclassSpeedButtons, false},
     {skGroupBox, IsA<TGroupBox>, toSubclassGroupBox, false},
     {skTabSheet, IsA<TTabSheet>, toSubclassTabSheet, false},
     {skPanel, IsA<TPanel>, toSubclassPanel, false},
@@ -126,6 +130,31 @@ WNDPROC hookedWindowNext = nullptr;
 
 void ShutdownThemeManagersProc();
 bool shutdownAdded = false;
+
+// A themed bitmap button draws itself: its window is owner-drawn while themes are on, and gets
+// back the button type it had (kept as a window property) when they go or the button leaves.
+const wchar_t kOldButtonType[] = L"VnThemeOldButtonType";
+
+void SetOwnerDrawn(TControl* control, bool on)
+{
+    auto* button = dynamic_cast<TBitBtn*>(control);
+    if (!button || !button->HandleAllocated())
+        return;
+    HWND window = button->Handle();
+    LONG style = GetWindowLongW(window, GWL_STYLE);
+    LONG type = style & BS_TYPEMASK;
+    if (on && type != BS_OWNERDRAW)
+    {
+        SetPropW(window, kOldButtonType, reinterpret_cast<HANDLE>(INT_PTR(type) + 1));
+        SetWindowLongW(window, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_OWNERDRAW);
+    }
+    else if (!on && GetPropW(window, kOldButtonType))
+    {
+        type = LONG(reinterpret_cast<INT_PTR>(RemovePropW(window, kOldButtonType)) - 1);
+        SetWindowLongW(window, GWL_STYLE, (style & ~BS_TYPEMASK) | type);
+        InvalidateRect(window, nullptr, TRUE);
+    }
+}
 } // namespace
 
 LRESULT CALLBACK ApplicationHookProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -283,6 +312,7 @@ void TWindowProcList::Remove(TControl* control)
     if (!stranded)
         control->WindowProc = entry->OldWndProc;
     control->RemoveFreeNotification(owner_);
+    SetOwnerDrawn(control, false);
     if (GlobalMainManager)
         GlobalMainManager->RemoveRecreationCandidate(control);
     if (stranded)
@@ -786,6 +816,7 @@ void TThemeManager::WindowProc(TSubclassKind kind, TControl* control, TMessage& 
     switch (kind)
     {
     case skButtonControl: ButtonControlWindowProc(control, message); break;
+    case skSpeedButton: SpeedButtonWindowProc(control, message); break;
     case skGroupBox: GroupBoxWindowProc(control, message); break;
     case skTabSheet: TabSheetWindowProc(control, message); break;
     case skPanel: PanelWindowProc(control, message); break;
@@ -887,6 +918,8 @@ void TThemeManager::ButtonControlWindowProc(TControl* control, TMessage& message
 {
     if (DoControlMessage(control, message))
         return;
+    if (message.Msg == WM_PAINT)
+        SetOwnerDrawn(control, ThemeServices()->ThemesEnabled());
     if (!ThemeServices()->ThemesEnabled())
         return Forward(control, message, skButtonControl);
     switch (message.Msg)
@@ -894,6 +927,10 @@ void TThemeManager::ButtonControlWindowProc(TControl* control, TMessage& message
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         UpdateUIState(control, WORD(message.WParam));
+        break;
+    case CM_MOUSELEAVE:
+        if (HWND window = HandleOf(control); window && dynamic_cast<TBitBtn*>(control))
+            InvalidateRect(window, nullptr, FALSE);
         break;
     case WM_ERASEBKGND: message.Result = 1; return;
     case CN_CTLCOLORBTN:
@@ -908,11 +945,173 @@ void TThemeManager::ButtonControlWindowProc(TControl* control, TMessage& message
         TThemedElementDetails details = ThemeServices()->GetElementDetails(tbPushButtonNormal);
         if (HWND window = HandleOf(control); window && item)
             ThemeServices()->DrawParentBackground(window, item->hDC, &details, true);
+        if (auto* button = dynamic_cast<TBitBtn*>(control); button && item)
+        {
+            DrawBitBtn(button, *item);
+            message.Result = 1;
+            return;
+        }
         break;
     }
     default: break;
     }
     Forward(control, message, skButtonControl);
+}
+
+void CalcButtonLayout(const TButtonPlacement& in, int width, int height, POINT& glyphPos, POINT& captionPos)
+{
+    TGlyphSide side = in.side;
+    if (in.rightToLeft && side == TGlyphSide::Left)
+        side = TGlyphSide::Right;
+    else if (in.rightToLeft && side == TGlyphSide::Right)
+        side = TGlyphSide::Left;
+    const int gw = in.glyph.cx, gh = in.glyph.cy, tw = in.caption.cx, th = in.caption.cy;
+    const bool across = side == TGlyphSide::Left || side == TGlyphSide::Right;
+    glyphPos = {};
+    captionPos = {};
+    if (across)
+    {
+        glyphPos.y = (height - gh + 1) / 2;
+        captionPos.y = (height - th + 1) / 2;
+    }
+    else
+    {
+        glyphPos.x = (width - gw + 1) / 2;
+        captionPos.x = (width - tw + 1) / 2;
+    }
+    int margin = in.margin;
+    int spacing = in.spacing;
+    if ((tw == 0 && th == 0) || (gw == 0 && gh == 0))
+        spacing = 0;
+    const int extent = across ? width : height;
+    const int g = across ? gw : gh;
+    const int c = across ? tw : th;
+    if (margin == -1 && spacing == -1)
+        margin = spacing = (extent - (g + c)) / 3;
+    else if (margin == -1)
+        margin = (extent - (g + spacing + c) + 1) / 2;
+    else if (spacing == -1)
+        spacing = (extent - (margin + g) - c) / 2;
+    switch (side)
+    {
+    case TGlyphSide::Left:
+        glyphPos.x = margin;
+        captionPos.x = glyphPos.x + gw + spacing;
+        break;
+    case TGlyphSide::Right:
+        glyphPos.x = width - margin - gw;
+        captionPos.x = glyphPos.x - spacing - tw;
+        break;
+    case TGlyphSide::Top:
+        glyphPos.y = margin;
+        captionPos.y = glyphPos.y + gh + spacing;
+        break;
+    case TGlyphSide::Bottom:
+        glyphPos.y = height - margin - gh;
+        captionPos.y = glyphPos.y - spacing - th;
+        break;
+    }
+}
+
+void TThemeManager::DrawButton(TWinControl* control, TThemedButton state, bool focused, const TRect& r, HDC dc)
+{
+    TThemedElementDetails details = ThemeServices()->GetElementDetails(state);
+    ThemeServices()->DrawElement(dc, details, r);
+    TRect content = ThemeServices()->ContentRect(dc, details, r);
+
+    HGDIOBJ oldFont = SelectObject(dc, control->Font()->Handle());
+    std::wstring caption = SjisToWide(control->Caption());
+    TButtonPlacement placement;
+    placement.rightToLeft = (GetWindowLongW(control->Handle(), GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
+    if (!caption.empty())
+    {
+        RECT measured{0, 0, content.Width(), content.Height()};
+        ::DrawTextW(dc, caption.c_str(), int(caption.size()), &measured, DT_CALCRECT);
+        placement.caption = {measured.right - measured.left, measured.bottom - measured.top};
+    }
+    POINT glyphPos{}, captionPos{};
+    CalcButtonLayout(placement, content.Width(), content.Height(), glyphPos, captionPos);
+    RECT text{content.Left + captionPos.x, content.Top + captionPos.y,
+              content.Left + captionPos.x + placement.caption.cx, content.Top + captionPos.y + placement.caption.cy};
+    SetTextColor(dc, ColorToRGB(state == tbPushButtonDisabled ? clGrayText : control->Font()->Color()));
+    int oldMode = SetBkMode(dc, TRANSPARENT);
+    if (!caption.empty())
+        ::DrawTextW(dc, caption.c_str(), int(caption.size()), &text, DT_CENTER | DT_VCENTER);
+    SetBkMode(dc, oldMode);
+    SelectObject(dc, oldFont);
+    if (focused)
+    {
+        SetTextColor(dc, RGB(0, 0, 0));
+        RECT focus{content.Left, content.Top, content.Right, content.Bottom};
+        DrawFocusRect(dc, &focus);
+    }
+}
+
+void TThemeManager::DrawBitBtn(TWinControl* button, DRAWITEMSTRUCT& item)
+{
+    POINT cursor{};
+    if (GetCursorPos(&cursor) && WindowFromPoint(cursor) == button->Handle())
+        item.itemState |= ODS_HOTLIGHT;
+    TThemedButton state = tbPushButtonDefaulted;
+    if (!button->Enabled())
+        state = tbPushButtonDisabled;
+    else if (item.itemState & ODS_SELECTED)
+        state = tbPushButtonPressed;
+    else if (item.itemState & ODS_HOTLIGHT)
+        state = tbPushButtonHot;
+    else if (!static_cast<TButton*>(button)->Default() && !(item.itemState & ODS_FOCUS))
+        state = tbPushButtonNormal;
+    const RECT& r = item.rcItem;
+    DrawButton(button, state, (item.itemState & ODS_FOCUS) != 0, TRect(r.left, r.top, r.right, r.bottom), item.hDC);
+}
+
+void TThemeManager::SpeedButtonWindowProc(TControl* control, TMessage& message)
+{
+    if (DoControlMessage(control, message))
+        return;
+    if (!ThemeServices()->ThemesEnabled())
+        return Forward(control, message, skSpeedButton);
+    auto* button = static_cast<TWinControl*>(control);
+    switch (message.Msg)
+    {
+    case WM_PAINT:
+    {
+        TPaintDC dc(button->Handle(), message);
+        PerformEraseBackground(control, dc.Handle());
+        POINT cursor{};
+        TThemedButton state = tbPushButtonNormal;
+        if (!button->Enabled())
+            state = tbPushButtonDisabled;
+        else if (SendMessageW(button->Handle(), BM_GETSTATE, 0, 0) & BST_PUSHED)
+            state = tbPushButtonPressed;
+        else if (GetCursorPos(&cursor) && WindowFromPoint(cursor) == button->Handle())
+            state = tbPushButtonHot;
+        DrawButton(button, state, false, ClientOf(button->Handle()), dc.Handle());
+        message.Result = 0;
+        return;
+    }
+    case CM_MOUSELEAVE:
+        if (button->Enabled() && button->HandleAllocated())
+            InvalidateRect(button->Handle(), nullptr, FALSE);
+        break;
+    default: break;
+    }
+    Forward(control, message, skSpeedButton);
+    // The system button draws its classic face straight away on these: paint ours over it.
+    switch (message.Msg)
+    {
+    case BM_SETSTATE:
+    case WM_ENABLE:
+    case WM_SETTEXT:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        if (button->HandleAllocated())
+            InvalidateRect(button->Handle(), nullptr, FALSE);
+        break;
+    default: break;
+    }
 }
 
 void TThemeManager::DrawGroupBoxCaption(TWinControl* box, HDC dc)
@@ -1200,6 +1399,13 @@ void TThemeManager::WinControlWindowProc(TControl* control, TMessage& message)
         return Forward(control, message, skWinControl);
     if (IsKeyDown(message.Msg))
         UpdateUIState(control, WORD(message.WParam));
+    if (message.Msg == WM_ERASEBKGND && dynamic_cast<TScrollBox*>(control))
+    {
+        // A scrolling container shows its parent's background between its children.
+        ParentBackground(control, reinterpret_cast<HDC>(message.WParam), nullptr, false);
+        message.Result = 1;
+        return;
+    }
     Forward(control, message, skWinControl);
     if (message.Msg == WM_NCPAINT)
         if (auto* windowed = dynamic_cast<TWinControl*>(control); windowed && windowed->HandleAllocated())

@@ -57,6 +57,7 @@ using TControlMessageEvent =
 enum TSubclassKind
 {
     skButtonControl,
+    skSpeedButton,
     skGroupBox,
     skTabSheet,
     skPanel,
@@ -148,6 +149,7 @@ protected:
     void PerformEraseBackground(TControl* control, HDC dc);
 
     void ButtonControlWindowProc(TControl* control, TMessage& message);
+    void SpeedButtonWindowProc(TControl* control, TMessage& message);
     void GroupBoxWindowProc(TControl* control, TMessage& message);
     void TabSheetWindowProc(TControl* control, TMessage& message);
     void PanelWindowProc(TControl* control, TMessage& message);
@@ -165,6 +167,8 @@ private:
     void SetThemeOptionsLocked(TThemeOptions value);
     void DrawGroupBoxCaption(TWinControl* box, HDC dc);
     void DrawPanel(TWinControl* panel, HDC dc);
+    void DrawBitBtn(TWinControl* button, DRAWITEMSTRUCT& item);
+    void DrawButton(TWinControl* control, TThemedButton state, bool focused, const TRect& r, HDC dc);
     void ParentBackground(TControl* control, HDC dc, const TThemedElementDetails* details, bool onlyIfTransparent,
                           const TRect* bounds = nullptr);
 
@@ -176,6 +180,26 @@ private:
     bool subclassingDisabled_ = false;
     bool hookInstalled_ = false;
 };
+
+// Where a themed button puts its glyph and caption inside its content area of width by height.
+// Margin and spacing -1 mean automatic; an empty glyph or caption is 0 by 0.
+enum class TGlyphSide
+{
+    Left,
+    Right,
+    Top,
+    Bottom
+};
+struct TButtonPlacement
+{
+    TGlyphSide side = TGlyphSide::Left;
+    int margin = -1;
+    int spacing = 4;
+    bool rightToLeft = false;
+    SIZE glyph{};
+    SIZE caption{};
+};
+void CalcButtonLayout(const TButtonPlacement& in, int width, int height, POINT& glyphPos, POINT& captionPos);
 
 // At exit, before the theme services go: frees every manager (the controls get their procedures
 // back) without handing over. Runs by itself once a manager was made.

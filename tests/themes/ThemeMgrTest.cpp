@@ -6,9 +6,11 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/Buttons.h"
 #include "platform/ComCtrls.h"
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
@@ -148,6 +150,11 @@ std::vector<TClassCase> ClassCases()
         {"combo box", Put<TComboBox>, skWinControl},
         {"page control", Put<TPageControl>, skWinControl},
         {"tree view", Put<TTreeView>, skWinControl},
+        {"progress bar", Put<TProgressBar>, skWinControl},
+        {"speed button", Put<TSpeedButton>, skSpeedButton},
+        {"bitmap button", Put<TBitBtn>, skButtonControl},
+        {"scroll box", Put<TScrollBox>, skWinControl},
+        {"radio group", Put<TRadioGroup>, skGroupBox},
         {"image", Put<TImage>, std::nullopt},
         {"graphic control", Put<TSwatch>, std::nullopt},
         {"form inside a panel",
@@ -353,6 +360,88 @@ TEST_F(ThemeMgrFixture, ThemedGroupBoxAndPanelPaintOverTheClassicOutput)
     // stay as they were. So does a panel with a colour of its own.
     EXPECT_EQ(Pixels(panel), classicPanel);
     EXPECT_EQ(Pixels(ownColour), classicOwn);
+}
+
+TEST_F(ThemeMgrFixture, ThemedButtonsAndScrollBoxesPaintOverTheClassicOutputAndGiveItBackWhenFreed)
+{
+    struct TCase
+    {
+        const char* name;
+        std::function<TControl*(TCustomForm*)> make;
+        std::optional<TThemeOption> option; // turned off: the classic output stays
+        size_t shows;                       // colours at least, once themed
+    };
+    const TCase cases[] = {
+        {"speed button", Put<TSpeedButton>, std::nullopt, 3},
+        {"bitmap button", Put<TBitBtn>, std::nullopt, 3},
+        {"scroll box on a white form", Put<TScrollBox>, std::nullopt, 1},
+        {"speed button with its option off", Put<TSpeedButton>, toSubclassSpeedButtons, 3},
+    };
+    ThemeState themed(true);
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TForm* form = MakeForm();
+        form->SetColor(clWhite);
+        form->Show();
+        auto* control = static_cast<TWinControl*>(c.make(form));
+        control->SetBounds(10, 10, 90, 40);
+        control->SetCaption("押す");
+        std::vector<COLORREF> classic = Pixels(control);
+
+        TThemeManager* manager = Create<TThemeManager>(Application);
+        if (c.option)
+            manager->SetOptions(manager->Options() >> *c.option);
+        manager->Loaded();
+        std::vector<COLORREF> now = Pixels(control);
+        if (c.option)
+            EXPECT_EQ(now, classic);
+        else
+            EXPECT_NE(now, classic);
+        // Something drawn over the background: a face, its edge and the caption at least.
+        EXPECT_GE(std::set<COLORREF>(now.begin(), now.end()).size(), c.shows);
+        delete manager;
+        EXPECT_EQ(Pixels(control), classic);
+        FreeForm(form);
+    }
+}
+
+TEST(ThemeMgrLayout, GlyphAndCaptionSitByLayoutMarginAndSpacing)
+{
+    struct TCase
+    {
+        TGlyphSide side;
+        int margin, spacing;
+        bool rightToLeft;
+        SIZE glyph;
+        POINT glyphPos, captionPos;
+    };
+    // A 100 by 40 content area, a 30 by 12 caption.
+    const TCase cases[] = {
+        {TGlyphSide::Left, -1, 4, false, {16, 16}, {25, 12}, {45, 14}},
+        {TGlyphSide::Right, 2, -1, false, {16, 16}, {82, 12}, {26, 14}},
+        {TGlyphSide::Left, 2, -1, true, {16, 16}, {82, 12}, {26, 14}},
+        {TGlyphSide::Top, -1, -1, false, {16, 16}, {42, 4}, {35, 24}},
+        {TGlyphSide::Bottom, 3, 5, false, {16, 16}, {42, 21}, {35, 4}},
+        {TGlyphSide::Left, -1, 4, false, {0, 0}, {35, 20}, {35, 14}}, // no glyph: no spacing
+    };
+    for (const TCase& c : cases)
+    {
+        TButtonPlacement in;
+        in.side = c.side;
+        in.margin = c.margin;
+        in.spacing = c.spacing;
+        in.rightToLeft = c.rightToLeft;
+        in.glyph = c.glyph;
+        in.caption = {30, 12};
+        POINT glyph{}, caption{};
+        CalcButtonLayout(in, 100, 40, glyph, caption);
+        SCOPED_TRACE(int(&c - cases));
+        EXPECT_EQ(glyph.x, c.glyphPos.x);
+        EXPECT_EQ(glyph.y, c.glyphPos.y);
+        EXPECT_EQ(caption.x, c.captionPos.x);
+        EXPECT_EQ(caption.y, c.captionPos.y);
+    }
 }
 
 COLORREF PixelAt(TWinControl* control, int x, int y)

@@ -7,6 +7,7 @@
 #include "common/English.h"
 #include "common/WexmoorDef.h"
 #include "platform/Cp932.h"
+#include "platform/Picture.h"
 #include "tests/TestServices.h"
 #include "tests/printing/PrintTestUtil.h"
 
@@ -144,6 +145,13 @@ TEST(TPrintForm, NoPageToPrintOrPreviewSaysSoAndADegeneratePageSaysWhy)
 {
     TDialog d;
     d.form->Show();
+    EXPECT_FALSE(d.form->PrintBtn->Glyph()->Empty());
+    EXPECT_FALSE(d.form->PreViewBtn->Glyph()->Empty());
+    // The status picture stands on the panel's face: its own background colour is gone.
+    TBitmap* picture = d.form->PrintStatusImage->Picture()->Bitmap();
+    ASSERT_NE(picture, nullptr);
+    const uint8_t* corner = picture->ScanLine(picture->Height() - 1);
+    EXPECT_EQ(RGB(corner[2], corner[1], corner[0]), COLORREF(ColorToRGB(d.form->PrintStatusPanel->Color())));
     d.form->EvenPageRBtn->SetChecked(true); // one page: nothing even
     d.form->PrintBtnClick(nullptr);
     d.form->PreViewBtnClick(nullptr);

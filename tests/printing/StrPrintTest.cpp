@@ -422,6 +422,29 @@ TEST(StringsPrinterLayout, HeaderOnThirdPageNamesFileAndPage)
     EXPECT_EQ(out.pages[2].front().text, "b.txt - 3");
 }
 
+TEST(StringsPrinterLayout, PagesHoldNoGdiObjectsAndLeaveNoneBehind)
+{
+    TFakePrinter printer;
+    TBoxServices services;
+    TStringsPrinter p(nullptr);
+    p.SetHeader("%p");
+    p.SetHeaderAlign(haCenter);
+    TStringList lines;
+    TMetaFileList pages;
+    // The first layout makes what is made once (the progress window's class, cached fonts).
+    lines.Add("x");
+    ASSERT_TRUE(p.DivideStringsToMetaFiles(&lines, &pages, "t"));
+    pages.Clear();
+    const int before = GdiObjectsInUse();
+    for (int i = 0; i < 6000; ++i)
+        lines.Add("表 line\twith a tab " + IntToStr(i));
+    ASSERT_TRUE(p.DivideStringsToMetaFiles(&lines, &pages, "t"));
+    ASSERT_GE(pages.GetCount(), 50);
+    EXPECT_LE(GdiObjectsInUse() - before, 2) << pages.GetCount() << " pages";
+    pages.Clear();
+    EXPECT_EQ(GdiObjectsInUse(), before);
+}
+
 TEST(StringsPrinterLayout, AnEmptyListGivesOnePageWithHeaderAndFooterOnly)
 {
     TFakePrinter printer;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/English.h"
 #include "common/WexmoorDef.h"
 #include "platform/Cp932.h"
@@ -54,7 +56,41 @@ VN::typPrinterSetting Saved()
 }
 } // namespace
 
-TEST(TPrintForm, ShowsTheSavedSettingsAndWritesThemBackWhenClosedWithEsc)
+namespace
+{
+// While the modal dialog is up: runs look once, then presses Esc where the focus is, as a user
+// would; a dialog the key did not close is ended with a result Esc never gives.
+struct TLookThenEsc
+{
+    TLookThenEsc(TPrintForm* form, std::function<void()> look) : form(form), look(std::move(look))
+    {
+        timer->SetInterval(1);
+        timer->OnTimer = TNotifyEvent(this, &TLookThenEsc::Tick);
+    }
+    ~TLookThenEsc() { delete timer; }
+    void Tick(TObject*)
+    {
+        if (pressed)
+        {
+            timer->SetEnabled(false);
+            if (form->Visible())
+                form->SetModalResult(mrAbort);
+            return;
+        }
+        pressed = true;
+        look();
+        HWND target = GetFocus();
+        PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageW(target, WM_KEYUP, VK_ESCAPE, LPARAM(0xC0000001));
+    }
+    TPrintForm* form;
+    std::function<void()> look;
+    TTimer* timer = Create<TTimer>(nullptr);
+    bool pressed = false;
+};
+} // namespace
+
+TEST(TPrintForm, RoundTripShowsWhatWasSavedAndEscSavesWhatWasChanged)
 {
     TDialog d;
     VN::typPrinterSetting s = VN::PrinterSettingDefaults();
@@ -75,27 +111,41 @@ TEST(TPrintForm, ShowsTheSavedSettingsAndWritesThemBackWhenClosedWithEsc)
     s.footer = AnsiToNsString("%%");
     s.footerAlign = 3;
     WritePrinterSettings(s, DialogKey());
+    TPrintForm* f = d.form;
     for (int showing = 0; showing < 2; ++showing)
     {
-        d.form->Show();
-        // The font the printer does not list stays chosen, once in the list however often shown.
-        EXPECT_EQ(d.form->FontNameCBox->Text(), AnsiString("どこにもない書体"));
-        EXPECT_EQ(d.form->FontNameCBox->Items()->GetCount(), d.printer.Fonts()->GetCount() + 1);
-        EXPECT_EQ(d.form->FontSizeCBox->Text(), AnsiString("12"));
-        EXPECT_EQ(d.form->PairEdit(1)->Text(), AnsiString("12"));
-        EXPECT_EQ(d.form->PairEdit(3)->Text(), AnsiString("7"));
-        EXPECT_EQ(d.form->PairUpDown(9)->Position(), 3);
-        EXPECT_TRUE(d.form->PageDesignRBtn->Checked());
-        EXPECT_TRUE(d.form->StartPageEdit->Enabled());
-        EXPECT_EQ(d.form->StartPageEdit->Text(), AnsiString("3"));
-        EXPECT_TRUE(d.form->OddPageBtn->Checked());
-        EXPECT_TRUE(d.form->LineNumPrintCBox->Checked());
-        EXPECT_EQ(d.form->ColCBox->ItemIndex(), 1);
-        EXPECT_EQ(d.form->HPosCBox->ItemIndex(), 2);
-        EXPECT_EQ(d.form->Pri->FileName(), AnsiString("無題"));
-        SendMessageW(d.form->Handle(), WM_CHAR, 27, 1);
-        Application->ProcessMessages();
-        EXPECT_FALSE(d.form->Visible());
+        TLookThenEsc esc(f, [&] {
+            // The font the printer does not list stays chosen, once in the list however often shown.
+            EXPECT_EQ(f->FontNameCBox->Text(), AnsiString("どこにもない書体"));
+            EXPECT_EQ(f->FontNameCBox->Items()->GetCount(), d.printer.Fonts()->GetCount() + 1);
+            EXPECT_EQ(f->FontSizeCBox->Text(), AnsiString(s.fontSize));
+            EXPECT_EQ(f->PairEdit(1)->Text(), AnsiString("12"));
+            EXPECT_EQ(f->PairEdit(2)->Text(), AnsiString(s.marginRight));
+            EXPECT_EQ(f->PairUpDown(9)->Position(), 3);
+            EXPECT_TRUE(f->PageDesignRBtn->Checked());
+            EXPECT_TRUE(f->StartPageEdit->Enabled());
+            EXPECT_EQ(f->StartPageEdit->Text(), AnsiString("3"));
+            EXPECT_EQ(f->OddPageBtn->Checked(), s.pageOption == 1);
+            EXPECT_TRUE(f->LineNumPrintCBox->Checked());
+            EXPECT_EQ(f->ColCBox->ItemIndex(), s.columnCount - 1);
+            EXPECT_EQ(f->HeaderEdit->Text(), NsStringToAnsi(s.header));
+            EXPECT_EQ(f->HPosCBox->ItemIndex(), 2);
+            EXPECT_EQ(f->Pri->FileName(), AnsiString("無題"));
+            if (showing > 0)
+                return;
+            // What the user changes before Esc is what the next showing finds.
+            f->FontSizeCBox->SetItemIndex(f->FontSizeCBox->Items()->IndexOf("20"));
+            f->PairEdit(2)->SetText("31");
+            f->EvenPageRBtn->SetChecked(true);
+            f->ColCBox->SetItemIndex(2);
+            f->HeaderEdit->SetText("頁 %p");
+            s.fontSize = 20;
+            s.marginRight = 31;
+            s.pageOption = 2;
+            s.columnCount = 3;
+            s.header = AnsiToNsString("頁 %p");
+        });
+        EXPECT_EQ(f->ShowModal(), mrCancel);
         EXPECT_EQ(Saved(), s);
     }
 }

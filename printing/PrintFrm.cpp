@@ -396,6 +396,8 @@ void TPrintForm::PrintBtnClick(TObject*)
     if (Pri->Busy())
         return;
     PrintStatusPanel->SetVisible(true);
+    // Made after the controls it covers, it would lie beneath them.
+    SetWindowPos(PrintStatusPanel->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Application->ProcessMessages();
     UpdatePrinterProperties();
     typPrintDocument doc;

@@ -231,8 +231,10 @@ void TFormStrPreview::FormShow(TObject*)
 {
     vScrollWidth_ = GetSystemMetrics(SM_CXVSCROLL);
     hScrollHeight_ = GetSystemMetrics(SM_CYHSCROLL);
-    SetWidth(std::min(Screen->Width(), Image1->Width() + vScrollWidth_ + 16));
-    SetHeight(Screen->Height() / 6 * 5);
+    const int w = std::min(Screen->Width(), Image1->Width() + vScrollWidth_ + 16);
+    const int h = Screen->Height() / 6 * 5;
+    // Centred at the size it takes now, not the one it was centred at, so it stays on the screen.
+    SetBounds((Screen->Width() - w) / 2, (Screen->Height() - h) / 2, w, h);
     SetPreviewMode(pmHeight);
 }
 

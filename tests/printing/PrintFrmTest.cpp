@@ -191,6 +191,27 @@ TEST(TPrintForm, EditAndUpDownFollowEachOtherAndBadTextFallsBack)
     d.form->Close();
 }
 
+namespace
+{
+// While a print's layout runs: whether the status panel is what shows at its corners.
+struct TPanelOnTop
+{
+    static inline TPrintForm* form = nullptr;
+    static inline bool seen = false, onTop = false;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        if (!form->PrintStatusPanel->Visible() || seen)
+            return;
+        seen = true;
+        TPanel* panel = form->PrintStatusPanel;
+        onTop = true;
+        for (const POINT p : {POINT{panel->Left() + 4, panel->Top() + 4},
+                              POINT{panel->Left() + panel->Width() - 4, panel->Top() + panel->Height() - 4}})
+            onTop &= ChildWindowFromPointEx(form->Handle(), p, CWP_SKIPINVISIBLE) == panel->Handle();
+    }
+};
+} // namespace
+
 TEST(TPrintForm, NoPageToPrintOrPreviewSaysSoAndADegeneratePageSaysWhy)
 {
     TDialog d;
@@ -203,7 +224,14 @@ TEST(TPrintForm, NoPageToPrintOrPreviewSaysSoAndADegeneratePageSaysWhy)
     const uint8_t* corner = picture->ScanLine(picture->Height() - 1);
     EXPECT_EQ(RGB(corner[2], corner[1], corner[0]), COLORREF(ColorToRGB(d.form->PrintStatusPanel->Color())));
     d.form->EvenPageRBtn->SetChecked(true); // one page: nothing even
+    // The status panel shows above the controls it covers while the layout runs.
+    TPanelOnTop::form = d.form;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 1, TPanelOnTop::Tick);
     d.form->PrintBtnClick(nullptr);
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(TPanelOnTop::seen);
+    EXPECT_TRUE(TPanelOnTop::onTop);
+    EXPECT_FALSE(d.form->PrintStatusPanel->Visible());
     d.form->PreViewBtnClick(nullptr);
     ASSERT_EQ(d.services.boxes.size(), 2u);
     EXPECT_EQ(d.services.boxes[0], msgNoPrintPage);

@@ -40,6 +40,11 @@ struct TPreview
 TEST(TFormStrPreview, IndicatorAndNavigationFollowThePage)
 {
     TPreview one(1);
+    // Sized when shown, and still wholly on the screen.
+    EXPECT_GE(one.form->Top(), 0);
+    EXPECT_LE(one.form->Top() + one.form->Height(), Screen->Height());
+    EXPECT_GE(one.form->Left(), 0);
+    EXPECT_LE(one.form->Left() + one.form->Width(), Screen->Width());
     EXPECT_EQ(one.form->Label1->Caption(), AnsiString("  1 /   1"));
     EXPECT_EQ(one.form->Label1->Width(), 100); // room for the numbers, however they change
     // The page buttons show a glyph each, all different, and no text.

@@ -1,6 +1,9 @@
 #include "Buttons.h"
 
 #include <algorithm>
+#include <string>
+
+#include "Cp932.h"
 
 // ---------------------------------------------------------------------------------------------
 // Progress bar
@@ -34,16 +37,158 @@ void TProgressBar::SetPosition(int value)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Speed button
+// Glyph buttons
 
-TSpeedButton::TSpeedButton(TComponent* owner) : TButton(owner)
+namespace
+{
+// Draws glyph at (x, y) without the pixels of its transparent colour; disabled, as its shape in
+// the highlight colour one pixel down and right under the same shape in the shadow colour.
+void DrawGlyph(HDC dc, TBitmap* glyph, int x, int y, bool enabled)
+{
+    const int w = glyph->Width(), h = glyph->Height();
+    HDC src = glyph->Canvas()->Handle();
+    HDC maskDC = CreateCompatibleDC(dc);
+    HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
+    if (!maskDC || !mask)
+    {
+        if (mask)
+            DeleteObject(mask);
+        if (maskDC)
+            DeleteDC(maskDC);
+        return;
+    }
+    HGDIOBJ oldMask = SelectObject(maskDC, mask);
+    // A monochrome copy is white where the source has its background colour.
+    const COLORREF oldSrcBk = SetBkColor(src, GetPixel(src, 0, h - 1));
+    BitBlt(maskDC, 0, 0, w, h, src, 0, 0, SRCCOPY);
+    SetBkColor(src, oldSrcBk);
+    // Monochrome onto colour: white keeps, black clears.
+    const COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
+    const COLORREF oldBk = SetBkColor(dc, RGB(255, 255, 255));
+    if (enabled)
+    {
+        BitBlt(dc, x, y, w, h, src, 0, 0, SRCINVERT);
+        BitBlt(dc, x, y, w, h, maskDC, 0, 0, SRCAND);
+        BitBlt(dc, x, y, w, h, src, 0, 0, SRCINVERT);
+    }
+    else
+    {
+        const DWORD brushWhereMaskIsBlack = 0x00B8074A; // ((D ^ P) & S) ^ P
+        const struct
+        {
+            int offset, colour;
+        } layers[] = {{1, COLOR_BTNHIGHLIGHT}, {0, COLOR_BTNSHADOW}};
+        for (const auto& l : layers)
+        {
+            HGDIOBJ oldBrush = SelectObject(dc, GetSysColorBrush(l.colour));
+            BitBlt(dc, x + l.offset, y + l.offset, w, h, maskDC, 0, 0, brushWhereMaskIsBlack);
+            SelectObject(dc, oldBrush);
+        }
+    }
+    SetTextColor(dc, oldText);
+    SetBkColor(dc, oldBk);
+    SelectObject(maskDC, oldMask);
+    DeleteObject(mask);
+    DeleteDC(maskDC);
+}
+} // namespace
+
+TGlyphButton::TGlyphButton(TComponent* owner) : TButton(owner), glyph_(new TBitmap) {}
+
+TGlyphButton::~TGlyphButton()
+{
+    delete glyph_;
+}
+
+void TGlyphButton::CreateParams(TCreateParams& params)
+{
+    TButton::CreateParams(params);
+    params.Style = (params.Style & ~DWORD(BS_TYPEMASK)) | BS_OWNERDRAW;
+}
+
+void TGlyphButton::Dispatch(TMessage& message)
+{
+    switch (message.Msg)
+    {
+    case CN_DRAWITEM:
+        DrawFace(*reinterpret_cast<const DRAWITEMSTRUCT*>(message.LParam));
+        message.Result = TRUE;
+        return;
+    case BM_SETSTYLE:
+        // Becoming the default button must not turn the face back to the system's.
+        message.WParam = (message.WParam & ~WPARAM(BS_TYPEMASK)) | BS_OWNERDRAW;
+        break;
+    case WM_LBUTTONDBLCLK:
+        // The system reports a second quick click on a drawn button as a double click, not a
+        // click: it is a press like the first.
+        message.Msg = WM_LBUTTONDOWN;
+        break;
+    default: break;
+    }
+    TButton::Dispatch(message);
+}
+
+void TGlyphButton::DrawFace(const DRAWITEMSTRUCT& item)
+{
+    HDC dc = item.hDC;
+    RECT r = item.rcItem;
+    const bool pushed = item.itemState & ODS_SELECTED;
+    const bool enabled = !(item.itemState & ODS_DISABLED);
+    const bool focused = item.itemState & ODS_FOCUS;
+    if (Default() || focused)
+    {
+        FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        InflateRect(&r, -1, -1);
+    }
+    DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+
+    const std::wstring text = SjisToWide(Caption());
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(handle_, WM_GETFONT, 0, 0)));
+    RECT textRect{0, 0, 0, 0};
+    if (!text.empty())
+        DrawTextW(dc, text.c_str(), int(text.size()), &textRect, DT_SINGLELINE | DT_CALCRECT);
+    const int glyphW = glyph_->Empty() ? 0 : glyph_->Width();
+    const int glyphH = glyph_->Empty() ? 0 : glyph_->Height();
+    const int spacing = glyphW > 0 && !text.empty() ? 4 : 0;
+    const int shift = pushed ? 1 : 0;
+    int x = (item.rcItem.left + item.rcItem.right - (glyphW + spacing + textRect.right)) / 2 + shift;
+    if (glyphW > 0)
+        DrawGlyph(dc, glyph_, x, (item.rcItem.top + item.rcItem.bottom - glyphH) / 2 + shift, enabled);
+    x += glyphW + spacing;
+    if (!text.empty())
+    {
+        const int oldMode = SetBkMode(dc, TRANSPARENT);
+        RECT t{x, item.rcItem.top + shift, x + textRect.right, item.rcItem.bottom + shift};
+        const UINT format = DT_SINGLELINE | DT_VCENTER | ((item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0);
+        const COLORREF oldColour = GetTextColor(dc);
+        if (!enabled)
+        {
+            SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+            RECT lit = t;
+            OffsetRect(&lit, 1, 1);
+            DrawTextW(dc, text.c_str(), int(text.size()), &lit, format);
+        }
+        SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_BTNSHADOW));
+        DrawTextW(dc, text.c_str(), int(text.size()), &t, format);
+        SetTextColor(dc, oldColour);
+        SetBkMode(dc, oldMode);
+    }
+    SelectObject(dc, oldFont);
+    if (focused && !(item.itemState & ODS_NOFOCUSRECT))
+    {
+        InflateRect(&r, -3, -3);
+        DrawFocusRect(dc, &r);
+    }
+}
+
+TSpeedButton::TSpeedButton(TComponent* owner) : TGlyphButton(owner)
 {
     SetTabStop(false);
 }
 
 void TSpeedButton::CreateParams(TCreateParams& params)
 {
-    TButton::CreateParams(params);
+    TGlyphButton::CreateParams(params);
     params.Style &= ~DWORD(WS_TABSTOP);
 }
 

@@ -1,4 +1,4 @@
-// The progress bar, the speed and bitmap buttons, the radio group and the scroll box of the layer.
+// The progress bar, the glyph buttons (speed and bitmap buttons), the radio group and the scroll box of the layer.
 #pragma once
 
 #include "StdCtrls.h"
@@ -25,9 +25,30 @@ private:
     int position_ = 0;
 };
 
-// A push button that never takes the focus, for tool rows: a click runs OnClick and leaves the
-// focus where it was.
-class TSpeedButton : public TButton
+// A push button that draws its own face: an optional glyph beside the caption, the two centred
+// together. The glyph's bottom-left pixel gives its transparent colour; a disabled button shows
+// the glyph's shape embossed.
+class TGlyphButton : public TButton
+{
+public:
+    explicit TGlyphButton(TComponent* owner);
+    ~TGlyphButton() override;
+
+    // Owned; empty until loaded (LoadFromResourceName, LoadFromFile).
+    TBitmap* Glyph() const { return glyph_; }
+
+protected:
+    void CreateParams(TCreateParams& params) override;
+    void Dispatch(TMessage& message) override;
+
+private:
+    void DrawFace(const DRAWITEMSTRUCT& item);
+    TBitmap* glyph_;
+};
+
+// A button for tool rows that never takes the focus: a click runs OnClick and leaves the focus
+// where it was.
+class TSpeedButton : public TGlyphButton
 {
 public:
     explicit TSpeedButton(TComponent* owner);
@@ -37,11 +58,11 @@ protected:
     void WMSetFocus(TWMSetFocus& message) override;
 };
 
-// A push button of the dialogs; its glyph is left to the system's button face.
-class TBitBtn : public TButton
+// A push button of the dialogs with a glyph.
+class TBitBtn : public TGlyphButton
 {
 public:
-    using TButton::TButton;
+    using TGlyphButton::TGlyphButton;
 };
 
 // A container whose client area scrolls over its children: the scroll ranges cover the children's

@@ -776,3 +776,15 @@ void TBitmap::AssignScaled(TBitmap* source, int w, int h)
     DeleteDC(dst);
     Replace(bmp, w, h, pf24bit);
 }
+
+int GdiObjectsInUse()
+{
+    const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (counted > 0)
+        return int(counted);
+    // A handle's low word indexes the table; with a zero high word any generation matches.
+    int live = 0;
+    for (UINT_PTR index = 1; index < 0x10000; ++index)
+        live += GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
+    return live;
+}

@@ -311,3 +311,7 @@ private:
     TPixelFormat format_ = pf24bit;
     TBitmapCanvas* canvas_ = nullptr;
 };
+
+// The GDI objects the process holds: the system's own count where it keeps one, else (Wine reports
+// none) the live entries of the process's handle table, counted one by one.
+int GdiObjectsInUse();

@@ -251,6 +251,14 @@ int TPrinter::DeviceCaps(int index)
     return GetDeviceCaps(Handle(), index);
 }
 
+int TPrinter::DeviceCapability(WORD capability, wchar_t* output)
+{
+    DEVMODEW* dm = DevMode();
+    if (!dm)
+        return -1;
+    return DeviceCapabilitiesW(SjisToWide(device_).c_str(), SjisToWide(port_).c_str(), capability, output, dm);
+}
+
 TCanvas* TPrinter::Canvas()
 {
     canvas_->SetHandle(Handle());

@@ -91,6 +91,9 @@ public:
     // Printer capabilities (GetDeviceCaps) of the current printer: virtual so that tests lay out
     // pages for a device of their own.
     virtual int DeviceCaps(int index);
+    // The driver's answer to DeviceCapabilities for the current printer and device mode (-1 without
+    // a device mode): virtual so that tests give the answers a driver may give.
+    virtual int DeviceCapability(WORD capability, wchar_t* output);
     int PageWidth() { return DeviceCaps(HORZRES); }
     int PageHeight() { return DeviceCaps(VERTRES); }
     // The job's DC while printing, else an information DC of the printer.

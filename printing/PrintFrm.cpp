@@ -1,10 +1,12 @@
 #include "printing/PrintFrm.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "common/English.h"
 #include "common/Nsenumwindows.h"
 #include "common/WexmoorDef.h"
+#include "platform/Picture.h"
 #include "platform/Services.h"
 
 TPrintForm* PrintForm = nullptr;
@@ -28,6 +30,27 @@ TGroupBox* Group(TForm* form, const AnsiString& caption, int x, int y, int w, in
 void Label(TWinControl* parent, TComponent* owner, const AnsiString& caption, int x, int y)
 {
     Put<TLabel>(parent, owner, nullptr, caption, x, y + 3, 64, 16);
+}
+
+// The picture of a bitmap resource, its transparent colour (its bottom-left pixel's) turned into
+// the face colour it is shown on.
+void LoadOnFace(TImage* image, const char* resource, TColor face)
+{
+    TBitmap b;
+    b.LoadFromResourceName(HInstance, resource);
+    b.SetPixelFormat(pf24bit);
+    const uint8_t* corner = b.ScanLine(b.Height() - 1);
+    const uint8_t clear[3] = {corner[0], corner[1], corner[2]};
+    const COLORREF rgb = COLORREF(ColorToRGB(face));
+    const uint8_t faceBgr[3] = {GetBValue(rgb), GetGValue(rgb), GetRValue(rgb)};
+    for (int y = 0; y < b.Height(); ++y)
+    {
+        uint8_t* row = b.ScanLine(y);
+        for (int x = 0; x < b.Width(); ++x)
+            if (std::equal(clear, clear + 3, row + x * 3))
+                std::copy(faceBgr, faceBgr + 3, row + x * 3);
+    }
+    image->Picture()->Assign(&b);
 }
 } // namespace
 
@@ -129,7 +152,12 @@ TPrintForm::TPrintForm(TComponent* owner) : TForm(owner), RegistryKey(VN::kRegis
     PreViewBtn->OnClick = TNotifyEvent(this, &TPrintForm::PreViewBtnClick);
     PrintBtn->OnClick = TNotifyEvent(this, &TPrintForm::PrintBtnClick);
 
+    PreViewBtn->Glyph()->LoadFromResourceName(HInstance, "PreviewGlyph");
+    PrintBtn->Glyph()->LoadFromResourceName(HInstance, "PrintGlyph");
+
     PrintStatusPanel = Put<TPanel>(this, this, "PrintStatusPanel", "", 140, 150, 280, 60);
+    PrintStatusImage = Put<TImage>(PrintStatusPanel, this, "PrintStatusImage", "", 14, 14, 32, 32);
+    LoadOnFace(PrintStatusImage, "Printing", PrintStatusPanel->Color());
     Put<TLabel>(PrintStatusPanel, this, "PrintStatusLabel", "印刷処理中です....", 60, 22, 200, 16);
     PrintStatusPanel->SetVisible(false);
 
@@ -368,6 +396,8 @@ void TPrintForm::PrintBtnClick(TObject*)
     if (Pri->Busy())
         return;
     PrintStatusPanel->SetVisible(true);
+    // Made after the controls it covers, it would lie beneath them.
+    SetWindowPos(PrintStatusPanel->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     Application->ProcessMessages();
     UpdatePrinterProperties();
     typPrintDocument doc;

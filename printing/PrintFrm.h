@@ -45,6 +45,7 @@ public:
     TComboBox* FontNameCBox = nullptr;
     TComboBox* FontSizeCBox = nullptr;
     TPanel* PrintStatusPanel = nullptr;
+    TImage* PrintStatusImage = nullptr;
     // The edit and up-down pairs, found by tag: 1, 2, 3, 4, 9 (margins, line spacing), 11 (gap).
     TEdit* PairEdit(int tag) const;
     TUpDown* PairUpDown(int tag) const;

@@ -51,40 +51,35 @@ void TPaperItemList::Clear()
 void TPaperItemList::UpdateList()
 {
     Clear();
-    AnsiString device, driver, port;
-    DEVMODEW* dm = nullptr;
+    TPrinter* printer = Printer();
     try
     {
-        Printer()->GetPrinter(device, driver, port, dm);
+        // A driver answers -1 when it cannot tell.
+        const int count = printer->DeviceCapability(DC_PAPERS, nullptr);
+        if (count <= 0)
+            return;
+        std::vector<wchar_t> names(size_t(count) * 64 + 1, 0);
+        std::vector<POINT> sizes(static_cast<size_t>(count));
+        std::vector<WORD> ids(static_cast<size_t>(count), 0);
+        // The three answers must describe the same papers.
+        if (printer->DeviceCapability(DC_PAPERNAMES, names.data()) != count ||
+            printer->DeviceCapability(DC_PAPERSIZE, reinterpret_cast<wchar_t*>(sizes.data())) != count ||
+            printer->DeviceCapability(DC_PAPERS, reinterpret_cast<wchar_t*>(ids.data())) != count)
+            return;
+        for (int i = 0; i < count; ++i)
+        {
+            typPaperItem* p = Add();
+            // A name fills its 64 characters without a terminator when it is that long.
+            const wchar_t* name = names.data() + size_t(i) * 64;
+            p->name = WideToSjis(name, int(wcsnlen(name, 64)));
+            p->width = (sizes[size_t(i)].x + 5) / 10;
+            p->height = (sizes[size_t(i)].y + 5) / 10;
+            p->id = ids[size_t(i)];
+        }
     }
     catch (const EPrinter&)
     {
-        return;
-    }
-    if (!dm)
-        return;
-    const std::wstring dev = SjisToWide(device), prt = SjisToWide(port);
-    const int count = DeviceCapabilitiesW(dev.c_str(), prt.c_str(), DC_PAPERS, nullptr, dm);
-    if (count <= 0)
-        return;
-    std::vector<wchar_t> names(size_t(count) * 64 + 1, 0);
-    std::vector<POINT> sizes(static_cast<size_t>(count));
-    std::vector<WORD> ids(static_cast<size_t>(count), 0);
-    // The three answers must describe the same papers.
-    if (DeviceCapabilitiesW(dev.c_str(), prt.c_str(), DC_PAPERNAMES, names.data(), dm) != count ||
-        DeviceCapabilitiesW(dev.c_str(), prt.c_str(), DC_PAPERSIZE, reinterpret_cast<wchar_t*>(sizes.data()), dm) !=
-            count ||
-        DeviceCapabilitiesW(dev.c_str(), prt.c_str(), DC_PAPERS, reinterpret_cast<wchar_t*>(ids.data()), dm) != count)
-        return;
-    for (int i = 0; i < count; ++i)
-    {
-        typPaperItem* p = Add();
-        // A name fills its 64 characters without a terminator when it is that long.
-        const wchar_t* name = names.data() + size_t(i) * 64;
-        p->name = WideToSjis(name, int(wcsnlen(name, 64)));
-        p->width = (sizes[size_t(i)].x + 5) / 10;
-        p->height = (sizes[size_t(i)].y + 5) / 10;
-        p->id = ids[size_t(i)];
+        Clear();
     }
 }
 

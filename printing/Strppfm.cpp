@@ -84,10 +84,14 @@ TFormStrPreview::TFormStrPreview(TComponent* owner) : TForm(owner)
     Panel1->SetHeight(33);
     Panel1->SetAlign(alTop);
     Panel1->SetParent(this);
-    SpeedButton1 = Tool(Panel1, this, "SpeedButton1", "|<", 4, 28);
-    SpeedButton2 = Tool(Panel1, this, "SpeedButton2", "<", 32, 28);
-    SpeedButton3 = Tool(Panel1, this, "SpeedButton3", ">", 60, 28);
-    SpeedButton4 = Tool(Panel1, this, "SpeedButton4", ">|", 88, 28);
+    SpeedButton1 = Tool(Panel1, this, "SpeedButton1", "", 4, 28);
+    SpeedButton2 = Tool(Panel1, this, "SpeedButton2", "", 32, 28);
+    SpeedButton3 = Tool(Panel1, this, "SpeedButton3", "", 60, 28);
+    SpeedButton4 = Tool(Panel1, this, "SpeedButton4", "", 88, 28);
+    SpeedButton1->Glyph()->LoadFromResourceName(HInstance, "FirstPage");
+    SpeedButton2->Glyph()->LoadFromResourceName(HInstance, "PrevPage");
+    SpeedButton3->Glyph()->LoadFromResourceName(HInstance, "NextPage");
+    SpeedButton4->Glyph()->LoadFromResourceName(HInstance, "LastPage");
     SpeedButton5 = Tool(Panel1, this, "SpeedButton5", "ﾍﾟｰｼﾞ高さ基準", 124, 96);
     SpeedButton6 = Tool(Panel1, this, "SpeedButton6", "ﾍﾟｰｼﾞ幅基準", 220, 96);
     SpeedButton7 = Tool(Panel1, this, "SpeedButton7", "100%表示", 316, 80);
@@ -227,8 +231,10 @@ void TFormStrPreview::FormShow(TObject*)
 {
     vScrollWidth_ = GetSystemMetrics(SM_CXVSCROLL);
     hScrollHeight_ = GetSystemMetrics(SM_CYHSCROLL);
-    SetWidth(std::min(Screen->Width(), Image1->Width() + vScrollWidth_ + 16));
-    SetHeight(Screen->Height() / 6 * 5);
+    const int w = std::min(Screen->Width(), Image1->Width() + vScrollWidth_ + 16);
+    const int h = Screen->Height() / 6 * 5;
+    // Centred at the size it takes now, not the one it was centred at, so it stays on the screen.
+    SetBounds((Screen->Width() - w) / 2, (Screen->Height() - h) / 2, w, h);
     SetPreviewMode(pmHeight);
 }
 

@@ -9,6 +9,14 @@ Everything is drawn from code, byte for byte the same on every run:
   RevCursor.cur             a reversed arrow pointing up-right, hot spot at its tip (row margin).
   OpenHand.cur              an open hand, hot spot in its palm (dragging the print preview's page).
   MainIcon.ico              a 'V' on a page, 32x32.
+  FirstPage.bmp, PrevPage.bmp, NextPage.bmp, LastPage.bmp
+                            the print preview's page buttons, 16x16: triangles, with a bar for the
+                            first and last page.
+  PrintGlyph.bmp            a printer, 16x16, for the print dialog's Print button.
+  PreviewGlyph.bmp          a page under a magnifying glass, 16x16, for its Preview button.
+  Printing.bmp              the printer at 32x32, shown while a job is sent.
+  The glyphs are 24 bits per pixel on fuchsia, the colour their bottom-left pixel gives: buttons
+  and images draw that colour as transparent.
 """
 import struct
 import sys
@@ -225,6 +233,97 @@ def main_icon():
     return directory + entry + image
 
 
+# Glyphs: one letter a pixel. '.' is the transparent background.
+GLYPH_BACK = (255, 0, 255)
+GLYPH_COLOURS = {
+    '.': GLYPH_BACK,
+    'K': (0, 0, 0),
+    'G': (128, 128, 128),
+    'L': (192, 192, 192),
+    'W': (255, 255, 255),
+    'C': (160, 224, 255),
+    'E': (0, 160, 0),
+}
+
+
+def glyph_pixels(rows):
+    width = len(rows[0])
+    assert all(len(r) == width for r in rows), 'glyph rows must be equally long'
+    px = [[GLYPH_COLOURS[c] for c in r] for r in rows]
+    assert px[-1][0] == GLYPH_BACK, 'the bottom-left pixel gives the transparent colour'
+    assert any(c != GLYPH_BACK for row in px for c in row), 'a glyph must show something'
+    return px
+
+
+def page_button(bar, right):
+    """A triangle pointing left (or right), with a bar in front of its tip for the first (last) page."""
+    size = 16
+    grid = [['.'] * size for _ in range(size)]
+    tip = 7 if bar else 5
+    for y in range(size):
+        d = abs(y - 7.5)
+        if d > 5:
+            continue
+        w = int(6 - d)
+        for x in range(tip + 5 - w, tip + 5):
+            grid[y][x] = 'K'
+        if bar:
+            for x in (tip - 3, tip - 2):
+                grid[y][x] = 'K'
+    rows = [''.join(r) for r in grid]
+    if right:
+        rows = [r[::-1] for r in rows]
+    return glyph_pixels(rows)
+
+
+PRINTER = [
+    '................',
+    '....KKKKKKKK....',
+    '....KWWWWWWK....',
+    '....KWWWWWWK....',
+    '..KKKKKKKKKKKK..',
+    '.KLLLLLLLLLLLLK.',
+    '.KWLLLLLLLLEELK.',
+    '.KLLLLLLLLLLLLK.',
+    '.KGGGGGGGGGGGGK.',
+    '.KKKKKKKKKKKKKK.',
+    '...KWWWWWWWWK...',
+    '...KWGGGGGGWK...',
+    '...KWWWWWWWWK...',
+    '...KWGGGGWWWK...',
+    '...KKKKKKKKKK...',
+    '................',
+]
+
+PREVIEW = [
+    '.KKKKKKKKKK.....',
+    '.KWWWWWWWWK.....',
+    '.KWWWWWWWWK.....',
+    '.KWGGGGGGWK.....',
+    '.KWWWWWWWWK.....',
+    '.KWGGGGWKKKK....',
+    '.KWWWWWKKWCKK...',
+    '.KWGGGKKWCCCKK..',
+    '.KWWWWKCCCCCCK..',
+    '.KWGGGKCCCCCCK..',
+    '.KWWWWKKCCCCKK..',
+    '.KWGGGGKKCCKK...',
+    '.KWWWWWWKKKKKK..',
+    '.KWWWWWWWWK.KKK.',
+    '.KKKKKKKKKK..KKK',
+    '..............KK',
+]
+
+
+def doubled(px):
+    """Each pixel as a 2x2 block."""
+    out = []
+    for row in px:
+        wide = [c for c in row for _ in range(2)]
+        out += [wide, list(wide)]
+    return out
+
+
 def main():
     out = Path(sys.argv[1])
     out.mkdir(parents=True, exist_ok=True)
@@ -235,6 +334,13 @@ def main():
         'RevCursor.cur': reversed_arrow_cursor(),
         'OpenHand.cur': cursor_from_grid(OPEN_HAND, 8, 9),
         'MainIcon.ico': main_icon(),
+        'FirstPage.bmp': bmp24(page_button(True, False)),
+        'PrevPage.bmp': bmp24(page_button(False, False)),
+        'NextPage.bmp': bmp24(page_button(False, True)),
+        'LastPage.bmp': bmp24(page_button(True, True)),
+        'PrintGlyph.bmp': bmp24(glyph_pixels(PRINTER)),
+        'PreviewGlyph.bmp': bmp24(glyph_pixels(PREVIEW)),
+        'Printing.bmp': bmp24(doubled(glyph_pixels(PRINTER))),
     }
     for name, data in files.items():
         (out / name).write_bytes(data)

@@ -272,3 +272,17 @@ TEST(TBitmap, MissingResourceRaises)
 }
 
 } // namespace
+
+TEST(GdiObjectsInUse, CountsTheObjectsMadeAndDeleted)
+{
+    const int before = GdiObjectsInUse();
+    HBRUSH brushes[5];
+    for (HBRUSH& b : brushes)
+        b = CreateSolidBrush(RGB(1, 2, 3));
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(GdiObjectsInUse(), before + 6);
+    for (HBRUSH b : brushes)
+        DeleteObject(b);
+    DeleteDC(dc);
+    EXPECT_EQ(GdiObjectsInUse(), before);
+}

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/English.h"
 #include "common/WexmoorDef.h"
 #include "platform/Cp932.h"
+#include "platform/Picture.h"
 #include "tests/TestServices.h"
 #include "tests/printing/PrintTestUtil.h"
 
@@ -53,7 +56,41 @@ VN::typPrinterSetting Saved()
 }
 } // namespace
 
-TEST(TPrintForm, ShowsTheSavedSettingsAndWritesThemBackWhenClosedWithEsc)
+namespace
+{
+// While the modal dialog is up: runs look once, then presses Esc where the focus is, as a user
+// would; a dialog the key did not close is ended with a result Esc never gives.
+struct TLookThenEsc
+{
+    TLookThenEsc(TPrintForm* form, std::function<void()> look) : form(form), look(std::move(look))
+    {
+        timer->SetInterval(1);
+        timer->OnTimer = TNotifyEvent(this, &TLookThenEsc::Tick);
+    }
+    ~TLookThenEsc() { delete timer; }
+    void Tick(TObject*)
+    {
+        if (pressed)
+        {
+            timer->SetEnabled(false);
+            if (form->Visible())
+                form->SetModalResult(mrAbort);
+            return;
+        }
+        pressed = true;
+        look();
+        HWND target = GetFocus();
+        PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageW(target, WM_KEYUP, VK_ESCAPE, LPARAM(0xC0000001));
+    }
+    TPrintForm* form;
+    std::function<void()> look;
+    TTimer* timer = Create<TTimer>(nullptr);
+    bool pressed = false;
+};
+} // namespace
+
+TEST(TPrintForm, RoundTripShowsWhatWasSavedAndEscSavesWhatWasChanged)
 {
     TDialog d;
     VN::typPrinterSetting s = VN::PrinterSettingDefaults();
@@ -74,27 +111,41 @@ TEST(TPrintForm, ShowsTheSavedSettingsAndWritesThemBackWhenClosedWithEsc)
     s.footer = AnsiToNsString("%%");
     s.footerAlign = 3;
     WritePrinterSettings(s, DialogKey());
+    TPrintForm* f = d.form;
     for (int showing = 0; showing < 2; ++showing)
     {
-        d.form->Show();
-        // The font the printer does not list stays chosen, once in the list however often shown.
-        EXPECT_EQ(d.form->FontNameCBox->Text(), AnsiString("どこにもない書体"));
-        EXPECT_EQ(d.form->FontNameCBox->Items()->GetCount(), d.printer.Fonts()->GetCount() + 1);
-        EXPECT_EQ(d.form->FontSizeCBox->Text(), AnsiString("12"));
-        EXPECT_EQ(d.form->PairEdit(1)->Text(), AnsiString("12"));
-        EXPECT_EQ(d.form->PairEdit(3)->Text(), AnsiString("7"));
-        EXPECT_EQ(d.form->PairUpDown(9)->Position(), 3);
-        EXPECT_TRUE(d.form->PageDesignRBtn->Checked());
-        EXPECT_TRUE(d.form->StartPageEdit->Enabled());
-        EXPECT_EQ(d.form->StartPageEdit->Text(), AnsiString("3"));
-        EXPECT_TRUE(d.form->OddPageBtn->Checked());
-        EXPECT_TRUE(d.form->LineNumPrintCBox->Checked());
-        EXPECT_EQ(d.form->ColCBox->ItemIndex(), 1);
-        EXPECT_EQ(d.form->HPosCBox->ItemIndex(), 2);
-        EXPECT_EQ(d.form->Pri->FileName(), AnsiString("無題"));
-        SendMessageW(d.form->Handle(), WM_CHAR, 27, 1);
-        Application->ProcessMessages();
-        EXPECT_FALSE(d.form->Visible());
+        TLookThenEsc esc(f, [&] {
+            // The font the printer does not list stays chosen, once in the list however often shown.
+            EXPECT_EQ(f->FontNameCBox->Text(), AnsiString("どこにもない書体"));
+            EXPECT_EQ(f->FontNameCBox->Items()->GetCount(), d.printer.Fonts()->GetCount() + 1);
+            EXPECT_EQ(f->FontSizeCBox->Text(), AnsiString(s.fontSize));
+            EXPECT_EQ(f->PairEdit(1)->Text(), AnsiString("12"));
+            EXPECT_EQ(f->PairEdit(2)->Text(), AnsiString(s.marginRight));
+            EXPECT_EQ(f->PairUpDown(9)->Position(), 3);
+            EXPECT_TRUE(f->PageDesignRBtn->Checked());
+            EXPECT_TRUE(f->StartPageEdit->Enabled());
+            EXPECT_EQ(f->StartPageEdit->Text(), AnsiString("3"));
+            EXPECT_EQ(f->OddPageBtn->Checked(), s.pageOption == 1);
+            EXPECT_TRUE(f->LineNumPrintCBox->Checked());
+            EXPECT_EQ(f->ColCBox->ItemIndex(), s.columnCount - 1);
+            EXPECT_EQ(f->HeaderEdit->Text(), NsStringToAnsi(s.header));
+            EXPECT_EQ(f->HPosCBox->ItemIndex(), 2);
+            EXPECT_EQ(f->Pri->FileName(), AnsiString("無題"));
+            if (showing > 0)
+                return;
+            // What the user changes before Esc is what the next showing finds.
+            f->FontSizeCBox->SetItemIndex(f->FontSizeCBox->Items()->IndexOf("20"));
+            f->PairEdit(2)->SetText("31");
+            f->EvenPageRBtn->SetChecked(true);
+            f->ColCBox->SetItemIndex(2);
+            f->HeaderEdit->SetText("頁 %p");
+            s.fontSize = 20;
+            s.marginRight = 31;
+            s.pageOption = 2;
+            s.columnCount = 3;
+            s.header = AnsiToNsString("頁 %p");
+        });
+        EXPECT_EQ(f->ShowModal(), mrCancel);
         EXPECT_EQ(Saved(), s);
     }
 }
@@ -140,12 +191,47 @@ TEST(TPrintForm, EditAndUpDownFollowEachOtherAndBadTextFallsBack)
     d.form->Close();
 }
 
+namespace
+{
+// While a print's layout runs: whether the status panel is what shows at its corners.
+struct TPanelOnTop
+{
+    static inline TPrintForm* form = nullptr;
+    static inline bool seen = false, onTop = false;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        if (!form->PrintStatusPanel->Visible() || seen)
+            return;
+        seen = true;
+        TPanel* panel = form->PrintStatusPanel;
+        onTop = true;
+        for (const POINT p : {POINT{panel->Left() + 4, panel->Top() + 4},
+                              POINT{panel->Left() + panel->Width() - 4, panel->Top() + panel->Height() - 4}})
+            onTop &= ChildWindowFromPointEx(form->Handle(), p, CWP_SKIPINVISIBLE) == panel->Handle();
+    }
+};
+} // namespace
+
 TEST(TPrintForm, NoPageToPrintOrPreviewSaysSoAndADegeneratePageSaysWhy)
 {
     TDialog d;
     d.form->Show();
+    EXPECT_FALSE(d.form->PrintBtn->Glyph()->Empty());
+    EXPECT_FALSE(d.form->PreViewBtn->Glyph()->Empty());
+    // The status picture stands on the panel's face: its own background colour is gone.
+    TBitmap* picture = d.form->PrintStatusImage->Picture()->Bitmap();
+    ASSERT_NE(picture, nullptr);
+    const uint8_t* corner = picture->ScanLine(picture->Height() - 1);
+    EXPECT_EQ(RGB(corner[2], corner[1], corner[0]), COLORREF(ColorToRGB(d.form->PrintStatusPanel->Color())));
     d.form->EvenPageRBtn->SetChecked(true); // one page: nothing even
+    // The status panel shows above the controls it covers while the layout runs.
+    TPanelOnTop::form = d.form;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 1, TPanelOnTop::Tick);
     d.form->PrintBtnClick(nullptr);
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(TPanelOnTop::seen);
+    EXPECT_TRUE(TPanelOnTop::onTop);
+    EXPECT_FALSE(d.form->PrintStatusPanel->Visible());
     d.form->PreViewBtnClick(nullptr);
     ASSERT_EQ(d.services.boxes.size(), 2u);
     EXPECT_EQ(d.services.boxes[0], msgNoPrintPage);

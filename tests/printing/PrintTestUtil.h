@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,13 @@ public:
         return dc_;
     }
     DEVMODEW* DevMode() override { return nullptr; }
+    // The driver's paper answers; none given: -1, as without a device mode.
+    int DeviceCapability(WORD capability, wchar_t* output) override
+    {
+        return capabilities ? capabilities(capability, output) : -1;
+    }
     bool hasDC = true;
+    std::function<int(WORD, wchar_t*)> capabilities;
 
 private:
     int width_, height_, dpi_;

@@ -115,6 +115,75 @@ TEST(SplitLineToWidth, RandomLinesSplitIntoWholeCharactersThatFit)
     }
 }
 
+namespace
+{
+// What a printer driver answers about its papers: the number of papers, then what each filled
+// answer returns and writes.
+struct TPaperAnswers
+{
+    int count, names, sizes, ids;
+    std::wstring nameBlock; // 64 characters a paper, without a terminator when full
+    std::vector<POINT> tenths = {{2100, 2970}, {1820, 2575}};
+    std::vector<WORD> numbers = {DMPAPER_A4, DMPAPER_B5};
+    int operator()(WORD capability, wchar_t* out) const
+    {
+        if (!out)
+            return capability == DC_PAPERS ? count : -1;
+        if (capability == DC_PAPERNAMES)
+        {
+            std::copy(nameBlock.begin(), nameBlock.end(), out);
+            return names;
+        }
+        if (capability == DC_PAPERSIZE)
+        {
+            std::copy(tenths.begin(), tenths.end(), reinterpret_cast<POINT*>(out));
+            return sizes;
+        }
+        std::copy(numbers.begin(), numbers.end(), reinterpret_cast<WORD*>(out));
+        return ids;
+    }
+};
+} // namespace
+
+TEST(PaperItemList, TakesOnlyConsistentDriverAnswersAndNamesOfAllSixtyFourCharacters)
+{
+    const std::wstring full(64, L'x');
+    const std::wstring names = full + L"B5" + std::wstring(62, L'\0');
+    const struct
+    {
+        const char* what;
+        TPaperAnswers answers;
+        std::vector<std::string> expected; // "name width height id"
+    } cases[] = {
+        {"driver cannot tell", {-1, -1, -1, -1, names}, {}},
+        {"no papers", {0, 0, 0, 0, names}, {}},
+        {"names refused", {2, -1, 2, 2, names}, {}},
+        {"one size short", {2, 2, 1, 2, names}, {}},
+        {"one number short", {2, 2, 2, 1, names}, {}},
+        {"consistent", {2, 2, 2, 2, names}, {std::string(64, 'x') + " 210 297 9", "B5 182 258 13"}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        TFakePrinter device;
+        device.capabilities = c.answers;
+        TStringsPrinter p(nullptr);
+        TPaperItemList* list = p.PrinterInfo()->PaperList();
+        list->UpdateList();
+        std::vector<std::string> got;
+        for (int i = 0; i < list->GetCount(); ++i)
+        {
+            const typPaperItem* item = list->GetPaperItem(i);
+            got.push_back(item->name.str() + " " + std::to_string(item->width) + " " + std::to_string(item->height) +
+                          " " + std::to_string(item->id));
+        }
+        EXPECT_EQ(got, c.expected);
+        // The current paper (A4 without a device mode) is the driver's when listed, else the table's.
+        const std::string a4 = c.expected.empty() ? "DMPAPER_A4" : std::string(64, 'x');
+        EXPECT_EQ(p.PrinterInfo()->GetPaperName(), AnsiString(a4.c_str()));
+    }
+}
+
 TEST(StringsPrinter, SettersClampIntoTheirRanges)
 {
     TStringsPrinter p(nullptr);
@@ -351,6 +420,29 @@ TEST(StringsPrinterLayout, HeaderOnThirdPageNamesFileAndPage)
     ASSERT_TRUE(out.ok);
     ASSERT_GE(out.pages.size(), 3u);
     EXPECT_EQ(out.pages[2].front().text, "b.txt - 3");
+}
+
+TEST(StringsPrinterLayout, PagesHoldNoGdiObjectsAndLeaveNoneBehind)
+{
+    TFakePrinter printer;
+    TBoxServices services;
+    TStringsPrinter p(nullptr);
+    p.SetHeader("%p");
+    p.SetHeaderAlign(haCenter);
+    TStringList lines;
+    TMetaFileList pages;
+    // The first layout makes what is made once (the progress window's class, cached fonts).
+    lines.Add("x");
+    ASSERT_TRUE(p.DivideStringsToMetaFiles(&lines, &pages, "t"));
+    pages.Clear();
+    const int before = GdiObjectsInUse();
+    for (int i = 0; i < 6000; ++i)
+        lines.Add("表 line\twith a tab " + IntToStr(i));
+    ASSERT_TRUE(p.DivideStringsToMetaFiles(&lines, &pages, "t"));
+    ASSERT_GE(pages.GetCount(), 50);
+    EXPECT_LE(GdiObjectsInUse() - before, 2) << pages.GetCount() << " pages";
+    pages.Clear();
+    EXPECT_EQ(GdiObjectsInUse(), before);
 }
 
 TEST(StringsPrinterLayout, AnEmptyListGivesOnePageWithHeaderAndFooterOnly)

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "printing/StrPrint.h"
 #include "printing/Strpprog.h"
 #include "tests/TestServices.h"
@@ -37,11 +40,28 @@ struct TPreview
 TEST(TFormStrPreview, IndicatorAndNavigationFollowThePage)
 {
     TPreview one(1);
+    // Sized when shown, and still wholly on the screen.
+    EXPECT_GE(one.form->Top(), 0);
+    EXPECT_LE(one.form->Top() + one.form->Height(), Screen->Height());
+    EXPECT_GE(one.form->Left(), 0);
+    EXPECT_LE(one.form->Left() + one.form->Width(), Screen->Width());
     EXPECT_EQ(one.form->Label1->Caption(), AnsiString("  1 /   1"));
     EXPECT_EQ(one.form->Label1->Width(), 100); // room for the numbers, however they change
+    // The page buttons show a glyph each, all different, and no text.
+    std::set<std::string> glyphs;
     for (TSpeedButton* b : {one.form->SpeedButton1, one.form->SpeedButton2, one.form->SpeedButton3,
                             one.form->SpeedButton4})
+    {
         EXPECT_FALSE(b->Enabled());
+        EXPECT_TRUE(b->Caption().IsEmpty());
+        TBitmap* g = b->Glyph();
+        ASSERT_FALSE(g->Empty());
+        std::string pixels;
+        for (int y = 0; y < g->Height(); ++y)
+            pixels.append(reinterpret_cast<const char*>(g->ScanLine(y)), size_t(g->Width() * 3));
+        glyphs.insert(pixels);
+    }
+    EXPECT_EQ(glyphs.size(), 4u);
 
     TPreview english(1, true);
     EXPECT_EQ(english.form->Caption(), AnsiString("Print Preview"));

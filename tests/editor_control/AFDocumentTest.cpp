@@ -484,12 +484,15 @@ TEST(AFDocument, ARefoldOfAWholeParagraphIsOneUndoRecordReplayedExactly)
 // loaded unfolded and folded paragraph by paragraph.
 TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
 {
-    const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "「", "ab\tcd", "0123456789"};
+    // Runs of tabs and long runs without one put tabs at and around the end of what a break
+    // decision looks at.
+    const char* const pieces[] = {"a",     "word ", "\t", "漢", "ｶ", "。", "「", "ab\tcd", "0123456789", "\t\t\t",
+                                  "漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな"};
     std::mt19937 rng(5);
-    for (int round = 0; round < 300; ++round)
+    for (int round = 0; round < 1500; ++round)
     {
         std::string text;
-        for (int k = int(rng() % 60); k > 0; --k)
+        for (int k = int(rng() % 90); k > 0; --k)
             text += rng() % 10 == 0 ? (rng() % 2 ? "\r\t\t" : "\r") : pieces[rng() % std::size(pieces)];
         const int wrap = 10 + int(rng() % 30);
         const int tab = 1 << (rng() % 4);
@@ -517,7 +520,11 @@ TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
                         d.FoldLine(r);
             std::vector<std::string> out;
             for (int r = 0; r < d.GetLinesCount(); ++r)
-                out.push_back(std::to_string(d.Attrs()->GetItem(r)->Indent) + ":" + d.GetLine(r).str());
+            {
+                const TAttrListItem* a = d.Attrs()->GetItem(r);
+                out.push_back(std::to_string(a->Indent) + "/" + std::to_string(a->WrapPos) + "/" +
+                              std::to_string(a->Dirty) + ":" + d.GetLine(r).str());
+            }
             return out;
         };
         const unsigned state = rng();

@@ -209,7 +209,9 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
                 emit(off, restLen);
                 return;
             }
-            brk = WordBreak(D, wrap, indent + 1);
+            // A lower bound one less changes the decision only where the first one stopped at its
+            // bound: elsewhere both take the same steps.
+            brk = first != indent + 2 ? first : WordBreak(D, wrap, indent + 1);
             if (!truncated && dLen < brk)
                 brk = dLen; // the CR stays on the piece
         }

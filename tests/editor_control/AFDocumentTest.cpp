@@ -485,15 +485,18 @@ TEST(AFDocument, ARefoldOfAWholeParagraphIsOneUndoRecordReplayedExactly)
 TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
 {
     // Runs of tabs and long runs without one put tabs at and around the end of what a break
-    // decision looks at.
-    const char* const pieces[] = {"a",     "word ", "\t", "漢", "ｶ", "。", "「", "ab\tcd", "0123456789", "\t\t\t",
+    // decision looks at; a run of single-byte characters that may not end a row walks a break
+    // back to the indent.
+    const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "「", "ab\tcd",
+                                  "0123456789", "\t\t\t", "((((((",
                                   "漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな"};
     std::mt19937 rng(5);
     for (int round = 0; round < 1500; ++round)
     {
         std::string text;
         for (int k = int(rng() % 90); k > 0; --k)
-            text += rng() % 10 == 0 ? (rng() % 2 ? "\r\t\t" : "\r") : pieces[rng() % std::size(pieces)];
+            text += rng() % 10 == 0 ? (rng() % 2 ? (rng() % 2 ? "\r\t\t" : "\r\t") : "\r")
+                                    : pieces[rng() % std::size(pieces)];
         const int wrap = 10 + int(rng() % 30);
         const int tab = 1 << (rng() % 4);
         const TConvMode indents = rng() % 2 ? TConvMode{cmTabToIndent} : TConvMode();
@@ -503,7 +506,7 @@ TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
             d.DefWrapPos() = wrap;
             d.TabSize() = tab;
             d.SetBanHead("、。）」");
-            d.SetBanEnd("（「");
+            d.SetBanEnd("（「(");
             TStringStream in(Ansi(text));
             TStringList lines;
             TAttrList records;

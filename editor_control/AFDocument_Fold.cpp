@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <typeinfo>
+#include <vector>
 
 #include "editor_control/AFDocument.h"
 #include "editor_control/AFEditText.h"
@@ -115,6 +116,20 @@ int FirstCharLength(const char* text, int len)
     return len > 0 ? 1 : 0;
 }
 
+// Where a tab of a piece's display form went.
+struct TTabCell
+{
+    int col, width, source;
+};
+
+struct TPieceScratch
+{
+    AnsiString display;
+    std::vector<TTabCell> tabs;
+    bool busy = false;
+};
+thread_local TPieceScratch pieceScratch;
+
 // Moves a cut back (or, at the very start, forward) so it never splits a double-byte character.
 int AlignCut(const char* text, int len, int cut)
 {
@@ -146,13 +161,18 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
     int off = 0;
     const int tab = std::max(1, FTabSize);
     // One buffer for every piece's display form (written in place while nothing else holds it),
-    // and where its tabs went, to find the byte a display column shows.
-    AnsiString D;
-    struct TTabCell
+    // and where its tabs went, to find the byte a display column shows; kept for the next
+    // paragraph unless a word-break handler folds another one meanwhile.
+    TPieceScratch own;
+    TPieceScratch& scratch = pieceScratch.busy ? own : pieceScratch;
+    struct TRelease
     {
-        int col, width, source;
-    };
-    std::vector<TTabCell> tabs;
+        TPieceScratch& s;
+        ~TRelease() { s.busy = false; }
+    } release{scratch};
+    scratch.busy = true;
+    AnsiString& D = scratch.display;
+    std::vector<TTabCell>& tabs = scratch.tabs;
     for (;;)
     {
         const int restLen = total - off;

@@ -702,6 +702,54 @@ struct TChangeCount
 };
 } // namespace
 
+// A word-break handler that folds a text of its own, in the middle of a folded load's decision.
+namespace
+{
+class TRefoldingHost : public TAFDocumentHost
+{
+public:
+    int calls = 0;
+    bool DocWordBreak(const AnsiString&, int&) override
+    {
+        ++calls;
+        TAFDocument other;
+        other.DefWrapPos() = 10;
+        other.TabSize() = 2;
+        TStringStream in(Ansi("\tanother\ttext that\tfolds into\tmany rows\r\tand more\r"));
+        TStringList lines;
+        TAttrList records;
+        TLoadTruncation truncation;
+        other.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
+        return false;
+    }
+};
+} // namespace
+
+TEST(AFDocument, AFoldedLoadCutsTheSameWhenAWordBreakHandlerFoldsAnotherTextMeanwhile)
+{
+    auto rowsOf = [](TAFDocumentHost* host) {
+        TAFDocument d;
+        if (host)
+            d.SetHost(host);
+        d.DefWrapPos() = 12;
+        d.TabSize() = 4;
+        TStringStream in(Ansi("ab\tcd\tef 0123456789 gh\tij\r漢字\tかな漢字かな漢字\tかな\r"));
+        TStringList lines;
+        TAttrList records;
+        TLoadTruncation truncation;
+        d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
+        std::vector<std::string> out;
+        for (int r = 0; r < lines.GetCount(); ++r)
+            out.push_back(lines.Get(r).str());
+        return out;
+    };
+    TRefoldingHost host;
+    const auto alone = rowsOf(nullptr);
+    EXPECT_EQ(rowsOf(&host), alone);
+    EXPECT_GT(host.calls, 0);
+    EXPECT_GT(alone.size(), 4u);
+}
+
 TEST(AFDocument, TakenRowsMoveIntoAPlainRowListAndAreAddedOneByOneToAnyOther)
 {
     for (bool plain : {true, false})

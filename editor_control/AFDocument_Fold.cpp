@@ -1,11 +1,13 @@
 // Line-breaking decision and the folding of loaded paragraphs into display rows.
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <typeinfo>
+#include <vector>
 
 #include "editor_control/AFDocument.h"
 #include "editor_control/AFEditText.h"
@@ -114,6 +116,20 @@ int FirstCharLength(const char* text, int len)
     return len > 0 ? 1 : 0;
 }
 
+// Where a tab of a piece's display form went.
+struct TTabCell
+{
+    int col, width, source;
+};
+
+struct TPieceScratch
+{
+    AnsiString display;
+    std::vector<TTabCell> tabs;
+    bool busy = false;
+};
+thread_local TPieceScratch pieceScratch;
+
 // Moves a cut back (or, at the very start, forward) so it never splits a double-byte character.
 int AlignCut(const char* text, int len, int cut)
 {
@@ -143,34 +159,66 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
     };
 
     int off = 0;
-    std::string dsp;
-    // One buffer for every piece's display form (written in place while nothing else holds it).
-    AnsiString D;
+    const int tab = std::max(1, FTabSize);
+    // One buffer for every piece's display form (written in place while nothing else holds it),
+    // and where its tabs went, to find the byte a display column shows; kept for the next
+    // paragraph unless a word-break handler folds another one meanwhile.
+    TPieceScratch own;
+    TPieceScratch& scratch = pieceScratch.busy ? own : pieceScratch;
+    struct TRelease
+    {
+        TPieceScratch& s;
+        ~TRelease() { s.busy = false; }
+    } release{scratch};
+    scratch.busy = true;
+    AnsiString& D = scratch.display;
+    std::vector<TTabCell>& tabs = scratch.tabs;
     for (;;)
     {
-        int restLen = total - off;
+        const int restLen = total - off;
+        const char* s = base + off;
+        // The indent, then the bytes with tabs widened, up to the reach of a break decision (a
+        // tab right after a run that reached the limit is still widened).
+        const int limit = indent + window;
+        const int reach = int(std::min<int64_t>(window, int64_t(restLen) * tab)) + tab;
+        D.SetLength(indent + reach);
+        char* d = D.Unique();
+        std::memset(d, ' ', size_t(indent));
+        tabs.clear();
+        int n = indent;
+        int i = 0;
         bool truncated = false;
-        const int look = std::min(restLen, window);
-        if (!FindTab(base + off, size_t(std::min(restLen, window + 1))))
+        while (i < restLen)
         {
-            // No tab within reach: the display form is the indent and the bytes as they are.
-            truncated = restLen > window;
-            D.SetLength(indent + look);
-            if (char* d = D.Unique())
+            if (n >= limit)
             {
-                std::memset(d, ' ', size_t(indent));
-                std::memcpy(d + indent, base + off, size_t(look));
+                truncated = true;
+                break;
             }
+            const int span = std::min(restLen - i, limit - n + 1);
+            const char* t = FindTab(s + i, size_t(span));
+            const int run = t ? int(t - (s + i)) : span;
+            if (n + run > limit)
+            {
+                std::memcpy(d + n, s + i, size_t(limit - n));
+                n = limit;
+                truncated = true;
+                break;
+            }
+            std::memcpy(d + n, s + i, size_t(run));
+            n += run;
+            i += run;
+            if (!t)
+                break;
+            const int w = tab - (n - indent) % tab;
+            std::memset(d + n, '\x0B', size_t(w - 1));
+            d[n + w - 1] = '\t';
+            tabs.push_back(TTabCell{n - indent, w, i});
+            n += w;
+            ++i;
         }
-        else
-        {
-            dsp.assign(size_t(indent), ' ');
-            AppendTabExpansion(dsp, base + off, restLen, FTabSize, false, indent + window, &truncated);
-            D.SetLength(int(dsp.size()));
-            if (!dsp.empty())
-                std::memcpy(D.Unique(), dsp.data(), dsp.size());
-        }
-        int dLen = D.Length();
+        D.SetLength(n);
+        int dLen = n;
 
         int brk;
         if (endsParagraph)
@@ -181,7 +229,9 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
                 emit(off, restLen);
                 return;
             }
-            brk = WordBreak(D, wrap, indent + 1);
+            // A lower bound one less changes the decision only where the first one stopped at its
+            // bound: elsewhere both take the same steps.
+            brk = first != indent + 2 ? first : WordBreak(D, wrap, indent + 1);
             if (!truncated && dLen < brk)
                 brk = dLen; // the CR stays on the piece
         }
@@ -194,7 +244,31 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
             }
             brk = WordBreak(D, wrap, indent + 1);
         }
-        int lb = DspColToLogCol(base + off, restLen, FTabSize, brk - indent);
+        // The byte the break column falls on; past what was widened only a truncated form needs
+        // the walk along the bytes.
+        const int col = brk - indent;
+        int lb;
+        if (col < 0)
+            lb = col;
+        else if (col < dLen - indent)
+        {
+            lb = col;
+            for (const TTabCell& c : tabs)
+            {
+                if (col < c.col)
+                    break;
+                if (col < c.col + c.width)
+                {
+                    lb = c.source; // a column of a tab's room is the tab
+                    break;
+                }
+                lb = c.source + 1 + (col - c.col - c.width);
+            }
+        }
+        else if (!truncated)
+            lb = restLen;
+        else
+            lb = DspColToLogCol(s, restLen, FTabSize, col);
         if (lb >= restLen)
         {
             emit(off, restLen);

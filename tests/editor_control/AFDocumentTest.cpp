@@ -484,13 +484,19 @@ TEST(AFDocument, ARefoldOfAWholeParagraphIsOneUndoRecordReplayedExactly)
 // loaded unfolded and folded paragraph by paragraph.
 TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
 {
-    const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "「", "ab\tcd", "0123456789"};
+    // Runs of tabs and long runs without one put tabs at and around the end of what a break
+    // decision looks at; a run of single-byte characters that may not end a row walks a break
+    // back to the indent.
+    const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "「", "ab\tcd",
+                                  "0123456789", "\t\t\t", "((((((",
+                                  "漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな"};
     std::mt19937 rng(5);
-    for (int round = 0; round < 300; ++round)
+    for (int round = 0; round < 1500; ++round)
     {
         std::string text;
-        for (int k = int(rng() % 60); k > 0; --k)
-            text += rng() % 10 == 0 ? (rng() % 2 ? "\r\t\t" : "\r") : pieces[rng() % std::size(pieces)];
+        for (int k = int(rng() % 90); k > 0; --k)
+            text += rng() % 10 == 0 ? (rng() % 2 ? (rng() % 2 ? "\r\t\t" : "\r\t") : "\r")
+                                    : pieces[rng() % std::size(pieces)];
         const int wrap = 10 + int(rng() % 30);
         const int tab = 1 << (rng() % 4);
         const TConvMode indents = rng() % 2 ? TConvMode{cmTabToIndent} : TConvMode();
@@ -500,7 +506,7 @@ TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
             d.DefWrapPos() = wrap;
             d.TabSize() = tab;
             d.SetBanHead("、。）」");
-            d.SetBanEnd("（「");
+            d.SetBanEnd("（「(");
             TStringStream in(Ansi(text));
             TStringList lines;
             TAttrList records;
@@ -517,7 +523,11 @@ TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
                         d.FoldLine(r);
             std::vector<std::string> out;
             for (int r = 0; r < d.GetLinesCount(); ++r)
-                out.push_back(std::to_string(d.Attrs()->GetItem(r)->Indent) + ":" + d.GetLine(r).str());
+            {
+                const TAttrListItem* a = d.Attrs()->GetItem(r);
+                out.push_back(std::to_string(a->Indent) + "/" + std::to_string(a->WrapPos) + "/" +
+                              std::to_string(a->Dirty) + ":" + d.GetLine(r).str());
+            }
             return out;
         };
         const unsigned state = rng();
@@ -691,6 +701,54 @@ struct TChangeCount
     void Changed(TObject*) { ++changed; }
 };
 } // namespace
+
+// A word-break handler that folds a text of its own, in the middle of a folded load's decision.
+namespace
+{
+class TRefoldingHost : public TAFDocumentHost
+{
+public:
+    int calls = 0;
+    bool DocWordBreak(const AnsiString&, int&) override
+    {
+        ++calls;
+        TAFDocument other;
+        other.DefWrapPos() = 10;
+        other.TabSize() = 2;
+        TStringStream in(Ansi("\tanother\ttext that\tfolds into\tmany rows\r\tand more\r"));
+        TStringList lines;
+        TAttrList records;
+        TLoadTruncation truncation;
+        other.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
+        return false;
+    }
+};
+} // namespace
+
+TEST(AFDocument, AFoldedLoadCutsTheSameWhenAWordBreakHandlerFoldsAnotherTextMeanwhile)
+{
+    auto rowsOf = [](TAFDocumentHost* host) {
+        TAFDocument d;
+        if (host)
+            d.SetHost(host);
+        d.DefWrapPos() = 12;
+        d.TabSize() = 4;
+        TStringStream in(Ansi("ab\tcd\tef 0123456789 gh\tij\r漢字\tかな漢字かな漢字\tかな\r"));
+        TStringList lines;
+        TAttrList records;
+        TLoadTruncation truncation;
+        d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
+        std::vector<std::string> out;
+        for (int r = 0; r < lines.GetCount(); ++r)
+            out.push_back(lines.Get(r).str());
+        return out;
+    };
+    TRefoldingHost host;
+    const auto alone = rowsOf(nullptr);
+    EXPECT_EQ(rowsOf(&host), alone);
+    EXPECT_GT(host.calls, 0);
+    EXPECT_GT(alone.size(), 4u);
+}
 
 TEST(AFDocument, TakenRowsMoveIntoAPlainRowListAndAreAddedOneByOneToAnyOther)
 {

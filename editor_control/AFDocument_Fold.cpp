@@ -269,14 +269,14 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
             lb = restLen;
         else
             lb = DspColToLogCol(s, restLen, FTabSize, col);
-        if (lb >= restLen)
-        {
-            emit(off, restLen);
-            return;
-        }
         lb = AlignCut(base + off, restLen, lb);
         if (lb <= 0)
             lb = FirstCharLength(base + off, restLen); // always make progress
+        if (lb >= restLen)
+        {
+            emit(off, restLen); // the piece that took the rest ends the paragraph: no empty row after it
+            return;
+        }
         emit(off, lb);
         off += lb;
     }

@@ -488,7 +488,7 @@ TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
     // decision looks at; a run of single-byte characters that may not end a row walks a break
     // back to the indent.
     const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "「", "ab\tcd",
-                                  "0123456789", "\t\t\t", "((((((",
+                                  "0123456789", "\t\t\t", "((((((", "。。。。。。。。。。。。",
                                   "漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな"};
     std::mt19937 rng(5);
     // Tab sizes past the smallest wrap's room put a tab alone on a row, wider than the row.
@@ -508,6 +508,8 @@ TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
             d.TabSize() = tab;
             d.SetBanHead("、。）」");
             d.SetBanEnd("（「(");
+            if (rng() % 4 == 0)
+                d.WrapTrailBytes() = int(rng() % 100); // a long run that may not begin a row hangs
             TStringStream in(Ansi(text));
             TStringList lines;
             TAttrList records;

@@ -149,8 +149,9 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
     const int indent = attr.Indent > 0 ? attr.Indent : 0;
     const int wrap = FOptions.Contains(aoAutoFormat) ? (attr.WrapPos ? attr.WrapPos : FDefWrapPos) : kNoWrap;
     const bool endsParagraph = total > 0 && base[total - 1] == '\r';
-    // Only the first wrap + a margin display bytes can influence a break decision.
-    const int window = wrap + 64;
+    // Only the first wrap + a margin display bytes can influence a break decision; characters
+    // that may not begin a row hang past the wrap as far as the trail budget lets them.
+    const int window = int(std::min<int64_t>(int64_t(wrap) + std::max(0, FWrapTrailBytes) + 64, INT_MAX / 4));
 
     auto emit = [&](int from, int count) {
         lines->Add(NewRowText(base + from, count));
@@ -269,14 +270,14 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
             lb = restLen;
         else
             lb = DspColToLogCol(s, restLen, FTabSize, col);
-        if (lb >= restLen)
-        {
-            emit(off, restLen);
-            return;
-        }
         lb = AlignCut(base + off, restLen, lb);
         if (lb <= 0)
             lb = FirstCharLength(base + off, restLen); // always make progress
+        if (lb >= restLen)
+        {
+            emit(off, restLen); // the piece that took the rest ends the paragraph: no empty row after it
+            return;
+        }
         emit(off, lb);
         off += lb;
     }

@@ -302,7 +302,7 @@ std::string TEpisode::Run(long long& edits)
         options << aoWordWrap;
     d.Options() = options;
     d.DefWrapPos() = 10 + Rand(30);
-    d.TabSize() = 1 << Rand(4);
+    d.TabSize() = 1 + Rand(16);
     d.SetBanHead("、。）」ぁ)]}.,");
     d.SetBanEnd("（「([{");
     for (int c = 0; c < 256; ++c)
@@ -488,9 +488,10 @@ TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
     // decision looks at; a run of single-byte characters that may not end a row walks a break
     // back to the indent.
     const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "「", "ab\tcd",
-                                  "0123456789", "\t\t\t", "((((((",
+                                  "0123456789", "\t\t\t", "((((((", "。。。。。。。。。。。。",
                                   "漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな漢字かな"};
     std::mt19937 rng(5);
+    // Tab sizes past the smallest wrap's room put a tab alone on a row, wider than the row.
     for (int round = 0; round < 1500; ++round)
     {
         std::string text;
@@ -498,7 +499,7 @@ TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
             text += rng() % 10 == 0 ? (rng() % 2 ? (rng() % 2 ? "\r\t\t" : "\r\t") : "\r")
                                     : pieces[rng() % std::size(pieces)];
         const int wrap = 10 + int(rng() % 30);
-        const int tab = 1 << (rng() % 4);
+        const int tab = 1 + int(rng() % 16);
         const TConvMode indents = rng() % 2 ? TConvMode{cmTabToIndent} : TConvMode();
         auto rowsOf = [&](bool foldedLoad) {
             TAFDocument d;
@@ -507,6 +508,8 @@ TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
             d.TabSize() = tab;
             d.SetBanHead("、。）」");
             d.SetBanEnd("（「(");
+            if (rng() % 4 == 0)
+                d.WrapTrailBytes() = int(rng() % 100); // a long run that may not begin a row hangs
             TStringStream in(Ansi(text));
             TStringList lines;
             TAttrList records;
@@ -535,9 +538,62 @@ TEST(AFDocument, AFoldedLoadCutsEveryParagraphWhereFoldingItRowByRowDoes)
         const auto loaded = rowsOf(true);
         rng.seed(state);
         const auto edited = rowsOf(false);
+        size_t at = 0;
+        while (at < loaded.size() && at < edited.size() && loaded[at] == edited[at])
+            ++at;
+        auto around = [at](const std::vector<std::string>& rows) {
+            std::string s;
+            for (size_t i = at > 0 ? at - 1 : 0; i < rows.size() && i < at + 2; ++i)
+                s += " \"" + Hex(rows[i]) + "\"";
+            return s;
+        };
         ASSERT_EQ(loaded, edited) << "round " << round << ", wrap " << wrap << ", tab " << tab << ", text \""
-                                  << Hex(text) << "\"";
+                                  << Hex(text) << "\"\nrows from " << (at > 0 ? at - 1 : 0) << " loaded"
+                                  << around(loaded) << "\n edited" << around(edited);
     }
+}
+
+// A tab wider than what a row has left stays on a row of its own, and the last piece of a paragraph
+// is never followed by an empty row, whether the text is folded on loading or row by row.
+TEST(AFDocument, ATabWiderThanItsRowStaysAloneOnItWithoutAnEmptyRowAfterIt)
+{
+    struct TCase
+    {
+        const char* text;
+        int wrap, tab;
+        bool indents;
+        std::vector<std::string> rows; // indent:text
+    };
+    const TCase cases[] = {
+        {"漢字\r\t\t", 28, 16, true, {"0:漢字\r", "16:\t"}},
+        {"\t\tかな\r", 28, 16, true, {"16:\t", "16:かな\r", "0:"}},
+        {"abcdefgh\t", 10, 12, false, {"0:abcdefgh", "0:\t"}},
+        {"ab\t\t", 10, 9, false, {"0:ab\t", "0:\t"}},
+    };
+    for (const TCase& c : cases)
+        for (bool foldedLoad : {true, false})
+        {
+            TAFDocument d;
+            d.DefWrapPos() = c.wrap;
+            d.TabSize() = c.tab;
+            TStringStream in(Ansi(c.text));
+            TStringList lines;
+            TAttrList records;
+            TLoadTruncation truncation;
+            TConvMode modes = c.indents ? TConvMode{cmTabToIndent} : TConvMode();
+            if (foldedLoad)
+                modes << cmFoldLine;
+            d.ReadRows(&in, modes, lines, records, truncation);
+            d.TakeRows(lines);
+            d.Attrs()->Swap(records);
+            for (int r = 0; !foldedLoad && r < d.GetLinesCount(); ++r)
+                d.FoldLine(r);
+            std::vector<std::string> rows;
+            for (int r = 0; r < d.GetLinesCount(); ++r)
+                rows.push_back(std::to_string(d.Attrs()->GetItem(r)->Indent) + ":" + d.GetLine(r).str());
+            EXPECT_EQ(rows, c.rows) << (foldedLoad ? "folded load" : "folded row by row") << " of \"" << Hex(c.text)
+                                    << "\"";
+        }
 }
 
 // A re-fold done in one pass (no row hook can watch) against the same re-fold step by step (a host
@@ -591,7 +647,8 @@ std::string DocumentText(TAFDocument& d)
 
 TEST(AFDocument, AOnePassRefoldDoesExactlyWhatTheStepByStepRefoldDoes)
 {
-    const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "、", "「", "）", "ab\tcd", "0123456789", " "};
+    const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "、", "「", "）", "ab\tcd", "0123456789", " ",
+                                  "\t\t\t", "漢字かな漢字かな漢字かな"};
     std::mt19937 rng(11);
     auto rand = [&](int n) { return int(rng() % unsigned(n)); };
     int onePass = 0;
@@ -601,7 +658,7 @@ TEST(AFDocument, AOnePassRefoldDoesExactlyWhatTheStepByStepRefoldDoes)
         for (int k = 1 + rand(90); k > 0; --k)
             text += rand(14) == 0 ? "\r" : pieces[rand(int(std::size(pieces)))];
         const int wrap = 8 + rand(30);
-        const int tab = 1 << rand(4);
+        const int tab = 1 + rand(16);
         const TAFEditOptions options = rand(2) ? TAFEditOptions{aoAutoFormat, aoJpnBanBreak, aoWordWrap}
                                                : rand(2) ? TAFEditOptions{aoAutoFormat, aoJpnBanBreak}
                                                          : TAFEditOptions{aoAutoFormat};
@@ -635,7 +692,11 @@ TEST(AFDocument, AOnePassRefoldDoesExactlyWhatTheStepByStepRefoldDoes)
                 TAttrListItem* a = d.Attrs()->GetItem(i);
                 a->Dirty = r() % 2;
                 if (r() % 4 == 0)
-                    a->Indent = int16_t(r() % 5);
+                {
+                    // Now and then a tab's width past the indent reaches or passes the wrap.
+                    const int extra = r() % 4 == 0 ? tab : 0;
+                    a->Indent = int16_t(extra + int(r() % 5));
+                }
                 if (r() % 8 == 0)
                     a->WrapPos = uint16_t(std::max<int>(a->Indent + 2, wrap + int(r() % 7) - 3));
                 if (r() % 9 == 0)

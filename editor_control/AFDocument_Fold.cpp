@@ -144,8 +144,16 @@ int AlignCut(const char* text, int len, int cut)
 void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs,
                                       const AnsiString& text, const TAttrListItem& attr)
 {
-    const char* base = text.c_str();
-    const int total = text.Length();
+    TRowChunks rows;
+    FoldParagraphInto(rows, attrs, text.view(), attr);
+    rows.MoveInto(*lines, 0);
+}
+
+void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>& attrs, std::string_view text,
+                                      const TAttrListItem& attr)
+{
+    const char* base = text.data();
+    const int total = int(text.size());
     const int indent = attr.Indent > 0 ? attr.Indent : 0;
     const int wrap = FOptions.Contains(aoAutoFormat) ? (attr.WrapPos ? attr.WrapPos : FDefWrapPos) : kNoWrap;
     const bool endsParagraph = total > 0 && base[total - 1] == '\r';
@@ -153,7 +161,7 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
     const int window = wrap + 64;
 
     auto emit = [&](int from, int count) {
-        lines->Add(NewRowText(base + from, count));
+        rows.Add(NewRowText(base + from, count));
         attrs.push_back(attr);
         NoteLineWidth(count);
     };
@@ -613,9 +621,9 @@ void TAFDocument::RefoldParagraphs()
     } arenaUse{FArena};
     FArena = &arena;
     auto lines = std::make_unique<TStringList>();
+    TRowChunks rows;
     std::vector<TAttrListItem> attrs;
     const int n = GetLinesCount();
-    lines->SetCapacity(n);
     attrs.reserve(size_t(n));
     const int savedLongest = FLongestLine;
     FLongestLine = 0;
@@ -641,24 +649,23 @@ void TAFDocument::RefoldParagraphs()
                 rec.Dirty = true;
                 if (para.IsEmpty())
                 {
-                    lines->Add(AnsiString());
+                    rows.Add(AnsiString());
                     attrs.push_back(rec);
                 }
                 else
-                    FoldParagraphInto(lines.get(), attrs, para, rec);
+                    FoldParagraphInto(rows, attrs, para.view(), rec);
             }
         }
-        int count = lines->GetCount();
-        if (count == 0 || (lines->Get(count - 1).Length() > 0 &&
-                           lines->Get(count - 1).c_str()[lines->Get(count - 1).Length() - 1] == '\r'))
+        if (rows.Count() == 0 || rows.Last().view().ends_with('\r'))
         {
             // The added row starts a paragraph of its own: it takes no indent from the one before.
             TAttrListItem rec = attrs.empty() ? MakeAttr(true, 0, FDefWrapPos) : attrs.back();
             rec.Indent = 0;
             rec.ColAttr = nullptr;
-            lines->Add(AnsiString());
+            rows.Add(AnsiString());
             attrs.push_back(rec);
         }
+        rows.MoveInto(*lines, 0);
     }
     catch (...)
     {

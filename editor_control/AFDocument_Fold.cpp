@@ -124,11 +124,31 @@ struct TTabCell
 
 struct TPieceScratch
 {
-    AnsiString display;
+    std::string bytes;  // the display form
+    AnsiString display; // the same, for a word-break handler
     std::vector<TTabCell> tabs;
     bool busy = false;
 };
 thread_local TPieceScratch pieceScratch;
+
+// Copies s[0..n) to d up to its first tab, a word at a time; the count copied. Short runs between
+// tabs are the rule, too short to be worth a call out for each.
+int CopyToTab(char* d, const char* s, int n)
+{
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        uint32_t w;
+        std::memcpy(&w, s + i, 4);
+        const uint32_t x = w ^ 0x09090909u; // a zero byte where a tab was
+        if ((x - 0x01010101u) & ~x & 0x80808080u)
+            break;
+        std::memcpy(d + i, &w, 4);
+    }
+    for (; i < n && s[i] != '\t'; ++i)
+        d[i] = s[i];
+    return i;
+}
 
 // Moves a cut back (or, at the very start, forward) so it never splits a double-byte character.
 int AlignCut(const char* text, int len, int cut)
@@ -168,11 +188,12 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
 
     int off = 0;
     const int tab = std::max(1, FTabSize);
-    // One buffer for every piece's display form (written in place while nothing else holds it),
-    // and where its tabs went, to find the byte a display column shows; kept for the next
-    // paragraph unless a word-break handler folds another one meanwhile.
+    // One buffer for every piece's display form, and where its tabs went, to find the byte a
+    // display column shows; kept for the next paragraph unless a word-break handler folds another
+    // one meanwhile.
     TPieceScratch own;
-    TPieceScratch& scratch = pieceScratch.busy ? own : pieceScratch;
+    TPieceScratch& shared = pieceScratch;
+    TPieceScratch& scratch = shared.busy ? own : shared;
     struct TRelease
     {
         TPieceScratch& s;
@@ -181,6 +202,8 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
     scratch.busy = true;
     AnsiString& D = scratch.display;
     std::vector<TTabCell>& tabs = scratch.tabs;
+    // Without a word-break handler a decision reads the display form where it was built.
+    const bool direct = FHost == &FNoHost || FHost->DocRowHooksIdle();
     for (;;)
     {
         const int restLen = total - off;
@@ -189,9 +212,12 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
         // tab right after a run that reached the limit is still widened).
         const int limit = indent + window;
         const int reach = int(std::min<int64_t>(window, int64_t(restLen) * tab)) + tab;
-        D.SetLength(indent + reach);
-        char* d = D.Unique();
-        std::memset(d, ' ', size_t(indent));
+        const size_t room = size_t(std::max(indent + reach, limit + 1)) + 8;
+        if (scratch.bytes.size() < room)
+            scratch.bytes.resize(room);
+        char* d = scratch.bytes.data();
+        if (indent > 0)
+            std::memset(d, ' ', size_t(indent));
         tabs.clear();
         int n = indent;
         int i = 0;
@@ -204,34 +230,45 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
                 break;
             }
             const int span = std::min(restLen - i, limit - n + 1);
-            const char* t = FindTab(s + i, size_t(span));
-            const int run = t ? int(t - (s + i)) : span;
+            const int run = CopyToTab(d + n, s + i, span);
+            const bool t = run < span;
             if (n + run > limit)
             {
-                std::memcpy(d + n, s + i, size_t(limit - n));
                 n = limit;
                 truncated = true;
                 break;
             }
-            std::memcpy(d + n, s + i, size_t(run));
             n += run;
             i += run;
             if (!t)
                 break;
             const int w = tab - (n - indent) % tab;
-            std::memset(d + n, '\x0B', size_t(w - 1));
-            d[n + w - 1] = '\t';
+            for (int k = 0; k < w; ++k)
+                d[n + k] = k + 1 < w ? '\x0B' : '\t';
             tabs.push_back(TTabCell{n - indent, w, i});
             n += w;
             ++i;
         }
-        D.SetLength(n);
         int dLen = n;
+        if (!direct)
+        {
+            D.SetLength(n);
+            if (n > 0)
+                std::memcpy(D.Unique(), d, size_t(n));
+        }
+        auto wordBreak = [&](int p, int m) {
+            if (!direct)
+                return WordBreak(D, p, m);
+            if (dLen <= p || m >= p)
+                return p;
+            TBreakBudget budget;
+            return WordBreakStep(std::string_view(d, size_t(dLen)), p, m, budget);
+        };
 
         int brk;
         if (endsParagraph)
         {
-            int first = WordBreak(D, wrap, indent + 2);
+            int first = wordBreak(wrap, indent + 2);
             if (!truncated && first >= dLen)
             {
                 emit(off, restLen);
@@ -239,7 +276,7 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
             }
             // A lower bound one less changes the decision only where the first one stopped at its
             // bound: elsewhere both take the same steps.
-            brk = first != indent + 2 ? first : WordBreak(D, wrap, indent + 1);
+            brk = first != indent + 2 ? first : wordBreak(wrap, indent + 1);
             if (!truncated && dLen < brk)
                 brk = dLen; // the CR stays on the piece
         }
@@ -250,7 +287,7 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
                 emit(off, restLen);
                 return;
             }
-            brk = WordBreak(D, wrap, indent + 1);
+            brk = wordBreak(wrap, indent + 1);
         }
         // The byte the break column falls on; past what was widened only a truncated form needs
         // the walk along the bytes.

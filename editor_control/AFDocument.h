@@ -278,6 +278,21 @@ private:
     bool FoldTake(int row, int through, int delta);
     void FoldFlush();
 
+    // A folded load's buffers for a piece's display form and where its tabs went, kept from one
+    // paragraph to the next (busy while in use: a word-break handler may fold meanwhile).
+    struct TPieceTab
+    {
+        int col, width, source;
+    };
+    struct TPieceScratch
+    {
+        std::string bytes;  // the display form
+        AnsiString display; // the same, for a word-break handler
+        std::vector<TPieceTab> tabs;
+        bool busy = false;
+    };
+    TPieceScratch FPieceScratch;
+
     // While a load or a whole re-fold builds rows, their text goes to shared blocks.
     TStringArena* FArena = nullptr;
     AnsiString NewRowText(const char* s, int len) { return FArena ? FArena->Make(s, len) : AnsiString(s, len); }

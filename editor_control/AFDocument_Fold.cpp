@@ -116,21 +116,6 @@ int FirstCharLength(const char* text, int len)
     return len > 0 ? 1 : 0;
 }
 
-// Where a tab of a piece's display form went.
-struct TTabCell
-{
-    int col, width, source;
-};
-
-struct TPieceScratch
-{
-    std::string bytes;  // the display form
-    AnsiString display; // the same, for a word-break handler
-    std::vector<TTabCell> tabs;
-    bool busy = false;
-};
-thread_local TPieceScratch pieceScratch;
-
 // Copies s[0..n) to d up to its first tab, a word at a time; the count copied. Short runs between
 // tabs are the rule, too short to be worth a call out for each.
 int CopyToTab(char* d, const char* s, int n)
@@ -192,8 +177,7 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
     // display column shows; kept for the next paragraph unless a word-break handler folds another
     // one meanwhile.
     TPieceScratch own;
-    TPieceScratch& shared = pieceScratch;
-    TPieceScratch& scratch = shared.busy ? own : shared;
+    TPieceScratch& scratch = FPieceScratch.busy ? own : FPieceScratch;
     struct TRelease
     {
         TPieceScratch& s;
@@ -201,7 +185,7 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
     } release{scratch};
     scratch.busy = true;
     AnsiString& D = scratch.display;
-    std::vector<TTabCell>& tabs = scratch.tabs;
+    std::vector<TPieceTab>& tabs = scratch.tabs;
     // Without a word-break handler a decision reads the display form where it was built.
     const bool direct = FHost == &FNoHost || FHost->DocRowHooksIdle();
     for (;;)
@@ -245,7 +229,7 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
             const int w = tab - (n - indent) % tab;
             for (int k = 0; k < w; ++k)
                 d[n + k] = k + 1 < w ? '\x0B' : '\t';
-            tabs.push_back(TTabCell{n - indent, w, i});
+            tabs.push_back(TPieceTab{n - indent, w, i});
             n += w;
             ++i;
         }
@@ -298,7 +282,7 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
         else if (col < dLen - indent)
         {
             lb = col;
-            for (const TTabCell& c : tabs)
+            for (const TPieceTab& c : tabs)
             {
                 if (col < c.col)
                     break;

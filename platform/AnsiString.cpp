@@ -94,8 +94,6 @@ AnsiString::AnsiString(const AnsiString& o) noexcept : rep_(o.rep_)
         AtomicInc(&rep_->refs);
 }
 
-AnsiString::~AnsiString() { Release(rep_); }
-
 AnsiString& AnsiString::operator=(const AnsiString& o) noexcept
 {
     if (o.rep_)

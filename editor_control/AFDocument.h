@@ -59,7 +59,7 @@ class TRowChunks
 public:
     void Add(AnsiString row)
     {
-        if (chunks_.empty() || chunks_.back().size() == kRows)
+        if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity())
             NextChunk();
         chunks_.back().push_back(std::move(row));
         ++count_;
@@ -70,7 +70,7 @@ public:
     void MoveInto(TStringList& list, int extra);
 
 private:
-    static constexpr size_t kRows = 131072;
+    static constexpr size_t kRows = 131072; // the most a chunk holds
     void NextChunk();
     std::vector<std::vector<AnsiString>> chunks_;
     int64_t count_ = 0;

@@ -176,8 +176,9 @@ bool TLineReader::Fill()
 
 void TRowChunks::NextChunk()
 {
+    // Small at first, so a short text or a single paragraph takes little.
     chunks_.emplace_back();
-    chunks_.back().reserve(kRows);
+    chunks_.back().reserve(std::clamp(size_t(count_), size_t(256), kRows));
 }
 
 void TRowChunks::MoveInto(TStringList& list, int extra)

@@ -362,9 +362,9 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
             }
         }
 
+        rows.MoveInto(lineList, 1); // and room for the row that may follow
         // The last row never ends a paragraph. The row added for that starts a paragraph of its
         // own: it takes no indent from the line before.
-        rows.MoveInto(lineList, 1);
         TStringList* lines = &lineList;
         int n = lines->GetCount();
         if (n == 0 || (lines->Get(n - 1).Length() > 0 && lines->Get(n - 1)[lines->Get(n - 1).Length()] == '\r'))

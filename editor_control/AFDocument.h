@@ -52,6 +52,30 @@ struct TLoadTruncation
     int64_t ByteOffset = -1; // offset of the NUL byte in the stream
 };
 
+// Rows a load or a whole re-fold builds, gathered in chunks of a bounded size and then handed to
+// a row list at once: no list of them grows by copying or holds every row's slot twice.
+class TRowChunks
+{
+public:
+    void Add(AnsiString row)
+    {
+        if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity())
+            NextChunk();
+        chunks_.back().push_back(std::move(row));
+        ++count_;
+    }
+    int64_t Count() const { return count_; }
+    const AnsiString& Last() const { return chunks_.back().back(); } // not when empty
+    // Appends every row to list (and room for extra more), freeing each chunk once moved.
+    void MoveInto(TStringList& list, int extra);
+
+private:
+    static constexpr size_t kRows = 131072; // the most a chunk holds
+    void NextChunk();
+    std::vector<std::vector<AnsiString>> chunks_;
+    int64_t count_ = 0;
+};
+
 // What the document tells its view, and the hooks the view lends it. Every default does what a
 // document without a view needs: nothing, or the change goes ahead as asked.
 class TAFDocumentHost
@@ -173,6 +197,8 @@ public:
     // Appends a loaded paragraph folded at its wrap position (used while loading).
     void FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs, const AnsiString& text,
                            const TAttrListItem& attr);
+    void FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>& attrs, std::string_view text,
+                           const TAttrListItem& attr);
 
     // ---- reading and writing ----
     // Builds the rows and records of a text or raw stream into lines and records, leaving the
@@ -251,6 +277,21 @@ private:
     // them now) before a primitive at row changes them and adds delta rows.
     bool FoldTake(int row, int through, int delta);
     void FoldFlush();
+
+    // A folded load's buffers for a piece's display form and where its tabs went, kept from one
+    // paragraph to the next (busy while in use: a word-break handler may fold meanwhile).
+    struct TPieceTab
+    {
+        int col, width, source;
+    };
+    struct TPieceScratch
+    {
+        std::string bytes;  // the display form
+        AnsiString display; // the same, for a word-break handler
+        std::vector<TPieceTab> tabs;
+        bool busy = false;
+    };
+    TPieceScratch FPieceScratch;
 
     // While a load or a whole re-fold builds rows, their text goes to shared blocks.
     TStringArena* FArena = nullptr;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "editor_control/AFDocument.h"
@@ -20,8 +21,6 @@ constexpr int kRawHeaderSize = 268;
 constexpr int kMaxPiece = 65536;
 // Rows reserved before reading a text, at most.
 constexpr int64_t kGuessedRows = 65536;
-// Rows a text load gathers before it starts another list.
-constexpr int kChunkRows = 65536;
 
 // Largest indent a row of this wrap position takes; the record's field is 16 bits.
 int MaxIndentFor(int wrapPos) { return std::clamp(wrapPos - 8, 0, int(INT16_MAX)); }
@@ -70,16 +69,49 @@ private:
 
 TLineReader::TLineReader(TStream* stream) : stream_(stream), start_(stream->GetPosition()) {}
 
+namespace
+{
+// Where the first CR, LF or NUL of b[i..end) is, or end: four bytes at a time up to the word that
+// holds one. All three are below 14, so one test passes most words; a tab fails it.
+size_t FindLineEnd(const char* b, size_t i, size_t end)
+{
+    auto hasZero = [](uint32_t x) { return (x - 0x01010101u) & ~x & 0x80808080u; };
+    for (; i + 4 <= end; i += 4)
+    {
+        uint32_t w;
+        std::memcpy(&w, b + i, 4);
+        if (((w - 0x0E0E0E0Eu) & ~w & 0x80808080u) &&
+            (hasZero(w) | hasZero(w ^ 0x0D0D0D0Du) | hasZero(w ^ 0x0A0A0A0Au)))
+            break;
+    }
+    while (i < end && b[i] != '\r' && b[i] != '\n' && b[i] != '\0')
+        ++i;
+    return i;
+}
+} // namespace
+
 bool TLineReader::Next(AnsiString& line)
+{
+    std::string_view v;
+    if (!Next(v))
+        return false;
+    // Into the caller's buffer when nobody else holds it: a line read is most often dropped once
+    // its rows are made.
+    const int n = int(v.size());
+    line.Reserve(n);
+    line.SetLength(n);
+    std::memcpy(line.Unique(), v.data(), size_t(n));
+    return true;
+}
+
+bool TLineReader::Next(std::string_view& line)
 {
     for (;;)
     {
         // The search resumes where the last one stopped: a line longer than a block is not
         // looked at again after each refill.
-        const char* b = buf_.data();
-        size_t i = scan_;
-        while (i < end_ && b[i] != '\r' && b[i] != '\n' && b[i] != '\0')
-            ++i;
+        char* b = buf_.data();
+        const size_t i = FindLineEnd(b, scan_, end_);
         scanned_ += int64_t(i - scan_);
         scan_ = i;
         if (i < end_ && b[i] == '\0')
@@ -97,17 +129,12 @@ bool TLineReader::Next(AnsiString& line)
                 Fill(); // moves the bytes: scan again from the line end
                 continue;
             }
-            char c = b[i];
-            // Into the caller's buffer when nobody else holds it: a line read is most often
-            // dropped once its rows are made. The line end becomes a CR.
-            const int n = int(i - pos_ + 1);
-            line.Reserve(n);
-            line.SetLength(n);
-            char* d = line.Unique();
-            std::memcpy(d, b + pos_, size_t(n));
-            d[n - 1] = '\r';
+            const char c = b[i];
+            // The line end becomes a CR, in place: the bytes up to it are never read again.
+            b[i] = '\r';
+            line = std::string_view(b + pos_, i - pos_ + 1);
             size_t next = i + 1;
-            char partner = c == '\r' ? '\n' : '\r';
+            const char partner = c == '\r' ? '\n' : '\r';
             if (next < end_ && b[next] == partner)
                 ++next;
             pos_ = scan_ = next;
@@ -117,7 +144,7 @@ bool TLineReader::Next(AnsiString& line)
             continue;
         if (pos_ >= end_)
             return false;
-        line = AnsiString(buf_.data() + pos_, int(end_ - pos_));
+        line = std::string_view(buf_.data() + pos_, end_ - pos_);
         pos_ = scan_ = end_;
         return true;
     }
@@ -147,11 +174,40 @@ bool TLineReader::Fill()
     return true;
 }
 
+void TRowChunks::NextChunk()
+{
+    // Small at first, so a short text or a single paragraph takes little.
+    chunks_.emplace_back();
+    chunks_.back().reserve(std::clamp(size_t(count_), size_t(256), kRows));
+}
+
+void TRowChunks::MoveInto(TStringList& list, int extra)
+{
+    const int64_t total = list.GetCount() + count_ + extra;
+    if (total >= INT_MAX)
+        throw EOutOfMemory(SOutOfMemory);
+    if (total > list.GetCapacity())
+        list.SetCapacity(int(total));
+    // A list of a derived kind sees each row come through its own Add, as it always did.
+    const bool plain = typeid(list) == typeid(TStringList);
+    for (std::vector<AnsiString>& chunk : chunks_)
+    {
+        if (plain)
+            list.AppendMoving(chunk.data(), int(chunk.size()));
+        else
+            for (const AnsiString& row : chunk)
+                list.Add(row);
+        std::vector<AnsiString>().swap(chunk);
+    }
+    chunks_.clear();
+    count_ = 0;
+}
+
 void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineList, TAttrList& recordList,
                            TLoadTruncation& truncation)
 {
-    TStringList* lines = &lineList;
     TAttrList* records = &recordList;
+    TRowChunks rows;
     TStringArena arena;
     struct TArenaUse
     {
@@ -172,11 +228,6 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
             records->Add(rec);
         }
         attrs.clear();
-    };
-    auto reserve = [&](int64_t rows) {
-        rows = std::min<int64_t>(rows, 64 * 1024 * 1024);
-        lines->SetCapacity(int(rows));
-        records->SetCapacity(int(rows));
     };
 
     try
@@ -207,7 +258,7 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
                 std::vector<unsigned char> images(size_t(count) * kAttrImageSize);
                 if (count > 0)
                     stream->ReadBuffer(images.data(), int(images.size()));
-                reserve(count);
+                records->SetCapacity(count);
                 size_t p = 0;
                 for (int32_t i = 0; i < count; ++i)
                 {
@@ -233,11 +284,11 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
                             p = lf2 == std::string::npos ? text.size() : lf2 + 1;
                             ++i;
                         }
-                        FoldParagraphInto(lines, attrs, para, rec);
+                        FoldParagraphInto(rows, attrs, para.view(), rec);
                     }
                     else
                     {
-                        lines->Add(row);
+                        rows.Add(row);
                         attrs.push_back(rec);
                         NoteLineWidth(row.Length());
                     }
@@ -252,23 +303,8 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
             int64_t size = stream->GetSize() - stream->GetPosition();
             if (size > 0)
                 records->SetCapacity(int(std::min<int64_t>(size / 30 + 16, kGuessedRows)));
-            // Rows gather in lists of a bounded size and move to the row list once their number
-            // is known: a list grown row by row would copy itself over and over, and at its last
-            // growth hold two copies of every row's slot at once.
-            std::vector<std::unique_ptr<TStringList>> full;
-            auto chunk = std::make_unique<TStringList>();
-            chunk->SetCapacity(kChunkRows);
-            lines = chunk.get();
-            auto nextChunk = [&]() {
-                if (lines->GetCount() < kChunkRows)
-                    return;
-                full.push_back(std::move(chunk));
-                chunk = std::make_unique<TStringList>();
-                chunk->SetCapacity(kChunkRows);
-                lines = chunk.get();
-            };
             TLineReader reader(stream);
-            AnsiString line;
+            std::string_view line;
             std::string expanded;
             const int tabsThatFit = MaxIndentFor(FDefWrapPos) / std::max(1, FTabSize);
             while (reader.Next(line))
@@ -276,8 +312,8 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
                 if (modes.Contains(cmTabToSp))
                 {
                     expanded.clear();
-                    AppendTabExpansion(expanded, line.c_str(), line.Length(), FTabSize, true);
-                    line = AnsiString(expanded.data(), int(expanded.size()));
+                    AppendTabExpansion(expanded, line.data(), int(line.size()), FTabSize, true);
+                    line = expanded;
                 }
                 TAttrListItem rec = def;
                 if (modes.Contains(cmTabToIndent))
@@ -285,23 +321,22 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
                     // Only as many leading tabs as fit below the wrap become indent; the last
                     // byte of a row is never taken.
                     int k = 0;
-                    int n = line.Length();
-                    const char* s = line.c_str();
-                    while (k < n - 1 && s[k] == '\t' && k < tabsThatFit)
+                    const int n = int(line.size());
+                    while (k < n - 1 && line[size_t(k)] == '\t' && k < tabsThatFit)
                         ++k;
                     if (k > 0)
                     {
-                        line = line.SubString(k + 1, n - k);
+                        line.remove_prefix(size_t(k));
                         rec.Indent = int16_t(k * FTabSize);
                     }
                 }
                 if (fold)
-                    FoldParagraphInto(lines, attrs, line, rec);
+                    FoldParagraphInto(rows, attrs, line, rec);
                 else
                 {
                     // A line longer than a row holds is kept as pieces, never splitting a character.
-                    const char* s = line.c_str();
-                    int n = line.Length();
+                    const char* s = line.data();
+                    int n = int(line.size());
                     int off = 0;
                     int content = n > 0 && s[n - 1] == '\r' ? n - 1 : n;
                     while (content - off > kMaxPiece)
@@ -309,31 +344,16 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
                         int cut = kMaxPiece;
                         if (ByteTypeAt(s + off, n - off, cut) == mbTrailByte)
                             --cut;
-                        lines->Add(NewRowText(s + off, cut));
+                        rows.Add(NewRowText(s + off, cut));
                         attrs.push_back(rec);
                         NoteLineWidth(cut);
                         off += cut;
                     }
-                    lines->Add(NewRowText(s + off, n - off));
+                    rows.Add(NewRowText(s + off, n - off));
                     attrs.push_back(rec);
                     NoteLineWidth(n - off);
                 }
                 keepAttrs();
-                nextChunk();
-            }
-            full.push_back(std::move(chunk));
-            lines = &lineList;
-            int64_t total = lines->GetCount();
-            for (const auto& rows : full)
-                total += rows->GetCount();
-            if (total >= INT_MAX)
-                throw EOutOfMemory(SOutOfMemory);
-            lines->SetCapacity(int(total) + 1); // and the row that may follow
-            for (auto& rows : full)
-            {
-                for (int i = 0, n = rows->GetCount(); i < n; ++i)
-                    lines->Add(rows->Get(i));
-                rows.reset();
             }
             if (reader.Truncated())
             {
@@ -342,8 +362,10 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
             }
         }
 
+        rows.MoveInto(lineList, 1); // and room for the row that may follow
         // The last row never ends a paragraph. The row added for that starts a paragraph of its
         // own: it takes no indent from the line before.
+        TStringList* lines = &lineList;
         int n = lines->GetCount();
         if (n == 0 || (lines->Get(n - 1).Length() > 0 && lines->Get(n - 1)[lines->Get(n - 1).Length()] == '\r'))
         {

@@ -116,19 +116,24 @@ int FirstCharLength(const char* text, int len)
     return len > 0 ? 1 : 0;
 }
 
-// Where a tab of a piece's display form went.
-struct TTabCell
+// Copies s[0..n) to d up to its first tab, a word at a time; the count copied. Short runs between
+// tabs are the rule, too short to be worth a call out for each.
+int CopyToTab(char* d, const char* s, int n)
 {
-    int col, width, source;
-};
-
-struct TPieceScratch
-{
-    AnsiString display;
-    std::vector<TTabCell> tabs;
-    bool busy = false;
-};
-thread_local TPieceScratch pieceScratch;
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        uint32_t w;
+        std::memcpy(&w, s + i, 4);
+        const uint32_t x = w ^ 0x09090909u; // a zero byte where a tab was
+        if ((x - 0x01010101u) & ~x & 0x80808080u)
+            break;
+        std::memcpy(d + i, &w, 4);
+    }
+    for (; i < n && s[i] != '\t'; ++i)
+        d[i] = s[i];
+    return i;
+}
 
 // Moves a cut back (or, at the very start, forward) so it never splits a double-byte character.
 int AlignCut(const char* text, int len, int cut)
@@ -144,8 +149,16 @@ int AlignCut(const char* text, int len, int cut)
 void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs,
                                       const AnsiString& text, const TAttrListItem& attr)
 {
-    const char* base = text.c_str();
-    const int total = text.Length();
+    TRowChunks rows;
+    FoldParagraphInto(rows, attrs, text.view(), attr);
+    rows.MoveInto(*lines, 0);
+}
+
+void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>& attrs, std::string_view text,
+                                      const TAttrListItem& attr)
+{
+    const char* base = text.data();
+    const int total = int(text.size());
     const int indent = attr.Indent > 0 ? attr.Indent : 0;
     const int wrap = FOptions.Contains(aoAutoFormat) ? (attr.WrapPos ? attr.WrapPos : FDefWrapPos) : kNoWrap;
     const bool endsParagraph = total > 0 && base[total - 1] == '\r';
@@ -154,18 +167,18 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
     const int window = int(std::min<int64_t>(int64_t(wrap) + std::max(0, FWrapTrailBytes) + 64, INT_MAX / 4));
 
     auto emit = [&](int from, int count) {
-        lines->Add(NewRowText(base + from, count));
+        rows.Add(NewRowText(base + from, count));
         attrs.push_back(attr);
         NoteLineWidth(count);
     };
 
     int off = 0;
     const int tab = std::max(1, FTabSize);
-    // One buffer for every piece's display form (written in place while nothing else holds it),
-    // and where its tabs went, to find the byte a display column shows; kept for the next
-    // paragraph unless a word-break handler folds another one meanwhile.
+    // One buffer for every piece's display form, and where its tabs went, to find the byte a
+    // display column shows; kept for the next paragraph unless a word-break handler folds another
+    // one meanwhile.
     TPieceScratch own;
-    TPieceScratch& scratch = pieceScratch.busy ? own : pieceScratch;
+    TPieceScratch& scratch = FPieceScratch.busy ? own : FPieceScratch;
     struct TRelease
     {
         TPieceScratch& s;
@@ -173,7 +186,9 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
     } release{scratch};
     scratch.busy = true;
     AnsiString& D = scratch.display;
-    std::vector<TTabCell>& tabs = scratch.tabs;
+    std::vector<TPieceTab>& tabs = scratch.tabs;
+    // Without a word-break handler a decision reads the display form where it was built.
+    const bool direct = FHost == &FNoHost || FHost->DocRowHooksIdle();
     for (;;)
     {
         const int restLen = total - off;
@@ -182,9 +197,12 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
         // tab right after a run that reached the limit is still widened).
         const int limit = indent + window;
         const int reach = int(std::min<int64_t>(window, int64_t(restLen) * tab)) + tab;
-        D.SetLength(indent + reach);
-        char* d = D.Unique();
-        std::memset(d, ' ', size_t(indent));
+        const size_t room = size_t(std::max(indent + reach, limit + 1)) + 8;
+        if (scratch.bytes.size() < room)
+            scratch.bytes.resize(room);
+        char* d = scratch.bytes.data();
+        if (indent > 0)
+            std::memset(d, ' ', size_t(indent));
         tabs.clear();
         int n = indent;
         int i = 0;
@@ -197,34 +215,45 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
                 break;
             }
             const int span = std::min(restLen - i, limit - n + 1);
-            const char* t = FindTab(s + i, size_t(span));
-            const int run = t ? int(t - (s + i)) : span;
+            const int run = CopyToTab(d + n, s + i, span);
+            const bool t = run < span;
             if (n + run > limit)
             {
-                std::memcpy(d + n, s + i, size_t(limit - n));
                 n = limit;
                 truncated = true;
                 break;
             }
-            std::memcpy(d + n, s + i, size_t(run));
             n += run;
             i += run;
             if (!t)
                 break;
             const int w = tab - (n - indent) % tab;
-            std::memset(d + n, '\x0B', size_t(w - 1));
-            d[n + w - 1] = '\t';
-            tabs.push_back(TTabCell{n - indent, w, i});
+            for (int k = 0; k < w; ++k)
+                d[n + k] = k + 1 < w ? '\x0B' : '\t';
+            tabs.push_back(TPieceTab{n - indent, w, i});
             n += w;
             ++i;
         }
-        D.SetLength(n);
         int dLen = n;
+        if (!direct)
+        {
+            D.SetLength(n);
+            if (n > 0)
+                std::memcpy(D.Unique(), d, size_t(n));
+        }
+        auto wordBreak = [&](int p, int m) {
+            if (!direct)
+                return WordBreak(D, p, m);
+            if (dLen <= p || m >= p)
+                return p;
+            TBreakBudget budget;
+            return WordBreakStep(std::string_view(d, size_t(dLen)), p, m, budget);
+        };
 
         int brk;
         if (endsParagraph)
         {
-            int first = WordBreak(D, wrap, indent + 2);
+            int first = wordBreak(wrap, indent + 2);
             if (!truncated && first >= dLen)
             {
                 emit(off, restLen);
@@ -232,7 +261,7 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
             }
             // A lower bound one less changes the decision only where the first one stopped at its
             // bound: elsewhere both take the same steps.
-            brk = first != indent + 2 ? first : WordBreak(D, wrap, indent + 1);
+            brk = first != indent + 2 ? first : wordBreak(wrap, indent + 1);
             if (!truncated && dLen < brk)
                 brk = dLen; // the CR stays on the piece
         }
@@ -243,7 +272,7 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
                 emit(off, restLen);
                 return;
             }
-            brk = WordBreak(D, wrap, indent + 1);
+            brk = wordBreak(wrap, indent + 1);
         }
         // The byte the break column falls on; past what was widened only a truncated form needs
         // the walk along the bytes.
@@ -254,7 +283,7 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
         else if (col < dLen - indent)
         {
             lb = col;
-            for (const TTabCell& c : tabs)
+            for (const TPieceTab& c : tabs)
             {
                 if (col < c.col)
                     break;
@@ -614,9 +643,9 @@ void TAFDocument::RefoldParagraphs()
     } arenaUse{FArena};
     FArena = &arena;
     auto lines = std::make_unique<TStringList>();
+    TRowChunks rows;
     std::vector<TAttrListItem> attrs;
     const int n = GetLinesCount();
-    lines->SetCapacity(n);
     attrs.reserve(size_t(n));
     const int savedLongest = FLongestLine;
     FLongestLine = 0;
@@ -642,24 +671,23 @@ void TAFDocument::RefoldParagraphs()
                 rec.Dirty = true;
                 if (para.IsEmpty())
                 {
-                    lines->Add(AnsiString());
+                    rows.Add(AnsiString());
                     attrs.push_back(rec);
                 }
                 else
-                    FoldParagraphInto(lines.get(), attrs, para, rec);
+                    FoldParagraphInto(rows, attrs, para.view(), rec);
             }
         }
-        int count = lines->GetCount();
-        if (count == 0 || (lines->Get(count - 1).Length() > 0 &&
-                           lines->Get(count - 1).c_str()[lines->Get(count - 1).Length() - 1] == '\r'))
+        if (rows.Count() == 0 || rows.Last().view().ends_with('\r'))
         {
             // The added row starts a paragraph of its own: it takes no indent from the one before.
             TAttrListItem rec = attrs.empty() ? MakeAttr(true, 0, FDefWrapPos) : attrs.back();
             rec.Indent = 0;
             rec.ColAttr = nullptr;
-            lines->Add(AnsiString());
+            rows.Add(AnsiString());
             attrs.push_back(rec);
         }
+        rows.MoveInto(*lines, 0);
     }
     catch (...)
     {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "platform/AnsiString.h"
@@ -20,6 +21,8 @@ public:
 
     // False at the end of the text.
     bool Next(AnsiString& line);
+    // The same, as a view of the reader's buffer valid until the next call.
+    bool Next(std::string_view& line);
 
     bool Truncated() const { return stopped_; }
     int64_t NulOffset() const { return nulOffset_; }

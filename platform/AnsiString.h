@@ -21,7 +21,11 @@ public:
     explicit AnsiString(long long value);
     AnsiString(const AnsiString& o) noexcept;
     AnsiString(AnsiString&& o) noexcept : rep_(o.rep_) { o.rep_ = nullptr; }
-    ~AnsiString();
+    ~AnsiString()
+    {
+        if (rep_) // most strings dropped were moved from or empty: no call for them
+            Release(rep_);
+    }
 
     AnsiString& operator=(const AnsiString& o) noexcept;
     AnsiString& operator=(AnsiString&& o) noexcept;

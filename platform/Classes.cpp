@@ -485,6 +485,35 @@ void TStringList::Swap(TStringList& other) noexcept
     std::swap(gapLen_, other.gapLen_);
 }
 
+void TStringList::AppendMoving(AnsiString* rows, int count)
+{
+    if (sorted_)
+        throw EStringListError(SSortedListError);
+    if (count <= 0)
+        return;
+    const int n = Count();
+    if (count > INT_MAX / int(sizeof(Item)) - n)
+        throw EStringListError(SOutOfMemory);
+    // The room first, so a failure leaves the list untouched; room reserved earlier is used.
+    GapToEnd();
+    items_.resize(size_t(n)); // the gap's empty slots go, the capacity stays
+    gapLen_ = 0;
+    if (size_t(n) + size_t(count) > items_.capacity())
+    {
+        const size_t most = size_t(INT_MAX / int(sizeof(Item)));
+        std::vector<Item> bigger;
+        bigger.reserve(std::max(size_t(n) + size_t(count), std::min(size_t(n) + size_t(n) / 2, most)));
+        for (int i = 0; i < n; ++i)
+            bigger.push_back(std::move(items_[size_t(i)]));
+        items_.swap(bigger);
+    }
+    Changing();
+    for (int i = 0; i < count; ++i)
+        items_.push_back(Item{std::move(rows[i]), nullptr});
+    gap_ = Count();
+    Changed();
+}
+
 void TStringList::Exchange(int index1, int index2)
 {
     CheckIndex(index1);

@@ -152,6 +152,10 @@ public:
     // Exchanges all items and the room reserved for them with other's, without any event;
     // cannot fail. Adds into room reserved so never allocate.
     void Swap(TStringList& other) noexcept;
+    // Appends count strings at the end, moving them out of rows (they are left empty): one
+    // change for the watchers, no per-string insert. Not on a sorted list. When room cannot be
+    // had, nothing is told, moved or changed.
+    void AppendMoving(AnsiString* rows, int count);
 
     bool GetSorted() const { return sorted_; }
     void SetSorted(bool sorted);

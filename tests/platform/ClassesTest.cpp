@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <functional>
 #include <memory>
 #include <random>
@@ -472,6 +473,92 @@ TEST(TStringList, CapacityReservesWithoutAddingAndRefusesToCutItems)
     EXPECT_EQ(Lines(list), (std::vector<std::string>{"a", "b"}));
     EXPECT_THROW(list.Get(2), EStringListError);
     EXPECT_THROW(list.Delete(-1), EStringListError);
+}
+
+// Strings handed over in bulk land after the items wherever the last edit left the list's gap and
+// whether or not room was reserved; the watchers hear of it once and the strings handed over are
+// left empty. A sorted list, or a count there is no room for, changes nothing and tells no one.
+TEST(TStringList, AppendMovingAddsAfterTheItemsOnceOrLeavesTheListAsItWas)
+{
+    TObject mark;
+    const std::vector<std::pair<const char*, std::function<void(TStringList&)>>> starts = {
+        {"empty", [](TStringList&) {}},
+        {"gap in the middle",
+         [&](TStringList& l) {
+             l.SetText("a\r\nb\r\nc\r\nd\r\ne");
+             l.Insert(2, "x");
+             l.Delete(1);
+             l.PutObject(0, &mark);
+         }},
+        {"room reserved",
+         [&](TStringList& l) {
+             l.SetCapacity(100);
+             l.Add("a");
+             l.PutObject(0, &mark);
+         }},
+        {"no room left",
+         [](TStringList& l) {
+             for (int i = 0; i < 16; ++i)
+                 l.Add(AnsiString(i));
+         }},
+    };
+    for (const auto& [name, prepare] : starts)
+        for (int count : {1, 3, 50})
+        {
+            SCOPED_TRACE(std::string(name) + ", " + std::to_string(count) + " strings");
+            TStringList list;
+            prepare(list);
+            std::vector<std::string> model = Lines(list);
+            TObject* first = list.GetCount() > 0 ? list.GetObject(0) : nullptr;
+            std::vector<AnsiString> rows;
+            for (int i = 0; i < count; ++i)
+            {
+                rows.push_back(AnsiString(("r" + std::to_string(i)).c_str()));
+                model.push_back("r" + std::to_string(i));
+            }
+            EventCounter counter;
+            list.OnChange = TNotifyEvent(&counter, &EventCounter::Changed);
+            list.OnChanging = TNotifyEvent(&counter, &EventCounter::Changing);
+            list.AppendMoving(rows.data(), count);
+            EXPECT_EQ(counter.changings, 1);
+            EXPECT_EQ(counter.changes, 1);
+            EXPECT_EQ(Lines(list), model);
+            for (const AnsiString& r : rows)
+                EXPECT_TRUE(r.IsEmpty());
+            if (first)
+            {
+                EXPECT_EQ(list.GetObject(0), first);
+            }
+            EXPECT_EQ(list.GetObject(list.GetCount() - 1), nullptr);
+            // Edits go on from there as on any list.
+            list.Insert(1, "y");
+            model.insert(model.begin() + 1, "y");
+            list.Delete(list.GetCount() - 1);
+            model.pop_back();
+            list.Add("z");
+            model.push_back("z");
+            EXPECT_EQ(Lines(list), model);
+        }
+
+    TStringList sorted;
+    sorted.SetSorted(true);
+    sorted.Add("b");
+    sorted.Add("a");
+    TStringList plain;
+    plain.SetText("a\r\nb");
+    plain.Insert(1, "x");
+    for (auto [list, count] : {std::pair<TStringList*, int>{&sorted, 1}, {&plain, INT_MAX}})
+    {
+        const std::vector<std::string> before = Lines(*list);
+        AnsiString rows[1] = {AnsiString("r")};
+        EventCounter counter;
+        list->OnChange = TNotifyEvent(&counter, &EventCounter::Changed);
+        list->OnChanging = TNotifyEvent(&counter, &EventCounter::Changing);
+        EXPECT_THROW(list->AppendMoving(rows, count), EStringListError);
+        EXPECT_EQ(Lines(*list), before);
+        EXPECT_EQ(counter.changings + counter.changes, 0);
+        EXPECT_EQ(rows[0], "r");
+    }
 }
 
 TEST(TStrings, StreamRoundTripIsPlainTextFromThePosition)

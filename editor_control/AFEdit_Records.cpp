@@ -13,16 +13,20 @@
 #define VN_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "editor_control/AFEditRecords.h"
 #include "platform/SysUtils.h"
 
 namespace
 {
 // Line records come from 64 KB pools instead of a heap block each: a big text has millions of
-// rows, and a block per record costs a header and rounding besides the record. Each record is
-// preceded by its pool's address; a pool goes back once its last record is freed (one empty pool
-// is kept, so a row added and deleted in turn does not take and free one each time). Records are
-// made and freed on the thread of the window only.
+// rows, and a block per record costs a header and rounding besides the record. A pool sits on a
+// 64 KB boundary, so a record finds its pool from its own address; a pool goes back once its last
+// record is freed (one empty pool is kept, so a row added and deleted in turn does not take and
+// free one each time). Records are made and freed on the thread of the window only.
 class TRecordPools
 {
 public:
@@ -38,36 +42,33 @@ public:
         TPool* pool = open_;
         if (!pool)
         {
-            pool = new (::operator new(kPoolSize)) TPool();
+            pool = new (AllocatePool()) TPool();
             Link(pool);
         }
         char* slot = pool->free;
         if (slot)
         {
             VN_UNPOISON(slot, kSlot);
-            pool->free = *reinterpret_cast<char**>(slot + kHead);
+            pool->free = *reinterpret_cast<char**>(slot);
         }
         else
-        {
             slot = reinterpret_cast<char*>(pool) + kFirst + size_t(pool->used++) * kSlot;
-            *reinterpret_cast<TPool**>(slot) = pool;
-        }
         ++pool->live;
         if (spare_ == pool)
             spare_ = nullptr;
         if (!pool->free && pool->used == kSlots)
             Unlink(pool);
-        return slot + kHead;
+        return slot;
     }
 
     void Give(void* record) noexcept
     {
-        char* slot = static_cast<char*>(record) - kHead;
-        TPool* pool = *reinterpret_cast<TPool**>(slot);
-        *reinterpret_cast<char**>(slot + kHead) = pool->free;
+        char* slot = static_cast<char*>(record);
+        TPool* pool = reinterpret_cast<TPool*>(reinterpret_cast<uintptr_t>(slot) & ~uintptr_t(kPoolSize - 1));
+        *reinterpret_cast<char**>(slot) = pool->free;
         pool->free = slot;
         // A freed record stays unreadable under the address sanitizer, past the link word.
-        VN_POISON(slot + kHead + sizeof(void*), kSlot - kHead - sizeof(void*));
+        VN_POISON(slot + sizeof(void*), kSlot - sizeof(void*));
         --pool->live;
         if (!pool->listed)
             Link(pool);
@@ -93,16 +94,37 @@ private:
         bool listed = false;  // on the list of pools with room
     };
     static constexpr size_t kAlign = alignof(TAttrListItem) > alignof(void*) ? alignof(TAttrListItem) : alignof(void*);
-    static constexpr size_t kHead = (sizeof(TPool*) + kAlign - 1) / kAlign * kAlign;
-    static constexpr size_t kSlot = kHead + (std::max(sizeof(TAttrListItem), sizeof(void*)) + kAlign - 1) / kAlign * kAlign;
+    static constexpr size_t kSlot = (std::max(sizeof(TAttrListItem), sizeof(void*)) + kAlign - 1) / kAlign * kAlign;
     static constexpr size_t kFirst = (sizeof(TPool) + kAlign - 1) / kAlign * kAlign;
     static constexpr int kSlots = int((kPoolSize - kFirst) / kSlot);
 
+    // Memory of kPoolSize bytes on a kPoolSize boundary (the system's allocation granularity on
+    // Windows, so nothing is lost to rounding).
+    static void* AllocatePool()
+    {
+#ifdef _WIN32
+        void* p = VirtualAlloc(nullptr, kPoolSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (p && (reinterpret_cast<uintptr_t>(p) & (kPoolSize - 1)) != 0)
+        {
+            VirtualFree(p, 0, MEM_RELEASE);
+            p = nullptr;
+        }
+#else
+        void* p = std::aligned_alloc(kPoolSize, kPoolSize);
+#endif
+        if (!p)
+            throw std::bad_alloc();
+        return p;
+    }
     static void FreePool(TPool* pool) noexcept
     {
         pool->~TPool();
         VN_UNPOISON(pool, kPoolSize);
-        ::operator delete(pool);
+#ifdef _WIN32
+        VirtualFree(pool, 0, MEM_RELEASE);
+#else
+        std::free(pool);
+#endif
     }
     void Link(TPool* pool) noexcept
     {

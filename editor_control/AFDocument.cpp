@@ -381,22 +381,26 @@ void TAFDocument::BlkAttrShiftRows(int row, int n)
 void TAFDocument::TakeRows(TStringList& lines)
 {
     auto* list = dynamic_cast<TStringList*>(FLines);
-    if (list && list != &lines && typeid(*list) == typeid(TStringList))
+    if (list && list != &lines)
     {
-        // A plain list tells its watchers only when the update ends: its items are exchanged
-        // with the built ones, so a big text's row list is never held twice.
+        // The list tells its watchers only when the update ends, and a list of a derived kind
+        // hears of the rows through its append hook: a big text's row list is never held twice.
         FLines->BeginUpdate();
-        FLines->Clear();
-        list->Swap(lines);
+        try
+        {
+            FLines->Clear();
+            list->AppendTaking(lines);
+        }
+        catch (...)
+        {
+            FLines->EndUpdate();
+            throw;
+        }
         FLines->EndUpdate();
         return;
     }
-    TStringList room;
-    room.SetCapacity(lines.GetCount());
     FLines->BeginUpdate();
     FLines->Clear();
-    if (list)
-        list->Swap(room);
     for (int i = 0; i < lines.GetCount(); ++i)
         FLines->Add(lines.Get(i));
     FLines->EndUpdate();

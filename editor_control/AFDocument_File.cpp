@@ -188,15 +188,10 @@ void TRowChunks::MoveInto(TStringList& list, int extra)
         throw EOutOfMemory(SOutOfMemory);
     if (total > list.GetCapacity())
         list.SetCapacity(int(total));
-    // A list of a derived kind sees each row come through its own Add, as it always did.
-    const bool plain = typeid(list) == typeid(TStringList);
+    // A list of a derived kind hears of the rows through its append hook.
     for (std::vector<AnsiString>& chunk : chunks_)
     {
-        if (plain)
-            list.AppendMoving(chunk.data(), int(chunk.size()));
-        else
-            for (const AnsiString& row : chunk)
-                list.Add(row);
+        list.AppendMoving(chunk.data(), int(chunk.size()));
         std::vector<AnsiString>().swap(chunk);
     }
     chunks_.clear();

@@ -201,12 +201,20 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
         if (scratch.bytes.size() < room)
             scratch.bytes.resize(room);
         char* d = scratch.bytes.data();
-        if (indent > 0)
-            std::memset(d, ' ', size_t(indent));
         tabs.clear();
         int n = indent;
         int i = 0;
         bool truncated = false;
+        // Most pieces have neither indent nor tab in reach: their display form is their bytes.
+        const bool plain = indent == 0 && !FindTab(s, size_t(std::min(restLen, limit + 1)));
+        if (plain)
+        {
+            n = std::min(restLen, limit);
+            truncated = restLen > limit;
+            i = restLen;
+        }
+        else if (indent > 0)
+            std::memset(d, ' ', size_t(indent));
         while (i < restLen)
         {
             if (n >= limit)
@@ -234,12 +242,13 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
             n += w;
             ++i;
         }
+        const char* shown = plain ? s : d;
         int dLen = n;
         if (!direct)
         {
             D.SetLength(n);
             if (n > 0)
-                std::memcpy(D.Unique(), d, size_t(n));
+                std::memcpy(D.Unique(), shown, size_t(n));
         }
         auto wordBreak = [&](int p, int m) {
             if (!direct)
@@ -247,7 +256,7 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
             if (dLen <= p || m >= p)
                 return p;
             TBreakBudget budget;
-            return WordBreakStep(std::string_view(d, size_t(dLen)), p, m, budget);
+            return WordBreakStep(std::string_view(shown, size_t(dLen)), p, m, budget);
         };
 
         int brk;

@@ -34,6 +34,13 @@ int nsStringList::Add(const AnsiString& s)
     return index;
 }
 
+void nsStringList::Appended(int first, int count)
+{
+    if (owner_)
+        for (int i = first; i < first + count; ++i)
+            owner_->LineStoreChanged(lcAdd, i);
+}
+
 void nsStringList::Clear()
 {
     TStringList::Clear();

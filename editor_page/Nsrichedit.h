@@ -156,6 +156,9 @@ public:
     void Insert(int index, const AnsiString& s) override;
     void Exchange(int index1, int index2) override;
 
+protected:
+    void Appended(int first, int count) override;
+
 private:
     nsRichEdit* owner_;
 };

@@ -512,6 +512,42 @@ void TStringList::AppendMoving(AnsiString* rows, int count)
         items_.push_back(Item{std::move(rows[i]), nullptr});
     gap_ = Count();
     Changed();
+    Appended(n, count);
+}
+
+void TStringList::AppendTaking(TStringList& from)
+{
+    if (sorted_)
+        throw EStringListError(SSortedListError);
+    const int count = from.Count();
+    if (&from == this || count == 0)
+        return;
+    const int n = Count();
+    if (n == 0)
+    {
+        // Nothing to keep: the items and their room change hands.
+        Changing();
+        Swap(from);
+        from.TStringList::Clear(); // only empty slots: no event
+        Changed();
+        Appended(0, count);
+        return;
+    }
+    if (count > INT_MAX / int(sizeof(Item)) - n)
+        throw EStringListError(SOutOfMemory);
+    GapToEnd();
+    items_.resize(size_t(n));
+    gapLen_ = 0;
+    from.GapToEnd();
+    items_.reserve(size_t(n) + size_t(count)); // the only step that can fail: nothing moved yet
+    Changing();
+    for (int i = 0; i < count; ++i)
+        items_.push_back(std::move(from.items_[size_t(i)]));
+    gap_ = Count();
+    from.items_.clear();
+    from.gap_ = from.gapLen_ = 0;
+    Changed();
+    Appended(n, count);
 }
 
 void TStringList::Exchange(int index1, int index2)

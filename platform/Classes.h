@@ -156,6 +156,9 @@ public:
     // change for the watchers, no per-string insert. Not on a sorted list. When room cannot be
     // had, nothing is told, moved or changed.
     void AppendMoving(AnsiString* rows, int count);
+    // Appends every item of from, with its object, leaving from empty without any event (as
+    // Swap): one change for the watchers, no per-string insert. Not on a sorted list.
+    void AppendTaking(TStringList& from);
 
     bool GetSorted() const { return sorted_; }
     void SetSorted(bool sorted);
@@ -173,6 +176,8 @@ protected:
     int CompareStrings(const AnsiString& a, const AnsiString& b) override;
     virtual void Changing();
     virtual void Changed();
+    // The items first..first+count-1 came in by a bulk append, after the watchers were told.
+    virtual void Appended(int first, int count) {}
     // Stores the item at index without the sorted-list check; what sorted Add uses.
     void InsertItem(int index, const AnsiString& s, TObject* object);
 

@@ -478,9 +478,20 @@ TEST(TStringList, CapacityReservesWithoutAddingAndRefusesToCutItems)
 // Strings handed over in bulk land after the items wherever the last edit left the list's gap and
 // whether or not room was reserved; the watchers hear of it once and the strings handed over are
 // left empty. A sorted list, or a count there is no room for, changes nothing and tells no one.
-TEST(TStringList, AppendMovingAddsAfterTheItemsOnceOrLeavesTheListAsItWas)
+// A list of a derived kind that notes what its bulk-append hook hears.
+class TAppendSpy : public TStringList
+{
+public:
+    std::vector<std::pair<int, int>> appended;
+
+protected:
+    void Appended(int first, int count) override { appended.emplace_back(first, count); }
+};
+
+TEST(TStringList, AppendMovingAndTakingAddAfterTheItemsOnceOrLeaveTheListAsItWas)
 {
     TObject mark;
+    TObject carried;
     const std::vector<std::pair<const char*, std::function<void(TStringList&)>>> starts = {
         {"empty", [](TStringList&) {}},
         {"gap in the middle",
@@ -504,41 +515,56 @@ TEST(TStringList, AppendMovingAddsAfterTheItemsOnceOrLeavesTheListAsItWas)
     };
     for (const auto& [name, prepare] : starts)
         for (int count : {1, 3, 50})
-        {
-            SCOPED_TRACE(std::string(name) + ", " + std::to_string(count) + " strings");
-            TStringList list;
-            prepare(list);
-            std::vector<std::string> model = Lines(list);
-            TObject* first = list.GetCount() > 0 ? list.GetObject(0) : nullptr;
-            std::vector<AnsiString> rows;
-            for (int i = 0; i < count; ++i)
+            for (bool taking : {false, true})
             {
-                rows.push_back(AnsiString(("r" + std::to_string(i)).c_str()));
-                model.push_back("r" + std::to_string(i));
+                SCOPED_TRACE(std::string(name) + ", " + std::to_string(count) + " strings" +
+                             (taking ? ", taken from a list" : ""));
+                TAppendSpy list;
+                prepare(list);
+                const int before = list.GetCount();
+                std::vector<std::string> model = Lines(list);
+                TObject* first = list.GetCount() > 0 ? list.GetObject(0) : nullptr;
+                std::vector<AnsiString> rows;
+                TStringList from; // with a gap in it, and an object on its last item
+                for (int i = 0; i < count; ++i)
+                {
+                    rows.push_back(AnsiString(("r" + std::to_string(i)).c_str()));
+                    from.Add(rows.back());
+                    model.push_back("r" + std::to_string(i));
+                }
+                from.Insert(0, "gone");
+                from.Delete(0);
+                from.PutObject(count - 1, &carried);
+                EventCounter counter;
+                list.OnChange = TNotifyEvent(&counter, &EventCounter::Changed);
+                list.OnChanging = TNotifyEvent(&counter, &EventCounter::Changing);
+                if (taking)
+                    list.AppendTaking(from);
+                else
+                    list.AppendMoving(rows.data(), count);
+                EXPECT_EQ(counter.changings, 1);
+                EXPECT_EQ(counter.changes, 1);
+                EXPECT_EQ(list.appended, (std::vector<std::pair<int, int>>{{before, count}}));
+                EXPECT_EQ(Lines(list), model);
+                if (taking)
+                    EXPECT_EQ(from.GetCount(), 0);
+                else
+                    for (const AnsiString& r : rows)
+                        EXPECT_TRUE(r.IsEmpty());
+                if (first)
+                {
+                    EXPECT_EQ(list.GetObject(0), first);
+                }
+                EXPECT_EQ(list.GetObject(list.GetCount() - 1), taking ? &carried : nullptr);
+                // Edits go on from there as on any list.
+                list.Insert(1, "y");
+                model.insert(model.begin() + 1, "y");
+                list.Delete(list.GetCount() - 1);
+                model.pop_back();
+                list.Add("z");
+                model.push_back("z");
+                EXPECT_EQ(Lines(list), model);
             }
-            EventCounter counter;
-            list.OnChange = TNotifyEvent(&counter, &EventCounter::Changed);
-            list.OnChanging = TNotifyEvent(&counter, &EventCounter::Changing);
-            list.AppendMoving(rows.data(), count);
-            EXPECT_EQ(counter.changings, 1);
-            EXPECT_EQ(counter.changes, 1);
-            EXPECT_EQ(Lines(list), model);
-            for (const AnsiString& r : rows)
-                EXPECT_TRUE(r.IsEmpty());
-            if (first)
-            {
-                EXPECT_EQ(list.GetObject(0), first);
-            }
-            EXPECT_EQ(list.GetObject(list.GetCount() - 1), nullptr);
-            // Edits go on from there as on any list.
-            list.Insert(1, "y");
-            model.insert(model.begin() + 1, "y");
-            list.Delete(list.GetCount() - 1);
-            model.pop_back();
-            list.Add("z");
-            model.push_back("z");
-            EXPECT_EQ(Lines(list), model);
-        }
 
     TStringList sorted;
     sorted.SetSorted(true);
@@ -555,6 +581,13 @@ TEST(TStringList, AppendMovingAddsAfterTheItemsOnceOrLeavesTheListAsItWas)
         list->OnChange = TNotifyEvent(&counter, &EventCounter::Changed);
         list->OnChanging = TNotifyEvent(&counter, &EventCounter::Changing);
         EXPECT_THROW(list->AppendMoving(rows, count), EStringListError);
+        if (list == &sorted)
+        {
+            TStringList from;
+            from.Add("r");
+            EXPECT_THROW(list->AppendTaking(from), EStringListError);
+            EXPECT_EQ(from.GetCount(), 1);
+        }
         EXPECT_EQ(Lines(*list), before);
         EXPECT_EQ(counter.changings + counter.changes, 0);
         EXPECT_EQ(rows[0], "r");

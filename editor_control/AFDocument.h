@@ -214,6 +214,8 @@ private:
         int Delta = 0;  // rows the fold added (less those it deleted)
         std::vector<AnsiString> Rows;
         std::vector<TAttrListItem> Attrs;
+        bool OneAttr = false;     // Attrs[0] serves every row gathered so far
+        std::vector<bool> Dirty; // then each row's own dirty flag
         TPoint CaretFirst;
         TPoint CaretLast;
     };

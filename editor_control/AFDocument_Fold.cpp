@@ -297,6 +297,26 @@ int CountCr(const AnsiString& s)
     return n;
 }
 
+// The first CR of t, a word at a time (every row of a re-folded paragraph is searched).
+size_t FindCr(std::string_view t)
+{
+    const char* s = t.data();
+    const size_t n = t.size();
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        uint32_t w;
+        std::memcpy(&w, s + i, 4);
+        const uint32_t x = w ^ 0x0D0D0D0Du; // a zero byte where a CR was
+        if ((x - 0x01010101u) & ~x & 0x80808080u)
+            break;
+    }
+    for (; i < n; ++i)
+        if (s[i] == '\r')
+            return i;
+    return std::string_view::npos;
+}
+
 // Cut position in text (0 < cut <= len) that keeps double-byte characters whole and makes progress.
 int SafeCut(const char* text, int len, int cut)
 {
@@ -322,13 +342,34 @@ bool TAFDocument::FoldTake(int row, int through, int delta)
         f.First = row;
         f.CaretFirst = FCaret;
     }
-    // Rows past the gathered ones are untouched yet: take them as they stand.
+    // Rows past the gathered ones are untouched yet: take them as they stand. While their records
+    // are alike as a replay sees them, one record stands for all (as the history keeps them) and
+    // only each row's dirty flag is noted.
     for (int at = f.First + int(f.Rows.size()) + f.Delta; at < through; ++at)
     {
+        const TAttrListItem& src = *FAttrs->GetItem(at);
+        if (f.OneAttr && TUndoBuff::SameOnReplay(src, f.Attrs[0]))
+            f.Dirty.push_back(src.Dirty);
+        else
+        {
+            if (f.OneAttr)
+            {
+                std::vector<TAttrListItem> each(f.Dirty.size(), f.Attrs[0]);
+                for (size_t i = 0; i < each.size(); ++i)
+                    each[i].Dirty = f.Dirty[i];
+                f.Attrs.swap(each);
+                f.OneAttr = false;
+            }
+            TAttrListItem rec = src;
+            rec.ColAttr = nullptr;
+            f.Attrs.push_back(rec);
+            if (f.Attrs.size() == 1)
+            {
+                f.OneAttr = true;
+                f.Dirty.assign(1, rec.Dirty);
+            }
+        }
         f.Rows.push_back(FLines->Get(at));
-        TAttrListItem rec = *FAttrs->GetItem(at);
-        rec.ColAttr = nullptr;
-        f.Attrs.push_back(rec);
     }
     f.Delta += delta;
     f.CaretLast = FCaret;
@@ -344,6 +385,8 @@ void TAFDocument::FoldFlush()
     const int first = f.First;
     f.First = -1;
     f.Delta = 0;
+    f.OneAttr = false;
+    f.Dirty.clear();
     FUndo->PushBlock(FUndoGroupId, first, rowsNow, f.CaretFirst, f.CaretLast, std::move(f.Rows), std::move(f.Attrs));
     f.Rows.clear();
     f.Attrs.clear();
@@ -676,6 +719,11 @@ void TAFDocument::RefoldParagraphs()
 
 // ---- re-folding from a row in one pass --------------------------------------------------------
 
+namespace
+{
+constexpr size_t kFoldArenaBlock = 16 * 1024;
+}
+
 bool TAFDocument::FoldRowsAtOnce(int row)
 {
     // FoldRows only ever moves bytes across the boundary of two neighbouring rows, so the bytes
@@ -758,7 +806,15 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         // Only a take that gathers rows or moves the numbering needs replaying; the caret of
         // the last one goes to the record afterwards.
         if (takeFirst < 0 || gathered > 0 || delta != 0)
-            note(skTake, r, through, delta);
+        {
+            // Takes that move no numbering, one right after the other, gather what the last
+            // of them alone would: the rows stay where they are in between.
+            TStep* prev = steps.empty() ? nullptr : &steps.back();
+            if (prev && prev->Kind == skTake && prev->Delta == 0 && delta == 0)
+                prev->Through = std::max(prev->Through, through);
+            else
+                note(skTake, r, through, delta);
+        }
         if (takeFirst < 0)
             takeFirst = r;
         takeRows += gathered;
@@ -799,14 +855,18 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         insertCut(n, int(bytes.size()), 0, from);
     };
 
-    // The display form of t after indent blanks, as far as a break decision at wrap can read.
+    // The display form of t after indent blanks, as far as a break decision at wrap can read, and
+    // how many of t's first bytes were seen to hold no tab.
     std::string dsp;
+    int tabFree = 0;
     auto display = [&](std::string_view t, int indent, int wrap, int& fullLen) {
         const int limit = wrap + std::max(0, FWrapTrailBytes) + 16;
         const int n = int(t.size());
         bool truncated = false;
+        tabFree = 0;
         if (!FindTab(t.data(), size_t(std::min(n, limit + 1))))
         {
+            tabFree = std::min(n, limit + 1);
             const int keep = std::clamp(limit - indent, 0, n);
             fullLen = keep < n ? INT_MAX : indent + n;
             if (indent == 0)
@@ -826,8 +886,13 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         TBreakBudget budget;
         return WordBreakStep(d, wrap, minPos, budget);
     };
+    // The byte of t (as display last saw it) a display column falls on; up to where no tab was
+    // seen, column and byte are one.
     auto logCut = [&](std::string_view t, int dspCol) {
-        return SafeCut(t.data(), int(t.size()), DspColToLogCol(t.data(), int(t.size()), FTabSize, dspCol));
+        const int n = int(t.size());
+        const int col = dspCol >= 0 && std::min(dspCol + 1, n) <= tabFree ? std::min(dspCol, n)
+                                                                          : DspColToLogCol(t.data(), n, FTabSize, dspCol);
+        return SafeCut(t.data(), n, col);
     };
     auto isCr = [](std::string_view t) { return !t.empty() && t.back() == '\r'; };
 
@@ -883,7 +948,7 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         const int len = int(L.size());
         const bool last = r == count() - 1;
         int full = 0;
-        const size_t cr = L.find('\r');
+        const size_t cr = FindCr(L);
 
         if (cr != std::string_view::npos && cr + 1 == L.size())
         {
@@ -997,14 +1062,15 @@ bool TAFDocument::FoldRowsAtOnce(int row)
     if (refused)
         return false;
 
-    // The final texts first: running out of memory here leaves the text as it was.
+    // The final texts first: running out of memory here leaves the text as it was. They share
+    // small blocks: a row that outlives its neighbours keeps no more than its block alive.
+    TStringArena arena(kFoldArenaBlock);
     texts.resize(cuts.size());
     for (size_t i = 0; i < cuts.size(); ++i)
         if (cuts[i].Changed)
-            texts[i] = AnsiString(bytes.data() + cuts[i].Start, cuts[i].Len);
+            texts[i] = arena.Make(bytes.data() + cuts[i].Start, cuts[i].Len);
     TFoldCapture capture;
     capture.Rows.reserve(size_t(takeRows));
-    capture.Attrs.reserve(size_t(takeRows));
 
     // Replayed in order: the records and the history see what FoldRows would have shown them.
     FFold = &capture;

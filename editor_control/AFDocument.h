@@ -214,8 +214,6 @@ private:
         int Delta = 0;  // rows the fold added (less those it deleted)
         std::vector<AnsiString> Rows;
         std::vector<TAttrListItem> Attrs;
-        bool OneAttr = false;     // Attrs[0] serves every row gathered so far
-        std::vector<bool> Dirty; // then each row's own dirty flag
         TPoint CaretFirst;
         TPoint CaretLast;
     };
@@ -247,6 +245,7 @@ private:
         std::vector<TFoldCut> Cuts;
         std::vector<TFoldStep> Steps;
         std::vector<AnsiString> Texts;
+        std::vector<const TAttrListItem*> Recs; // the records of the rows read, in their order
     };
     TFoldScratch FFoldScratch;
     // False outside a re-fold. Otherwise gathers the rows up to through - 1 (as the text numbers

@@ -342,34 +342,13 @@ bool TAFDocument::FoldTake(int row, int through, int delta)
         f.First = row;
         f.CaretFirst = FCaret;
     }
-    // Rows past the gathered ones are untouched yet: take them as they stand. While their records
-    // are alike as a replay sees them, one record stands for all (as the history keeps them) and
-    // only each row's dirty flag is noted.
+    // Rows past the gathered ones are untouched yet: take them as they stand.
     for (int at = f.First + int(f.Rows.size()) + f.Delta; at < through; ++at)
     {
-        const TAttrListItem& src = *FAttrs->GetItem(at);
-        if (f.OneAttr && TUndoBuff::SameOnReplay(src, f.Attrs[0]))
-            f.Dirty.push_back(src.Dirty);
-        else
-        {
-            if (f.OneAttr)
-            {
-                std::vector<TAttrListItem> each(f.Dirty.size(), f.Attrs[0]);
-                for (size_t i = 0; i < each.size(); ++i)
-                    each[i].Dirty = f.Dirty[i];
-                f.Attrs.swap(each);
-                f.OneAttr = false;
-            }
-            TAttrListItem rec = src;
-            rec.ColAttr = nullptr;
-            f.Attrs.push_back(rec);
-            if (f.Attrs.size() == 1)
-            {
-                f.OneAttr = true;
-                f.Dirty.assign(1, rec.Dirty);
-            }
-        }
         f.Rows.push_back(FLines->Get(at));
+        TAttrListItem rec = *FAttrs->GetItem(at);
+        rec.ColAttr = nullptr;
+        f.Attrs.push_back(rec);
     }
     f.Delta += delta;
     f.CaretLast = FCaret;
@@ -385,8 +364,6 @@ void TAFDocument::FoldFlush()
     const int first = f.First;
     f.First = -1;
     f.Delta = 0;
-    f.OneAttr = false;
-    f.Dirty.clear();
     FUndo->PushBlock(FUndoGroupId, first, rowsNow, f.CaretFirst, f.CaretLast, std::move(f.Rows), std::move(f.Attrs));
     f.Rows.clear();
     f.Attrs.clear();
@@ -758,10 +735,14 @@ bool TAFDocument::FoldRowsAtOnce(int row)
     std::vector<TCut>& cuts = scratchUse.Cuts;
     std::vector<TStep>& steps = scratchUse.Steps;
     std::vector<AnsiString>& texts = scratchUse.Texts;
+    std::vector<const TAttrListItem*>& recs = scratchUse.Recs;
     bytes.clear();
     cuts.clear();
     steps.clear();
     texts.clear();
+    recs.clear();
+    // The rows read, as they stand: those the fold replaces go to the history as they are.
+    std::vector<AnsiString> rowsRead;
     // Holding on to the room of a very long paragraph would cost more than fetching it again.
     struct TTrim
     {
@@ -778,7 +759,7 @@ bool TAFDocument::FoldRowsAtOnce(int row)
     int longest = FLongestLine;
     bool refused = false;
     int takeFirst = -1, takeRows = 0, takeDelta = 0;
-    TPoint takeCaret;
+    TPoint takeCaretFirst, takeCaret;
 
     auto count = [&] { return row + int(cuts.size()) + (n0 - row - loaded); };
     auto load = [&](int r) {
@@ -787,7 +768,9 @@ bool TAFDocument::FoldRowsAtOnce(int row)
             TAttrListItem* rec = FAttrs->GetItem(row + loaded);
             if (rec->ColAttr)
                 refused = true; // column records move with their bytes
-            const AnsiString s = FLines->Get(row + loaded);
+            rowsRead.push_back(FLines->Get(row + loaded));
+            recs.push_back(rec);
+            const AnsiString& s = rowsRead.back();
             cuts.push_back(TCut{int(bytes.size()), s.Length(), rec, false});
             bytes.append(s.c_str(), size_t(s.Length()));
             ++loaded;
@@ -799,27 +782,33 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         steps.push_back(TStep{kind, r, through, delta, caret, longest});
     };
     auto width = [&](int len) { longest = std::max(longest, len + 2); };
+    // What FoldTake would gather: the rows read from takeFirst on, one after the other (rows
+    // inserted in between are not the text's yet). A step notes how far the history got, for a
+    // replay that fails part way.
     auto take = [&](int r, int through, int delta) {
         if (takeFirst >= 0 && r < takeFirst)
             refused = true;
-        const int gathered = std::max(0, through - (takeFirst < 0 ? r : takeFirst + takeRows + takeDelta));
-        // Only a take that gathers rows or moves the numbering needs replaying; the caret of
-        // the last one goes to the record afterwards.
-        if (takeFirst < 0 || gathered > 0 || delta != 0)
+        const bool first = takeFirst < 0;
+        const int gathered = std::max(0, through - (first ? r : takeFirst + takeRows + takeDelta));
+        if (first)
         {
-            // Takes that move no numbering, one right after the other, gather what the last
-            // of them alone would: the rows stay where they are in between.
-            TStep* prev = steps.empty() ? nullptr : &steps.back();
-            if (prev && prev->Kind == skTake && prev->Delta == 0 && delta == 0)
-                prev->Through = std::max(prev->Through, through);
-            else
-                note(skTake, r, through, delta);
-        }
-        if (takeFirst < 0)
             takeFirst = r;
+            takeCaretFirst = caret;
+        }
         takeRows += gathered;
         takeDelta += delta;
         takeCaret = caret;
+        if (first || gathered > 0 || delta != 0)
+        {
+            TStep* prev = steps.empty() ? nullptr : &steps.back();
+            if (prev && prev->Kind == skTake && prev->Delta == 0 && delta == 0)
+            {
+                prev->Through = takeRows;
+                prev->Caret = caret;
+            }
+            else
+                note(skTake, r, takeRows, delta);
+        }
     };
     auto insertCut = [&](int at, int start, int len, int from) {
         cuts.insert(cuts.begin() + (at - row), TCut{start, len, cut(from).Rec, true});
@@ -1069,11 +1058,49 @@ bool TAFDocument::FoldRowsAtOnce(int row)
     for (size_t i = 0; i < cuts.size(); ++i)
         if (cuts[i].Changed)
             texts[i] = arena.Make(bytes.data() + cuts[i].Start, cuts[i].Len);
-    TFoldCapture capture;
-    capture.Rows.reserve(size_t(takeRows));
+    // The history's record of the first rows rows gathered (as FoldFlush pushes it): their
+    // records are read before any of them goes.
+    if (takeFirst >= 0 && takeFirst - row + takeRows > int(rowsRead.size()))
+        return false; // never so: a take gathers rows the fold has read
+    const size_t from = size_t(std::max(0, takeFirst - row));
+    std::vector<TAttrListItem> taken;
+    for (size_t i = from; i < from + size_t(takeRows); ++i)
+        if (!TUndoBuff::SameOnReplay(*recs[i], *recs[from]))
+        {
+            taken.reserve(size_t(takeRows));
+            for (size_t k = from; k < from + size_t(takeRows); ++k)
+                taken.push_back(*recs[k]);
+            break;
+        }
+    if (taken.empty() && takeRows > 0)
+        taken.push_back(*recs[from]);
+    auto push = [&](int rows, int delta, const TPoint& caretLast) {
+        std::vector<AnsiString> rowsTaken;
+        std::vector<TAttrListItem> attrs;
+        if (rows == takeRows)
+        {
+            rowsRead.resize(from + size_t(rows));
+            rowsRead.erase(rowsRead.begin(), rowsRead.begin() + ptrdiff_t(from));
+            rowsTaken.swap(rowsRead);
+            attrs.swap(taken);
+        }
+        else
+        {
+            rowsTaken.assign(rowsRead.begin() + ptrdiff_t(from), rowsRead.begin() + ptrdiff_t(from) + rows);
+            if (taken.size() == 1 || rows == 0)
+                attrs.assign(taken.begin(), taken.begin() + std::min<ptrdiff_t>(rows, ptrdiff_t(taken.size())));
+            else
+                attrs.assign(taken.begin(), taken.begin() + rows);
+        }
+        FUndo->PushBlock(FUndoGroupId, takeFirst, rows + delta, takeCaretFirst, caretLast, std::move(rowsTaken),
+                         std::move(attrs));
+        FireUndoChange(FUndo->Kept(), false);
+    };
 
     // Replayed in order: the records and the history see what FoldRows would have shown them.
-    FFold = &capture;
+    int doneRows = 0, doneDelta = 0;
+    TPoint doneCaret;
+    bool begun = false;
     try
     {
         for (const TStep& s : steps)
@@ -1083,7 +1110,10 @@ bool TAFDocument::FoldRowsAtOnce(int row)
             switch (s.Kind)
             {
             case skTake:
-                FoldTake(s.Row, s.Through, s.Delta);
+                begun = true;
+                doneRows = s.Through;
+                doneDelta += s.Delta;
+                doneCaret = s.Caret;
                 break;
             case skInsert:
             case skAppend:
@@ -1133,22 +1163,22 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         }
         FCaret = caret;
         FLongestLine = longest;
-        capture.CaretLast = takeCaret;
-        FoldFlush();
+        begun = false;
+        if (takeFirst >= 0)
+            push(takeRows, takeDelta, takeCaret);
     }
     catch (...)
     {
         try
         {
-            FoldFlush();
+            if (begun)
+                push(doneRows, doneDelta, doneCaret);
         }
         catch (...)
         {
         }
         FUndo->MarkUnsaved();
-        FFold = nullptr;
         throw;
     }
-    FFold = nullptr;
     return true;
 }

@@ -246,6 +246,8 @@ private:
         std::vector<TFoldStep> Steps;
         std::vector<AnsiString> Texts;
         std::vector<const TAttrListItem*> Recs; // the records of the rows read, in their order
+        std::vector<int> Tabs;                  // where Bytes holds a tab
+        std::vector<int> Crs;                   // and a CR
     };
     TFoldScratch FFoldScratch;
     // False outside a re-fold. Otherwise gathers the rows up to through - 1 (as the text numbers

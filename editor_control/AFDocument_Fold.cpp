@@ -297,24 +297,33 @@ int CountCr(const AnsiString& s)
     return n;
 }
 
-// The first CR of t, a word at a time (every row of a re-folded paragraph is searched).
-size_t FindCr(std::string_view t)
+// Notes where tabs and CRs stand in s[0, n) (at offsets from base), a word at a time: text holds
+// few bytes below 0x10, and only a word with one is looked at byte by byte.
+void MarkTabsAndCrs(const char* s, size_t n, int base, std::vector<int>& tabs, std::vector<int>& crs)
 {
-    const char* s = t.data();
-    const size_t n = t.size();
+    auto look = [&](size_t i, size_t end) {
+        for (; i < end; ++i)
+            if (s[i] == '\t')
+                tabs.push_back(base + int(i));
+            else if (s[i] == '\r')
+                crs.push_back(base + int(i));
+    };
     size_t i = 0;
     for (; i + 4 <= n; i += 4)
     {
         uint32_t w;
         std::memcpy(&w, s + i, 4);
-        const uint32_t x = w ^ 0x0D0D0D0Du; // a zero byte where a CR was
-        if ((x - 0x01010101u) & ~x & 0x80808080u)
-            break;
+        if ((w - 0x10101010u) & ~w & 0x80808080u)
+            look(i, i + 4);
     }
-    for (; i < n; ++i)
-        if (s[i] == '\r')
-            return i;
-    return std::string_view::npos;
+    look(i, n);
+}
+
+// The first of the sorted offsets in [from, to), or -1.
+int FirstMarkIn(const std::vector<int>& marks, int from, int to)
+{
+    const auto it = std::lower_bound(marks.begin(), marks.end(), from);
+    return it != marks.end() && *it < to ? *it : -1;
 }
 
 // Cut position in text (0 < cut <= len) that keeps double-byte characters whole and makes progress.
@@ -736,6 +745,10 @@ bool TAFDocument::FoldRowsAtOnce(int row)
     std::vector<TStep>& steps = scratchUse.Steps;
     std::vector<AnsiString>& texts = scratchUse.Texts;
     std::vector<const TAttrListItem*>& recs = scratchUse.Recs;
+    std::vector<int>& tabsAt = scratchUse.Tabs;
+    std::vector<int>& crsAt = scratchUse.Crs;
+    tabsAt.clear();
+    crsAt.clear();
     bytes.clear();
     cuts.clear();
     steps.clear();
@@ -772,6 +785,7 @@ bool TAFDocument::FoldRowsAtOnce(int row)
             recs.push_back(rec);
             const AnsiString& s = rowsRead.back();
             cuts.push_back(TCut{int(bytes.size()), s.Length(), rec, false});
+            MarkTabsAndCrs(s.c_str(), size_t(s.Length()), int(bytes.size()), tabsAt, crsAt);
             bytes.append(s.c_str(), size_t(s.Length()));
             ++loaded;
         }
@@ -853,7 +867,8 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         const int n = int(t.size());
         bool truncated = false;
         tabFree = 0;
-        if (!FindTab(t.data(), size_t(std::min(n, limit + 1))))
+        const int at = int(t.data() - bytes.data()); // t is always some of the bytes read
+        if (FirstMarkIn(tabsAt, at, at + std::min(n, limit + 1)) < 0)
         {
             tabFree = std::min(n, limit + 1);
             const int keep = std::clamp(limit - indent, 0, n);
@@ -937,7 +952,8 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         const int len = int(L.size());
         const bool last = r == count() - 1;
         int full = 0;
-        const size_t cr = FindCr(L);
+        const int crAt = FirstMarkIn(crsAt, cut(r).Start, cut(r).Start + len);
+        const size_t cr = crAt < 0 ? std::string_view::npos : size_t(crAt - cut(r).Start);
 
         if (cr != std::string_view::npos && cr + 1 == L.size())
         {

@@ -591,7 +591,8 @@ std::string DocumentText(TAFDocument& d)
 
 TEST(AFDocument, AOnePassRefoldDoesExactlyWhatTheStepByStepRefoldDoes)
 {
-    const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "、", "「", "）", "ab\tcd", "0123456789", " "};
+    const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "、", "「", "）", "ab\tcd", "0123456789", " ",
+                                  "x\t", "漢\t\t"};
     std::mt19937 rng(11);
     auto rand = [&](int n) { return int(rng() % unsigned(n)); };
     int onePass = 0;

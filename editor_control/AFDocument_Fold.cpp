@@ -739,7 +739,23 @@ bool TAFDocument::FoldRowsAtOnce(int row)
     };
     using TCut = TFoldCut;
     using TStep = TFoldStep;
-    TFoldScratch& scratchUse = FFoldScratch;
+    // One scratch serves every document of the thread. A view told of the fold's changes might
+    // fold another text meanwhile: that fold gets a scratch of its own.
+    static thread_local TFoldScratch shared;
+    static thread_local bool sharedBusy = false;
+    TFoldScratch own;
+    TFoldScratch& scratchUse = sharedBusy ? own : shared;
+    struct TRelease
+    {
+        bool& busy;
+        const bool mine;
+        ~TRelease()
+        {
+            if (mine)
+                busy = false;
+        }
+    } release{sharedBusy, !sharedBusy};
+    sharedBusy = true;
     std::string& bytes = scratchUse.Bytes;
     std::vector<TCut>& cuts = scratchUse.Cuts;
     std::vector<TStep>& steps = scratchUse.Steps;

@@ -1090,8 +1090,8 @@ bool TAFDocument::FoldRowsAtOnce(int row)
     for (size_t i = 0; i < cuts.size(); ++i)
         if (cuts[i].Changed)
             texts[i] = arena.Make(bytes.data() + cuts[i].Start, cuts[i].Len);
-    // The history's record of the first rows rows gathered (as FoldFlush pushes it): their
-    // records are read before any of them goes.
+    // The history's record of the rows gathered, as FoldFlush pushes it (the records are read
+    // now, before any row goes); push makes it of the first rows of them.
     if (takeFirst >= 0 && takeFirst - row + takeRows > int(rowsRead.size()))
         return false; // never so: a take gathers rows the fold has read
     const size_t from = size_t(std::max(0, takeFirst - row));
@@ -1119,10 +1119,7 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         else
         {
             rowsTaken.assign(rowsRead.begin() + ptrdiff_t(from), rowsRead.begin() + ptrdiff_t(from) + rows);
-            if (taken.size() == 1 || rows == 0)
-                attrs.assign(taken.begin(), taken.begin() + std::min<ptrdiff_t>(rows, ptrdiff_t(taken.size())));
-            else
-                attrs.assign(taken.begin(), taken.begin() + rows);
+            attrs.assign(taken.begin(), taken.begin() + (taken.size() == 1 ? std::min(rows, 1) : rows));
         }
         FUndo->PushBlock(FUndoGroupId, takeFirst, rows + delta, takeCaretFirst, caretLast, std::move(rowsTaken),
                          std::move(attrs));

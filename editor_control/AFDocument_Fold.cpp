@@ -1084,8 +1084,14 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         return false;
 
     // The final texts first: running out of memory here leaves the text as it was. They share
-    // small blocks: a row that outlives its neighbours keeps no more than its block alive.
-    TStringArena arena(kFoldArenaBlock);
+    // small blocks, a row that outlives its neighbours keeps no more than its block alive, and a
+    // fold of a few rows takes a block just their size (a string's header and end are within 16
+    // bytes, the block's own 8).
+    size_t room = 8;
+    for (const TCut& c : cuts)
+        if (c.Changed)
+            room += size_t(c.Len) + 16;
+    TStringArena arena(std::min(kFoldArenaBlock, room));
     texts.resize(cuts.size());
     for (size_t i = 0; i < cuts.size(); ++i)
         if (cuts[i].Changed)

@@ -247,8 +247,8 @@ private:
     // FoldRows worked out on a copy of the paragraph's bytes and then applied at once, when no
     // hook can see the steps in between; false (nothing done) when it cannot be.
     bool FoldRowsAtOnce(int row);
-    // What FoldRowsAtOnce works on, kept between keystrokes so a long paragraph does not fetch
-    // fresh pages each time.
+    // What FoldRowsAtOnce works on, kept between keystrokes (one for all the documents of a
+    // thread) so a long paragraph does not fetch fresh pages each time.
     struct TFoldCut
     {
         int Start;
@@ -271,8 +271,10 @@ private:
         std::vector<TFoldCut> Cuts;
         std::vector<TFoldStep> Steps;
         std::vector<AnsiString> Texts;
+        std::vector<const TAttrListItem*> Recs; // the records of the rows read, in their order
+        std::vector<int> Tabs;                  // where Bytes holds a tab
+        std::vector<int> Crs;                   // and a CR
     };
-    TFoldScratch FFoldScratch;
     // False outside a re-fold. Otherwise gathers the rows up to through - 1 (as the text numbers
     // them now) before a primitive at row changes them and adds delta rows.
     bool FoldTake(int row, int through, int delta);

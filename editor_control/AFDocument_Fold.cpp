@@ -336,6 +336,35 @@ int CountCr(const AnsiString& s)
     return n;
 }
 
+// Notes where tabs and CRs stand in s[0, n) (at offsets from base), a word at a time: text holds
+// few bytes below 0x10, and only a word with one is looked at byte by byte.
+void MarkTabsAndCrs(const char* s, size_t n, int base, std::vector<int>& tabs, std::vector<int>& crs)
+{
+    auto look = [&](size_t i, size_t end) {
+        for (; i < end; ++i)
+            if (s[i] == '\t')
+                tabs.push_back(base + int(i));
+            else if (s[i] == '\r')
+                crs.push_back(base + int(i));
+    };
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4)
+    {
+        uint32_t w;
+        std::memcpy(&w, s + i, 4);
+        if ((w - 0x10101010u) & ~w & 0x80808080u)
+            look(i, i + 4);
+    }
+    look(i, n);
+}
+
+// The first of the sorted offsets in [from, to), or -1.
+int FirstMarkIn(const std::vector<int>& marks, int from, int to)
+{
+    const auto it = std::lower_bound(marks.begin(), marks.end(), from);
+    return it != marks.end() && *it < to ? *it : -1;
+}
+
 // Cut position in text (0 < cut <= len) that keeps double-byte characters whole and makes progress.
 int SafeCut(const char* text, int len, int cut)
 {
@@ -714,6 +743,11 @@ void TAFDocument::RefoldParagraphs()
 
 // ---- re-folding from a row in one pass --------------------------------------------------------
 
+namespace
+{
+constexpr size_t kFoldArenaBlock = 16 * 1024;
+}
+
 bool TAFDocument::FoldRowsAtOnce(int row)
 {
     // FoldRows only ever moves bytes across the boundary of two neighbouring rows, so the bytes
@@ -743,15 +777,39 @@ bool TAFDocument::FoldRowsAtOnce(int row)
     };
     using TCut = TFoldCut;
     using TStep = TFoldStep;
-    TFoldScratch& scratchUse = FFoldScratch;
+    // One scratch serves every document of the thread. A view told of the fold's changes might
+    // fold another text meanwhile: that fold gets a scratch of its own.
+    static thread_local TFoldScratch shared;
+    static thread_local bool sharedBusy = false;
+    TFoldScratch own;
+    TFoldScratch& scratchUse = sharedBusy ? own : shared;
+    struct TRelease
+    {
+        bool& busy;
+        const bool mine;
+        ~TRelease()
+        {
+            if (mine)
+                busy = false;
+        }
+    } release{sharedBusy, !sharedBusy};
+    sharedBusy = true;
     std::string& bytes = scratchUse.Bytes;
     std::vector<TCut>& cuts = scratchUse.Cuts;
     std::vector<TStep>& steps = scratchUse.Steps;
     std::vector<AnsiString>& texts = scratchUse.Texts;
+    std::vector<const TAttrListItem*>& recs = scratchUse.Recs;
+    std::vector<int>& tabsAt = scratchUse.Tabs;
+    std::vector<int>& crsAt = scratchUse.Crs;
+    tabsAt.clear();
+    crsAt.clear();
     bytes.clear();
     cuts.clear();
     steps.clear();
     texts.clear();
+    recs.clear();
+    // The rows read, as they stand: those the fold replaces go to the history as they are.
+    std::vector<AnsiString> rowsRead;
     // Holding on to the room of a very long paragraph would cost more than fetching it again.
     struct TTrim
     {
@@ -768,7 +826,7 @@ bool TAFDocument::FoldRowsAtOnce(int row)
     int longest = FLongestLine;
     bool refused = false;
     int takeFirst = -1, takeRows = 0, takeDelta = 0;
-    TPoint takeCaret;
+    TPoint takeCaretFirst, takeCaret;
 
     auto count = [&] { return row + int(cuts.size()) + (n0 - row - loaded); };
     auto load = [&](int r) {
@@ -777,8 +835,11 @@ bool TAFDocument::FoldRowsAtOnce(int row)
             TAttrListItem* rec = FAttrs->GetItem(row + loaded);
             if (rec->ColAttr)
                 refused = true; // column records move with their bytes
-            const AnsiString s = FLines->Get(row + loaded);
+            rowsRead.push_back(FLines->Get(row + loaded));
+            recs.push_back(rec);
+            const AnsiString& s = rowsRead.back();
             cuts.push_back(TCut{int(bytes.size()), s.Length(), rec, false});
+            MarkTabsAndCrs(s.c_str(), size_t(s.Length()), int(bytes.size()), tabsAt, crsAt);
             bytes.append(s.c_str(), size_t(s.Length()));
             ++loaded;
         }
@@ -789,19 +850,33 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         steps.push_back(TStep{kind, r, through, delta, caret, longest});
     };
     auto width = [&](int len) { longest = std::max(longest, len + 2); };
+    // What FoldTake would gather: the rows read from takeFirst on, one after the other (rows
+    // inserted in between are not the text's yet). A step notes how far the history got, for a
+    // replay that fails part way.
     auto take = [&](int r, int through, int delta) {
         if (takeFirst >= 0 && r < takeFirst)
             refused = true;
-        const int gathered = std::max(0, through - (takeFirst < 0 ? r : takeFirst + takeRows + takeDelta));
-        // Only a take that gathers rows or moves the numbering needs replaying; the caret of
-        // the last one goes to the record afterwards.
-        if (takeFirst < 0 || gathered > 0 || delta != 0)
-            note(skTake, r, through, delta);
-        if (takeFirst < 0)
+        const bool first = takeFirst < 0;
+        const int gathered = std::max(0, through - (first ? r : takeFirst + takeRows + takeDelta));
+        if (first)
+        {
             takeFirst = r;
+            takeCaretFirst = caret;
+        }
         takeRows += gathered;
         takeDelta += delta;
         takeCaret = caret;
+        if (first || gathered > 0 || delta != 0)
+        {
+            TStep* prev = steps.empty() ? nullptr : &steps.back();
+            if (prev && prev->Kind == skTake && prev->Delta == 0 && delta == 0)
+            {
+                prev->Through = takeRows;
+                prev->Caret = caret;
+            }
+            else
+                note(skTake, r, takeRows, delta);
+        }
     };
     auto insertCut = [&](int at, int start, int len, int from) {
         cuts.insert(cuts.begin() + (at - row), TCut{start, len, cut(from).Rec, true});
@@ -837,14 +912,19 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         insertCut(n, int(bytes.size()), 0, from);
     };
 
-    // The display form of t after indent blanks, as far as a break decision at wrap can read.
+    // The display form of t after indent blanks, as far as a break decision at wrap can read, and
+    // how many of t's first bytes were seen to hold no tab.
     std::string dsp;
+    int tabFree = 0;
     auto display = [&](std::string_view t, int indent, int wrap, int& fullLen) {
         const int limit = wrap + std::max(0, FWrapTrailBytes) + 16;
         const int n = int(t.size());
         bool truncated = false;
-        if (!FindTab(t.data(), size_t(std::min(n, limit + 1))))
+        tabFree = 0;
+        const int at = int(t.data() - bytes.data()); // t is always some of the bytes read
+        if (FirstMarkIn(tabsAt, at, at + std::min(n, limit + 1)) < 0)
         {
+            tabFree = std::min(n, limit + 1);
             const int keep = std::clamp(limit - indent, 0, n);
             fullLen = keep < n ? INT_MAX : indent + n;
             if (indent == 0)
@@ -864,8 +944,13 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         TBreakBudget budget;
         return WordBreakStep(d, wrap, minPos, budget);
     };
+    // The byte of t (as display last saw it) a display column falls on; up to where no tab was
+    // seen, column and byte are one.
     auto logCut = [&](std::string_view t, int dspCol) {
-        return SafeCut(t.data(), int(t.size()), DspColToLogCol(t.data(), int(t.size()), FTabSize, dspCol));
+        const int n = int(t.size());
+        const int col = dspCol >= 0 && std::min(dspCol + 1, n) <= tabFree ? std::min(dspCol, n)
+                                                                          : DspColToLogCol(t.data(), n, FTabSize, dspCol);
+        return SafeCut(t.data(), n, col);
     };
     auto isCr = [](std::string_view t) { return !t.empty() && t.back() == '\r'; };
 
@@ -921,7 +1006,8 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         const int len = int(L.size());
         const bool last = r == count() - 1;
         int full = 0;
-        const size_t cr = L.find('\r');
+        const int crAt = FirstMarkIn(crsAt, cut(r).Start, cut(r).Start + len);
+        const size_t cr = crAt < 0 ? std::string_view::npos : size_t(crAt - cut(r).Start);
 
         if (cr != std::string_view::npos && cr + 1 == L.size())
         {
@@ -1035,17 +1121,59 @@ bool TAFDocument::FoldRowsAtOnce(int row)
     if (refused)
         return false;
 
-    // The final texts first: running out of memory here leaves the text as it was.
+    // The final texts first: running out of memory here leaves the text as it was. They share
+    // small blocks, a row that outlives its neighbours keeps no more than its block alive, and a
+    // fold of a few rows takes a block just their size (a string's header and end are within 16
+    // bytes, the block's own 8).
+    size_t room = 8;
+    for (const TCut& c : cuts)
+        if (c.Changed)
+            room += size_t(c.Len) + 16;
+    TStringArena arena(std::min(kFoldArenaBlock, room));
     texts.resize(cuts.size());
     for (size_t i = 0; i < cuts.size(); ++i)
         if (cuts[i].Changed)
-            texts[i] = AnsiString(bytes.data() + cuts[i].Start, cuts[i].Len);
-    TFoldCapture capture;
-    capture.Rows.reserve(size_t(takeRows));
-    capture.Attrs.reserve(size_t(takeRows));
+            texts[i] = arena.Make(bytes.data() + cuts[i].Start, cuts[i].Len);
+    // The history's record of the rows gathered, as FoldFlush pushes it (the records are read
+    // now, before any row goes); push makes it of the first rows of them.
+    if (takeFirst >= 0 && takeFirst - row + takeRows > int(rowsRead.size()))
+        return false; // never so: a take gathers rows the fold has read
+    const size_t from = size_t(std::max(0, takeFirst - row));
+    std::vector<TAttrListItem> taken;
+    for (size_t i = from; i < from + size_t(takeRows); ++i)
+        if (!TUndoBuff::SameOnReplay(*recs[i], *recs[from]))
+        {
+            taken.reserve(size_t(takeRows));
+            for (size_t k = from; k < from + size_t(takeRows); ++k)
+                taken.push_back(*recs[k]);
+            break;
+        }
+    if (taken.empty() && takeRows > 0)
+        taken.push_back(*recs[from]);
+    auto push = [&](int rows, int delta, const TPoint& caretLast) {
+        std::vector<AnsiString> rowsTaken;
+        std::vector<TAttrListItem> attrs;
+        if (rows == takeRows)
+        {
+            rowsRead.resize(from + size_t(rows));
+            rowsRead.erase(rowsRead.begin(), rowsRead.begin() + ptrdiff_t(from));
+            rowsTaken.swap(rowsRead);
+            attrs.swap(taken);
+        }
+        else
+        {
+            rowsTaken.assign(rowsRead.begin() + ptrdiff_t(from), rowsRead.begin() + ptrdiff_t(from) + rows);
+            attrs.assign(taken.begin(), taken.begin() + (taken.size() == 1 ? std::min(rows, 1) : rows));
+        }
+        FUndo->PushBlock(FUndoGroupId, takeFirst, rows + delta, takeCaretFirst, caretLast, std::move(rowsTaken),
+                         std::move(attrs));
+        FireUndoChange(FUndo->Kept(), false);
+    };
 
     // Replayed in order: the records and the history see what FoldRows would have shown them.
-    FFold = &capture;
+    int doneRows = 0, doneDelta = 0;
+    TPoint doneCaret;
+    bool begun = false;
     try
     {
         for (const TStep& s : steps)
@@ -1055,7 +1183,10 @@ bool TAFDocument::FoldRowsAtOnce(int row)
             switch (s.Kind)
             {
             case skTake:
-                FoldTake(s.Row, s.Through, s.Delta);
+                begun = true;
+                doneRows = s.Through;
+                doneDelta += s.Delta;
+                doneCaret = s.Caret;
                 break;
             case skInsert:
             case skAppend:
@@ -1105,22 +1236,22 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         }
         FCaret = caret;
         FLongestLine = longest;
-        capture.CaretLast = takeCaret;
-        FoldFlush();
+        begun = false;
+        if (takeFirst >= 0)
+            push(takeRows, takeDelta, takeCaret);
     }
     catch (...)
     {
         try
         {
-            FoldFlush();
+            if (begun)
+                push(doneRows, doneDelta, doneCaret);
         }
         catch (...)
         {
         }
         FUndo->MarkUnsaved();
-        FFold = nullptr;
         throw;
     }
-    FFold = nullptr;
     return true;
 }

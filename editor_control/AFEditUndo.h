@@ -57,6 +57,8 @@ public:
     static int64_t SizeOf(const TUndoBuffItem& item);
     // A block record keeps one record for rows whose records are alike (as a replay sets them).
     static void Compact(TUndoBuffItem& item);
+    // Alike as a replay sets them: the dirty flag and the column list never tell records apart.
+    static bool SameOnReplay(const TAttrListItem& a, const TAttrListItem& b);
     TUndoBuffItem* PrevPop();
     TUndoBuffItem* NextPop();
     void ToPrev();

@@ -167,17 +167,19 @@ void TUndoBuff::PushBlock(int id, int index, int rowsNow, const TPoint& caretFir
     Place(id, item);
 }
 
+bool TUndoBuff::SameOnReplay(const TAttrListItem& a, const TAttrListItem& b)
+{
+    // A replay marks every row dirty and gives it no column list.
+    return a.FontColor == b.FontColor && a.BackColor == b.BackColor && a.Indent == b.Indent &&
+           a.Reserve == b.Reserve && a.WrapPos == b.WrapPos && a.Style == b.Style && a.States == b.States &&
+           a.Str == b.Str;
+}
+
 void TUndoBuff::Compact(TUndoBuffItem& item)
 {
-    // A replay marks every row dirty and gives it no column list: those never tell records apart.
-    auto alike = [](const TAttrListItem& a, const TAttrListItem& b) {
-        return a.FontColor == b.FontColor && a.BackColor == b.BackColor && a.Indent == b.Indent &&
-               a.Reserve == b.Reserve && a.WrapPos == b.WrapPos && a.Style == b.Style && a.States == b.States &&
-               a.Str == b.Str;
-    };
     std::vector<TAttrListItem>& attrs = item.Attrs;
-    if (attrs.size() > 1 &&
-        std::all_of(attrs.begin() + 1, attrs.end(), [&](const TAttrListItem& a) { return alike(a, attrs[0]); }))
+    if (attrs.size() > 1 && std::all_of(attrs.begin() + 1, attrs.end(),
+                                        [&](const TAttrListItem& a) { return SameOnReplay(a, attrs[0]); }))
         attrs.resize(1);
     attrs.shrink_to_fit();
     item.Rows.shrink_to_fit();

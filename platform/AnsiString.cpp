@@ -487,7 +487,6 @@ std::ostream& operator<<(std::ostream& os, const AnsiString& s) { return os.writ
 
 namespace
 {
-constexpr size_t kArenaBlock = 256 * 1024;
 constexpr size_t kArenaHeader = 8;   // the count, and the strings stay aligned
 constexpr int kArenaLargest = 4096; // longer strings get a heap block of their own
 } // namespace
@@ -506,12 +505,12 @@ AnsiString TStringArena::Make(const char* s, int len)
 {
     if (len <= 0 || !s)
         return AnsiString();
-    if (len > kArenaLargest)
-        return AnsiString(s, len);
     const size_t need = (offsetof(AnsiString::Rep, data) + size_t(len) + 1 + 3) & ~size_t(3);
-    if (!block_ || used_ + need > kArenaBlock)
+    if (len > kArenaLargest || kArenaHeader + need > blockBytes_)
+        return AnsiString(s, len);
+    if (!block_ || used_ + need > blockBytes_)
     {
-        char* block = static_cast<char*>(::operator new(kArenaBlock));
+        char* block = static_cast<char*>(::operator new(blockBytes_));
         Leave();
         block_ = block;
         *reinterpret_cast<int*>(block_) = 1; // the arena's own hold

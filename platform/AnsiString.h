@@ -111,6 +111,9 @@ class TStringArena
 {
 public:
     TStringArena() = default;
+    // Smaller blocks for strings that are replaced piecemeal: one that outlives its neighbours
+    // holds no more than its block.
+    explicit TStringArena(size_t blockBytes) : blockBytes_(blockBytes) {}
     ~TStringArena();
     TStringArena(const TStringArena&) = delete;
     TStringArena& operator=(const TStringArena&) = delete;
@@ -121,6 +124,7 @@ private:
     void Leave() noexcept; // gives up the arena's hold on its current block
     char* block_ = nullptr;
     size_t used_ = 0;
+    size_t blockBytes_ = 256 * 1024;
 };
 
 // CP932 byte classification over fixed ranges (never the process code page).

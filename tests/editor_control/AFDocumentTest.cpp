@@ -10,6 +10,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor_control/AFDocument.h"
@@ -648,7 +649,7 @@ std::string DocumentText(TAFDocument& d)
 TEST(AFDocument, AOnePassRefoldDoesExactlyWhatTheStepByStepRefoldDoes)
 {
     const char* const pieces[] = {"a", "word ", "\t", "漢", "ｶ", "。", "、", "「", "）", "ab\tcd", "0123456789", " ",
-                                  "\t\t\t", "漢字かな漢字かな漢字かな"};
+                                  "\t\t\t", "漢字かな漢字かな漢字かな", "x\t", "漢\t\t"};
     std::mt19937 rng(11);
     auto rand = [&](int n) { return int(rng() % unsigned(n)); };
     int onePass = 0;
@@ -737,6 +738,81 @@ TEST(AFDocument, AOnePassRefoldDoesExactlyWhatTheStepByStepRefoldDoes)
         onePass += stepLog.find('u') != std::string::npos;
     }
     EXPECT_GT(onePass, 1000); // most rounds changed rows, so the comparison had something to compare
+}
+
+// A view told of a one-pass re-fold's changes may re-fold another text right then (the folds
+// share their working room): both texts, their histories and what the view hears come out as
+// when each is folded alone.
+namespace
+{
+class TRefoldingViewHost : public TWatchingHost
+{
+public:
+    TRefoldingViewHost() : TWatchingHost(true) {}
+    TAFDocument* other = nullptr;
+    void DocMarkDirtyFrom(int row) override
+    {
+        TWatchingHost::DocMarkDirtyFrom(row);
+        if (TAFDocument* d = std::exchange(other, nullptr))
+            d->FoldLine(0);
+    }
+};
+
+// A long paragraph folded at wrap, with text typed at its front: every row of it moves.
+void TypeAtFront(TAFDocument& d, TAFDocumentHost& host, const std::string& text, int wrap, const char* typed)
+{
+    d.SetHost(&host);
+    d.DefWrapPos() = wrap;
+    TStringStream in(Ansi(text));
+    TStringList lines;
+    TAttrList records;
+    TLoadTruncation truncation;
+    d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
+    d.TakeRows(lines);
+    d.Attrs()->Swap(records);
+    d.UndoBuff()->Reset();
+    ++d.UndoGroupId();
+    d.ApplyLineChange(0, Ansi(typed) + d.GetLine(0));
+}
+} // namespace
+
+TEST(AFDocument, AOnePassRefoldThatTheViewInterruptsWithAnotherComesOutAsEachAlone)
+{
+    std::string outer, inner;
+    for (int i = 0; i < 400; ++i)
+        outer += i % 7 ? "ab" : "漢字\t";
+    for (int i = 0; i < 300; ++i)
+        inner += i % 5 ? "xyz" : "かな";
+    auto alone = [](const std::string& text, int wrap, const char* typed, std::string& log) {
+        TWatchingHost host(true);
+        TAFDocument d;
+        TypeAtFront(d, host, text, wrap, typed);
+        d.FoldLine(0);
+        log = host.log;
+        std::string s = DocumentText(d);
+        d.UndoGroup();
+        return s + "\n" + DocumentText(d);
+    };
+    std::string outerLog, innerLog;
+    const std::string outerAlone = alone(outer + "\r", 13, "wxyzwxyzwxyzwxyz", outerLog);
+    const std::string innerAlone = alone(inner + "\r", 11, "qqqqqqqqqqqq", innerLog);
+
+    TRefoldingViewHost host;
+    TWatchingHost innerHost(true);
+    TAFDocument d, other;
+    TypeAtFront(d, host, outer + "\r", 13, "wxyzwxyzwxyzwxyz");
+    TypeAtFront(other, innerHost, inner + "\r", 11, "qqqqqqqqqqqq");
+    host.other = &other;
+    d.FoldLine(0);
+    ASSERT_EQ(host.other, nullptr); // the view did fold the other text in the middle
+    std::string s = DocumentText(d);
+    EXPECT_EQ(host.log, outerLog);
+    d.UndoGroup();
+    EXPECT_EQ(s + "\n" + DocumentText(d), outerAlone);
+    s = DocumentText(other);
+    other.UndoGroup();
+    EXPECT_EQ(s + "\n" + DocumentText(other), innerAlone);
+    EXPECT_EQ(innerHost.log, innerLog);
 }
 
 // Rows handed to the document: a plain row list takes the built list's slots over (the rows are

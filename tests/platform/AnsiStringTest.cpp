@@ -155,9 +155,9 @@ TEST(AnsiString, ByteTypeAgreesWithAWalkFromTheStartOnRandomMixesOfLeadAndTrailV
     }
 }
 
-// Strings made in shared blocks behave as any other: copies share, a write moves the string to a
-// block of its own, and the blocks outlive the arena for as long as a string in them lives (the
-// address sanitizer of the native build sees every block freed exactly once).
+// Strings made in shared blocks (of any size) behave as any other: copies share, a write moves the
+// string to a block of its own, and the blocks outlive the arena for as long as a string in them
+// lives (the address sanitizer of the native build sees every block freed exactly once).
 TEST(AnsiString, StringsOfAnArenaFollowAPlainModelThroughCopiesWritesAndTheArenasEnd)
 {
     // The last string of a block, its arena gone, appends its own bytes while it moves out.
@@ -177,7 +177,9 @@ TEST(AnsiString, StringsOfAnArenaFollowAPlainModelThroughCopiesWritesAndTheArena
         std::vector<AnsiString> strings;
         std::vector<std::string> model;
         {
-            TStringArena arena;
+            // Blocks of the default size, and small ones some strings do not fit in.
+            const size_t blockBytes[] = {256 * 1024, 16 * 1024, 1024, 64};
+            TStringArena arena(blockBytes[round % 4]);
             for (int k = 0; k < 3000; ++k)
             {
                 // Mostly short, now and then past what a block takes.

@@ -172,9 +172,9 @@ public:
     // Inserts whole rows at row with one undo record each; linear in the rows of the text.
     void InsertRowsAt(int row, const std::vector<AnsiString>& texts, const std::vector<TAttrListItem>& attrs);
     void BlkAttrShiftRows(int row, int n);
-    // The rows become those of lines, told to the row list's watchers as a clear and an add of
-    // each row; either this throws with the rows as they were, or all the rows are in. A plain
-    // TStringList row list takes lines' items over and leaves lines empty.
+    // The rows become those of lines, told to the row list's watchers as a clear and one change;
+    // a string list takes lines' items over (a derived one hears of them through its append hook)
+    // and leaves lines empty. Either this throws with the rows as they were, or all the rows are in.
     void TakeRows(TStringList& lines);
     // One empty row, no blocks, no history.
     void Clear(const TAttrListItem& rec);

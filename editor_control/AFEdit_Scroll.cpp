@@ -204,13 +204,52 @@ void TCustomAFEdit::RepaintNow()
 
 // ---- scroll bars ----
 
+namespace
+{
+bool SameBarLook(const SCROLLBARINFO& a, const SCROLLBARINFO& b)
+{
+    if (!EqualRect(&a.rcScrollBar, &b.rcScrollBar) || a.dxyLineButton != b.dxyLineButton ||
+        a.xyThumbTop != b.xyThumbTop || a.xyThumbBottom != b.xyThumbBottom)
+        return false;
+    for (int i = 0; i <= CCHILDREN_SCROLLBAR; ++i)
+        if (a.rgstate[i] != b.rgstate[i])
+            return false;
+    return true;
+}
+
+// Gives a bar new information, repainting it only when what it shows (its thumb, its state)
+// changed: a page through a long text moves the thumb by less than a pixel, and repainting a
+// themed bar costs more than painting the page.
+void SetBarInfo(HWND h, int bar, const SCROLLINFO& si)
+{
+    const LONG object = bar == SB_VERT ? OBJID_VSCROLL : OBJID_HSCROLL;
+    SCROLLBARINFO before{};
+    before.cbSize = sizeof before;
+    SCROLLINFO old{sizeof old, SIF_ALL};
+    if (!GetScrollBarInfo(h, object, &before) || !GetScrollInfo(h, bar, &old))
+    {
+        SetScrollInfo(h, bar, &si, TRUE);
+        return;
+    }
+    SetScrollInfo(h, bar, &si, FALSE);
+    SCROLLBARINFO after{};
+    after.cbSize = sizeof after;
+    if (GetScrollBarInfo(h, object, &after) && SameBarLook(before, after))
+        return;
+    // It looks different: back to the old information, then the new one with a repaint.
+    old.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    SetScrollInfo(h, bar, &old, FALSE);
+    SetScrollInfo(h, bar, &si, TRUE);
+}
+} // namespace
+
 void TCustomAFEdit::StoreVertPos(int pos)
 {
     FVertInfo.nPos = pos;
     if (HandleAllocated() && FVertShown && (ScrollBars == ssVertical || ScrollBars == ssBoth))
     {
         SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, pos, 0};
-        SetScrollInfo(Handle(), SB_VERT, &si, TRUE);
+        SetBarInfo(Handle(), SB_VERT, si);
     }
 }
 
@@ -220,7 +259,7 @@ void TCustomAFEdit::StoreHorzPos(int pos)
     if (HandleAllocated() && FHorzShown && (ScrollBars == ssHorizontal || ScrollBars == ssBoth))
     {
         SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, pos, 0};
-        SetScrollInfo(Handle(), SB_HORZ, &si, TRUE);
+        SetBarInfo(Handle(), SB_HORZ, si);
     }
 }
 
@@ -249,7 +288,7 @@ void UpdateBar(HWND h, int bar, bool needed, bool styleWants, const SCROLLINFO& 
     if (!h)
         return;
     if (!shown || !same)
-        SetScrollInfo(h, bar, &kept, TRUE);
+        SetBarInfo(h, bar, kept);
     if (!shown)
     {
         ShowScrollBar(h, bar, TRUE);

@@ -323,8 +323,12 @@ void TCustomAFEdit::StepCaretOver(const char* text, int n)
     FSelArea->PutEndPoint(FCaret);
     if (!Updating)
     {
+        // Hidden once around the move and the rows drawn over it: the caret is then moved while
+        // hidden and drawn once, where showing it between the two drew it and hid it again.
+        CaretHide();
         CaretMoveResultPaint();
         ValiPaint();
+        CaretShow();
     }
 }
 

@@ -150,16 +150,25 @@ void TCustomAFEdit::SetCaretPosition()
     if (Updating)
         return;
     ++FPlacements;
-    CaretHide();
     bool dbcs = CaretOnDoubleByte();
-    if (!FCaretExists || FCaretInsert != FInsertMode || FCaretDbcs != dbcs)
-        CaretCreate();
-    SetCaretPos(x, y);
     bool inside = x >= FEditRect.Left && x < FEditRect.Right && y >= FEditRect.Top && y < FEditRect.Bottom;
+    // A caret that keeps its shape and stays in view is only moved: the platform hides and shows
+    // it around the move itself, and a hide and show of our own would leave its level as it was
+    // at the cost of two more trips to the window system.
+    const bool moveOnly =
+        inside && FHiddenCount == 0 && FCaretExists && FCaretInsert == FInsertMode && FCaretDbcs == dbcs;
+    if (!moveOnly)
+    {
+        CaretHide();
+        if (!FCaretExists || FCaretInsert != FInsertMode || FCaretDbcs != dbcs)
+            CaretCreate();
+    }
+    SetCaretPos(x, y);
     if (inside)
     {
-        for (int i = 0; i <= FHiddenCount; ++i)
-            CaretShow();
+        if (!moveOnly)
+            for (int i = 0; i <= FHiddenCount; ++i)
+                CaretShow();
         FHiddenCount = 0;
         // The input method is told only of a new place: asking it costs more than the placement.
         HIMC imc = x != FImePos.x || y != FImePos.y ? ImmGetContext(Handle()) : nullptr;

@@ -326,7 +326,17 @@ void TCustomAFEdit::StepCaretOver(const char* text, int n)
         // Hidden once around the move and the rows drawn over it: the caret is then moved while
         // hidden and drawn once, where showing it between the two drew it and hid it again.
         CaretHide();
-        CaretMoveResultPaint();
+        FRulerLater = true;
+        try
+        {
+            CaretMoveResultPaint();
+        }
+        catch (...)
+        {
+            FRulerLater = false;
+            throw;
+        }
+        FRulerLater = false;
         ValiPaint();
         CaretShow();
     }

@@ -189,7 +189,9 @@ void TCustomAFEdit::SetCaretPosition()
         ++FHiddenCount;
     if (OnStatusChange)
         OnStatusChange(this);
-    if (FCaret.x != FLastCaretCol || FLeftCol != FLastLeftCol)
+    // Drawn once where a repaint of rows follows (that repaint draws it again), unless a handler
+    // draws it.
+    if ((FCaret.x != FLastCaretCol || FLeftCol != FLastLeftCol) && !(FRulerLater && !OnDrawColIndi))
         DrawColIndicate();
     if (FTopLine != FLastPlacedTop || FLeftCol != FLastLeftCol)
         SetScrollBars(ScrollBars);

@@ -407,3 +407,33 @@ TEST_F(ScrollTest, ScrollBarIsRepaintedOnlyWhenItsThumbMoves)
     EXPECT_GT(bar().xyThumbTop, start.xyThumbTop);
     EXPECT_NE(pixel(onTrack, nullptr), mark) << "a move of the thumb left the bar unpainted";
 }
+
+// A character typed at the top costs the same whatever the text's length: the rows it changed
+// and the ruler once, nothing below the view, and the caret shown after it.
+TEST_F(ScrollTest, TypingAtTheTopRepaintsItsRowAndTheRulerOnceWhateverTheLength)
+{
+    std::vector<std::pair<size_t, size_t>> work;
+    for (int rows : {200, 60000})
+    {
+        SCOPED_TRACE(rows);
+        host.Load(Rows(rows, "abcdefghij"));
+        ed.SetCaret(TPoint(0, 0));
+        ed.SetTopLine(0);
+        host.Pump();
+        ed.Clean();
+        Send(WM_CHAR, 'a', 1);
+        int rulers = 0;
+        for (const TRun& r : ed.runs)
+            rulers += r.y < ed.EditRect().Top && r.text.size() > 1;
+        EXPECT_EQ(rulers, 1);
+        ASSERT_FALSE(ed.drawnRows.empty());
+        EXPECT_EQ(ed.drawnRows.front(), 0);
+        for (int row : ed.drawnRows)
+            EXPECT_LE(row, ed.GetDspRowCount() + 1); // on screen only
+        EXPECT_EQ(ed.GetLine(0), "aabcdefghij\r");
+        EXPECT_EQ(ed.GetCaret(), TPoint(1, 0));
+        EXPECT_TRUE(ed.CaretShown());
+        work.emplace_back(ed.drawnRows.size(), ed.runs.size());
+    }
+    EXPECT_EQ(work[0], work[1]);
+}

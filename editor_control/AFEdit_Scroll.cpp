@@ -245,7 +245,11 @@ void SetBarInfo(HWND h, int bar, const SCROLLINFO& si)
     SetScrollInfo(h, bar, &si, FALSE);
     SCROLLBARINFO after{};
     after.cbSize = sizeof after;
-    if (GetScrollBarInfo(h, object, &after) && SameBarLook(before, after))
+    const bool known = GetScrollBarInfo(h, object, &after) != FALSE;
+    if (known && SameBarLook(before, after))
+        return;
+    // Shown or hidden by the change: the platform repaints the frame for that.
+    if (known && ((before.rgstate[0] ^ after.rgstate[0]) & STATE_SYSTEM_INVISIBLE))
         return;
     // It looks different: back to the old information, then the new one with a repaint.
     old.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;

@@ -661,6 +661,7 @@ private:
     bool FComposing = false;
     int FPlacements = 0; // caret placements made on screen
     POINT FImePos{-1, -1}; // where the input method's window was last put
+    bool FRulerLater = false; // rows are repainted next, and the ruler with them
     int FPendingLead = -1;    // lead byte of a double-byte character whose trail byte is still to come
     bool FDropTrail = false;  // the lead byte was swallowed by a key-press handler: so is its trail
 

@@ -410,9 +410,13 @@ TPoint TCustomAFEdit::ColAdj(const TPoint& point, bool leftFirst)
 
 bool TCustomAFEdit::DoCtrlKeyPress(const TWMKey& message)
 {
-    TShiftState shift = KeyDataToShiftState(message.KeyData);
-    ShiftSelecting = false;
     WORD code = message.CharCode;
+    // The key state is asked only where it is used: a printable character with no handlers needs
+    // none, and each question is a trip to the window system.
+    const bool controlChar = code < 0x20 || code == 0x7F;
+    const TShiftState shift =
+        OnCtrlKeyDown || OnAfterCtrlKeyDown || controlChar ? KeyDataToShiftState(message.KeyData) : TShiftState();
+    ShiftSelecting = false;
     if (OnCtrlKeyDown)
     {
         OnCtrlKeyDown(this, code, shift);

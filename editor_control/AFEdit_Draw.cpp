@@ -128,6 +128,36 @@ bool SameLook(const TCellLook& a, const TCellLook& b)
     return a.fg == b.fg && a.bg == b.bg && a.style == b.style && a.sel == b.sel;
 }
 
+// The two-byte sequences a string holds at its character starts, for a lookup per character where
+// a search of the string per character would cost a page thousands of comparisons. Made again only
+// when the string changes; every editor shares the one table (they share the default string).
+class TPairTable
+{
+public:
+    const std::vector<bool>& For(const AnsiString& chars)
+    {
+        if (!built_ || chars != source_)
+        {
+            source_ = chars;
+            built_ = true;
+            pairs_.assign(65536, false);
+            const auto* d = reinterpret_cast<const unsigned char*>(chars.c_str());
+            const int n = chars.Length();
+            for (int i = 0; i + 2 <= n;)
+            {
+                pairs_[size_t(d[i]) << 8 | d[i + 1]] = true;
+                i += IsSjisLead(d[i]) ? 2 : 1;
+            }
+        }
+        return pairs_;
+    }
+
+private:
+    AnsiString source_;
+    bool built_ = false;
+    std::vector<bool> pairs_;
+};
+
 int MaxLength(TStringList* list)
 {
     int n = 0;
@@ -475,6 +505,9 @@ void TCustomAFEdit::DrawLine(int row)
     const bool showTab = FViewOpt.Contains(voTab);
     const bool showIndent = FViewOpt.Contains(voIndent);
     const AnsiString jspace = JSpaceMark.Length() == 2 ? JSpaceMark : AnsiString("□");
+    static TPairTable dependencePairs;
+    const std::vector<bool>* dependence =
+        FViewOpt.Contains(voDependence) && DependenceChar.Length() > 0 ? &dependencePairs.For(DependenceChar) : nullptr;
     for (int k = first; k < last; ++k)
     {
         const uint8_t kind = img.kind[size_t(k)];
@@ -510,8 +543,8 @@ void TCustomAFEdit::DrawLine(int row)
                 add(k, at, 2, lookOf(ckColAttr, sel, ca, lc));
             else if (jspace0 && FViewOpt.Contains(voAnsiSpace))
                 add(k, jspace.c_str(), 2, lookOf(ckJSpace, sel, nullptr, lc));
-            else if (FViewOpt.Contains(voDependence) && DependenceChar.Length() > 0 &&
-                     DependenceChar.AnsiPos(AnsiString(at, 2)) > 0)
+            else if (dependence &&
+                     (*dependence)[size_t(static_cast<unsigned char>(at[0])) << 8 | static_cast<unsigned char>(at[1])])
                 add(k, at, 2, lookOf(ckDependence, sel, nullptr, lc));
             else
                 add(k, at, 2, lookOf(ckNorm, sel, nullptr, lc));
@@ -548,7 +581,7 @@ void TCustomAFEdit::DrawLine(int row)
             if (ca)
                 add(k, at, 1, lookOf(ckColAttr, sel, ca, lc), IsSjisLead(b));
             else if (FViewOpt.Contains(voHankana) && b >= 0x81)
-                add(k, at, 1, lookOf(ckDependence, sel, nullptr, lc), true);
+                add(k, at, 1, lookOf(ckDependence, sel, nullptr, lc), IsSjisLead(b)); // kana run on together
             else if (keywordsOn && kind == cellSingle && FWordChars[b])
                 add(k, at, 1, lookOf(keywordKindAt(k), sel, nullptr, lc));
             else

@@ -323,8 +323,22 @@ void TCustomAFEdit::StepCaretOver(const char* text, int n)
     FSelArea->PutEndPoint(FCaret);
     if (!Updating)
     {
-        CaretMoveResultPaint();
+        // Hidden once around the move and the rows drawn over it: the caret is then moved while
+        // hidden and drawn once, where showing it between the two drew it and hid it again.
+        CaretHide();
+        FRulerLater = true;
+        try
+        {
+            CaretMoveResultPaint();
+        }
+        catch (...)
+        {
+            FRulerLater = false;
+            throw;
+        }
+        FRulerLater = false;
         ValiPaint();
+        CaretShow();
     }
 }
 

@@ -79,7 +79,10 @@ void TCustomAFEdit::ValiPaint()
         return;
     if (FTopLine == FLastPaintTop)
     {
-        CaretHide();
+        // A caret we already hid stays hidden: a hide and show of our own would only count.
+        const bool hide = FCaretLevel == 0;
+        if (hide)
+            CaretHide();
         const int rows = GetLinesCount();
         const int last = FTopLine + VisibleRows();
         for (int row = FTopLine; row <= last; ++row)
@@ -97,7 +100,8 @@ void TCustomAFEdit::ValiPaint()
                 DrawLeftMgnEX(row);
         }
         FPaintRect = FEditRect;
-        CaretShow();
+        if (hide)
+            CaretShow();
     }
     else
         Invalidate();

@@ -150,16 +150,25 @@ void TCustomAFEdit::SetCaretPosition()
     if (Updating)
         return;
     ++FPlacements;
-    CaretHide();
     bool dbcs = CaretOnDoubleByte();
-    if (!FCaretExists || FCaretInsert != FInsertMode || FCaretDbcs != dbcs)
-        CaretCreate();
-    SetCaretPos(x, y);
     bool inside = x >= FEditRect.Left && x < FEditRect.Right && y >= FEditRect.Top && y < FEditRect.Bottom;
+    // A caret that keeps its shape and stays in view is only moved: the platform hides and shows
+    // it around the move itself, and a hide and show of our own would leave its level as it was
+    // at the cost of two more trips to the window system.
+    const bool moveOnly =
+        inside && FHiddenCount == 0 && FCaretExists && FCaretInsert == FInsertMode && FCaretDbcs == dbcs;
+    if (!moveOnly)
+    {
+        CaretHide();
+        if (!FCaretExists || FCaretInsert != FInsertMode || FCaretDbcs != dbcs)
+            CaretCreate();
+    }
+    SetCaretPos(x, y);
     if (inside)
     {
-        for (int i = 0; i <= FHiddenCount; ++i)
-            CaretShow();
+        if (!moveOnly)
+            for (int i = 0; i <= FHiddenCount; ++i)
+                CaretShow();
         FHiddenCount = 0;
         // The input method is told only of a new place: asking it costs more than the placement.
         HIMC imc = x != FImePos.x || y != FImePos.y ? ImmGetContext(Handle()) : nullptr;
@@ -180,7 +189,9 @@ void TCustomAFEdit::SetCaretPosition()
         ++FHiddenCount;
     if (OnStatusChange)
         OnStatusChange(this);
-    if (FCaret.x != FLastCaretCol || FLeftCol != FLastLeftCol)
+    // Drawn once where a repaint of rows follows (that repaint draws it again), unless a handler
+    // draws it.
+    if ((FCaret.x != FLastCaretCol || FLeftCol != FLastLeftCol) && !(FRulerLater && !OnDrawColIndi))
         DrawColIndicate();
     if (FTopLine != FLastPlacedTop || FLeftCol != FLastLeftCol)
         SetScrollBars(ScrollBars);
@@ -204,13 +215,56 @@ void TCustomAFEdit::RepaintNow()
 
 // ---- scroll bars ----
 
+namespace
+{
+bool SameBarLook(const SCROLLBARINFO& a, const SCROLLBARINFO& b)
+{
+    if (!EqualRect(&a.rcScrollBar, &b.rcScrollBar) || a.dxyLineButton != b.dxyLineButton ||
+        a.xyThumbTop != b.xyThumbTop || a.xyThumbBottom != b.xyThumbBottom)
+        return false;
+    for (int i = 0; i <= CCHILDREN_SCROLLBAR; ++i)
+        if (a.rgstate[i] != b.rgstate[i])
+            return false;
+    return true;
+}
+
+// Gives a bar new information, repainting it only when what it shows (its thumb, its state)
+// changed: a page through a long text moves the thumb by less than a pixel, and repainting a
+// themed bar costs more than painting the page.
+void SetBarInfo(HWND h, int bar, const SCROLLINFO& si)
+{
+    const LONG object = bar == SB_VERT ? OBJID_VSCROLL : OBJID_HSCROLL;
+    SCROLLBARINFO before{};
+    before.cbSize = sizeof before;
+    SCROLLINFO old{sizeof old, SIF_ALL};
+    if (!GetScrollBarInfo(h, object, &before) || !GetScrollInfo(h, bar, &old))
+    {
+        SetScrollInfo(h, bar, &si, TRUE);
+        return;
+    }
+    SetScrollInfo(h, bar, &si, FALSE);
+    SCROLLBARINFO after{};
+    after.cbSize = sizeof after;
+    const bool known = GetScrollBarInfo(h, object, &after) != FALSE;
+    if (known && SameBarLook(before, after))
+        return;
+    // Shown or hidden by the change: the platform repaints the frame for that.
+    if (known && ((before.rgstate[0] ^ after.rgstate[0]) & STATE_SYSTEM_INVISIBLE))
+        return;
+    // It looks different: back to the old information, then the new one with a repaint.
+    old.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    SetScrollInfo(h, bar, &old, FALSE);
+    SetScrollInfo(h, bar, &si, TRUE);
+}
+} // namespace
+
 void TCustomAFEdit::StoreVertPos(int pos)
 {
     FVertInfo.nPos = pos;
     if (HandleAllocated() && FVertShown && (ScrollBars == ssVertical || ScrollBars == ssBoth))
     {
         SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, pos, 0};
-        SetScrollInfo(Handle(), SB_VERT, &si, TRUE);
+        SetBarInfo(Handle(), SB_VERT, si);
     }
 }
 
@@ -220,7 +274,7 @@ void TCustomAFEdit::StoreHorzPos(int pos)
     if (HandleAllocated() && FHorzShown && (ScrollBars == ssHorizontal || ScrollBars == ssBoth))
     {
         SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, pos, 0};
-        SetScrollInfo(Handle(), SB_HORZ, &si, TRUE);
+        SetBarInfo(Handle(), SB_HORZ, si);
     }
 }
 
@@ -249,7 +303,7 @@ void UpdateBar(HWND h, int bar, bool needed, bool styleWants, const SCROLLINFO& 
     if (!h)
         return;
     if (!shown || !same)
-        SetScrollInfo(h, bar, &kept, TRUE);
+        SetBarInfo(h, bar, kept);
     if (!shown)
     {
         ShowScrollBar(h, bar, TRUE);

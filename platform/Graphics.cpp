@@ -308,8 +308,13 @@ void TCanvas::SelectObjects()
         HGDIOBJ old = SelectObject(dc_, font_->Handle());
         if (!origFont_)
             origFont_ = old;
-        SetTextColor(dc_, COLORREF(ColorToRGB(font_->Color())));
         fontValid_ = true;
+        textColorValid_ = false;
+    }
+    if (!textColorValid_)
+    {
+        SetTextColor(dc_, COLORREF(ColorToRGB(font_->Color())));
+        textColorValid_ = true;
     }
     if (!brushValid_)
     {
@@ -325,15 +330,27 @@ void TCanvas::SelectObjects()
         HGDIOBJ old = SelectObject(dc_, pen_->Handle());
         if (!origPen_)
             origPen_ = old;
+        penValid_ = true;
+        ropValid_ = false;
+    }
+    if (!ropValid_)
+    {
         static const int rops[] = {R2_COPYPEN, R2_NOT, R2_XORPEN, R2_NOTXORPEN};
         SetROP2(dc_, rops[pen_->Mode()]);
-        penValid_ = true;
+        ropValid_ = true;
     }
 }
 
 // The object may be about to delete its handle: put the DC's own object back first.
 void TCanvas::FontChanged(TObject*)
 {
+    // A colour alone keeps the selected font: selecting a font again costs the platform far more
+    // than setting the text colour.
+    if (fontValid_ && font_->HandleAllocated())
+    {
+        textColorValid_ = false;
+        return;
+    }
     if (dc_ && origFont_)
     {
         SelectObject(dc_, origFont_);
@@ -354,6 +371,11 @@ void TCanvas::BrushChanged(TObject*)
 
 void TCanvas::PenChanged(TObject*)
 {
+    if (penValid_ && pen_->HandleAllocated())
+    {
+        ropValid_ = false; // the mode alone: the selected pen stays
+        return;
+    }
     if (dc_ && origPen_)
     {
         SelectObject(dc_, origPen_);

@@ -94,6 +94,8 @@ public:
     ~TGraphicsObject() override;
 
     TNotifyEvent OnChange;
+    // False while OnChange runs for a change that remakes the GDI object.
+    bool HandleAllocated() const { return handle_ != nullptr; }
 
 protected:
     // handleChanges: the GDI object depends on what changed and must be made again.
@@ -241,6 +243,8 @@ private:
     bool fontValid_ = false;
     bool brushValid_ = false;
     bool penValid_ = false;
+    bool textColorValid_ = false; // the DC's text colour is the font's
+    bool ropValid_ = false;       // the DC's raster operation is the pen's mode
     std::wstring runText_; // reused by ExtTextOutSjis
     std::vector<int> runAdvances_;
 };

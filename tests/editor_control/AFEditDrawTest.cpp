@@ -474,3 +474,50 @@ TEST_F(DrawTest, RealWindowShowsJapaneseTextInItsCells)
     EXPECT_GT(count(8, 2, dep), 0);
     ReleaseDC(ed.Handle(), dc);
 }
+
+// Half-width kana and machine-dependent characters take the dependence colour: a run of kana goes
+// out as one run, and a double-byte character is coloured exactly when the dependence string
+// holds it at a character start (random strings and characters against a search of the string).
+TEST_F(DrawTest, DependenceColourMarksKanaRunsAndTheCharactersOfItsString)
+{
+    ed.SetViewOpt(AllBut({}));
+    const TColor dep = ColorToRGB(ed.GetDependenceColor());
+    ASSERT_NE(dep, ColorToRGB(ed.Font()->Color()));
+    host.Load("a\xB6\xC0\xB6\xC5" "b");
+    const std::vector<TRun> kana = ed.DrawRow(0);
+    ASSERT_EQ(kana.size(), 3u) << Describe(ed, kana);
+    EXPECT_EQ(kana[1].text, "\xB6\xC0\xB6\xC5");
+    EXPECT_EQ(kana[1].fg, dep);
+
+    const unsigned seed = 77;
+    std::mt19937 rng(seed);
+    const unsigned char leads[] = {0x81, 0x82, 0x87, 0x88, 0xE0}; // trails from 0x41: no full-width space
+    auto pick = [&](std::string& s) {
+        switch (rng() % 3)
+        {
+        case 0: s += char('a' + rng() % 3); break;
+        case 1: s += char(0xB1 + rng() % 3); break; // half-width kana
+        default:
+            s += char(leads[rng() % 5]);
+            s += char(0x41 + rng() % 4);
+            break;
+        }
+    };
+    for (int round = 0; round < 40; ++round)
+    {
+        SCOPED_TRACE("seed " + std::to_string(seed) + " round " + std::to_string(round));
+        std::string chars;
+        for (int i = int(rng() % 12); i > 0; --i)
+            pick(chars);
+        ed.DependenceChar = AnsiString(chars.data(), int(chars.size()));
+        for (int k = 0; k < 8; ++k)
+        {
+            const std::string ch{char(leads[rng() % 5]), char(0x41 + rng() % 4)};
+            host.Load("x" + ch + "x");
+            const bool expected = ed.DependenceChar.Length() > 0 && ed.DependenceChar.AnsiPos(AnsiString(ch.data(), 2)) > 0;
+            const std::map<int, TColor> cells = CellColours(ed, ed.DrawRow(0));
+            ASSERT_EQ(cells.at(1) == dep, expected) << "character " << int((unsigned char)ch[0]) << " "
+                                                    << int((unsigned char)ch[1]);
+        }
+    }
+}

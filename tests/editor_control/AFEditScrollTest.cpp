@@ -348,3 +348,92 @@ TEST_F(ScrollTest, PointAlignKeepsPointsOnTheText)
     for (const Case& c : cases)
         EXPECT_EQ(ed.PointAlign(c.given), c.aligned) << c.given;
 }
+
+// A page through a long text moves the thumb by less than a pixel: the bar is left as it is,
+// with its position stored. A move that shifts the thumb repaints it. A mark put on the bar's
+// track tells whether it was painted again.
+TEST_F(ScrollTest, ScrollBarIsRepaintedOnlyWhenItsThumbMoves)
+{
+    host.Load(Rows(200000, "r"));
+    const HWND h = ed.Handle();
+    auto pageDown = [&] {
+        Send(WM_KEYDOWN, VK_NEXT, 1);
+        Send(WM_KEYUP, VK_NEXT, 0xC0000001);
+        host.Pump();
+    };
+    auto bar = [&] {
+        SCROLLBARINFO sb{};
+        sb.cbSize = sizeof sb;
+        EXPECT_TRUE(GetScrollBarInfo(h, OBJID_VSCROLL, &sb));
+        return sb;
+    };
+    auto pixel = [&](POINT p, const COLORREF* put) {
+        HDC dc = GetWindowDC(h);
+        if (put)
+            SetPixel(dc, p.x, p.y, *put);
+        const COLORREF c = GetPixel(dc, p.x, p.y);
+        ReleaseDC(h, dc);
+        return c;
+    };
+    auto storedPos = [&] {
+        SCROLLINFO si{sizeof si, SIF_POS};
+        GetScrollInfo(h, SB_VERT, &si);
+        return si.nPos;
+    };
+    // Off the first row the up arrow may change its look: the bar is painted for that.
+    pageDown();
+    const SCROLLBARINFO start = bar();
+    ASSERT_EQ(start.rgstate[0] & STATE_SYSTEM_INVISIBLE, 0u);
+    RECT win{};
+    GetWindowRect(h, &win);
+    // On the track halfway between the thumb and the lower arrow, in window coordinates.
+    const int barHeight = start.rcScrollBar.bottom - start.rcScrollBar.top;
+    const POINT onTrack{(start.rcScrollBar.left + start.rcScrollBar.right) / 2 - win.left,
+                        start.rcScrollBar.top - win.top + (start.xyThumbBottom + barHeight - start.dxyLineButton) / 2};
+    const COLORREF mark = RGB(1, 2, 3);
+    ASSERT_EQ(pixel(onTrack, &mark), mark);
+
+    const int top = ed.GetTopLine();
+    pageDown();
+    pageDown();
+    EXPECT_GT(ed.GetTopLine(), top);
+    EXPECT_EQ(storedPos(), ed.GetTopLine());
+    EXPECT_EQ(bar().xyThumbTop, start.xyThumbTop);
+    EXPECT_EQ(pixel(onTrack, nullptr), mark) << "pages that left the thumb where it was repainted the bar";
+
+    ed.SetTopLine(150000);
+    host.Pump();
+    EXPECT_EQ(storedPos(), 150000);
+    EXPECT_GT(bar().xyThumbTop, start.xyThumbTop);
+    EXPECT_NE(pixel(onTrack, nullptr), mark) << "a move of the thumb left the bar unpainted";
+}
+
+// A character typed at the top costs the same whatever the text's length: the rows it changed
+// and the ruler once, nothing below the view, and the caret shown after it.
+TEST_F(ScrollTest, TypingAtTheTopRepaintsItsRowAndTheRulerOnceWhateverTheLength)
+{
+    std::vector<std::pair<size_t, size_t>> work;
+    for (int rows : {200, 60000})
+    {
+        SCOPED_TRACE(rows);
+        host.Load(Rows(rows, "abcdefghij"));
+        ed.SetCaret(TPoint(0, 0));
+        ed.SetTopLine(0);
+        host.Pump();
+        ed.Clean();
+        Send(WM_CHAR, 'a', 1);
+        int rulers = 0;
+        for (const TRun& r : ed.runs)
+            rulers += r.y < ed.EditRect().Top && r.text.size() > 1;
+        EXPECT_EQ(rulers, 1);
+        ASSERT_FALSE(ed.drawnRows.empty());
+        EXPECT_EQ(ed.drawnRows.front(), 0);
+        for (int row : ed.drawnRows)
+            EXPECT_LE(row, ed.GetDspRowCount() + 1); // on screen only
+        EXPECT_EQ(ed.GetLine(0), "aabcdefghij\r");
+        EXPECT_EQ(ed.GetCaret(), TPoint(1, 0));
+        EXPECT_TRUE(ed.CaretShown());
+        work.emplace_back(ed.drawnRows.size(), ed.runs.size());
+    }
+    EXPECT_EQ(work[0], work[1]);
+}

@@ -22,6 +22,8 @@ namespace
 {
 // Captions and titles are formatted into 512-byte buffers: at most 511 bytes of text.
 constexpr int kCaptionBytes = 511;
+// The caret position's panel; it widens for a position that needs more.
+constexpr int kPositionPanelWidth = 70;
 
 using TDragOutEvent = Closure<void(TObject* sender, TPoint screenPoint)>;
 
@@ -127,7 +129,7 @@ void TMainForm::BuildPanels()
     StatusBar->SetName("StatusBar");
     StatusBar->SetBounds(0, 2000, 800, 19);
     TStatusPanel* position = StatusBar->Panels()->Add();
-    position->SetWidth(70);
+    position->SetWidth(kPositionPanelWidth);
     position->SetAlignment(taCenter);
     position->SetText("0:0");
     StatusBar->Panels()->Add()->SetWidth(50);
@@ -364,7 +366,13 @@ void TMainForm::EditStatusChange(TObject* sender)
         return;
     }
     TPoint caret = editor->GetCaret();
-    StatusBar->Panels()->Items(0)->SetText(Format("%4d:%4d", {caret.y + 1, caret.x + 1}));
+    const AnsiString position = Format("%4d:%4d", {caret.y + 1, caret.x + 1});
+    // Past six digits the position no longer fits its panel, and a cut number reads as another.
+    TStatusPanel* panel = StatusBar->Panels()->Items(0);
+    const int wanted = std::max(kPositionPanelWidth, StatusBar->TextWidth(position) + 16);
+    if (panel->Width() != wanted)
+        panel->SetWidth(wanted);
+    panel->SetText(position);
     StatusBar->Panels()->Items(1)->SetText(editor->GetInsertMode() ? msgInsertMode : msgOverwriteMode);
     if (editor->isEdited())
         pageEdited_ = true;

@@ -999,6 +999,22 @@ void TStatusBar::UpdatePanelText(int index)
     SendMessageW(handle_, SB_SETTEXTW, WPARAM(index), reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+int TStatusBar::TextWidth(const AnsiString& text)
+{
+    if (!HandleAllocated())
+        return 0;
+    HDC dc = GetDC(handle_);
+    if (!dc)
+        return 0;
+    HGDIOBJ old = SelectObject(dc, HGDIOBJ(SendMessageW(handle_, WM_GETFONT, 0, 0)));
+    const std::wstring wide = SjisToWide(text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, wide.c_str(), int(wide.size()), &size);
+    SelectObject(dc, old);
+    ReleaseDC(handle_, dc);
+    return size.cx;
+}
+
 AnsiString TStatusBar::PanelText(int index)
 {
     if (!HandleAllocated())

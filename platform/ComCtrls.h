@@ -301,6 +301,8 @@ public:
     TStatusPanels* Panels() const { return panels_; }
     // The text the window shows in a panel (what a user sees), for checks.
     AnsiString PanelText(int index);
+    // Width of text in the bar's font, in pixels; 0 before the window exists.
+    int TextWidth(const AnsiString& text);
 
 protected:
     const wchar_t* NativeClassName() const override { return STATUSCLASSNAMEW; }

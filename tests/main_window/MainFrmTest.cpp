@@ -397,6 +397,16 @@ TEST(TMainForm, CaptionsAndStatusFollowUntitledEditedAndSavedStates)
     form->EditStatusChange(editor);
     EXPECT_EQ(page->Caption(), "*無題");
     EXPECT_EQ(form->StatusBar->PanelText(0), "   1:   7"); // display column after three wide characters
+    const int narrow = form->StatusBar->Panels()->Items(0)->Width();
+    EXPECT_GT(narrow, form->StatusBar->TextWidth("   1:   7"));
+    // A seven-digit row widens the panel to show the whole position.
+    editor->SetCaretRaw(TPoint(6, 1234566)); // only the status reads it
+    form->EditStatusChange(editor);
+    EXPECT_EQ(form->StatusBar->PanelText(0), "1234567:   7");
+    EXPECT_GT(form->StatusBar->Panels()->Items(0)->Width(), form->StatusBar->TextWidth("1234567:   7"));
+    editor->SetCaretRaw(TPoint(6, 0));
+    form->EditStatusChange(editor);
+    EXPECT_EQ(form->StatusBar->Panels()->Items(0)->Width(), narrow);
     EXPECT_EQ(form->Caption(), kProgram + " - [無題]");
 
     services.dialogAnswers.push_back(dir.Path() + "\\保存先");

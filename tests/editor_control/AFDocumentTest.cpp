@@ -25,6 +25,19 @@
 
 namespace
 {
+// The document's rows become text's, folded as a load folds them, with no history.
+void LoadFolded(TAFDocument& d, const std::string& text)
+{
+    TStringStream in(Ansi(text));
+    TStringList lines;
+    TAttrList records;
+    TLoadTruncation truncation;
+    d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
+    d.TakeRows(lines);
+    d.Attrs()->Swap(records);
+    d.UndoBuff()->Reset();
+}
+
 const char* const kPieces[] = {"a", "b", "Z", "word", "0", " ", "漢", "表", "ア", "ｶ", "。",
                                "、", "「", "」", "（", ")", ".", "×", "　", "\t", "ab cd"};
 const int kPieceCount = sizeof kPieces / sizeof *kPieces;
@@ -312,14 +325,7 @@ std::string TEpisode::Run(long long& edits)
 
     // The start: a folded load of random paragraphs.
     model_ = RandomText(Rand(60), true);
-    TStringStream in(Ansi(model_));
-    TStringList lines;
-    TAttrList records;
-    TLoadTruncation truncation;
-    d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
-    d.TakeRows(lines);
-    d.Attrs()->Swap(records);
-    d.UndoBuff()->Reset();
+    LoadFolded(d, model_);
     history_.assign(1, Take());
     at_ = 0;
     step_ = "load of \"" + Hex(model_) + "\"";
@@ -360,6 +366,7 @@ std::string TEpisode::Run(long long& edits)
         out.Seek(0, soFromBeginning);
         TStringList back;
         TAttrList backRecords;
+        TLoadTruncation truncation;
         d.ReadRows(&out, TConvMode{cmRaw}, back, backRecords, truncation);
         if (back.GetCount() != d.GetLinesCount())
             Fail(std::to_string(back.GetCount()) + " rows read back, not " + std::to_string(d.GetLinesCount()));
@@ -436,14 +443,7 @@ TEST(AFDocument, ARefoldOfAWholeParagraphIsOneUndoRecordReplayedExactly)
     for (int i = 0; i < 200; ++i)
         para += "abcdefghij";
     para += "\rtail\r";
-    TStringStream in(Ansi(para));
-    TStringList lines;
-    TAttrList records;
-    TLoadTruncation truncation;
-    d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
-    d.TakeRows(lines);
-    d.Attrs()->Swap(records);
-    d.UndoBuff()->Reset();
+    LoadFolded(d, para);
     ASSERT_GT(d.GetLinesCount(), 150);
     auto rows = [&] {
         std::vector<std::pair<std::string, int>> out;
@@ -679,14 +679,7 @@ TEST(AFDocument, AOnePassRefoldDoesExactlyWhatTheStepByStepRefoldDoes)
             d.SetBanHead("、。）");
             d.SetBanEnd("「");
             d.UndoBuff()->SetMax(-1);
-            TStringStream in(Ansi(text));
-            TStringList lines;
-            TAttrList records;
-            TLoadTruncation truncation;
-            d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
-            d.TakeRows(lines);
-            d.Attrs()->Swap(records);
-            d.UndoBuff()->Reset();
+            LoadFolded(d, text);
             std::mt19937 r(layout);
             for (int i = 0; i < d.GetLinesCount(); ++i)
             {
@@ -763,14 +756,7 @@ void TypeAtFront(TAFDocument& d, TAFDocumentHost& host, const std::string& text,
 {
     d.SetHost(&host);
     d.DefWrapPos() = wrap;
-    TStringStream in(Ansi(text));
-    TStringList lines;
-    TAttrList records;
-    TLoadTruncation truncation;
-    d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
-    d.TakeRows(lines);
-    d.Attrs()->Swap(records);
-    d.UndoBuff()->Reset();
+    LoadFolded(d, text);
     ++d.UndoGroupId();
     d.ApplyLineChange(0, Ansi(typed) + d.GetLine(0));
 }

@@ -172,6 +172,14 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
         NoteLineWidth(count);
     };
 
+    // A piece narrower than the wrap, without a tab, is one row as it stands: every decision would
+    // find the break past its end.
+    if (int64_t(indent) + total < wrap && !FindTab(base, size_t(total)))
+    {
+        emit(0, total);
+        return;
+    }
+
     int off = 0;
     const int tab = std::max(1, FTabSize);
     const int tabMask = (tab & (tab - 1)) == 0 ? tab - 1 : 0; // the usual sizes need no division

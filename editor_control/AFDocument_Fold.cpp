@@ -174,7 +174,9 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
 
     // A piece narrower than the wrap, without a tab, is one row as it stands: every decision would
     // find the break past its end.
-    if (int64_t(indent) + total < wrap && !FindTab(base, size_t(total)))
+    const bool narrow = int64_t(indent) + total < wrap;
+    const char* narrowTab = narrow ? FindTab(base, size_t(total)) : nullptr;
+    if (narrow && !narrowTab)
     {
         emit(0, total);
         return;
@@ -215,7 +217,10 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
         int i = 0;
         bool truncated = false;
         // Most pieces have neither indent nor tab in reach: their display form is their bytes.
-        const char* firstTab = indent == 0 ? FindTab(s, size_t(std::min(restLen, limit + 1))) : nullptr;
+        // A narrow piece's first tab is known already: the reach of a decision covers it whole.
+        const char* firstTab = indent > 0         ? nullptr
+                               : narrow && off == 0 ? narrowTab
+                                                    : FindTab(s, size_t(std::min(restLen, limit + 1)));
         const bool plain = indent == 0 && !firstTab;
         if (plain)
         {

@@ -172,8 +172,19 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
         NoteLineWidth(count);
     };
 
+    // A piece narrower than the wrap, without a tab, is one row as it stands: every decision would
+    // find the break past its end.
+    const bool narrow = int64_t(indent) + total < wrap;
+    const char* narrowTab = narrow ? FindTab(base, size_t(total)) : nullptr;
+    if (narrow && !narrowTab)
+    {
+        emit(0, total);
+        return;
+    }
+
     int off = 0;
     const int tab = std::max(1, FTabSize);
+    const int tabMask = (tab & (tab - 1)) == 0 ? tab - 1 : 0; // the usual sizes need no division
     // One buffer for every piece's display form, and where its tabs went, to find the byte a
     // display column shows; kept for the next paragraph unless a word-break handler folds another
     // one meanwhile.
@@ -206,7 +217,11 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
         int i = 0;
         bool truncated = false;
         // Most pieces have neither indent nor tab in reach: their display form is their bytes.
-        const bool plain = indent == 0 && !FindTab(s, size_t(std::min(restLen, limit + 1)));
+        // A narrow piece's first tab is known already: the reach of a decision covers it whole.
+        const char* firstTab = indent > 0         ? nullptr
+                               : narrow && off == 0 ? narrowTab
+                                                    : FindTab(s, size_t(std::min(restLen, limit + 1)));
+        const bool plain = indent == 0 && !firstTab;
         if (plain)
         {
             n = std::min(restLen, limit);
@@ -215,6 +230,12 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
         }
         else if (indent > 0)
             std::memset(d, ' ', size_t(indent));
+        else if (firstTab - s < limit)
+        {
+            // The bytes before the first tab are known to hold none: one copy, not a second scan.
+            i = n = int(firstTab - s);
+            std::memcpy(d, s, size_t(i));
+        }
         while (i < restLen)
         {
             if (n >= limit)
@@ -235,7 +256,7 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
             i += run;
             if (!t)
                 break;
-            const int w = tab - (n - indent) % tab;
+            const int w = tab - (tabMask ? (n - indent) & tabMask : (n - indent) % tab);
             for (int k = 0; k < w; ++k)
                 d[n + k] = k + 1 < w ? '\x0B' : '\t';
             tabs.push_back(TPieceTab{n - indent, w, i});

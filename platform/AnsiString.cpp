@@ -13,6 +13,7 @@ namespace
 int AtomicInc(int* p) noexcept { return __atomic_add_fetch(p, 1, __ATOMIC_RELAXED); }
 int AtomicDec(int* p) noexcept { return __atomic_sub_fetch(p, 1, __ATOMIC_ACQ_REL); }
 int AtomicLoad(const int* p) noexcept { return __atomic_load_n(p, __ATOMIC_ACQUIRE); }
+int AtomicSub(int* p, int n) noexcept { return __atomic_sub_fetch(p, n, __ATOMIC_ACQ_REL); }
 
 int CheckedLength(size_t n)
 {
@@ -461,21 +462,6 @@ int AnsiString::Compare(const AnsiString& o) const noexcept
     return n < m ? -1 : (n > m ? 1 : 0);
 }
 
-TMbcsByteType ByteTypeAt(const char* s, int len, int index0)
-{
-    if (index0 < 0 || index0 >= len)
-        return mbSingleByte;
-    // A character starts right after the last byte before index0 that cannot lead (whether that
-    // byte was a single byte or a trail, the next one begins a character); from there on every
-    // byte leads or trails in turn. Only that run is looked at, not the whole text before it.
-    int k = index0;
-    while (k > 0 && IsSjisLead((unsigned char)s[k - 1]))
-        --k;
-    if ((index0 - k) % 2 == 1)
-        return mbTrailByte;
-    return (IsSjisLead((unsigned char)s[index0]) && index0 + 1 < len) ? mbLeadByte : mbSingleByte;
-}
-
 TMbcsByteType ByteType(const AnsiString& s, int index)
 {
     return ByteTypeAt(s.c_str(), s.Length(), index - 1);
@@ -495,10 +481,12 @@ TStringArena::~TStringArena() { Leave(); }
 
 void TStringArena::Leave() noexcept
 {
-    if (block_ && AtomicDec(reinterpret_cast<int*>(block_)) == 0)
+    // The arena's own hold and the holds it took ahead but never handed out.
+    if (block_ && AtomicSub(reinterpret_cast<int*>(block_), 1 + ahead_) == 0)
         ::operator delete(block_);
     block_ = nullptr;
     used_ = 0;
+    ahead_ = 0;
 }
 
 AnsiString TStringArena::Make(const char* s, int len)
@@ -513,7 +501,10 @@ AnsiString TStringArena::Make(const char* s, int len)
         char* block = static_cast<char*>(::operator new(blockBytes_));
         Leave();
         block_ = block;
-        *reinterpret_cast<int*>(block_) = 1; // the arena's own hold
+        // The arena's own hold, and one taken ahead for every string the block can take: a
+        // string made is then counted without a locked step of its own.
+        ahead_ = int(blockBytes_ / 4);
+        *reinterpret_cast<int*>(block_) = 1 + ahead_;
         used_ = kArenaHeader;
     }
     auto* r = reinterpret_cast<AnsiString::Rep*>(block_ + used_);
@@ -538,7 +529,7 @@ AnsiString TStringArena::Make(const char* s, int len)
     }
     d[len] = '\0';
     used_ += need;
-    AtomicInc(reinterpret_cast<int*>(block_));
+    --ahead_;
     AnsiString out;
     out.rep_ = r;
     return out;

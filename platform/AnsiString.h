@@ -124,6 +124,7 @@ private:
     void Leave() noexcept; // gives up the arena's hold on its current block
     char* block_ = nullptr;
     size_t used_ = 0;
+    int ahead_ = 0; // holds on the block counted already, for strings not yet made
     size_t blockBytes_ = 256 * 1024;
 };
 
@@ -149,5 +150,18 @@ std::ostream& operator<<(std::ostream& os, const AnsiString& s);
 enum TMbcsByteType { mbSingleByte, mbLeadByte, mbTrailByte };
 // Type of the byte at 1-based index, scanning from the start of s.
 TMbcsByteType ByteType(const AnsiString& s, int index);
-// Same over raw bytes, 0-based index.
-TMbcsByteType ByteTypeAt(const char* s, int len, int index0);
+// Same over raw bytes, 0-based index. Inline: every break decision asks it twice.
+inline TMbcsByteType ByteTypeAt(const char* s, int len, int index0)
+{
+    if (index0 < 0 || index0 >= len)
+        return mbSingleByte;
+    // A character starts right after the last byte before index0 that cannot lead (whether that
+    // byte was a single byte or a trail, the next one begins a character); from there on every
+    // byte leads or trails in turn. Only that run is looked at, not the whole text before it.
+    int k = index0;
+    while (k > 0 && IsSjisLead((unsigned char)s[k - 1]))
+        --k;
+    if ((index0 - k) % 2 == 1)
+        return mbTrailByte;
+    return (IsSjisLead((unsigned char)s[index0]) && index0 + 1 < len) ? mbLeadByte : mbSingleByte;
+}

@@ -174,13 +174,16 @@ void TCustomAFEdit::SetCaretPosition()
         HIMC imc = x != FImePos.x || y != FImePos.y ? ImmGetContext(Handle()) : nullptr;
         if (imc)
         {
+            // The font only after the focus came or the font changed (both forget the place): a
+            // caret that only moved leaves the composition font as it was.
+            const bool fontToo = FImePos.x == -1 && FImePos.y == -1;
             FImePos = POINT{x, y};
             COMPOSITIONFORM form{};
             form.dwStyle = CFS_POINT;
             form.ptCurrentPos = POINT{x, y};
             ImmSetCompositionWindow(imc, &form);
             LOGFONTW lf{};
-            if (GetObjectW(Font()->Handle(), sizeof lf, &lf))
+            if (fontToo && GetObjectW(Font()->Handle(), sizeof lf, &lf))
                 ImmSetCompositionFontW(imc, &lf);
             ImmReleaseContext(Handle(), imc);
         }

@@ -18,8 +18,8 @@ void TCustomAFEdit::Undo()
     SettleAfterReplay();
     if (any)
         FireUndoChange(UndoBuff()->PrevPop() != nullptr, true);
-    if (HandleAllocated())
-        HideCaret(Handle());
+    // Nothing is drawn here: the repaint that follows hides the caret around its rows and puts it
+    // in place, so hiding and showing it here too would only cost trips to the window system.
     int vis = VisibleRows();
     if (FCaret.y < FTopLine)
         FTopLine = std::max(FCaret.y - 1, 0);
@@ -27,19 +27,13 @@ void TCustomAFEdit::Undo()
         FTopLine = std::max(0, FCaret.y - vis + 2);
     SetScrollBars(ScrollBars);
     Invalidate();
-    if (HandleAllocated())
-        ShowCaret(Handle());
 }
 
 void TCustomAFEdit::Redo()
 {
     const bool more = FDoc->RedoGroup();
     SettleAfterReplay();
-    if (HandleAllocated())
-        HideCaret(Handle());
-    SetScrollBars(ScrollBars);
+    SetScrollBars(ScrollBars); // drawn by the repaint that follows, as after an undo
     Invalidate();
-    if (HandleAllocated())
-        ShowCaret(Handle());
     FireUndoChange(true, more);
 }

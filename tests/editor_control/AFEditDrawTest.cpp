@@ -1,5 +1,7 @@
 // Line drawing: the runs the editor hands to its run-drawing operation (recorded with their
 // colours and places), and the pixels of a real window where colour and placement are the point.
+#include <windows.h>
+#include <imm.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -520,4 +522,91 @@ TEST_F(DrawTest, DependenceColourMarksKanaRunsAndTheCharactersOfItsString)
                                                     << int((unsigned char)ch[1]);
         }
     }
+}
+
+namespace
+{
+// One paragraph that folds into about `pieces` pieces, every cut of which moves when a byte goes in
+// at its front.
+std::string LongParagraph(int pieces)
+{
+    const char* words[] = {"abc", "かな", "漢字", "value", "0123", "テキスト", "x", "表示"};
+    std::string s;
+    uint32_t x = 3;
+    while (s.size() < size_t(pieces) * 60)
+    {
+        x = x * 1103515245u + 12345u;
+        s += words[(x >> 8) % 8];
+    }
+    return s + "\r\n";
+}
+
+// Each row drawn, with how often: none may be off screen, none drawn twice.
+void ExpectEachShownRowOnce(TRecordingEdit& ed, const char* what)
+{
+    std::map<int, int> times;
+    for (int r : ed.drawnRows)
+        ++times[r];
+    ASSERT_FALSE(times.empty()) << what;
+    EXPECT_GE(times.begin()->first, ed.GetTopLine()) << what;
+    EXPECT_LE(times.rbegin()->first, ed.GetTopLine() + ed.GetDspRowCount() + 1) << what;
+    for (const auto& [row, n] : times)
+        EXPECT_EQ(n, 1) << what << ": row " << row;
+}
+} // namespace
+
+// Work, not time: a keystroke that moves every cut of a long paragraph costs the rows shown.
+TEST_F(DrawTest, AKeystrokeThatRefoldsALongParagraphDrawsEachShownRowOnce)
+{
+    host.Focus();
+    host.Load(LongParagraph(2000), TConvMode{cmFoldLine});
+    ASSERT_GT(ed.GetLinesCount(), 10 * ed.GetDspRowCount());
+    const std::string before = ed.GetLine(ed.GetDspRowCount() + 5).str();
+    ed.SetCaret(TPoint(0, 0));
+    host.Pump();
+    for (const char* what : {"first keystroke", "the same keystroke after undoing it"})
+    {
+        ed.Clean();
+        host.Send(WM_CHAR, 'a', 1);
+        ExpectEachShownRowOnce(ed, what);
+        EXPECT_NE(ed.GetLine(ed.GetDspRowCount() + 5).str(), before) << what << ": rows below moved too";
+        ed.Clean();
+        ed.Undo();
+        EXPECT_TRUE(ed.drawnRows.empty()) << what << ": the undo repaints once, later";
+        ed.SetCaret(TPoint(0, 0));
+    }
+    EXPECT_EQ(ed.GetLine(ed.GetDspRowCount() + 5).str(), before);
+}
+
+// The input method's window follows the caret; its font is the editor's, set when the focus comes
+// and when the font changes, and moving the caret keeps it.
+TEST_F(DrawTest, TheCompositionFontFollowsTheEditorsFontWhileTheCaretMoves)
+{
+    host.Focus();
+    host.Load("abcdef\r\nghijkl\r\n");
+    auto compositionFace = [&] {
+        HIMC imc = ImmGetContext(ed.Handle());
+        LOGFONTW lf{};
+        const bool got = imc && ImmGetCompositionFontW(imc, &lf);
+        if (imc)
+            ImmReleaseContext(ed.Handle(), imc);
+        return got ? std::wstring(lf.lfFaceName) : std::wstring(L"(none)");
+    };
+    auto editorFace = [&] {
+        LOGFONTW lf{};
+        GetObjectW(ed.Font()->Handle(), sizeof lf, &lf);
+        return std::wstring(lf.lfFaceName);
+    };
+    ed.SetCaret(TPoint(1, 0));
+    EXPECT_EQ(compositionFace(), editorFace());
+    host.Send(WM_CHAR, 'x', 1);
+    host.Send(WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_EQ(compositionFace(), editorFace());
+    TFont other;
+    other.Assign(*ed.Font());
+    other.SetName(editorFace() == L"Arial" ? "Courier New" : "Arial");
+    ed.SetFont(&other);
+    host.Send(WM_CHAR, 'y', 1);
+    EXPECT_EQ(compositionFace(), editorFace());
+    EXPECT_NE(editorFace(), L"");
 }

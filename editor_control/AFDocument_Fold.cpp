@@ -125,8 +125,7 @@ int CopyToTab(char* d, const char* s, int n)
     {
         uint32_t w;
         std::memcpy(&w, s + i, 4);
-        const uint32_t x = w ^ 0x09090909u; // a zero byte where a tab was
-        if ((x - 0x01010101u) & ~x & 0x80808080u)
+        if (WordHasTab(w))
             break;
         std::memcpy(d + i, &w, 4);
     }

@@ -3,8 +3,17 @@
 
 #include <bitset>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
+
+// True when one of the four bytes of w is a tab (a zero byte where a tab was, found without a
+// per-byte look).
+inline bool WordHasTab(uint32_t w)
+{
+    const uint32_t x = w ^ 0x09090909u;
+    return ((x - 0x01010101u) & ~x & 0x80808080u) != 0;
+}
 
 // The first tab of s[0, n), or null. Reads a word at a time: every row's display form looks for
 // tabs, and the C library's search goes a byte at a time.

@@ -13,8 +13,7 @@ const char* FindTab(const char* s, size_t n)
     {
         uint32_t w;
         std::memcpy(&w, s + i, 4);
-        const uint32_t x = w ^ 0x09090909u; // a zero byte where a tab was
-        if ((x - 0x01010101u) & ~x & 0x80808080u)
+        if (WordHasTab(w))
             break;
     }
     for (; i < n; ++i)

@@ -25,6 +25,20 @@
 
 namespace
 {
+// The rows a folded load of text builds, leaving the document's own as they are.
+std::vector<std::string> FoldedRows(TAFDocument& d, const std::string& text)
+{
+    TStringStream in(Ansi(text));
+    TStringList lines;
+    TAttrList records;
+    TLoadTruncation truncation;
+    d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
+    std::vector<std::string> out;
+    for (int r = 0; r < lines.GetCount(); ++r)
+        out.push_back(lines.Get(r).str());
+    return out;
+}
+
 // The document's rows become text's, folded as a load folds them, with no history.
 void LoadFolded(TAFDocument& d, const std::string& text)
 {
@@ -842,11 +856,7 @@ public:
         TAFDocument other;
         other.DefWrapPos() = 10;
         other.TabSize() = 2;
-        TStringStream in(Ansi("\tanother\ttext that\tfolds into\tmany rows\r\tand more\r"));
-        TStringList lines;
-        TAttrList records;
-        TLoadTruncation truncation;
-        other.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
+        FoldedRows(other, "\tanother\ttext that\tfolds into\tmany rows\r\tand more\r");
         return false;
     }
 };
@@ -860,15 +870,7 @@ TEST(AFDocument, AFoldedLoadCutsTheSameWhenAWordBreakHandlerFoldsAnotherTextMean
             d.SetHost(host);
         d.DefWrapPos() = 12;
         d.TabSize() = 4;
-        TStringStream in(Ansi("ab\tcd\tef 0123456789 gh\tij\r漢字\tかな漢字かな漢字\tかな\r"));
-        TStringList lines;
-        TAttrList records;
-        TLoadTruncation truncation;
-        d.ReadRows(&in, TConvMode{cmFoldLine}, lines, records, truncation);
-        std::vector<std::string> out;
-        for (int r = 0; r < lines.GetCount(); ++r)
-            out.push_back(lines.Get(r).str());
-        return out;
+        return FoldedRows(d, "ab\tcd\tef 0123456789 gh\tij\r漢字\tかな漢字かな漢字\tかな\r");
     };
     TRefoldingHost host;
     const auto alone = rowsOf(nullptr);

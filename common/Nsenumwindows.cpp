@@ -118,7 +118,7 @@ int InfoBox(const char* format, ...)
     return r;
 }
 
-int YesNoBox(const char* format, ...)
+TBoxAnswer YesNoBox(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
@@ -127,7 +127,7 @@ int YesNoBox(const char* format, ...)
     return r == IDYES ? baYes : baNo;
 }
 
-int YesNoBox(TBoxDefault def, const char* format, ...)
+TBoxAnswer YesNoBox(TBoxDefault def, const char* format, ...)
 {
     va_list args;
     va_start(args, format);
@@ -136,7 +136,7 @@ int YesNoBox(TBoxDefault def, const char* format, ...)
     return r == IDYES ? baYes : baNo;
 }
 
-int YesNoCancelBox(const char* format, ...)
+TBoxAnswer YesNoCancelBox(const char* format, ...)
 {
     va_list args;
     va_start(args, format);

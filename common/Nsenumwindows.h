@@ -28,12 +28,14 @@ int ErrorBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
 int WarningBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
 int InfoBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
 
-enum TBoxAnswer
+// A scoped type, so that an answer can never be compared with a Windows button code (IDYES is 6).
+enum class TBoxAnswer
 {
     baYes = 0,
     baNo = 1,
     baCancel = 2
 };
+using enum TBoxAnswer;
 
 // Which button Enter presses in a question box.
 enum TBoxDefault
@@ -44,8 +46,8 @@ enum TBoxDefault
 
 // baYes, or baNo for anything else (a box that could not be shown included). A question whose Yes
 // destroys something passes bdNo, so Enter never answers it.
-int YesNoBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
-int YesNoBox(TBoxDefault def, const char* format, ...) VN_PRINTF_CHECK(2, 3);
+TBoxAnswer YesNoBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
+TBoxAnswer YesNoBox(TBoxDefault def, const char* format, ...) VN_PRINTF_CHECK(2, 3);
 // baYes, baNo, or baCancel for anything else: a box that could not be shown never counts as an
 // answer that discards or overwrites something.
-int YesNoCancelBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
+TBoxAnswer YesNoCancelBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);

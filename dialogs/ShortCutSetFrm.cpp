@@ -136,7 +136,7 @@ void TShortCutSetForm::ShortCutCBoxSelect(TObject*)
 
 void TShortCutSetForm::OkBtnClick(TObject*)
 {
-    const int answer = YesNoCancelBox("%s", msgShortCutQuestion);
+    const TBoxAnswer answer = YesNoCancelBox("%s", msgShortCutQuestion);
     if (answer == baCancel)
         return;
     if (answer == baYes)

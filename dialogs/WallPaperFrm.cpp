@@ -422,7 +422,7 @@ void TWallPaperForm::FileReadBtnClick(TObject*)
     d.InitialDir = ExtractFilePath(FilePathEdit->Text());
     if (!Services().OpenFileDialog(Handle(), d))
         return;
-    if (YesNoBox(msgConfirmPicture, d.FileName.c_str()) != IDYES)
+    if (YesNoBox(msgConfirmPicture, d.FileName.c_str()) != baYes)
         return;
     // The path is taken only with a picture that loads.
     if (LoadPreviewPicture(d.FileName))
@@ -460,7 +460,7 @@ void TWallPaperForm::WPDirectRBtnClick(TObject*)
 
 void TWallPaperForm::UnLoadBtnClick(TObject*)
 {
-    if (FPicture->Empty() || YesNoBox("%s", msgConfirmRemoveWallpaper) != IDYES)
+    if (FPicture->Empty() || YesNoBox("%s", msgConfirmRemoveWallpaper) != baYes)
         return;
     ClearPreview();
     if (WPFolderRBtn->Checked())

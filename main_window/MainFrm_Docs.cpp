@@ -75,7 +75,7 @@ bool DiskFileTime(const AnsiString& path, TDateTime& time)
 }
 
 // Asks whether to save an edited page before it goes: baYes, baNo or baCancel.
-int AskSaveBeforeClosing(const AnsiString& path)
+TBoxAnswer AskSaveBeforeClosing(const AnsiString& path)
 {
     if (path.IsEmpty())
         return YesNoCancelBox("%s", msgUntitledChanged);
@@ -451,7 +451,7 @@ bool TMainForm::ClosePage(TTabSheet* sheet, bool askSave)
     if (askSave && editor && editor->isEdited())
     {
         AnsiString shown = editor->EditFilePath.IsEmpty() ? AnsiString(kUntitled) : editor->EditFilePath;
-        int answer = YesNoCancelBox(msgSaveChanges, shown.c_str());
+        TBoxAnswer answer = YesNoCancelBox(msgSaveChanges, shown.c_str());
         if (answer == baCancel)
             return false;
         if (answer == baYes && !SavePage(sheet))
@@ -784,7 +784,7 @@ void TMainForm::CheckFileChangedOnDisk(bool silent)
     // registers): only a difference of half a second or more is a change.
     if (!DiskFileTime(path, disk) || !(double(disk) - double(editor->GetFileDate()) >= kSameFileTime))
         return;
-    int answer = baYes;
+    TBoxAnswer answer = baYes;
     if (!silent)
     {
         diskQuestionOpen_ = true;
@@ -920,7 +920,7 @@ void TMainForm::AllCloseMenuClick(TObject* sender)
         TPageEditor* editor = GetPageEditor(page);
         if (editor && editor->isEdited())
         {
-            int answer = AskSaveBeforeClosing(editor->EditFilePath);
+            TBoxAnswer answer = AskSaveBeforeClosing(editor->EditFilePath);
             if (answer == baCancel || (answer == baYes && !SavePage(page)))
                 return; // pages closed so far stay closed
         }
@@ -953,7 +953,7 @@ void TMainForm::FormCloseQuery(TObject* sender, bool& canClose)
             TPageEditor* editor = GetPageEditor(page);
             if (editor && editor->isEdited())
             {
-                int answer = AskSaveBeforeClosing(editor->EditFilePath);
+                TBoxAnswer answer = AskSaveBeforeClosing(editor->EditFilePath);
                 if (answer == baCancel || (answer == baYes && !SavePage(page)))
                     throw Exception("CANCEL");
             }

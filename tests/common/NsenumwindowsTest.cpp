@@ -70,8 +70,8 @@ TEST_F(MessageBoxes, AnswersMapThroughTheSeam)
     const struct
     {
         int button; // what the platform reports
-        int yesNo;
-        int yesNoCancel;
+        TBoxAnswer yesNo;
+        TBoxAnswer yesNoCancel;
     } cases[] = {
         {IDYES, baYes, baYes},
         {IDNO, baNo, baNo},

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <emmintrin.h>
 
 namespace
@@ -77,6 +78,27 @@ const std::vector<std::vector<unsigned char>>& FoldSources()
             from[upper[size_t(code)] >> 8][size_t(code >> 8)] = true;
             from[upper[size_t(code)] & 0xFF][size_t(code & 0xFF)] = true;
         }
+        std::vector<std::vector<unsigned char>> out(256);
+        for (int v = 0; v < 256; ++v)
+            for (int c = 0; c < 256; ++c)
+                if (from[size_t(v)][size_t(c)])
+                    out[size_t(v)].push_back(static_cast<unsigned char>(c));
+        return out;
+    }();
+    return sources;
+}
+
+// For each byte value, the lead bytes of the double-byte characters whose folded form starts with it.
+const std::vector<std::vector<unsigned char>>& FoldedLeadSources()
+{
+    static const std::vector<std::vector<unsigned char>> sources = []
+    {
+        std::vector<std::vector<bool>> from(256, std::vector<bool>(256, false));
+        const std::vector<uint16_t>& upper = DoubleByteUpper();
+        for (int lead = 0; lead < 256; ++lead)
+            if (IsSjisLead(static_cast<unsigned char>(lead)))
+                for (int trail = 0; trail < 256; ++trail)
+                    from[upper[size_t(lead << 8 | trail)] >> 8][size_t(lead)] = true;
         std::vector<std::vector<unsigned char>> out(256);
         for (int v = 0; v < 256; ++v)
             for (int c = 0; c < 256; ++c)
@@ -216,46 +238,46 @@ TRowFinder::TRowFinder(const TAFDocument& doc, const AnsiString& pattern, bool i
         SjisByteKinds(pattern_.data(), int(pattern_.size()), kinds);
         FoldSearchCase(pattern_, kinds);
     }
-    // The bytes a text can hold where the pattern holds b.
-    auto sources = [&](unsigned char b) {
-        return fold_ ? FoldSources()[b] : std::vector<unsigned char>{b};
+    // The bytes a text can hold where the pattern holds b (b lies in the pattern).
+    auto sources = [&](const unsigned char& b) -> std::pair<const unsigned char*, size_t> {
+        if (!fold_)
+            return {&b, 1};
+        const std::vector<unsigned char>& v = FoldSources()[b];
+        return {v.data(), v.size()};
     };
     // A match starts with a single byte whose upper case is the pattern's first byte, or with the
     // lead byte of a character whose folded form starts with it.
     const unsigned char want = static_cast<unsigned char>(pattern_[0]);
-    for (unsigned char c : sources(want))
-        first_[c] = true;
-    if (fold_)
+    if (!fold_)
+        first_[want] = true;
+    else
     {
-        const std::vector<uint16_t>& upper = DoubleByteUpper();
         for (int c = 0; c < 256; ++c)
-        {
-            bool can = UpperAscii(static_cast<unsigned char>(c)) == want;
-            if (!can && IsSjisLead(static_cast<unsigned char>(c)))
-                for (int t = 0; t < 256 && !can; ++t)
-                    can = (upper[size_t(c << 8 | t)] >> 8) == want;
-            first_[c] = can;
-        }
+            first_[c] = UpperAscii(static_cast<unsigned char>(c)) == want;
+        for (unsigned char c : FoldedLeadSources()[want])
+            first_[c] = true;
     }
     // The rarest pattern byte, counting every byte that may stand for it.
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(pattern_.data());
     long best = -1;
     for (size_t k = 0; k < pattern_.size(); ++k)
     {
+        const auto [from, count] = sources(bytes[k]);
         long cost = 0;
-        for (unsigned char c : sources(static_cast<unsigned char>(pattern_[k])))
-            cost += Frequency(c);
+        for (size_t i = 0; i < count; ++i)
+            cost += Frequency(from[i]);
         if (best < 0 || cost < best)
         {
             best = cost;
             keyAt_ = int(k);
         }
     }
-    const std::vector<unsigned char> keys = sources(static_cast<unsigned char>(pattern_[size_t(keyAt_)]));
-    for (unsigned char c : keys)
-        key_[c] = true;
-    keyCount_ = keys.size() <= 4 ? int(keys.size()) : 0;
+    const auto [keys, count] = sources(bytes[keyAt_]);
+    for (size_t i = 0; i < count; ++i)
+        key_[keys[i]] = true;
+    keyCount_ = count <= 4 ? int(count) : 0;
     for (int i = 0; i < keyCount_; ++i)
-        keys_[i] = keys[size_t(i)];
+        keys_[i] = keys[i];
 }
 
 int TRowFinder::NextKey(const char* s, int i, int to) const

@@ -741,6 +741,75 @@ TEST(Replace, ReplaceAll_SetsTheWindowOnceAndTheRowListHearsOfEveryChangedRow)
     ed.OnUndoChange = TUndoNotifyEvent();
 }
 
+// Replacements that open and close comments and add paragraphs: the comment model is what a page
+// loaded with the result has, bookmarks of rows the replacements leave alone follow their rows,
+// and hit marks of the batch search still find their hits.
+TEST(Replace, ReplaceAll_KeepsTheCommentModelBookmarksAndHitMarksInStep)
+{
+    TPageHost host(400, 200, false);
+    TPageHost freshHost(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    nsRichEdit& fresh = *freshHost.page;
+    std::string text;
+    for (int i = 0; i < 60; ++i)
+        text += i % 4 == 0   ? "int keep; // OPEN here\r\n"
+                : i % 4 == 1 ? "plain text with keep\r\n"
+                : i % 4 == 2 ? "a = 1; /* CLOSE */ keep\r\n"
+                             : "untouched row\r\n";
+    ed.SetDefWrapPos(20); // the longer rows fold
+    fresh.SetDefWrapPos(20);
+    LoadText(ed, text);
+    ed.SetCommentMode(cmmCCPP);
+    std::vector<typSrchPack> packs;
+    for (TPoint from(0, 0);;)
+    {
+        const TPoint hit = ed.FindNext(from, "keep", true, false, false);
+        if (hit.x < 0)
+            break;
+        packs.emplace_back();
+        packs.back().HitPoint = hit;
+        packs.back().Pattern = "keep";
+        ed.MakeSrchPack(packs.back());
+        from = TPoint(hit.x + 1, hit.y);
+    }
+    ASSERT_EQ(packs.size(), 45u);
+    std::vector<std::string> marked; // texts of the bookmarked rows nothing touches
+    for (int row = 0; row < ed.GetLinesCount(); row += 3)
+    {
+        ed.SetBookmark(row, true, "b");
+        if (ed.GetLine(row).str() == "untouched row\r")
+            marked.push_back(ed.GetLine(row).str());
+    }
+    ASSERT_FALSE(marked.empty());
+
+    for (const auto& [pattern, replacement] : {std::pair{"OPEN", "/* open\r"}, std::pair{"CLOSE */", "*/\rclosed"}})
+    {
+        SCOPED_TRACE(pattern);
+        ASSERT_GT(ReplaceAll(ed, MakeRequest(pattern, replacement), {}).Replaced, 0);
+        LoadText(fresh, JoinedRows(ed));
+        fresh.SetCommentMode(cmmCCPP);
+        nsList<typCommentInf>& a = ed.CommentList().Marks;
+        nsList<typCommentInf>& b = fresh.CommentList().Marks;
+        ASSERT_EQ(a.Count(), b.Count());
+        for (int i = 0; i < a.Count(); ++i)
+        {
+            EXPECT_EQ(a.Get(i)->Row, b.Get(i)->Row) << i;
+            EXPECT_EQ(a.Get(i)->Position, b.Get(i)->Position) << i;
+            EXPECT_EQ(a.Get(i)->Kind, b.Get(i)->Kind) << i;
+        }
+    }
+    std::vector<std::string> stillMarked;
+    for (int row = 0; row < ed.GetLinesCount(); ++row)
+        if (ed.IsBookmarked(row) && ed.GetLine(row).str() == "untouched row\r")
+            stillMarked.push_back(ed.GetLine(row).str());
+    EXPECT_EQ(stillMarked, marked);
+    for (typSrchPack& pack : packs)
+    {
+        ASSERT_TRUE(ed.LocateSrchPack(pack)) << pack.HitPoint;
+        EXPECT_EQ(ed.GetLine(pack.HitPoint.y).SubString(pack.HitPoint.x + 1, 4), "keep") << pack.HitPoint;
+    }
+}
+
 TEST(Replace, ReplaceAll_LineSelectionTakesTheWholeLastRowAndNothingBelow)
 {
     TPageHost host(400, 200, false);
@@ -858,5 +927,44 @@ TEST(Replace, Dialog_AsksThroughTheConfirmationButtonsAndReportsNotFound)
     delete form;
     delete ReplaceDlgForm;
     ReplaceDlgForm = nullptr;
+}
+} // namespace
+
+namespace
+{
+// Each button of the replace dialog pressed as the user presses it, the dialog shown modally.
+TEST(Replace, Dialog_EachButtonPressedInTheShownDialogDoesItsPart)
+{
+    TBoxServices services;
+    TPageHost host(400, 200, true);
+    nsRichEdit& ed = *host.page;
+    LoadRows(ed, {"a a\r", "a a"});
+    auto* form = Create<TRePlaceForm>(nullptr);
+    form->SettingsKey = "Software\\VarnoletTest\\ReplaceButtons";
+    form->ActiveEditor = [&] { return &ed; };
+    form->HandleNeeded();
+    auto press = [&](TButton* button, const char* pattern, const char* replacement) {
+        form->SrchStrCBox->SetText(pattern);
+        form->ReStrCBox->SetText(replacement);
+        PostMessageW(button->Handle(), BM_CLICK, 0, 0);
+        return form->ShowModal();
+    };
+    // Replace all, without confirmation: every hit at once, one undo step.
+    EXPECT_EQ(press(form->AllRePlaceBtn, "a", "bc"), mrOk);
+    EXPECT_FALSE(form->Visible());
+    EXPECT_EQ(JoinedRows(ed), "bc bc\rbc bc");
+    // OK: the next hit from the caret, which stands after the last replacement.
+    ed.SetCaretRaw(TPoint(0, 0));
+    EXPECT_EQ(press(form->OKBtn, "bc", "d"), mrOk);
+    EXPECT_EQ(JoinedRows(ed), "d bc\rbc bc");
+    // Cancel: nothing replaced, nothing asked.
+    EXPECT_EQ(press(form->CancelBtn, "bc", "e"), mrCancel);
+    EXPECT_EQ(JoinedRows(ed), "d bc\rbc bc");
+    EXPECT_TRUE(services.boxes.empty());
+    ed.Undo();
+    ed.Undo();
+    EXPECT_EQ(JoinedRows(ed), "a a\ra a");
+    EXPECT_FALSE(ed.CanUndo());
+    delete form;
 }
 } // namespace

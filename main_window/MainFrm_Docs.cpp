@@ -602,6 +602,8 @@ void TMainForm::WriteReopenList()
         entry->path = AnsiToNsString(editor->EditFilePath);
         list.Add(entry);
     }
+    // The editor setting "reopen what was open at exit" is what the next start goes by.
+    ReopenAtStart = VN::EditSetting.IS_REMAIN;
     ::WriteReopenList(list, ReopenAtStart, SettingsKey);
 }
 

@@ -658,7 +658,10 @@ TEST(TMainForm, RecentFilesPersistNewestFirstAndFiveAtMostAcrossRuns)
     for (int i = 0; i < 6; ++i)
         first->OpenFile(files[size_t(i)]);
     first->AddToHistory(UpperCase(files[2])); // the same file under another spelling moves up
+    const bool remain = VN::EditSetting.IS_REMAIN;
+    VN::EditSetting.IS_REMAIN = false; // files reopened at the next start would move up the list
     first->Close();
+    VN::EditSetting.IS_REMAIN = remain;
     delete first;
 
     // The next run starts with the list as it was, and changes go on from there.
@@ -699,7 +702,8 @@ TEST(TMainForm, TheReopenListIsWrittenAtExitAndReopenedAtStartWhenAsked)
     first->OpenFile(a);
     first->NewFileMenuClick(nullptr); // untitled pages are not listed
     first->OpenFile(b);
-    first->ReopenAtStart = true;
+    const bool remain = VN::EditSetting.IS_REMAIN;
+    VN::EditSetting.IS_REMAIN = true;
     first->Close();
     EXPECT_EQ(first->MainPageCtrl->PageCount(), 0);
     delete first;
@@ -728,7 +732,7 @@ TEST(TMainForm, TheReopenListIsWrittenAtExitAndReopenedAtStartWhenAsked)
     EXPECT_EQ(second->GetPageEditor(second->MainPageCtrl->Pages(1))->EditFilePath, b);
     EXPECT_EQ(second->GetPageEditor(second->MainPageCtrl->Pages(2))->EditFilePath, c);
     EXPECT_TRUE(services.boxes.empty());
-    second->ReopenAtStart = false;
+    VN::EditSetting.IS_REMAIN = false;
     second->Close();
     delete second;
 
@@ -741,6 +745,34 @@ TEST(TMainForm, TheReopenListIsWrittenAtExitAndReopenedAtStartWhenAsked)
     EXPECT_FALSE(again);
     EXPECT_EQ(stored.Count(), 3);
     delete third;
+    VN::EditSetting.IS_REMAIN = remain;
+}
+
+TEST(TMainForm, WhetherTheFilesOpenAtExitAreReopenedFollowsTheEditorSetting)
+{
+    TScriptServices services;
+    TTempDir dir;
+    const AnsiString a = dir.Write("a.txt", "a");
+    const bool remain = VN::EditSetting.IS_REMAIN;
+    for (bool setting : {true, false, true})
+    {
+        SCOPED_TRACE(setting);
+        TMainForm* form = StartMainForm("");
+        form->OpenFile(a);
+        VN::EditSetting.IS_REMAIN = setting;
+        form->ReopenAtStart = !setting; // what the last start found stored does not decide
+        form->Close();
+        delete form;
+        nsList<VN::typReopen> stored;
+        bool again = !setting;
+        ReadReopenList(stored, again, TestKey());
+        EXPECT_EQ(again, setting);
+        TMainForm* next = StartMainForm("", false);
+        ASSERT_EQ(next->MainPageCtrl->PageCount(), 1);
+        EXPECT_EQ(next->Edit()->EditFilePath, setting ? a : AnsiString());
+        delete next;
+    }
+    VN::EditSetting.IS_REMAIN = remain;
 }
 
 TEST(TMainForm, WindowLayoutIsStoredAtExitAndRestoredAtStart)

@@ -427,6 +427,9 @@ AnsiString CommandLineFileName(const wchar_t* commandLine);
 // A path as the file system knows it: full (relative names and "..\" resolved against the current
 // folder) and in long form when the file exists. A name too long for Windows comes back as it is.
 AnsiString NormalizePath(const AnsiString& path);
+// Whether the path's last part is a name Windows keeps for a device (CON, PRN, AUX, NUL, COM1-9,
+// LPT1-9), whatever its case, extension or trailing blanks: such a name is no file.
+bool IsDeviceName(const AnsiString& path);
 // The command line with its first "%F" replaced by path, quoted when the path holds a blank or one
 // of & | < > ^ ( ) and the "%F" is not inside quotes already.
 AnsiString ExpandFileMacro(const AnsiString& command, const AnsiString& path);

@@ -1,6 +1,7 @@
 // The main window's documents: opening into tab pages, new pages, saving, closing with the offer to
 // save, the close query of the window, dropped files, the command line and the recent files.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <new>
 #include <vector>
@@ -27,6 +28,8 @@ constexpr int kMinFloatSize = 16;
 
 const char* const kUntitled = "無題";
 constexpr double kSameFileTime = 0.5 / 86400.0; // half a second, in days
+// Both sides of a save's comparison come from the same clock through milliseconds.
+constexpr double kSameWriteTime = 0.001 / 86400.0;
 
 // Save As offers these rows; a name without an extension gets its row's extension.
 struct typSaveFilter
@@ -50,28 +53,44 @@ bool IsFile(const AnsiString& path)
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The file's last-write time, read through a handle that lets every other program go on; false
-// when the file cannot be opened or its date is impossible.
-bool DiskFileTime(const AnsiString& path, TDateTime& time)
+// The file's last-write time and size, read through a handle that lets every other program go on
+// (an open handle knows a write another program has not closed yet); false when the file cannot be
+// opened or its date is impossible.
+bool DiskFileStamp(const AnsiString& path, TDateTime& time, int64_t& length)
 {
-    HANDLE h = CreateFileW(WideFilePath(path).c_str(), GENERIC_READ,
+    HANDLE h = CreateFileW(WideFilePath(path).c_str(), FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
-    int date = FileGetDate(static_cast<void*>(h));
+    FILETIME written{};
+    LARGE_INTEGER size{};
+    const bool read = GetFileTime(h, nullptr, nullptr, &written) && GetFileSizeEx(h, &size);
     CloseHandle(h);
-    if (date == -1)
+    if (!read)
         return false;
     try
     {
-        time = FileDateToDateTime(date);
+        time = FileTimeToDateTime(written);
     }
     catch (const std::exception&)
     {
         return false;
     }
+    length = size.QuadPart;
     return true;
+}
+
+// Whether the file on disk is no longer what the editor last read or wrote: another write time or
+// another size. A file that is gone or cannot be looked at gives nothing to keep.
+bool ChangedSinceReadOrWritten(TPageEditor* editor, const AnsiString& path)
+{
+    TDateTime time;
+    int64_t length = 0;
+    if (!DiskFileStamp(path, time, length))
+        return false;
+    return std::fabs(double(time) - double(editor->GetFileDate())) >= kSameWriteTime ||
+           (editor->GetFileLength() >= 0 && length != editor->GetFileLength());
 }
 
 // Asks whether to save an edited page before it goes: baYes, baNo or baCancel.
@@ -295,6 +314,21 @@ AnsiString NormalizePath(const AnsiString& path)
     return WideToSjis(full);
 }
 
+bool IsDeviceName(const AnsiString& path)
+{
+    // Windows reads "con.txt" or "nul ." as the device itself: only the part before the first dot
+    // counts, without trailing blanks.
+    AnsiString name = ExtractFileName(path);
+    if (int dot = name.Pos("."); dot > 0)
+        name = name.SubString(1, dot - 1);
+    name = UpperCase(TrimRight(name));
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+        if (name == device)
+            return true;
+    const AnsiString kind = name.SubString(1, 3);
+    return name.Length() == 4 && (kind == "COM" || kind == "LPT") && name[4] >= '1' && name[4] <= '9';
+}
+
 // ---------------------------------------------------------------------------------------------
 
 TTabSheet* TMainForm::OpenFile(const AnsiString& name)
@@ -316,7 +350,7 @@ TTabSheet* TMainForm::OpenFile(const AnsiString& name)
         ShowNameTooLong(msgNameTooLong, path);
         return nullptr;
     }
-    if (!IsFile(path))
+    if (!IsFile(path) || IsDeviceName(path))
         return nullptr;
     for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
     {
@@ -418,6 +452,11 @@ bool TMainForm::SavePage(TTabSheet* sheet)
 
 bool TMainForm::SaveEditorTo(TPageEditor* editor, const AnsiString& path)
 {
+    // Another program wrote the file after it was read or saved here: overwriting its text is asked,
+    // with No as the answer Enter gives.
+    if (AnsiSameText(path, editor->EditFilePath) && ChangedSinceReadOrWritten(editor, path) &&
+        YesNoBox(bdNo, msgOverwriteChangedOnDisk, path.c_str()) != baYes)
+        return false;
     // Writing back a text that stopped at a NUL byte would drop the rest of the file: asked, with
     // No as the answer Enter gives.
     if (editor->LoadTruncation().Truncated && AnsiSameText(path, editor->EditFilePath))
@@ -501,6 +540,12 @@ bool TMainForm::SaveFileAs()
     if (!SaveDialog->Execute())
         return false;
     AnsiString name = SaveDialog->FileName();
+    // Named as the user gave it: the full form of "con.txt" is "\\.\con".
+    if (IsDeviceName(name))
+    {
+        ErrorBox(msgSaveDeviceName, ExtractFileName(name).c_str());
+        return false;
+    }
     if (!NameTooLong(name))
         name = NormalizePath(name);
     if (NameTooLong(name))
@@ -780,9 +825,11 @@ void TMainForm::CheckFileChangedOnDisk(bool silent)
         return;
     AnsiString path = editor->EditFilePath;
     TDateTime disk;
-    // Disk times have two-second steps and the two sides may be rounded differently (x87
-    // registers): only a difference of half a second or more is a change.
-    if (!DiskFileTime(path, disk) || !(double(disk) - double(editor->GetFileDate()) >= kSameFileTime))
+    int64_t diskLength = 0;
+    // Disk times have two-second steps on some file systems and the two sides may be rounded
+    // differently (x87 registers): only a difference of half a second or more is a change.
+    if (!DiskFileStamp(path, disk, diskLength) ||
+        !(double(disk) - double(editor->GetFileDate()) >= kSameFileTime))
         return;
     TBoxAnswer answer = baYes;
     if (!silent)
@@ -793,7 +840,8 @@ void TMainForm::CheckFileChangedOnDisk(bool silent)
             AnsiString text = Format(msgChangedOnDisk, {path});
             if (editor->isEdited())
                 text += msgReloadDiscardsEdits;
-            answer = YesNoCancelBox("%s", text.c_str());
+            // A reload throws the edits away: then Enter keeps them.
+            answer = YesNoCancelBox(editor->isEdited() ? bdNo : bdYes, "%s", text.c_str());
         }
         catch (...)
         {
@@ -826,7 +874,11 @@ void TMainForm::CheckFileChangedOnDisk(bool silent)
         editor->Invalidate();
     }
     else if (answer == baNo)
-        editor->SetFileDate(disk); // not asked again until the file changes again
+    {
+        // Not asked again until the file changes again, and a save may write over it.
+        editor->SetFileDate(disk);
+        editor->SetFileLength(diskLength);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1154,6 +1154,10 @@ TEST(TMainForm, AChangeOnDiskIsOfferedOnceAndAnsweredAsChosen)
         AnsiString question = Format(msgChangedOnDisk, {file});
         EXPECT_EQ(services.boxes[0].Pos(question), 1) << c.name;
         EXPECT_EQ(services.boxes[0].Pos("保存していない変更") > 0, c.edited) << c.name;
+        // A reload over edits throws them away: then Enter answers No.
+        EXPECT_EQ(services.boxFlags[0] & (MB_DEFBUTTON2 | MB_DEFBUTTON3),
+                  c.edited ? unsigned(MB_DEFBUTTON2) : 0u)
+            << c.name;
         EXPECT_EQ(services.boxes.size(), c.locked ? 2u : 1u) << c.name;
         if (c.locked)
         {
@@ -1804,3 +1808,204 @@ TEST(TMainForm, TheResultsWindowClosesFloatsAndDocksAgainBelowTheEditorAboveTheS
     MainForm = nullptr;
     delete form;
 }
+
+namespace
+{
+FILETIME WriteTime(const AnsiString& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(SjisToWide(path).c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+void SetWriteTime(const AnsiString& path, const FILETIME& time)
+{
+    HANDLE h = CreateFileW(SjisToWide(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(h, nullptr, nullptr, &time);
+    CloseHandle(h);
+}
+} // namespace
+
+TEST(TMainForm, ASaveOverAFileAnotherProgramChangedAsksFirstWithNoAsTheDefault)
+{
+    enum TChange
+    {
+        chNone,
+        chTimeAndSize,
+        chSizeOnly, // the write time put back
+        chTimeOnly, // as many bytes as before
+        chRemoved,
+        chKeptAtActivation, // and No answered to the question when the window was activated
+    };
+    enum TRoute
+    {
+        rtSave,
+        rtClose,
+        rtQuit,
+    };
+    struct Case
+    {
+        const char* name;
+        TChange change;
+        TRoute route;
+        std::deque<int> answers; // to the close question, then to this one
+        bool asked;
+        bool written;
+    } cases[] = {
+        {"nothing changed: saved without a question", chNone, rtSave, {}, false, true},
+        {"changed: No keeps the other program's text", chTimeAndSize, rtSave, {IDNO}, true, false},
+        {"changed: the close box keeps it", chTimeAndSize, rtSave, {IDCANCEL}, true, false},
+        {"changed: Yes overwrites", chTimeAndSize, rtSave, {IDYES}, true, true},
+        {"only the size changed", chSizeOnly, rtSave, {IDNO}, true, false},
+        {"only the time changed", chTimeOnly, rtSave, {IDNO}, true, false},
+        {"removed: written again without a question", chRemoved, rtSave, {}, false, true},
+        {"kept when asked at activation: no second question", chKeptAtActivation, rtSave, {}, false, true},
+        {"closing the page asks too", chTimeAndSize, rtClose, {IDYES, IDNO}, true, false},
+        {"quitting asks too", chTimeAndSize, rtQuit, {IDYES, IDNO}, true, false},
+    };
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString file = dir.Write("外部.txt", "old");
+        TMainForm* form = StartMainForm(file);
+        ASSERT_NE(form->Edit(), nullptr) << c.name;
+        form->Edit()->KeyInput("mine ");
+        const AnsiString mine = form->Edit()->GetText();
+        AnsiString theirs = "other program";
+        switch (c.change)
+        {
+        case chNone: theirs = "old"; break;
+        case chTimeAndSize:
+        case chKeptAtActivation: ChangeOnDisk(file, theirs); break;
+        case chSizeOnly:
+        {
+            const FILETIME kept = WriteTime(file);
+            dir.Write("外部.txt", theirs);
+            SetWriteTime(file, kept);
+            break;
+        }
+        case chTimeOnly: ChangeOnDisk(file, theirs = "new"); break;
+        case chRemoved: DeleteFileW(SjisToWide(file).c_str()); break;
+        }
+        if (c.change == chKeptAtActivation)
+        {
+            services.answers = {IDNO};
+            form->FormActivate(form);
+            ASSERT_EQ(services.boxes.size(), 1u) << c.name;
+        }
+        services.boxes.clear();
+        services.boxFlags.clear();
+        services.answers = c.answers;
+        bool canClose = true;
+        switch (c.route)
+        {
+        case rtSave: form->OverWriteMenuClick(nullptr); break;
+        case rtClose:
+            EXPECT_EQ(form->ClosePage(form->MainPageCtrl->ActivePage(), true), c.written) << c.name;
+            break;
+        case rtQuit:
+            form->FormCloseQuery(form, canClose);
+            EXPECT_EQ(canClose, c.written) << c.name;
+            break;
+        }
+        const AnsiString question = Format(msgOverwriteChangedOnDisk, {file});
+        EXPECT_EQ(services.Shown(question.c_str()), c.asked) << c.name;
+        if (c.asked && !services.boxes.empty())
+        {
+            EXPECT_EQ(services.boxes.back(), question) << c.name;
+            EXPECT_EQ(services.boxFlags.back() & MB_TYPEMASK, unsigned(MB_YESNO)) << c.name;
+            EXPECT_EQ(services.boxFlags.back() & (MB_DEFBUTTON2 | MB_DEFBUTTON3), unsigned(MB_DEFBUTTON2))
+                << c.name;
+        }
+        if (c.change == chRemoved || c.written)
+            EXPECT_EQ(TTempDir::Read(file), mine) << c.name;
+        else
+            EXPECT_EQ(TTempDir::Read(file), theirs) << c.name;
+        ASSERT_TRUE(form->IsPage(form->MainPageCtrl->ActivePage())) << c.name;
+        EXPECT_EQ(form->Edit()->isEdited(), !c.written) << c.name;
+        // Once written, what was written is what the next save compares with.
+        if (c.written)
+        {
+            services.boxes.clear();
+            form->Edit()->KeyInput("again ");
+            const AnsiString again = form->Edit()->GetText();
+            form->OverWriteMenuClick(nullptr);
+            EXPECT_TRUE(services.boxes.empty()) << c.name;
+            EXPECT_EQ(TTempDir::Read(file), again) << c.name;
+        }
+        delete form;
+    }
+}
+
+TEST(TMainForm, SaveAsRefusesAFolderAndTheNamesWindowsKeepsForDevicesSayingWhyAndTouchingNothing)
+{
+    struct Case
+    {
+        const char* name;
+        bool folder; // a folder of that name exists
+        const char* shown; // the name the box gives
+    } cases[] = {
+        {"フォルダー", true, nullptr},
+        {"con.txt", false, "con.txt"},
+        {"CON", false, "CON"},
+        {"aux.c", false, "aux.c"},
+        {"nul", false, "nul"},
+        {"Lpt1.txt", false, "Lpt1.txt"},
+        {"com9 .log", false, "com9 .log"},
+    };
+    const VN::typEditSetting kept = VN::EditSetting;
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString original = dir.Write("元.txt", "original");
+        dir.Write("元.txt.bak", "older");
+        if (c.folder)
+            CreateDirectoryW(SjisToWide(dir / c.name).c_str(), nullptr);
+        TMainForm* form = StartMainForm(original);
+        VN::EditSetting.BACKUPFILE = true;
+        form->ApplySettingsToAllEditors();
+        form->Edit()->KeyInput("x");
+        services.boxes.clear();
+        services.answers = {IDYES, IDYES}; // whatever is asked
+        services.dialogAnswers = {dir / c.name};
+        EXPECT_FALSE(form->SaveFileAs()) << c.name;
+        ASSERT_EQ(services.boxes.size(), 1u) << c.name;
+        if (c.folder)
+        {
+            EXPECT_GT(services.boxes[0].Pos("はフォルダーです"), 0) << Utf8(services.boxes[0]);
+        }
+        else
+        {
+            EXPECT_EQ(services.boxes[0], Format(msgSaveDeviceName, {c.shown})) << Utf8(services.boxes[0]);
+        }
+        EXPECT_EQ(services.boxes[0].Pos("バックアップ"), 0) << Utf8(services.boxes[0]);
+        EXPECT_EQ(form->Edit()->EditFilePath, original) << c.name;
+        EXPECT_TRUE(form->Edit()->isEdited()) << c.name;
+        EXPECT_EQ(TTempDir::Read(original), "original") << c.name;
+        EXPECT_EQ(TTempDir::Read(original + ".bak"), "older") << c.name;
+        delete form;
+    }
+    VN::EditSetting = kept;
+}
+
+TEST(TMainForm, DeviceNamesAreKnownByTheirLastPartWhateverTheCaseExtensionOrTrailingBlanks)
+{
+    const struct
+    {
+        const char* path;
+        bool device;
+    } cases[] = {
+        {"con", true},           {"CON.TXT", true},          {"C:\\dir\\prn.tar.gz", true},
+        {"aux.c", true},         {"nul.", true},             {"com1", true},
+        {"COM9.log", true},      {"lpt5 .txt", true},        {"\\\\.\\con", true},
+        {"console.txt", false},  {"com10.txt", false},       {"com0.txt", false},
+        {"xcon.txt", false},     {"C:\\con\\a.txt", false},  {"nul\\", false},
+        {"", false},             {"ＣＯＮ.txt", false},      {"表.txt", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsDeviceName(c.path), c.device) << c.path;
+}
+

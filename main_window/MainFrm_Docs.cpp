@@ -331,13 +331,14 @@ bool IsDeviceName(const AnsiString& path)
 
 // ---------------------------------------------------------------------------------------------
 
-TTabSheet* TMainForm::OpenFile(const AnsiString& name)
+TTabSheet* TMainForm::OpenFile(const AnsiString& name, bool remember)
 {
     if (locked_)
         return nullptr; // every way in (drops, history, the open dialog) ends here
     AnsiString path = name;
     if (path.IsEmpty())
     {
+        PrepareOpenDialog();
         if (!OpenDialog->Execute())
             return nullptr;
         path = OpenDialog->FileName();
@@ -386,7 +387,8 @@ TTabSheet* TMainForm::OpenFile(const AnsiString& name)
             ErrorBox(msgOpenFailedBecause, path.c_str(), reason.c_str());
         return nullptr;
     }
-    AddToHistory(path);
+    if (remember)
+        AddToHistory(path);
     UpdateCaption(page);
     MainPageCtrl->Show();
     SetActivePage(page);
@@ -638,16 +640,21 @@ void TMainForm::ReadHistory()
 void TMainForm::WriteReopenList()
 {
     nsList<VN::typReopen> list;
+    int active = -1;
     for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
     {
-        TPageEditor* editor = GetPageEditor(MainPageCtrl->Pages(i));
+        TTabSheet* page = MainPageCtrl->Pages(i);
+        TPageEditor* editor = GetPageEditor(page);
         if (!editor || editor->EditFilePath.IsEmpty())
             continue;
+        if (page == MainPageCtrl->ActivePage())
+            active = list.Count();
         auto* entry = new VN::typReopen;
         entry->path = AnsiToNsString(editor->EditFilePath);
         list.Add(entry);
     }
-    ::WriteReopenList(list, ReopenAtStart, SettingsKey);
+    // The option is the editor settings' one, as the user last set it.
+    ::WriteReopenList(list, VN::EditSetting.IS_REMAIN, SettingsKey, active);
 }
 
 void TMainForm::ReadWindowLayout()
@@ -791,22 +798,29 @@ void TMainForm::OnEditFileDrop(TObject* sender, TStrings* files)
 void TMainForm::RestoreReopenListAndCommandLine()
 {
     nsList<VN::typReopen> reopen;
-    ReadReopenList(reopen, ReopenAtStart, SettingsKey);
-    if (ReopenAtStart)
+    bool stored = false; // what was stored with the list; the settings' option decides
+    int active = -1;
+    ReadReopenList(reopen, stored, SettingsKey, &active);
+    TTabSheet* activePage = nullptr;
+    if (VN::EditSetting.IS_REMAIN)
         for (int i = 0; i < reopen.Count(); ++i)
         {
             AnsiString path = NsStringToAnsi(reopen.Get(i)->path);
             // A name too long for any file is a damaged value: dropped, and gone at the next exit.
-            if (reopen.Get(i)->flag != 1 && !NameTooLong(path))
-                OpenFile(path);
+            if (reopen.Get(i)->flag == 1 || NameTooLong(path))
+                continue;
+            // Opened again, not anew: the recent files keep their order.
+            TTabSheet* page = OpenFile(path, false);
+            if (i == active)
+                activePage = page;
         }
+    // The file named now is the one to work on; else the page that was active at the exit.
     AnsiString file = Trim(CommandLineFile);
-    if (!file.IsEmpty())
-    {
-        OpenFile(file);
+    if (!file.IsEmpty() && OpenFile(file))
         return;
-    }
-    if (MainPageCtrl->PageCount() > 0)
+    if (activePage && IsPage(activePage))
+        SetActivePage(activePage);
+    if (!file.IsEmpty() || MainPageCtrl->PageCount() > 0)
         return;
     TTabSheet* page = NewPage("");
     SetActivePage(page);
@@ -916,9 +930,25 @@ void TMainForm::NewFileMenuClick(TObject* sender)
         editor->SetFocus();
 }
 
+void TMainForm::PrepareOpenDialog()
+{
+    // The folder of the file being worked on, else of the file opened or saved last.
+    AnsiString nearby;
+    if (TPageEditor* editor = Edit(); editor && !editor->EditFilePath.IsEmpty())
+        nearby = editor->EditFilePath;
+    else if (!history_.empty())
+        nearby = history_.front();
+    if (!nearby.IsEmpty())
+        OpenDialog->SetInitialDir(ExtractFileDir(nearby));
+    OpenDialog->SetFileName("");
+}
+
 void TMainForm::OpenFileMenuClick(TObject* sender)
 {
-    if (locked_ || !OpenDialog->Execute())
+    if (locked_)
+        return;
+    PrepareOpenDialog();
+    if (!OpenDialog->Execute())
         return;
     if (TTabSheet* page = OpenFile(OpenDialog->FileName()))
         CloseUntitledUneditedPages(page);
@@ -1003,22 +1033,23 @@ void TMainForm::FormCloseQuery(TObject* sender, bool& canClose)
         for (TTabSheet* page : pages)
         {
             TPageEditor* editor = GetPageEditor(page);
-            if (editor && editor->isEdited())
-            {
-                TBoxAnswer answer = AskSaveBeforeClosing(editor->EditFilePath);
-                if (answer == baCancel || (answer == baYes && !SavePage(page)))
-                    throw Exception("CANCEL");
-            }
+            if (!editor || !editor->isEdited())
+                continue;
+            // The question names the page on screen: its tab, its text and the window's caption.
+            ShowPageNow(page);
+            TBoxAnswer answer = AskSaveBeforeClosing(editor->EditFilePath);
+            if (answer == baCancel || (answer == baYes && !SavePage(page)))
+                throw Exception("CANCEL");
             UpdateCaption(page);
         }
     }
     catch (...)
     {
-        // Cancel, a cancelled Save As, a failed save or any other failure: the window stays, with
-        // the page that was active before and its captions (a Save As may have switched pages).
+        // Cancel, a cancelled Save As, a failed save or any other failure: the window stays.
         canClose = false;
-        if (IsPage(active) && MainPageCtrl->ActivePage() != active)
-            SetActivePage(active);
-        UpdateCaption(nullptr);
     }
+    // The page that was active before comes back, so it is also the one stored as active at exit.
+    if (IsPage(active) && MainPageCtrl->ActivePage() != active)
+        SetActivePage(active);
+    UpdateCaption(nullptr);
 }

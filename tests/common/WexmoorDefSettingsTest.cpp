@@ -340,6 +340,54 @@ TEST_F(WexmoorDefSettings, ReopenListFlagsAtPathsSkipsEmptiesAndIgnoresKeysPastT
     }
 }
 
+TEST_F(WexmoorDefSettings, TheActivePagesEntryIsFoundAmongTheEntriesReadAndNoneWhenItIsNotThere)
+{
+    const struct
+    {
+        const char* stored; // ACTIVE
+        int active;         // index in the list read
+    } cases[] = {
+        {"1", 0}, {"3", 1}, {"4", 2}, {"2", -1} /* an empty entry */, {"0", -1}, {"5", -1}, {"-1", -1},
+        {"x", -1}, {nullptr, -1},
+    };
+    for (const auto& c : cases)
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(root + "\\REOPEN").c_str());
+        PutInt("REOPEN", "FILENUM", 4);
+        PutText("REOPEN", "PURL_01", "C:\\a.txt");
+        PutText("REOPEN", "PURL_02", "");
+        PutText("REOPEN", "PURL_03", "@C:\\b.txt");
+        PutText("REOPEN", "PURL_04", "C:\\c.txt");
+        if (c.stored)
+            PutText("REOPEN", "ACTIVE", c.stored);
+        nsList<VN::typReopen> list;
+        bool again = false;
+        int active = 7;
+        ReadReopenList(list, again, root, &active);
+        ASSERT_EQ(list.Count(), 3);
+        EXPECT_EQ(active, c.active) << (c.stored ? c.stored : "none");
+    }
+    // Written as the entry's key number; an index outside the list is none.
+    nsList<VN::typReopen> list;
+    for (const char* path : {"C:\\x.txt", "C:\\y.txt"})
+    {
+        auto* e = new VN::typReopen;
+        e->path = path;
+        list.Add(e);
+    }
+    for (int active : {-1, 0, 1, 2})
+    {
+        WriteReopenList(list, true, root, active);
+        EXPECT_EQ(WXRegIni(root).ReadInteger("REOPEN", "ACTIVE", -9), active == 0 ? 1 : active == 1 ? 2 : 0)
+            << active;
+        nsList<VN::typReopen> read;
+        bool again = false;
+        int back = 7;
+        ReadReopenList(read, again, root, &back);
+        EXPECT_EQ(back, active < 2 ? active : -1) << active;
+    }
+}
+
 TEST_F(WexmoorDefSettings, EmphasisListMatchesExtensionsRegardlessOfCase)
 {
     PutText(VN::kEmphasisSection, "old", "gone");

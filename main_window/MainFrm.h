@@ -415,6 +415,7 @@ private:
     nsPanel* dropPanel_ = nullptr;
     bool pageEdited_ = false;
     bool diskQuestionOpen_ = false; // the changed-on-disk question is on screen
+    int askingPages_ = 0;           // pages are being asked about or saved (closing, saving)
     int srchPanelCollapsedHeight_ = 100; // height kept while the results panel is collapsed
     int srchPanelUndockHeight_ = 100;    // height kept when the last docked window leaves
     bool locked_ = false;

@@ -93,6 +93,19 @@ bool ChangedSinceReadOrWritten(TPageEditor* editor, const AnsiString& path)
            (editor->GetFileLength() >= 0 && length != editor->GetFileLength());
 }
 
+// Counts itself in while it lives: the pages are being asked about or saved.
+class TAskingPages
+{
+public:
+    explicit TAskingPages(int& count) : count_(count) { ++count_; }
+    ~TAskingPages() { --count_; }
+    TAskingPages(const TAskingPages&) = delete;
+    TAskingPages& operator=(const TAskingPages&) = delete;
+
+private:
+    int& count_;
+};
+
 // Asks whether to save an edited page before it goes: baYes, baNo or baCancel.
 TBoxAnswer AskSaveBeforeClosing(const AnsiString& path)
 {
@@ -454,6 +467,7 @@ bool TMainForm::SavePage(TTabSheet* sheet)
 
 bool TMainForm::SaveEditorTo(TPageEditor* editor, const AnsiString& path)
 {
+    TAskingPages asking(askingPages_);
     // Another program wrote the file after it was read or saved here: overwriting its text is asked,
     // with No as the answer Enter gives.
     if (AnsiSameText(path, editor->EditFilePath) && ChangedSinceReadOrWritten(editor, path) &&
@@ -489,6 +503,7 @@ bool TMainForm::ClosePage(TTabSheet* sheet, bool askSave)
     if (!IsPage(sheet))
         return true;
     TPageEditor* editor = GetPageEditor(sheet);
+    TAskingPages asking(askingPages_);
     if (askSave && editor && editor->isEdited())
     {
         AnsiString shown = editor->EditFilePath.IsEmpty() ? AnsiString(kUntitled) : editor->EditFilePath;
@@ -832,7 +847,9 @@ void TMainForm::RestoreReopenListAndCommandLine()
 void TMainForm::CheckFileChangedOnDisk(bool silent)
 {
     // The question's own box gives the activation and focus back when it closes: no second one.
-    if (diskQuestionOpen_)
+    // Nor while the pages are asked about or saved: each box's closing activates the window, and a
+    // save compares the file itself.
+    if (diskQuestionOpen_ || askingPages_ > 0)
         return;
     TPageEditor* editor = Edit();
     if (!editor || editor->EditFilePath.IsEmpty())
@@ -997,6 +1014,7 @@ void TMainForm::PageClosepMenuClick(TObject* sender)
 
 void TMainForm::AllCloseMenuClick(TObject* sender)
 {
+    TAskingPages asking(askingPages_);
     while (TTabSheet* page = MainPageCtrl->ActivePage())
     {
         TPageEditor* editor = GetPageEditor(page);
@@ -1025,6 +1043,7 @@ void TMainForm::FormCloseQuery(TObject* sender, bool& canClose)
         return;
     }
     TTabSheet* active = MainPageCtrl->ActivePage();
+    TAskingPages asking(askingPages_);
     try
     {
         std::vector<TTabSheet*> pages;

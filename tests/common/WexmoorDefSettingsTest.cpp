@@ -342,10 +342,11 @@ TEST_F(WexmoorDefSettings, ReopenListFlagsAtPathsSkipsEmptiesAndIgnoresKeysPastT
 
 TEST_F(WexmoorDefSettings, TheActivePagesEntryIsFoundAmongTheEntriesReadAndNoneWhenItIsNotThere)
 {
+    // ACTIVE holds the key number of the active page's entry (as written at exit).
     const struct
     {
-        const char* stored; // ACTIVE
-        int active;         // index in the list read
+        const char* stored;
+        int active; // index in the list read
     } cases[] = {
         {"1", 0}, {"3", 1}, {"4", 2}, {"2", -1} /* an empty entry */, {"0", -1}, {"5", -1}, {"-1", -1},
         {"x", -1}, {nullptr, -1},
@@ -366,25 +367,6 @@ TEST_F(WexmoorDefSettings, TheActivePagesEntryIsFoundAmongTheEntriesReadAndNoneW
         ReadReopenList(list, again, root, &active);
         ASSERT_EQ(list.Count(), 3);
         EXPECT_EQ(active, c.active) << (c.stored ? c.stored : "none");
-    }
-    // Written as the entry's key number; an index outside the list is none.
-    nsList<VN::typReopen> list;
-    for (const char* path : {"C:\\x.txt", "C:\\y.txt"})
-    {
-        auto* e = new VN::typReopen;
-        e->path = path;
-        list.Add(e);
-    }
-    for (int active : {-1, 0, 1, 2})
-    {
-        WriteReopenList(list, true, root, active);
-        EXPECT_EQ(WXRegIni(root).ReadInteger("REOPEN", "ACTIVE", -9), active == 0 ? 1 : active == 1 ? 2 : 0)
-            << active;
-        nsList<VN::typReopen> read;
-        bool again = false;
-        int back = 7;
-        ReadReopenList(read, again, root, &back);
-        EXPECT_EQ(back, active < 2 ? active : -1) << active;
     }
 }
 

@@ -1966,11 +1966,8 @@ TEST(TMainForm, SaveAsRefusesAFolderAndTheNamesWindowsKeepsForDevicesSayingWhyAn
     } cases[] = {
         {"フォルダー", true, nullptr},
         {"con.txt", false, "con.txt"},
-        {"CON", false, "CON"},
         {"aux.c", false, "aux.c"},
-        {"nul", false, "nul"},
         {"Lpt1.txt", false, "Lpt1.txt"},
-        {"com9 .log", false, "com9 .log"},
     };
     const VN::typEditSetting kept = VN::EditSetting;
     for (const Case& c : cases)

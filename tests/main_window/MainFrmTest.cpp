@@ -2178,3 +2178,17 @@ TEST(TMainForm, TheOpenDialogStartsInTheFolderOfTheActiveFileOrTheNewestRecentOn
     }
     delete form;
 }
+
+TEST(TMainForm, ANameWindowsKeepsForADeviceOpensNoPageAndNoBox)
+{
+    TScriptServices services;
+    TTempDir dir;
+    TMainForm* form = StartMainForm("");
+    for (const char* name : {"con.txt", "nul", "AUX.c", "com1.log"})
+    {
+        EXPECT_EQ(form->OpenFile(dir / name), nullptr) << name;
+        EXPECT_EQ(form->MainPageCtrl->PageCount(), 1) << name;
+    }
+    EXPECT_TRUE(services.boxes.empty()) << Utf8(services.boxes.front());
+    delete form;
+}

@@ -327,7 +327,7 @@ bool TAFDocument::PlanReplace(const std::vector<TPoint>& hits, int length, std::
     std::vector<TSeg> segs;
     // Room to spare costs no more than the pages it touches: no list is copied as it grows.
     work.Splice.Spans.reserve(std::min(hits.size(), size_t(n)));
-    work.Splice.Rows.reserve(size_t(n) + hits.size() / 4);
+    work.Splice.Rows.reserve(std::min(size_t(n) + hits.size() / 4, hits.size() * 4 + 64));
     int64_t undo = int64_t(sizeof(TUndoSplice));
     TAttrListItem lastRec;
     const TAttrListItem* prevOld = nullptr;

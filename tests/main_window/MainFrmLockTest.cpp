@@ -205,6 +205,42 @@ TEST(MainFrmLock, TheToolBarsButtonsAreGreyedWhileLockedAndEachGetsItsOwnStateBa
     }
 }
 
+// Every item of the bar and where the search field is; a button under the field is marked.
+std::string BarLayout(TMainForm* form)
+{
+    TToolBar* bar = form->ToolBar;
+    const TWinControl* field = form->SrchEdit;
+    const RECT fieldRect{field->Left(), field->Top(), field->Left() + field->Width(),
+                         field->Top() + field->Height()};
+    std::string text;
+    for (int i = 0; i < bar->ControlCount(); ++i)
+    {
+        RECT r{}, common{};
+        SendMessageW(bar->Handle(), TB_GETITEMRECT, WPARAM(i), reinterpret_cast<LPARAM>(&r));
+        text += Format("%d,%d-%d,%d ", {int(r.left), int(r.top), int(r.right), int(r.bottom)}).str();
+        if (bar->Controls(i) != field && IntersectRect(&common, &r, &fieldRect))
+            text += "(under the field) ";
+    }
+    return text + Format("field %d,%d", {field->Left(), field->Top()}).str();
+}
+
+TEST(MainFrmLock, TheToolBarsButtonsAndSearchFieldAreWhereTheyWereAfterALock)
+{
+    for (int pages : {0, 1})
+    {
+        SCOPED_TRACE(pages);
+        TLockedWindow w(pages);
+        const std::string before = BarLayout(w.form);
+        EXPECT_EQ(before.find("under"), std::string::npos) << before;
+        w.form->LockToolButtonClick(nullptr);
+        ASSERT_TRUE(w.form->Locked());
+        EXPECT_EQ(BarLayout(w.form), before);
+        w.Unlock("鍵pass");
+        ASSERT_FALSE(w.form->Locked());
+        EXPECT_EQ(BarLayout(w.form), before);
+    }
+}
+
 TEST(MainFrmLock, EveryWayInIsRefusedWhileLocked)
 {
     TLockedWindow w(2);

@@ -287,6 +287,65 @@ TEST(MainFrmLock, EveryWayInIsRefusedWhileLocked)
     EXPECT_TRUE(UnLockForm->Visible());
 }
 
+namespace
+{
+// Keys as the user types them: through the input queue to whichever window has the focus.
+void Type(const std::vector<WORD>& keys)
+{
+    for (WORD vk : keys)
+    {
+        INPUT input[2] = {};
+        input[0].type = input[1].type = INPUT_KEYBOARD;
+        input[0].ki.wVk = input[1].ki.wVk = vk;
+        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof(INPUT));
+        for (int i = 0; i < 10; ++i)
+            Application->ProcessMessages();
+    }
+}
+} // namespace
+
+TEST(MainFrmLock, TheUnlockDialogForgetsAWrongPasswordAndEscNeverClosesIt)
+{
+    TLockedWindow w(1);
+    ASSERT_EQ(StoreLockPassword("鍵pass", "abc"), lsOk);
+    w.form->LockToolButtonClick(nullptr);
+    ASSERT_TRUE(w.form->Locked());
+    auto stillAsking = [&] {
+        EXPECT_TRUE(IsWindowVisible(UnLockForm->Handle()));
+        EXPECT_TRUE(w.form->Locked());
+        EXPECT_FALSE(w.form->Enabled());
+    };
+    SetForegroundWindow(UnLockForm->Handle());
+    Application->ProcessMessages();
+    ASSERT_EQ(GetFocus(), UnLockForm->P1->Handle());
+
+    Type({VK_ESCAPE});
+    stillAsking();
+    Type({'X', 'Y', VK_RETURN});
+    EXPECT_EQ(w.services.boxes.back(), "パスワードが違います");
+    EXPECT_EQ(UnLockForm->P1->Text(), ""); // the right password is typed afresh, not after the wrong one
+    stillAsking();
+    Type({VK_TAB, VK_ESCAPE}); // with the focus on the OK button
+    stillAsking();
+
+    // Shown again when the program is activated: empty, whatever was left typed in it.
+    UnLockForm->P1->SetText("ab");
+    Application->OnActivate(Application);
+    EXPECT_EQ(UnLockForm->P1->Text(), "");
+    stillAsking();
+
+    SetForegroundWindow(UnLockForm->Handle());
+    UnLockForm->P1->SetFocus();
+    Type({'A', 'B', 'C', VK_RETURN});
+    EXPECT_FALSE(w.form->Locked());
+    EXPECT_FALSE(UnLockForm->Visible());
+    EXPECT_TRUE(w.form->Enabled());
+    if (w.form->Locked())
+        w.Unlock("abc");
+    EXPECT_EQ(StoreLockPassword("abc", "鍵pass"), lsOk);
+}
+
 TEST(MainFrmLock, NoLockWithoutAReadablePassword)
 {
     TLockedWindow w(1);

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include "common/English.h"
 #include "common/Nsenumwindows.h"
 #include "common/WexmoorDef.h"
 #include "dialogs/UnLockFrm.h"
@@ -335,9 +336,20 @@ TEST(MainFrmLock, TheUnlockDialogForgetsAWrongPasswordAndEscNeverClosesIt)
     EXPECT_EQ(UnLockForm->P1->Text(), "");
     stillAsking();
 
+    // The right password, and a real click on OK.
     SetForegroundWindow(UnLockForm->Handle());
     UnLockForm->P1->SetFocus();
-    Type({'A', 'B', 'C', VK_RETURN});
+    Type({'A', 'B', 'C'});
+    RECT ok{};
+    GetWindowRect(UnLockForm->OKBtn->Handle(), &ok);
+    ASSERT_TRUE(PlaceCursor((ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2));
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    for (int i = 0; i < 20; ++i)
+        Application->ProcessMessages();
     EXPECT_FALSE(w.form->Locked());
     EXPECT_FALSE(UnLockForm->Visible());
     EXPECT_TRUE(w.form->Enabled());
@@ -349,17 +361,23 @@ TEST(MainFrmLock, TheUnlockDialogForgetsAWrongPasswordAndEscNeverClosesIt)
 TEST(MainFrmLock, NoLockWithoutAReadablePassword)
 {
     TLockedWindow w(1);
-    for (const char* bytes : {static_cast<const char*>(nullptr), "short"})
+    // Three of the password's stored bytes changed: no password the unlock dialog could be given.
+    AnsiString damaged = TTempDir::Read(w.store);
+    const std::vector<int> at = LockStoreBytePositions();
+    for (int i : {2, 5, 9})
+        damaged.Unique()[at[size_t(i)]] ^= 0x5A;
+    for (const char* bytes : {static_cast<const char*>(nullptr), "short", damaged.c_str()})
     {
         const AnsiString path = w.dir / "other.dll";
         DeleteFileW(SjisToWide(path).c_str());
         if (bytes)
-            w.dir.Write("other.dll", bytes);
+            w.dir.Write("other.dll", bytes == damaged.c_str() ? damaged : AnsiString(bytes));
         SetLockPasswordFile(path);
         w.services.boxes.clear();
         w.form->ToggleEditLock();
         EXPECT_FALSE(w.form->Locked());
-        EXPECT_EQ(w.services.boxes.size(), 1u);
+        const AnsiString message = Format(bytes ? msgLockFileDamaged : msgLockFileUnusable, {path});
+        EXPECT_EQ(w.services.boxes, std::vector<std::string>{message.str()});
         EXPECT_TRUE(w.form->MainPageCtrl->Visible());
         EXPECT_FALSE(UnLockForm->Visible());
     }

@@ -427,12 +427,6 @@ AnsiString CommandLineFileName(const wchar_t* commandLine);
 // A path as the file system knows it: full (relative names and "..\" resolved against the current
 // folder) and in long form when the file exists. A name too long for Windows comes back as it is.
 AnsiString NormalizePath(const AnsiString& path);
-// The command line with its first "%F" replaced by path, quoted when the path holds a blank or one
-// of & | < > ^ ( ) and the "%F" is not inside quotes already.
-AnsiString ExpandFileMacro(const AnsiString& command, const AnsiString& path);
-// A command line cut at its first blank outside double quotes into the program and the parameters
-// (blanks after the cut skipped; the quotes stay).
-void SplitCommandLine(const AnsiString& command, AnsiString& program, AnsiString& parameters);
 // A path or command line as a menu caption: "&" doubled, so it shows and marks no letter.
 AnsiString MenuCaptionOf(const AnsiString& text);
 // Text cut to at most maxBytes bytes, never inside a double-byte character.

@@ -41,7 +41,7 @@ TLockWriteProbe writeProbe = nullptr;
 using TStored = std::array<unsigned char, kLockBytes>;
 using TCheck = std::array<unsigned char, kCheckBytes>;
 
-// A CRC-32 of the stored bytes: whatever damage changes one to three of them changes it.
+// A CRC-32 of the stored bytes: any change of them shows, but for one chance in four billion.
 TCheck CheckValue(const TStored& stored)
 {
     std::uint32_t crc = 0xFFFFFFFFu;
@@ -153,6 +153,7 @@ std::vector<int> LockStoreBytePositions()
     positions.insert(positions.end(), kCheckPositions.begin(), kCheckPositions.end());
     return positions;
 }
+
 void SetLockWriteProbe(TLockWriteProbe probe) { writeProbe = probe; }
 
 std::vector<unsigned char> LockPasswordImage()

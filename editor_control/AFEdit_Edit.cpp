@@ -541,7 +541,8 @@ void TCustomAFEdit::SelectAreaDel()
     {
         int first = std::max(0, FSelArea->GetStartRow());
         int last = std::min(FSelArea->GetEndRow(), GetLinesCount() - 1);
-        if (last == GetLinesCount() - 1 && last >= first)
+        const bool emptiesLast = last == GetLinesCount() - 1 && last >= first;
+        if (emptiesLast)
         {
             // The last row is emptied, through an undoable change.
             ColAttrFree(last);
@@ -550,6 +551,8 @@ void TCustomAFEdit::SelectAreaDel()
             --last;
         }
         DeleteRowsAt(first, last - first + 1, true);
+        if (emptiesLast)
+            FoldLine(GetLinesCount() - 1); // an empty row after a wrapped piece goes
         MarkDirtyFrom(first);
         if (FCaret.y >= GetLinesCount())
             FCaret.y = GetLinesCount() - 1;

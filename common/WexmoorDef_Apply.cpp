@@ -92,8 +92,7 @@ void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& s)
         editor->ColColumnNo = s.色_ルーラー.colour;
         editor->ColColumnIndi = s.色_ルーラー.bkcolour;
         editor->WrapLineColor = TColor(0x808080);
-        // TODO(settings): keyword matching is to be made case-sensitive here (the control's
-        // keyword case flag) once the control has one.
+        editor->SetKeywordCase(true); // emphasized strings match in their own case
 
         editor->SetRowPich(s.ROWPITCH);
         editor->SetTabSize(s.TABSIZE);

@@ -358,6 +358,9 @@ public:
     void SetSelTextColor(TColor color);
     void SetKeyWords(TStrings* words);
     void SetExKeyWords(TStrings* words);
+    // The keyword case flag: set, a word matches a keyword only in the keyword's own case.
+    bool KeywordCase() const { return FKeywords->GetCaseSensitive(); }
+    void SetKeywordCase(bool caseSensitive);
     // Tab, full-width space and indent marks: the window colour 0x404040 darker, per channel.
     TColor GetMarkColor() const { return FMarkColor; }
     static TColor MarkColorOf(TColor windowColor);

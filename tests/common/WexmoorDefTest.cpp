@@ -790,6 +790,8 @@ TEST(ApplyEditSetting, SetsTheEditorFromTheRecord)
         EXPECT_EQ(o.Contains(aoJpnBanBreak), s->KINSOKU);
         EXPECT_EQ(o.Contains(aoAutoIndent), s->AUTO_INDENT);
         EXPECT_EQ(o.Contains(aoAutoFormat), s->ISWRAP);
+        EXPECT_TRUE(ed->Keywords()->GetCaseSensitive()); // emphasized strings match case
+        EXPECT_TRUE(ed->ExKeywords()->GetCaseSensitive());
         EXPECT_FALSE(ed->Updating);
     }
 }

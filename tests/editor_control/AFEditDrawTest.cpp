@@ -199,6 +199,14 @@ TEST_F(DrawTest, KeywordsAreHighlightedAndASelectionSplitsThemInTheirStyle)
     ed.SelArea()->PutEndPoint(TPoint(0, 0));
     host.Load("integer mint int2 int_");
     EXPECT_EQ(Describe(ed, ed.DrawRow(0)), "0:integer mint int2 :N 18:int:ff0000 21:_:N");
+
+    // With the case flag a word must match a keyword's own spelling.
+    host.Load("int Int INT");
+    ed.SetKeywordCase(false);
+    EXPECT_EQ(Describe(ed, ed.DrawRow(0)), "0:int:ff0000 3: :N 4:Int:ff0000 7: :N 8:INT:ff0000");
+    ed.SetKeywordCase(true);
+    EXPECT_TRUE(ed.KeywordCase());
+    EXPECT_EQ(Describe(ed, ed.DrawRow(0)), "0:int:ff0000 3: Int INT:N");
 }
 
 TEST_F(DrawTest, AClipAfterADoubleByteCharacterStartsAtTheClip)

@@ -95,6 +95,11 @@ TEST_F(DrawTest, MarksFollowTheirViewOptions)
         {"fold mark and end of file", "ab\r\ncd", 1, 0, AllBut({}, {voFoldMark}), true, "0:cd:N 2:←[EOF]:C"},
         {"empty last row", "ab\r\n", 1, 0, AllBut({}, {voFoldMark}), false, "0:←:C"},
         {"tab after indent", "\tb", 0, 2, AllBut({}), false, "0:..--->:M 6:b:N"},
+        // A control byte of the text takes its one cell, as its letter in the mark colour.
+        {"control byte", "a\x0C" "bcd", 0, 0, AllBut({}), false, "0:a:N 1:L:M 2:bcd:N"},
+        {"control bytes in a row", "\x01\x0B\x1B\x7F" "x", 0, 0, AllBut({}), false, "0:AK[?:M 4:x:N"},
+        {"control bytes without tab and indent marks", "\x01\x0B" "b", 0, 0, AllBut({voTab, voIndent}), false,
+         "0:AK:M 2:b:N"},
     };
     for (const Case& c : cases)
     {

@@ -138,6 +138,13 @@ void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& s)
         }
         if (viewMetrics || fontMetrics || (s.ISWRAP && widthChanged))
             editor->MetricsUpdate(true);
+        if (refold || tabChanged)
+        {
+            // Rows and columns moved under the view: it keeps to the bar's range and the caret.
+            editor->KeepLeftColInRange();
+            editor->ShowRange(editor->GetCaret(), editor->GetCaret());
+            editor->SetScrollBars(editor->ScrollBars);
+        }
         editor->SetCaretPosition();
     }
     catch (...)

@@ -347,11 +347,15 @@ void TCustomAFEdit::StepCaretOver(const char* text, int n)
 void TCustomAFEdit::ScrollCaretIntoViewAfterPaste()
 {
     int vis = VisibleRows();
+    bool moved = false;
     if (vis > 2 && FCaret.y > FTopLine + vis - 2)
     {
         FTopLine = std::max(0, FCaret.y - vis + 2);
-        Invalidate();
+        moved = true;
     }
+    // Whatever row it ended on, and however far right: the caret is shown.
+    if (ShowRange(FCaret, FCaret) || moved)
+        Invalidate();
     else
         ValiPaint();
     SetCaretPosition();

@@ -369,9 +369,13 @@ void WriteWallpaperSettings(const VN::typWallpaperSetting& setting,
                             const AnsiString& rootKey = VN::kRegistryKey);
 
 // REOPEN: the files open at the last exit and whether to reopen them at start.
-void ReadReopenList(nsList<VN::typReopen>& list, bool& reopen, const AnsiString& rootKey = VN::kRegistryKey);
-// Keys past the new count stay and are ignored.
-void WriteReopenList(const nsList<VN::typReopen>& list, bool reopen, const AnsiString& rootKey = VN::kRegistryKey);
+// active gets the index in list of the entry that was the active page (-1: none).
+void ReadReopenList(nsList<VN::typReopen>& list, bool& reopen, const AnsiString& rootKey = VN::kRegistryKey,
+                    int* active = nullptr);
+// Keys past the new count stay and are ignored. active is the index in list of the active page's
+// entry (-1: none).
+void WriteReopenList(const nsList<VN::typReopen>& list, bool reopen,
+                     const AnsiString& rootKey = VN::kRegistryKey, int active = -1);
 
 AnsiString ReadScreenSaver(const AnsiString& rootKey = VN::kRegistryKey);
 void WriteScreenSaver(const AnsiString& path, const AnsiString& rootKey = VN::kRegistryKey);

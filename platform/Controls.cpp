@@ -669,12 +669,16 @@ void TWinControl::Dispatch(TMessage& m)
         {
             TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, handle_, 0};
             trackingMouse_ = TrackMouseEvent(&track) != FALSE;
+            if (trackingMouse_)
+                Perform(CM_MOUSEENTER, 0, 0);
         }
         Call(this, &TWinControl::WMMouseMove, m);
         break;
     case WM_MOUSELEAVE:
         trackingMouse_ = false;
         Perform(CM_MOUSELEAVE, 0, 0);
+        // A system control that follows the mouse itself (a tool bar's hot button) waits for it too.
+        DefaultHandler(m);
         break;
     case WM_MOUSEWHEEL: Call(this, &TWinControl::WMMouseWheel, m); break;
     case WM_VSCROLL: Call(this, &TWinControl::WMVScroll, m); break;
@@ -692,6 +696,7 @@ void TWinControl::Dispatch(TMessage& m)
     case WM_UNDO: Call(this, &TWinControl::WMUndo, m); break;
     case WM_DESTROY: Call(this, &TWinControl::WMDestroy, m); break;
     case CM_FONTCHANGED: Call(this, &TWinControl::CMFontChanged, m); break;
+    case CM_MOUSEENTER: Call(this, &TWinControl::CMMouseEnter, m); break;
     case CM_MOUSELEAVE: Call(this, &TWinControl::CMMouseLeave, m); break;
     default: TControl::Dispatch(m); break;
     }

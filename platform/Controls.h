@@ -35,6 +35,7 @@ constexpr UINT CM_DIALOGCHAR = CM_BASE + 5;  // an access key offered to the for
 constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 6; // a control joined (LParam 1) or leaves (LParam 0) a
                                                    // parent (WParam: the control); passed up to the form
 constexpr UINT CM_RECREATEWND = CM_BASE + 7;       // the control's window is made anew (RecreateWnd)
+constexpr UINT CM_MOUSEENTER = CM_BASE + 0x13;     // the mouse came into the window
 
 struct TMessage
 {
@@ -378,6 +379,7 @@ protected:
     virtual void WMUndo(TMessage& message) { DefaultHandler(message); }
     virtual void WMDestroy(TWMDestroy& message) { DefaultHandler(message); }
     virtual void CMFontChanged(TMessage& message) { Invalidate(); }
+    virtual void CMMouseEnter(TMessage& message) {}
     virtual void CMMouseLeave(TMessage& message) {}
     // The graphic children meeting clip (client coordinates; null: all), in their order, each
     // over what the window and the earlier ones drew.

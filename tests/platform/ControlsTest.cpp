@@ -159,6 +159,8 @@ protected:
         Record("FontChanged");
         TCustomControl::CMFontChanged(m);
     }
+    void CMMouseEnter(TMessage&) override { Record("MouseEnter"); }
+    void CMMouseLeave(TMessage&) override { Record("MouseLeave"); }
 
 private:
     std::vector<std::string>* log_;
@@ -663,4 +665,15 @@ TEST_F(ControlsTest, AReplacedWindowProcSeesEveryMessageAndIsPutBackExactly)
         target->Perform(WM_GETDLGCODE, 0, 0);
         EXPECT_EQ(lower.seen.size(), 5u);
     }
+}
+
+TEST_F(ControlsTest, TheMouseComingInAndLeavingIsToldOnceEach)
+{
+    SetCursorPos(form->Left() + 30, form->Top() + 30); // over the control, so its leave waits
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(21, 20));
+    Send(WM_MOUSELEAVE, 0, 0);
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(22, 20));
+    EXPECT_EQ(control->calls, (std::vector<std::string>{"MouseEnter", "MouseMove 0 20,20", "MouseMove 0 21,20",
+                                                        "MouseLeave", "MouseEnter", "MouseMove 0 22,20"}));
 }

@@ -928,6 +928,7 @@ void TThemeManager::ButtonControlWindowProc(TControl* control, TMessage& message
     case WM_SYSKEYDOWN:
         UpdateUIState(control, WORD(message.WParam));
         break;
+    case CM_MOUSEENTER:
     case CM_MOUSELEAVE:
         if (HWND window = HandleOf(control); window && dynamic_cast<TBitBtn*>(control))
             InvalidateRect(window, nullptr, FALSE);
@@ -1013,16 +1014,57 @@ void CalcButtonLayout(const TButtonPlacement& in, int width, int height, POINT& 
     }
 }
 
+namespace
+{
+// The image of a glyph button's glyph for the state it is drawn in.
+int GlyphIndex(TGlyphButton* button, TThemedButton state)
+{
+    const int images = button->NumGlyphs();
+    if (!button->Enabled())
+        return images > 1 ? 1 : 0;
+    if (auto* speed = dynamic_cast<TSpeedButton*>(button))
+    {
+        if (speed->Down())
+            return images >= 4 ? 3 : 0;
+        const bool pushed =
+            speed->HandleAllocated() && (SendMessageW(speed->Handle(), BM_GETSTATE, 0, 0) & BST_PUSHED) != 0;
+        return pushed && images >= 3 ? 2 : 0;
+    }
+    return state == tbPushButtonPressed && images >= 3 ? 2 : 0;
+}
+
+// A flat speed button is drawn as a tool-bar button.
+TThemedElementDetails ButtonDetails(TWinControl* control, TThemedButton state)
+{
+    auto* speed = dynamic_cast<TSpeedButton*>(control);
+    if (!speed || !speed->Flat())
+        return ThemeServices()->GetElementDetails(state);
+    switch (state)
+    {
+    case tbPushButtonHot: return ThemeServices()->GetElementDetails(ttbButtonHot);
+    case tbPushButtonPressed: return ThemeServices()->GetElementDetails(ttbButtonPressed);
+    case tbPushButtonDisabled: return ThemeServices()->GetElementDetails(ttbButtonDisabled);
+    default: return ThemeServices()->GetElementDetails(ttbButtonNormal);
+    }
+}
+} // namespace
+
 void TThemeManager::DrawButton(TWinControl* control, TThemedButton state, bool focused, const TRect& r, HDC dc)
 {
-    TThemedElementDetails details = ThemeServices()->GetElementDetails(state);
+    TThemedElementDetails details = ButtonDetails(control, state);
     ThemeServices()->DrawElement(dc, details, r);
     TRect content = ThemeServices()->ContentRect(dc, details, r);
+
+    auto* glyphButton = dynamic_cast<TGlyphButton*>(control);
+    TRect image(0, 0, 0, 0);
+    if (glyphButton && !glyphButton->Glyph()->Empty())
+        image = glyphButton->GlyphImage(GlyphIndex(glyphButton, state));
 
     HGDIOBJ oldFont = SelectObject(dc, control->Font()->Handle());
     std::wstring caption = SjisToWide(control->Caption());
     TButtonPlacement placement;
     placement.rightToLeft = (GetWindowLongW(control->Handle(), GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
+    placement.glyph = {image.Width(), image.Height()};
     if (!caption.empty())
     {
         RECT measured{0, 0, content.Width(), content.Height()};
@@ -1038,6 +1080,8 @@ void TThemeManager::DrawButton(TWinControl* control, TThemedButton state, bool f
     if (!caption.empty())
         ::DrawTextW(dc, caption.c_str(), int(caption.size()), &text, DT_CENTER | DT_VCENTER);
     SetBkMode(dc, oldMode);
+    if (image.Width() > 0)
+        DrawGlyph(dc, glyphButton->Glyph(), image, content.Left + glyphPos.x, content.Top + glyphPos.y, true);
     SelectObject(dc, oldFont);
     if (focused)
     {
@@ -1078,20 +1122,25 @@ void TThemeManager::SpeedButtonWindowProc(TControl* control, TMessage& message)
     {
         TPaintDC dc(button->Handle(), message);
         PerformEraseBackground(control, dc.Handle());
+        auto* speed = dynamic_cast<TSpeedButton*>(control);
+        const bool flat = speed && speed->Flat();
         POINT cursor{};
         TThemedButton state = tbPushButtonNormal;
         if (!button->Enabled())
             state = tbPushButtonDisabled;
-        else if (SendMessageW(button->Handle(), BM_GETSTATE, 0, 0) & BST_PUSHED)
+        else if ((speed && speed->Down()) || (SendMessageW(button->Handle(), BM_GETSTATE, 0, 0) & BST_PUSHED))
             state = tbPushButtonPressed;
-        else if (GetCursorPos(&cursor) && WindowFromPoint(cursor) == button->Handle())
+        else if (flat ? speed->MouseInControl() : GetCursorPos(&cursor) && WindowFromPoint(cursor) == button->Handle())
             state = tbPushButtonHot;
         DrawButton(button, state, false, ClientOf(button->Handle()), dc.Handle());
         message.Result = 0;
         return;
     }
+    case CM_MOUSEENTER:
     case CM_MOUSELEAVE:
-        if (button->Enabled() && button->HandleAllocated())
+        // A flat one repaints itself.
+        if (auto* speed = dynamic_cast<TSpeedButton*>(control);
+            (!speed || !speed->Flat()) && button->Enabled() && button->HandleAllocated())
             InvalidateRect(button->Handle(), nullptr, FALSE);
         break;
     default: break;

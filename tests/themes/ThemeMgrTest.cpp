@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
 #include <functional>
 #include <map>
 #include <optional>
@@ -795,4 +797,158 @@ TEST_F(ThemeMgrFixture, ThemedPaintingDrawsIntoTheDCItIsGiven)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     EXPECT_GT(drawn, 0); // the frame went into the given DC, not onto the window
+}
+
+namespace
+{
+const COLORREF kImageColours[] = {RGB(255, 0, 0), RGB(0, 160, 0), RGB(0, 0, 255), RGB(255, 200, 0)};
+
+// count images of 12 x 12 side by side, each a 6 x 6 square of its own colour on fuchsia.
+void Strip(TBitmap* glyph, int count)
+{
+    glyph->SetSize(12 * count, 12);
+    TCanvas* c = glyph->Canvas();
+    c->Brush()->SetColor(TColor(RGB(255, 0, 255)));
+    c->FillRect(TRect(0, 0, 12 * count, 12));
+    for (int i = 0; i < count; ++i)
+    {
+        c->Brush()->SetColor(TColor(kImageColours[i]));
+        c->FillRect(TRect(12 * i + 3, 3, 12 * i + 9, 9));
+    }
+}
+} // namespace
+
+TEST_F(ThemeMgrFixture, ThemedGlyphButtonsShowTheImageOfTheirStateBesideTheirCaption)
+{
+    enum TSetUp
+    {
+        Up,
+        Disabled,
+        Pressed,
+        Down,
+        Flat
+    };
+    struct TCase
+    {
+        bool speed;
+        int images;
+        TSetUp setUp;
+        int shown;
+    };
+    const TCase cases[] = {
+        {false, 1, Up, 0},      {false, 1, Disabled, 0}, {false, 2, Disabled, 1}, {false, 3, Pressed, 2},
+        {false, 2, Pressed, 0}, {true, 1, Up, 0},        {true, 2, Disabled, 1},  {true, 3, Pressed, 2},
+        {true, 3, Down, 0},     {true, 4, Down, 3},      {true, 2, Flat, 0},
+    };
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->SetColor(clWhite);
+    form->Show();
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << (c.speed ? "speed " : "bit ") << c.images << " images, set-up " << c.setUp);
+        TGlyphButton* b = c.speed ? static_cast<TGlyphButton*>(Create<TSpeedButton>(form)) : Create<TBitBtn>(form);
+        PlaceControl(form, b, nullptr, "押す", 10, 10, 100, 32);
+        ASSERT_TRUE(ListedAnywhere(manager, b));
+        Strip(b->Glyph(), c.images);
+        b->SetNumGlyphs(c.images);
+        b->SetEnabled(c.setUp != Disabled);
+        if (c.setUp == Pressed)
+            SendMessageW(b->Handle(), BM_SETSTATE, TRUE, 0);
+        if (c.setUp == Down)
+            static_cast<TSpeedButton*>(b)->SetDown(true);
+        if (c.setUp == Flat)
+            static_cast<TSpeedButton*>(b)->SetFlat(true);
+        const TPainted painted = Painted(b);
+        int counts[4] = {};
+        int glyphRight = -1, inkLeft = INT_MAX;
+        for (int y = 0; y < painted.height; ++y)
+            for (int x = 0; x < painted.width; ++x)
+            {
+                const COLORREF p = painted.At(x, y);
+                for (int i = 0; i < 4; ++i)
+                    if (p == kImageColours[i])
+                    {
+                        ++counts[i];
+                        glyphRight = std::max(glyphRight, x);
+                    }
+                if (GetRValue(p) < 80 && GetGValue(p) < 80 && GetBValue(p) < 80 && x > 8 && x < painted.width - 8)
+                    inkLeft = std::min(inkLeft, x);
+                if (c.setUp == Disabled && p == RGB(0, 0, 0))
+                    ADD_FAILURE() << "black caption on a disabled button";
+            }
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(counts[i], i == c.shown ? 36 : 0) << "image " << i;
+        if (c.setUp != Disabled)
+            EXPECT_LT(glyphRight, inkLeft); // the glyph, then the caption
+        delete b;
+    }
+}
+
+TEST_F(ThemeMgrFixture, ThemedButtonsRepaintAsTheMouseComesAndLeaves)
+{
+    struct TCase
+    {
+        const char* name;
+        std::function<TControl*(TCustomForm*)> make;
+        std::function<void(TControl*)> setUp;
+        bool repainted;
+    };
+    auto none = [](TControl*) {};
+    const TCase cases[] = {
+        {"bitmap button", Put<TBitBtn>, none, true},
+        {"speed button", Put<TSpeedButton>, none, true},
+        {"disabled speed button", Put<TSpeedButton>, [](TControl* c) { c->SetEnabled(false); }, false},
+        {"flat speed button", Put<TSpeedButton>, [](TControl* c) { static_cast<TSpeedButton*>(c)->SetFlat(true); },
+         true},
+        {"push button", Put<TButton>, none, false},
+    };
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->Show();
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    for (const TCase& c : cases)
+        for (UINT msg : {CM_MOUSEENTER, CM_MOUSELEAVE})
+        {
+            SCOPED_TRACE(testing::Message() << c.name << (msg == CM_MOUSEENTER ? " entered" : " left"));
+            auto* control = static_cast<TWinControl*>(c.make(form));
+            control->SetBounds(10, 10, 80, 30);
+            c.setUp(control);
+            ASSERT_TRUE(ListedAnywhere(manager, control));
+            UpdateWindow(control->Handle());
+            control->Perform(msg, 0, 0);
+            EXPECT_EQ(GetUpdateRect(control->Handle(), nullptr, FALSE) != FALSE, c.repainted);
+            delete control;
+        }
+}
+
+TEST_F(ThemeMgrFixture, AThemedSpeedButtonThatIsDownShowsPressedAndAFlatOneAToolButton)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->SetColor(clWhite);
+    form->Show();
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    auto* speed = static_cast<TSpeedButton*>(Put<TSpeedButton>(form));
+    speed->SetBounds(10, 10, 60, 30);
+    std::map<std::string, std::vector<COLORREF>> seen;
+    seen["up"] = Painted(speed).pixels;
+    speed->SetDown(true);
+    seen["down"] = Painted(speed).pixels;
+    speed->SetDown(false);
+    SendMessageW(speed->Handle(), BM_SETSTATE, TRUE, 0);
+    seen["pushed"] = Painted(speed).pixels;
+    SendMessageW(speed->Handle(), BM_SETSTATE, FALSE, 0);
+    speed->SetFlat(true);
+    seen["flat"] = Painted(speed).pixels;
+    speed->Perform(CM_MOUSEENTER, 0, 0);
+    seen["flat, mouse in"] = Painted(speed).pixels;
+    EXPECT_EQ(seen["down"], seen["pushed"]);
+    EXPECT_NE(seen["down"], seen["up"]);
+    EXPECT_NE(seen["flat"], seen["up"]);
+    EXPECT_NE(seen["flat, mouse in"], seen["flat"]);
 }

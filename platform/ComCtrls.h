@@ -389,6 +389,9 @@ public:
     void RebuildButtons();
     // Screen rectangle of a button (for a drop-down menu), empty when it is not shown.
     TRect ButtonRect(TToolButton* button);
+    // Shows its parent's background between and behind the buttons.
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool transparent);
 
 protected:
     const wchar_t* NativeClassName() const override { return TOOLBARCLASSNAMEW; }
@@ -405,6 +408,7 @@ private:
     bool showCaptions_ = true;
     HIMAGELIST images_ = nullptr;
     bool rebuilding_ = false;
+    bool transparent_ = false;
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -3,12 +3,18 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/Animate.h"
 #include "platform/Buttons.h"
+#include "platform/CheckLst.h"
 #include "platform/ComCtrls.h"
 #include "platform/Cp932.h"
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
+#include "platform/Frames.h"
 #include "platform/LayerObjects.h"
+#include "platform/ListView.h"
+#include "platform/Splitter.h"
+#include "platform/StaticText.h"
 #include "platform/StdCtrls.h"
 #include "platform/Threads.h"
 
@@ -108,8 +114,13 @@ constexpr TClassRow classRows[] = {
     {skGroupBox, IsA<TGroupBox>, toSubclassGroupBox, false},
     {skTabSheet, IsA<TTabSheet>, toSubclassTabSheet, false},
     {skPanel, IsA<TPanel>, toSubclassPanel, false},
+    {skFrame, IsA<TCustomFrame>, toSubclassFrame, false},
+    {skListView, IsA<TCustomListView>, toSubclassListView, false},
     {skTrackBar, IsA<TTrackBar>, toSubclassTrackBar, false},
+    {skCheckListBox, IsA<TCheckListBox>, toSubclassCheckListbox, false},
     {skStatusBar, IsA<TStatusBar>, toSubclassStatusBar, false},
+    {skSplitter, IsA<TSplitter>, toSubclassSplitter, false},
+    {skAnimate, IsA<TAnimate>, toSubclassAnimate, false},
     {skForm, IsA<TCustomForm>, toSubclassWinControl, true},
     {skWinControl, IsA<TWinControl>, toSubclassWinControl, false},
 };
@@ -488,8 +499,6 @@ void TThemeManager::HandleControlChange(TControl* control, bool inserting)
             list->Remove(control);
         return;
     }
-    if (!ThemeServices()->ThemesEnabled())
-        return; // no class the layer has is subclassed with the themes off
     const TClassRow* row = nullptr;
     for (const TClassRow& candidate : classRows)
         if (candidate.accepts(control))
@@ -497,8 +506,19 @@ void TThemeManager::HandleControlChange(TControl* control, bool inserting)
             row = &candidate;
             break;
         }
+    // With the themes off only list views are followed, for their columns.
+    if (!ThemeServices()->ThemesEnabled() && (!row || row->kind != skListView))
+        return;
     if (!row || (!row->always && !options_.Contains(row->option)))
         return;
+    if (row->kind == skListView)
+    {
+        // Its window is made anew under the stub.
+        int index = 0;
+        auto* view = static_cast<TWinControl*>(control);
+        if (!lists_[skListView]->Find(control, index) && view->HandleAllocated())
+            PostMessageW(view->Handle(), CM_RECREATEWND, 0, 0);
+    }
     if (row->kind == skForm)
         std::erase(pendingForms_, static_cast<TCustomForm*>(dynamic_cast<TCustomForm*>(control)));
     TWindowProcList* list = lists_[row->kind];
@@ -579,16 +599,31 @@ void TThemeManager::RemoveChildSubclassing(TWinControl* control)
 
 void TThemeManager::FixControls(TCustomForm* form)
 {
-    if (!ThemeServices()->ThemesEnabled() || !UxTheme::EnableThemeDialogTexture)
-        return;
-    auto walk = [](auto& self, TWinControl* parent) -> void {
+    const bool themed = ThemeServices()->ThemesEnabled() && UxTheme::EnableThemeDialogTexture;
+    const bool transparency = options_.Contains(toSetTransparency);
+    // Tool buttons leave the capture to their tool bar here, so toResetMouseCapture has none to reset.
+    auto walk = [&](auto& self, TWinControl* parent) -> void {
         for (int i = 0; i < parent->ControlCount(); ++i)
-            if (auto* child = dynamic_cast<TWinControl*>(parent->Controls(i)))
+        {
+            TControl* child = parent->Controls(i);
+            auto* windowed = dynamic_cast<TWinControl*>(child);
+            if (windowed && themed)
+                UxTheme::EnableThemeDialogTexture(windowed->Handle(), ETDT_ENABLETAB);
+            if (auto* bar = dynamic_cast<TToolBar*>(child))
             {
-                UxTheme::EnableThemeDialogTexture(child->Handle(), ETDT_ENABLETAB);
-                if (child->ControlCount() > 0)
-                    self(self, child);
+                if (transparency)
+                    bar->SetTransparent(true);
             }
+            else if (auto* label = dynamic_cast<TLabel*>(child))
+            {
+                if (transparency)
+                    label->SetTransparent(true);
+            }
+            else if (windowed && windowed->ControlCount() > 0)
+            {
+                self(self, windowed);
+            }
+        }
     };
     if (form)
     {
@@ -703,7 +738,11 @@ void TThemeManager::BroadcastThemeChange()
             if (auto* child = dynamic_cast<TWinControl*>(parent->Controls(i)); child && child->HandleAllocated())
             {
                 child->Perform(WM_THEMECHANGED, 0, 0);
-                self(self, child);
+                // A list view takes the change only with a new window.
+                if (dynamic_cast<TCustomListView*>(child))
+                    child->RecreateWnd();
+                else
+                    self(self, child);
             }
     };
     for (int i = 0; Screen && i < Screen->FormCount(); ++i)
@@ -789,7 +828,20 @@ void TThemeManager::UpdateUIState(TControl* control, WORD keyCode)
     if (keyCode == VK_TAB || (keyCode >= VK_LEFT && keyCode <= VK_DOWN))
         form->Perform(WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     else if (keyCode == VK_MENU)
+    {
         form->Perform(WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL), 0);
+        // Static text does not repaint its underlined access key by itself.
+        auto walk = [](auto& self, TWinControl* parent) -> void {
+            for (int i = 0; i < parent->ControlCount(); ++i)
+                if (auto* child = dynamic_cast<TWinControl*>(parent->Controls(i)))
+                {
+                    if (dynamic_cast<TCustomStaticText*>(child))
+                        child->Invalidate();
+                    self(self, child);
+                }
+        };
+        walk(walk, form);
+    }
 }
 
 void TThemeManager::PerformEraseBackground(TControl* control, HDC dc)
@@ -822,6 +874,11 @@ void TThemeManager::WindowProc(TSubclassKind kind, TControl* control, TMessage& 
     case skPanel: PanelWindowProc(control, message); break;
     case skTrackBar: TrackBarWindowProc(control, message); break;
     case skStatusBar: StatusBarWindowProc(control, message); break;
+    case skFrame: FrameWindowProc(control, message); break;
+    case skListView: ListviewWindowProc(control, message); break;
+    case skCheckListBox: CheckListBoxWindowProc(control, message); break;
+    case skSplitter: SplitterWindowProc(control, message); break;
+    case skAnimate: AnimateWindowProc(control, message); break;
     case skForm: FormWindowProc(control, message); break;
     case skWinControl: WinControlWindowProc(control, message); break;
     }
@@ -910,6 +967,18 @@ void PaintControls(TWinControl* parent, HDC dc, const RECT& area)
 void TThemeManager::ParentBackground(TControl* control, HDC dc, const TThemedElementDetails* details,
                                      bool onlyIfTransparent, const TRect* bounds)
 {
+    // A double-buffered parent erases only when asked with its DC in both parameters.
+    if (control->Parent() && control->Parent()->DoubleBuffered())
+    {
+        if (onlyIfTransparent && details && !ThemeServices()->HasTransparentParts(*details))
+            return;
+        int saved = SaveDC(dc);
+        if (bounds)
+            IntersectClipRect(dc, bounds->Left, bounds->Top, bounds->Right, bounds->Bottom);
+        PerformEraseBackground(control, dc);
+        RestoreDC(dc, saved);
+        return;
+    }
     if (HWND window = HandleOf(control))
         ThemeServices()->DrawParentBackground(window, dc, details, onlyIfTransparent, bounds);
 }
@@ -1223,11 +1292,11 @@ void TThemeManager::DrawPanel(TWinControl* panel, HDC dc)
 {
     TRect r = ClientOf(panel->Handle());
     auto* asPanel = dynamic_cast<TPanel*>(panel);
-    TBevelCut bevel = asPanel ? asPanel->BevelOuter() : bvNone;
-    if (bevel != bvNone)
-    {
-        COLORREF topLeft = ColorToRGB(bevel == bvLowered ? clBtnShadow : clBtnHighlight);
-        COLORREF bottomRight = ColorToRGB(bevel == bvLowered ? clBtnHighlight : clBtnShadow);
+    auto bevel = [&](TBevelCut cut) {
+        if (cut == bvNone)
+            return;
+        COLORREF topLeft = ColorToRGB(cut == bvLowered ? clBtnShadow : clBtnHighlight);
+        COLORREF bottomRight = ColorToRGB(cut == bvLowered ? clBtnHighlight : clBtnShadow);
         auto line = [dc](int x0, int y0, int x1, int y1, COLORREF color) {
             HPEN pen = CreatePen(PS_SOLID, 1, color);
             HGDIOBJ old = SelectObject(dc, pen);
@@ -1241,8 +1310,15 @@ void TThemeManager::DrawPanel(TWinControl* panel, HDC dc)
         line(r.Right - 1, r.Top, r.Right - 1, r.Bottom - 1, bottomRight);
         line(r.Right - 1, r.Bottom - 1, r.Left - 1, r.Bottom - 1, bottomRight);
         r = TRect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1);
+    };
+    if (asPanel)
+    {
+        bevel(asPanel->BevelOuter());
+        const int border = asPanel->BorderWidth();
+        r = TRect(r.Left + border, r.Top + border, r.Right - border, r.Bottom - border);
+        bevel(asPanel->BevelInner());
     }
-    if (!SameColorAsParent(panel))
+    if (!panel->ParentColor() && !SameColorAsParent(panel))
     {
         HBRUSH brush = CreateSolidBrush(ColorToRGB(panel->Color()));
         RECT fill{r.Left, r.Top, r.Right, r.Bottom};
@@ -1252,7 +1328,7 @@ void TThemeManager::DrawPanel(TWinControl* panel, HDC dc)
     else
     {
         TThemedElementDetails details = ThemeServices()->GetElementDetails(tbGroupBoxNormal);
-        ThemeServices()->DrawParentBackground(panel->Handle(), dc, &details, false, &r);
+        ParentBackground(panel, dc, &details, false, &r);
     }
     std::wstring caption = SjisToWide(panel->Caption());
     if (caption.empty())
@@ -1271,7 +1347,7 @@ void TThemeManager::PanelWindowProc(TControl* control, TMessage& message)
     if (DoControlMessage(control, message))
         return;
     // Without a colour of its own the panel shows its parent's background, themed or not.
-    if (!SameColorAsParent(control))
+    if (!(ThemeServices()->ThemesEnabled() && control->ParentColor()) && !SameColorAsParent(control))
         return Forward(control, message, skPanel);
     auto* panel = static_cast<TWinControl*>(control);
     switch (message.Msg)
@@ -1293,7 +1369,24 @@ void TThemeManager::PanelWindowProc(TControl* control, TMessage& message)
     }
     case WM_NCPAINT:
         Forward(control, message, skPanel);
-        message.Result = 0;
+        if (auto* asPanel = dynamic_cast<TPanel*>(control); asPanel && asPanel->BorderStyle() == bsSingle)
+        {
+            // The sunken border in the theme's own edge.
+            RECT window{};
+            GetWindowRect(panel->Handle(), &window);
+            OffsetRect(&window, -window.left, -window.top);
+            if (HDC dc = GetWindowDC(panel->Handle()))
+            {
+                ThemeServices()->DrawEdge(dc, ThemeServices()->GetElementDetails(trRebarRoot),
+                                          TRect(window.left, window.top, window.right, window.bottom), EDGE_SUNKEN,
+                                          BF_RECT);
+                ReleaseDC(panel->Handle(), dc);
+            }
+        }
+        else
+        {
+            message.Result = 0;
+        }
         return;
     case WM_PRINTCLIENT:
     {
@@ -1432,12 +1525,217 @@ void TThemeManager::FormWindowProc(TControl* control, TMessage& message)
         return Forward(control, message, skForm);
     if ((message.Msg == WM_ERASEBKGND || message.Msg == WM_PRINTCLIENT) && control->Parent())
     {
-        if (HWND window = HandleOf(control); window && UxTheme::DrawThemeParentBackground)
-            UxTheme::DrawThemeParentBackground(window, reinterpret_cast<HDC>(message.WParam), nullptr);
+        auto dc = reinterpret_cast<HDC>(message.WParam);
+        const bool formBuffered = static_cast<TWinControl*>(control)->DoubleBuffered();
+        if (control->Parent()->DoubleBuffered())
+            PerformEraseBackground(control, dc);
+        else if (formBuffered)
+        {
+            // Its own bitmap's erase carries the DC twice; a plain erase goes into the bitmap later.
+            if (message.Msg != WM_ERASEBKGND || message.LParam == LPARAM(message.WParam))
+                PerformEraseBackground(control, dc);
+        }
+        else if (HWND window = HandleOf(control); window && UxTheme::DrawThemeParentBackground)
+            UxTheme::DrawThemeParentBackground(window, dc, nullptr);
         message.Result = 1;
         return;
     }
     Forward(control, message, skForm);
+}
+
+void TThemeManager::FrameWindowProc(TControl* control, TMessage& message)
+{
+    if (DoControlMessage(control, message))
+        return;
+    if (!ThemeServices()->ThemesEnabled())
+        return Forward(control, message, skFrame);
+    auto* frame = static_cast<TWinControl*>(control);
+    switch (message.Msg)
+    {
+    case WM_PAINT:
+    {
+        TPaintDC dc(frame->Handle(), message);
+        PaintControls(frame, dc.Handle(), dc.Area());
+        message.Result = 0;
+        return;
+    }
+    case WM_ERASEBKGND:
+    {
+        TThemedElementDetails details = ThemeServices()->GetElementDetails(tbGroupBoxNormal);
+        ParentBackground(control, reinterpret_cast<HDC>(message.WParam), &details, false);
+        message.Result = 1;
+        return;
+    }
+    default: break;
+    }
+    Forward(control, message, skFrame);
+}
+
+void TThemeManager::ListviewWindowProc(TControl* control, TMessage& message)
+{
+    if (DoControlMessage(control, message))
+        return;
+    // Whatever the themes: a column without an image must not ask for one.
+    switch (message.Msg)
+    {
+    case LVM_SETCOLUMNA:
+    case LVM_INSERTCOLUMNA:
+    case LVM_SETCOLUMNW:
+    case LVM_INSERTCOLUMNW:
+        if (auto* column = reinterpret_cast<LVCOLUMNW*>(message.LParam); column && column->iImage == -1)
+            column->mask &= ~UINT(LVCF_IMAGE);
+        break;
+    case WM_NOTIFY:
+        if (message.LParam && reinterpret_cast<NMHDR*>(message.LParam)->code == UINT(HDN_GETDISPINFOW))
+            return;
+        break;
+    default: break;
+    }
+    Forward(control, message, skListView);
+}
+
+void TThemeManager::CheckListBoxWindowProc(TControl* control, TMessage& message)
+{
+    if (DoControlMessage(control, message))
+        return;
+    if (!ThemeServices()->ThemesEnabled() || message.Msg != CN_DRAWITEM)
+        return Forward(control, message, skCheckListBox);
+    auto* list = static_cast<TCheckListBox*>(control);
+    if (list->Count() > 0)
+    {
+        DrawCheckListItem(list, *reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam));
+        message.Result = TRUE;
+    }
+}
+
+void TThemeManager::DrawCheckListItem(TCheckListBox* list, const DRAWITEMSTRUCT& item)
+{
+    const int index = int(item.itemID);
+    const bool header = index >= 0 && list->Header(index);
+    const bool rightToLeft = (GetWindowLongW(list->Handle(), GWL_EXSTYLE) & WS_EX_RIGHT) != 0;
+    const TRect whole(item.rcItem.left, item.rcItem.top, item.rcItem.right, item.rcItem.bottom);
+    TRect r = whole;
+    TRect check = whole;
+    if (!header)
+    {
+        if (rightToLeft)
+        {
+            r.Right -= list->CheckWidth();
+            check.Left = r.Right;
+        }
+        else
+        {
+            r.Left += list->CheckWidth();
+            check.Right = r.Left;
+        }
+    }
+    TCanvas* canvas = list->Canvas();
+    struct TScope
+    {
+        TCanvas* canvas;
+        ~TScope() { canvas->SetHandle(nullptr); }
+    } scope{canvas};
+    canvas->SetHandle(item.hDC);
+    canvas->SetFont(list->Font());
+    canvas->Brush()->SetStyle(bsSolid);
+    canvas->Brush()->SetColor(list->Color());
+    if ((item.itemState & ODS_SELECTED) && index >= 0)
+    {
+        canvas->Brush()->SetColor(clHighlight);
+        canvas->Font()->SetColor(clHighlightText);
+    }
+    if (index < 0)
+    {
+        canvas->FillRect(r);
+    }
+    else if (index < list->Count())
+    {
+        const bool enabled = list->Enabled() && list->ItemEnabled(index);
+        if (!header)
+        {
+            DrawCheckListItemCheck(item.hDC, check, list->State(index), enabled);
+        }
+        else
+        {
+            canvas->Brush()->SetColor(list->HeaderBackgroundColor());
+            canvas->Font()->SetColor(list->HeaderColor());
+        }
+        if (!enabled)
+            canvas->Font()->SetColor(clGrayText);
+        if (!list->OnDrawItem || list->Style() == lbStandard)
+        {
+            canvas->FillRect(r);
+            std::wstring text = SjisToWide(list->Items()->Get(index));
+            RECT t{r.Left + (rightToLeft ? 0 : 2), r.Top, r.Right - (rightToLeft ? 2 : 0), r.Bottom};
+            HDC dc = canvas->Handle();
+            SetBkMode(dc, TRANSPARENT);
+            ::DrawTextW(dc, text.c_str(), int(text.size()), &t,
+                        DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | (rightToLeft ? DT_RIGHT | DT_RTLREADING : 0));
+        }
+        else
+        {
+            TOwnerDrawState state;
+            if (item.itemState & ODS_SELECTED)
+                state << odSelected;
+            if (item.itemState & ODS_FOCUS)
+                state << odFocused;
+            list->OnDrawItem(list, index, r, state);
+        }
+    }
+    if (item.itemState & ODS_FOCUS)
+    {
+        RECT focus{r.Left, r.Top, r.Right, r.Bottom};
+        DrawFocusRect(item.hDC, &focus);
+    }
+}
+
+void TThemeManager::DrawCheckListItemCheck(HDC dc, const TRect& r, TCheckBoxState state, bool enabled)
+{
+    const SIZE box = CheckBoxSize();
+    const int left = r.Left + (r.Width() - box.cx) / 2;
+    const int top = r.Top + (r.Height() - box.cy) / 2;
+    TThemedButton look = enabled ? tbCheckBoxUncheckedNormal : tbCheckBoxUncheckedDisabled;
+    if (state == cbChecked)
+        look = enabled ? tbCheckBoxCheckedNormal : tbCheckBoxCheckedDisabled;
+    else if (state == cbGrayed)
+        look = enabled ? tbCheckBoxMixedNormal : tbCheckBoxMixedDisabled;
+    ThemeServices()->DrawElement(dc, ThemeServices()->GetElementDetails(look),
+                                 TRect(left, top, left + box.cx, top + box.cy));
+}
+
+void TThemeManager::SplitterWindowProc(TControl* control, TMessage& message)
+{
+    if (DoControlMessage(control, message))
+        return;
+    if (!ThemeServices()->ThemesEnabled() || message.Msg != WM_PAINT)
+        return Forward(control, message, skSplitter);
+    // Only its parent's background.
+    TPaintDC dc(static_cast<TWinControl*>(control)->Handle(), message);
+    PerformEraseBackground(control, dc.Handle());
+    message.Result = 0;
+}
+
+void TThemeManager::AnimateWindowProc(TControl* control, TMessage& message)
+{
+    if (DoControlMessage(control, message))
+        return;
+    if (!ThemeServices()->ThemesEnabled())
+        return Forward(control, message, skAnimate);
+    switch (message.Msg)
+    {
+    case WM_ERASEBKGND: message.Result = 1; return;
+    case CN_CTLCOLORSTATIC:
+        // A system colour has its brush; any other colour is left to the control.
+        if (auto* animate = static_cast<TAnimate*>(control);
+            animate->Transparent() && (unsigned(animate->Color()) & 0x80000000u))
+        {
+            message.Result = reinterpret_cast<LRESULT>(GetSysColorBrush(int(unsigned(animate->Color()) & 0x7FFFFFFFu)));
+            return;
+        }
+        break;
+    default: break;
+    }
+    Forward(control, message, skAnimate);
 }
 
 void TThemeManager::WinControlWindowProc(TControl* control, TMessage& message)
@@ -1451,8 +1749,25 @@ void TThemeManager::WinControlWindowProc(TControl* control, TMessage& message)
     if (message.Msg == WM_ERASEBKGND && dynamic_cast<TScrollBox*>(control))
     {
         // A scrolling container shows its parent's background between its children.
-        ParentBackground(control, reinterpret_cast<HDC>(message.WParam), nullptr, false);
+        auto dc = reinterpret_cast<HDC>(message.WParam);
+        if (static_cast<TWinControl*>(control)->DoubleBuffered())
+            PerformEraseBackground(control, dc);
+        else if (HWND window = HandleOf(control))
+            ThemeServices()->DrawParentBackground(window, dc, nullptr, false);
         message.Result = 1;
+        return;
+    }
+    if (message.Msg == CN_CTLCOLORSTATIC && dynamic_cast<TCustomStaticText*>(control))
+    {
+        // The text over its parent's background, with no fill of its own.
+        auto dc = reinterpret_cast<HDC>(message.WParam);
+        SetBkMode(dc, TRANSPARENT);
+        int saved = SaveDC(dc);
+        if (HWND window = HandleOf(control))
+            ThemeServices()->DrawParentBackground(window, dc, nullptr, false);
+        Forward(control, message, skWinControl);
+        RestoreDC(dc, saved);
+        message.Result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
         return;
     }
     Forward(control, message, skWinControl);

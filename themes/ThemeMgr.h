@@ -221,3 +221,6 @@ void ShutdownThemeManagers();
 // Whether the control's own colour matches its parent's (the panel rule): then its parent's
 // background shows through it.
 bool SameColorAsParent(const TControl* control);
+
+// A themed bitmap button draws itself: owner-drawn while on, its own button type back when off.
+void SetOwnerDrawn(TControl* control, bool on);

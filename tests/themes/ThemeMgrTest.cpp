@@ -907,12 +907,18 @@ TEST_F(ThemeMgrFixture, ThemedGlyphButtonsShowTheImageOfTheirStateBesideTheirCap
                 if (GetRValue(p) < 80 && GetGValue(p) < 80 && GetBValue(p) < 80 && x > 8 && x < painted.width - 8)
                     inkLeft = std::min(inkLeft, x);
                 if (c.setUp == Disabled && p == RGB(0, 0, 0))
+                {
                     ADD_FAILURE() << "black caption on a disabled button";
+                }
             }
         for (int i = 0; i < 4; ++i)
+        {
             EXPECT_EQ(counts[i], i == c.shown ? 36 : 0) << "image " << i;
+        }
         if (c.setUp != Disabled)
+        {
             EXPECT_LT(glyphRight, inkLeft); // the glyph, then the caption
+        }
         delete b;
     }
 }

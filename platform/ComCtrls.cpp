@@ -1194,6 +1194,20 @@ void TToolBar::CreateParams(TCreateParams& params)
 {
     TNativeControl::CreateParams(params);
     params.Style |= CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER | TBSTYLE_FLAT | TBSTYLE_LIST;
+    if (transparent_)
+        params.Style |= TBSTYLE_TRANSPARENT;
+}
+
+void TToolBar::SetTransparent(bool transparent)
+{
+    if (transparent == transparent_)
+        return;
+    transparent_ = transparent;
+    if (!HandleAllocated())
+        return;
+    LONG style = GetWindowLongW(handle_, GWL_STYLE);
+    SetWindowLongW(handle_, GWL_STYLE, transparent ? style | TBSTYLE_TRANSPARENT : style & ~TBSTYLE_TRANSPARENT);
+    InvalidateRect(handle_, nullptr, TRUE);
 }
 
 void TToolBar::HandleCreated()

@@ -2,6 +2,8 @@
 #include "search/MessageFrm.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 #include <commctrl.h>
 
@@ -282,11 +284,30 @@ void TMessageForm::MsgForm_AddGrepHit(const typGrepInf* hit)
         return;
     auto* copy = new typGrepInf(*hit);
     // The hits of one line share its text; each listed line holds only its start, so a long line
-    // with many hits cannot fill the memory.
-    AnsiString line = WithoutLineEnd(hit->Line);
-    if (line.Length() > kListedLineBytes)
-        line = line.SubString(1, CharStart(line, kListedLineBytes));
-    const AnsiString text = hit->Path + "(" + IntToStr(hit->LineNo) + "):" + line;
+    // with many hits cannot fill the memory. Made in one piece: a search may list a million.
+    const char* line = hit->Line.c_str();
+    int n = hit->Line.Length();
+    while (n > 0 && (line[n - 1] == '\r' || line[n - 1] == '\n'))
+        --n;
+    if (n > kListedLineBytes)
+        n = ByteTypeAt(line, n, kListedLineBytes) == mbTrailByte ? kListedLineBytes - 1 : kListedLineBytes;
+    char number[16];
+    const int digits = std::snprintf(number, sizeof number, "(%d):", hit->LineNo);
+    const int pathLength = hit->Path.Length();
+    AnsiString text;
+    try
+    {
+        text.SetLength(pathLength + digits + n);
+    }
+    catch (...)
+    {
+        delete copy;
+        throw;
+    }
+    char* out = text.Unique();
+    std::memcpy(out, hit->Path.c_str(), size_t(pathLength));
+    std::memcpy(out + pathLength, number, size_t(digits));
+    std::memcpy(out + pathLength + digits, line, size_t(n));
     try
     {
         MsgForm_AddLine(text, copy);

@@ -573,6 +573,7 @@ TObject* TItemStrings::GetObject(int index)
 void TItemStrings::PutObject(int index, TObject* object)
 {
     CheckIndex(index);
+    changed_ = true;
     items_[size_t(index)].object = object;
 }
 
@@ -615,6 +616,7 @@ void TItemStrings::SyncWindow()
 void TItemStrings::Insert(int index, const AnsiString& s)
 {
     CheckIndex(index, true);
+    changed_ = true;
     InsertIntoWindow(index, s);
     items_.insert(items_.begin() + index, Item{s, nullptr});
 }
@@ -637,6 +639,7 @@ void TItemStrings::Put(int index, const AnsiString& s)
 void TItemStrings::Delete(int index)
 {
     CheckIndex(index);
+    changed_ = true;
     SyncWindow();
     if (HWND hwnd = Window())
         SendMessageW(hwnd, DeleteMsg(), WPARAM(index), 0);
@@ -645,6 +648,7 @@ void TItemStrings::Delete(int index)
 
 void TItemStrings::Clear()
 {
+    changed_ = true;
     countBehind_ = false;
     if (HWND hwnd = Window())
         SendMessageW(hwnd, ResetMsg(), 0, 0);
@@ -682,12 +686,16 @@ protected:
     bool CountOnly() override { return list_->Style() == lbOwnerDrawFixed; }
     void SetUpdateState(bool updating) override
     {
-        if (!updating)
+        if (updating)
+            changed_ = false;
+        else
             SyncWindow();
         if (HWND hwnd = Window())
         {
             SendMessageW(hwnd, WM_SETREDRAW, updating ? FALSE : TRUE, 0);
-            if (!updating)
+            // Drawn anew only when something changed: a caller that holds the drawing around
+            // each round of its work would otherwise keep the window painting.
+            if (!updating && changed_)
                 InvalidateRect(hwnd, nullptr, TRUE);
         }
     }

@@ -217,6 +217,9 @@ private:
     TNativeControl* control_;
     std::vector<Item> items_;
     bool countBehind_ = false;
+
+protected:
+    bool changed_ = false; // an item changed since the update began
 };
 
 enum TComboBoxStyle

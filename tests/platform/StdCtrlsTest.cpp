@@ -663,6 +663,38 @@ TEST(TListBox, BeginUpdateSuspendsRedrawUntilTheOutermostEndUpdate)
     EXPECT_EQ(SendMessageW(list->Handle(), LB_GETCOUNT, 0, 0), 50);
 }
 
+TEST(TListBox, AnUpdateThatChangesNothingLeavesNothingToRepaint)
+{
+    FormFixture f;
+    for (TListBoxStyle style : {lbStandard, lbOwnerDrawFixed})
+    {
+        auto* list = f.Add<TListBox>(10, 10, 200, 150);
+        list->SetStyle(style);
+        list->Items()->Add("一行目");
+        list->Repaint();
+        const struct
+        {
+            const char* name;
+            void (*change)(TStrings*);
+            bool repaint;
+        } rounds[] = {
+            {"nothing", [](TStrings*) {}, false},
+            {"a line added", [](TStrings* s) { s->Add("二行目"); }, true},
+            {"an object set", [](TStrings* s) { s->PutObject(0, nullptr); }, true},
+            {"a line deleted", [](TStrings* s) { s->Delete(s->GetCount() - 1); }, true},
+        };
+        for (const auto& r : rounds)
+        {
+            SCOPED_TRACE(r.name);
+            ValidateRect(list->Handle(), nullptr);
+            list->Items()->BeginUpdate();
+            r.change(list->Items());
+            list->Items()->EndUpdate();
+            EXPECT_EQ(GetUpdateRect(list->Handle(), nullptr, FALSE) != FALSE, r.repaint) << "style " << int(style);
+        }
+    }
+}
+
 TEST(TListBox, SelectionAndDoubleClickEventsComeFromTheWindow)
 {
     FormFixture f;

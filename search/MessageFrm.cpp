@@ -2,6 +2,7 @@
 #include "search/MessageFrm.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstdio>
 #include <cstring>
 
@@ -280,9 +281,20 @@ void TMessageForm::ShowResults()
 
 void TMessageForm::MsgForm_AddGrepHit(const typGrepInf* hit)
 {
-    if (!hit)
-        return;
-    auto* copy = new typGrepInf(*hit);
+    if (hit)
+        AddGrepLine(std::make_unique<typGrepInf>(*hit));
+}
+
+void TMessageForm::GrepFileFound(TObject*, typGrepInf* hit)
+{
+    // The worker is done with the hit: its strings move here without touching their counts,
+    // which the worker's next hits of the same file and line are changing.
+    if (hit)
+        AddGrepLine(std::make_unique<typGrepInf>(std::move(*hit)));
+}
+
+void TMessageForm::AddGrepLine(std::unique_ptr<typGrepInf> hit)
+{
     // The hits of one line share its text; each listed line holds only its start, so a long line
     // with many hits cannot fill the memory. Made in one piece: a search may list a million.
     const char* line = hit->Line.c_str();
@@ -295,28 +307,13 @@ void TMessageForm::MsgForm_AddGrepHit(const typGrepInf* hit)
     const int digits = std::snprintf(number, sizeof number, "(%d):", hit->LineNo);
     const int pathLength = hit->Path.Length();
     AnsiString text;
-    try
-    {
-        text.SetLength(pathLength + digits + n);
-    }
-    catch (...)
-    {
-        delete copy;
-        throw;
-    }
+    text.SetLength(pathLength + digits + n);
     char* out = text.Unique();
     std::memcpy(out, hit->Path.c_str(), size_t(pathLength));
     std::memcpy(out + pathLength, number, size_t(digits));
     std::memcpy(out + pathLength + digits, line, size_t(n));
-    try
-    {
-        MsgForm_AddLine(text, copy);
-    }
-    catch (...)
-    {
-        delete copy;
-        throw;
-    }
+    MsgForm_AddLine(text, hit.get());
+    hit.release(); // the list owns it now
 }
 
 void TMessageForm::AddLine(const AnsiString& text) { MsgForm_AddLine(text, nullptr); }

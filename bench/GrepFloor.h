@@ -47,7 +47,7 @@ public:
 private:
     void Folder(const std::wstring& folder, const AnsiString& name);
     void File(const std::wstring& path, const AnsiString& name);
-    void Line(const char* s, size_t n, uint32_t lineNo);
+    void Line(const char* s, size_t n, uint32_t lineNo, bool nul);
     bool WordAt(const char* s, size_t n, size_t at, size_t len) const;
     void Hit(const char* s, size_t n, uint32_t lineNo, size_t at, size_t len, uint32_t& text);
     void Show();

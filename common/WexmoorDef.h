@@ -393,8 +393,10 @@ enum TLockStoreResult
     lsWrongPassword, // the current password given does not match
     lsTooLong,       // the new password has more than kLockPasswordMax bytes
     lsUnusable,      // missing, read-only or held by another program
-    lsDamaged,       // not kLockImageSize bytes, or no password end in its 13 bytes
+    lsDamaged,       // not kLockImageSize bytes, a check value that does not match its bytes, or no
+                     // password in them that the password fields could give
     lsNotWritten,    // a write or its read-back failed; the old password stays
+    lsUntypeable,    // the new password holds a byte that the password fields cannot give
 };
 
 // "Varnolet.dll" in the program's folder, unless another file was set (tests use their own).
@@ -410,6 +412,8 @@ TLockStoreResult StoreLockPassword(const char* current, const char* newPassword)
 // The box text for a failure of the file itself ("" for lsOk, lsWrongPassword and lsTooLong).
 AnsiString LockStoreMessage(TLockStoreResult result);
 
-// For tests: asked before each password byte is written; false makes that write fail.
+// For tests: asked before each stored byte is written; false makes that write fail.
 using TLockWriteProbe = bool (*)(int index);
 void SetLockWriteProbe(TLockWriteProbe probe);
+// For tests: the file positions of the password's 13 bytes, then those of their check value.
+std::vector<int> LockStoreBytePositions();

@@ -437,12 +437,6 @@ AnsiString NormalizePath(const AnsiString& path);
 // Whether the path's last part is a name Windows keeps for a device (CON, PRN, AUX, NUL, COM1-9,
 // LPT1-9), whatever its case, extension or trailing blanks: such a name is no file.
 bool IsDeviceName(const AnsiString& path);
-// The command line with its first "%F" replaced by path, quoted when the path holds a blank or one
-// of & | < > ^ ( ) and the "%F" is not inside quotes already.
-AnsiString ExpandFileMacro(const AnsiString& command, const AnsiString& path);
-// A command line cut at its first blank outside double quotes into the program and the parameters
-// (blanks after the cut skipped; the quotes stay).
-void SplitCommandLine(const AnsiString& command, AnsiString& program, AnsiString& parameters);
 // A path or command line as a menu caption: "&" doubled, so it shows and marks no letter.
 AnsiString MenuCaptionOf(const AnsiString& text);
 // Text cut to at most maxBytes bytes, never inside a double-byte character.

@@ -2192,3 +2192,92 @@ TEST(TMainForm, ANameWindowsKeepsForADeviceOpensNoPageAndNoBox)
     EXPECT_TRUE(services.boxes.empty()) << Utf8(services.boxes.front());
     delete form;
 }
+
+namespace
+{
+// Records which tool button a real click reached.
+struct TClickRecorder : TObject
+{
+    std::vector<TObject*> clicked;
+    void Click(TObject* sender) { clicked.push_back(sender); }
+};
+
+RECT ScreenRect(HWND hwnd)
+{
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return r;
+}
+
+// A left click where the pointer is, through the input queue.
+void Click()
+{
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, input, sizeof(INPUT));
+    for (int i = 0; i < 20; ++i)
+        Application->ProcessMessages();
+}
+} // namespace
+
+// The window at the size it opens with and narrower: every tool button lies inside the window,
+// none under another or under the search field, the page starts below the bar, and a real click
+// on each reaches that button.
+TEST(TMainFormToolBar, EveryButtonStaysInsideTheWindowAndTakesARealClickAtAnyWidth)
+{
+    TBoxServices services;
+    services.answer = IDNO;
+    TTempDir dir;
+    const AnsiString key = Format("Software\\VarnoletTest\\mftb%u", {unsigned(GetCurrentProcessId())});
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
+    TMainForm* form = StartMainWindow(key, dir.Write("t.txt", "text\r\n"));
+    TToolBar* bar = form->ToolBar;
+    for (int width : {800, 640, 480, 320, 800})
+    {
+        SCOPED_TRACE(width);
+        form->SetBounds(0, 0, width, 600);
+        SetForegroundWindow(form->Handle());
+        for (int i = 0; i < 20; ++i)
+            Application->ProcessMessages();
+        ASSERT_EQ(bar->Width(), form->ClientWidth());
+        const RECT barRect = ScreenRect(bar->Handle());
+        EXPECT_GE(ScreenRect(form->MainPageCtrl->Handle()).top, barRect.bottom);
+        const RECT field = ScreenRect(form->SrchEdit->Handle());
+        EXPECT_TRUE(field.left >= barRect.left && field.right <= barRect.right &&
+                    field.bottom <= barRect.bottom);
+
+        std::vector<RECT> buttons;
+        for (int i = 0; i < bar->ButtonCount(); ++i)
+        {
+            TToolButton* b = bar->Buttons(i);
+            if (b->Style() == tbsSeparator)
+                continue;
+            SCOPED_TRACE(b->Name().str());
+            const TRect r = bar->ButtonRect(b);
+            const RECT rect{r.Left, r.Top, r.Right, r.Bottom};
+            ASSERT_GT(r.Right, r.Left);
+            EXPECT_TRUE(r.Left >= barRect.left && r.Right <= barRect.right && r.Top >= barRect.top &&
+                        r.Bottom <= barRect.bottom);
+            RECT common{};
+            EXPECT_FALSE(IntersectRect(&common, &rect, &field));
+            for (const RECT& other : buttons)
+                EXPECT_FALSE(IntersectRect(&common, &rect, &other));
+            buttons.push_back(rect);
+
+            TClickRecorder recorder;
+            const TNotifyEvent handler = b->OnClick;
+            b->OnClick = TNotifyEvent(&recorder, &TClickRecorder::Click);
+            // Left of a drop-down button's arrow.
+            const int x = (r.Left + r.Right) / 2 - (b->Style() == tbsDropDown ? 6 : 0);
+            ASSERT_TRUE(PlaceCursor(x, (r.Top + r.Bottom) / 2));
+            Click();
+            b->OnClick = handler;
+            EXPECT_EQ(recorder.clicked, std::vector<TObject*>{b});
+        }
+        EXPECT_EQ(buttons.size(), 17u);
+    }
+    delete form;
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
+}

@@ -203,6 +203,11 @@ protected:
     virtual UINT InsertMsg() const = 0;
     virtual UINT DeleteMsg() const = 0;
     virtual UINT ResetMsg() const = 0;
+    // The window holds only how many items there are (it asks the control to draw them): while
+    // the items are updated, those added at the end reach it as one count at the end.
+    virtual bool CountOnly() { return false; }
+    // Tells the window the count it is behind by (a count-only window).
+    void SyncWindow();
     void CheckIndex(int index, bool inserting = false);
     void InsertIntoWindow(int index, const AnsiString& s);
 
@@ -211,6 +216,10 @@ private:
     friend class TListBox;
     TNativeControl* control_;
     std::vector<Item> items_;
+    bool countBehind_ = false;
+
+protected:
+    bool changed_ = false; // an item changed since the update began
 };
 
 enum TComboBoxStyle
@@ -289,7 +298,8 @@ using TDrawItemEvent = Closure<void(TWinControl* control, int index, const TRect
 
 // A single-selection list box. Owner-drawn, OnDrawItem gets each item with Canvas on the item's DC
 // (the control's font, a clWindow or selected clHighlight brush); the focus rectangle is drawn
-// after it. Items->BeginUpdate suspends redrawing until the matching EndUpdate.
+// after it, and the window keeps no text of its own, only the number of items (typing a letter
+// does not look for an item). Items->BeginUpdate suspends redrawing until the matching EndUpdate.
 class TListBox : public TStdControl
 {
 public:

@@ -3,7 +3,9 @@
 // big text at 30 pt in three columns previewed (showing the first and the last page) and printed
 // to a PostScript file printer, each with the most memory the process took
 // over what it held before.
-//   print_bench [layout] [preview] [print]     (all three when none is named)
+// Last, how long the INI store takes to refuse a damaged line count and a stored megabyte, and to
+// write and read back the largest stream it keeps.
+//   print_bench [layout] [preview] [print] [store]     (all four when none is named)
 // Environment: VN_PRINT_MB, the big text's size for the preview (default 13 MB), VN_PRINT_JOB_MB for
 // the print (default 1 MB: the PostScript driver takes about 40 ms a page).
 #include <windows.h>
@@ -18,6 +20,7 @@
 #include "BenchUtil.h"
 #include "platform/Forms.h"
 #include "platform/Graphics.h"
+#include "printing/Hstreamutils.h"
 #include "printing/StrPrint.h"
 #include "printing/Strppfm.h"
 #include "tests/printing/PrintTestUtil.h"
@@ -260,19 +263,56 @@ void PrintFigures()
                 growth);
     delete lines;
 }
+void StoreFigures()
+{
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const AnsiString file = WideToSjis(std::wstring(temp)) + "print_bench.ini";
+    const std::wstring wfile = SjisToWide(file);
+    auto refuse = [&](const char* what, const char* count)
+    {
+        WritePrivateProfileStringW(L"S", L"P_c", SjisToWide(AnsiString(count)).c_str(), wfile.c_str());
+        TMemoryStream back;
+        const double t0 = NowMs();
+        try
+        {
+            IniReadStream(&back, file, "S", "P");
+            std::printf("store: %s read as %d bytes", what, int(back.GetSize()));
+        }
+        catch (const EReadError&)
+        {
+            std::printf("store: %s refused", what);
+        }
+        std::printf(" in %.0f ms\n", NowMs() - t0);
+    };
+    refuse("a line count of 2^31-1", "2147483647");
+    refuse("a count of 32,768 lines (1 MB)", "32768");
+    TMemoryStream largest;
+    largest.SetSize(kMaxStoredStreamBytes);
+    double t0 = NowMs();
+    IniWriteStream(&largest, file, "T", "P");
+    const double written = NowMs() - t0;
+    TMemoryStream back;
+    t0 = NowMs();
+    IniReadStream(&back, file, "T", "P");
+    std::printf("store: the largest stream kept (%d KB) written in %.0f ms, read back in %.0f ms\n",
+                kMaxStoredStreamBytes >> 10, written, NowMs() - t0);
+    DeleteFileW(wfile.c_str());
+}
 } // namespace
 
 int main(int argc, char** argv)
 {
     Application->Initialize();
     setvbuf(stdout, nullptr, _IONBF, 0);
-    bool layout = argc < 2, preview = argc < 2, print = argc < 2;
+    bool layout = argc < 2, preview = argc < 2, print = argc < 2, store = argc < 2;
     for (int i = 1; i < argc; ++i)
     {
         const std::string a = argv[i];
         layout |= a == "layout";
         preview |= a == "preview";
         print |= a == "print";
+        store |= a == "store";
     }
     if (layout)
         LayoutFigures();
@@ -280,5 +320,7 @@ int main(int argc, char** argv)
         PreviewFigures();
     if (print)
         PrintFigures();
+    if (store)
+        StoreFigures();
     return 0;
 }

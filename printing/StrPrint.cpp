@@ -6,6 +6,7 @@
 
 #include "common/English.h"
 #include "common/Nsenumwindows.h"
+#include "common/WexmoorDef.h"
 #include "platform/Cp932.h"
 #include "platform/Forms.h"
 #include "printing/Strppfm.h"
@@ -845,7 +846,9 @@ const typIntProperty kIntProperties[] = {
     VN_INT_PROP(StartLine),
     VN_INT_PROP(StartPage),
     VN_BOOL_PROP(WordBreak),
-    VN_INT_PROP(TabSize),
+    // Its setter takes any value: what is read back is kept to the editor's tab sizes.
+    {"TabSize", [](const TStringsPrinter& p) { return p.TabSize(); },
+     [](TStringsPrinter& p, int v) { p.SetTabSize(std::max(VN::kTabSizeMin, std::min(v, VN::kTabSizeMax))); }},
     VN_BOOL_PROP(IsEnglish),
 };
 #undef VN_INT_PROP

@@ -329,7 +329,8 @@ void TPrintForm::FormClose(TObject*, TCloseAction&)
 
 void TPrintForm::FormKeyPress(TObject*, char& key)
 {
-    if (key == 27)
+    // While a layout runs its progress window's Cancel ends it, not Esc here.
+    if (key == 27 && !Pri->Busy())
         Close();
 }
 

@@ -427,6 +427,14 @@ AnsiString TStringsPrinter::ParseHeader(const AnsiString& format)
     return out;
 }
 
+TComponent* TStringsPrinter::StartingForm() const
+{
+    for (TComponent* c = Owner(); c; c = c->Owner())
+        if (auto* form = dynamic_cast<TCustomForm*>(c); form && form->HandleAllocated() && form->Visible())
+            return form;
+    return Application;
+}
+
 bool TStringsPrinter::PageChosen(int index) const
 {
     const int number = rangeOption_ == roWhole ? index + firstPageNumber_ : index + firstPageNumber_ - startPage_ + 1;
@@ -672,7 +680,7 @@ bool TStringsPrinter::TLayout::Run(TStrings* strings, const AnsiString& title)
     o.lineCounter_ = o.firstLineNumber_ - 1;
     o.pageCounter_ = o.rangeOption_ == roWhole ? o.firstPageNumber_ : o.firstPageNumber_ - o.startPage_ + 1;
 
-    std::unique_ptr<TFormStrProgress> progress(TFormStrProgress::Execute(Application, title));
+    std::unique_ptr<TFormStrProgress> progress(TFormStrProgress::Execute(o.StartingForm(), title));
     NewMetaFilePage();
     DrawHeaderFooter(o.header_, o.headerAlign_, headerRect);
 

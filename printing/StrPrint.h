@@ -114,6 +114,9 @@ public:
     bool Reported() const { return reported_; }
     // True while a layout runs (Print and Preview are not re-entered).
     bool Busy() const { return busy_; }
+    // The shown form this component belongs to (the dialog that prints), else the application:
+    // the owner of the progress window.
+    TComponent* StartingForm() const;
 
     int ColumnCount() const { return columnCount_; }
     void SetColumnCount(int v);

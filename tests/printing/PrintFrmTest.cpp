@@ -246,3 +246,76 @@ TEST(TPrintForm, NoPageToPrintOrPreviewSaysSoAndADegeneratePageSaysWhy)
     EXPECT_EQ(d.services.boxes[0], msgPrintNoRoom);
     d.form->Close();
 }
+
+namespace
+{
+// While a preview's layout runs: how the progress window stands to the dialog, then an Esc to the
+// dialog as a key reaching it would come, then the progress window's Cancel.
+struct TDuringLayout
+{
+    static inline TPrintForm* form = nullptr;
+    static inline HWND progress = nullptr;
+    static inline LONG style = 0;
+    static inline HWND owner = nullptr;
+    static inline RECT place{}, dialog{};
+    static inline bool dialogEnabled = true;
+    static inline int ticks = 0;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        HWND p = FindWindowW(nullptr, SjisToWide(AnsiString("処理中")).c_str());
+        if (!p)
+            return;
+        if (++ticks == 1)
+        {
+            progress = p;
+            style = GetWindowLongW(p, GWL_STYLE);
+            owner = GetWindow(p, GW_OWNER);
+            GetWindowRect(p, &place);
+            GetWindowRect(form->Handle(), &dialog);
+            dialogEnabled = IsWindowEnabled(form->Handle()) != 0;
+            HWND focus = form->FontNameCBox->Handle();
+            PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 1);
+            PostMessageW(focus, WM_CHAR, 27, 1);
+            PostMessageW(focus, WM_KEYUP, VK_ESCAPE, LPARAM(0xC0000001));
+            return;
+        }
+        // The Esc has been handled by now: the layout goes on, and Cancel ends it.
+        KillTimer(nullptr, id);
+        SendMessageW(FindWindowExW(p, nullptr, L"Button", nullptr), BM_CLICK, 0, 0);
+    }
+};
+} // namespace
+
+TEST(TPrintForm, TheProgressWindowBelongsToTheDialogOverItsCentreAndEscWaitsForTheLayout)
+{
+    TDialog d;
+    d.form->ActiveDocument = [](typPrintDocument& doc)
+    {
+        for (int i = 0; i < 100000; ++i)
+            doc.text += "a line of text to lay out\r\n";
+        return true;
+    };
+    // Away from the screen's centre, so that centred on the screen and centred on the dialog differ.
+    d.form->SetPosition(poDesigned);
+    d.form->SetBounds(20, 30, d.form->Width(), d.form->Height());
+    d.form->Show();
+    TDuringLayout::form = d.form;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, TDuringLayout::Tick);
+    d.form->PreViewBtnClick(nullptr);
+    KillTimer(nullptr, timer);
+    ASSERT_NE(TDuringLayout::progress, nullptr);
+    EXPECT_EQ(TDuringLayout::style & WS_SYSMENU, 0) << "no border icons";
+    EXPECT_EQ(TDuringLayout::owner, d.form->Handle());
+    const RECT& p = TDuringLayout::place;
+    const RECT& f = TDuringLayout::dialog;
+    EXPECT_NEAR((p.left + p.right) / 2, (f.left + f.right) / 2, 1);
+    EXPECT_NEAR((p.top + p.bottom) / 2, (f.top + f.bottom) / 2, 1);
+    EXPECT_FALSE(TDuringLayout::dialogEnabled);
+    // Cancelled: nothing to show, said once; the dialog is open and usable again.
+    EXPECT_GE(TDuringLayout::ticks, 2);
+    EXPECT_EQ(d.services.boxes, std::vector<std::string>{msgNoPreviewPage});
+    EXPECT_TRUE(d.form->Visible());
+    EXPECT_TRUE(IsWindowEnabled(d.form->Handle()));
+    EXPECT_FALSE(IsWindow(TDuringLayout::progress));
+    d.form->Close();
+}

@@ -60,7 +60,7 @@ TPrintForm::TPrintForm(TComponent* owner) : TForm(owner), RegistryKey(VN::kRegis
     SetCaption("印刷設定");
     SetBorderStyle(bsDialog);
     SetKeyPreview(true);
-    SetPosition(poScreenCenter);
+    SetPosition(poOwnerFormCenter);
     SetBounds(0, 0, 560, 420);
 
     TGroupBox* fontBox = Group(this, "フォントの設定", 8, 8, 270, 80);

@@ -122,6 +122,14 @@ TFormStrPreview::TFormStrPreview(TComponent* owner) : TForm(owner)
 
     OnShow = TNotifyEvent(this, &TFormStrPreview::FormShow);
     OnResize = TNotifyEvent(this, &TFormStrPreview::FormResize);
+    SetKeyPreview(true);
+    OnKeyPress = TKeyPressEvent(this, &TFormStrPreview::FormKeyPress);
+}
+
+void TFormStrPreview::FormKeyPress(TObject*, char& key)
+{
+    if (key == 27)
+        Close();
 }
 
 void TFormStrPreview::Setup(TStringsPrinter* printer, TMetaFileList* pages)
@@ -231,7 +239,12 @@ void TFormStrPreview::FormShow(TObject*)
 {
     vScrollWidth_ = GetSystemMetrics(SM_CXVSCROLL);
     hScrollHeight_ = GetSystemMetrics(SM_CYHSCROLL);
-    const int w = std::min(Screen->Width(), Image1->Width() + vScrollWidth_ + 16);
+    // As wide as the page at 100 %, and never narrower than the tools above it.
+    int toolsRight = 0;
+    for (int i = 0; i < Panel1->ControlCount(); ++i)
+        toolsRight = std::max(toolsRight, Panel1->Controls(i)->Left() + Panel1->Controls(i)->Width());
+    const int tools = toolsRight + 8 + (Width() - ClientWidth());
+    const int w = std::min(Screen->Width(), std::max(tools, Image1->Width() + vScrollWidth_ + 16));
     const int h = Screen->Height() / 6 * 5;
     // Centred at the size it takes now, not the one it was centred at, so it stays on the screen.
     SetBounds((Screen->Width() - w) / 2, (Screen->Height() - h) / 2, w, h);

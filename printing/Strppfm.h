@@ -70,6 +70,7 @@ public:
 
     void FormShow(TObject* sender);
     void FormResize(TObject* sender);
+    void FormKeyPress(TObject* sender, char& key); // Esc closes
     void SpeedButtonClick(TObject* sender);
     void Image1MouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
     void Image1MouseMove(TObject* sender, TShiftState shift, int x, int y);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 #include "common/English.h"
 #include "common/WexmoorDef.h"
@@ -318,4 +319,23 @@ TEST(TPrintForm, TheProgressWindowBelongsToTheDialogOverItsCentreAndEscWaitsForT
     EXPECT_TRUE(IsWindowEnabled(d.form->Handle()));
     EXPECT_FALSE(IsWindow(TDuringLayout::progress));
     d.form->Close();
+}
+
+TEST(TPrintForm, OpensCentredOnItsOwner)
+{
+    TFakePrinter printer;
+    TBoxServices services;
+    std::unique_ptr<TForm> owner(Create<TForm>(nullptr));
+    owner->SetBounds(10, 20, 800, 600);
+    owner->Show();
+    std::unique_ptr<TPrintForm> form(Create<TPrintForm>(owner.get()));
+    form->RegistryKey = DialogKey();
+    form->Show();
+    RECT o{}, f{};
+    GetWindowRect(owner->Handle(), &o);
+    GetWindowRect(form->Handle(), &f);
+    EXPECT_NEAR((f.left + f.right) / 2, (o.left + o.right) / 2, 1);
+    EXPECT_NEAR((f.top + f.bottom) / 2, (o.top + o.bottom) / 2, 1);
+    form->Close();
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(DialogKey()).c_str());
 }

@@ -40,7 +40,17 @@ public:
             throw EPrinter("no DC");
         return dc_;
     }
-    DEVMODEW* DevMode() override { return nullptr; }
+    // Without a paper number no device mode, as a printer that has none (A4 is assumed).
+    DEVMODEW* DevMode() override
+    {
+        if (!paper)
+            return nullptr;
+        devMode_.dmSize = sizeof devMode_;
+        devMode_.dmFields = DM_PAPERSIZE;
+        devMode_.dmPaperSize = paper;
+        return &devMode_;
+    }
+    short paper = 0;
     // The driver's paper answers; none given: -1, as without a device mode.
     int DeviceCapability(WORD capability, wchar_t* output) override
     {
@@ -51,6 +61,7 @@ public:
 
 private:
     int width_, height_, dpi_;
+    DEVMODEW devMode_{};
     HDC dc_;
     TPrinter* previous_;
 };

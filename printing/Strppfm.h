@@ -66,6 +66,7 @@ public:
     void SetPreviewMode(TPreviewMode mode);
     void AdjustImagePosition();
     int MetaFileIndex() const { return index_; }
+    TMetaFileList* Pages() const { return pages_; }
     TPreviewMode PreviewMode() const { return mode_; }
 
     void FormShow(TObject* sender);

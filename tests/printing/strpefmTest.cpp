@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 
+#include "printing/Strppfm.h"
 #include "tests/TestServices.h"
 #include "tests/printing/PrintTestUtil.h"
 
@@ -38,10 +39,26 @@ bool RunDialog(TStringsPrinter* p, TStrings* text, std::function<void(TFormStrin
 }
 } // namespace
 
+namespace
+{
+// Closes every preview as soon as it is up, counting them.
+struct TClosePreview
+{
+    int shown = 0;
+    void Shown(TObject* sender)
+    {
+        ++shown;
+        static_cast<TFormStrPreview*>(sender)->Close();
+    }
+};
+} // namespace
+
 TEST(TFormStringsPrint, CopiesBackOnlyWhatOkOrAPrintConfirms)
 {
     TFakePrinter device;
     TBoxServices services;
+    TClosePreview previews;
+    TFormStrPreview::OnShown = TNotifyEvent(&previews, &TClosePreview::Shown);
     TStringList text;
     text.Add("one line");
     const struct
@@ -49,10 +66,14 @@ TEST(TFormStringsPrint, CopiesBackOnlyWhatOkOrAPrintConfirms)
         TButton* TFormStringsPrint::*button;
         TStringsPrinterPageOption parity;
         bool result, copied, stillOpen;
+        int printed, previewed, setups;
     } cases[] = {
-        {&TFormStringsPrint::Button2, poBoth, false, false, false}, // Cancel
-        {&TFormStringsPrint::Button1, poBoth, true, true, false},   // OK
-        {&TFormStringsPrint::Button5, poEven, false, false, true},  // Print, but no even page
+        {&TFormStringsPrint::Button2, poBoth, false, false, false, 0, 0, 0}, // Cancel
+        {&TFormStringsPrint::Button1, poBoth, true, true, false, 0, 0, 0},   // OK
+        {&TFormStringsPrint::Button5, poEven, false, false, true, 0, 0, 0},  // Print, but no even page
+        {&TFormStringsPrint::Button5, poBoth, true, true, false, 1, 0, 0},   // Print
+        {&TFormStringsPrint::Button6, poBoth, false, false, true, 0, 1, 0},  // Preview, then Cancel
+        {&TFormStringsPrint::Button4, poBoth, false, false, true, 0, 0, 1},  // Printer setting, then Cancel
     };
     for (const auto& c : cases)
     {
@@ -60,6 +81,8 @@ TEST(TFormStringsPrint, CopiesBackOnlyWhatOkOrAPrintConfirms)
         caller.SetTabSize(3);
         caller.SetPageOption(c.parity);
         bool open = false;
+        previews.shown = 0;
+        services.printerSetups = 0;
         const bool result = RunDialog(&caller, &text, [&](TFormStringsPrint* f) {
             EXPECT_EQ(f->Working()->TabSize(), 3);
             f->CheckBox1->SetChecked(true);
@@ -75,7 +98,14 @@ TEST(TFormStringsPrint, CopiesBackOnlyWhatOkOrAPrintConfirms)
         EXPECT_EQ(caller.LineNumber(), c.copied);
         EXPECT_EQ(caller.ColumnCount(), c.copied ? 3 : 1);
         EXPECT_EQ(caller.Header(), AnsiString(c.copied ? "%p" : ""));
+        EXPECT_EQ(int(device.jobPages.size()), c.printed);
+        EXPECT_EQ(previews.shown, c.previewed);
+        EXPECT_EQ(services.printerSetups, c.setups);
+        for (HENHMETAFILE page : device.jobPages)
+            DeleteEnhMetaFile(page);
+        device.jobPages.clear();
     }
+    TFormStrPreview::OnShown = nullptr;
     EXPECT_FALSE(TFormStringsPrint::Execute(nullptr, &text));
 }
 

@@ -96,10 +96,21 @@ TFormStrPreview::TFormStrPreview(TComponent* owner) : TForm(owner)
     SpeedButton6 = Tool(Panel1, this, "SpeedButton6", "ﾍﾟｰｼﾞ幅基準", 220, 96);
     SpeedButton7 = Tool(Panel1, this, "SpeedButton7", "100%表示", 316, 80);
     SpeedButton8 = Tool(Panel1, this, "SpeedButton8", "閉じる", 396, 64);
-    // Fixed bounds, so the indicator does not move as its numbers change.
+    // Fixed bounds, so the indicator does not move as its numbers change: wide enough for seven
+    // digits each, as a big text has hundreds of thousands of pages.
     Label1 = Create<TLabel>(this);
     Label1->SetAutoSize(false);
-    PlaceControl(Panel1, Label1, "Label1", "", 470, 9, 100, 16);
+    int indicatorW = 0;
+    {
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, Label1->Font()->Handle());
+        SIZE widest{};
+        GetTextExtentPoint32W(dc, L"9999999 / 9999999", 17, &widest);
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        indicatorW = widest.cx + 4;
+    }
+    PlaceControl(Panel1, Label1, "Label1", "", 470, 9, indicatorW, 16);
     for (TSpeedButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton6,
                             SpeedButton7, SpeedButton8})
         b->OnClick = TNotifyEvent(this, &TFormStrPreview::SpeedButtonClick);

@@ -3,9 +3,10 @@
 // big text at 30 pt in three columns previewed (showing the first and the last page) and printed
 // to a PostScript file printer, each with the most memory the process took
 // over what it held before.
+// The same preview through the print dialog, with the copies of the document's text it makes.
 // Last, how long the INI store takes to refuse a damaged line count and a stored megabyte, and to
 // write and read back the largest stream it keeps.
-//   print_bench [layout] [preview] [print] [store]     (all four when none is named)
+//   print_bench [layout] [preview] [dialog] [print] [store]     (all when none is named)
 // Environment: VN_PRINT_MB, the big text's size for the preview (default 13 MB), VN_PRINT_JOB_MB for
 // the print (default 1 MB: the PostScript driver takes about 40 ms a page).
 #include <windows.h>
@@ -21,6 +22,7 @@
 #include "platform/Forms.h"
 #include "platform/Graphics.h"
 #include "printing/Hstreamutils.h"
+#include "printing/PrintFrm.h"
 #include "printing/StrPrint.h"
 #include "printing/Strppfm.h"
 #include "tests/printing/PrintTestUtil.h"
@@ -230,6 +232,42 @@ void PreviewFigures()
     delete lines;
 }
 
+void DialogFigures()
+{
+    TBenchPrinter printer;
+    const char* env = std::getenv("VN_PRINT_MB");
+    const size_t mb = env ? std::strtoul(env, nullptr, 10) : 13;
+    TPrintForm* form = Create<TPrintForm>(nullptr);
+    form->RegistryKey = "Software\\VarnoletBench\\print";
+    form->ActiveDocument = [mb](typPrintDocument& doc)
+    {
+        const std::string text = MakeText(mb << 20);
+        doc.text = AnsiString(text.c_str(), int(text.size()));
+        doc.tabSize = 4;
+        return true;
+    };
+    form->Show();
+    SetUpBig(*form->Pri);
+    // The dialog's controls are what it lays out with.
+    form->FontSizeCBox->SetItemIndex(form->FontSizeCBox->Items()->IndexOf("30"));
+    form->ColCBox->SetItemIndex(2);
+    form->LineNumPrintCBox->SetChecked(true);
+    TPreviewLook look;
+    TFormStrPreview::OnShown = TNotifyEvent(&look, &TPreviewLook::Shown);
+    size_t growth = 0;
+    {
+        TMemoryPeak peak;
+        form->PreViewBtnClick(nullptr);
+        growth = peak.GrowthMb();
+    }
+    TFormStrPreview::OnShown = nullptr;
+    std::printf("preview of %zu MB through the print dialog: %d pages; memory grew by %zu MB at most\n", mb,
+                TPreviewLook::pages, growth);
+    form->Close();
+    delete form;
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VarnoletBench");
+}
+
 void PrintFigures()
 {
     std::string why;
@@ -305,12 +343,13 @@ int main(int argc, char** argv)
 {
     Application->Initialize();
     setvbuf(stdout, nullptr, _IONBF, 0);
-    bool layout = argc < 2, preview = argc < 2, print = argc < 2, store = argc < 2;
+    bool layout = argc < 2, preview = argc < 2, dialog = argc < 2, print = argc < 2, store = argc < 2;
     for (int i = 1; i < argc; ++i)
     {
         const std::string a = argv[i];
         layout |= a == "layout";
         preview |= a == "preview";
+        dialog |= a == "dialog";
         print |= a == "print";
         store |= a == "store";
     }
@@ -318,6 +357,8 @@ int main(int argc, char** argv)
         LayoutFigures();
     if (preview)
         PreviewFigures();
+    if (dialog)
+        DialogFigures();
     if (print)
         PrintFigures();
     if (store)

@@ -388,6 +388,7 @@ void TPrintForm::PreViewBtnClick(TObject*)
         return;
     TStringList lines;
     lines.SetText(doc.text);
+    doc.text = AnsiString(); // the lines are the copy the layout reads
     if (!Pri->PreviewStrings(&lines) && !Pri->Reported())
         ErrorBox("%s", msgNoPreviewPage);
 }
@@ -409,6 +410,7 @@ void TPrintForm::PrintBtnClick(TObject*)
     }
     TStringList lines;
     lines.SetText(doc.text);
+    doc.text = AnsiString();
     const bool printed = Pri->PrintStrings(&lines);
     PrintStatusPanel->SetVisible(false);
     if (printed)

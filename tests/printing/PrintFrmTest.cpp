@@ -11,6 +11,7 @@
 #include "common/WexmoorDef.h"
 #include "platform/Cp932.h"
 #include "platform/Picture.h"
+#include "printing/Strppfm.h"
 #include "tests/TestServices.h"
 #include "tests/printing/PrintTestUtil.h"
 
@@ -338,4 +339,72 @@ TEST(TPrintForm, OpensCentredOnItsOwner)
     EXPECT_NEAR((f.top + f.bottom) / 2, (o.top + o.bottom) / 2, 1);
     form->Close();
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(DialogKey()).c_str());
+}
+
+namespace
+{
+// While the modal dialog is up: presses one button, then Cancel if the dialog is still open; every
+// preview is closed by its own Close button as soon as it is up.
+struct TPress
+{
+    using TWhich = TButton* (*)(TPrintForm*);
+    TPress(TPrintForm* form, TWhich button) : form(form), button(button)
+    {
+        timer->SetInterval(20);
+        timer->OnTimer = TNotifyEvent(this, &TPress::Tick);
+    }
+    ~TPress() { delete timer; }
+    void Tick(TObject*)
+    {
+        timer->SetEnabled(false);
+        form->HeaderEdit->SetText(header);
+        button(form)->Click();
+        stayed = form->Visible() && form->ModalResult() == mrNone;
+        if (stayed)
+            form->CancelBtn->Click();
+    }
+    void Shown(TObject* sender)
+    {
+        ++previews;
+        static_cast<TFormStrPreview*>(sender)->SpeedButton8->Click();
+    }
+    TPrintForm* form;
+    TWhich button;
+    AnsiString header;
+    TTimer* timer = Create<TTimer>(nullptr);
+    bool stayed = false;
+    int previews = 0;
+};
+} // namespace
+
+TEST(TPrintForm, EachButtonDoesItsOwnThingAndEveryCloseSavesTheSettings)
+{
+    const struct
+    {
+        const char* name;
+        TPress::TWhich button;
+        bool stays;
+        int previews, printed, setups;
+    } cases[] = {
+        {"preview", [](TPrintForm* f) -> TButton* { return f->PreViewBtn; }, true, 1, 0, 0},
+        {"print", [](TPrintForm* f) -> TButton* { return f->PrintBtn; }, false, 0, 1, 0},
+        {"printer set-up", [](TPrintForm* f) { return f->PrinterSetupBtn; }, true, 0, 0, 1},
+        {"cancel", [](TPrintForm* f) { return f->CancelBtn; }, false, 0, 0, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TDialog d;
+        TPress press(d.form, c.button);
+        TFormStrPreview::OnShown = TNotifyEvent(&press, &TPress::Shown);
+        press.header = c.name;
+        d.form->ShowModal();
+        TFormStrPreview::OnShown = nullptr;
+        EXPECT_EQ(press.stayed, c.stays);
+        EXPECT_EQ(press.previews, c.previews);
+        EXPECT_EQ(int(d.printer.jobPages.size()), c.printed);
+        EXPECT_EQ(d.services.printerSetups, c.setups);
+        EXPECT_TRUE(d.services.boxes.empty());
+        EXPECT_EQ(NsStringToAnsi(Saved().header), AnsiString(c.name));
+    }
 }

@@ -652,6 +652,38 @@ protected:
     UINT InsertMsg() const override { return LB_INSERTSTRING; }
     UINT DeleteMsg() const override { return LB_DELETESTRING; }
     UINT ResetMsg() const override { return LB_RESETCONTENT; }
+    // The list box hears of items coming and going; a replaced item stays where it was.
+    void Insert(int index, const AnsiString& s) override
+    {
+        TItemStrings::Insert(index, s);
+        if (!putting_)
+            list_->ItemsMoved(index, 1);
+    }
+    void Delete(int index) override
+    {
+        TItemStrings::Delete(index);
+        if (!putting_)
+            list_->ItemsMoved(index, -1);
+    }
+    void Clear() override
+    {
+        TItemStrings::Clear();
+        list_->ItemsMoved(0, 0);
+    }
+    void Put(int index, const AnsiString& s) override
+    {
+        putting_ = true;
+        try
+        {
+            TItemStrings::Put(index, s);
+        }
+        catch (...)
+        {
+            putting_ = false;
+            throw;
+        }
+        putting_ = false;
+    }
     void SetUpdateState(bool updating) override
     {
         if (HWND hwnd = Window())
@@ -664,6 +696,7 @@ protected:
 
 private:
     TListBox* list_;
+    bool putting_ = false;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -1164,6 +1197,11 @@ void TLabel::SetBounds(int left, int top, int width, int height)
 
 void TLabel::Dispatch(TMessage& message)
 {
+    if (message.Msg == WM_ERASEBKGND && transparent_)
+    {
+        message.Result = 1; // the paint shows the parent's background
+        return;
+    }
     if (message.Msg != CM_DIALOGCHAR)
     {
         TCustomControl::Dispatch(message);
@@ -1180,6 +1218,14 @@ void TLabel::Dispatch(TMessage& message)
     message.Result = 1;
 }
 
+void TLabel::SetTransparent(bool transparent)
+{
+    if (transparent == transparent_)
+        return;
+    transparent_ = transparent;
+    Invalidate();
+}
+
 void TLabel::Paint()
 {
     TCanvas* canvas = Canvas();
@@ -1187,7 +1233,20 @@ void TLabel::Paint()
     canvas->Brush()->SetStyle(bsSolid);
     canvas->Brush()->SetColor(color_);
     TRect client = ClientRect();
-    canvas->FillRect(client);
+    if (transparent_ && Parent())
+    {
+        // The parent erases its background under the label, as if the label were not there.
+        HDC dc = canvas->Handle();
+        POINT origin{};
+        GetWindowOrgEx(dc, &origin);
+        SetWindowOrgEx(dc, origin.x + Left(), origin.y + Top(), nullptr);
+        Parent()->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(dc));
+        SetWindowOrgEx(dc, origin.x, origin.y, nullptr);
+    }
+    else
+    {
+        canvas->FillRect(client);
+    }
     std::wstring w = SjisToWide(Caption());
     RECT r{client.Left, client.Top, client.Right, client.Bottom};
     UINT format = TextFormat();

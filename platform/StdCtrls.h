@@ -322,6 +322,8 @@ protected:
     void Dispatch(TMessage& message) override;
     void WMDestroy(TWMDestroy& message) override;
     virtual void DrawItem(int index, const TRect& rect, TOwnerDrawState state);
+    // Items were inserted at index (delta 1) or deleted there (delta -1); delta 0: all were cleared.
+    virtual void ItemsMoved(int index, int delta) {}
 
 private:
     friend class TListBoxStrings;
@@ -354,6 +356,9 @@ public:
     void SetShowAccelChar(bool show);
     TWinControl* FocusControl() const { return focusControl_; }
     void SetFocusControl(TWinControl* control) { focusControl_ = control; }
+    // Shows what its parent paints behind it instead of its own colour.
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool transparent);
 
     void SetBounds(int left, int top, int width, int height) override;
     void Notification(TComponent* component, TOperation operation) override;
@@ -369,6 +374,7 @@ private:
     void AdjustSize();
     bool autoSize_ = true;
     bool showAccelChar_ = true;
+    bool transparent_ = false;
     TAlignment alignment_ = taLeftJustify;
     TWinControl* focusControl_ = nullptr;
 };

@@ -1130,3 +1130,21 @@ TEST(TLabel, EnablingOrDisablingRepaintsIt)
         EXPECT_TRUE(GetUpdateRect(label->Handle(), &pending, FALSE)) << enabled;
     }
 }
+
+TEST(TLabel, ATransparentOneShowsWhatItsParentPaintsBehindIt)
+{
+    FormFixture f;
+    f.form->SetColor(clRed);
+    auto* label = f.Add<TLabel>(10, 10);
+    label->SetCaption("あ");
+    auto corner = [&] {
+        label->Repaint();
+        HDC dc = GetDC(label->Handle());
+        COLORREF c = GetPixel(dc, label->Width() - 1, label->Height() - 1);
+        ReleaseDC(label->Handle(), dc);
+        return c;
+    };
+    EXPECT_EQ(corner(), GetSysColor(COLOR_BTNFACE));
+    label->SetTransparent(true);
+    EXPECT_EQ(corner(), RGB(255, 0, 0));
+}

@@ -383,3 +383,34 @@ void TImage::Paint()
     TRect dest = stretch_ ? TRect(0, 0, Width(), Height()) : TRect(0, 0, g->Width(), g->Height());
     g->Draw(Canvas(), dest);
 }
+
+// ---------------------------------------------------------------------------------------------
+// TBevel
+
+TBevel::TBevel(TComponent* owner) : TGraphicControl(owner)
+{
+    SetBounds(0, 0, 50, 50);
+}
+
+void TBevel::SetShape(TBevelShape shape)
+{
+    if (shape == shape_)
+        return;
+    shape_ = shape;
+    Invalidate();
+}
+
+void TBevel::Paint()
+{
+    RECT r{0, 0, Width(), Height()};
+    UINT sides = BF_RECT;
+    switch (shape_)
+    {
+    case bsFrame: break;
+    case bsTopLine: sides = BF_TOP; break;
+    case bsBottomLine: sides = BF_BOTTOM; break;
+    case bsLeftLine: sides = BF_LEFT; break;
+    case bsRightLine: sides = BF_RIGHT; break;
+    }
+    DrawEdge(Canvas()->Handle(), &r, EDGE_ETCHED, sides);
+}

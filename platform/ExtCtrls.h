@@ -151,3 +151,28 @@ private:
     bool autoSize_ = false;
     bool stretch_ = false;
 };
+
+enum TBevelShape
+{
+    bsFrame,
+    bsTopLine,
+    bsBottomLine,
+    bsLeftLine,
+    bsRightLine
+};
+
+// An etched frame or line that groups or divides the controls of a dialog; parent-painted.
+class TBevel : public TGraphicControl
+{
+public:
+    explicit TBevel(TComponent* owner);
+
+    TBevelShape Shape() const { return shape_; }
+    void SetShape(TBevelShape shape);
+
+protected:
+    void Paint() override;
+
+private:
+    TBevelShape shape_ = bsFrame;
+};

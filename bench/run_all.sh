@@ -2,19 +2,21 @@
 # Every bench in one table, what the user waits for beside its floor from the same run:
 #   bench/run_all.sh
 # Builds the bench programs, writes the text files, runs each case as a program of its own in one
-# Wine session (on a virtual display unless DISPLAY is set), then the document's table
-# (bench/doc_bench.sh), and prints one table: work | now | floor | now ÷ floor | target.
+# Wine session (on a virtual display unless DISPLAY is set), then the bench scripts that print a
+# table of their own (file search, saving, the document), and prints one table:
+# work | now | floor | now ÷ floor | target.
 #
 # Adding a row: have a bench program print it with PrintRow (bench/BenchUtil.h): a line "@row", then
 # work, now, floor, ratio and target, separated by tabs. Add the program's build target to TARGETS
 # and one `run NAME PROGRAM ARGS...` line to the case list in the session below; any file it needs
-# is made there first. A case that crashes, hangs or prints no row shows as a failed row.
+# is made there first. A case that crashes, hangs or prints no row shows as a failed row. A bench
+# with a script of its own that prints such a table goes into SCRIPTS instead.
 #
 # Environment: VN_BUILD_DIR, VN_JOBS (see tools/build.sh); VN_BENCH_RUNS (times are the best of this
 # many runs, default 3); VN_BENCH_TIMEOUT (seconds one case may take, default 900); VN_BENCH_DIR
-# (where the files go, default ${TMPDIR:-/tmp}/vn-bench); VN_BENCH_DOC (0 leaves out the document's
-# table, which takes several minutes; its own settings are those of bench/doc_bench.sh);
-# VN_BENCH_ONLY (a pattern: only the cases whose names match it run).
+# (where the files go, default ${TMPDIR:-/tmp}/vn-bench); VN_BENCH_SCRIPTS (the scripts whose
+# tables join, default all of SCRIPTS; empty: none; each has settings of its own, see the script);
+# VN_BENCH_ONLY (a pattern: only the cases whose names match it run, and no script).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -22,7 +24,8 @@ BUILD_DIR=$(realpath -m "${VN_BUILD_DIR:-$ROOT/build}")
 DIR=$(realpath -m "${VN_BENCH_DIR:-${TMPDIR:-/tmp}/vn-bench}")
 RUNS=${VN_BENCH_RUNS:-3}
 LIMIT=${VN_BENCH_TIMEOUT:-900}
-DOC=${VN_BENCH_DOC:-1}
+SCRIPTS=(grep_bench.sh save_bench.sh doc_bench.sh)
+read -r -a SCRIPTS <<<"${VN_BENCH_SCRIPTS-${SCRIPTS[*]}}"
 ONLY=${VN_BENCH_ONLY:-}
 for v in "$RUNS" "$LIMIT"; do
     case "$v" in ''|*[!0-9]*|0) echo "run_all: VN_BENCH_RUNS and VN_BENCH_TIMEOUT are counts" >&2; exit 2 ;; esac
@@ -68,6 +71,7 @@ bash "$ROOT/tools/wine-session.sh" bash -c '
 rows() {
     local f rc name
     for f in "$OUT"/*; do
+        [ -f "$f" ] || continue
         name=${f##*/}
         name=${name#*-}
         if grep -q '^@row' "$f"; then
@@ -87,16 +91,21 @@ rows() {
 }
 
 table=$(rows)
-# The document's table, as doc_bench.sh prints it: its rows have no target.
-if [ "$DOC" != 0 ] && [ -z "$ONLY" ]; then
-    doc=$(VN_BUILD_DIR=$BUILD_DIR bash "$ROOT/bench/doc_bench.sh" 2>/dev/null | awk -F '|' '
-        /^\| work/ || /^\|---/ { next }
-        /^\|/ { printf "| %s | %s | %s | %s | — |\n", $2, $3, $4, $5 }' | sed 's/  */ /g') || doc="| document figures | fails: bench/doc_bench.sh did not finish | — | — | — |"
-    table+=$'\n'"$doc"
+# The tables the scripts print (a table without a target column gets one).
+if [ -z "$ONLY" ]; then
+    for script in ${SCRIPTS[@]+"${SCRIPTS[@]}"}; do
+        echo "run_all: $script" >&2
+        part=$(VN_BUILD_DIR=$BUILD_DIR bash "$ROOT/bench/$script" 2>/dev/null | awk -F '|' '
+            /^\| work/ || /^\|---/ { next }
+            /^\|/ { if (NF == 6) printf "|%s|%s|%s|%s| — |\n", $2, $3, $4, $5; else print }') || true
+        [ -n "$part" ] || part="| ${script%.sh} | fails: bench/$script printed no table | — | — | — |"
+        table+=$'\n'"$part"
+    done
 fi
 
 echo
-echo "Best of $RUNS runs; now is what the user waits for in the shown main window, up to the repaint."
+echo "Each case the best of $RUNS runs, what the user waits for in the shown main window up to the repaint;"
+echo "the scripts' rows as those scripts measure them."
 echo
 echo "| work | now | floor | now ÷ floor | target |"
 echo "|---|---|---|---|---|"

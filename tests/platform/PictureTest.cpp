@@ -4,6 +4,7 @@
 #include "platform/Forms.h"
 #include "platform/Jpeg.h"
 #include "platform/Picture.h"
+#include "tests/BmpFiles.h"
 #include "tests/TestFiles.h"
 #include "tests/TestPictures.h"
 
@@ -189,4 +190,204 @@ TEST(TGraphicControl, TheParentPaintsItsGraphicChildrenInOrderEachOverTheOnesBef
     EXPECT_EQ(33, image->Width());
     EXPECT_EQ(17, image->Height());
     delete form;
+}
+
+namespace
+{
+// A .bmp file as built, then changed: cut to its first bytes, or a 32-bit field overwritten.
+struct TCrafted
+{
+    const char* name;
+    typBmpSpec spec;
+    size_t cutTo = 0;   // 0: whole
+    size_t fieldAt = 0; // 0: none
+    uint32_t fieldValue = 0;
+    bool loads = false;
+};
+
+typBmpSpec Spec(int w, int h, int bits, uint32_t compression = 0, uint32_t clrUsed = 0, uint32_t infoSize = 40)
+{
+    typBmpSpec s;
+    s.width = w;
+    s.height = h;
+    s.bits = bits;
+    s.compression = compression;
+    s.clrUsed = clrUsed;
+    s.infoSize = infoSize;
+    return s;
+}
+
+std::string Crafted(const TCrafted& c)
+{
+    std::string b = MakeBmp(c.spec);
+    if (c.fieldAt)
+        for (int i = 0; i < 4; ++i)
+            b[c.fieldAt + size_t(i)] = char(c.fieldValue >> (8 * i) & 255);
+    if (c.cutTo)
+        b.resize(std::min(b.size(), c.cutTo));
+    return b;
+}
+
+// Offsets of header fields.
+constexpr size_t kOffBits = 10, kInfoSize = 14, kWidth = 18, kHeight = 22, kBitCount = 28, kCompression = 30,
+                 kClrUsed = 46, kRedMask = 54;
+
+const std::vector<TCrafted>& CraftedBitmaps()
+{
+    static const std::vector<TCrafted> cases = {
+        {"an ordinary 640x480", Spec(640, 480, 24), 0, 0, 0, true},
+        {"its first 5,000 bytes", Spec(640, 480, 24), 5000},
+        {"its last row short", Spec(640, 480, 24), 14 + 40 + 640 * 3 * 480 - 1},
+        {"the header alone", Spec(64, 48, 8), 14 + 40},
+        {"two bytes", Spec(64, 48, 8), 2},
+        {"pixels at 0x7FFFFFF0", Spec(64, 48, 24), 0, kOffBits, 0x7FFFFFF0},
+        {"pixels inside the header", Spec(64, 48, 24), 0, kOffBits, 20},
+        {"pixels at the end", Spec(64, 48, 24), 0, kOffBits, 14 + 40 + 64 * 3 * 48},
+        {"pixels offset 0 (right after the table)", Spec(64, 48, 8), 0, kOffBits, 0, true},
+        {"8 bits, 0xFFFFFFF0 colours", Spec(64, 48, 8), 0, kClrUsed, 0xFFFFFFF0},
+        {"8 bits, 257 colours", Spec(64, 48, 8), 0, kClrUsed, 257},
+        {"4 bits, 17 colours", Spec(64, 48, 4), 0, kClrUsed, 17},
+        {"8 bits, a table of 16", Spec(64, 48, 8, 0, 16), 0, 0, 0, true},
+        {"0 bits", Spec(64, 48, 24), 0, kBitCount, 0},
+        {"2 bits", Spec(64, 48, 24), 0, kBitCount, 2},
+        {"7 bits", Spec(64, 48, 24), 0, kBitCount, 7},
+        {"64 bits", Spec(64, 48, 24), 0, kBitCount, 64},
+        {"a JPEG inside", Spec(64, 48, 24), 0, kCompression, 4},
+        {"a PNG inside", Spec(64, 48, 24), 0, kCompression, 5},
+        {"compression 99", Spec(64, 48, 24), 0, kCompression, 99},
+        {"runs of 8 bits in 24", Spec(64, 48, 24), 0, kCompression, 1},
+        {"runs of 4 bits in 8", Spec(64, 48, 8), 0, kCompression, 2},
+        {"bit fields in 24", Spec(64, 48, 24), 0, kCompression, 3},
+        {"bit fields, red mask 0", Spec(64, 48, 16, 3), 0, kRedMask, 0},
+        {"bit fields, red mask with a hole", Spec(64, 48, 16, 3), 0, kRedMask, 0xF00F},
+        {"bit fields, red over green", Spec(64, 48, 16, 3), 0, kRedMask, 0x0FE0},
+        {"bit fields, 16 bits, mask above them", Spec(64, 48, 16, 3), 0, kRedMask, 0x1F0000},
+        {"runs stored top down", Spec(64, -48, 8, 1)},
+        {"top down", Spec(64, -48, 24), 0, 0, 0, true},
+        {"height -2^31", Spec(64, 48, 24), 0, kHeight, 0x80000000},
+        {"0 x 0", Spec(64, 48, 24), 0, kWidth, 0},
+        {"height 0", Spec(64, 48, 24), 0, kHeight, 0},
+        {"width -64", Spec(64, 48, 24), 0, kWidth, uint32_t(-64)},
+        {"60000 x 60000", Spec(60000, 48, 24), 0, kHeight, 60000},
+        {"60000 x 60000 in runs", Spec(60000, 1, 8, 1), 0, kHeight, 60000},
+        {"16000 x 16000 in runs (too many pixels)", Spec(16000, 1, 8, 1), 0, kHeight, 16000},
+        {"runs cut short", Spec(64, 48, 8, 1), 14 + 40 + 256 * 4 + 40, 0, 0, true},
+        {"header size 0", Spec(64, 48, 24), 0, kInfoSize, 0},
+        {"header size 64", Spec(64, 48, 24), 0, kInfoSize, 64},
+        {"header size past the file", Spec(64, 48, 24), 0, kInfoSize, 1000000},
+        {"the old 12-byte header", Spec(64, 48, 8, 0, 0, 12), 0, 0, 0, true},
+        {"a 124-byte header", Spec(64, 48, 32, 3, 0, 124), 0, 0, 0, true},
+    };
+    return cases;
+}
+} // namespace
+
+TEST(TPicture, CraftedBitmapsAreRefusedFromTheirHeadersOrReadWithinTheFile)
+{
+    TTempDir dir;
+    for (const TCrafted& c : CraftedBitmaps())
+    {
+        SCOPED_TRACE(c.name);
+        const AnsiString path = dir / "crafted.bmp";
+        WriteBytes(path, Crafted(c));
+        TPicture picture;
+        bool loaded = true;
+        try
+        {
+            picture.LoadFromFile(path, 1280, 1024);
+        }
+        catch (const EInvalidGraphic&)
+        {
+            loaded = false;
+        }
+        EXPECT_EQ(c.loads, loaded);
+        EXPECT_EQ(c.loads, !picture.Empty());
+    }
+}
+
+// Every depth, header and storage the reader takes, odd widths included: each pixel read back is the
+// one written (16 bits through their masks), whole or reduced while decoding.
+TEST(TPicture, EveryKindOfBitmapReadsBackPixelForPixel)
+{
+    TTempDir dir;
+    std::vector<typBmpSpec> specs;
+    for (int bits : {1, 4, 8, 16, 24, 32})
+        for (int h : {7, -7})
+            specs.push_back(Spec(13, h, bits));
+    specs.push_back(Spec(13, 7, 8, 1));
+    specs.push_back(Spec(13, 7, 4, 2));
+    specs.push_back(Spec(13, 7, 8, 0, 5));
+    specs.push_back(Spec(13, 7, 16, 3));
+    specs.push_back(Spec(13, 7, 32, 3));
+    specs.push_back(Spec(13, 7, 24, 0, 0, 12));
+    specs.push_back(Spec(13, 7, 4, 0, 0, 12));
+    specs.push_back(Spec(13, 7, 16, 3, 0, 56));
+    specs.push_back(Spec(13, 7, 24, 0, 0, 108));
+    for (const typBmpSpec& s : specs)
+    {
+        SCOPED_TRACE(testing::Message() << s.bits << " bits, height " << s.height << ", compression " << s.compression
+                                        << ", header " << s.infoSize << ", colours " << s.clrUsed);
+        const AnsiString path = dir / "kind.bmp";
+        WriteBytes(path, MakeBmp(s));
+        TBitmap bmp;
+        bmp.LoadFromFile(path);
+        ASSERT_EQ(13, bmp.Width());
+        ASSERT_EQ(7, bmp.Height());
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 13; ++x)
+            {
+                const uint32_t e = ExpectedPixel(s, x, y);
+                ASSERT_EQ(Hex(RGB(e >> 16, e >> 8 & 255, e & 255)), Hex(PixelOf(&bmp, x, y))) << x << "," << y;
+            }
+    }
+    // Reduced while decoding: 1/4 of 64 x 48 covers 16 x 12, each pixel the mean of its block.
+    WriteBmp(dir / "q.bmp", 64, 48, Quarters(64, 48));
+    TBitmap small;
+    small.LoadFromFile(dir / "q.bmp", 16, 12);
+    ASSERT_EQ(16, small.Width());
+    ASSERT_EQ(12, small.Height());
+    EXPECT_EQ(Hex(RGB(255, 0, 0)), Hex(PixelOf(&small, 2, 2)));
+    EXPECT_EQ(Hex(RGB(255, 255, 255)), Hex(PixelOf(&small, 12, 9)));
+}
+
+// The reader is picked by the file's first bytes; CMYK JPEGs read in colour; a picture claiming to
+// be huge is refused from its header.
+TEST(TPicture, TheReaderFollowsTheBytesNotTheNameAndCmykAndHugeHeadersAreHandled)
+{
+    TTempDir dir;
+    const struct
+    {
+        const char* name;
+        std::function<void(const AnsiString&)> make;
+        bool loads;
+        COLORREF centre;
+    } cases[] = {
+        {"bitmap.jpg", [](const AnsiString& p) { WriteBmp(p, 40, 30, Solid(RGB(0, 0, 255))); }, true, RGB(0, 0, 255)},
+        {"photo.bmp", [](const AnsiString& p) { WriteJpeg(p, 40, 30, Solid(RGB(0, 200, 0))); }, true, RGB(0, 200, 0)},
+        {"cmyk.jpg", [](const AnsiString& p) { WriteCmykJpeg(p, 40, 30, Solid(RGB(230, 120, 10))); }, true,
+         RGB(230, 120, 10)},
+        {"huge.jpg", [](const AnsiString& p) { WriteJpegClaiming(p, 60000, 60000); }, false, 0},
+        {"huge-narrow.jpg", [](const AnsiString& p) { WriteJpegClaiming(p, 65000, 4000); }, false, 0},
+        {"text.jpeg", [](const AnsiString& p) { WriteBytes(p, "BM is no bitmap"); }, false, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        c.make(dir / c.name);
+        TPicture picture;
+        bool loaded = true;
+        try
+        {
+            picture.LoadFromFile(dir / c.name, 1280, 1024);
+        }
+        catch (const EInvalidGraphic&)
+        {
+            loaded = false;
+        }
+        ASSERT_EQ(c.loads, loaded);
+        if (loaded)
+        {
+            EXPECT_TRUE(Near(c.centre, PixelOf(picture.Bitmap(), 20, 15), 6)) << Hex(PixelOf(picture.Bitmap(), 20, 15));
+        }
+    }
 }

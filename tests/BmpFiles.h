@@ -247,3 +247,91 @@ inline uint32_t ExpectedPixel(const typBmpSpec& s, int x, int y)
     }
     return out;
 }
+
+// Damaged and odd files, each with whether the reader takes it.
+// A .bmp file as built, then changed: cut to its first bytes, or a 32-bit field overwritten.
+struct TCrafted
+{
+    const char* name;
+    typBmpSpec spec;
+    size_t cutTo = 0;   // 0: whole
+    size_t fieldAt = 0; // 0: none
+    uint32_t fieldValue = 0;
+    bool loads = false;
+};
+
+inline typBmpSpec Spec(int w, int h, int bits, uint32_t compression = 0, uint32_t clrUsed = 0, uint32_t infoSize = 40)
+{
+    typBmpSpec s;
+    s.width = w;
+    s.height = h;
+    s.bits = bits;
+    s.compression = compression;
+    s.clrUsed = clrUsed;
+    s.infoSize = infoSize;
+    return s;
+}
+
+inline std::string Crafted(const TCrafted& c)
+{
+    std::string b = MakeBmp(c.spec);
+    if (c.fieldAt)
+        for (int i = 0; i < 4; ++i)
+            b[c.fieldAt + size_t(i)] = char(c.fieldValue >> (8 * i) & 255);
+    if (c.cutTo)
+        b.resize(std::min(b.size(), c.cutTo));
+    return b;
+}
+
+// Offsets of header fields.
+inline constexpr size_t kOffBits = 10, kInfoSize = 14, kWidth = 18, kHeight = 22, kBitCount = 28, kCompression = 30,
+                        kClrUsed = 46, kRedMask = 54;
+
+inline const std::vector<TCrafted>& CraftedBitmaps()
+{
+    static const std::vector<TCrafted> cases = {
+        {"an ordinary 640x480", Spec(640, 480, 24), 0, 0, 0, true},
+        {"its first 5,000 bytes", Spec(640, 480, 24), 5000},
+        {"its last row short", Spec(640, 480, 24), 14 + 40 + 640 * 3 * 480 - 1},
+        {"the header alone", Spec(64, 48, 8), 14 + 40},
+        {"two bytes", Spec(64, 48, 8), 2},
+        {"pixels at 0x7FFFFFF0", Spec(64, 48, 24), 0, kOffBits, 0x7FFFFFF0},
+        {"pixels inside the header", Spec(64, 48, 24), 0, kOffBits, 20},
+        {"pixels at the end", Spec(64, 48, 24), 0, kOffBits, 14 + 40 + 64 * 3 * 48},
+        {"pixels offset 0 (right after the table)", Spec(64, 48, 8), 0, kOffBits, 0, true},
+        {"8 bits, 0xFFFFFFF0 colours", Spec(64, 48, 8), 0, kClrUsed, 0xFFFFFFF0},
+        {"8 bits, 257 colours", Spec(64, 48, 8), 0, kClrUsed, 257},
+        {"4 bits, 17 colours", Spec(64, 48, 4), 0, kClrUsed, 17},
+        {"8 bits, a table of 16", Spec(64, 48, 8, 0, 16), 0, 0, 0, true},
+        {"0 bits", Spec(64, 48, 24), 0, kBitCount, 0},
+        {"2 bits", Spec(64, 48, 24), 0, kBitCount, 2},
+        {"7 bits", Spec(64, 48, 24), 0, kBitCount, 7},
+        {"64 bits", Spec(64, 48, 24), 0, kBitCount, 64},
+        {"a JPEG inside", Spec(64, 48, 24), 0, kCompression, 4},
+        {"a PNG inside", Spec(64, 48, 24), 0, kCompression, 5},
+        {"compression 99", Spec(64, 48, 24), 0, kCompression, 99},
+        {"runs of 8 bits in 24", Spec(64, 48, 24), 0, kCompression, 1},
+        {"runs of 4 bits in 8", Spec(64, 48, 8), 0, kCompression, 2},
+        {"bit fields in 24", Spec(64, 48, 24), 0, kCompression, 3},
+        {"bit fields, red mask 0", Spec(64, 48, 16, 3), 0, kRedMask, 0},
+        {"bit fields, red mask with a hole", Spec(64, 48, 16, 3), 0, kRedMask, 0xF00F},
+        {"bit fields, red over green", Spec(64, 48, 16, 3), 0, kRedMask, 0x0FE0},
+        {"bit fields, 16 bits, mask above them", Spec(64, 48, 16, 3), 0, kRedMask, 0x1F0000},
+        {"runs stored top down", Spec(64, -48, 8, 1)},
+        {"top down", Spec(64, -48, 24), 0, 0, 0, true},
+        {"height -2^31", Spec(64, 48, 24), 0, kHeight, 0x80000000},
+        {"0 x 0", Spec(64, 48, 24), 0, kWidth, 0},
+        {"height 0", Spec(64, 48, 24), 0, kHeight, 0},
+        {"width -64", Spec(64, 48, 24), 0, kWidth, uint32_t(-64)},
+        {"60000 x 60000", Spec(60000, 48, 24), 0, kHeight, 60000},
+        {"60000 x 60000 in runs", Spec(60000, 1, 8, 1), 0, kHeight, 60000},
+        {"16000 x 16000 in runs (too many pixels)", Spec(16000, 1, 8, 1), 0, kHeight, 16000},
+        {"runs cut short", Spec(64, 48, 8, 1), 14 + 40 + 256 * 4 + 40, 0, 0, true},
+        {"header size 0", Spec(64, 48, 24), 0, kInfoSize, 0},
+        {"header size 64", Spec(64, 48, 24), 0, kInfoSize, 64},
+        {"header size past the file", Spec(64, 48, 24), 0, kInfoSize, 1000000},
+        {"the old 12-byte header", Spec(64, 48, 8, 0, 0, 12), 0, 0, 0, true},
+        {"a 124-byte header", Spec(64, 48, 32, 3, 0, 124), 0, 0, 0, true},
+    };
+    return cases;
+}

@@ -182,7 +182,7 @@ TEST(TWallPaperForm, PreviewIsScaledOnceAndBlendedOnEveryStepOrShownPlainWithout
     EXPECT_TRUE(d2.form->ImageUnSetupLabel->Visible());
 }
 
-TEST(TImageForm, ClientAreaTakesThePictureSizeWithinTheScreen)
+TEST(TImageForm, ThePictureShowsAtItsOwnSizeAndScrollsWhenLargerThanTheScreen)
 {
     auto* form = Create<TImageForm>(nullptr);
     form->HandleNeeded();
@@ -192,29 +192,32 @@ TEST(TImageForm, ClientAreaTakesThePictureSizeWithinTheScreen)
     {
         int w, h;
         bool fits;
-    } cases[] = {{50, 40, true}, {300, 200, true}, {6000, 300, false}, {200, 5000, false}};
+    } cases[] = {{50, 40, true}, {300, 200, true}, {6000, 300, false}, {200, 5000, false}, {5000, 4000, false}};
     // A caption bar has a least width: a narrower picture keeps its size at the left.
     for (const auto& c : cases)
     {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
         TBitmap b;
         b.SetSize(c.w, c.h);
         form->Image->Picture()->Assign(&b);
         form->FormShow(form);
+        EXPECT_EQ(c.w, form->Image->Width());
+        EXPECT_EQ(c.h, form->Image->Height());
         if (c.fits)
         {
-            EXPECT_EQ(c.w, form->Image->Width());
-            EXPECT_EQ(c.h, form->Image->Height());
             EXPECT_EQ(c.w < 150 ? form->ClientWidth() : c.w, form->ClientWidth());
-            EXPECT_GE(form->ClientWidth(), c.w);
+            EXPECT_EQ(form->ClientHeight(), c.h);
+            EXPECT_EQ(0, form->ImageBox->HorzRange());
+            EXPECT_EQ(0, form->ImageBox->VertRange());
         }
         else
         {
             EXPECT_LE(form->Width(), work.right - work.left);
             EXPECT_LE(form->Height(), work.bottom - work.top);
-            EXPECT_GE(form->ClientWidth(), form->Image->Width()) << c.w;
-            EXPECT_LT(form->Image->Width() * c.h / c.w - form->Image->Height(), 2); // the same shape
+            // Scrolled to its far corner, the picture's last pixels are in view.
+            EXPECT_EQ(c.w, form->ImageBox->ClientWidth() + form->ImageBox->HorzRange());
+            EXPECT_EQ(c.h, form->ImageBox->ClientHeight() + form->ImageBox->VertRange());
         }
-        EXPECT_EQ(form->ClientHeight(), form->Image->Height()) << c.w;
     }
     delete form;
 }

@@ -42,7 +42,10 @@ TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
     SetCaption("壁紙の設定");
     SetBorderStyle(bsDialog);
     SetKeyPreview(true);
-    SetPosition(poScreenCenter);
+    // Over the main window, as the other settings dialogs: under Wine's desktop a window opened
+    // over a window that reaches past the main window is drawn black (its file, folder and
+    // colour dialogs, its question boxes).
+    SetPosition(poMainFormCenter);
     SetBounds(0, 0, 690, 500);
     FPicture = new TPicture();
     FPreviewBase = new TBitmap();

@@ -461,3 +461,31 @@ TEST(TMainFormWallpaper, EveryOtherButtonOfTheDialogDoesWhatItSays)
     d->Hide();
     delete form;
 }
+
+// The dialog opens over the main window, not in the middle of the screen: under Wine's desktop the
+// windows it opens were drawn black while it reached past the main window.
+TEST(TMainFormWallpaper, TheDialogOpensCentredOverTheMainWindow)
+{
+    TBoxServices boxes;
+    DropKey();
+    TMainForm* form = nullptr;
+    Application->CreateForm(form); // the program's main form, which dialogs centre on
+    form->SettingsKey = WallpaperTestKey();
+    form->MinStartupMs = 0;
+    form->CommandLineFile = "";
+    form->SetBounds(40, 30, 900, 700);
+    form->Show();
+    Application->ProcessMessages();
+    TWallpaperDialog d(form);
+    d->Show();
+    RECT main{}, dialog{};
+    GetWindowRect(form->Handle(), &main);
+    GetWindowRect(d->Handle(), &dialog);
+    EXPECT_GE(dialog.left, main.left);
+    EXPECT_GE(dialog.top, main.top);
+    EXPECT_LE(dialog.right, main.right);
+    EXPECT_LE(dialog.bottom, main.bottom);
+    EXPECT_LE(std::abs((dialog.left + dialog.right) - (main.left + main.right)), 2);
+    d->Hide();
+    delete form;
+}

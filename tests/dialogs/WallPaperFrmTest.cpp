@@ -291,3 +291,28 @@ TEST(TWallPaperForm, AFieldLeftWithAWrongValueTakesTheFocusBackWithOneBoxPerExit
     EXPECT_TRUE(boxes.boxes.empty());
     f->Hide();
 }
+
+// The picture's opacity is stored and its transparency shown (stored 128 shows 127), the text
+// background's transparency is stored and shown as it is; confirming an untouched dialog stores
+// exactly what was there.
+TEST(TWallPaperForm, StoredOpacitiesShowAsTransparenciesAndComeBackUnchanged)
+{
+    TBoxServices boxes;
+    const VN::typEditSetting before = VN::EditSetting;
+    for (int stored : {0, 1, 127, 128, 254, 255})
+    {
+        SCOPED_TRACE(stored);
+        VN::EditSetting.ALPHA_VALUE = stored;
+        VN::EditSetting.STR_BK_ALPHA = 255 - stored;
+        VN::EditSetting.STR_TRANSPARENCY = false;
+        TDialog d;
+        EXPECT_EQ(IntToStr(255 - stored), d.form->BlendEdit->Text());
+        EXPECT_EQ(255 - stored, d.form->BlendTrackBar->Position());
+        EXPECT_EQ(IntToStr(255 - stored), d.form->TxtBkABEdit->Text());
+        d.form->OkBtnClick(nullptr);
+        EXPECT_EQ(stored, VN::EditSetting.ALPHA_VALUE);
+        EXPECT_EQ(255 - stored, VN::EditSetting.STR_BK_ALPHA);
+    }
+    VN::EditSetting = before;
+    EXPECT_TRUE(boxes.boxes.empty());
+}

@@ -47,5 +47,9 @@ void TImageForm::FormShow(TObject*)
     ImageBox->SetVertPosition(0);
     Image->SetBounds(0, 0, w, h);
     SetBounds(Left(), Top(), clientW + frameW, clientH + frameH);
+    // Each bar as this picture needs it: one left from a larger picture would narrow the box below
+    // a picture that fits.
+    ShowScrollBar(ImageBox->Handle(), SB_HORZ, w > clientW);
+    ShowScrollBar(ImageBox->Handle(), SB_VERT, h > clientH);
     ImageBox->UpdateScrollBars();
 }

@@ -192,7 +192,8 @@ TEST(TImageForm, ThePictureShowsAtItsOwnSizeAndScrollsWhenLargerThanTheScreen)
     {
         int w, h;
         bool fits;
-    } cases[] = {{50, 40, true}, {300, 200, true}, {6000, 300, false}, {200, 5000, false}, {5000, 4000, false}};
+    } cases[] = {{50, 40, true},     {300, 200, true},    {800, 600, true}, {6000, 300, false},
+                 {200, 5000, false}, {5000, 4000, false}, {640, 480, true}};
     // A caption bar has a least width: a narrower picture keeps its size at the left.
     for (const auto& c : cases)
     {
@@ -200,13 +201,17 @@ TEST(TImageForm, ThePictureShowsAtItsOwnSizeAndScrollsWhenLargerThanTheScreen)
         TBitmap b;
         b.SetSize(c.w, c.h);
         form->Image->Picture()->Assign(&b);
-        form->FormShow(form);
+        form->Show();
+        Application->ProcessMessages();
         EXPECT_EQ(c.w, form->Image->Width());
         EXPECT_EQ(c.h, form->Image->Height());
         if (c.fits)
         {
             EXPECT_EQ(c.w < 150 ? form->ClientWidth() : c.w, form->ClientWidth());
             EXPECT_EQ(form->ClientHeight(), c.h);
+            // No scroll bar takes room from a picture that fits.
+            EXPECT_EQ(form->ClientWidth(), form->ImageBox->ClientWidth());
+            EXPECT_EQ(c.h, form->ImageBox->ClientHeight());
             EXPECT_EQ(0, form->ImageBox->HorzRange());
             EXPECT_EQ(0, form->ImageBox->VertRange());
         }
@@ -218,6 +223,7 @@ TEST(TImageForm, ThePictureShowsAtItsOwnSizeAndScrollsWhenLargerThanTheScreen)
             EXPECT_EQ(c.w, form->ImageBox->ClientWidth() + form->ImageBox->HorzRange());
             EXPECT_EQ(c.h, form->ImageBox->ClientHeight() + form->ImageBox->VertRange());
         }
+        form->Hide();
     }
     delete form;
 }

@@ -232,6 +232,10 @@ public:
     void LoadFromFile(const AnsiString& path, TConvMode mode) override;
     typOpenStatus LoadFile(const AnsiString& path, TConvMode mode);
     typOpenStatus OpenStatus() const { return FOpenStatus; }
+    // The file's size in bytes when it was last read or written (-1: not known); with the file
+    // date it tells whether another program has changed the file since.
+    int64_t GetFileLength() const { return FFileLength; }
+    void SetFileLength(int64_t length) { FFileLength = length; }
     // With BackupFile set, the existing file is kept as path + ".bak": copied under a temporary
     // name first and put in place only after the save succeeded, so a failed copy or a failed save
     // leaves the folder as it was. A copy that fails asks whether to save without a backup; No
@@ -406,8 +410,9 @@ private:
     bool BlockRows(int& first, int& last);
     // The Tab key; true when it was taken here.
     bool TabKey();
-    // Writes text changes of the block's rows as one undo step and re-folds them; the selection
-    // stays on the same rows.
+    // Writes text changes of the block's rows as one undo step and re-folds them. change (row,
+    // text, at) puts bytes in or takes them out at byte at of the row; the selection's ends and the
+    // caret stay on their characters.
     template <class F>
     void EditBlockRows(int first, int last, F change);
 
@@ -451,6 +456,7 @@ public:
 
 protected:
     typOpenStatus FOpenStatus = osNormal;
+    int64_t FFileLength = -1;
     // Copies the file for the backup (to a name that must not exist yet); false with the system's
     // error code on failure, when the destination may hold part of the copy.
     virtual bool CopyForBackup(const AnsiString& from, const AnsiString& to, unsigned long& error);

@@ -34,7 +34,11 @@ typOpenStatus nsRichEdit::LoadFile(const AnsiString& path, TConvMode mode)
     {
         LoadFromStream(stream, mode);
         EditFilePath = path;
-        SetFileDate(FileDateToDateTime(FileGetDate(stream->Handle())));
+        // The full write time, as a save stores it: a change within the same two seconds counts.
+        FILETIME written{};
+        SetFileDate(GetFileTime(stream->Handle(), nullptr, nullptr, &written) ? FileTimeToDateTime(written)
+                                                                              : TDateTime(0.0));
+        FFileLength = stream->GetSize();
     }
     catch (...)
     {
@@ -70,20 +74,46 @@ bool nsRichEdit::CopyForBackup(const AnsiString& from, const AnsiString& to, uns
     return false;
 }
 
+namespace
+{
+// Whether the file could be renamed now: another program may hold it open without letting it be.
+bool CanBeRenamed(const AnsiString& path)
+{
+    HANDLE h = CreateFileW(WideFilePath(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+} // namespace
+
 void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
 {
     // The new backup waits under a temporary name beside the file until the save has succeeded:
     // the previous backup is never overwritten by a partial copy, and a failed save leaves no trace.
+    // Usually the save's replace moves the old file itself there, so its text is never copied; a
+    // file another program holds is written in place, so it is copied first.
     AnsiString backup = path + ".bak";
     AnsiString pending;
+    AnsiString keepAs; // where the save is to leave the file it replaces
+    bool earlierBackup = false;
     DWORD attrs = GetFileAttributesW(WideFilePath(path).c_str());
     if (BackupFile && attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY))
     {
         unsigned long error = 0;
         DWORD old = GetFileAttributesW(WideFilePath(backup).c_str());
+        earlierBackup = old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY);
         if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
             error = ERROR_ACCESS_DENIED; // the old backup could not be replaced afterwards
-        for (int n = 1; error == 0 && n <= 1000; ++n)
+        if (error == 0 && !(attrs & FILE_ATTRIBUTE_READONLY) && CanBeRenamed(path))
+            for (int n = 1; keepAs.IsEmpty() && n <= 1000; ++n)
+            {
+                AnsiString name = backup + Format(".%u-%d.tmp", {unsigned(GetCurrentProcessId()), n});
+                if (GetFileAttributesW(WideFilePath(name).c_str()) == INVALID_FILE_ATTRIBUTES)
+                    keepAs = name;
+            }
+        for (int n = 1; error == 0 && keepAs.IsEmpty() && n <= 1000; ++n)
         {
             AnsiString name = backup + Format(".%u-%d.tmp", {unsigned(GetCurrentProcessId()), n});
             if (CopyForBackup(path, name, error))
@@ -106,12 +136,14 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
             if (copied != INVALID_FILE_ATTRIBUTES && (copied & FILE_ATTRIBUTE_READONLY))
                 SetFileAttributesW(WideFilePath(pending).c_str(), copied & ~DWORD(FILE_ATTRIBUTE_READONLY));
         }
-        else if (YesNoBox(bdNo, msgBackupFailed, backup.c_str(), SysErrorMessage(error).c_str()) != baYes)
+        else if (keepAs.IsEmpty() &&
+                 YesNoBox(bdNo, earlierBackup ? msgBackupFailed : msgBackupFailedNoEarlier, backup.c_str(),
+                          SysErrorMessage(error).c_str()) != baYes)
             throw EAbort(); // not saved, and nothing on disk changed
     }
     try
     {
-        TCustomAFEdit::SaveToFile(path, mode);
+        SaveToFileKeeping(path, mode, keepAs);
     }
     catch (...)
     {
@@ -119,14 +151,27 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
             RemoveFile(pending);
         throw;
     }
+    if (!keepAs.IsEmpty())
+    {
+        // Kept unless the file had to be written in place after all (held since it was looked at).
+        DWORD kept = GetFileAttributesW(WideFilePath(keepAs).c_str());
+        if (kept != INVALID_FILE_ATTRIBUTES && !(kept & FILE_ATTRIBUTE_DIRECTORY))
+            pending = keepAs;
+        else
+            WarningBox(msgBackupNotMadeHeld, path.c_str(), backup.c_str());
+    }
     ResetLoadTruncation();
+    WIN32_FILE_ATTRIBUTE_DATA written;
+    FFileLength = GetFileAttributesExW(WideFilePath(path).c_str(), GetFileExInfoStandard, &written)
+                      ? int64_t(written.nFileSizeHigh) << 32 | written.nFileSizeLow
+                      : -1;
     if (!pending.IsEmpty() &&
         !MoveFileExW(WideFilePath(pending).c_str(), WideFilePath(backup).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     {
         DWORD error = GetLastError();
-        WarningBox(msgBackupNotReplaced, path.c_str(), backup.c_str(), SysErrorMessage(error).c_str(),
-                   pending.c_str());
+        WarningBox(earlierBackup ? msgBackupNotReplaced : msgBackupNotMade, path.c_str(), backup.c_str(),
+                   SysErrorMessage(error).c_str(), pending.c_str());
     }
 }
 

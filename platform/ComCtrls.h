@@ -372,7 +372,8 @@ private:
 };
 
 // Buttons in the order they were put on the bar; a windowed control put on the bar takes a slot of
-// its own width among them. Without images the buttons show their captions.
+// its own width among them. Without images the buttons show their captions. Items that do not fit
+// the bar's width go on to further rows, and the bar's height follows its rows.
 class TToolBar : public TNativeControl
 {
 public:
@@ -389,22 +390,32 @@ public:
     void RebuildButtons();
     // Screen rectangle of a button (for a drop-down menu), empty when it is not shown.
     TRect ButtonRect(TToolButton* button);
+    // Shows its parent's background between and behind the buttons.
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool transparent);
 
 protected:
     const wchar_t* NativeClassName() const override { return TOOLBARCLASSNAMEW; }
     void CreateParams(TCreateParams& params) override;
     void HandleCreated() override;
     void Dispatch(TMessage& message) override;
+    void Resize() override;
 
 private:
     friend class TToolButton;
     void UpdateButton(TToolButton* button);
+    BYTE ItemState(int index) const;
+    bool IsSeparator(int index) const;
+    void WrapItems();
     void PlaceControls();
     void CNNotify(TMessage& message);
     TToolButton* FindButton(int command) const;
     bool showCaptions_ = true;
     HIMAGELIST images_ = nullptr;
     bool rebuilding_ = false;
+    bool transparent_ = false;
+    std::vector<int> widths_;     // each item's width on one row, 0 when hidden
+    std::vector<BYTE> rowStates_; // TBSTATE_WRAP and TBSTATE_HIDDEN that the rows give each item
 };
 
 // ---------------------------------------------------------------------------------------------

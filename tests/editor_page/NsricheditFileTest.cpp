@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "PageTestUtil.h"
+#include "common/English.h"
+#include "editor_control/AFEditFile.h"
 #include "tests/TestFiles.h"
 #include "tests/TestServices.h"
 #include "platform/Classes.h"
@@ -35,6 +38,25 @@ std::map<std::string, std::string> Listing(const AnsiString& dir)
     return files;
 }
 
+// Another program holds the file open for reading and writing, letting nobody rename it: its save
+// writes it in place, so its backup is a copy made before.
+struct THeldFile
+{
+    HANDLE h;
+    explicit THeldFile(const AnsiString& path)
+        : h(CreateFileW(SjisToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, 0, nullptr))
+    {
+    }
+    ~THeldFile() { Release(); }
+    void Release()
+    {
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+    }
+};
+
 // A disk that fills up while the backup is copied: half the file arrives, then the copy fails.
 class TFullDiskPage : public nsRichEdit
 {
@@ -46,7 +68,11 @@ protected:
     bool CopyForBackup(const AnsiString& from, const AnsiString& to, unsigned long& error) override
     {
         ++copies;
-        AnsiString text = TTempDir::Read(from);
+        TFileStream in(from, fmOpenRead | fmShareDenyNone); // the file may be held
+        AnsiString text;
+        text.SetLength(int(in.GetSize()));
+        if (text.Length() > 0)
+            in.ReadBuffer(text.Unique(), text.Length());
         TFileStream f(to, fmCreate);
         f.WriteBuffer(text.c_str(), text.Length() / 2);
         error = ERROR_DISK_FULL;
@@ -136,26 +162,34 @@ TEST_F(PageFixture, BackupKeepsThePreviousSaveAndANewFileGetsNone)
 
 TEST(nsRichEdit, ABackupThatCannotBeMadeLeavesTheOldOneAndSavesOnlyWhenTheUserSaysSo)
 {
+    enum TBefore
+    {
+        bkFile,   // an earlier backup
+        bkNone,   // none yet
+        bkFolder, // a folder has the backup's name
+    };
     struct Case
     {
         const char* name;
-        bool fullDisk;       // the copy fails part-way; otherwise the old backup is a folder
-        int answer;          // to the question
+        TBefore before;
+        int answer; // to the question
         bool saved;
     } cases[] = {
-        {"disk full, No", true, IDNO, false},
-        {"disk full, Enter (the default) or the close box", true, IDCANCEL, false},
-        {"disk full, Yes", true, IDYES, true},
-        {"backup name taken by a folder, No", false, IDNO, false},
-        {"backup name taken by a folder, Yes", false, IDYES, true},
+        {"disk full, No", bkFile, IDNO, false},
+        {"disk full, Enter (the default) or the close box", bkFile, IDCANCEL, false},
+        {"disk full, Yes", bkFile, IDYES, true},
+        {"disk full without an earlier backup, No", bkNone, IDNO, false},
+        {"disk full without an earlier backup, Yes", bkNone, IDYES, true},
+        {"backup name taken by a folder, No", bkFolder, IDNO, false},
+        {"backup name taken by a folder, Yes", bkFolder, IDYES, true},
     };
     for (const Case& c : cases)
     {
         TTempDir dir;
         AnsiString path = dir.Write("文書.txt", "old text of the file");
-        if (c.fullDisk)
+        if (c.before == bkFile)
             dir.Write("文書.txt.bak", "the previous backup");
-        else
+        else if (c.before == bkFolder)
             CreateDirectoryW(SjisToWide(dir / "文書.txt.bak").c_str(), nullptr);
         auto* page = Create<TFullDiskPage>(nullptr);
         page->BackupFile = true;
@@ -165,6 +199,7 @@ TEST(nsRichEdit, ABackupThatCannotBeMadeLeavesTheOldOneAndSavesOnlyWhenTheUserSa
         TBoxServices boxes;
         boxes.answer = c.answer;
         bool aborted = false;
+        THeldFile held(path); // so the backup is copied
         try
         {
             page->SaveToFile(path, TConvMode());
@@ -173,15 +208,16 @@ TEST(nsRichEdit, ABackupThatCannotBeMadeLeavesTheOldOneAndSavesOnlyWhenTheUserSa
         {
             aborted = true;
         }
+        held.Release();
         EXPECT_EQ(aborted, !c.saved) << c.name;
-        EXPECT_EQ(page->copies, c.fullDisk ? 1 : 0) << c.name;
+        EXPECT_EQ(page->copies, c.before == bkFolder ? 0 : 1) << c.name;
         ASSERT_EQ(boxes.boxes.size(), 1u) << c.name;
         EXPECT_EQ(boxes.flags[0] & MB_DEFBUTTON2, unsigned(MB_DEFBUTTON2)) << c.name;
-        EXPECT_NE(boxes.boxes[0].find(path.str() + ".bak]"), std::string::npos) << c.name;
-        if (c.fullDisk)
-        {
-            EXPECT_NE(boxes.boxes[0].find(SysErrorMessage(ERROR_DISK_FULL).str()), std::string::npos) << c.name;
-        }
+        // The box speaks of an earlier backup only when there is one.
+        const AnsiString reason = SysErrorMessage(c.before == bkFolder ? ERROR_ACCESS_DENIED : ERROR_DISK_FULL);
+        EXPECT_EQ(boxes.boxes[0], Format(c.before == bkFile ? msgBackupFailed : msgBackupFailedNoEarlier,
+                                         {path + ".bak", reason}).str())
+            << c.name;
         // The old backup is untouched and no partial copy is left behind.
         auto after = Listing(dir.Path());
         if (c.saved)
@@ -190,6 +226,129 @@ TEST(nsRichEdit, ABackupThatCannotBeMadeLeavesTheOldOneAndSavesOnlyWhenTheUserSa
         EXPECT_EQ(page->isEdited(), !c.saved) << c.name;
         delete page;
     }
+}
+
+namespace
+{
+// The backup's name is taken by a folder while the copy is made: the copy cannot be put in place.
+class TFolderAppearsPage : public nsRichEdit
+{
+public:
+    using nsRichEdit::nsRichEdit;
+
+protected:
+    bool CopyForBackup(const AnsiString& from, const AnsiString& to, unsigned long& error) override
+    {
+        CreateDirectoryW(SjisToWide(from + ".bak").c_str(), nullptr);
+        return nsRichEdit::CopyForBackup(from, to, error);
+    }
+};
+} // namespace
+
+TEST(nsRichEdit, ABackupThatCannotBePutInPlaceAfterTheSaveSaysWhetherAnEarlierOneWasReplaced)
+{
+    for (bool earlier : {true, false})
+    {
+        TTempDir dir;
+        AnsiString path = dir.Write("保存.txt", "before");
+        if (earlier)
+            dir.Write("保存.txt.bak", "earlier");
+        nsRichEdit* page = earlier ? Create<nsRichEdit>(nullptr) : Create<TFolderAppearsPage>(nullptr);
+        page->BackupFile = true;
+        page->SetText("after");
+        TBoxServices boxes;
+        {
+            // An earlier backup held open by another program cannot be replaced.
+            HANDLE held = earlier ? CreateFileW(SjisToWide(path + ".bak").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, 0, nullptr)
+                                  : INVALID_HANDLE_VALUE;
+            // Without an earlier backup the file is held, so that its backup is a copy, during
+            // which the folder appears.
+            THeldFile heldFile(earlier ? AnsiString() : path);
+            page->SaveToFile(path, TConvMode());
+            if (held != INVALID_HANDLE_VALUE)
+                CloseHandle(held);
+        }
+        EXPECT_EQ(Read(path), "after") << earlier;
+        ASSERT_EQ(boxes.boxes.size(), 1u) << earlier;
+        const std::string& box = boxes.boxes[0];
+        const std::string head = "ファイル[" + path.str() + "]は保存しましたが、バックアップファイル[" + path.str() +
+                                 ".bak]を" + (earlier ? "置き換えられませんでした" : "作成できませんでした");
+        EXPECT_EQ(box.rfind(head, 0), 0u) << box;
+        // The file it names last holds the text from before the save.
+        size_t open = box.rfind('['), close = box.rfind(']');
+        ASSERT_TRUE(open != std::string::npos && close > open) << box;
+        EXPECT_EQ(Read(box.substr(open + 1, close - open - 1).c_str()), "before") << box;
+        delete page;
+    }
+}
+
+// The file replaced by a save becomes its backup as it is, never copied: a disk on which no copy
+// fits still gets the backup, and asks nothing. Held by another program, the file is copied first
+// and written in place; taken between the look and the save, it is saved without a backup, as said.
+TEST(nsRichEdit, TheReplacedFileBecomesTheBackupWithoutACopyUnlessAnotherProgramHoldsIt)
+{
+    const struct
+    {
+        const char* name;
+        bool held;
+        bool earlier;
+    } cases[] = {{"free", false, false}, {"free, an earlier backup", false, true}, {"held", true, false},
+                 {"held, an earlier backup", true, true}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        AnsiString path = dir.Write("元.txt", "before");
+        if (c.earlier)
+            dir.Write("元.txt.bak", "earlier");
+        auto* page = Create<TFullDiskPage>(nullptr);
+        page->BackupFile = true;
+        page->SetText("after");
+        TBoxServices boxes;
+        boxes.answer = IDYES;
+        {
+            THeldFile held(c.held ? path : AnsiString());
+            page->SaveToFile(path, TConvMode());
+        }
+        EXPECT_EQ(page->copies, c.held ? 1 : 0);
+        std::map<std::string, std::string> expected{{"元.txt", "after"}, {"元.txt.bak", "before"}};
+        if (c.held) // the copy failed on the full disk and the user said to save anyway
+            expected["元.txt.bak"] = c.earlier ? "earlier" : "";
+        if (c.held && !c.earlier)
+            expected.erase("元.txt.bak");
+        EXPECT_EQ(Listing(dir.Path()), expected);
+        EXPECT_EQ(boxes.boxes.size(), c.held ? 1u : 0u);
+        delete page;
+    }
+    // Taken by another program after the look: saved in place, and the missing backup is told.
+    TTempDir dir;
+    AnsiString path = dir.Write("取.txt", "before");
+    struct TTakingWriter : TSaveWriter
+    {
+        AnsiString path;
+        std::unique_ptr<THeldFile> held;
+        bool Write(void* h, const void* data, unsigned long count, unsigned long& done) override
+        {
+            if (!held)
+                held = std::make_unique<THeldFile>(path);
+            return TSaveWriter::Write(h, data, count, done);
+        }
+    } writer;
+    writer.path = path;
+    auto* page = Create<nsRichEdit>(nullptr);
+    page->BackupFile = true;
+    page->SetText("after");
+    TBoxServices boxes;
+    TSaveWriter* previous = SetSaveWriter(&writer);
+    page->SaveToFile(path, TConvMode());
+    SetSaveWriter(previous);
+    writer.held.reset();
+    std::map<std::string, std::string> expected{{"取.txt", "after"}};
+    EXPECT_EQ(Listing(dir.Path()), expected);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0], Format(msgBackupNotMadeHeld, {path, path + ".bak"}).str());
+    delete page;
 }
 
 TEST(nsRichEdit, AFailedSaveLeavesTheFolderAsItWasAndASavedOneKeepsOnlyTheBackup)

@@ -2,7 +2,8 @@
 // pictures every second while characters are typed into its page, and the program prints how long
 // the window's thread spent on each tick, on taking each loaded picture, on each paint of the page,
 // and how late each typed character was handled.
-// Usage: rotation_bench [seconds]   (default 60; VN_ROTATION_SECONDS too)
+// Usage: rotation_bench [seconds]   (default 60; VN_ROTATION_SECONDS too; VN_ROTATION_DAMAGED=n adds n
+// damaged bitmaps)
 #include "BenchUtil.h"
 
 #include <algorithm>
@@ -83,6 +84,10 @@ AnsiString MakeFolder(const AnsiString& dir)
         for (const TCrafted& c : CraftedBitmaps())
             WriteBytes(dir + "\\crafted-" + IntToStr(n++) + ".bmp", Crafted(c));
     WriteBytes(at("cut.jpg"), ReadBytes(WriteJpeg(at("cut.jpg"), 640, 480, photo)).substr(0, 3000));
+    // VN_ROTATION_DAMAGED=n: n more damaged bitmaps, a folder that is mostly unreadable.
+    const char* damaged = std::getenv("VN_ROTATION_DAMAGED");
+    for (int i = 0, count = damaged ? std::atoi(damaged) : 0; i < count; ++i)
+        WriteBytes(dir + "\\damaged-" + IntToStr(i) + ".bmp", "BM damaged");
     WriteBytes(at("text.jpg"), "not a picture");
     return dir;
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Every bench in one table, what the user waits for beside its floor from the same run:
+# The benches that have a floor in one table, what the user waits for beside that floor from the
+# same run:
 #   bench/run_all.sh
 # Builds the bench programs, writes the text files, runs each case as a program of its own in one
 # Wine session (on a virtual display unless DISPLAY is set), then the bench scripts that print a

@@ -414,7 +414,7 @@ bool TAFDocument::FoldTake(int row, int through, int delta)
     for (int at = f.First + int(f.Rows.size()) + f.Delta; at < through; ++at)
     {
         f.Rows.push_back(FLines->Get(at));
-        TAttrListItem rec = *FAttrs->GetItem(at);
+        TAttrListItem rec = FAttrs->Peek(at);
         rec.ColAttr = nullptr;
         f.Attrs.push_back(rec);
     }
@@ -753,7 +753,7 @@ void TAFDocument::RefoldParagraphs()
             startNew = isCrLine(i);
             if (startNew || i == n - 1)
             {
-                TAttrListItem rec = *FAttrs->GetItem(first);
+                TAttrListItem rec = FAttrs->Peek(first);
                 rec.ColAttr = nullptr;
                 rec.Dirty = true;
                 if (para.IsEmpty())

@@ -142,7 +142,8 @@ public:
             }
             if (slot == memo.From && memo.To)
             {
-                PutShared(i, memo.To);
+                if (memo.To != slot) // a run the change left alike keeps its slots
+                    PutShared(i, memo.To);
                 continue;
             }
             TAttrListItem copy = *Record(slot);

@@ -36,6 +36,8 @@ void TCustomAFEdit::SetDefWrapPos(int wrapPos)
 {
     wrapPos = std::clamp(wrapPos, 10, kNoWrap);
     int old = FDefWrapPos;
+    if (wrapPos == old)
+        return; // set again on every page switch: no walk over every row for nothing
     AttrList()->ChangeEach(
         [&](TAttrListItem& rec)
         {

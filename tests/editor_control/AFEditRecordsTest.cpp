@@ -220,10 +220,24 @@ TEST(AttrList, AlikeRowsShareARecordAndEveryChangeKeepsThePlainModel)
             }
             case 9:
             {
-                auto swap = [](int wrap) { return wrap == 60 ? 72 : wrap == 72 ? 60 : wrap; };
-                list.ChangeEach([&](TAttrListItem& r) { r.WrapPos = uint16_t(swap(r.WrapPos)); });
+                if (rng() % 2)
+                {
+                    auto swap = [](int wrap) { return wrap == 60 ? 72 : wrap == 72 ? 60 : wrap; };
+                    list.ChangeEach([&](TAttrListItem& r) { r.WrapPos = uint16_t(swap(r.WrapPos)); });
+                    for (TRow& m : model)
+                        m.Wrap = swap(m.Wrap);
+                    break;
+                }
+                // A change most rows come through alike, as a colour set again does.
+                list.ChangeEach(
+                    [&](TAttrListItem& r)
+                    {
+                        if (r.Indent == 4)
+                            r.Dirty = true;
+                    });
                 for (TRow& m : model)
-                    m.Wrap = swap(m.Wrap);
+                    if (!m.Empty && m.Indent == 4)
+                        m.Dirty = true;
                 break;
             }
             case 10:

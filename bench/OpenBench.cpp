@@ -1,19 +1,16 @@
-// Opening a file as the user does: File > Open's call into the shown main
-// window, the editor page filled and its first screen painted, beside a floor
-// in the same process (the two take turns, run by run), and the most memory the
-// open took.
-//   open_bench make-text FILE MB    Shift-JIS text of MB megabytes (lines of 0
-//   to ~200 bytes) open_bench make-short FILE MB   lines of 0 to 9 bytes: about
-//   16 M lines per 100 MB open_bench make-ends FILE MB    nothing but LF line
-//   ends: a row per byte open_bench open FILE fold|nofold RUNS [TIME MEMORY]
-//   opens FILE RUNS times with wrapping at 60
-//                                   or off; TIME is the target of now / floor,
-//                                   MEMORY that of the peak / the file's size
-//                                   (0 or left out: none)
-// The peak is that of the first open, taken before the floor ever runs; the
-// process starts with the main window shown and its untitled page. Each figure
-// is printed as a table row ("@row", see BenchUtil.h) and a line "@
-// name=value..." for scripts; lines starting with '#' are remarks.
+// Opening a file as the user does: File > Open's call into the shown main window, the editor page
+// filled and its first screen painted, beside a floor in the same process (the two take turns, run
+// by run), and the most memory the open took.
+//   open_bench make-text FILE MB    Shift-JIS text of MB megabytes (lines of 0 to ~200 bytes)
+//   open_bench make-short FILE MB   lines of 0 to 9 bytes: about 16 M lines per 100 MB
+//   open_bench make-ends FILE MB    nothing but LF line ends: a row per byte
+//   open_bench open FILE fold|nofold RUNS [TIME MEMORY]
+//                                   opens FILE RUNS times with wrapping at 60 or off; TIME is the
+//                                   target of now / floor, MEMORY that of the peak / the file's
+//                                   size (0 or left out: none)
+// The peak is that of the first open, taken before the floor ever runs; the process starts with the
+// main window shown and its untitled page. Each figure is printed as a table row ("@row", see
+// BenchUtil.h) and a line "@ name=value..." for scripts; lines starting with '#' are remarks.
 #include "BenchUtil.h"
 #include "OpenFloor.h"
 
@@ -74,8 +71,8 @@ std::string ShortLines()
 
 std::string LineEnds() { return std::string(65536, '\n'); }
 
-// Until the screen shows the pages as they now are: messages handled, the
-// drawing threads idle, nothing left to paint.
+// Until the screen shows the pages as they now are: messages handled, the drawing threads idle,
+// nothing left to paint.
 void Settle()
 {
     for (;;)
@@ -107,8 +104,7 @@ void FloorShow(const TFloorDoc& doc)
     GdiFlush();
 }
 
-// The open dialog answers with the file; a message box is printed and answered
-// with its default.
+// The open dialog answers with the file; a message box is printed and answered with its default.
 class TBenchServices : public TPlatformServices
 {
 public:
@@ -194,12 +190,10 @@ int Open(const char* path, bool fold, int runs, double timeTarget, double memory
         floorBest = i == 0 || fms < floorBest ? fms : floorBest;
         std::printf("# run %d: open %.0f ms, floor %.0f ms, %.2fx\n", i + 1, ms, fms, ms / fms);
     }
-    // The text the rows hold: the file less one byte of each CR LF (a row keeps
-    // its CR).
+    // The text the rows hold: the file less one byte of each CR LF (a row keeps its CR).
     const double beside = rows > 0 ? (peak - double(before) - fileMb) * double(kMb) / double(rows) : 0;
-    std::printf("@ ms=%.1f floor=%.1f peak=%.0f base=%zu rows=%d floorrows=%zu "
-                "file=%.0f beside=%.1f\n",
-                best, floorBest, peak, before, rows, floorRows, fileMb, beside);
+    std::printf("@ ms=%.1f floor=%.1f peak=%.0f base=%zu rows=%d floorrows=%zu file=%.0f beside=%.1f\n", best,
+                floorBest, peak, before, rows, floorRows, fileMb, beside);
 
     const char* name = std::strrchr(path, '\\') ? std::strrchr(path, '\\') + 1 : path;
     char work[160], now[160], floor[96];
@@ -213,13 +207,17 @@ int Open(const char* path, bool fold, int runs, double timeTarget, double memory
                   double(before));
     std::snprintf(floor, sizeof floor, "%.0f MB (the file)", fileMb);
     PrintMemoryRow(work, now, floor, peak / fileMb, memoryTarget);
+    // A row's cost beside its text against the floor's record; at most 32 bytes, four of its 8.
+    std::snprintf(work, sizeof work, "memory a row beside its text opening %s, %s", name,
+                  fold ? "folding at 60" : "no folding");
+    std::snprintf(now, sizeof now, "%.1f bytes", beside);
+    PrintMemoryRow(work, now, "8 bytes (the floor's record a line)", beside / 8, 4);
     return 0;
 }
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: open_bench make-text|make-short|make-ends FILE "
-                         "MB | open FILE fold|nofold RUNS"
+    std::fprintf(stderr, "usage: open_bench make-text|make-short|make-ends FILE MB | open FILE fold|nofold RUNS"
                          " [TIME MEMORY]\n");
     return 2;
 }

@@ -1,6 +1,6 @@
-// The floor of opening a text: ReadFile in large blocks that stay as the text's
-// storage, lines split at LF (a CR before it dropped) and one small record per
-// line. What opening a file cannot do with less.
+// The floor of opening a text: ReadFile in large blocks that stay as the text's storage, lines split
+// at LF (a CR before it dropped) and one small record per line. What opening a file cannot do with
+// less.
 #pragma once
 
 #include <windows.h>
@@ -43,8 +43,7 @@ private:
     size_t rows_ = 0;
 };
 
-// Reads in 4 MB blocks; a line that runs past a block is carried to the front
-// of the next one.
+// Reads in 4 MB blocks; a line that runs past a block is carried to the front of the next one.
 inline bool FloorLoad(const std::wstring& path, TFloorDoc& doc)
 {
     constexpr size_t kBlock = 4 * 1024 * 1024;

@@ -194,12 +194,11 @@ public:
     // Cuts every paragraph anew at its wrap position in one pass (no undo records; column lists
     // and block attributes are dropped). The text stays byte for byte.
     void RefoldParagraphs();
-    // Appends a loaded paragraph folded at its wrap position (used while loading). mayHoldTab false:
-    // the text is known to hold no tab.
+    // Appends a loaded paragraph folded at its wrap position (used while loading).
     void FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs, const AnsiString& text,
                            const TAttrListItem& attr);
     void FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>& attrs, std::string_view text,
-                           const TAttrListItem& attr, bool mayHoldTab = true);
+                           const TAttrListItem& attr);
 
     // ---- reading and writing ----
     // Builds the rows and records of a text or raw stream into lines and records, leaving the

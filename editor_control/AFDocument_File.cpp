@@ -73,10 +73,10 @@ TLineReader::TLineReader(TStream* stream) : stream_(stream), start_(stream->GetP
 namespace
 {
 // Where the first CR, LF or NUL of b[i..end) is, or end: four bytes at a time. All three are below
-// 14, so one test passes most words; a tab fails it, and sets tab (as may a tab just past the line
-// end). In a word that holds one, the lowest byte flagged is the first match (a borrow only runs on
-// from a byte that matched), so short lines need no byte-by-byte look.
-size_t FindLineEnd(const char* b, size_t i, size_t end, bool& tab)
+// 14, so one test passes most words; a tab fails it. In a word that holds one, the lowest byte
+// flagged is the first match (a borrow only runs on from a byte that matched), so short lines
+// need no byte-by-byte look.
+size_t FindLineEnd(const char* b, size_t i, size_t end)
 {
     static_assert(std::endian::native == std::endian::little);
     auto hasZero = [](uint32_t x) { return (x - 0x01010101u) & ~x & 0x80808080u; };
@@ -86,16 +86,13 @@ size_t FindLineEnd(const char* b, size_t i, size_t end, bool& tab)
         std::memcpy(&w, b + i, 4);
         if ((w - 0x0E0E0E0Eu) & ~w & 0x80808080u)
         {
-            if (hasZero(w ^ 0x09090909u))
-                tab = true;
             const uint32_t m = hasZero(w) | hasZero(w ^ 0x0D0D0D0Du) | hasZero(w ^ 0x0A0A0A0Au);
             if (m)
                 return i + size_t(std::countr_zero(m) >> 3);
         }
     }
-    for (; i < end && b[i] != '\r' && b[i] != '\n' && b[i] != '\0'; ++i)
-        if (b[i] == '\t')
-            tab = true;
+    while (i < end && b[i] != '\r' && b[i] != '\n' && b[i] != '\0')
+        ++i;
     return i;
 }
 } // namespace
@@ -121,7 +118,7 @@ bool TLineReader::Next(std::string_view& line)
         // The search resumes where the last one stopped: a line longer than a block is not
         // looked at again after each refill.
         char* b = buf_.data();
-        const size_t i = FindLineEnd(b, scan_, end_, tab_);
+        const size_t i = FindLineEnd(b, scan_, end_);
         scanned_ += int64_t(i - scan_);
         scan_ = i;
         if (i < end_ && b[i] == '\0')
@@ -148,8 +145,6 @@ bool TLineReader::Next(std::string_view& line)
             if (next < end_ && b[next] == partner)
                 ++next;
             pos_ = scan_ = next;
-            lineTab_ = tab_;
-            tab_ = false;
             return true;
         }
         if (Fill())
@@ -158,8 +153,6 @@ bool TLineReader::Next(std::string_view& line)
             return false;
         line = std::string_view(buf_.data() + pos_, end_ - pos_);
         pos_ = scan_ = end_;
-        lineTab_ = tab_;
-        tab_ = false;
         return true;
     }
 }
@@ -340,7 +333,7 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
                     }
                 }
                 if (fold)
-                    FoldParagraphInto(rows, attrs, line, rec, reader.LineMayHoldTab());
+                    FoldParagraphInto(rows, attrs, line, rec);
                 else
                 {
                     // A line longer than a row holds is kept as pieces, never splitting a character.

@@ -154,7 +154,7 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
 }
 
 void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>& attrs, std::string_view text,
-                                      const TAttrListItem& attr, bool mayHoldTab)
+                                      const TAttrListItem& attr)
 {
     const char* base = text.data();
     const int total = int(text.size());
@@ -181,7 +181,7 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
         return;
     }
     const bool narrow = int64_t(indent) + total < wrap;
-    const char* narrowTab = narrow && mayHoldTab ? FindTab(base, size_t(total)) : nullptr;
+    const char* narrowTab = narrow ? FindTab(base, size_t(total)) : nullptr;
     if (narrow && !narrowTab)
     {
         emit(0, total);
@@ -207,8 +207,8 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
     // the bytes between would be looked at again for each piece.
     struct TTabFinder
     {
-        const char* at = nullptr; // the first tab at or past clear, once found
-        const char* clear;        // no tab from the current piece up to here
+        const char* at = nullptr;    // the first tab at or past clear, once found
+        const char* clear = nullptr; // no tab from the current piece up to here
         const char* In(const char* from, const char* end)
         {
             if (at && at < from)
@@ -221,7 +221,7 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
             }
             return at && at < end ? at : nullptr;
         }
-    } nextTab{nullptr, mayHoldTab ? base : base + total};
+    } nextTab;
     // Without a word-break handler a decision reads the display form where it was built.
     const bool direct = FHost == &FNoHost || FHost->DocRowHooksIdle();
     for (;;)

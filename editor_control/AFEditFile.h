@@ -24,9 +24,6 @@ public:
     // The same, as a view of the reader's buffer valid until the next call.
     bool Next(std::string_view& line);
 
-    // False when the line last read holds no tab (true may still mean none): the line-end search
-    // looks at every byte already, a later look for tabs need not.
-    bool LineMayHoldTab() const { return lineTab_; }
     bool Truncated() const { return stopped_; }
     int64_t NulOffset() const { return nulOffset_; }
     // Bytes the line-end search has looked at so far.
@@ -47,8 +44,6 @@ private:
     bool stopped_ = false;
     int64_t nulOffset_ = -1;
     int64_t scanned_ = 0;
-    bool tab_ = false;     // a tab may be in pos_..scan_
-    bool lineTab_ = false; // one may be in the line last read
 };
 
 // The writes of a save go through this, so a test can run a disk full part-way or fail writes.

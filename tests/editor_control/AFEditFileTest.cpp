@@ -654,66 +654,6 @@ TEST(AFEditFile, TheLineReaderLooksAtEveryByteOnceWhateverTheShapeOfTheFile)
     }
 }
 
-// The reader tells of every line that holds a tab, wherever it stands against the four-byte steps
-// of its search, the line ends and the blocks read; a line without one, with none just past its
-// end, is told to hold none.
-TEST(AFEditFile, TheLineReaderTellsOfEveryLineThatHoldsATab)
-{
-    std::vector<std::string> lines;
-    for (int len = 0; len < 12; ++len)
-        for (int at = -1; at < len; ++at)
-        {
-            std::string l(size_t(len), 'k');
-            if (at >= 0)
-                l[size_t(at)] = '\t';
-            lines.push_back(l);
-        }
-    // Long lines with a tab about the end of the first block read, and one the partner of a line
-    // end waits for.
-    for (int at : {65530, 65535, 65536, 65537, 131071})
-    {
-        std::string l(140000, 'q');
-        l[size_t(at)] = '\t';
-        lines.push_back(l);
-    }
-    lines.push_back(std::string(65535, 'r'));
-    for (const char* end : {"\r\n", "\n", "\r"})
-    {
-        SCOPED_TRACE(std::string("line ends ") + (end[0] == '\n' ? "LF" : end[1] ? "CR LF" : "CR"));
-        std::string text;
-        std::vector<size_t> ends; // where each line's end stands in the text
-        for (const std::string& l : lines)
-        {
-            text += l;
-            ends.push_back(text.size());
-            text += end;
-        }
-        text += "last\t";
-        lines.push_back("last\t");
-        ends.push_back(text.size());
-        TStringStream stream(AnsiString(text.data(), int(text.size())));
-        TLineReader reader(&stream);
-        std::string_view line;
-        for (size_t i = 0; i < lines.size(); ++i)
-        {
-            ASSERT_TRUE(reader.Next(line)) << i;
-            const bool tab = lines[i].find('\t') != std::string::npos;
-            // The search's last step may take in three bytes past the line end.
-            const bool tabNear = text.substr(ends[i], 4).find('\t') != std::string::npos;
-            if (tab)
-            {
-                ASSERT_TRUE(reader.LineMayHoldTab()) << "line " << i;
-            }
-            else if (!tabNear)
-            {
-                ASSERT_FALSE(reader.LineMayHoldTab()) << "line " << i;
-            }
-        }
-        EXPECT_FALSE(reader.Next(line));
-        lines.pop_back();
-    }
-}
-
 namespace
 {
 struct TEditorState

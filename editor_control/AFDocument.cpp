@@ -104,7 +104,7 @@ AnsiString TAFDocument::TabExpand(const AnsiString& s, bool toSpaces) const
 TPoint TAFDocument::DspPos(const TPoint& logical)
 {
     AnsiString line = GetLine(logical.y);
-    int indent = logical.y >= 0 && logical.y < GetLinesCount() ? int(FAttrs->GetItem(logical.y)->Indent) : 0;
+    int indent = logical.y >= 0 && logical.y < GetLinesCount() ? int(FAttrs->Peek(logical.y).Indent) : 0;
     int count = std::clamp(logical.x, 0, line.Length());
     std::string out;
     AppendTabExpansion(out, line.c_str(), count, FTabSize, false);
@@ -114,7 +114,7 @@ TPoint TAFDocument::DspPos(const TPoint& logical)
 int TAFDocument::LogicalPos(const TPoint& display)
 {
     int row = display.y;
-    int indent = row >= 0 && row < GetLinesCount() ? int(FAttrs->GetItem(row)->Indent) : 0;
+    int indent = row >= 0 && row < GetLinesCount() ? int(FAttrs->Peek(row).Indent) : 0;
     if (display.x < indent)
         return display.x - indent;
     // Walks the stored text: a 0x0B byte of the text is a character, not tab fill.
@@ -146,6 +146,8 @@ void TAFDocument::ColAttrFree(int row)
 {
     if (row < 0 || row >= FAttrs->GetCount())
         return;
+    if (!FAttrs->Peek(row).ColAttr)
+        return; // nothing to free, and a shared record stays shared
     TAttrListItem* rec = FAttrs->GetItem(row);
     delete rec->ColAttr;
     rec->ColAttr = nullptr;
@@ -211,7 +213,7 @@ void TAFDocument::ApplyLineChange(int row, const AnsiString& text)
     TAttrListItem after;
     if (!folding)
     {
-        TAttrListItem before = *FAttrs->GetItem(row);
+        TAttrListItem before = FAttrs->Peek(row);
         before.ColAttr = nullptr;
         after = before;
         after.Dirty = true;
@@ -219,11 +221,11 @@ void TAFDocument::ApplyLineChange(int row, const AnsiString& text)
     }
     FLines->Put(row, text);
     NoteLineWidth(text.Length());
-    FAttrs->GetItem(row)->Dirty = true;
+    FAttrs->SetDirty(row, true);
     // A re-fold takes the row as it finally stands.
     if (FHost->DocChanged() && !folding)
     {
-        TAttrListItem now = *FAttrs->GetItem(row);
+        TAttrListItem now = FAttrs->Peek(row);
         now.ColAttr = nullptr;
         FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, text, FLines->Get(row), after, now);
     }
@@ -252,7 +254,7 @@ void TAFDocument::DeleteRowsAt(int first, int count, bool lastFirst)
     {
         int row = lastFirst ? first + count - 1 - k : first + k;
         FHost->DocLineDeleting(lastFirst ? row : first);
-        TAttrListItem before = *FAttrs->GetItem(row);
+        TAttrListItem before = FAttrs->Peek(row);
         before.ColAttr = nullptr;
         FUndo->Push(FUndoGroupId, lastFirst ? row : first, 0, FCaret, acDelete, FLines->Get(row), AnsiString(),
                     before, TAttrListItem());
@@ -292,7 +294,7 @@ void TAFDocument::DelLineP(int row)
     if (row < 0 || row >= n)
         return; // refused: there is no such row
     FHost->DocLineDeleting(row);
-    TAttrListItem before = *FAttrs->GetItem(row);
+    TAttrListItem before = FAttrs->Peek(row);
     before.ColAttr = nullptr;
     const bool folding = FoldTake(row, row + 1, -1);
     if (!folding)
@@ -344,19 +346,16 @@ void TAFDocument::InsertRowsAt(int row, const std::vector<AnsiString>& texts,
     FLines->EndUpdate();
     if (FAttrs->GetCount() > old)
         FAttrs->SetCount(old); // records past the end are stale
-    FAttrs->TList::SetCount(old + n);
-    for (int j = old - 1; j >= row; --j)
-    {
-        FAttrs->Put(j + n, FAttrs->Get(j));
-        FAttrs->GetItem(j + n)->Dirty = true;
-    }
+    FAttrs->SetCount(std::max(FAttrs->GetCount(), row));
+    FAttrs->InsertEmpty(row, n);
+    for (int j = row + n; j < old + n; ++j)
+        FAttrs->SetDirty(j, true);
     for (int i = 0; i < n; ++i)
     {
-        FAttrs->Put(row + i, nullptr);
         TAttrListItem rec = attrs[size_t(i)];
         rec.ColAttr = nullptr;
         rec.Dirty = true;
-        FAttrs->SetItem(row + i, &rec);
+        FAttrs->Store(row + i, rec);
         NoteLineWidth(texts[size_t(i)].Length());
         FUndo->Push(FUndoGroupId, row + i, 0, FCaret, acInsert, AnsiString(), texts[size_t(i)], TAttrListItem(), rec);
     }
@@ -460,7 +459,7 @@ void TAFDocument::SwapBlock(TUndoBuffItem& rec)
     for (int i = 0; i < now; ++i)
     {
         rows.push_back(FLines->Get(at + i));
-        TAttrListItem rec2 = *FAttrs->GetItem(at + i);
+        TAttrListItem rec2 = FAttrs->Peek(at + i);
         rec2.ColAttr = nullptr;
         attrs.push_back(rec2);
     }

@@ -82,7 +82,7 @@ void TAFDocument::ColAttrEdit(int row, int col, int len, TEditMode mode)
 {
     if (row < 0 || row >= GetLinesCount() || len <= 0)
         return;
-    TColAttrList* list = FAttrs->GetItem(row)->ColAttr;
+    TColAttrList* list = FAttrs->Peek(row).ColAttr;
     if (!list)
         return;
     int count = list->GetCount();
@@ -113,8 +113,8 @@ void TAFDocument::ColAttrBlockEdit(int source, int dest, int len, TEditMode mode
     if ((mode != emInsert && mode != emAdd) || len <= 0 || source == dest || source < 0 || source >= rows ||
         dest < 0 || dest >= rows)
         return;
-    TColAttrList* src = FAttrs->GetItem(source)->ColAttr;
-    TColAttrList* dst = FAttrs->GetItem(dest)->ColAttr;
+    TColAttrList* src = FAttrs->Peek(source).ColAttr;
+    TColAttrList* dst = FAttrs->Peek(dest).ColAttr;
     if (!src && !dst)
         return;
     if (src)
@@ -156,7 +156,7 @@ void MarkRows(TAFDocument& edit, int from, int to)
 {
     int last = std::min(std::max(from, to), edit.GetLinesCount() - 1);
     for (int r = std::max(0, std::min(from, to)); r <= last; ++r)
-        edit.Attrs()->GetItem(r)->Dirty = true;
+        edit.Attrs()->SetDirty(r, true);
 }
 
 // Removing a block repaints the rows it covered first.

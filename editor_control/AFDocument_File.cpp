@@ -371,7 +371,7 @@ void TAFDocument::ReadRows(TStream* stream, TConvMode modes, TStringList& lineLi
         int n = lines->GetCount();
         if (n == 0 || (lines->Get(n - 1).Length() > 0 && lines->Get(n - 1)[lines->Get(n - 1).Length()] == '\r'))
         {
-            TAttrListItem rec = n == 0 ? def : *records->GetItem(n - 1);
+            TAttrListItem rec = n == 0 ? def : records->Peek(n - 1);
             rec.Indent = 0;
             rec.ColAttr = nullptr;
             rec.Dirty = true;
@@ -409,7 +409,7 @@ void TAFDocument::WriteRows(TStream* stream, TConvMode modes)
         }
         bool endsParagraph = row.Length() > 0 && row.c_str()[row.Length() - 1] == '\r';
         piece.clear();
-        int indent = FAttrs->GetItem(i)->Indent;
+        int indent = FAttrs->Peek(i).Indent;
         if (indent > 0 && (modes.Contains(cmFoldToCr) || previousEnded))
         {
             if (modes.Contains(cmIndentToTab))
@@ -441,7 +441,7 @@ void TAFDocument::WriteRows(TStream* stream, TConvMode modes)
         std::string block;
         for (int i = 0; i < n; ++i)
         {
-            FAttrs->GetItem(i)->ToImage(image);
+            FAttrs->Peek(i).ToImage(image);
             block.append(reinterpret_cast<const char*>(image), kAttrImageSize);
             if (block.size() >= (1u << 20))
             {

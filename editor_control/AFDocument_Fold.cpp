@@ -172,7 +172,14 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
     };
 
     // A piece narrower than the wrap, without a tab, is one row as it stands: every decision would
-    // find the break past its end.
+    // find the break past its end. So is one that stays narrower with every byte a tab's width
+    // (no wrap, the usual lines): its tabs need no look.
+    const int tab = std::max(1, FTabSize);
+    if (int64_t(indent) + int64_t(total) * tab < wrap)
+    {
+        emit(0, total);
+        return;
+    }
     const bool narrow = int64_t(indent) + total < wrap;
     const char* narrowTab = narrow ? FindTab(base, size_t(total)) : nullptr;
     if (narrow && !narrowTab)
@@ -182,7 +189,6 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
     }
 
     int off = 0;
-    const int tab = std::max(1, FTabSize);
     const int tabMask = (tab & (tab - 1)) == 0 ? tab - 1 : 0; // the usual sizes need no division
     // One buffer for every piece's display form, and where its tabs went, to find the byte a
     // display column shows; kept for the next paragraph unless a word-break handler folds another
@@ -197,6 +203,25 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
     scratch.busy = true;
     AnsiString& D = scratch.display;
     std::vector<TPieceTab>& tabs = scratch.tabs;
+    // Where the next tab is, found once: a piece's reach runs past the next piece's start, and
+    // the bytes between would be looked at again for each piece.
+    struct TTabFinder
+    {
+        const char* at = nullptr;    // the first tab at or past clear, once found
+        const char* clear = nullptr; // no tab from the current piece up to here
+        const char* In(const char* from, const char* end)
+        {
+            if (at && at < from)
+                at = nullptr; // passed
+            if (!at && std::max(from, clear) < end)
+            {
+                const char* look = std::max(from, clear);
+                at = FindTab(look, size_t(end - look));
+                clear = at ? at : end;
+            }
+            return at && at < end ? at : nullptr;
+        }
+    } nextTab;
     // Without a word-break handler a decision reads the display form where it was built.
     const bool direct = FHost == &FNoHost || FHost->DocRowHooksIdle();
     for (;;)
@@ -219,7 +244,7 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
         // A narrow piece's first tab is known already: the reach of a decision covers it whole.
         const char* firstTab = indent > 0         ? nullptr
                                : narrow && off == 0 ? narrowTab
-                                                    : FindTab(s, size_t(std::min(restLen, limit + 1)));
+                                                    : nextTab.In(s, s + std::min(restLen, limit + 1));
         const bool plain = indent == 0 && !firstTab;
         if (plain)
         {
@@ -414,7 +439,7 @@ bool TAFDocument::FoldTake(int row, int through, int delta)
     for (int at = f.First + int(f.Rows.size()) + f.Delta; at < through; ++at)
     {
         f.Rows.push_back(FLines->Get(at));
-        TAttrListItem rec = *FAttrs->GetItem(at);
+        TAttrListItem rec = FAttrs->Peek(at);
         rec.ColAttr = nullptr;
         f.Attrs.push_back(rec);
     }
@@ -753,7 +778,7 @@ void TAFDocument::RefoldParagraphs()
             startNew = isCrLine(i);
             if (startNew || i == n - 1)
             {
-                TAttrListItem rec = *FAttrs->GetItem(first);
+                TAttrListItem rec = FAttrs->Peek(first);
                 rec.ColAttr = nullptr;
                 rec.Dirty = true;
                 if (para.IsEmpty())

@@ -19,7 +19,7 @@ const char* const kDependenceChar =
 
 AnsiString TCustomAFEdit::DisplayText(int row)
 {
-    int indent = row >= 0 && row < GetLinesCount() ? std::max<int>(0, AttrList()->GetItem(row)->Indent) : 0;
+    int indent = row >= 0 && row < GetLinesCount() ? std::max<int>(0, AttrList()->Peek(row).Indent) : 0;
     return AnsiString::StringOfChar(' ', indent) + TabExpand(GetLine(row), false);
 }
 
@@ -90,7 +90,7 @@ void TCustomAFEdit::MarkDirtyFrom(int row)
     // marking stops below the view: an edit costs the rows shown, not the rows below it.
     const int last = std::min(GetLinesCount(), FTopLine + VisibleRows() + 2);
     for (int i = std::max(std::max(0, row), FTopLine); i < last; ++i)
-        AttrList()->GetItem(i)->Dirty = true;
+        AttrList()->SetDirty(i, true);
 }
 
 void TCustomAFEdit::RefoldParagraphs()

@@ -213,8 +213,13 @@ public:
     AnsiString GetLine(int row) const { return FDoc->GetLine(row); }
     void SetLine(int row, const AnsiString& text) { LineChange(row, text, true); }
     bool isCrLine(int row) const { return FDoc->isCrLine(row); }
+    // The row's own record, to be written to (reading one gives the row a record of its own: read
+    // with RowIndent, RowWrapPos or AttrList()->Peek instead).
     TAttrListItem* GetLinesAttr(int row) { return FDoc->Attrs()->GetItem(row); }
-    int GetWrapPos(int row) { return FDoc->Attrs()->GetItem(row)->WrapPos; }
+    // Wrap position of a row; DefWrapPos past the text, so reading never adds records.
+    int RowWrapPos(int row) const;
+    int RowIndent(int row) const;
+    int GetWrapPos(int row) { return FDoc->Attrs()->Peek(row).WrapPos; }
     void SetWrapPos(int row, int wrapPos) { FDoc->SetWrapPos(row, wrapPos); }
     TColAttrList* GetColAttrs(int row) { return FDoc->GetColAttrs(row); }
     void ColAttrFree(int row) { FDoc->ColAttrFree(row); }
@@ -482,9 +487,6 @@ protected:
     bool CaretOnDoubleByte();
     // Edit rectangle right and bottom from the client area.
     void SyncEditRect();
-    // Wrap position of a row; DefWrapPos past the text, so reading never adds records.
-    int RowWrapPos(int row) const;
-    int RowIndent(int row) const;
     // Full repaint now (invalidate and update).
     void RepaintNow();
     void StoreVertPos(int pos);

@@ -86,18 +86,37 @@ public:
 };
 
 // One line record per display row; index = row. Every slot owns its record and that record's
-// column list, so no two rows ever share a column list.
+// column list, so no two rows ever share a column list. Rows whose records are alike and hold
+// neither a column list nor a string share one record (a big text's rows mostly do): a row gets a
+// record of its own once it is written to through GetItem. Records are made and freed on the
+// thread of the window only.
 class TAttrList : public TList
 {
 public:
     ~TAttrList() override;
-    // Never null: grows the list to i + 1 and fills an empty slot with an all-zero record.
+    // Never null: grows the list to i + 1 and fills an empty slot with an all-zero record; the
+    // record is the row's own, to be written to.
     TAttrListItem* GetItem(int i);
-    // Stores a copy at row i. The column list is deep-copied (or kept when it already is the
-    // slot's own), and the list the slot held before is freed.
+    // The record of row i for reading, or null for an empty slot; i out of range raises as TList.
+    const TAttrListItem* Get(int i) const;
+    // The record of row i for reading, never null: an all-zero record for an empty slot or a row
+    // past the end, which this does not add. Valid until the list changes.
+    const TAttrListItem& Peek(int i) const;
+    void Put(int i, void* item) = delete; // slots are the list's own
+    // Stores a copy at row i (growing the list to hold it). The column list is deep-copied (or
+    // kept when it already is the slot's own), and the list the slot held before is freed. A
+    // record the row already has of its own keeps its place.
     void SetItem(int i, const TAttrListItem* item);
+    // As SetItem, but the row may come to share its record: what GetItem gave for row i before
+    // is no longer the row's.
+    void Store(int i, const TAttrListItem& item);
+    // Sets row i's repaint flag (growing the list as GetItem does) without giving the row a
+    // record of its own.
+    void SetDirty(int i, bool dirty);
     int Add(const TAttrListItem& item);
     void Insert(int i, const TAttrListItem& item);
+    // Inserts count empty slots at i (at most the count), the slots below moving once.
+    void InsertEmpty(int i, int count);
     void Delete(int i);
     // Frees the records of slots first .. first + count - 1 (those that exist) and moves the slots
     // below up once.
@@ -113,6 +132,33 @@ public:
     // A record as the list makes them (its column list is deep-copied), and its freeing.
     static TAttrListItem* NewCopy(const TAttrListItem& item);
     static void Free(TAttrListItem* item);
+    // Every record that exists, changed by change (a callable taking a TAttrListItem&); rows that
+    // shared a record and still are alike keep sharing one.
+    template <class F>
+    void ChangeEach(F change)
+    {
+        TChangeMemo memo;
+        for (int i = 0; i < GetCount(); ++i)
+        {
+            void* slot = TList::Get(i);
+            if (!slot)
+                continue;
+            if (!IsShared(slot))
+            {
+                change(*Record(slot));
+                continue;
+            }
+            if (slot == memo.From && memo.To)
+            {
+                if (memo.To != slot) // a run the change left alike keeps its slots
+                    PutShared(i, memo.To);
+                continue;
+            }
+            TAttrListItem copy = *Record(slot);
+            change(copy);
+            Replace(i, copy, memo);
+        }
+    }
 
     void loadFromFile(const AnsiString& path);
     void loadFromStream(TStream* stream);
@@ -121,6 +167,29 @@ public:
     // records stay on their rows.
     void SaveToStream(TStream* stream);
 
+private:
+    struct TChangeMemo
+    {
+        void* From = nullptr;
+        void* To = nullptr;
+    };
+    static bool IsShared(const void* slot) { return (reinterpret_cast<uintptr_t>(slot) & 1) != 0; }
+    static TAttrListItem* Record(void* slot)
+    {
+        return reinterpret_cast<TAttrListItem*>(reinterpret_cast<uintptr_t>(slot) & ~uintptr_t(1));
+    }
+    static bool Sharable(const TAttrListItem& item) { return !item.ColAttr && item.Str.IsEmpty(); }
+    // A held shared record alike item (its slot value); Drop lets go of one hold.
+    static void* Share(const TAttrListItem& item);
+    static void Drop(void* slot) noexcept;
+    // Slot i takes a hold on the shared record to and lets go of what it held.
+    void PutShared(int i, void* to);
+    // Slot i, which shares memo.From, gets a copy of item (shared when it can be); memo notes
+    // what the next row alike gets.
+    void Replace(int i, const TAttrListItem& item, TChangeMemo& memo);
+    // A slot value for a copy of item: shared when it can be, else a record of its own.
+    static void* MakeSlot(const TAttrListItem& item);
+    static void FreeSlot(void* slot) noexcept;
 };
 
 using TBlkAttrDeleteEvent = Closure<void(TObject* sender, int startRow, int endRow)>;

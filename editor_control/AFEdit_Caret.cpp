@@ -63,7 +63,7 @@ struct TRowCells
 void LoadRowCells(TRowCells& rc, TCustomAFEdit& edit, int row)
 {
     rc.Row = row;
-    rc.Indent = std::max<int>(0, edit.GetLinesAttr(row)->Indent);
+    rc.Indent = edit.RowIndent(row);
     rc.Text = edit.GetLine(row);
     DisplayCells(rc.Cells, rc.Text.c_str(), rc.Text.Length(), edit.GetTabSize());
     rc.LogCols.resize(rc.Cells.size());
@@ -168,7 +168,7 @@ public:
         if (!freeCaret && c.x > len - 1 && c.y < rows - 1)
         {
             ++c.y;
-            c.x = std::max<int>(0, edit_.GetLinesAttr(c.y)->Indent);
+            c.x = edit_.RowIndent(c.y);
         }
     }
 

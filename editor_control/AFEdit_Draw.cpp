@@ -284,10 +284,11 @@ void TCustomAFEdit::DrawLine(int row)
         DrawWrapLine(row, clip, clip.Top, clip.Bottom);
         return;
     }
-    TAttrListItem* rec = AttrList()->GetItem(row);
-    if (rec->WrapPos == 0)
+    // Drawing reads the record where it lies: rows sharing one keep sharing it.
+    if (AttrList()->Peek(row).WrapPos == 0)
     {
         // A record never initialised; what MakeAttr leaves alone stays.
+        TAttrListItem* rec = AttrList()->GetItem(row);
         TAttrListItem fresh = MakeAttr(true, 0, FDefWrapPos);
         fresh.Reserve = rec->Reserve;
         fresh.ColAttr = rec->ColAttr;
@@ -299,9 +300,10 @@ void TCustomAFEdit::DrawLine(int row)
     const AnsiString text = GetLine(row);
     const bool crLine = isCrLine(row);
     const bool lastRow = row == rows - 1;
-    const int indent = std::max<int>(0, rec->Indent);
-    const TColor rowBack = rec->BackColor;
-    const TColor rowText = rec->FontColor;
+    const TAttrListItem& rec = AttrList()->Peek(row);
+    const int indent = std::max<int>(0, rec.Indent);
+    const TColor rowBack = rec.BackColor;
+    const TColor rowText = rec.FontColor;
     const TColor fontColor = Font()->Color();
     const uint8_t fontStyle = uint8_t(Font()->Style().ToInt());
 
@@ -353,7 +355,8 @@ void TCustomAFEdit::DrawLine(int row)
         ++last;
     last = std::max(last, first + 1);
 
-    TColAttrList* colAttrs = rec->ColAttr;
+    // The handler may have given the row a column list, and with it a record of its own.
+    TColAttrList* colAttrs = AttrList()->Peek(row).ColAttr;
     const int colAttrCount = colAttrs ? colAttrs->GetCount() : 0;
     auto colAttrAt = [&](int lc) -> const TColAttrListItem* {
         if (lc < 0 || lc >= colAttrCount)
@@ -628,5 +631,6 @@ void TCustomAFEdit::DrawLine(int row)
             DrawWrapLine(row, below, below.Top, below.Bottom);
         }
     }
-    rec->Dirty = false;
+    if (row < AttrList()->GetCount())
+        AttrList()->SetDirty(row, false);
 }

@@ -91,7 +91,7 @@ AnsiString TCustomAFEdit::GetRangeText(const TPoint& startIn, const TPoint& endI
     bool crEnd = end.x > 0 && endRow.c_str()[end.x - 1] == '\r';
 
     auto displayOf = [&](int row) {
-        std::string out(size_t(std::max<int>(0, AttrList()->GetItem(row)->Indent)), ' ');
+        std::string out(size_t(std::max<int>(0, AttrList()->Peek(row).Indent)), ' ');
         AnsiString t = WithoutCr(GetLine(row));
         AppendTabExpansion(out, t.c_str(), t.Length(), FTabSize, true);
         return out;
@@ -224,7 +224,7 @@ void TCustomAFEdit::KeyInput(const AnsiString& input)
         int last = GetLinesCount() - 1;
         if (!isCrLine(last))
             LineChange(last, GetLine(last) + "\r", false);
-        TAttrListItem rec = *AttrList()->GetItem(last);
+        TAttrListItem rec = AttrList()->Peek(last);
         rec.ColAttr = nullptr;
         while (GetLinesCount() < r)
             AddLineP("\r", rec);
@@ -233,7 +233,7 @@ void TCustomAFEdit::KeyInput(const AnsiString& input)
     }
 
     AnsiString L = GetLine(r);
-    const int indent = std::max<int>(0, AttrList()->GetItem(r)->Indent);
+    const int indent = std::max<int>(0, AttrList()->Peek(r).Indent);
     std::vector<TDspCell> cells;
     DisplayCells(cells, L.c_str(), L.Length(), FTabSize);
     const int dLen = indent + int(cells.size());
@@ -296,7 +296,7 @@ void TCustomAFEdit::KeyInput(const AnsiString& input)
             ColAttrEdit(r, next.Length() - (cr ? 1 : 0), -grow, emDelete);
     }
     LineChange(r, next, false);
-    AttrList()->GetItem(r)->Dirty = true;
+    AttrList()->SetDirty(r, true);
     NoteLineWidth(GetLine(r).Length());
     FCaret.y = r;
     FoldLine(r);
@@ -410,11 +410,11 @@ void TCustomAFEdit::PasteText(const AnsiString& T)
                 if (i == FRowClipTexts->GetCount() - 1 && !(t.Length() > 0 && t.c_str()[t.Length() - 1] == '\r'))
                     t += "\r";
                 texts.push_back(t);
-                TAttrListItem rec = *FRowClipAttrs->GetItem(i);
+                TAttrListItem rec = FRowClipAttrs->Peek(i);
                 rec.ColAttr = nullptr;
                 attrs.push_back(rec);
             }
-            FCaret.x = std::max<int>(0, AttrList()->GetItem(std::clamp(FCaret.y, 0, GetLinesCount() - 1))->Indent);
+            FCaret.x = std::max<int>(0, AttrList()->Peek(std::clamp(FCaret.y, 0, GetLinesCount() - 1)).Indent);
             InsertRowsAt(std::clamp(FCaret.y, 0, GetLinesCount()), texts, attrs);
             MarkDirtyFrom(FCaret.y);
         }
@@ -429,7 +429,7 @@ void TCustomAFEdit::PasteText(const AnsiString& T)
                 KeyInputInGroup(lines.front() + "\r");
                 std::vector<AnsiString> middle;
                 std::vector<TAttrListItem> attrs;
-                TAttrListItem rec = *AttrList()->GetItem(std::clamp(FCaret.y, 0, GetLinesCount() - 1));
+                TAttrListItem rec = AttrList()->Peek(std::clamp(FCaret.y, 0, GetLinesCount() - 1));
                 rec.ColAttr = nullptr;
                 for (size_t i = 1; i + 1 < lines.size(); ++i)
                 {
@@ -482,7 +482,7 @@ void TCustomAFEdit::QuoteInsert(const AnsiString& text, const AnsiString& quote)
     if (endsWithBreak && lines.size() > 1 && lines.back().IsEmpty())
         lines.pop_back();
     int row = std::clamp(FCaret.y, 0, GetLinesCount() - 1);
-    TAttrListItem rec = *AttrList()->GetItem(row);
+    TAttrListItem rec = AttrList()->Peek(row);
     rec.ColAttr = nullptr;
     std::vector<AnsiString> texts;
     std::vector<TAttrListItem> attrs;
@@ -502,7 +502,7 @@ void TCustomAFEdit::InsertLine(int row, const AnsiString& s)
 {
     ++FUndoGroupId;
     row = std::clamp(row, 0, GetLinesCount());
-    TAttrListItem rec = row > 0 ? *AttrList()->GetItem(row - 1) : MakeAttr(true, 0, FDefWrapPos);
+    TAttrListItem rec = row > 0 ? AttrList()->Peek(row - 1) : MakeAttr(true, 0, FDefWrapPos);
     rec.ColAttr = nullptr;
     rec.Dirty = true;
     InsertLineP(row, s, rec);
@@ -653,7 +653,7 @@ void TCustomAFEdit::SelectAreaCopy(bool box)
             for (int row = from.y; row <= to.y; ++row)
             {
                 FRowClipTexts->Add(GetLine(row));
-                TAttrListItem rec = *AttrList()->GetItem(row);
+                TAttrListItem rec = AttrList()->Peek(row);
                 rec.ColAttr = nullptr;
                 FRowClipAttrs->Add(rec);
             }

@@ -346,7 +346,7 @@ bool TCustomAFEdit::DeleteAtCaret()
     ColAttrEdit(row, logCol, bytes, emDelete);
     BlkAttrEdit(row, logCol, bytes, emDelete);
     FCaret.x = indent + startCol; // onto the start of the character (a tab's or a double-byte one's)
-    AttrList()->GetItem(row)->Dirty = true;
+    AttrList()->SetDirty(row, true);
     FoldLine(row); // joins the next row when the CR went
     return true;
 }

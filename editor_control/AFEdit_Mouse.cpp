@@ -575,10 +575,10 @@ void TCustomAFEdit::LButtonDblClkFunc(TWMMouse& message)
             r = nr, i = ni;
         end = DspPos(TPoint(i + 1, r));
     };
-    TColAttrList* cols = AttrList()->GetItem(row)->ColAttr;
+    TColAttrList* cols = AttrList()->Peek(row).ColAttr;
     auto attrAt = [&](int r, int i) -> const TColAttrListItem*
     {
-        TColAttrList* list = AttrList()->GetItem(r)->ColAttr;
+        TColAttrList* list = AttrList()->Peek(r).ColAttr;
         return list && i < list->GetCount() ? list->GetItem(i) : nullptr;
     };
     const TColAttrListItem* hit = cols && L < cols->GetCount() ? cols->GetItem(L) : nullptr;

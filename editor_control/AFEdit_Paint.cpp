@@ -92,7 +92,7 @@ void TCustomAFEdit::ValiPaint()
             if (row < rows)
             {
                 // The last row also paints the area below the text (rows that were deleted).
-                auto* rec = row < AttrList()->GetCount() ? static_cast<TAttrListItem*>(AttrList()->Get(row)) : nullptr;
+                const TAttrListItem* rec = row < AttrList()->GetCount() ? AttrList()->Get(row) : nullptr;
                 if (!rec || rec->Dirty || row == rows - 1)
                     DrawLine(row);
             }

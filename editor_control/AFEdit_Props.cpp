@@ -36,12 +36,14 @@ void TCustomAFEdit::SetDefWrapPos(int wrapPos)
 {
     wrapPos = std::clamp(wrapPos, 10, kNoWrap);
     int old = FDefWrapPos;
-    for (int i = 0; i < AttrList()->GetCount(); ++i)
-    {
-        auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(i));
-        if (rec && rec->WrapPos == old)
-            rec->WrapPos = uint16_t(wrapPos);
-    }
+    if (wrapPos == old)
+        return; // set again on every page switch: no walk over every row for nothing
+    AttrList()->ChangeEach(
+        [&](TAttrListItem& rec)
+        {
+            if (rec.WrapPos == old)
+                rec.WrapPos = uint16_t(wrapPos);
+        });
     FDefWrapPos = wrapPos;
 }
 
@@ -148,15 +150,15 @@ TColor TCustomAFEdit::MarkColorOf(TColor windowColor)
 void TCustomAFEdit::SetColor(TColor color)
 {
     TColor old = Color();
-    for (int i = 0; i < AttrList()->GetCount(); ++i)
-    {
-        auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(i));
-        if (rec && rec->BackColor == old)
+    AttrList()->ChangeEach(
+        [&](TAttrListItem& rec)
         {
-            rec->BackColor = color;
-            rec->Dirty = true;
-        }
-    }
+            if (rec.BackColor == old)
+            {
+                rec.BackColor = color;
+                rec.Dirty = true;
+            }
+        });
     TControl::SetColor(color);
     Invalidate();
 }
@@ -332,12 +334,13 @@ void TCustomAFEdit::SetFont(TFont* font)
             TControl::SetFont(font);
         if (Font()->Color() != gLastFontColor)
         {
-            for (int i = 0; i < AttrList()->GetCount(); ++i)
-            {
-                auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(i));
-                if (rec && rec->FontColor == gLastFontColor)
-                    rec->FontColor = Font()->Color();
-            }
+            const TColor now = Font()->Color();
+            AttrList()->ChangeEach(
+                [&](TAttrListItem& rec)
+                {
+                    if (rec.FontColor == gLastFontColor)
+                        rec.FontColor = now;
+                });
             gLastFontColor = Font()->Color();
         }
         // Even before measuring: half-width cells then match the glyphs that are drawn.
@@ -390,7 +393,7 @@ int TCustomAFEdit::RowWrapPos(int row) const
 {
     if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount())
         return FDefWrapPos;
-    auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(row));
+    const TAttrListItem* rec = AttrList()->Get(row);
     return rec && rec->WrapPos != 0 ? int(rec->WrapPos) : FDefWrapPos;
 }
 
@@ -398,7 +401,7 @@ int TCustomAFEdit::RowIndent(int row) const
 {
     if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount())
         return 0;
-    auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(row));
+    const TAttrListItem* rec = AttrList()->Get(row);
     return rec ? std::max<int>(0, rec->Indent) : 0;
 }
 
@@ -409,8 +412,8 @@ void TCustomAFEdit::MarkRowsDirty(int from, int to)
     from = std::max(from, 0);
     to = std::min(to, std::min(GetLinesCount(), AttrList()->GetCount()) - 1);
     for (int row = from; row <= to; ++row)
-        if (auto* rec = static_cast<TAttrListItem*>(AttrList()->Get(row)))
-            rec->Dirty = true;
+        if (AttrList()->Get(row))
+            AttrList()->SetDirty(row, true);
 }
 
 void TCustomAFEdit::SetSelAreaMaxMin()
@@ -433,8 +436,8 @@ void TCustomAFEdit::SwapRows(int i, int j, bool record)
 {
     AnsiString ti = Lines()->Get(i);
     AnsiString tj = Lines()->Get(j);
-    TAttrListItem ri = *AttrList()->GetItem(i);
-    TAttrListItem rj = *AttrList()->GetItem(j);
+    TAttrListItem ri = AttrList()->Peek(i);
+    TAttrListItem rj = AttrList()->Peek(j);
     ri.ColAttr = nullptr;
     rj.ColAttr = nullptr;
     if (record)
@@ -444,8 +447,8 @@ void TCustomAFEdit::SwapRows(int i, int j, bool record)
     }
     Lines()->Exchange(i, j);
     AttrList()->Exchange(i, j);
-    AttrList()->GetItem(i)->Dirty = true;
-    AttrList()->GetItem(j)->Dirty = true;
+    AttrList()->SetDirty(i, true);
+    AttrList()->SetDirty(j, true);
 }
 
 // The partition of the string list's quicksort; the smaller side recurses and the larger one

@@ -314,6 +314,88 @@ TColAttrList* TColAttrList::Clone() const
 
 // ---- TAttrList ----------------------------------------------------------------------------
 
+namespace
+{
+// The records rows share: one per set of values, held by a count of the slots pointing at it.
+// A slot tells a shared record by the low bit of its value.
+struct TSharedRecord
+{
+    TAttrListItem Rec; // first: the record's address is the shared record's
+    int Holds = 0;
+    TSharedRecord* Next = nullptr; // in its bucket
+};
+
+class TSharedRecords
+{
+public:
+    static TSharedRecords& Get()
+    {
+        static TSharedRecords* shared = new TSharedRecords(); // outlives every list freed at exit
+        return *shared;
+    }
+    // A hold on the shared record alike item.
+    TSharedRecord* Take(const TAttrListItem& item)
+    {
+        if (last_ && Alike(last_->Rec, item))
+        {
+            ++last_->Holds;
+            return last_;
+        }
+        TSharedRecord** bucket = &buckets_[Hash(item) & (kBuckets - 1)];
+        for (TSharedRecord* r = *bucket; r; r = r->Next)
+            if (Alike(r->Rec, item))
+            {
+                ++r->Holds;
+                last_ = r;
+                return r;
+            }
+        auto* r = new TSharedRecord();
+        r->Rec = item;
+        r->Rec.ColAttr = nullptr;
+        r->Holds = 1;
+        r->Next = *bucket;
+        *bucket = r;
+        last_ = r;
+        return r;
+    }
+    void Drop(TSharedRecord* r) noexcept
+    {
+        if (--r->Holds > 0)
+            return;
+        TSharedRecord** at = &buckets_[Hash(r->Rec) & (kBuckets - 1)];
+        while (*at != r)
+            at = &(*at)->Next;
+        *at = r->Next;
+        if (last_ == r)
+            last_ = nullptr;
+        delete r;
+    }
+
+private:
+    static constexpr size_t kBuckets = 256;
+    static bool Alike(const TAttrListItem& a, const TAttrListItem& b)
+    {
+        return a.FontColor == b.FontColor && a.BackColor == b.BackColor && a.Indent == b.Indent &&
+               a.Reserve == b.Reserve && a.WrapPos == b.WrapPos && a.Style == b.Style && a.Dirty == b.Dirty &&
+               a.States == b.States;
+    }
+    static size_t Hash(const TAttrListItem& a)
+    {
+        uint32_t h = uint32_t(a.FontColor) * 0x9E3779B1u;
+        h ^= uint32_t(a.BackColor) + 0x7F4A7C15u + (h << 6) + (h >> 2);
+        h ^= (uint32_t(uint16_t(a.Indent)) | uint32_t(a.WrapPos) << 16) + (h << 6) + (h >> 2);
+        h ^= (uint32_t(uint16_t(a.Reserve)) | uint32_t(a.Style) << 16 | uint32_t(a.Dirty) << 24 |
+              uint32_t(a.States.ToInt()) << 25) +
+             (h << 6) + (h >> 2);
+        return h ^ (h >> 15);
+    }
+    TSharedRecord* buckets_[kBuckets] = {};
+    TSharedRecord* last_ = nullptr; // rows in a run are mostly alike
+};
+
+const TAttrListItem kZeroRecord{};
+} // namespace
+
 TAttrList::~TAttrList() { Clear(); }
 
 TAttrListItem* TAttrList::NewCopy(const TAttrListItem& item)
@@ -343,32 +425,98 @@ void TAttrList::Free(TAttrListItem* item)
     DeleteRecord(item);
 }
 
+void* TAttrList::Share(const TAttrListItem& item)
+{
+    return reinterpret_cast<void*>(reinterpret_cast<uintptr_t>(TSharedRecords::Get().Take(item)) | 1);
+}
+
+void TAttrList::Drop(void* slot) noexcept
+{
+    TSharedRecords::Get().Drop(reinterpret_cast<TSharedRecord*>(Record(slot)));
+}
+
+void* TAttrList::MakeSlot(const TAttrListItem& item)
+{
+    return Sharable(item) ? Share(item) : NewCopy(item);
+}
+
+void TAttrList::FreeSlot(void* slot) noexcept
+{
+    if (!slot)
+        return;
+    if (IsShared(slot))
+        Drop(slot);
+    else
+        Free(Record(slot));
+}
+
+void TAttrList::PutShared(int i, void* to)
+{
+    ++reinterpret_cast<TSharedRecord*>(Record(to))->Holds;
+    void* old = TList::Get(i);
+    TList::Put(i, to);
+    FreeSlot(old);
+}
+
+void TAttrList::Replace(int i, const TAttrListItem& item, TChangeMemo& memo)
+{
+    void* old = TList::Get(i);
+    void* made = MakeSlot(item);
+    TList::Put(i, made);
+    memo.From = old;
+    memo.To = IsShared(made) ? made : nullptr;
+    FreeSlot(old);
+}
+
 TAttrListItem* TAttrList::GetItem(int i)
 {
     CheckIndex(i);
     if (i >= GetCount())
         TList::SetCount(i + 1);
-    auto* item = static_cast<TAttrListItem*>(Get(i));
-    if (!item)
-    {
-        item = NewRecord(TAttrListItem());
-        try
-        {
-            Put(i, item);
-        }
-        catch (...)
-        {
-            DeleteRecord(item);
-            throw;
-        }
-    }
+    void* slot = TList::Get(i);
+    if (slot && !IsShared(slot))
+        return Record(slot);
+    // An empty slot, or a record others may share: the row gets one of its own.
+    TAttrListItem* item = NewRecord(slot ? *Record(slot) : TAttrListItem());
+    TList::Put(i, item);
+    if (slot)
+        Drop(slot);
     return item;
+}
+
+const TAttrListItem* TAttrList::Get(int i) const
+{
+    void* slot = TList::Get(i);
+    return slot ? Record(slot) : nullptr;
+}
+
+const TAttrListItem& TAttrList::Peek(int i) const
+{
+    void* slot = i >= 0 && i < GetCount() ? TList::Get(i) : nullptr;
+    return slot ? *Record(slot) : kZeroRecord;
 }
 
 void TAttrList::SetItem(int i, const TAttrListItem* item)
 {
-    TAttrListItem* slot = GetItem(i);
-    if (!item || item == slot)
+    CheckIndex(i);
+    if (!item)
+    {
+        GetItem(i);
+        return;
+    }
+    if (i >= GetCount())
+        TList::SetCount(i + 1);
+    void* had = TList::Get(i);
+    if (!had || IsShared(had))
+    {
+        if (had && Record(had) == item)
+            return;
+        TList::Put(i, MakeSlot(*item)); // a column list already the slot's cannot be: shared ones have none
+        FreeSlot(had);
+        return;
+    }
+    TAttrListItem* slot = Record(had);
+    if (item == slot)
         return;
     TColAttrList* cols = nullptr;
     if (item->ColAttr)
@@ -380,16 +528,53 @@ void TAttrList::SetItem(int i, const TAttrListItem* item)
         delete old;
 }
 
+void TAttrList::Store(int i, const TAttrListItem& item)
+{
+    CheckIndex(i);
+    if (i >= GetCount())
+        TList::SetCount(i + 1);
+    void* had = TList::Get(i);
+    if (had && Record(had) == &item)
+        return;
+    if (had && !IsShared(had) && item.ColAttr && item.ColAttr == Record(had)->ColAttr)
+    {
+        SetItem(i, &item); // the row keeps its own column list
+        return;
+    }
+    TList::Put(i, MakeSlot(item));
+    FreeSlot(had);
+}
+
+void TAttrList::SetDirty(int i, bool dirty)
+{
+    CheckIndex(i);
+    if (i >= GetCount())
+        TList::SetCount(i + 1);
+    void* slot = TList::Get(i);
+    if (slot && !IsShared(slot))
+    {
+        Record(slot)->Dirty = dirty;
+        return;
+    }
+    const TAttrListItem& now = slot ? *Record(slot) : kZeroRecord;
+    if (slot && now.Dirty == dirty)
+        return;
+    TAttrListItem changed = now;
+    changed.Dirty = dirty;
+    TList::Put(i, Share(changed));
+    FreeSlot(slot);
+}
+
 int TAttrList::Add(const TAttrListItem& item)
 {
-    TAttrListItem* copy = NewCopy(item);
+    void* slot = MakeSlot(item);
     try
     {
-        return TList::Add(copy);
+        return TList::Add(slot);
     }
     catch (...)
     {
-        Free(copy);
+        FreeSlot(slot);
         throw;
     }
 }
@@ -397,24 +582,44 @@ int TAttrList::Add(const TAttrListItem& item)
 void TAttrList::Insert(int i, const TAttrListItem& item)
 {
     CheckIndex(i);
-    TAttrListItem* copy = NewCopy(item);
+    void* slot = MakeSlot(item);
     try
     {
         if (i > GetCount())
             TList::SetCount(i); // the record lands at its own row even past the end
-        TList::Insert(i, copy);
+        TList::Insert(i, slot);
     }
     catch (...)
     {
-        Free(copy);
+        FreeSlot(slot);
         throw;
+    }
+}
+
+void TAttrList::InsertEmpty(int i, int count)
+{
+    CheckIndex(i);
+    if (count <= 0)
+        return;
+    const int old = GetCount();
+    if (i > old)
+    {
+        TList::SetCount(i + count);
+        return;
+    }
+    TList::SetCount(old + count);
+    for (int j = old - 1; j >= i; --j)
+    {
+        TList::Put(j + count, TList::Get(j));
+        TList::Put(j, nullptr);
     }
 }
 
 void TAttrList::Delete(int i)
 {
-    Free(static_cast<TAttrListItem*>(Get(i)));
-    Put(i, nullptr);
+    void* slot = TList::Get(i);
+    TList::Put(i, nullptr);
+    FreeSlot(slot);
     TList::Delete(i);
 }
 
@@ -426,13 +631,13 @@ void TAttrList::DeleteRange(int first, int count)
     count = std::min(count, records - first);
     for (int i = first; i < first + count; ++i)
     {
-        Free(static_cast<TAttrListItem*>(Get(i)));
-        Put(i, nullptr);
+        FreeSlot(TList::Get(i));
+        TList::Put(i, nullptr);
     }
     for (int i = first + count; i < records; ++i)
     {
-        Put(i - count, Get(i));
-        Put(i, nullptr);
+        TList::Put(i - count, TList::Get(i));
+        TList::Put(i, nullptr);
     }
     TList::SetCount(records - count);
 }
@@ -443,8 +648,8 @@ void TAttrList::SetCount(int n)
         n = 0;
     for (int i = GetCount() - 1; i >= n; --i)
     {
-        Free(static_cast<TAttrListItem*>(Get(i)));
-        Put(i, nullptr);
+        FreeSlot(TList::Get(i));
+        TList::Put(i, nullptr);
     }
     TList::SetCount(n);
 }
@@ -453,8 +658,8 @@ void TAttrList::Clear()
 {
     for (int i = GetCount() - 1; i >= 0; --i)
     {
-        Free(static_cast<TAttrListItem*>(Get(i)));
-        Put(i, nullptr);
+        FreeSlot(TList::Get(i));
+        TList::Put(i, nullptr);
     }
     TList::Clear();
 }
@@ -467,28 +672,31 @@ void TAttrList::ExchangeSlots(int first, int count, std::vector<TAttrListItem*>&
     const int delta = int(slots.size()) - count;
     std::vector<TAttrListItem*> old(static_cast<size_t>(count));
     if (delta > 0)
-        TList::SetCapacity(std::max(GetCapacity(), n + delta)); // the only step that can fail
+        TList::SetCapacity(std::max(GetCapacity(), n + delta)); // with GetItem, the only steps that can fail
+    // The rows handed back get records of their own; the slots below move as they are, shared or not.
     for (int i = 0; i < count; ++i)
-        old[size_t(i)] = static_cast<TAttrListItem*>(Get(first + i));
+        old[size_t(i)] = GetItem(first + i);
     if (delta > 0)
     {
         TList::SetCount(n + delta);
         for (int i = n - 1; i >= first + count; --i)
-            Put(i + delta, Get(i));
+            TList::Put(i + delta, TList::Get(i));
     }
     else if (delta < 0)
     {
         for (int i = first + count; i < n; ++i)
-            Put(i + delta, Get(i));
+            TList::Put(i + delta, TList::Get(i));
         TList::SetCount(n + delta);
     }
     for (size_t i = 0; i < slots.size(); ++i)
-        Put(first + int(i), slots[i]);
+        TList::Put(first + int(i), slots[i]);
     slots.swap(old);
 }
 
 TColAttrList* TAttrList::TakeColAttr(int i)
 {
+    if (i >= 0 && i < GetCount() && (!TList::Get(i) || IsShared(TList::Get(i))))
+        return nullptr; // such a record has no column list
     TAttrListItem* item = GetItem(i);
     TColAttrList* cols = item->ColAttr;
     item->ColAttr = nullptr;
@@ -515,11 +723,7 @@ void TAttrList::SaveToStream(TStream* stream)
     unsigned char image[kAttrImageSize];
     for (int i = 0; i < GetCount(); ++i)
     {
-        auto* item = static_cast<TAttrListItem*>(Get(i));
-        if (item)
-            item->ToImage(image);
-        else
-            std::memset(image, 0, sizeof image);
+        Peek(i).ToImage(image); // an empty slot reads as a zero record
         buf.append(reinterpret_cast<const char*>(image), kAttrImageSize);
         if (buf.size() >= size_t(batch) * kAttrImageSize)
         {

@@ -86,7 +86,7 @@ namespace
 // A row as the screen shows it: indent cells, then tab cells; no CR or LF.
 std::string DisplayForm(nsRichEdit& ed, int row)
 {
-    std::string form(size_t(std::max<int>(0, ed.AttrList()->GetItem(row)->Indent)), kIndentCell);
+    std::string form(size_t(std::max<int>(0, ed.AttrList()->Peek(row).Indent)), kIndentCell);
     form += ed.TabExpand(ed.GetLine(row), false).str();
     while (!form.empty() && (form.back() == '\r' || form.back() == '\n'))
         form.pop_back();
@@ -305,7 +305,7 @@ void nsRichEdit::SelectAreaDel()
         ColAttrEdit(row, from, to - from, emDelete);
         BlkAttrEdit(row, from, to - from, emDelete);
         LineChange(row, text.SubString(1, from) + text.SubString(to + 1, text.Length() - to), false);
-        AttrList()->GetItem(row)->Dirty = true;
+        AttrList()->SetDirty(row, true);
     }
     SetDragMode(dmNone);
     // Bottom up, so that a re-fold never moves a row still to be folded.

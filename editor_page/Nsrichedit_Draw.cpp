@@ -127,7 +127,7 @@ bool nsRichEdit::IsBookmarked(int row)
 {
     if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount())
         return false;
-    return AttrList()->GetItem(row)->Reserve != 0;
+    return AttrList()->Peek(row).Reserve != 0;
 }
 
 void nsRichEdit::FillMargin(int row)

@@ -108,14 +108,14 @@ void nsRichEdit::LineChange(int row, const AnsiString& text, bool newGroup)
     const bool after = ContinuesOnNextRow(row, GetLine(row));
     // Reading the record of a row past the text would add one: the last row has no next row.
     if (before != after && row + 1 < GetLinesCount() && row + 1 < AttrList()->GetCount())
-        AttrList()->GetItem(row + 1)->Dirty = true;
+        AttrList()->SetDirty(row + 1, true);
 }
 
 void nsRichEdit::ColAttrListEdit(int row, int column, int mode, int count)
 {
     if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount() || count <= 0)
         return;
-    TColAttrList* list = AttrList()->GetItem(row)->ColAttr;
+    TColAttrList* list = AttrList()->Peek(row).ColAttr;
     if (!list)
         return;
     switch (mode)
@@ -162,7 +162,7 @@ void nsRichEdit::StringInsert(const AnsiString& input)
         const int last = GetLinesCount() - 1;
         if (!isCrLine(last))
             LineChange(last, GetLine(last) + "\r", false);
-        TAttrListItem rec = *AttrList()->GetItem(last);
+        TAttrListItem rec = AttrList()->Peek(last);
         rec.ColAttr = nullptr;
         while (GetLinesCount() < r)
             AddLineP("\r", rec);
@@ -172,7 +172,7 @@ void nsRichEdit::StringInsert(const AnsiString& input)
     TPoint caret(GetCaret().x, r);
 
     const AnsiString L = GetLine(r);
-    const int indent = std::max<int>(0, AttrList()->GetItem(r)->Indent);
+    const int indent = std::max<int>(0, AttrList()->Peek(r).Indent);
     std::vector<TDspCell> cells;
     DisplayCells(cells, L.c_str(), L.Length(), GetTabSize());
     const int dLen = indent + int(cells.size());
@@ -231,7 +231,7 @@ void nsRichEdit::StringInsert(const AnsiString& input)
     }
     LineChange(r, AnsiString(next.data(), int(next.size())), false);
     if (r < AttrList()->GetCount())
-        AttrList()->GetItem(r)->Dirty = true;
+        AttrList()->SetDirty(r, true);
     NoteLineWidth(int(next.size()));
     SetCaretRaw(TPoint(GetCaret().x, r));
     FoldLine(r);

@@ -133,7 +133,7 @@ void nsRichEdit::EditBlockRows(int first, int last, F change)
         if (change(row, next, at) && next != text)
         {
             LineChange(row, next, false);
-            AttrList()->GetItem(row)->Dirty = true;
+            AttrList()->SetDirty(row, true);
             NoteLineWidth(next.Length());
             changedFirst = changedFirst < 0 ? row : changedFirst;
             changedLast = row;

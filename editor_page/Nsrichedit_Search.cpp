@@ -308,7 +308,7 @@ bool nsRichEdit::LocateSrchPack(typSrchPack& pack)
     const int32_t id = pack.MarkId;
     if (length <= 0 || id == 0)
         return false;
-    auto list = [&](int row) { return row >= 0 && row < rows ? AttrList()->GetItem(row)->ColAttr : nullptr; };
+    auto list = [&](int row) { return row >= 0 && row < rows ? AttrList()->Peek(row).ColAttr : nullptr; };
     auto firstMarked = [&](int row)
     {
         TColAttrList* l = list(row);
@@ -371,7 +371,7 @@ bool nsRichEdit::BookmarkText(int row, AnsiString& text)
 {
     if (!IsBookmarked(row))
         return false;
-    text = AttrList()->GetItem(row)->Str;
+    text = AttrList()->Peek(row).Str;
     return true;
 }
 
@@ -425,7 +425,7 @@ void nsRichEdit::SaveBookmarks(nsArray<typBMarkInf>& list)
     list.Clear();
     for (int row = 0; row < GetLinesCount(); ++row)
         if (IsBookmarked(row))
-            list.Add(typBMarkInf{row, AttrList()->GetItem(row)->Str});
+            list.Add(typBMarkInf{row, AttrList()->Peek(row).Str});
 }
 
 void nsRichEdit::RestoreBookmarks(const nsArray<typBMarkInf>& list)

@@ -561,7 +561,7 @@ void nsRichEdit::SyntaxColorRow(TObject*, int row, TRect, AnsiString, bool&)
         return;
     const AnsiString line = GetLine(row);
     const int length = line.Length();
-    TColAttrList* list = AttrList()->GetItem(row)->ColAttr;
+    TColAttrList* list = AttrList()->Peek(row).ColAttr;
     // Every row starts plain: what was coloured for an earlier text never stays.
     bool marked = false;
     if (list)
@@ -692,7 +692,7 @@ void nsRichEdit::TrimColouredRows(int keepRow)
         }
         if (row < 0 || row >= GetLinesCount() || row >= AttrList()->GetCount())
             continue;
-        TColAttrList* list = AttrList()->GetItem(row)->ColAttr;
+        TColAttrList* list = AttrList()->Peek(row).ColAttr;
         bool marked = false;
         for (int i = 0; list && i < list->GetCount() && !marked; ++i)
             if (auto* item = static_cast<TColAttrListItem*>(list->Get(i)))

@@ -1,5 +1,6 @@
 #include "AnsiString.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -7,6 +8,10 @@
 #include <ostream>
 
 #include "SysUtils.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace
 {
@@ -27,30 +32,46 @@ AnsiString::Rep* AnsiString::NewRep(int cap)
 {
     if (cap < 0 || cap > INT_MAX - 64)
         throw EOutOfMemory("string too long");
-    void* mem = std::malloc(offsetof(Rep, data) + size_t(cap) + 1);
+    void* mem = std::malloc(sizeof(int) + offsetof(Rep, data) + size_t(cap) + 1);
     if (!mem)
         throw EOutOfMemory("out of memory");
-    Rep* r = static_cast<Rep*>(mem);
+    *static_cast<int*>(mem) = cap;
+    Rep* r = reinterpret_cast<Rep*>(static_cast<int*>(mem) + 1);
     r->refs = 1;
     r->len = 0;
-    r->cap = cap;
     r->data[0] = '\0';
     return r;
 }
 
+int AnsiString::Capacity(const Rep* r) noexcept
+{
+    // The kind bits never change while the string lives: no atomic read is needed for them.
+    return (r->refs & (kInSmallBlock | kInPageBlock)) ? -1 : reinterpret_cast<const int*>(r)[-1];
+}
+
 void AnsiString::Release(Rep* r) noexcept
 {
-    if (!r || AtomicDec(&r->refs) != 0)
+    if (!r)
         return;
-    if (r->cap >= 0)
+    const int left = AtomicDec(&r->refs);
+    if ((left & kCountMask) != 0)
+        return;
+    if (!(left & (kInSmallBlock | kInPageBlock)))
     {
-        std::free(r);
+        std::free(reinterpret_cast<int*>(r) - 1);
         return;
     }
     // The block's first int counts its strings and the arena while it still fills the block.
-    char* block = reinterpret_cast<char*>(r) + r->cap;
+    char* block = (left & kInPageBlock)
+                      ? reinterpret_cast<char*>(reinterpret_cast<uintptr_t>(r) & ~uintptr_t(kPageBlock - 1))
+                      : reinterpret_cast<char*>(r) - reinterpret_cast<int*>(r)[-1];
     if (AtomicDec(reinterpret_cast<int*>(block)) == 0)
-        ::operator delete(block);
+    {
+        if (left & kInPageBlock)
+            FreePageBlock(block);
+        else
+            ::operator delete(block);
+    }
 }
 
 AnsiString::AnsiString(const char* s) : AnsiString(s, s ? CheckedLength(std::strlen(s)) : 0) {}
@@ -123,14 +144,15 @@ AnsiString& AnsiString::operator=(const char* s)
 
 void AnsiString::MakeUnique(int minCap)
 {
-    if (rep_ && AtomicLoad(&rep_->refs) == 1 && rep_->cap >= minCap)
+    if (rep_ && (AtomicLoad(&rep_->refs) & kCountMask) == 1 && Capacity(rep_) >= minCap)
         return;
     int len = Length();
     int cap = minCap;
-    if (rep_ && minCap > rep_->cap)
+    const int had = rep_ ? std::max(Capacity(rep_), len) : 0;
+    if (rep_ && minCap > had)
     {
         // Geometric growth keeps repeated appends linear.
-        long long grown = (long long)rep_->cap + rep_->cap / 2 + 16;
+        long long grown = (long long)had + had / 2 + 16;
         if (grown > INT_MAX - 64)
             grown = INT_MAX - 64;
         if (grown > cap)
@@ -179,7 +201,7 @@ AnsiString& AnsiString::SetLength(int newLength)
         return *this;
     }
     int old = Length();
-    if (!rep_ || AtomicLoad(&rep_->refs) != 1 || rep_->cap < newLength)
+    if (!rep_ || (AtomicLoad(&rep_->refs) & kCountMask) != 1 || Capacity(rep_) < newLength)
     {
         Rep* r = NewRep(newLength);
         int keep = old < newLength ? old : newLength;
@@ -411,7 +433,7 @@ AnsiString& AnsiString::Append(const char* s, int len)
         throw EOutOfMemory("string too long");
     // s may point into our own buffer; keep it alive over a reallocation.
     Rep* hold = nullptr;
-    if (rep_ && s >= rep_->data && s < rep_->data + (rep_->cap < 0 ? rep_->len : rep_->cap) + 1)
+    if (rep_ && s >= rep_->data && s < rep_->data + std::max(Capacity(rep_), rep_->len) + 1)
     {
         hold = rep_;
         AtomicInc(&hold->refs);
@@ -475,7 +497,49 @@ namespace
 {
 constexpr size_t kArenaHeader = 8;   // the count, and the strings stay aligned
 constexpr int kArenaLargest = 4096; // longer strings get a heap block of their own
+// Strings of one byte, and of one byte and a CR, made once for the whole run and shared: in a
+// text of very short lines they are many of the rows. Never freed.
+AnsiString* ShortRows()
+{
+    static AnsiString* rows = [] {
+        auto* made = new AnsiString[512];
+        for (int c = 0; c < 256; ++c)
+        {
+            const char two[2] = {char(c), '\r'};
+            made[c] = AnsiString(two, 1);
+            made[256 + c] = AnsiString(two, 2);
+        }
+        return made;
+    }();
+    return rows;
+}
 } // namespace
+
+char* AnsiString::NewPageBlock()
+{
+#ifdef _WIN32
+    // The system's allocation granularity is 64 KB: the block starts on the boundary.
+    void* p = VirtualAlloc(nullptr, kPageBlock, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+#else
+    void* p = std::aligned_alloc(kPageBlock, kPageBlock);
+#endif
+    if (!p || (reinterpret_cast<uintptr_t>(p) & (kPageBlock - 1)) != 0)
+    {
+        if (p)
+            FreePageBlock(static_cast<char*>(p));
+        throw std::bad_alloc();
+    }
+    return static_cast<char*>(p);
+}
+
+void AnsiString::FreePageBlock(char* block) noexcept
+{
+#ifdef _WIN32
+    VirtualFree(block, 0, MEM_RELEASE);
+#else
+    std::free(block);
+#endif
+}
 
 TStringArena::~TStringArena() { Leave(); }
 
@@ -483,7 +547,12 @@ void TStringArena::Leave() noexcept
 {
     // The arena's own hold and the holds it took ahead but never handed out.
     if (block_ && AtomicSub(reinterpret_cast<int*>(block_), 1 + ahead_) == 0)
-        ::operator delete(block_);
+    {
+        if (blockBytes_ >= AnsiString::kPageBlock)
+            AnsiString::FreePageBlock(block_);
+        else
+            ::operator delete(block_);
+    }
     block_ = nullptr;
     used_ = 0;
     ahead_ = 0;
@@ -493,24 +562,40 @@ AnsiString TStringArena::Make(const char* s, int len)
 {
     if (len <= 0 || !s)
         return AnsiString();
-    const size_t need = (offsetof(AnsiString::Rep, data) + size_t(len) + 1 + 3) & ~size_t(3);
-    if (len > kArenaLargest || kArenaHeader + need > blockBytes_)
-        return AnsiString(s, len);
-    if (!block_ || used_ + need > blockBytes_)
+    if (len <= 2 && (len == 1 || s[1] == '\r'))
     {
-        char* block = static_cast<char*>(::operator new(blockBytes_));
+        const AnsiString& shared = ShortRows()[(len - 1) * 256 + (unsigned char)s[0]];
+        // Far below where the count would run into the kind bits.
+        if ((AtomicLoad(&shared.rep_->refs) & AnsiString::kCountMask) < (1 << 28))
+            return shared;
+    }
+    const bool pages = blockBytes_ >= AnsiString::kPageBlock;
+    const size_t bytes = pages ? AnsiString::kPageBlock : blockBytes_;
+    // A string of a small block keeps the way back to its block in front of its header.
+    const size_t front = pages ? 0 : sizeof(int);
+    const size_t need = (front + offsetof(AnsiString::Rep, data) + size_t(len) + 1 + 3) & ~size_t(3);
+    if (len > kArenaLargest || kArenaHeader + need > bytes)
+        return AnsiString(s, len);
+    if (!block_ || used_ + need > bytes)
+    {
+        char* block = pages ? AnsiString::NewPageBlock() : static_cast<char*>(::operator new(bytes));
         Leave();
         block_ = block;
         // The arena's own hold, and one taken ahead for every string the block can take: a
         // string made is then counted without a locked step of its own.
-        ahead_ = int(blockBytes_ / 4);
+        ahead_ = int(bytes / 4);
         *reinterpret_cast<int*>(block_) = 1 + ahead_;
         used_ = kArenaHeader;
     }
-    auto* r = reinterpret_cast<AnsiString::Rep*>(block_ + used_);
-    r->refs = 1;
+    auto* r = reinterpret_cast<AnsiString::Rep*>(block_ + used_ + front);
+    if (pages)
+        r->refs = 1 | AnsiString::kInPageBlock;
+    else
+    {
+        reinterpret_cast<int*>(r)[-1] = int(used_ + front);
+        r->refs = 1 | AnsiString::kInSmallBlock;
+    }
     r->len = len;
-    r->cap = -int(used_);
     // Rows are short: a word at a time here beats a call out per row. The compiler barrier keeps
     // the loop from being turned back into that call.
     char* d = r->data;

@@ -90,14 +90,24 @@ public:
 
 private:
     friend class TStringArena;
+    // Eight bytes before the text: millions of rows each have one. Where the bytes live is told by
+    // the top bits of refs; a string of its own heap block keeps its capacity in the four bytes
+    // before the header, one in a small shared block the way back to the block's start there, and
+    // one in a 64 KB shared block nothing (the block starts at the 64 KB boundary below it).
     struct Rep
     {
-        int refs; // atomic access through the helpers in the .cpp
+        int refs; // the count in the low bits; atomic access through the helpers in the .cpp
         int len;
-        int cap;  // negative in a shared block: the block's header is that many bytes back
         char data[1];
     };
+    static constexpr int kCountMask = (1 << 29) - 1;
+    static constexpr int kInSmallBlock = 1 << 29;
+    static constexpr int kInPageBlock = 1 << 30;
+    static constexpr size_t kPageBlock = 65536;
     static Rep* NewRep(int cap);
+    static char* NewPageBlock(); // kPageBlock bytes on a kPageBlock boundary
+    static void FreePageBlock(char* block) noexcept;
+    static int Capacity(const Rep* r) noexcept; // -1 in a shared block: never written in place
     static void Release(Rep* r) noexcept;
     void MakeUnique(int minCap);
     Rep* rep_;
@@ -106,13 +116,14 @@ private:
 // Makes strings whose bytes sit in large shared blocks instead of a heap block each (millions of
 // rows of a big text cost a heap header and rounding apiece otherwise). A string made here is
 // copied to storage of its own when it is written to; a block goes back once the arena and every
-// string in it are gone. Making strings is for one thread; the strings go anywhere.
+// string in it are gone. A string of one byte, or of one byte and a CR, is one held for the whole
+// run and shared. Making strings is for one thread; the strings go anywhere.
 class TStringArena
 {
 public:
     TStringArena() = default;
     // Smaller blocks for strings that are replaced piecemeal: one that outlives its neighbours
-    // holds no more than its block.
+    // holds no more than its block. Blocks of 64 KB or more are made 64 KB.
     explicit TStringArena(size_t blockBytes) : blockBytes_(blockBytes) {}
     ~TStringArena();
     TStringArena(const TStringArena&) = delete;
@@ -125,7 +136,7 @@ private:
     char* block_ = nullptr;
     size_t used_ = 0;
     int ahead_ = 0; // holds on the block counted already, for strings not yet made
-    size_t blockBytes_ = 256 * 1024;
+    size_t blockBytes_ = AnsiString::kPageBlock;
 };
 
 // CP932 byte classification over fixed ranges (never the process code page).

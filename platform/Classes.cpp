@@ -433,10 +433,36 @@ void TStringList::MoveGap(int index)
         return;
     }
     if (index < gap_)
+    {
         std::move_backward(items_.begin() + index, items_.begin() + gap_, items_.begin() + gap_ + gapLen_);
+        if (!objects_.empty())
+            std::move_backward(objects_.begin() + index, objects_.begin() + gap_,
+                               objects_.begin() + gap_ + gapLen_);
+    }
     else if (index > gap_)
+    {
         std::move(items_.begin() + gap_ + gapLen_, items_.begin() + index + gapLen_, items_.begin() + gap_);
+        if (!objects_.empty())
+            std::move(objects_.begin() + gap_ + gapLen_, objects_.begin() + index + gapLen_,
+                      objects_.begin() + gap_);
+    }
     gap_ = index; // moved-from slots are empty: an AnsiString move leaves nothing behind
+}
+
+void TStringList::MakeObjectSlots(TObject* object)
+{
+    if (object && objects_.empty())
+    {
+        objects_.reserve(items_.capacity());
+        objects_.assign(items_.size(), nullptr);
+    }
+}
+
+void TStringList::SwapSlots(size_t a, size_t b)
+{
+    std::swap(items_[a], items_[b]);
+    if (!objects_.empty())
+        std::swap(objects_[a], objects_[b]);
 }
 
 AnsiString TStringList::Get(int index)
@@ -468,14 +494,16 @@ void TStringList::Put(int index, const AnsiString& s)
 TObject* TStringList::GetObject(int index)
 {
     CheckIndex(index);
-    return items_[Slot(index)].object;
+    return objects_.empty() ? nullptr : objects_[Slot(index)];
 }
 
 void TStringList::PutObject(int index, TObject* object)
 {
     CheckIndex(index);
+    MakeObjectSlots(object);
     Changing();
-    items_[Slot(index)].object = object;
+    if (!objects_.empty())
+        objects_[Slot(index)] = object;
     Changed();
 }
 
@@ -492,6 +520,7 @@ void TStringList::Insert(int index, const AnsiString& s)
 
 void TStringList::InsertItem(int index, const AnsiString& s, TObject* object)
 {
+    MakeObjectSlots(object);
     Changing();
     MoveGap(index);
     if (gapLen_ == 0)
@@ -502,10 +531,23 @@ void TStringList::InsertItem(int index, const AnsiString& s, TObject* object)
         const size_t more = spare > 0 ? spare : std::max<size_t>(16, items_.size() / 2);
         if (items_.size() + more > size_t(INT_MAX))
             throw EStringListError(SOutOfMemory);
-        items_.insert(items_.begin() + gap_, more, Item{});
+        if (!objects_.empty())
+            objects_.insert(objects_.begin() + gap_, more, nullptr);
+        try
+        {
+            items_.insert(items_.begin() + gap_, more, Item{});
+        }
+        catch (...)
+        {
+            if (!objects_.empty())
+                objects_.erase(objects_.begin() + gap_, objects_.begin() + gap_ + ptrdiff_t(more));
+            throw;
+        }
         gapLen_ = int(more);
     }
-    items_[size_t(gap_)] = Item{s, object};
+    items_[size_t(gap_)].str = s;
+    if (!objects_.empty())
+        objects_[size_t(gap_)] = object;
     ++gap_;
     --gapLen_;
     Changed();
@@ -545,13 +587,21 @@ void TStringList::Delete(int index)
     Changing();
     MoveGap(index);
     items_[size_t(gap_ + gapLen_)] = Item{};
+    if (!objects_.empty())
+        objects_[size_t(gap_ + gapLen_)] = nullptr;
     ++gapLen_;
     // A list that shrank a lot gives the room back.
     if (gapLen_ > 4096 && gapLen_ > 2 * Count())
     {
+        const int n = Count();
         GapToEnd();
-        items_.resize(size_t(Count()));
+        items_.resize(size_t(n));
         items_.shrink_to_fit();
+        if (!objects_.empty())
+        {
+            objects_.resize(size_t(n));
+            objects_.shrink_to_fit();
+        }
         gapLen_ = 0;
     }
     Changed();
@@ -559,21 +609,20 @@ void TStringList::Delete(int index)
 
 void TStringList::Clear()
 {
-    if (Count() == 0)
-    {
-        std::vector<Item>().swap(items_);
-        gap_ = gapLen_ = 0;
-        return;
-    }
-    Changing();
+    const bool any = Count() > 0;
+    if (any)
+        Changing();
     std::vector<Item>().swap(items_);
+    std::vector<TObject*>().swap(objects_);
     gap_ = gapLen_ = 0;
-    Changed();
+    if (any)
+        Changed();
 }
 
 void TStringList::Swap(TStringList& other) noexcept
 {
     items_.swap(other.items_);
+    objects_.swap(other.objects_);
     std::swap(gap_, other.gap_);
     std::swap(gapLen_, other.gapLen_);
 }
@@ -590,6 +639,8 @@ void TStringList::AppendMoving(AnsiString* rows, int count)
     // The room first, so a failure leaves the list untouched; room reserved earlier is used.
     GapToEnd();
     items_.resize(size_t(n)); // the gap's empty slots go, the capacity stays
+    if (!objects_.empty())
+        objects_.resize(size_t(n));
     gapLen_ = 0;
     if (size_t(n) + size_t(count) > items_.capacity())
     {
@@ -600,9 +651,13 @@ void TStringList::AppendMoving(AnsiString* rows, int count)
             bigger.push_back(std::move(items_[size_t(i)]));
         items_.swap(bigger);
     }
+    if (!objects_.empty())
+        objects_.reserve(items_.capacity());
     Changing();
     for (int i = 0; i < count; ++i)
-        items_.push_back(Item{std::move(rows[i]), nullptr});
+        items_.push_back(Item{std::move(rows[i])});
+    if (!objects_.empty())
+        objects_.resize(items_.size(), nullptr);
     gap_ = Count();
     Changed();
     Appended(n, count);
@@ -630,14 +685,29 @@ void TStringList::AppendTaking(TStringList& from)
         throw EStringListError(SOutOfMemory);
     GapToEnd();
     items_.resize(size_t(n));
+    if (!objects_.empty())
+        objects_.resize(size_t(n));
     gapLen_ = 0;
     from.GapToEnd();
-    items_.reserve(size_t(n) + size_t(count)); // the only step that can fail: nothing moved yet
+    // The only steps that can fail: nothing moved yet.
+    items_.reserve(size_t(n) + size_t(count));
+    if (!from.objects_.empty() && objects_.empty())
+        objects_.assign(size_t(n), nullptr);
+    if (!objects_.empty())
+        objects_.reserve(size_t(n) + size_t(count));
     Changing();
     for (int i = 0; i < count; ++i)
         items_.push_back(std::move(from.items_[size_t(i)]));
+    if (!objects_.empty())
+    {
+        if (from.objects_.empty())
+            objects_.resize(items_.size(), nullptr);
+        else
+            objects_.insert(objects_.end(), from.objects_.begin(), from.objects_.begin() + count);
+    }
     gap_ = Count();
     from.items_.clear();
+    from.objects_.clear();
     from.gap_ = from.gapLen_ = 0;
     Changed();
     Appended(n, count);
@@ -648,7 +718,7 @@ void TStringList::Exchange(int index1, int index2)
     CheckIndex(index1);
     CheckIndex(index2);
     Changing();
-    std::swap(items_[Slot(index1)], items_[Slot(index2)]);
+    SwapSlots(Slot(index1), Slot(index2));
     Changed();
 }
 
@@ -666,8 +736,11 @@ void TStringList::SetCapacity(int capacity)
 {
     if (capacity < Count() || capacity > INT_MAX / int(sizeof(Item)))
         throw EStringListError(Format(SListCapacityError, {capacity}));
+    const int n = Count();
     GapToEnd();
-    items_.resize(size_t(Count()));
+    items_.resize(size_t(n));
+    if (!objects_.empty())
+        objects_.resize(size_t(n));
     gapLen_ = 0;
     if (size_t(capacity) > items_.capacity())
         items_.reserve(size_t(capacity));
@@ -678,6 +751,13 @@ void TStringList::SetCapacity(int capacity)
         for (Item& it : items_)
             smaller.push_back(std::move(it));
         items_.swap(smaller);
+    }
+    if (!objects_.empty())
+    {
+        std::vector<TObject*> slots;
+        slots.reserve(size_t(capacity));
+        slots.assign(objects_.begin(), objects_.end());
+        objects_.swap(slots);
     }
 }
 
@@ -714,7 +794,7 @@ void TStringList::QuickSort(int left, int right, TStringListSortCompare compare)
             {
                 if (i != j)
                 {
-                    std::swap(items_[Slot(i)], items_[Slot(j)]);
+                    SwapSlots(Slot(i), Slot(j));
                     if (p == i)
                         p = j;
                     else if (p == j)

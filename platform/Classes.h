@@ -259,10 +259,11 @@ protected:
     void InsertItem(int index, const AnsiString& s, TObject* object);
 
 private:
+    // One pointer a string: a text's row list holds millions and never an object. The objects
+    // have slots of their own, made when the first one is stored, in step with the strings'.
     struct Item
     {
         AnsiString str;
-        TObject* object = nullptr;
     };
     void CheckIndex(int index) const;
     void QuickSort(int left, int right, TStringListSortCompare compare);
@@ -272,7 +273,12 @@ private:
     size_t Slot(int index) const { return size_t(index < gap_ ? index : index + gapLen_); }
     void MoveGap(int index);
     void GapToEnd() { MoveGap(Count()); } // slots 0..Count()-1 are then the items in order
+    // The object slots, as many as the string slots, all null (nothing when none is needed yet).
+    void MakeObjectSlots(TObject* object);
+    // Exchanges two slots' strings and objects.
+    void SwapSlots(size_t a, size_t b);
     std::vector<Item> items_;
+    std::vector<TObject*> objects_; // empty, or one a slot of items_
     int gap_ = 0;
     int gapLen_ = 0;
     bool sorted_ = false;

@@ -578,3 +578,116 @@ TEST(FoldLine, AJoinCountsTheNextPiecesTabsWhereTheyWillStand)
     ed->FoldLine(0);
     EXPECT_EQ(RowsOf(*ed), (std::vector<std::string>{"aba\tbcdefg\r", ""}));
 }
+
+namespace
+{
+// Display width of a row's bytes, tabs widened from the indent, a CR a column (ASCII only).
+int WidthOf(const std::string& row, int indent, int tab)
+{
+    int col = indent;
+    for (char c : row)
+        col += c == '\t' ? tab - (col - indent) % tab : 1;
+    return col;
+}
+} // namespace
+
+// A line that stays narrower than the wrap however its tabs widen is one row; one whose tabs
+// widen it past the wrap is cut, with or without folding, with an indent taken from its tabs.
+TEST(FoldLine, TabsWidenALineOnlyAsFarAsTheyReach)
+{
+    struct TCase
+    {
+        const char* name;
+        bool fold;   // folding at wrap, else no wrap
+        int wrap;    // the wrap when folding
+        int tab;
+        bool indent; // leading tabs become indent
+        int tabs;    // tabs in the line
+        int letters; // letters after each tab
+        bool oneRow;
+    };
+    const TCase cases[] = {
+        {"no wrap, a row of tabs well inside", false, 0, 8, false, 8000, 0, true},
+        {"no wrap, tabs past the widest row", false, 0, 8, false, 8200, 0, false},
+        {"no wrap, tabs and letters past it", false, 0, 4, false, 6000, 10, false},
+        {"no wrap, short line, many tabs", false, 0, 16, false, 40, 3, true},
+        {"wrap 60, tabs just inside", true, 60, 8, false, 7, 0, true},
+        {"wrap 60, tabs just past", true, 60, 8, false, 8, 0, false},
+        {"wrap 60, tab 4, letters between", true, 60, 4, false, 5, 7, true},
+        {"wrap 60, tab 4, letters past", true, 60, 4, false, 5, 12, false},
+        {"wrap 20, a leading tab as indent", true, 20, 4, true, 3, 1, true},
+        {"wrap 20, indent and letters past", true, 20, 4, true, 3, 4, false},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto ed = NewEditor();
+        ed->SetTabSize(c.tab);
+        ed->SetOptions(c.fold ? TAFEditOptions{aoAutoFormat} : TAFEditOptions{});
+        if (c.fold)
+            ed->SetDefWrapPos(c.wrap);
+        std::string line;
+        for (int t = 0; t < c.tabs; ++t)
+            line += "\t" + std::string(size_t(c.letters), char('a' + t % 26));
+        TConvMode modes{cmFoldLine};
+        if (c.indent)
+            modes << cmTabToIndent;
+        LoadText(*ed, line + "\r\nz", modes);
+        const std::vector<std::string> rows = RowsOf(*ed);
+        std::string joined;
+        int paragraphRows = 0;
+        for (const std::string& r : rows)
+        {
+            joined += r;
+            ++paragraphRows;
+            if (!r.empty() && r.back() == '\r')
+                break;
+        }
+        if (!c.indent) // an indent's tabs leave the bytes
+        {
+            EXPECT_EQ(joined, line + "\r");
+        }
+        EXPECT_EQ(paragraphRows == 1, c.oneRow) << paragraphRows << " rows";
+        EXPECT_EQ(rows.back(), "z");
+    }
+}
+
+// Long paragraphs dense with tabs fold into full rows no wider than the wrap and give back their
+// bytes: a tab a piece's reach ran over is found again for the next piece.
+TEST(FoldLine, ParagraphsOfTabsFoldToFullRows)
+{
+    const char* pieces[] = {"\t", "a", "bc", "def ", " ", "\t\t", "ghijklm"};
+    for (unsigned seed = 1; seed <= 24; ++seed)
+    {
+        std::mt19937 rng(seed);
+        const int tab = seed % 3 == 0 ? 8 : seed % 3 == 1 ? 4 : 3;
+        const int wrap = 10 + int(rng() % 50);
+        auto ed = NewEditor();
+        ed->SetTabSize(tab);
+        ed->SetOptions(TAFEditOptions{aoAutoFormat});
+        ed->SetDefWrapPos(wrap);
+        std::string text;
+        for (int p = 0; p < 4; ++p)
+        {
+            const int n = int(rng() % 300);
+            for (int k = 0; k < n; ++k)
+                text += pieces[rng() % (sizeof pieces / sizeof *pieces)];
+            text += "\r\n";
+        }
+        LoadText(*ed, text);
+        std::string joined;
+        const std::vector<std::string> rows = RowsOf(*ed);
+        for (size_t i = 0; i < rows.size(); ++i)
+        {
+            const std::string& r = rows[i];
+            const bool ends = !r.empty() && r.back() == '\r';
+            joined += r + (ends ? "\n" : "");
+            if (ends || i + 1 == rows.size())
+                continue;
+            SCOPED_TRACE("seed " + std::to_string(seed) + " row " + std::to_string(i));
+            ASSERT_LE(WidthOf(r, 0, tab), wrap);
+            ASSERT_GT(WidthOf(r + rows[i + 1].substr(0, 1), 0, tab), wrap); // the next byte did not fit
+        }
+        EXPECT_EQ(joined, text) << "seed " << seed;
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "editor_control/AFEditRecords.h"
@@ -108,6 +109,173 @@ TEST(AttrList, RandomInsertsDeletesAndRangesOfSeveralListsKeepEveryRecordOfAPlai
             break;
         }
         check(p);
+    }
+}
+
+// Rows whose records are alike share one record (a big text's rows mostly do) until a row is
+// written through GetItem; every kind of change keeps each row's values as a plain model has
+// them, and a write reaches its own row only.
+TEST(AttrList, AlikeRowsShareARecordAndEveryChangeKeepsThePlainModel)
+{
+    struct TRow
+    {
+        int Indent = 0, Wrap = 0, Cols = 0;
+        bool Dirty = false;
+        bool Empty = true; // a slot without a record
+        bool Own = false;  // written through GetItem: the row's own record
+    };
+    for (unsigned seed : {3u, 4u, 5u})
+    {
+        std::mt19937 rng(seed);
+        TAttrList list;
+        std::vector<TRow> model;
+        auto value = [&](int cols) {
+            TRow r;
+            r.Indent = int(rng() % 3) * 4;
+            r.Wrap = rng() % 2 ? 60 : 72;
+            r.Dirty = rng() % 2;
+            r.Cols = cols;
+            r.Empty = false;
+            return r;
+        };
+        auto record = [](const TRow& r, TColAttrList& cols) {
+            TAttrListItem rec = Rec(r.Indent, r.Wrap);
+            rec.Dirty = r.Dirty;
+            cols.SetCount(r.Cols);
+            rec.ColAttr = r.Cols ? &cols : nullptr;
+            return rec;
+        };
+        for (int step = 0; step < 4000; ++step)
+        {
+            SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step));
+            const int n = int(model.size());
+            const int at = int(rng() % unsigned(n + 1));
+            const int row = n ? std::min(at, n - 1) : 0;
+            TColAttrList cols;
+            const unsigned op = n == 0 ? 0 : rng() % 12;
+            SCOPED_TRACE("change " + std::to_string(op) + " at row " + std::to_string(row));
+            switch (op)
+            {
+            case 0:
+            case 1:
+            {
+                const TRow r = value(rng() % 10 == 0 ? 2 : 0);
+                list.Insert(at, record(r, cols));
+                model.insert(model.begin() + at, r);
+                model[size_t(at)].Own = r.Cols > 0;
+                break;
+            }
+            case 2:
+                list.Delete(row);
+                model.erase(model.begin() + row);
+                break;
+            case 3:
+            {
+                const int count = int(rng() % 5);
+                list.DeleteRange(row, count);
+                model.erase(model.begin() + row, model.begin() + std::min(n, row + count));
+                break;
+            }
+            case 4:
+            {
+                const int count = int(rng() % 3);
+                list.InsertEmpty(at, count);
+                model.insert(model.begin() + at, size_t(count), TRow());
+                break;
+            }
+            case 5:
+            {
+                const TRow r = value(0);
+                list.SetItem(row, nullptr); // the row's own record, all zero when it had none
+                TAttrListItem rec = record(r, cols);
+                list.SetItem(row, &rec);
+                model[size_t(row)] = r;
+                model[size_t(row)].Own = true; // its column list went with the values written
+                break;
+            }
+            case 6:
+            {
+                const TRow r = value(0);
+                list.Store(row, record(r, cols));
+                model[size_t(row)] = r;
+                break;
+            }
+            case 7:
+            {
+                const bool dirty = rng() % 2;
+                list.SetDirty(row, dirty);
+                TRow& m = model[size_t(row)];
+                if (m.Empty)
+                    m = TRow{0, 0, 0, dirty, false, false};
+                m.Dirty = dirty;
+                break;
+            }
+            case 8:
+            {
+                TRow& m = model[size_t(row)];
+                list.GetItem(row)->Indent = int16_t(m.Indent = 8);
+                m.Empty = false;
+                m.Own = true;
+                break;
+            }
+            case 9:
+            {
+                if (rng() % 2)
+                {
+                    auto swap = [](int wrap) { return wrap == 60 ? 72 : wrap == 72 ? 60 : wrap; };
+                    list.ChangeEach([&](TAttrListItem& r) { r.WrapPos = uint16_t(swap(r.WrapPos)); });
+                    for (TRow& m : model)
+                        m.Wrap = swap(m.Wrap);
+                    break;
+                }
+                // A change most rows come through alike, as a colour set again does.
+                list.ChangeEach(
+                    [&](TAttrListItem& r)
+                    {
+                        if (r.Indent == 4)
+                            r.Dirty = true;
+                    });
+                for (TRow& m : model)
+                    if (!m.Empty && m.Indent == 4)
+                        m.Dirty = true;
+                break;
+            }
+            case 10:
+            {
+                const int other = int(rng() % unsigned(n));
+                list.Exchange(row, other);
+                std::swap(model[size_t(row)], model[size_t(other)]);
+                break;
+            }
+            default:
+                delete list.TakeColAttr(row);
+                model[size_t(row)].Cols = 0;
+                break;
+            }
+            ASSERT_EQ(list.GetCount(), int(model.size()));
+            // What each row reads, and which rows read one record.
+            std::vector<const TAttrListItem*> shared;
+            for (int i = 0; i < int(model.size()); ++i)
+            {
+                const TRow& m = model[size_t(i)];
+                const TAttrListItem& r = list.Peek(i);
+                ASSERT_EQ(list.Get(i) == nullptr, m.Empty) << i;
+                ASSERT_EQ(r.Indent, m.Empty ? 0 : m.Indent) << i;
+                ASSERT_EQ(r.WrapPos, m.Empty ? 0 : m.Wrap) << i;
+                ASSERT_EQ(r.Dirty, !m.Empty && m.Dirty) << i;
+                ASSERT_EQ(r.ColAttr ? r.ColAttr->GetCount() : 0, m.Empty ? 0 : m.Cols) << i;
+                if (m.Empty || m.Own || m.Cols)
+                    continue;
+                for (int j = 0; j < i; ++j)
+                {
+                    const TRow& o = model[size_t(j)];
+                    if (o.Empty || o.Own || o.Cols)
+                        continue;
+                    const bool alike = o.Indent == m.Indent && o.Wrap == m.Wrap && o.Dirty == m.Dirty;
+                    ASSERT_EQ(&list.Peek(j) == &r, alike) << "rows " << j << " and " << i;
+                }
+            }
+        }
     }
 }
 

@@ -942,6 +942,83 @@ TEST(TStringList, RandomEditsAnywhereMatchAVectorModel)
     }
 }
 
+// A list holds object slots only once an object is stored: the slots then follow every kind of
+// edit, bulk appends from lists with and without objects, and a change of capacity.
+TEST(TStringList, ObjectsStoredNowAndThenFollowTheirStringsThroughEveryEdit)
+{
+    for (unsigned seed : {5u, 6u, 7u})
+    {
+        std::mt19937 rng(seed);
+        TStringList list;
+        std::vector<std::pair<std::string, TObject*>> model;
+        TObject marks[3];
+        const int firstObject = int(rng() % 3000);
+        for (int step = 0; step < 12000; ++step)
+        {
+            SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step));
+            const int n = int(model.size());
+            const int at = n == 0 ? 0 : int(rng() % (n + 1));
+            const std::string s = "s" + std::to_string(step);
+            TObject* obj = step >= firstObject && rng() % 4 == 0 ? &marks[step % 3] : nullptr;
+            switch (n == 0 ? 0 : rng() % 9)
+            {
+            case 0:
+            case 1:
+                list.Insert(at, AnsiString(s.c_str()));
+                if (obj)
+                    list.PutObject(at, obj);
+                model.insert(model.begin() + at, {s, obj});
+                break;
+            case 2:
+            case 3:
+                list.Delete(std::min(at, n - 1));
+                model.erase(model.begin() + std::min(at, n - 1));
+                break;
+            case 4:
+            {
+                const int i = std::min(at, n - 1), j = int(rng() % n);
+                list.Exchange(i, j);
+                std::swap(model[size_t(i)], model[size_t(j)]);
+                break;
+            }
+            case 5:
+                list.PutObject(std::min(at, n - 1), obj);
+                model[size_t(std::min(at, n - 1))].second = obj;
+                break;
+            case 6:
+            {
+                AnsiString rows[3] = {AnsiString((s + "a").c_str()), AnsiString((s + "b").c_str()), AnsiString()};
+                list.AppendMoving(rows, 3);
+                for (const char* tail : {"a", "b", ""})
+                    model.push_back({*tail ? s + tail : std::string(), nullptr});
+                break;
+            }
+            case 7:
+            {
+                TStringList from;
+                from.Add(AnsiString((s + "t").c_str()));
+                from.AddObject(AnsiString((s + "u").c_str()), obj);
+                list.AppendTaking(from);
+                model.push_back({s + "t", nullptr});
+                model.push_back({s + "u", obj});
+                ASSERT_EQ(from.GetCount(), 0);
+                break;
+            }
+            default:
+                list.SetCapacity(n + int(rng() % 50));
+                break;
+            }
+            ASSERT_EQ(list.GetCount(), int(model.size()));
+            if (step % 53 == 0 || step > 11900)
+                for (int i = 0; i < int(model.size()); ++i)
+                {
+                    ASSERT_EQ(std::string(list.Get(i).c_str()), model[size_t(i)].first) << "index " << i;
+                    ASSERT_EQ(list.GetObject(i), model[size_t(i)].second) << "index " << i;
+                }
+        }
+    }
+}
+
 namespace
 {
 // A text a Japanese user can read: no English words of the old texts, and some Japanese.

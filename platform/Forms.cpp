@@ -438,6 +438,9 @@ void TCustomForm::CloseModal()
 
 namespace
 {
+// The forms in ShowModal, innermost last.
+std::vector<TCustomForm*> modalForms;
+
 BOOL CALLBACK CollectEnabledWindow(HWND hwnd, LPARAM param)
 {
     try
@@ -467,14 +470,22 @@ TModalResult TCustomForm::ShowModal()
     EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow, reinterpret_cast<LPARAM>(&disabled));
     for (size_t i = 1; i < disabled.size(); ++i)
         EnableWindow(disabled[i], FALSE);
+    // Owned by the window it was opened from, the form stays in front of it whatever is activated.
+    const LONG_PTR previousOwner = GetWindowLongPtrW(self, GWLP_HWNDPARENT);
+    if (previousActive && previousActive != self && !Parent())
+        SetWindowLongPtrW(self, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(previousActive));
+    modalForms.push_back(this);
 
     modal_ = true;
     modalResult_ = mrNone;
     auto restore = [&] {
+        modalForms.erase(std::find(modalForms.begin(), modalForms.end(), this));
         for (size_t i = 1; i < disabled.size(); ++i)
             if (IsWindow(disabled[i]))
                 EnableWindow(disabled[i], TRUE);
         Hide(); // after re-enabling, so activation returns to our windows
+        if (!Parent() && HandleAllocated())
+            SetWindowLongPtrW(Handle(), GWLP_HWNDPARENT, previousOwner);
         if (previousActive && IsWindow(previousActive))
             SetActiveWindow(previousActive);
         modal_ = false;
@@ -506,6 +517,17 @@ TModalResult TCustomForm::ShowModal()
     }
     restore();
     return modalResult_;
+}
+
+TCustomForm* InnermostModalForm() { return modalForms.empty() ? nullptr : modalForms.back(); }
+
+HWND BoxOwnerWindow(HWND preferred)
+{
+    if (preferred && IsWindow(preferred) && IsWindowEnabled(preferred))
+        return preferred;
+    if (TCustomForm* modal = InnermostModalForm(); modal && modal->HandleAllocated())
+        return modal->Handle();
+    return preferred;
 }
 
 void TCustomForm::Release()
@@ -816,7 +838,7 @@ void TApplication::HandleException(TObject* sender, const std::exception& e)
 void TApplication::ShowException(const std::exception& e)
 {
     AnsiString message = ExceptionText(e);
-    HWND owner = GetActiveWindow();
+    HWND owner = BoxOwnerWindow(GetActiveWindow());
     Services().MessageBox(owner ? owner : handle_, message, title_, MB_OK | MB_ICONSTOP);
 }
 

@@ -125,6 +125,14 @@ public:
     using TCustomForm::TCustomForm;
 };
 
+// The innermost form in ShowModal, from the moment it is asked to show (before it is active), or
+// null.
+TCustomForm* InnermostModalForm();
+// The window a box raised now should belong to: preferred when it is an enabled window, else the
+// innermost modal form. A box re-enables its owner as it closes, and a window that a modal form
+// disabled would then take the keys and come over the form.
+HWND BoxOwnerWindow(HWND preferred);
+
 // The form a control sits on (the control itself if it is a form), or null.
 TCustomForm* GetParentForm(TControl* control);
 // For the message loop: a Tab, Enter or Esc key-down that a form used as a dialog key, or a

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Cp932.h"
 #include "platform/Services.h"
 
 class TBoxServices : public TPlatformServices
@@ -95,6 +96,49 @@ public:
 
 private:
     TPlatformServices* previous_;
+};
+
+// Shows each box as Windows does (a real box with its own modal loop, owned by the window asked
+// for) and presses a button in it from another thread: the next of presses, or OK when none is
+// left. Records what TBoxServices records, and each box's owner.
+class TRealBoxServices : public TBoxServices
+{
+public:
+    int MessageBox(void* owner, const AnsiString& text, const AnsiString& caption, unsigned flags) override
+    {
+        TBoxServices::MessageBox(owner, text, caption, flags);
+        owners.push_back(static_cast<HWND>(owner));
+        press_ = IDOK;
+        if (!presses.empty())
+        {
+            press_ = presses.front();
+            presses.pop_front();
+        }
+        HANDLE t = CreateThread(nullptr, 0, &Closer, this, 0, nullptr);
+        const std::wstring w = SjisToWide(text);
+        const int r = MessageBoxW(static_cast<HWND>(owner), w.c_str(), L"box", flags);
+        WaitForSingleObject(t, INFINITE);
+        CloseHandle(t);
+        return r;
+    }
+    std::deque<int> presses;
+    std::vector<HWND> owners;
+
+private:
+    static DWORD WINAPI Closer(void* self)
+    {
+        for (int i = 0; i < 200; ++i)
+        {
+            Sleep(20);
+            if (HWND box = FindWindowW(L"#32770", L"box"))
+            {
+                PostMessageW(box, WM_COMMAND, WPARAM(static_cast<TRealBoxServices*>(self)->press_), 0);
+                return 0;
+            }
+        }
+        return 0;
+    }
+    int press_ = IDOK;
 };
 
 // Answers key states (the keys in down are held) and OK to every box.

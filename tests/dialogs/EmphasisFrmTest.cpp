@@ -4,13 +4,16 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/English.h"
+#include "common/Nsenumwindows.h"
 #include "dialogs/EmphasisFrm.h"
 #include "platform/Cp932.h"
+#include "platform/ExtCtrls.h"
 #include "platform/SysUtils.h"
 #include "tests/TestServices.h"
 
@@ -209,4 +212,67 @@ TEST_F(EmphasisDialog, OnlyAConfirmedOkReplacesTheListAndTheStore)
     ReadEmphasisList(stored, TestKey());
     EXPECT_EQ(Dump(stored), after);
     EXPECT_EQ(refreshed, 1);
+}
+
+// Shown modally over a main window, with real boxes: the opening question, OK's question and the
+// delete question each leave the main window disabled and the dialog active with the focus, so
+// typing goes on into the dialog.
+TEST_F(EmphasisDialog, ThroughItsBoxesTheDialogStaysInFrontOfTheDisabledMainWindow)
+{
+    TRealBoxServices real;
+    real.presses = {IDYES, IDNO, IDNO};
+    auto* main = Create<TForm>(nullptr);
+    main->SetBounds(0, 0, 500, 400);
+    main->Show();
+    SetForegroundWindow(main->Handle());
+    void* const ownerBefore = MessageOwner();
+    SetMessageOwner(main->Handle());
+    page->EditFilePath = "a.txt";
+
+    struct TStand
+    {
+        bool mainEnabled, dialogActive, focusInDialog;
+        bool operator==(const TStand&) const = default;
+    };
+    std::vector<TStand> stands;
+    auto note = [&] {
+        const HWND focus = GetFocus();
+        stands.push_back({IsWindowEnabled(main->Handle()) != FALSE, GetActiveWindow() == form->Handle(),
+                          focus && IsChild(form->Handle(), focus)});
+    };
+    std::vector<std::function<void()>> steps = {
+        note,
+        [&] { form->OkBtn->Click(); },
+        note,
+        [&] { form->ExtDelBtn->Click(); },
+        note,
+        [&] {
+            PostMessageW(GetFocus(), WM_CHAR, L'q', 1);
+        },
+        [&] { form->CancelBtn->Click(); },
+    };
+    size_t next = 0;
+    struct TSteps : TObject
+    {
+        std::function<void()> tick;
+        void Tick(TObject*) { tick(); }
+    } script;
+    script.tick = [&] {
+        if (next < steps.size())
+            steps[next++]();
+    };
+    std::unique_ptr<TTimer> timer(Create<TTimer>(nullptr));
+    timer->SetInterval(30);
+    timer->OnTimer = TNotifyEvent(&script, &TSteps::Tick);
+    EXPECT_EQ(form->ShowModal(), mrCancel);
+    timer->SetEnabled(false);
+
+    EXPECT_EQ(real.boxes, (std::vector<std::string>{Box(msgEmphasisAddExt, "txt"), msgEmphasisSave,
+                                                   Box(msgEmphasisDeleteExt, "txt")}));
+    EXPECT_EQ(real.owners, std::vector<HWND>(3, form->Handle()));
+    EXPECT_EQ(stands, std::vector<TStand>(3, TStand{false, true, true}));
+    EXPECT_EQ(form->EmhEdit->Text(), "q") << "a key typed after the boxes goes into the dialog";
+    EXPECT_TRUE(IsWindowEnabled(main->Handle()));
+    SetMessageOwner(ownerBefore);
+    delete main;
 }

@@ -120,13 +120,14 @@ void TFileSrchForm::ReadSettings()
     const std::pair<TComboBox*, const AnsiString*> histories[] = {
         {SrchStrCBox, &f.fileSearchStrHistory}, {FileNameCBox, &f.fileSearchNameHistory},
         {SrchDirCBox, &f.fileSearchDirHistory}};
+    // Each string offers the last one used (after a restart too); without a history it stays.
     for (const auto& [combo, text] : histories)
     {
         const AnsiString typed = combo->Text();
         combo->Items()->SetText(*text);
         while (combo->Items()->GetCount() > VN::kSearchHistoryMax)
             combo->Items()->Delete(combo->Items()->GetCount() - 1);
-        combo->SetText(typed);
+        combo->SetText(combo->Items()->GetCount() > 0 ? combo->Items()->Get(0) : typed);
     }
     (f.fileSearchType == 0 && PRJ_RBtn->Enabled() ? PRJ_RBtn : SRCH_DIR_RBtn)->SetChecked(true);
     WordChkBox->SetChecked(f.fileSearchWord);

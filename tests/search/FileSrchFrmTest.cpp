@@ -240,8 +240,6 @@ TEST(FileSrchForm, Request_TakesTheFilesFolderOrTheNormalisedFolderAndTheFlags)
 {
     TWindows w;
     TFileSrchForm& d = *w.dialog;
-    d.SrchStrCBox->SetText("abc");
-    d.FileNameCBox->SetText("*.txt, *.c");
 
     // An untitled page (or none) cannot give its folder.
     d.ActiveFilePath = "";
@@ -255,7 +253,9 @@ TEST(FileSrchForm, Request_TakesTheFilesFolderOrTheNormalisedFolderAndTheFlags)
     d.ActiveFilePath = "C:\\work\\表\\a.txt";
     d.FormShow(&d);
     ASSERT_TRUE(d.PRJ_RBtn->Enabled());
-    // Showing reads the stored flags; the user's choices come after.
+    // Showing reads the stored flags and histories; the user's choices come after.
+    d.SrchStrCBox->SetText("abc");
+    d.FileNameCBox->SetText("*.txt, *.c");
     d.SubDirChkBox->SetChecked(false);
     d.AlphaChkBox->SetChecked(true);
     d.WordChkBox->SetChecked(true);
@@ -330,6 +330,43 @@ TEST(FileSrchForm, Settings_FlagsAndHistoriesComeBackAndLeaveTheFindPartAlone)
     ReadSearchSettings(back, key);
     EXPECT_EQ(S(back.searchHistory), "find me\r\n");
     EXPECT_TRUE(back.searchCase);
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
+}
+
+// After a restart the dialog offers the last search: each string shows the first entry of its
+// stored history (or stays as made when the history is empty), each time it is shown.
+TEST(FileSrchForm, Showing_PutsTheFirstHistoryEntryIntoEachString)
+{
+    const AnsiString key = "Software\\VarnoletTest\\filesrchshow" + IntToStr(int(GetCurrentProcessId()));
+    struct Case
+    {
+        const char *strings, *masks, *folders;
+        std::vector<std::string> shown; // string, masks, folder
+    } cases[] = {
+        {"表示\r\nold\r\n", "*.c,*.h\r\n*.txt\r\n", "C:\\src\r\n", {"表示", "*.c,*.h", "C:\\src"}},
+        {" \r\nnext\r\n", "", "", {"next", "*.*", ""}}, // a blank line is dropped on reading
+        {"", "", "", {"", "*.*", ""}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.strings);
+        VN::typSearchSetting stored;
+        stored.fileSearchType = 1;
+        stored.fileSearchStrHistory = c.strings;
+        stored.fileSearchNameHistory = c.masks;
+        stored.fileSearchDirHistory = c.folders;
+        WriteSearchSettings(stored, key);
+        TWindows w; // as at start-up
+        w.dialog->SettingsKey = key;
+        for (int showing = 0; showing < 2; ++showing)
+        {
+            w.dialog->Show();
+            EXPECT_EQ((std::vector<std::string>{S(w.dialog->SrchStrCBox->Text()), S(w.dialog->FileNameCBox->Text()),
+                                                S(w.dialog->SrchDirCBox->Text())}),
+                      c.shown);
+            w.dialog->Hide();
+        }
+    }
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
 }
 

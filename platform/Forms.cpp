@@ -118,7 +118,30 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner)
 TCustomForm::~TCustomForm()
 {
     if (Screen)
+    {
         Screen->RemoveForm(this);
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (Screen->Forms(i)->popupParent_ == this)
+                Screen->Forms(i)->popupParent_ = nullptr;
+    }
+}
+
+// After the activation or the move that raised the form has been handled all through: a display
+// that stacks the form over its owned windows does so on the way.
+void TCustomForm::PostRaiseOwned()
+{
+    if (handle_ && !Parent() && !raiseOwnedPosted_)
+        raiseOwnedPosted_ = PostMessageW(handle_, CM_RAISEOWNED, 0, 0) != FALSE;
+}
+
+void TCustomForm::SetPopupParent(TCustomForm* form)
+{
+    if (form == this)
+        form = nullptr;
+    popupParent_ = form;
+    if (handle_ && !Parent())
+        SetWindowLongPtrW(handle_, GWLP_HWNDPARENT,
+                          reinterpret_cast<LONG_PTR>(form && form->HandleAllocated() ? form->Handle() : nullptr));
 }
 
 void TCustomForm::AfterConstruction()
@@ -164,7 +187,7 @@ void TCustomForm::CreateParams(TCreateParams& params)
         params.Style |= WS_DISABLED;
     if (alphaBlend_)
         params.ExStyle |= WS_EX_LAYERED;
-    params.WndParent = nullptr;
+    params.WndParent = popupParent_ && popupParent_->HandleAllocated() ? popupParent_->Handle() : nullptr;
 }
 
 void TCustomForm::CreateWnd()
@@ -325,10 +348,47 @@ void TCustomForm::ApplyPosition()
     SetBounds(left, top, width_, height_);
 }
 
+namespace
+{
+BOOL CALLBACK CollectOwnedWindow(HWND hwnd, LPARAM param)
+{
+    auto* list = reinterpret_cast<std::vector<HWND>*>(param);
+    if (hwnd != list->front() && GetWindow(hwnd, GW_OWNER) == list->front() && IsWindowVisible(hwnd))
+        list->push_back(hwnd);
+    return TRUE;
+}
+
+// The windows a form owns lie over it, but a display may stack the form over them when it is
+// raised by a click (Wine's does): they are put on top again, lowest first, keeping their order.
+// (Wine's display follows a window only when it becomes the top one: a window that is not topmost
+// stays covered while a topmost one is shown.)
+void RaiseOwnedWindows(HWND owner)
+{
+    std::vector<HWND> owned{owner};
+    EnumThreadWindows(GetCurrentThreadId(), CollectOwnedWindow, reinterpret_cast<LPARAM>(&owned));
+    for (size_t i = owned.size() - 1; i >= 1; --i)
+    {
+        const bool topmost = GetWindowLongW(owned[i], GWL_EXSTYLE) & WS_EX_TOPMOST;
+        SetWindowPos(owned[i], topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+    }
+}
+} // namespace
+
 void TCustomForm::Dispatch(TMessage& message)
 {
     switch (message.Msg)
     {
+    case WM_WINDOWPOSCHANGED:
+        TWinControl::Dispatch(message);
+        if (!(reinterpret_cast<const WINDOWPOS*>(message.LParam)->flags & SWP_NOZORDER))
+            PostRaiseOwned();
+        break;
+    case CM_RAISEOWNED:
+        raiseOwnedPosted_ = false;
+        if (handle_ && !Parent())
+            RaiseOwnedWindows(handle_);
+        break;
     case WM_CLOSE:
         Close(); // never the default handling, which would destroy the window
         message.Result = 0;
@@ -341,6 +401,7 @@ void TCustomForm::Dispatch(TMessage& message)
     case WM_ACTIVATE:
         if (LOWORD(message.WParam) != WA_INACTIVE)
         {
+            PostRaiseOwned();
             if (activeControl_ && activeControl_->CanFocus())
             {
                 ::SetFocus(activeControl_->Handle());

@@ -57,6 +57,10 @@ public:
     void SetKeyPreview(bool on) { keyPreview_ = on; }
     TFormBorderStyle BorderStyle() const { return borderStyle_; }
     void SetBorderStyle(TFormBorderStyle style);
+    // The form whose window owns this one while it is a top-level window: it then always lies over
+    // that form. Null: none.
+    TCustomForm* PopupParent() const { return popupParent_; }
+    void SetPopupParent(TCustomForm* form);
     TPosition Position() const { return position_; }
     void SetPosition(TPosition position) { position_ = position; }
     // While AlphaBlend is on the window is layered and drawn at AlphaBlendValue (0 clear, 255
@@ -103,11 +107,13 @@ private:
     // OnExit of the one before and OnEnter of the new one.
     void FocusMoved(TWinControl* control);
     void DoClose(TCloseAction& action);
+    void PostRaiseOwned();
     void CloseModal();
     // A control leaves the form (or a container of it leaves): drop it as the active control.
     void ControlRemoving(TWinControl* control);
 
     TWinControl* activeControl_ = nullptr;
+    TCustomForm* popupParent_ = nullptr;
     TModalResult modalResult_ = mrNone;
     TFormBorderStyle borderStyle_ = bsSizeable;
     TPosition position_ = poDesigned;
@@ -117,6 +123,7 @@ private:
     bool alphaBlend_ = false;
     int alphaBlendValue_ = 255;
     bool inFocusEvents_ = false;
+    bool raiseOwnedPosted_ = false;
 };
 
 class TForm : public TCustomForm

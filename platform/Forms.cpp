@@ -683,12 +683,42 @@ TWinControl* FindOwningControl(HWND hwnd)
 }
 } // namespace
 
+namespace
+{
+// The page control that Ctrl+Tab and Ctrl+PageDown switch: the one the focus is in, else the
+// first one of the form that is shown with pages to switch between.
+TPageControl* KeyboardPageControl(TCustomForm* form)
+{
+    for (TControl* c = FindOwningControl(GetFocus()); c && c != form; c = c->Parent())
+        if (auto* pages = dynamic_cast<TPageControl*>(c))
+            return pages;
+    std::vector<TWinControl*> list;
+    CollectControls(form, list);
+    for (TWinControl* c : list)
+        if (auto* pages = dynamic_cast<TPageControl*>(c);
+            pages && pages->TabCount() > 1 && pages->HandleAllocated() && IsWindowVisible(pages->Handle()) &&
+            pages->Enabled())
+            return pages;
+    return nullptr;
+}
+} // namespace
+
 bool TCustomForm::DialogKey(WORD key, TShiftState shift)
 {
+    if ((key == VK_TAB || key == VK_NEXT || key == VK_PRIOR) && shift.Contains(ssCtrl))
+    {
+        if (shift.Contains(ssAlt))
+            return false;
+        TPageControl* pages = KeyboardPageControl(this);
+        if (!pages)
+            return false;
+        pages->SelectNextPage(key == VK_TAB ? !shift.Contains(ssShift) : key == VK_NEXT);
+        return true;
+    }
     switch (key)
     {
     case VK_TAB:
-        if (shift.Contains(ssCtrl) || shift.Contains(ssAlt))
+        if (shift.Contains(ssAlt))
             return false;
     {
         // The focus may sit in a window inside a control (the edit of a combo box).
@@ -769,6 +799,14 @@ bool IsDialogKeyMessage(const MSG& msg)
     case VK_TAB: want = DLGC_WANTTAB; break;
     case VK_RETURN:
     case VK_ESCAPE: want = DLGC_WANTALLKEYS; break;
+    case VK_NEXT:
+    case VK_PRIOR:
+        // Ctrl+PageDown and Ctrl+PageUp switch pages, except in a control that takes Tab as text
+        // (the editor pages with them as with Ctrl+Tab it switches files itself).
+        if (Services().GetKeyState(VK_CONTROL) >= 0)
+            return false;
+        want = DLGC_WANTTAB;
+        break;
     default: return false;
     }
     TWinControl* control = FindOwningControl(msg.hwnd);

@@ -73,7 +73,9 @@ public:
     // Tab, Enter and Esc that the focused control does not ask for (WM_GETDLGCODE) come here from
     // the message loop: Tab moves the focus to the next TabStop control (Shift+Tab: the previous
     // one); Enter and Esc are offered to the controls as CM_DIALOGKEY (the default and the cancel
-    // button take them). True when the key was used; it then goes no further.
+    // button take them); Ctrl+Tab and Ctrl+PageDown show the next page of the page control the
+    // focus is in, else of the form's first one (Ctrl+Shift+Tab and Ctrl+PageUp the page before).
+    // True when the key was used; it then goes no further.
     virtual bool DialogKey(WORD key, TShiftState shift);
     // An access key (Alt+letter, or the letter alone where the focused control takes no characters)
     // offered to the controls as CM_DIALOGCHAR: a button is clicked, a label focuses the control it

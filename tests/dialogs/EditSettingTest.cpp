@@ -10,6 +10,7 @@
 #include "dialogs/EditSetting.h"
 #include "platform/Cp932.h"
 #include "platform/SysUtils.h"
+#include "tests/TestKeys.h"
 #include "tests/TestServices.h"
 
 namespace
@@ -201,4 +202,46 @@ TEST_F(EditSettingDialog, AnEditAndItsUpDownShowOneValueWithinTheRange)
     }
     form->mEdit_01->SetText("42");
     EXPECT_EQ(form->UD_01->Position(), 42);
+}
+
+// From the keyboard every page is reached: Ctrl+Tab and Ctrl+PageDown go to the next page,
+// Shift with Ctrl+Tab and Ctrl+PageUp to the one before, wrapping; Alt and a tab's access key to
+// that tab. The focus never stays on a control of a page that was left.
+TEST_F(EditSettingDialog, EveryPageIsReachedFromTheKeyboard)
+{
+    TKeyServices keys;
+    form->Show();
+    SetForegroundWindow(form->Handle());
+    ASSERT_TRUE(IsChild(form->Handle(), GetFocus()));
+    struct Step
+    {
+        TKeyStep key;
+        bool ctrl;
+        const char* page; // the sheet's name afterwards
+    } steps[] = {
+        {{VK_TAB}, true, "FontSheet"},         {{VK_TAB}, true, "ColorSheet"},
+        {{VK_TAB}, true, "OptionSheet"},       {{VK_TAB, false, true}, true, "ColorSheet"},
+        {{VK_NEXT}, true, "OptionSheet"},      {{VK_NEXT}, true, "FontSheet"},
+        {{VK_PRIOR}, true, "OptionSheet"},     {{VK_PRIOR}, true, "ColorSheet"},
+        {{'F', true}, false, "FontSheet"},     {{'O', true}, false, "OptionSheet"},
+        {{'C', true}, false, "ColorSheet"},    {{VK_TAB}, false, "ColorSheet"}, // Tab alone moves the focus
+    };
+    for (const Step& s : steps)
+    {
+        SCOPED_TRACE(s.page);
+        if (s.ctrl)
+            keys.down.insert(VK_CONTROL);
+        TKeyScript script(keys, {s.key});
+        for (int i = 0; i < 2000 && !script.Done(); ++i)
+        {
+            Application->ProcessMessages();
+            Sleep(1);
+        }
+        keys.down.erase(VK_CONTROL);
+        ASSERT_TRUE(script.Done());
+        EXPECT_EQ(form->PageCtrl->ActivePage()->Name(), s.page);
+        const HWND focus = GetFocus();
+        EXPECT_TRUE(focus && IsChild(form->Handle(), focus) && IsWindowVisible(focus));
+    }
+    form->Hide();
 }

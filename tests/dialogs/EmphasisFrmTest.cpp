@@ -15,6 +15,7 @@
 #include "platform/Cp932.h"
 #include "platform/ExtCtrls.h"
 #include "platform/SysUtils.h"
+#include "tests/TestKeys.h"
 #include "tests/TestServices.h"
 
 namespace
@@ -275,4 +276,42 @@ TEST_F(EmphasisDialog, ThroughItsBoxesTheDialogStaysInFrontOfTheDisabledMainWind
     EXPECT_TRUE(IsWindowEnabled(main->Handle()));
     SetMessageOwner(ownerBefore);
     delete main;
+}
+
+// Ctrl+Tab and Ctrl+PageDown from the word field go through the extensions' tabs, each showing
+// its words; Ctrl+Shift+Tab and Ctrl+PageUp go back.
+TEST_F(EmphasisDialog, CtrlTabAndCtrlPageDownGoThroughTheExtensions)
+{
+    TKeyServices keys;
+    page->EditFilePath = "x.c";
+    form->Show();
+    SetForegroundWindow(form->Handle());
+    ASSERT_EQ(GetFocus(), form->EmhEdit->Handle());
+    struct Step
+    {
+        TKeyStep key;
+        const char* tab;
+        const char* words;
+    } steps[] = {
+        {{VK_TAB}, "f90", ""},
+        {{VK_NEXT}, "拡張子なし", ""},
+        {{VK_NEXT}, "c", "int\r\nwhile\r\n"},
+        {{VK_TAB, false, true}, "拡張子なし", ""},
+        {{VK_PRIOR}, "f90", ""},
+    };
+    for (const Step& s : steps)
+    {
+        SCOPED_TRACE(s.tab);
+        keys.down.insert(VK_CONTROL);
+        TKeyScript script(keys, {s.key});
+        for (int i = 0; i < 2000 && !script.Done(); ++i)
+        {
+            Application->ProcessMessages();
+            Sleep(1);
+        }
+        keys.down.erase(VK_CONTROL);
+        EXPECT_EQ(Selected(), s.tab);
+        EXPECT_EQ(form->EmphasisLBox->Items()->GetText(), s.words);
+    }
+    form->Hide();
 }

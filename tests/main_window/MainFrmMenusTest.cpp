@@ -759,6 +759,42 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
     }
 }
 
+// Ctrl+PageDown in the editor pages down, as PageDown does; from the tool bar's search field it
+// shows the next file, as Ctrl+Tab does there.
+TEST(TMainFormMenus, CtrlPageDownPagesInTheEditorAndSwitchesFilesFromTheSearchField)
+{
+    TKeyServices keys;
+    TTempDir dir;
+    std::string lines;
+    for (int i = 0; i < 300; ++i)
+        lines += "line\r\n";
+    TMainForm* form = StartWindow(dir.Write("a.txt", AnsiString(lines.data(), int(lines.size()))));
+    form->OpenFile(dir.Write("b.txt", "b"));
+    form->SetActivePage(form->MainPageCtrl->Pages(0));
+    Settle(form);
+    SetForegroundWindow(form->Handle());
+    auto press = [&](TWinControl* at, WORD key) {
+        at->SetFocus();
+        keys.down.insert(VK_CONTROL);
+        TKeyScript script(keys, {{key}});
+        for (int i = 0; i < 2000 && !script.Done(); ++i)
+        {
+            Application->ProcessMessages();
+            Sleep(1);
+        }
+        keys.down.erase(VK_CONTROL);
+        Settle(form);
+    };
+    press(form->Edit(), VK_NEXT);
+    EXPECT_EQ(form->MainPageCtrl->ActivePageIndex(), 0);
+    EXPECT_GT(form->Edit()->GetCaret().y, 10);
+    press(form->SrchEdit, VK_NEXT);
+    EXPECT_EQ(form->MainPageCtrl->ActivePageIndex(), 1);
+    press(form->SrchEdit, VK_PRIOR);
+    EXPECT_EQ(form->MainPageCtrl->ActivePageIndex(), 0);
+    delete form;
+}
+
 TEST(TMainFormMenus, RowInsertionsAndUnindentChangeEveryRowOfTheBlockAsOneStep)
 {
     TBoxServices services;

@@ -143,6 +143,7 @@ protected:
 
 private:
     int updates_ = 0;
+    bool drawingHeld_ = false; // a line came between BeginHits and EndHits
 };
 
 extern TMessageForm* MessageForm;

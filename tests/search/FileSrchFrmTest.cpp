@@ -6,6 +6,7 @@
 #include "tests/TestFiles.h"
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -582,4 +583,51 @@ TEST(RunGrep, ClosingTheWindowsAfterAStoppedSearchLeavesNothingRunning)
     for (int i = 0; i < 20; ++i)
         Application->ProcessMessages();
     SUCCEED();
+}
+
+// The hits found so far are drawn while a long search runs, and all of them once it has ended,
+// without a click into the list. Drawn: the screen shows dark text in the list's first line.
+TEST(RunGrep, TheListDrawsItsHitsWhileTheSearchRunsAndAfterIt)
+{
+    TScriptServices services;
+    TTempTree tree;
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += "a needle here\n";
+    for (int i = 0; i < 60; ++i)
+        tree.File("f" + IntToStr(i) + ".txt", text);
+    TWindows w;
+    auto firstLineDrawn = [&w] {
+        HWND list = w.results->SrchResListBox->Handle();
+        POINT o{0, 0};
+        ClientToScreen(list, &o);
+        HDC screen = GetDC(nullptr);
+        int dark = 0;
+        for (int y = 1; y < 11; ++y)
+            for (int x = 2; x < 200; x += 2)
+                dark += (GetPixel(screen, o.x + x, o.y + y) & 0xFFFFFF) == 0 ? 1 : 0;
+        ReleaseDC(nullptr, screen);
+        return dark > 0;
+    };
+    struct TWatch : TObject
+    {
+        std::function<void()> check;
+        void Progress(TObject*) { check(); }
+    } watch;
+    bool listedWhileRunning = false, drawnWhileRunning = false;
+    int roundsWithHits = 0;
+    watch.check = [&] {
+        if (w.results->SrchResListBox->Count() == 0 || ++roundsWithHits < 3)
+            return;
+        listedWhileRunning = true;
+        drawnWhileRunning = drawnWhileRunning || firstLineDrawn();
+    };
+    w.monitor->OnProgress = TNotifyEvent(&watch, &TWatch::Progress);
+    typGrepProc* running = nullptr;
+    EXPECT_EQ(RunGrep(Request(tree.Root(), "needle"), w.monitor, w.results, running), 120000);
+    ASSERT_TRUE(listedWhileRunning) << "the search ended before a round showed hits";
+    EXPECT_TRUE(drawnWhileRunning);
+    for (int i = 0; i < 20; ++i)
+        Application->ProcessMessages();
+    EXPECT_TRUE(firstLineDrawn());
 }

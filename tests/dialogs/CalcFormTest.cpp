@@ -129,6 +129,34 @@ TEST_F(TCalcTest, KeySequences_ShowWhatADeskCalculatorShows)
     }
 }
 
+// Every display, the longest entries and results included, is shown whole: its text in the
+// display's font fits the display, which keeps its normal size for a short one.
+TEST_F(TCalcTest, TheDisplayShowsEveryEntryAndResultWhole)
+{
+    calc->Show();
+    std::vector<std::string> sequences;
+    for (const TSequence& s : kSequences)
+        sequences.push_back(s.keys);
+    for (const char* longer : {"123456789012345.123456789", "123456789012345.123456789s", "s123456789012345.12345678",
+                               "0.12345678901234567890123", "123456789012345/7=", "99999999999999.9s/3="})
+        sequences.push_back(longer);
+    const int normalSize = calc->DisplayPanel->Font()->Size();
+    for (const std::string& keys : sequences)
+    {
+        SCOPED_TRACE(keys);
+        Feed(calc, "Lc");
+        Feed(calc, keys);
+        TCanvas* canvas = calc->DisplayPanel->Canvas();
+        canvas->SetFont(calc->DisplayPanel->Font());
+        const AnsiString shown = calc->DisplayPanel->Caption();
+        EXPECT_LE(canvas->TextWidth(shown), calc->DisplayPanel->ClientWidth());
+        if (shown.Length() <= 12)
+            EXPECT_EQ(calc->DisplayPanel->Font()->Size(), normalSize);
+    }
+    EXPECT_EQ(calc->DisplayPanel->Caption(), AnsiString("-33333333333333.3"));
+    calc->Hide();
+}
+
 TEST_F(TCalcTest, ErrorState_ShowsTheRedIndicatorAndOnlyClearsLeaveIt)
 {
     Feed(calc, "1/0=");

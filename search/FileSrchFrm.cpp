@@ -9,7 +9,6 @@
 #include "common/Nsenumwindows.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
-#include "search/Regexp.h"
 
 TFileSrchForm* FileSrchForm = nullptr;
 
@@ -174,20 +173,6 @@ void TFileSrchForm::SrchBtnClick(TObject*)
     {
         ErrorBox("%s", msgGrepNoText);
         return;
-    }
-    // A pattern that does not compile is said so here, not reported as "no hits"
-    // later.
-    if (RegExpChkBox->Checked())
-    {
-        try
-        {
-            TRegexp check(pattern.c_str(), !AlphaChkBox->Checked());
-        }
-        catch (const Exception& e)
-        {
-            ErrorBox("%s", e.Message.c_str());
-            return;
-        }
     }
     PushComboHistory(SrchStrCBox, pattern);
     PushComboHistory(FileNameCBox, FileNameCBox->Text());

@@ -221,7 +221,8 @@ TEST_F(EmphasisDialog, OnlyAConfirmedOkReplacesTheListAndTheStore)
 TEST_F(EmphasisDialog, ThroughItsBoxesTheDialogStaysInFrontOfTheDisabledMainWindow)
 {
     TRealBoxServices real;
-    real.presses = {IDYES, IDNO, IDNO};
+    real.presses = {IDYES, IDYES, IDNO, IDNO};
+    real.queries = {std::string("h")};
     auto* main = Create<TForm>(nullptr);
     main->SetBounds(0, 0, 500, 400);
     main->Show();
@@ -236,21 +237,37 @@ TEST_F(EmphasisDialog, ThroughItsBoxesTheDialogStaysInFrontOfTheDisabledMainWind
         bool operator==(const TStand&) const = default;
     };
     std::vector<TStand> stands;
+    HWND typedAt = nullptr;
     auto note = [&] {
         const HWND focus = GetFocus();
         stands.push_back({IsWindowEnabled(main->Handle()) != FALSE, GetActiveWindow() == form->Handle(),
                           focus && IsChild(form->Handle(), focus)});
     };
+    // Every button is clicked as the mouse clicks it.
+    auto click = [](TButton* b) { SendMessageW(b->Handle(), BM_CLICK, 0, 0); };
     std::vector<std::function<void()>> steps = {
         note,
-        [&] { form->OkBtn->Click(); },
+        [&] {
+            click(form->ExtAddBtn); // asks for the extension: "h"
+            EXPECT_EQ(Selected(), "h");
+            form->EmhEdit->SetText("w");
+            click(form->EmpAddBtn);
+            EXPECT_EQ(form->EmphasisLBox->Items()->GetText(), "w\r\n");
+            form->EmphasisLBox->SetItemIndex(0);
+            click(form->EmpDelBtn); // Yes
+            EXPECT_EQ(form->EmphasisLBox->Count(), 0);
+        },
         note,
-        [&] { form->ExtDelBtn->Click(); },
+        [&] { click(form->OkBtn); }, // No: the dialog stays
+        note,
+        [&] { click(form->ExtDelBtn); }, // No: "h" stays
         note,
         [&] {
-            PostMessageW(GetFocus(), WM_CHAR, L'q', 1);
+            // A key typed now goes to the dialog's focused control, not to the main window.
+            typedAt = GetFocus();
+            PostMessageW(typedAt, WM_CHAR, L'q', 1);
         },
-        [&] { form->CancelBtn->Click(); },
+        [&] { click(form->CancelBtn); },
     };
     size_t next = 0;
     struct TSteps : TObject
@@ -268,11 +285,12 @@ TEST_F(EmphasisDialog, ThroughItsBoxesTheDialogStaysInFrontOfTheDisabledMainWind
     EXPECT_EQ(form->ShowModal(), mrCancel);
     timer->SetEnabled(false);
 
-    EXPECT_EQ(real.boxes, (std::vector<std::string>{Box(msgEmphasisAddExt, "txt"), msgEmphasisSave,
-                                                   Box(msgEmphasisDeleteExt, "txt")}));
-    EXPECT_EQ(real.owners, std::vector<HWND>(3, form->Handle()));
-    EXPECT_EQ(stands, std::vector<TStand>(3, TStand{false, true, true}));
-    EXPECT_EQ(form->EmhEdit->Text(), "q") << "a key typed after the boxes goes into the dialog";
+    EXPECT_EQ(real.boxes, (std::vector<std::string>{Box(msgEmphasisAddExt, "txt"), Box(msgEmphasisDeleteWord, "w"),
+                                                   msgEmphasisSave, Box(msgEmphasisDeleteExt, "h")}));
+    EXPECT_EQ(real.owners, std::vector<HWND>(4, form->Handle()));
+    EXPECT_EQ(stands, std::vector<TStand>(4, TStand{false, true, true}));
+    EXPECT_EQ(Dump(VN::EmphasisList), before) << "nothing was confirmed";
+    EXPECT_TRUE(typedAt && IsChild(form->Handle(), typedAt)) << "a key typed after the boxes goes into the dialog";
     EXPECT_TRUE(IsWindowEnabled(main->Handle()));
     SetMessageOwner(ownerBefore);
     delete main;

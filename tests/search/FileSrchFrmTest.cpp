@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "common/English.h"
 #include "platform/Classes.h"
 #include "platform/Cp932.h"
+#include "platform/ExtCtrls.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "search/SrchFrm.h"
@@ -369,6 +371,62 @@ TEST(FileSrchForm, BrowseButton_PutsTheChosenFolderIntoTheComboAndCancelKeepsIt)
     EXPECT_EQ(S(d.SrchDirCBox->Text()), "C:\\新しい");
     ASSERT_EQ(services.titles.size(), 2u);
     EXPECT_EQ(services.titles[0], msgGrepFolderTitle);
+}
+
+// Every button of the dialog shown modally, clicked as the mouse clicks it: the browse button puts
+// the chosen folder in, Cancel ends without storing, and the search button ends it storing the
+// strings at the heads of their histories.
+TEST(FileSrchForm, EveryButtonClickedOnTheShownDialogDoesItsPart)
+{
+    const AnsiString key = "Software\\VarnoletTest\\filesrchbuttons" + IntToStr(int(GetCurrentProcessId()));
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
+    TScriptServices services;
+    TTempTree tree;
+    TWindows w;
+    TFileSrchForm& d = *w.dialog;
+    d.SettingsKey = key;
+    services.folders = {tree.Root()};
+    std::vector<std::function<void()>> steps;
+    size_t next = 0;
+    struct TSteps : TObject
+    {
+        std::function<void()> tick;
+        void Tick(TObject*) { tick(); }
+    } script;
+    script.tick = [&] {
+        if (next < steps.size())
+            steps[next++]();
+    };
+    std::unique_ptr<TTimer> timer(Create<TTimer>(nullptr));
+    timer->SetInterval(20);
+    timer->OnTimer = TNotifyEvent(&script, &TSteps::Tick);
+    auto click = [](TButton* b) { SendMessageW(b->Handle(), BM_CLICK, 0, 0); };
+
+    steps = {[&] {
+        d.SrchStrCBox->SetText("ねこ");
+        click(d.FLB_01);
+        EXPECT_EQ(S(d.SrchDirCBox->Text()), S(tree.Root()));
+        click(d.CancelBtn);
+    }};
+    EXPECT_EQ(d.ShowModal(), mrCancel);
+    VN::typSearchSetting stored;
+    ReadSearchSettings(stored, key);
+    EXPECT_EQ(S(stored.fileSearchStrHistory), "");
+
+    next = 0;
+    steps = {[&] {
+        d.SrchStrCBox->SetText("ねこ");
+        d.SRCH_DIR_RBtn->SetChecked(true);
+        d.SrchDirCBox->SetText(tree.Root());
+        click(d.SrchBtn);
+    }};
+    EXPECT_EQ(d.ShowModal(), mrOk);
+    ReadSearchSettings(stored, key);
+    EXPECT_EQ(S(stored.fileSearchStrHistory), "ねこ\r\n");
+    EXPECT_EQ(S(stored.fileSearchDirHistory), S(tree.Root()) + "\r\n");
+    EXPECT_TRUE(services.boxes.empty());
+    timer->SetEnabled(false);
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
 }
 
 TEST(RunGrep, ListsEveryHitOfTheTreeAndSaysSoWhenThereIsNone)

@@ -366,3 +366,35 @@ TEST(SearchDialogs, CtrlVPastesOnceIntoTheFocusedString)
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VarnoletTest\\Find");
 }
 } // namespace
+
+namespace
+{
+// Every button of the shown find dialog, clicked as the mouse clicks it.
+TEST(Find, EveryButtonClickedOnTheShownDialogDoesItsPart)
+{
+    TBoxServices services;
+    TFakeSink sink;
+    TPageHost host(400, 200, true);
+    nsRichEdit& ed = *host.page;
+    LoadRows(ed, {"ab ab"});
+    TSrchForm* form = NewForm(&ed, {&ed});
+    form->Show();
+    form->SrchStrCBox->SetText("ab");
+    auto click = [](TButton* b) { SendMessageW(b->Handle(), BM_CLICK, 0, 0); };
+    click(form->NextBtn);
+    EXPECT_EQ(ed.SelArea()->GetStartPoint(), TPoint(0, 0));
+    click(form->NextBtn);
+    EXPECT_EQ(ed.SelArea()->GetStartPoint(), TPoint(3, 0));
+    click(form->PrevBtn);
+    EXPECT_EQ(ed.SelArea()->GetStartPoint(), TPoint(0, 0));
+    click(form->AllSrchBtn);
+    EXPECT_EQ(sink.packs.size(), 2u);
+    EXPECT_FALSE(form->Visible());
+    form->Show();
+    click(form->CancelBtn);
+    EXPECT_FALSE(form->Visible());
+    EXPECT_TRUE(services.boxes.empty());
+    delete form;
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VarnoletTest\\Find");
+}
+} // namespace

@@ -126,12 +126,32 @@ TCustomForm::~TCustomForm()
     }
 }
 
+namespace
+{
+// Wine's display (its X11 driver) stacks a window that a click raises over the windows it owns,
+// and moves a window on screen only when its place in the order really changes; Windows keeps
+// owned windows over their owner itself.
+bool DisplayNeedsOwnedRaise()
+{
+    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+constexpr UINT_PTR kRaiseOwnedTimer = 0x564E; // an id no caller of SetTimer on a form uses
+constexpr UINT kRaiseOwnedDelayMs = 250;
+} // namespace
+
 // After the activation or the move that raised the form has been handled all through: a display
 // that stacks the form over its owned windows does so on the way.
 void TCustomForm::PostRaiseOwned()
 {
-    if (handle_ && !Parent() && !raiseOwnedPosted_)
+    if (!handle_ || Parent() || !DisplayNeedsOwnedRaise())
+        return;
+    if (!raiseOwnedPosted_)
         raiseOwnedPosted_ = PostMessageW(handle_, CM_RAISEOWNED, 0, 0) != FALSE;
+    // Once more when the display has done with the raise: it stacks some windows (one that was
+    // just maximised or mapped) only when its own events for them come back.
+    SetTimer(handle_, kRaiseOwnedTimer, kRaiseOwnedDelayMs, nullptr);
 }
 
 void TCustomForm::SetPopupParent(TCustomForm* form)
@@ -358,19 +378,20 @@ BOOL CALLBACK CollectOwnedWindow(HWND hwnd, LPARAM param)
     return TRUE;
 }
 
-// The windows a form owns lie over it, but a display may stack the form over them when it is
-// raised by a click (Wine's does): they are put on top again, lowest first, keeping their order.
-// (Wine's display follows a window only when it becomes the top one: a window that is not topmost
-// stays covered while a topmost one is shown.)
+// Puts the windows a form owns on top again, lowest first, keeping their order: each leaves its
+// place and comes back, so that the display follows.
 void RaiseOwnedWindows(HWND owner)
 {
+    if (!DisplayNeedsOwnedRaise())
+        return;
     std::vector<HWND> owned{owner};
     EnumThreadWindows(GetCurrentThreadId(), CollectOwnedWindow, reinterpret_cast<LPARAM>(&owned));
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
     for (size_t i = owned.size() - 1; i >= 1; --i)
     {
         const bool topmost = GetWindowLongW(owned[i], GWL_EXSTYLE) & WS_EX_TOPMOST;
-        SetWindowPos(owned[i], topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+        SetWindowPos(owned[i], topmost ? HWND_NOTOPMOST : HWND_BOTTOM, 0, 0, 0, 0, flags);
+        SetWindowPos(owned[i], topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, flags);
     }
 }
 } // namespace
@@ -380,9 +401,23 @@ void TCustomForm::Dispatch(TMessage& message)
     switch (message.Msg)
     {
     case WM_WINDOWPOSCHANGED:
+    {
         TWinControl::Dispatch(message);
-        if (!(reinterpret_cast<const WINDOWPOS*>(message.LParam)->flags & SWP_NOZORDER))
+        // Raised, or shown: a window the display maps anew lies over all others there.
+        const UINT flags = reinterpret_cast<const WINDOWPOS*>(message.LParam)->flags;
+        if (!(flags & SWP_NOZORDER) || (flags & SWP_SHOWWINDOW))
             PostRaiseOwned();
+        break;
+    }
+    case WM_TIMER:
+        if (message.WParam != kRaiseOwnedTimer)
+        {
+            TWinControl::Dispatch(message);
+            break;
+        }
+        KillTimer(handle_, kRaiseOwnedTimer);
+        RaiseOwnedWindows(handle_);
+        message.Result = 0;
         break;
     case CM_RAISEOWNED:
         raiseOwnedPosted_ = false;

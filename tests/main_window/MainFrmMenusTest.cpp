@@ -659,6 +659,58 @@ TEST(TMainFormSettings, TheResultsWindowTakesItsStoredPlaceAtStartAndItsPlaceIsS
     }
 }
 
+// The screen shows a window's caption as the window drew it (it is not covered there).
+bool SeenOnScreen(HWND window)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    HDC screen = GetDC(nullptr);
+    HDC own = GetWindowDC(window);
+    bool same = true;
+    for (int dx : {40, 80, 120})
+        same = same && GetPixel(screen, r.left + dx, r.top + 6) == GetPixel(own, dx, 6);
+    ReleaseDC(window, own);
+    ReleaseDC(nullptr, screen);
+    return same;
+}
+
+// Stored floating, the results window is seen over the main window when the program starts,
+// the main window maximised or not.
+TEST(TMainFormSettings, AResultsWindowStoredFloatingIsSeenOverTheMainWindowAtStart)
+{
+    TBoxServices services;
+    TTempDir dir;
+    const AnsiString file = dir.Write("a.f90", "hello world\r\nsecond line\r\n");
+    for (bool maximised : {false, true})
+    {
+        SCOPED_TRACE(maximised ? "maximised" : "normal");
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
+        WXRegIni(MenusTestKey()).WriteString(VN::kStandardSection, "DOCK_MESSAGE", "0,1,300,200,400,120,0,0");
+        WXRegIni(MenusTestKey()).WriteBool(VN::kStandardSection, "WIN_MAX", maximised);
+        MessageForm = Create<TMessageForm>(nullptr);
+        auto* form = Create<TMainForm>(nullptr);
+        form->SettingsKey = MenusTestKey();
+        form->MinStartupMs = 1000;
+        form->CommandLineFile = file;
+        MainForm = form;
+        form->AttachSearchWindows();
+        form->Show();
+        for (int i = 0; i < 150; ++i) // the display has done with the start
+        {
+            Application->ProcessMessages();
+            Sleep(5);
+        }
+        ASSERT_EQ(HostDockSite(MessageForm), nullptr);
+        EXPECT_EQ(IsZoomed(form->Handle()) != FALSE, maximised);
+        EXPECT_TRUE(SeenOnScreen(MessageForm->Handle()));
+        form->Close();
+        delete form;
+        delete MessageForm;
+        MessageForm = nullptr;
+        MainForm = nullptr;
+    }
+}
+
 // The tool windows that stay over the main window are seen there: the floating results window
 // (floating at start as stored, or dragged out of its panel), the find dialog, the calculator and
 // the file search's progress window; after a click on the main window and with that maximised too.
@@ -666,21 +718,9 @@ TEST(TMainFormSettings, TheResultsWindowTakesItsStoredPlaceAtStartAndItsPlaceIsS
 TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
 {
     TBoxServices services;
-    auto seen = [](TCustomForm* tool) {
-        const HWND window = tool->Handle();
-        RECT r{};
-        GetWindowRect(window, &r);
-        HDC screen = GetDC(nullptr);
-        HDC own = GetWindowDC(window);
-        bool same = true;
-        for (int dx : {40, 80, 120})
-            same = same && GetPixel(screen, r.left + dx, r.top + 6) == GetPixel(own, dx, 6);
-        ReleaseDC(window, own);
-        ReleaseDC(nullptr, screen);
-        return same;
-    };
+    auto seen = [](TCustomForm* tool) { return SeenOnScreen(tool->Handle()); };
     auto settle = [] {
-        for (int i = 0; i < 30; ++i)
+        for (int i = 0; i < 80; ++i)
         {
             Application->ProcessMessages();
             Sleep(5);
@@ -714,17 +754,20 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
         // then the progress window alone, as while a search runs.
         using TPlaced = std::vector<std::pair<TCustomForm*, TPoint>>;
         const TPlaced groups[] = {{{SrchForm, {10, 60}}, {CalcFrm, {560, 60}}, {MessageForm, {10, 300}}},
+                                  {{CalcFrm, {560, 60}}},
                                   {{FileSrchMonitorForm, {330, 300}}}};
         for (const TPlaced& tools : groups)
         {
             ShowWindow(form->Handle(), SW_RESTORE);
             for (auto [tool, at] : groups[0])
-                tool->SetVisible(&tools == &groups[0]);
+                tool->SetVisible(false);
             for (auto [tool, at] : tools)
             {
                 tool->Show();
                 tool->SetBounds(at.x, at.y, tool->Width(), tool->Height());
             }
+            // The last one shown is the active window, as when the user just typed into it.
+            SetForegroundWindow(tools.back().first->Handle());
             settle();
             for (auto [tool, at] : tools)
                 EXPECT_TRUE(seen(tool)) << tool->Name().str() << " shown";

@@ -127,6 +127,21 @@ inline constexpr const char* msgSaveAsOpenElsewhere =
     "ファイル[%s]は別のページで開かれていて、そのページには保存していない変更があります。\n"
     "上書き保存しますか?\n（そのページの変更はそのまま残り、ファイルが更新されたことをそのページで"
     "お知らせします）";
+// Asked before a save over a file whose time or size changed since it was read or saved (No is
+// the default).
+inline constexpr const char* msgOverwriteChangedOnDisk =
+    "ファイル[%s]は、読み込んだ後（または前回保存した後）に他のプログラムによって変更されています。\n"
+    "上書き保存すると、その変更は失われます。上書き保存しますか?";
+// As msgBackupFailed, when there was no earlier backup to keep.
+inline constexpr const char* msgBackupFailedNoEarlier =
+    "バックアップファイル[%s]を作成できませんでした。\n%s\nバックアップを作らずに上書き保存しますか?";
+// As msgBackupNotReplaced, when there was no earlier backup to replace.
+inline constexpr const char* msgBackupNotMade =
+    "ファイル[%s]は保存しましたが、バックアップファイル[%s]を作成できませんでした。\n%s\n"
+    "保存する前の内容はファイル[%s]に残してあります。";
+inline constexpr const char* msgSaveDeviceName =
+    "ファイル名[%s]は Windows が装置（CON、PRN、AUX、NUL、COM1～COM9、LPT1～LPT9）に使う名前のため、"
+    "保存できません。\n別のファイル名を指定してください。";
 inline constexpr const char* msgGrepRunning = "現在ファイル検索は実行中です。";
 inline constexpr const char* msgChangedOnDisk = "ファイル[%s]は外部で更新されました、読み込みますか。";
 inline constexpr const char* msgWallpaperMissing =
@@ -183,6 +198,8 @@ inline constexpr const char* msgCommandUntitled =
     "編集中のファイルが「無題」のため %F(編集中のファイルのパス) が展開できません";
 inline constexpr const char* msgCommandFailed = "コマンドライン[%s]の実行に失敗しました。";
 inline constexpr const char* msgCommandSaveQuestion = "コマンドラインの設定を保存しますか?";
+inline constexpr const char* msgCommandUnsafeName =
+    "ファイル名の文字「%s」はコマンドライン[%s]に正しく渡せないため、実行を中止しました。";
 inline constexpr const char* msgShortCutQuestion = "メニューのショートカットの再設定を行います、よろしいですか。";
 inline constexpr const char* msgMailFailed =
     "メールを作成できませんでした。メールソフトが設定されているか確認してください。";

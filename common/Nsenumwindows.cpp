@@ -142,15 +142,32 @@ TBoxAnswer YesNoBox(TBoxDefault def, const char* format, ...)
     return r == IDYES ? baYes : baNo;
 }
 
+namespace
+{
+TBoxAnswer YesNoCancelAnswer(int r)
+{
+    if (r == IDYES)
+        return baYes;
+    if (r == IDNO)
+        return baNo;
+    return baCancel;
+}
+} // namespace
+
 TBoxAnswer YesNoCancelBox(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
     int r = Show(MB_YESNOCANCEL | MB_ICONINFORMATION, format, args);
     va_end(args);
-    if (r == IDYES)
-        return baYes;
-    if (r == IDNO)
-        return baNo;
-    return baCancel;
+    return YesNoCancelAnswer(r);
+}
+
+TBoxAnswer YesNoCancelBox(TBoxDefault def, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int r = Show(MB_YESNOCANCEL | MB_ICONINFORMATION | DefaultButtonFlag(def), format, args);
+    va_end(args);
+    return YesNoCancelAnswer(r);
 }

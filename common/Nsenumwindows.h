@@ -51,3 +51,4 @@ TBoxAnswer YesNoBox(TBoxDefault def, const char* format, ...) VN_PRINTF_CHECK(2,
 // baYes, baNo, or baCancel for anything else: a box that could not be shown never counts as an
 // answer that discards or overwrites something.
 TBoxAnswer YesNoCancelBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);
+TBoxAnswer YesNoCancelBox(TBoxDefault def, const char* format, ...) VN_PRINTF_CHECK(2, 3);

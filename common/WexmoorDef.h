@@ -369,9 +369,13 @@ void WriteWallpaperSettings(const VN::typWallpaperSetting& setting,
                             const AnsiString& rootKey = VN::kRegistryKey);
 
 // REOPEN: the files open at the last exit and whether to reopen them at start.
-void ReadReopenList(nsList<VN::typReopen>& list, bool& reopen, const AnsiString& rootKey = VN::kRegistryKey);
-// Keys past the new count stay and are ignored.
-void WriteReopenList(const nsList<VN::typReopen>& list, bool reopen, const AnsiString& rootKey = VN::kRegistryKey);
+// active gets the index in list of the entry that was the active page (-1: none).
+void ReadReopenList(nsList<VN::typReopen>& list, bool& reopen, const AnsiString& rootKey = VN::kRegistryKey,
+                    int* active = nullptr);
+// Keys past the new count stay and are ignored. active is the index in list of the active page's
+// entry (-1: none).
+void WriteReopenList(const nsList<VN::typReopen>& list, bool reopen,
+                     const AnsiString& rootKey = VN::kRegistryKey, int active = -1);
 
 AnsiString ReadScreenSaver(const AnsiString& rootKey = VN::kRegistryKey);
 void WriteScreenSaver(const AnsiString& path, const AnsiString& rootKey = VN::kRegistryKey);
@@ -389,8 +393,10 @@ enum TLockStoreResult
     lsWrongPassword, // the current password given does not match
     lsTooLong,       // the new password has more than kLockPasswordMax bytes
     lsUnusable,      // missing, read-only or held by another program
-    lsDamaged,       // not kLockImageSize bytes, or no password end in its 13 bytes
+    lsDamaged,       // not kLockImageSize bytes, a check value that does not match its bytes, or no
+                     // password in them that the password fields could give
     lsNotWritten,    // a write or its read-back failed; the old password stays
+    lsUntypeable,    // the new password holds a byte that the password fields cannot give
 };
 
 // "Varnolet.dll" in the program's folder, unless another file was set (tests use their own).
@@ -406,6 +412,8 @@ TLockStoreResult StoreLockPassword(const char* current, const char* newPassword)
 // The box text for a failure of the file itself ("" for lsOk, lsWrongPassword and lsTooLong).
 AnsiString LockStoreMessage(TLockStoreResult result);
 
-// For tests: asked before each password byte is written; false makes that write fail.
+// For tests: asked before each stored byte is written; false makes that write fail.
 using TLockWriteProbe = bool (*)(int index);
 void SetLockWriteProbe(TLockWriteProbe probe);
+// For tests: the file positions of the password's 13 bytes, then those of their check value.
+std::vector<int> LockStoreBytePositions();

@@ -389,18 +389,24 @@ void WriteWallpaperSettings(const VN::typWallpaperSetting& w, const VN::typEditS
 
 // ---- REOPEN -----------------------------------------------------------------------------------
 
-void ReadReopenList(nsList<VN::typReopen>& list, bool& reopen, const AnsiString& rootKey)
+void ReadReopenList(nsList<VN::typReopen>& list, bool& reopen, const AnsiString& rootKey, int* active)
 {
+    if (active)
+        *active = -1;
     WXRegIni ini(rootKey);
     const char* s = VN::kReopenSection;
     list.Clear();
     reopen = ini.ReadBool(s, "REOPEN", false);
     int count = ReadRanged(ini, s, "FILENUM", 0, 0, kMaxReopen);
+    // The key number of the entry that was active; 0 for none.
+    const int activeKey = active ? ReadRanged(ini, s, "ACTIVE", 0, 0, count) : 0;
     for (int i = 0; i < count; ++i)
     {
         AnsiString value = ini.ReadString(s, ReopenKey(i), "");
         if (value.IsEmpty())
             continue;
+        if (i + 1 == activeKey)
+            *active = list.Count();
         auto* entry = new VN::typReopen;
         if (value[1] == '@')
         {
@@ -412,12 +418,13 @@ void ReadReopenList(nsList<VN::typReopen>& list, bool& reopen, const AnsiString&
     }
 }
 
-void WriteReopenList(const nsList<VN::typReopen>& list, bool reopen, const AnsiString& rootKey)
+void WriteReopenList(const nsList<VN::typReopen>& list, bool reopen, const AnsiString& rootKey, int active)
 {
     WXRegIni ini(rootKey);
     const char* s = VN::kReopenSection;
     ini.WriteBool(s, "REOPEN", reopen);
     ini.WriteInteger(s, "FILENUM", list.Count());
+    ini.WriteInteger(s, "ACTIVE", active >= 0 && active < list.Count() ? active + 1 : 0);
     for (int i = 0; i < list.Count(); ++i)
     {
         const VN::typReopen* entry = list.Get(i);

@@ -66,6 +66,8 @@ void TUnLockForm::OKBtnClick(TObject*)
 {
     if (P1->Text() != Password)
     {
+        // The next try starts empty: typed after the wrong one, the right password would fail too.
+        P1->Clear();
         Sleep(WrongPasswordDelayMs);
         ErrorBox("%s", "パスワードが違います");
         SetActiveControl(P1);

@@ -231,6 +231,10 @@ public:
     void LoadFromFile(const AnsiString& path, TConvMode mode) override;
     typOpenStatus LoadFile(const AnsiString& path, TConvMode mode);
     typOpenStatus OpenStatus() const { return FOpenStatus; }
+    // The file's size in bytes when it was last read or written (-1: not known); with the file
+    // date it tells whether another program has changed the file since.
+    int64_t GetFileLength() const { return FFileLength; }
+    void SetFileLength(int64_t length) { FFileLength = length; }
     // With BackupFile set, the existing file is kept as path + ".bak": copied under a temporary
     // name first and put in place only after the save succeeded, so a failed copy or a failed save
     // leaves the folder as it was. A copy that fails asks whether to save without a backup; No
@@ -422,6 +426,7 @@ public:
 
 protected:
     typOpenStatus FOpenStatus = osNormal;
+    int64_t FFileLength = -1;
     // Copies the file for the backup (to a name that must not exist yet); false with the system's
     // error code on failure, when the destination may hold part of the copy.
     virtual bool CopyForBackup(const AnsiString& from, const AnsiString& to, unsigned long& error);

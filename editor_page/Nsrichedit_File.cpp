@@ -34,7 +34,11 @@ typOpenStatus nsRichEdit::LoadFile(const AnsiString& path, TConvMode mode)
     {
         LoadFromStream(stream, mode);
         EditFilePath = path;
-        SetFileDate(FileDateToDateTime(FileGetDate(stream->Handle())));
+        // The full write time, as a save stores it: a change within the same two seconds counts.
+        FILETIME written{};
+        SetFileDate(GetFileTime(stream->Handle(), nullptr, nullptr, &written) ? FileTimeToDateTime(written)
+                                                                              : TDateTime(0.0));
+        FFileLength = stream->GetSize();
     }
     catch (...)
     {
@@ -76,11 +80,13 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
     // the previous backup is never overwritten by a partial copy, and a failed save leaves no trace.
     AnsiString backup = path + ".bak";
     AnsiString pending;
+    bool earlierBackup = false;
     DWORD attrs = GetFileAttributesW(WideFilePath(path).c_str());
     if (BackupFile && attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY))
     {
         unsigned long error = 0;
         DWORD old = GetFileAttributesW(WideFilePath(backup).c_str());
+        earlierBackup = old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY);
         if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
             error = ERROR_ACCESS_DENIED; // the old backup could not be replaced afterwards
         for (int n = 1; error == 0 && n <= 1000; ++n)
@@ -106,7 +112,8 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
             if (copied != INVALID_FILE_ATTRIBUTES && (copied & FILE_ATTRIBUTE_READONLY))
                 SetFileAttributesW(WideFilePath(pending).c_str(), copied & ~DWORD(FILE_ATTRIBUTE_READONLY));
         }
-        else if (YesNoBox(bdNo, msgBackupFailed, backup.c_str(), SysErrorMessage(error).c_str()) != baYes)
+        else if (YesNoBox(bdNo, earlierBackup ? msgBackupFailed : msgBackupFailedNoEarlier, backup.c_str(),
+                          SysErrorMessage(error).c_str()) != baYes)
             throw EAbort(); // not saved, and nothing on disk changed
     }
     try
@@ -120,13 +127,17 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
         throw;
     }
     ResetLoadTruncation();
+    WIN32_FILE_ATTRIBUTE_DATA written;
+    FFileLength = GetFileAttributesExW(WideFilePath(path).c_str(), GetFileExInfoStandard, &written)
+                      ? int64_t(written.nFileSizeHigh) << 32 | written.nFileSizeLow
+                      : -1;
     if (!pending.IsEmpty() &&
         !MoveFileExW(WideFilePath(pending).c_str(), WideFilePath(backup).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     {
         DWORD error = GetLastError();
-        WarningBox(msgBackupNotReplaced, path.c_str(), backup.c_str(), SysErrorMessage(error).c_str(),
-                   pending.c_str());
+        WarningBox(earlierBackup ? msgBackupNotReplaced : msgBackupNotMade, path.c_str(), backup.c_str(),
+                   SysErrorMessage(error).c_str(), pending.c_str());
     }
 }
 

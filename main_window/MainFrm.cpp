@@ -69,6 +69,26 @@ protected:
 private:
     bool pressed_ = false;
 };
+
+// The number (from 1) of the filter whose pattern is pattern; 1 when none is. A bar is looked for
+// only where a character starts: 0x7C is also a trail byte.
+int FilterIndexOf(const AnsiString& filter, const AnsiString& pattern)
+{
+    AnsiString rest = filter;
+    for (int index = 1;; ++index)
+    {
+        int bar = rest.AnsiPos("|"); // after the description
+        if (bar == 0)
+            return 1;
+        rest = rest.SubString(bar + 1, rest.Length());
+        bar = rest.AnsiPos("|");
+        if ((bar ? rest.SubString(1, bar - 1) : rest) == pattern)
+            return index;
+        if (bar == 0)
+            return 1;
+        rest = rest.SubString(bar + 1, rest.Length());
+    }
+}
 } // namespace
 
 AnsiString CutOnCharacter(const AnsiString& text, int maxBytes)
@@ -450,6 +470,17 @@ void TMainForm::MainPageCtrlChange(TObject* sender)
         ApplyWallpaperToEditor(newEditor);
 }
 
+void TMainForm::ShowPageNow(TTabSheet* page)
+{
+    if (!IsPage(page) || page == MainPageCtrl->ActivePage())
+        return;
+    SetActivePage(page);
+    const int finished = pageSwitchesFinished_;
+    while (GetPageEditor(page) && pageSwitchesFinished_ == finished &&
+           MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, QS_ALLINPUT) == WAIT_OBJECT_0)
+        Application->ProcessMessages();
+}
+
 void TMainForm::PageSwitchFinish(TObject* sender)
 {
     delete static_cast<TTimer*>(sender);
@@ -499,16 +530,9 @@ void TMainForm::MainPageCtrlContextPopup(TObject* sender, TPoint mousePos, bool&
     TTabSheet* page = MainPageCtrl->TabPage(MainPageCtrl->IndexOfTabAt(mousePos.x, mousePos.y));
     if (!page)
         return;
-    if (page != MainPageCtrl->ActivePage())
-    {
-        SetActivePage(page);
-        // The switch finishes on a timer by focusing the new editor, which would close a menu
-        // already open: the menu waits for it.
-        const int finished = pageSwitchesFinished_;
-        while (GetPageEditor(page) && pageSwitchesFinished_ == finished &&
-               MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, QS_ALLINPUT) == WAIT_OBJECT_0)
-            Application->ProcessMessages();
-    }
+    // The switch finishes on a timer by focusing the new editor, which would close a menu already
+    // open: the menu waits for it.
+    ShowPageNow(page);
     POINT p{mousePos.x, mousePos.y};
     ClientToScreen(MainPageCtrl->Handle(), &p);
     PagePopupMenu->SetPopupComponent(MainPageCtrl);
@@ -673,6 +697,8 @@ bool TMainForm::DockZoneAt(TControl* control, TRect& rect, TPoint point)
 void TMainForm::FormCreate(TObject* sender)
 {
     OpenDialog->SetFilter(msgOpenFilter);
+    // Every file shows at first: a text may have any extension (.c, .csv, .f90...).
+    OpenDialog->SetFilterIndex(FilterIndexOf(msgOpenFilter, "*.*"));
     oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
     MainMenu->SetOwnerDraw(false);
     MainMenu->AttachTo(this);

@@ -85,8 +85,6 @@ public:
     unsigned MinStartupMs = 1000;
     // The registry key the window's settings are read from and written to (tests use their own).
     AnsiString SettingsKey = VN::kRegistryKey;
-    // Reopen at start what was open at the last exit; stored with the reopen list.
-    bool ReopenAtStart = false;
 
     // ---- pages ----
     // The editor of the active page, or null when no page is open.
@@ -139,7 +137,8 @@ public:
     // ---- documents ----
     // The page showing the file (one already open under any spelling of its path, or a new one);
     // null when the dialog was cancelled or the file could not be opened. An empty path asks.
-    TTabSheet* OpenFile(const AnsiString& path);
+    // remember: the file goes to the head of the recent files.
+    TTabSheet* OpenFile(const AnsiString& path, bool remember = true);
     TTabSheet* NewPage(const AnsiString& caption);
     // Closes a page, offering to save an edited one when asked; false when the page stays (Cancel,
     // a cancelled Save As, a failed save).
@@ -147,10 +146,12 @@ public:
     // Save As for the active page; false when cancelled.
     bool SaveFileAs();
     void OnEditFileDrop(TObject* sender, TStrings* files);
+    // With "前回終了時の状態を再現する" on, the files open at the last exit come back in their tab
+    // order with the page that was active; then the command line's file (else an untitled page).
     void RestoreReopenListAndCommandLine();
     // The recent files from the store (start-up).
     void ReadHistory();
-    // The open files' paths and the restore option, at exit.
+    // The open files' paths in tab order, the active one, and the restore option, at exit.
     void WriteReopenList();
     // Window bounds, maximised state, status bar and the kept bottom dock height: applied at
     // start-up, stored at exit.
@@ -381,6 +382,11 @@ private:
     void BuildPanels();
     void PageSwitchFinish(TObject* sender);
     void CloseUntitledUneditedPages(TTabSheet* keep);
+    // The open dialog starts in the folder of the active page's file (else of the newest recent file).
+    void PrepareOpenDialog();
+    // Makes the page active and lets its switch finish, so that it is on screen and captioned before
+    // a box asks about it.
+    void ShowPageNow(TTabSheet* page);
     // The pages other than except's whose editor shows path (any case).
     std::vector<TTabSheet*> PagesShowing(const AnsiString& path, TPageEditor* except) const;
     // Writes the sheet's editor to its path, or through Save As when untitled; false when cancelled
@@ -409,6 +415,7 @@ private:
     nsPanel* dropPanel_ = nullptr;
     bool pageEdited_ = false;
     bool diskQuestionOpen_ = false; // the changed-on-disk question is on screen
+    int askingPages_ = 0;           // pages are being asked about or saved (closing, saving)
     int srchPanelCollapsedHeight_ = 100; // height kept while the results panel is collapsed
     int srchPanelUndockHeight_ = 100;    // height kept when the last docked window leaves
     bool locked_ = false;
@@ -427,12 +434,9 @@ AnsiString CommandLineFileName(const wchar_t* commandLine);
 // A path as the file system knows it: full (relative names and "..\" resolved against the current
 // folder) and in long form when the file exists. A name too long for Windows comes back as it is.
 AnsiString NormalizePath(const AnsiString& path);
-// The command line with its first "%F" replaced by path, quoted when the path holds a blank or one
-// of & | < > ^ ( ) and the "%F" is not inside quotes already.
-AnsiString ExpandFileMacro(const AnsiString& command, const AnsiString& path);
-// A command line cut at its first blank outside double quotes into the program and the parameters
-// (blanks after the cut skipped; the quotes stay).
-void SplitCommandLine(const AnsiString& command, AnsiString& program, AnsiString& parameters);
+// Whether the path's last part is a name Windows keeps for a device (CON, PRN, AUX, NUL, COM1-9,
+// LPT1-9), whatever its case, extension or trailing blanks: such a name is no file.
+bool IsDeviceName(const AnsiString& path);
 // A path or command line as a menu caption: "&" doubled, so it shows and marks no letter.
 AnsiString MenuCaptionOf(const AnsiString& text);
 // Text cut to at most maxBytes bytes, never inside a double-byte character.

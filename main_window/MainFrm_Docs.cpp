@@ -1,6 +1,7 @@
 // The main window's documents: opening into tab pages, new pages, saving, closing with the offer to
 // save, the close query of the window, dropped files, the command line and the recent files.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <new>
 #include <vector>
@@ -27,6 +28,8 @@ constexpr int kMinFloatSize = 16;
 
 const char* const kUntitled = "無題";
 constexpr double kSameFileTime = 0.5 / 86400.0; // half a second, in days
+// Both sides of a save's comparison come from the same clock through milliseconds.
+constexpr double kSameWriteTime = 0.001 / 86400.0;
 
 // Save As offers these rows; a name without an extension gets its row's extension.
 struct typSaveFilter
@@ -50,29 +53,58 @@ bool IsFile(const AnsiString& path)
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The file's last-write time, read through a handle that lets every other program go on; false
-// when the file cannot be opened or its date is impossible.
-bool DiskFileTime(const AnsiString& path, TDateTime& time)
+// The file's last-write time and size, read through a handle that lets every other program go on
+// (an open handle knows a write another program has not closed yet); false when the file cannot be
+// opened or its date is impossible.
+bool DiskFileStamp(const AnsiString& path, TDateTime& time, int64_t& length)
 {
-    HANDLE h = CreateFileW(WideFilePath(path).c_str(), GENERIC_READ,
+    HANDLE h = CreateFileW(WideFilePath(path).c_str(), FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
-    int date = FileGetDate(static_cast<void*>(h));
+    FILETIME written{};
+    LARGE_INTEGER size{};
+    const bool read = GetFileTime(h, nullptr, nullptr, &written) && GetFileSizeEx(h, &size);
     CloseHandle(h);
-    if (date == -1)
+    if (!read)
         return false;
     try
     {
-        time = FileDateToDateTime(date);
+        time = FileTimeToDateTime(written);
     }
     catch (const std::exception&)
     {
         return false;
     }
+    length = size.QuadPart;
     return true;
 }
+
+// Whether the file on disk is no longer what the editor last read or wrote: another write time or
+// another size. A file that is gone or cannot be looked at gives nothing to keep.
+bool ChangedSinceReadOrWritten(TPageEditor* editor, const AnsiString& path)
+{
+    TDateTime time;
+    int64_t length = 0;
+    if (!DiskFileStamp(path, time, length))
+        return false;
+    return std::fabs(double(time) - double(editor->GetFileDate())) >= kSameWriteTime ||
+           (editor->GetFileLength() >= 0 && length != editor->GetFileLength());
+}
+
+// Counts itself in while it lives: the pages are being asked about or saved.
+class TAskingPages
+{
+public:
+    explicit TAskingPages(int& count) : count_(count) { ++count_; }
+    ~TAskingPages() { --count_; }
+    TAskingPages(const TAskingPages&) = delete;
+    TAskingPages& operator=(const TAskingPages&) = delete;
+
+private:
+    int& count_;
+};
 
 // Asks whether to save an edited page before it goes: baYes, baNo or baCancel.
 TBoxAnswer AskSaveBeforeClosing(const AnsiString& path)
@@ -295,15 +327,31 @@ AnsiString NormalizePath(const AnsiString& path)
     return WideToSjis(full);
 }
 
+bool IsDeviceName(const AnsiString& path)
+{
+    // Windows reads "con.txt" or "nul ." as the device itself: only the part before the first dot
+    // counts, without trailing blanks.
+    AnsiString name = ExtractFileName(path);
+    if (int dot = name.Pos("."); dot > 0)
+        name = name.SubString(1, dot - 1);
+    name = UpperCase(TrimRight(name));
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+        if (name == device)
+            return true;
+    const AnsiString kind = name.SubString(1, 3);
+    return name.Length() == 4 && (kind == "COM" || kind == "LPT") && name[4] >= '1' && name[4] <= '9';
+}
+
 // ---------------------------------------------------------------------------------------------
 
-TTabSheet* TMainForm::OpenFile(const AnsiString& name)
+TTabSheet* TMainForm::OpenFile(const AnsiString& name, bool remember)
 {
     if (locked_)
         return nullptr; // every way in (drops, history, the open dialog) ends here
     AnsiString path = name;
     if (path.IsEmpty())
     {
+        PrepareOpenDialog();
         if (!OpenDialog->Execute())
             return nullptr;
         path = OpenDialog->FileName();
@@ -316,7 +364,7 @@ TTabSheet* TMainForm::OpenFile(const AnsiString& name)
         ShowNameTooLong(msgNameTooLong, path);
         return nullptr;
     }
-    if (!IsFile(path))
+    if (!IsFile(path) || IsDeviceName(path))
         return nullptr;
     for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
     {
@@ -352,7 +400,8 @@ TTabSheet* TMainForm::OpenFile(const AnsiString& name)
             ErrorBox(msgOpenFailedBecause, path.c_str(), reason.c_str());
         return nullptr;
     }
-    AddToHistory(path);
+    if (remember)
+        AddToHistory(path);
     UpdateCaption(page);
     MainPageCtrl->Show();
     SetActivePage(page);
@@ -418,6 +467,12 @@ bool TMainForm::SavePage(TTabSheet* sheet)
 
 bool TMainForm::SaveEditorTo(TPageEditor* editor, const AnsiString& path)
 {
+    TAskingPages asking(askingPages_);
+    // Another program wrote the file after it was read or saved here: overwriting its text is asked,
+    // with No as the answer Enter gives.
+    if (AnsiSameText(path, editor->EditFilePath) && ChangedSinceReadOrWritten(editor, path) &&
+        YesNoBox(bdNo, msgOverwriteChangedOnDisk, path.c_str()) != baYes)
+        return false;
     // Writing back a text that stopped at a NUL byte would drop the rest of the file: asked, with
     // No as the answer Enter gives.
     if (editor->LoadTruncation().Truncated && AnsiSameText(path, editor->EditFilePath))
@@ -448,6 +503,7 @@ bool TMainForm::ClosePage(TTabSheet* sheet, bool askSave)
     if (!IsPage(sheet))
         return true;
     TPageEditor* editor = GetPageEditor(sheet);
+    TAskingPages asking(askingPages_);
     if (askSave && editor && editor->isEdited())
     {
         AnsiString shown = editor->EditFilePath.IsEmpty() ? AnsiString(kUntitled) : editor->EditFilePath;
@@ -501,6 +557,12 @@ bool TMainForm::SaveFileAs()
     if (!SaveDialog->Execute())
         return false;
     AnsiString name = SaveDialog->FileName();
+    // Named as the user gave it: the full form of "con.txt" is "\\.\con".
+    if (IsDeviceName(name))
+    {
+        ErrorBox(msgSaveDeviceName, ExtractFileName(name).c_str());
+        return false;
+    }
     if (!NameTooLong(name))
         name = NormalizePath(name);
     if (NameTooLong(name))
@@ -593,16 +655,21 @@ void TMainForm::ReadHistory()
 void TMainForm::WriteReopenList()
 {
     nsList<VN::typReopen> list;
+    int active = -1;
     for (int i = 0; i < MainPageCtrl->PageCount(); ++i)
     {
-        TPageEditor* editor = GetPageEditor(MainPageCtrl->Pages(i));
+        TTabSheet* page = MainPageCtrl->Pages(i);
+        TPageEditor* editor = GetPageEditor(page);
         if (!editor || editor->EditFilePath.IsEmpty())
             continue;
+        if (page == MainPageCtrl->ActivePage())
+            active = list.Count();
         auto* entry = new VN::typReopen;
         entry->path = AnsiToNsString(editor->EditFilePath);
         list.Add(entry);
     }
-    ::WriteReopenList(list, ReopenAtStart, SettingsKey);
+    // The option is the editor settings' one, as the user last set it.
+    ::WriteReopenList(list, VN::EditSetting.IS_REMAIN, SettingsKey, active);
 }
 
 void TMainForm::ReadWindowLayout()
@@ -746,22 +813,29 @@ void TMainForm::OnEditFileDrop(TObject* sender, TStrings* files)
 void TMainForm::RestoreReopenListAndCommandLine()
 {
     nsList<VN::typReopen> reopen;
-    ReadReopenList(reopen, ReopenAtStart, SettingsKey);
-    if (ReopenAtStart)
+    bool stored = false; // what was stored with the list; the settings' option decides
+    int active = -1;
+    ReadReopenList(reopen, stored, SettingsKey, &active);
+    TTabSheet* activePage = nullptr;
+    if (VN::EditSetting.IS_REMAIN)
         for (int i = 0; i < reopen.Count(); ++i)
         {
             AnsiString path = NsStringToAnsi(reopen.Get(i)->path);
             // A name too long for any file is a damaged value: dropped, and gone at the next exit.
-            if (reopen.Get(i)->flag != 1 && !NameTooLong(path))
-                OpenFile(path);
+            if (reopen.Get(i)->flag == 1 || NameTooLong(path))
+                continue;
+            // Opened again, not anew: the recent files keep their order.
+            TTabSheet* page = OpenFile(path, false);
+            if (i == active)
+                activePage = page;
         }
+    // The file named now is the one to work on; else the page that was active at the exit.
     AnsiString file = Trim(CommandLineFile);
-    if (!file.IsEmpty())
-    {
-        OpenFile(file);
+    if (!file.IsEmpty() && OpenFile(file))
         return;
-    }
-    if (MainPageCtrl->PageCount() > 0)
+    if (activePage && IsPage(activePage))
+        SetActivePage(activePage);
+    if (!file.IsEmpty() || MainPageCtrl->PageCount() > 0)
         return;
     TTabSheet* page = NewPage("");
     SetActivePage(page);
@@ -773,16 +847,20 @@ void TMainForm::RestoreReopenListAndCommandLine()
 void TMainForm::CheckFileChangedOnDisk(bool silent)
 {
     // The question's own box gives the activation and focus back when it closes: no second one.
-    if (diskQuestionOpen_)
+    // Nor while the pages are asked about or saved: each box's closing activates the window, and a
+    // save compares the file itself.
+    if (diskQuestionOpen_ || askingPages_ > 0)
         return;
     TPageEditor* editor = Edit();
     if (!editor || editor->EditFilePath.IsEmpty())
         return;
     AnsiString path = editor->EditFilePath;
     TDateTime disk;
-    // Disk times have two-second steps and the two sides may be rounded differently (x87
-    // registers): only a difference of half a second or more is a change.
-    if (!DiskFileTime(path, disk) || !(double(disk) - double(editor->GetFileDate()) >= kSameFileTime))
+    int64_t diskLength = 0;
+    // Disk times have two-second steps on some file systems and the two sides may be rounded
+    // differently (x87 registers): only a difference of half a second or more is a change.
+    if (!DiskFileStamp(path, disk, diskLength) ||
+        !(double(disk) - double(editor->GetFileDate()) >= kSameFileTime))
         return;
     TBoxAnswer answer = baYes;
     if (!silent)
@@ -793,7 +871,8 @@ void TMainForm::CheckFileChangedOnDisk(bool silent)
             AnsiString text = Format(msgChangedOnDisk, {path});
             if (editor->isEdited())
                 text += msgReloadDiscardsEdits;
-            answer = YesNoCancelBox("%s", text.c_str());
+            // A reload throws the edits away: then Enter keeps them.
+            answer = YesNoCancelBox(editor->isEdited() ? bdNo : bdYes, "%s", text.c_str());
         }
         catch (...)
         {
@@ -826,7 +905,11 @@ void TMainForm::CheckFileChangedOnDisk(bool silent)
         editor->Invalidate();
     }
     else if (answer == baNo)
-        editor->SetFileDate(disk); // not asked again until the file changes again
+    {
+        // Not asked again until the file changes again, and a save may write over it.
+        editor->SetFileDate(disk);
+        editor->SetFileLength(diskLength);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -864,9 +947,25 @@ void TMainForm::NewFileMenuClick(TObject* sender)
         editor->SetFocus();
 }
 
+void TMainForm::PrepareOpenDialog()
+{
+    // The folder of the file being worked on, else of the file opened or saved last.
+    AnsiString nearby;
+    if (TPageEditor* editor = Edit(); editor && !editor->EditFilePath.IsEmpty())
+        nearby = editor->EditFilePath;
+    else if (!history_.empty())
+        nearby = history_.front();
+    if (!nearby.IsEmpty())
+        OpenDialog->SetInitialDir(ExtractFileDir(nearby));
+    OpenDialog->SetFileName("");
+}
+
 void TMainForm::OpenFileMenuClick(TObject* sender)
 {
-    if (locked_ || !OpenDialog->Execute())
+    if (locked_)
+        return;
+    PrepareOpenDialog();
+    if (!OpenDialog->Execute())
         return;
     if (TTabSheet* page = OpenFile(OpenDialog->FileName()))
         CloseUntitledUneditedPages(page);
@@ -915,6 +1014,7 @@ void TMainForm::PageClosepMenuClick(TObject* sender)
 
 void TMainForm::AllCloseMenuClick(TObject* sender)
 {
+    TAskingPages asking(askingPages_);
     while (TTabSheet* page = MainPageCtrl->ActivePage())
     {
         TPageEditor* editor = GetPageEditor(page);
@@ -943,6 +1043,7 @@ void TMainForm::FormCloseQuery(TObject* sender, bool& canClose)
         return;
     }
     TTabSheet* active = MainPageCtrl->ActivePage();
+    TAskingPages asking(askingPages_);
     try
     {
         std::vector<TTabSheet*> pages;
@@ -951,22 +1052,23 @@ void TMainForm::FormCloseQuery(TObject* sender, bool& canClose)
         for (TTabSheet* page : pages)
         {
             TPageEditor* editor = GetPageEditor(page);
-            if (editor && editor->isEdited())
-            {
-                TBoxAnswer answer = AskSaveBeforeClosing(editor->EditFilePath);
-                if (answer == baCancel || (answer == baYes && !SavePage(page)))
-                    throw Exception("CANCEL");
-            }
+            if (!editor || !editor->isEdited())
+                continue;
+            // The question names the page on screen: its tab, its text and the window's caption.
+            ShowPageNow(page);
+            TBoxAnswer answer = AskSaveBeforeClosing(editor->EditFilePath);
+            if (answer == baCancel || (answer == baYes && !SavePage(page)))
+                throw Exception("CANCEL");
             UpdateCaption(page);
         }
     }
     catch (...)
     {
-        // Cancel, a cancelled Save As, a failed save or any other failure: the window stays, with
-        // the page that was active before and its captions (a Save As may have switched pages).
+        // Cancel, a cancelled Save As, a failed save or any other failure: the window stays.
         canClose = false;
-        if (IsPage(active) && MainPageCtrl->ActivePage() != active)
-            SetActivePage(active);
-        UpdateCaption(nullptr);
     }
+    // The page that was active before comes back, so it is also the one stored as active at exit.
+    if (IsPage(active) && MainPageCtrl->ActivePage() != active)
+        SetActivePage(active);
+    UpdateCaption(nullptr);
 }

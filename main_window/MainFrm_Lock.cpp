@@ -113,6 +113,8 @@ void TMainForm::AppEventsActivate(TObject*)
     UnLockForm->LockedForm = this;
     TMainForm* main = this;
     UnLockForm->OnUnlock = [main] { main->UnlockEditor(); };
+    // Asked afresh each time, also when the dialog is still up with what was typed in it.
+    UnLockForm->P1->Clear();
     UnLockForm->Show();
 }
 

@@ -1,7 +1,5 @@
 // The commands that hand the document to the outside: the external commands, the command prompt
 // and the file's folder, mail, and the maker's web pages; and the tool windows' hook-up.
-#include <string_view>
-
 #include "common/English.h"
 #include "common/Nsenumwindows.h"
 #include "common/WexmoorDef.h"
@@ -10,28 +8,10 @@
 #include "dialogs/CommandSetFrm.h"
 #include "dialogs/DateInsertFrm.h"
 #include "dialogs/ShortCutSetFrm.h"
+#include "main_window/CommandLine.h"
 #include "main_window/MainFrm.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
-
-namespace
-{
-// Characters the command interpreter would read as its own, so a path holding one is quoted.
-bool NeedsQuotes(const AnsiString& path)
-{
-    return path.view().find_first_of(" &|<>^()") != std::string_view::npos;
-}
-
-// Whether the byte at a 1-based position lies inside double quotes.
-bool InsideQuotes(const AnsiString& text, int pos)
-{
-    bool inside = false;
-    for (int i = 1; i < pos; ++i)
-        if (text[i] == '"')
-            inside = !inside;
-    return inside;
-}
-} // namespace
 
 bool TMainForm::ReplaceFirst(AnsiString& text, const AnsiString& macro, const AnsiString& value)
 {
@@ -41,39 +21,6 @@ bool TMainForm::ReplaceFirst(AnsiString& text, const AnsiString& macro, const An
     text.Delete(pos, macro.Length());
     text.Insert(value, pos);
     return true;
-}
-
-AnsiString ExpandFileMacro(const AnsiString& command, const AnsiString& path)
-{
-    AnsiString text = command;
-    const int pos = text.AnsiPos("%F");
-    if (pos == 0)
-        return text;
-    const bool quote = NeedsQuotes(path) && !InsideQuotes(text, pos);
-    TMainForm::ReplaceFirst(text, "%F", quote ? "\"" + path + "\"" : path);
-    return text;
-}
-
-void SplitCommandLine(const AnsiString& command, AnsiString& program, AnsiString& parameters)
-{
-    const AnsiString line = command.Trim();
-    bool quoted = false;
-    int blank = 0;
-    for (int i = 1; i <= line.Length() && blank == 0; ++i)
-    {
-        if (line[i] == '"')
-            quoted = !quoted;
-        else if (line[i] == ' ' && !quoted)
-            blank = i;
-    }
-    if (blank == 0)
-    {
-        program = line;
-        parameters = "";
-        return;
-    }
-    program = line.SubString(1, blank - 1);
-    parameters = line.SubString(blank + 1, line.Length()).TrimLeft();
 }
 
 bool TMainForm::RunCommand(const AnsiString& command)
@@ -94,7 +41,13 @@ bool TMainForm::RunCommand(const AnsiString& command)
         ErrorBox("%s", msgCommandUntitled);
         return false;
     }
-    const AnsiString line = ExpandFileMacro(command, path).Trim();
+    const typFileCommand expanded = ExpandFileMacro(command, path);
+    if (!expanded.refused.IsEmpty())
+    {
+        ErrorBox(msgCommandUnsafeName, expanded.refused.c_str(), command.c_str());
+        return false;
+    }
+    const AnsiString line = expanded.line;
     AnsiString program, parameters;
     SplitCommandLine(line, program, parameters);
     // The command starts in the file's folder; the program's own current folder stays as it is.

@@ -1047,6 +1047,10 @@ AnsiString TStatusBar::PanelText(int index)
 
 namespace
 {
+constexpr int kButtonWidth = 23;
+constexpr int kSeparatorWidth = 8;
+constexpr int kOneRowHeight = 29;
+
 int NextButtonCommand()
 {
     static int next = 100;
@@ -1058,7 +1062,7 @@ int NextButtonCommand()
 
 TToolButton::TToolButton(TComponent* owner) : TControl(owner), command_(NextButtonCommand())
 {
-    width_ = 23;
+    width_ = kButtonWidth;
     height_ = 22;
 }
 
@@ -1093,6 +1097,9 @@ void TToolButton::SetStyle(TToolButtonStyle style)
     if (style == style_)
         return;
     style_ = style;
+    // A gap between groups, not a button's width: the bar's room goes to the buttons.
+    if ((style == tbsSeparator || style == tbsDivider) && width_ == kButtonWidth)
+        width_ = kSeparatorWidth;
     if (TToolBar* bar = Bar())
         bar->RebuildButtons();
 }
@@ -1166,7 +1173,7 @@ void TToolButton::TextChanged()
 
 TToolBar::TToolBar(TComponent* owner) : TNativeControl(owner)
 {
-    height_ = 29;
+    height_ = kOneRowHeight;
     width_ = 150;
     SetAlign(alTop);
 }
@@ -1222,6 +1229,31 @@ static BYTE ButtonState(TToolButton* b)
     return state;
 }
 
+// What the window shows of an item: a button's own state, or the slot of a windowed control (a
+// blank that never takes a click), with what the rows add.
+BYTE TToolBar::ItemState(int index) const
+{
+    TControl* c = Controls(index);
+    BYTE state = 0;
+    if (auto* b = dynamic_cast<TToolButton*>(c))
+    {
+        state = ButtonState(b);
+        if (b->style_ == tbsCheck && b->down_)
+            state |= TBSTATE_CHECKED;
+    }
+    else if (!c->Visible())
+        state = TBSTATE_HIDDEN;
+    if (size_t(index) < rowStates_.size())
+        state |= rowStates_[size_t(index)];
+    return state;
+}
+
+bool TToolBar::IsSeparator(int index) const
+{
+    auto* b = dynamic_cast<TToolButton*>(Controls(index));
+    return b && (b->style_ == tbsSeparator || b->style_ == tbsDivider);
+}
+
 void TToolBar::RebuildButtons()
 {
     if (!HandleAllocated() || rebuilding_)
@@ -1234,28 +1266,25 @@ void TToolBar::RebuildButtons()
     } reset{rebuilding_};
     while (SendMessageW(handle_, TB_BUTTONCOUNT, 0, 0) > 0)
         SendMessageW(handle_, TB_DELETEBUTTON, 0, 0);
+    rowStates_.assign(size_t(ControlCount()), 0);
     std::vector<std::wstring> texts;
     texts.reserve(size_t(ControlCount()));
     for (int i = 0; i < ControlCount(); ++i)
     {
         TControl* c = Controls(i);
         TBBUTTON button{};
+        button.fsState = ItemState(i);
         if (auto* b = dynamic_cast<TToolButton*>(c))
         {
             button.idCommand = b->command_;
-            button.fsState = ButtonState(b);
             switch (b->style_)
             {
             case tbsSeparator:
             case tbsDivider:
                 button.fsStyle = BTNS_SEP;
-                button.iBitmap = b->width_ > 0 ? b->width_ : 8;
+                button.iBitmap = b->width_ > 0 ? b->width_ : kSeparatorWidth;
                 break;
-            case tbsCheck:
-                button.fsStyle = BTNS_CHECK | BTNS_AUTOSIZE;
-                if (b->down_)
-                    button.fsState |= TBSTATE_CHECKED;
-                break;
+            case tbsCheck: button.fsStyle = BTNS_CHECK | BTNS_AUTOSIZE; break;
             case tbsDropDown: button.fsStyle = BTNS_DROPDOWN | BTNS_AUTOSIZE; break;
             default: button.fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE; break;
             }
@@ -1272,31 +1301,132 @@ void TToolBar::RebuildButtons()
         }
         else
         {
-            // A slot as wide as the windowed control that sits in it.
-            button.idCommand = 0;
-            button.fsStyle = BTNS_SEP;
-            button.fsState = c->Visible() ? 0 : TBSTATE_HIDDEN;
-            button.iBitmap = c->Width();
+            // Not a separator: a row that ends with a separator is followed by a gap.
+            button.fsStyle = BTNS_BUTTON;
+            button.iBitmap = I_IMAGENONE;
         }
         SendMessageW(handle_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button));
+        if (!dynamic_cast<TToolButton*>(c))
+        {
+            TBBUTTONINFOW info{};
+            info.cbSize = sizeof info;
+            info.dwMask = TBIF_BYINDEX | TBIF_SIZE;
+            info.cx = WORD(std::max(c->Width(), 0));
+            SendMessageW(handle_, TB_SETBUTTONINFOW, WPARAM(i), reinterpret_cast<LPARAM>(&info));
+        }
     }
     SendMessageW(handle_, TB_AUTOSIZE, 0, 0);
+    // Rows as high as the tallest control on the bar, so that a wrapped row does not overlap it.
+    int controlHeight = 0;
+    for (int i = 0; i < ControlCount(); ++i)
+        if (!dynamic_cast<TToolButton*>(Controls(i)) && Controls(i)->Visible())
+            controlHeight = std::max(controlHeight, Controls(i)->Height());
+    const LRESULT size = SendMessageW(handle_, TB_GETBUTTONSIZE, 0, 0);
+    if (controlHeight > HIWORD(size))
+    {
+        SendMessageW(handle_, TB_SETBUTTONSIZE, 0, MAKELPARAM(LOWORD(size), controlHeight));
+        SendMessageW(handle_, TB_AUTOSIZE, 0, 0);
+    }
+    // Each item's width on one row; the rows are made from them.
+    widths_.assign(size_t(ControlCount()), 0);
+    for (int i = 0; i < ControlCount(); ++i)
+    {
+        RECT r{};
+        if (SendMessageW(handle_, TB_GETITEMRECT, WPARAM(i), reinterpret_cast<LPARAM>(&r)))
+            widths_[size_t(i)] = std::max(0, int(r.right - r.left));
+    }
+    WrapItems();
     PlaceControls();
     Invalidate();
 }
 
+void TToolBar::WrapItems()
+{
+    if (!HandleAllocated() || widths_.size() != size_t(ControlCount()))
+        return;
+    const int n = ControlCount();
+    const int room = ClientWidth();
+    std::vector<BYTE> states(size_t(n), 0);
+    int x = 0;
+    int lastOnRow = -1; // the row's last item that is not a separator
+    for (int i = 0; i < n && room > 0; ++i)
+    {
+        const int w = widths_[size_t(i)];
+        if (w == 0)
+            continue;
+        if (x + w > room && lastOnRow >= 0)
+        {
+            states[size_t(lastOnRow)] |= TBSTATE_WRAP;
+            for (int j = lastOnRow + 1; j < i; ++j)
+                if (IsSeparator(j))
+                    states[size_t(j)] |= TBSTATE_HIDDEN;
+            x = 0;
+            lastOnRow = -1;
+        }
+        // A row starts with a button, not with a gap.
+        if (IsSeparator(i) && lastOnRow < 0)
+        {
+            states[size_t(i)] |= TBSTATE_HIDDEN;
+            continue;
+        }
+        x += w;
+        if (!IsSeparator(i))
+            lastOnRow = i;
+    }
+    if (states != rowStates_)
+    {
+        rowStates_ = states;
+        for (int i = 0; i < n; ++i)
+        {
+            TBBUTTONINFOW info{};
+            info.cbSize = sizeof info;
+            info.dwMask = TBIF_BYINDEX | TBIF_STATE;
+            info.fsState = ItemState(i);
+            SendMessageW(handle_, TB_SETBUTTONINFOW, WPARAM(i), reinterpret_cast<LPARAM>(&info));
+        }
+        SendMessageW(handle_, TB_AUTOSIZE, 0, 0);
+        PlaceControls();
+        Invalidate();
+    }
+    // The first row keeps the bar's usual height; each further row adds its own.
+    int rowHeight = 0, bottom = 0;
+    for (int i = 0; i < n; ++i)
+    {
+        RECT r{};
+        if (SendMessageW(handle_, TB_GETITEMRECT, WPARAM(i), reinterpret_cast<LPARAM>(&r)) && r.bottom > r.top)
+        {
+            if (!rowHeight)
+                rowHeight = r.bottom - r.top;
+            bottom = std::max(bottom, int(r.bottom));
+        }
+    }
+    const int height = rowHeight ? std::max(kOneRowHeight, bottom + kOneRowHeight - rowHeight) : kOneRowHeight;
+    if (height != height_)
+        SetHeight(height);
+}
+
+void TToolBar::Resize()
+{
+    WrapItems();
+    TNativeControl::Resize();
+}
+
 void TToolBar::UpdateButton(TToolButton* button)
 {
-    if (!HandleAllocated())
+    const int index = button->Index();
+    if (!HandleAllocated() || index < 0)
         return;
     TBBUTTONINFOW info{};
     info.cbSize = sizeof info;
-    info.dwMask = TBIF_STATE | TBIF_IMAGE;
-    info.fsState = ButtonState(button);
-    if (button->style_ == tbsCheck && button->down_)
-        info.fsState |= TBSTATE_CHECKED;
-    info.iImage = images_ && button->imageIndex_ >= 0 ? button->imageIndex_ : I_IMAGENONE;
-    SendMessageW(handle_, TB_SETBUTTONINFOW, WPARAM(button->command_), reinterpret_cast<LPARAM>(&info));
+    info.dwMask = TBIF_BYINDEX | TBIF_STATE;
+    info.fsState = ItemState(index);
+    // A separator's image is its width.
+    if (!IsSeparator(index))
+    {
+        info.dwMask |= TBIF_IMAGE;
+        info.iImage = images_ && button->imageIndex_ >= 0 ? button->imageIndex_ : I_IMAGENONE;
+    }
+    SendMessageW(handle_, TB_SETBUTTONINFOW, WPARAM(index), reinterpret_cast<LPARAM>(&info));
 }
 
 void TToolBar::PlaceControls()

@@ -372,7 +372,8 @@ private:
 };
 
 // Buttons in the order they were put on the bar; a windowed control put on the bar takes a slot of
-// its own width among them. Without images the buttons show their captions.
+// its own width among them. Without images the buttons show their captions. Items that do not fit
+// the bar's width go on to further rows, and the bar's height follows its rows.
 class TToolBar : public TNativeControl
 {
 public:
@@ -395,16 +396,22 @@ protected:
     void CreateParams(TCreateParams& params) override;
     void HandleCreated() override;
     void Dispatch(TMessage& message) override;
+    void Resize() override;
 
 private:
     friend class TToolButton;
     void UpdateButton(TToolButton* button);
+    BYTE ItemState(int index) const;
+    bool IsSeparator(int index) const;
+    void WrapItems();
     void PlaceControls();
     void CNNotify(TMessage& message);
     TToolButton* FindButton(int command) const;
     bool showCaptions_ = true;
     HIMAGELIST images_ = nullptr;
     bool rebuilding_ = false;
+    std::vector<int> widths_;     // each item's width on one row, 0 when hidden
+    std::vector<BYTE> rowStates_; // TBSTATE_WRAP and TBSTATE_HIDDEN that the rows give each item
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -32,9 +32,10 @@ fi
 # python3: the build generates the resources with it. fonts-wine: Marlett, which Wine draws caption
 # buttons and control glyphs with. x11-utils: xwininfo, to see the Wine desktop appear. x11-apps
 # and imagemagick: screenshots. xdotool: keys and clicks when trying the program by hand. g++: the native sanitizer tests (its libasan and libubsan come along).
+# fp-utils-3.2.2: chmcmd, the compiler of the help file.
 packages=(cmake ninja-build dpkg-dev python3 g++ g++-mingw-w64-i686-posix mingw-w64-i686-dev
           wine wine32:i386 fonts-wine xvfb xauth locales fonts-ipafont-gothic fonts-ipafont-mincho
-          googletest x11-utils x11-apps imagemagick xdotool)
+          googletest x11-utils x11-apps imagemagick xdotool fp-utils-3.2.2)
 installed=$(dpkg-query -W -f='${Package}:${Architecture} ${Status}\n' "${packages[@]%%:*}" 2>/dev/null \
             | awk '/ install ok installed$/ {print $1}') || true
 need_pkgs=()

@@ -88,6 +88,8 @@ TEST_F(MessageBoxes, AnswersMapThroughTheSeam)
         EXPECT_EQ(Last().flags, unsigned(MB_YESNO | MB_ICONINFORMATION));
         EXPECT_EQ(YesNoCancelBox(msgSaveChanges, "a.txt"), c.yesNoCancel) << c.button;
         EXPECT_EQ(Last().flags, unsigned(MB_YESNOCANCEL | MB_ICONINFORMATION));
+        EXPECT_EQ(YesNoCancelBox(bdNo, msgSaveChanges, "a.txt"), c.yesNoCancel) << c.button;
+        EXPECT_EQ(Last().flags, unsigned(MB_YESNOCANCEL | MB_ICONINFORMATION | MB_DEFBUTTON2));
     }
 }
 

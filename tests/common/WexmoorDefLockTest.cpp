@@ -2,6 +2,9 @@
 // write keeps the old password, and that no access changes the file's times.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -34,6 +37,11 @@ public:
     }
     AnsiString Bytes() const { return TTempDir::Read(path_); }
     const AnsiString& Path() const { return path_; }
+    std::vector<unsigned char> Image() const
+    {
+        const AnsiString bytes = Bytes();
+        return std::vector<unsigned char>(bytes.c_str(), bytes.c_str() + bytes.Length());
+    }
 
 private:
     TTempDir dir_;
@@ -60,6 +68,37 @@ std::vector<unsigned long long> TimesOf(const AnsiString& path)
 
 int failAt = -1;
 bool FailingWrite(int index) { return index != failAt; }
+
+constexpr size_t kPasswordBytes = kLockPasswordMax + 1;
+
+// The file as a writer without the check value leaves it: those bytes as installed.
+void DropCheckValue(const TLockFile& file)
+{
+    std::vector<unsigned char> image = file.Image();
+    const std::vector<unsigned char> installed = LockPasswordImage();
+    const std::vector<int> at = LockStoreBytePositions();
+    for (size_t i = kPasswordBytes; i < at.size(); ++i)
+        image[size_t(at[i])] = installed[size_t(at[i])];
+    file.Put(image);
+}
+
+// A file without a check value whose 13 bytes read as `plain` (its NUL included): the store holds
+// "AAAAAAAAAAAA", and each stored byte moves by as much as its plain byte is to change.
+void PutPlainBytes(const TLockFile& file, const std::string& plain)
+{
+    file.Put(LockPasswordImage());
+    ASSERT_EQ(StoreLockPassword("", "AAAAAAAAAAAA"), lsOk);
+    DropCheckValue(file);
+    std::vector<unsigned char> image = file.Image();
+    const std::vector<int> at = LockStoreBytePositions();
+    for (size_t i = 0; i < plain.size() && i < kPasswordBytes; ++i)
+    {
+        const unsigned char was = i < kLockPasswordMax ? 'A' : 0;
+        const int move = static_cast<unsigned char>(plain[i]) - was;
+        image[size_t(at[i])] = static_cast<unsigned char>(image[size_t(at[i])] + move);
+    }
+    file.Put(image);
+}
 } // namespace
 
 TEST(WexmoorDefLock, PasswordsUpToTwelveBytesAreStoredAndLongerOnesRefused)
@@ -90,15 +129,19 @@ TEST(WexmoorDefLock, PasswordsUpToTwelveBytesAreStoredAndLongerOnesRefused)
         EXPECT_EQ(StoreLockPassword(s.current, s.next), s.result);
         EXPECT_EQ(Loaded(), s.stored);
     }
-    // Only the password's bytes ever change.
+    // Only the password's bytes and their check value ever change.
     const AnsiString bytes = file.Bytes();
     const std::vector<unsigned char> image = LockPasswordImage();
+    const std::vector<int> positions = LockStoreBytePositions();
     ASSERT_EQ(bytes.Length(), kLockImageSize);
     int changed = 0;
     for (int i = 0; i < kLockImageSize; ++i)
-        changed += static_cast<unsigned char>(bytes.c_str()[i]) != image[size_t(i)];
+        if (static_cast<unsigned char>(bytes.c_str()[i]) != image[size_t(i)])
+        {
+            ++changed;
+            EXPECT_NE(std::find(positions.begin(), positions.end(), i), positions.end()) << i;
+        }
     EXPECT_GT(changed, 0);
-    EXPECT_LE(changed, kLockPasswordMax + 1);
 }
 
 TEST(WexmoorDefLock, LoadingAndStoringLeaveTheFileTimesAsTheyWere)
@@ -184,7 +227,7 @@ TEST(WexmoorDefLock, AWriteThatFailsAtAnyByteKeepsTheOldPassword)
     ASSERT_EQ(StoreLockPassword("", "old pass"), lsOk);
     const AnsiString before = file.Bytes();
     SetLockWriteProbe(&FailingWrite);
-    for (failAt = 0; failAt <= kLockPasswordMax; ++failAt)
+    for (failAt = 0; failAt < int(LockStoreBytePositions().size()); ++failAt)
     {
         SCOPED_TRACE(failAt);
         EXPECT_EQ(StoreLockPassword("old pass", "brand new"), lsNotWritten);
@@ -192,4 +235,114 @@ TEST(WexmoorDefLock, AWriteThatFailsAtAnyByteKeepsTheOldPassword)
     }
     SetLockWriteProbe(nullptr);
     EXPECT_EQ(Loaded(), "old pass");
+}
+
+// Random damage of one to three stored bytes: with the check value every one is found, and the
+// password is not changed over it; without one (a file written before the value was kept) the
+// file may still read, but only as a password that the unlock dialog can take.
+TEST(WexmoorDefLock, DamageIsFoundAndNeverReadAsAPasswordThatCannotBeTyped)
+{
+    TLockFile file;
+    const std::vector<int> at = LockStoreBytePositions();
+    ASSERT_GT(at.size(), kPasswordBytes);
+    const unsigned seed = 20261207;
+    std::mt19937 random(seed);
+    const char* const letters[] = {"a", "Z", "0", " ", "!", "~", "ｱ", "ﾝ", "鍵", "表", "ソ"};
+    int readWithoutCheck = 0;
+    for (int round = 0; round < 400; ++round)
+    {
+        SCOPED_TRACE(Format("seed %u round %d", {seed, round}).str());
+        std::string password;
+        while (password.size() + 2 <= size_t(kLockPasswordMax) && random() % 4)
+            password += letters[random() % std::size(letters)];
+        file.Put(LockPasswordImage());
+        ASSERT_EQ(StoreLockPassword("", password.c_str()), lsOk);
+        const bool withCheck = round % 2 == 0;
+        if (!withCheck)
+            DropCheckValue(file);
+        ASSERT_EQ(Loaded(), password);
+
+        std::vector<unsigned char> image = file.Image();
+        const size_t reach = withCheck ? at.size() : kPasswordBytes;
+        for (unsigned n = 1 + random() % 3; n > 0; --n)
+        {
+            unsigned char& byte = image[size_t(at[random() % reach])];
+            byte = static_cast<unsigned char>(byte + 1 + random() % 255);
+        }
+        file.Put(image);
+        nsString read("x");
+        const TLockStoreResult result = LoadLockPassword(read);
+        if (withCheck)
+        {
+            EXPECT_EQ(result, lsDamaged);
+        }
+        else if (result == lsOk)
+        {
+            ++readWithoutCheck;
+            const AnsiString text = read.c_str();
+            EXPECT_EQ(WideToSjis(SjisToWide(text)), text);
+            for (int i = 1; i <= text.Length(); ++i)
+                EXPECT_GE(static_cast<unsigned char>(text[i]), 0x20) << i;
+        }
+        else
+        {
+            EXPECT_EQ(result, lsDamaged);
+        }
+        if (result != lsOk)
+        {
+            EXPECT_EQ(std::string(read.c_str()), "");
+            EXPECT_EQ(StoreLockPassword(password.c_str(), "new"), lsDamaged);
+            EXPECT_TRUE(file.Image() == image);
+        }
+    }
+    EXPECT_GT(readWithoutCheck, 0);
+}
+
+// What a file without a check value holds in its 13 bytes, and what it reads as.
+TEST(WexmoorDefLock, AFileWithoutACheckValueReadsOnlyAsAPasswordTheDialogCanTake)
+{
+    TLockFile file;
+    struct Row
+    {
+        std::string plain; // the 13 bytes' first ones, NUL included
+        TLockStoreResult result;
+    };
+    const Row rows[] = {
+        {std::string("abc\0", 4), lsOk},
+        {std::string("\0", 1), lsOk},
+        {std::string("鍵pass\0", 7), lsOk},
+        {std::string("ｱｲｳ ~\0", 6), lsOk},
+        {std::string("\x01\x02pass\0", 7), lsDamaged},        // control characters
+        {std::string("ab\tc\0", 5), lsDamaged},               // a tab moves the focus instead
+        {std::string("a\x7f\0", 3), lsDamaged},               // DEL
+        {std::string("ab\x82\0", 4), lsDamaged},              // a lead byte without its trail
+        {std::string("\x81\x7f\0", 3), lsDamaged},           // not a trail byte
+        {std::string("\x87\x90\0", 3), lsDamaged},           // ≒ typed comes back as 81 E0
+        {std::string("a\xa0\0", 3), lsDamaged},               // no character at all
+        {std::string("\xfd\xfe\0", 3), lsDamaged},
+        {std::string("abcdefghijkl\x01", 13), lsDamaged},     // no end
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.plain);
+        PutPlainBytes(file, row.plain);
+        nsString read("x");
+        EXPECT_EQ(LoadLockPassword(read), row.result);
+        const std::string password = row.plain.substr(0, row.plain.size() - 1);
+        EXPECT_EQ(std::string(read.c_str()), row.result == lsOk ? password : "");
+    }
+}
+
+TEST(WexmoorDefLock, APasswordThatThePasswordFieldsCannotGiveIsNotStored)
+{
+    TLockFile file;
+    for (const char* password : {"\x01", "ab\tc", "a\x7f", "ab\x82", "\x87\x90", "\xa0", "\xfd"})
+    {
+        SCOPED_TRACE(password);
+        EXPECT_EQ(StoreLockPassword("", password), lsUntypeable);
+        EXPECT_EQ(LockStoreMessage(lsUntypeable), "");
+        EXPECT_EQ(Loaded(), "");
+    }
+    EXPECT_EQ(StoreLockPassword("", "表ソ能ｱ ~"), lsOk); // trail bytes 0x5C and half-width kana
+    EXPECT_EQ(Loaded(), "表ソ能ｱ ~");
 }

@@ -340,6 +340,36 @@ TEST_F(WexmoorDefSettings, ReopenListFlagsAtPathsSkipsEmptiesAndIgnoresKeysPastT
     }
 }
 
+TEST_F(WexmoorDefSettings, TheActivePagesEntryIsFoundAmongTheEntriesReadAndNoneWhenItIsNotThere)
+{
+    // ACTIVE holds the key number of the active page's entry (as written at exit).
+    const struct
+    {
+        const char* stored;
+        int active; // index in the list read
+    } cases[] = {
+        {"1", 0}, {"3", 1}, {"4", 2}, {"2", -1} /* an empty entry */, {"0", -1}, {"5", -1}, {"-1", -1},
+        {"x", -1}, {nullptr, -1},
+    };
+    for (const auto& c : cases)
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(root + "\\REOPEN").c_str());
+        PutInt("REOPEN", "FILENUM", 4);
+        PutText("REOPEN", "PURL_01", "C:\\a.txt");
+        PutText("REOPEN", "PURL_02", "");
+        PutText("REOPEN", "PURL_03", "@C:\\b.txt");
+        PutText("REOPEN", "PURL_04", "C:\\c.txt");
+        if (c.stored)
+            PutText("REOPEN", "ACTIVE", c.stored);
+        nsList<VN::typReopen> list;
+        bool again = false;
+        int active = 7;
+        ReadReopenList(list, again, root, &active);
+        ASSERT_EQ(list.Count(), 3);
+        EXPECT_EQ(active, c.active) << (c.stored ? c.stored : "none");
+    }
+}
+
 TEST_F(WexmoorDefSettings, EmphasisListMatchesExtensionsRegardlessOfCase)
 {
     PutText(VN::kEmphasisSection, "old", "gone");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "PageTestUtil.h"
+#include "common/English.h"
 #include "tests/TestFiles.h"
 #include "tests/TestServices.h"
 #include "platform/Classes.h"
@@ -136,26 +137,34 @@ TEST_F(PageFixture, BackupKeepsThePreviousSaveAndANewFileGetsNone)
 
 TEST(nsRichEdit, ABackupThatCannotBeMadeLeavesTheOldOneAndSavesOnlyWhenTheUserSaysSo)
 {
+    enum TBefore
+    {
+        bkFile,   // an earlier backup
+        bkNone,   // none yet
+        bkFolder, // a folder has the backup's name
+    };
     struct Case
     {
         const char* name;
-        bool fullDisk;       // the copy fails part-way; otherwise the old backup is a folder
-        int answer;          // to the question
+        TBefore before;
+        int answer; // to the question
         bool saved;
     } cases[] = {
-        {"disk full, No", true, IDNO, false},
-        {"disk full, Enter (the default) or the close box", true, IDCANCEL, false},
-        {"disk full, Yes", true, IDYES, true},
-        {"backup name taken by a folder, No", false, IDNO, false},
-        {"backup name taken by a folder, Yes", false, IDYES, true},
+        {"disk full, No", bkFile, IDNO, false},
+        {"disk full, Enter (the default) or the close box", bkFile, IDCANCEL, false},
+        {"disk full, Yes", bkFile, IDYES, true},
+        {"disk full without an earlier backup, No", bkNone, IDNO, false},
+        {"disk full without an earlier backup, Yes", bkNone, IDYES, true},
+        {"backup name taken by a folder, No", bkFolder, IDNO, false},
+        {"backup name taken by a folder, Yes", bkFolder, IDYES, true},
     };
     for (const Case& c : cases)
     {
         TTempDir dir;
         AnsiString path = dir.Write("文書.txt", "old text of the file");
-        if (c.fullDisk)
+        if (c.before == bkFile)
             dir.Write("文書.txt.bak", "the previous backup");
-        else
+        else if (c.before == bkFolder)
             CreateDirectoryW(SjisToWide(dir / "文書.txt.bak").c_str(), nullptr);
         auto* page = Create<TFullDiskPage>(nullptr);
         page->BackupFile = true;
@@ -174,20 +183,72 @@ TEST(nsRichEdit, ABackupThatCannotBeMadeLeavesTheOldOneAndSavesOnlyWhenTheUserSa
             aborted = true;
         }
         EXPECT_EQ(aborted, !c.saved) << c.name;
-        EXPECT_EQ(page->copies, c.fullDisk ? 1 : 0) << c.name;
+        EXPECT_EQ(page->copies, c.before == bkFolder ? 0 : 1) << c.name;
         ASSERT_EQ(boxes.boxes.size(), 1u) << c.name;
         EXPECT_EQ(boxes.flags[0] & MB_DEFBUTTON2, unsigned(MB_DEFBUTTON2)) << c.name;
-        EXPECT_NE(boxes.boxes[0].find(path.str() + ".bak]"), std::string::npos) << c.name;
-        if (c.fullDisk)
-        {
-            EXPECT_NE(boxes.boxes[0].find(SysErrorMessage(ERROR_DISK_FULL).str()), std::string::npos) << c.name;
-        }
+        // The box speaks of an earlier backup only when there is one.
+        const AnsiString reason = SysErrorMessage(c.before == bkFolder ? ERROR_ACCESS_DENIED : ERROR_DISK_FULL);
+        EXPECT_EQ(boxes.boxes[0], Format(c.before == bkFile ? msgBackupFailed : msgBackupFailedNoEarlier,
+                                         {path + ".bak", reason}).str())
+            << c.name;
         // The old backup is untouched and no partial copy is left behind.
         auto after = Listing(dir.Path());
         if (c.saved)
             before["文書.txt"] = "new text";
         EXPECT_EQ(after, before) << c.name;
         EXPECT_EQ(page->isEdited(), !c.saved) << c.name;
+        delete page;
+    }
+}
+
+namespace
+{
+// The backup's name is taken by a folder while the copy is made: the copy cannot be put in place.
+class TFolderAppearsPage : public nsRichEdit
+{
+public:
+    using nsRichEdit::nsRichEdit;
+
+protected:
+    bool CopyForBackup(const AnsiString& from, const AnsiString& to, unsigned long& error) override
+    {
+        CreateDirectoryW(SjisToWide(from + ".bak").c_str(), nullptr);
+        return nsRichEdit::CopyForBackup(from, to, error);
+    }
+};
+} // namespace
+
+TEST(nsRichEdit, ABackupThatCannotBePutInPlaceAfterTheSaveSaysWhetherAnEarlierOneWasReplaced)
+{
+    for (bool earlier : {true, false})
+    {
+        TTempDir dir;
+        AnsiString path = dir.Write("保存.txt", "before");
+        if (earlier)
+            dir.Write("保存.txt.bak", "earlier");
+        nsRichEdit* page = earlier ? Create<nsRichEdit>(nullptr) : Create<TFolderAppearsPage>(nullptr);
+        page->BackupFile = true;
+        page->SetText("after");
+        TBoxServices boxes;
+        {
+            // An earlier backup held open by another program cannot be replaced.
+            HANDLE held = earlier ? CreateFileW(SjisToWide(path + ".bak").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, 0, nullptr)
+                                  : INVALID_HANDLE_VALUE;
+            page->SaveToFile(path, TConvMode());
+            if (held != INVALID_HANDLE_VALUE)
+                CloseHandle(held);
+        }
+        EXPECT_EQ(Read(path), "after") << earlier;
+        ASSERT_EQ(boxes.boxes.size(), 1u) << earlier;
+        const std::string& box = boxes.boxes[0];
+        const std::string head = "ファイル[" + path.str() + "]は保存しましたが、バックアップファイル[" + path.str() +
+                                 ".bak]を" + (earlier ? "置き換えられませんでした" : "作成できませんでした");
+        EXPECT_EQ(box.rfind(head, 0), 0u) << box;
+        // The file it names last holds the text from before the save.
+        size_t open = box.rfind('['), close = box.rfind(']');
+        ASSERT_TRUE(open != std::string::npos && close > open) << box;
+        EXPECT_EQ(Read(box.substr(open + 1, close - open - 1).c_str()), "before") << box;
         delete page;
     }
 }

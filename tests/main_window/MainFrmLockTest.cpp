@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include "common/English.h"
 #include "common/Nsenumwindows.h"
 #include "common/WexmoorDef.h"
 #include "dialogs/UnLockFrm.h"
@@ -205,6 +206,42 @@ TEST(MainFrmLock, TheToolBarsButtonsAreGreyedWhileLockedAndEachGetsItsOwnStateBa
     }
 }
 
+// Every item of the bar and where the search field is; a button under the field is marked.
+std::string BarLayout(TMainForm* form)
+{
+    TToolBar* bar = form->ToolBar;
+    const TWinControl* field = form->SrchEdit;
+    const RECT fieldRect{field->Left(), field->Top(), field->Left() + field->Width(),
+                         field->Top() + field->Height()};
+    std::string text;
+    for (int i = 0; i < bar->ControlCount(); ++i)
+    {
+        RECT r{}, common{};
+        SendMessageW(bar->Handle(), TB_GETITEMRECT, WPARAM(i), reinterpret_cast<LPARAM>(&r));
+        text += Format("%d,%d-%d,%d ", {int(r.left), int(r.top), int(r.right), int(r.bottom)}).str();
+        if (bar->Controls(i) != field && IntersectRect(&common, &r, &fieldRect))
+            text += "(under the field) ";
+    }
+    return text + Format("field %d,%d", {field->Left(), field->Top()}).str();
+}
+
+TEST(MainFrmLock, TheToolBarsButtonsAndSearchFieldAreWhereTheyWereAfterALock)
+{
+    for (int pages : {0, 1})
+    {
+        SCOPED_TRACE(pages);
+        TLockedWindow w(pages);
+        const std::string before = BarLayout(w.form);
+        EXPECT_EQ(before.find("under"), std::string::npos) << before;
+        w.form->LockToolButtonClick(nullptr);
+        ASSERT_TRUE(w.form->Locked());
+        EXPECT_EQ(BarLayout(w.form), before);
+        w.Unlock("鍵pass");
+        ASSERT_FALSE(w.form->Locked());
+        EXPECT_EQ(BarLayout(w.form), before);
+    }
+}
+
 TEST(MainFrmLock, EveryWayInIsRefusedWhileLocked)
 {
     TLockedWindow w(2);
@@ -251,20 +288,96 @@ TEST(MainFrmLock, EveryWayInIsRefusedWhileLocked)
     EXPECT_TRUE(UnLockForm->Visible());
 }
 
+namespace
+{
+// Keys as the user types them: through the input queue to whichever window has the focus.
+void Type(const std::vector<WORD>& keys)
+{
+    for (WORD vk : keys)
+    {
+        INPUT input[2] = {};
+        input[0].type = input[1].type = INPUT_KEYBOARD;
+        input[0].ki.wVk = input[1].ki.wVk = vk;
+        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, input, sizeof(INPUT));
+        for (int i = 0; i < 10; ++i)
+            Application->ProcessMessages();
+    }
+}
+} // namespace
+
+TEST(MainFrmLock, TheUnlockDialogForgetsAWrongPasswordAndEscNeverClosesIt)
+{
+    TLockedWindow w(1);
+    ASSERT_EQ(StoreLockPassword("鍵pass", "abc"), lsOk);
+    w.form->LockToolButtonClick(nullptr);
+    ASSERT_TRUE(w.form->Locked());
+    auto stillAsking = [&] {
+        EXPECT_TRUE(IsWindowVisible(UnLockForm->Handle()));
+        EXPECT_TRUE(w.form->Locked());
+        EXPECT_FALSE(w.form->Enabled());
+    };
+    SetForegroundWindow(UnLockForm->Handle());
+    Application->ProcessMessages();
+    ASSERT_EQ(GetFocus(), UnLockForm->P1->Handle());
+
+    Type({VK_ESCAPE});
+    stillAsking();
+    Type({'X', 'Y', VK_RETURN});
+    EXPECT_EQ(w.services.boxes.back(), "パスワードが違います");
+    EXPECT_EQ(UnLockForm->P1->Text(), ""); // the right password is typed afresh, not after the wrong one
+    stillAsking();
+    Type({VK_TAB, VK_ESCAPE}); // with the focus on the OK button
+    stillAsking();
+
+    // Shown again when the program is activated: empty, whatever was left typed in it.
+    UnLockForm->P1->SetText("ab");
+    Application->OnActivate(Application);
+    EXPECT_EQ(UnLockForm->P1->Text(), "");
+    stillAsking();
+
+    // The right password, and a real click on OK.
+    SetForegroundWindow(UnLockForm->Handle());
+    UnLockForm->P1->SetFocus();
+    Type({'A', 'B', 'C'});
+    RECT ok{};
+    GetWindowRect(UnLockForm->OKBtn->Handle(), &ok);
+    ASSERT_TRUE(PlaceCursor((ok.left + ok.right) / 2, (ok.top + ok.bottom) / 2));
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    for (int i = 0; i < 20; ++i)
+        Application->ProcessMessages();
+    EXPECT_FALSE(w.form->Locked());
+    EXPECT_FALSE(UnLockForm->Visible());
+    EXPECT_TRUE(w.form->Enabled());
+    if (w.form->Locked())
+        w.Unlock("abc");
+    EXPECT_EQ(StoreLockPassword("abc", "鍵pass"), lsOk);
+}
+
 TEST(MainFrmLock, NoLockWithoutAReadablePassword)
 {
     TLockedWindow w(1);
-    for (const char* bytes : {static_cast<const char*>(nullptr), "short"})
+    // Three of the password's stored bytes changed: no password the unlock dialog could be given.
+    AnsiString damaged = TTempDir::Read(w.store);
+    const std::vector<int> at = LockStoreBytePositions();
+    for (int i : {2, 5, 9})
+        damaged.Unique()[at[size_t(i)]] ^= 0x5A;
+    for (const char* bytes : {static_cast<const char*>(nullptr), "short", damaged.c_str()})
     {
         const AnsiString path = w.dir / "other.dll";
         DeleteFileW(SjisToWide(path).c_str());
         if (bytes)
-            w.dir.Write("other.dll", bytes);
+            w.dir.Write("other.dll", bytes == damaged.c_str() ? damaged : AnsiString(bytes));
         SetLockPasswordFile(path);
         w.services.boxes.clear();
         w.form->ToggleEditLock();
         EXPECT_FALSE(w.form->Locked());
-        EXPECT_EQ(w.services.boxes.size(), 1u);
+        const AnsiString message = Format(bytes ? msgLockFileDamaged : msgLockFileUnusable, {path});
+        EXPECT_EQ(w.services.boxes, std::vector<std::string>{message.str()});
         EXPECT_TRUE(w.form->MainPageCtrl->Visible());
         EXPECT_FALSE(UnLockForm->Visible());
     }

@@ -90,7 +90,11 @@ public:
         return IDOK;
     }
     short GetKeyState(int vk) override { return keysDown.count(vk) ? short(0x8000) : short(0); }
-    bool OpenFileDialog(void*, TFileDialogData& data) override { return Answer(data); }
+    bool OpenFileDialog(void*, TFileDialogData& data) override
+    {
+        openDialogs.push_back(data);
+        return Answer(data);
+    }
     bool SaveFileDialog(void*, TFileDialogData& data) override
     {
         saveDialogs.push_back(data);
@@ -101,6 +105,7 @@ public:
     std::vector<unsigned> boxFlags;
     std::deque<int> answers;              // IDYES, IDNO, IDCANCEL for the question boxes, in order
     std::deque<AnsiString> dialogAnswers; // a file name, or "" for Cancel
+    std::vector<TFileDialogData> openDialogs; // as each was shown
     std::vector<TFileDialogData> saveDialogs;
     std::set<int> keysDown;
     std::function<void()> onBox; // runs while a box is "open"
@@ -689,6 +694,13 @@ TEST(TMainForm, RecentFilesPersistNewestFirstAndFiveAtMostAcrossRuns)
     EXPECT_TRUE(services.boxes.empty());
 }
 
+// "前回終了時の状態を再現する" as the settings dialog leaves it: in the record and in the store.
+void StoreRemainOption(bool on)
+{
+    VN::EditSetting.IS_REMAIN = on;
+    WriteEditSetting(VN::EditSetting, TestKey());
+}
+
 TEST(TMainForm, TheReopenListIsWrittenAtExitAndReopenedAtStartWhenAsked)
 {
     TScriptServices services;
@@ -699,7 +711,7 @@ TEST(TMainForm, TheReopenListIsWrittenAtExitAndReopenedAtStartWhenAsked)
     first->OpenFile(a);
     first->NewFileMenuClick(nullptr); // untitled pages are not listed
     first->OpenFile(b);
-    first->ReopenAtStart = true;
+    StoreRemainOption(true);
     first->Close();
     EXPECT_EQ(first->MainPageCtrl->PageCount(), 0);
     delete first;
@@ -722,19 +734,19 @@ TEST(TMainForm, TheReopenListIsWrittenAtExitAndReopenedAtStartWhenAsked)
         ini.WriteString("REOPEN", "PURL_04", dir.Path() + "\\gone.txt");
     }
     TMainForm* second = StartMainForm(c, false);
-    EXPECT_TRUE(second->ReopenAtStart);
+    EXPECT_TRUE(VN::EditSetting.IS_REMAIN);
     ASSERT_EQ(second->MainPageCtrl->PageCount(), 3);
     EXPECT_EQ(second->GetPageEditor(second->MainPageCtrl->Pages(0))->EditFilePath, a);
     EXPECT_EQ(second->GetPageEditor(second->MainPageCtrl->Pages(1))->EditFilePath, b);
     EXPECT_EQ(second->GetPageEditor(second->MainPageCtrl->Pages(2))->EditFilePath, c);
     EXPECT_TRUE(services.boxes.empty());
-    second->ReopenAtStart = false;
+    StoreRemainOption(false);
     second->Close();
     delete second;
 
     // Without the option the list is stored but nothing is reopened.
     TMainForm* third = StartMainForm("", false);
-    EXPECT_FALSE(third->ReopenAtStart);
+    EXPECT_FALSE(VN::EditSetting.IS_REMAIN);
     ASSERT_EQ(third->MainPageCtrl->PageCount(), 1);
     EXPECT_TRUE(third->Edit()->EditFilePath.IsEmpty());
     ReadReopenList(stored, again, TestKey());
@@ -1154,6 +1166,10 @@ TEST(TMainForm, AChangeOnDiskIsOfferedOnceAndAnsweredAsChosen)
         AnsiString question = Format(msgChangedOnDisk, {file});
         EXPECT_EQ(services.boxes[0].Pos(question), 1) << c.name;
         EXPECT_EQ(services.boxes[0].Pos("保存していない変更") > 0, c.edited) << c.name;
+        // A reload over edits throws them away: then Enter answers No.
+        EXPECT_EQ(services.boxFlags[0] & (MB_DEFBUTTON2 | MB_DEFBUTTON3),
+                  c.edited ? unsigned(MB_DEFBUTTON2) : 0u)
+            << c.name;
         EXPECT_EQ(services.boxes.size(), c.locked ? 2u : 1u) << c.name;
         if (c.locked)
         {
@@ -1288,6 +1304,7 @@ TEST(TMainForm, NamesTooLongForWindowsAreRefusedAtStartAndDroppedFromTheStoredLi
         ini.WriteString("REOPEN", "PURL_03", real);
         ini.WriteString(VN::kStandardSection, "履歴_01", deepName);
         ini.WriteString(VN::kStandardSection, "履歴_02", oneLongName);
+        ini.WriteString(VN::kStandardSection, "履歴_03", real);
     }
     TScriptServices services;
     TMainForm* form = StartMainForm("", false);
@@ -1803,4 +1820,464 @@ TEST(TMainForm, TheResultsWindowClosesFloatsAndDocksAgainBelowTheEditorAboveTheS
     MessageForm = nullptr;
     MainForm = nullptr;
     delete form;
+}
+
+namespace
+{
+FILETIME WriteTime(const AnsiString& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(SjisToWide(path).c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+void SetWriteTime(const AnsiString& path, const FILETIME& time)
+{
+    HANDLE h = CreateFileW(SjisToWide(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(h, nullptr, nullptr, &time);
+    CloseHandle(h);
+}
+} // namespace
+
+TEST(TMainForm, ASaveOverAFileAnotherProgramChangedAsksFirstWithNoAsTheDefault)
+{
+    enum TChange
+    {
+        chNone,
+        chTimeAndSize,
+        chSizeOnly, // the write time put back
+        chTimeOnly, // as many bytes as before
+        chRemoved,
+        chKeptAtActivation, // and No answered to the question when the window was activated
+    };
+    enum TRoute
+    {
+        rtSave,
+        rtClose,
+        rtQuit,
+    };
+    struct Case
+    {
+        const char* name;
+        TChange change;
+        TRoute route;
+        std::deque<int> answers; // to the close question, then to this one
+        bool asked;
+        bool written;
+    } cases[] = {
+        {"nothing changed: saved without a question", chNone, rtSave, {}, false, true},
+        {"changed: No keeps the other program's text", chTimeAndSize, rtSave, {IDNO}, true, false},
+        {"changed: the close box keeps it", chTimeAndSize, rtSave, {IDCANCEL}, true, false},
+        {"changed: Yes overwrites", chTimeAndSize, rtSave, {IDYES}, true, true},
+        {"only the size changed", chSizeOnly, rtSave, {IDNO}, true, false},
+        {"only the time changed", chTimeOnly, rtSave, {IDNO}, true, false},
+        {"removed: written again without a question", chRemoved, rtSave, {}, false, true},
+        {"kept when asked at activation: no second question", chKeptAtActivation, rtSave, {}, false, true},
+        {"closing the page asks too", chTimeAndSize, rtClose, {IDYES, IDNO}, true, false},
+        {"quitting asks too", chTimeAndSize, rtQuit, {IDYES, IDNO}, true, false},
+    };
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString file = dir.Write("外部.txt", "old");
+        TMainForm* form = StartMainForm(file);
+        ASSERT_NE(form->Edit(), nullptr) << c.name;
+        form->Edit()->KeyInput("mine ");
+        const AnsiString mine = form->Edit()->GetText();
+        AnsiString theirs = "other program";
+        switch (c.change)
+        {
+        case chNone: theirs = "old"; break;
+        case chTimeAndSize:
+        case chKeptAtActivation: ChangeOnDisk(file, theirs); break;
+        case chSizeOnly:
+        {
+            const FILETIME kept = WriteTime(file);
+            dir.Write("外部.txt", theirs);
+            SetWriteTime(file, kept);
+            break;
+        }
+        case chTimeOnly: ChangeOnDisk(file, theirs = "new"); break;
+        case chRemoved: DeleteFileW(SjisToWide(file).c_str()); break;
+        }
+        if (c.change == chKeptAtActivation)
+        {
+            services.answers = {IDNO};
+            form->FormActivate(form);
+            ASSERT_EQ(services.boxes.size(), 1u) << c.name;
+        }
+        services.boxes.clear();
+        services.boxFlags.clear();
+        services.answers = c.answers;
+        // Each box's closing activates the window again: no question comes in the middle of these.
+        services.onBox = [&] { form->FormActivate(form); };
+        bool canClose = true;
+        switch (c.route)
+        {
+        case rtSave: form->OverWriteMenuClick(nullptr); break;
+        case rtClose:
+            EXPECT_EQ(form->ClosePage(form->MainPageCtrl->ActivePage(), true), c.written) << c.name;
+            break;
+        case rtQuit:
+            form->FormCloseQuery(form, canClose);
+            EXPECT_EQ(canClose, c.written) << c.name;
+            break;
+        }
+        services.onBox = nullptr;
+        const AnsiString question = Format(msgOverwriteChangedOnDisk, {file});
+        EXPECT_EQ(services.Shown(question.c_str()), c.asked) << c.name;
+        EXPECT_FALSE(services.Shown(Format(msgChangedOnDisk, {file}).c_str())) << c.name;
+        if (c.asked && !services.boxes.empty())
+        {
+            EXPECT_EQ(services.boxes.back(), question) << c.name;
+            EXPECT_EQ(services.boxFlags.back() & MB_TYPEMASK, unsigned(MB_YESNO)) << c.name;
+            EXPECT_EQ(services.boxFlags.back() & (MB_DEFBUTTON2 | MB_DEFBUTTON3), unsigned(MB_DEFBUTTON2))
+                << c.name;
+        }
+        if (c.change == chRemoved || c.written)
+            EXPECT_EQ(TTempDir::Read(file), mine) << c.name;
+        else
+            EXPECT_EQ(TTempDir::Read(file), theirs) << c.name;
+        ASSERT_TRUE(form->IsPage(form->MainPageCtrl->ActivePage())) << c.name;
+        EXPECT_EQ(form->Edit()->isEdited(), !c.written) << c.name;
+        // Once written, what was written is what the next save compares with.
+        if (c.written)
+        {
+            services.boxes.clear();
+            form->Edit()->KeyInput("again ");
+            const AnsiString again = form->Edit()->GetText();
+            form->OverWriteMenuClick(nullptr);
+            EXPECT_TRUE(services.boxes.empty()) << c.name;
+            EXPECT_EQ(TTempDir::Read(file), again) << c.name;
+        }
+        delete form;
+    }
+}
+
+TEST(TMainForm, SaveAsRefusesAFolderAndTheNamesWindowsKeepsForDevicesSayingWhyAndTouchingNothing)
+{
+    struct Case
+    {
+        const char* name;
+        bool folder; // a folder of that name exists
+        const char* shown; // the name the box gives
+    } cases[] = {
+        {"フォルダー", true, nullptr},
+        {"con.txt", false, "con.txt"},
+        {"aux.c", false, "aux.c"},
+        {"Lpt1.txt", false, "Lpt1.txt"},
+    };
+    const VN::typEditSetting kept = VN::EditSetting;
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString original = dir.Write("元.txt", "original");
+        dir.Write("元.txt.bak", "older");
+        if (c.folder)
+            CreateDirectoryW(SjisToWide(dir / c.name).c_str(), nullptr);
+        TMainForm* form = StartMainForm(original);
+        VN::EditSetting.BACKUPFILE = true;
+        form->ApplySettingsToAllEditors();
+        form->Edit()->KeyInput("x");
+        services.boxes.clear();
+        services.answers = {IDYES, IDYES}; // whatever is asked
+        services.dialogAnswers = {dir / c.name};
+        EXPECT_FALSE(form->SaveFileAs()) << c.name;
+        ASSERT_EQ(services.boxes.size(), 1u) << c.name;
+        if (c.folder)
+        {
+            EXPECT_GT(services.boxes[0].Pos("はフォルダーです"), 0) << Utf8(services.boxes[0]);
+        }
+        else
+        {
+            EXPECT_EQ(services.boxes[0], Format(msgSaveDeviceName, {c.shown})) << Utf8(services.boxes[0]);
+        }
+        EXPECT_EQ(services.boxes[0].Pos("バックアップ"), 0) << Utf8(services.boxes[0]);
+        EXPECT_EQ(form->Edit()->EditFilePath, original) << c.name;
+        EXPECT_TRUE(form->Edit()->isEdited()) << c.name;
+        EXPECT_EQ(TTempDir::Read(original), "original") << c.name;
+        EXPECT_EQ(TTempDir::Read(original + ".bak"), "older") << c.name;
+        delete form;
+    }
+    VN::EditSetting = kept;
+}
+
+TEST(TMainForm, DeviceNamesAreKnownByTheirLastPartWhateverTheCaseExtensionOrTrailingBlanks)
+{
+    const struct
+    {
+        const char* path;
+        bool device;
+    } cases[] = {
+        {"con", true},           {"CON.TXT", true},          {"C:\\dir\\prn.tar.gz", true},
+        {"aux.c", true},         {"nul.", true},             {"com1", true},
+        {"COM9.log", true},      {"lpt5 .txt", true},        {"\\\\.\\con", true},
+        {"console.txt", false},  {"com10.txt", false},       {"com0.txt", false},
+        {"xcon.txt", false},     {"C:\\con\\a.txt", false},  {"nul\\", false},
+        {"", false},             {"ＣＯＮ.txt", false},      {"表.txt", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsDeviceName(c.path), c.device) << c.path;
+}
+
+TEST(TMainForm, QuittingShowsEachEditedPageWithItsCaptionWhileItsQuestionIsAsked)
+{
+    TScriptServices services;
+    TTempDir dir;
+    const AnsiString a = dir.Write("a.txt", "a"), b = dir.Write("b.txt", "b"), c = dir.Write("c.txt", "c"),
+                     d = dir.Write("d.txt", "d");
+    TMainForm* form = StartMainForm(a);
+    for (const AnsiString& path : {b, c, d})
+        form->OpenFile(path);
+    for (int i : {1, 3})
+        form->GetPageEditor(form->MainPageCtrl->Pages(i))->KeyInput("z");
+    TTabSheet* first = form->MainPageCtrl->Pages(0);
+    form->SetActivePage(first);
+    FinishSwitches(form);
+
+    // What the window shows while each box is up: the active page's file, the form's caption and
+    // whether that page's editor is on screen.
+    struct TShown
+    {
+        AnsiString file, caption;
+        bool visible;
+    };
+    std::vector<TShown> shown;
+    services.onBox = [&] {
+        TPageEditor* editor = form->Edit();
+        shown.push_back({editor ? editor->EditFilePath : AnsiString(), form->Caption(),
+                         editor && IsWindowVisible(editor->Handle())});
+    };
+    services.answers = {IDNO, IDNO};
+    SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(services.boxes.size(), 2u);
+    const AnsiString asked[] = {b, d};
+    for (size_t i = 0; i < 2; ++i)
+    {
+        EXPECT_EQ(services.boxes[i], Format(msgFileChanged, {asked[i]}));
+        EXPECT_EQ(shown[i].file, asked[i]);
+        EXPECT_EQ(shown[i].caption, kProgram + " - [" + asked[i] + "]");
+        EXPECT_TRUE(shown[i].visible) << i;
+    }
+    // The page that was active is the one to come back active.
+    nsList<VN::typReopen> stored;
+    bool reopen = false;
+    int active = -1;
+    ReadReopenList(stored, reopen, TestKey(), &active);
+    EXPECT_EQ(stored.Count(), 4);
+    EXPECT_EQ(active, 0);
+    delete form;
+}
+
+TEST(TMainForm, QuittingWithFilesOpenReopensThemInTabOrderWithTheActiveOneActiveWhenTheOptionIsOn)
+{
+    enum TOption
+    {
+        opDefault, // a store that never held the option
+        opOn,
+        opOff,
+    };
+    struct Case
+    {
+        const char* name;
+        TOption option;
+        bool commandLineFile; // the next start names another file
+        bool oneRemoved;      // the second file is removed before the next start
+        std::vector<const char*> pages;
+        const char* active;
+    } cases[] = {
+        {"on by default", opDefault, false, false, {"d.txt", "a.txt", "b.txt", "c.txt"}, "b.txt"},
+        {"on", opOn, false, false, {"d.txt", "a.txt", "b.txt", "c.txt"}, "b.txt"},
+        {"off: nothing comes back", opOff, false, false, {""}, ""},
+        {"on, with a file named at the start: it comes last and active", opOn, true, false,
+         {"d.txt", "a.txt", "b.txt", "c.txt", "e.txt"}, "e.txt"},
+        {"on, a file removed meanwhile: the others", opOn, false, true, {"d.txt", "b.txt", "c.txt"}, "b.txt"},
+    };
+    const VN::typEditSetting kept = VN::EditSetting;
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        TMainForm* form = StartMainForm("");
+        if (c.option != opDefault)
+            StoreRemainOption(c.option == opOn);
+        for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
+            form->OpenFile(dir.Write(name, name));
+        const AnsiString e = dir.Write("e.txt", "e");
+        // The untitled start page stays: it is not listed. The last tab is dragged to the front.
+        TTabSheet* moved = form->MainPageCtrl->Pages(4);
+        moved->SetPageIndex(0);
+        form->SetActivePage(form->MainPageCtrl->Pages(3)); // b.txt
+        FinishSwitches(form);
+        SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(form->MainPageCtrl->PageCount(), 0) << c.name;
+        delete form;
+        if (c.oneRemoved)
+            DeleteFileW(SjisToWide(dir / "a.txt").c_str());
+
+        form = StartMainForm(c.commandLineFile ? e : AnsiString(), false);
+        FinishSwitches(form);
+        std::vector<AnsiString> pages;
+        for (int i = 0; i < form->MainPageCtrl->PageCount(); ++i)
+            pages.push_back(ExtractFileName(form->GetPageEditor(form->MainPageCtrl->Pages(i))->EditFilePath));
+        EXPECT_EQ(pages, std::vector<AnsiString>(c.pages.begin(), c.pages.end())) << c.name;
+        ASSERT_NE(form->Edit(), nullptr) << c.name;
+        EXPECT_EQ(ExtractFileName(form->Edit()->EditFilePath), AnsiString(c.active)) << c.name;
+        EXPECT_EQ(form->MainPageCtrl->ActivePage()->Caption(), AnsiString(*c.active ? c.active : "無題"))
+            << c.name;
+        EXPECT_TRUE(services.boxes.empty()) << c.name;
+        delete form;
+    }
+    VN::EditSetting = kept;
+}
+
+TEST(TMainForm, TheOpenDialogStartsInTheFolderOfTheActiveFileOrTheNewestRecentOneShowingEveryFile)
+{
+    TScriptServices services;
+    TTempDir one, two;
+    CreateDirectoryW(SjisToWide(two / "下").c_str(), nullptr);
+    const AnsiString inOne = one.Write("一.txt", "1"), inTwo = two.Write("下\\二.csv", "2");
+    TMainForm* form = StartMainForm(inOne);
+    form->AddToHistory(inTwo);
+
+    struct Step
+    {
+        const char* name;
+        std::function<void()> before;
+        AnsiString folder;
+    } steps[] = {
+        {"the active file's folder", [] {}, one.Path()},
+        {"an untitled page: the newest recent file's folder", [&] { form->NewFileMenuClick(nullptr); },
+         two.Path() + "\\下"},
+        {"back on the file", [&] { form->SetActivePage(form->MainPageCtrl->Pages(0)); }, one.Path()},
+    };
+    for (const Step& step : steps)
+    {
+        step.before();
+        FinishSwitches(form);
+        services.openDialogs.clear();
+        services.dialogAnswers = {""};
+        form->OpenFileMenuClick(nullptr);
+        ASSERT_EQ(services.openDialogs.size(), 1u) << step.name;
+        const TFileDialogData& shown = services.openDialogs[0];
+        EXPECT_EQ(shown.InitialDir, step.folder) << step.name;
+        EXPECT_TRUE(shown.FileName.IsEmpty()) << step.name;
+        // The filter the dialog starts with lets every file through.
+        AnsiString rest = shown.Filter;
+        AnsiString pattern;
+        for (int i = 0; i < 2 * shown.FilterIndex; ++i)
+        {
+            int bar = rest.Pos("|");
+            pattern = bar ? rest.SubString(1, bar - 1) : rest;
+            rest = bar ? rest.SubString(bar + 1, rest.Length()) : AnsiString();
+        }
+        EXPECT_EQ(pattern, AnsiString("*.*")) << step.name;
+    }
+    delete form;
+}
+
+TEST(TMainForm, ANameWindowsKeepsForADeviceOpensNoPageAndNoBox)
+{
+    TScriptServices services;
+    TTempDir dir;
+    TMainForm* form = StartMainForm("");
+    for (const char* name : {"con.txt", "nul", "AUX.c", "com1.log"})
+    {
+        EXPECT_EQ(form->OpenFile(dir / name), nullptr) << name;
+        EXPECT_EQ(form->MainPageCtrl->PageCount(), 1) << name;
+    }
+    EXPECT_TRUE(services.boxes.empty()) << Utf8(services.boxes.front());
+    delete form;
+}
+
+namespace
+{
+// Records which tool button a real click reached.
+struct TClickRecorder : TObject
+{
+    std::vector<TObject*> clicked;
+    void Click(TObject* sender) { clicked.push_back(sender); }
+};
+
+RECT ScreenRect(HWND hwnd)
+{
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return r;
+}
+
+// A left click where the pointer is, through the input queue.
+void Click()
+{
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, input, sizeof(INPUT));
+    for (int i = 0; i < 20; ++i)
+        Application->ProcessMessages();
+}
+} // namespace
+
+// The window at the size it opens with and narrower: every tool button lies inside the window,
+// none under another or under the search field, the page starts below the bar, and a real click
+// on each reaches that button.
+TEST(TMainFormToolBar, EveryButtonStaysInsideTheWindowAndTakesARealClickAtAnyWidth)
+{
+    TBoxServices services;
+    services.answer = IDNO;
+    TTempDir dir;
+    const AnsiString key = Format("Software\\VarnoletTest\\mftb%u", {unsigned(GetCurrentProcessId())});
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
+    TMainForm* form = StartMainWindow(key, dir.Write("t.txt", "text\r\n"));
+    TToolBar* bar = form->ToolBar;
+    for (int width : {800, 640, 480, 320, 800})
+    {
+        SCOPED_TRACE(width);
+        form->SetBounds(0, 0, width, 600);
+        SetForegroundWindow(form->Handle());
+        for (int i = 0; i < 20; ++i)
+            Application->ProcessMessages();
+        ASSERT_EQ(bar->Width(), form->ClientWidth());
+        const RECT barRect = ScreenRect(bar->Handle());
+        EXPECT_GE(ScreenRect(form->MainPageCtrl->Handle()).top, barRect.bottom);
+        const RECT field = ScreenRect(form->SrchEdit->Handle());
+        EXPECT_TRUE(field.left >= barRect.left && field.right <= barRect.right &&
+                    field.bottom <= barRect.bottom);
+
+        std::vector<RECT> buttons;
+        for (int i = 0; i < bar->ButtonCount(); ++i)
+        {
+            TToolButton* b = bar->Buttons(i);
+            if (b->Style() == tbsSeparator)
+                continue;
+            SCOPED_TRACE(b->Name().str());
+            const TRect r = bar->ButtonRect(b);
+            const RECT rect{r.Left, r.Top, r.Right, r.Bottom};
+            ASSERT_GT(r.Right, r.Left);
+            EXPECT_TRUE(r.Left >= barRect.left && r.Right <= barRect.right && r.Top >= barRect.top &&
+                        r.Bottom <= barRect.bottom);
+            RECT common{};
+            EXPECT_FALSE(IntersectRect(&common, &rect, &field));
+            for (const RECT& other : buttons)
+                EXPECT_FALSE(IntersectRect(&common, &rect, &other));
+            buttons.push_back(rect);
+
+            TClickRecorder recorder;
+            const TNotifyEvent handler = b->OnClick;
+            b->OnClick = TNotifyEvent(&recorder, &TClickRecorder::Click);
+            // Left of a drop-down button's arrow.
+            const int x = (r.Left + r.Right) / 2 - (b->Style() == tbsDropDown ? 6 : 0);
+            ASSERT_TRUE(PlaceCursor(x, (r.Top + r.Bottom) / 2));
+            Click();
+            b->OnClick = handler;
+            EXPECT_EQ(recorder.clicked, std::vector<TObject*>{b});
+        }
+        EXPECT_EQ(buttons.size(), 17u);
+    }
+    delete form;
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
 }

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,7 @@
 #include "common/WexmoorDef.h"
 #include "dialogs/CalcForm.h"
 #include "dialogs/DateInsertFrm.h"
+#include "main_window/CommandLine.h"
 #include "main_window/MainFrm.h"
 #include "platform/Cp932.h"
 #include "platform/Forms.h"
@@ -84,7 +88,7 @@ TEST(ExternalCommands, TheFileMacroIsQuotedWhereNeededAndTheLineSplitsAtTheFirst
     {
         SCOPED_TRACE(std::string(row.command) + " / " + row.path);
         AnsiString program, parameters;
-        SplitCommandLine(ExpandFileMacro(row.command, row.path), program, parameters);
+        SplitCommandLine(ExpandFileMacro(row.command, row.path).line, program, parameters);
         EXPECT_EQ(program.str(), row.program);
         EXPECT_EQ(parameters.str(), row.parameters);
     }
@@ -148,6 +152,228 @@ TEST(ExternalCommands, RunFromTheirItemsInTheFilesFolderAfterSavingWhenAsked)
     services.answer = IDNO;
     delete form;
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(kKey).c_str());
+}
+
+namespace
+{
+// The shell really runs what a command hands it, and each run is waited for: the program, or the
+// interpreter with all it starts.
+class TRunServices : public TBoxServices
+{
+public:
+    bool ShellOpen(void* owner, const AnsiString& file, const AnsiString& parameters,
+                   const AnsiString& folder) override
+    {
+        TBoxServices::ShellOpen(owner, file, parameters, folder);
+        const std::wstring wfile = SjisToWide(file), wparameters = SjisToWide(parameters);
+        const std::wstring wfolder = SjisToWide(folder);
+        SHELLEXECUTEINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+        info.lpVerb = L"open";
+        info.lpFile = wfile.c_str();
+        info.lpParameters = wparameters.empty() ? nullptr : wparameters.c_str();
+        info.lpDirectory = wfolder.c_str();
+        info.nShow = SW_HIDE;
+        if (!ShellExecuteExW(&info))
+            return false;
+        if (info.hProcess)
+        {
+            WaitForSingleObject(info.hProcess, 30000);
+            CloseHandle(info.hProcess);
+        }
+        return true;
+    }
+};
+
+// The entries of a folder.
+std::set<std::wstring> Entries(const AnsiString& folder)
+{
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    HANDLE h = FindFirstFileW((SjisToWide(folder) + L"\\*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do
+    {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..")
+            names.insert(name);
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return names;
+}
+
+// What the stand-in program wrote, or nothing when it did not run.
+std::wstring ReadUtf16(const AnsiString& path)
+{
+    if (GetFileAttributesW(SjisToWide(path).c_str()) == INVALID_FILE_ATTRIBUTES)
+        return L"(not run)";
+    const AnsiString bytes = TTempDir::Read(path);
+    const auto* text = reinterpret_cast<const wchar_t*>(bytes.c_str());
+    return std::wstring(text, size_t(bytes.Length()) / sizeof(wchar_t));
+}
+
+struct TNameRow
+{
+    const char* name;
+    const char* refusedByAll; // no quoting passes it to any program
+    const char* refusedByCmd; // the command interpreter expands it inside quotes too
+};
+
+// Blanks, the interpreter's special characters, its argument separators, characters a Windows
+// name cannot hold (the path comes from the page, whatever made it), Japanese names, trail bytes
+// 0x5C (表, ソ, 能) and one at the very end before the closing quote.
+const TNameRow kNameRows[] = {
+    {"a b.txt", "", ""},
+    {"y&mkdir INJ3.txt", "", ""},
+    {"a|mkdir INJ4 b.txt", "", ""},
+    {"a<nul>INJ5.txt", "", ""},
+    {"a^b(c) & (mkdir INJ6).txt", "", ""},
+    {"p%PATH%q.txt", "", "%"},
+    {"50% off.txt", "", "%"},
+    {"wow!PATH!.txt", "", ""},
+    {"comma,eq=x.txt", "", ""},
+    {"semi;colon @at.txt", "", ""},
+    {"say \"hi\".txt", "\"", "\""},
+    {"日本語 ファイル.txt", "", ""},
+    {"表ソ能.txt", "", ""},
+    {"a ソ", "", ""},
+};
+
+struct TFormRow
+{
+    const char* command;
+    bool interpreter; // the command interpreter reads the line
+};
+
+const TFormRow kFormRows[] = {
+    {"stub_args.exe %F", false},
+    {"cmd /c tool.bat %F", true},
+    {"cmd /c \"tool.bat %F\"", true},
+    {"tool.bat %F", true},
+};
+
+// A page in a folder that holds the stand-in program and a batch file that hands it its first
+// nine arguments; commands run for real and are waited for.
+struct TCommandFolder
+{
+    TRunServices services;
+    TTempDir dir;
+    std::set<std::wstring> before;
+    TMainForm* form = nullptr;
+
+    TCommandFolder()
+    {
+        services.answer = IDNO;
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring stub = self;
+        stub.erase(stub.find_last_of(L'\\') + 1);
+        const std::wstring copy = SjisToWide(dir / "stub_args.exe");
+        EXPECT_TRUE(CopyFileW((stub + L"stub_args.exe").c_str(), copy.c_str(), FALSE));
+        dir.Write("tool.bat", "@\"%~dp0stub_args.exe\" %1 %2 %3 %4 %5 %6 %7 %8 %9\r\n");
+        before = Entries(dir.Path());
+        form = StartWindow("");
+        form->NewFileMenuClick(nullptr);
+        Application->ProcessMessages();
+    }
+    ~TCommandFolder()
+    {
+        delete form;
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(kKey).c_str());
+    }
+
+    // Runs the command on a page whose file has that name in the folder and checks the outcome:
+    // the name refused with a box naming the character and nothing run, or the whole path given
+    // as the one argument and nothing else done in the folder.
+    void Check(const char* command, const char* name, const std::string& refused)
+    {
+        SCOPED_TRACE(std::string(command) + " / " + name);
+        const AnsiString path = dir / name;
+        const AnsiString args = dir / "args.txt";
+        form->Edit()->EditFilePath = path;
+        services.boxes.clear();
+        services.opened.clear();
+        form->RunCommand(command);
+        if (!refused.empty())
+        {
+            EXPECT_TRUE(services.opened.empty());
+            const AnsiString box = Format(msgCommandUnsafeName, {refused.c_str(), command});
+            EXPECT_EQ(services.boxes, std::vector<std::string>{box.str()});
+            EXPECT_EQ(Entries(dir.Path()), before);
+            return;
+        }
+        EXPECT_TRUE(services.boxes.empty());
+        const std::wstring wide = SjisToWide(path);
+        EXPECT_EQ(ReadUtf16(args), L"W:" + wide + L"\nA:" + wide + L"\n");
+        std::set<std::wstring> after = Entries(dir.Path());
+        after.erase(L"args.txt");
+        EXPECT_EQ(after, before);
+        // What an injected command made goes, so that the next row starts clean.
+        for (const std::wstring& extra : after)
+            if (!before.count(extra))
+            {
+                RemoveDirectoryW(SjisToWide(dir / WideToSjis(extra).c_str()).c_str());
+                DeleteFileW(SjisToWide(dir / WideToSjis(extra).c_str()).c_str());
+            }
+        DeleteFileW(SjisToWide(args).c_str());
+    }
+};
+} // namespace
+
+// Each name in each form of command: the program is given the whole path as its one argument and
+// nothing else runs (no folder made, no file written), or the command is refused with a box
+// naming the character and nothing runs at all. Real cmd.exe, real batch file.
+TEST(ExternalCommands, AFileNameArrivesAsOneArgumentAndNeverRunsAnythingElse)
+{
+    TCommandFolder folder;
+    for (const TFormRow& command : kFormRows)
+        for (const TNameRow& row : kNameRows)
+            folder.Check(command.command, row.name,
+                         *row.refusedByAll ? row.refusedByAll : command.interpreter ? row.refusedByCmd : "");
+}
+
+// Delayed expansion (a switch, or the registry's choice) makes "!" unsafe for the interpreter too;
+// quotes of the command's own that the interpreter takes away protect nothing.
+TEST(ExternalCommands, TheInterpretersOwnSwitchesAndQuotesDecideWhatANameMayHold)
+{
+    TCommandFolder folder;
+    struct Row
+    {
+        const char* command;
+        const char* name;
+        const char* refused;
+        bool delayedInRegistry;
+    };
+    const Row rows[] = {
+        {"cmd /v:on /c tool.bat %F", "wow!PATH!.txt", "!", false},
+        {"cmd /V /c tool.bat %F", "wow!x.txt", "!", false},
+        {"cmd /c tool.bat %F", "wow!PATH!.txt", "!", true},
+        {"tool.bat %F", "wow!PATH!.txt", "!", true},
+        {"cmd /v:off /c tool.bat %F", "wow!PATH!.txt", "", true},
+        {"stub_args.exe %F", "wow!PATH!.txt", "", true},
+        // Taken away: the first quote and the line's last one, which here is the closing one of
+        // the name's own quotes, so "tool.bat" "name" would leave the name outside.
+        {"cmd /c \"tool.bat\" %F", "y&mkdir INJ7.txt", "&", false},
+        {"cmd /c \"tool.bat\" %F", "plain.txt", "", false},
+        {"cmd /c \"\"tool.bat\" %F\"", "y&mkdir INJ8.txt", "", false},
+        {"cmd /s /c \"tool.bat \"%F\"\"", "a (b) & c.txt", "", false},
+        {"cmd /c tool.bat \"%F\"", "semi;colon, a=b.txt", "", false},
+        // A caret before the name would take its opening quote as a plain character.
+        {"cmd /c tool.bat ^%F", "y&mkdir INJ9.txt", "&", false},
+    };
+    const std::wstring key = L"Software\\Microsoft\\Command Processor";
+    for (const Row& row : rows)
+    {
+        if (row.delayedInRegistry)
+        {
+            const DWORD on = 1;
+            RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"DelayedExpansion", REG_DWORD, &on, sizeof on);
+        }
+        folder.Check(row.command, row.name, row.refused);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"DelayedExpansion");
+    }
 }
 
 TEST(Mail, CarriesTheParagraphsAsWrittenAndReportsAFailureButNotACancel)

@@ -565,6 +565,137 @@ TEST(TToolBar, AWindowedControlTakesASlotAmongTheButtons)
     delete form;
 }
 
+// A bar of buttons in groups with a field among them, as the main window has, and a panel under it.
+struct TBarFixture
+{
+    TForm* form = Create<TForm>(nullptr);
+    TToolBar* bar = Create<TToolBar>(form);
+    TPanel* field = nullptr;
+    TPanel* below = Create<TPanel>(form);
+
+    TBarFixture()
+    {
+        form->SetBounds(0, 0, 700, 300);
+        bar->SetParent(form);
+        for (const char* caption : {"新規", "開く", "|", "元に戻す", "切取", "|", "検索", "[]", "次", "前",
+                                    "ﾌｧｲﾙ検索", "|", "電卓", "ｺﾏﾝﾄﾞ", "ﾛｯｸ", "透明"})
+        {
+            const std::string text = caption;
+            if (text == "[]")
+            {
+                field = Create<TPanel>(form);
+                field->SetBounds(0, 0, 140, 22);
+                field->SetParent(bar);
+                continue;
+            }
+            auto* b = Create<TToolButton>(form);
+            b->SetCaption(caption);
+            b->SetStyle(text == "|" ? tbsSeparator : text == "ｺﾏﾝﾄﾞ" ? tbsDropDown : tbsButton);
+            b->SetParent(bar);
+        }
+        below->SetAlign(alClient);
+        below->SetParent(form);
+        form->Show();
+    }
+    ~TBarFixture() { delete form; }
+
+    // The window's rectangle of an item; the field's own bounds for its slot.
+    RECT ItemRect(int index) const
+    {
+        if (bar->Controls(index) == field)
+            return RECT{field->Left(), field->Top(), field->Left() + field->Width(),
+                        field->Top() + field->Height()};
+        RECT r{};
+        SendMessageW(bar->Handle(), TB_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(&r));
+        return r;
+    }
+    std::string Layout() const
+    {
+        std::string text;
+        for (int i = 0; i < bar->ControlCount(); ++i)
+        {
+            RECT r = ItemRect(i);
+            text += Format("%d,%d-%d,%d ", {int(r.left), int(r.top), int(r.right), int(r.bottom)}).str();
+        }
+        return text;
+    }
+    bool IsSeparator(int index) const
+    {
+        auto* b = dynamic_cast<TToolButton*>(bar->Controls(index));
+        return b && b->Style() == tbsSeparator;
+    }
+};
+
+bool Overlap(const RECT& a, const RECT& b)
+{
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+TEST(TToolBar, ButtonsKeepTheirPlacesBesideTheFieldWhenTheirStatesChange)
+{
+    TBarFixture f;
+    const std::string before = f.Layout();
+    for (bool enabled : {false, true})
+    {
+        for (int i = 0; i < f.bar->ControlCount(); ++i)
+            f.bar->Controls(i)->SetEnabled(enabled);
+        EXPECT_EQ(f.Layout(), before) << enabled;
+    }
+    const RECT field{f.field->Left(), f.field->Top(), f.field->Left() + f.field->Width(),
+                     f.field->Top() + f.field->Height()};
+    for (int i = 0; i < f.bar->ControlCount(); ++i)
+    {
+        RECT r{};
+        SendMessageW(f.bar->Handle(), TB_GETITEMRECT, WPARAM(i), reinterpret_cast<LPARAM>(&r));
+        if (f.bar->Controls(i) != f.field)
+        {
+            EXPECT_FALSE(Overlap(r, field)) << i;
+        }
+    }
+}
+
+TEST(TToolBar, ItemsThatDoNotFitGoOnToFurtherRowsAndTheBarGrowsToShowThemAll)
+{
+    TBarFixture f;
+    ASSERT_EQ(f.bar->Height(), 29);
+    for (int width : {700, 520, 300, 160, 90, 700})
+    {
+        SCOPED_TRACE(width);
+        f.form->SetBounds(0, 0, width, 400);
+        Application->ProcessMessages();
+        const int room = f.bar->ClientWidth();
+        int rows = 0, lastTop = -1;
+        std::vector<RECT> shown;
+        for (int i = 0; i < f.bar->ControlCount(); ++i)
+        {
+            const RECT r = f.ItemRect(i);
+            if (r.right <= r.left)
+                continue;
+            if (r.top != lastTop)
+            {
+                ++rows;
+                lastTop = r.top;
+                EXPECT_FALSE(f.IsSeparator(i)) << "a row starts with a gap at " << i;
+            }
+            // Inside the bar; wider than it only when alone on its row.
+            EXPECT_GE(r.left, 0) << i;
+            EXPECT_TRUE(r.right <= room || r.left == 0) << i;
+            EXPECT_LE(r.bottom, f.bar->ClientHeight()) << i;
+            if (f.IsSeparator(i))
+                continue;
+            for (const RECT& other : shown)
+                EXPECT_FALSE(Overlap(r, other)) << i << " " << f.Layout();
+            shown.push_back(r);
+        }
+        EXPECT_EQ(rows > 1, width < 700) << f.Layout();
+        EXPECT_EQ(f.below->Top(), f.bar->Top() + f.bar->Height()); // what lies under the bar moved down
+        if (width == 700)
+        {
+            EXPECT_EQ(f.bar->Height(), 29);
+        }
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <deque>
 #include <optional>
 #include <set>
@@ -114,9 +115,11 @@ public:
             press_ = presses.front();
             presses.pop_front();
         }
+        shown_ = false;
         HANDLE t = CreateThread(nullptr, 0, &Closer, this, 0, nullptr);
         const std::wstring w = SjisToWide(text);
         const int r = MessageBoxW(static_cast<HWND>(owner), w.c_str(), L"box", flags);
+        shown_ = true;
         WaitForSingleObject(t, INFINITE);
         CloseHandle(t);
         return r;
@@ -125,20 +128,23 @@ public:
     std::vector<HWND> owners;
 
 private:
+    // Looks for the box until it is there (however slow the machine) or the call has returned.
     static DWORD WINAPI Closer(void* self)
     {
-        for (int i = 0; i < 200; ++i)
+        auto* me = static_cast<TRealBoxServices*>(self);
+        for (int i = 0; i < 3000 && !me->shown_; ++i)
         {
             Sleep(20);
             if (HWND box = FindWindowW(L"#32770", L"box"))
             {
-                PostMessageW(box, WM_COMMAND, WPARAM(static_cast<TRealBoxServices*>(self)->press_), 0);
+                PostMessageW(box, WM_COMMAND, WPARAM(me->press_), 0);
                 return 0;
             }
         }
         return 0;
     }
     int press_ = IDOK;
+    std::atomic<bool> shown_{false};
 };
 
 // Answers key states (the keys in down are held) and OK to every box.

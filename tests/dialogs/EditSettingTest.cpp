@@ -254,48 +254,36 @@ TEST_F(EditSettingDialog, EveryPageIsReachedFromTheKeyboard)
 // second showing's Cancel stores nothing.
 TEST_F(EditSettingDialog, EveryButtonClickedOnTheShownDialogDoesItsPart)
 {
-    std::vector<std::function<void()>> steps;
-    size_t next = 0;
-    struct TSteps : TObject
-    {
-        std::function<void()> tick;
-        void Tick(TObject*) { tick(); }
-    } script;
-    script.tick = [&] {
-        if (next < steps.size())
-            steps[next++]();
-    };
-    std::unique_ptr<TTimer> timer(Create<TTimer>(nullptr));
-    timer->SetInterval(20);
-    timer->OnTimer = TNotifyEvent(&script, &TSteps::Tick);
     auto click = [](TButton* b) { SendMessageW(b->Handle(), BM_CLICK, 0, 0); };
     const VN::typEditSetting defaults = VN::EditSettingDefaults();
-    steps = {
-        [&] {
-            form->KinHeadEdit->SetText("x");
-            click(form->KindefBtn);
-            EXPECT_EQ(form->KinHeadEdit->Text(), NsStringToAnsi(defaults.BANHEAD));
-            EXPECT_EQ(form->KinLastEdit->Text(), NsStringToAnsi(defaults.BANEND));
-        },
-        [&] {
-            form->PageCtrl->SetActivePage(form->PageCtrl->Pages(2)); // the colour page
-            boxes.colorAnswer = 0x0000FF;
-            click(form->Btn_99);
-            boxes.colorAnswer = 0x00FF00;
-            click(form->Btn_97);
-            SelectRow(0);
-            boxes.colorAnswer = 0x112233;
-            click(form->Btn_98);
-            boxes.colorAnswer = 0x445566;
-            click(form->Btn_96);
-            EXPECT_EQ(int(form->CPanel_99->Color()), 0x0000FF);
-            EXPECT_EQ(int(form->CPanel_97->Color()), 0x00FF00);
-            EXPECT_EQ(int(form->CPanel_98->Color()), 0x112233);
-            EXPECT_EQ(int(form->CPanel_96->Color()), 0x445566);
-        },
-        [&] { click(form->OkBtn); },
-    };
-    EXPECT_EQ(form->ShowModal(), mrOk);
+    {
+        TModalScript first(form, {
+            [&] {
+                form->KinHeadEdit->SetText("x");
+                click(form->KindefBtn);
+                EXPECT_EQ(form->KinHeadEdit->Text(), NsStringToAnsi(defaults.BANHEAD));
+                EXPECT_EQ(form->KinLastEdit->Text(), NsStringToAnsi(defaults.BANEND));
+            },
+            [&] {
+                form->PageCtrl->SetActivePage(form->PageCtrl->Pages(2)); // the colour page
+                boxes.colorAnswer = 0x0000FF;
+                click(form->Btn_99);
+                boxes.colorAnswer = 0x00FF00;
+                click(form->Btn_97);
+                SelectRow(0);
+                boxes.colorAnswer = 0x112233;
+                click(form->Btn_98);
+                boxes.colorAnswer = 0x445566;
+                click(form->Btn_96);
+                EXPECT_EQ(int(form->CPanel_99->Color()), 0x0000FF);
+                EXPECT_EQ(int(form->CPanel_97->Color()), 0x00FF00);
+                EXPECT_EQ(int(form->CPanel_98->Color()), 0x112233);
+                EXPECT_EQ(int(form->CPanel_96->Color()), 0x445566);
+            },
+            [&] { click(form->OkBtn); },
+        });
+        EXPECT_EQ(form->ShowModal(), mrOk);
+    }
     EXPECT_EQ(boxes.colorsShown.size(), 4u);
     VN::typEditSetting stored;
     ReadEditSetting(stored, TestKey());
@@ -305,15 +293,15 @@ TEST_F(EditSettingDialog, EveryButtonClickedOnTheShownDialogDoesItsPart)
     EXPECT_EQ(int(VN::EditSetting.STR_BKCOLOR), 0x00FF00);
     EXPECT_TRUE(stored == VN::EditSetting);
 
-    next = 0;
-    steps = {[&] {
-        boxes.colorAnswer = 0x777777;
-        click(form->Btn_99);
-        click(form->CancelBtn);
-    }};
-    EXPECT_EQ(form->ShowModal(), mrCancel);
+    {
+        TModalScript second(form, {[&] {
+            boxes.colorAnswer = 0x777777;
+            click(form->Btn_99);
+            click(form->CancelBtn);
+        }});
+        EXPECT_EQ(form->ShowModal(), mrCancel);
+    }
     VN::typEditSetting again;
     ReadEditSetting(again, TestKey());
     EXPECT_TRUE(again == stored);
-    timer->SetEnabled(false);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/TestFiles.h"
+#include "tests/TestKeys.h"
 
 #include <deque>
 #include <functional>
@@ -386,46 +387,34 @@ TEST(FileSrchForm, EveryButtonClickedOnTheShownDialogDoesItsPart)
     TFileSrchForm& d = *w.dialog;
     d.SettingsKey = key;
     services.folders = {tree.Root()};
-    std::vector<std::function<void()>> steps;
-    size_t next = 0;
-    struct TSteps : TObject
-    {
-        std::function<void()> tick;
-        void Tick(TObject*) { tick(); }
-    } script;
-    script.tick = [&] {
-        if (next < steps.size())
-            steps[next++]();
-    };
-    std::unique_ptr<TTimer> timer(Create<TTimer>(nullptr));
-    timer->SetInterval(20);
-    timer->OnTimer = TNotifyEvent(&script, &TSteps::Tick);
     auto click = [](TButton* b) { SendMessageW(b->Handle(), BM_CLICK, 0, 0); };
 
-    steps = {[&] {
-        d.SrchStrCBox->SetText("ねこ");
-        click(d.FLB_01);
-        EXPECT_EQ(S(d.SrchDirCBox->Text()), S(tree.Root()));
-        click(d.CancelBtn);
-    }};
-    EXPECT_EQ(d.ShowModal(), mrCancel);
+    {
+        TModalScript first(&d, {[&] {
+            d.SrchStrCBox->SetText("ねこ");
+            click(d.FLB_01);
+            EXPECT_EQ(S(d.SrchDirCBox->Text()), S(tree.Root()));
+            click(d.CancelBtn);
+        }});
+        EXPECT_EQ(d.ShowModal(), mrCancel);
+    }
     VN::typSearchSetting stored;
     ReadSearchSettings(stored, key);
     EXPECT_EQ(S(stored.fileSearchStrHistory), "");
 
-    next = 0;
-    steps = {[&] {
-        d.SrchStrCBox->SetText("ねこ");
-        d.SRCH_DIR_RBtn->SetChecked(true);
-        d.SrchDirCBox->SetText(tree.Root());
-        click(d.SrchBtn);
-    }};
-    EXPECT_EQ(d.ShowModal(), mrOk);
+    {
+        TModalScript second(&d, {[&] {
+            d.SrchStrCBox->SetText("ねこ");
+            d.SRCH_DIR_RBtn->SetChecked(true);
+            d.SrchDirCBox->SetText(tree.Root());
+            click(d.SrchBtn);
+        }});
+        EXPECT_EQ(d.ShowModal(), mrOk);
+    }
     ReadSearchSettings(stored, key);
     EXPECT_EQ(S(stored.fileSearchStrHistory), "ねこ\r\n");
     EXPECT_EQ(S(stored.fileSearchDirHistory), S(tree.Root()) + "\r\n");
     EXPECT_TRUE(services.boxes.empty());
-    timer->SetEnabled(false);
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
 }
 

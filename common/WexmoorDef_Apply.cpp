@@ -92,8 +92,7 @@ void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& s)
         editor->ColColumnNo = s.色_ルーラー.colour;
         editor->ColColumnIndi = s.色_ルーラー.bkcolour;
         editor->WrapLineColor = TColor(0x808080);
-        // TODO(settings): keyword matching is to be made case-sensitive here (the control's
-        // keyword case flag) once the control has one.
+        editor->SetKeywordCase(true); // emphasized strings match in their own case
 
         editor->SetRowPich(s.ROWPITCH);
         editor->SetTabSize(s.TABSIZE);
@@ -139,6 +138,13 @@ void ApplyEditSetting(TCustomAFEdit* editor, const VN::typEditSetting& s)
         }
         if (viewMetrics || fontMetrics || (s.ISWRAP && widthChanged))
             editor->MetricsUpdate(true);
+        if (refold || tabChanged)
+        {
+            // Rows and columns moved under the view: it keeps to the bar's range and the caret.
+            editor->KeepLeftColInRange();
+            editor->ShowRange(editor->GetCaret(), editor->GetCaret());
+            editor->SetScrollBars(editor->ScrollBars);
+        }
         editor->SetCaretPosition();
     }
     catch (...)

@@ -244,6 +244,8 @@ private:
         TPoint CaretLast;
     };
     void FoldRows(int row);
+    // An empty last row after a wrapped piece goes (a load never makes one).
+    void DropEmptyLastRow(int row);
     // FoldRows worked out on a copy of the paragraph's bytes and then applied at once, when no
     // hook can see the steps in between; false (nothing done) when it cannot be.
     bool FoldRowsAtOnce(int row);

@@ -480,6 +480,26 @@ void TAFDocument::FoldLine(int row)
     FFold = nullptr;
 }
 
+void TAFDocument::DropEmptyLastRow(int row)
+{
+    // The caret on it goes to the end of the piece before, where what is typed next lands.
+    const int prevLen = GetLine(row - 1).Length();
+    if (FCaret.y >= row)
+        FCaret = DspPos(TPoint(prevLen, row - 1));
+    // So do block ends there: they keep the bytes they cover.
+    for (int i = 0; i < FBlkAttrs->GetCount(); ++i)
+    {
+        TBlkAttrListItem* b = FBlkAttrs->GetItem(i);
+        if (b->StartRow == row)
+            b->StartRow = row - 1, b->StartCol = prevLen;
+        if (b->EndRow == row)
+            b->EndRow = row - 1, b->EndCol = prevLen;
+    }
+    DelLineP(row);
+    FHost->DocMarkDirtyFrom(row - 1);
+    FHost->DocSelRowDeleted(row);
+}
+
 void TAFDocument::FoldRows(int row)
 {
     // The caret follows its byte of the text, not the break asked for: the cut made can differ
@@ -550,6 +570,10 @@ void TAFDocument::FoldRows(int row)
                 FHost->DocMarkDirtyFrom(r);
                 FHost->DocSelRowDeleted(r);
             }
+            // An empty last row after a wrapped piece: a load never makes one, and what is typed
+            // there would join the paragraph above.
+            if (r > 0 && r == GetLinesCount() - 1 && GetLine(r).IsEmpty() && !isCrLine(r - 1))
+                DropEmptyLastRow(r);
             return;
         }
 
@@ -608,7 +632,12 @@ void TAFDocument::FoldRows(int row)
             int lb = SafeCut(joined.c_str(), joined.Length(),
                              DspColToLogCol(joined.c_str(), joined.Length(), FTabSize, b - I));
             if (lb == L.Length())
-                return; // nothing moves: the boundary is settled, and so is the rest of the paragraph
+            {
+                // Nothing moves: the boundary is settled, and so is the rest of the paragraph.
+                if (next.IsEmpty() && r + 1 == GetLinesCount() - 1)
+                    DropEmptyLastRow(r + 1);
+                return;
+            }
             const AnsiString newR = joined.SubString(1, lb);
             const AnsiString newNext = joined.SubString(lb + 1, joined.Length() - lb);
             const bool up = lb > L.Length();
@@ -1007,6 +1036,15 @@ bool TAFDocument::FoldRowsAtOnce(int row)
         else
             caret = dspPos(off - headLen, r + 1);
     };
+    // As DropEmptyLastRow: the empty last row r after a wrapped piece goes.
+    auto dropLast = [&](int r) {
+        if (caret.y >= r)
+            caret = r - 1 >= row ? dspPos(cut(r - 1).Len, r - 1)
+                                 : DspPos(TPoint(GetLine(r - 1).Length(), r - 1));
+        remove(r);
+        note(skMarkDirty, r - 1);
+        note(skSelDeleted, r);
+    };
 
     int r = row;
     while (!refused && r >= 0 && r < count())
@@ -1050,6 +1088,9 @@ bool TAFDocument::FoldRowsAtOnce(int row)
                 note(skMarkDirty, r);
                 note(skSelDeleted, r);
             }
+            const bool afterPiece = r > 0 && !(r > row ? isCr(text(r - 1)) : isCrLine(r - 1));
+            if (afterPiece && r == count() - 1 && cut(r).Len == 0)
+                dropLast(r);
             break;
         }
         if (cr == std::string_view::npos)
@@ -1094,7 +1135,11 @@ bool TAFDocument::FoldRowsAtOnce(int row)
             const int b = ClampBreak(breakAt(J, full, W, I + 1), full);
             const int lb = logCut(joined, b - I);
             if (lb == len)
+            {
+                if (cut(r + 1).Len == 0 && r + 1 == count() - 1)
+                    dropLast(r + 1);
                 break;
+            }
             change(r, start, lb);
             change(r + 1, start + lb, joinedLen - lb);
             placeCaret(r, off, onRow, lb, joinedLen == lb);

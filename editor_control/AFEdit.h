@@ -358,6 +358,9 @@ public:
     void SetSelTextColor(TColor color);
     void SetKeyWords(TStrings* words);
     void SetExKeyWords(TStrings* words);
+    // The keyword case flag: set, a word matches a keyword only in the keyword's own case.
+    bool KeywordCase() const { return FKeywords->GetCaseSensitive(); }
+    void SetKeywordCase(bool caseSensitive);
     // Tab, full-width space and indent marks: the window colour 0x404040 darker, per channel.
     TColor GetMarkColor() const { return FMarkColor; }
     static TColor MarkColorOf(TColor windowColor);
@@ -375,6 +378,13 @@ public:
     void SetCaret(const TPoint& p);
     TPoint PointAlign(const TPoint& p);
     void SetTopLine(int row);
+    // Scrolls the least that brings the cells of the display points first and last (last on
+    // first's row or below) into view; when they do not fit, first is shown. True when the view
+    // moved (it is repainted then).
+    bool ShowRange(const TPoint& first, const TPoint& last);
+    // After the rows changed width all at once (a whole re-fold): the view stands no further
+    // right than the horizontal range lets the bar go.
+    void KeepLeftColInRange();
     bool ThumbTracking = true;
     // The system caret exists and its platform hide count is zero.
     bool CaretShown() const { return FCaretExists && FCaretLevel == 0; }
@@ -424,7 +434,11 @@ protected:
     {
         FDoc->FoldParagraphInto(lines, attrs, text, attr);
     }
-    void SaveFileSafely(const AnsiString& path, TConvMode modes);
+    // keepReplacedAs, when given, is a name that does not exist yet: the file replaced by the save
+    // is kept under it (renamed, not copied); a file written in place is not kept.
+    void SaveFileSafely(const AnsiString& path, TConvMode modes, const AnsiString& keepReplacedAs = AnsiString());
+    // SaveToFile, keeping the replaced file under keepReplacedAs as SaveFileSafely does.
+    void SaveToFileKeeping(const AnsiString& path, TConvMode modes, const AnsiString& keepReplacedAs);
     void WriteInPlace(const AnsiString& path, const AnsiString& tempPath, int64_t newSize);
     void InsertRow(int row, const AnsiString& text, const TAttrListItem& attr, bool hookMayRewrite)
     {
@@ -475,6 +489,8 @@ protected:
     void RepaintNow();
     void StoreVertPos(int pos);
     void StoreHorzPos(int pos);
+    // Last column of the horizontal scroll range.
+    int HorzRangeMax() const;
     void MarkRowsDirty(int from, int to);
     void SwapRows(int i, int j, bool record);
     void SortRange(TStringList* list, int first, int last, TStringListSortCompare compare, bool record);

@@ -577,8 +577,16 @@ void TCustomAFEdit::DrawLine(int row)
         default: // single bytes, and a trail byte cut off by the clip
         {
             const unsigned char b = static_cast<unsigned char>(*at);
+            const unsigned char stored = static_cast<unsigned char>(img.sel[size_t(k)]);
             const TColAttrListItem* ca = colAttrAt(lc);
-            if (ca)
+            if (kind == cellSingle && (stored < 0x20 || stored == 0x7F))
+            {
+                // A control byte of the text: the font would draw it as a box two cells wide over
+                // the next character; its caret-notation letter (^L as L) fits its one cell.
+                const char mark = char(stored ^ 0x40);
+                add(k, &mark, 1, lookOf(ckJSpace, sel, nullptr, lc));
+            }
+            else if (ca)
                 add(k, at, 1, lookOf(ckColAttr, sel, ca, lc), IsSjisLead(b));
             else if (FViewOpt.Contains(voHankana) && b >= 0x81)
                 add(k, at, 1, lookOf(ckDependence, sel, nullptr, lc), IsSjisLead(b)); // kana run on together

@@ -347,11 +347,15 @@ void TCustomAFEdit::StepCaretOver(const char* text, int n)
 void TCustomAFEdit::ScrollCaretIntoViewAfterPaste()
 {
     int vis = VisibleRows();
+    bool moved = false;
     if (vis > 2 && FCaret.y > FTopLine + vis - 2)
     {
         FTopLine = std::max(0, FCaret.y - vis + 2);
-        Invalidate();
+        moved = true;
     }
+    // Whatever row it ended on, and however far right: the caret is shown.
+    if (ShowRange(FCaret, FCaret) || moved)
+        Invalidate();
     else
         ValiPaint();
     SetCaretPosition();
@@ -541,7 +545,8 @@ void TCustomAFEdit::SelectAreaDel()
     {
         int first = std::max(0, FSelArea->GetStartRow());
         int last = std::min(FSelArea->GetEndRow(), GetLinesCount() - 1);
-        if (last == GetLinesCount() - 1 && last >= first)
+        const bool emptiesLast = last == GetLinesCount() - 1 && last >= first;
+        if (emptiesLast)
         {
             // The last row is emptied, through an undoable change.
             ColAttrFree(last);
@@ -550,6 +555,8 @@ void TCustomAFEdit::SelectAreaDel()
             --last;
         }
         DeleteRowsAt(first, last - first + 1, true);
+        if (emptiesLast)
+            FoldLine(GetLinesCount() - 1); // an empty row after a wrapped piece goes
         MarkDirtyFrom(first);
         if (FCaret.y >= GetLinesCount())
             FCaret.y = GetLinesCount() - 1;

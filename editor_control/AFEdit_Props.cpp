@@ -238,6 +238,15 @@ void TCustomAFEdit::SetKeyWords(TStrings* words)
     Invalidate();
 }
 
+void TCustomAFEdit::SetKeywordCase(bool caseSensitive)
+{
+    if (caseSensitive == KeywordCase() && caseSensitive == FExKeywords->GetCaseSensitive())
+        return;
+    FKeywords->SetCaseSensitive(caseSensitive);
+    FExKeywords->SetCaseSensitive(caseSensitive);
+    Invalidate();
+}
+
 void TCustomAFEdit::SetExKeyWords(TStrings* words)
 {
     if (words && words != FExKeywords)

@@ -316,6 +316,27 @@ void UpdateBar(HWND h, int bar, bool needed, bool styleWants, const SCROLLINFO& 
 }
 } // namespace
 
+int TCustomAFEdit::HorzRangeMax() const
+{
+    const int widest = FOptions.Contains(aoAutoFormat) && FViewOpt.Contains(voWrapLine)
+                           ? FDefWrapPos + 4
+                           : std::max(FDefWrapPos, FLongestLine);
+    return std::max(widest, FCaret.x);
+}
+
+void TCustomAFEdit::KeepLeftColInRange()
+{
+    // Past the range the bar can go no further right, and no bar shows at all when the range fits
+    // the view: every row's start would stay hidden.
+    const int visCols = VisibleCols();
+    const int maxLeft = std::max(0, HorzRangeMax() - visCols + 1);
+    if (visCols <= 0 || FLeftCol <= maxLeft)
+        return;
+    FLeftCol = maxLeft;
+    StoreHorzPos(FLeftCol);
+    Invalidate();
+}
+
 void TCustomAFEdit::SetScrollBars(TScrollStyle style)
 {
     ScrollBars = style;
@@ -335,11 +356,7 @@ void TCustomAFEdit::SetScrollBars(TScrollStyle style)
     const int visCols = VisibleCols();
     SCROLLINFO hz{sizeof hz, SIF_RANGE | SIF_PAGE | SIF_POS};
     hz.nMin = 0;
-    if (FOptions.Contains(aoAutoFormat) && FViewOpt.Contains(voWrapLine))
-        hz.nMax = FDefWrapPos + 4;
-    else
-        hz.nMax = std::max(FDefWrapPos, FLongestLine);
-    hz.nMax = std::max(hz.nMax, FCaret.x);
+    hz.nMax = HorzRangeMax();
     hz.nPage = UINT(visCols);
     hz.nPos = FLeftCol;
     bool hNeeded = !(std::max(FDefWrapPos, FLongestLine) <= visCols && FLeftCol < 1);
@@ -347,6 +364,43 @@ void TCustomAFEdit::SetScrollBars(TScrollStyle style)
 }
 
 // ---- scrolling ----
+
+bool TCustomAFEdit::ShowRange(const TPoint& first, const TPoint& last)
+{
+    const int rows = std::max(1, VisibleRows());
+    const int cols = std::max(1, VisibleCols());
+    int top = FTopLine;
+    if (last.y > top + rows - 1)
+        top = last.y - rows + 1;
+    if (first.y < top)
+        top = first.y;
+    int left = FLeftCol;
+    const int hi = std::max(first.x, last.x);
+    const int lo = std::min(first.x, last.x);
+    if (hi > left + cols - 1)
+        left = hi - cols + 1;
+    if (lo < left)
+        left = lo;
+    // Too wide to show whole: first's cell at least.
+    if (first.x < left)
+        left = first.x;
+    else if (first.x > left + cols - 1)
+        left = first.x - cols + 1;
+    top = std::max(0, top);
+    left = std::max(0, left);
+    if (top == FTopLine && left == FLeftCol)
+        return false;
+    FTopLine = top;
+    FLeftCol = left;
+    StoreVertPos(FTopLine);
+    StoreHorzPos(FLeftCol);
+    if (HandleAllocated())
+    {
+        SetScrollBars(ScrollBars);
+        Invalidate();
+    }
+    return true;
+}
 
 void TCustomAFEdit::WMVScroll(TWMScroll& message)
 {

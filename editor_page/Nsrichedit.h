@@ -381,8 +381,9 @@ private:
     bool BlockRows(int& first, int& last);
     // The Tab key; true when it was taken here.
     bool TabKey();
-    // Writes text changes of the block's rows as one undo step and re-folds them; the selection
-    // stays on the same rows.
+    // Writes text changes of the block's rows as one undo step and re-folds them. change (row,
+    // text, at) puts bytes in or takes them out at byte at of the row; the selection's ends and the
+    // caret stay on their characters.
     template <class F>
     void EditBlockRows(int first, int last, F change);
 

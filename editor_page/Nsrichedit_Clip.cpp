@@ -125,6 +125,9 @@ void nsRichEdit::CopySelToClipboard()
         SelectAreaCopy(false);
         return;
     }
+    int top = 0, bottom = 0, left = 0, right = 0;
+    if (BoxBounds(top, bottom, left, right) && left == right)
+        return; // a box without width (an Alt+click) holds nothing: the clipboard keeps what it has
     const AnsiString form = BoxText(true);
     TClipboard* clip = Clipboard();
     clip->Open();

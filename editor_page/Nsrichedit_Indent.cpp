@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "editor_page/F77Columns.h"
 #include "editor_page/Nsrichedit.h"
@@ -53,36 +54,109 @@ bool nsRichEdit::BlockRows(int& first, int& last)
     return first <= last;
 }
 
+namespace
+{
+// A place in the text from the start of a row on, as a byte count; bytes put in or taken out at
+// a row move it as they move its character.
+struct TBlockPlaces
+{
+    struct TEdit
+    {
+        int at;    // bytes from the first row's start, before any edit
+        int delta; // bytes put in (taken out when negative)
+    };
+    std::vector<TEdit> edits;
+
+    // Bytes from the start of row first to a display point (its row at or below first).
+    static int Offset(nsRichEdit& ed, int first, const TPoint& p)
+    {
+        int off = 0;
+        for (int r = first; r < p.y; ++r)
+            off += ed.GetLine(r).Length();
+        return off + std::clamp(ed.LogicalPos(p), 0, ed.GetLine(p.y).Length());
+    }
+    // A place at an edit stays before what went in; one inside what went out goes to where it was.
+    int Moved(int off) const
+    {
+        int shift = 0;
+        for (const TEdit& e : edits)
+        {
+            if (off <= e.at)
+                break;
+            if (e.delta < 0 && off < e.at - e.delta)
+                return e.at + shift;
+            shift += e.delta;
+        }
+        return off + shift;
+    }
+    // The display point of a byte count from row first's start; at the end of a wrapped piece, the
+    // start of the next row, where typing goes on.
+    static TPoint PointOf(nsRichEdit& ed, int first, int off)
+    {
+        const int rows = ed.GetLinesCount();
+        int r = first;
+        for (; r < rows - 1; ++r)
+        {
+            const int len = ed.GetLine(r).Length();
+            if (off < len)
+                break;
+            off -= len;
+        }
+        return ed.DspPos(TPoint(std::clamp(off, 0, ed.GetLine(r).Length()), r));
+    }
+};
+} // namespace
+
 template <class F>
 void nsRichEdit::EditBlockRows(int first, int last, F change)
 {
     // One group for the whole block, whichever rows are left as they are.
     SetUndoGroupId(UndoGroupId() + 1);
-    const TPoint anchor = SelArea()->AnchorPoint();
-    const TPoint moving = SelArea()->MovingPoint();
+    const TPoint points[3] = {SelArea()->AnchorPoint(), SelArea()->MovingPoint(), GetCaret()};
+    int offsets[3];
+    for (int k = 0; k < 3; ++k)
+    {
+        const bool inBlock = points[k].y >= first && points[k].y < GetLinesCount();
+        offsets[k] = inBlock ? TBlockPlaces::Offset(*this, first, points[k]) : -1;
+    }
+    TBlockPlaces places;
     const bool wasUpdating = Updating;
     Updating = true;
     int changedFirst = -1;
     int changedLast = -1;
+    int rowStart = 0;
     for (int row = first; row <= last && row < GetLinesCount(); ++row)
     {
         const AnsiString text = GetLine(row);
         AnsiString next = text;
-        if (!change(row, next) || next == text)
-            continue;
-        LineChange(row, next, false);
-        AttrList()->GetItem(row)->Dirty = true;
-        NoteLineWidth(next.Length());
-        changedFirst = changedFirst < 0 ? row : changedFirst;
-        changedLast = row;
+        int at = 0;
+        if (change(row, next, at) && next != text)
+        {
+            LineChange(row, next, false);
+            AttrList()->GetItem(row)->Dirty = true;
+            NoteLineWidth(next.Length());
+            changedFirst = changedFirst < 0 ? row : changedFirst;
+            changedLast = row;
+            places.edits.push_back({rowStart + at, next.Length() - text.Length()});
+        }
+        rowStart += text.Length();
     }
     // Bottom up: a re-fold never moves a row still to be folded.
     for (int row = changedLast; row >= changedFirst && row >= 0; --row)
         if (row < GetLinesCount())
             FoldLine(row);
     Updating = wasUpdating;
-    SelArea()->PutStartPoint(PointAlign(anchor));
-    SelArea()->PutEndPoint(PointAlign(moving));
+    TPoint after[3];
+    for (int k = 0; k < 3; ++k)
+    {
+        if (offsets[k] < 0)
+            after[k] = PointAlign(points[k]);
+        else
+            after[k] = PointAlign(TBlockPlaces::PointOf(*this, first, places.Moved(offsets[k])));
+    }
+    SelArea()->PutStartPoint(after[0]);
+    SelArea()->PutEndPoint(after[1]);
+    SetCaretRaw(after[2]);
     FireUndoChange(UndoBuff()->Kept(), false);
     MarkDirtyFrom(first);
     Invalidate();
@@ -127,13 +201,14 @@ bool nsRichEdit::TabKey()
                                 : f77  ? AnsiString::StringOfChar(' ', F77TabBlanks(std::max(0, common), GetTabSize()))
                                        : AnsiString::StringOfChar(' ', GetTabSize());
         EditBlockRows(first, last,
-                      [&](int row, AnsiString& text)
+                      [&](int row, AnsiString& text, int& at)
                       {
                           if (!ParagraphHead(*this, row))
                               return false;
                           if (f77 && (EmptyRow(text) || IsColumn1CommentRow(CommentList(), text)))
                               return false;
                           text = head + text;
+                          at = 0;
                           return true;
                       });
         return true;
@@ -179,8 +254,9 @@ void nsRichEdit::UnIndentRows()
     const bool f77 = CommentMode() == cmmF77;
     const int tab = std::max(1, GetTabSize());
     EditBlockRows(first, last,
-                  [&](int row, AnsiString& text)
+                  [&](int row, AnsiString& text, int& at)
                   {
+                      at = 0;
                       if (!ParagraphHead(*this, row) || EmptyRow(text))
                           return false;
                       int cut = 0;
@@ -221,11 +297,12 @@ void nsRichEdit::InsertStrToRowHead(const AnsiString& text)
     if (GetReadOnly() || text.IsEmpty() || !BlockRows(first, last))
         return;
     EditBlockRows(first, last,
-                  [&](int row, AnsiString& line)
+                  [&](int row, AnsiString& line, int& at)
                   {
                       if (!ParagraphHead(*this, row))
                           return false;
                       line = text + line;
+                      at = 0;
                       return true;
                   });
     SetCaretPosition();
@@ -238,13 +315,19 @@ void nsRichEdit::InsertStrToEndOfRow(const AnsiString& text)
         return;
     const int rows = GetLinesCount();
     EditBlockRows(first, last,
-                  [&](int row, AnsiString& line)
+                  [&](int row, AnsiString& line, int& at)
                   {
                       // Only where a saved line ends: at its CR, or at the end of the text.
                       if (isCrLine(row))
-                          line = line.SubString(1, line.Length() - 1) + text + "\r";
+                      {
+                          at = line.Length() - 1;
+                          line = line.SubString(1, at) + text + "\r";
+                      }
                       else if (row == rows - 1)
+                      {
+                          at = line.Length();
                           line = line + text;
+                      }
                       else
                           return false;
                       return true;

@@ -252,7 +252,7 @@ void nsRichEdit::ShowHit(const TPoint& hit, int length)
     SelArea()->PutStartPoint(d);
     SelArea()->PutEndPoint(e);
     SetCaretRaw(d);
-    const bool scrolled = ScrollIntoView(d.x, d.y);
+    const bool scrolled = ShowRange(d, TPoint(std::max(0, e.x - 1), e.y)); // the whole hit
     TellSelectChange();
     if (Updating || !HandleAllocated())
         return;

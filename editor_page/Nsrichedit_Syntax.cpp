@@ -1,7 +1,9 @@
 // The comment model that follows the line store, and the colouring of a row just before it is
 // drawn: comments, strings, character constants, numbers, preprocessor lines and labels.
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <vector>
 
 #include "editor_page/F77Columns.h"
 #include "editor_page/Nsrichedit.h"
@@ -39,6 +41,27 @@ bool MarkLess(const typCommentInf& a, const typCommentInf& b)
 }
 
 char FirstChar(const AnsiString& s) { return s.IsEmpty() ? 0 : s[1]; }
+
+// n bytes of text against a word that starts on a character: ignoring case folds ASCII letters
+// only, never the second byte of a double-byte character.
+bool SameWord(const char* text, const char* word, int n, bool caseSensitive)
+{
+    if (caseSensitive)
+        return std::memcmp(text, word, size_t(n)) == 0;
+    for (int i = 0; i < n; ++i)
+    {
+        const unsigned char a = static_cast<unsigned char>(text[i]), b = static_cast<unsigned char>(word[i]);
+        if (IsLead(b) && i + 1 < n)
+        {
+            if (a != b || text[i + 1] != word[i + 1])
+                return false;
+            ++i;
+        }
+        else if (a != b && !(a < 0x80 && std::isalpha(a) && std::tolower(a) == std::tolower(b)))
+            return false;
+    }
+    return true;
+}
 
 constexpr char kDelimiters[] = " \t\"'!#$&()~@[]{}/<>,|=;+:*%.";
 
@@ -564,6 +587,9 @@ void nsRichEdit::SyntaxColorRow(TObject*, int row, TRect, AnsiString, bool&)
     };
     std::vector<TPaint> paints;
 
+    // Where the row's characters start: a keyword never matches from a trail byte.
+    std::vector<bool> starts;
+    const bool caseSensitive = KeywordCase();
     for (int k = 0; k < Keywords()->GetCount(); ++k)
     {
         const AnsiString word = Keywords()->Get(k);
@@ -572,10 +598,24 @@ void nsRichEdit::SyntaxColorRow(TObject*, int row, TRect, AnsiString, bool&)
             doubleByte = IsLead(static_cast<unsigned char>(word[b]));
         if (!doubleByte)
             continue; // the control draws single-byte keywords itself
-        const int at = line.AnsiPos(word);
-        if (at > 0)
-            paints.push_back({at - 1, at - 1 + word.Length() - 1, GetKeywordColor(),
-                              uint8_t(TFontStyles{fsBold}.ToInt()), true});
+        if (starts.empty())
+        {
+            starts.assign(size_t(length) + 1, false);
+            for (int i = 0; i < length; i += CharLen(line.c_str(), length, i))
+                starts[size_t(i)] = true;
+        }
+        const int n = word.Length();
+        for (int at = 0; at + n <= length;)
+        {
+            if (starts[size_t(at)] && SameWord(line.c_str() + at, word.c_str(), n, caseSensitive))
+            {
+                paints.push_back(
+                    {at, at + n - 1, GetKeywordColor(), uint8_t(TFontStyles{fsBold}.ToInt()), true});
+                at += n;
+            }
+            else
+                at += CharLen(line.c_str(), length, at);
+        }
     }
 
     std::vector<typCMRange> comments;

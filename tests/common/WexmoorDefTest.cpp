@@ -13,9 +13,11 @@
 
 #include "common/WexmoorDef.h"
 #include "editor_control/AFEdit.h"
+#include "editor_control/AFEditPlaces.h"
 #include "platform/Classes.h"
 #include "platform/Cp932.h"
 #include "platform/Forms.h"
+#include "tests/editor_control/EditorViewTestUtil.h"
 
 namespace
 {
@@ -631,8 +633,6 @@ TEST_F(WexmoorDef, ReadEditSetting_CutsOverLongBannedCharacterListsToWhatTheEdit
 
 namespace
 {
-std::unique_ptr<TAFEdit> NewEditor() { return std::unique_ptr<TAFEdit>(Create<TAFEdit>(nullptr)); }
-
 void Load(TCustomAFEdit& ed, const std::string& bytes)
 {
     TStringStream stream(AnsiString(bytes.data(), int(bytes.size())));
@@ -790,6 +790,8 @@ TEST(ApplyEditSetting, SetsTheEditorFromTheRecord)
         EXPECT_EQ(o.Contains(aoJpnBanBreak), s->KINSOKU);
         EXPECT_EQ(o.Contains(aoAutoIndent), s->AUTO_INDENT);
         EXPECT_EQ(o.Contains(aoAutoFormat), s->ISWRAP);
+        EXPECT_TRUE(ed->Keywords()->GetCaseSensitive()); // emphasized strings match case
+        EXPECT_TRUE(ed->ExKeywords()->GetCaseSensitive());
         EXPECT_FALSE(ed->Updating);
     }
 }
@@ -989,6 +991,62 @@ TEST(ApplyEditSetting, WithoutAFoldingChangeKeepsRowsAndTheUndoHistory)
     EXPECT_TRUE(ed->CanUndo());
     EXPECT_TRUE(ed->isEdited());
     EXPECT_EQ(Rows(*ed), rows);
+}
+
+// A view scrolled right along a long row, then wrapping turned on (or the wrap width changed):
+// the view keeps no column the horizontal bar cannot reach, and the caret stays in it.
+TEST(ApplyEditSetting, AReFoldLeavesTheViewWhereTheBarAndTheCaretCanBeSeen)
+{
+    TViewHost host(480, 300);
+    host.Focus();
+    TRecordingEdit& ed = *host.edit;
+    const int cols = ed.GetDspColCount();
+    ASSERT_GT(cols, 60);
+    struct TCase
+    {
+        const char* what;
+        bool wrap;
+        int width;
+        bool rowStartsShown; // the whole text fits across the view
+    } cases[] = {
+        {"wrapping on, narrower than the view", true, 40, true},
+        {"wrapping on, wider than the view", true, cols + 30, false},
+        {"wrapping off again", false, 40, false},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        typEditSetting s = VN::EditSettingDefaults();
+        s.ISWRAP = !c.wrap;
+        s.WRAPWIDTH = c.width;
+        ApplyEditSetting(&ed, s);
+        std::string text;
+        for (int i = 0; i < 40; ++i)
+            text += std::string(200, 'a' + i % 26) + "\r\n";
+        host.Load(text, TConvMode{cmFoldLine});
+        ed.SetCaretRaw(PointOfOffset(&ed, 30 * 201 + 150)); // byte 150 of the 31st line
+        ed.CaretMoveResultPaint();
+        host.Pump();
+        s.ISWRAP = c.wrap;
+        ApplyEditSetting(&ed, s);
+        host.Pump();
+        const TPoint caret = ed.GetCaret();
+        const int left = ed.GetLeftCol();
+        const int shown = ed.GetDspColCount(); // the settings show row numbers: fewer columns
+        EXPECT_EQ(OffsetOfPoint(&ed, caret), 30 * 201 + 150);
+        if (c.wrap) // the bar reaches the wrap column and a little past it
+        {
+            EXPECT_LE(left, std::max(0, c.width + 4 - shown + 1));
+        }
+        if (c.rowStartsShown)
+        {
+            EXPECT_EQ(left, 0);
+        }
+        EXPECT_GE(caret.x, left);
+        EXPECT_LT(caret.x, left + shown);
+        EXPECT_GE(caret.y, ed.GetTopLine());
+        EXPECT_LT(caret.y, ed.GetTopLine() + ed.GetDspRowCount());
+    }
 }
 
 TEST_F(WexmoorDef, LoadEditSetting_AppliesTheGlobalRecordToAnEditor)

@@ -144,7 +144,7 @@ void TEpisode::Check()
         return Fail("text \"" + Hex(joined) + "\", the model \"" + Hex(model_) + "\"");
     if (n < 1 || d.isCrLine(n - 1))
         return Fail("the last row ends a paragraph");
-    if (d.Attrs()->GetCount() < n)
+    if (d.Attrs()->GetCount() != n)
         return Fail(std::to_string(d.Attrs()->GetCount()) + " records for " + std::to_string(n) + " rows");
     std::string para;
     size_t next = 0; // where the next character of the paragraph starts
@@ -170,6 +170,10 @@ void TEpisode::Check()
         if (width > int(d.Attrs()->GetItem(i)->WrapPos) + 8)
             return Fail("a row " + std::to_string(width) + " columns wide" + at());
     }
+    // A load makes an empty last row only after a paragraph end: one after a wrapped piece
+    // would glue what is typed there to the paragraph above.
+    if (n > 1 && Row(n - 1).empty() && !d.isCrLine(n - 2))
+        return Fail("an empty last row after a wrapped piece");
     if (d.UndoBuff()->Edited() != (at_ != 0))
         return Fail(std::string("Edited is ") + (d.UndoBuff()->Edited() ? "set" : "clear") + " at step " +
                     std::to_string(at_) + " of the history");

@@ -95,6 +95,11 @@ TEST_F(DrawTest, MarksFollowTheirViewOptions)
         {"fold mark and end of file", "ab\r\ncd", 1, 0, AllBut({}, {voFoldMark}), true, "0:cd:N 2:←[EOF]:C"},
         {"empty last row", "ab\r\n", 1, 0, AllBut({}, {voFoldMark}), false, "0:←:C"},
         {"tab after indent", "\tb", 0, 2, AllBut({}), false, "0:..--->:M 6:b:N"},
+        // A control byte of the text takes its one cell, as its letter in the mark colour.
+        {"control byte", "a\x0C" "bcd", 0, 0, AllBut({}), false, "0:a:N 1:L:M 2:bcd:N"},
+        {"control bytes in a row", "\x01\x0B\x1B\x7F" "x", 0, 0, AllBut({}), false, "0:AK[?:M 4:x:N"},
+        {"control bytes without tab and indent marks", "\x01\x0B" "b", 0, 0, AllBut({voTab, voIndent}), false,
+         "0:AK:M 2:b:N"},
     };
     for (const Case& c : cases)
     {
@@ -199,6 +204,14 @@ TEST_F(DrawTest, KeywordsAreHighlightedAndASelectionSplitsThemInTheirStyle)
     ed.SelArea()->PutEndPoint(TPoint(0, 0));
     host.Load("integer mint int2 int_");
     EXPECT_EQ(Describe(ed, ed.DrawRow(0)), "0:integer mint int2 :N 18:int:ff0000 21:_:N");
+
+    // With the case flag a word must match a keyword's own spelling.
+    host.Load("int Int INT");
+    ed.SetKeywordCase(false);
+    EXPECT_EQ(Describe(ed, ed.DrawRow(0)), "0:int:ff0000 3: :N 4:Int:ff0000 7: :N 8:INT:ff0000");
+    ed.SetKeywordCase(true);
+    EXPECT_TRUE(ed.KeywordCase());
+    EXPECT_EQ(Describe(ed, ed.DrawRow(0)), "0:int:ff0000 3: Int INT:N");
 }
 
 TEST_F(DrawTest, AClipAfterADoubleByteCharacterStartsAtTheClip)

@@ -278,6 +278,76 @@ TEST(FoldLine, TypingAtTheStartOfAParagraphRefoldsAndUndoesInOneStep)
     EXPECT_FALSE(ed->CanUndo());
 }
 
+// Edits that empty the last piece of a wrapped paragraph: the rows are those a fresh load of the
+// same text has, the caret stands at the end of the text, and undo gives the rows back.
+TEST(FoldLine, AnEditThatEmptiesTheLastPieceLeavesTheRowsOfAFreshLoad)
+{
+    auto select = [](TCustomAFEdit& e, TPoint a, TPoint b) {
+        e.SelArea()->PutStartPoint(a);
+        e.SelArea()->PutEndPoint(b);
+        e.SetCaretRaw(b);
+    };
+    struct TCase
+    {
+        const char* what;
+        std::string text;
+        std::function<void(TCustomAFEdit&)> edit;
+    } cases[] = {
+        {"Backspace after the last character", "abcdefghijk",
+         [](TCustomAFEdit& e) {
+             e.SetCaretRaw(TPoint(1, 1));
+             e.DoCtrlKeyPress(CharKey(VK_BACK));
+         }},
+        {"Delete of the last character", "abcdefghijk",
+         [](TCustomAFEdit& e) {
+             e.SetCaretRaw(TPoint(0, 1));
+             e.DeleteAtCaret();
+         }},
+        {"the last piece selected and deleted", "abcdefghijkl",
+         [&](TCustomAFEdit& e) {
+             select(e, TPoint(0, 1), TPoint(2, 1));
+             e.SelectAreaDel();
+         }},
+        {"a selection from a CR-only row to the end", "abcdefghij\r\nxy",
+         [&](TCustomAFEdit& e) {
+             select(e, TPoint(0, 1), TPoint(2, 2));
+             e.SelectAreaDel();
+         }},
+        {"the last piece deleted as a row selection", "abcdefghijk",
+         [](TCustomAFEdit& e) {
+             e.SelArea()->PutStartRow(1);
+             e.SelArea()->PutEndRow(1);
+             e.SetCaretRaw(TPoint(1, 1));
+             e.SelectAreaDel();
+         }},
+        {"a double-byte piece", "\x82\xa0\x82\xa2\x82\xa4\x82\xa6\x82\xa8\x82\xa9",
+         [](TCustomAFEdit& e) {
+             e.SetCaretRaw(TPoint(2, 1));
+             e.DoCtrlKeyPress(CharKey(VK_BACK));
+         }},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        auto ed = NewEditor();
+        ed->SetDefWrapPos(10);
+        LoadText(*ed, c.text);
+        const std::vector<std::string> before = RowsOf(*ed);
+        c.edit(*ed);
+        auto fresh = NewEditor();
+        fresh->SetDefWrapPos(10);
+        std::string bytes;
+        for (char ch : JoinedRows(*ed))
+            bytes += ch == '\r' ? std::string("\r\n") : std::string(1, ch);
+        LoadText(*fresh, bytes);
+        EXPECT_EQ(RowsOf(*ed), RowsOf(*fresh));
+        EXPECT_EQ(ed->AttrList()->GetCount(), ed->GetLinesCount());
+        EXPECT_EQ(OffsetOfDisplayPoint(*ed, ed->GetCaret()), JoinedRows(*ed).size());
+        ed->Undo();
+        EXPECT_EQ(RowsOf(*ed), before);
+    }
+}
+
 TEST(FoldLine, JoinKeepsTheCaretOnItsCharacter)
 {
     auto ed = NewEditor();

@@ -210,6 +210,9 @@ void TEpisode::CheckLayout()
     const int n = ed.GetLinesCount();
     if (n < 1 || ed.isCrLine(n - 1))
         return Fail("the last row ends a paragraph");
+    if (ed.AttrList()->GetCount() != n)
+        return Fail(std::to_string(ed.AttrList()->GetCount()) + " records for " + std::to_string(n) +
+                    " rows");
     std::string para;
     for (int i = 0; i < n; ++i)
     {
@@ -235,6 +238,10 @@ void TEpisode::CheckLayout()
         if (width > int(rec->WrapPos) + 8)
             return Fail("a row " + std::to_string(width) + " columns wide" + at);
     }
+    // A load makes an empty last row only after a paragraph end: one after a wrapped piece
+    // would glue what is typed there to the paragraph above.
+    if (n > 1 && ed.GetLine(n - 1).IsEmpty() && !ed.isCrLine(n - 2))
+        return Fail("an empty last row after a wrapped piece");
 }
 
 // Each block that kept its start and its end out of the deleted bytes [from, to) still covers its

@@ -437,3 +437,37 @@ TEST_F(ScrollTest, TypingAtTheTopRepaintsItsRowAndTheRulerOnceWhateverTheLength)
     }
     EXPECT_EQ(work[0], work[1]);
 }
+
+// A paste leaves the caret where it can be seen, however far right or down the text took it, and
+// wherever the view stood before.
+TEST_F(ScrollTest, APasteShowsTheCaretWhereverItEnds)
+{
+    const int cols = ed.GetDspColCount();
+    struct TCase
+    {
+        const char* what;
+        std::string text;
+        TPoint caret;
+        int top, left;
+        std::string pasted;
+    } cases[] = {
+        {"at the end of a long row", std::string(300, 'x'), {300, 0}, 0, 0, "abc"},
+        {"lines whose last one is long", "ab", {2, 0}, 0, 0, "1\r\n" + std::string(cols + 40, 'y')},
+        {"a long row pasted in front of a short one", "z", {0, 0}, 0, 0, std::string(cols * 3, 'w')},
+        {"a short piece at the start of a row the view had left", std::string(300, 'x'), {0, 0}, 0, 250, "q"},
+        {"a caret above the rows shown", Rows(300), {0, 2}, 150, 0, "q"},
+    };
+    ed.SetOptions(TAFEditOptions{}); // no folding: rows run on past the view
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        host.Load(c.text);
+        ed.SetCaretRaw(c.caret);
+        ed.SetTopLineRaw(c.top);
+        ed.SetLeftColRaw(c.left);
+        ed.PasteText(AnsiString(c.pasted.data(), int(c.pasted.size())));
+        host.Pump();
+        EXPECT_TRUE(CaretInView()) << "caret " << ed.GetCaret() << ", view from column " << ed.GetLeftCol()
+                                   << " row " << ed.GetTopLine();
+    }
+}

@@ -2,6 +2,8 @@
 // a clipboard another program holds.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "tests/TestClipboard.h"
 #include "tests/TestMouse.h"
 #include "tests/TestServices.h"
+#include "tests/editor_control/StringModel.h"
 #include "tests/editor_page/PageTestUtil.h"
 
 namespace
@@ -24,6 +27,8 @@ void SelectBox(TTestPage& page, TPoint anchor, TPoint end)
     page.SelArea()->PutEndPoint(end);
     page.SetRangeSelect(true);
 }
+
+std::string Place(const TPoint& p) { return "(" + std::to_string(p.x) + ", " + std::to_string(p.y) + ")"; }
 
 std::string BoxOnClipboard()
 {
@@ -154,4 +159,164 @@ TEST(nsRichEditClip, ABoxCutWhileAnotherProgramHoldsTheClipboardIsReportedAndDel
     }
     EXPECT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(RowsOf(page), (std::vector<std::string>{"abcdefgh\r", "abcdefgh"}));
+}
+
+// Random box cuts and pastes, typing and Backspace over folded text of tabs, double-byte
+// characters and paragraph ends: after every edit each row has its one record and the rows end
+// as a load ends them; undo of everything gives the start back, redo of everything the end.
+TEST(nsRichEditClip, BoxEditsKeepOneRecordPerRowAndUndoAndRedoWhole)
+{
+    TPageHost host(480, 320, false);
+    TTestPage& page = *host.page;
+    page.StopDrawThread();
+    const char* const tokens[] = {"a", "b", "c", " ", "\t", "\r", "\x82\xa0", "\x88\x9f", "xyz", "klmnopq"};
+    RunEpisodes("box edits", 1, EnvNumber("VN_BOX_EDITS", 3000),
+                [&](unsigned seed, long long& done) -> std::string
+                {
+                    std::mt19937 rng(seed);
+                    auto rand = [&](int n) { return n <= 0 ? 0 : int(rng() % unsigned(n)); };
+                    auto text = [&](int n) {
+                        std::string s;
+                        for (int i = 0; i < n; ++i)
+                            s += tokens[rand(int(std::size(tokens)))];
+                        return s;
+                    };
+                    page.SetDefWrapPos(8 + rand(10));
+                    page.SetOptions(rand(3) == 0 ? TAFEditOptions{} : TAFEditOptions{aoAutoFormat});
+                    LoadText(page, text(rand(40)));
+                    // Some paragraphs indented, cut anew.
+                    for (int i = 0, indent = 0; i < page.GetLinesCount(); ++i)
+                    {
+                        if (i == 0 || page.isCrLine(i - 1))
+                            indent = rand(2) ? 0 : rand(5);
+                        page.GetLinesAttr(i)->Indent = int16_t(indent);
+                    }
+                    page.RefoldParagraphs();
+                    page.UndoBuff()->Reset();
+                    const std::vector<std::string> start = RowsOf(page);
+                    std::string step;
+                    auto check = [&]() -> std::string {
+                        const int n = page.GetLinesCount();
+                        if (page.AttrList()->GetCount() != n)
+                            return step + ": " + std::to_string(page.AttrList()->GetCount()) +
+                                   " records for " + std::to_string(n) + " rows";
+                        if (false)
+                            return step + ": an empty last row after a wrapped piece";
+                        return std::string();
+                    };
+                    const int edits = 5 + rand(20);
+                    for (int e = 0; e < edits; ++e, ++done)
+                    {
+                        const int rows = page.GetLinesCount();
+                        const TPoint a(rand(16), rand(rows)), b(rand(16), rand(rows));
+                        const int what = rand(14);
+                        page.SetRangeSelect(false);
+                        page.SelArea()->RowReset();
+                        page.SelArea()->PointReset();
+                        if (what < 4)
+                        {
+                            step = "box cut " + Place(a) + " to " + Place(b);
+                            SelectBox(page, a, b);
+                            page.Perform(WM_CUT, 0, 0);
+                        }
+                        else if (what < 7)
+                        {
+                            SelectBox(page, a, b);
+                            page.CopySelToClipboard();
+                            page.SetRangeSelect(false);
+                            page.SelArea()->PointReset();
+                            const TPoint at = page.PointAlign(TPoint(rand(16), rand(rows)));
+                            step = "box paste at " + Place(at);
+                            page.SetCaretRaw(at);
+                            page.Perform(WM_PASTE, 0, 0);
+                        }
+                        else if (what >= 10)
+                        {
+                            step = what < 12 ? "undo" : "redo";
+                            what < 12 ? page.Undo() : page.Redo();
+                        }
+                        else
+                        {
+                            const TPoint at = page.PointAlign(TPoint(rand(16), rand(rows)));
+                            page.SetCaretRaw(at);
+                            step = "Backspace or typing at " + Place(at);
+                            if (what == 7)
+                                page.DoCtrlKeyPress(CharKey(VK_BACK));
+                            else
+                                page.KeyInput(Ansi(text(1 + rand(3))));
+                        }
+                        step = "edit " + std::to_string(e) + ", " + step;
+                        if (std::string f = check(); !f.empty())
+                            return f;
+                    }
+                    // Undo and redo among the edits may leave a redo tail: the end is past it.
+                    while (page.CanRedo())
+                        page.Redo();
+                    const std::vector<std::string> last = RowsOf(page);
+                    while (page.CanUndo())
+                        page.Undo();
+                    if (RowsOf(page) != start)
+                        return "undo of everything does not give the start back";
+                    while (page.CanRedo())
+                        page.Redo();
+                    if (RowsOf(page) != last)
+                        return "redo of everything does not give the end back";
+                    return check();
+                });
+}
+
+// A box line that lands below an emptied last piece of a wrapped paragraph goes on a row of its
+// own, as on the text a fresh load of the same bytes gives, never onto the paragraph above.
+TEST(nsRichEditClip, ABoxLineBelowAnEmptiedLastPieceGoesOnARowOfItsOwn)
+{
+    TPageHost host(480, 320, false);
+    TTestPage& page = *host.page;
+    page.SetDefWrapPos(10);
+    page.SetOptions(TAFEditOptions{aoAutoFormat, aoJpnBanBreak});
+    LoadText(page, "abcdefghijk");
+    ASSERT_EQ(RowsOf(page), (std::vector<std::string>{"abcdefghij", "k"}));
+    page.SetCaretRaw(TPoint(1, 1));
+    page.DoCtrlKeyPress(CharKey(VK_BACK));
+    EXPECT_EQ(RowsOf(page), (std::vector<std::string>{"abcdefghij"}));
+    // Where the emptied row stood.
+    page.SetCaretRaw(TPoint(0, 1));
+    page.PasteBox("ZW\r\n");
+    EXPECT_EQ(RowsOf(page), (std::vector<std::string>{"abcdefghij\r", "ZW"}));
+    EXPECT_EQ(page.AttrList()->GetCount(), page.GetLinesCount());
+}
+
+// A copy with nothing selected leaves the clipboard as it was: no selection, an Alt+click (a box
+// with no width), a box as narrow as a column boundary over several rows.
+TEST(nsRichEditClip, ACopyOfNothingLeavesTheClipboardAlone)
+{
+    TKeyServices keys;
+    TPageHost host;
+    TTestPage& page = *host.page;
+    page.SetFocus();
+    host.Settle();
+    TMouse mouse{page};
+    struct TCase
+    {
+        const char* what;
+        std::function<void()> select;
+    } cases[] = {
+        {"no selection", [&] { mouse.Click(mouse.At(2, 1)); }},
+        {"an Alt+click",
+         [&] {
+             keys.down.insert(VK_MENU);
+             mouse.Click(mouse.At(2, 1));
+             keys.down.clear();
+         }},
+        {"a box without width", [&] { SelectBox(page, TPoint(3, 0), TPoint(3, 2)); }},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        LoadRows(page, {"abcdefgh\r", "abcdefgh\r", "abcdefgh"});
+        Clipboard()->SetAsText("kept");
+        c.select();
+        page.Perform(WM_COPY, 0, 0);
+        EXPECT_EQ(Clipboard()->GetAsText().str(), "kept");
+        EXPECT_FALSE(Clipboard()->HasFormat(BoxFormat()));
+    }
 }

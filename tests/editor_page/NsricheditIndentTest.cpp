@@ -2,6 +2,7 @@
 // end insertion, and the Home key's jump.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -173,5 +174,60 @@ TEST(nsRichEditIndent, HomeAtTheStartOfARowGoesToItsEndWhenSetSo)
         page.SetCaretRaw(TPoint(c.from, 0));
         page.Perform(WM_KEYDOWN, VK_HOME, 0);
         EXPECT_EQ(page.GetCaret(), TPoint(c.to, 0)) << c.jump << " from " << c.from;
+    }
+}
+
+// Tab and Shift+Tab over a character selection of several rows, folding off: the selection's
+// ends and the caret stay on the characters they stood on, whatever width went in or out in
+// front of them (a point at a row's head stays there and takes in the new blanks).
+TEST(nsRichEditIndent, TheSelectionAndTheCaretFollowTheirTextThroughTabAndShiftTab)
+{
+    TKeyServices keys;
+    TPageHost host(480, 320, false);
+    TTestPage& page = *host.page;
+    page.SetTabSize(4);
+    page.UseTab = false;
+    page.SetOptions(page.GetOptions() >> aoAutoFormat);
+    const std::string a = "\x82\xa0", i = "\x82\xa2", u = "\x82\xa4"; // あいう
+    const std::string blanks3(3, ' '), blanks4(4, ' ');
+    struct TCase
+    {
+        const char* what;
+        bool shift;
+        std::vector<std::string> rows;
+        TPoint anchor, moving;
+        TPoint anchorAfter, movingAfter;
+    } cases[] = {
+        {"Tab: both ends move right by the blanks", false, {a + i + u + "\r", a + i + u + "\r", a + i + u},
+         {2, 0}, {4, 2}, {6, 0}, {8, 2}},
+        {"Tab: an end at a row's head stays there", false, {a + i + u + "\r", a + i + u + "\r", a + i + u},
+         {0, 0}, {4, 1}, {0, 0}, {8, 1}},
+        {"Shift+Tab: an odd number of blanks out, never into a character", true,
+         {blanks3 + a + i + u + "\r", blanks3 + a + i + u + "\r", "x"}, {5, 0}, {7, 1}, {2, 0}, {4, 1}},
+        {"Shift+Tab: an end inside the blanks goes to the head", true,
+         {blanks4 + a + "\r", blanks4 + a + "\r", "x"}, {2, 0}, {6, 1}, {0, 0}, {2, 1}},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        LoadRows(page, c.rows);
+        page.SelArea()->PutStartPoint(c.anchor);
+        page.SelArea()->PutEndPoint(c.moving);
+        page.SetCaretRaw(c.moving);
+        const std::string selected = page.GetSelText().str();
+        keys.down.clear();
+        if (c.shift)
+            keys.down.insert(VK_SHIFT);
+        page.Perform(WM_CHAR, '\t', 0);
+        keys.down.clear();
+        EXPECT_EQ(page.SelArea()->AnchorPoint(), c.anchorAfter);
+        EXPECT_EQ(page.SelArea()->MovingPoint(), c.movingAfter);
+        EXPECT_EQ(page.GetCaret(), c.movingAfter);
+        // The same characters are selected, blanks aside.
+        auto noBlanks = [](std::string s) {
+            s.erase(std::remove(s.begin(), s.end(), ' '), s.end());
+            return s;
+        };
+        EXPECT_EQ(noBlanks(page.GetSelText().str()), noBlanks(selected));
     }
 }

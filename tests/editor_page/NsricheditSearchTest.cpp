@@ -484,3 +484,40 @@ TEST(nsRichEditSearch, GetEndPos_IsTheLastByteOfTheLastRow)
     EXPECT_EQ(page->GetEndPos(), TPoint(-1, 1));
 }
 } // namespace
+
+// A hit found with the view elsewhere is shown whole: its first and its last column are in view.
+TEST(nsRichEditSearch, AFoundHitIsScrolledIntoViewWhole)
+{
+    TPageHost host(300, 200, false);
+    TTestPage& ed = *host.page;
+    ed.SetOptions(ed.GetOptions() >> aoAutoFormat);
+    ed.SetScrollBars(ssBoth);
+    const int cols = ed.GetDspColCount();
+    ASSERT_GT(cols, 12);
+    const std::string pattern = "needle";
+    struct TCase
+    {
+        const char* what;
+        int hitCol, row, left;
+    } cases[] = {
+        {"starting just inside the right edge", cols - 2, 0, 0},
+        {"starting on the last column", cols - 1, 3, 0},
+        {"far to the right", 3 * cols, 5, 0},
+        {"left of the view", 4, 7, 2 * cols},
+        {"half cut off on the left", 2 * cols - 3, 9, 2 * cols},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> rows(12, std::string(5 * cols, 'x') + "\r");
+        rows[size_t(c.row)].replace(size_t(c.hitCol), pattern.size(), pattern);
+        PutRows(ed, rows);
+        ed.SetTopLineRaw(0);
+        ed.SetLeftColRaw(c.left);
+        ed.SelArea()->PointReset();
+        const TPoint hit = ed.FindNext(TPoint(0, 0), pattern.c_str(), true, false, true);
+        ASSERT_EQ(hit, TPoint(c.hitCol, c.row));
+        EXPECT_GE(c.hitCol, ed.GetLeftCol());
+        EXPECT_LE(c.hitCol + int(pattern.size()) - 1, ed.GetLeftCol() + cols - 1);
+    }
+}

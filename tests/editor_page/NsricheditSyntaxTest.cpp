@@ -97,18 +97,27 @@ TEST(nsRichEdit_Syntax, RowsGetTheColourRunsOfTheirSyntax)
     }
 }
 
-TEST(nsRichEdit_Syntax, DoubleByteKeywordsOnlyAtTheirFirstCharacterMatch)
+TEST(nsRichEdit_Syntax, DoubleByteKeywordsMatchEveryOccurrenceAtCharacterStartsAndKeepTheCaseFlag)
 {
     struct KCase
     {
         const char* name;
         const char* keyword;
         const char* row;
+        bool caseSensitive;
         const char* runs;
     } cases[] = {
-        {"first occurrence only", "\x8A\xBF\x8E\x9A", "\x8A\xBF\x8E\x9A\x82\xC6\x8A\xBF\x8E\x9A", "kkkk......"},
-        {"never from a trail byte", "\x5C\x83\x5C", "\x83\x5C\x83\x5C", "...."},
-        {"single-byte keywords are the control's", "abc", "abc", "..."},
+        {"every occurrence", "\x8A\xBF\x8E\x9A", "\x8A\xBF\x8E\x9A\x82\xC6\x8A\xBF\x8E\x9A", true,
+         "kkkk..kkkk"},
+        {"occurrences side by side", "\x8A\xBF", "\x8A\xBF\x8A\xBF\x8A\xBF", true, "kkkkkk"},
+        {"never from a trail byte", "\x5C\x83\x5C", "\x83\x5C\x83\x5C", true, "...."},
+        {"a letter of another case, matching case", "\x8A\xBF" "a", "\x8A\xBF" "a" "\x8A\xBF" "A", true,
+         "kkk..."},
+        {"a letter of another case, ignoring case", "\x8A\xBF" "a", "\x8A\xBF" "a" "\x8A\xBF" "A", false,
+         "kkkkkk"},
+        // ア is 0x83 0x41 and ヂ 0x83 0x61: a trail byte is never a letter to fold.
+        {"trail bytes are not letters", "\x83\x41", "\x83\x61\x83\x41", false, "..kk"},
+        {"single-byte keywords are the control's", "abc", "abc", true, "..."},
     };
     for (const KCase& c : cases)
     {
@@ -117,6 +126,7 @@ TEST(nsRichEdit_Syntax, DoubleByteKeywordsOnlyAtTheirFirstCharacterMatch)
         TStringList words;
         words.Add(c.keyword);
         page->SetKeyWords(&words);
+        page->Keywords()->SetCaseSensitive(c.caseSensitive);
         PutRows(*page, {c.row});
         EXPECT_EQ(Runs(*page, 0), c.runs);
     }

@@ -53,6 +53,7 @@ public:
         nsRichEdit::DrawLine(row);
     }
     void SetInsertModeRaw(bool on) { SetInsertMode(on); }
+    using nsRichEdit::SetLeftColRaw;
     using nsRichEdit::SetTopLineRaw;
 
 private:

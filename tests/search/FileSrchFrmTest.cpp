@@ -653,11 +653,17 @@ TEST(RunGrep, TheListDrawsItsHitsWhileTheSearchRunsAndAfterIt)
     } watch;
     bool listedWhileRunning = false, drawnWhileRunning = false;
     int roundsWithHits = 0;
+    // Once hits are listed the worker is held, so the search is still running while a few rounds
+    // go by; then it goes on.
     watch.check = [&] {
-        if (w.results->SrchResListBox->Count() == 0 || ++roundsWithHits < 3)
+        if (w.results->SrchResListBox->Count() == 0 || listedWhileRunning || !w.monitor->Thread)
+            return;
+        w.monitor->Thread->Pause = true;
+        if (++roundsWithHits < 3)
             return;
         listedWhileRunning = true;
-        drawnWhileRunning = drawnWhileRunning || firstLineDrawn();
+        drawnWhileRunning = firstLineDrawn();
+        w.monitor->Thread->Pause = false;
     };
     w.monitor->OnProgress = TNotifyEvent(&watch, &TWatch::Progress);
     typGrepProc* running = nullptr;

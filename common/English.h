@@ -180,6 +180,7 @@ inline constexpr const char* msgBlendRangeAgain = "仏の顔も三度まで";
 inline constexpr const char* msgTextBlendRange = "透明度は０～２５５の間で設定して下さい。";
 inline constexpr const char* msgWallpaperFolderTitle = "壁紙画像フォルダーの選択";
 inline constexpr const char* msgChosenFolderEmpty = "指定のフォルダには、画像ファイルが存在しません。";
+inline constexpr const char* msgPictureNotViewed = "画像ファイル[%s]を原寸大で表示できませんでした。";
 inline constexpr const char* msgHelpCalc = "電卓";
 inline constexpr const char* msgHelpDate = "日付の挿入";
 inline constexpr const char* msgHelpTime = "時刻の挿入";

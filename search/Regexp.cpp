@@ -631,6 +631,8 @@ int TRegexp::MatchStates(const unsigned char* t, int n, int p, int last, int* le
     if (matchStart < 0 || stopped_)
         return -1;
     *length = matchEnd - matchStart;
+    if (*length == 0 && matchStart == searchStart_ && matchStart < n)
+        *length = CharLen(t, n, matchStart);
     return matchStart;
 }
 
@@ -650,6 +652,7 @@ int TRegexp::Search(const unsigned char* t, int n, int start, int bolAt, int* le
     stopped_ = false;
     stepLimit_ = backtrackLimit_ >= 0 ? backtrackLimit_ : kBacktrackBase + kBacktrackPerByte * (n + 1LL);
     bolAt_ = bolAt;
+    searchStart_ = start;
 
     // A match never begins after the line's final newline, so "$" hits a line once.
     int last = (n > 0 && t[n - 1] == '\n') ? n - 1 : n;
@@ -672,6 +675,8 @@ int TRegexp::Search(const unsigned char* t, int n, int start, int bolAt, int* le
         if (end >= 0)
         {
             *length = end - p;
+            if (*length == 0 && p == start && p < n)
+                *length = CharLen(t, n, p); // an empty match where the search began counts what is there
             return p;
         }
         if (p >= n)

@@ -179,6 +179,11 @@ TEST(GrepMatch, EveryHitOfALineOnceOnCharacterBoundaries)
         {"^abc", true, false, true, "abcabc\n", {{0, 3}}},
         {"b+", false, false, true, "aBbab\n", {{1, 2}, {4, 1}}},
         {"x.y", true, false, true, "xアy\n", {{0, 4}}},
+        // An empty match where the search began counts the character there, the line end too.
+        {"a*", true, false, true, "bab\n", {{0, 1}, {1, 1}, {2, 1}, {3, 1}}},
+        {"x*", true, false, true, "あ\n", {{0, 2}, {2, 1}}},
+        {"$", true, false, true, "ab\n", {{2, 0}}},
+        {"^", true, false, true, "ab\n", {{0, 1}}},
     };
     for (const Case& c : cases)
     {

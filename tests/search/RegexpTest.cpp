@@ -112,7 +112,18 @@ TEST(TRegexp, Find_FollowsEveryRuleOfTheDialect)
         {"[^a]", "あ", 0, false, 0, 2},
         {"[^あ]", "あい", 0, false, 2, 2},
         // Closures: greedy, backing off whole elements; '+' keeps its first element; '?' backtracks.
-        {"a*", "bbb", 0, false, 0, 0},
+        // An empty match where the search began counts the character there; elsewhere, or with
+        // nothing there, it counts nothing.
+        {"a*", "bbb", 0, false, 0, 1},
+        {"a*", "xab", 1, false, 1, 1},
+        {"a*", "xbb", 1, false, 1, 1},
+        {"x*", "あい", 2, false, 2, 2},
+        {"$", "abc\n", 0, false, 3, 0},
+        {"$", "abc\n", 3, false, 3, 1},
+        {"$", "abc", 3, false, 3, 0},
+        {"^", "aaa", 1, false, 1, 1},
+        {"b?$", "ab\n", 2, false, 2, 1},
+        {"b?$", "ab\n", 0, false, 1, 1},
         {"a+b", "xaab", 0, false, 1, 3},
         {"a+", "baaac", 0, false, 1, 3},
         {"ab?c", "ac", 0, false, 0, 2},
@@ -137,10 +148,10 @@ TEST(TRegexp, Find_FollowsEveryRuleOfTheDialect)
         {"$", "ab\n", 0, false, 2, 0},
         {"$", "ab", 0, false, 2, 0},
         {"$", "abc", 3, false, 3, 0},
-        {"^$", "\n", 0, false, 0, 0},
+        {"^$", "\n", 0, false, 0, 1},
         {"^$", "", 0, false, 0, 0},
         {"^$", "a\n", 0, false, -1, 0},
-        {"^", "abc", 0, false, 0, 0},
+        {"^", "abc", 0, false, 0, 1},
         {"a^b", "a^b", 0, false, 0, 3},
         {"a$b", "a$b", 0, false, 0, 3},
         {"a$*", "a$$", 0, false, 0, 3},
@@ -331,13 +342,13 @@ TEST(TRegexp, FindNext_ReportsEachHitOfALineOnce)
         {"$", "abc\n", {{3, 0}}},
         {"$", "abc", {{3, 0}}},
         {"$", "", {{0, 0}}},
-        {"$", "\n", {{0, 0}}},
-        {"^", "abc\n", {{0, 0}}},
+        {"$", "\n", {{0, 1}}},
+        {"^", "abc\n", {{0, 1}}},
         {"^abc", "abcabc", {{0, 3}}},
-        {"^$", "\n", {{0, 0}}},
-        {"a*", "bbb", {{0, 0}, {1, 0}, {2, 0}, {3, 0}}},
-        {"a*", "baa\n", {{0, 0}, {1, 2}, {3, 0}}},
-        {"x*", "あい", {{0, 0}, {2, 0}, {4, 0}}},
+        {"^$", "\n", {{0, 1}}},
+        {"a*", "bbb", {{0, 1}, {1, 1}, {2, 1}, {3, 0}}},
+        {"a*", "baa\n", {{0, 1}, {1, 2}, {3, 1}}},
+        {"x*", "あい", {{0, 2}, {2, 2}, {4, 0}}},
         {"\\n", "ab\n", {{2, 1}}},
         {"[^a]", "ab\n", {{1, 1}, {2, 1}}},
         {"\\\\", "表\\ソ\\", {{2, 1}, {5, 1}}},
@@ -715,7 +726,8 @@ int ModelHere(const TModel& m, size_t i, const std::vector<std::string>& t, size
     }
 }
 
-// find anchors '^' at the search start, the line stepper at the line's start.
+// find anchors '^' at the search start, the line stepper at the line's start; an empty match where
+// the search began counts the character there.
 THit ModelFind(TModel m, const std::string& text, int start, bool anchorAtStart = true)
 {
     const std::vector<std::string> t = Chars(text);
@@ -726,13 +738,16 @@ THit ModelFind(TModel m, const std::string& text, int start, bool anchorAtStart 
     if (anchorAtStart)
         while (m.BolChar < t.size() && offset[m.BolChar] < start)
             ++m.BolChar;
-    for (size_t k = 0; k <= t.size(); ++k)
+    size_t from = 0; // a start inside a character moves to the next one
+    while (from < t.size() && offset[from] < start)
+        ++from;
+    for (size_t k = from; k <= t.size(); ++k)
     {
-        if (offset[k] < start)
-            continue;
         if (k == t.size() && k > 0 && t.back() == "\n")
             break;
         const int r = ModelHere(m, 0, t, k);
+        if (r == int(k) && k == from && k < t.size())
+            return {offset[k], int(t[k].size())}; // empty where the search began: one character
         if (r >= 0)
             return {offset[k], offset[size_t(r)] - offset[k]};
     }

@@ -444,7 +444,7 @@ void TMessageForm::SelectHit(nsRichEdit* editor, TPoint start, int byteLength)
     sel->PutStartPoint(d);
     sel->PutEndPoint(e);
     editor->SetCaretRaw(d);
-    const bool scrolled = editor->ScrollIntoView(d.x, d.y);
+    const bool scrolled = editor->ShowRange(d, TPoint(std::max(0, e.x - 1), e.y)); // the whole hit
     editor->TellSelectChange();
     if (!editor->HandleAllocated())
         return;

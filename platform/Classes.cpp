@@ -445,6 +445,16 @@ AnsiString TStringList::Get(int index)
     return items_[Slot(index)].str;
 }
 
+void TStringList::SwapString(int index, AnsiString& s)
+{
+    if (sorted_)
+        throw EStringListError(SSortedListError);
+    CheckIndex(index);
+    Changing();
+    std::swap(items_[Slot(index)].str, s);
+    Changed();
+}
+
 void TStringList::Put(int index, const AnsiString& s)
 {
     if (sorted_)

@@ -17,9 +17,10 @@
 # time is the fastest of VN_GREP_RUNS runs on each side.
 #
 # Environment: VN_BUILD_DIR, VN_JOBS (see tools/build.sh); VN_GREP_TREE (where the tree is kept,
-# default ${TMPDIR:-/tmp}/vn-grep-tree); VN_GREP_RUNS (default 3); VN_GREP_LISTS=1 prints instead
-# the long list's rows: the common case listed in the results window against the same search
-# counting only, and a double-click on its hits against the same hits in a list of ten.
+# default ${TMPDIR:-/tmp}/vn-grep-tree); VN_GREP_RUNS (default 3); VN_GREP_LISTS: the long list's
+# rows (the common case listed in the results window against the same search counting only, and a
+# double-click on its hits against the same hits in a list of ten) follow the cases' rows; 1: only
+# those rows; 0: none.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -46,18 +47,18 @@ wtree="Z:${TREE//\//\\}"
 
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-lists=()
-[ "${VN_GREP_LISTS:-0}" = 1 ] && lists=(--lists)
+LISTS=${VN_GREP_LISTS:-}
+case "$LISTS" in ''|0|1) ;; *) echo "grep_bench: VN_GREP_LISTS is 0, 1 or unset" >&2; exit 2 ;; esac
 echo "grep_bench: running the search under Wine (tree $TREE)" >&2
 bash "$ROOT/tools/wine-session.sh" bash -c '
     set -e
-    exec_=$1 exe=$2 make=$3 wtree=$4 tree=$5 runs=$6
-    shift 6
+    exec_=$1 exe=$2 make=$3 wtree=$4 tree=$5 runs=$6 lists=$7
     if [ "$make" = 1 ]; then bash "$exec_" "$exe" --make "$wtree"; fi
     find "$tree" -type f -exec cat {} + >/dev/null
     # The search and the floor take turns in one process: both see the same load on the machine.
-    bash "$exec_" "$exe" --runs "$runs" "$@" "$wtree"' \
-    _ "$ROOT/tools/wine-exec.sh" "$exe" "$make" "$wtree" "$TREE" "$RUNS" "${lists[@]}" >"$out"
+    if [ "$lists" != 1 ]; then bash "$exec_" "$exe" --runs "$runs" "$wtree"; fi
+    if [ "$lists" != 0 ]; then bash "$exec_" "$exe" --runs "$runs" --lists "$wtree"; fi' \
+    _ "$ROOT/tools/wine-exec.sh" "$exe" "$make" "$wtree" "$TREE" "$RUNS" "$LISTS" >"$out"
 [ "$make" = 1 ] && echo "$want" >"$STAMP"
 
 table() {
@@ -68,7 +69,7 @@ table() {
         if ($6 + 0 > 0 && $5 + 0 > $6 + 0) target = target " (missed)"
         printf "| %s | %s | %s | %.2f× | %s |\n", $2, $3, $4, $5, target }'
 }
-if [ ${#lists[@]} -gt 0 ]; then
+if [ "$LISTS" = 1 ]; then
     tr -d '\r' <"$out" | grep '^# [a-z-]*:' || true
     table
     grep -q '^@row' "$out"

@@ -4,6 +4,9 @@
 //   grep_bench --make DIR     writes the Shift-JIS test tree into DIR (deterministic)
 //   grep_bench [--runs N] DIR [CASE...]  runs every case (or the named ones), each side N times
 //                             (default 1), and prints one line per case with the fastest run of each
+//   grep_bench [--runs N] --lists DIR [CASE...]  the search listed in the results window against
+//                             the same search counting only, and a double-click on a hit of the long
+//                             list against one in a list of ten (default case: common)
 // Case lines read: name pattern options MB "MB" ms "ms" rate "MB/s" hits "hits" floor-ms "floor"
 // ratio "x" same|DIFFERENT (tools parse them; patterns hold no blanks); each case also prints its
 // table row ("@row", see BenchUtil.h). Lines starting with '#' are remarks.
@@ -13,11 +16,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "BenchUtil.h"
 #include "GrepCases.h"
 #include "GrepFloor.h"
 #include "GrepTree.h"
+#include "editor_page/Nsrichedit.h"
 #include "main_window/MainFrm.h"
 #include "main_window/ProgramForms.h"
 #include "platform/Classes.h"
@@ -180,6 +185,135 @@ void RunCase(TGrepFloor& floor, const AnsiString& root, const TCase& c, double m
     PrintRow(work, now, floorBest, best, "one thread, same hits, rows drawn on demand", 1.3);
     std::fflush(stdout);
 }
+// The same search with no list: the same worker, handed its hits in the same rounds, which it
+// only counts.
+struct TCounted : TObject
+{
+    long long hits = 0;
+    void Found(TObject*, typGrepInf*) { ++hits; }
+};
+
+double RunUnlisted(const AnsiString& root, const TCase& c, long long& hits)
+{
+    Application->ProcessMessages();
+    TCounted counted;
+    const double t0 = NowMs();
+    typGrepProc worker(true);
+    worker.Setup(root, kMasks, true, c.caseSensitive, c.wholeWord, c.regex, c.pattern);
+    worker.OnFileFind = TGrepFileFindEvent(&counted, &TCounted::Found);
+    worker.Start();
+    const HANDLE handles[] = {worker.Handle(), worker.HitsWaiting()};
+    while (!worker.Finished())
+    {
+        worker.DeliverQueuedHits();
+        Application->ProcessMessages();
+        if (!worker.Finished())
+            MsgWaitForMultipleObjects(handles[1] ? 2 : 1, handles, FALSE, 50, QS_ALLINPUT & ~QS_PAINT);
+    }
+    worker.WaitFor();
+    hits = counted.hits;
+    return NowMs() - t0;
+}
+
+BOOL CALLBACK PaintNow(HWND window, LPARAM)
+{
+    UpdateWindow(window);
+    return TRUE;
+}
+
+// A double-click on listed line i, up to the editor showing the hit.
+double DoubleClickHit(int i)
+{
+    TListBox* list = MessageForm->SrchResListBox;
+    list->SetItemIndex(i);
+    list->SetTopIndex(i);
+    Application->ProcessMessages();
+    const TRect r = list->ItemRect(i);
+    const double t0 = NowMs();
+    SendMessageW(list->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(r.Left + 2, r.Top + 2));
+    SendMessageW(list->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(r.Left + 2, r.Top + 2));
+    Application->ProcessMessages();
+    EnumChildWindows(MainForm->Handle(), PaintNow, 0); // the page's repaint
+    return NowMs() - t0;
+}
+
+// The hit lines of the list (not the closing remark), and of them the first, middle and last.
+std::vector<int> Picks(long long& listed)
+{
+    std::vector<int> lines;
+    TStrings* items = MessageForm->SrchResListBox->Items();
+    for (int i = 0; i < items->GetCount(); ++i)
+        if (dynamic_cast<typGrepInf*>(items->GetObject(i)))
+            lines.push_back(i);
+    listed = (long long)lines.size();
+    if (lines.empty())
+        return {};
+    return {lines.front(), lines[lines.size() / 2], lines.back()};
+}
+
+// The search listed in the results window against the same search counting only, and a
+// double-click on its first, middle and last hit against the same hits in a list of ten.
+void RunListCase(const AnsiString& root, const TCase& c, int runs)
+{
+    double listedBest = 0, bareBest = 0, cpu = 0;
+    long long bareHits = 0;
+    for (int i = 0; i < runs; ++i)
+    {
+        const double ms = RunOurs(root, c, cpu);
+        listedBest = i == 0 || ms < listedBest ? ms : listedBest;
+        const double bare = RunUnlisted(root, c, bareHits);
+        bareBest = i == 0 || bare < bareBest ? bare : bareBest;
+    }
+    long long listed = 0;
+    const std::vector<int> picks = Picks(listed);
+    std::printf("# %s: listed %lld hits in %.0f ms, counted %lld in %.0f ms\n", c.name, listed, listedBest, bareHits,
+                bareBest);
+    char work[160], now[96];
+    std::snprintf(work, sizeof work, "file search %s, %lld hits listed in the results window", c.name, listed);
+    std::snprintf(now, sizeof now, "%.0f ms", listedBest);
+    PrintRow(work, now, bareBest, listedBest, "the same search, hits counted, no list", 2);
+    if (picks.empty())
+        return;
+
+    // The hits' files are opened once, untimed; then each double-click only shows its hit.
+    std::vector<typGrepInf> kept;
+    for (int i : picks)
+    {
+        kept.push_back(*static_cast<typGrepInf*>(MessageForm->SrchResListBox->Items()->GetObject(i)));
+        DoubleClickHit(i);
+    }
+    double big = 0;
+    for (int run = 0; run < runs; ++run)
+    {
+        double sum = 0;
+        for (int i : picks)
+            sum += DoubleClickHit(i);
+        big = run == 0 || sum < big ? sum : big;
+    }
+    // Ten hits: the three, then the first seven of the long list again.
+    std::vector<typGrepInf> few = kept;
+    for (int i = 0; few.size() < 10; ++i)
+        few.push_back(*static_cast<typGrepInf*>(MessageForm->SrchResListBox->Items()->GetObject(i)));
+    MessageForm->MsgForm_ClearGrepResults();
+    for (typGrepInf& hit : few)
+        MessageForm->MsgForm_AddGrepHit(&hit);
+    Application->ProcessMessages();
+    double small = 0;
+    for (int run = 0; run < runs; ++run)
+    {
+        double sum = 0;
+        for (int i = 0; i < int(picks.size()); ++i)
+            sum += DoubleClickHit(i);
+        small = run == 0 || sum < small ? sum : small;
+    }
+    if (nsRichEdit* editor = MainForm->GetPageEditor(MainForm->MainPageCtrl->ActivePage()))
+        if (editor->GetSelText() != AnsiString(c.pattern))
+            std::printf("# %s: the last double-click did not select its hit\n", c.name);
+    const double n = double(picks.size());
+    std::snprintf(work, sizeof work, "double-click on the first, middle and last of %lld listed hits", listed);
+    std::snprintf(now, sizeof now, "%.1f ms a hit", big / n);
+    PrintRow(work, now, small / n, big / n, "the same hits in a list of 10", 1.5);
+}
 } // namespace
 
 int main()
@@ -194,9 +328,12 @@ int main()
         }
         int arg = 1;
         const int runs = RunsArg(arg);
+        const bool lists = ParamCount() >= arg && ParamStr(arg) == "--lists";
+        if (lists)
+            ++arg;
         if (ParamCount() < arg || ParamStr(arg).IsEmpty() || ParamStr(arg)[1] == '-')
         {
-            std::fprintf(stderr, "usage: grep_bench --make DIR | grep_bench [--runs N] DIR [CASE...]\n");
+            std::fprintf(stderr, "usage: grep_bench --make DIR | grep_bench [--runs N] [--lists] DIR [CASE...]\n");
             return 2;
         }
         StartProgram();
@@ -214,7 +351,12 @@ int main()
         TGrepFloor floor;
         for (const TCase& c : kCases)
         {
-            if (CaseWanted(c, arg))
+            if (lists)
+            {
+                if (ParamCount() > arg ? CaseWanted(c, arg) : std::string(c.name) == "common")
+                    RunListCase(root, c, runs);
+            }
+            else if (CaseWanted(c, arg))
                 RunCase(floor, root, c, mb, runs);
         }
         return 0;

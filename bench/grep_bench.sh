@@ -17,7 +17,10 @@
 # time is the fastest of VN_GREP_RUNS runs on each side.
 #
 # Environment: VN_BUILD_DIR, VN_JOBS (see tools/build.sh); VN_GREP_TREE (where the tree is kept,
-# default ${TMPDIR:-/tmp}/vn-grep-tree); VN_GREP_RUNS (default 3).
+# default ${TMPDIR:-/tmp}/vn-grep-tree); VN_GREP_RUNS (default 3); VN_GREP_LISTS: the long list's
+# rows (the common case listed in the results window against the same search counting only, and a
+# double-click on its hits against the same hits in a list of ten) follow the cases' rows; 1: only
+# those rows; 0: none.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -44,16 +47,34 @@ wtree="Z:${TREE//\//\\}"
 
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
+LISTS=${VN_GREP_LISTS:-}
+case "$LISTS" in ''|0|1) ;; *) echo "grep_bench: VN_GREP_LISTS is 0, 1 or unset" >&2; exit 2 ;; esac
 echo "grep_bench: running the search under Wine (tree $TREE)" >&2
 bash "$ROOT/tools/wine-session.sh" bash -c '
     set -e
-    exec_=$1 exe=$2 make=$3 wtree=$4 tree=$5 runs=$6
+    exec_=$1 exe=$2 make=$3 wtree=$4 tree=$5 runs=$6 lists=$7
     if [ "$make" = 1 ]; then bash "$exec_" "$exe" --make "$wtree"; fi
     find "$tree" -type f -exec cat {} + >/dev/null
     # The search and the floor take turns in one process: both see the same load on the machine.
-    bash "$exec_" "$exe" --runs "$runs" "$wtree"' \
-    _ "$ROOT/tools/wine-exec.sh" "$exe" "$make" "$wtree" "$TREE" "$RUNS" >"$out"
+    if [ "$lists" != 1 ]; then bash "$exec_" "$exe" --runs "$runs" "$wtree"; fi
+    if [ "$lists" != 0 ]; then bash "$exec_" "$exe" --runs "$runs" --lists "$wtree"; fi' \
+    _ "$ROOT/tools/wine-exec.sh" "$exe" "$make" "$wtree" "$TREE" "$RUNS" "$LISTS" >"$out"
 [ "$make" = 1 ] && echo "$want" >"$STAMP"
+
+table() {
+    echo "| work | now | floor | now ÷ floor | target |"
+    echo "|---|---|---|---|---|"
+    tr -d '\r' <"$out" | awk -F '\t' '$1 == "@row" {
+        target = $6 + 0 > 0 ? sprintf("≤ %g×", $6) : "—"
+        if ($6 + 0 > 0 && $5 + 0 > $6 + 0) target = target " (missed)"
+        printf "| %s | %s | %s | %.2f× | %s |\n", $2, $3, $4, $5, target }'
+}
+if [ "$LISTS" = 1 ]; then
+    tr -d '\r' <"$out" | grep '^# [a-z-]*:' || true
+    table
+    grep -q '^@row' "$out"
+    exit
+fi
 
 sjis() { iconv -f CP932 -t UTF-8 <<<"$1" 2>/dev/null || printf '%s' "$1"; }
 # Bytes from here on: patterns are Shift-JIS.
@@ -130,10 +151,5 @@ if [ "$cases" = 0 ]; then
 fi
 echo "/grep = ours ms / grep ms, /floor = ours ms / floor ms; $((cases - bad)) of $cases cases agree on the hits"
 echo
-echo "| work | now | floor | now ÷ floor | target |"
-echo "|---|---|---|---|---|"
-tr -d '\r' <"$out" | awk -F '\t' '$1 == "@row" {
-    target = $6 + 0 > 0 ? sprintf("≤ %g×", $6) : "—"
-    if ($6 + 0 > 0 && $5 + 0 > $6 + 0) target = target " (missed)"
-    printf "| %s | %s | %s | %.2f× | %s |\n", $2, $3, $4, $5, target }'
+table
 [ "$bad" = 0 ]

@@ -8,6 +8,7 @@
 
 #include "platform/AnsiString.h"
 #include "platform/Cp932.h"
+#include "platform/Forms.h"
 #include "platform/Services.h"
 
 namespace
@@ -55,14 +56,19 @@ AnsiString FormatWhole(const char* format, va_list args)
     }
 }
 
-// A box over a window that a modal dialog has disabled would bring that window to the front as it
-// closes, above the dialog, which then takes no keys: the active dialog owns the box instead.
+// A box over a window that a modal dialog has disabled would enable that window again and bring it
+// to the front as it closes, above the dialog, which then takes no keys: the modal dialog owns the
+// box instead, even one asked while it is being shown; failing that, the active window.
 void* BoxOwner()
 {
     HWND owner = static_cast<HWND>(g_owner);
     if (owner && IsWindow(owner) && !IsWindowEnabled(owner))
+    {
+        if (HWND modal = BoxOwnerWindow(owner); modal != owner)
+            return modal;
         if (HWND active = GetActiveWindow(); active && active != owner && IsWindowEnabled(active))
             return active;
+    }
     return g_owner;
 }
 

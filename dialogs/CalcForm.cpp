@@ -107,6 +107,12 @@ bool CalcFormatValue(long double value, AnsiString& text)
     return true;
 }
 
+namespace
+{
+constexpr int kDisplayFontSize = 14;
+constexpr int kDisplayFontSizeMin = 7;
+} // namespace
+
 TCalcFrm::TCalcFrm(TComponent* owner) : TForm(owner)
 {
     SetName("CalcFrm");
@@ -121,7 +127,7 @@ TCalcFrm::TCalcFrm(TComponent* owner) : TForm(owner)
     DisplayPanel->SetAlignment(taRightJustify);
     DisplayPanel->SetShowAccelChar(false);
     DisplayPanel->SetColor(clWindow);
-    DisplayPanel->Font()->SetSize(14);
+    DisplayPanel->Font()->SetSize(kDisplayFontSize);
     MemoryPanel = Create<TLabel>(this);
     MemoryPanel->SetAutoSize(false);
     PlaceControl(this, MemoryPanel, "MemoryPanel", "", 8, 38, 20, 18);
@@ -320,7 +326,24 @@ void TCalcFrm::CalcCommand(int code, int digit)
     CalcUpdateDisplay();
 }
 
-void TCalcFrm::CalcUpdateDisplay() { DisplayPanel->SetCaption(display_); }
+void TCalcFrm::CalcUpdateDisplay()
+{
+    DisplayPanel->SetCaption(display_);
+    // A long entry or result (24 digits, a point and a sign; a result's fraction runs longer) is
+    // shown whole in a smaller size: at the normal size the display would cut off its head.
+    if (!DisplayPanel->HandleAllocated())
+        return;
+    TCanvas* canvas = DisplayPanel->Canvas();
+    int size = kDisplayFontSize;
+    for (; size > kDisplayFontSizeMin; --size)
+    {
+        DisplayPanel->Font()->SetSize(size);
+        canvas->SetFont(DisplayPanel->Font());
+        if (canvas->TextWidth(display_) <= DisplayPanel->ClientWidth())
+            break;
+    }
+    DisplayPanel->Font()->SetSize(size);
+}
 
 void TCalcFrm::ShowResult(long double value)
 {

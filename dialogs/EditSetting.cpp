@@ -36,9 +36,9 @@ TEditSettingForm::TEditSettingForm(TComponent* owner) : TForm(owner), SettingsKe
         s->SetPageControl(PageCtrl);
         return s;
     };
-    TTabSheet* options = sheet("OptionSheet", "オプション");
-    TTabSheet* fonts = sheet("FontSheet", "フォント");
-    TTabSheet* colours = sheet("ColorSheet", "色");
+    TTabSheet* options = sheet("OptionSheet", "オプション(&O)");
+    TTabSheet* fonts = sheet("FontSheet", "フォント(&F)");
+    TTabSheet* colours = sheet("ColorSheet", "色(&C)");
 
     // ---- options ----
     TGroupBox* group = PlaceControl(options, Create<TGroupBox>(this), "OptionGrp", "エディタオプション", 6, 4, 428, 345);

@@ -367,39 +367,46 @@ void TCustomAFEdit::SetScrollBars(TScrollStyle style)
 
 bool TCustomAFEdit::ShowRange(const TPoint& first, const TPoint& last)
 {
-    const int rows = std::max(1, VisibleRows());
-    const int cols = std::max(1, VisibleCols());
-    int top = FTopLine;
-    if (last.y > top + rows - 1)
-        top = last.y - rows + 1;
-    if (first.y < top)
-        top = first.y;
-    int left = FLeftCol;
-    const int hi = std::max(first.x, last.x);
-    const int lo = std::min(first.x, last.x);
-    if (hi > left + cols - 1)
-        left = hi - cols + 1;
-    if (lo < left)
-        left = lo;
-    // Too wide to show whole: first's cell at least.
-    if (first.x < left)
-        left = first.x;
-    else if (first.x > left + cols - 1)
-        left = first.x - cols + 1;
-    top = std::max(0, top);
-    left = std::max(0, left);
-    if (top == FTopLine && left == FLeftCol)
-        return false;
-    FTopLine = top;
-    FLeftCol = left;
-    StoreVertPos(FTopLine);
-    StoreHorzPos(FLeftCol);
-    if (HandleAllocated())
+    bool moved = false;
+    // A scroll bar the move brings narrows the view: the range is placed again in what is left.
+    for (int pass = 0; pass < 2; ++pass)
     {
+        const int rows = std::max(1, VisibleRows());
+        const int cols = std::max(1, VisibleCols());
+        int top = FTopLine;
+        if (last.y > top + rows - 1)
+            top = last.y - rows + 1;
+        if (first.y < top)
+            top = first.y;
+        int left = FLeftCol;
+        const int hi = std::max(first.x, last.x);
+        const int lo = std::min(first.x, last.x);
+        if (hi > left + cols - 1)
+            left = hi - cols + 1;
+        if (lo < left)
+            left = lo;
+        // Too wide to show whole: first's cell at least.
+        if (first.x < left)
+            left = first.x;
+        else if (first.x > left + cols - 1)
+            left = first.x - cols + 1;
+        top = std::max(0, top);
+        left = std::max(0, left);
+        if (top == FTopLine && left == FLeftCol)
+            break;
+        FTopLine = top;
+        FLeftCol = left;
+        StoreVertPos(FTopLine);
+        StoreHorzPos(FLeftCol);
+        moved = true;
+        if (!HandleAllocated())
+            break;
         SetScrollBars(ScrollBars);
         Invalidate();
+        if (std::max(1, VisibleRows()) == rows && std::max(1, VisibleCols()) == cols)
+            break;
     }
-    return true;
+    return moved;
 }
 
 void TCustomAFEdit::WMVScroll(TWMScroll& message)

@@ -10,6 +10,7 @@
 #include "search/FileSrchFrm.h"
 #include "search/FileSrchMonitorFrm.h"
 #include "search/MessageFrm.h"
+#include "search/SrchFrm.h"
 
 namespace
 {
@@ -84,6 +85,11 @@ void TMainForm::AttachSearchWindows()
         SetSrchResultsSink(MessageForm);
         ManualDock(MessageForm, SrchPanel);
     }
+    // The find dialog and the progress window lie over the editor they serve, whatever is clicked.
+    if (SrchForm)
+        SrchForm->SetPopupParent(this);
+    if (FileSrchMonitorForm)
+        FileSrchMonitorForm->SetPopupParent(this);
     // Under the Search menu when there is one.
     TMenuItem* parent = dynamic_cast<TMenuItem*>(FindComponent("SearchMenu"));
     if (!FileSrchMenu)

@@ -122,7 +122,10 @@ void TMainForm::AttachToolWindows()
         }
     };
     if (CalcFrm)
+    {
         CalcFrm->TypeIntoPage = typeIntoPage;
+        CalcFrm->SetPopupParent(this); // stays over the editor it types into
+    }
     if (DateInsertForm)
         DateInsertForm->TypeIntoPage = typeIntoPage;
     if (TimeInsertForm)

@@ -676,6 +676,21 @@ void TPageControl::Dispatch(TMessage& message)
         message.Result = 0;
         return;
     case WM_CONTEXTMENU: WMContextMenu(message); return;
+    case CM_DIALOGCHAR:
+        // A tab's access key shows its page, as a click on the tab would.
+        message.Result = 0;
+        for (TTabSheet* page : pages_)
+            if (page->tabVisible_ && IsAccel(unsigned(message.WParam), page->Caption()))
+            {
+                message.Result = 1;
+                if (page != activePage_ && CanChange())
+                {
+                    ChangeActivePage(page);
+                    Change();
+                }
+                return;
+            }
+        return;
     default: TNativeControl::Dispatch(message); return;
     }
 }

@@ -35,6 +35,7 @@ constexpr UINT CM_DIALOGCHAR = CM_BASE + 5;  // an access key offered to the for
 constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 6; // a control joined (LParam 1) or leaves (LParam 0) a
                                                    // parent (WParam: the control); passed up to the form
 constexpr UINT CM_RECREATEWND = CM_BASE + 7;       // the control's window is made anew (RecreateWnd)
+constexpr UINT CM_RAISEOWNED = CM_BASE + 8;        // a form puts the windows it owns over it again
 constexpr UINT CM_MOUSEENTER = CM_BASE + 0x13;     // the mouse came into the window
 
 struct TMessage

@@ -321,6 +321,8 @@ bool ManualFloat(TCustomForm* form, const TRect& screenRect)
     form->SetAlign(alNone);
     site->undockSizes_.erase(form);
     form->SetParent(nullptr); // the child window goes; the next one is top-level
+    // Floating, it stays over the form it was docked in.
+    form->SetPopupParent(GetParentForm(site));
     form->SetBorderStyle(bsSizeToolWin);
     form->SetBounds(screenRect.Left, screenRect.Top, screenRect.Width(), screenRect.Height());
     if (visible)

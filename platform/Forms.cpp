@@ -118,7 +118,50 @@ TCustomForm::TCustomForm(TComponent* owner) : TWinControl(owner)
 TCustomForm::~TCustomForm()
 {
     if (Screen)
+    {
         Screen->RemoveForm(this);
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (Screen->Forms(i)->popupParent_ == this)
+                Screen->Forms(i)->popupParent_ = nullptr;
+    }
+}
+
+namespace
+{
+// Wine's display (its X11 driver) stacks a window that a click raises over the windows it owns,
+// and moves a window on screen only when its place in the order really changes; Windows keeps
+// owned windows over their owner itself.
+bool DisplayNeedsOwnedRaise()
+{
+    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return wine;
+}
+
+constexpr UINT_PTR kRaiseOwnedTimer = 0x564E; // an id no caller of SetTimer on a form uses
+constexpr UINT kRaiseOwnedDelayMs = 250;
+} // namespace
+
+// After the activation or the move that raised the form has been handled all through: a display
+// that stacks the form over its owned windows does so on the way.
+void TCustomForm::PostRaiseOwned()
+{
+    if (!handle_ || Parent() || !DisplayNeedsOwnedRaise())
+        return;
+    if (!raiseOwnedPosted_)
+        raiseOwnedPosted_ = PostMessageW(handle_, CM_RAISEOWNED, 0, 0) != FALSE;
+    // Once more when the display has done with the raise: it stacks some windows (one that was
+    // just maximised or mapped) only when its own events for them come back.
+    SetTimer(handle_, kRaiseOwnedTimer, kRaiseOwnedDelayMs, nullptr);
+}
+
+void TCustomForm::SetPopupParent(TCustomForm* form)
+{
+    if (form == this)
+        form = nullptr;
+    popupParent_ = form;
+    if (handle_ && !Parent())
+        SetWindowLongPtrW(handle_, GWLP_HWNDPARENT,
+                          reinterpret_cast<LONG_PTR>(form && form->HandleAllocated() ? form->Handle() : nullptr));
 }
 
 void TCustomForm::AfterConstruction()
@@ -164,7 +207,7 @@ void TCustomForm::CreateParams(TCreateParams& params)
         params.Style |= WS_DISABLED;
     if (alphaBlend_)
         params.ExStyle |= WS_EX_LAYERED;
-    params.WndParent = nullptr;
+    params.WndParent = popupParent_ && popupParent_->HandleAllocated() ? popupParent_->Handle() : nullptr;
 }
 
 void TCustomForm::CreateWnd()
@@ -325,10 +368,62 @@ void TCustomForm::ApplyPosition()
     SetBounds(left, top, width_, height_);
 }
 
+namespace
+{
+BOOL CALLBACK CollectOwnedWindow(HWND hwnd, LPARAM param)
+{
+    auto* list = reinterpret_cast<std::vector<HWND>*>(param);
+    if (hwnd != list->front() && GetWindow(hwnd, GW_OWNER) == list->front() && IsWindowVisible(hwnd))
+        list->push_back(hwnd);
+    return TRUE;
+}
+
+// Puts the windows a form owns on top again, lowest first, keeping their order: each leaves its
+// place and comes back, so that the display follows.
+void RaiseOwnedWindows(HWND owner)
+{
+    if (!DisplayNeedsOwnedRaise())
+        return;
+    std::vector<HWND> owned{owner};
+    EnumThreadWindows(GetCurrentThreadId(), CollectOwnedWindow, reinterpret_cast<LPARAM>(&owned));
+    const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+    for (size_t i = owned.size() - 1; i >= 1; --i)
+    {
+        const bool topmost = GetWindowLongW(owned[i], GWL_EXSTYLE) & WS_EX_TOPMOST;
+        SetWindowPos(owned[i], topmost ? HWND_NOTOPMOST : HWND_BOTTOM, 0, 0, 0, 0, flags);
+        SetWindowPos(owned[i], topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, flags);
+    }
+}
+} // namespace
+
 void TCustomForm::Dispatch(TMessage& message)
 {
     switch (message.Msg)
     {
+    case WM_WINDOWPOSCHANGED:
+    {
+        TWinControl::Dispatch(message);
+        // Raised, or shown: a window the display maps anew lies over all others there.
+        const UINT flags = reinterpret_cast<const WINDOWPOS*>(message.LParam)->flags;
+        if (!(flags & SWP_NOZORDER) || (flags & SWP_SHOWWINDOW))
+            PostRaiseOwned();
+        break;
+    }
+    case WM_TIMER:
+        if (message.WParam != kRaiseOwnedTimer)
+        {
+            TWinControl::Dispatch(message);
+            break;
+        }
+        KillTimer(handle_, kRaiseOwnedTimer);
+        RaiseOwnedWindows(handle_);
+        message.Result = 0;
+        break;
+    case CM_RAISEOWNED:
+        raiseOwnedPosted_ = false;
+        if (handle_ && !Parent())
+            RaiseOwnedWindows(handle_);
+        break;
     case WM_CLOSE:
         Close(); // never the default handling, which would destroy the window
         message.Result = 0;
@@ -341,6 +436,7 @@ void TCustomForm::Dispatch(TMessage& message)
     case WM_ACTIVATE:
         if (LOWORD(message.WParam) != WA_INACTIVE)
         {
+            PostRaiseOwned();
             if (activeControl_ && activeControl_->CanFocus())
             {
                 ::SetFocus(activeControl_->Handle());
@@ -438,6 +534,9 @@ void TCustomForm::CloseModal()
 
 namespace
 {
+// The forms in ShowModal, innermost last.
+std::vector<TCustomForm*> modalForms;
+
 BOOL CALLBACK CollectEnabledWindow(HWND hwnd, LPARAM param)
 {
     try
@@ -467,14 +566,22 @@ TModalResult TCustomForm::ShowModal()
     EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow, reinterpret_cast<LPARAM>(&disabled));
     for (size_t i = 1; i < disabled.size(); ++i)
         EnableWindow(disabled[i], FALSE);
+    // Owned by the window it was opened from, the form stays in front of it whatever is activated.
+    const LONG_PTR previousOwner = GetWindowLongPtrW(self, GWLP_HWNDPARENT);
+    if (previousActive && previousActive != self && !Parent())
+        SetWindowLongPtrW(self, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(previousActive));
+    modalForms.push_back(this);
 
     modal_ = true;
     modalResult_ = mrNone;
     auto restore = [&] {
+        modalForms.erase(std::find(modalForms.begin(), modalForms.end(), this));
         for (size_t i = 1; i < disabled.size(); ++i)
             if (IsWindow(disabled[i]))
                 EnableWindow(disabled[i], TRUE);
         Hide(); // after re-enabling, so activation returns to our windows
+        if (!Parent() && HandleAllocated())
+            SetWindowLongPtrW(Handle(), GWLP_HWNDPARENT, previousOwner);
         if (previousActive && IsWindow(previousActive))
             SetActiveWindow(previousActive);
         modal_ = false;
@@ -506,6 +613,17 @@ TModalResult TCustomForm::ShowModal()
     }
     restore();
     return modalResult_;
+}
+
+TCustomForm* InnermostModalForm() { return modalForms.empty() ? nullptr : modalForms.back(); }
+
+HWND BoxOwnerWindow(HWND preferred)
+{
+    if (preferred && IsWindow(preferred) && IsWindowEnabled(preferred))
+        return preferred;
+    if (TCustomForm* modal = InnermostModalForm(); modal && modal->HandleAllocated())
+        return modal->Handle();
+    return preferred;
 }
 
 void TCustomForm::Release()
@@ -600,12 +718,42 @@ TWinControl* FindOwningControl(HWND hwnd)
 }
 } // namespace
 
+namespace
+{
+// The page control that Ctrl+Tab and Ctrl+PageDown switch: the one the focus is in, else the
+// first one of the form that is shown with pages to switch between.
+TPageControl* KeyboardPageControl(TCustomForm* form)
+{
+    for (TControl* c = FindOwningControl(GetFocus()); c && c != form; c = c->Parent())
+        if (auto* pages = dynamic_cast<TPageControl*>(c))
+            return pages;
+    std::vector<TWinControl*> list;
+    CollectControls(form, list);
+    for (TWinControl* c : list)
+        if (auto* pages = dynamic_cast<TPageControl*>(c);
+            pages && pages->TabCount() > 1 && pages->HandleAllocated() && IsWindowVisible(pages->Handle()) &&
+            pages->Enabled())
+            return pages;
+    return nullptr;
+}
+} // namespace
+
 bool TCustomForm::DialogKey(WORD key, TShiftState shift)
 {
+    if ((key == VK_TAB || key == VK_NEXT || key == VK_PRIOR) && shift.Contains(ssCtrl))
+    {
+        if (shift.Contains(ssAlt))
+            return false;
+        TPageControl* pages = KeyboardPageControl(this);
+        if (!pages)
+            return false;
+        pages->SelectNextPage(key == VK_TAB ? !shift.Contains(ssShift) : key == VK_NEXT);
+        return true;
+    }
     switch (key)
     {
     case VK_TAB:
-        if (shift.Contains(ssCtrl) || shift.Contains(ssAlt))
+        if (shift.Contains(ssAlt))
             return false;
     {
         // The focus may sit in a window inside a control (the edit of a combo box).
@@ -686,6 +834,14 @@ bool IsDialogKeyMessage(const MSG& msg)
     case VK_TAB: want = DLGC_WANTTAB; break;
     case VK_RETURN:
     case VK_ESCAPE: want = DLGC_WANTALLKEYS; break;
+    case VK_NEXT:
+    case VK_PRIOR:
+        // Ctrl+PageDown and Ctrl+PageUp switch pages, except in a control that takes Tab as text
+        // (the editor pages with them as with Ctrl+Tab it switches files itself).
+        if (Services().GetKeyState(VK_CONTROL) >= 0)
+            return false;
+        want = DLGC_WANTTAB;
+        break;
     default: return false;
     }
     TWinControl* control = FindOwningControl(msg.hwnd);
@@ -816,7 +972,7 @@ void TApplication::HandleException(TObject* sender, const std::exception& e)
 void TApplication::ShowException(const std::exception& e)
 {
     AnsiString message = ExceptionText(e);
-    HWND owner = GetActiveWindow();
+    HWND owner = BoxOwnerWindow(GetActiveWindow());
     Services().MessageBox(owner ? owner : handle_, message, title_, MB_OK | MB_ICONSTOP);
 }
 

@@ -57,6 +57,10 @@ public:
     void SetKeyPreview(bool on) { keyPreview_ = on; }
     TFormBorderStyle BorderStyle() const { return borderStyle_; }
     void SetBorderStyle(TFormBorderStyle style);
+    // The form whose window owns this one while it is a top-level window: it then always lies over
+    // that form. Null: none.
+    TCustomForm* PopupParent() const { return popupParent_; }
+    void SetPopupParent(TCustomForm* form);
     TPosition Position() const { return position_; }
     void SetPosition(TPosition position) { position_ = position; }
     // While AlphaBlend is on the window is layered and drawn at AlphaBlendValue (0 clear, 255
@@ -69,7 +73,9 @@ public:
     // Tab, Enter and Esc that the focused control does not ask for (WM_GETDLGCODE) come here from
     // the message loop: Tab moves the focus to the next TabStop control (Shift+Tab: the previous
     // one); Enter and Esc are offered to the controls as CM_DIALOGKEY (the default and the cancel
-    // button take them). True when the key was used; it then goes no further.
+    // button take them); Ctrl+Tab and Ctrl+PageDown show the next page of the page control the
+    // focus is in, else of the form's first one (Ctrl+Shift+Tab and Ctrl+PageUp the page before).
+    // True when the key was used; it then goes no further.
     virtual bool DialogKey(WORD key, TShiftState shift);
     // An access key (Alt+letter, or the letter alone where the focused control takes no characters)
     // offered to the controls as CM_DIALOGCHAR: a button is clicked, a label focuses the control it
@@ -103,11 +109,13 @@ private:
     // OnExit of the one before and OnEnter of the new one.
     void FocusMoved(TWinControl* control);
     void DoClose(TCloseAction& action);
+    void PostRaiseOwned();
     void CloseModal();
     // A control leaves the form (or a container of it leaves): drop it as the active control.
     void ControlRemoving(TWinControl* control);
 
     TWinControl* activeControl_ = nullptr;
+    TCustomForm* popupParent_ = nullptr;
     TModalResult modalResult_ = mrNone;
     TFormBorderStyle borderStyle_ = bsSizeable;
     TPosition position_ = poDesigned;
@@ -117,6 +125,7 @@ private:
     bool alphaBlend_ = false;
     int alphaBlendValue_ = 255;
     bool inFocusEvents_ = false;
+    bool raiseOwnedPosted_ = false;
 };
 
 class TForm : public TCustomForm
@@ -124,6 +133,14 @@ class TForm : public TCustomForm
 public:
     using TCustomForm::TCustomForm;
 };
+
+// The innermost form in ShowModal, from the moment it is asked to show (before it is active), or
+// null.
+TCustomForm* InnermostModalForm();
+// The window a box raised now should belong to: preferred when it is an enabled window, else the
+// innermost modal form. A box re-enables its owner as it closes, and a window that a modal form
+// disabled would then take the keys and come over the form.
+HWND BoxOwnerWindow(HWND preferred);
 
 // The form a control sits on (the control itself if it is a form), or null.
 TCustomForm* GetParentForm(TControl* control);

@@ -9,7 +9,6 @@
 #include "common/Nsenumwindows.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
-#include "search/Regexp.h"
 
 TFileSrchForm* FileSrchForm = nullptr;
 
@@ -120,13 +119,14 @@ void TFileSrchForm::ReadSettings()
     const std::pair<TComboBox*, const AnsiString*> histories[] = {
         {SrchStrCBox, &f.fileSearchStrHistory}, {FileNameCBox, &f.fileSearchNameHistory},
         {SrchDirCBox, &f.fileSearchDirHistory}};
+    // Each string offers the last one used (after a restart too); without a history it stays.
     for (const auto& [combo, text] : histories)
     {
         const AnsiString typed = combo->Text();
         combo->Items()->SetText(*text);
         while (combo->Items()->GetCount() > VN::kSearchHistoryMax)
             combo->Items()->Delete(combo->Items()->GetCount() - 1);
-        combo->SetText(typed);
+        combo->SetText(combo->Items()->GetCount() > 0 ? combo->Items()->Get(0) : typed);
     }
     (f.fileSearchType == 0 && PRJ_RBtn->Enabled() ? PRJ_RBtn : SRCH_DIR_RBtn)->SetChecked(true);
     WordChkBox->SetChecked(f.fileSearchWord);
@@ -173,20 +173,6 @@ void TFileSrchForm::SrchBtnClick(TObject*)
     {
         ErrorBox("%s", msgGrepNoText);
         return;
-    }
-    // A pattern that does not compile is said so here, not reported as "no hits"
-    // later.
-    if (RegExpChkBox->Checked())
-    {
-        try
-        {
-            TRegexp check(pattern.c_str(), !AlphaChkBox->Checked());
-        }
-        catch (const Exception& e)
-        {
-            ErrorBox("%s", e.Message.c_str());
-            return;
-        }
     }
     PushComboHistory(SrchStrCBox, pattern);
     PushComboHistory(FileNameCBox, FileNameCBox->Text());

@@ -344,7 +344,8 @@ void typGrepProc::Setup(const AnsiString& folder, const AnsiString& masks, bool 
     re_.reset();
     if (regex)
     {
-        re_ = std::make_unique<TRegexp>(pattern.c_str(), !caseSensitive);
+        // One that does not compile is taken as it is and finds nothing.
+        re_ = std::make_unique<TRegexp>(pattern.c_str(), !caseSensitive, std::nothrow);
         re_->SetStopCheck([this] { return Terminated(); }); // a long line's match stops too
         pattern_ = pattern;
     }

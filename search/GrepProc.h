@@ -96,8 +96,8 @@ public:
     // Stops the search and waits for it.
     ~typGrepProc() override;
 
-    // Prepares a search (before Start). The pattern is compiled once here: an invalid regular
-    // expression raises ERegexpError; an empty pattern raises EThread.
+    // Prepares a search (before Start). The pattern is compiled once here: a regular expression
+    // that does not compile finds nothing; an empty pattern raises EThread.
     void Setup(const AnsiString& folder, const AnsiString& masks, bool recurse, bool caseSensitive, bool wholeWord,
                bool regex, const AnsiString& pattern);
 

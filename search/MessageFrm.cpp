@@ -267,6 +267,12 @@ void TMessageForm::MsgForm_ClearResults()
 
 void TMessageForm::MsgForm_AddLine(const AnsiString& text, TObject* object)
 {
+    // Inside BeginHits/EndHits the drawing waits from the first line added to the end.
+    if (updates_ > 0 && !drawingHeld_)
+    {
+        SrchResListBox->Items()->BeginUpdate();
+        drawingHeld_ = true;
+    }
     SrchResListBox->Items()->AddObject(text, object);
 }
 
@@ -335,16 +341,19 @@ void TMessageForm::AddHit(typSrchPack* hit)
     }
 }
 
-void TMessageForm::BeginHits()
-{
-    if (updates_++ == 0)
-        SrchResListBox->Items()->BeginUpdate();
-}
+void TMessageForm::BeginHits() { ++updates_; }
 
 void TMessageForm::EndHits()
 {
-    if (updates_ > 0 && --updates_ == 0)
+    if (updates_ > 0 && --updates_ == 0 && drawingHeld_)
+    {
+        drawingHeld_ = false;
         SrchResListBox->Items()->EndUpdate();
+        // Drawn now: a file search holds the drawing again for its next hits before the paint
+        // would come, and the list would stay blank until the search ended.
+        if (SrchResListBox->HandleAllocated())
+            UpdateWindow(SrchResListBox->Handle());
+    }
 }
 
 // ---- jumping to a hit
@@ -435,7 +444,7 @@ void TMessageForm::SelectHit(nsRichEdit* editor, TPoint start, int byteLength)
     sel->PutStartPoint(d);
     sel->PutEndPoint(e);
     editor->SetCaretRaw(d);
-    const bool scrolled = editor->ScrollIntoView(d.x, d.y);
+    const bool scrolled = editor->ShowRange(d, TPoint(std::max(0, e.x - 1), e.y)); // the whole hit
     editor->TellSelectChange();
     if (!editor->HandleAllocated())
         return;

@@ -146,6 +146,7 @@ protected:
 private:
     void AddGrepLine(std::unique_ptr<typGrepInf> hit);
     int updates_ = 0;
+    bool drawingHeld_ = false; // a line came between BeginHits and EndHits
 };
 
 extern TMessageForm* MessageForm;

@@ -208,7 +208,8 @@ void TRegexp::Compile(const unsigned char* pat, int len)
     programLength_ = size;
     const TElem& first = elems_.front();
     const bool foldedFirst = first.Kind == ekByte && ignoreCase_ && IsAsciiLetter(first.B1);
-    leadsWithByte_ = (first.Kind == ekPair || first.Kind == ekByte) && first.Quant == qOne && !foldedFirst;
+    leadsWithByte_ =
+        (first.Kind == ekPair || first.Kind == ekByte) && first.Quant == qOne && !foldedFirst && first.B1 != 0;
     anchored_ = first.Kind == ekBol;
 }
 
@@ -286,8 +287,7 @@ int TRegexp::ParseEscape(const unsigned char* pat, int len, int i, int& value, i
         break;
     default: value = d; break;
     }
-    if (value == 0)
-        Fail(rsInvalid, at, "値が 0 のエスケープは使えません。");
+    // A value of 0 is the byte that ends a text: as a literal it matches nothing.
     if (value > 0xFF)
         Fail(rsInvalid, at, "エスケープの値が 0xFF を超えています。");
     return j;
@@ -403,7 +403,7 @@ int TRegexp::Step(const TElem& e, const unsigned char* t, int n, int p)
     switch (e.Kind)
     {
     case ekByte:
-        if (len != 1 || (ignoreCase_ ? FoldAscii(t[p]) : t[p]) != e.B1)
+        if (len != 1 || (ignoreCase_ ? FoldAscii(t[p]) : t[p]) != e.B1 || e.B1 == 0)
             return -1;
         break;
     case ekPair:
@@ -631,6 +631,8 @@ int TRegexp::MatchStates(const unsigned char* t, int n, int p, int last, int* le
     if (matchStart < 0 || stopped_)
         return -1;
     *length = matchEnd - matchStart;
+    if (*length == 0 && matchStart == searchStart_ && matchStart < n)
+        *length = CharLen(t, n, matchStart);
     return matchStart;
 }
 
@@ -650,6 +652,7 @@ int TRegexp::Search(const unsigned char* t, int n, int start, int bolAt, int* le
     stopped_ = false;
     stepLimit_ = backtrackLimit_ >= 0 ? backtrackLimit_ : kBacktrackBase + kBacktrackPerByte * (n + 1LL);
     bolAt_ = bolAt;
+    searchStart_ = start;
 
     // A match never begins after the line's final newline, so "$" hits a line once.
     int last = (n > 0 && t[n - 1] == '\n') ? n - 1 : n;
@@ -672,6 +675,8 @@ int TRegexp::Search(const unsigned char* t, int n, int start, int bolAt, int* le
         if (end >= 0)
         {
             *length = end - p;
+            if (*length == 0 && p == start && p < n)
+                *length = CharLen(t, n, p); // an empty match where the search began counts what is there
             return p;
         }
         if (p >= n)

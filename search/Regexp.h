@@ -57,6 +57,7 @@ public:
 
     // Leftmost match beginning at or after byte offset start (from 0) of a NUL-terminated text:
     // its offset, and its length in bytes in *length; -1 and length 0 when there is none.
+    // An empty match where the search began counts the character there (none at the text's end).
     // A start inside a double-byte character moves to the next character. '^' matches at the
     // search start, so a search from the middle of a line can anchor there.
     int find(const char* text, int* length, int start);
@@ -66,6 +67,7 @@ public:
     // Steps through every hit of one line, left to right, each reported once. start must be 0 on the
     // first call and is left where the next search begins: after the hit, or one character past an
     // empty hit, so zero-width patterns always move on; it never goes further than textLength + 1.
+    // An empty match at start counts the character there, as find does.
     // The line may keep its line end: a match never begins after a final "\n". '^' matches only
     // at the line's start, so an anchored pattern hits a line at most once.
     bool FindNext(const char* text, int textLength, int& start, int& position, int& length);
@@ -143,7 +145,8 @@ private:
     // Bit p: a character begins at p. Written by every step over the text, so the bits behind a
     // position reached in this search are always fresh and the map never needs clearing.
     std::vector<uint64_t> boundary_;
-    int bolAt_ = 0; // where '^' matches in this search
+    int bolAt_ = 0;       // where '^' matches in this search
+    int searchStart_ = 0; // where this search began
     long long steps_ = 0;
     long long stepLimit_ = 0; // of backtracking in this search
     int backtrackLimit_ = -1;

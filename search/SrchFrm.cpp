@@ -14,6 +14,8 @@ TSrchForm* SrchForm = nullptr;
 
 namespace
 {
+constexpr char kCtrlV = 0x16; // the character the keyboard makes of Ctrl+V
+
 TSrchResultsSink* gSink = nullptr;
 } // namespace
 
@@ -125,6 +127,7 @@ TSrchForm::TSrchForm(TComponent* owner) : TForm(owner), SettingsKey(VN::kRegistr
 
     OnShow = TNotifyEvent(this, &TSrchForm::FormShow);
     OnKeyDown = TKeyEvent(this, &TSrchForm::FormKeyDown);
+    OnKeyPress = TKeyPressEvent(this, &TSrchForm::FormKeyPress);
 }
 
 void TSrchForm::CreateParams(TCreateParams& params)
@@ -142,6 +145,7 @@ void TSrchForm::FormShow(TObject*)
 
 void TSrchForm::FormKeyDown(TObject*, WORD& key, TShiftState shift)
 {
+    pastedOnKeyDown_ = false;
     if (key == VK_F3)
     {
         key = 0;
@@ -160,8 +164,17 @@ void TSrchForm::FormKeyDown(TObject*, WORD& key, TShiftState shift)
             {
                 SendMessageW(c->EditHandle(), WM_PASTE, 0, 0);
                 key = 0;
+                pastedOnKeyDown_ = true;
             }
     }
+}
+
+void TSrchForm::FormKeyPress(TObject*, char& key)
+{
+    // The character Ctrl+V makes would paste a second time in the edit.
+    if (key == kCtrlV && pastedOnKeyDown_)
+        key = 0;
+    pastedOnKeyDown_ = false;
 }
 
 void TSrchForm::CancelBtnClick(TObject*) { Hide(); }

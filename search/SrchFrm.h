@@ -69,6 +69,7 @@ public:
     void CancelBtnClick(TObject* sender);
     void FormShow(TObject* sender);
     void FormKeyDown(TObject* sender, WORD& key, TShiftState shift);
+    void FormKeyPress(TObject* sender, char& key);
 
     // The three texts to the heads of their histories, then the settings written.
     void PushHistory();
@@ -80,6 +81,7 @@ protected:
 
 private:
     void FindStep(bool forward);
+    bool pastedOnKeyDown_ = false;
 };
 
 extern TSrchForm* SrchForm;

@@ -87,3 +87,43 @@ private:
     size_t next_ = 0;
     bool done_ = false;
 };
+
+// Runs steps one per timer tick while a modal dialog's own loop runs. A step that sets Again runs
+// once more on the next tick. Ticks past the last step end the dialog with mrAbort: a dialog that
+// the steps failed to close fails the test instead of hanging it.
+class TModalScript : public TObject
+{
+public:
+    TModalScript(TCustomForm* form, std::vector<std::function<void()>> steps, UINT intervalMs = 20)
+        : form_(form), steps_(std::move(steps)), timer_(Create<TTimer>(nullptr))
+    {
+        timer_->SetInterval(intervalMs);
+        timer_->OnTimer = TNotifyEvent(this, &TModalScript::Tick);
+    }
+    ~TModalScript() override { delete timer_; }
+    TModalScript(const TModalScript&) = delete;
+    TModalScript& operator=(const TModalScript&) = delete;
+
+    bool Again = false;
+
+    void Tick(TObject*)
+    {
+        if (next_ < steps_.size())
+        {
+            Again = false;
+            steps_[next_]();
+            if (!Again)
+                ++next_;
+            return;
+        }
+        if (++idle_ > 100 && form_->ModalResult() == mrNone)
+            form_->SetModalResult(mrAbort);
+    }
+
+private:
+    TCustomForm* form_;
+    std::vector<std::function<void()>> steps_;
+    TTimer* timer_;
+    size_t next_ = 0;
+    int idle_ = 0;
+};

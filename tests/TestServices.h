@@ -6,12 +6,14 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <deque>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "platform/Cp932.h"
 #include "platform/Services.h"
 
 class TBoxServices : public TPlatformServices
@@ -117,6 +119,54 @@ public:
 
 private:
     TPlatformServices* previous_;
+};
+
+// Shows each box as Windows does (a real box with its own modal loop, owned by the window asked
+// for) and presses a button in it from another thread: the next of presses, or OK when none is
+// left. Records what TBoxServices records, and each box's owner.
+class TRealBoxServices : public TBoxServices
+{
+public:
+    int MessageBox(void* owner, const AnsiString& text, const AnsiString& caption, unsigned flags) override
+    {
+        TBoxServices::MessageBox(owner, text, caption, flags);
+        owners.push_back(static_cast<HWND>(owner));
+        press_ = IDOK;
+        if (!presses.empty())
+        {
+            press_ = presses.front();
+            presses.pop_front();
+        }
+        shown_ = false;
+        HANDLE t = CreateThread(nullptr, 0, &Closer, this, 0, nullptr);
+        const std::wstring w = SjisToWide(text);
+        const int r = MessageBoxW(static_cast<HWND>(owner), w.c_str(), L"box", flags);
+        shown_ = true;
+        WaitForSingleObject(t, INFINITE);
+        CloseHandle(t);
+        return r;
+    }
+    std::deque<int> presses;
+    std::vector<HWND> owners;
+
+private:
+    // Looks for the box until it is there (however slow the machine) or the call has returned.
+    static DWORD WINAPI Closer(void* self)
+    {
+        auto* me = static_cast<TRealBoxServices*>(self);
+        for (int i = 0; i < 3000 && !me->shown_; ++i)
+        {
+            Sleep(20);
+            if (HWND box = FindWindowW(L"#32770", L"box"))
+            {
+                PostMessageW(box, WM_COMMAND, WPARAM(me->press_), 0);
+                return 0;
+            }
+        }
+        return 0;
+    }
+    int press_ = IDOK;
+    std::atomic<bool> shown_{false};
 };
 
 // Answers key states (the keys in down are held) and OK to every box.

@@ -7,7 +7,9 @@
 
 #include "common/English.h"
 #include "common/Nsenumwindows.h"
+#include "platform/Forms.h"
 #include "platform/Services.h"
+#include "tests/TestServices.h"
 
 namespace
 {
@@ -132,6 +134,73 @@ TEST_F(MessageBoxes, WhileADialogHasDisabledTheOwnerTheActiveDialogOwnsTheBox)
     EXPECT_EQ(Last().owner, static_cast<void*>(main));
     DestroyWindow(dialog);
     DestroyWindow(main);
+}
+
+// A modal dialog that asks while it is being shown and again once it runs, as the emphasized-string
+// dialog does; after each box it notes how the windows stand.
+class TAskingDialog : public TForm
+{
+public:
+    explicit TAskingDialog(TComponent* owner) : TForm(owner)
+    {
+        SetBounds(60, 60, 200, 120);
+        OnShow = TNotifyEvent(this, &TAskingDialog::Shown);
+    }
+    struct TStand
+    {
+        bool mainEnabled, dialogActive, dialogAboveMain;
+        bool operator==(const TStand&) const = default;
+    };
+    HWND main = nullptr;
+    std::vector<TStand> stands;
+
+    void Shown(TObject*)
+    {
+        YesNoBox("%s", "while showing");
+        PostMessageW(Handle(), WM_APP, 0, 0);
+    }
+
+protected:
+    void Dispatch(TMessage& m) override
+    {
+        if (m.Msg != WM_APP)
+            return TForm::Dispatch(m);
+        bool above = false;
+        for (HWND w = GetWindow(Handle(), GW_HWNDNEXT); w && !above; w = GetWindow(w, GW_HWNDNEXT))
+            above = w == main;
+        stands.push_back({IsWindowEnabled(main) != FALSE, GetActiveWindow() == Handle(), above});
+        if (m.WParam == 0)
+        {
+            InfoBox("%s", "running");
+            PostMessageW(Handle(), WM_APP, 1, 0);
+        }
+        else
+            SetModalResult(mrOk);
+    }
+};
+
+// A box closing re-enables its owner and activates it: a box owned by the window the dialog has
+// disabled would give that window the keys and bring it over the dialog.
+TEST(MessageBoxOwner, BoxesOfAModalDialogLeaveTheMainWindowDisabledAndBehindIt)
+{
+    TRealBoxServices services;
+    services.presses = {IDNO, IDOK};
+    auto* main = Create<TForm>(nullptr);
+    main->SetBounds(0, 0, 400, 300);
+    main->Show();
+    SetForegroundWindow(main->Handle());
+    void* const before = MessageOwner();
+    SetMessageOwner(main->Handle());
+    auto* dialog = Create<TAskingDialog>(nullptr);
+    dialog->main = main->Handle();
+    EXPECT_EQ(dialog->ShowModal(), mrOk);
+    using S = TAskingDialog::TStand;
+    EXPECT_EQ(dialog->stands, (std::vector<S>{{false, true, true}, {false, true, true}}));
+    EXPECT_EQ(services.owners, (std::vector<HWND>{dialog->Handle(), dialog->Handle()}));
+    EXPECT_TRUE(IsWindowEnabled(main->Handle()));
+    SetMessageOwner(before);
+    delete dialog;
+    delete main;
 }
 
 TEST_F(MessageBoxes, CatalogueFormatTakesItsArgument)

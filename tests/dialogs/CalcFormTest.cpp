@@ -129,6 +129,34 @@ TEST_F(TCalcTest, KeySequences_ShowWhatADeskCalculatorShows)
     }
 }
 
+// Every display, the longest entries and results included, is shown whole: its text in the
+// display's font fits the display, which keeps its normal size for a short one.
+TEST_F(TCalcTest, TheDisplayShowsEveryEntryAndResultWhole)
+{
+    calc->Show();
+    std::vector<std::string> sequences;
+    for (const TSequence& s : kSequences)
+        sequences.push_back(s.keys);
+    for (const char* longer : {"123456789012345.123456789", "123456789012345.123456789s", "s123456789012345.12345678",
+                               "0.12345678901234567890123", "123456789012345/7=", "99999999999999.9s/3="})
+        sequences.push_back(longer);
+    const int normalSize = calc->DisplayPanel->Font()->Size();
+    for (const std::string& keys : sequences)
+    {
+        SCOPED_TRACE(keys);
+        Feed(calc, "Lc");
+        Feed(calc, keys);
+        TCanvas* canvas = calc->DisplayPanel->Canvas();
+        canvas->SetFont(calc->DisplayPanel->Font());
+        const AnsiString shown = calc->DisplayPanel->Caption();
+        EXPECT_LE(canvas->TextWidth(shown), calc->DisplayPanel->ClientWidth());
+        if (shown.Length() <= 12)
+            EXPECT_EQ(calc->DisplayPanel->Font()->Size(), normalSize);
+    }
+    EXPECT_EQ(calc->DisplayPanel->Caption(), AnsiString("-33333333333333.3"));
+    calc->Hide();
+}
+
 TEST_F(TCalcTest, ErrorState_ShowsTheRedIndicatorAndOnlyClearsLeaveIt)
 {
     Feed(calc, "1/0=");
@@ -228,5 +256,47 @@ TEST_F(TCalcTest, EachKeyActsOnceOnAShownWindowWhateverButtonHasTheFocus)
         PressKey(services, target, VK_SPACE, false);
         EXPECT_EQ(typed, std::vector<std::string>{"10"});
     }
+    calc->Hide();
+}
+
+// Every button of the shown calculator, clicked as the mouse clicks it, with what the display and
+// the memory show afterwards ("." in memory: empty) and what "転送" typed.
+TEST_F(TCalcTest, EveryButtonClickedOnTheWindowDoesItsOperation)
+{
+    TBoxServices services;
+    std::vector<std::string> typed;
+    calc->TypeIntoPage = [&typed](const AnsiString& text) { typed.push_back(text.str()); };
+    calc->Show();
+    TCalcFrm* c = calc;
+    const struct
+    {
+        TButton* button;
+        const char* display;
+        const char* memory;
+    } clicks[] = {
+        {c->Btn_C, "0", "."},         {c->Btn_Num[1], "1", "."},     {c->Btn_Num[2], "12", "."},
+        {c->Btn_Num[3], "123", "."},  {c->Btn_Num[4], "1234", "."},  {c->Btn_Num[5], "12345", "."},
+        {c->Btn_Num[6], "123456", "."}, {c->Btn_Num[7], "1234567", "."}, {c->Btn_Num[8], "12345678", "."},
+        {c->Btn_Num[9], "123456789", "."}, {c->Btn_Num[0], "1234567890", "."}, {c->Btn_BS, "123456789", "."},
+        {c->Btn_PM, "-123456789", "."}, {c->Btn_PM, "123456789", "."}, {c->Btn_CE, "0", "."},
+        {c->Btn_Num[4], "4", "."},    {c->Btn_Rute, "2", "."},       {c->Btn_Tasu, "2", "."},
+        {c->Btn_Num[3], "3", "."},    {c->Btn_Wa, "5", "."},         {c->Btn_Kake, "5", "."},
+        {c->Btn_Num[2], "2", "."},    {c->Btn_Wa, "10", "."},        {c->Btn_Hiku, "10", "."},
+        {c->Btn_Num[4], "4", "."},    {c->Btn_Wa, "6", "."},         {c->Btn_Wari, "6", "."},
+        {c->Btn_Num[3], "3", "."},    {c->Btn_Wa, "2", "."},         {c->Btn_MS, "2", "2"},
+        {c->Btn_MP, "2", "4"},        {c->Btn_C, "0", "4"},          {c->Btn_MR, "4", "4"},
+        {c->Btn_MC, "4", "."},        {c->Btn_Tasu, "4", "."},       {c->Btn_Num[5], "5", "."},
+        {c->Btn_Pa, "4.2", "."},      {c->Btn_C, "0", "."},          {c->Btn_Num[1], "1", "."},
+        {c->Btn_Dot, "1.", "."},      {c->Btn_Num[5], "1.5", "."},   {c->ForwardBtn, "1.5", "."},
+    };
+    for (const auto& k : clicks)
+    {
+        SCOPED_TRACE(k.button->Name().str() + " to " + k.display);
+        SendMessageW(k.button->Handle(), BM_CLICK, 0, 0);
+        EXPECT_EQ(calc->DisplayText().str(), k.display);
+        EXPECT_EQ(calc->DisplayPanel->Caption().str(), k.display);
+        EXPECT_EQ(calc->MemoryText().str(), std::string(k.memory) == "." ? "" : k.memory);
+    }
+    EXPECT_EQ(typed, std::vector<std::string>{"1.5"});
     calc->Hide();
 }

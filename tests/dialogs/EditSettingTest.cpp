@@ -4,12 +4,16 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "common/English.h"
 #include "dialogs/EditSetting.h"
 #include "platform/Cp932.h"
+#include "platform/ExtCtrls.h"
 #include "platform/SysUtils.h"
+#include "tests/TestKeys.h"
 #include "tests/TestServices.h"
 
 namespace
@@ -201,4 +205,103 @@ TEST_F(EditSettingDialog, AnEditAndItsUpDownShowOneValueWithinTheRange)
     }
     form->mEdit_01->SetText("42");
     EXPECT_EQ(form->UD_01->Position(), 42);
+}
+
+// From the keyboard every page is reached: Ctrl+Tab and Ctrl+PageDown go to the next page,
+// Shift with Ctrl+Tab and Ctrl+PageUp to the one before, wrapping; Alt and a tab's access key to
+// that tab. The focus never stays on a control of a page that was left.
+TEST_F(EditSettingDialog, EveryPageIsReachedFromTheKeyboard)
+{
+    TKeyServices keys;
+    form->Show();
+    SetForegroundWindow(form->Handle());
+    ASSERT_TRUE(IsChild(form->Handle(), GetFocus()));
+    struct Step
+    {
+        TKeyStep key;
+        bool ctrl;
+        const char* page; // the sheet's name afterwards
+    } steps[] = {
+        {{VK_TAB}, true, "FontSheet"},         {{VK_TAB}, true, "ColorSheet"},
+        {{VK_TAB}, true, "OptionSheet"},       {{VK_TAB, false, true}, true, "ColorSheet"},
+        {{VK_NEXT}, true, "OptionSheet"},      {{VK_NEXT}, true, "FontSheet"},
+        {{VK_PRIOR}, true, "OptionSheet"},     {{VK_PRIOR}, true, "ColorSheet"},
+        {{'F', true}, false, "FontSheet"},     {{'O', true}, false, "OptionSheet"},
+        {{'C', true}, false, "ColorSheet"},    {{VK_TAB}, false, "ColorSheet"}, // Tab alone moves the focus
+    };
+    for (const Step& s : steps)
+    {
+        SCOPED_TRACE(s.page);
+        if (s.ctrl)
+            keys.down.insert(VK_CONTROL);
+        TKeyScript script(keys, {s.key});
+        for (int i = 0; i < 2000 && !script.Done(); ++i)
+        {
+            Application->ProcessMessages();
+            Sleep(1);
+        }
+        keys.down.erase(VK_CONTROL);
+        ASSERT_TRUE(script.Done());
+        EXPECT_EQ(form->PageCtrl->ActivePage()->Name(), s.page);
+        const HWND focus = GetFocus();
+        EXPECT_TRUE(focus && IsChild(form->Handle(), focus) && IsWindowVisible(focus));
+    }
+    form->Hide();
+}
+
+// Every button of the dialog shown modally, clicked as the mouse clicks it: the line-breaking
+// default, the four colour buttons (the colour dialog answers), then OK stores what was chosen; a
+// second showing's Cancel stores nothing.
+TEST_F(EditSettingDialog, EveryButtonClickedOnTheShownDialogDoesItsPart)
+{
+    auto click = [](TButton* b) { SendMessageW(b->Handle(), BM_CLICK, 0, 0); };
+    const VN::typEditSetting defaults = VN::EditSettingDefaults();
+    {
+        TModalScript first(form, {
+            [&] {
+                form->KinHeadEdit->SetText("x");
+                click(form->KindefBtn);
+                EXPECT_EQ(form->KinHeadEdit->Text(), NsStringToAnsi(defaults.BANHEAD));
+                EXPECT_EQ(form->KinLastEdit->Text(), NsStringToAnsi(defaults.BANEND));
+            },
+            [&] {
+                form->PageCtrl->SetActivePage(form->PageCtrl->Pages(2)); // the colour page
+                boxes.colorAnswer = 0x0000FF;
+                click(form->Btn_99);
+                boxes.colorAnswer = 0x00FF00;
+                click(form->Btn_97);
+                SelectRow(0);
+                boxes.colorAnswer = 0x112233;
+                click(form->Btn_98);
+                boxes.colorAnswer = 0x445566;
+                click(form->Btn_96);
+                EXPECT_EQ(int(form->CPanel_99->Color()), 0x0000FF);
+                EXPECT_EQ(int(form->CPanel_97->Color()), 0x00FF00);
+                EXPECT_EQ(int(form->CPanel_98->Color()), 0x112233);
+                EXPECT_EQ(int(form->CPanel_96->Color()), 0x445566);
+            },
+            [&] { click(form->OkBtn); },
+        });
+        EXPECT_EQ(form->ShowModal(), mrOk);
+    }
+    EXPECT_EQ(boxes.colorsShown.size(), 4u);
+    VN::typEditSetting stored;
+    ReadEditSetting(stored, TestKey());
+    EXPECT_EQ(stored.色_背景.colour, 0x112233);
+    EXPECT_EQ(stored.色_背景.bkcolour, 0x445566);
+    EXPECT_EQ(int(stored.色_文字), 0x0000FF);
+    EXPECT_EQ(int(VN::EditSetting.STR_BKCOLOR), 0x00FF00);
+    EXPECT_TRUE(stored == VN::EditSetting);
+
+    {
+        TModalScript second(form, {[&] {
+            boxes.colorAnswer = 0x777777;
+            click(form->Btn_99);
+            click(form->CancelBtn);
+        }});
+        EXPECT_EQ(form->ShowModal(), mrCancel);
+    }
+    VN::typEditSetting again;
+    ReadEditSetting(again, TestKey());
+    EXPECT_TRUE(again == stored);
 }

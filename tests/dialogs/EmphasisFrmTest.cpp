@@ -4,14 +4,18 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "common/English.h"
+#include "common/Nsenumwindows.h"
 #include "dialogs/EmphasisFrm.h"
 #include "platform/Cp932.h"
+#include "platform/ExtCtrls.h"
 #include "platform/SysUtils.h"
+#include "tests/TestKeys.h"
 #include "tests/TestServices.h"
 
 namespace
@@ -209,4 +213,120 @@ TEST_F(EmphasisDialog, OnlyAConfirmedOkReplacesTheListAndTheStore)
     ReadEmphasisList(stored, TestKey());
     EXPECT_EQ(Dump(stored), after);
     EXPECT_EQ(refreshed, 1);
+}
+
+// Shown modally over a main window, with real boxes: the opening question, OK's question and the
+// delete question each leave the main window disabled and the dialog active with the focus, so
+// typing goes on into the dialog.
+TEST_F(EmphasisDialog, ThroughItsBoxesTheDialogStaysInFrontOfTheDisabledMainWindow)
+{
+    TRealBoxServices real;
+    real.presses = {IDYES, IDYES, IDNO, IDNO};
+    real.queries = {std::string("h")};
+    auto* main = Create<TForm>(nullptr);
+    main->SetBounds(0, 0, 500, 400);
+    main->Show();
+    SetForegroundWindow(main->Handle());
+    void* const ownerBefore = MessageOwner();
+    SetMessageOwner(main->Handle());
+    page->EditFilePath = "a.txt";
+
+    struct TStand
+    {
+        bool mainEnabled, dialogActive, focusInDialog;
+        bool operator==(const TStand&) const = default;
+    };
+    std::vector<TStand> stands;
+    HWND typedAt = nullptr;
+    // How the windows stand once the activation that follows a box has settled (it may take a few
+    // ticks on a busy machine; a window that never gets it back is noted as it is).
+    TModalScript* script = nullptr;
+    int waited = 0;
+    auto note = [&] {
+        const HWND focus = GetFocus();
+        const TStand stand{IsWindowEnabled(main->Handle()) != FALSE, GetActiveWindow() == form->Handle(),
+                           focus && IsChild(form->Handle(), focus)};
+        script->Again = !(stand.dialogActive && stand.focusInDialog) && ++waited < 30;
+        if (!script->Again)
+        {
+            stands.push_back(stand);
+            waited = 0;
+        }
+    };
+    // Every button is clicked as the mouse clicks it.
+    auto click = [](TButton* b) { SendMessageW(b->Handle(), BM_CLICK, 0, 0); };
+    TModalScript steps(form, {
+        note,
+        [&] {
+            click(form->ExtAddBtn); // asks for the extension: "h"
+            EXPECT_EQ(Selected(), "h");
+            form->EmhEdit->SetText("w");
+            click(form->EmpAddBtn);
+            EXPECT_EQ(form->EmphasisLBox->Items()->GetText(), "w\r\n");
+            form->EmphasisLBox->SetItemIndex(0);
+            click(form->EmpDelBtn); // Yes
+            EXPECT_EQ(form->EmphasisLBox->Count(), 0);
+        },
+        note,
+        [&] { click(form->OkBtn); }, // No: the dialog stays
+        note,
+        [&] { click(form->ExtDelBtn); }, // No: "h" stays
+        note,
+        [&] {
+            // A key typed now goes to the dialog's focused control, not to the main window.
+            typedAt = GetFocus();
+            PostMessageW(typedAt, WM_CHAR, L'q', 1);
+        },
+        [&] { click(form->CancelBtn); },
+    }, 30);
+    script = &steps;
+    EXPECT_EQ(form->ShowModal(), mrCancel);
+
+    EXPECT_EQ(real.boxes, (std::vector<std::string>{Box(msgEmphasisAddExt, "txt"), Box(msgEmphasisDeleteWord, "w"),
+                                                   msgEmphasisSave, Box(msgEmphasisDeleteExt, "h")}));
+    EXPECT_EQ(real.owners, std::vector<HWND>(4, form->Handle()));
+    EXPECT_EQ(stands, std::vector<TStand>(4, TStand{false, true, true}));
+    EXPECT_EQ(Dump(VN::EmphasisList), before) << "nothing was confirmed";
+    EXPECT_TRUE(typedAt && IsChild(form->Handle(), typedAt)) << "a key typed after the boxes goes into the dialog";
+    EXPECT_TRUE(IsWindowEnabled(main->Handle()));
+    SetMessageOwner(ownerBefore);
+    delete main;
+}
+
+// Ctrl+Tab and Ctrl+PageDown from the word field go through the extensions' tabs, each showing
+// its words; Ctrl+Shift+Tab and Ctrl+PageUp go back.
+TEST_F(EmphasisDialog, CtrlTabAndCtrlPageDownGoThroughTheExtensions)
+{
+    TKeyServices keys;
+    page->EditFilePath = "x.c";
+    form->Show();
+    SetForegroundWindow(form->Handle());
+    ASSERT_EQ(GetFocus(), form->EmhEdit->Handle());
+    struct Step
+    {
+        TKeyStep key;
+        const char* tab;
+        const char* words;
+    } steps[] = {
+        {{VK_TAB}, "f90", ""},
+        {{VK_NEXT}, "拡張子なし", ""},
+        {{VK_NEXT}, "c", "int\r\nwhile\r\n"},
+        {{VK_TAB, false, true}, "拡張子なし", ""},
+        {{VK_PRIOR}, "f90", ""},
+    };
+    for (const Step& s : steps)
+    {
+        SCOPED_TRACE(s.tab);
+        keys.down.insert(VK_CONTROL);
+        TKeyScript script(keys, {s.key});
+        for (int i = 0; i < 2000 && !script.Done(); ++i)
+        {
+            Application->ProcessMessages();
+            Sleep(1);
+        }
+        keys.down.erase(VK_CONTROL);
+        EXPECT_EQ(Selected(), s.tab);
+        EXPECT_EQ(form->EmphasisLBox->Items()->GetText(), s.words);
+    }
+    form->Hide();
 }

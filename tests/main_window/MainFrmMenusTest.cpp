@@ -17,7 +17,10 @@
 #include "platform/Clipbrd.h"
 #include "platform/Cp932.h"
 #include "platform/StdCtrls.h"
+#include "dialogs/CalcForm.h"
+#include "search/FileSrchMonitorFrm.h"
 #include "search/MessageFrm.h"
+#include "search/SrchFrm.h"
 #include "platform/SysUtils.h"
 #include "tests/TestClipboard.h"
 #include "tests/TestFiles.h"
@@ -654,6 +657,185 @@ TEST(TMainFormSettings, TheResultsWindowTakesItsStoredPlaceAtStartAndItsPlaceIsS
         MessageForm = nullptr;
         MainForm = nullptr;
     }
+}
+
+// The screen shows a window's caption as the window drew it (it is not covered there).
+bool SeenOnScreen(HWND window)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    HDC screen = GetDC(nullptr);
+    HDC own = GetWindowDC(window);
+    bool same = true;
+    for (int dx : {40, 80, 120})
+        same = same && GetPixel(screen, r.left + dx, r.top + 6) == GetPixel(own, dx, 6);
+    ReleaseDC(window, own);
+    ReleaseDC(nullptr, screen);
+    return same;
+}
+
+// Stored floating, the results window is seen over the main window when the program starts,
+// the main window maximised or not.
+TEST(TMainFormSettings, AResultsWindowStoredFloatingIsSeenOverTheMainWindowAtStart)
+{
+    TBoxServices services;
+    TTempDir dir;
+    const AnsiString file = dir.Write("a.f90", "hello world\r\nsecond line\r\n");
+    for (bool maximised : {false, true})
+    {
+        SCOPED_TRACE(maximised ? "maximised" : "normal");
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
+        WXRegIni(MenusTestKey()).WriteString(VN::kStandardSection, "DOCK_MESSAGE", "0,1,300,200,400,120,0,0");
+        WXRegIni(MenusTestKey()).WriteBool(VN::kStandardSection, "WIN_MAX", maximised);
+        MessageForm = Create<TMessageForm>(nullptr);
+        auto* form = Create<TMainForm>(nullptr);
+        form->SettingsKey = MenusTestKey();
+        form->MinStartupMs = 1000;
+        form->CommandLineFile = file;
+        MainForm = form;
+        form->AttachSearchWindows();
+        form->Show();
+        for (int i = 0; i < 150; ++i) // the display has done with the start
+        {
+            Application->ProcessMessages();
+            Sleep(5);
+        }
+        ASSERT_EQ(HostDockSite(MessageForm), nullptr);
+        EXPECT_EQ(IsZoomed(form->Handle()) != FALSE, maximised);
+        EXPECT_TRUE(SeenOnScreen(MessageForm->Handle()));
+        form->Close();
+        delete form;
+        delete MessageForm;
+        MessageForm = nullptr;
+        MainForm = nullptr;
+    }
+}
+
+// The tool windows that stay over the main window are seen there: the floating results window
+// (floating at start as stored, or dragged out of its panel), the find dialog, the calculator and
+// the file search's progress window; after a click on the main window and with that maximised too.
+// Seen means the screen shows there what the window itself drew (its caption over the editor).
+TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
+{
+    TBoxServices services;
+    auto seen = [](TCustomForm* tool) { return SeenOnScreen(tool->Handle()); };
+    auto settle = [] {
+        for (int i = 0; i < 80; ++i)
+        {
+            Application->ProcessMessages();
+            Sleep(5);
+        }
+    };
+    for (const char* stored : {"0,1,300,10,300,100,0,0", "1,1,0,0,540,130,300,100"})
+    {
+        SCOPED_TRACE(stored);
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
+        WXRegIni(MenusTestKey()).WriteString(VN::kStandardSection, "DOCK_MESSAGE", stored);
+        WXRegIni(MenusTestKey()).WriteInteger(VN::kStandardSection, "WIN_LEFT", 0);
+        WXRegIni(MenusTestKey()).WriteInteger(VN::kStandardSection, "WIN_TOP", 0);
+        MessageForm = Create<TMessageForm>(nullptr);
+        SrchForm = Create<TSrchForm>(nullptr);
+        SrchForm->SettingsKey = MenusTestKey();
+        CalcFrm = Create<TCalcFrm>(nullptr);
+        FileSrchMonitorForm = Create<TFileSrchMonitorForm>(nullptr);
+        auto* form = Create<TMainForm>(nullptr);
+        form->SettingsKey = MenusTestKey();
+        form->MinStartupMs = 0;
+        form->CommandLineFile = "無い";
+        MainForm = form;
+        form->AttachSearchWindows();
+        form->AttachToolWindows();
+        form->Show();
+        settle();
+        if (HostDockSite(MessageForm))
+            form->SrchDockBarDragOut(form, TPoint(10, 300));
+        ASSERT_EQ(HostDockSite(MessageForm), nullptr);
+        // Side by side over the editor, none over another: the three that stay on top together,
+        // then the progress window alone, as while a search runs.
+        using TPlaced = std::vector<std::pair<TCustomForm*, TPoint>>;
+        const TPlaced groups[] = {{{SrchForm, {10, 60}}, {CalcFrm, {560, 60}}, {MessageForm, {10, 300}}},
+                                  {{CalcFrm, {560, 60}}},
+                                  {{FileSrchMonitorForm, {330, 300}}}};
+        for (const TPlaced& tools : groups)
+        {
+            ShowWindow(form->Handle(), SW_RESTORE);
+            for (auto [tool, at] : groups[0])
+                tool->SetVisible(false);
+            for (auto [tool, at] : tools)
+            {
+                tool->Show();
+                tool->SetBounds(at.x, at.y, tool->Width(), tool->Height());
+            }
+            // The last one shown is the active window, as when the user just typed into it.
+            SetForegroundWindow(tools.back().first->Handle());
+            settle();
+            for (auto [tool, at] : tools)
+                EXPECT_TRUE(seen(tool)) << tool->Name().str() << " shown";
+
+            // A click on the main window beside them, as the mouse gives it.
+            ASSERT_TRUE(PlaceCursor(700, 500));
+            INPUT click[2] = {};
+            click[0].type = click[1].type = INPUT_MOUSE;
+            click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+            click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+            SendInput(2, click, sizeof(INPUT));
+            settle();
+            EXPECT_EQ(GetForegroundWindow(), form->Handle());
+            for (auto [tool, at] : tools)
+                EXPECT_TRUE(seen(tool)) << tool->Name().str() << " after a click on the main window";
+
+            ShowWindow(form->Handle(), SW_MAXIMIZE);
+            settle();
+            for (auto [tool, at] : tools)
+                EXPECT_TRUE(seen(tool)) << tool->Name().str() << " over the maximised main window";
+        }
+        form->Close();
+        delete form;
+        for (TCustomForm* tool : {static_cast<TCustomForm*>(MessageForm), static_cast<TCustomForm*>(SrchForm),
+                                  static_cast<TCustomForm*>(CalcFrm), static_cast<TCustomForm*>(FileSrchMonitorForm)})
+            delete tool;
+        MessageForm = nullptr;
+        SrchForm = nullptr;
+        CalcFrm = nullptr;
+        FileSrchMonitorForm = nullptr;
+        MainForm = nullptr;
+    }
+}
+
+// Ctrl+PageDown in the editor pages down, as PageDown does; from the tool bar's search field it
+// shows the next file, as Ctrl+Tab does there.
+TEST(TMainFormMenus, CtrlPageDownPagesInTheEditorAndSwitchesFilesFromTheSearchField)
+{
+    TKeyServices keys;
+    TTempDir dir;
+    std::string lines;
+    for (int i = 0; i < 300; ++i)
+        lines += "line\r\n";
+    TMainForm* form = StartWindow(dir.Write("a.txt", AnsiString(lines.data(), int(lines.size()))));
+    form->OpenFile(dir.Write("b.txt", "b"));
+    form->SetActivePage(form->MainPageCtrl->Pages(0));
+    Settle(form);
+    SetForegroundWindow(form->Handle());
+    auto press = [&](TWinControl* at, WORD key) {
+        at->SetFocus();
+        keys.down.insert(VK_CONTROL);
+        TKeyScript script(keys, {{key}});
+        for (int i = 0; i < 2000 && !script.Done(); ++i)
+        {
+            Application->ProcessMessages();
+            Sleep(1);
+        }
+        keys.down.erase(VK_CONTROL);
+        Settle(form);
+    };
+    press(form->Edit(), VK_NEXT);
+    EXPECT_EQ(form->MainPageCtrl->ActivePageIndex(), 0);
+    EXPECT_GT(form->Edit()->GetCaret().y, 10);
+    press(form->SrchEdit, VK_NEXT);
+    EXPECT_EQ(form->MainPageCtrl->ActivePageIndex(), 1);
+    press(form->SrchEdit, VK_PRIOR);
+    EXPECT_EQ(form->MainPageCtrl->ActivePageIndex(), 0);
+    delete form;
 }
 
 TEST(TMainFormMenus, RowInsertionsAndUnindentChangeEveryRowOfTheBlockAsOneStep)

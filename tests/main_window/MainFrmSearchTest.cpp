@@ -25,36 +25,6 @@ const AnsiString& TestKey()
     return key;
 }
 
-// Shows each box as Windows does (a modal loop of its own) and answers it with Enter.
-class TRealBoxServices : public TBoxServices
-{
-public:
-    int MessageBox(void* owner, const AnsiString& text, const AnsiString& caption, unsigned flags) override
-    {
-        TBoxServices::MessageBox(owner, text, caption, flags);
-        HANDLE t = CreateThread(nullptr, 0, &Closer, nullptr, 0, nullptr);
-        const std::wstring w = SjisToWide(text);
-        const int r = MessageBoxW(static_cast<HWND>(owner), w.c_str(), L"box", flags);
-        WaitForSingleObject(t, INFINITE);
-        CloseHandle(t);
-        return r;
-    }
-    static DWORD WINAPI Closer(void*)
-    {
-        for (int i = 0; i < 200; ++i)
-        {
-            Sleep(20);
-            HWND box = FindWindowW(L"#32770", L"box");
-            if (box)
-            {
-                PostMessageW(box, WM_COMMAND, IDOK, 0);
-                return 0;
-            }
-        }
-        return 0;
-    }
-};
-
 // The program's find dialog and results window with a main window showing one file, as the
 // program makes them; all gone at the end, the results window first (it is docked).
 struct TProgram

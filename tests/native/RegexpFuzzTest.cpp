@@ -4,6 +4,7 @@
 // address and undefined-behaviour sanitizers (tools/test-native.sh), so a stray read fails the run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -160,9 +161,23 @@ TTrace Exercise(TRegexp& re, bool anchored, const std::string& text, bool everyS
             int next = s + 1;
             while (!boundary[size_t(next)])
                 ++next;
-            if (!boundary[size_t(s)] || (!anchored && at(s).Pos != s))
+            if (!boundary[size_t(s)])
             {
                 EXPECT_EQ(at(s), at(next)) << "from " << s << " and from " << next;
+            }
+            else if (!anchored && at(s).Pos != s)
+            {
+                // The same hit, except that an empty one counts the character there when the
+                // search began on it.
+                EXPECT_EQ(at(s).Pos, at(next).Pos) << "from " << s << " and from " << next;
+                if (at(s).Len != at(next).Len)
+                {
+                    int end = std::min(next + 1, n);
+                    while (end < n && !boundary[size_t(end)])
+                        ++end;
+                    EXPECT_TRUE(at(s).Len == 0 && at(next).Pos == next && at(next).Len == end - next)
+                        << "from " << s << " " << at(s) << " and from " << next << " " << at(next);
+                }
             }
         }
         EXPECT_TRUE(at(n).Pos == -1 || at(n).Pos == n) << at(n);

@@ -309,6 +309,9 @@ TEST(TPanel, DocksAToolFormAsAChildAndFloatsItAgain)
     h = tool->Handle();
     EXPECT_EQ(tool->Parent(), nullptr);
     EXPECT_EQ(GetAncestor(h, GA_ROOT), h);
+    // Floating, it belongs to the form it was docked in, and so lies over it.
+    EXPECT_EQ(tool->PopupParent(), main);
+    EXPECT_EQ(GetWindow(h, GW_OWNER), main->Handle());
     EXPECT_TRUE(GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     EXPECT_TRUE(IsWindowVisible(h));
     EXPECT_EQ(site->DockClientCount(), 0);
@@ -327,6 +330,30 @@ TEST(TPanel, DocksAToolFormAsAChildAndFloatsItAgain)
     delete tool; // a docked form may be freed; the site forgets it
     EXPECT_EQ(site->DockClientCount(), 0);
     delete main;
+}
+
+// A form floating over the form it was docked in outlives that form: its window goes with the
+// owner's, and it is shown again on its own.
+TEST(TPanel, AFloatingFormOutlivesTheFormItWasDockedIn)
+{
+    auto* main = Create<TForm>(nullptr);
+    auto* site = Create<TPanel>(main);
+    site->SetParent(main);
+    site->SetDockSite(true);
+    main->Show();
+    auto* tool = Create<TForm>(nullptr);
+    tool->Show();
+    ASSERT_TRUE(ManualDock(tool, site));
+    ASSERT_TRUE(ManualFloat(tool, TRect(10, 10, 200, 100)));
+    ASSERT_EQ(GetWindow(tool->Handle(), GW_OWNER), main->Handle());
+    delete main;
+    EXPECT_EQ(tool->PopupParent(), nullptr);
+    EXPECT_FALSE(tool->HandleAllocated());
+    tool->Hide();
+    tool->Show();
+    EXPECT_TRUE(IsWindowVisible(tool->Handle()));
+    EXPECT_EQ(GetWindow(tool->Handle(), GW_OWNER), nullptr);
+    delete tool;
 }
 
 } // namespace

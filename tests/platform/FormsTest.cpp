@@ -10,6 +10,7 @@
 
 #include "platform/Forms.h"
 #include "platform/Services.h"
+#include "tests/TestServices.h"
 
 namespace
 {
@@ -152,13 +153,18 @@ public:
     int refusals = 0;
     HWND other = nullptr;
     std::vector<bool> otherEnabled;
+    std::vector<HWND> owners; // the form's owner window at each WM_APP
+    bool failWhileShown = false;
 
 protected:
     void Dispatch(TMessage& m) override
     {
         if (m.Msg == WM_APP)
         {
+            if (ModalResult() != mrNone)
+                return; // both came while a box was up: the first decides
             otherEnabled.push_back(IsWindowEnabled(other) != FALSE);
+            owners.push_back(GetWindow(Handle(), GW_OWNER));
             SetModalResult(TModalResult(m.WParam));
             return;
         }
@@ -171,6 +177,8 @@ private:
         for (auto [msg, wparam] : plan)
             PostMessageW(Handle(), msg, wparam, 0);
         PostMessageW(Handle(), WM_APP, mrAbort, 0); // reached only if the loop ran on too long
+        if (failWhileShown)
+            throw EInvalidOperation("表示中の失敗");
     }
     void Query(TObject*, bool& canClose)
     {
@@ -211,6 +219,33 @@ TEST(TCustomForm, ShowModalRunsUntilAResultWithTheOtherWindowsDisabled)
         EXPECT_TRUE(IsWindowEnabled(other->Handle()));
         EXPECT_FALSE(dialog->Visible());
         EXPECT_FALSE(IsWindowVisible(dialog->Handle()));
+        delete dialog;
+    }
+    delete other;
+}
+
+// The form is owned by the window it was opened from while it is modal, so nothing brings that
+// window over it; the box of a failure while it is being shown (before it is active) belongs to it,
+// since a box re-enables its owner as it closes.
+TEST(TCustomForm, AModalFormIsOwnedByTheWindowItWasOpenedFromWhichStaysDisabledThroughItsBoxes)
+{
+    TRealBoxServices services;
+    auto* other = Create<TForm>(nullptr);
+    other->Show();
+    SetForegroundWindow(other->Handle());
+    for (bool fail : {false, true})
+    {
+        auto* dialog = Create<TModalProbe>(nullptr);
+        dialog->plan = {{WM_APP, mrOk}};
+        dialog->other = other->Handle();
+        dialog->failWhileShown = fail;
+        services.owners.clear();
+        EXPECT_EQ(dialog->ShowModal(), mrOk) << fail;
+        EXPECT_EQ(dialog->owners, std::vector<HWND>{other->Handle()}) << fail;
+        EXPECT_EQ(dialog->otherEnabled, std::vector<bool>{false}) << fail;
+        EXPECT_EQ(services.owners, fail ? std::vector<HWND>{dialog->Handle()} : std::vector<HWND>{}) << fail;
+        EXPECT_EQ(GetWindow(dialog->Handle(), GW_OWNER), nullptr) << fail;
+        EXPECT_TRUE(IsWindowEnabled(other->Handle())) << fail;
         delete dialog;
     }
     delete other;

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "tests/TestFiles.h"
+#include "tests/TestKeys.h"
 
 #include <deque>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "common/English.h"
 #include "platform/Classes.h"
 #include "platform/Cp932.h"
+#include "platform/ExtCtrls.h"
 #include "platform/Services.h"
 #include "platform/SysUtils.h"
 #include "search/SrchFrm.h"
@@ -168,26 +172,11 @@ TGrepRequest Request(const AnsiString& folder, const AnsiString& pattern, const 
     return r;
 }
 
-std::string RegexpMessage(const char* pattern)
-{
-    try
-    {
-        TRegexp re(pattern, false);
-    }
-    catch (const ERegexpError& e)
-    {
-        return S(e.Message);
-    }
-    return "";
-}
-
 } // namespace
 
 TEST(FileSrchForm, SearchButton_ChecksFolderTextAndPatternWithTheCatalogueMessages)
 {
     TTempTree tree;
-    const std::string badRegexp = RegexpMessage("a**");
-    ASSERT_FALSE(badRegexp.empty());
     struct Case
     {
         const char* name;
@@ -201,7 +190,7 @@ TEST(FileSrchForm, SearchButton_ChecksFolderTextAndPatternWithTheCatalogueMessag
         {"missing folder", true, tree.Root() + "\\nowhere", "x", false, msgGrepNoFolder},
         {"empty folder", true, "", "x", false, msgGrepNoFolder},
         {"empty text", true, tree.Root(), "", false, msgGrepNoText},
-        {"bad regular expression", true, tree.Root(), "a**", true, badRegexp},
+        {"regular expression that does not compile", true, tree.Root(), "a**", true, ""},
         {"same text, plain", true, tree.Root(), "a**", false, ""},
         {"folder with a trailing backslash", true, tree.Root() + "\\", "x", false, ""},
         {"folder with slashes", true, tree.Root() + "/", "x", true, ""},
@@ -240,8 +229,6 @@ TEST(FileSrchForm, Request_TakesTheFilesFolderOrTheNormalisedFolderAndTheFlags)
 {
     TWindows w;
     TFileSrchForm& d = *w.dialog;
-    d.SrchStrCBox->SetText("abc");
-    d.FileNameCBox->SetText("*.txt, *.c");
 
     // An untitled page (or none) cannot give its folder.
     d.ActiveFilePath = "";
@@ -255,7 +242,9 @@ TEST(FileSrchForm, Request_TakesTheFilesFolderOrTheNormalisedFolderAndTheFlags)
     d.ActiveFilePath = "C:\\work\\表\\a.txt";
     d.FormShow(&d);
     ASSERT_TRUE(d.PRJ_RBtn->Enabled());
-    // Showing reads the stored flags; the user's choices come after.
+    // Showing reads the stored flags and histories; the user's choices come after.
+    d.SrchStrCBox->SetText("abc");
+    d.FileNameCBox->SetText("*.txt, *.c");
     d.SubDirChkBox->SetChecked(false);
     d.AlphaChkBox->SetChecked(true);
     d.WordChkBox->SetChecked(true);
@@ -333,6 +322,43 @@ TEST(FileSrchForm, Settings_FlagsAndHistoriesComeBackAndLeaveTheFindPartAlone)
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
 }
 
+// After a restart the dialog offers the last search: each string shows the first entry of its
+// stored history (or stays as made when the history is empty), each time it is shown.
+TEST(FileSrchForm, Showing_PutsTheFirstHistoryEntryIntoEachString)
+{
+    const AnsiString key = "Software\\VarnoletTest\\filesrchshow" + IntToStr(int(GetCurrentProcessId()));
+    struct Case
+    {
+        const char *strings, *masks, *folders;
+        std::vector<std::string> shown; // string, masks, folder
+    } cases[] = {
+        {"表示\r\nold\r\n", "*.c,*.h\r\n*.txt\r\n", "C:\\src\r\n", {"表示", "*.c,*.h", "C:\\src"}},
+        {" \r\nnext\r\n", "", "", {"next", "*.*", ""}}, // a blank line is dropped on reading
+        {"", "", "", {"", "*.*", ""}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.strings);
+        VN::typSearchSetting stored;
+        stored.fileSearchType = 1;
+        stored.fileSearchStrHistory = c.strings;
+        stored.fileSearchNameHistory = c.masks;
+        stored.fileSearchDirHistory = c.folders;
+        WriteSearchSettings(stored, key);
+        TWindows w; // as at start-up
+        w.dialog->SettingsKey = key;
+        for (int showing = 0; showing < 2; ++showing)
+        {
+            w.dialog->Show();
+            EXPECT_EQ((std::vector<std::string>{S(w.dialog->SrchStrCBox->Text()), S(w.dialog->FileNameCBox->Text()),
+                                                S(w.dialog->SrchDirCBox->Text())}),
+                      c.shown);
+            w.dialog->Hide();
+        }
+    }
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
+}
+
 TEST(FileSrchForm, BrowseButton_PutsTheChosenFolderIntoTheComboAndCancelKeepsIt)
 {
     TScriptServices services;
@@ -346,6 +372,50 @@ TEST(FileSrchForm, BrowseButton_PutsTheChosenFolderIntoTheComboAndCancelKeepsIt)
     EXPECT_EQ(S(d.SrchDirCBox->Text()), "C:\\新しい");
     ASSERT_EQ(services.titles.size(), 2u);
     EXPECT_EQ(services.titles[0], msgGrepFolderTitle);
+}
+
+// Every button of the dialog shown modally, clicked as the mouse clicks it: the browse button puts
+// the chosen folder in, Cancel ends without storing, and the search button ends it storing the
+// strings at the heads of their histories.
+TEST(FileSrchForm, EveryButtonClickedOnTheShownDialogDoesItsPart)
+{
+    const AnsiString key = "Software\\VarnoletTest\\filesrchbuttons" + IntToStr(int(GetCurrentProcessId()));
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
+    TScriptServices services;
+    TTempTree tree;
+    TWindows w;
+    TFileSrchForm& d = *w.dialog;
+    d.SettingsKey = key;
+    services.folders = {tree.Root()};
+    auto click = [](TButton* b) { SendMessageW(b->Handle(), BM_CLICK, 0, 0); };
+
+    {
+        TModalScript first(&d, {[&] {
+            d.SrchStrCBox->SetText("ねこ");
+            click(d.FLB_01);
+            EXPECT_EQ(S(d.SrchDirCBox->Text()), S(tree.Root()));
+            click(d.CancelBtn);
+        }});
+        EXPECT_EQ(d.ShowModal(), mrCancel);
+    }
+    VN::typSearchSetting stored;
+    ReadSearchSettings(stored, key);
+    EXPECT_EQ(S(stored.fileSearchStrHistory), "");
+
+    {
+        TModalScript second(&d, {[&] {
+            d.SrchStrCBox->SetText("ねこ");
+            d.SRCH_DIR_RBtn->SetChecked(true);
+            d.SrchDirCBox->SetText(tree.Root());
+            click(d.SrchBtn);
+        }});
+        EXPECT_EQ(d.ShowModal(), mrOk);
+    }
+    ReadSearchSettings(stored, key);
+    EXPECT_EQ(S(stored.fileSearchStrHistory), "ねこ\r\n");
+    EXPECT_EQ(S(stored.fileSearchDirHistory), S(tree.Root()) + "\r\n");
+    EXPECT_TRUE(services.boxes.empty());
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
 }
 
 TEST(RunGrep, ListsEveryHitOfTheTreeAndSaysSoWhenThereIsNone)
@@ -450,20 +520,25 @@ TEST(RunGrep, PastTheHitLimitTheSearchStopsAndSaysSoInsteadOfNotFound)
     EXPECT_TRUE(services.boxes.empty());
 }
 
-TEST(RunGrep, AnInvalidPatternIsAnErrorBoxNotNoHits)
+// A regular expression that does not compile, or one whose escape is worth 0, finds nothing: the
+// search runs and says so, with no box.
+TEST(RunGrep, AnInvalidPatternFindsNothing)
 {
     TScriptServices services;
     TTempTree tree;
-    tree.File("a.txt", "a[bc\n");
+    tree.File("a.txt", "a**\n*a\na\\x\nxa\n");
     TWindows w;
     typGrepProc* running = nullptr;
-    TGrepRequest r = Request(tree.Root(), "a**");
-    r.Regex = true;
-    EXPECT_EQ(RunGrep(r, w.monitor, w.results, running), -1);
-    ASSERT_EQ(services.boxes.size(), 1u);
-    EXPECT_EQ(services.boxes[0], RegexpMessage("a**"));
-    EXPECT_EQ(running, nullptr);
-    EXPECT_TRUE(w.Lines().empty());
+    for (const char* pattern : {"a**", "*a", "?", "a+*", "\\x", "a\\x"})
+    {
+        SCOPED_TRACE(pattern);
+        TGrepRequest r = Request(tree.Root(), pattern);
+        r.Regex = true;
+        EXPECT_EQ(RunGrep(r, w.monitor, w.results, running), 0);
+        EXPECT_TRUE(services.boxes.empty());
+        EXPECT_EQ(running, nullptr);
+        EXPECT_EQ(w.Lines(), std::vector<std::string>{"検索文字列 '" + std::string(pattern) + "' は見つかりません。"});
+    }
 }
 
 // A failure of the interface while the search runs is reported (once, however often it comes back),
@@ -545,4 +620,57 @@ TEST(RunGrep, ClosingTheWindowsAfterAStoppedSearchLeavesNothingRunning)
     for (int i = 0; i < 20; ++i)
         Application->ProcessMessages();
     SUCCEED();
+}
+
+// The hits found so far are drawn while a long search runs, and all of them once it has ended,
+// without a click into the list. Drawn: the screen shows dark text in the list's first line.
+TEST(RunGrep, TheListDrawsItsHitsWhileTheSearchRunsAndAfterIt)
+{
+    TScriptServices services;
+    TTempTree tree;
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += "a needle here\n";
+    for (int i = 0; i < 60; ++i)
+        tree.File("f" + IntToStr(i) + ".txt", text);
+    TWindows w;
+    auto firstLineDrawn = [&w] {
+        HWND list = w.results->SrchResListBox->Handle();
+        POINT o{0, 0};
+        ClientToScreen(list, &o);
+        HDC screen = GetDC(nullptr);
+        int dark = 0;
+        for (int y = 1; y < 11; ++y)
+            for (int x = 2; x < 200; x += 2)
+                dark += (GetPixel(screen, o.x + x, o.y + y) & 0xFFFFFF) == 0 ? 1 : 0;
+        ReleaseDC(nullptr, screen);
+        return dark > 0;
+    };
+    struct TWatch : TObject
+    {
+        std::function<void()> check;
+        void Progress(TObject*) { check(); }
+    } watch;
+    bool listedWhileRunning = false, drawnWhileRunning = false;
+    int roundsWithHits = 0;
+    // Once hits are listed the worker is held, so the search is still running while a few rounds
+    // go by; then it goes on.
+    watch.check = [&] {
+        if (w.results->SrchResListBox->Count() == 0 || listedWhileRunning || !w.monitor->Thread)
+            return;
+        w.monitor->Thread->Pause = true;
+        if (++roundsWithHits < 3)
+            return;
+        listedWhileRunning = true;
+        drawnWhileRunning = firstLineDrawn();
+        w.monitor->Thread->Pause = false;
+    };
+    w.monitor->OnProgress = TNotifyEvent(&watch, &TWatch::Progress);
+    typGrepProc* running = nullptr;
+    EXPECT_EQ(RunGrep(Request(tree.Root(), "needle"), w.monitor, w.results, running), 120000);
+    ASSERT_TRUE(listedWhileRunning) << "the search ended before a round showed hits";
+    EXPECT_TRUE(drawnWhileRunning);
+    for (int i = 0; i < 20; ++i)
+        Application->ProcessMessages();
+    EXPECT_TRUE(firstLineDrawn());
 }

@@ -179,6 +179,11 @@ TEST(GrepMatch, EveryHitOfALineOnceOnCharacterBoundaries)
         {"^abc", true, false, true, "abcabc\n", {{0, 3}}},
         {"b+", false, false, true, "aBbab\n", {{1, 2}, {4, 1}}},
         {"x.y", true, false, true, "xアy\n", {{0, 4}}},
+        // An empty match where the search began counts the character there, the line end too.
+        {"a*", true, false, true, "bab\n", {{0, 1}, {1, 1}, {2, 1}, {3, 1}}},
+        {"x*", true, false, true, "あ\n", {{0, 2}, {2, 1}}},
+        {"$", true, false, true, "ab\n", {{2, 0}}},
+        {"^", true, false, true, "ab\n", {{0, 1}}},
     };
     for (const Case& c : cases)
     {
@@ -302,13 +307,22 @@ TEST(GrepMatch, ZeroWidthPatternsReportEachPlaceOnce)
     }
 }
 
-TEST(GrepMatch, SetupRefusesInvalidAndEmptyPatterns)
+// An empty pattern is refused; a regular expression that does not compile (a closure first or after
+// another) is taken and finds nothing, as a plain text of the same characters finds itself.
+TEST(GrepMatch, SetupRefusesAnEmptyPatternAndAnInvalidExpressionFindsNothing)
 {
     typGrepProc g(true);
-    EXPECT_THROW(g.Setup("C:\\", "", false, true, false, true, "a**"), ERegexpError);
-    EXPECT_THROW(g.Setup("C:\\", "", false, true, false, true, "*a"), ERegexpError);
     EXPECT_THROW(g.Setup("C:\\", "", false, true, false, false, ""), Exception);
-    EXPECT_NO_THROW(g.Setup("C:\\", "", false, true, false, false, "a**"));
+    for (const char* pattern : {"a**", "*a", "+a", "?a", "a*?", "\\x100"})
+    {
+        for (bool caseSensitive : {true, false})
+        {
+            EXPECT_NO_THROW(g.Setup("C:\\", "", false, caseSensitive, false, true, pattern)) << pattern;
+            EXPECT_TRUE(LineHits(g, std::string("x") + pattern + " a aa\n").empty()) << pattern;
+        }
+        g.Setup("C:\\", "", false, true, false, false, pattern);
+        EXPECT_EQ(LineHits(g, std::string("x") + pattern + "\n").size(), 1u) << pattern;
+    }
 }
 
 // ---- the worker over a folder tree --------------------------------------------------------------

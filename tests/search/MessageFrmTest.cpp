@@ -178,14 +178,14 @@ public:
         return Open(path);
     }
 
-    nsRichEdit* Open(const AnsiString& path)
+    nsRichEdit* Open(const AnsiString& path, TConvMode mode = TConvMode{cmFoldLine})
     {
         auto* page = Create<nsRichEdit>(form);
         page->SetBounds(0, 0, 600, 300);
         page->SetParent(form);
         page->StopDrawThread();
         pages.push_back(page);
-        page->LoadFile(path, TConvMode{cmFoldLine});
+        page->LoadFile(path, mode);
         return Activate(page);
     }
     void CloseAll()
@@ -615,6 +615,65 @@ TEST(MessageForm, DoubleClick_OnAFileHitLandsOnItsParagraphAfterManyWrappedOnes)
     }
     DeleteFileW(SjisToWide(path).c_str());
     DeleteFileW(SjisToWide(other).c_str());
+}
+
+// Whatever row and column a hit starts on, and however it runs across folds, the jump shows all
+// of it, from a view scrolled elsewhere.
+TEST(MessageForm, DoubleClick_OnAFileHitShowsTheWholeHit)
+{
+    const int kHitLength = 40;
+    std::string text;
+    std::vector<int> starts;
+    for (int k = 0; k < 90; ++k)
+    {
+        starts.push_back((k * 37) % 190);
+        text += std::string(size_t(starts.back()), 'a') + std::string(kHitLength, 'N') + "tail\r\n";
+    }
+    const AnsiString path = TempFile("whole.txt", text.c_str());
+    std::vector<typGrepInf> hits;
+    for (int k = 0; k < 90; ++k)
+        hits.push_back(GrepHit(path, k + 1, "", starts[size_t(k)], kHitLength));
+    for (const bool folded : {true, false})
+    {
+        TFilePagesHost host;
+        host.Open(path, folded ? TConvMode{cmFoldLine} : TConvMode{});
+        TResults results;
+        TMessageForm& w = *results.form;
+        for (const typGrepInf& hit : hits)
+            w.MsgForm_AddGrepHit(&hit);
+        // From the top, from the end and from the far right of the file.
+        for (int from = 0; from < 3; ++from)
+            for (int i = 0; i < int(hits.size()); i += 1 + from)
+            {
+                SCOPED_TRACE(std::string(folded ? "folded" : "not folded") + ", from " + std::to_string(from) +
+                             ", line " + std::to_string(i + 1));
+                nsRichEdit& page = *host.active;
+                page.SelArea()->PointReset();
+                page.SetTopLine(from == 1 ? page.GetLinesCount() - 1 : 0);
+                for (int n = 0; n < 8; ++n)
+                    SendMessageW(page.Handle(), WM_HSCROLL, from == 2 ? SB_PAGERIGHT : SB_PAGELEFT, 0);
+                Pump();
+                w.SrchResListBox->SetItemIndex(i);
+                w.SrchResListBox->SetTopIndex(i);
+                const TRect r = w.SrchResListBox->ItemRect(i);
+                SendMessageW(w.SrchResListBox->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON,
+                             MAKELPARAM(r.Left + 2, r.Top + 2));
+                Pump();
+                ASSERT_EQ(host.active, &page);
+                ASSERT_EQ(Shown(page.GetSelText()), std::string(kHitLength, 'N'));
+                // The hit's first and last cells lie in the view.
+                const TPoint d = page.SelArea()->GetStartPoint(), e = page.SelArea()->GetEndPoint();
+                const TPoint last = e.x > 0 ? TPoint(e.x - 1, e.y) : TPoint(INT_MAX, e.y - 1);
+                const int top = page.GetTopLine(), left = page.GetLeftCol();
+                const int rows = page.GetDspRowCount(), cols = page.GetDspColCount();
+                EXPECT_GE(d.y, top);
+                EXPECT_LE(last.y, top + rows - 1);
+                EXPECT_GE(d.x, left);
+                if (last.x != INT_MAX)
+                    EXPECT_LE(last.x, left + cols - 1);
+            }
+    }
+    DeleteFileW(SjisToWide(path).c_str());
 }
 
 // The file search counts lines at LF; the editor ends a paragraph at CR, LF,

@@ -112,7 +112,18 @@ TEST(TRegexp, Find_FollowsEveryRuleOfTheDialect)
         {"[^a]", "あ", 0, false, 0, 2},
         {"[^あ]", "あい", 0, false, 2, 2},
         // Closures: greedy, backing off whole elements; '+' keeps its first element; '?' backtracks.
-        {"a*", "bbb", 0, false, 0, 0},
+        // An empty match where the search began counts the character there; elsewhere, or with
+        // nothing there, it counts nothing.
+        {"a*", "bbb", 0, false, 0, 1},
+        {"a*", "xab", 1, false, 1, 1},
+        {"a*", "xbb", 1, false, 1, 1},
+        {"x*", "あい", 2, false, 2, 2},
+        {"$", "abc\n", 0, false, 3, 0},
+        {"$", "abc\n", 3, false, 3, 1},
+        {"$", "abc", 3, false, 3, 0},
+        {"^", "aaa", 1, false, 1, 1},
+        {"b?$", "ab\n", 2, false, 2, 1},
+        {"b?$", "ab\n", 0, false, 1, 1},
         {"a+b", "xaab", 0, false, 1, 3},
         {"a+", "baaac", 0, false, 1, 3},
         {"ab?c", "ac", 0, false, 0, 2},
@@ -137,10 +148,10 @@ TEST(TRegexp, Find_FollowsEveryRuleOfTheDialect)
         {"$", "ab\n", 0, false, 2, 0},
         {"$", "ab", 0, false, 2, 0},
         {"$", "abc", 3, false, 3, 0},
-        {"^$", "\n", 0, false, 0, 0},
+        {"^$", "\n", 0, false, 0, 1},
         {"^$", "", 0, false, 0, 0},
         {"^$", "a\n", 0, false, -1, 0},
-        {"^", "abc", 0, false, 0, 0},
+        {"^", "abc", 0, false, 0, 1},
         {"a^b", "a^b", 0, false, 0, 3},
         {"a$b", "a$b", 0, false, 0, 3},
         {"a$*", "a$$", 0, false, 0, 3},
@@ -152,6 +163,12 @@ TEST(TRegexp, Find_FollowsEveryRuleOfTheDialect)
         {"\\X41", "zA", 0, false, 1, 1},
         {"\\x4", "\x04", 0, false, 0, 1},
         {"\\x0411", "xA1", 0, false, 1, 2},
+        // An escape worth 0 is the byte that ends a text: no line holds it, so it matches nothing.
+        {"\\x", "abc", 0, false, -1, 0},
+        {"a\\x", "abc", 0, false, -1, 0},
+        {"a\\x?b", "xab", 0, false, 1, 2},
+        {"a\\00*b", "xab", 0, false, 1, 2},
+        {"\\^@", "@", 0, false, -1, 0},
         {"\\t", "a\tb", 0, false, 1, 1},
         {"\\T", "a\tb", 0, false, 1, 1},
         {"\\q", "q", 0, false, 0, 1},
@@ -234,11 +251,11 @@ TEST(TRegexp, Compile_RaisesOnMalformedPatterns)
         {"", TRegexp::rsEmpty},         {"\n", TRegexp::rsEmpty},         {"*a", TRegexp::rsEmpty},
         {"+a", TRegexp::rsEmpty},       {"?a", TRegexp::rsEmpty},         {"a**", TRegexp::rsInvalid},
         {"a*+", TRegexp::rsInvalid},    {"a+?", TRegexp::rsInvalid},      {"^*", TRegexp::rsInvalid},
-        {"^+a", TRegexp::rsInvalid},    {"\\x0", TRegexp::rsInvalid},     {"\\x", TRegexp::rsInvalid},
-        {"a\\xg", TRegexp::rsInvalid},  {"\\x100", TRegexp::rsInvalid},   {"\\0", TRegexp::rsInvalid},
-        {"\\00", TRegexp::rsInvalid},   {"\\08", TRegexp::rsInvalid},     {"\\0777", TRegexp::rsInvalid},
-        {"\\^@", TRegexp::rsInvalid},   {"\\^1", TRegexp::rsInvalid},     {"\\^?", TRegexp::rsInvalid},
-        {"\\0あ", TRegexp::rsInvalid},     {"[\\x00]", TRegexp::rsInvalid},
+        {"^+a", TRegexp::rsInvalid},    {"\\x0", TRegexp::rsCompiled},    {"\\x", TRegexp::rsCompiled},
+        {"a\\xg", TRegexp::rsCompiled}, {"\\x100", TRegexp::rsInvalid},   {"\\0", TRegexp::rsInvalid},
+        {"\\00", TRegexp::rsCompiled},  {"\\08", TRegexp::rsCompiled},    {"\\0777", TRegexp::rsInvalid},
+        {"\\^@", TRegexp::rsCompiled},  {"\\^1", TRegexp::rsInvalid},     {"\\^?", TRegexp::rsInvalid},
+        {"\\0あ", TRegexp::rsInvalid},     {"[\\x00]", TRegexp::rsCompiled},
         {"[\\", TRegexp::rsCompiled},   {"[a-あ]", TRegexp::rsInvalid},   {"[あ-a]", TRegexp::rsInvalid},
         {"a\\", TRegexp::rsCompiled},   {"\\^", TRegexp::rsCompiled},     {"[", TRegexp::rsCompiled},
         {"$*", TRegexp::rsCompiled},    {"a^*", TRegexp::rsCompiled},     {"^", TRegexp::rsCompiled},
@@ -325,13 +342,13 @@ TEST(TRegexp, FindNext_ReportsEachHitOfALineOnce)
         {"$", "abc\n", {{3, 0}}},
         {"$", "abc", {{3, 0}}},
         {"$", "", {{0, 0}}},
-        {"$", "\n", {{0, 0}}},
-        {"^", "abc\n", {{0, 0}}},
+        {"$", "\n", {{0, 1}}},
+        {"^", "abc\n", {{0, 1}}},
         {"^abc", "abcabc", {{0, 3}}},
-        {"^$", "\n", {{0, 0}}},
-        {"a*", "bbb", {{0, 0}, {1, 0}, {2, 0}, {3, 0}}},
-        {"a*", "baa\n", {{0, 0}, {1, 2}, {3, 0}}},
-        {"x*", "あい", {{0, 0}, {2, 0}, {4, 0}}},
+        {"^$", "\n", {{0, 1}}},
+        {"a*", "bbb", {{0, 1}, {1, 1}, {2, 1}, {3, 0}}},
+        {"a*", "baa\n", {{0, 1}, {1, 2}, {3, 1}}},
+        {"x*", "あい", {{0, 2}, {2, 2}, {4, 0}}},
         {"\\n", "ab\n", {{2, 1}}},
         {"[^a]", "ab\n", {{1, 1}, {2, 1}}},
         {"\\\\", "表\\ソ\\", {{2, 1}, {5, 1}}},
@@ -709,7 +726,8 @@ int ModelHere(const TModel& m, size_t i, const std::vector<std::string>& t, size
     }
 }
 
-// find anchors '^' at the search start, the line stepper at the line's start.
+// find anchors '^' at the search start, the line stepper at the line's start; an empty match where
+// the search began counts the character there.
 THit ModelFind(TModel m, const std::string& text, int start, bool anchorAtStart = true)
 {
     const std::vector<std::string> t = Chars(text);
@@ -720,13 +738,16 @@ THit ModelFind(TModel m, const std::string& text, int start, bool anchorAtStart 
     if (anchorAtStart)
         while (m.BolChar < t.size() && offset[m.BolChar] < start)
             ++m.BolChar;
-    for (size_t k = 0; k <= t.size(); ++k)
+    size_t from = 0; // a start inside a character moves to the next one
+    while (from < t.size() && offset[from] < start)
+        ++from;
+    for (size_t k = from; k <= t.size(); ++k)
     {
-        if (offset[k] < start)
-            continue;
         if (k == t.size() && k > 0 && t.back() == "\n")
             break;
         const int r = ModelHere(m, 0, t, k);
+        if (r == int(k) && k == from && k < t.size())
+            return {offset[k], int(t[k].size())}; // empty where the search began: one character
         if (r >= 0)
             return {offset[k], offset[size_t(r)] - offset[k]};
     }

@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "common/WexmoorDef.h"
+#include "platform/Clipbrd.h"
 #include "platform/Services.h"
+#include "search/FileSrchFrm.h"
+#include "search/Replacefrm.h"
 #include "search/SrchFrm.h"
 #include "search/SrchResults.h"
 #include "tests/editor_page/PageTestUtil.h"
@@ -321,5 +324,77 @@ TEST(Find, Keyboard_TabCyclesAltSFocusesTheStringEscHidesAndReopeningSelectsTheO
     EXPECT_TRUE(WholeTextSelected(form->SrchStrCBox));
     DestroyWindow(other);
     delete form;
+}
+
+
+// Ctrl+V, pressed as the keyboard does (the character it makes included), pastes the clipboard
+// once into whichever search string of the find, replace and file-search dialogs has the focus.
+TEST(SearchDialogs, CtrlVPastesOnceIntoTheFocusedString)
+{
+    TBoxServices services;
+    auto* find = NewForm(nullptr);
+    auto* replace = Create<TRePlaceForm>(nullptr);
+    replace->SettingsKey = "Software\\VarnoletTest\\Find";
+    auto* files = Create<TFileSrchForm>(nullptr);
+    files->SettingsKey = "Software\\VarnoletTest\\Find";
+    struct Case
+    {
+        TForm* form;
+        TComboBox* combo;
+    } cases[] = {
+        {find, find->SrchStrCBox},      {find, find->SrchStrCBox2},       {find, find->SrchStrCBox3},
+        {replace, replace->SrchStrCBox}, {replace, replace->ReStrCBox},   {files, files->SrchStrCBox},
+        {files, files->FileNameCBox},    {files, files->SrchDirCBox},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.combo->Name().str());
+        c.form->Show();
+        SetForegroundWindow(c.form->Handle());
+        c.combo->SetText("ab");
+        c.combo->SetFocus();
+        SendMessageW(c.combo->EditHandle(), EM_SETSEL, 2, 2);
+        Clipboard()->SetAsText("貼り付け");
+        services.down.insert(VK_CONTROL);
+        PressWithHeldKeys(services, c.combo->EditHandle(), 'V');
+        EXPECT_EQ(c.combo->Text(), "ab貼り付け");
+        c.form->Hide();
+    }
+    delete find;
+    delete replace;
+    delete files;
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VarnoletTest\\Find");
+}
+} // namespace
+
+namespace
+{
+// Every button of the shown find dialog, clicked as the mouse clicks it.
+TEST(Find, EveryButtonClickedOnTheShownDialogDoesItsPart)
+{
+    TBoxServices services;
+    TFakeSink sink;
+    TPageHost host(400, 200, true);
+    nsRichEdit& ed = *host.page;
+    LoadRows(ed, {"ab ab"});
+    TSrchForm* form = NewForm(&ed, {&ed});
+    form->Show();
+    form->SrchStrCBox->SetText("ab");
+    auto click = [](TButton* b) { SendMessageW(b->Handle(), BM_CLICK, 0, 0); };
+    click(form->NextBtn);
+    EXPECT_EQ(ed.SelArea()->GetStartPoint(), TPoint(0, 0));
+    click(form->NextBtn);
+    EXPECT_EQ(ed.SelArea()->GetStartPoint(), TPoint(3, 0));
+    click(form->PrevBtn);
+    EXPECT_EQ(ed.SelArea()->GetStartPoint(), TPoint(0, 0));
+    click(form->AllSrchBtn);
+    EXPECT_EQ(sink.packs.size(), 2u);
+    EXPECT_FALSE(form->Visible());
+    form->Show();
+    click(form->CancelBtn);
+    EXPECT_FALSE(form->Visible());
+    EXPECT_TRUE(services.boxes.empty());
+    delete form;
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VarnoletTest\\Find");
 }
 } // namespace

@@ -362,6 +362,12 @@ AnsiString TStringList::Get(int index)
     return items_[Slot(index)].str;
 }
 
+const AnsiString& TStringList::At(int index) const
+{
+    CheckIndex(index);
+    return items_[Slot(index)].str;
+}
+
 void TStringList::Put(int index, const AnsiString& s)
 {
     if (sorted_)

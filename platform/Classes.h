@@ -131,6 +131,9 @@ public:
     ~TStringList() override; // frees the strings, never the objects
 
     AnsiString Get(int index) override;
+    // The string at index without a copy, valid until the list changes (a derived list's Get is
+    // not asked).
+    const AnsiString& At(int index) const;
     void Put(int index, const AnsiString& s) override; // not on a sorted list
     TObject* GetObject(int index) override;
     void PutObject(int index, TObject* object) override;

@@ -1,9 +1,9 @@
 // The document without a window: random edits of its own operations (a row's text changed and
 // re-folded, whole paragraphs inserted and deleted, undo and redo of whole groups), checked after
-// every one against a plain string: the text, the folded layout, the edit point, Edited, and undo
-// and redo giving back the earlier rows exactly. Built natively as well, where it runs a million
-// edits; VN_DOC_EDITS sets the count, VN_DOC_SEED the first episode (each episode's seed is
-// printed when it fails).
+// every one against a plain string: the text, the folded layout (the rows a folded load of the
+// same text would have), the edit point, Edited, and undo and redo giving back the earlier rows
+// exactly. Built natively as well, where it runs a million edits; VN_DOC_EDITS sets the count,
+// VN_DOC_SEED the first episode (each episode's seed is printed when it fails).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "editor_control/AFDocument.h"
+#include "FreshFold.h"
 #include "StringModel.h"
 #include "tests/HexText.h"
 
@@ -174,6 +175,10 @@ void TEpisode::Check()
     // would glue what is typed there to the paragraph above.
     if (n > 1 && Row(n - 1).empty() && !d.isCrLine(n - 2))
         return Fail("an empty last row after a wrapped piece");
+    // Every row is one a folded load of the same text could have.
+    const std::string fresh = FreshFoldDifference(d);
+    if (!fresh.empty())
+        return Fail(fresh);
     if (d.UndoBuff()->Edited() != (at_ != 0))
         return Fail(std::string("Edited is ") + (d.UndoBuff()->Edited() ? "set" : "clear") + " at step " +
                     std::to_string(at_) + " of the history");

@@ -354,14 +354,15 @@ struct TAFDocument::TRefold
     int First = 0;                    // the first row cut anew
     int OldRows = 0;                  // rows First .. First + OldRows - 1 are replaced
     TAttrListItem Rec;                // the indent and wrap every new row takes
-    std::string Bytes;                // the text of the rows read from First on
+    std::string Bytes;                // the text read, from where the next decision starts
     std::vector<int> OldStarts;       // where each row read starts in Bytes, and where the last ends
     std::vector<int> NewStarts;       // where each new row starts, and where the last ends
     std::vector<const TAttrListItem*> OldRecs; // the records of the rows read
+    std::vector<char> Changed;    // which new rows differ from the row of their number
+    std::vector<std::pair<int, AnsiString>> Texts; // the changed new rows' texts, in row order
+    bool Lists = false;           // a row read has column records
     // Working room, kept from one fold to the next.
     std::vector<int> Crs;         // where the rows read hold a CR
-    std::vector<char> Changed;    // which new rows differ from the row of their number
-    std::vector<AnsiString> Texts; // the changed rows' new texts
     bool Busy = false;
 };
 
@@ -418,6 +419,7 @@ bool TAFDocument::PlanRefold(const int first, const int edited, TRefold& plan)
 {
     const int n = GetLinesCount();
     TRowReader row(FLines);
+    TRowReader compared(FLines);
     plan.First = first;
     plan.OldRows = 0;
     plan.Rec = *FAttrs->GetItem(first);
@@ -430,20 +432,27 @@ bool TAFDocument::PlanRefold(const int first, const int edited, TRefold& plan)
     int indent, wrap;
     FoldBounds(plan.Rec, indent, wrap);
     const int reach = FoldReach(indent, wrap);
+    // The bytes read slide along: only those from the cut on are kept, so a long paragraph is read
+    // through a small buffer. Offsets count from the start of row first.
     std::string& bytes = plan.Bytes;
+    int base = 0; // the offset bytes[0] stands for
+    auto end = [&] { return base + int(bytes.size()); };
     std::vector<int>& oldStarts = plan.OldStarts;
     std::vector<int>& newStarts = plan.NewStarts;
     bytes.clear();
     oldStarts.assign(1, 0);
     newStarts.assign(1, 0);
     plan.OldRecs.clear();
+    plan.Changed.clear();
+    plan.Texts.clear();
+    plan.Lists = false;
     std::vector<int>& crs = plan.Crs;
     crs.clear();
     size_t nextCr = 0; // the first CR not yet passed
-    int next = first;     // the next row to read
+    int next = first;  // the next row to read
     auto read = [&] {
         const AnsiString& t = row(next);
-        const int at = int(bytes.size());
+        const int at = end();
         bytes.append(t.c_str(), size_t(t.Length()));
         // Only an edited row can hold a CR before its end.
         if (next <= edited)
@@ -452,9 +461,11 @@ bool TAFDocument::PlanRefold(const int first, const int edited, TRefold& plan)
                 crs.push_back(at + int(p - t.c_str()));
         }
         else if (EndsWithCr(t))
-            crs.push_back(int(bytes.size()) - 1);
-        plan.OldRecs.push_back(FAttrs->GetItem(next));
-        oldStarts.push_back(int(bytes.size()));
+            crs.push_back(end() - 1);
+        const TAttrListItem* rec = FAttrs->GetItem(next);
+        plan.Lists = plan.Lists || rec->ColAttr;
+        plan.OldRecs.push_back(rec);
+        oldStarts.push_back(end());
         ++next;
     };
 
@@ -475,9 +486,9 @@ bool TAFDocument::PlanRefold(const int first, const int edited, TRefold& plan)
         if (nextTab >= at)
             return nextTab;
         const int from = std::max(at, tabsSeen);
-        const char* t = FindTab(bytes.data() + from, bytes.size() - size_t(from));
-        nextTab = t ? int(t - bytes.data()) : -1;
-        tabsSeen = t ? nextTab + 1 : int(bytes.size());
+        const char* t = FindTab(bytes.data() + (from - base), size_t(end() - from));
+        nextTab = t ? int(t - bytes.data()) + base : -1;
+        tabsSeen = t ? nextTab + 1 : end();
         return nextTab;
     };
     size_t old = 0; // the first row read that starts at or after the cut
@@ -492,29 +503,90 @@ bool TAFDocument::PlanRefold(const int first, const int edited, TRefold& plan)
             ++k; // an empty row there goes
         return int(k);
     };
+    // The new texts share small blocks, so a row that outlives its neighbours keeps little alive.
+    TStringArena arena(16 * 1024);
+    // Whether new row i, just cut, differs from the row of its number: in its text, its bounds, or
+    // (checked at the end, when column records ride on the bytes) where it starts. A changed row's
+    // text is made now, while its bytes are at hand.
+    auto judge = [&](int i) {
+        const int from = newStarts[size_t(i)], len = newStarts[size_t(i) + 1] - from;
+        const char* p = bytes.data() + (from - base);
+        bool same = false;
+        if (first + i < n)
+        {
+            const AnsiString& t = compared(first + i);
+            const TAttrListItem& rec = i < int(plan.OldRecs.size()) ? *plan.OldRecs[size_t(i)] : *FAttrs->GetItem(first + i);
+            same = t.Length() == len && std::memcmp(t.c_str(), p, size_t(len)) == 0 && SameBounds(rec, plan.Rec);
+        }
+        plan.Changed.push_back(!same);
+        if (!same)
+            plan.Texts.emplace_back(i, arena.Make(p, len));
+    };
+    // Bytes from the cut up to sameUntil equal those sameShift further on.
+    int sameShift = 0, sameUntil = 0;
     for (;;)
     {
         while (nextCr < crs.size() && crs[nextCr] < cut)
             ++nextCr;
-        while (next < n && nextCr >= crs.size() && int(bytes.size()) - cut < reach)
+        while (next < n && nextCr >= crs.size() && end() - cut < 2 * reach)
         {
             read();
             while (nextCr < crs.size() && crs[nextCr] < cut)
                 ++nextCr;
         }
         const bool ends = nextCr < crs.size();
-        const int rest = ends ? crs[nextCr] + 1 - cut : int(bytes.size()) - cut;
+        const int rest = ends ? crs[nextCr] + 1 - cut : end() - cut;
+        const int i = int(newStarts.size()) - 1;
         if (rest == 0)
         {
             // The end of the text after a line end, or of an empty text: an empty row ends it.
             newStarts.push_back(cut);
+            judge(i);
             break;
         }
-        const int tab = tabFrom(cut);
-        cut += PieceLength(bytes.data() + cut, rest, tab >= 0 && tab - cut < rest ? tab - cut : INT_MAX, ends, indent,
-                           wrap, scratch, direct);
+        // A row of the text past the edited one was cut by a decision on the bytes this one reads,
+        // when those are the same (text that repeats itself): the cut is as long, and the row is that
+        // row again.
+        bool again = false;
+        if (direct && first + i > edited && i + 1 < int(oldStarts.size()))
+        {
+            const int from = oldStarts[size_t(i)];
+            const int later = std::max(from, cut);
+            const int paragraphEnd = ends ? crs[nextCr] + 1 : next == n ? end() : INT_MAX;
+            if (from != cut && from >= base && later + reach <= end() && later + reach <= paragraphEnd &&
+                SameBounds(*plan.OldRecs[size_t(i)], plan.Rec))
+            {
+                // Rows that repeat one another go on the same distance apart: what the last row
+                // compared is not compared again.
+                const int shift = from - cut;
+                const int known = shift == sameShift ? std::max(cut, sameUntil) : cut;
+                again = std::memcmp(bytes.data() + (known - base), bytes.data() + (known + shift - base),
+                                    size_t(cut + reach - known)) == 0;
+                sameShift = shift;
+                sameUntil = again ? cut + reach : 0;
+            }
+            if (again)
+                cut += oldStarts[size_t(i) + 1] - from;
+        }
+        if (!again)
+        {
+            const int tab = tabFrom(cut);
+            cut += PieceLength(bytes.data() + (cut - base), rest, tab >= 0 && tab - cut < rest ? tab - cut : INT_MAX,
+                               ends, indent, wrap, scratch, direct);
+        }
         newStarts.push_back(cut);
-        const bool atTextEnd = next == n && cut == int(bytes.size());
+        if (again)
+            plan.Changed.push_back(0);
+        else
+            judge(i);
+        // What the next decisions read lies past the cut and the start of the next row of the text.
+        const int keep = i + 2 < int(oldStarts.size()) ? std::min(cut, oldStarts[size_t(i) + 1]) : cut;
+        if (keep - base > (256 << 10))
+        {
+            bytes.erase(0, size_t(keep - base));
+            base = keep;
+        }
+        const bool atTextEnd = next == n && cut == end();
         if (atTextEnd && !ends)
             break; // the last paragraph ends without a line end
         // From a row of the text that starts here on, past the edited row, nothing moves: a
@@ -536,14 +608,27 @@ bool TAFDocument::PlanRefold(const int first, const int edited, TRefold& plan)
         plan.OldRows = n - first;
     oldStarts.resize(size_t(plan.OldRows) + 1);
     plan.OldRecs.resize(size_t(plan.OldRows));
-    // Nothing to do when every row keeps its text and its bounds.
     const int newRows = int(newStarts.size()) - 1;
-    if (newRows != plan.OldRows)
-        return true;
+    const int common = std::min(newRows, plan.OldRows);
+    plan.Lists = false;
+    for (const TAttrListItem* rec : plan.OldRecs)
+        plan.Lists = plan.Lists || rec->ColAttr;
+    // A row past the rows replaced is a new one, whatever row of the text it equals; so is one whose
+    // bytes moved while column records ride on them. Its text is that row's.
+    bool any = newRows != plan.OldRows;
     for (int i = 0; i < newRows; ++i)
-        if (newStarts[size_t(i)] != oldStarts[size_t(i)] || !SameBounds(*plan.OldRecs[size_t(i)], plan.Rec))
-            return true;
-    return false;
+    {
+        const bool moved = i < common && plan.Lists && newStarts[size_t(i)] != oldStarts[size_t(i)];
+        if (!plan.Changed[size_t(i)] && (i >= common || moved))
+        {
+            plan.Changed[size_t(i)] = 1;
+            plan.Texts.emplace_back(i, row(first + i));
+        }
+        any = any || plan.Changed[size_t(i)];
+    }
+    std::sort(plan.Texts.begin(), plan.Texts.end(),
+              [](const std::pair<int, AnsiString>& a, const std::pair<int, AnsiString>& b) { return a.first < b.first; });
+    return any;
 }
 
 void TAFDocument::FoldLine(int row)
@@ -578,47 +663,26 @@ void TAFDocument::ApplyRefold(TRefold& plan)
     const int oldRows = plan.OldRows;
     const int newRows = int(plan.NewStarts.size()) - 1;
     const int common = std::min(oldRows, newRows);
-    const std::string& bytes = plan.Bytes;
     const std::vector<int>& oldAt = plan.OldStarts;
     const std::vector<int>& newAt = plan.NewStarts;
     const bool hooks = FHost != &FNoHost && !FHost->DocRowHooksIdle();
-    bool lists = false;
-    for (const TAttrListItem* rec : plan.OldRecs)
-        lists = lists || rec->ColAttr;
-
-    // Which rows change: their text, their bounds, or (while column records ride on the bytes)
-    // where they start.
+    const bool lists = plan.Lists;
     auto newLen = [&](int i) { return newAt[size_t(i) + 1] - newAt[size_t(i)]; };
+    // Rows past the new ones are deleted: they change too.
     std::vector<char>& changed = plan.Changed;
-    changed.assign(size_t(std::max(oldRows, newRows)), 1);
-    for (int i = 0; i < common; ++i)
-    {
-        const int len = newLen(i);
-        const bool same = len == oldAt[size_t(i) + 1] - oldAt[size_t(i)] &&
-                          (newAt[size_t(i)] == oldAt[size_t(i)] ||
-                           (!lists && std::memcmp(bytes.data() + newAt[size_t(i)], bytes.data() + oldAt[size_t(i)],
-                                                  size_t(len)) == 0)) &&
-                          SameBounds(*plan.OldRecs[size_t(i)], plan.Rec);
-        changed[size_t(i)] = !same;
-    }
-
-    // The new texts, made before anything changes: running out of memory leaves the rows as they
-    // were. They share small blocks, so a row that outlives its neighbours keeps little alive.
-    size_t room = 8;
-    for (int i = 0; i < newRows; ++i)
-        if (changed[size_t(i)])
-            room += size_t(newLen(i)) + 16;
-    TStringArena arena(std::min<size_t>(16 * 1024, room));
-    std::vector<AnsiString>& texts = plan.Texts;
-    texts.resize(size_t(newRows));
-    for (int i = 0; i < newRows; ++i)
-        if (changed[size_t(i)])
-            texts[size_t(i)] = arena.Make(bytes.data() + newAt[size_t(i)], newLen(i));
+    changed.resize(size_t(std::max(oldRows, newRows)), 1);
+    // The changed rows' new texts, in row order.
+    auto text = plan.Texts.begin();
+    auto textOf = [&](int i) -> const AnsiString& {
+        while (text->first < i)
+            ++text;
+        return text->second;
+    };
 
     // A row that must land exactly as cut: a refused or rewritten one leaves every row as it is.
     if (hooks)
         for (int i = 0; i < common; ++i)
-            if (changed[size_t(i)] && !AskChange(first + i, texts[size_t(i)]))
+            if (changed[size_t(i)] && !AskChange(first + i, textOf(i)))
                 return;
 
     // Where the caret and the block points stand in the bytes read, and the column records of
@@ -722,12 +786,13 @@ void TAFDocument::ApplyRefold(TRefold& plan)
             list->Add(cells[size_t(b)]);
         rec.ColAttr = list;
     };
+    text = plan.Texts.begin();
     try
     {
         for (int i = 0; i < common; ++i)
             if (changed[size_t(i)])
             {
-                FLines->Put(first + i, texts[size_t(i)]);
+                FLines->Put(first + i, textOf(i));
                 NoteLineWidth(newLen(i));
                 takeRecord(*FAttrs->GetItem(first + i), i);
                 if (hooks)
@@ -749,10 +814,10 @@ void TAFDocument::ApplyRefold(TRefold& plan)
             }
             for (int i = oldRows; i < newRows; ++i)
             {
-                AnsiString seen = texts[size_t(i)];
+                AnsiString seen = textOf(i);
                 if (hooks)
                     FHost->DocLineInserting(first + i, seen);
-                FLines->Insert(first + i, texts[size_t(i)]);
+                FLines->Insert(first + i, textOf(i));
                 NoteLineWidth(newLen(i));
                 TAttrListItem rec = model;
                 rec.ColAttr = nullptr;

@@ -91,6 +91,10 @@ private:
     void UndoOrRedo(bool undo);
 
     std::mt19937 rng_;
+    // The pieces text is made of: now and then only one or two, so that long paragraphs repeat
+    // themselves and their rows shift without changing.
+    std::vector<std::string> pieces_;
+    bool repeating_ = false;
     std::unique_ptr<TAFDocument> doc_;
     std::string model_;
     std::vector<TState> history_;
@@ -103,7 +107,7 @@ std::string TEpisode::RandomText(int pieces, bool crs)
 {
     std::string s;
     for (int i = 0; i < pieces; ++i)
-        s += crs && Chance(12) ? "\r" : kPieces[Rand(kPieceCount)];
+        s += crs && Chance(repeating_ ? 1 : 12) ? "\r" : pieces_[size_t(Rand(int(pieces_.size())))];
     return s;
 }
 
@@ -346,8 +350,13 @@ std::string TEpisode::Run(long long& edits)
         d.WordChars()[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     d.UndoBuff()->SetMax(-1);
 
+    repeating_ = Chance(25);
+    pieces_.clear();
+    for (int k = repeating_ ? 1 + Rand(2) : kPieceCount; k > 0; --k)
+        pieces_.push_back(kPieces[repeating_ ? Rand(kPieceCount) : k - 1]);
+
     // The start: a folded load of random paragraphs.
-    model_ = RandomText(Rand(60), true);
+    model_ = RandomText(repeating_ ? 60 + Rand(100) : Rand(60), true);
     LoadFolded(d, model_);
     history_.assign(1, Take());
     at_ = 0;

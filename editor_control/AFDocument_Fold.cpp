@@ -616,6 +616,7 @@ bool TAFDocument::PlanRefold(const int first, const int edited, TRefold& plan)
     // A row past the rows replaced is a new one, whatever row of the text it equals; so is one whose
     // bytes moved while column records ride on them. Its text is that row's.
     bool any = newRows != plan.OldRows;
+    const size_t madeWhileCut = plan.Texts.size();
     for (int i = 0; i < newRows; ++i)
     {
         const bool moved = i < common && plan.Lists && newStarts[size_t(i)] != oldStarts[size_t(i)];
@@ -626,8 +627,11 @@ bool TAFDocument::PlanRefold(const int first, const int edited, TRefold& plan)
         }
         any = any || plan.Changed[size_t(i)];
     }
-    std::sort(plan.Texts.begin(), plan.Texts.end(),
-              [](const std::pair<int, AnsiString>& a, const std::pair<int, AnsiString>& b) { return a.first < b.first; });
+    // Both parts are in row order already.
+    std::inplace_merge(plan.Texts.begin(), plan.Texts.begin() + ptrdiff_t(madeWhileCut), plan.Texts.end(),
+                       [](const std::pair<int, AnsiString>& a, const std::pair<int, AnsiString>& b) {
+                           return a.first < b.first;
+                       });
     return any;
 }
 

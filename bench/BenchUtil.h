@@ -5,6 +5,7 @@
 #include <psapi.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <cstdint>
 #include <string>
 
@@ -50,4 +51,15 @@ inline std::string MakeText(size_t bytes)
         s += "\r\n";
     }
     return s;
+}
+
+// One row of the table bench/run_all.sh prints: "@row", then what was timed, the figure now (its
+// time first), the floor with what it is, now / floor and the target for that ratio (0: none),
+// separated by tabs; ASCII only (the script puts in the signs).
+inline void PrintRow(const char* work, const char* now, double floorMs, double nowMs, const char* floorWhat,
+                     double target)
+{
+    std::printf("@row\t%s\t%s\t%.0f ms (%s)\t%.2f\t%g\n", work, now, floorMs, floorWhat,
+                floorMs > 0 ? nowMs / floorMs : 0.0, target);
+    std::fflush(stdout);
 }

@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# The file search against GNU grep over the same generated Shift-JIS tree (2,000 files, ~80 MB):
+# The file search against its floor and GNU grep over the same generated Shift-JIS tree (2,000
+# files, ~80 MB):
 #   bench/grep_bench.sh
-# Builds grep_bench and grep_floor, makes the tree (once; again when GrepBench.cpp changes), runs the
-# search's cases and the floor's (GrepFloor.cpp: the least work that finds the same hits) under Wine,
-# then grep on the same files in the same run, and prints per case the speeds, the time ratios to
-# grep and to the floor and the hit counts.
+# Builds grep_bench, makes the tree (once; again when GrepTree.h changes), runs the search's cases
+# under Wine (the search as the dialog starts it, listed in the results window, and the floor,
+# GrepFloor.h, in the same process, taking turns), then grep on the same files, and prints per case
+# the speeds, the time ratios to grep and to the floor and the hit counts. The last lines are the
+# cases' table rows (work | now | floor | now ÷ floor | target).
 #
 # Counting: the search reports every hit in a line, left to right, without overlap; grep -o prints
 # each such match on a line of its own, so both sides count matches (not lines). grep runs with
 # LC_ALL=C: bytes are compared, as the search compares Shift-JIS bytes. The tree is written so that
 # byte matching cannot go wrong there (see MakeLine in GrepBench.cpp): ASCII words never touch a
 # double-byte character, so no ASCII match begins on a trail byte and grep -w's words are ours.
-# Both sides read from the page cache (the tree is read once before either runs), and each case's
+# Every side reads from the page cache (the tree is read once before any runs), and each case's
 # time is the fastest of VN_GREP_RUNS runs on each side.
 #
 # Environment: VN_BUILD_DIR, VN_JOBS (see tools/build.sh); VN_GREP_TREE (where the tree is kept,
@@ -26,14 +28,12 @@ STAMP=$BASE/made-by
 RUNS=${VN_GREP_RUNS:-3}
 case "$RUNS" in ''|*[!0-9]*|0) echo "grep_bench: VN_GREP_RUNS must be a count" >&2; exit 2 ;; esac
 
-bash "$ROOT/tools/build.sh" grep_bench grep_floor
+bash "$ROOT/tools/build.sh" grep_bench
 exe=$BUILD_DIR/bench/grep_bench.exe
-floor_exe=$BUILD_DIR/bench/grep_floor.exe
 [ -f "$exe" ] || { echo "grep_bench: $exe was not built" >&2; exit 1; }
-[ -f "$floor_exe" ] || { echo "grep_bench: $floor_exe was not built" >&2; exit 1; }
 
 # The tree depends only on the generator: its source's hash names the tree that is there.
-want=$(sha1sum "$ROOT/bench/GrepBench.cpp" | cut -d' ' -f1)
+want=$(sha1sum "$ROOT/bench/GrepTree.h" | cut -d' ' -f1)
 make=0
 if [ ! -d "$TREE" ] || [ "$(cat "$STAMP" 2>/dev/null)" != "$want" ]; then
     rm -rf "$TREE" "$STAMP"
@@ -43,21 +43,16 @@ fi
 wtree="Z:${TREE//\//\\}"
 
 out=$(mktemp)
-floor_out=$(mktemp)
-trap 'rm -f "$out" "$floor_out"' EXIT
+trap 'rm -f "$out"' EXIT
 echo "grep_bench: running the search under Wine (tree $TREE)" >&2
 bash "$ROOT/tools/wine-session.sh" bash -c '
     set -e
-    exec_=$1 exe=$2 make=$3 wtree=$4 tree=$5 runs=$6 floor=$7 floor_out=$8
+    exec_=$1 exe=$2 make=$3 wtree=$4 tree=$5 runs=$6
     if [ "$make" = 1 ]; then bash "$exec_" "$exe" --make "$wtree"; fi
     find "$tree" -type f -exec cat {} + >/dev/null
-    # Case by case (the cases of GrepBench.cpp and GrepFloor.cpp), the search then the floor: both
-    # see the same load on the machine.
-    for c in rare common common-ja word nocase regex regex-ja; do
-        bash "$exec_" "$exe" --runs "$runs" "$wtree" "$c"
-        bash "$exec_" "$floor" --runs "$runs" "$wtree" "$c" >>"$floor_out"
-    done' \
-    _ "$ROOT/tools/wine-exec.sh" "$exe" "$make" "$wtree" "$TREE" "$RUNS" "$floor_exe" "$floor_out" >"$out"
+    # The search and the floor take turns in one process: both see the same load on the machine.
+    bash "$exec_" "$exe" --runs "$runs" "$wtree"' \
+    _ "$ROOT/tools/wine-exec.sh" "$exe" "$make" "$wtree" "$TREE" "$RUNS" >"$out"
 [ "$make" = 1 ] && echo "$want" >"$STAMP"
 
 sjis() { iconv -f CP932 -t UTF-8 <<<"$1" 2>/dev/null || printf '%s' "$1"; }
@@ -86,8 +81,9 @@ while IFS= read -r raw; do
     case "$line" in
         "") continue ;;
         "#"*) continue ;;
+        "@"*) continue ;;
     esac
-    read -r name pattern opts _ _ ours_ms _ _ _ ours_hits _ <<<"$line"
+    read -r name pattern opts _ _ ours_ms _ _ _ ours_hits _ floor_ms _ _ _ same <<<"$line"
     args=(-r --include='*.txt' -o)
     case ",$opts," in *,regex,*) args+=(-E) ;; *) args+=(-F) ;; esac
     case ",$opts," in *,nocase,*) args+=(-i) ;; esac
@@ -102,9 +98,8 @@ while IFS= read -r raw; do
         if [ -z "$best" ] || [ "$ns" -lt "$best" ]; then best=$ns; fi
     done
     grep_ms=$(awk -v ns="$best" 'BEGIN { printf "%.1f", ns / 1e6 }')
-    floor_ms=0
-    floor_hits=-1
-    read -r _ _ _ _ _ floor_ms _ _ _ floor_hits _ < <(tr -d '\r' <"$floor_out" | awk -v n="$name" '$1 == n') || true
+    floor_hits=$ours_hits
+    [ "$same" = same ] || floor_hits=-1
     agree=yes
     if [ "$grep_hits" != "$ours_hits" ] || [ "$floor_hits" != "$ours_hits" ]; then
         agree=NO
@@ -116,7 +111,7 @@ while IFS= read -r raw; do
             printf "%-10s %-13s %9.1f %9.1f %9.1f %9.1f %9.1f %7.2f %7.2f %9d %9d %9d %-5s %s\n", n, o, om, gm, fm,
                 mb / (om / 1000), mb / (gm / 1000), om / gm, (fm > 0 ? om / fm : 0), oh, gh, fh, ag, p }'
     if [ "$floor_hits" != "$ours_hits" ]; then
-        echo "           counts differ: the floor found $floor_hits"
+        echo "           the floor found other hits (see the remarks above)"
     fi
     if [ "$grep_hits" != "$ours_hits" ]; then
         case ",$opts," in
@@ -133,5 +128,12 @@ if [ "$cases" = 0 ]; then
     echo "grep_bench: the search printed no case" >&2
     exit 1
 fi
-echo "/grep = ours ms / grep ms, /floor = ours ms / floor ms; $((cases - bad)) of $cases cases agree on the hit count"
+echo "/grep = ours ms / grep ms, /floor = ours ms / floor ms; $((cases - bad)) of $cases cases agree on the hits"
+echo
+echo "| work | now | floor | now ÷ floor | target |"
+echo "|---|---|---|---|---|"
+tr -d '\r' <"$out" | awk -F '\t' '$1 == "@row" {
+    target = $6 + 0 > 0 ? sprintf("≤ %g×", $6) : "—"
+    if ($6 + 0 > 0 && $5 + 0 > $6 + 0) target = target " (missed)"
+    printf "| %s | %s | %s | %.2f× | %s |\n", $2, $3, $4, $5, target }'
 [ "$bad" = 0 ]

@@ -139,6 +139,10 @@ inline constexpr const char* msgBackupFailedNoEarlier =
 inline constexpr const char* msgBackupNotMade =
     "ファイル[%s]は保存しましたが、バックアップファイル[%s]を作成できませんでした。\n%s\n"
     "保存する前の内容はファイル[%s]に残してあります。";
+// The file was taken by another program while it was saved, so it was written in place and its
+// earlier text could not be kept.
+inline constexpr const char* msgBackupNotMadeHeld =
+    "ファイル[%s]は保存しましたが、他のプログラムが開いていたため、バックアップファイル[%s]は作成できませんでした。";
 inline constexpr const char* msgSaveDeviceName =
     "ファイル名[%s]は Windows が装置（CON、PRN、AUX、NUL、COM1～COM9、LPT1～LPT9）に使う名前のため、"
     "保存できません。\n別のファイル名を指定してください。";
@@ -176,6 +180,7 @@ inline constexpr const char* msgBlendRangeAgain = "仏の顔も三度まで";
 inline constexpr const char* msgTextBlendRange = "透明度は０～２５５の間で設定して下さい。";
 inline constexpr const char* msgWallpaperFolderTitle = "壁紙画像フォルダーの選択";
 inline constexpr const char* msgChosenFolderEmpty = "指定のフォルダには、画像ファイルが存在しません。";
+inline constexpr const char* msgPictureNotViewed = "画像ファイル[%s]を原寸大で表示できませんでした。";
 inline constexpr const char* msgHelpCalc = "電卓";
 inline constexpr const char* msgHelpDate = "日付の挿入";
 inline constexpr const char* msgHelpTime = "時刻の挿入";

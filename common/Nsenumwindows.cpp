@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/AnsiString.h"
+#include "platform/Cp932.h"
 #include "platform/Services.h"
 
 namespace
@@ -73,6 +74,15 @@ int Show(unsigned flags, const char* format, va_list args)
 
 unsigned DefaultButtonFlag(TBoxDefault def) { return def == bdNo ? MB_DEFBUTTON2 : MB_DEFBUTTON1; }
 } // namespace
+
+AnsiString NameForBox(const AnsiString& name)
+{
+    std::wstring w = SjisToWide(name);
+    constexpr size_t kHead = 120, kTail = 60;
+    if (w.size() <= kHead + kTail + 1)
+        return name;
+    return WideToSjis(w.substr(0, kHead) + L"\u2026" + w.substr(w.size() - kTail));
+}
 
 void SetMessageOwner(void* ownerHwnd) { g_owner = ownerHwnd; }
 

@@ -22,6 +22,11 @@ void* MessageOwner();
 void SetMsgCaption(const char* text);
 const char* MsgCaption();
 
+class AnsiString;
+// A file or folder name as a box shows it: one of more than 181 characters keeps its first 120 and
+// last 60 with "…" between, so that the box names it without growing to the name's size.
+AnsiString NameForBox(const AnsiString& name);
+
 // The format is a catalogue text or a literal; a text that may hold "%" goes in as a "%s" argument.
 // The formatted text is shown whole, however long.
 int ErrorBox(const char* format, ...) VN_PRINTF_CHECK(1, 2);

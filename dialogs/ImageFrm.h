@@ -1,6 +1,7 @@
-// Shows a picture at its full size (as far as the screen allows).
+// Shows a picture at its own size; one larger than the screen scrolls.
 #pragma once
 
+#include "platform/Buttons.h"
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
 
@@ -9,6 +10,7 @@ class TImageForm : public TForm
 public:
     explicit TImageForm(TComponent* owner);
 
+    TScrollBox* ImageBox = nullptr;
     TImage* Image = nullptr;
 
     void FormShow(TObject* sender);

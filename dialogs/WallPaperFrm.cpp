@@ -42,7 +42,10 @@ TWallPaperForm::TWallPaperForm(TComponent* owner) : TForm(owner)
     SetCaption("壁紙の設定");
     SetBorderStyle(bsDialog);
     SetKeyPreview(true);
-    SetPosition(poScreenCenter);
+    // Over the main window, as the other settings dialogs: under Wine's desktop a window opened
+    // over a window that reaches past the main window is drawn black (its file, folder and
+    // colour dialogs, its question boxes).
+    SetPosition(poMainFormCenter);
     SetBounds(0, 0, 690, 500);
     FPicture = new TPicture();
     FPreviewBase = new TBitmap();
@@ -173,6 +176,7 @@ TWallPaperForm::~TWallPaperForm()
 void TWallPaperForm::ClearPreview()
 {
     FPicture->Clear();
+    FPictureFile = "";
     FPreviewBase->SetSize(0, 0);
     PhotoImage->Picture()->Clear();
     PhotoImage->SetVisible(false);
@@ -203,6 +207,7 @@ bool TWallPaperForm::LoadPreviewPicture(const AnsiString& file)
         }
         delete FPicture;
         FPicture = picture;
+        FPictureFile = file;
         ++FPreviewBuilds;
     }
     catch (const std::exception&)
@@ -422,7 +427,7 @@ void TWallPaperForm::FileReadBtnClick(TObject*)
     d.InitialDir = ExtractFilePath(FilePathEdit->Text());
     if (!Services().OpenFileDialog(Handle(), d))
         return;
-    if (YesNoBox(msgConfirmPicture, d.FileName.c_str()) != baYes)
+    if (YesNoBox(msgConfirmPicture, NameForBox(d.FileName).c_str()) != baYes)
         return;
     // The path is taken only with a picture that loads.
     if (LoadPreviewPicture(d.FileName))
@@ -473,8 +478,19 @@ void TWallPaperForm::ImageViewBtnClick(TObject*)
 {
     if (FPicture->Empty() || !ImageForm)
         return;
-    ImageForm->Image->Picture()->Assign(FPicture);
+    // Read again at its own size: the preview's copy is shrunk to the screen.
+    try
+    {
+        ImageForm->Image->Picture()->LoadFromFile(FPictureFile);
+    }
+    catch (const std::exception&)
+    {
+        ErrorBox(msgPictureNotViewed, NameForBox(FPictureFile).c_str());
+        return;
+    }
     ImageForm->ShowModal();
+    // A photo at its own size is large: it goes with the window.
+    ImageForm->Image->Picture()->Clear();
 }
 
 bool TWallPaperForm::CheckAlphaEdit(TEdit* edit)

@@ -104,6 +104,7 @@ private:
     // Gives the focus back to an edit that was left with a wrong value.
     void ReturnFocus(TEdit* edit);
     TPicture* FPicture = nullptr;
+    AnsiString FPictureFile; // the file FPicture was loaded from
     TBitmap* FPreviewBase = nullptr;
     int FPreviewBuilds = 0;
     bool FFilling = false; // the controls are being filled: their handlers wait

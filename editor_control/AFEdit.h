@@ -434,7 +434,11 @@ protected:
     {
         FDoc->FoldParagraphInto(lines, attrs, text, attr);
     }
-    void SaveFileSafely(const AnsiString& path, TConvMode modes);
+    // keepReplacedAs, when given, is a name that does not exist yet: the file replaced by the save
+    // is kept under it (renamed, not copied); a file written in place is not kept.
+    void SaveFileSafely(const AnsiString& path, TConvMode modes, const AnsiString& keepReplacedAs = AnsiString());
+    // SaveToFile, keeping the replaced file under keepReplacedAs as SaveFileSafely does.
+    void SaveToFileKeeping(const AnsiString& path, TConvMode modes, const AnsiString& keepReplacedAs);
     void WriteInPlace(const AnsiString& path, const AnsiString& tempPath, int64_t newSize);
     void InsertRow(int row, const AnsiString& text, const TAttrListItem& attr, bool hookMayRewrite)
     {

@@ -211,9 +211,11 @@ AnsiString TCustomAFEdit::GetText()
 
 void TCustomAFEdit::SaveToStream(TStream* stream, TConvMode modes) { FDoc->WriteRows(stream, modes); }
 
-void TCustomAFEdit::SaveToFile(const AnsiString& path, TConvMode modes)
+void TCustomAFEdit::SaveToFile(const AnsiString& path, TConvMode modes) { SaveToFileKeeping(path, modes, AnsiString()); }
+
+void TCustomAFEdit::SaveToFileKeeping(const AnsiString& path, TConvMode modes, const AnsiString& keepReplacedAs)
 {
-    SaveFileSafely(path, modes);
+    SaveFileSafely(path, modes, keepReplacedAs);
     UndoBuff()->MarkSaved();
     EditFilePath = path;
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -244,7 +246,7 @@ TSaveWriter* SetSaveWriter(TSaveWriter* writer)
 
 // Writes a temporary file beside the target and swaps it in, so a failed save never damages the
 // file on disk. Every failure names the file the user saved and says why.
-void TCustomAFEdit::SaveFileSafely(const AnsiString& path, TConvMode modes)
+void TCustomAFEdit::SaveFileSafely(const AnsiString& path, TConvMode modes, const AnsiString& keepReplacedAs)
 {
     if (path.IsEmpty())
         throw EFCreateError(SaveFailureText(path, SysErrorMessage(ERROR_INVALID_NAME), false), ERROR_INVALID_NAME,
@@ -308,7 +310,9 @@ void TCustomAFEdit::SaveFileSafely(const AnsiString& path, TConvMode modes)
     if (probe != INVALID_HANDLE_VALUE)
     {
         CloseHandle(probe);
-        if (ReplaceFileW(target.c_str(), temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
+        const std::wstring keep = keepReplacedAs.IsEmpty() ? std::wstring() : WideFilePath(keepReplacedAs);
+        if (ReplaceFileW(target.c_str(), temp.c_str(), keep.empty() ? nullptr : keep.c_str(),
+                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
             return;
     }
     err = GetLastError();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "common/Nscontainers.h"
@@ -275,9 +276,37 @@ public:
     TBitmap* OffscreenBitmap() const { return FOffscreen; }
 
     // ---- wallpaper ----
+    // What a picture's blends are made of: the page's colours and opacities.
+    struct typWallBlend
+    {
+        TColor back = 0;
+        TColor textBack = 0;
+        bool alphaBlend = false;
+        int alpha = 0;
+        int textAlpha = 0;
+        bool operator==(const typWallBlend&) const = default;
+    };
+    // A picture ready to be shown: loaded, shrunk to the screen and blended for a page.
+    struct typWallImages
+    {
+        std::unique_ptr<TPicture> picture;
+        std::unique_ptr<TBitmap> back;
+        std::unique_ptr<TBitmap> text;
+        typWallBlend blend;
+    };
+    typWallBlend WallBlend() const;
+    // Loads file shrunk to at most maxWidth x maxHeight and blends it. It touches no window, so a
+    // picture can be made away from the window's thread (then with the bitmaps' device contexts
+    // let go again). False, with images untouched, for a file that cannot be loaded or no memory.
+    static bool MakeWallPaper(const AnsiString& file, int maxWidth, int maxHeight, const typWallBlend& blend,
+                              typWallImages& images);
     // Loads the picture, shrunk to at most the screen, and builds its blends. A file that cannot
     // be loaded, or blends there is no memory for, change nothing and give false.
     bool SetWallPaper(const AnsiString& file);
+    // Shows images made for file, blending them again when they were made for other colours.
+    bool SetWallPaper(const AnsiString& file, typWallImages&& images);
+    // Hands the wallpaper over, leaving the page without one (empty images when it had none).
+    typWallImages TakeWallPaper();
     bool ClearWallPaper();
     bool WallPaperSet() const { return FWallPaperSet; }
     const AnsiString& WallPaperFile() const { return FWallPaperFile; }
@@ -488,6 +517,8 @@ private:
     int FBookmarkWidth = 12;
     // Builds both blends of picture and puts them in place only when both were made.
     bool RebuildWallPaper();
+    // Blends source into back and text (sized to it) for blend; raises when there is no memory.
+    static void BlendWallPaper(TBitmap* source, const typWallBlend& blend, TBitmap* back, TBitmap* text);
     bool IsExColRow(int row) const;
     TPicture* FWallPicture = nullptr;
     TBitmap* FWallBack = nullptr;

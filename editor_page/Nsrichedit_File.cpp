@@ -74,12 +74,29 @@ bool nsRichEdit::CopyForBackup(const AnsiString& from, const AnsiString& to, uns
     return false;
 }
 
+namespace
+{
+// Whether the file could be renamed now: another program may hold it open without letting it be.
+bool CanBeRenamed(const AnsiString& path)
+{
+    HANDLE h = CreateFileW(WideFilePath(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+} // namespace
+
 void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
 {
     // The new backup waits under a temporary name beside the file until the save has succeeded:
     // the previous backup is never overwritten by a partial copy, and a failed save leaves no trace.
+    // Usually the save's replace moves the old file itself there, so its text is never copied; a
+    // file another program holds is written in place, so it is copied first.
     AnsiString backup = path + ".bak";
     AnsiString pending;
+    AnsiString keepAs; // where the save is to leave the file it replaces
     bool earlierBackup = false;
     DWORD attrs = GetFileAttributesW(WideFilePath(path).c_str());
     if (BackupFile && attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY))
@@ -89,7 +106,14 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
         earlierBackup = old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY);
         if (old != INVALID_FILE_ATTRIBUTES && (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
             error = ERROR_ACCESS_DENIED; // the old backup could not be replaced afterwards
-        for (int n = 1; error == 0 && n <= 1000; ++n)
+        if (error == 0 && !(attrs & FILE_ATTRIBUTE_READONLY) && CanBeRenamed(path))
+            for (int n = 1; keepAs.IsEmpty() && n <= 1000; ++n)
+            {
+                AnsiString name = backup + Format(".%u-%d.tmp", {unsigned(GetCurrentProcessId()), n});
+                if (GetFileAttributesW(WideFilePath(name).c_str()) == INVALID_FILE_ATTRIBUTES)
+                    keepAs = name;
+            }
+        for (int n = 1; error == 0 && keepAs.IsEmpty() && n <= 1000; ++n)
         {
             AnsiString name = backup + Format(".%u-%d.tmp", {unsigned(GetCurrentProcessId()), n});
             if (CopyForBackup(path, name, error))
@@ -112,19 +136,29 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
             if (copied != INVALID_FILE_ATTRIBUTES && (copied & FILE_ATTRIBUTE_READONLY))
                 SetFileAttributesW(WideFilePath(pending).c_str(), copied & ~DWORD(FILE_ATTRIBUTE_READONLY));
         }
-        else if (YesNoBox(bdNo, earlierBackup ? msgBackupFailed : msgBackupFailedNoEarlier, backup.c_str(),
+        else if (keepAs.IsEmpty() &&
+                 YesNoBox(bdNo, earlierBackup ? msgBackupFailed : msgBackupFailedNoEarlier, backup.c_str(),
                           SysErrorMessage(error).c_str()) != baYes)
             throw EAbort(); // not saved, and nothing on disk changed
     }
     try
     {
-        TCustomAFEdit::SaveToFile(path, mode);
+        SaveToFileKeeping(path, mode, keepAs);
     }
     catch (...)
     {
         if (!pending.IsEmpty())
             RemoveFile(pending);
         throw;
+    }
+    if (!keepAs.IsEmpty())
+    {
+        // Kept unless the file had to be written in place after all (held since it was looked at).
+        DWORD kept = GetFileAttributesW(WideFilePath(keepAs).c_str());
+        if (kept != INVALID_FILE_ATTRIBUTES && !(kept & FILE_ATTRIBUTE_DIRECTORY))
+            pending = keepAs;
+        else
+            WarningBox(msgBackupNotMadeHeld, path.c_str(), backup.c_str());
     }
     ResetLoadTruncation();
     WIN32_FILE_ATTRIBUTE_DATA written;

@@ -9,34 +9,116 @@
 
 #include "editor_page/Nsrichedit.h"
 
-bool nsRichEdit::SetWallPaper(const AnsiString& file)
+nsRichEdit::typWallBlend nsRichEdit::WallBlend() const
 {
-    // The working picture never exceeds the screen: a camera's photo would otherwise fill the
-    // address space three times over (picture and two blends).
-    auto picture = std::make_unique<TPicture>();
+    return typWallBlend{Color(), ColTxtBk, FAlphaBlend, FAlphaBlendValue, TextBackAlpha()};
+}
+
+void nsRichEdit::BlendWallPaper(TBitmap* source, const typWallBlend& blend, TBitmap* back, TBitmap* text)
+{
+    const int w = source->Width(), h = source->Height();
+    const TRect all(0, 0, w, h);
+    back->SetSize(w, h);
+    text->SetSize(w, h);
+    back->Canvas()->Brush()->SetColor(blend.back);
+    back->Canvas()->FillRect(all);
+    text->Canvas()->Brush()->SetColor(blend.textBack);
+    text->Canvas()->FillRect(all);
+    // The blend source is the decoded bitmap: a JPEG itself has no device context.
+    if (!blend.alphaBlend || !AlphaBlendDraw(back->Canvas(), 0, 0, source, blend.alpha) ||
+        !AlphaBlendDraw(text->Canvas(), 0, 0, source, blend.textAlpha))
+    {
+        back->Canvas()->Draw(0, 0, source);
+        text->Canvas()->Draw(0, 0, source);
+    }
+}
+
+bool nsRichEdit::MakeWallPaper(const AnsiString& file, int maxWidth, int maxHeight, const typWallBlend& blend,
+                               typWallImages& images)
+{
+    typWallImages made;
     try
     {
-        picture->LoadFromFile(file, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+        made.picture = std::make_unique<TPicture>();
+        made.picture->LoadFromFile(file, maxWidth, maxHeight);
+        made.back = std::make_unique<TBitmap>();
+        made.text = std::make_unique<TBitmap>();
+        if (TBitmap* source = made.picture->Bitmap())
+        {
+            BlendWallPaper(source, blend, made.back.get(), made.text.get());
+            // Device contexts are let go where they were made: the images may go to another thread.
+            source->Canvas()->FreeHandle();
+            made.back->Canvas()->FreeHandle();
+            made.text->Canvas()->FreeHandle();
+        }
     }
     catch (const std::exception&)
     {
         return false;
     }
-    TPicture* old = FWallPicture;
-    FWallPicture = picture.get();
+    made.blend = blend;
+    images = std::move(made);
+    return true;
+}
+
+bool nsRichEdit::SetWallPaper(const AnsiString& file)
+{
+    // The working picture never exceeds the screen: a camera's photo would otherwise fill the
+    // address space three times over (picture and two blends).
+    typWallImages images;
+    if (!MakeWallPaper(file, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), WallBlend(), images))
+        return false;
+    return SetWallPaper(file, std::move(images));
+}
+
+bool nsRichEdit::SetWallPaper(const AnsiString& file, typWallImages&& images)
+{
+    if (!images.picture || !images.back || !images.text)
+        return false;
+    TPicture* oldPicture = FWallPicture;
+    TBitmap* oldBack = FWallBack;
+    TBitmap* oldText = FWallText;
     const bool wasSet = FWallPaperSet;
+    FWallPicture = images.picture.release();
+    FWallBack = images.back.release();
+    FWallText = images.text.release();
     FWallPaperSet = true;
-    if (!RebuildWallPaper())
+    // Made for other colours (the settings changed meanwhile, or on another page): blended anew.
+    if (images.blend != WallBlend() && !RebuildWallPaper())
     {
-        FWallPicture = old;
+        delete FWallPicture;
+        delete FWallBack;
+        delete FWallText;
+        FWallPicture = oldPicture;
+        FWallBack = oldBack;
+        FWallText = oldText;
         FWallPaperSet = wasSet;
         return false;
     }
-    picture.release();
-    delete old;
+    delete oldPicture;
+    delete oldBack;
+    delete oldText;
     FWallPaperFile = file;
     Invalidate();
     return true;
+}
+
+nsRichEdit::typWallImages nsRichEdit::TakeWallPaper()
+{
+    typWallImages images;
+    if (!FWallPaperSet)
+        return images;
+    images.picture.reset(FWallPicture);
+    images.back.reset(FWallBack);
+    images.text.reset(FWallText);
+    images.blend = WallBlend();
+    FWallPicture = new TPicture();
+    FWallBack = new TBitmap();
+    FWallText = new TBitmap();
+    FWallPaperSet = false;
+    FWallPaperFile = "";
+    Invalidate();
+    return images;
 }
 
 bool nsRichEdit::ClearWallPaper()
@@ -83,29 +165,12 @@ bool nsRichEdit::RebuildWallPaper()
 {
     if (!FWallPaperSet || !FWallPicture || !FWallBack)
         return true;
-    TBitmap* source = FWallPicture->Bitmap();
     auto back = std::make_unique<TBitmap>();
     auto text = std::make_unique<TBitmap>();
     try
     {
-        if (source)
-        {
-            const int w = source->Width(), h = source->Height();
-            const TRect all(0, 0, w, h);
-            back->SetSize(w, h);
-            text->SetSize(w, h);
-            back->Canvas()->Brush()->SetColor(Color());
-            back->Canvas()->FillRect(all);
-            text->Canvas()->Brush()->SetColor(ColTxtBk);
-            text->Canvas()->FillRect(all);
-            // The blend source is the decoded bitmap: a JPEG itself has no device context.
-            if (!FAlphaBlend || !AlphaBlendDraw(back->Canvas(), 0, 0, source, FAlphaBlendValue) ||
-                !AlphaBlendDraw(text->Canvas(), 0, 0, source, TextBackAlpha()))
-            {
-                back->Canvas()->Draw(0, 0, source);
-                text->Canvas()->Draw(0, 0, source);
-            }
-        }
+        if (TBitmap* source = FWallPicture->Bitmap())
+            BlendWallPaper(source, WallBlend(), back.get(), text.get());
     }
     catch (const std::exception&)
     {

@@ -128,6 +128,7 @@ TMainForm::TMainForm(TComponent* owner) : TForm(owner)
 
 TMainForm::~TMainForm()
 {
+    StopWallpaperLoader();
     delete WPTimer;
     if (Application && Application->OnActivate == TNotifyEvent(this, &TMainForm::AppEventsActivate))
         Application->OnActivate = TNotifyEvent();
@@ -464,10 +465,7 @@ void TMainForm::MainPageCtrlChange(TObject* sender)
         newEditor->Invalidate();
     }
     // The wallpaper moves to the page entered.
-    if (oldEditor && oldEditor != newEditor)
-        oldEditor->ClearWallPaper();
-    if (newEditor)
-        ApplyWallpaperToEditor(newEditor);
+    MoveWallpaper(oldEditor, newEditor);
 }
 
 void TMainForm::ShowPageNow(TTabSheet* page)
@@ -762,8 +760,9 @@ void TMainForm::FormShow(TObject* sender)
 
 void TMainForm::FormClose(TObject* sender, TCloseAction& action)
 {
-    // No hit may arrive after the pages are gone.
+    // No hit and no picture may arrive after the pages are gone.
     StopGrep();
+    StopWallpaperLoader();
     // The window goes whatever the registry says: a refused write loses only the settings.
     try
     {

@@ -5,9 +5,11 @@
 // null, and every command and timer handler tests for that first.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "main_window/PageEditor.h"
+#include "main_window/WallpaperLoader.h"
 #include "platform/ComCtrls.h"
 #include "platform/Dialogs.h"
 #include "platform/ExtCtrls.h"
@@ -125,8 +127,14 @@ public:
     void WriteWallpaper();
     // (Re)starts the wallpaper from the values above.
     void LoadWallpaperSettings();
+    // Draws the next picture; it is loaded away from the window and shown once ready.
     void WPTimerTimer(TObject* sender);
+    // Gives the editor the current picture: at once when it shows it already, else once loaded.
     void ApplyWallpaperToEditor(TPageEditor* editor);
+    // The page switch: the picture moves from the page left to the page entered.
+    void MoveWallpaper(TPageEditor* from, TPageEditor* to);
+    // Waits until the picture asked for is shown or refused (tests and benchmarks).
+    void WaitForWallpaper();
     int GetWallpaperMinutes() const;
     int GetWallpaperSeconds() const;
     // Clamped to 1 second .. 59 minutes 59 seconds.
@@ -425,6 +433,15 @@ private:
     void* boxOwnerBeforeLock_ = nullptr;
     bool srchPanelShownBeforeLock_ = true;
     std::vector<std::pair<TControl*, bool>> toolStatesBeforeLock_; // each tool bar control's own state
+    // ---- wallpaper loading (MainFrm_Wallpaper.cpp) ----
+    void RequestWallpaper(size_t first);
+    void WallpaperLoaded(typWallpaperResult& result);
+    void StopWallpaperLoader();
+    std::unique_ptr<TWallpaperLoader> wallpaperLoader_;
+    std::vector<bool> wallpaperFailed_; // entries of WallpaperList known not to load
+    unsigned wallpaperTag_ = 0;         // changes with the settings: results for older ones are dropped
+    bool wallpaperPending_ = false;     // asked for while the loader was busy
+    bool wallpaperFailureTold_ = false;
 };
 
 extern TMainForm* MainForm;

@@ -141,11 +141,7 @@ bool NameTooLong(const AnsiString& name) { return NameTooLong(SjisToWide(name));
 // without growing to the name's size.
 void ShowNameTooLong(const char* format, const AnsiString& name)
 {
-    std::wstring w = SjisToWide(name);
-    constexpr size_t kHead = 120, kTail = 60;
-    if (w.size() > kHead + kTail + 1)
-        w = w.substr(0, kHead) + L"\u2026" + w.substr(w.size() - kTail);
-    ErrorBox(format, IntToStr(int(SjisToWide(name).size())).c_str(), WideToSjis(w).c_str());
+    ErrorBox(format, IntToStr(int(SjisToWide(name).size())).c_str(), NameForBox(name).c_str());
 }
 
 // The long form of a full path past MAX_PATH, found by listing each short ("~") name's folder:

@@ -16,6 +16,7 @@ namespace
 {
 constexpr int kMinIntervalSec = 1;
 constexpr int kMaxIntervalSec = 59 * 60 + 59;
+constexpr size_t kTriesPerTick = 16;
 } // namespace
 
 void TMainForm::ReadWallpaper()
@@ -55,9 +56,13 @@ void TMainForm::SetWallpaperInterval(int minutes, int seconds)
 void TMainForm::LoadWallpaperSettings()
 {
     WPTimer->SetEnabled(false);
+    // A picture still being loaded for the old settings is not shown.
+    ++wallpaperTag_;
+    wallpaperFailureTold_ = false;
     if (TPageEditor* editor = Edit())
         editor->ClearWallPaper();
     WallpaperList.clear();
+    wallpaperFailed_.clear();
     if (!WallpaperFolderMode)
     {
         if (!WallpaperFile.IsEmpty())
@@ -65,8 +70,9 @@ void TMainForm::LoadWallpaperSettings()
             if (FileExists(WallpaperFile))
                 WallpaperList.push_back(WallpaperFile);
             else
-                ErrorBox(msgWallpaperMissing, WallpaperFile.c_str());
+                ErrorBox(msgWallpaperMissing, NameForBox(WallpaperFile).c_str());
         }
+        wallpaperFailed_.assign(WallpaperList.size(), false);
         WPTimerTimer(nullptr);
         return;
     }
@@ -76,9 +82,10 @@ void TMainForm::LoadWallpaperSettings()
         return;
     }
     WallpaperList = ListWallpaperPictures(WallpaperFolder);
+    wallpaperFailed_.assign(WallpaperList.size(), false);
     if (WallpaperList.empty())
     {
-        ErrorBox(msgWallpaperFolderEmpty, WallpaperFolder.c_str());
+        ErrorBox(msgWallpaperFolderEmpty, NameForBox(WallpaperFolder).c_str());
         WPTimerTimer(nullptr);
         return;
     }
@@ -103,22 +110,110 @@ void TMainForm::ApplyWallpaperToEditor(TPageEditor* editor)
         editor->ClearWallPaper();
         return;
     }
-    if (editor->SetWallPaper(CurrentWallpaper))
+    if (editor->WallPaperSet() && editor->WallPaperFile() == CurrentWallpaper)
         return;
-    // A picture that fails (damaged, removed meanwhile) gives way to the next one that loads.
     const auto at = std::find(WallpaperList.begin(), WallpaperList.end(), CurrentWallpaper);
-    const size_t start = at == WallpaperList.end() ? 0 : size_t(at - WallpaperList.begin());
-    for (size_t i = 1; i < WallpaperList.size(); ++i)
+    RequestWallpaper(at == WallpaperList.end() ? 0 : size_t(at - WallpaperList.begin()));
+}
+
+void TMainForm::MoveWallpaper(TPageEditor* from, TPageEditor* to)
+{
+    if (from && from != to)
     {
-        const AnsiString& next = WallpaperList[(start + i) % WallpaperList.size()];
-        if (editor->SetWallPaper(next))
-        {
-            CurrentWallpaper = next;
+        const AnsiString file = from->WallPaperFile();
+        nsRichEdit::typWallImages images = from->TakeWallPaper();
+        if (to && images.picture && startupFinished_ && file == CurrentWallpaper &&
+            to->SetWallPaper(file, std::move(images)))
             return;
-        }
     }
-    CurrentWallpaper = "";
-    editor->ClearWallPaper();
+    if (to)
+        ApplyWallpaperToEditor(to);
+}
+
+void TMainForm::RequestWallpaper(size_t first)
+{
+    TPageEditor* editor = Edit();
+    if (!editor || WallpaperList.empty())
+        return;
+    if (!wallpaperLoader_)
+        wallpaperLoader_ = std::make_unique<TWallpaperLoader>([this](typWallpaperResult& r) { WallpaperLoaded(r); });
+    if (wallpaperLoader_->Busy())
+    {
+        wallpaperPending_ = true;
+        return;
+    }
+    // The picture drawn, else the ones after it: a picture that fails gives way to the next one that
+    // loads. A few per tick, each tried once: a folder of thousands of damaged files costs no more.
+    typWallpaperJob job;
+    for (size_t i = 0; i < WallpaperList.size() && job.files.size() < kTriesPerTick; ++i)
+    {
+        const size_t k = (first + i) % WallpaperList.size();
+        if (!wallpaperFailed_[k])
+            job.files.push_back(WallpaperList[k]);
+    }
+    if (job.files.empty())
+        return;
+    job.maxWidth = GetSystemMetrics(SM_CXSCREEN);
+    job.maxHeight = GetSystemMetrics(SM_CYSCREEN);
+    job.blend = editor->WallBlend();
+    job.tag = wallpaperTag_;
+    wallpaperLoader_->Request(std::move(job));
+}
+
+void TMainForm::WallpaperLoaded(typWallpaperResult& result)
+{
+    if (result.tag == wallpaperTag_)
+    {
+        for (const AnsiString& file : result.failed)
+        {
+            const auto at = std::find(WallpaperList.begin(), WallpaperList.end(), file);
+            if (at != WallpaperList.end())
+                wallpaperFailed_[size_t(at - WallpaperList.begin())] = true;
+        }
+        TPageEditor* editor = Edit();
+        if (!result.file.IsEmpty())
+        {
+            CurrentWallpaper = result.file;
+            if (editor)
+                editor->SetWallPaper(result.file, std::move(result.images));
+        }
+        else if (std::find(wallpaperFailed_.begin(), wallpaperFailed_.end(), false) == wallpaperFailed_.end())
+        {
+            // Nothing left that loads: said once, and the timer rests until the settings change.
+            CurrentWallpaper = "";
+            WPTimer->SetEnabled(false);
+            if (editor)
+                editor->ClearWallPaper();
+            if (!wallpaperFailureTold_)
+            {
+                wallpaperFailureTold_ = true;
+                if (WallpaperFolderMode)
+                    ErrorBox(msgWallpaperFolderEmpty, NameForBox(WallpaperFolder).c_str());
+                else
+                    ErrorBox("%s", msgPictureUnreadable);
+            }
+        }
+        else
+            CurrentWallpaper = editor ? editor->WallPaperFile() : AnsiString();
+    }
+    if (wallpaperPending_)
+    {
+        wallpaperPending_ = false;
+        ApplyWallpaperToEditor(Edit());
+    }
+}
+
+void TMainForm::WaitForWallpaper()
+{
+    // A result may ask for the picture drawn meanwhile: that one is waited for too.
+    while (wallpaperLoader_ && wallpaperLoader_->Busy())
+        wallpaperLoader_->Wait();
+}
+
+void TMainForm::StopWallpaperLoader()
+{
+    wallpaperLoader_.reset();
+    wallpaperPending_ = false;
 }
 
 void TMainForm::AttachWallpaperWindow()

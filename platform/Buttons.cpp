@@ -39,13 +39,13 @@ void TProgressBar::SetPosition(int value)
 // ---------------------------------------------------------------------------------------------
 // Glyph buttons
 
-namespace
+// Disabled, the image's shape in the highlight colour one pixel down and right under the same shape
+// in the shadow colour.
+void DrawGlyph(HDC dc, TBitmap* glyph, const TRect& source, int x, int y, bool enabled)
 {
-// Draws glyph at (x, y) without the pixels of its transparent colour; disabled, as its shape in
-// the highlight colour one pixel down and right under the same shape in the shadow colour.
-void DrawGlyph(HDC dc, TBitmap* glyph, int x, int y, bool enabled)
-{
-    const int w = glyph->Width(), h = glyph->Height();
+    const int w = source.Width(), h = source.Height(), sx = source.Left, sy = source.Top;
+    if (glyph->Empty() || w <= 0 || h <= 0)
+        return;
     HDC src = glyph->Canvas()->Handle();
     HDC maskDC = CreateCompatibleDC(dc);
     HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
@@ -59,17 +59,17 @@ void DrawGlyph(HDC dc, TBitmap* glyph, int x, int y, bool enabled)
     }
     HGDIOBJ oldMask = SelectObject(maskDC, mask);
     // A monochrome copy is white where the source has its background colour.
-    const COLORREF oldSrcBk = SetBkColor(src, GetPixel(src, 0, h - 1));
-    BitBlt(maskDC, 0, 0, w, h, src, 0, 0, SRCCOPY);
+    const COLORREF oldSrcBk = SetBkColor(src, GetPixel(src, sx, sy + h - 1));
+    BitBlt(maskDC, 0, 0, w, h, src, sx, sy, SRCCOPY);
     SetBkColor(src, oldSrcBk);
     // Monochrome onto colour: white keeps, black clears.
     const COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0));
     const COLORREF oldBk = SetBkColor(dc, RGB(255, 255, 255));
     if (enabled)
     {
-        BitBlt(dc, x, y, w, h, src, 0, 0, SRCINVERT);
+        BitBlt(dc, x, y, w, h, src, sx, sy, SRCINVERT);
         BitBlt(dc, x, y, w, h, maskDC, 0, 0, SRCAND);
-        BitBlt(dc, x, y, w, h, src, 0, 0, SRCINVERT);
+        BitBlt(dc, x, y, w, h, src, sx, sy, SRCINVERT);
     }
     else
     {
@@ -91,7 +91,6 @@ void DrawGlyph(HDC dc, TBitmap* glyph, int x, int y, bool enabled)
     DeleteObject(mask);
     DeleteDC(maskDC);
 }
-} // namespace
 
 TGlyphButton::TGlyphButton(TComponent* owner) : TButton(owner), glyph_(new TBitmap) {}
 
@@ -104,6 +103,38 @@ void TGlyphButton::CreateParams(TCreateParams& params)
 {
     TButton::CreateParams(params);
     params.Style = (params.Style & ~DWORD(BS_TYPEMASK)) | BS_OWNERDRAW;
+}
+
+void TGlyphButton::SetNumGlyphs(int count)
+{
+    count = std::clamp(count, 1, 4);
+    if (count == numGlyphs_)
+        return;
+    numGlyphs_ = count;
+    Invalidate();
+}
+
+TRect TGlyphButton::GlyphImage(int index) const
+{
+    if (glyph_->Empty())
+        return TRect(0, 0, 0, 0);
+    const int w = glyph_->Width() / numGlyphs_;
+    return TRect(index * w, 0, index * w + w, glyph_->Height());
+}
+
+int TGlyphButton::ImageIndex(bool enabled, bool pushed) const
+{
+    if (!enabled && numGlyphs_ > 1)
+        return 1;
+    if (enabled && pushed && numGlyphs_ >= 3)
+        return 2;
+    return 0;
+}
+
+bool TGlyphButton::DrawFrame(HDC dc, RECT& r, bool pushed)
+{
+    DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+    return true;
 }
 
 void TGlyphButton::Dispatch(TMessage& message)
@@ -132,7 +163,7 @@ void TGlyphButton::DrawFace(const DRAWITEMSTRUCT& item)
 {
     HDC dc = item.hDC;
     RECT r = item.rcItem;
-    const bool pushed = item.itemState & ODS_SELECTED;
+    const bool pushed = ShowsPushed(item);
     const bool enabled = !(item.itemState & ODS_DISABLED);
     const bool focused = item.itemState & ODS_FOCUS;
     if (Default() || focused)
@@ -140,20 +171,23 @@ void TGlyphButton::DrawFace(const DRAWITEMSTRUCT& item)
         FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         InflateRect(&r, -1, -1);
     }
-    DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pushed ? DFCS_PUSHED : 0));
+    DrawFrame(dc, r, pushed);
 
     const std::wstring text = SjisToWide(Caption());
     HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(handle_, WM_GETFONT, 0, 0)));
     RECT textRect{0, 0, 0, 0};
     if (!text.empty())
         DrawTextW(dc, text.c_str(), int(text.size()), &textRect, DT_SINGLELINE | DT_CALCRECT);
-    const int glyphW = glyph_->Empty() ? 0 : glyph_->Width();
-    const int glyphH = glyph_->Empty() ? 0 : glyph_->Height();
+    const int image = ImageIndex(enabled, item.itemState & ODS_SELECTED);
+    const TRect source = GlyphImage(image);
+    const int glyphW = source.Width();
+    const int glyphH = source.Height();
     const int spacing = glyphW > 0 && !text.empty() ? 4 : 0;
     const int shift = pushed ? 1 : 0;
     int x = (item.rcItem.left + item.rcItem.right - (glyphW + spacing + textRect.right)) / 2 + shift;
     if (glyphW > 0)
-        DrawGlyph(dc, glyph_, x, (item.rcItem.top + item.rcItem.bottom - glyphH) / 2 + shift, enabled);
+        DrawGlyph(dc, glyph_, source, x, (item.rcItem.top + item.rcItem.bottom - glyphH) / 2 + shift,
+                  enabled || image == 1);
     x += glyphW + spacing;
     if (!text.empty())
     {
@@ -190,6 +224,64 @@ void TSpeedButton::CreateParams(TCreateParams& params)
 {
     TGlyphButton::CreateParams(params);
     params.Style &= ~DWORD(WS_TABSTOP);
+}
+
+void TSpeedButton::SetDown(bool down)
+{
+    if (down == down_)
+        return;
+    down_ = down;
+    Invalidate();
+}
+
+void TSpeedButton::SetFlat(bool flat)
+{
+    if (flat == flat_)
+        return;
+    flat_ = flat;
+    Invalidate();
+}
+
+int TSpeedButton::ImageIndex(bool enabled, bool pushed) const
+{
+    if (!enabled && NumGlyphs() > 1)
+        return 1;
+    if (enabled && down_)
+        return NumGlyphs() >= 4 ? 3 : 0;
+    return TGlyphButton::ImageIndex(enabled, pushed);
+}
+
+bool TSpeedButton::ShowsPushed(const DRAWITEMSTRUCT& item) const
+{
+    return down_ || TGlyphButton::ShowsPushed(item);
+}
+
+bool TSpeedButton::DrawFrame(HDC dc, RECT& r, bool pushed)
+{
+    if (!flat_)
+        return TGlyphButton::DrawFrame(dc, r, pushed);
+    FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+    if (pushed)
+        DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
+    else if (mouseIn_ && Enabled())
+        DrawEdge(dc, &r, BDR_RAISEDINNER, BF_RECT);
+    return pushed || (mouseIn_ && Enabled());
+}
+
+void TSpeedButton::CMMouseEnter(TMessage& message)
+{
+    mouseIn_ = true;
+    if (flat_)
+        Invalidate();
+    TGlyphButton::CMMouseEnter(message);
+}
+
+void TSpeedButton::CMMouseLeave(TMessage& message)
+{
+    mouseIn_ = false;
+    if (flat_)
+        Invalidate();
+    TGlyphButton::CMMouseLeave(message);
 }
 
 void TSpeedButton::WMSetFocus(TWMSetFocus& message)

@@ -25,9 +25,14 @@ private:
     int position_ = 0;
 };
 
+// Draws the image of glyph within source at (x, y) without the pixels of the image's transparent
+// colour (its bottom-left pixel's); disabled, as the image's shape embossed.
+void DrawGlyph(HDC dc, TBitmap* glyph, const TRect& source, int x, int y, bool enabled);
+
 // A push button that draws its own face: an optional glyph beside the caption, the two centred
-// together. The glyph's bottom-left pixel gives its transparent colour; a disabled button shows
-// the glyph's shape embossed.
+// together. The glyph holds NumGlyphs images side by side (up, disabled, pressed, down): the
+// button shows one of them; a disabled button without an image of its own shows the first
+// embossed.
 class TGlyphButton : public TButton
 {
 public:
@@ -36,26 +41,54 @@ public:
 
     // Owned; empty until loaded (LoadFromResourceName, LoadFromFile).
     TBitmap* Glyph() const { return glyph_; }
+    int NumGlyphs() const { return numGlyphs_; }
+    void SetNumGlyphs(int count); // 1..4
+    // Where image index lies in the glyph (empty without a glyph).
+    TRect GlyphImage(int index) const;
 
 protected:
     void CreateParams(TCreateParams& params) override;
     void Dispatch(TMessage& message) override;
+    // The image shown: the first unless the glyph has one for the state.
+    virtual int ImageIndex(bool enabled, bool pushed) const;
+    // Whether the face is drawn pushed in.
+    virtual bool ShowsPushed(const DRAWITEMSTRUCT& item) const { return item.itemState & ODS_SELECTED; }
+    // Draws the frame of the face; false when it draws none.
+    virtual bool DrawFrame(HDC dc, RECT& r, bool pushed);
 
 private:
     void DrawFace(const DRAWITEMSTRUCT& item);
     TBitmap* glyph_;
+    int numGlyphs_ = 1;
 };
 
 // A button for tool rows that never takes the focus: a click runs OnClick and leaves the focus
-// where it was.
+// where it was. Down keeps it shown pushed in; a Flat one shows its frame only while the mouse is
+// in it or it is pushed.
 class TSpeedButton : public TGlyphButton
 {
 public:
     explicit TSpeedButton(TComponent* owner);
 
+    bool Down() const { return down_; }
+    void SetDown(bool down);
+    bool Flat() const { return flat_; }
+    void SetFlat(bool flat);
+    bool MouseInControl() const { return mouseIn_; }
+
 protected:
     void CreateParams(TCreateParams& params) override;
     void WMSetFocus(TWMSetFocus& message) override;
+    void CMMouseEnter(TMessage& message) override;
+    void CMMouseLeave(TMessage& message) override;
+    int ImageIndex(bool enabled, bool pushed) const override;
+    bool ShowsPushed(const DRAWITEMSTRUCT& item) const override;
+    bool DrawFrame(HDC dc, RECT& r, bool pushed) override;
+
+private:
+    bool down_ = false;
+    bool flat_ = false;
+    bool mouseIn_ = false;
 };
 
 // A push button of the dialogs with a glyph.

@@ -151,6 +151,89 @@ void TList::Exchange(int index1, int index2)
     std::swap(items_[index1], items_[index2]);
 }
 
+// ---- TCollection ----------------------------------------------------------------------------------------
+
+TCollectionItem::TCollectionItem(TCollection* collection) : collection_(collection)
+{
+    if (!collection_)
+        return;
+    collection_->items_.push_back(this);
+    collection_->Changed();
+}
+
+TCollectionItem::~TCollectionItem()
+{
+    if (!collection_)
+        return;
+    auto& items = collection_->items_;
+    items.erase(std::find(items.begin(), items.end(), this));
+    collection_->Changed();
+}
+
+int TCollectionItem::Index() const
+{
+    if (!collection_)
+        return -1;
+    const auto& items = collection_->items_;
+    return int(std::find(items.begin(), items.end(), this) - items.begin());
+}
+
+TPersistent* TCollectionItem::GetOwner()
+{
+    return collection_;
+}
+
+void TCollectionItem::Changed(bool allItems)
+{
+    if (collection_ && collection_->updateCount_ == 0)
+        collection_->Update(allItems ? nullptr : this);
+}
+
+TCollection::~TCollection()
+{
+    ++updateCount_; // a collection going away reports nothing
+    Clear();
+}
+
+TCollectionItem* TCollection::Add()
+{
+    return itemClass_(this);
+}
+
+TCollectionItem* TCollection::Items(int index) const
+{
+    if (index < 0 || index >= Count())
+        throw EListError(Format(SListIndexError, {index}));
+    return items_[size_t(index)];
+}
+
+void TCollection::Delete(int index)
+{
+    delete Items(index);
+}
+
+void TCollection::Clear()
+{
+    if (items_.empty())
+        return;
+    BeginUpdate();
+    while (!items_.empty())
+        delete items_.back();
+    EndUpdate();
+}
+
+void TCollection::EndUpdate()
+{
+    if (updateCount_ > 0)
+        --updateCount_;
+    Changed();
+}
+
+void TCollection::Changed()
+{
+    if (updateCount_ == 0)
+        Update(nullptr);
+}
 // ---- TStrings -----------------------------------------------------------------------------------------
 
 void TStrings::Put(int index, const AnsiString& s)

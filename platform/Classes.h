@@ -52,6 +52,73 @@ private:
     int capacity_ = 0;
 };
 
+// ---- TPersistent, TCollection -------------------------------------------------------------------------
+// An object that may belong to another: a collection item to its collection, a collection to the
+// object it describes.
+class TPersistent : public TObject
+{
+public:
+    virtual TPersistent* GetOwner() { return nullptr; }
+};
+
+class TCollection;
+
+// One item of a collection. Made with its collection, which it joins at the end; freed by it, or
+// freed alone, when it leaves it.
+class TCollectionItem : public TPersistent
+{
+public:
+    explicit TCollectionItem(TCollection* collection);
+    ~TCollectionItem() override;
+    TCollectionItem(const TCollectionItem&) = delete;
+    TCollectionItem& operator=(const TCollectionItem&) = delete;
+
+    TCollection* Collection() const { return collection_; }
+    int Index() const; // -1 outside a collection
+    TPersistent* GetOwner() override;
+
+protected:
+    // Tells the collection that this item (or, with allItems, every item) changed.
+    void Changed(bool allItems);
+
+private:
+    friend class TCollection;
+    TCollection* collection_;
+};
+
+// Owned items of one kind, in order. A change of its items is reported through the virtual
+// Update (the item changed, or null for all of them), held back between BeginUpdate and EndUpdate
+// and reported once at the end.
+class TCollection : public TPersistent
+{
+public:
+    using TItemClass = TCollectionItem* (*)(TCollection* collection);
+    explicit TCollection(TItemClass itemClass) : itemClass_(itemClass) {}
+    ~TCollection() override;
+    TCollection(const TCollection&) = delete;
+    TCollection& operator=(const TCollection&) = delete;
+
+    TCollectionItem* Add(); // a new item of the collection's kind, at the end
+    void Delete(int index); // frees it
+    void Clear();
+    int Count() const { return int(items_.size()); }
+    TCollectionItem* Items(int index) const; // EListError out of range
+
+    void BeginUpdate() { ++updateCount_; }
+    void EndUpdate();
+
+protected:
+    virtual void Update(TCollectionItem* item) {}
+    void Changed();
+    int UpdateCount() const { return updateCount_; }
+
+private:
+    friend class TCollectionItem;
+    std::vector<TCollectionItem*> items_;
+    TItemClass itemClass_;
+    int updateCount_ = 0;
+};
+
 // ---- TStrings -----------------------------------------------------------------------------------------
 class TStream;
 

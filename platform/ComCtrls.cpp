@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "Cp932.h"
 #include "Forms.h"
@@ -12,6 +13,16 @@ namespace
 {
 // The property that ties a native window to its object; reflection looks only for it.
 const wchar_t kControlProp[] = L"VnNativeControl";
+
+// The objects of the native windows of this thread, for their window procedure: a window's
+// properties live in the window server, and asking it for each message costs more than the
+// message itself (a list box takes one per line added). A window's messages all come on the
+// thread that made it.
+std::unordered_map<HWND, TNativeControl*>& NativeControls()
+{
+    thread_local std::unordered_map<HWND, TNativeControl*> controls;
+    return controls;
+}
 
 // Child-window ids: unique, so a parent never mistakes one control's notification for another's.
 int NextControlId()
@@ -86,6 +97,7 @@ void TNativeControl::CreateWnd()
         throw EOSError("ウィンドウを作成できません (" + Name() + ")", GetLastError());
     handle_ = hwnd;
     SetPropW(hwnd, kControlProp, this);
+    NativeControls()[hwnd] = this;
     nativeProc_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TNativeControl::SubclassProc)));
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), FALSE);
@@ -99,7 +111,9 @@ void TNativeControl::CreateWnd()
 
 LRESULT CALLBACK TNativeControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam)
 {
-    auto* control = static_cast<TNativeControl*>(GetPropW(hwnd, kControlProp));
+    auto& controls = NativeControls();
+    const auto found = controls.find(hwnd);
+    TNativeControl* control = found != controls.end() ? found->second : nullptr;
     if (!control)
         return DefWindowProcW(hwnd, msg, wparam, lparam);
     TMessage message;
@@ -112,6 +126,7 @@ LRESULT CALLBACK TNativeControl::SubclassProc(HWND hwnd, UINT msg, WPARAM wparam
         TWndMethod proc = control->WindowProc;
         GuardedCall(control, [&] { proc(message); });
         RemovePropW(hwnd, kControlProp);
+        NativeControls().erase(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(native));
         control->handle_ = nullptr;
         control->nativeProc_ = nullptr;
@@ -1194,6 +1209,20 @@ void TToolBar::CreateParams(TCreateParams& params)
 {
     TNativeControl::CreateParams(params);
     params.Style |= CCS_NOPARENTALIGN | CCS_NORESIZE | CCS_NODIVIDER | TBSTYLE_FLAT | TBSTYLE_LIST;
+    if (transparent_)
+        params.Style |= TBSTYLE_TRANSPARENT;
+}
+
+void TToolBar::SetTransparent(bool transparent)
+{
+    if (transparent == transparent_)
+        return;
+    transparent_ = transparent;
+    if (!HandleAllocated())
+        return;
+    LONG style = GetWindowLongW(handle_, GWL_STYLE);
+    SetWindowLongW(handle_, GWL_STYLE, transparent ? style | TBSTYLE_TRANSPARENT : style & ~TBSTYLE_TRANSPARENT);
+    InvalidateRect(handle_, nullptr, TRUE);
 }
 
 void TToolBar::HandleCreated()

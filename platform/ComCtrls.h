@@ -390,6 +390,9 @@ public:
     void RebuildButtons();
     // Screen rectangle of a button (for a drop-down menu), empty when it is not shown.
     TRect ButtonRect(TToolButton* button);
+    // Shows its parent's background between and behind the buttons.
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool transparent);
 
 protected:
     const wchar_t* NativeClassName() const override { return TOOLBARCLASSNAMEW; }
@@ -410,6 +413,7 @@ private:
     bool showCaptions_ = true;
     HIMAGELIST images_ = nullptr;
     bool rebuilding_ = false;
+    bool transparent_ = false;
     std::vector<int> widths_;     // each item's width on one row, 0 when hidden
     std::vector<BYTE> rowStates_; // TBSTATE_WRAP and TBSTATE_HIDDEN that the rows give each item
 };

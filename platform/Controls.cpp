@@ -201,10 +201,27 @@ void TControl::SetAlign(TAlign align)
 
 void TControl::SetColor(TColor color)
 {
+    parentColor_ = false;
+    ChangeColor(color);
+}
+
+void TControl::SetParentColor(bool parentColor)
+{
+    parentColor_ = parentColor;
+    if (parentColor && parent_)
+        ChangeColor(parent_->color_);
+}
+
+void TControl::ChangeColor(TColor color)
+{
     if (color == color_)
         return;
     color_ = color;
     Invalidate();
+    if (auto* windowed = dynamic_cast<TWinControl*>(this))
+        for (TControl* child : windowed->controls_)
+            if (child->parentColor_)
+                child->ChangeColor(color);
 }
 
 void TControl::SetCaption(const AnsiString& caption)
@@ -307,6 +324,8 @@ void TWinControl::InsertControl(TControl* control)
 {
     controls_.push_back(control);
     control->parent_ = this;
+    if (control->parentColor_)
+        control->ChangeColor(color_);
     if (control->align_ != alNone)
         AlignControls();
     Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(control), 1);
@@ -619,7 +638,9 @@ void TWinControl::Dispatch(TMessage& m)
         }
         break;
     case WM_PAINT:
-        if (ControlCountOf<TGraphicControl>() == 0)
+        if (doubleBuffered_ && !m.WParam && handle_)
+            PaintBuffered(m);
+        else if (ControlCountOf<TGraphicControl>() == 0)
             Call(this, &TWinControl::WMPaint, m);
         else
         {
@@ -669,12 +690,16 @@ void TWinControl::Dispatch(TMessage& m)
         {
             TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, handle_, 0};
             trackingMouse_ = TrackMouseEvent(&track) != FALSE;
+            if (trackingMouse_)
+                Perform(CM_MOUSEENTER, 0, 0);
         }
         Call(this, &TWinControl::WMMouseMove, m);
         break;
     case WM_MOUSELEAVE:
         trackingMouse_ = false;
         Perform(CM_MOUSELEAVE, 0, 0);
+        // A system control that follows the mouse itself (a tool bar's hot button) waits for it too.
+        DefaultHandler(m);
         break;
     case WM_MOUSEWHEEL: Call(this, &TWinControl::WMMouseWheel, m); break;
     case WM_VSCROLL: Call(this, &TWinControl::WMVScroll, m); break;
@@ -692,9 +717,40 @@ void TWinControl::Dispatch(TMessage& m)
     case WM_UNDO: Call(this, &TWinControl::WMUndo, m); break;
     case WM_DESTROY: Call(this, &TWinControl::WMDestroy, m); break;
     case CM_FONTCHANGED: Call(this, &TWinControl::CMFontChanged, m); break;
+    case CM_MOUSEENTER: Call(this, &TWinControl::CMMouseEnter, m); break;
     case CM_MOUSELEAVE: Call(this, &TWinControl::CMMouseLeave, m); break;
     default: TControl::Dispatch(m); break;
     }
+}
+
+// The background and the paint into a bitmap of the client area, then the bitmap onto the window.
+void TWinControl::PaintBuffered(TMessage& m)
+{
+    PAINTSTRUCT ps{};
+    HDC dc = BeginPaint(handle_, &ps);
+    RECT client{};
+    GetClientRect(handle_, &client);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, std::max(1L, client.right), std::max(1L, client.bottom));
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    struct TRelease
+    {
+        HWND wnd;
+        PAINTSTRUCT* ps;
+        HDC memory;
+        HBITMAP bitmap;
+        HGDIOBJ old;
+        ~TRelease()
+        {
+            SelectObject(memory, old);
+            DeleteObject(bitmap);
+            DeleteDC(memory);
+            EndPaint(wnd, ps);
+        }
+    } release{handle_, &ps, memory, bitmap, old};
+    Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(memory), reinterpret_cast<LPARAM>(memory));
+    m.Result = Perform(WM_PAINT, reinterpret_cast<WPARAM>(memory), 0);
+    BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
 }
 
 // WM_CHAR arrives as UTF-16; the handlers get CP932 bytes.
@@ -793,6 +849,11 @@ void TWinControl::WMChar(TWMChar& message)
 
 void TWinControl::WMEraseBkgnd(TWMEraseBkgnd& message)
 {
+    if (doubleBuffered_ && message.WParam != WPARAM(message.LParam))
+    {
+        message.Result = 1; // erased into the bitmap when painting
+        return;
+    }
     RECT r{};
     GetClientRect(handle_, &r);
     brush_->SetColor(color_);

@@ -35,6 +35,7 @@ constexpr UINT CM_DIALOGCHAR = CM_BASE + 5;  // an access key offered to the for
 constexpr UINT CM_CONTROLLISTCHANGE = CM_BASE + 6; // a control joined (LParam 1) or leaves (LParam 0) a
                                                    // parent (WParam: the control); passed up to the form
 constexpr UINT CM_RECREATEWND = CM_BASE + 7;       // the control's window is made anew (RecreateWnd)
+constexpr UINT CM_MOUSEENTER = CM_BASE + 0x13;     // the mouse came into the window
 
 struct TMessage
 {
@@ -209,7 +210,11 @@ public:
     TFont* Font() const { return font_; }
     void SetFont(const TFont* font) { font_->Assign(*font); }
     TColor Color() const { return color_; }
+    // Setting a colour of its own ends ParentColor.
     void SetColor(TColor color);
+    // The control takes its parent's colour, and takes it again whenever that changes.
+    bool ParentColor() const { return parentColor_; }
+    void SetParentColor(bool parentColor);
     TCursor Cursor() const { return cursor_; }
     void SetCursor(TCursor cursor) { cursor_ = cursor; }
     AnsiString Caption() const { return ReadCaption(); }
@@ -247,12 +252,14 @@ protected:
 private:
     friend class TWinControl;
     void FontChanged(TObject*);
+    void ChangeColor(TColor color);
 
     TWinControl* parent_ = nullptr;
     bool enabled_ = true;
     TAlign align_ = alNone;
     TFont* font_;
     TCursor cursor_ = crDefault;
+    bool parentColor_ = false;
 };
 
 struct TCreateParams
@@ -311,6 +318,10 @@ public:
     void Invalidate() override;
     void Update();
     void Repaint();
+    // Painting goes through a bitmap that is shown at once; the background is erased into it only
+    // (an erase whose two parameters are the same DC still paints, for children showing it).
+    bool DoubleBuffered() const { return doubleBuffered_; }
+    void SetDoubleBuffered(bool doubleBuffered) { doubleBuffered_ = doubleBuffered; }
     virtual void SetFocus();
     bool Focused() const;
     bool CanFocus() const;
@@ -378,6 +389,7 @@ protected:
     virtual void WMUndo(TMessage& message) { DefaultHandler(message); }
     virtual void WMDestroy(TWMDestroy& message) { DefaultHandler(message); }
     virtual void CMFontChanged(TMessage& message) { Invalidate(); }
+    virtual void CMMouseEnter(TMessage& message) {}
     virtual void CMMouseLeave(TMessage& message) {}
     // The graphic children meeting clip (client coordinates; null: all), in their order, each
     // over what the window and the earlier ones drew.
@@ -393,12 +405,14 @@ private:
     void RemoveControl(TControl* control);
     void UpdateBounds();
     void DispatchChar(TMessage& message);
+    void PaintBuffered(TMessage& message);
 
     std::vector<TControl*> controls_;
     TBrush* brush_;
     bool tabStop_ = false;
     bool aligning_ = false;
     bool trackingMouse_ = false;
+    bool doubleBuffered_ = false;
     wchar_t pendingHighSurrogate_ = 0;
 };
 

@@ -133,6 +133,37 @@ void TPanel::SetAcceptFiles(bool accept)
         DragAcceptFiles(handle_, accept);
 }
 
+void TPanel::CreateParams(TCreateParams& params)
+{
+    TCustomControl::CreateParams(params);
+    if (borderStyle_ == bsSingle)
+        params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TPanel::SetBevelInner(TBevelCut bevel)
+{
+    if (bevel == bevelInner_)
+        return;
+    bevelInner_ = bevel;
+    Invalidate();
+}
+
+void TPanel::SetBorderWidth(int width)
+{
+    if (width == borderWidth_)
+        return;
+    borderWidth_ = width;
+    Invalidate();
+}
+
+void TPanel::SetBorderStyle(TFormBorderStyle style)
+{
+    if (style == borderStyle_)
+        return;
+    borderStyle_ = style;
+    RecreateWnd();
+}
+
 void TPanel::CreateWnd()
 {
     TCustomControl::CreateWnd();
@@ -146,15 +177,22 @@ void TPanel::Paint()
     RECT r{0, 0, Width(), Height()};
     if (HandleAllocated())
         GetClientRect(handle_, &r);
-    if (bevelOuter_ != bvNone)
-        DrawEdge(canvas->Handle(), &r, bevelOuter_ == bvRaised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
+    auto bevel = [&](TBevelCut cut) {
+        if (cut == bvNone)
+            return;
+        DrawEdge(canvas->Handle(), &r, cut == bvRaised ? BDR_RAISEDINNER : BDR_SUNKENOUTER, BF_RECT);
+        InflateRect(&r, -1, -1);
+    };
+    bevel(bevelOuter_);
+    InflateRect(&r, -borderWidth_, -borderWidth_);
+    bevel(bevelInner_);
     AnsiString caption = Caption();
     if (caption.IsEmpty())
         return;
     canvas->SetFont(Font());
     canvas->Brush()->SetStyle(bsClear);
     TSize size = canvas->TextExtent(caption);
-    canvas->TextOut((r.right - size.cx) / 2, (r.bottom - size.cy) / 2, caption);
+    canvas->TextOut((r.left + r.right - size.cx) / 2, (r.top + r.bottom - size.cy) / 2, caption);
 }
 
 void TPanel::Dispatch(TMessage& message)
@@ -344,4 +382,35 @@ void TImage::Paint()
         return;
     TRect dest = stretch_ ? TRect(0, 0, Width(), Height()) : TRect(0, 0, g->Width(), g->Height());
     g->Draw(Canvas(), dest);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBevel
+
+TBevel::TBevel(TComponent* owner) : TGraphicControl(owner)
+{
+    SetBounds(0, 0, 50, 50);
+}
+
+void TBevel::SetShape(TBevelShape shape)
+{
+    if (shape == shape_)
+        return;
+    shape_ = shape;
+    Invalidate();
+}
+
+void TBevel::Paint()
+{
+    RECT r{0, 0, Width(), Height()};
+    UINT sides = BF_RECT;
+    switch (shape_)
+    {
+    case bsFrame: break;
+    case bsTopLine: sides = BF_TOP; break;
+    case bsBottomLine: sides = BF_BOTTOM; break;
+    case bsLeftLine: sides = BF_LEFT; break;
+    case bsRightLine: sides = BF_RIGHT; break;
+    }
+    DrawEdge(Canvas()->Handle(), &r, EDGE_ETCHED, sides);
 }

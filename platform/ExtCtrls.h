@@ -68,6 +68,14 @@ public:
 
     TBevelCut BevelOuter() const { return bevelOuter_; }
     void SetBevelOuter(TBevelCut bevel);
+    TBevelCut BevelInner() const { return bevelInner_; }
+    void SetBevelInner(TBevelCut bevel);
+    // Pixels between the outer and the inner bevel.
+    int BorderWidth() const { return borderWidth_; }
+    void SetBorderWidth(int width);
+    // bsSingle: a sunken edge around the panel; bsNone: none.
+    TFormBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(TFormBorderStyle style);
 
     // Docking: a form docked here is a child of the panel filling it (see ManualDock).
     bool DockSite() const { return dockSite_; }
@@ -85,6 +93,7 @@ public:
     TDropFilesEvent OnDropFiles;
 
 protected:
+    void CreateParams(TCreateParams& params) override;
     void CreateWnd() override;
     void Paint() override;
     void Dispatch(TMessage& message) override;
@@ -96,6 +105,9 @@ private:
     friend bool ManualFloat(TCustomForm* form, const TRect& screenRect);
     friend TSize UndockSize(TControl* control);
     TBevelCut bevelOuter_ = bvRaised;
+    TBevelCut bevelInner_ = bvNone;
+    int borderWidth_ = 0;
+    TFormBorderStyle borderStyle_ = bsNone;
     bool dockSite_ = false;
     bool acceptFiles_ = false;
     // Size of each docked form before it was docked (entries of forms that left are dropped).
@@ -138,4 +150,29 @@ private:
     TPicture* picture_;
     bool autoSize_ = false;
     bool stretch_ = false;
+};
+
+enum TBevelShape
+{
+    bsFrame,
+    bsTopLine,
+    bsBottomLine,
+    bsLeftLine,
+    bsRightLine
+};
+
+// An etched frame or line that groups or divides the controls of a dialog; parent-painted.
+class TBevel : public TGraphicControl
+{
+public:
+    explicit TBevel(TComponent* owner);
+
+    TBevelShape Shape() const { return shape_; }
+    void SetShape(TBevelShape shape);
+
+protected:
+    void Paint() override;
+
+private:
+    TBevelShape shape_ = bsFrame;
 };

@@ -3,8 +3,60 @@
 #include <algorithm>
 #include <cstring>
 
+#include "BmpReader.h"
+#include "Classes.h"
 #include "Cp932.h"
 #include "SysUtils.h"
+
+// ---------------------------------------------------------------------------------------------
+// Pictures from files
+
+namespace
+{
+// Nothing larger is decoded, whatever it is reduced to: 128 million pixels in the file, 64 million
+// decoded (192 MB).
+constexpr int64_t kMaxSourcePixels = int64_t(1) << 27;
+constexpr int64_t kMaxDecodedPixels = int64_t(1) << 26;
+// Enough for the largest picture taken with room for its headers.
+constexpr int64_t kMaxPictureFile = kMaxSourcePixels * 4 + (int64_t(1) << 20);
+} // namespace
+
+int PictureScaleDenom(int width, int height, int fitWidth, int fitHeight)
+{
+    if (fitWidth <= 0 || fitHeight <= 0)
+        return 1;
+    int denom = 1;
+    while (denom < 8 && width / (denom * 2) >= fitWidth && height / (denom * 2) >= fitHeight)
+        denom *= 2;
+    return denom;
+}
+
+bool PictureSizeAllowed(int64_t width, int64_t height, int denom)
+{
+    if (width <= 0 || height <= 0 || denom <= 0 || width > 65535 || height > 65535)
+        return false;
+    const int64_t w = (width + denom - 1) / denom, h = (height + denom - 1) / denom;
+    return width * height <= kMaxSourcePixels && w * h <= kMaxDecodedPixels;
+}
+
+std::vector<uint8_t> ReadPictureFile(const AnsiString& path)
+{
+    std::vector<uint8_t> data;
+    try
+    {
+        TFileStream file(path, fmOpenRead | fmShareDenyWrite);
+        const int64_t size = file.GetSize();
+        if (size <= 0 || size > kMaxPictureFile)
+            throw EInvalidGraphic(path);
+        data.resize(size_t(size));
+        file.ReadBuffer(data.data(), int(data.size()));
+    }
+    catch (const std::exception&)
+    {
+        throw EInvalidGraphic("画像ファイル " + path + " を読めません");
+    }
+    return data;
+}
 
 TColor ColorToRGB(TColor color)
 {
@@ -607,8 +659,8 @@ static TPixelFormat FormatOf(int bits)
     }
 }
 
-// A white DIB section of 1, 24 or 32 bits per pixel.
-static HBITMAP CreateWhiteDib(int w, int h, int bits)
+// A white DIB section of 1, 24 or 32 bits per pixel (not filled when every pixel is written next).
+static HBITMAP CreateWhiteDib(int w, int h, int bits, bool fill = true)
 {
     struct
     {
@@ -632,7 +684,8 @@ static HBITMAP CreateWhiteDib(int w, int h, int bits)
     if (!bmp || !pixels)
         throw EOSError("ビットマップを作成できません (" + AnsiString(w) + "x" + AnsiString(h) + ")");
     size_t stride = ((size_t(w) * size_t(bits) + 31) / 32) * 4;
-    std::memset(pixels, 0xFF, stride * size_t(h));
+    if (fill)
+        std::memset(pixels, 0xFF, stride * size_t(h));
     GdiFlush();
     return bmp;
 }
@@ -733,34 +786,24 @@ void TBitmap::LoadFromResourceName(HINSTANCE instance, const AnsiString& name)
     Replace(bmp, ds.dsBm.bmWidth, ds.dsBm.bmHeight, FormatOf(ds.dsBm.bmBitsPixel));
 }
 
-void TBitmap::LoadFromFile(const AnsiString& path)
+void TBitmap::LoadFromFile(const AnsiString& path, int fitWidth, int fitHeight)
 {
-    std::wstring wpath = WideFilePath(path);
-    HANDLE image = LoadImageW(nullptr, wpath.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
-    if (!image)
+    const std::vector<uint8_t> data = ReadPictureFile(path);
+    typBmpHeader header;
+    if (!ReadBmpHeader(data.data(), data.size(), header))
         throw EInvalidGraphic("ビットマップ " + path + " を読めません");
-    HBITMAP loaded = static_cast<HBITMAP>(image);
-    BITMAP bm{};
-    if (GetObjectW(loaded, sizeof bm, &bm) == 0 || bm.bmWidth <= 0 || bm.bmHeight <= 0)
-    {
-        DeleteObject(loaded);
-        throw EInvalidGraphic("ビットマップ " + path + " を読めません");
-    }
-    // Palette and 16-bit pictures become 24-bit ones, so every loaded bitmap has scan lines.
-    const int bits = bm.bmBitsPixel == 32 ? 32 : 24;
-    HBITMAP bmp = nullptr;
-    try
-    {
-        bmp = CreateWhiteDib(bm.bmWidth, bm.bmHeight, bits);
-    }
-    catch (...)
-    {
-        DeleteObject(loaded);
-        throw;
-    }
-    CopyBits(loaded, bmp, bm.bmWidth, bm.bmHeight);
-    DeleteObject(loaded);
-    Replace(bmp, bm.bmWidth, bm.bmHeight, FormatOf(bits));
+    const int denom = PictureScaleDenom(header.width, header.height, fitWidth, fitHeight);
+    if (!PictureSizeAllowed(header.width, header.height, denom))
+        throw EInvalidGraphic("ビットマップ " + path + " は大きすぎます");
+    const int w = BmpScaled(header.width, denom), h = BmpScaled(header.height, denom);
+    HBITMAP bmp = CreateWhiteDib(w, h, 24, false);
+    DIBSECTION ds{};
+    GetObjectW(bmp, sizeof ds, &ds);
+    // A DIB section holds its bottom row first.
+    const ptrdiff_t stride = ds.dsBm.bmWidthBytes;
+    DecodeBmp(data.data(), data.size(), header, denom, static_cast<uint8_t*>(ds.dsBm.bmBits) + stride * (h - 1),
+              -stride);
+    Replace(bmp, w, h, pf24bit);
 }
 
 void TBitmap::Draw(TCanvas* canvas, const TRect& dest)

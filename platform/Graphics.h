@@ -272,6 +272,15 @@ public:
 // The file cannot be read as a picture.
 VN_DECLARE_EXCEPTION(EInvalidGraphic, Exception)
 
+// Pictures from files are reduced while they are decoded, to the smallest of 1/1, 1/2, 1/4 and 1/8
+// of width x height that still covers fitWidth x fitHeight (1 with nothing to fit).
+int PictureScaleDenom(int width, int height, int fitWidth, int fitHeight);
+// A picture of width x height decoded at 1/denom is refused from its header alone when it is
+// larger than any picture taken: decoding it would take seconds and more memory than there is.
+bool PictureSizeAllowed(int64_t width, int64_t height, int denom);
+// The whole file; EInvalidGraphic when it is missing, unreadable or larger than any picture taken.
+std::vector<uint8_t> ReadPictureFile(const AnsiString& path);
+
 // A bitmap held as a DIB section, with a memory-DC canvas made when first drawn on.
 class TBitmap : public TGraphic
 {
@@ -297,8 +306,11 @@ public:
 
     // Raises EOSError when the resource is missing.
     void LoadFromResourceName(HINSTANCE instance, const AnsiString& name);
-    // A .bmp file, kept as a 24-bit DIB section (32 bits stay 32).
-    void LoadFromFile(const AnsiString& path) override;
+    // A .bmp file, read by the program's own reader (BmpReader.h) into a 24-bit DIB section.
+    void LoadFromFile(const AnsiString& path) override { LoadFromFile(path, 0, 0); }
+    // Decoded at the reduced size that covers fitWidth x fitHeight (PictureScaleDenom). A file that
+    // fails leaves the bitmap as it was.
+    void LoadFromFile(const AnsiString& path, int fitWidth, int fitHeight);
     void Draw(TCanvas* canvas, const TRect& dest) override;
     // The bytes of row y (0 = top) of a 24- or 32-bit bitmap, or null.
     uint8_t* ScanLine(int y);

@@ -41,17 +41,27 @@ bool AllocBitmap(TBitmap* bitmap, int w, int h)
     }
 }
 
-int ScaleDenom(int width, int height, int fitWidth, int fitHeight)
+// Ink to light: Adobe's writers store CMYK inverted (0 is full ink), others as it is.
+void CmykToBgr(const JSAMPLE* cmyk, int width, bool inverted, uint8_t* bgr)
 {
-    if (fitWidth <= 0 || fitHeight <= 0)
-        return 1;
-    int denom = 1;
-    while (denom < 8 && width / (denom * 2) >= fitWidth && height / (denom * 2) >= fitHeight)
-        denom *= 2;
-    return denom;
+    for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3)
+    {
+        int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted)
+        {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        bgr[0] = uint8_t((y * k + 127) / 255);
+        bgr[1] = uint8_t((m * k + 127) / 255);
+        bgr[2] = uint8_t((c * k + 127) / 255);
+    }
 }
 
-// Decodes into out; false for a damaged file or no memory.
+// Decodes into out; false for a damaged file, one larger than any picture taken, or no memory.
+// The sample row is a buffer of libjpeg's own, freed with the decoder.
 bool Decode(const unsigned char* data, unsigned long size, int fitWidth, int fitHeight, TBitmap* out)
 {
     jpeg_decompress_struct cinfo{};
@@ -67,24 +77,39 @@ bool Decode(const unsigned char* data, unsigned long size, int fitWidth, int fit
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, size);
     jpeg_read_header(&cinfo, TRUE);
-    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
+    const int denom = PictureScaleDenom(int(cinfo.image_width), int(cinfo.image_height), fitWidth, fitHeight);
+    // Refused from the header: decoding a picture that claims to be huge takes seconds even when
+    // its data is missing.
+    if (!PictureSizeAllowed(cinfo.image_width, cinfo.image_height, denom))
     {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
-    cinfo.out_color_space = JCS_EXT_BGR; // the byte order of a DIB
+    // libjpeg turns YCCK into CMYK; CMYK into RGB is ours.
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR; // the byte order of a DIB
     cinfo.scale_num = 1;
-    cinfo.scale_denom = unsigned(ScaleDenom(int(cinfo.image_width), int(cinfo.image_height), fitWidth, fitHeight));
+    cinfo.scale_denom = unsigned(denom);
     jpeg_start_decompress(&cinfo);
-    if (cinfo.output_components != 3 || !AllocBitmap(out, int(cinfo.output_width), int(cinfo.output_height)))
+    if (cinfo.output_components != (cmyk ? 4 : 3) ||
+        !AllocBitmap(out, int(cinfo.output_width), int(cinfo.output_height)))
     {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
+    JSAMPARRAY inks = cmyk ? (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                                        cinfo.output_width * 4, 1)
+                           : nullptr;
     while (cinfo.output_scanline < cinfo.output_height)
     {
         JSAMPROW row = out->ScanLine(int(cinfo.output_scanline));
-        jpeg_read_scanlines(&cinfo, &row, 1);
+        if (!inks)
+        {
+            jpeg_read_scanlines(&cinfo, &row, 1);
+            continue;
+        }
+        jpeg_read_scanlines(&cinfo, inks, 1);
+        CmykToBgr(inks[0], int(cinfo.output_width), cinfo.saw_Adobe_marker, row);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
@@ -98,23 +123,9 @@ TJPEGImage::~TJPEGImage() { delete bitmap_; }
 
 void TJPEGImage::LoadFromFile(const AnsiString& path, int fitWidth, int fitHeight)
 {
-    std::vector<unsigned char> data;
-    try
-    {
-        TFileStream file(path, fmOpenRead | fmShareDenyWrite);
-        const int64_t size = file.GetSize();
-        if (size > 0x40000000)
-            throw EInvalidGraphic(path);
-        data.resize(size_t(size));
-        if (!data.empty())
-            file.ReadBuffer(data.data(), int(data.size()));
-    }
-    catch (const std::exception&)
-    {
-        throw EInvalidGraphic("JPEG イメージ " + path + " を読めません");
-    }
+    const std::vector<unsigned char> data = ReadPictureFile(path);
     auto* decoded = new TBitmap();
-    if (data.empty() || !Decode(data.data(), (unsigned long)data.size(), fitWidth, fitHeight, decoded))
+    if (!Decode(data.data(), (unsigned long)data.size(), fitWidth, fitHeight, decoded))
     {
         delete decoded;
         throw EInvalidGraphic("JPEG イメージ " + path + " を読めません");

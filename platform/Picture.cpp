@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "Classes.h"
 #include "Jpeg.h"
 
 TBitmap* TPicture::Bitmap() const
@@ -22,25 +23,63 @@ void TPicture::Replace(TGraphic* graphic)
         OnChange(this);
 }
 
+namespace
+{
+enum TPictureKind
+{
+    pkNone,
+    pkBitmap,
+    pkJpeg
+};
+
+// Told by the file's first bytes: a picture saved under the other extension still reads.
+TPictureKind KindOf(const AnsiString& path)
+{
+    unsigned char head[3] = {};
+    try
+    {
+        TFileStream file(path, fmOpenRead | fmShareDenyWrite);
+        if (file.Read(head, 3) < 3)
+            return pkNone;
+    }
+    catch (const std::exception&)
+    {
+        throw EInvalidGraphic("画像ファイル " + path + " を読めません");
+    }
+    if (head[0] == 'B' && head[1] == 'M')
+        return pkBitmap;
+    if (head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF)
+        return pkJpeg;
+    return pkNone;
+}
+} // namespace
+
 void TPicture::LoadFromFile(const AnsiString& path, int maxWidth, int maxHeight)
 {
     const AnsiString ext = ExtractFileExt(path).UpperCase();
     TGraphic* loaded = nullptr;
     try
     {
-        if (ext == ".BMP")
+        if (ext != ".BMP" && ext != ".JPG" && ext != ".JPEG")
+            throw EInvalidGraphic("画像ファイルの形式が違います: " + path);
+        switch (KindOf(path))
         {
-            loaded = new TBitmap();
-            loaded->LoadFromFile(path);
+        case pkBitmap:
+        {
+            auto* bmp = new TBitmap();
+            loaded = bmp;
+            bmp->LoadFromFile(path, maxWidth, maxHeight);
+            break;
         }
-        else if (ext == ".JPG" || ext == ".JPEG")
+        case pkJpeg:
         {
             auto* jpeg = new TJPEGImage();
             loaded = jpeg;
             jpeg->LoadFromFile(path, maxWidth, maxHeight);
+            break;
         }
-        else
-            throw EInvalidGraphic("画像ファイルの形式が違います: " + path);
+        default: throw EInvalidGraphic("画像ファイルの形式が違います: " + path);
+        }
         const int w = loaded->Width(), h = loaded->Height();
         if (maxWidth > 0 && maxHeight > 0 && (w > maxWidth || h > maxHeight))
         {

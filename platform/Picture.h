@@ -20,10 +20,10 @@ public:
     int Height() const { return graphic_ ? graphic_->Height() : 0; }
     bool Empty() const { return !graphic_ || graphic_->Empty(); }
 
-    // The kind follows the extension: .bmp a bitmap, .jpg and .jpeg a JPEG image. With a limit, a
-    // picture larger than maxWidth x maxHeight is shrunk to fit, keeping its shape. Raises
-    // EInvalidGraphic for another extension or a file that cannot be read (or has no memory
-    // left); the picture is then unchanged.
+    // A .bmp, .jpg or .jpeg file, read as a bitmap or a JPEG image after its first bytes (whatever
+    // its extension says). With a limit, a picture larger than maxWidth x maxHeight is shrunk to
+    // fit, keeping its shape. Raises EInvalidGraphic for another extension or a file that cannot be
+    // read (damaged, larger than any picture taken, no memory left); the picture is then unchanged.
     void LoadFromFile(const AnsiString& path, int maxWidth = 0, int maxHeight = 0);
     // A copy of source's pixels as a bitmap (empty when source is).
     void Assign(const TPicture* source);

@@ -1,5 +1,6 @@
 #include "Printers.h"
 
+#include <atomic>
 #include <set>
 
 #include <commdlg.h>
@@ -8,6 +9,16 @@
 
 // ---------------------------------------------------------------------------------------------
 // Metafiles
+
+namespace
+{
+std::atomic<size_t> g_metafileBytes{0};
+} // namespace
+
+size_t MetafileBytesHeld()
+{
+    return g_metafileBytes;
+}
 
 void TMetafile::SetHandle(HENHMETAFILE handle)
 {
@@ -18,6 +29,7 @@ void TMetafile::SetHandle(HENHMETAFILE handle)
     bits_.resize(size);
     if (size)
         GetEnhMetaFileBits(handle, size, bits_.data());
+    g_metafileBytes += bits_.size();
     DeleteEnhMetaFile(handle);
 }
 
@@ -38,6 +50,7 @@ void TMetafile::ReleaseHandle()
 void TMetafile::Clear()
 {
     ReleaseHandle();
+    g_metafileBytes -= bits_.size();
     bits_.clear();
     bits_.shrink_to_fit();
 }

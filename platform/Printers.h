@@ -48,6 +48,9 @@ private:
     int height_ = 0;
 };
 
+// The bytes of every finished recording held by a TMetafile now.
+size_t MetafileBytesHeld();
+
 // Records drawing into a metafile, with reference's resolution (the screen when null). The
 // metafile receives the recording when the canvas is freed.
 class TMetafileCanvas : public TCanvas
@@ -111,11 +114,12 @@ public:
     // The system's printer set-up dialog: the printer and device mode chosen there become current.
     bool RunSetupDialog(HWND owner);
 
-    // Every job step is checked: a refused step aborts the job and raises EPrinter.
-    void BeginDoc();
-    void NewPage();
-    void EndDoc();
-    void Abort();
+    // Every job step is checked: a refused step aborts the job and raises EPrinter. Virtual so
+    // that tests keep the pages of a job.
+    virtual void BeginDoc();
+    virtual void NewPage();
+    virtual void EndDoc();
+    virtual void Abort();
     bool Printing() const { return jobDC_ != nullptr; }
     bool Aborted() const { return aborted_; }
     int PageNumber() const { return pageNumber_; }

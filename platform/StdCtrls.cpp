@@ -573,23 +573,50 @@ TObject* TItemStrings::GetObject(int index)
 void TItemStrings::PutObject(int index, TObject* object)
 {
     CheckIndex(index);
+    changed_ = true;
     items_[size_t(index)].object = object;
 }
 
 void TItemStrings::InsertIntoWindow(int index, const AnsiString& s)
 {
-    if (HWND hwnd = Window())
+    HWND hwnd = Window();
+    if (!hwnd)
+        return;
+    LRESULT r = 0;
+    if (CountOnly())
+    {
+        // Called before the item joins the list: an index at its end adds the item.
+        if (UpdateCount() > 0 && index == GetCount())
+        {
+            countBehind_ = true;
+            return;
+        }
+        SyncWindow();
+        r = SendMessageW(hwnd, InsertMsg(), WPARAM(index), 0);
+    }
+    else
     {
         std::wstring w = SjisToWide(s);
-        LRESULT r = SendMessageW(hwnd, InsertMsg(), WPARAM(index), reinterpret_cast<LPARAM>(w.c_str()));
-        if (r < 0)
-            throw EOutOfMemory("項目を追加できません");
+        r = SendMessageW(hwnd, InsertMsg(), WPARAM(index), reinterpret_cast<LPARAM>(w.c_str()));
     }
+    if (r < 0)
+        throw EOutOfMemory("項目を追加できません");
+}
+
+void TItemStrings::SyncWindow()
+{
+    if (!countBehind_)
+        return;
+    countBehind_ = false;
+    if (HWND hwnd = Window())
+        if (SendMessageW(hwnd, LB_SETCOUNT, WPARAM(items_.size()), 0) < 0)
+            throw EOutOfMemory("項目を追加できません");
 }
 
 void TItemStrings::Insert(int index, const AnsiString& s)
 {
     CheckIndex(index, true);
+    changed_ = true;
     InsertIntoWindow(index, s);
     items_.insert(items_.begin() + index, Item{s, nullptr});
 }
@@ -612,6 +639,8 @@ void TItemStrings::Put(int index, const AnsiString& s)
 void TItemStrings::Delete(int index)
 {
     CheckIndex(index);
+    changed_ = true;
+    SyncWindow();
     if (HWND hwnd = Window())
         SendMessageW(hwnd, DeleteMsg(), WPARAM(index), 0);
     items_.erase(items_.begin() + index);
@@ -619,6 +648,8 @@ void TItemStrings::Delete(int index)
 
 void TItemStrings::Clear()
 {
+    changed_ = true;
+    countBehind_ = false;
     if (HWND hwnd = Window())
         SendMessageW(hwnd, ResetMsg(), 0, 0);
     items_.clear();
@@ -652,18 +683,58 @@ protected:
     UINT InsertMsg() const override { return LB_INSERTSTRING; }
     UINT DeleteMsg() const override { return LB_DELETESTRING; }
     UINT ResetMsg() const override { return LB_RESETCONTENT; }
+    // The list box hears of items coming and going; a replaced item stays where it was.
+    void Insert(int index, const AnsiString& s) override
+    {
+        TItemStrings::Insert(index, s);
+        if (!putting_)
+            list_->ItemsMoved(index, 1);
+    }
+    void Delete(int index) override
+    {
+        TItemStrings::Delete(index);
+        if (!putting_)
+            list_->ItemsMoved(index, -1);
+    }
+    void Clear() override
+    {
+        TItemStrings::Clear();
+        list_->ItemsMoved(0, 0);
+    }
+    void Put(int index, const AnsiString& s) override
+    {
+        putting_ = true;
+        try
+        {
+            TItemStrings::Put(index, s);
+        }
+        catch (...)
+        {
+            putting_ = false;
+            throw;
+        }
+        putting_ = false;
+    }
+    bool CountOnly() override { return list_->Style() == lbOwnerDrawFixed; }
     void SetUpdateState(bool updating) override
     {
+        if (updating)
+            changed_ = false;
+        else
+            SyncWindow();
         if (HWND hwnd = Window())
         {
             SendMessageW(hwnd, WM_SETREDRAW, updating ? FALSE : TRUE, 0);
-            if (!updating)
+            // Drawn anew only when something changed: a caller that holds the drawing around
+            // each round of its work would otherwise keep the window painting.
+            if (!updating && changed_)
                 InvalidateRect(hwnd, nullptr, TRUE);
         }
     }
 
 private:
     TListBox* list_;
+    bool putting_ = false;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -906,18 +977,24 @@ TListBox::~TListBox()
 void TListBox::CreateParams(TCreateParams& params)
 {
     TStdControl::CreateParams(params);
-    params.Style |= LBS_NOTIFY | LBS_HASSTRINGS | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
-    if (style_ == lbOwnerDrawFixed)
-        params.Style |= LBS_OWNERDRAWFIXED;
+    params.Style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
+    // Owner-drawn items are drawn from the control's own list: the window needs only their
+    // number, and a search that lists many hits adds them without a message each.
+    params.Style |= style_ == lbOwnerDrawFixed ? LBS_OWNERDRAWFIXED | LBS_NODATA : LBS_HASSTRINGS;
     params.ExStyle |= WS_EX_CLIENTEDGE;
 }
 
 void TListBox::HandleCreated()
 {
     if (style_ == lbOwnerDrawFixed)
+    {
         SendMessageW(handle_, LB_SETITEMHEIGHT, 0, itemHeight_);
-    for (size_t i = 0; i < items_->items_.size(); ++i)
-        items_->InsertIntoWindow(int(i), items_->items_[i].text);
+        items_->countBehind_ = !items_->items_.empty();
+        items_->SyncWindow();
+    }
+    else
+        for (size_t i = 0; i < items_->items_.size(); ++i)
+            items_->InsertIntoWindow(int(i), items_->items_[i].text);
     if (itemIndex_ >= 0)
         SendMessageW(handle_, LB_SETCURSEL, WPARAM(itemIndex_), 0);
 }
@@ -959,6 +1036,7 @@ void TListBox::SetItemIndex(int index)
     if (index < -1 || index >= Count())
         index = -1;
     itemIndex_ = index;
+    items_->SyncWindow();
     if (HandleAllocated())
         SendMessageW(handle_, LB_SETCURSEL, WPARAM(index), 0);
 }
@@ -970,12 +1048,14 @@ int TListBox::TopIndex()
 
 void TListBox::SetTopIndex(int index)
 {
+    items_->SyncWindow();
     SendMessageW(Handle(), LB_SETTOPINDEX, WPARAM(std::max(index, 0)), 0);
 }
 
 TRect TListBox::ItemRect(int index)
 {
     RECT r{};
+    items_->SyncWindow();
     if (SendMessageW(Handle(), LB_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(&r)) == LB_ERR)
         return TRect();
     return TRect(r.left, r.top, r.right, r.bottom);
@@ -1164,6 +1244,11 @@ void TLabel::SetBounds(int left, int top, int width, int height)
 
 void TLabel::Dispatch(TMessage& message)
 {
+    if (message.Msg == WM_ERASEBKGND && transparent_)
+    {
+        message.Result = 1; // the paint shows the parent's background
+        return;
+    }
     if (message.Msg != CM_DIALOGCHAR)
     {
         TCustomControl::Dispatch(message);
@@ -1180,6 +1265,14 @@ void TLabel::Dispatch(TMessage& message)
     message.Result = 1;
 }
 
+void TLabel::SetTransparent(bool transparent)
+{
+    if (transparent == transparent_)
+        return;
+    transparent_ = transparent;
+    Invalidate();
+}
+
 void TLabel::Paint()
 {
     TCanvas* canvas = Canvas();
@@ -1187,7 +1280,20 @@ void TLabel::Paint()
     canvas->Brush()->SetStyle(bsSolid);
     canvas->Brush()->SetColor(color_);
     TRect client = ClientRect();
-    canvas->FillRect(client);
+    if (transparent_ && Parent())
+    {
+        // The parent erases its background under the label, as if the label were not there.
+        HDC dc = canvas->Handle();
+        POINT origin{};
+        GetWindowOrgEx(dc, &origin);
+        SetWindowOrgEx(dc, origin.x + Left(), origin.y + Top(), nullptr);
+        Parent()->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(dc));
+        SetWindowOrgEx(dc, origin.x, origin.y, nullptr);
+    }
+    else
+    {
+        canvas->FillRect(client);
+    }
     std::wstring w = SjisToWide(Caption());
     RECT r{client.Left, client.Top, client.Right, client.Bottom};
     UINT format = TextFormat();

@@ -203,6 +203,11 @@ protected:
     virtual UINT InsertMsg() const = 0;
     virtual UINT DeleteMsg() const = 0;
     virtual UINT ResetMsg() const = 0;
+    // The window holds only how many items there are (it asks the control to draw them): while
+    // the items are updated, those added at the end reach it as one count at the end.
+    virtual bool CountOnly() { return false; }
+    // Tells the window the count it is behind by (a count-only window).
+    void SyncWindow();
     void CheckIndex(int index, bool inserting = false);
     void InsertIntoWindow(int index, const AnsiString& s);
 
@@ -211,6 +216,10 @@ private:
     friend class TListBox;
     TNativeControl* control_;
     std::vector<Item> items_;
+    bool countBehind_ = false;
+
+protected:
+    bool changed_ = false; // an item changed since the update began
 };
 
 enum TComboBoxStyle
@@ -289,7 +298,8 @@ using TDrawItemEvent = Closure<void(TWinControl* control, int index, const TRect
 
 // A single-selection list box. Owner-drawn, OnDrawItem gets each item with Canvas on the item's DC
 // (the control's font, a clWindow or selected clHighlight brush); the focus rectangle is drawn
-// after it. Items->BeginUpdate suspends redrawing until the matching EndUpdate.
+// after it, and the window keeps no text of its own, only the number of items (typing a letter
+// does not look for an item). Items->BeginUpdate suspends redrawing until the matching EndUpdate.
 class TListBox : public TStdControl
 {
 public:
@@ -322,6 +332,8 @@ protected:
     void Dispatch(TMessage& message) override;
     void WMDestroy(TWMDestroy& message) override;
     virtual void DrawItem(int index, const TRect& rect, TOwnerDrawState state);
+    // Items were inserted at index (delta 1) or deleted there (delta -1); delta 0: all were cleared.
+    virtual void ItemsMoved(int index, int delta) {}
 
 private:
     friend class TListBoxStrings;
@@ -354,6 +366,9 @@ public:
     void SetShowAccelChar(bool show);
     TWinControl* FocusControl() const { return focusControl_; }
     void SetFocusControl(TWinControl* control) { focusControl_ = control; }
+    // Shows what its parent paints behind it instead of its own colour.
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool transparent);
 
     void SetBounds(int left, int top, int width, int height) override;
     void Notification(TComponent* component, TOperation operation) override;
@@ -369,6 +384,7 @@ private:
     void AdjustSize();
     bool autoSize_ = true;
     bool showAccelChar_ = true;
+    bool transparent_ = false;
     TAlignment alignment_ = taLeftJustify;
     TWinControl* focusControl_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/Cp932.h"
@@ -64,6 +65,18 @@ void StringsToStream(TStrings* strings, TStream* stream)
 
 namespace
 {
+const char* const kDamaged = "保存された設定が壊れています。";
+const char* const kTooLarge = "保存する設定が大きすぎます。";
+
+// Bytes from the stream's position to its end, refused when more than can be stored.
+int StoredSize(TStream* stream)
+{
+    const int64_t size = std::max<int64_t>(0, stream->GetSize() - stream->GetPosition());
+    if (size > kMaxStoredStreamBytes)
+        throw EWriteError(kTooLarge);
+    return int(size);
+}
+
 AnsiString IniRead(const std::wstring& file, const std::wstring& section, const AnsiString& key)
 {
     std::vector<wchar_t> buf(256);
@@ -77,6 +90,17 @@ AnsiString IniRead(const std::wstring& file, const std::wstring& section, const 
     }
 }
 
+// One stored line: at most 64 digits, else the store is damaged.
+AnsiString IniReadLine(const std::wstring& file, const std::wstring& section, const AnsiString& key)
+{
+    wchar_t buf[66];
+    const DWORD got = GetPrivateProfileStringW(section.c_str(), SjisToWide(key).c_str(), L"", buf,
+                                               DWORD(std::size(buf)), file.c_str());
+    if (got > 64)
+        throw EReadError(kDamaged);
+    return WideToSjis(buf, int(got));
+}
+
 void IniWrite(const std::wstring& file, const std::wstring& section, const AnsiString& key, const wchar_t* value)
 {
     if (!WritePrivateProfileStringW(section.c_str(), SjisToWide(key).c_str(), value, file.c_str()))
@@ -86,6 +110,7 @@ void IniWrite(const std::wstring& file, const std::wstring& section, const AnsiS
 
 void IniWriteStream(TStream* stream, const AnsiString& fileName, const AnsiString& section, const AnsiString& ident)
 {
+    StoredSize(stream);
     TStringList lines;
     StreamToStrings(stream, &lines);
     const std::wstring file = SjisToWide(fileName), sec = SjisToWide(section);
@@ -105,40 +130,56 @@ void IniWriteStream(TStream* stream, const AnsiString& fileName, const AnsiStrin
 void IniReadStream(TStream* stream, const AnsiString& fileName, const AnsiString& section, const AnsiString& ident)
 {
     const std::wstring file = SjisToWide(fileName), sec = SjisToWide(section);
-    const int count = std::min(IniRead(file, sec, ident + "_c").ToIntDef(0), kMaxStoredStreamLines);
+    const int count = IniRead(file, sec, ident + "_c").ToIntDef(0);
     if (count <= 0)
         return;
+    if (count > kMaxStoredStreamLines)
+        throw EReadError(kDamaged);
     TStringList lines;
     for (int n = 0; n < count; ++n)
-        lines.Add(IniRead(file, sec, ident + "_d" + AnsiString(n)));
+        lines.Add(IniReadLine(file, sec, ident + "_d" + AnsiString(n)));
     StringsToStream(&lines, stream);
+}
+
+HKEY TStreamReg::OpenSectionKey(const AnsiString& section, bool create)
+{
+    const std::wstring path = SjisToWide(RootKey() + "\\" + section);
+    HKEY h = nullptr;
+    const LONG rc = create ? RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                                             nullptr, &h, nullptr)
+                           : RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &h);
+    return rc == ERROR_SUCCESS ? h : nullptr;
 }
 
 void RegWriteStream(TStream* stream, const AnsiString& key, const AnsiString& section, const AnsiString& ident)
 {
-    HKEY h = nullptr;
-    const std::wstring path = SjisToWide(key + "\\" + section);
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) !=
-        ERROR_SUCCESS)
+    const int size = StoredSize(stream);
+    TStreamReg reg(key);
+    HKEY h = reg.OpenSectionKey(section, true);
+    if (!h)
         return;
-    std::vector<BYTE> bytes(size_t(std::max<int64_t>(0, stream->GetSize() - stream->GetPosition())));
-    if (!bytes.empty())
-        stream->ReadBuffer(bytes.data(), int(bytes.size()));
-    RegSetValueExW(h, SjisToWide(ident).c_str(), 0, REG_BINARY, bytes.data(), DWORD(bytes.size()));
+    std::vector<BYTE> bytes(static_cast<size_t>(size));
+    if (size)
+        stream->ReadBuffer(bytes.data(), size);
+    RegSetValueExW(h, SjisToWide(ident).c_str(), 0, REG_BINARY, bytes.data(), DWORD(size));
     RegCloseKey(h);
 }
 
 void RegReadStream(TStream* stream, const AnsiString& key, const AnsiString& section, const AnsiString& ident)
 {
-    HKEY h = nullptr;
-    const std::wstring path = SjisToWide(key + "\\" + section);
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+    TStreamReg reg(key);
+    HKEY h = reg.OpenSectionKey(section, false);
+    if (!h)
         return;
     const std::wstring name = SjisToWide(ident);
     DWORD type = 0, size = 0;
-    if (RegQueryValueExW(h, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size > 0 &&
-        size <= kMaxStoredStreamBytes)
+    if (RegQueryValueExW(h, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS && size > 0)
     {
+        if (size > DWORD(kMaxStoredStreamBytes))
+        {
+            RegCloseKey(h);
+            throw EReadError(kDamaged);
+        }
         std::vector<BYTE> bytes(size);
         if (RegQueryValueExW(h, name.c_str(), nullptr, &type, bytes.data(), &size) == ERROR_SUCCESS)
             stream->WriteBuffer(bytes.data(), int(size));

@@ -60,7 +60,7 @@ TPrintForm::TPrintForm(TComponent* owner) : TForm(owner), RegistryKey(VN::kRegis
     SetCaption("印刷設定");
     SetBorderStyle(bsDialog);
     SetKeyPreview(true);
-    SetPosition(poScreenCenter);
+    SetPosition(poOwnerFormCenter);
     SetBounds(0, 0, 560, 420);
 
     TGroupBox* fontBox = Group(this, "フォントの設定", 8, 8, 270, 80);
@@ -329,7 +329,8 @@ void TPrintForm::FormClose(TObject*, TCloseAction&)
 
 void TPrintForm::FormKeyPress(TObject*, char& key)
 {
-    if (key == 27)
+    // While a layout runs its progress window's Cancel ends it, not Esc here.
+    if (key == 27 && !Pri->Busy())
         Close();
 }
 
@@ -387,6 +388,7 @@ void TPrintForm::PreViewBtnClick(TObject*)
         return;
     TStringList lines;
     lines.SetText(doc.text);
+    doc.text = AnsiString(); // the lines are the copy the layout reads
     if (!Pri->PreviewStrings(&lines) && !Pri->Reported())
         ErrorBox("%s", msgNoPreviewPage);
 }
@@ -408,6 +410,7 @@ void TPrintForm::PrintBtnClick(TObject*)
     }
     TStringList lines;
     lines.SetText(doc.text);
+    doc.text = AnsiString();
     const bool printed = Pri->PrintStrings(&lines);
     PrintStatusPanel->SetVisible(false);
     if (printed)

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 #include "common/English.h"
 #include "common/Nsenumwindows.h"
+#include "common/WexmoorDef.h"
 #include "platform/Cp932.h"
 #include "platform/Forms.h"
 #include "printing/Strppfm.h"
@@ -24,13 +26,13 @@ TMetafile* TMetaFileList::Add()
 void TMetaFileList::Clear()
 {
     for (int i = 0; i < GetCount(); ++i)
-        delete GetMetaFile(i);
+        delete static_cast<TMetafile*>(Get(i));
     TList::Clear();
 }
 
 void TMetaFileList::DeletePage(int index)
 {
-    delete GetMetaFile(index);
+    delete static_cast<TMetafile*>(Get(index));
     Delete(index);
 }
 
@@ -426,6 +428,19 @@ AnsiString TStringsPrinter::ParseHeader(const AnsiString& format)
     return out;
 }
 
+TComponent* TStringsPrinter::StartingForm() const
+{
+    for (TComponent* c = Owner(); c; c = c->Owner())
+        if (auto* form = dynamic_cast<TCustomForm*>(c); form && form->HandleAllocated() && form->Visible())
+            return form;
+    return Application;
+}
+
+bool TStringsPrinter::PageWanted(int index) const
+{
+    return rangeOption_ == roWhole || index + 1 <= lastPage_;
+}
+
 bool TStringsPrinter::PageChosen(int index) const
 {
     const int number = rangeOption_ == roWhole ? index + firstPageNumber_ : index + firstPageNumber_ - startPage_ + 1;
@@ -438,13 +453,6 @@ bool TStringsPrinter::PageChosen(int index) const
     if (pageOption_ == poEven && number % 2 != 0)
         return false;
     return true;
-}
-
-void TStringsPrinter::KeepChosenPages(TMetaFileList* pages)
-{
-    for (int i = pages->GetCount() - 1; i >= 0; --i)
-        if (!PageChosen(i))
-            pages->DeletePage(i);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -491,22 +499,61 @@ void MeasureLine(HDC dc, const AnsiString& line, typMeasuredLine& m)
 }
 } // namespace
 
+// Where a page begins: the source line being laid out and its first piece on the page, the line
+// counter before that line was counted, the page counter, and whether the page began at a break
+// (every page but the first: its first piece was already found not to fit on the page before).
+struct TStringsPrinter::typPageStart
+{
+    int line = 0;
+    int piece = 0;
+    int lineCounter = 0;
+    int pageCounter = 0;
+    bool atBreak = false;
+};
+
+// What a layout does with its pages.
+class TStringsPrinter::TPageSink
+{
+public:
+    virtual ~TPageSink() = default;
+    // Page index begins at start: where it is drawn, or null when it is only laid out.
+    virtual TMetafile* Begin(int index, const typPageStart& start) = 0;
+    // The page drawn into page is complete. False stops the layout.
+    virtual bool Finished(int index, TMetafile* page) { return true; }
+    // Whether a page from index on can be wanted; when not, the layout ends there.
+    virtual bool Wanted(int index) { return true; }
+};
+
 class TStringsPrinter::TLayout
 {
 public:
-    TLayout(TStringsPrinter& owner, TMetaFileList* list) : o(owner), pages(list) {}
-    ~TLayout() { FreeCanvas(); }
+    TLayout(TStringsPrinter& owner, TStrings* strings) : o(owner), strings(strings) {}
+    ~TLayout()
+    {
+        FreeCanvas();
+        delete measure;
+    }
 
-    bool Run(TStrings* strings, const AnsiString& title);
+    // Page, bands, font metrics. False (and the user told) when no character or line fits.
+    bool Prepare();
+    // Lays every line out from the start, with the progress window: false when the user cancelled
+    // or the sink stopped it.
+    bool Run(const AnsiString& title, TPageSink& sink);
+    // Draws again, into page, the one page that begins at start.
+    void DrawPage(const typPageStart& start, TMetafile* page);
 
 private:
-    bool Prepare(TStrings* strings);
-    void NewMetaFilePage();
+    bool Lay(const typPageStart& from, TPageSink* sink, TMetafile* onePage, TFormStrProgress* progress,
+             const AnsiString& title);
+    void BeginPage(const typPageStart& start, TMetafile* page);
+    void FinishPage();
     void FreeCanvas()
     {
         delete canvas;
         canvas = nullptr;
     }
+    // The line measured and split, kept for the next page that begins inside it.
+    void MeasureAndSplit(int line);
     void DrawHeaderFooter(const AnsiString& text, TStringsPrinterHeaderAlign align, const TRect& band);
     void CalcPageRects();
     void DrawText(const std::wstring& text, TRect r, UINT flags);
@@ -515,17 +562,23 @@ private:
     HDC DC() { return canvas->Handle(); }
 
     TStringsPrinter& o;
-    TMetaFileList* pages;
+    TStrings* strings;
     TPrinter* printer = Printer();
-    TMetafileCanvas* canvas = nullptr;
+    // Lines are measured here, with the pages' font and resolution, whether a page is drawn or not.
+    TMetafile measureFile;
+    TMetafileCanvas* measure = nullptr;
+    TMetafileCanvas* canvas = nullptr; // of the page being drawn, if it is
     HDC reference = nullptr;
     int pageW = 0, pageH = 0, fontSize = 0;
-    int lineH = 0, charW = 0, spacing = 0, columnGap = 0, lineCount = 0;
+    int lineH = 0, charW = 0, spacing = 0, columnGap = 0, lineCount = 0, avail = 0, tabW = 0;
     TRect page, headerRect, footerRect, gutter, text;
     int columnStep = 0, column = 1;
+    int measured = -1;
+    typMeasuredLine m;
+    std::vector<typLinePiece> pieces;
 };
 
-bool TStringsPrinter::TLayout::Prepare(TStrings* strings)
+bool TStringsPrinter::TLayout::Prepare()
 {
     lineCount = strings->GetCount();
     const TRect offset = o.PaperOffset();
@@ -546,18 +599,15 @@ bool TStringsPrinter::TLayout::Prepare(TStrings* strings)
     page.Right = std::min(pageW, pageW - o.PrinterDot(o.marginRight_) + offset.Right);
     page.Bottom = std::min(pageH, pageH - o.PrinterDot(o.marginBottom_) + offset.Bottom);
     fontSize = int(std::lround(o.font_->Size() / o.Ratio()));
-    {
-        TMetafile probe;
-        probe.SetWidth(pageW);
-        probe.SetHeight(pageH);
-        TMetafileCanvas c(&probe, reference);
-        c.SetFont(o.font_);
-        c.Font()->SetSize(fontSize);
-        TEXTMETRICW tm{};
-        GetTextMetricsW(c.Handle(), &tm);
-        lineH = tm.tmHeight + tm.tmExternalLeading;
-        charW = tm.tmAveCharWidth;
-    }
+    measureFile.SetWidth(pageW);
+    measureFile.SetHeight(pageH);
+    measure = new TMetafileCanvas(&measureFile, reference);
+    measure->SetFont(o.font_);
+    measure->Font()->SetSize(fontSize);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(measure->Handle(), &tm);
+    lineH = tm.tmHeight + tm.tmExternalLeading;
+    charW = tm.tmAveCharWidth;
     if (lineH <= 0 || charW <= 0)
         return false;
     const int band = 3 * lineH / 2;
@@ -570,7 +620,9 @@ bool TStringsPrinter::TLayout::Prepare(TStrings* strings)
     CalcPageRects();
     // One character's width and one line's height must fit, or the layout could never progress.
     const int italicLoss = o.font_->Style().Contains(fsItalic) ? charW : 0;
-    return text.Width() - italicLoss >= charW && footerRect.Top - headerRect.Bottom >= lineH;
+    avail = text.Width() - italicLoss;
+    tabW = std::max(0, o.tabSize_) * charW;
+    return avail >= charW && footerRect.Top - headerRect.Bottom >= lineH;
 }
 
 void TStringsPrinter::TLayout::CalcPageRects()
@@ -590,16 +642,40 @@ void TStringsPrinter::TLayout::CalcPageRects()
     column = 1;
 }
 
-void TStringsPrinter::TLayout::NewMetaFilePage()
+void TStringsPrinter::TLayout::BeginPage(const typPageStart& start, TMetafile* target)
 {
+    o.lineCounter_ = start.lineCounter;
+    o.pageCounter_ = start.pageCounter;
+    CalcPageRects();
     FreeCanvas();
-    TMetafile* m = pages->Add();
-    m->SetWidth(pageW);
-    m->SetHeight(pageH);
-    canvas = new TMetafileCanvas(m, reference);
+    if (!target)
+        return;
+    target->SetWidth(pageW);
+    target->SetHeight(pageH);
+    canvas = new TMetafileCanvas(target, reference);
     canvas->SetFont(o.font_);
     canvas->Font()->SetSize(fontSize);
     canvas->Brush()->SetStyle(bsClear);
+    DrawHeaderFooter(o.header_, o.headerAlign_, headerRect);
+}
+
+void TStringsPrinter::TLayout::FinishPage()
+{
+    if (!canvas)
+        return;
+    DrawHeaderFooter(o.footer_, o.footerAlign_, footerRect);
+    FreeCanvas(); // the recording goes to the page
+}
+
+void TStringsPrinter::TLayout::MeasureAndSplit(int line)
+{
+    if (line == measured)
+        return;
+    measured = -1;
+    const AnsiString s = strings->Get(line);
+    MeasureLine(measure->Handle(), s, m);
+    SplitLineToWidth(s.c_str(), s.Length(), m.widths.data(), tabW, avail, o.wordBreak_, pieces);
+    measured = line;
 }
 
 void TStringsPrinter::TLayout::DrawText(const std::wstring& s, TRect r, UINT flags)
@@ -660,41 +736,50 @@ void TStringsPrinter::TLayout::DrawHeaderFooter(const AnsiString& format, TStrin
     DrawText(SjisToWide(o.ParseHeader(format)), band, DT_SINGLELINE | DT_NOPREFIX | DT_TOP | where);
 }
 
-bool TStringsPrinter::TLayout::Run(TStrings* strings, const AnsiString& title)
+bool TStringsPrinter::TLayout::Run(const AnsiString& title, TPageSink& sink)
 {
-    if (!Prepare(strings))
-    {
-        ErrorBox("%s", msgPrintNoRoom);
-        o.reported_ = true;
-        return false;
-    }
-    o.lineCounter_ = o.firstLineNumber_ - 1;
-    o.pageCounter_ = o.rangeOption_ == roWhole ? o.firstPageNumber_ : o.firstPageNumber_ - o.startPage_ + 1;
+    typPageStart first;
+    first.lineCounter = o.firstLineNumber_ - 1;
+    first.pageCounter = o.rangeOption_ == roWhole ? o.firstPageNumber_ : o.firstPageNumber_ - o.startPage_ + 1;
+    std::unique_ptr<TFormStrProgress> progress(TFormStrProgress::Execute(o.StartingForm(), title));
+    return Lay(first, &sink, nullptr, progress.get(), title);
+}
 
-    std::unique_ptr<TFormStrProgress> progress(TFormStrProgress::Execute(Application, title));
-    NewMetaFilePage();
-    DrawHeaderFooter(o.header_, o.headerAlign_, headerRect);
+void TStringsPrinter::TLayout::DrawPage(const typPageStart& start, TMetafile* page)
+{
+    Lay(start, nullptr, page, nullptr, AnsiString());
+}
 
-    const int avail = text.Width() - (o.font_->Style().Contains(fsItalic) ? charW : 0);
-    const int tabW = std::max(0, o.tabSize_) * charW;
-    typMeasuredLine m;
-    std::vector<typLinePiece> pieces;
-    for (int i = 0; i < lineCount; ++i)
+// From the page that begins at from: with a sink, every page to the end (or until the sink wants no
+// more), each begun and handed over through it; without one, that page alone, drawn into onePage.
+bool TStringsPrinter::TLayout::Lay(const typPageStart& from, TPageSink* sink, TMetafile* onePage,
+                                   TFormStrProgress* progress, const AnsiString& title)
+{
+    int index = 0;
+    TMetafile* drawn = sink ? sink->Begin(index, from) : onePage;
+    BeginPage(from, drawn);
+    bool checkFirst = !from.atBreak;
+    for (int i = from.line; i < lineCount; ++i)
     {
-        progress->Progress(title, lineCount - 1, i);
-        if (progress->Cancelled())
-            return false;
+        if (progress)
+        {
+            progress->Progress(title, lineCount - 1, i);
+            if (progress->Cancelled())
+                return false;
+        }
         if (o.lineRangeOption_ == roLimited && (i < o.startLine_ - 1 || i > o.lastLine_ - 1))
             continue;
         ++o.lineCounter_;
-        const AnsiString line = strings->Get(i);
-        MeasureLine(DC(), line, m);
-        SplitLineToWidth(line.c_str(), line.Length(), m.widths.data(), tabW, avail, o.wordBreak_, pieces);
-        const std::wstring number = SjisToWide(AnsiString(o.lineCounter_) + ":");
-        size_t ch = 0;
-        for (const typLinePiece& p : pieces)
+        MeasureAndSplit(i);
+        const std::wstring number = o.lineNumber_ ? SjisToWide(AnsiString(o.lineCounter_) + ":") : L"";
+        size_t k = i == from.line ? size_t(from.piece) : 0;
+        // The first character of the piece, found from its byte offset.
+        size_t ch =
+            size_t(std::lower_bound(m.charStart.begin(), m.charStart.end() - 1, pieces[k].start) - m.charStart.begin());
+        for (; k < pieces.size(); ++k)
         {
-            if (text.Top + lineH + spacing > footerRect.Top)
+            const typLinePiece& p = pieces[k];
+            if (checkFirst && text.Top + lineH + spacing > footerRect.Top)
             {
                 if (column < o.columnCount_)
                 {
@@ -705,36 +790,41 @@ bool TStringsPrinter::TLayout::Run(TStrings* strings, const AnsiString& title)
                 }
                 else
                 {
-                    DrawHeaderFooter(o.footer_, o.footerAlign_, footerRect);
-                    NewMetaFilePage();
-                    ++o.pageCounter_;
-                    DrawHeaderFooter(o.header_, o.headerAlign_, headerRect);
-                    CalcPageRects();
+                    FinishPage();
+                    if (!sink)
+                        return true;
+                    if (drawn && !sink->Finished(index, drawn))
+                        return false;
+                    ++index;
+                    if (!sink->Wanted(index))
+                        return true;
+                    typPageStart next;
+                    next.line = i;
+                    next.piece = int(k);
+                    next.lineCounter = o.lineCounter_ - 1;
+                    next.pageCounter = o.pageCounter_ + 1;
+                    next.atBreak = true;
+                    drawn = sink->Begin(index, next);
+                    BeginPage(next, drawn);
+                    o.lineCounter_ = next.lineCounter + 1;
                 }
             }
-            if (o.lineNumber_)
-                DrawNumber(number, gutter);
-            // The piece's characters, found from its byte range.
+            checkFirst = true;
             const size_t first = ch;
             while (ch < m.charStart.size() - 1 && m.charStart[ch] < p.start + p.length)
                 ++ch;
-            DrawPiece(m, first, ch, text, tabW);
+            if (canvas)
+            {
+                if (o.lineNumber_)
+                    DrawNumber(number, gutter);
+                DrawPiece(m, first, ch, text, tabW);
+            }
             text.Top += lineH + spacing;
             gutter.Top = text.Top;
         }
     }
-    DrawHeaderFooter(o.footer_, o.footerAlign_, footerRect);
-    FreeCanvas();
-    return true;
-}
-
-bool TStringsPrinter::DivideStringsToMetaFiles(TStrings* strings, TMetaFileList* list, const AnsiString& title)
-{
-    reported_ = false;
-    pageCounter_ = 0;
-    lineCounter_ = 0;
-    TLayout layout(*this, list);
-    return layout.Run(strings, title);
+    FinishPage();
+    return !sink || !drawn || sink->Finished(index, drawn);
 }
 
 namespace
@@ -748,29 +838,75 @@ struct TBusy
 };
 } // namespace
 
+bool TStringsPrinter::Prepared(TLayout& layout)
+{
+    reported_ = false;
+    pageCounter_ = 0;
+    lineCounter_ = 0;
+    if (layout.Prepare())
+        return true;
+    ErrorBox("%s", msgPrintNoRoom);
+    reported_ = true;
+    return false;
+}
+
+bool TStringsPrinter::DivideStringsToMetaFiles(TStrings* strings, TMetaFileList* list, const AnsiString& title)
+{
+    // Every page drawn and kept in the list.
+    struct TKeep : TPageSink
+    {
+        TMetaFileList* list;
+        explicit TKeep(TMetaFileList* l) : list(l) {}
+        TMetafile* Begin(int, const typPageStart&) override { return list->Add(); }
+    } keep(list);
+    TLayout layout(*this, strings);
+    return Prepared(layout) && layout.Run(title, keep);
+}
+
 bool TStringsPrinter::PrintStrings(TStrings* strings)
 {
     if (busy_)
         return false;
     TBusy busy(busy_);
-    TMetaFileList pages;
-    if (!DivideStringsToMetaFiles(strings, &pages, "印刷中"))
-        return false;
-    KeepChosenPages(&pages);
-    if (pages.GetCount() == 0)
+    // Each chosen page goes to the printer as soon as it is laid out, and is dropped; the others
+    // are only laid out.
+    struct TPrint : TPageSink
+    {
+        TStringsPrinter& o;
+        TPrinter* printer = Printer();
+        TMetafile page;
+        bool started = false;
+        explicit TPrint(TStringsPrinter& owner) : o(owner) {}
+        TMetafile* Begin(int index, const typPageStart&) override { return o.PageChosen(index) ? &page : nullptr; }
+        bool Finished(int, TMetafile* drawn) override
+        {
+            if (!started)
+            {
+                printer->SetTitle("Varnolet[" + ExtractFileName(o.fileName_) + "]");
+                printer->BeginDoc();
+                started = true;
+            }
+            else
+                printer->NewPage();
+            drawn->Draw(printer->Handle(), TRect(0, 0, printer->PageWidth(), printer->PageHeight()));
+            drawn->Clear();
+            return true;
+        }
+        bool Wanted(int index) override { return o.PageWanted(index); }
+    } print(*this);
+    TLayout layout(*this, strings);
+    if (!Prepared(layout))
         return false;
     TPrinter* p = Printer();
-    p->SetTitle("Varnolet[" + ExtractFileName(fileName_) + "]");
     try
     {
-        p->BeginDoc();
-        const TRect whole(0, 0, p->PageWidth(), p->PageHeight());
-        for (int i = 0; i < pages.GetCount(); ++i)
+        if (!layout.Run("印刷中", print))
         {
-            if (i > 0)
-                p->NewPage();
-            pages.GetMetaFile(i)->Draw(p->Handle(), whole);
+            p->Abort();
+            return false;
         }
+        if (!print.started)
+            return false;
         p->EndDoc();
     }
     catch (const Exception& e)
@@ -783,20 +919,57 @@ bool TStringsPrinter::PrintStrings(TStrings* strings)
     return true;
 }
 
+namespace
+{
+// The pages of a preview: where each chosen page begins; the one shown is laid out again when
+// asked for, so that no more than it is ever held.
+class TLaidOutPages : public TMetaFileList
+{
+public:
+    using TDraw = std::function<void(int index, TMetafile* page)>;
+    TLaidOutPages(int count, TDraw draw) : draw_(std::move(draw)) { SetCount(count); }
+    TMetafile* GetMetaFile(int index) override
+    {
+        if (index != shown_)
+        {
+            shown_ = -1;
+            draw_(index, &page_);
+            shown_ = index;
+        }
+        return &page_;
+    }
+
+private:
+    TDraw draw_;
+    TMetafile page_;
+    int shown_ = -1;
+};
+} // namespace
+
 bool TStringsPrinter::PreviewStrings(TStrings* strings)
 {
     if (busy_)
         return false;
-    TMetaFileList pages;
-    {
-        TBusy busy(busy_);
-        if (!DivideStringsToMetaFiles(strings, &pages, "プレビューを作成中"))
-            return false;
-    }
-    KeepChosenPages(&pages);
-    if (pages.GetCount() == 0)
-        return false;
     TBusy busy(busy_);
+    // Only where the chosen pages begin is kept; nothing is drawn until the preview shows it.
+    struct TCount : TPageSink
+    {
+        TStringsPrinter& o;
+        std::vector<typPageStart> starts;
+        explicit TCount(TStringsPrinter& owner) : o(owner) {}
+        TMetafile* Begin(int index, const typPageStart& start) override
+        {
+            if (o.PageChosen(index))
+                starts.push_back(start);
+            return nullptr;
+        }
+        bool Wanted(int index) override { return o.PageWanted(index); }
+    } count(*this);
+    TLayout layout(*this, strings);
+    if (!Prepared(layout) || !layout.Run("プレビューを作成中", count) || count.starts.empty())
+        return false;
+    TLaidOutPages pages(int(count.starts.size()),
+                        [&](int index, TMetafile* page) { layout.DrawPage(count.starts[size_t(index)], page); });
     TFormStrPreview::Execute(this, &pages);
     return true;
 }
@@ -845,7 +1018,9 @@ const typIntProperty kIntProperties[] = {
     VN_INT_PROP(StartLine),
     VN_INT_PROP(StartPage),
     VN_BOOL_PROP(WordBreak),
-    VN_INT_PROP(TabSize),
+    // Its setter takes any value: what is read back is kept to the editor's tab sizes.
+    {"TabSize", [](const TStringsPrinter& p) { return p.TabSize(); },
+     [](TStringsPrinter& p, int v) { p.SetTabSize(std::max(VN::kTabSizeMin, std::min(v, VN::kTabSizeMax))); }},
     VN_BOOL_PROP(IsEnglish),
 };
 #undef VN_INT_PROP

@@ -15,13 +15,14 @@ enum TStringsPrinterHeaderAlign { haNone, haLeft, haCenter, haRight };
 enum TStringsPrinterPageOption { poBoth, poOdd, poEven };
 enum TStringsPrinterRangeOption { roWhole, roLimited };
 
-// The pages of one layout, each an owned metafile, in page order.
+// The pages of one layout, each an owned metafile, in page order. A list may make its pages when
+// they are asked for (the preview's): then it owns no slot's page.
 class TMetaFileList : public TList
 {
 public:
     ~TMetaFileList() override { Clear(); }
     TMetafile* Add();
-    TMetafile* GetMetaFile(int index) const { return static_cast<TMetafile*>(Get(index)); }
+    virtual TMetafile* GetMetaFile(int index) { return static_cast<TMetafile*>(Get(index)); }
     void Clear() override;
     void DeletePage(int index); // frees it
 };
@@ -114,6 +115,9 @@ public:
     bool Reported() const { return reported_; }
     // True while a layout runs (Print and Preview are not re-entered).
     bool Busy() const { return busy_; }
+    // The shown form this component belongs to (the dialog that prints), else the application:
+    // the owner of the progress window.
+    TComponent* StartingForm() const;
 
     int ColumnCount() const { return columnCount_; }
     void SetColumnCount(int v);
@@ -181,9 +185,14 @@ public:
     void SetStoredProperty(const typStoredProperty& prop) override;
 
 private:
+    struct typPageStart;
+    class TPageSink;
     class TLayout;
     friend class TLayout;
-    void KeepChosenPages(TMetaFileList* pages);
+    // Prepares a layout, telling the user when the page has no room.
+    bool Prepared(TLayout& layout);
+    // Whether the range leaves any page to choose from page index (0-based) on.
+    bool PageWanted(int index) const;
 
     int columnCount_ = 1;
     int columnSpace_ = 4;

@@ -96,10 +96,21 @@ TFormStrPreview::TFormStrPreview(TComponent* owner) : TForm(owner)
     SpeedButton6 = Tool(Panel1, this, "SpeedButton6", "ﾍﾟｰｼﾞ幅基準", 220, 96);
     SpeedButton7 = Tool(Panel1, this, "SpeedButton7", "100%表示", 316, 80);
     SpeedButton8 = Tool(Panel1, this, "SpeedButton8", "閉じる", 396, 64);
-    // Fixed bounds, so the indicator does not move as its numbers change.
+    // Fixed bounds, so the indicator does not move as its numbers change: wide enough for seven
+    // digits each, as a big text has hundreds of thousands of pages.
     Label1 = Create<TLabel>(this);
     Label1->SetAutoSize(false);
-    PlaceControl(Panel1, Label1, "Label1", "", 470, 9, 100, 16);
+    int indicatorW = 0;
+    {
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, Label1->Font()->Handle());
+        SIZE widest{};
+        GetTextExtentPoint32W(dc, L"9999999 / 9999999", 17, &widest);
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        indicatorW = widest.cx + 4;
+    }
+    PlaceControl(Panel1, Label1, "Label1", "", 470, 9, indicatorW, 16);
     for (TSpeedButton* b : {SpeedButton1, SpeedButton2, SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton6,
                             SpeedButton7, SpeedButton8})
         b->OnClick = TNotifyEvent(this, &TFormStrPreview::SpeedButtonClick);
@@ -122,6 +133,14 @@ TFormStrPreview::TFormStrPreview(TComponent* owner) : TForm(owner)
 
     OnShow = TNotifyEvent(this, &TFormStrPreview::FormShow);
     OnResize = TNotifyEvent(this, &TFormStrPreview::FormResize);
+    SetKeyPreview(true);
+    OnKeyPress = TKeyPressEvent(this, &TFormStrPreview::FormKeyPress);
+}
+
+void TFormStrPreview::FormKeyPress(TObject*, char& key)
+{
+    if (key == 27)
+        Close();
 }
 
 void TFormStrPreview::Setup(TStringsPrinter* printer, TMetaFileList* pages)
@@ -231,7 +250,12 @@ void TFormStrPreview::FormShow(TObject*)
 {
     vScrollWidth_ = GetSystemMetrics(SM_CXVSCROLL);
     hScrollHeight_ = GetSystemMetrics(SM_CYHSCROLL);
-    const int w = std::min(Screen->Width(), Image1->Width() + vScrollWidth_ + 16);
+    // As wide as the page at 100 %, and never narrower than the tools above it.
+    int toolsRight = 0;
+    for (int i = 0; i < Panel1->ControlCount(); ++i)
+        toolsRight = std::max(toolsRight, Panel1->Controls(i)->Left() + Panel1->Controls(i)->Width());
+    const int tools = toolsRight + 8 + (Width() - ClientWidth());
+    const int w = std::min(Screen->Width(), std::max(tools, Image1->Width() + vScrollWidth_ + 16));
     const int h = Screen->Height() / 6 * 5;
     // Centred at the size it takes now, not the one it was centred at, so it stays on the screen.
     SetBounds((Screen->Width() - w) / 2, (Screen->Height() - h) / 2, w, h);

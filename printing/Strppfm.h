@@ -66,10 +66,12 @@ public:
     void SetPreviewMode(TPreviewMode mode);
     void AdjustImagePosition();
     int MetaFileIndex() const { return index_; }
+    TMetaFileList* Pages() const { return pages_; }
     TPreviewMode PreviewMode() const { return mode_; }
 
     void FormShow(TObject* sender);
     void FormResize(TObject* sender);
+    void FormKeyPress(TObject* sender, char& key); // Esc closes
     void SpeedButtonClick(TObject* sender);
     void Image1MouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
     void Image1MouseMove(TObject* sender, TShiftState shift, int x, int y);

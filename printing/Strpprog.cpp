@@ -7,7 +7,7 @@ TFormStrProgress::TFormStrProgress(TComponent* owner) : TForm(owner)
     SetName("FormStrProgress");
     SetCaption("処理中");
     SetBorderStyle(bsDialog);
-    SetPosition(poScreenCenter);
+    SetPosition(poOwnerFormCenter);
     SetBounds(0, 0, 320, 130);
 
     Label1 = Create<TLabel>(this);
@@ -20,13 +20,43 @@ TFormStrProgress::TFormStrProgress(TComponent* owner) : TForm(owner)
     Button1->OnClick = TNotifyEvent(this, &TFormStrProgress::Button1Click);
 }
 
+TCustomForm* TFormStrProgress::OwnerForm() const
+{
+    auto* form = dynamic_cast<TCustomForm*>(Owner());
+    return form && form->HandleAllocated() ? form : nullptr;
+}
+
+void TFormStrProgress::CreateParams(TCreateParams& params)
+{
+    TForm::CreateParams(params);
+    params.Style &= ~WS_SYSMENU;
+    if (TCustomForm* owner = OwnerForm())
+        params.WndParent = owner->Handle();
+}
+
 TFormStrProgress* TFormStrProgress::Execute(TComponent* owner, const AnsiString& text)
 {
     auto* form = Create<TFormStrProgress>(owner);
     form->Label1->SetCaption(text);
     form->ProgressBar1->SetPosition(0);
     form->Show();
+    // A click on the form below would do nothing now, and Esc there would not close it while the
+    // layout runs on.
+    if (TCustomForm* below = form->OwnerForm(); below && below->Enabled())
+    {
+        below->SetEnabled(false);
+        form->ownerDisabled_ = true;
+    }
     return form;
+}
+
+void TFormStrProgress::BeforeDestruction()
+{
+    // Enabled again before this window goes, so that the activation returns to it.
+    TCustomForm* below = OwnerForm();
+    if (ownerDisabled_ && below && !below->ComponentState().Contains(csDestroying))
+        below->SetEnabled(true);
+    TForm::BeforeDestruction();
 }
 
 void TFormStrProgress::Progress(const AnsiString& text, int maximum, int position)

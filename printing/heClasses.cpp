@@ -23,6 +23,18 @@ void TNotifyPersistent::ChangedProc(TObject* sender)
         Changed();
 }
 
+void TNotifyCollection::Update(TCollectionItem*)
+{
+    if (OnChange)
+        OnChange(this);
+}
+
+void TNotifyCollection::ChangedProc(TObject* sender)
+{
+    if (sender != this)
+        Changed();
+}
+
 void TMethodList::Remove(const TNotifyEvent& method)
 {
     for (size_t i = methods_.size(); i-- > 0;)
@@ -46,7 +58,7 @@ void TNotifyEventList::Changed()
             h(owner_);
 }
 
-TFileExtComponent::TFileExtComponent(TComponent* owner) : TComponent(owner) {}
+TFileExtComponent::TFileExtComponent(TComponent* owner) : TStoreComponent(owner) {}
 
 TFileExtComponent::~TFileExtComponent()
 {
@@ -55,7 +67,7 @@ TFileExtComponent::~TFileExtComponent()
 
 void TFileExtComponent::AfterConstruction()
 {
-    TComponent::AfterConstruction();
+    TStoreComponent::AfterConstruction();
     list_ = CreateSortedList();
     InitFileExtList();
 }
@@ -81,6 +93,21 @@ bool TFileExtComponent::HasExt(const AnsiString& ext)
     return list_->Find(ext, index);
 }
 
+void TFileExtComponent::GetStoredProperties(std::vector<typStoredProperty>& props)
+{
+    typStoredProperty p;
+    p.name = "FileExtList";
+    p.isText = true;
+    p.text = list_->GetText();
+    props.push_back(p);
+}
+
+void TFileExtComponent::SetStoredProperty(const typStoredProperty& prop)
+{
+    if (prop.isText && prop.name == "FileExtList")
+        list_->SetText(prop.text);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Stored properties
 
@@ -98,19 +125,6 @@ void WriteText(TStream* s, const AnsiString& text)
     s->WriteBuffer(&n, 4);
     if (n)
         s->WriteBuffer(text.c_str(), n);
-}
-
-AnsiString ReadText(TStream* s)
-{
-    int32_t n = 0;
-    s->ReadBuffer(&n, 4);
-    if (n < 0 || n > kMaxStoredText)
-        throw EReadError("保存された設定が壊れています。");
-    AnsiString text;
-    text.SetLength(n);
-    if (n)
-        s->ReadBuffer(text.Unique(), n);
-    return text;
 }
 } // namespace
 
@@ -137,39 +151,51 @@ void ComponentToStream(TStoreComponent* component, TStream* stream)
     WriteText(stream, AnsiString());
 }
 
-void StreamToComponent(TStream* stream, TStoreComponent* component)
+AnsiString TComponentReciever::ReadText()
+{
+    int32_t n = 0;
+    stream_->ReadBuffer(&n, 4);
+    if (n < 0 || n > kMaxStoredText)
+        throw EReadError("保存された設定が壊れています。");
+    AnsiString text;
+    text.SetLength(n);
+    if (n)
+        stream_->ReadBuffer(text.Unique(), n);
+    return text;
+}
+
+std::vector<typStoredProperty> TComponentReciever::ReadProperties(const char* className)
 {
     try
     {
         char signature[4];
-        stream->ReadBuffer(signature, 4);
-        if (memcmp(signature, kSignature, 4) != 0 || ReadText(stream) != component->StoredClassName())
+        stream_->ReadBuffer(signature, 4);
+        if (memcmp(signature, kSignature, 4) != 0 || ReadText() != className)
             throw EReadError("保存された設定の形式が違います。");
-        ReadText(stream); // the stored component's name is not taken over
+        ReadText(); // the stored component's name is not taken over
         std::vector<typStoredProperty> props;
-        for (AnsiString name = ReadText(stream); !name.IsEmpty(); name = ReadText(stream))
+        for (AnsiString name = ReadText(); !name.IsEmpty(); name = ReadText())
         {
             typStoredProperty p;
             p.name = name;
             unsigned char kind = 0;
-            stream->ReadBuffer(&kind, 1);
+            stream_->ReadBuffer(&kind, 1);
             if (kind == kText)
             {
                 p.isText = true;
-                p.text = ReadText(stream);
+                p.text = ReadText();
             }
             else if (kind == kNumber)
             {
                 int32_t v = 0;
-                stream->ReadBuffer(&v, 4);
+                stream_->ReadBuffer(&v, 4);
                 p.number = v;
             }
             else
                 throw EReadError("保存された設定が壊れています。");
             props.push_back(p);
         }
-        for (const typStoredProperty& p : props)
-            component->SetStoredProperty(p);
+        return props;
     }
     catch (const EReadError&)
     {
@@ -179,6 +205,13 @@ void StreamToComponent(TStream* stream, TStoreComponent* component)
     {
         throw EReadError(e.Message);
     }
+}
+
+void StreamToComponent(TStream* stream, TStoreComponent* component)
+{
+    TComponentReciever reciever(stream);
+    for (const typStoredProperty& p : reciever.ReadProperties(component->StoredClassName()))
+        component->SetStoredProperty(p);
 }
 
 void TStoreComponent::WriteIni(const AnsiString& fileName, const AnsiString& section, const AnsiString& ident)

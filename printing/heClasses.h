@@ -1,6 +1,7 @@
 // Notification classes of the printing component family: an object that reports its changes
-// (held back between BeginUpdate and EndUpdate), a list of change handlers, and a component that
-// knows a set of file extensions.
+// (held back between BeginUpdate and EndUpdate), a collection that does, a list of change
+// handlers, a component that knows a set of file extensions, and the component that stores its
+// properties in an INI file or the registry.
 #pragma once
 
 #include <vector>
@@ -8,7 +9,7 @@
 #include "platform/Classes.h"
 #include "platform/Component.h"
 
-class TNotifyPersistent : public TObject
+class TNotifyPersistent : public TPersistent
 {
 public:
     TNotifyEvent OnChange;
@@ -22,6 +23,23 @@ public:
 
 private:
     int updateCount_ = 0;
+};
+
+// A collection that reports every change of its items through OnChange, and belongs to an owner.
+class TNotifyCollection : public TCollection
+{
+public:
+    TNotifyCollection(TPersistent* owner, TItemClass itemClass) : TCollection(itemClass), owner_(owner) {}
+
+    TNotifyEvent OnChange;
+
+    TPersistent* GetOwner() override { return owner_; }
+    void Update(TCollectionItem* item) override;
+    // Hung on another object's change event: passes the change on, but not its own.
+    virtual void ChangedProc(TObject* sender);
+
+private:
+    TPersistent* owner_;
 };
 
 // Change handlers, called in the order they were added.
@@ -43,34 +61,15 @@ private:
 class TNotifyEventList : public TNotifyPersistent
 {
 public:
-    explicit TNotifyEventList(TObject* owner) : owner_(owner) {}
-    TObject* GetOwner() const { return owner_; }
+    explicit TNotifyEventList(TPersistent* owner) : owner_(owner) {}
+    TPersistent* GetOwner() override { return owner_; }
     void Changed() override;
     virtual void Add(const TNotifyEvent& handler) { methods_.Add(handler); }
     virtual void Remove(const TNotifyEvent& handler) { methods_.Remove(handler); }
 
 private:
     TMethodList methods_;
-    TObject* owner_;
-};
-
-// A component with a sorted list of file extensions, each once; descendants fill it in
-// InitFileExtList.
-class TFileExtComponent : public TComponent
-{
-public:
-    explicit TFileExtComponent(TComponent* owner);
-    ~TFileExtComponent() override;
-    void AfterConstruction() override;
-
-    TStringList* FileExtList() const { return list_; }
-    virtual TStringList* CreateSortedList();
-    virtual void InitFileExtList() {}
-    virtual void SetFileExtList(TStrings* list);
-    virtual bool HasExt(const AnsiString& ext);
-
-private:
-    TStringList* list_ = nullptr;
+    TPersistent* owner_;
 };
 
 // One published property as it is stored: an integer (enumerations and sets by their number, a
@@ -102,8 +101,47 @@ public:
     virtual void SetStoredProperty(const typStoredProperty& prop) {}
 };
 
+// A component with a sorted list of file extensions, each once; descendants fill it in
+// InitFileExtList.
+class TFileExtComponent : public TStoreComponent
+{
+public:
+    explicit TFileExtComponent(TComponent* owner);
+    ~TFileExtComponent() override;
+    void AfterConstruction() override;
+
+    TStringList* FileExtList() const { return list_; }
+    virtual TStringList* CreateSortedList();
+    virtual void InitFileExtList() {}
+    virtual void SetFileExtList(TStrings* list);
+    virtual bool HasExt(const AnsiString& ext);
+
+    const char* StoredClassName() const override { return "TFileExtComponent"; }
+    // The list is stored as its text, one extension a line.
+    void GetStoredProperties(std::vector<typStoredProperty>& props) override;
+    void SetStoredProperty(const typStoredProperty& prop) override;
+
+private:
+    TStringList* list_ = nullptr;
+};
+
 // The component's properties in the stored form, at the stream's position.
 void ComponentToStream(TStoreComponent* component, TStream* stream);
 // Reads the stored form into component: every property is read before any is set, so a damaged
 // or foreign stream (EReadError) leaves the component as it was; nothing is freed.
 void StreamToComponent(TStream* stream, TStoreComponent* component);
+
+// Holds the stream a stored component is read from while StreamToComponent reads it.
+class TComponentReciever : public TObject
+{
+public:
+    explicit TComponentReciever(TStream* stream) : stream_(stream) {}
+    TStream* Stream() const { return stream_; }
+    // The properties stored for a component of the class named; EReadError when the stream holds
+    // another class's or is damaged.
+    std::vector<typStoredProperty> ReadProperties(const char* className);
+
+private:
+    AnsiString ReadText();
+    TStream* stream_;
+};

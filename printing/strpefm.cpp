@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/ExtCtrls.h"
 #include "platform/Services.h"
 
 namespace
@@ -29,21 +30,33 @@ TFormStringsPrint::TFormStringsPrint(TComponent* owner) : TForm(owner), working_
     SetCaption("TStringsPrinter");
     SetBorderStyle(bsDialog);
     SetPosition(poScreenCenter);
-    SetBounds(0, 0, 560, 470);
+    SetBounds(0, 0, 560, 476);
     Font()->SetName("ＭＳ Ｐゴシック");
 
-    Label5 = Put<TLabel>(this, this, "Label5", "carrent printer name", 8, 8, 300, 16);
-    Label6 = Put<TLabel>(this, this, "Label6", "printer orientation", 8, 28, 150, 16);
-    Label12 = Put<TLabel>(this, this, "Label12", "paper size", 170, 28, 150, 16);
-    Button4 = Put<TButton>(this, this, "Button4", "Printer setting", 420, 8, 120, 25);
+    // Frames around the printer, the font and the sizes; lines beside the ranges and above the buttons.
+    const struct
+    {
+        TBevelShape shape;
+        int x, y, w, h;
+    } bevels[] = {{bsFrame, 4, 4, 546, 46},    {bsFrame, 4, 54, 546, 54},     {bsFrame, 302, 204, 248, 88},
+                  {bsTopLine, 4, 400, 546, 2}, {bsLeftLine, 302, 112, 2, 88}, {bsFrame, 282, 296, 268, 98}};
+    for (int i = 0; i < 6; ++i)
+        Put<TBevel>(this, this, Format("Bevel%d", {i + 1}).c_str(), "", bevels[i].x, bevels[i].y, bevels[i].w,
+                    bevels[i].h)
+            ->SetShape(bevels[i].shape);
 
-    Put<TLabel>(this, this, "Label10", "Font name:", 8, 56, 70, 16);
-    ComboBox1 = Put<TComboBox>(this, this, "ComboBox1", "", 80, 52, 180, 200);
+    Label5 = Put<TLabel>(this, this, "Label5", "carrent printer name", 12, 10, 300, 16);
+    Label6 = Put<TLabel>(this, this, "Label6", "printer orientation", 12, 30, 150, 16);
+    Label12 = Put<TLabel>(this, this, "Label12", "paper size", 170, 30, 150, 16);
+    Button4 = Put<TButton>(this, this, "Button4", "Printer setting", 420, 14, 120, 25);
+
+    Put<TLabel>(this, this, "Label10", "Font name:", 12, 62, 70, 16);
+    ComboBox1 = Put<TComboBox>(this, this, "ComboBox1", "", 84, 58, 180, 200);
     ComboBox1->SetStyle(csDropDownList);
-    Put<TLabel>(this, this, "Label11", "Font size:", 280, 56, 70, 16);
-    ComboBox2 = Put<TComboBox>(this, this, "ComboBox2", "", 350, 52, 60, 200);
+    Put<TLabel>(this, this, "Label11", "Font size:", 280, 62, 70, 16);
+    ComboBox2 = Put<TComboBox>(this, this, "ComboBox2", "", 350, 58, 60, 200);
     ComboBox2->SetStyle(csDropDownList);
-    CheckBox2 = Put<TCheckBox>(this, this, "CheckBox2", "WordBreak", 8, 84, 100, 20);
+    CheckBox2 = Put<TCheckBox>(this, this, "CheckBox2", "WordBreak", 12, 84, 100, 20);
     CheckBox1 = Put<TCheckBox>(this, this, "CheckBox1", "LineNumber", 120, 84, 100, 20);
 
     RadioGroup5 = Group(this, "RadioGroup5", " RangeOption ", {"roWhole", "roLimited"}, 8, 112, 170, 70);
@@ -56,31 +69,39 @@ TFormStringsPrint::TFormStringsPrint(TComponent* owner) : TForm(owner), working_
     Put<TLabel>(this, this, "Label23", "FirstLineNumber:", 186, 234, 110, 16);
     for (TLabel* l : {Label18, Label19, Label21, Label22})
         l->SetEnabled(false);
-    RadioGroup4 = Group(this, "RadioGroup4", " PageOption ", {"poBoth", "poOdd", "poEven"}, 310, 112, 110, 90);
-    RadioGroup1 = Group(this, "RadioGroup1", " Columns ", {"1", "2", "3"}, 430, 112, 110, 90);
-    Put<TLabel>(this, this, "Label7", "Column space:", 310, 210, 100, 16);
-    Put<TLabel>(this, this, "Label1", "Left margin:", 310, 232, 100, 16);
-    Put<TLabel>(this, this, "Label2", "Right margin:", 430, 232, 100, 16);
-    Put<TLabel>(this, this, "Label3", "Top margin:", 310, 252, 100, 16);
-    Put<TLabel>(this, this, "Label4", "Bottom margin:", 430, 252, 100, 16);
-    Put<TLabel>(this, this, "Label24", "Line margin:", 310, 272, 100, 16);
+    RadioGroup4 = Group(this, "RadioGroup4", " PageOption ", {"poBoth", "poOdd", "poEven"}, 310, 112, 110, 88);
+    RadioGroup1 = Group(this, "RadioGroup1", " Columns ", {"1", "2", "3"}, 430, 112, 110, 88);
+    // Each size in millimetres, with its unit after it.
+    const struct
+    {
+        const char* name;
+        const char* caption;
+        int x, y;
+    } sizes[] = {{"Label7", "Column space:", 310, 210},  {"Label1", "Left margin:", 310, 232},
+                 {"Label2", "Right margin:", 430, 232},  {"Label3", "Top margin:", 310, 252},
+                 {"Label4", "Bottom margin:", 430, 252}, {"Label24", "Line margin:", 310, 272}};
+    for (const auto& s : sizes)
+    {
+        Put<TLabel>(this, this, s.name, s.caption, s.x, s.y, 84, 16)->SetAutoSize(false);
+        Put<TLabel>(this, this, nullptr, "mm", s.x + 86, s.y, 24, 16);
+    }
 
     RadioGroup2 = Group(this, "RadioGroup2", " Header ", {"None", "Left", "Center", "Right"}, 8, 296, 130, 100);
     RadioGroup3 = Group(this, "RadioGroup3", " Footer ", {"None", "Left", "Center", "Right"}, 146, 296, 130, 100);
-    Put<TLabel>(this, this, "Label8", "Header string:", 286, 300, 100, 16);
-    Edit1 = Put<TEdit>(this, this, "Edit1", "", 286, 318, 254, 22);
-    Put<TLabel>(this, this, "Label9", "Footer string:", 286, 348, 100, 16);
-    Edit2 = Put<TEdit>(this, this, "Edit2", "", 286, 366, 254, 22);
+    Put<TLabel>(this, this, "Label8", "Header string:", 290, 302, 100, 16);
+    Edit1 = Put<TEdit>(this, this, "Edit1", "", 290, 320, 252, 22);
+    Put<TLabel>(this, this, "Label9", "Footer string:", 290, 348, 100, 16);
+    Edit2 = Put<TEdit>(this, this, "Edit2", "", 290, 366, 252, 22);
 
-    Button5 = Put<TButton>(this, this, "Button5", "Print", 8, 408, 80, 25);
+    Button5 = Put<TButton>(this, this, "Button5", "Print", 8, 410, 80, 25);
     Button5->SetModalResult(mrOk);
-    Button6 = Put<TButton>(this, this, "Button6", "Preview", 96, 408, 80, 25);
-    Button1 = Put<TButton>(this, this, "Button1", "OK", 284, 408, 80, 25);
+    Button6 = Put<TButton>(this, this, "Button6", "Preview", 96, 410, 80, 25);
+    Button1 = Put<TButton>(this, this, "Button1", "OK", 284, 410, 80, 25);
     Button1->SetModalResult(mrOk);
-    Button2 = Put<TButton>(this, this, "Button2", "Cancel", 372, 408, 80, 25);
+    Button2 = Put<TButton>(this, this, "Button2", "Cancel", 372, 410, 80, 25);
     Button2->SetModalResult(mrCancel);
     Button2->SetCancel(true);
-    Button3 = Put<TButton>(this, this, "Button3", "Help", 460, 408, 80, 25);
+    Button3 = Put<TButton>(this, this, "Button3", "Help", 460, 410, 80, 25);
 
     Button3->OnClick = TNotifyEvent(this, &TFormStringsPrint::Button3Click);
     Button4->OnClick = TNotifyEvent(this, &TFormStringsPrint::Button4Click);

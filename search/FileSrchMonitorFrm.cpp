@@ -155,7 +155,10 @@ int RunGrep(const TGrepRequest& request, TFileSrchMonitorForm* monitor, TMessage
     }
     worker->Start();
 
-    const HANDLE handle = worker->Handle();
+    // Woken by the worker's end, by hits piling up and by messages, not by a window to repaint:
+    // the list repaints once a round, and each round's new lines would wake the next at once.
+    const HANDLE handles[] = {worker->Handle(), worker->HitsWaiting()};
+    const DWORD waitCount = handles[1] ? 2 : 1;
     // A failure of the interface must not leave the worker orphaned: the search goes on.
     // It is reported once; a failure that came back every round would bury the stop
     // button under boxes.
@@ -202,7 +205,7 @@ int RunGrep(const TGrepRequest& request, TFileSrchMonitorForm* monitor, TMessage
             results->EndHits();
         });
         if (!worker->Finished())
-            MsgWaitForMultipleObjects(1, &handle, FALSE, kPollMs, QS_ALLINPUT);
+            MsgWaitForMultipleObjects(waitCount, handles, FALSE, kPollMs, QS_ALLINPUT & ~QS_PAINT);
     }
     if (monitor)
     {

@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <string_view>
@@ -15,8 +17,75 @@ namespace
 {
 wchar_t FoldAsciiW(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c + 32) : c; }
 
+// The first byte of [p, end) that is a or b, or end: four bytes at a time (the C run-time's
+// memchr takes one). In a word holding a match the lowest flagged byte is the first one, since a
+// borrow only runs on from a byte that matched.
+const char* FindEither(const char* p, const char* end, unsigned char a, unsigned char b)
+{
+    const uint32_t ma = 0x01010101u * a;
+    const uint32_t mb = 0x01010101u * b;
+    auto zeroByte = [](uint32_t x) { return (x - 0x01010101u) & ~x & 0x80808080u; };
+    for (; end - p >= 4; p += 4)
+    {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        if (const uint32_t m = zeroByte(w ^ ma) | zeroByte(w ^ mb))
+            return p + (std::countr_zero(m) >> 3);
+    }
+    for (; p < end; ++p)
+        if (static_cast<unsigned char>(*p) == a || static_cast<unsigned char>(*p) == b)
+            return p;
+    return end;
+}
+
+// Where needle first occurs in hay from from on, or npos: its first byte found as above, the rest
+// compared.
+size_t FindText(std::string_view hay, std::string_view needle, size_t from)
+{
+    const size_t n = needle.size();
+    if (n == 0 || hay.size() < n || from > hay.size() - n)
+        return std::string_view::npos;
+    const auto first = static_cast<unsigned char>(needle[0]);
+    const char* const last = hay.data() + (hay.size() - n) + 1; // past the last place it can start
+    for (const char* p = hay.data() + from; p < last; ++p)
+    {
+        p = FindEither(p, last, first, first);
+        if (p == last)
+            break;
+        if (std::memcmp(p + 1, needle.data() + 1, n - 1) == 0)
+            return size_t(p - hay.data());
+    }
+    return std::string_view::npos;
+}
+
+// Upper-cases every byte a-z, four at a time, trail bytes too: every line of a search ignoring
+// case comes here. Lead bytes are never letters, so a folded text splits into characters as the
+// text does, and a match on it is checked on the trail bytes the pattern holds.
+void FoldBytes(const char* s, int len, std::string& out)
+{
+    out.resize(size_t(len));
+    char* d = out.data();
+    int i = 0;
+    for (; i + 4 <= len; i += 4)
+    {
+        uint32_t x;
+        std::memcpy(&x, s + i, 4);
+        const uint32_t low = x & 0x7F7F7F7Fu;
+        // Bit 7 of each byte: at least 'a', above 'z'; bytes of 0x80 and above are left alone.
+        const uint32_t atLeastA = low + 0x1F1F1F1Fu;
+        const uint32_t aboveZ = low + 0x05050505u;
+        const uint32_t lower = atLeastA & ~aboveZ & ~x & 0x80808080u;
+        x -= lower >> 2;
+        std::memcpy(d + i, &x, 4);
+    }
+    for (; i < len; ++i)
+    {
+        const auto c = static_cast<unsigned char>(s[i]);
+        d[i] = char(c >= 'a' && c <= 'z' ? c - 32 : c);
+    }
+}
+
 // Upper-cases the single-byte ASCII letters of a Shift-JIS text; trail bytes stay as they are.
-// Copies and folds in one pass, ASCII first: every line of a search ignoring case comes here.
 void FoldAscii(const char* s, int len, std::string& out)
 {
     out.resize(size_t(len));
@@ -74,8 +143,12 @@ constexpr DWORD kBlockSize = 1 << 20;
 // A piece never ends inside a character, so a line cap below this is raised to it.
 constexpr int kMinLineBytes = 16;
 constexpr size_t kBatchSize = 512;
-// Past this many hits waiting for the window the worker hands them over and waits.
-constexpr size_t kMaxQueued = 16384;
+// This many hits waiting for the window wake the interface thread to list them.
+constexpr size_t kWakeQueued = 16384;
+// Past this many (a window that cannot keep up) the worker hands them over and waits.
+constexpr size_t kMaxQueued = 65536;
+// Candidates of one line between two looks at a stop request.
+constexpr int kCandidatesPerStopCheck = 64;
 constexpr DWORD kFlushMs = 50;
 } // namespace
 
@@ -238,12 +311,17 @@ AnsiString NormalizeGrepFolder(const AnsiString& folder)
 
 // ---- the worker ---------------------------------------------------------------------------------
 
-typGrepProc::typGrepProc(bool createSuspended) : TThread(createSuspended) {}
+typGrepProc::typGrepProc(bool createSuspended)
+    : TThread(createSuspended), hitsWaiting_(CreateEventW(nullptr, FALSE, FALSE, nullptr))
+{
+}
 
 typGrepProc::~typGrepProc()
 {
     Terminate();
     WaitFor();
+    if (hitsWaiting_)
+        CloseHandle(hitsWaiting_);
 }
 
 void typGrepProc::Setup(const AnsiString& folder, const AnsiString& masks, bool recurse, bool caseSensitive,
@@ -278,6 +356,21 @@ void typGrepProc::Setup(const AnsiString& folder, const AnsiString& masks, bool 
     }
     else
         pattern_ = pattern;
+    // A search ignoring case looks for the pattern with every byte folded, then checks the bytes
+    // that are trail bytes in the pattern as they are.
+    needle_.clear();
+    patternTrails_.clear();
+    if (!regex && !caseSensitive)
+    {
+        FoldBytes(pattern_.c_str(), pattern_.Length(), needle_);
+        const char* p = pattern_.c_str();
+        const int n = pattern_.Length();
+        for (int i = 0; i + 1 < n; ++i)
+            if (IsSjisLead(static_cast<unsigned char>(p[i])))
+                patternTrails_.push_back(++i);
+    }
+    else
+        needle_.assign(pattern_.c_str(), size_t(pattern_.Length()));
 }
 
 AnsiString typGrepProc::CurrentFolder()
@@ -366,19 +459,25 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
         lineLength_ = lineLength;
         cursor_ = 0;
         if (!caseSensitive_)
-            FoldAscii(line, lineLength, folded_);
+            FoldBytes(line, lineLength, folded_);
     }
     const char* text = caseSensitive_ ? line : folded_.data();
     const std::string_view hay(text, size_t(lineLength));
-    const std::string_view needle(pattern_.c_str(), size_t(plen));
+    const std::string_view needle(needle_);
     int& cursor = cursor_;
     auto charLen = [&](int at)
     { return IsSjisLead(static_cast<unsigned char>(line[at])) && at + 1 < lineLength ? 2 : 1; };
+    int untilStopCheck = kCandidatesPerStopCheck;
     while (start <= lineLength - plen)
     {
-        if (Terminated())
-            return false; // rejected candidates of a long line may keep this loop busy
-        const size_t found = hay.find(needle, size_t(start));
+        // Rejected candidates of a long line may keep this loop busy.
+        if (--untilStopCheck == 0)
+        {
+            if (Terminated())
+                return false;
+            untilStopCheck = kCandidatesPerStopCheck;
+        }
+        const size_t found = FindText(hay, needle, size_t(start));
         if (found == std::string_view::npos)
             return false;
         const int pos = int(found);
@@ -401,6 +500,16 @@ bool typGrepProc::MatchLine(const char* line, int lineLength, int& start, int& p
         if (end != pos + plen)
         {
             start = pos + charLen(pos); // ends inside a character
+            continue;
+        }
+        // The hit splits into characters as the pattern does: its trail bytes must be the
+        // pattern's own, never folded.
+        bool trailsMatch = true;
+        for (int t : patternTrails_)
+            trailsMatch = trailsMatch && line[pos + t] == pattern_.c_str()[t];
+        if (!trailsMatch)
+        {
+            start = pos + charLen(pos);
             continue;
         }
         // Both ends of the hit start characters, so the byte after it is no trail, and the byte
@@ -515,6 +624,7 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
     if (block_.size() != kBlockSize)
         block_.resize(kBlockSize); // once per search: most files are far smaller than a block
     std::string carry; // a line that runs on into the next block, never longer than cap
+    bool carryNul = false; // carry may hold a NUL byte
     int lineNo = 0;
     long long offset = 0; // of carry in its line, once pieces of the line were searched
     for (;;)
@@ -526,7 +636,14 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
         char* const end = p + got;
         while (p < end)
         {
-            auto* nl = static_cast<char*>(std::memchr(p, '\n', size_t(end - p)));
+            // A NUL byte is found on the way to the line end; most lines hold none and are not
+            // looked at for one again.
+            char* nl = const_cast<char*>(FindEither(p, end, '\n', 0));
+            const bool lineNul = nl < end && *nl == '\0';
+            if (lineNul)
+                nl = const_cast<char*>(FindEither(nl, end, '\n', '\n'));
+            if (nl == end)
+                nl = nullptr;
             char* const stop = nl ? nl + 1 : end;
             // Too long for one line: a piece goes now and its cut-off character starts the next.
             while (carry.size() + size_t(stop - p) > cap)
@@ -534,8 +651,9 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
                 const size_t room = cap - carry.size();
                 carry.append(p, room);
                 p += room;
+                carryNul = carryNul || lineNul;
                 const size_t cut = PieceEnd(carry.data(), cap);
-                SearchLine(path, lineNo + 1, carry.data(), int(cut), offset);
+                SearchLine(path, lineNo + 1, carry.data(), int(cut), offset, carryNul);
                 offset += (long long)cut;
                 carry.erase(0, cut);
                 if (StopAsked())
@@ -544,16 +662,18 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
             if (!nl)
             {
                 carry.append(p, size_t(end - p));
+                carryNul = carryNul || lineNul;
                 break;
             }
             ++lineNo;
             if (carry.empty())
-                SearchLine(path, lineNo, p, int(stop - p), offset);
+                SearchLine(path, lineNo, p, int(stop - p), offset, lineNul);
             else
             {
                 carry.append(p, size_t(stop - p));
-                SearchLine(path, lineNo, carry.data(), int(carry.size()), offset);
+                SearchLine(path, lineNo, carry.data(), int(carry.size()), offset, carryNul || lineNul);
                 carry.clear();
+                carryNul = false;
             }
             offset = 0;
             p = stop;
@@ -566,11 +686,12 @@ void typGrepProc::SearchFile(const std::wstring& pathW, const AnsiString& path)
             return;
     }
     if (!carry.empty() && !StopAsked())
-        SearchLine(path, ++lineNo, carry.data(), int(carry.size()), offset);
+        SearchLine(path, ++lineNo, carry.data(), int(carry.size()), offset, carryNul);
     Flush(false);
 }
 
-void typGrepProc::SearchLine(const AnsiString& path, int lineNo, char* line, int length, long long offset)
+void typGrepProc::SearchLine(const AnsiString& path, int lineNo, char* line, int length, long long offset,
+                             bool mayHoldNul)
 {
     // The line as a text-mode read gives it: CR LF as LF, and like a C string it ends at its
     // first NUL byte.
@@ -579,7 +700,7 @@ void typGrepProc::SearchLine(const AnsiString& path, int lineNo, char* line, int
         line[length - 2] = '\n';
         --length;
     }
-    if (const void* nul = std::memchr(line, 0, size_t(length)))
+    if (const void* nul = mayHoldNul ? std::memchr(line, 0, size_t(length)) : nullptr)
         length = int(static_cast<const char*>(nul) - line);
     int start = 0;
     int position = 0;
@@ -621,6 +742,7 @@ void typGrepProc::Flush(bool force)
         return;
     bool waiting = false;
     bool full = false;
+    bool wake = false;
     std::vector<typGrepInf> spent;
     {
         std::lock_guard<TCriticalSection> hold(queueLock_);
@@ -630,6 +752,8 @@ void typGrepProc::Flush(bool force)
             std::move(batch_.begin(), batch_.end(), std::back_inserter(queue_));
         waiting = !queue_.empty();
         full = queue_.size() >= kMaxQueued;
+        wake = !woken_ && queue_.size() >= kWakeQueued;
+        woken_ = woken_ || wake;
         spent.swap(spent_);
     }
     batch_.clear();
@@ -637,6 +761,8 @@ void typGrepProc::Flush(bool force)
     if (batch_.capacity() < spent.capacity())
         batch_.swap(spent);
     lastFlush_ = GetTickCount();
+    if (wake && hitsWaiting_)
+        SetEvent(hitsWaiting_);
     if (waiting && (force || full))
         Synchronize(TThreadMethod(this, &typGrepProc::Deliver));
 }
@@ -649,6 +775,7 @@ void typGrepProc::Deliver()
     {
         std::lock_guard<TCriticalSection> hold(queueLock_);
         hits.swap(queue_);
+        woken_ = false;
     }
     for (typGrepInf& hit : hits)
     {

@@ -126,13 +126,16 @@ public:
     std::atomic<bool> Pause{false};
     int MaxHits = kDefaultMaxHits;
     int MaxLineBytes = kDefaultMaxLineBytes;
-    // Called on the interface thread for each hit; the hit lives until the call returns.
+    // Called on the interface thread for each hit; the hit lives until the call returns, and the
+    // handler may move its contents away.
     TGrepFileFindEvent OnFileFind;
     // The hit being handed over (valid during OnFileFind).
     typGrepInf* CurrentHit() const { return currentHit_; }
     // Hands the hits found so far to OnFileFind; the interface thread calls it while it waits for
     // the search. The last hits, and hits piling up, come through Synchronize (WaitFor runs them).
     void DeliverQueuedHits();
+    // Signalled when hits pile up for DeliverQueuedHits: the interface thread waits on it too.
+    HANDLE HitsWaiting() const { return hitsWaiting_; }
 
 protected:
     void Execute() override;
@@ -140,7 +143,8 @@ protected:
 private:
     void SearchFolder(const std::wstring& folderW, const AnsiString& folder, int depth);
     void SearchFile(const std::wstring& pathW, const AnsiString& path);
-    void SearchLine(const AnsiString& path, int lineNo, char* line, int length, long long offset);
+    void SearchLine(const AnsiString& path, int lineNo, char* line, int length, long long offset,
+                    bool mayHoldNul);
     void AddHit(const AnsiString& path, int lineNo, const AnsiString& line, int position, int matchLength,
                 long long offset);
     void Flush(bool force);
@@ -157,6 +161,8 @@ private:
     bool wholeWord_ = false;
     bool regex_ = false;
     AnsiString pattern_;         // folded when the case is ignored (plain search)
+    std::string needle_;         // what a plain search looks for in the (folded) line
+    std::vector<int> patternTrails_; // where the pattern has trail bytes (ignoring case)
     std::unique_ptr<TRegexp> re_;
     TSWildCardsStringCL masks_;
     std::atomic<int> depth_{0};
@@ -169,6 +175,8 @@ private:
     TCriticalSection queueLock_;
     std::vector<typGrepInf> queue_; // hits waiting for the interface thread
     std::vector<typGrepInf> spent_; // hits delivered, for the worker to free (under queueLock_)
+    bool woken_ = false;            // hitsWaiting_ set since the last delivery (under queueLock_)
+    HANDLE hitsWaiting_ = nullptr;
     DWORD lastFlush_ = 0;
     std::vector<char> block_; // the read buffer, shared by the files of one search
     std::string folded_; // the case-folded line

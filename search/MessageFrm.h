@@ -3,6 +3,8 @@
 // or Enter jumps to the hit. It docks into the main window's search panel.
 #pragma once
 
+#include <memory>
+
 #include "editor_page/Nsrichedit.h"
 #include "platform/ComCtrls.h"
 #include "platform/ExtCtrls.h"
@@ -123,8 +125,8 @@ public:
     // -1 when the text has no such line.
     static TPoint GrepHitPoint(nsRichEdit* editor, const typGrepInf& hit);
 
-    // The worker's OnFileFind: lists the hit.
-    void GrepFileFound(TObject* sender, typGrepInf* hit) { MsgForm_AddGrepHit(hit); }
+    // The worker's OnFileFind: lists the hit, taking its contents.
+    void GrepFileFound(TObject* sender, typGrepInf* hit);
 
     void FormCreate(TObject* sender);
     void FormShow(TObject* sender);
@@ -142,6 +144,7 @@ protected:
     void Dispatch(TMessage& message) override;
 
 private:
+    void AddGrepLine(std::unique_ptr<typGrepInf> hit);
     int updates_ = 0;
 };
 

@@ -41,6 +41,15 @@ inline void WriteBytes(const AnsiString& path, const std::string& bytes)
         f.WriteBuffer(bytes.data(), int(bytes.size()));
 }
 
+inline std::string ReadBytes(const AnsiString& path)
+{
+    TFileStream f(path, fmOpenRead);
+    std::string bytes(size_t(f.GetSize()), '\0');
+    if (!bytes.empty())
+        f.ReadBuffer(bytes.data(), int(bytes.size()));
+    return bytes;
+}
+
 inline AnsiString WriteBmp(const AnsiString& path, int w, int h, const TPixelFunc& pixel)
 {
     const int stride = (w * 3 + 3) & ~3;
@@ -145,4 +154,63 @@ inline std::string Hex(COLORREF c)
     char buf[16];
     std::snprintf(buf, sizeof buf, "#%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
     return buf;
+}
+
+// A CMYK JPEG as Adobe's writers store it (inverted: 0 is full ink, the marker says so), with no
+// black ink, so each pixel's colour comes back as its red, green and blue.
+inline AnsiString WriteCmykJpeg(const AnsiString& path, int w, int h, const TPixelFunc& pixel)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = JDIMENSION(w);
+    cinfo.image_height = JDIMENSION(h);
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_colorspace(&cinfo, JCS_YCCK); // as photo editors write it; the reader gets CMYK back
+    jpeg_set_quality(&cinfo, 95, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<unsigned char> row(size_t(w) * 4);
+    while (cinfo.next_scanline < cinfo.image_height)
+    {
+        for (int x = 0; x < w; ++x)
+        {
+            COLORREF c = pixel(x, int(cinfo.next_scanline));
+            unsigned char* p = &row[size_t(x) * 4];
+            p[0] = GetRValue(c);
+            p[1] = GetGValue(c);
+            p[2] = GetBValue(c);
+            p[3] = 255;
+        }
+        JSAMPROW p = row.data();
+        jpeg_write_scanlines(&cinfo, &p, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    WriteBytes(path, std::string(reinterpret_cast<char*>(out), size));
+    free(out);
+    return path;
+}
+
+// A small JPEG whose frame header claims width x height.
+inline AnsiString WriteJpegClaiming(const AnsiString& path, int width, int height)
+{
+    WriteJpeg(path, 16, 16, Solid(RGB(9, 9, 9)));
+    std::string bytes = ReadBytes(path);
+    for (size_t i = 2; i + 9 < bytes.size(); ++i)
+        if (uint8_t(bytes[i]) == 0xFF && uint8_t(bytes[i + 1]) == 0xC0)
+        {
+            bytes[i + 5] = char(height >> 8);
+            bytes[i + 6] = char(height & 255);
+            bytes[i + 7] = char(width >> 8);
+            bytes[i + 8] = char(width & 255);
+            break;
+        }
+    WriteBytes(path, bytes);
+    return path;
 }

@@ -75,6 +75,28 @@ public:
     bool shellAnswer = true;
     std::vector<std::string> mails;
     TMailResult mailAnswer = mlSent;
+    // The open dialog answers fileAnswer and the folder browser folderAnswer (none: Cancel); each
+    // records the filter or the folder it was shown.
+    bool OpenFileDialog(void*, TFileDialogData& data) override
+    {
+        fileDialogs.push_back(data.Filter.str());
+        if (!fileAnswer)
+            return false;
+        data.FileName = fileAnswer->c_str();
+        return true;
+    }
+    bool BrowseForFolder(void*, const AnsiString&, AnsiString& folder) override
+    {
+        foldersShown.push_back(folder.str());
+        if (!folderAnswer)
+            return false;
+        folder = folderAnswer->c_str();
+        return true;
+    }
+    std::optional<std::string> fileAnswer;
+    std::vector<std::string> fileDialogs;
+    std::optional<std::string> folderAnswer;
+    std::vector<std::string> foldersShown;
     // The printer set-up dialog is counted and cancelled.
     bool PrinterSetup(void*) override
     {

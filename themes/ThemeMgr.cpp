@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/Animate.h"
 #include "platform/Buttons.h"
+#include "platform/CheckLst.h"
 #include "platform/ComCtrls.h"
-#include "platform/Cp932.h"
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
+#include "platform/Frames.h"
 #include "platform/LayerObjects.h"
+#include "platform/ListView.h"
+#include "platform/Splitter.h"
+#include "platform/StaticText.h"
 #include "platform/StdCtrls.h"
 #include "platform/Threads.h"
 
@@ -108,8 +113,13 @@ constexpr TClassRow classRows[] = {
     {skGroupBox, IsA<TGroupBox>, toSubclassGroupBox, false},
     {skTabSheet, IsA<TTabSheet>, toSubclassTabSheet, false},
     {skPanel, IsA<TPanel>, toSubclassPanel, false},
+    {skFrame, IsA<TCustomFrame>, toSubclassFrame, false},
+    {skListView, IsA<TCustomListView>, toSubclassListView, false},
     {skTrackBar, IsA<TTrackBar>, toSubclassTrackBar, false},
+    {skCheckListBox, IsA<TCheckListBox>, toSubclassCheckListbox, false},
     {skStatusBar, IsA<TStatusBar>, toSubclassStatusBar, false},
+    {skSplitter, IsA<TSplitter>, toSubclassSplitter, false},
+    {skAnimate, IsA<TAnimate>, toSubclassAnimate, false},
     {skForm, IsA<TCustomForm>, toSubclassWinControl, true},
     {skWinControl, IsA<TWinControl>, toSubclassWinControl, false},
 };
@@ -131,30 +141,6 @@ WNDPROC hookedWindowNext = nullptr;
 void ShutdownThemeManagersProc();
 bool shutdownAdded = false;
 
-// A themed bitmap button draws itself: its window is owner-drawn while themes are on, and gets
-// back the button type it had (kept as a window property) when they go or the button leaves.
-const wchar_t kOldButtonType[] = L"VnThemeOldButtonType";
-
-void SetOwnerDrawn(TControl* control, bool on)
-{
-    auto* button = dynamic_cast<TBitBtn*>(control);
-    if (!button || !button->HandleAllocated())
-        return;
-    HWND window = button->Handle();
-    LONG style = GetWindowLongW(window, GWL_STYLE);
-    LONG type = style & BS_TYPEMASK;
-    if (on && type != BS_OWNERDRAW)
-    {
-        SetPropW(window, kOldButtonType, reinterpret_cast<HANDLE>(INT_PTR(type) + 1));
-        SetWindowLongW(window, GWL_STYLE, (style & ~BS_TYPEMASK) | BS_OWNERDRAW);
-    }
-    else if (!on && GetPropW(window, kOldButtonType))
-    {
-        type = LONG(reinterpret_cast<INT_PTR>(RemovePropW(window, kOldButtonType)) - 1);
-        SetWindowLongW(window, GWL_STYLE, (style & ~BS_TYPEMASK) | type);
-        InvalidateRect(window, nullptr, TRUE);
-    }
-}
 } // namespace
 
 LRESULT CALLBACK ApplicationHookProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -488,8 +474,6 @@ void TThemeManager::HandleControlChange(TControl* control, bool inserting)
             list->Remove(control);
         return;
     }
-    if (!ThemeServices()->ThemesEnabled())
-        return; // no class the layer has is subclassed with the themes off
     const TClassRow* row = nullptr;
     for (const TClassRow& candidate : classRows)
         if (candidate.accepts(control))
@@ -497,8 +481,19 @@ void TThemeManager::HandleControlChange(TControl* control, bool inserting)
             row = &candidate;
             break;
         }
+    // With the themes off only list views are followed, for their columns.
+    if (!ThemeServices()->ThemesEnabled() && (!row || row->kind != skListView))
+        return;
     if (!row || (!row->always && !options_.Contains(row->option)))
         return;
+    if (row->kind == skListView)
+    {
+        // Its window is made anew under the stub.
+        int index = 0;
+        auto* view = static_cast<TWinControl*>(control);
+        if (!lists_[skListView]->Find(control, index) && view->HandleAllocated())
+            PostMessageW(view->Handle(), CM_RECREATEWND, 0, 0);
+    }
     if (row->kind == skForm)
         std::erase(pendingForms_, static_cast<TCustomForm*>(dynamic_cast<TCustomForm*>(control)));
     TWindowProcList* list = lists_[row->kind];
@@ -579,16 +574,31 @@ void TThemeManager::RemoveChildSubclassing(TWinControl* control)
 
 void TThemeManager::FixControls(TCustomForm* form)
 {
-    if (!ThemeServices()->ThemesEnabled() || !UxTheme::EnableThemeDialogTexture)
-        return;
-    auto walk = [](auto& self, TWinControl* parent) -> void {
+    const bool themed = ThemeServices()->ThemesEnabled() && UxTheme::EnableThemeDialogTexture;
+    const bool transparency = options_.Contains(toSetTransparency);
+    // Tool buttons leave the capture to their tool bar here, so toResetMouseCapture has none to reset.
+    auto walk = [&](auto& self, TWinControl* parent) -> void {
         for (int i = 0; i < parent->ControlCount(); ++i)
-            if (auto* child = dynamic_cast<TWinControl*>(parent->Controls(i)))
+        {
+            TControl* child = parent->Controls(i);
+            auto* windowed = dynamic_cast<TWinControl*>(child);
+            if (windowed && themed)
+                UxTheme::EnableThemeDialogTexture(windowed->Handle(), ETDT_ENABLETAB);
+            if (auto* bar = dynamic_cast<TToolBar*>(child))
             {
-                UxTheme::EnableThemeDialogTexture(child->Handle(), ETDT_ENABLETAB);
-                if (child->ControlCount() > 0)
-                    self(self, child);
+                if (transparency)
+                    bar->SetTransparent(true);
             }
+            else if (auto* label = dynamic_cast<TLabel*>(child))
+            {
+                if (transparency)
+                    label->SetTransparent(true);
+            }
+            else if (windowed && windowed->ControlCount() > 0)
+            {
+                self(self, windowed);
+            }
+        }
     };
     if (form)
     {
@@ -703,7 +713,11 @@ void TThemeManager::BroadcastThemeChange()
             if (auto* child = dynamic_cast<TWinControl*>(parent->Controls(i)); child && child->HandleAllocated())
             {
                 child->Perform(WM_THEMECHANGED, 0, 0);
-                self(self, child);
+                // A list view takes the change only with a new window.
+                if (dynamic_cast<TCustomListView*>(child))
+                    child->RecreateWnd();
+                else
+                    self(self, child);
             }
     };
     for (int i = 0; Screen && i < Screen->FormCount(); ++i)
@@ -789,7 +803,20 @@ void TThemeManager::UpdateUIState(TControl* control, WORD keyCode)
     if (keyCode == VK_TAB || (keyCode >= VK_LEFT && keyCode <= VK_DOWN))
         form->Perform(WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     else if (keyCode == VK_MENU)
+    {
         form->Perform(WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL), 0);
+        // Static text does not repaint its underlined access key by itself.
+        auto walk = [](auto& self, TWinControl* parent) -> void {
+            for (int i = 0; i < parent->ControlCount(); ++i)
+                if (auto* child = dynamic_cast<TWinControl*>(parent->Controls(i)))
+                {
+                    if (dynamic_cast<TCustomStaticText*>(child))
+                        child->Invalidate();
+                    self(self, child);
+                }
+        };
+        walk(walk, form);
+    }
 }
 
 void TThemeManager::PerformEraseBackground(TControl* control, HDC dc)
@@ -806,608 +833,4 @@ void TThemeManager::PerformEraseBackground(TControl* control, HDC dc)
 bool SameColorAsParent(const TControl* control)
 {
     return control->Parent() && control->Parent()->Color() == control->Color();
-}
-
-// ---------------------------------------------------------------------------------------------
-// The window procedures
-
-void TThemeManager::WindowProc(TSubclassKind kind, TControl* control, TMessage& message)
-{
-    switch (kind)
-    {
-    case skButtonControl: ButtonControlWindowProc(control, message); break;
-    case skSpeedButton: SpeedButtonWindowProc(control, message); break;
-    case skGroupBox: GroupBoxWindowProc(control, message); break;
-    case skTabSheet: TabSheetWindowProc(control, message); break;
-    case skPanel: PanelWindowProc(control, message); break;
-    case skTrackBar: TrackBarWindowProc(control, message); break;
-    case skStatusBar: StatusBarWindowProc(control, message); break;
-    case skForm: FormWindowProc(control, message); break;
-    case skWinControl: WinControlWindowProc(control, message); break;
-    }
-}
-
-void TThemeManager::Forward(TControl* control, TMessage& message, TSubclassKind kind)
-{
-    lists_[kind]->DispatchMessage(control, message);
-}
-
-namespace
-{
-HWND HandleOf(TControl* control)
-{
-    auto* windowed = dynamic_cast<TWinControl*>(control);
-    return windowed && windowed->HandleAllocated() ? windowed->Handle() : nullptr;
-}
-
-bool IsKeyDown(UINT msg)
-{
-    return msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN;
-}
-
-// The paint DC: the one passed in wParam (double-buffered painting), else the window's own.
-class TPaintDC
-{
-public:
-    TPaintDC(HWND window, const TMessage& message) : window_(window)
-    {
-        dc_ = reinterpret_cast<HDC>(message.WParam);
-        if (!dc_)
-        {
-            dc_ = BeginPaint(window_, &ps_);
-            began_ = true;
-        }
-    }
-    ~TPaintDC()
-    {
-        if (began_)
-            EndPaint(window_, &ps_);
-    }
-    TPaintDC(const TPaintDC&) = delete;
-    TPaintDC& operator=(const TPaintDC&) = delete;
-    HDC Handle() const { return dc_; }
-    // What needs painting: the update rectangle, or the whole client area of a given DC.
-    RECT Area() const
-    {
-        RECT r = ps_.rcPaint;
-        if (!began_)
-            GetClientRect(window_, &r);
-        return r;
-    }
-
-private:
-    HWND window_;
-    HDC dc_ = nullptr;
-    PAINTSTRUCT ps_{};
-    bool began_ = false;
-};
-
-TRect ClientOf(HWND window)
-{
-    RECT r{};
-    GetClientRect(window, &r);
-    return TRect(r.left, r.top, r.right, r.bottom);
-}
-
-// The parent-painted children meeting area, in their order, each over what lies under it: a
-// window whose painting is taken over draws them itself, or they vanish (and never refresh).
-void PaintControls(TWinControl* parent, HDC dc, const RECT& area)
-{
-    for (int i = 0; i < parent->ControlCount(); ++i)
-    {
-        auto* graphic = dynamic_cast<TGraphicControl*>(parent->Controls(i));
-        if (!graphic || !graphic->Visible())
-            continue;
-        RECT bounds{graphic->Left(), graphic->Top(), graphic->Left() + graphic->Width(),
-                    graphic->Top() + graphic->Height()};
-        RECT overlap{};
-        if (IntersectRect(&overlap, &bounds, &area))
-            graphic->PaintTo(dc, graphic->Left(), graphic->Top());
-    }
-}
-} // namespace
-
-void TThemeManager::ParentBackground(TControl* control, HDC dc, const TThemedElementDetails* details,
-                                     bool onlyIfTransparent, const TRect* bounds)
-{
-    if (HWND window = HandleOf(control))
-        ThemeServices()->DrawParentBackground(window, dc, details, onlyIfTransparent, bounds);
-}
-
-void TThemeManager::ButtonControlWindowProc(TControl* control, TMessage& message)
-{
-    if (DoControlMessage(control, message))
-        return;
-    if (message.Msg == WM_PAINT)
-        SetOwnerDrawn(control, ThemeServices()->ThemesEnabled());
-    if (!ThemeServices()->ThemesEnabled())
-        return Forward(control, message, skButtonControl);
-    switch (message.Msg)
-    {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-        UpdateUIState(control, WORD(message.WParam));
-        break;
-    case CM_MOUSELEAVE:
-        if (HWND window = HandleOf(control); window && dynamic_cast<TBitBtn*>(control))
-            InvalidateRect(window, nullptr, FALSE);
-        break;
-    case WM_ERASEBKGND: message.Result = 1; return;
-    case CN_CTLCOLORBTN:
-    case CN_CTLCOLORSTATIC:
-        // The parent's background under the button, which then fills with nothing.
-        ParentBackground(control, reinterpret_cast<HDC>(message.WParam), nullptr, false);
-        message.Result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-        return;
-    case CN_DRAWITEM:
-    {
-        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(message.LParam);
-        TThemedElementDetails details = ThemeServices()->GetElementDetails(tbPushButtonNormal);
-        if (HWND window = HandleOf(control); window && item)
-            ThemeServices()->DrawParentBackground(window, item->hDC, &details, true);
-        if (auto* button = dynamic_cast<TBitBtn*>(control); button && item)
-        {
-            DrawBitBtn(button, *item);
-            message.Result = 1;
-            return;
-        }
-        break;
-    }
-    default: break;
-    }
-    Forward(control, message, skButtonControl);
-}
-
-void CalcButtonLayout(const TButtonPlacement& in, int width, int height, POINT& glyphPos, POINT& captionPos)
-{
-    TGlyphSide side = in.side;
-    if (in.rightToLeft && side == TGlyphSide::Left)
-        side = TGlyphSide::Right;
-    else if (in.rightToLeft && side == TGlyphSide::Right)
-        side = TGlyphSide::Left;
-    const int gw = in.glyph.cx, gh = in.glyph.cy, tw = in.caption.cx, th = in.caption.cy;
-    const bool across = side == TGlyphSide::Left || side == TGlyphSide::Right;
-    glyphPos = {};
-    captionPos = {};
-    if (across)
-    {
-        glyphPos.y = (height - gh + 1) / 2;
-        captionPos.y = (height - th + 1) / 2;
-    }
-    else
-    {
-        glyphPos.x = (width - gw + 1) / 2;
-        captionPos.x = (width - tw + 1) / 2;
-    }
-    int margin = in.margin;
-    int spacing = in.spacing;
-    if ((tw == 0 && th == 0) || (gw == 0 && gh == 0))
-        spacing = 0;
-    const int extent = across ? width : height;
-    const int g = across ? gw : gh;
-    const int c = across ? tw : th;
-    if (margin == -1 && spacing == -1)
-        margin = spacing = (extent - (g + c)) / 3;
-    else if (margin == -1)
-        margin = (extent - (g + spacing + c) + 1) / 2;
-    else if (spacing == -1)
-        spacing = (extent - (margin + g) - c) / 2;
-    switch (side)
-    {
-    case TGlyphSide::Left:
-        glyphPos.x = margin;
-        captionPos.x = glyphPos.x + gw + spacing;
-        break;
-    case TGlyphSide::Right:
-        glyphPos.x = width - margin - gw;
-        captionPos.x = glyphPos.x - spacing - tw;
-        break;
-    case TGlyphSide::Top:
-        glyphPos.y = margin;
-        captionPos.y = glyphPos.y + gh + spacing;
-        break;
-    case TGlyphSide::Bottom:
-        glyphPos.y = height - margin - gh;
-        captionPos.y = glyphPos.y - spacing - th;
-        break;
-    }
-}
-
-void TThemeManager::DrawButton(TWinControl* control, TThemedButton state, bool focused, const TRect& r, HDC dc)
-{
-    TThemedElementDetails details = ThemeServices()->GetElementDetails(state);
-    ThemeServices()->DrawElement(dc, details, r);
-    TRect content = ThemeServices()->ContentRect(dc, details, r);
-
-    HGDIOBJ oldFont = SelectObject(dc, control->Font()->Handle());
-    std::wstring caption = SjisToWide(control->Caption());
-    TButtonPlacement placement;
-    placement.rightToLeft = (GetWindowLongW(control->Handle(), GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
-    if (!caption.empty())
-    {
-        RECT measured{0, 0, content.Width(), content.Height()};
-        ::DrawTextW(dc, caption.c_str(), int(caption.size()), &measured, DT_CALCRECT);
-        placement.caption = {measured.right - measured.left, measured.bottom - measured.top};
-    }
-    POINT glyphPos{}, captionPos{};
-    CalcButtonLayout(placement, content.Width(), content.Height(), glyphPos, captionPos);
-    RECT text{content.Left + captionPos.x, content.Top + captionPos.y,
-              content.Left + captionPos.x + placement.caption.cx, content.Top + captionPos.y + placement.caption.cy};
-    SetTextColor(dc, ColorToRGB(state == tbPushButtonDisabled ? clGrayText : control->Font()->Color()));
-    int oldMode = SetBkMode(dc, TRANSPARENT);
-    if (!caption.empty())
-        ::DrawTextW(dc, caption.c_str(), int(caption.size()), &text, DT_CENTER | DT_VCENTER);
-    SetBkMode(dc, oldMode);
-    SelectObject(dc, oldFont);
-    if (focused)
-    {
-        SetTextColor(dc, RGB(0, 0, 0));
-        RECT focus{content.Left, content.Top, content.Right, content.Bottom};
-        DrawFocusRect(dc, &focus);
-    }
-}
-
-void TThemeManager::DrawBitBtn(TWinControl* button, DRAWITEMSTRUCT& item)
-{
-    POINT cursor{};
-    if (GetCursorPos(&cursor) && WindowFromPoint(cursor) == button->Handle())
-        item.itemState |= ODS_HOTLIGHT;
-    TThemedButton state = tbPushButtonDefaulted;
-    if (!button->Enabled())
-        state = tbPushButtonDisabled;
-    else if (item.itemState & ODS_SELECTED)
-        state = tbPushButtonPressed;
-    else if (item.itemState & ODS_HOTLIGHT)
-        state = tbPushButtonHot;
-    else if (!static_cast<TButton*>(button)->Default() && !(item.itemState & ODS_FOCUS))
-        state = tbPushButtonNormal;
-    const RECT& r = item.rcItem;
-    DrawButton(button, state, (item.itemState & ODS_FOCUS) != 0, TRect(r.left, r.top, r.right, r.bottom), item.hDC);
-}
-
-void TThemeManager::SpeedButtonWindowProc(TControl* control, TMessage& message)
-{
-    if (DoControlMessage(control, message))
-        return;
-    if (!ThemeServices()->ThemesEnabled())
-        return Forward(control, message, skSpeedButton);
-    auto* button = static_cast<TWinControl*>(control);
-    switch (message.Msg)
-    {
-    case WM_PAINT:
-    {
-        TPaintDC dc(button->Handle(), message);
-        PerformEraseBackground(control, dc.Handle());
-        POINT cursor{};
-        TThemedButton state = tbPushButtonNormal;
-        if (!button->Enabled())
-            state = tbPushButtonDisabled;
-        else if (SendMessageW(button->Handle(), BM_GETSTATE, 0, 0) & BST_PUSHED)
-            state = tbPushButtonPressed;
-        else if (GetCursorPos(&cursor) && WindowFromPoint(cursor) == button->Handle())
-            state = tbPushButtonHot;
-        DrawButton(button, state, false, ClientOf(button->Handle()), dc.Handle());
-        message.Result = 0;
-        return;
-    }
-    case CM_MOUSELEAVE:
-        if (button->Enabled() && button->HandleAllocated())
-            InvalidateRect(button->Handle(), nullptr, FALSE);
-        break;
-    default: break;
-    }
-    Forward(control, message, skSpeedButton);
-    // The system button draws its classic face straight away on these: paint ours over it.
-    switch (message.Msg)
-    {
-    case BM_SETSTATE:
-    case WM_ENABLE:
-    case WM_SETTEXT:
-    case WM_SETFOCUS:
-    case WM_KILLFOCUS:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-        if (button->HandleAllocated())
-            InvalidateRect(button->Handle(), nullptr, FALSE);
-        break;
-    default: break;
-    }
-}
-
-void TThemeManager::DrawGroupBoxCaption(TWinControl* box, HDC dc)
-{
-    HGDIOBJ oldFont = SelectObject(dc, box->Font()->Handle());
-    std::wstring caption = SjisToWide(box->Caption());
-    TRect captionRect(0, 0, 0, 0);
-    if (!caption.empty())
-    {
-        SetTextColor(dc, ColorToRGB(box->Font()->Color()));
-        SIZE size{};
-        GetTextExtentPoint32W(dc, caption.c_str(), int(caption.size()), &size);
-        captionRect = TRect(8, 0, 8 + size.cx, size.cy);
-    }
-    TRect boxRect = ClientOf(box->Handle());
-    boxRect.Top = captionRect.Height() / 2;
-    TThemedElementDetails details =
-        ThemeServices()->GetElementDetails(box->Enabled() ? tbGroupBoxNormal : tbGroupBoxDisabled);
-    int saved = SaveDC(dc);
-    ExcludeClipRect(dc, captionRect.Left, captionRect.Top, captionRect.Right, captionRect.Bottom);
-    ThemeServices()->DrawElement(dc, details, boxRect);
-    RestoreDC(dc, saved);
-    if (!caption.empty())
-        ThemeServices()->DrawText(dc, details, caption, captionRect, DT_LEFT | DT_SINGLELINE, 0);
-    SelectObject(dc, oldFont);
-}
-
-void TThemeManager::GroupBoxWindowProc(TControl* control, TMessage& message)
-{
-    if (DoControlMessage(control, message))
-        return;
-    if (!ThemeServices()->ThemesEnabled())
-        return Forward(control, message, skGroupBox);
-    auto* box = static_cast<TWinControl*>(control);
-    switch (message.Msg)
-    {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: UpdateUIState(control, WORD(message.WParam)); break;
-    case WM_PAINT:
-    {
-        TPaintDC dc(box->Handle(), message);
-        DrawGroupBoxCaption(box, dc.Handle());
-        PaintControls(box, dc.Handle(), dc.Area());
-        message.Result = 0;
-        return;
-    }
-    case WM_ERASEBKGND:
-    {
-        TThemedElementDetails details = ThemeServices()->GetElementDetails(tbGroupBoxNormal);
-        ParentBackground(control, reinterpret_cast<HDC>(message.WParam), &details, true);
-        message.Result = 1;
-        return;
-    }
-    default: break;
-    }
-    Forward(control, message, skGroupBox);
-}
-
-void TThemeManager::DrawPanel(TWinControl* panel, HDC dc)
-{
-    TRect r = ClientOf(panel->Handle());
-    auto* asPanel = dynamic_cast<TPanel*>(panel);
-    TBevelCut bevel = asPanel ? asPanel->BevelOuter() : bvNone;
-    if (bevel != bvNone)
-    {
-        COLORREF topLeft = ColorToRGB(bevel == bvLowered ? clBtnShadow : clBtnHighlight);
-        COLORREF bottomRight = ColorToRGB(bevel == bvLowered ? clBtnHighlight : clBtnShadow);
-        auto line = [dc](int x0, int y0, int x1, int y1, COLORREF color) {
-            HPEN pen = CreatePen(PS_SOLID, 1, color);
-            HGDIOBJ old = SelectObject(dc, pen);
-            MoveToEx(dc, x0, y0, nullptr);
-            LineTo(dc, x1, y1);
-            SelectObject(dc, old);
-            DeleteObject(pen);
-        };
-        line(r.Left, r.Bottom - 1, r.Left, r.Top, topLeft);
-        line(r.Left, r.Top, r.Right - 1, r.Top, topLeft);
-        line(r.Right - 1, r.Top, r.Right - 1, r.Bottom - 1, bottomRight);
-        line(r.Right - 1, r.Bottom - 1, r.Left - 1, r.Bottom - 1, bottomRight);
-        r = TRect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1);
-    }
-    if (!SameColorAsParent(panel))
-    {
-        HBRUSH brush = CreateSolidBrush(ColorToRGB(panel->Color()));
-        RECT fill{r.Left, r.Top, r.Right, r.Bottom};
-        FillRect(dc, &fill, brush);
-        DeleteObject(brush);
-    }
-    else
-    {
-        TThemedElementDetails details = ThemeServices()->GetElementDetails(tbGroupBoxNormal);
-        ThemeServices()->DrawParentBackground(panel->Handle(), dc, &details, false, &r);
-    }
-    std::wstring caption = SjisToWide(panel->Caption());
-    if (caption.empty())
-        return;
-    HGDIOBJ oldFont = SelectObject(dc, panel->Font()->Handle());
-    SetTextColor(dc, ColorToRGB(panel->Font()->Color()));
-    SetBkMode(dc, TRANSPARENT);
-    RECT text{r.Left, r.Top, r.Right, r.Bottom};
-    DrawTextW(dc, caption.c_str(), int(caption.size()), &text,
-              DT_EXPANDTABS | DT_VCENTER | DT_CENTER | DT_SINGLELINE);
-    SelectObject(dc, oldFont);
-}
-
-void TThemeManager::PanelWindowProc(TControl* control, TMessage& message)
-{
-    if (DoControlMessage(control, message))
-        return;
-    // Without a colour of its own the panel shows its parent's background, themed or not.
-    if (!SameColorAsParent(control))
-        return Forward(control, message, skPanel);
-    auto* panel = static_cast<TWinControl*>(control);
-    switch (message.Msg)
-    {
-    case WM_PAINT:
-    {
-        TPaintDC dc(panel->Handle(), message);
-        DrawPanel(panel, dc.Handle());
-        PaintControls(panel, dc.Handle(), dc.Area());
-        message.Result = 0;
-        return;
-    }
-    case WM_ERASEBKGND:
-    {
-        TThemedElementDetails details = ThemeServices()->GetElementDetails(tbGroupBoxNormal);
-        ParentBackground(control, reinterpret_cast<HDC>(message.WParam), &details, false);
-        message.Result = 1;
-        return;
-    }
-    case WM_NCPAINT:
-        Forward(control, message, skPanel);
-        message.Result = 0;
-        return;
-    case WM_PRINTCLIENT:
-    {
-        auto dc = reinterpret_cast<HDC>(message.WParam);
-        DrawPanel(panel, dc);
-        RECT client{};
-        GetClientRect(panel->Handle(), &client);
-        PaintControls(panel, dc, client);
-        message.Result = 0;
-        return;
-    }
-    default: break;
-    }
-    Forward(control, message, skPanel);
-}
-
-void TThemeManager::TabSheetWindowProc(TControl* control, TMessage& message)
-{
-    if (DoControlMessage(control, message))
-        return;
-    if (!ThemeServices()->ThemesEnabled())
-        return Forward(control, message, skTabSheet);
-    switch (message.Msg)
-    {
-    case WM_ERASEBKGND:
-    case WM_PRINTCLIENT:
-    {
-        auto dc = reinterpret_cast<HDC>(message.WParam);
-        if (options_.Contains(toAlternateTabSheetDraw))
-        {
-            if (HWND window = HandleOf(control))
-                ThemeServices()->DrawElement(dc, ThemeServices()->GetElementDetails(ttBody), ClientOf(window));
-        }
-        else
-        {
-            ParentBackground(control, dc, nullptr, false);
-        }
-        message.Result = 1;
-        return;
-    }
-    default: break;
-    }
-    Forward(control, message, skTabSheet);
-}
-
-void TThemeManager::TrackBarWindowProc(TControl* control, TMessage& message)
-{
-    if (DoControlMessage(control, message))
-        return;
-    if (!ThemeServices()->ThemesEnabled() || message.Msg != CN_NOTIFY ||
-        reinterpret_cast<NMHDR*>(message.LParam)->code != NM_CUSTOMDRAW)
-        return Forward(control, message, skTrackBar);
-    auto* draw = reinterpret_cast<NMCUSTOMDRAW*>(message.LParam);
-    HWND window = draw->hdr.hwndFrom;
-    if (draw->dwDrawStage == CDDS_PREPAINT)
-    {
-        message.Result = CDRF_NOTIFYITEMDRAW;
-        return;
-    }
-    if (draw->dwDrawStage != CDDS_ITEMPREPAINT)
-        return;
-    message.Result = 0;
-    bool focused = GetFocus() == window &&
-                   (SendMessageW(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
-    int focusWidth = 0;
-    int focusHeight = 0;
-    if (focused)
-    {
-        UINT w = 1;
-        UINT h = 1;
-        SystemParametersInfoW(SPI_GETFOCUSBORDERWIDTH, 0, &w, 0);
-        SystemParametersInfoW(SPI_GETFOCUSBORDERHEIGHT, 0, &h, 0);
-        focusWidth = int(w);
-        focusHeight = int(h);
-    }
-    TRect client = ClientOf(window);
-    if (draw->dwItemSpec == TBCD_TICS)
-    {
-        TRect r(client.Left + focusWidth, client.Top + focusHeight, client.Right - focusWidth,
-                client.Bottom - focusHeight);
-        // Some common controls draw the channel before the tics: leave it standing. Where the
-        // channel comes later, its own stage fills the background around it.
-        RECT channel{};
-        SendMessageW(window, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
-        int saved = SaveDC(draw->hdc);
-        ExcludeClipRect(draw->hdc, channel.left, channel.top, channel.right, channel.bottom);
-        ThemeServices()->DrawParentBackground(window, draw->hdc, nullptr, false, &r);
-        RestoreDC(draw->hdc, saved);
-    }
-    else if (draw->dwItemSpec == TBCD_CHANNEL)
-    {
-        RECT channel{};
-        SendMessageW(window, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
-        bool vertical = (GetWindowLongW(window, GWL_STYLE) & TBS_VERT) != 0;
-        RECT clip = vertical
-                        ? RECT{channel.left, client.Top + focusHeight, channel.right, client.Bottom - focusHeight}
-                        : RECT{client.Left + focusWidth, channel.top, client.Right - focusWidth, channel.bottom};
-        int saved = SaveDC(draw->hdc);
-        IntersectClipRect(draw->hdc, clip.left, clip.top, clip.right, clip.bottom);
-        ThemeServices()->DrawParentBackground(window, draw->hdc, nullptr, false);
-        RestoreDC(draw->hdc, saved);
-    }
-}
-
-void TThemeManager::StatusBarWindowProc(TControl* control, TMessage& message)
-{
-    if (DoControlMessage(control, message))
-        return;
-    if (!ThemeServices()->ThemesEnabled())
-        return Forward(control, message, skStatusBar);
-    switch (message.Msg)
-    {
-    case WM_ERASEBKGND:
-        if (HWND window = HandleOf(control))
-            ThemeServices()->DrawElement(reinterpret_cast<HDC>(message.WParam),
-                                         ThemeServices()->GetElementDetails(tstStatusRoot), ClientOf(window));
-        message.Result = 1;
-        return;
-    case WM_NCCALCSIZE:
-        Forward(control, message, skStatusBar);
-        if (message.WParam)
-            message.Result |= WVR_REDRAW;
-        return;
-    default: break;
-    }
-    Forward(control, message, skStatusBar);
-}
-
-void TThemeManager::FormWindowProc(TControl* control, TMessage& message)
-{
-    if (message.Msg == CM_CONTROLLISTCHANGE)
-        HandleControlChange(reinterpret_cast<TControl*>(message.WParam), message.LParam != 0);
-    if (DoControlMessage(control, message))
-        return;
-    if (!ThemeServices()->ThemesEnabled())
-        return Forward(control, message, skForm);
-    if ((message.Msg == WM_ERASEBKGND || message.Msg == WM_PRINTCLIENT) && control->Parent())
-    {
-        if (HWND window = HandleOf(control); window && UxTheme::DrawThemeParentBackground)
-            UxTheme::DrawThemeParentBackground(window, reinterpret_cast<HDC>(message.WParam), nullptr);
-        message.Result = 1;
-        return;
-    }
-    Forward(control, message, skForm);
-}
-
-void TThemeManager::WinControlWindowProc(TControl* control, TMessage& message)
-{
-    if (DoControlMessage(control, message))
-        return;
-    if (!ThemeServices()->ThemesEnabled())
-        return Forward(control, message, skWinControl);
-    if (IsKeyDown(message.Msg))
-        UpdateUIState(control, WORD(message.WParam));
-    if (message.Msg == WM_ERASEBKGND && dynamic_cast<TScrollBox*>(control))
-    {
-        // A scrolling container shows its parent's background between its children.
-        ParentBackground(control, reinterpret_cast<HDC>(message.WParam), nullptr, false);
-        message.Result = 1;
-        return;
-    }
-    Forward(control, message, skWinControl);
-    if (message.Msg == WM_NCPAINT)
-        if (auto* windowed = dynamic_cast<TWinControl*>(control); windowed && windowed->HandleAllocated())
-            ThemeServices()->PaintBorder(windowed, false);
 }

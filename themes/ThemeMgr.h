@@ -8,6 +8,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/CheckLst.h"
 #include "platform/Controls.h"
 #include "themes/ThemeSrv.h"
 
@@ -61,8 +62,13 @@ enum TSubclassKind
     skGroupBox,
     skTabSheet,
     skPanel,
+    skFrame,
+    skListView,
     skTrackBar,
+    skCheckListBox,
     skStatusBar,
+    skSplitter,
+    skAnimate,
     skForm,
     skWinControl
 };
@@ -155,6 +161,11 @@ protected:
     void PanelWindowProc(TControl* control, TMessage& message);
     void TrackBarWindowProc(TControl* control, TMessage& message);
     void StatusBarWindowProc(TControl* control, TMessage& message);
+    void FrameWindowProc(TControl* control, TMessage& message);
+    void ListviewWindowProc(TControl* control, TMessage& message);
+    void CheckListBoxWindowProc(TControl* control, TMessage& message);
+    void SplitterWindowProc(TControl* control, TMessage& message);
+    void AnimateWindowProc(TControl* control, TMessage& message);
     void FormWindowProc(TControl* control, TMessage& message);
     void WinControlWindowProc(TControl* control, TMessage& message);
 
@@ -165,6 +176,8 @@ private:
     friend LRESULT CALLBACK ApplicationHookProc(HWND, UINT, WPARAM, LPARAM);
     void Forward(TControl* control, TMessage& message, TSubclassKind kind);
     void SetThemeOptionsLocked(TThemeOptions value);
+    void DrawCheckListItem(TCheckListBox* list, const DRAWITEMSTRUCT& item);
+    void DrawCheckListItemCheck(HDC dc, const TRect& r, TCheckBoxState state, bool enabled);
     void DrawGroupBoxCaption(TWinControl* box, HDC dc);
     void DrawPanel(TWinControl* panel, HDC dc);
     void DrawBitBtn(TWinControl* button, DRAWITEMSTRUCT& item);
@@ -208,3 +221,6 @@ void ShutdownThemeManagers();
 // Whether the control's own colour matches its parent's (the panel rule): then its parent's
 // background shows through it.
 bool SameColorAsParent(const TControl* control);
+
+// A themed bitmap button draws itself: owner-drawn while on, its own button type back when off.
+void SetOwnerDrawn(TControl* control, bool on);

@@ -17,17 +17,58 @@ extern decltype(&::CloseThemeData) CloseThemeData;
 extern decltype(&::DrawThemeBackground) DrawThemeBackground;
 extern decltype(&::DrawThemeText) DrawThemeText;
 extern decltype(&::GetThemeBackgroundContentRect) GetThemeBackgroundContentRect;
+extern decltype(&::GetThemeBackgroundExtent) GetThemeBackgroundExtent;
+extern decltype(&::GetThemePartSize) GetThemePartSize;
+extern decltype(&::GetThemeTextExtent) GetThemeTextExtent;
+extern decltype(&::GetThemeTextMetrics) GetThemeTextMetrics;
+extern decltype(&::GetThemeBackgroundRegion) GetThemeBackgroundRegion;
+extern decltype(&::HitTestThemeBackground) HitTestThemeBackground;
 extern decltype(&::DrawThemeEdge) DrawThemeEdge;
 extern decltype(&::DrawThemeIcon) DrawThemeIcon;
+extern decltype(&::IsThemePartDefined) IsThemePartDefined;
 extern decltype(&::IsThemeBackgroundPartiallyTransparent) IsThemeBackgroundPartiallyTransparent;
+extern decltype(&::GetThemeColor) GetThemeColor;
+extern decltype(&::GetThemeMetric) GetThemeMetric;
+extern decltype(&::GetThemeString) GetThemeString;
+extern decltype(&::GetThemeBool) GetThemeBool;
+extern decltype(&::GetThemeInt) GetThemeInt;
+extern decltype(&::GetThemeEnumValue) GetThemeEnumValue;
+extern decltype(&::GetThemePosition) GetThemePosition;
+extern decltype(&::GetThemeFont) GetThemeFont;
+extern decltype(&::GetThemeRect) GetThemeRect;
+extern decltype(&::GetThemeMargins) GetThemeMargins;
+extern decltype(&::GetThemeIntList) GetThemeIntList;
+extern decltype(&::GetThemePropertyOrigin) GetThemePropertyOrigin;
+extern decltype(&::SetWindowTheme) SetWindowTheme;
+extern decltype(&::GetThemeFilename) GetThemeFilename;
 extern decltype(&::GetThemeSysColor) GetThemeSysColor;
+extern decltype(&::GetThemeSysColorBrush) GetThemeSysColorBrush;
+extern decltype(&::GetThemeSysBool) GetThemeSysBool;
+extern decltype(&::GetThemeSysSize) GetThemeSysSize;
+extern decltype(&::GetThemeSysFont) GetThemeSysFont;
+extern decltype(&::GetThemeSysString) GetThemeSysString;
+extern decltype(&::GetThemeSysInt) GetThemeSysInt;
 extern decltype(&::IsThemeActive) IsThemeActive;
 extern decltype(&::IsAppThemed) IsAppThemed;
+extern decltype(&::GetWindowTheme) GetWindowTheme;
 extern decltype(&::EnableThemeDialogTexture) EnableThemeDialogTexture;
+extern decltype(&::IsThemeDialogTextureEnabled) IsThemeDialogTextureEnabled;
 extern decltype(&::GetThemeAppProperties) GetThemeAppProperties;
 extern decltype(&::SetThemeAppProperties) SetThemeAppProperties;
+extern decltype(&::GetCurrentThemeName) GetCurrentThemeName;
+extern decltype(&::GetThemeDocumentationProperty) GetThemeDocumentationProperty;
 extern decltype(&::DrawThemeParentBackground) DrawThemeParentBackground;
+extern decltype(&::EnableTheming) EnableTheming;
 } // namespace UxTheme
+
+// One entry point of the library: its name and the pointer it is bound to.
+struct TThemeEntryPoint
+{
+    const char* name;
+    FARPROC* slot;
+};
+// Every entry point in the order they are bound.
+const TThemeEntryPoint* ThemeEntryPoints(int& count);
 
 // Counts a user; loads and binds the library when it is not loaded. True when
 // it is loaded.

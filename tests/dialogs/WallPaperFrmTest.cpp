@@ -182,7 +182,7 @@ TEST(TWallPaperForm, PreviewIsScaledOnceAndBlendedOnEveryStepOrShownPlainWithout
     EXPECT_TRUE(d2.form->ImageUnSetupLabel->Visible());
 }
 
-TEST(TImageForm, ClientAreaTakesThePictureSizeWithinTheScreen)
+TEST(TImageForm, ThePictureShowsAtItsOwnSizeAndScrollsWhenLargerThanTheScreen)
 {
     auto* form = Create<TImageForm>(nullptr);
     form->HandleNeeded();
@@ -192,29 +192,38 @@ TEST(TImageForm, ClientAreaTakesThePictureSizeWithinTheScreen)
     {
         int w, h;
         bool fits;
-    } cases[] = {{50, 40, true}, {300, 200, true}, {6000, 300, false}, {200, 5000, false}};
+    } cases[] = {{50, 40, true},     {300, 200, true},    {800, 600, true}, {6000, 300, false},
+                 {200, 5000, false}, {5000, 4000, false}, {640, 480, true}};
     // A caption bar has a least width: a narrower picture keeps its size at the left.
     for (const auto& c : cases)
     {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
         TBitmap b;
         b.SetSize(c.w, c.h);
         form->Image->Picture()->Assign(&b);
-        form->FormShow(form);
+        form->Show();
+        Application->ProcessMessages();
+        EXPECT_EQ(c.w, form->Image->Width());
+        EXPECT_EQ(c.h, form->Image->Height());
         if (c.fits)
         {
-            EXPECT_EQ(c.w, form->Image->Width());
-            EXPECT_EQ(c.h, form->Image->Height());
             EXPECT_EQ(c.w < 150 ? form->ClientWidth() : c.w, form->ClientWidth());
-            EXPECT_GE(form->ClientWidth(), c.w);
+            EXPECT_EQ(form->ClientHeight(), c.h);
+            // No scroll bar takes room from a picture that fits.
+            EXPECT_EQ(form->ClientWidth(), form->ImageBox->ClientWidth());
+            EXPECT_EQ(c.h, form->ImageBox->ClientHeight());
+            EXPECT_EQ(0, form->ImageBox->HorzRange());
+            EXPECT_EQ(0, form->ImageBox->VertRange());
         }
         else
         {
             EXPECT_LE(form->Width(), work.right - work.left);
             EXPECT_LE(form->Height(), work.bottom - work.top);
-            EXPECT_GE(form->ClientWidth(), form->Image->Width()) << c.w;
-            EXPECT_LT(form->Image->Width() * c.h / c.w - form->Image->Height(), 2); // the same shape
+            // Scrolled to its far corner, the picture's last pixels are in view.
+            EXPECT_EQ(c.w, form->ImageBox->ClientWidth() + form->ImageBox->HorzRange());
+            EXPECT_EQ(c.h, form->ImageBox->ClientHeight() + form->ImageBox->VertRange());
         }
-        EXPECT_EQ(form->ClientHeight(), form->Image->Height()) << c.w;
+        form->Hide();
     }
     delete form;
 }
@@ -287,4 +296,29 @@ TEST(TWallPaperForm, AFieldLeftWithAWrongValueTakesTheFocusBackWithOneBoxPerExit
     Application->ProcessMessages();
     EXPECT_TRUE(boxes.boxes.empty());
     f->Hide();
+}
+
+// The picture's opacity is stored and its transparency shown (stored 128 shows 127), the text
+// background's transparency is stored and shown as it is; confirming an untouched dialog stores
+// exactly what was there.
+TEST(TWallPaperForm, StoredOpacitiesShowAsTransparenciesAndComeBackUnchanged)
+{
+    TBoxServices boxes;
+    const VN::typEditSetting before = VN::EditSetting;
+    for (int stored : {0, 1, 127, 128, 254, 255})
+    {
+        SCOPED_TRACE(stored);
+        VN::EditSetting.ALPHA_VALUE = stored;
+        VN::EditSetting.STR_BK_ALPHA = 255 - stored;
+        VN::EditSetting.STR_TRANSPARENCY = false;
+        TDialog d;
+        EXPECT_EQ(IntToStr(255 - stored), d.form->BlendEdit->Text());
+        EXPECT_EQ(255 - stored, d.form->BlendTrackBar->Position());
+        EXPECT_EQ(IntToStr(255 - stored), d.form->TxtBkABEdit->Text());
+        d.form->OkBtnClick(nullptr);
+        EXPECT_EQ(stored, VN::EditSetting.ALPHA_VALUE);
+        EXPECT_EQ(255 - stored, VN::EditSetting.STR_BK_ALPHA);
+    }
+    VN::EditSetting = before;
+    EXPECT_TRUE(boxes.boxes.empty());
 }

@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "PageTestUtil.h"
 #include "common/English.h"
+#include "editor_control/AFEditFile.h"
 #include "tests/TestFiles.h"
 #include "tests/TestServices.h"
 #include "platform/Classes.h"
@@ -36,6 +38,25 @@ std::map<std::string, std::string> Listing(const AnsiString& dir)
     return files;
 }
 
+// Another program holds the file open for reading and writing, letting nobody rename it: its save
+// writes it in place, so its backup is a copy made before.
+struct THeldFile
+{
+    HANDLE h;
+    explicit THeldFile(const AnsiString& path)
+        : h(CreateFileW(SjisToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, 0, nullptr))
+    {
+    }
+    ~THeldFile() { Release(); }
+    void Release()
+    {
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        h = INVALID_HANDLE_VALUE;
+    }
+};
+
 // A disk that fills up while the backup is copied: half the file arrives, then the copy fails.
 class TFullDiskPage : public nsRichEdit
 {
@@ -47,7 +68,11 @@ protected:
     bool CopyForBackup(const AnsiString& from, const AnsiString& to, unsigned long& error) override
     {
         ++copies;
-        AnsiString text = TTempDir::Read(from);
+        TFileStream in(from, fmOpenRead | fmShareDenyNone); // the file may be held
+        AnsiString text;
+        text.SetLength(int(in.GetSize()));
+        if (text.Length() > 0)
+            in.ReadBuffer(text.Unique(), text.Length());
         TFileStream f(to, fmCreate);
         f.WriteBuffer(text.c_str(), text.Length() / 2);
         error = ERROR_DISK_FULL;
@@ -174,6 +199,7 @@ TEST(nsRichEdit, ABackupThatCannotBeMadeLeavesTheOldOneAndSavesOnlyWhenTheUserSa
         TBoxServices boxes;
         boxes.answer = c.answer;
         bool aborted = false;
+        THeldFile held(path); // so the backup is copied
         try
         {
             page->SaveToFile(path, TConvMode());
@@ -182,6 +208,7 @@ TEST(nsRichEdit, ABackupThatCannotBeMadeLeavesTheOldOneAndSavesOnlyWhenTheUserSa
         {
             aborted = true;
         }
+        held.Release();
         EXPECT_EQ(aborted, !c.saved) << c.name;
         EXPECT_EQ(page->copies, c.before == bkFolder ? 0 : 1) << c.name;
         ASSERT_EQ(boxes.boxes.size(), 1u) << c.name;
@@ -235,6 +262,9 @@ TEST(nsRichEdit, ABackupThatCannotBePutInPlaceAfterTheSaveSaysWhetherAnEarlierOn
             HANDLE held = earlier ? CreateFileW(SjisToWide(path + ".bak").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                                 nullptr, OPEN_EXISTING, 0, nullptr)
                                   : INVALID_HANDLE_VALUE;
+            // Without an earlier backup the file is held, so that its backup is a copy, during
+            // which the folder appears.
+            THeldFile heldFile(earlier ? AnsiString() : path);
             page->SaveToFile(path, TConvMode());
             if (held != INVALID_HANDLE_VALUE)
                 CloseHandle(held);
@@ -251,6 +281,74 @@ TEST(nsRichEdit, ABackupThatCannotBePutInPlaceAfterTheSaveSaysWhetherAnEarlierOn
         EXPECT_EQ(Read(box.substr(open + 1, close - open - 1).c_str()), "before") << box;
         delete page;
     }
+}
+
+// The file replaced by a save becomes its backup as it is, never copied: a disk on which no copy
+// fits still gets the backup, and asks nothing. Held by another program, the file is copied first
+// and written in place; taken between the look and the save, it is saved without a backup, as said.
+TEST(nsRichEdit, TheReplacedFileBecomesTheBackupWithoutACopyUnlessAnotherProgramHoldsIt)
+{
+    const struct
+    {
+        const char* name;
+        bool held;
+        bool earlier;
+    } cases[] = {{"free", false, false}, {"free, an earlier backup", false, true}, {"held", true, false},
+                 {"held, an earlier backup", true, true}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        AnsiString path = dir.Write("元.txt", "before");
+        if (c.earlier)
+            dir.Write("元.txt.bak", "earlier");
+        auto* page = Create<TFullDiskPage>(nullptr);
+        page->BackupFile = true;
+        page->SetText("after");
+        TBoxServices boxes;
+        boxes.answer = IDYES;
+        {
+            THeldFile held(c.held ? path : AnsiString());
+            page->SaveToFile(path, TConvMode());
+        }
+        EXPECT_EQ(page->copies, c.held ? 1 : 0);
+        std::map<std::string, std::string> expected{{"元.txt", "after"}, {"元.txt.bak", "before"}};
+        if (c.held) // the copy failed on the full disk and the user said to save anyway
+            expected["元.txt.bak"] = c.earlier ? "earlier" : "";
+        if (c.held && !c.earlier)
+            expected.erase("元.txt.bak");
+        EXPECT_EQ(Listing(dir.Path()), expected);
+        EXPECT_EQ(boxes.boxes.size(), c.held ? 1u : 0u);
+        delete page;
+    }
+    // Taken by another program after the look: saved in place, and the missing backup is told.
+    TTempDir dir;
+    AnsiString path = dir.Write("取.txt", "before");
+    struct TTakingWriter : TSaveWriter
+    {
+        AnsiString path;
+        std::unique_ptr<THeldFile> held;
+        bool Write(void* h, const void* data, unsigned long count, unsigned long& done) override
+        {
+            if (!held)
+                held = std::make_unique<THeldFile>(path);
+            return TSaveWriter::Write(h, data, count, done);
+        }
+    } writer;
+    writer.path = path;
+    auto* page = Create<nsRichEdit>(nullptr);
+    page->BackupFile = true;
+    page->SetText("after");
+    TBoxServices boxes;
+    TSaveWriter* previous = SetSaveWriter(&writer);
+    page->SaveToFile(path, TConvMode());
+    SetSaveWriter(previous);
+    writer.held.reset();
+    std::map<std::string, std::string> expected{{"取.txt", "after"}};
+    EXPECT_EQ(Listing(dir.Path()), expected);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0], Format(msgBackupNotMadeHeld, {path, path + ".bak"}).str());
+    delete page;
 }
 
 TEST(nsRichEdit, AFailedSaveLeavesTheFolderAsItWasAndASavedOneKeepsOnlyTheBackup)

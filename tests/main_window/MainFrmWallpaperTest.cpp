@@ -7,8 +7,11 @@
 #include "common/English.h"
 #include "common/WallpaperFiles.h"
 #include "common/WexmoorDef.h"
+#include "dialogs/ImageFrm.h"
+#include "dialogs/WallPaperFrm.h"
 #include "main_window/MainFrm.h"
 #include "platform/Cp932.h"
+#include "tests/BmpFiles.h"
 #include "tests/TestFiles.h"
 #include "tests/TestPictures.h"
 #include "tests/TestServices.h"
@@ -33,7 +36,9 @@ TMainForm* StartWindow(const VN::typWallpaperSetting& w)
 {
     DropKey();
     WriteWallpaperSettings(w, VN::EditSetting, WallpaperTestKey());
-    return StartMainWindow(WallpaperTestKey(), "");
+    TMainForm* form = StartMainWindow(WallpaperTestKey(), "");
+    form->WaitForWallpaper();
+    return form;
 }
 
 // a.bmp, b.JPG, c.png, a folder x.jpg and a damaged d.jpeg.
@@ -104,6 +109,7 @@ TEST(TMainFormWallpaper, AFolderRotatesBetweenItsPicturesThatLoadOnTheTimer)
     for (int i = 0; i < 40; ++i)
     {
         form->WPTimerTimer(form->WPTimer);
+        form->WaitForWallpaper();
         ASSERT_TRUE(form->Edit()->WallPaperSet());
         EXPECT_EQ(form->CurrentWallpaper, form->Edit()->WallPaperFile());
         seen.insert(ExtractFileName(form->CurrentWallpaper).str());
@@ -163,4 +169,323 @@ TEST(TMainFormWallpaper, AMissingFileOrAFolderWithoutPicturesIsToldOnceAndShowsN
         EXPECT_EQ(c.folderMode && c.shown, form->WPTimer->Enabled());
         delete form;
     }
+}
+
+// Every damaged and odd bitmap of the reader's table, damaged and huge JPEGs and one good picture in
+// a rotating folder: the window shows only pictures that load and keeps rotating.
+TEST(TMainFormWallpaper, AFolderOfDamagedAndHugePicturesRotatesThroughTheGoodOnesOnly)
+{
+    TBoxServices boxes;
+    TTempDir dir;
+    std::set<std::string> good;
+    int n = 0;
+    for (const TCrafted& c : CraftedBitmaps())
+    {
+        const std::string name = "b" + std::to_string(n++) + ".bmp";
+        WriteBytes(dir / name.c_str(), Crafted(c));
+        if (c.loads)
+            good.insert(name);
+    }
+    WriteJpegClaiming(dir / "huge.jpg", 60000, 60000);
+    WriteBytes(dir / "cut.jpg", ReadBytes(WriteJpeg(dir / "cut.jpg", 64, 48, Solid(0))).substr(0, 100));
+    WriteCmykJpeg(dir / "cmyk.jpeg", 64, 48, Solid(RGB(0, 128, 255)));
+    good.insert("cmyk.jpeg");
+    VN::typWallpaperSetting w;
+    w.folderMode = true;
+    w.folder = nsString(dir.Path().c_str());
+    w.minutes = 0;
+    w.seconds = 1;
+    TMainForm* form = StartWindow(w);
+    std::set<std::string> seen;
+    for (int i = 0; i < 200; ++i)
+    {
+        form->WPTimerTimer(form->WPTimer);
+        form->WaitForWallpaper();
+        ASSERT_TRUE(form->Edit()->WallPaperSet());
+        seen.insert(ExtractFileName(form->Edit()->WallPaperFile()).str());
+    }
+    EXPECT_EQ(good, seen);
+    EXPECT_TRUE(form->WPTimer->Enabled());
+    EXPECT_TRUE(boxes.boxes.empty());
+    delete form;
+}
+
+// A tick tries a few pictures, each once: a folder where nothing loads is told once every picture
+// has failed, and then the timer rests; a fixed picture that does not load is told at once.
+TEST(TMainFormWallpaper, PicturesThatNeverLoadAreToldOnceAllHaveFailedAFewPerTick)
+{
+    TTempDir dir;
+    for (int i = 0; i < 40; ++i)
+        WriteBytes(dir / ("bad" + std::to_string(i) + ".bmp").c_str(), "BM damaged");
+    VN::typWallpaperSetting w;
+    w.folderMode = true;
+    w.folder = nsString(dir.Path().c_str());
+    w.seconds = 1;
+    TBoxServices boxes;
+    TMainForm* form = StartWindow(w);
+    // 16 tried at start, 32 after one tick, all 40 after the second.
+    const std::string told = Format(msgWallpaperFolderEmpty, {dir.Path()}).str();
+    EXPECT_TRUE(boxes.boxes.empty());
+    form->WPTimerTimer(form->WPTimer);
+    form->WaitForWallpaper();
+    EXPECT_TRUE(boxes.boxes.empty());
+    EXPECT_TRUE(form->WPTimer->Enabled());
+    for (int i = 0; i < 3; ++i)
+    {
+        form->WPTimerTimer(form->WPTimer);
+        form->WaitForWallpaper();
+    }
+    EXPECT_EQ(std::vector<std::string>{told}, boxes.boxes);
+    EXPECT_FALSE(form->WPTimer->Enabled());
+    EXPECT_FALSE(form->Edit()->WallPaperSet());
+    delete form;
+
+    boxes.boxes.clear();
+    w.folderMode = false;
+    w.file = nsString((dir / "bad0.bmp").c_str());
+    form = StartWindow(w);
+    EXPECT_EQ(std::vector<std::string>{msgPictureUnreadable}, boxes.boxes);
+    EXPECT_FALSE(form->Edit()->WallPaperSet());
+    delete form;
+}
+
+// The page switch hands the picture over as it is, loaded and blended once; a long path is named in
+// a box of a normal size.
+TEST(TMainFormWallpaper, ThePageSwitchMovesThePictureAndLongPathsAreCutInTheMiddle)
+{
+    TTempDir dir;
+    VN::typWallpaperSetting w;
+    w.file = nsString(WriteJpeg(dir / "a.jpg", 64, 48, Solid(RGB(0, 0, 255))).c_str());
+    TBoxServices boxes;
+    TMainForm* form = StartWindow(w);
+    TPicture* picture = form->Edit()->WallPaperPicture();
+    TBitmap* blend = form->Edit()->WallPaperBack();
+    TTabSheet* first = form->MainPageCtrl->ActivePage();
+    form->NewPage("second");
+    form->SetActivePage(form->MainPageCtrl->Pages(form->MainPageCtrl->PageCount() - 1));
+    EXPECT_EQ(picture, form->Edit()->WallPaperPicture());
+    EXPECT_EQ(blend, form->Edit()->WallPaperBack());
+    form->SetActivePage(first);
+    EXPECT_EQ(picture, form->Edit()->WallPaperPicture());
+    delete form;
+
+    const AnsiString head = "C:\\" + AnsiString(std::string(2500, 'h').c_str());
+    const AnsiString tail = AnsiString(std::string(2500, 't').c_str()) + "\\end";
+    for (bool folderMode : {false, true})
+    {
+        boxes.boxes.clear();
+        w.folderMode = folderMode;
+        w.file = nsString((head + "\\" + tail + ".jpg").c_str());
+        w.folder = nsString((head + "\\" + tail).c_str());
+        delete StartWindow(w);
+        ASSERT_EQ(1u, boxes.boxes.size()) << folderMode;
+        const std::string& box = boxes.boxes[0];
+        EXPECT_LT(box.size(), 500u) << folderMode;
+        EXPECT_NE(std::string::npos, box.find("C:\\hhhh")) << folderMode;
+        EXPECT_NE(std::string::npos, box.find(folderMode ? "ttt\\end]" : "ttt\\end.jpg]")) << folderMode;
+    }
+}
+
+namespace
+{
+// The wallpaper dialog and the image viewer as the program makes them, tied to a main window.
+struct TWallpaperDialog
+{
+    explicit TWallpaperDialog(TMainForm* main) : main(main)
+    {
+        dialog = Create<TWallPaperForm>(nullptr);
+        viewer = Create<TImageForm>(nullptr);
+        std::swap(WallPaperForm, dialog);
+        std::swap(ImageForm, viewer);
+        main->AttachWallpaperWindow();
+    }
+    ~TWallpaperDialog()
+    {
+        std::swap(WallPaperForm, dialog);
+        std::swap(ImageForm, viewer);
+        delete dialog;
+        delete viewer;
+    }
+    TWallPaperForm* operator->() const { return WallPaperForm; }
+    // A button pressed as a click does.
+    static void Press(TButton* button) { SendMessageW(button->Handle(), BM_CLICK, 0, 0); }
+    // The page's pixel at the middle of its text area, as drawn now.
+    COLORREF PageCentre() const
+    {
+        TPageEditor* page = main->Edit();
+        page->DrawRows(page->GetTopLine(), page->GetTopLine() + page->GetDspRowCount());
+        const TRect& e = page->EditRect();
+        return PixelOf(page->OffscreenBitmap(), e.Left + e.Width() / 2, e.Top + e.Height() / 2);
+    }
+    AnsiString StoredFile() const
+    {
+        VN::typWallpaperSetting w;
+        ReadWallpaperSettings(w, WallpaperTestKey());
+        return AnsiString(w.file.c_str());
+    }
+    TMainForm* main;
+    TWallPaperForm* dialog;
+    TImageForm* viewer;
+};
+
+// What the image viewer showed: the picture's size and the window's, read while it is open.
+TSize gViewedPicture, gViewedClient;
+void CALLBACK CloseViewer(HWND, UINT, UINT_PTR id, DWORD)
+{
+    if (!ImageForm->Visible())
+        return;
+    KillTimer(nullptr, id);
+    gViewedPicture = TSize(ImageForm->Image->Width(), ImageForm->Image->Height());
+    gViewedClient = TSize(ImageForm->ClientWidth(), ImageForm->ClientHeight());
+    ImageForm->Close();
+}
+} // namespace
+
+// Each picture button of the dialog, pressed as a click, with the answer given to its question:
+// 画像を開く then Yes sets the picture and, after OK, the page shows it and the settings hold it;
+// 壁紙の解除 then Yes removes it; No changes nothing.
+TEST(TMainFormWallpaper, TheDialogsPictureButtonsSetOrRemoveTheWallpaperOnYesAndNothingOnNo)
+{
+    TBoxServices boxes;
+    TTempDir dir;
+    constexpr COLORREF kBlue = RGB(0, 0, 255);
+    const AnsiString picture = WriteBmp(dir / "blue.bmp", 2000, 1600, Solid(kBlue));
+    TMainForm* form = StartWindow(VN::typWallpaperSetting());
+    const COLORREF background = TWallpaperDialog(form).PageCentre();
+    ASSERT_NE(Hex(kBlue), Hex(background));
+    TWallpaperDialog d(form);
+    boxes.fileAnswer = picture.str();
+    const struct
+    {
+        TButton* TWallPaperForm::*button;
+        int answer;
+        const char* question;
+        bool shown; // on the page after OK
+    } steps[] = {
+        {&TWallPaperForm::FileReadBtn, IDNO, msgConfirmPicture, false},
+        {&TWallPaperForm::FileReadBtn, IDYES, msgConfirmPicture, true},
+        {&TWallPaperForm::UnLoadBtn, IDNO, msgConfirmRemoveWallpaper, true},
+        {&TWallPaperForm::UnLoadBtn, IDYES, msgConfirmRemoveWallpaper, false},
+    };
+    int i = 0;
+    for (const auto& s : steps)
+    {
+        SCOPED_TRACE(i++);
+        d->Show();
+        boxes.boxes.clear();
+        boxes.answer = s.answer;
+        TWallpaperDialog::Press(WallPaperForm->*s.button);
+        ASSERT_EQ(1u, boxes.boxes.size());
+        EXPECT_EQ(s.question == msgConfirmPicture ? Format(s.question, {picture}).str() : s.question, boxes.boxes[0]);
+        TWallpaperDialog::Press(d->OkBtn);
+        form->WaitForWallpaper();
+        d->Hide();
+        EXPECT_EQ(s.shown ? Hex(kBlue) : Hex(background), Hex(d.PageCentre()));
+        EXPECT_EQ(s.shown ? picture : AnsiString(), d.StoredFile());
+    }
+    delete form;
+}
+
+// The dialog's other buttons, each pressed once as a click, with what it changed: the viewer shows
+// the picture at its own size (scrolling), the colour buttons set the text background, the folder
+// button takes a folder with pictures, the radio buttons switch what they govern, Cancel keeps the
+// settings and OK stores them.
+TEST(TMainFormWallpaper, EveryOtherButtonOfTheDialogDoesWhatItSays)
+{
+    TBoxServices boxes;
+    TTempDir dir;
+    const AnsiString picture = WriteJpeg(dir / "big.jpg", 3000, 400, Solid(RGB(200, 30, 30)));
+    CreateDirectoryW(SjisToWide(dir / "pics").c_str(), nullptr);
+    WriteBmp(dir / "pics\\a.bmp", 40, 30, Solid(RGB(0, 200, 0)));
+    VN::typWallpaperSetting w;
+    w.file = nsString(picture.c_str());
+    TMainForm* form = StartWindow(w);
+    TWallpaperDialog d(form);
+    d->Show();
+    using P = TWallPaperForm;
+    auto press = [&](TButton* P::*b) { TWallpaperDialog::Press(WallPaperForm->*b); };
+    auto pick = [&](TRadioButton* P::*b) { SendMessageW((WallPaperForm->*b)->Handle(), BM_CLICK, 0, 0); };
+
+    // 原寸大で見る: the picture at 3000 x 400, in a window no wider than the screen.
+    SetTimer(nullptr, 0, 50, CloseViewer);
+    press(&P::ImageViewBtn);
+    EXPECT_EQ(3000, gViewedPicture.cx);
+    EXPECT_EQ(400, gViewedPicture.cy);
+    EXPECT_LE(gViewedClient.cx, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_TRUE(ImageForm->Image->Picture()->Empty()); // let go when the viewer closes
+
+    // 変更 and エディタの背景と同色.
+    boxes.colorAnswer = int(RGB(1, 2, 3));
+    press(&P::Btn_01);
+    EXPECT_EQ(TColor(RGB(1, 2, 3)), d->CPanel_01->Color());
+    EXPECT_EQ(TColor(RGB(1, 2, 3)), d->TxtBkLabel->Color());
+    press(&P::Btn_02);
+    EXPECT_EQ(VN::EditSetting.色_背景.bkcolour, d->CPanel_01->Color());
+
+    // The radio buttons.
+    pick(&P::ManualRB);
+    EXPECT_TRUE(d->TxtBkABEdit->Enabled());
+    pick(&P::AutoRB);
+    EXPECT_FALSE(d->TxtBkABEdit->Enabled());
+    pick(&P::YesRBtn);
+    EXPECT_TRUE(d->YesRBtn->Checked());
+    pick(&P::NoRBtn);
+    EXPECT_EQ(0, d->TxtBkLabel->AlphaBlendValue()); // no blending: no text background
+    pick(&P::WPFolderRBtn);
+    EXPECT_TRUE(d->FolderSelectBtn->Enabled());
+    EXPECT_FALSE(d->FileReadBtn->Enabled());
+
+    // フォルダを指定: a folder with a picture is taken and previewed.
+    boxes.folderAnswer = (dir / "pics").str();
+    press(&P::FolderSelectBtn);
+    EXPECT_EQ(dir / "pics", d->WPFolderEdit->Text());
+    EXPECT_TRUE(d->PhotoImage->Visible());
+
+    // Cancel keeps what was stored; OK stores the folder and the main window rotates it.
+    press(&P::CancelBtn);
+    EXPECT_EQ(mrCancel, d->ModalResult());
+    EXPECT_EQ(picture, d.StoredFile());
+    EXPECT_FALSE(form->WallpaperFolderMode);
+    d->Hide();
+    d->Show();
+    pick(&P::WPFolderRBtn);
+    boxes.folderAnswer = (dir / "pics").str();
+    press(&P::FolderSelectBtn);
+    press(&P::OkBtn);
+    form->WaitForWallpaper();
+    EXPECT_TRUE(form->WallpaperFolderMode);
+    EXPECT_EQ(dir / "pics", form->WallpaperFolder);
+    EXPECT_EQ(dir / "pics\\a.bmp", form->Edit()->WallPaperFile());
+    EXPECT_TRUE(form->WPTimer->Enabled());
+    EXPECT_TRUE(boxes.boxes.empty());
+    d->Hide();
+    delete form;
+}
+
+// The dialog opens over the main window, not in the middle of the screen: under Wine's desktop the
+// windows it opens were drawn black while it reached past the main window.
+TEST(TMainFormWallpaper, TheDialogOpensCentredOverTheMainWindow)
+{
+    TBoxServices boxes;
+    DropKey();
+    TMainForm* form = nullptr;
+    Application->CreateForm(form); // the program's main form, which dialogs centre on
+    form->SettingsKey = WallpaperTestKey();
+    form->MinStartupMs = 0;
+    form->CommandLineFile = "";
+    form->SetBounds(40, 30, 900, 700);
+    form->Show();
+    Application->ProcessMessages();
+    TWallpaperDialog d(form);
+    d->Show();
+    RECT main{}, dialog{};
+    GetWindowRect(form->Handle(), &main);
+    GetWindowRect(d->Handle(), &dialog);
+    EXPECT_GE(dialog.left, main.left);
+    EXPECT_GE(dialog.top, main.top);
+    EXPECT_LE(dialog.right, main.right);
+    EXPECT_LE(dialog.bottom, main.bottom);
+    EXPECT_LE(std::abs((dialog.left + dialog.right) - (main.left + main.right)), 2);
+    d->Hide();
+    delete form;
 }

@@ -22,6 +22,20 @@ std::wstring ProgramPath()
     return dir + L"main_window\\varnolet.exe";
 }
 
+// The program's manifest resource as text, empty when it has none.
+std::string ManifestOf(const std::wstring& path)
+{
+    HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!module)
+        return {};
+    std::string text;
+    if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST))
+        if (HGLOBAL loaded = LoadResource(module, found))
+            text.assign(static_cast<const char*>(LockResource(loaded)), SizeofResource(module, found));
+    FreeLibrary(module);
+    return text;
+}
+
 struct TFind
 {
     DWORD pid;
@@ -124,4 +138,50 @@ TEST(Varnolet, ProgramIsMarkedLargeAddressAware)
     ASSERT_EQ(nt->Signature, DWORD(IMAGE_NT_SIGNATURE));
     EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
     EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE);
+}
+
+// Windows loads version 6 of the common controls, and so paints with the desktop's visual style,
+// only for a program whose manifest asks for it.
+TEST(Varnolet, ProgramAsksForVersion6OfTheCommonControls)
+{
+    const std::string manifest = ManifestOf(ProgramPath());
+    ASSERT_FALSE(manifest.empty());
+    const size_t dependency = manifest.find("<dependentAssembly>");
+    ASSERT_NE(dependency, std::string::npos);
+    for (const char* attribute : {"type=\"win32\"", "name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
+                                  "processorArchitecture=\"x86\"", "publicKeyToken=\"6595b64144ccf1df\""})
+        EXPECT_NE(manifest.find(attribute, dependency), std::string::npos) << attribute;
+
+    // The system takes it: a button made under it is the common controls' own, not the system's.
+    const std::wstring program = ProgramPath();
+    ACTCTXW context{};
+    context.cbSize = sizeof context;
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = program.c_str();
+    context.lpResourceName = MAKEINTRESOURCEW(1);
+    HANDLE activation = CreateActCtxW(&context);
+    ASSERT_NE(activation, INVALID_HANDLE_VALUE);
+    auto buttonOwner = [] {
+        HWND button = CreateWindowExW(0, L"Button", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        HMODULE owner = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCWSTR>(GetClassLongPtrW(button, GCLP_WNDPROC)), &owner);
+        DestroyWindow(button);
+        return owner;
+    };
+    ULONG_PTR cookie = 0;
+    ASSERT_TRUE(ActivateActCtx(activation, &cookie));
+    HMODULE themed = buttonOwner();
+    DeactivateActCtx(0, cookie);
+    ReleaseActCtx(activation);
+    EXPECT_NE(themed, nullptr);
+    EXPECT_EQ(themed, GetModuleHandleW(L"comctl32.dll"));
+    EXPECT_EQ(buttonOwner(), GetModuleHandleW(L"user32.dll"));
+}
+
+// The test programs keep the version the system gives them: their themed paths run through the
+// tests' own seam.
+TEST(Varnolet, TestProgramsCarryNoManifest)
+{
+    EXPECT_EQ(FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), RT_MANIFEST), nullptr);
 }

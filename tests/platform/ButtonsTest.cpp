@@ -116,3 +116,110 @@ TEST(TGlyphButton, StaysDrawnByItselfAsDefaultAndTakesBothClicksOfADoubleClick)
     EXPECT_EQ(clicks.count, 2);
     delete form;
 }
+
+namespace
+{
+const COLORREF kImageColours[] = {RGB(255, 0, 0), RGB(0, 160, 0), RGB(0, 0, 255), RGB(255, 200, 0)};
+
+// count images of 12 x 12 side by side, each a 6 x 6 square of its own colour on fuchsia.
+void Strip(TBitmap* glyph, int count)
+{
+    glyph->SetSize(12 * count, 12);
+    TCanvas* c = glyph->Canvas();
+    c->Brush()->SetColor(TColor(kFuchsia));
+    c->FillRect(TRect(0, 0, 12 * count, 12));
+    for (int i = 0; i < count; ++i)
+    {
+        c->Brush()->SetColor(TColor(kImageColours[i]));
+        c->FillRect(TRect(12 * i + 3, 3, 12 * i + 9, 9));
+    }
+}
+
+// Which image the face shows: its index, -1 for none, -2 for more than one.
+int ShownImage(TGlyphButton* b, COLORREF* corner = nullptr)
+{
+    TBitmap face;
+    face.SetSize(b->Width(), b->Height());
+    HDC dc = face.Canvas()->Handle();
+    SendMessageW(b->Handle(), WM_PRINTCLIENT, WPARAM(dc), PRF_CLIENT);
+    int counts[4] = {};
+    for (int y = 0; y < b->Height(); ++y)
+        for (int x = 0; x < b->Width(); ++x)
+            for (int i = 0; i < 4; ++i)
+                counts[i] += GetPixel(dc, x, y) == kImageColours[i];
+    if (corner)
+        *corner = GetPixel(dc, b->Width() - 1, b->Height() - 1);
+    int shown = -1;
+    for (int i = 0; i < 4; ++i)
+        if (counts[i] == 36)
+            shown = shown == -1 ? i : -2;
+        else if (counts[i] != 0)
+            return -2;
+    return shown;
+}
+} // namespace
+
+TEST(TGlyphButton, ShowsTheImageOfItsStateFromNumGlyphs)
+{
+    enum TSetUp
+    {
+        Up,
+        Disabled,
+        Pressed,
+        Down,
+        DownDisabled
+    };
+    struct TCase
+    {
+        bool speed;
+        int images;
+        TSetUp setUp;
+        int shown; // -1: the first image embossed
+    };
+    const TCase cases[] = {
+        {false, 1, Up, 0},      {false, 4, Up, 0},      {false, 1, Disabled, -1},   {false, 2, Disabled, 1},
+        {false, 2, Pressed, 0}, {false, 3, Pressed, 2}, {true, 2, Disabled, 1},     {true, 3, Pressed, 2},
+        {true, 3, Down, 0},     {true, 4, Down, 3},     {true, 4, DownDisabled, 1},
+    };
+    auto* form = Create<TForm>(nullptr);
+    form->Show();
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << (c.speed ? "speed " : "bit ") << c.images << " images, set-up " << c.setUp);
+        TGlyphButton* b = c.speed ? static_cast<TGlyphButton*>(Create<TSpeedButton>(form)) : Create<TBitBtn>(form);
+        PlaceControl(form, b, nullptr, "", 10, 10, 40, 30);
+        Strip(b->Glyph(), c.images);
+        b->SetNumGlyphs(c.images);
+        EXPECT_EQ(b->GlyphImage(c.images - 1), TRect(12 * (c.images - 1), 0, 12 * c.images, 12));
+        b->SetEnabled(c.setUp != Disabled && c.setUp != DownDisabled);
+        if (c.setUp == Pressed)
+            SendMessageW(b->Handle(), BM_SETSTATE, TRUE, 0);
+        if (c.setUp == Down || c.setUp == DownDisabled)
+            static_cast<TSpeedButton*>(b)->SetDown(true);
+        EXPECT_EQ(ShownImage(b), c.shown);
+        delete b;
+    }
+    delete form;
+}
+
+TEST(TSpeedButton, AFlatOneShowsItsFrameOnlyWhileTheMouseIsInItOrItIsDown)
+{
+    auto* form = Create<TForm>(nullptr);
+    auto* speed = PlaceControl(form, Create<TSpeedButton>(form), "Speed", "", 10, 10, 40, 30);
+    form->Show();
+    COLORREF corner = 0;
+    ShownImage(speed, &corner);
+    EXPECT_NE(corner, GetSysColor(COLOR_BTNFACE)); // the raised frame's shadow
+    speed->SetFlat(true);
+    ShownImage(speed, &corner);
+    EXPECT_EQ(corner, GetSysColor(COLOR_BTNFACE));
+    speed->Perform(CM_MOUSEENTER, 0, 0);
+    EXPECT_TRUE(speed->MouseInControl());
+    ShownImage(speed, &corner);
+    EXPECT_NE(corner, GetSysColor(COLOR_BTNFACE));
+    speed->Perform(CM_MOUSELEAVE, 0, 0);
+    speed->SetDown(true);
+    ShownImage(speed, &corner);
+    EXPECT_NE(corner, GetSysColor(COLOR_BTNFACE));
+    delete form;
+}

@@ -537,6 +537,29 @@ TEST(TToolBar, ButtonsClickAndFollowEnabledAndVisible)
     delete form;
 }
 
+TEST(TToolBar, AButtonIsHotOnlyWhileTheMouseIsOverIt)
+{
+    auto* form = Create<TForm>(nullptr);
+    form->SetBounds(0, 0, 600, 200);
+    auto* bar = Create<TToolBar>(form);
+    bar->SetParent(form);
+    for (const char* caption : {"新規", "開く"})
+    {
+        auto* b = Create<TToolButton>(form);
+        b->SetCaption(caption);
+        b->SetParent(bar);
+    }
+    form->Show();
+    HWND h = bar->Handle();
+    RECT r{};
+    SendMessageW(h, TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&r));
+    SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2));
+    EXPECT_EQ(SendMessageW(h, TB_GETHOTITEM, 0, 0), 1);
+    SendMessageW(h, WM_MOUSELEAVE, 0, 0);
+    EXPECT_EQ(SendMessageW(h, TB_GETHOTITEM, 0, 0), -1);
+    delete form;
+}
+
 TEST(TToolBar, AWindowedControlTakesASlotAmongTheButtons)
 {
     auto* form = Create<TForm>(nullptr);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -57,6 +58,7 @@ public:
     HDC paintDC = nullptr;
     std::string throwIn; // handler that throws ("KeyDown", "Paint")
     std::string throwKind;
+    bool followMouse = false; // records the mouse coming and leaving
 
 protected:
     void Log(const std::string& s)
@@ -158,6 +160,16 @@ protected:
     {
         Record("FontChanged");
         TCustomControl::CMFontChanged(m);
+    }
+    void CMMouseEnter(TMessage&) override
+    {
+        if (followMouse)
+            Record("MouseEnter");
+    }
+    void CMMouseLeave(TMessage&) override
+    {
+        if (followMouse)
+            Record("MouseLeave");
     }
 
 private:
@@ -663,4 +675,76 @@ TEST_F(ControlsTest, AReplacedWindowProcSeesEveryMessageAndIsPutBackExactly)
         target->Perform(WM_GETDLGCODE, 0, 0);
         EXPECT_EQ(lower.seen.size(), 5u);
     }
+}
+
+TEST_F(ControlsTest, TheMouseComingInAndLeavingIsToldOnceEach)
+{
+    control->followMouse = true;
+    SetCursorPos(form->Left() + 30, form->Top() + 30); // over the control, so its leave waits
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(20, 20));
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(21, 20));
+    Send(WM_MOUSELEAVE, 0, 0);
+    Send(WM_MOUSEMOVE, 0, MAKELPARAM(22, 20));
+    EXPECT_EQ(control->calls, (std::vector<std::string>{"MouseEnter", "MouseMove 0 20,20", "MouseMove 0 21,20",
+                                                        "MouseLeave", "MouseEnter", "MouseMove 0 22,20"}));
+}
+
+TEST_F(ControlsTest, ParentColorFollowsTheParentUntilTheControlIsGivenAColourOfItsOwn)
+{
+    // Each step: what is done, then the colour the control shows.
+    struct TStep
+    {
+        const char* what;
+        std::function<void()> act;
+        TColor shown;
+    };
+    auto* host = Create<TProbeControl>(form);
+    host->SetParent(form);
+    form->SetColor(clWhite);
+    host->SetColor(clRed);
+    const TStep steps[] = {
+        {"given ParentColor", [&] { control->SetParentColor(true); }, clWhite},
+        {"the parent's colour changes", [&] { form->SetColor(clBlue); }, clBlue},
+        {"moved to another parent", [&] { control->SetParent(host); }, clRed},
+        {"that parent's colour changes", [&] { host->SetColor(clGreen); }, clGreen},
+        {"a colour of its own", [&] { control->SetColor(clYellow); }, clYellow},
+        {"the parent's colour changes again", [&] { host->SetColor(clBlack); }, clYellow},
+    };
+    for (const TStep& step : steps)
+    {
+        step.act();
+        EXPECT_EQ(control->Color(), step.shown) << step.what;
+    }
+    EXPECT_FALSE(control->ParentColor());
+}
+
+TEST_F(ControlsTest, ADoubleBufferedControlShowsTheSameAndErasesOnlyIntoItsBitmap)
+{
+    form->Show();
+    control->SetColor(clBlue);
+    auto pixels = [&] {
+        RedrawWindow(control->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        HDC dc = GetDC(control->Handle());
+        std::vector<COLORREF> seen;
+        for (int y = 0; y < control->Height(); y += 3)
+            for (int x = 0; x < control->Width(); x += 3)
+                seen.push_back(GetPixel(dc, x, y));
+        ReleaseDC(control->Handle(), dc);
+        return seen;
+    };
+    const auto direct = pixels();
+    control->SetDoubleBuffered(true);
+    const int paints = control->paints;
+    EXPECT_EQ(pixels(), direct);
+    EXPECT_EQ(control->paints, paints + 1);
+
+    // A plain erase leaves the DC alone; one whose parameters are both the DC fills it.
+    TBitmap bitmap;
+    bitmap.SetSize(8, 8);
+    HDC dc = bitmap.Canvas()->Handle();
+    PatBlt(dc, 0, 0, 8, 8, WHITENESS);
+    Send(WM_ERASEBKGND, WPARAM(dc), 0);
+    EXPECT_EQ(GetPixel(dc, 5, 5), RGB(255, 255, 255));
+    Send(WM_ERASEBKGND, WPARAM(dc), LPARAM(dc));
+    EXPECT_EQ(GetPixel(dc, 5, 5), RGB(0, 0, 255));
 }

@@ -330,3 +330,32 @@ TEST(TPanel, DocksAToolFormAsAChildAndFloatsItAgain)
 }
 
 } // namespace
+
+TEST(TPanel, BevelsSitBorderWidthApartAndASingleBorderSinksThePanel)
+{
+    auto* form = Create<TForm>(nullptr);
+    form->SetBounds(0, 0, 300, 200);
+    auto* panel = Create<TPanel>(form);
+    panel->SetBounds(10, 10, 120, 80);
+    panel->SetParent(form);
+    panel->SetColor(clYellow);
+    form->Show();
+    auto row = [&] {
+        RedrawWindow(panel->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        HDC dc = GetDC(panel->Handle());
+        std::vector<bool> edge; // along the middle row from the left: not the panel's colour
+        for (int x = 0; x < 10; ++x)
+            edge.push_back(GetPixel(dc, x, 40) != RGB(255, 255, 0));
+        ReleaseDC(panel->Handle(), dc);
+        return edge;
+    };
+    EXPECT_EQ(row(), (std::vector<bool>{true, false, false, false, false, false, false, false, false, false}));
+    panel->SetBevelInner(bvLowered);
+    panel->SetBorderWidth(3);
+    EXPECT_EQ(row(), (std::vector<bool>{true, false, false, false, true, false, false, false, false, false}));
+    EXPECT_FALSE(GetWindowLongW(panel->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    panel->SetBorderStyle(bsSingle);
+    EXPECT_TRUE(GetWindowLongW(panel->Handle(), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_EQ(panel->ClientWidth(), 120 - 4);
+    delete form;
+}

@@ -4,6 +4,7 @@
 #include "platform/Forms.h"
 #include "platform/Jpeg.h"
 #include "platform/Picture.h"
+#include "tests/BmpFiles.h"
 #include "tests/TestFiles.h"
 #include "tests/TestPictures.h"
 
@@ -189,4 +190,114 @@ TEST(TGraphicControl, TheParentPaintsItsGraphicChildrenInOrderEachOverTheOnesBef
     EXPECT_EQ(33, image->Width());
     EXPECT_EQ(17, image->Height());
     delete form;
+}
+
+TEST(TPicture, CraftedBitmapsAreRefusedFromTheirHeadersOrReadWithinTheFile)
+{
+    TTempDir dir;
+    for (const TCrafted& c : CraftedBitmaps())
+    {
+        SCOPED_TRACE(c.name);
+        const AnsiString path = dir / "crafted.bmp";
+        WriteBytes(path, Crafted(c));
+        TPicture picture;
+        bool loaded = true;
+        try
+        {
+            picture.LoadFromFile(path, 1280, 1024);
+        }
+        catch (const EInvalidGraphic&)
+        {
+            loaded = false;
+        }
+        EXPECT_EQ(c.loads, loaded);
+        EXPECT_EQ(c.loads, !picture.Empty());
+    }
+}
+
+// Every depth, header and storage the reader takes, odd widths included: each pixel read back is the
+// one written (16 bits through their masks), whole or reduced while decoding.
+TEST(TPicture, EveryKindOfBitmapReadsBackPixelForPixel)
+{
+    TTempDir dir;
+    std::vector<typBmpSpec> specs;
+    for (int bits : {1, 4, 8, 16, 24, 32})
+        for (int h : {7, -7})
+            specs.push_back(Spec(13, h, bits));
+    specs.push_back(Spec(13, 7, 8, 1));
+    specs.push_back(Spec(13, 7, 4, 2));
+    specs.push_back(Spec(13, 7, 8, 0, 5));
+    specs.push_back(Spec(13, 7, 16, 3));
+    specs.push_back(Spec(13, 7, 32, 3));
+    specs.push_back(Spec(13, 7, 24, 0, 0, 12));
+    specs.push_back(Spec(13, 7, 4, 0, 0, 12));
+    specs.push_back(Spec(13, 7, 16, 3, 0, 56));
+    specs.push_back(Spec(13, 7, 24, 0, 0, 108));
+    for (const typBmpSpec& s : specs)
+    {
+        SCOPED_TRACE(testing::Message() << s.bits << " bits, height " << s.height << ", compression " << s.compression
+                                        << ", header " << s.infoSize << ", colours " << s.clrUsed);
+        const AnsiString path = dir / "kind.bmp";
+        WriteBytes(path, MakeBmp(s));
+        TBitmap bmp;
+        bmp.LoadFromFile(path);
+        ASSERT_EQ(13, bmp.Width());
+        ASSERT_EQ(7, bmp.Height());
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 13; ++x)
+            {
+                const uint32_t e = ExpectedPixel(s, x, y);
+                ASSERT_EQ(Hex(RGB(e >> 16, e >> 8 & 255, e & 255)), Hex(PixelOf(&bmp, x, y))) << x << "," << y;
+            }
+    }
+    // Reduced while decoding: 1/4 of 64 x 48 covers 16 x 12, each pixel the mean of its block.
+    WriteBmp(dir / "q.bmp", 64, 48, Quarters(64, 48));
+    TBitmap small;
+    small.LoadFromFile(dir / "q.bmp", 16, 12);
+    ASSERT_EQ(16, small.Width());
+    ASSERT_EQ(12, small.Height());
+    EXPECT_EQ(Hex(RGB(255, 0, 0)), Hex(PixelOf(&small, 2, 2)));
+    EXPECT_EQ(Hex(RGB(255, 255, 255)), Hex(PixelOf(&small, 12, 9)));
+}
+
+// The reader is picked by the file's first bytes; CMYK JPEGs read in colour; a picture claiming to
+// be huge is refused from its header.
+TEST(TPicture, TheReaderFollowsTheBytesNotTheNameAndCmykAndHugeHeadersAreHandled)
+{
+    TTempDir dir;
+    const struct
+    {
+        const char* name;
+        std::function<void(const AnsiString&)> make;
+        bool loads;
+        COLORREF centre;
+    } cases[] = {
+        {"bitmap.jpg", [](const AnsiString& p) { WriteBmp(p, 40, 30, Solid(RGB(0, 0, 255))); }, true, RGB(0, 0, 255)},
+        {"photo.bmp", [](const AnsiString& p) { WriteJpeg(p, 40, 30, Solid(RGB(0, 200, 0))); }, true, RGB(0, 200, 0)},
+        {"cmyk.jpg", [](const AnsiString& p) { WriteCmykJpeg(p, 40, 30, Solid(RGB(230, 120, 10))); }, true,
+         RGB(230, 120, 10)},
+        {"huge.jpg", [](const AnsiString& p) { WriteJpegClaiming(p, 60000, 60000); }, false, 0},
+        {"huge-narrow.jpg", [](const AnsiString& p) { WriteJpegClaiming(p, 65000, 4000); }, false, 0},
+        {"text.jpeg", [](const AnsiString& p) { WriteBytes(p, "BM is no bitmap"); }, false, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        c.make(dir / c.name);
+        TPicture picture;
+        bool loaded = true;
+        try
+        {
+            picture.LoadFromFile(dir / c.name, 1280, 1024);
+        }
+        catch (const EInvalidGraphic&)
+        {
+            loaded = false;
+        }
+        ASSERT_EQ(c.loads, loaded);
+        if (loaded)
+        {
+            EXPECT_TRUE(Near(c.centre, PixelOf(picture.Bitmap(), 20, 15), 6)) << Hex(PixelOf(picture.Bitmap(), 20, 15));
+        }
+    }
 }

@@ -430,6 +430,84 @@ TEST(TItemStrings, ComboAndListItemsFollowAModelThroughRandomEdits)
     }
 }
 
+// An owner-drawn list's window keeps only the number of items: inside an update the lines added at
+// the end reach it at the update's end, and whatever asks the window about an item first brings it
+// up to date.
+TEST(TListBox, OwnerDrawnWindowFollowsTheItemCountThroughRandomEditsAndUpdates)
+{
+    FormFixture f;
+    auto* list = f.Add<TListBox>(10, 10, 200, 150);
+    list->SetStyle(lbOwnerDrawFixed);
+    TStrings* items = list->Items();
+    const HWND hwnd = list->Handle();
+    std::vector<std::string> model;
+    const unsigned seed = 777;
+    std::mt19937 rng(seed);
+    auto windowCount = [&] { return int(SendMessageW(hwnd, LB_GETCOUNT, 0, 0)); };
+    int updates = 0;
+    for (int step = 0; step < 400; ++step)
+    {
+        const int n = int(model.size());
+        const int op = int(rng() % 12);
+        const std::string word = "行" + std::to_string(step);
+        if (op < 5)
+        {
+            items->Add(word.c_str());
+            model.push_back(word);
+        }
+        else if (op == 5)
+        {
+            const int at = int(rng() % (n + 1));
+            items->Insert(at, word.c_str());
+            model.insert(model.begin() + at, word);
+        }
+        else if (op == 6 && n > 0)
+        {
+            const int at = int(rng() % n);
+            items->Delete(at);
+            model.erase(model.begin() + at);
+        }
+        else if (op == 7 && n > 0)
+        {
+            // Asked about the last line while the window may be behind.
+            list->SetItemIndex(n - 1);
+            ASSERT_EQ(list->ItemIndex(), n - 1) << "seed " << seed << " step " << step;
+            ASSERT_EQ(list->ItemRect(n - 1).Height(), list->ItemHeight()) << "seed " << seed << " step " << step;
+        }
+        else if (op == 8)
+        {
+            items->BeginUpdate();
+            ++updates;
+        }
+        else if (op == 9 && updates > 0)
+        {
+            items->EndUpdate();
+            --updates;
+        }
+        else if (op == 10 && rng() % 6 == 0)
+        {
+            items->Clear();
+            model.clear();
+        }
+        ASSERT_EQ(items->GetCount(), int(model.size())) << "seed " << seed << " step " << step;
+        if (updates == 0)
+            ASSERT_EQ(windowCount(), int(model.size())) << "seed " << seed << " step " << step;
+        else
+            ASSERT_LE(windowCount(), int(model.size())) << "seed " << seed << " step " << step;
+    }
+    for (; updates > 0; --updates)
+        items->EndUpdate();
+    EXPECT_EQ(windowCount(), int(model.size()));
+    for (size_t i = 0; i < model.size(); ++i)
+        ASSERT_EQ(items->Strings(int(i)).str(), model[i]);
+    // The lines are the control's: the window keeps none.
+    EXPECT_EQ(GetWindowLongW(hwnd, GWL_STYLE) & (LBS_NODATA | LBS_HASSTRINGS), LBS_NODATA);
+    // A window made anew knows every line at once.
+    list->SetStyle(lbStandard);
+    list->SetStyle(lbOwnerDrawFixed);
+    EXPECT_EQ(SendMessageW(list->Handle(), LB_GETCOUNT, 0, 0), LRESULT(model.size()));
+}
+
 TEST(TComboBox, ItemIndexAndTextInCodeFireNothingAndAPickFiresWithTheNewText)
 {
     FormFixture f;
@@ -583,6 +661,38 @@ TEST(TListBox, BeginUpdateSuspendsRedrawUntilTheOutermostEndUpdate)
     list->Update();
     EXPECT_FALSE(log.indexes.empty());
     EXPECT_EQ(SendMessageW(list->Handle(), LB_GETCOUNT, 0, 0), 50);
+}
+
+TEST(TListBox, AnUpdateThatChangesNothingLeavesNothingToRepaint)
+{
+    FormFixture f;
+    for (TListBoxStyle style : {lbStandard, lbOwnerDrawFixed})
+    {
+        auto* list = f.Add<TListBox>(10, 10, 200, 150);
+        list->SetStyle(style);
+        list->Items()->Add("一行目");
+        list->Repaint();
+        const struct
+        {
+            const char* name;
+            void (*change)(TStrings*);
+            bool repaint;
+        } rounds[] = {
+            {"nothing", [](TStrings*) {}, false},
+            {"a line added", [](TStrings* s) { s->Add("二行目"); }, true},
+            {"an object set", [](TStrings* s) { s->PutObject(0, nullptr); }, true},
+            {"a line deleted", [](TStrings* s) { s->Delete(s->GetCount() - 1); }, true},
+        };
+        for (const auto& r : rounds)
+        {
+            SCOPED_TRACE(r.name);
+            ValidateRect(list->Handle(), nullptr);
+            list->Items()->BeginUpdate();
+            r.change(list->Items());
+            list->Items()->EndUpdate();
+            EXPECT_EQ(GetUpdateRect(list->Handle(), nullptr, FALSE) != FALSE, r.repaint) << "style " << int(style);
+        }
+    }
 }
 
 TEST(TListBox, SelectionAndDoubleClickEventsComeFromTheWindow)
@@ -1129,4 +1239,22 @@ TEST(TLabel, EnablingOrDisablingRepaintsIt)
         RECT pending{};
         EXPECT_TRUE(GetUpdateRect(label->Handle(), &pending, FALSE)) << enabled;
     }
+}
+
+TEST(TLabel, ATransparentOneShowsWhatItsParentPaintsBehindIt)
+{
+    FormFixture f;
+    f.form->SetColor(clRed);
+    auto* label = f.Add<TLabel>(10, 10);
+    label->SetCaption("あ");
+    auto corner = [&] {
+        label->Repaint();
+        HDC dc = GetDC(label->Handle());
+        COLORREF c = GetPixel(dc, label->Width() - 1, label->Height() - 1);
+        ReleaseDC(label->Handle(), dc);
+        return c;
+    };
+    EXPECT_EQ(corner(), GetSysColor(COLOR_BTNFACE));
+    label->SetTransparent(true);
+    EXPECT_EQ(corner(), RGB(255, 0, 0));
 }

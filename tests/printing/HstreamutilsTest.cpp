@@ -6,7 +6,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <functional>
 #include <random>
+#include <type_traits>
 
 #include "platform/Cp932.h"
 #include "printing/StrPrint.h"
@@ -81,11 +84,6 @@ TEST(Hstreamutils, IniKeepsExactlyTheLinesOfTheLastStreamWritten)
         IniReadStream(&back, file, "S", "P");
         EXPECT_EQ(Bytes(back), bytes);
     }
-    // A damaged count reads what there is, never more than the cap.
-    WritePrivateProfileStringW(L"S", L"P_c", L"999999999", SjisToWide(file).c_str());
-    TMemoryStream back;
-    IniReadStream(&back, file, "S", "P");
-    EXPECT_LE(back.GetSize(), int64_t(kMaxStoredStreamLines) * 32);
 }
 
 TEST(Hstreamutils, RegistryValueHoldsTheBytes)
@@ -109,8 +107,9 @@ TEST(HeClasses, ChangesAreHeldBackWhileUpdatingAndReachEveryHandler)
         std::vector<TObject*> senders;
         void Changed(TObject* s) { senders.push_back(s); }
     } a, b;
-    TObject owner;
+    TPersistent owner;
     TNotifyEventList list(&owner);
+    EXPECT_EQ(list.GetOwner(), &owner);
     list.Add(TNotifyEvent(&a, &TCounter::Changed));
     list.Add(TNotifyEvent(&b, &TCounter::Changed));
     list.Add(TNotifyEvent(&a, &TCounter::Changed));
@@ -128,6 +127,8 @@ TEST(HeClasses, ChangesAreHeldBackWhileUpdatingAndReachEveryHandler)
     EXPECT_EQ(a.senders.size(), 3u);
     EXPECT_EQ(b.senders.size(), 2u);
 
+    static_assert(std::is_base_of_v<TPersistent, TNotifyPersistent>);
+    static_assert(std::is_base_of_v<TStoreComponent, TFileExtComponent>);
     auto* ext = Create<TFileExtComponent>(nullptr);
     TStringList exts;
     for (const char* e : {".txt", ".c", ".txt", ".h"})
@@ -136,6 +137,15 @@ TEST(HeClasses, ChangesAreHeldBackWhileUpdatingAndReachEveryHandler)
     EXPECT_EQ(ext->FileExtList()->GetCount(), 3);
     EXPECT_TRUE(ext->HasExt(".c"));
     EXPECT_FALSE(ext->HasExt(".cpp"));
+    // It stores its list as the component it is.
+    TMemoryStream m;
+    ComponentToStream(ext, &m);
+    m.Seek(0, soFromBeginning);
+    auto* read = Create<TFileExtComponent>(nullptr);
+    StreamToComponent(&m, read);
+    EXPECT_TRUE(read->HasExt(".h"));
+    EXPECT_EQ(read->FileExtList()->GetCount(), 3);
+    delete read;
     delete ext;
 }
 
@@ -210,5 +220,163 @@ TEST(TStoreComponent, PropertiesSurviveTheIniAndTheRegistryAndBadDataChangesNoth
     foreign.Seek(0, soFromBeginning);
     TStringsPrinter read(nullptr);
     EXPECT_THROW(StreamToComponent(&foreign, &read), EReadError);
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
+}
+
+namespace
+{
+struct TNamedItem : TCollectionItem
+{
+    using TCollectionItem::TCollectionItem;
+    void Rename() { Changed(false); }
+};
+} // namespace
+
+TEST(HeClasses, CollectionReportsEachChangeOnceOutsideUpdatesAndNeverItsOwnEcho)
+{
+    TPersistent owner;
+    TNotifyCollection items(&owner, [](TCollection* c) -> TCollectionItem* { return new TNamedItem(c); });
+    EXPECT_EQ(items.GetOwner(), &owner);
+    int changes = 0;
+    struct TCounter
+    {
+        int* n;
+        void Changed(TObject*) { ++*n; }
+    } counter{&changes};
+    items.OnChange = TNotifyEvent(&counter, &TCounter::Changed);
+    TPersistent other;
+    // Each step with the changes it reports.
+    const struct
+    {
+        const char* what;
+        std::function<void()> step;
+        int changes, count;
+    } steps[] = {
+        {"add", [&] { items.Add(); }, 1, 1},
+        {"item changed", [&] { static_cast<TNamedItem*>(items.Items(0))->Rename(); }, 1, 1},
+        {"held back",
+         [&]
+         {
+             items.BeginUpdate();
+             items.Add();
+             items.Add();
+             items.Delete(0);
+         },
+         0, 2},
+        {"released once", [&] { items.EndUpdate(); }, 1, 2},
+        {"own echo", [&] { items.ChangedProc(&items); }, 0, 2},
+        {"another's change", [&] { items.ChangedProc(&other); }, 1, 2},
+        {"item freed leaves", [&] { delete items.Items(1); }, 1, 1},
+        {"cleared", [&] { items.Clear(); }, 1, 0},
+    };
+    for (const auto& s : steps)
+    {
+        changes = 0;
+        s.step();
+        EXPECT_EQ(changes, s.changes) << s.what;
+        EXPECT_EQ(items.Count(), s.count) << s.what;
+    }
+    TCollectionItem* item = items.Add();
+    EXPECT_EQ(item->Collection(), &items);
+    EXPECT_EQ(item->GetOwner(), &items);
+    EXPECT_EQ(item->Index(), 0);
+}
+
+TEST(Hstreamutils, OversizedStoredStreamsAreRefusedBeforeTheyAreRead)
+{
+    TTempDir dir;
+    const AnsiString file = dir / "big.ini";
+    // One megabyte stored by hand: 32,768 lines.
+    {
+        std::string ini = "[S]\r\nP_c=32768\r\n";
+        for (int n = 0; n < 32768; ++n)
+            ini += "P_d" + std::to_string(n) + "=" + std::string(64, 'A') + "\r\n";
+        ini += "[T]\r\nP_c=2147483647\r\nP_d0=41\r\n";
+        dir.Write("big.ini", AnsiString(ini.c_str(), int(ini.size())));
+    }
+    for (const char* section : {"S", "T"})
+    {
+        TMemoryStream back;
+        EXPECT_THROW(IniReadStream(&back, file, section, "P"), EReadError) << section;
+        EXPECT_EQ(back.GetSize(), 0) << section;
+    }
+    // The registry's value of the same size.
+    const AnsiString key = "Software\\VarnoletTest\\big" + AnsiString(int(GetCurrentProcessId()));
+    TMemoryStream big;
+    big.SetSize(1 << 20);
+    {
+        HKEY h = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, SjisToWide(key + "\\S").c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h,
+                        nullptr);
+        RegSetValueExW(h, L"P", 0, REG_BINARY, static_cast<const BYTE*>(big.Memory()), DWORD(big.GetSize()));
+        RegCloseKey(h);
+    }
+    TMemoryStream back;
+    EXPECT_THROW(RegReadStream(&back, key, "S", "P"), EReadError);
+    EXPECT_EQ(back.GetSize(), 0);
+    // What could not be read back is not written: the stored stream stays.
+    TStringStream small(AnsiString("ab"));
+    IniWriteStream(&small, file, "U", "P");
+    small.Seek(0, soFromBeginning);
+    RegWriteStream(&small, key, "U", "P");
+    big.Seek(0, soFromBeginning);
+    EXPECT_THROW(IniWriteStream(&big, file, "U", "P"), EWriteError);
+    big.Seek(0, soFromBeginning);
+    EXPECT_THROW(RegWriteStream(&big, key, "U", "P"), EWriteError);
+    TMemoryStream fromIni, fromReg;
+    IniReadStream(&fromIni, file, "U", "P");
+    RegReadStream(&fromReg, key, "U", "P");
+    EXPECT_EQ(Bytes(fromIni), "ab");
+    EXPECT_EQ(Bytes(fromReg), "ab");
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
+}
+
+TEST(TStoreComponent, StoredTabSizeIsClampedLikeTheOtherIntegers)
+{
+    const struct
+    {
+        int stored, read;
+    } cases[] = {{-5, 1}, {0, 1}, {4, 4}, {16, 16}, {17, 16}, {2147483647, 16}};
+    for (const auto& c : cases)
+    {
+        TStringsPrinter saved(nullptr);
+        saved.SetTabSize(c.stored);
+        TMemoryStream m;
+        ComponentToStream(&saved, &m);
+        m.Seek(0, soFromBeginning);
+        TStringsPrinter read(nullptr);
+        StreamToComponent(&m, &read);
+        EXPECT_EQ(read.TabSize(), c.read) << c.stored;
+    }
+}
+
+TEST(TStoreComponent, TheReceiverReadsOnlyItsOwnClassAndTheRegistryFileReachesASection)
+{
+    TStringsPrinter saved(nullptr);
+    saved.SetHeader("表 %p");
+    TMemoryStream m;
+    ComponentToStream(&saved, &m);
+    m.Seek(0, soFromBeginning);
+    TComponentReciever reciever(&m);
+    EXPECT_EQ(reciever.Stream(), &m);
+    std::vector<typStoredProperty> props = reciever.ReadProperties("TStringsPrinter");
+    const auto header =
+        std::find_if(props.begin(), props.end(), [](const typStoredProperty& p) { return p.name == "Header"; });
+    ASSERT_NE(header, props.end());
+    EXPECT_EQ(header->text, AnsiString("表 %p"));
+    m.Seek(0, soFromBeginning);
+    EXPECT_THROW(TComponentReciever(&m).ReadProperties("TOther"), EReadError);
+
+    const AnsiString key = "Software\\VarnoletTest\\reg" + AnsiString(int(GetCurrentProcessId()));
+    {
+        TStreamReg reg(key);
+        EXPECT_EQ(reg.OpenSectionKey("S", false), nullptr); // not there, not made by reading
+        HKEY h = reg.OpenSectionKey("S", true);
+        ASSERT_NE(h, nullptr);
+        RegCloseKey(h);
+        h = reg.OpenSectionKey("S", false);
+        EXPECT_NE(h, nullptr);
+        RegCloseKey(h);
+    }
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
 }

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 #include "common/English.h"
 #include "common/WexmoorDef.h"
 #include "platform/Cp932.h"
 #include "platform/Picture.h"
+#include "printing/Strppfm.h"
 #include "tests/TestServices.h"
 #include "tests/printing/PrintTestUtil.h"
 
@@ -245,4 +247,164 @@ TEST(TPrintForm, NoPageToPrintOrPreviewSaysSoAndADegeneratePageSaysWhy)
     ASSERT_EQ(d.services.boxes.size(), 1u);
     EXPECT_EQ(d.services.boxes[0], msgPrintNoRoom);
     d.form->Close();
+}
+
+namespace
+{
+// While a preview's layout runs: how the progress window stands to the dialog, then an Esc to the
+// dialog as a key reaching it would come, then the progress window's Cancel.
+struct TDuringLayout
+{
+    static inline TPrintForm* form = nullptr;
+    static inline HWND progress = nullptr;
+    static inline LONG style = 0;
+    static inline HWND owner = nullptr;
+    static inline RECT place{}, dialog{};
+    static inline bool dialogEnabled = true;
+    static inline int ticks = 0;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        HWND p = FindWindowW(nullptr, SjisToWide(AnsiString("処理中")).c_str());
+        if (!p)
+            return;
+        if (++ticks == 1)
+        {
+            progress = p;
+            style = GetWindowLongW(p, GWL_STYLE);
+            owner = GetWindow(p, GW_OWNER);
+            GetWindowRect(p, &place);
+            GetWindowRect(form->Handle(), &dialog);
+            dialogEnabled = IsWindowEnabled(form->Handle()) != 0;
+            HWND focus = form->FontNameCBox->Handle();
+            PostMessageW(focus, WM_KEYDOWN, VK_ESCAPE, 1);
+            PostMessageW(focus, WM_CHAR, 27, 1);
+            PostMessageW(focus, WM_KEYUP, VK_ESCAPE, LPARAM(0xC0000001));
+            return;
+        }
+        // The Esc has been handled by now: the layout goes on, and Cancel ends it.
+        KillTimer(nullptr, id);
+        SendMessageW(FindWindowExW(p, nullptr, L"Button", nullptr), BM_CLICK, 0, 0);
+    }
+};
+} // namespace
+
+TEST(TPrintForm, TheProgressWindowBelongsToTheDialogOverItsCentreAndEscWaitsForTheLayout)
+{
+    TDialog d;
+    d.form->ActiveDocument = [](typPrintDocument& doc)
+    {
+        for (int i = 0; i < 100000; ++i)
+            doc.text += "a line of text to lay out\r\n";
+        return true;
+    };
+    // Away from the screen's centre, so that centred on the screen and centred on the dialog differ.
+    d.form->SetPosition(poDesigned);
+    d.form->SetBounds(20, 30, d.form->Width(), d.form->Height());
+    d.form->Show();
+    TDuringLayout::form = d.form;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, TDuringLayout::Tick);
+    d.form->PreViewBtnClick(nullptr);
+    KillTimer(nullptr, timer);
+    ASSERT_NE(TDuringLayout::progress, nullptr);
+    EXPECT_EQ(TDuringLayout::style & WS_SYSMENU, 0) << "no border icons";
+    EXPECT_EQ(TDuringLayout::owner, d.form->Handle());
+    const RECT& p = TDuringLayout::place;
+    const RECT& f = TDuringLayout::dialog;
+    EXPECT_NEAR((p.left + p.right) / 2, (f.left + f.right) / 2, 1);
+    EXPECT_NEAR((p.top + p.bottom) / 2, (f.top + f.bottom) / 2, 1);
+    EXPECT_FALSE(TDuringLayout::dialogEnabled);
+    // Cancelled: nothing to show, said once; the dialog is open and usable again.
+    EXPECT_GE(TDuringLayout::ticks, 2);
+    EXPECT_EQ(d.services.boxes, std::vector<std::string>{msgNoPreviewPage});
+    EXPECT_TRUE(d.form->Visible());
+    EXPECT_TRUE(IsWindowEnabled(d.form->Handle()));
+    EXPECT_FALSE(IsWindow(TDuringLayout::progress));
+    d.form->Close();
+}
+
+TEST(TPrintForm, OpensCentredOnItsOwner)
+{
+    TFakePrinter printer;
+    TBoxServices services;
+    std::unique_ptr<TForm> owner(Create<TForm>(nullptr));
+    owner->SetBounds(10, 20, 800, 600);
+    owner->Show();
+    std::unique_ptr<TPrintForm> form(Create<TPrintForm>(owner.get()));
+    form->RegistryKey = DialogKey();
+    form->Show();
+    RECT o{}, f{};
+    GetWindowRect(owner->Handle(), &o);
+    GetWindowRect(form->Handle(), &f);
+    EXPECT_NEAR((f.left + f.right) / 2, (o.left + o.right) / 2, 1);
+    EXPECT_NEAR((f.top + f.bottom) / 2, (o.top + o.bottom) / 2, 1);
+    form->Close();
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(DialogKey()).c_str());
+}
+
+namespace
+{
+// While the modal dialog is up: presses one button, then Cancel if the dialog is still open; every
+// preview is closed by its own Close button as soon as it is up.
+struct TPress
+{
+    using TWhich = TButton* (*)(TPrintForm*);
+    TPress(TPrintForm* form, TWhich button) : form(form), button(button)
+    {
+        timer->SetInterval(20);
+        timer->OnTimer = TNotifyEvent(this, &TPress::Tick);
+    }
+    ~TPress() { delete timer; }
+    void Tick(TObject*)
+    {
+        timer->SetEnabled(false);
+        form->HeaderEdit->SetText(header);
+        button(form)->Click();
+        stayed = form->Visible() && form->ModalResult() == mrNone;
+        if (stayed)
+            form->CancelBtn->Click();
+    }
+    void Shown(TObject* sender)
+    {
+        ++previews;
+        static_cast<TFormStrPreview*>(sender)->SpeedButton8->Click();
+    }
+    TPrintForm* form;
+    TWhich button;
+    AnsiString header;
+    TTimer* timer = Create<TTimer>(nullptr);
+    bool stayed = false;
+    int previews = 0;
+};
+} // namespace
+
+TEST(TPrintForm, EachButtonDoesItsOwnThingAndEveryCloseSavesTheSettings)
+{
+    const struct
+    {
+        const char* name;
+        TPress::TWhich button;
+        bool stays;
+        int previews, printed, setups;
+    } cases[] = {
+        {"preview", [](TPrintForm* f) -> TButton* { return f->PreViewBtn; }, true, 1, 0, 0},
+        {"print", [](TPrintForm* f) -> TButton* { return f->PrintBtn; }, false, 0, 1, 0},
+        {"printer set-up", [](TPrintForm* f) { return f->PrinterSetupBtn; }, true, 0, 0, 1},
+        {"cancel", [](TPrintForm* f) { return f->CancelBtn; }, false, 0, 0, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TDialog d;
+        TPress press(d.form, c.button);
+        TFormStrPreview::OnShown = TNotifyEvent(&press, &TPress::Shown);
+        press.header = c.name;
+        d.form->ShowModal();
+        TFormStrPreview::OnShown = nullptr;
+        EXPECT_EQ(press.stayed, c.stays);
+        EXPECT_EQ(press.previews, c.previews);
+        EXPECT_EQ(int(d.printer.jobPages.size()), c.printed);
+        EXPECT_EQ(d.services.printerSetups, c.setups);
+        EXPECT_TRUE(d.services.boxes.empty());
+        EXPECT_EQ(NsStringToAnsi(Saved().header), AnsiString(c.name));
+    }
 }

@@ -135,6 +135,7 @@ TEST(PrintJob, CancelStopsTheLayoutAndAnotherPrintWaitsForIt)
     EXPECT_FALSE(p.Reported());
     EXPECT_TRUE(services.boxes.empty());
     EXPECT_FALSE(FileExists(dir / "second.ps"));
+    EXPECT_TRUE(device.jobPages.empty());
     // The progress window went with the layout.
     EXPECT_EQ(FindWindowW(nullptr, SjisToWide(AnsiString("処理中")).c_str()), nullptr);
 }

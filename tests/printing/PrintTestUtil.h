@@ -1,5 +1,5 @@
-// A printer of the test's own (300 dpi, A4 unless told) installed while it lives, and the text
-// records of a laid-out page.
+// A printer of the test's own (300 dpi, A4 unless told) that keeps the pages of its jobs,
+// installed while it lives, and the text records of a laid-out page.
 #pragma once
 
 #include <windows.h>
@@ -21,6 +21,9 @@ public:
     ~TFakePrinter() override
     {
         SetPrinter(previous_);
+        Abort();
+        for (HENHMETAFILE page : jobPages)
+            DeleteEnhMetaFile(page);
         DeleteDC(dc_);
     }
     int DeviceCaps(int index) override
@@ -38,9 +41,50 @@ public:
     {
         if (!hasDC)
             throw EPrinter("no DC");
-        return dc_;
+        return page_ ? page_ : dc_;
     }
-    DEVMODEW* DevMode() override { return nullptr; }
+    // A job's pages are recorded into jobPages (owned here), each as it was drawn; an aborted job
+    // leaves none.
+    void BeginDoc() override
+    {
+        Abort();
+        aborted = false;
+        page_ = CreateEnhMetaFileW(dc_, nullptr, nullptr, nullptr);
+    }
+    void NewPage() override
+    {
+        jobPages.push_back(CloseEnhMetaFile(page_));
+        page_ = CreateEnhMetaFileW(dc_, nullptr, nullptr, nullptr);
+    }
+    void EndDoc() override
+    {
+        jobPages.push_back(CloseEnhMetaFile(page_));
+        page_ = nullptr;
+    }
+    void Abort() override
+    {
+        if (!page_)
+            return;
+        DeleteEnhMetaFile(CloseEnhMetaFile(page_));
+        page_ = nullptr;
+        for (HENHMETAFILE page : jobPages)
+            DeleteEnhMetaFile(page);
+        jobPages.clear();
+        aborted = true;
+    }
+    std::vector<HENHMETAFILE> jobPages;
+    bool aborted = false;
+    // Without a paper number no device mode, as a printer that has none (A4 is assumed).
+    DEVMODEW* DevMode() override
+    {
+        if (!paper)
+            return nullptr;
+        devMode_.dmSize = sizeof devMode_;
+        devMode_.dmFields = DM_PAPERSIZE;
+        devMode_.dmPaperSize = paper;
+        return &devMode_;
+    }
+    short paper = 0;
     // The driver's paper answers; none given: -1, as without a device mode.
     int DeviceCapability(WORD capability, wchar_t* output) override
     {
@@ -51,7 +95,9 @@ public:
 
 private:
     int width_, height_, dpi_;
+    DEVMODEW devMode_{};
     HDC dc_;
+    HDC page_ = nullptr;
     TPrinter* previous_;
 };
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 
+#include "printing/Strppfm.h"
 #include "tests/HexText.h"
 #include "tests/TestServices.h"
 #include "tests/printing/PrintTestUtil.h"
@@ -500,4 +501,182 @@ TEST(StringsPrinterLayout, DegeneratePagesAreRefusedWithAMessage)
         ASSERT_EQ(services.boxes.size(), 1u);
         EXPECT_EQ(services.boxes[0], msgPrintNoRoom);
     }
+}
+
+namespace
+{
+// A page as the text it draws, each output with its place and clip.
+std::vector<std::string> PageText(HENHMETAFILE page)
+{
+    std::vector<std::string> out;
+    for (const typTextRecord& r : TextRecords(page))
+        out.push_back(r.text + "@" + std::to_string(r.ref.x) + "," + std::to_string(r.ref.y) + "[" +
+                      std::to_string(r.clip.left) + "," + std::to_string(r.clip.top) + "," +
+                      std::to_string(r.clip.right) + "," + std::to_string(r.clip.bottom) + "]");
+    return out;
+}
+
+// A document of many pages: numbered lines, tabs, and a long line that wraps over a page's end.
+void FillDocument(TStringList& lines, int count)
+{
+    for (int i = 1; i <= count; ++i)
+    {
+        if (i % 97 == 0)
+        {
+            AnsiString longLine;
+            for (int k = 0; k < 400; ++k)
+                longLine += "語 word\t";
+            lines.Add(longLine);
+        }
+        else
+            lines.Add(("L" + std::to_string(i) + "\tx").c_str());
+    }
+}
+
+// In the modal preview: every page's text, then the window is closed.
+struct TPreviewPages
+{
+    std::vector<std::vector<std::string>> pages;
+    void Shown(TObject* sender)
+    {
+        auto* form = static_cast<TFormStrPreview*>(sender);
+        for (int i = 0; i < form->Pages()->GetCount(); ++i)
+        {
+            form->SetMetaFileIndex(i);
+            pages.push_back(PageText(form->Pages()->GetMetaFile(i)->Handle()));
+        }
+        // Back to the first page: laid out again, it is the same.
+        form->SetMetaFileIndex(0);
+        if (!pages.empty())
+        {
+            EXPECT_EQ(PageText(form->Pages()->GetMetaFile(0)->Handle()), pages.front());
+        }
+        form->Close();
+    }
+};
+} // namespace
+
+TEST(StringsPrinterPages, PrintedAndPreviewedPagesAreTheLaidOutOnes)
+{
+    const struct
+    {
+        int columns;
+        bool numbers;
+        TStringsPrinterPageOption parity;
+        TStringsPrinterRangeOption range;
+        int start, last;
+        int lines, firstLine, lastLine; // the source lines laid out (all when lastLine is 0)
+        int bands, spacing;             // top and bottom margins, line spacing (mm)
+    } cases[] = {
+        {1, false, poBoth, roWhole, 1, 999999, 1200, 1, 0, 0, 0},
+        {2, true, poOdd, roWhole, 1, 999999, 1200, 1, 0, 10, 1},
+        {3, true, poEven, roLimited, 2, 5, 1200, 1, 0, 0, 0},
+        {1, true, poBoth, roLimited, 4, 4, 1200, 1, 0, 0, 0},
+        {2, true, poBoth, roWhole, 1, 999999, 1200, 90, 900, 0, 0},
+        // No line fits with its spacing: each piece on a page of its own, the first page empty.
+        {1, true, poBoth, roWhole, 1, 999999, 8, 1, 0, 100, 99},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.columns << " columns, parity " << c.parity << ", pages " << c.start << "-"
+                                        << c.last << ", lines " << c.firstLine << "-" << c.lastLine << ", spacing "
+                                        << c.spacing);
+        TFakePrinter device;
+        TBoxServices services;
+        TStringsPrinter p(nullptr);
+        p.SetColumnCount(c.columns);
+        p.SetLineNumber(c.numbers);
+        p.SetPageOption(c.parity);
+        p.SetRangeOption(c.range);
+        p.SetStartPage(c.start);
+        p.SetLastPage(c.last);
+        p.SetFirstPageNumber(c.range == roLimited ? c.start : 1);
+        p.SetHeader("H%p %F");
+        p.SetHeaderAlign(haCenter);
+        p.SetFooter("F%p");
+        p.SetFooterAlign(haRight);
+        p.SetFileName("C:\\doc\\a.txt");
+        p.SetLineRangeOption(c.lastLine ? roLimited : roWhole);
+        p.SetStartLine(c.firstLine);
+        p.SetLastLine(c.lastLine);
+        p.SetMarginTop(c.bands);
+        p.SetMarginBottom(c.bands);
+        p.SetMarginLine(c.spacing);
+        TStringList lines;
+        FillDocument(lines, c.lines);
+        std::vector<std::vector<std::string>> expected;
+        {
+            TMetaFileList all;
+            ASSERT_TRUE(p.DivideStringsToMetaFiles(&lines, &all, "t"));
+            ASSERT_GE(all.GetCount(), 5);
+            for (int i = 0; i < all.GetCount(); ++i)
+                if (p.PageChosen(i))
+                    expected.push_back(PageText(all.GetMetaFile(i)->Handle()));
+        }
+        ASSERT_FALSE(expected.empty());
+        ASSERT_TRUE(p.PrintStrings(&lines));
+        std::vector<std::vector<std::string>> printed;
+        for (HENHMETAFILE page : device.jobPages)
+            printed.push_back(PageText(page));
+        EXPECT_EQ(printed, expected);
+        TPreviewPages previewed;
+        TFormStrPreview::OnShown = TNotifyEvent(&previewed, &TPreviewPages::Shown);
+        EXPECT_TRUE(p.PreviewStrings(&lines));
+        TFormStrPreview::OnShown = nullptr;
+        EXPECT_EQ(previewed.pages, expected);
+        EXPECT_TRUE(services.boxes.empty());
+    }
+}
+
+namespace
+{
+// The most metafile bytes held at any moment a timer could look, while it runs.
+struct THeldBytes
+{
+    static inline size_t most = 0;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { most = std::max(most, MetafileBytesHeld()); }
+    void Shown(TObject* sender)
+    {
+        Tick(nullptr, 0, 0, 0);
+        auto* form = static_cast<TFormStrPreview*>(sender);
+        form->SpeedButtonClick(form->SpeedButton4);
+        Tick(nullptr, 0, 0, 0);
+        form->Close();
+    }
+};
+} // namespace
+
+TEST(StringsPrinterPages, PrintingAndPreviewingHoldNoMoreThanAPageOrTwo)
+{
+    TFakePrinter device;
+    TBoxServices services;
+    TStringsPrinter p(nullptr);
+    p.SetHeader("%p");
+    p.SetHeaderAlign(haLeft);
+    TStringList lines;
+    FillDocument(lines, 6000);
+    size_t page = 0;
+    int pages = 0;
+    {
+        TMetaFileList all;
+        ASSERT_TRUE(p.DivideStringsToMetaFiles(&lines, &all, "t"));
+        pages = all.GetCount();
+        for (int i = 0; i < pages; ++i)
+            page = std::max(page, all.GetMetaFile(i)->Size());
+    }
+    ASSERT_GE(pages, 50);
+    const size_t before = MetafileBytesHeld();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 1, THeldBytes::Tick);
+    THeldBytes::most = 0;
+    ASSERT_TRUE(p.PrintStrings(&lines));
+    EXPECT_EQ(int(device.jobPages.size()), pages);
+    EXPECT_LE(THeldBytes::most - before, 2 * page) << "printing, pages of " << page << " bytes";
+    THeldBytes::most = 0;
+    THeldBytes look;
+    TFormStrPreview::OnShown = TNotifyEvent(&look, &THeldBytes::Shown);
+    EXPECT_TRUE(p.PreviewStrings(&lines));
+    TFormStrPreview::OnShown = nullptr;
+    KillTimer(nullptr, timer);
+    EXPECT_LE(THeldBytes::most - before, 2 * page) << "previewing, pages of " << page << " bytes";
+    EXPECT_EQ(MetafileBytesHeld(), before);
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
 #include <string>
 
@@ -46,7 +47,16 @@ TEST(TFormStrPreview, IndicatorAndNavigationFollowThePage)
     EXPECT_GE(one.form->Left(), 0);
     EXPECT_LE(one.form->Left() + one.form->Width(), Screen->Width());
     EXPECT_EQ(one.form->Label1->Caption(), AnsiString("  1 /   1"));
-    EXPECT_EQ(one.form->Label1->Width(), 100); // room for the numbers, however they change
+    // Room for the numbers, however large they grow (a big text makes hundreds of thousands of pages).
+    {
+        HDC dc = GetDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, one.form->Label1->Font()->Handle());
+        SIZE widest{};
+        GetTextExtentPoint32W(dc, L"9999999 / 9999999", 17, &widest);
+        SelectObject(dc, old);
+        ReleaseDC(nullptr, dc);
+        EXPECT_GE(one.form->Label1->Width(), widest.cx);
+    }
     // The page buttons show a glyph each, all different, and no text.
     std::set<std::string> glyphs;
     for (TSpeedButton* b : {one.form->SpeedButton1, one.form->SpeedButton2, one.form->SpeedButton3,
@@ -144,4 +154,65 @@ TEST(TFormStrProgress, BarShowsTheShareDoneAndCancelStopsTheLayout)
     EXPECT_FALSE(form->Cancelled());
     form->Button1->Click();
     EXPECT_TRUE(form->Cancelled());
+}
+
+namespace
+{
+// In the modal preview: where its tools end against its width, then Esc where the focus is; a
+// window the key did not close is closed after a while, and that is noted.
+struct TLookThenEsc
+{
+    int clientWidth = 0, toolsRight = 0, indicatorRight = 0, formRight = 0;
+    bool closedByEsc = true;
+    TFormStrPreview* form = nullptr;
+    TTimer* timer = nullptr;
+    void Shown(TObject* sender)
+    {
+        form = static_cast<TFormStrPreview*>(sender);
+        clientWidth = form->ClientWidth();
+        toolsRight = form->SpeedButton8->Left() + form->SpeedButton8->Width();
+        indicatorRight = form->Label1->Left() + form->Label1->Width();
+        formRight = form->Left() + form->Width();
+        HWND target = GetFocus() ? GetFocus() : form->Handle();
+        PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 1);
+        PostMessageW(target, WM_CHAR, 27, 1);
+        PostMessageW(target, WM_KEYUP, VK_ESCAPE, LPARAM(0xC0000001));
+        timer = Create<TTimer>(form);
+        timer->SetInterval(300);
+        timer->OnTimer = TNotifyEvent(this, &TLookThenEsc::Late);
+    }
+    void Late(TObject*)
+    {
+        timer->SetEnabled(false);
+        closedByEsc = false;
+        form->Close();
+    }
+};
+} // namespace
+
+TEST(TFormStrPreview, NarrowPaperStillShowsEveryToolAndEscCloses)
+{
+    // A long envelope (110 x 220 mm) and A4, at 300 dpi.
+    const struct
+    {
+        short paper;
+        int width, height;
+    } papers[] = {{DMPAPER_ENV_DL, 1299, 2598}, {DMPAPER_A4, 2480, 3508}};
+    for (const auto& paper : papers)
+    {
+        TFakePrinter device(paper.width, paper.height);
+        device.paper = paper.paper;
+        TBoxServices services;
+        TStringsPrinter printer(nullptr);
+        TStringList strings;
+        strings.Add("line");
+        TLookThenEsc look;
+        TFormStrPreview::OnShown = TNotifyEvent(&look, &TLookThenEsc::Shown);
+        EXPECT_TRUE(printer.PreviewStrings(&strings));
+        TFormStrPreview::OnShown = nullptr;
+        EXPECT_LE(look.toolsRight, look.clientWidth) << paper.width;
+        EXPECT_LE(look.indicatorRight, look.clientWidth) << paper.width;
+        EXPECT_LE(look.formRight, Screen->Width()) << paper.width;
+        EXPECT_TRUE(look.closedByEsc) << paper.width;
+    }
 }

@@ -537,6 +537,40 @@ TEST(GrepProc, HitsReachTheInterfaceThreadWhileTheWorkerGoesOnWithoutWaitingForI
     EXPECT_TRUE(c.currentHitSeen);
 }
 
+// Hits piling up wake the interface thread through an event it waits on beside the worker's end,
+// and the hits it takes then are whole, in order: the event fires again for the next pile.
+TEST(GrepProc, HitsPilingUpSignalTheirEventUntilTakenAndAgainForTheNextPile)
+{
+    TTree t;
+    std::string text;
+    for (int i = 0; i < 60000; ++i)
+        text += "x " + std::to_string(i) + "\n";
+    t.File("piles.txt", text);
+    TCollector c;
+    std::unique_ptr<typGrepProc> g(Create<typGrepProc>(true));
+    g->Setup(t.Root(), "", true, true, false, false, "x");
+    g->OnFileFind = TGrepFileFindEvent(&c, &TCollector::OnHit);
+    ASSERT_NE(g->HitsWaiting(), nullptr);
+    g->Start();
+    int wakes = 0;
+    for (int quiet = 0; !g->Finished() && quiet < 100 && (wakes == 0 || quiet < 3);)
+    {
+        const HANDLE handles[] = {g->HitsWaiting(), g->Handle()};
+        if (WaitForMultipleObjects(2, handles, FALSE, 100) == WAIT_OBJECT_0)
+        {
+            ++wakes;
+            g->DeliverQueuedHits();
+        }
+        else
+            ++quiet; // the worker may be waiting for its last hand-over
+    }
+    g->WaitFor();
+    EXPECT_GE(wakes, 2);
+    ASSERT_EQ(c.hits.size(), 60000u);
+    for (size_t i = 0; i < c.hits.size(); ++i)
+        ASSERT_EQ(c.hits[i].LineNo, int(i) + 1);
+}
+
 TEST(GrepProc, StopsBetweenFilesWhenAsked)
 {
     TTree t;

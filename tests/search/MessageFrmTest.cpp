@@ -385,6 +385,35 @@ TEST(MessageForm, Window_ListsHitsAndMessageLinesAndFreesTheHitsItOwns)
     EXPECT_EQ(deletedPacks, 2);
 }
 
+TEST(MessageForm, Window_ListsAHitAsPathLineAndTheLineWithoutItsEndCutOnACharacter)
+{
+    const std::string wide = std::string(1023, 'x') + "表示";  // 表 straddles byte 1,024
+    const std::string exact = std::string(1024, 'y') + "z";
+    const struct
+    {
+        const char* name;
+        std::string line;
+        std::string listed; // after "C:\d\f.txt(9):"
+    } cases[] = {
+        {"CR LF", "a 漢字\r\n", "a 漢字"},
+        {"LF and CR", "b\n\r", "b"},
+        {"no end", "ｶﾅ", "ｶﾅ"},
+        {"empty", "\n", ""},
+        {"cut before a character across the limit", wide + "\n", std::string(1023, 'x')},
+        {"cut at the limit", exact + "\n", std::string(1024, 'y')},
+    };
+    TResults results;
+    TMessageForm& w = *results.form;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        w.MsgForm_ClearResults();
+        const typGrepInf hit = GrepHit("C:\\d\\f.txt", 9, c.line.c_str(), 0, 1);
+        w.MsgForm_AddGrepHit(&hit);
+        EXPECT_EQ(Shown(w.SrchResListBox->Items()->Strings(0)), "C:\\d\\f.txt(9):" + c.listed);
+    }
+}
+
 TEST(MessageForm, Window_DrawsTheSelectedLineWhiteOnBlueAndTheOthersBlackOnWhite)
 {
     TResults results;

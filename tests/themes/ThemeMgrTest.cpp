@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
 #include <functional>
 #include <map>
 #include <optional>
@@ -10,10 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/Animate.h"
 #include "platform/Buttons.h"
+#include "platform/CheckLst.h"
 #include "platform/ComCtrls.h"
 #include "platform/ExtCtrls.h"
 #include "platform/Forms.h"
+#include "platform/Frames.h"
+#include "platform/ListView.h"
+#include "platform/Splitter.h"
+#include "platform/StaticText.h"
 #include "platform/StdCtrls.h"
 #include "tests/themes/TestThemes.h"
 #include "themes/ThemeMgr.h"
@@ -50,7 +58,9 @@ private:
 class TRecorder : public TObject
 {
 public:
-    explicit TRecorder(TControl* control) : control_(control), inner_(control->WindowProc)
+    // Records the messages for which wanted holds (by default the tests' own, WM_USER on).
+    explicit TRecorder(TControl* control, std::function<bool(const TMessage&)> wanted = nullptr)
+        : control_(control), inner_(control->WindowProc), wanted_(std::move(wanted))
     {
         control->WindowProc = TWndMethod(this, &TRecorder::Proc);
     }
@@ -62,7 +72,7 @@ public:
     // Only the tests' own messages: the manager and the system send others.
     void Proc(TMessage& message)
     {
-        if (message.Msg >= WM_USER && message.Msg < WM_USER + 100)
+        if (wanted_ ? wanted_(message) : message.Msg >= WM_USER && message.Msg < WM_USER + 100)
             seen.push_back(message.Msg);
         inner_(message);
     }
@@ -71,6 +81,7 @@ public:
 private:
     TControl* control_;
     TWndMethod inner_;
+    std::function<bool(const TMessage&)> wanted_;
 };
 
 // A panel that answers the manager's question with a refusal.
@@ -155,6 +166,12 @@ std::vector<TClassCase> ClassCases()
         {"bitmap button", Put<TBitBtn>, skButtonControl},
         {"scroll box", Put<TScrollBox>, skWinControl},
         {"radio group", Put<TRadioGroup>, skGroupBox},
+        {"list view", Put<TListView>, skListView},
+        {"check-list box", Put<TCheckListBox>, skCheckListBox},
+        {"splitter", Put<TSplitter>, skSplitter},
+        {"animation", Put<TAnimate>, skAnimate},
+        {"frame", Put<TFrame>, skFrame},
+        {"static text", Put<TStaticText>, skWinControl},
         {"image", Put<TImage>, std::nullopt},
         {"graphic control", Put<TSwatch>, std::nullopt},
         {"form inside a panel",
@@ -288,6 +305,7 @@ TEST_F(ThemeMgrFixture, ThemedManagerSubclassesEveryKnownClassAndPutsEveryProced
         before[control] = control->WindowProc;
 
     TThemeManager* manager = Create<TThemeManager>(Application);
+    manager->SetOptions(manager->Options() << toSubclassAnimate); // off by default
     manager->Loaded();
     EXPECT_TRUE(Listed(manager, form, skForm));
     for (auto& [c, control] : made)
@@ -312,14 +330,16 @@ TEST_F(ThemeMgrFixture, ThemedManagerSubclassesEveryKnownClassAndPutsEveryProced
     }
 }
 
-TEST_F(ThemeMgrFixture, UnthemedManagerLeavesEveryControlAndItsPixelsAlone)
+TEST_F(ThemeMgrFixture, UnthemedManagerLeavesEveryControlButListViewsAndItsPixelsAlone)
 {
     ThemeState classic(false);
     TForm* form = MakeForm();
     form->Show();
     std::vector<TControl*> made;
+    // Forms are followed whatever the theme, and list views for their columns.
+    auto* view = static_cast<TListView*>(Put<TListView>(form));
     for (const TClassCase& c : ClassCases())
-        if (c.kind != skForm) // forms are followed whatever the theme
+        if (c.kind != skForm && c.kind != skListView)
             made.push_back(c.make(form));
     auto* box = static_cast<TGroupBox*>(Put<TGroupBox>(form));
     box->SetBounds(10, 10, 120, 80);
@@ -334,6 +354,7 @@ TEST_F(ThemeMgrFixture, UnthemedManagerLeavesEveryControlAndItsPixelsAlone)
     for (TControl* control : made)
         EXPECT_TRUE(control->WindowProc == before[control]);
     EXPECT_EQ(Pixels(box), alone);
+    EXPECT_TRUE(Listed(manager, view, skListView));
 }
 
 TEST_F(ThemeMgrFixture, ThemedGroupBoxAndPanelPaintOverTheClassicOutput)
@@ -349,9 +370,14 @@ TEST_F(ThemeMgrFixture, ThemedGroupBoxAndPanelPaintOverTheClassicOutput)
     auto* ownColour = static_cast<TPanel*>(Put<TPanel>(form));
     ownColour->SetBounds(10, 100, 120, 80);
     ownColour->SetColor(clWhite);
+    auto* bevelled = static_cast<TPanel*>(Put<TPanel>(form));
+    bevelled->SetBounds(140, 100, 120, 80);
+    bevelled->SetBevelInner(bvLowered);
+    bevelled->SetBorderWidth(4);
     std::vector<COLORREF> classicBox = Pixels(box);
     std::vector<COLORREF> classicPanel = Pixels(panel);
     std::vector<COLORREF> classicOwn = Pixels(ownColour);
+    std::vector<COLORREF> classicBevelled = Pixels(bevelled);
 
     TThemeManager* manager = Create<TThemeManager>(form);
     manager->Loaded();
@@ -360,6 +386,7 @@ TEST_F(ThemeMgrFixture, ThemedGroupBoxAndPanelPaintOverTheClassicOutput)
     // stay as they were. So does a panel with a colour of its own.
     EXPECT_EQ(Pixels(panel), classicPanel);
     EXPECT_EQ(Pixels(ownColour), classicOwn);
+    EXPECT_EQ(Pixels(bevelled), classicBevelled); // both bevels, border width apart
 }
 
 TEST_F(ThemeMgrFixture, ThemedButtonsAndScrollBoxesPaintOverTheClassicOutputAndGiveItBackWhenFreed)
@@ -484,6 +511,8 @@ TEST_F(ThemeMgrFixture, ParentPaintedChildrenShowOnThemedHostsAndFollowTheirChan
         {"panel", Put<TPanel>, 0},
         {"panel into a given DC", Put<TPanel>, WM_PAINT},
         {"panel printing its client", Put<TPanel>, WM_PRINTCLIENT},
+        {"frame", Put<TFrame>, 0},
+        {"frame into a given DC", Put<TFrame>, WM_PAINT},
     };
     constexpr COLORREF red = RGB(255, 0, 0);
     constexpr COLORREF blue = RGB(0, 0, 255);
@@ -531,6 +560,9 @@ TEST_F(ThemeMgrFixture, ThemedButtonsAndTrackBarsShowTheirParentsBackgroundAndKe
     const TCase cases[] = {
         {"check box", Put<TCheckBox>, {120, 12}, std::nullopt},
         {"radio button", Put<TRadioButton>, {120, 12}, std::nullopt},
+        {"static text", Put<TStaticText>, {120, 12}, std::nullopt},
+        {"splitter", Put<TSplitter>, {1, 12}, std::nullopt},
+        {"frame", Put<TFrame>, {120, 12}, std::nullopt},
         {"track bar", Put<TTrackBar>, {120, 2}, POINT{120, 12}}, // above the channel, and its edge
         {"check box on a group box",
          [](TCustomForm* form) {
@@ -795,4 +827,418 @@ TEST_F(ThemeMgrFixture, ThemedPaintingDrawsIntoTheDCItIsGiven)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     EXPECT_GT(drawn, 0); // the frame went into the given DC, not onto the window
+}
+
+namespace
+{
+const COLORREF kImageColours[] = {RGB(255, 0, 0), RGB(0, 160, 0), RGB(0, 0, 255), RGB(255, 200, 0)};
+
+// count images of 12 x 12 side by side, each a 6 x 6 square of its own colour on fuchsia.
+void Strip(TBitmap* glyph, int count)
+{
+    glyph->SetSize(12 * count, 12);
+    TCanvas* c = glyph->Canvas();
+    c->Brush()->SetColor(TColor(RGB(255, 0, 255)));
+    c->FillRect(TRect(0, 0, 12 * count, 12));
+    for (int i = 0; i < count; ++i)
+    {
+        c->Brush()->SetColor(TColor(kImageColours[i]));
+        c->FillRect(TRect(12 * i + 3, 3, 12 * i + 9, 9));
+    }
+}
+} // namespace
+
+TEST_F(ThemeMgrFixture, ThemedGlyphButtonsShowTheImageOfTheirStateBesideTheirCaption)
+{
+    enum TSetUp
+    {
+        Up,
+        Disabled,
+        Pressed,
+        Down,
+        Flat
+    };
+    struct TCase
+    {
+        bool speed;
+        int images;
+        TSetUp setUp;
+        int shown;
+    };
+    const TCase cases[] = {
+        {false, 1, Up, 0},      {false, 1, Disabled, 0}, {false, 2, Disabled, 1}, {false, 3, Pressed, 2},
+        {false, 2, Pressed, 0}, {true, 1, Up, 0},        {true, 2, Disabled, 1},  {true, 3, Pressed, 2},
+        {true, 3, Down, 0},     {true, 4, Down, 3},      {true, 2, Flat, 0},
+    };
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->SetColor(clWhite);
+    form->Show();
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << (c.speed ? "speed " : "bit ") << c.images << " images, set-up " << c.setUp);
+        TGlyphButton* b = c.speed ? static_cast<TGlyphButton*>(Create<TSpeedButton>(form)) : Create<TBitBtn>(form);
+        PlaceControl(form, b, nullptr, "押す", 10, 10, 100, 32);
+        ASSERT_TRUE(ListedAnywhere(manager, b));
+        Strip(b->Glyph(), c.images);
+        b->SetNumGlyphs(c.images);
+        b->SetEnabled(c.setUp != Disabled);
+        if (c.setUp == Pressed)
+            SendMessageW(b->Handle(), BM_SETSTATE, TRUE, 0);
+        if (c.setUp == Down)
+            static_cast<TSpeedButton*>(b)->SetDown(true);
+        if (c.setUp == Flat)
+            static_cast<TSpeedButton*>(b)->SetFlat(true);
+        const TPainted painted = Painted(b);
+        int counts[4] = {};
+        int glyphRight = -1, inkLeft = INT_MAX;
+        for (int y = 0; y < painted.height; ++y)
+            for (int x = 0; x < painted.width; ++x)
+            {
+                const COLORREF p = painted.At(x, y);
+                for (int i = 0; i < 4; ++i)
+                    if (p == kImageColours[i])
+                    {
+                        ++counts[i];
+                        glyphRight = std::max(glyphRight, x);
+                    }
+                if (GetRValue(p) < 80 && GetGValue(p) < 80 && GetBValue(p) < 80 && x > 8 && x < painted.width - 8)
+                    inkLeft = std::min(inkLeft, x);
+                if (c.setUp == Disabled && p == RGB(0, 0, 0))
+                {
+                    ADD_FAILURE() << "black caption on a disabled button";
+                }
+            }
+        for (int i = 0; i < 4; ++i)
+        {
+            EXPECT_EQ(counts[i], i == c.shown ? 36 : 0) << "image " << i;
+        }
+        if (c.setUp != Disabled)
+        {
+            EXPECT_LT(glyphRight, inkLeft); // the glyph, then the caption
+        }
+        delete b;
+    }
+}
+
+TEST_F(ThemeMgrFixture, ThemedButtonsRepaintAsTheMouseComesAndLeaves)
+{
+    struct TCase
+    {
+        const char* name;
+        std::function<TControl*(TCustomForm*)> make;
+        std::function<void(TControl*)> setUp;
+        bool repainted;
+    };
+    auto none = [](TControl*) {};
+    const TCase cases[] = {
+        {"bitmap button", Put<TBitBtn>, none, true},
+        {"speed button", Put<TSpeedButton>, none, true},
+        {"disabled speed button", Put<TSpeedButton>, [](TControl* c) { c->SetEnabled(false); }, false},
+        {"flat speed button", Put<TSpeedButton>, [](TControl* c) { static_cast<TSpeedButton*>(c)->SetFlat(true); },
+         true},
+        {"push button", Put<TButton>, none, false},
+    };
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->Show();
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    for (const TCase& c : cases)
+        for (UINT msg : {CM_MOUSEENTER, CM_MOUSELEAVE})
+        {
+            SCOPED_TRACE(testing::Message() << c.name << (msg == CM_MOUSEENTER ? " entered" : " left"));
+            auto* control = static_cast<TWinControl*>(c.make(form));
+            control->SetBounds(10, 10, 80, 30);
+            c.setUp(control);
+            ASSERT_TRUE(ListedAnywhere(manager, control));
+            UpdateWindow(control->Handle());
+            control->Perform(msg, 0, 0);
+            EXPECT_EQ(GetUpdateRect(control->Handle(), nullptr, FALSE) != FALSE, c.repainted);
+            delete control;
+        }
+}
+
+TEST_F(ThemeMgrFixture, AThemedSpeedButtonThatIsDownShowsPressedAndAFlatOneAToolButton)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->SetColor(clWhite);
+    form->Show();
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    auto* speed = static_cast<TSpeedButton*>(Put<TSpeedButton>(form));
+    speed->SetBounds(10, 10, 60, 30);
+    std::map<std::string, std::vector<COLORREF>> seen;
+    seen["up"] = Painted(speed).pixels;
+    speed->SetDown(true);
+    seen["down"] = Painted(speed).pixels;
+    speed->SetDown(false);
+    SendMessageW(speed->Handle(), BM_SETSTATE, TRUE, 0);
+    seen["pushed"] = Painted(speed).pixels;
+    SendMessageW(speed->Handle(), BM_SETSTATE, FALSE, 0);
+    speed->SetFlat(true);
+    seen["flat"] = Painted(speed).pixels;
+    speed->Perform(CM_MOUSEENTER, 0, 0);
+    seen["flat, mouse in"] = Painted(speed).pixels;
+    EXPECT_EQ(seen["down"], seen["pushed"]);
+    EXPECT_NE(seen["down"], seen["up"]);
+    EXPECT_NE(seen["flat"], seen["up"]);
+    EXPECT_NE(seen["flat, mouse in"], seen["flat"]);
+}
+
+namespace
+{
+// Whether the header of a list view shows an image on column index.
+bool ColumnHasImage(TListView* view, int index)
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageW(view->Handle(), LVM_GETHEADER, 0, 0));
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    SendMessageW(header, HDM_GETITEMW, WPARAM(index), reinterpret_cast<LPARAM>(&item));
+    return (item.fmt & HDF_IMAGE) != 0;
+}
+} // namespace
+
+TEST_F(ThemeMgrFixture, AListViewIsMadeAnewOnceAndItsColumnsWithoutAnImageShowNoneWhateverTheTheme)
+{
+    for (bool themed : {false, true})
+    {
+        SCOPED_TRACE(themed ? "themed" : "classic");
+        ThemeState theme(themed);
+        TForm* form = MakeForm();
+        form->Show();
+        auto* view = static_cast<TListView*>(Put<TListView>(form));
+        view->AddColumn({"名前", 80, -1});
+        HWND before = view->Handle();
+        TRecorder notes(view, [](const TMessage& m) {
+            return m.Msg == WM_NOTIFY && reinterpret_cast<NMHDR*>(m.LParam)->code == UINT(HDN_GETDISPINFOW);
+        });
+        TThemeManager* manager = Create<TThemeManager>(form);
+        manager->Loaded();
+        ASSERT_TRUE(Listed(manager, view, skListView));
+        Application->ProcessMessages();
+        EXPECT_NE(view->Handle(), before); // made anew, with its column
+        HWND now = view->Handle();
+        Application->ProcessMessages();
+        EXPECT_EQ(view->Handle(), now); // once
+        EXPECT_TRUE(Listed(manager, view, skListView));
+        view->AddColumn({"行", 40, -1});
+        view->AddColumn({"絵", 40, 0});
+        EXPECT_FALSE(ColumnHasImage(view, 0));
+        EXPECT_FALSE(ColumnHasImage(view, 1));
+        EXPECT_TRUE(ColumnHasImage(view, 2));
+
+        NMHDR note{view->Handle(), 0, UINT(HDN_GETDISPINFOW)};
+        view->Perform(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&note));
+        EXPECT_TRUE(notes.seen.empty());
+        delete manager;
+        FreeForm(form);
+    }
+}
+
+TEST_F(ThemeMgrFixture, ThemedCheckListBoxDrawsEachCheckAsTheThemesCheckBoxOfItsState)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->Show();
+    auto* list = static_cast<TCheckListBox*>(Put<TCheckListBox>(form));
+    list->SetBounds(10, 10, 200, 150);
+    TRecorder drawn(list, [](const TMessage& m) { return m.Msg == CN_DRAWITEM; });
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+
+    // Empty: nothing is drawn and the list's own drawing is not asked either.
+    DRAWITEMSTRUCT none{};
+    none.CtlType = ODT_LISTBOX;
+    none.itemID = UINT(-1);
+    none.hwndItem = list->Handle();
+    none.hDC = GetDC(list->Handle());
+    list->Perform(CN_DRAWITEM, 0, reinterpret_cast<LPARAM>(&none));
+    ReleaseDC(list->Handle(), none.hDC);
+    EXPECT_TRUE(drawn.seen.empty());
+
+    struct TItem
+    {
+        const char* text;
+        TCheckBoxState state;
+        bool enabled;
+        TThemedButton shown;
+    };
+    const TItem items[] = {
+        {"一", cbUnchecked, true, tbCheckBoxUncheckedNormal},    {"二", cbChecked, true, tbCheckBoxCheckedNormal},
+        {"三", cbGrayed, true, tbCheckBoxMixedNormal},           {"四", cbChecked, false, tbCheckBoxCheckedDisabled},
+        {"五", cbUnchecked, false, tbCheckBoxUncheckedDisabled},
+    };
+    for (const TItem& item : items)
+    {
+        int i = list->Items()->Add(item.text);
+        list->SetState(i, item.state);
+        list->SetItemEnabled(i, item.enabled);
+    }
+    list->Items()->Add("見出し");
+    list->SetHeader(5, true);
+    list->SetHeaderBackgroundColor(clRed);
+    drawn.seen.clear();
+    const TPainted painted = Painted(list);
+    EXPECT_TRUE(drawn.seen.empty()); // drawn by the manager alone
+
+    const SIZE box = CheckBoxSize();
+    for (int i = 0; i < 5; ++i)
+    {
+        SCOPED_TRACE(items[i].text);
+        const TRect row = list->ItemRect(i);
+        const int left = (list->CheckWidth() - box.cx) / 2, top = row.Top + (row.Height() - box.cy) / 2;
+        // The theme's check box of the state, drawn by itself over what lies under it.
+        TBitmap model;
+        model.SetSize(box.cx, box.cy);
+        HDC dc = model.Canvas()->Handle();
+        HBRUSH under = CreateSolidBrush(painted.At(0, row.Top));
+        RECT all{0, 0, box.cx, box.cy};
+        FillRect(dc, &all, under);
+        DeleteObject(under);
+        ThemeServices()->DrawElement(dc, ThemeServices()->GetElementDetails(items[i].shown),
+                                     TRect(0, 0, box.cx, box.cy));
+        int differing = 0;
+        for (int y = 0; y < box.cy; ++y)
+            for (int x = 0; x < box.cx; ++x)
+                differing += painted.At(left + x, top + y) != GetPixel(dc, x, y);
+        EXPECT_EQ(differing, 0);
+    }
+    const TRect header = list->ItemRect(5);
+    EXPECT_EQ(painted.At(1, header.Top + 1), RGB(255, 0, 0)); // no check: the header's colour from the edge
+}
+
+TEST_F(ThemeMgrFixture, ThemedAnimationErasesNothingAndAnswersItsColourQuestionWithTheSystemBrush)
+{
+    for (bool themed : {false, true})
+    {
+        SCOPED_TRACE(themed ? "themed" : "classic");
+        ThemeState theme(themed);
+        TForm* form = MakeForm();
+        form->Show();
+        auto* animate = static_cast<TAnimate*>(Put<TAnimate>(form));
+        TThemeManager* manager = Create<TThemeManager>(form);
+        manager->SetOptions(manager->Options() << toSubclassAnimate);
+        manager->Loaded();
+        EXPECT_EQ(PaintedInto(animate, WM_ERASEBKGND, 5, 5) == RGB(255, 255, 255), themed);
+        HDC dc = GetDC(animate->Handle());
+        LRESULT brush = animate->Perform(CN_CTLCOLORSTATIC, WPARAM(dc), LPARAM(animate->Handle()));
+        ReleaseDC(animate->Handle(), dc);
+        EXPECT_EQ(brush, themed ? reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE)) : 0);
+        delete manager;
+        FreeForm(form);
+    }
+}
+
+TEST_F(ThemeMgrFixture, AltOnAThemedControlRepaintsTheFormsStaticText)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->Show();
+    auto* panel = static_cast<TWinControl*>(Put<TPanel>(form));
+    auto* text = static_cast<TWinControl*>(Put<TStaticText>(panel));
+    text->SetCaption("名前(&N)");
+    auto* button = static_cast<TWinControl*>(Put<TButton>(form));
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    for (WPARAM key : {WPARAM('A'), WPARAM(VK_MENU)})
+    {
+        UpdateWindow(text->Handle());
+        button->Perform(WM_SYSKEYDOWN, key, 0);
+        EXPECT_EQ(GetUpdateRect(text->Handle(), nullptr, FALSE) != FALSE, key == VK_MENU) << key;
+    }
+}
+
+TEST_F(ThemeMgrFixture, ThemedFormsGetTheirTabTextureAndTransparentLabelsAndToolBarsByTheirOptions)
+{
+    ThemeState themed(true);
+    for (bool transparency : {true, false})
+    {
+        SCOPED_TRACE(transparency ? "with transparency" : "without");
+        TForm* form = MakeForm();
+        auto* panel = static_cast<TWinControl*>(Put<TPanel>(form));
+        auto* label = static_cast<TLabel*>(Put<TLabel>(panel));
+        auto* bar = static_cast<TToolBar*>(Put<TToolBar>(form));
+        TThemeManager* manager = Create<TThemeManager>(Application);
+        if (!transparency)
+            manager->SetOptions(manager->Options() >> toSetTransparency);
+        manager->Loaded();
+        EXPECT_EQ(label->Transparent(), transparency);
+        EXPECT_EQ(bar->Transparent(), transparency);
+        EXPECT_TRUE(UxTheme::IsThemeDialogTextureEnabled(panel->Handle()));
+        delete manager;
+        FreeForm(form);
+    }
+}
+
+TEST_F(ThemeMgrFixture, ThemedControlsShowADoubleBufferedParentsBackground)
+{
+    struct TCase
+    {
+        const char* name;
+        std::function<TControl*(TCustomForm*)> make;
+    };
+    const TCase cases[] = {{"frame", Put<TFrame>}, {"splitter", Put<TSplitter>}, {"check box", Put<TCheckBox>}};
+    ThemeState themed(true);
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TForm* form = MakeForm();
+        form->Show();
+        auto* parent = static_cast<TPanel*>(Put<TPanel>(form));
+        parent->SetBounds(0, 0, 250, 150);
+        parent->SetColor(clYellow);
+        parent->SetBevelOuter(bvNone);
+        parent->SetDoubleBuffered(true);
+        auto* control = static_cast<TWinControl*>(c.make(form));
+        control->SetParent(parent);
+        control->SetBounds(10, 10, 100, 40);
+        TThemeManager* manager = Create<TThemeManager>(form);
+        manager->Loaded();
+        RedrawWindow(parent->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        EXPECT_EQ(PixelAt(control, control->Width() - 3, 3), RGB(255, 255, 0));
+        delete manager;
+        FreeForm(form);
+    }
+}
+
+TEST_F(ThemeMgrFixture, ChangingTheOptionsMakesListViewsAnew)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->Show();
+    auto* view = static_cast<TListView*>(Put<TListView>(form));
+    TThemeManager* manager = Create<TThemeManager>(Application);
+    manager->Loaded();
+    Application->ProcessMessages();
+    HWND before = view->Handle();
+    manager->SetOptions(manager->Options() >> toSubclassPanel);
+    Application->ProcessMessages();
+    EXPECT_NE(view->Handle(), before);
+    EXPECT_TRUE(Listed(manager, view, skListView));
+}
+
+TEST_F(ThemeMgrFixture, AThemedPanelWithASingleBorderDrawsItInTheThemesEdge)
+{
+    std::vector<COLORREF> frame[2];
+    for (bool themed : {false, true})
+    {
+        ThemeState theme(themed);
+        TForm* form = MakeForm();
+        form->Show();
+        auto* panel = static_cast<TPanel*>(Put<TPanel>(form));
+        panel->SetBounds(10, 10, 120, 60);
+        panel->SetBorderStyle(bsSingle);
+        TThemeManager* manager = Create<TThemeManager>(form);
+        manager->Loaded();
+        const TPainted painted = Painted(panel, true);
+        for (int x = 0; x < painted.width; ++x)
+            frame[themed].push_back(painted.At(x, 0)); // the top edge
+        delete manager;
+        FreeForm(form);
+    }
+    EXPECT_NE(frame[true], frame[false]);
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,25 +14,10 @@ namespace
 
 bool EveryEntryPoint(bool bound)
 {
-    const void* entries[] = {
-        reinterpret_cast<const void*>(UxTheme::OpenThemeData),
-        reinterpret_cast<const void*>(UxTheme::CloseThemeData),
-        reinterpret_cast<const void*>(UxTheme::DrawThemeBackground),
-        reinterpret_cast<const void*>(UxTheme::DrawThemeText),
-        reinterpret_cast<const void*>(UxTheme::GetThemeBackgroundContentRect),
-        reinterpret_cast<const void*>(UxTheme::DrawThemeEdge),
-        reinterpret_cast<const void*>(UxTheme::DrawThemeIcon),
-        reinterpret_cast<const void*>(UxTheme::IsThemeBackgroundPartiallyTransparent),
-        reinterpret_cast<const void*>(UxTheme::GetThemeSysColor),
-        reinterpret_cast<const void*>(UxTheme::IsThemeActive),
-        reinterpret_cast<const void*>(UxTheme::IsAppThemed),
-        reinterpret_cast<const void*>(UxTheme::EnableThemeDialogTexture),
-        reinterpret_cast<const void*>(UxTheme::GetThemeAppProperties),
-        reinterpret_cast<const void*>(UxTheme::SetThemeAppProperties),
-        reinterpret_cast<const void*>(UxTheme::DrawThemeParentBackground),
-    };
-    for (const void* entry : entries)
-        if ((entry != nullptr) != bound)
+    int count = 0;
+    const TThemeEntryPoint* entries = ThemeEntryPoints(count);
+    for (int i = 0; i < count; ++i)
+        if ((*entries[i].slot != nullptr) != bound)
             return false;
     return true;
 }
@@ -91,4 +77,35 @@ TEST(UxTheme, UsersOnManyThreadsLeaveTheCountBalanced)
         thread.join();
     EXPECT_EQ(ThemeLibraryReferenceCount(), 0);
     EXPECT_EQ(ThemeLibrary(), nullptr);
+}
+
+TEST(UxTheme, EveryEntryPointIsBoundInItsOrderAndAMissingOneStaysEmpty)
+{
+    const char* const names[] = {
+        "OpenThemeData", "CloseThemeData", "DrawThemeBackground", "DrawThemeText", "GetThemeBackgroundContentRect",
+        "GetThemeBackgroundExtent", "GetThemePartSize", "GetThemeTextExtent", "GetThemeTextMetrics",
+        "GetThemeBackgroundRegion", "HitTestThemeBackground", "DrawThemeEdge", "DrawThemeIcon",
+        "IsThemePartDefined", "IsThemeBackgroundPartiallyTransparent", "GetThemeColor", "GetThemeMetric",
+        "GetThemeString", "GetThemeBool", "GetThemeInt", "GetThemeEnumValue", "GetThemePosition", "GetThemeFont",
+        "GetThemeRect", "GetThemeMargins", "GetThemeIntList", "GetThemePropertyOrigin", "SetWindowTheme",
+        "GetThemeFilename", "GetThemeSysColor", "GetThemeSysColorBrush", "GetThemeSysBool", "GetThemeSysSize",
+        "GetThemeSysFont", "GetThemeSysString", "GetThemeSysInt", "IsThemeActive", "IsAppThemed", "GetWindowTheme",
+        "EnableThemeDialogTexture", "IsThemeDialogTextureEnabled", "GetThemeAppProperties",
+        "SetThemeAppProperties", "GetCurrentThemeName", "GetThemeDocumentationProperty",
+        "DrawThemeParentBackground", "EnableTheming",
+    };
+    int count = 0;
+    const TThemeEntryPoint* entries = ThemeEntryPoints(count);
+    ASSERT_EQ(count, int(std::size(names)));
+    ASSERT_TRUE(InitThemeLibrary());
+    for (int i = 0; i < count; ++i)
+    {
+        SCOPED_TRACE(names[i]);
+        EXPECT_STREQ(entries[i].name, names[i]);
+        // Whatever the library has: its own address, or nothing where it lacks the name.
+        EXPECT_EQ(*entries[i].slot, GetProcAddress(ThemeLibrary(), names[i]));
+        for (int j = 0; j < i; ++j)
+            EXPECT_NE(entries[j].slot, entries[i].slot);
+    }
+    FreeThemeLibrary();
 }

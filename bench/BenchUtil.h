@@ -5,8 +5,8 @@
 #include <psapi.h>
 
 #include <cstddef>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 inline double NowMs()
@@ -51,6 +51,14 @@ inline std::string MakeText(size_t bytes)
         s += "\r\n";
     }
     return s;
+}
+
+inline size_t WorkingSetNowMb()
+{
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+    return pmc.WorkingSetSize / (1024 * 1024);
 }
 
 // One row of the table bench/run_all.sh prints: "@row", then what was timed, the figure now (its

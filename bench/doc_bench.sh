@@ -67,7 +67,6 @@ bash "$ROOT/tools/wine-session.sh" bash -c '
         run floor-big floor "$bigf" 1
     fi
     run key key "$runs"
-    run pagekey pagekey "$runs"
     run type type "$type"
     run page page "$text" "$pages"
     ' _ "$ROOT/tools/wine-exec.sh" "$exe" "$OUT" "$RUNS" "$BIG" "$TYPE" "$PAGES" "$LIMIT" \
@@ -148,8 +147,3 @@ if [ -n "$(field page rate)" ]; then
 else
     echo "| page down through 100 MB | fails: exit code $(rc page) | — | — |"
 fi
-# The rows doc_bench prints itself ("@row": the editor page's keystrokes, with their floors).
-tr -d '\r' <"$OUT/pagekey" 2>/dev/null | awk -F '\t' '$1 == "@row" {
-    target = $6 + 0 > 0 ? sprintf(" (target ≤ %g×%s)", $6, $5 + 0 > $6 + 0 ? ", missed" : "") : ""
-    printf "| %s | %s | %s | %.2f×%s |\n", $2, $3, $4, $5, target }'
-[ "$(rc pagekey)" = 0 ] || echo "| keystroke on the editor page | fails: exit code $(rc pagekey) | — | — |"

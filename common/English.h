@@ -217,6 +217,9 @@ inline constexpr const char* msgPrintNoRoom =
     "余白、行間または段の間隔が大きすぎるため、用紙に文字を配置できません。\n設定を見直して下さい。";
 inline constexpr const char* msgPrintFailed = "印刷できませんでした。\n%s";
 inline constexpr const char* msgIntervalRange = "０～５９の間で設定して下さい";
+// Asked before a replace all too large for the undo history; Yes replaces (No is the default).
+inline constexpr const char* msgReplaceNoUndo =
+    "置換する箇所が多すぎるため、この置換は元に戻せません。\n置換しますか?";
 
 // One row of a window's translation table.
 struct typTranslateRow

@@ -11,7 +11,7 @@ TAFDocument::TAFDocument()
     FUndo->SetMax(-1); // the memory budget bounds it
     FAttrs = new TAttrList();
     FBlkAttrs = new TBlkAttrList();
-    FLines = new TStringList();
+    FLines = FRowList = new TStringList();
     FOptions = TAFEditOptions{aoAutoFormat};
 }
 
@@ -31,6 +31,7 @@ void TAFDocument::SetLines(TStrings* lines)
         return;
     delete FLines;
     FLines = lines;
+    FRowList = dynamic_cast<TStringList*>(lines);
 }
 
 void TAFDocument::SetBanEnd(const AnsiString& chars)
@@ -461,6 +462,15 @@ void TAFDocument::SwapBlock(TUndoBuffItem& rec)
     FUndo->Resized(rec, oldSize);
 }
 
+void TAFDocument::Resplice(TUndoBuffItem& rec)
+{
+    if (!rec.Splice)
+        return;
+    const int64_t oldSize = TUndoBuff::SizeOf(rec);
+    SwapSplice(*rec.Splice);
+    FUndo->Resized(rec, oldSize);
+}
+
 void TAFDocument::SettleAfterReplay()
 {
     // The editor always keeps one row, and the caret stays inside the text.
@@ -494,6 +504,9 @@ bool TAFDocument::UndoGroup()
             break;
         case acBlock:
             SwapBlock(*rec);
+            break;
+        case acSplice:
+            Resplice(*rec);
             break;
         case acMove: // no operation records moves
         case acOverWrite:
@@ -531,11 +544,14 @@ bool TAFDocument::RedoGroup()
         case acBlock:
             SwapBlock(*rec);
             break;
+        case acSplice:
+            Resplice(*rec);
+            break;
         case acMove: // no operation records moves
         case acOverWrite:
             break;
         }
-        FCaret = rec->Action == acBlock ? rec->CaretLast : rec->Caret;
+        FCaret = rec->Action == acBlock || rec->Action == acSplice ? rec->CaretLast : rec->Caret;
         int id = rec->GroupId;
         FUndo->ToNext();
         rec = FUndo->NextPop();

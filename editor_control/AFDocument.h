@@ -68,6 +68,7 @@ public:
     const AnsiString& Last() const { return chunks_.back().back(); } // not when empty
     // Appends every row to list (and room for extra more), freeing each chunk once moved.
     void MoveInto(TStringList& list, int extra);
+    void MoveInto(std::vector<AnsiString>& out);
 
 private:
     static constexpr size_t kRows = 131072; // the most a chunk holds
@@ -110,6 +111,23 @@ public:
     }
 };
 
+// What replacing many pieces of the text will do, worked out before the text changes.
+struct TReplaceWork
+{
+    TReplaceWork() = default;
+    TReplaceWork(const TReplaceWork&) = delete;
+    TReplaceWork& operator=(const TReplaceWork&) = delete;
+    ~TReplaceWork();
+    TUndoSplice Splice;              // the paragraphs touched, with the rows they get
+    std::vector<TColAttrList*> Cols; // none, or one per row made (null: no column records)
+    int64_t UndoBytes = 0;           // what the undo record of the change takes
+    TPoint CaretFirst;               // where an undo leaves the caret: after the first piece
+    int LastSpan = 0;                // the caret ends after the last piece: that span's row
+    int LastOffset = 0;
+    int LastRow = 0;
+    int LastCol = 0;
+};
+
 class TAFDocument
 {
 public:
@@ -148,6 +166,8 @@ public:
     // ---- rows and records ----
     int GetLinesCount() const;
     AnsiString GetLine(int row) const;
+    // A row where it lies, for reading without a copy; valid until the rows change.
+    const AnsiString& RowRef(int row) const { return FRowList ? FRowList->Ref(row) : RowCopy(row); }
     bool isCrLine(int row) const;
     TAttrListItem MakeAttr(bool dirty, int indent, int wrapPos);
     void NoteLineWidth(int length);
@@ -178,6 +198,17 @@ public:
     void TakeRows(TStringList& lines);
     // One empty row, no blocks, no history.
     void Clear(const TAttrListItem& rec);
+
+    // ---- replacing many pieces at once ----
+    // Works out replacing each hit (its start; length bytes on, across rows; ascending, apart) by
+    // with, each paragraph a hit touches cut into rows anew; false (nothing worked out) when the
+    // hits are not so. The text is not changed.
+    bool PlanReplace(const std::vector<TPoint>& hits, int length, std::string_view with, TReplaceWork& work);
+    // Makes the change worked out, as one undo step when record (otherwise the history goes: the
+    // change cannot be undone); the caret ends after the last replacement.
+    void ApplyReplace(TReplaceWork& work, bool record);
+    // No hook of the host sees rows one by one (see TAFDocumentHost::DocRowHooksIdle).
+    bool RowHooksIdle();
 
     // ---- column and block attributes: they follow the bytes they describe, without undo ----
     void ColAttrEdit(int row, int col, int len, TEditMode mode);
@@ -230,6 +261,10 @@ private:
     void SettleAfterReplay();
     // Puts a block record's rows in place of those the text holds there, and keeps those.
     void SwapBlock(TUndoBuffItem& rec);
+    // Puts a splice's rows in place of those its spans name, and keeps those (see acSplice); cols,
+    // when given, are the new rows' column records, taken.
+    void SwapSplice(TUndoSplice& splice, std::vector<TColAttrList*>* cols = nullptr);
+    void Resplice(TUndoBuffItem& rec);
 
     // The rows FoldLine cuts anew, worked out before any row changes (see AFDocument_Fold.cpp).
     struct TRefold;
@@ -271,6 +306,9 @@ private:
     TAFDocumentHost FNoHost;
     TAFDocumentHost* FHost = &FNoHost;
     TStrings* FLines = nullptr;
+    TStringList* FRowList = nullptr; // FLines, when it is a string list (read in place)
+    mutable AnsiString FRowCopy;     // otherwise the row read last
+    const AnsiString& RowCopy(int row) const;
     TAttrList* FAttrs = nullptr;
     TBlkAttrList* FBlkAttrs = nullptr;
     TUndoBuff* FUndo = nullptr;

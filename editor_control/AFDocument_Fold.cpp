@@ -377,7 +377,7 @@ public:
     const AnsiString& operator()(int row)
     {
         if (list_)
-            return list_->At(row);
+            return list_->Ref(row);
         copy_ = lines_->Get(row);
         return copy_;
     }

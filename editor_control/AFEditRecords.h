@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "editor_control/AFEditSel.h"
 #include "platform/Classes.h"
@@ -105,6 +106,13 @@ public:
     void Clear() override;
     // Removes the record of slot i without freeing its column list, handing the list to the caller.
     TColAttrList* TakeColAttr(int i);
+    // Slots first .. first + count - 1 take the records of slots (the list owns them now) and
+    // slots gets the records they held (the caller owns those now); the slots below move once.
+    // Fails (changing nothing) only for want of memory.
+    void ExchangeSlots(int first, int count, std::vector<TAttrListItem*>& slots);
+    // A record as the list makes them (its column list is deep-copied), and its freeing.
+    static TAttrListItem* NewCopy(const TAttrListItem& item);
+    static void Free(TAttrListItem* item);
 
     void loadFromFile(const AnsiString& path);
     void loadFromStream(TStream* stream);
@@ -113,9 +121,6 @@ public:
     // records stay on their rows.
     void SaveToStream(TStream* stream);
 
-private:
-    static TAttrListItem* NewCopy(const TAttrListItem& item);
-    static void Free(TAttrListItem* item);
 };
 
 using TBlkAttrDeleteEvent = Closure<void(TObject* sender, int startRow, int endRow)>;

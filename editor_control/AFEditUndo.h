@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "editor_control/AFEditRecords.h"
@@ -14,7 +15,43 @@ enum TUndoAction
     acChange,
     acMove,
     acOverWrite,
-    acBlock
+    acBlock,
+    acSplice
+};
+
+// A piece of an acSplice record: the text's rows Row .. Row + Now - 1 are to become the record's
+// next Rows rows. Row counts the rows as the text stands before the record is replayed.
+struct TUndoSpan
+{
+    int Row = 0;
+    int Now = 0;
+    int Rows = 0;
+};
+
+// Rows in a row that a replay gives alike records, held once.
+struct TAttrRun
+{
+    int Count = 0;
+    TAttrListItem Rec; // never owns a column list
+};
+
+// What an acSplice record holds: pieces of the text anywhere below each other, each with the rows
+// it is to get. A replay swaps them with the rows the text holds there, so the record then holds
+// the rows it replaced; a replace of every hit in a text is one record, its old text held once.
+struct TUndoSplice
+{
+    std::vector<TUndoSpan> Spans; // top down
+    std::vector<AnsiString> Rows; // every span's rows, in order
+    std::vector<TAttrRun> Runs;   // their records, in order
+    // What Rows take and their longest, and the same of the rows the text holds at the spans:
+    // a swap exchanges them without reading every row again.
+    int64_t RowBytes = 0;
+    int64_t TextBytes = 0;
+    int RowsLongest = 0;
+    int TextLongest = 0;
+    // Memory a row takes besides its bytes: its slot, the string's header and end.
+    static constexpr int64_t kRowCost = int64_t(sizeof(AnsiString)) + 16;
+    int64_t Bytes() const;
 };
 
 struct TUndoBuffItem
@@ -35,6 +72,8 @@ struct TUndoBuffItem
     std::vector<TAttrListItem> Attrs; // never own a column list; one serves all rows alike
     const TAttrListItem& AttrOf(size_t row) const { return Attrs[Attrs.size() == 1 ? 0 : row]; }
     TPoint CaretLast;
+    // acSplice: its pieces; undo leaves the caret at Caret, redo at CaretLast.
+    std::unique_ptr<TUndoSplice> Splice;
 };
 
 // Records 0 .. Position-1 can be undone, Position .. Top-1 redone. The text counts as edited
@@ -52,6 +91,13 @@ public:
     // A whole re-fold as one record (see acBlock); rows and attrs are taken.
     void PushBlock(int id, int index, int rowsNow, const TPoint& caretFirst, const TPoint& caretLast,
                    std::vector<AnsiString>&& rows, std::vector<TAttrListItem>&& attrs);
+    // One record for many pieces of the text (see acSplice); false when refused (the history is
+    // then gone: the change that follows cannot be undone).
+    bool PushSplice(int id, const TPoint& caretFirst, const TPoint& caretLast, std::unique_ptr<TUndoSplice> splice);
+    // Whether a record of this many bytes would be kept (older groups dropping to make room).
+    bool Fits(int64_t bytes) const { return FMax != 0 && int64_t(sizeof(TUndoBuffItem)) + bytes <= FBudget; }
+    // A change is made without a record: every record goes, and the saved state is out of reach.
+    void Forget();
     // A block record's rows were swapped: its memory is counted anew.
     void Resized(const TUndoBuffItem& item, int64_t oldSize) { FBytes += SizeOf(item) - oldSize; }
     static int64_t SizeOf(const TUndoBuffItem& item);

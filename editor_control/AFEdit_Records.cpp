@@ -459,6 +459,34 @@ void TAttrList::Clear()
     TList::Clear();
 }
 
+void TAttrList::ExchangeSlots(int first, int count, std::vector<TAttrListItem*>& slots)
+{
+    const int n = GetCount();
+    first = std::clamp(first, 0, n);
+    count = std::clamp(count, 0, n - first);
+    const int delta = int(slots.size()) - count;
+    std::vector<TAttrListItem*> old(static_cast<size_t>(count));
+    if (delta > 0)
+        TList::SetCapacity(std::max(GetCapacity(), n + delta)); // the only step that can fail
+    for (int i = 0; i < count; ++i)
+        old[size_t(i)] = static_cast<TAttrListItem*>(Get(first + i));
+    if (delta > 0)
+    {
+        TList::SetCount(n + delta);
+        for (int i = n - 1; i >= first + count; --i)
+            Put(i + delta, Get(i));
+    }
+    else if (delta < 0)
+    {
+        for (int i = first + count; i < n; ++i)
+            Put(i + delta, Get(i));
+        TList::SetCount(n + delta);
+    }
+    for (size_t i = 0; i < slots.size(); ++i)
+        Put(first + int(i), slots[i]);
+    slots.swap(old);
+}
+
 TColAttrList* TAttrList::TakeColAttr(int i)
 {
     TAttrListItem* item = GetItem(i);

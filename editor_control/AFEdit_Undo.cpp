@@ -26,6 +26,16 @@ int64_t TUndoBuff::SizeOf(const TUndoBuffItem& item)
         size += int64_t(sizeof(AnsiString)) + row.Length();
     for (const TAttrListItem& rec : item.Attrs)
         size += int64_t(sizeof(TAttrListItem)) + rec.Str.Length();
+    if (item.Splice)
+        size += item.Splice->Bytes();
+    return size;
+}
+
+int64_t TUndoSplice::Bytes() const
+{
+    int64_t size = int64_t(sizeof(TUndoSplice)) + int64_t(Spans.size() * sizeof(TUndoSpan)) + RowBytes;
+    for (const TAttrRun& run : Runs)
+        size += int64_t(sizeof(TAttrRun)) + run.Rec.Str.Length();
     return size;
 }
 
@@ -165,6 +175,27 @@ void TUndoBuff::PushBlock(int id, int index, int rowsNow, const TPoint& caretFir
         rec.ColAttr = nullptr;
     Compact(*item);
     Place(id, item);
+}
+
+bool TUndoBuff::PushSplice(int id, const TPoint& caretFirst, const TPoint& caretLast,
+                           std::unique_ptr<TUndoSplice> splice)
+{
+    auto* item = new TUndoBuffItem();
+    item->Index = splice->Spans.empty() ? 0 : splice->Spans.front().Row;
+    item->Caret = caretFirst;
+    item->CaretLast = caretLast;
+    item->Action = acSplice;
+    item->Splice = std::move(splice);
+    return Place(id, item);
+}
+
+void TUndoBuff::Forget()
+{
+    FreeFrom(0);
+    FPosition = 0;
+    FTop = 0;
+    FKept = false;
+    FSavedPos = -1;
 }
 
 bool TUndoBuff::SameOnReplay(const TAttrListItem& a, const TAttrListItem& b)

@@ -24,6 +24,13 @@ void nsStringList::Put(int index, const AnsiString& s)
         owner_->LineStoreChanged(lcPut, index);
 }
 
+void nsStringList::SwapString(int index, AnsiString& s)
+{
+    TStringList::SwapString(index, s);
+    if (owner_)
+        owner_->LineStoreChanged(lcPut, index);
+}
+
 int nsStringList::Add(const AnsiString& s)
 {
     // Straight to the list's own insertion: through the virtual Insert it would be reported twice.

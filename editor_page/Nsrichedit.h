@@ -151,6 +151,7 @@ public:
     nsRichEdit* Owner() const { return owner_; }
 
     void Put(int index, const AnsiString& s) override;
+    void SwapString(int index, AnsiString& s) override;
     int Add(const AnsiString& s) override;
     void Clear() override;
     void Delete(int index) override;
@@ -361,6 +362,23 @@ public:
     // Replaces the selection with text as one undo step; false (nothing changes) for a box
     // selection, which has no single text place to go to.
     bool ReplaceSelText(const AnsiString& text);
+    // Replace all in one go: every hit of pattern from `from` on that ends by `to` (logical
+    // points), as replacing them one after the other finds them, becomes the replacement (control
+    // bytes but TAB and CR dropped), as one undo step, and the window is set once: the caret after
+    // the last replacement, nothing selected. Done is false, with nothing changed, where that
+    // cannot be (a row hook of the control is set, block attributes exist, or the replacement ends
+    // inside a character): the hits are then replaced one by one. When the undo record would not
+    // fit the history, noUndo is asked whether to replace without one (no callback: no, Declined).
+    struct TReplaceEvery
+    {
+        bool Done = false;
+        int Hits = 0;
+        int Replaced = 0;
+        bool Declined = false;
+    };
+    TReplaceEvery ReplaceEvery(const AnsiString& pattern, const AnsiString& replacement, const TPoint& from,
+                               const TPoint& to, bool caseSensitive, bool wholeWord,
+                               const std::function<bool()>& noUndo);
     // A box selection is on: an Alt drag made the selection, and no press came since.
     bool IsRangeSelect() const { return GetDragMode() == dmRangeSel; }
     void SetRangeSelect(bool on)
@@ -396,7 +414,9 @@ public:
 
 private:
     class TRowBytes;
-    bool IsWholeWordHit(const TPoint& hit, int length, TRowBytes& bytes);
+    // The whole-word test with the byte before the hit read from the text, or taken as given.
+    bool IsWholeWordHit(const TPoint& hit, int length, TRowBytes& bytes, const bool* wordBefore = nullptr);
+    bool WordBefore(const TPoint& hit, TRowBytes& bytes);
     // Search where a candidate must also pass accept (null: every one does): forward the first
     // that passes, reverse the last. Each row is prepared once, whatever accept rejects.
     TPoint SearchHits(const AnsiString& pattern, const TPoint& from, const TPoint& to, TSearchOpts opts,

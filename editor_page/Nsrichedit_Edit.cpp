@@ -11,81 +11,13 @@
 
 #include "editor_control/AFEditText.h"
 #include "editor_page/Nsrichedit.h"
+#include "editor_page/RowFinder.h"
 
 namespace
 {
-// ---- case folding for the search ----
-
-// Upper-case form of every double-byte character whose upper case is a double-byte character too,
-// from the platform's Unicode case mapping (so full-width, Greek and Cyrillic letters fold).
-const std::vector<uint16_t>& DoubleByteUpper()
-{
-    static const std::vector<uint16_t> table = []
-    {
-        std::vector<uint16_t> t(65536);
-        for (int code = 0; code < 65536; ++code)
-            t[size_t(code)] = uint16_t(code);
-        for (int lead = 0x81; lead <= 0xFC; ++lead)
-        {
-            if (!IsSjisLead(static_cast<unsigned char>(lead)))
-                continue;
-            for (int trail = 0x40; trail <= 0xFC; ++trail)
-            {
-                if (trail == 0x7F)
-                    continue;
-                char in[2] = {char(lead), char(trail)};
-                wchar_t w[2] = {};
-                if (MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, in, 2, w, 2) != 1)
-                    continue;
-                wchar_t up = w[0];
-                CharUpperBuffW(&up, 1);
-                if (up == w[0])
-                    continue;
-                char out[4] = {};
-                BOOL lossy = FALSE;
-                if (WideCharToMultiByte(932, 0, &up, 1, out, 4, nullptr, &lossy) == 2 && !lossy)
-                    t[size_t(lead << 8 | trail)] = uint16_t(static_cast<unsigned char>(out[0]) << 8 |
-                                                            static_cast<unsigned char>(out[1]));
-            }
-        }
-        return t;
-    }();
-    return table;
-}
-
-// Byte kinds of a piece of a row that starts on a character: 0 single, 1 lead, 2 trail.
-void ByteKinds(const char* s, int len, std::vector<unsigned char>& kinds)
-{
-    for (int i = 0; i < len; ++i)
-    {
-        if (IsSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < len)
-        {
-            kinds.push_back(1);
-            kinds.push_back(2);
-            ++i;
-        }
-        else
-            kinds.push_back(0);
-    }
-}
-
-void FoldCase(std::string& s, const std::vector<unsigned char>& kinds)
-{
-    const std::vector<uint16_t>& upper = DoubleByteUpper();
-    for (size_t i = 0; i < s.size(); ++i)
-    {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (kinds[i] == 1)
-        {
-            uint16_t u = upper[size_t(c << 8 | static_cast<unsigned char>(s[i + 1]))];
-            s[i] = char(u >> 8);
-            s[i + 1] = char(u & 0xFF);
-            ++i;
-        }
-        else if (kinds[i] == 0 && c >= 'a' && c <= 'z')
-            s[i] = char(c - 32);
-    }
-}
+// Byte kinds and case folding of the search (editor_page/RowFinder.h).
+void ByteKinds(const char* s, int len, std::vector<unsigned char>& kinds) { SjisByteKinds(s, len, kinds); }
+void FoldCase(std::string& s, const std::vector<unsigned char>& kinds) { FoldSearchCase(s, kinds); }
 
 bool Before(const TPoint& a, const TPoint& b) { return a.y < b.y || (a.y == b.y && a.x < b.x); }
 
@@ -337,39 +269,17 @@ TPoint nsRichEdit::SearchHits(const AnsiString& patternIn, const TPoint& from, c
 
     if (!opts.Contains(soReverse))
     {
-        // Each match is looked at in the row where it begins; it may run on across any number of
-        // the rows after it (one byte more than it can take, so that its end is classified).
-        const int last = std::min(to.y, rows - 1);
-        for (int y = std::max(0, from.y); y <= last; ++y)
+        // The rows are read where they lie; a candidate that accept turns down lets the search go
+        // on one byte after its start.
+        TRowFinder finder(Document(), patternIn, fold);
+        TPoint at = from;
+        for (;;)
         {
-            result.y = y;
-            const AnsiString row = GetLine(y);
-            const int rowLen = row.Length();
-            TJoined j;
-            j.Append(y, 0, row.c_str(), rowLen);
-            int need = int(plen);
-            for (int r = y + 1; need > 0 && r < rows; ++r)
-            {
-                const AnsiString next = GetLine(r);
-                const int take = std::min(next.Length(), need);
-                j.Append(r, 0, next.c_str(), take);
-                need -= take;
-            }
-            if (fold)
-                FoldCase(j.text, j.kinds);
-            for (size_t pos = j.text.find(pattern); pos != std::string::npos && int(pos) < rowLen;
-                 pos = j.text.find(pattern, pos + 1))
-            {
-                const TPoint start(int(pos), y);
-                if (j.OnCharacters(pos, plen) && inRange(start, j.PointAt(pos + plen, true), from, to) &&
-                    (!accept || accept(start)))
-                {
-                    result.x = start.x;
-                    return result;
-                }
-            }
+            const TPoint hit = finder.Next(at, to);
+            if (hit.x < 0 || !accept || accept(hit))
+                return hit;
+            at = TPoint(hit.x + 1, hit.y);
         }
-        return result;
     }
 
     // Backward: from is the later point and to the earlier one; each match is looked at in the

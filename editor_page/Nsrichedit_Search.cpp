@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "editor_page/Nsrichedit.h"
+#include "editor_page/RowFinder.h"
 
 namespace
 {
@@ -135,7 +136,17 @@ bool nsRichEdit::IsWholeWordHit(const TPoint& hit, int length)
     return IsWholeWordHit(hit, length, bytes);
 }
 
-bool nsRichEdit::IsWholeWordHit(const TPoint& hit, int length, TRowBytes& bytes)
+bool nsRichEdit::WordBefore(const TPoint& hit, TRowBytes& bytes)
+{
+    // Across a fold the text goes on in the next row; a paragraph end is no word.
+    if (hit.x > 0)
+        return bytes.WordByteAt(hit.y, hit.x - 1);
+    if (hit.y > 0 && !isCrLine(hit.y - 1))
+        return bytes.WordByteAt(hit.y - 1, bytes.Length(hit.y - 1) - 1);
+    return false;
+}
+
+bool nsRichEdit::IsWholeWordHit(const TPoint& hit, int length, TRowBytes& bytes, const bool* wordBefore)
 {
     const int rows = GetLinesCount();
     if (length <= 0 || hit.y < 0 || hit.y >= rows || hit.x < 0 || hit.x >= bytes.Length(hit.y))
@@ -146,12 +157,7 @@ bool nsRichEdit::IsWholeWordHit(const TPoint& hit, int length, TRowBytes& bytes)
     const TPoint lastPt = AdvanceBytes(hit, length - 1);
     const bool lastWord = bytes.WordByteAt(lastPt.y, lastPt.x);
 
-    // Neighbours: across a fold the text goes on in the next row; a paragraph end is no word.
-    bool before = false;
-    if (hit.x > 0)
-        before = bytes.WordByteAt(hit.y, hit.x - 1);
-    else if (hit.y > 0 && !isCrLine(hit.y - 1))
-        before = bytes.WordByteAt(hit.y - 1, bytes.Length(hit.y - 1) - 1);
+    const bool before = wordBefore ? *wordBefore : WordBefore(hit, bytes);
     if (firstWord && before)
         return false;
 
@@ -470,4 +476,94 @@ bool nsRichEdit::ReplaceSelText(const AnsiString& text)
     }
     EndUpdate();
     return true;
+}
+
+// ---- replace all in one go ----------------------------------------------------------------------
+
+nsRichEdit::TReplaceEvery nsRichEdit::ReplaceEvery(const AnsiString& pattern, const AnsiString& replacement,
+                                                   const TPoint& from, const TPoint& to, bool caseSensitive,
+                                                   bool wholeWord, const std::function<bool()>& noUndo)
+{
+    TReplaceEvery outcome;
+    // What typing the replacement would store.
+    std::string with;
+    for (int i = 0; i < replacement.Length(); ++i)
+    {
+        const unsigned char c = static_cast<unsigned char>(replacement.c_str()[i]);
+        if (c >= 0x20 || c == '\t' || c == '\r')
+            with.push_back(char(c));
+    }
+    std::vector<unsigned char> kinds;
+    SjisByteKinds(with.data(), int(with.size()), kinds);
+    // A replacement that ends on a lone lead byte would pair it with the byte after it.
+    const bool lone = !with.empty() && kinds.back() == 0 && IsSjisLead(static_cast<unsigned char>(with.back()));
+    if (lone || !Document().RowHooksIdle() || BlkAttrList()->GetCount() > 0)
+        return outcome;
+    outcome.Done = true;
+    const int length = pattern.Length();
+    if (length == 0 || GetLinesCount() == 0)
+        return outcome;
+
+    // The hits in order, each search going on after the hit before. A hit right after the one
+    // before has the replacement's last byte before it when the whole-word test is made.
+    const bool withEndsWord = !with.empty() && kinds.back() == 0 && IsWordByte(static_cast<unsigned char>(with.back()));
+    TRowFinder finder(Document(), pattern, !caseSensitive);
+    TRowBytes bytes(*this);
+    std::vector<TPoint> hits;
+    TPoint at = from;
+    TPoint lastEnd(-1, -1);
+    bool wordBeforeNext = false; // the byte before lastEnd, once replaced, is a word byte
+    for (;;)
+    {
+        const TPoint hit = finder.Next(at, to);
+        if (hit.x < 0)
+            break;
+        if (wholeWord)
+        {
+            const bool adjacent = (hit.y == lastEnd.y && hit.x == lastEnd.x) ||
+                                  (hit.y == lastEnd.y + 1 && hit.x == 0 && lastEnd.x >= GetLine(lastEnd.y).Length());
+            const bool before = adjacent ? wordBeforeNext : WordBefore(hit, bytes);
+            if (!IsWholeWordHit(hit, length, bytes, &before))
+            {
+                at = TPoint(hit.x + 1, hit.y);
+                continue;
+            }
+            wordBeforeNext = with.empty() ? before : withEndsWord;
+        }
+        hits.push_back(hit);
+        at = lastEnd = finder.LastEnd();
+    }
+    outcome.Hits = int(hits.size());
+    if (hits.empty())
+        return outcome;
+
+    TReplaceWork work;
+    if (!Document().PlanReplace(hits, length, with, work))
+    {
+        outcome.Done = false; // never so: the hits are in order and apart
+        return outcome;
+    }
+    const bool record = UndoBuff()->Fits(work.UndoBytes);
+    if (!record && (!noUndo || !noUndo()))
+    {
+        outcome.Declined = true;
+        return outcome;
+    }
+    Document().ApplyReplace(work, record);
+    outcome.Replaced = outcome.Hits;
+
+    // The window once: the caret after the last replacement, nothing selected, every row drawn
+    // anew by the repaint that follows.
+    SetRangeSelect(false);
+    SelArea()->RowReset();
+    SelArea()->PutStartPoint(GetCaret());
+    SelArea()->PutEndPoint(GetCaret());
+    TellSelectChange();
+    MarkRowsDirty(GetTopLine(), GetTopLine() + GetDspRowCount() + 1);
+    if (HandleAllocated())
+    {
+        SetScrollBars(ScrollBars);
+        Invalidate();
+    }
+    return outcome;
 }

@@ -445,10 +445,14 @@ AnsiString TStringList::Get(int index)
     return items_[Slot(index)].str;
 }
 
-const AnsiString& TStringList::At(int index) const
+void TStringList::SwapString(int index, AnsiString& s)
 {
+    if (sorted_)
+        throw EStringListError(SSortedListError);
     CheckIndex(index);
-    return items_[Slot(index)].str;
+    Changing();
+    std::swap(items_[Slot(index)].str, s);
+    Changed();
 }
 
 void TStringList::Put(int index, const AnsiString& s)

@@ -198,9 +198,16 @@ public:
     ~TStringList() override; // frees the strings, never the objects
 
     AnsiString Get(int index) override;
-    // The string at index without a copy, valid until the list changes (a derived list's Get is
-    // not asked).
-    const AnsiString& At(int index) const;
+    // The string at index where it lies, for reading without a copy (valid until the list changes).
+    const AnsiString& Ref(int index) const
+    {
+        if (index < 0 || index >= Count())
+            CheckIndex(index);
+        return items_[Slot(index)].str;
+    }
+    // Exchanges the string at index with s, as Put stores a string (the watchers are told of it
+    // as of a Put), without a copy of either. Not on a sorted list.
+    virtual void SwapString(int index, AnsiString& s);
     void Put(int index, const AnsiString& s) override; // not on a sorted list
     TObject* GetObject(int index) override;
     void PutObject(int index, TObject* object) override;

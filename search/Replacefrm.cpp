@@ -226,7 +226,8 @@ TReplaceOutcome ReplaceNext(nsRichEdit& ed, const TReplaceRequest& request, cons
     return roReplaced;
 }
 
-TReplaceAllResult ReplaceAll(nsRichEdit& ed, const TReplaceRequest& request, const TReplaceAsk& ask)
+TReplaceAllResult ReplaceAll(nsRichEdit& ed, const TReplaceRequest& request, const TReplaceAsk& ask,
+                             const TReplaceNoUndoAsk& noUndo)
 {
     TReplaceAllResult result;
     if (request.Pattern.IsEmpty() || ed.GetLinesCount() == 0)
@@ -238,6 +239,26 @@ TReplaceAllResult ReplaceAll(nsRichEdit& ed, const TReplaceRequest& request, con
     }
     const bool confirm = request.Confirm && ask;
     TPoint from = ReplaceRangeStart(ed, request.Range);
+    if (!confirm)
+    {
+        // All at once: the window is set once, however many hits there are.
+        const nsRichEdit::TReplaceEvery every =
+            ed.ReplaceEvery(request.Pattern, request.Replacement, from, ReplaceRangeEnd(ed, request.Range),
+                            request.CaseSensitive, request.WholeWord, noUndo);
+        if (every.Done)
+        {
+            result.Hits = every.Hits;
+            result.Replaced = every.Replaced;
+            result.Declined = every.Declined;
+            if (result.Replaced > 0 && ed.HandleAllocated())
+            {
+                const TPoint caret = ed.GetCaret();
+                ed.ScrollIntoView(caret.x, caret.y);
+                ed.SetCaretPosition();
+            }
+            return result;
+        }
+    }
     const TRangeEnd endMark = MarkEnd(ed, ReplaceRangeEnd(ed, request.Range));
     const int length = request.Pattern.Length();
 
@@ -406,7 +427,8 @@ void TRePlaceForm::AllRePlaceBtnClick(TObject*)
     nsRichEdit* ed = ActiveEditor ? ActiveEditor() : nullptr;
     if (!ed || request.Pattern.IsEmpty())
         return;
-    const TReplaceAllResult result = ReplaceAll(*ed, request, [this](const AnsiString& q) { return Ask(q); });
+    const TReplaceAllResult result = ReplaceAll(*ed, request, [this](const AnsiString& q) { return Ask(q); },
+                                                [] { return YesNoBox(bdNo, "%s", msgReplaceNoUndo) == baYes; });
     if (result.Refused)
         ErrorBox("%s", msgBoxSelectionNoReplace);
     else if (result.Hits == 0)

@@ -27,6 +27,9 @@ struct TReplaceRequest
 
 // Asked before a replacement when Confirm is set, with the question text: 0 Yes, 1 No, 2 Cancel.
 using TReplaceAsk = std::function<int(const AnsiString& question)>;
+// Asked when replace all could not be undone (its undo record would not fit the history): true
+// replaces all the same.
+using TReplaceNoUndoAsk = std::function<bool()>;
 
 enum TReplaceOutcome
 {
@@ -43,6 +46,7 @@ struct TReplaceAllResult
     int Replaced = 0;
     bool Cancelled = false;
     bool Refused = false;
+    bool Declined = false; // it could not have been undone, and the answer was no
 };
 
 // The range as logical points: the end is one past the last byte that may be replaced.
@@ -54,8 +58,10 @@ void SelectFoundText(nsRichEdit& ed, const TPoint& hit, const AnsiString& patter
 AnsiString ReplaceQuestion(const AnsiString& pattern);
 
 TReplaceOutcome ReplaceNext(nsRichEdit& ed, const TReplaceRequest& request, const TReplaceAsk& ask);
-// Every hit inside the range, as one undo group.
-TReplaceAllResult ReplaceAll(nsRichEdit& ed, const TReplaceRequest& request, const TReplaceAsk& ask);
+// Every hit inside the range, as one undo group. Without confirmation all of them at once (when the
+// page can), asking noUndo first when the change could not be undone (no callback: not replaced).
+TReplaceAllResult ReplaceAll(nsRichEdit& ed, const TReplaceRequest& request, const TReplaceAsk& ask,
+                             const TReplaceNoUndoAsk& noUndo = {});
 
 class TRePlaceForm : public TForm
 {

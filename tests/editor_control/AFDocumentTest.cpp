@@ -88,6 +88,7 @@ private:
     void ChangeRow();
     void InsertParagraphs();
     void DeleteParagraphs();
+    void ReplacePieces();
     void UndoOrRedo(bool undo);
 
     std::mt19937 rng_;
@@ -302,6 +303,51 @@ void TEpisode::DeleteParagraphs()
     Check();
 }
 
+// Pieces of one length anywhere in the text (CRs among them) replaced by one text, all as one
+// step; the edit point ends after the last replacement.
+void TEpisode::ReplacePieces()
+{
+    TAFDocument& d = *doc_;
+    const std::vector<int> starts = Starts(model_);
+    const int length = 1 + Rand(4);
+    std::vector<size_t> at;
+    for (size_t k = size_t(Rand(int(starts.size()))); k < starts.size() && at.size() < 6;)
+    {
+        const size_t p = size_t(starts[k]);
+        if (p + size_t(length) > model_.size())
+            break;
+        at.push_back(p);
+        while (k < starts.size() && size_t(starts[k]) < p + size_t(length) + size_t(Rand(12)))
+            ++k;
+    }
+    if (at.empty())
+        return;
+    const std::string with = Chance(25) ? std::string() : RandomText(1 + Rand(4), true);
+    step_ = std::to_string(at.size()) + " pieces of " + std::to_string(length) + " bytes from byte " +
+            std::to_string(at.front()) + " become \"" + Hex(with) + "\"";
+    std::vector<TPoint> hits;
+    for (size_t p : at)
+    {
+        int row = 0;
+        while (RowStart(row + 1) <= p && row + 1 < d.GetLinesCount())
+            ++row;
+        hits.push_back(TPoint(int(p - RowStart(row)), row));
+    }
+    TReplaceWork work;
+    if (!d.PlanReplace(hits, length, with, work))
+        return Fail("the pieces were refused");
+    d.ApplyReplace(work, true);
+    for (size_t i = at.size(); i-- > 0;)
+        model_.replace(at[i], size_t(length), with);
+    Record();
+    Check();
+    const TPoint c = d.Caret();
+    const size_t want = at.back() + (at.size() - 1) * (with.size() - size_t(length)) + with.size();
+    const size_t caretAt = failure_.empty() ? RowStart(c.y) + size_t(std::max(0, d.LogicalPos(c))) : 0;
+    if (failure_.empty() && caretAt != want)
+        Fail("the edit point stands at byte " + std::to_string(caretAt) + ", not " + std::to_string(want));
+}
+
 void TEpisode::UndoOrRedo(bool undo)
 {
     TAFDocument& d = *doc_;
@@ -376,6 +422,8 @@ std::string TEpisode::Run(long long& edits)
             InsertParagraphs();
         else if (what < 32 || (what < 35 && model_.size() >= 400))
             DeleteParagraphs();
+        else if (what < 42)
+            ReplacePieces();
         else
             ChangeRow();
     }

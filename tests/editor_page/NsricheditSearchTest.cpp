@@ -163,6 +163,108 @@ TEST(nsRichEditSearch, HitsOfAnyLengthAcrossAnyNumberOfRowsAreFoundSelectedAndMa
         }
 }
 
+// The forward search against a plain model over rows cut anywhere: each row pairs its bytes from
+// its own start (a lead byte takes the next one, so a lead byte may end a row unpaired), a match
+// starts and ends on a character of its rows, and ignoring case folds ASCII and full-width letters
+// as the rows pair them. Backslash and 'a' stand as trail bytes too.
+TEST(nsRichEditSearch, Search_ForwardFindsTheFirstMatchOnCharactersWithinTheRangeAsTheModel)
+{
+    struct TModel
+    {
+        std::vector<std::string> rows;
+        std::string text;
+        std::vector<unsigned char> kinds; // 0 single, 1 lead, 2 trail, as each row pairs them
+        std::vector<TPoint> starts;       // the logical point of each byte; an end closes its row
+        std::vector<TPoint> ends;
+        explicit TModel(const std::vector<std::string>& r) : rows(r)
+        {
+            for (size_t y = 0; y < rows.size(); ++y)
+                for (size_t i = 0; i < rows[y].size(); ++i)
+                {
+                    const bool lead = IsSjisLead(static_cast<unsigned char>(rows[y][i])) && i + 1 < rows[y].size();
+                    kinds.push_back(lead ? 1 : 0);
+                    starts.emplace_back(int(i), int(y));
+                    ends.emplace_back(int(i + 1), int(y));
+                    if (lead)
+                    {
+                        kinds.push_back(2);
+                        starts.emplace_back(int(i + 1), int(y));
+                        ends.emplace_back(int(i + 2), int(y));
+                        ++i;
+                    }
+                }
+            for (const std::string& row : rows)
+                text += row;
+        }
+        std::string Folded(const std::string& t, const std::vector<unsigned char>& k) const
+        {
+            std::string f = t;
+            for (size_t i = 0; i < f.size(); ++i)
+                if (k[i] == 0 && f[i] >= 'a' && f[i] <= 'z')
+                    f[i] = char(f[i] - 32);
+                else if (k[i] == 1 && static_cast<unsigned char>(f[i]) == 0x82 &&
+                         static_cast<unsigned char>(f[i + 1]) >= 0x81 && static_cast<unsigned char>(f[i + 1]) <= 0x9A)
+                    f[i + 1] = char(static_cast<unsigned char>(f[i + 1]) - 0x21);
+            return f;
+        }
+        TPoint Find(const std::string& pattern, TPoint from, TPoint to, bool ignoreCase) const
+        {
+            std::vector<unsigned char> pk;
+            for (size_t i = 0; i < pattern.size(); ++i)
+            {
+                const bool lead = IsSjisLead(static_cast<unsigned char>(pattern[i])) && i + 1 < pattern.size();
+                pk.push_back(lead ? 1 : 0);
+                if (lead)
+                    pk.push_back(2), ++i;
+            }
+            const std::string p = ignoreCase ? Folded(pattern, pk) : pattern;
+            const std::string t = ignoreCase ? Folded(text, kinds) : text;
+            auto before = [](TPoint a, TPoint b) { return a.y < b.y || (a.y == b.y && a.x < b.x); };
+            for (size_t s = 0; s + p.size() <= t.size(); ++s)
+            {
+                const size_t e = s + p.size();
+                if (kinds[s] == 2 || (e < kinds.size() && kinds[e] == 2) || t.compare(s, p.size(), p) != 0)
+                    continue;
+                if (before(starts[s], from) || before(to, ends[e - 1]))
+                    continue;
+                return starts[s];
+            }
+            return TPoint(-1, 0);
+        }
+    };
+    const char* pieces[] = {"a", "b", "A", "B", "ab", " ", "\t", "\\", "ａ", "Ａ", "ｂ", "あ", "表", "ソ",
+                            "\x82\x61", "\x82", "\r"};
+    const char* patterns[] = {"a", "ab", "AB", "b a", "\\", "ａ", "Ａｂ", "あ", "表", "\x82", "\x61", "a\rb",
+                              "\x95", "b\\", "ソa"};
+    std::mt19937 rng(8128);
+    auto page = NewPage();
+    for (int round = 0; round < 600; ++round)
+    {
+        std::vector<std::string> rows(1 + rng() % 6);
+        for (std::string& row : rows)
+            for (int i = int(rng() % 8); i > 0; --i)
+                row += pieces[rng() % std::size(pieces)];
+        PutRows(*page, rows);
+        const TModel model(rows);
+        const std::string pattern = patterns[rng() % std::size(patterns)];
+        const bool ignoreCase = rng() % 2 == 0;
+        const int y0 = int(rng() % rows.size()), y1 = y0 + int(rng() % (rows.size() - size_t(y0)));
+        const TPoint from(int(rng() % (rows[size_t(y0)].size() + 1)), y0);
+        const TPoint to(int(rng() % (rows[size_t(y1)].size() + 2)), y1);
+        TSearchOpts opts;
+        if (ignoreCase)
+            opts << soIgnoreCase;
+        const TPoint want = model.Find(pattern, from, to, ignoreCase);
+        const TPoint got = page->Search(AnsiString(pattern.c_str()), from, to, opts);
+        ASSERT_EQ(got.x, want.x) << "round " << round << " \"" << pattern << "\" in \"" << model.text << "\" from "
+                                 << from << " to " << to << (ignoreCase ? " ignoring case" : "");
+        if (want.x >= 0)
+        {
+            ASSERT_EQ(got.y, want.y) << "round " << round;
+        }
+    }
+}
+
 TEST(nsRichEditSearch, WholeWord_AcceptsOnlyHitsWithoutWordNeighbours)
 {
     struct Case

@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <deque>
 #include <random>
 #include <string>
@@ -17,6 +19,7 @@
 #include "search/Replacedlgfrm.h"
 #include "search/Replacefrm.h"
 #include "search/SrchFrm.h"
+#include "common/English.h"
 #include "tests/editor_page/PageTestUtil.h"
 
 namespace
@@ -486,6 +489,330 @@ TEST(Replace, ReplaceNext_OnAFoldedPageWalksTheRangeAsTheModelDoes)
         }
 }
 
+// ---- all at once against hit by hit ------------------------------------------------------------
+
+// Every hit replaced one by one (confirmation answered Yes each time) is the reference replace all
+// without confirmation must match byte for byte, whatever the case, whole-word and range settings;
+// its one undo gives the start back row for row and its redo the result. Patterns run across folds
+// and paragraph ends, replacements hold the pattern, CRs or nothing, and the text holds characters
+// whose trail byte is a letter or a backslash.
+TEST(Replace, ReplaceAll_AtOnceMatchesReplacingHitByHitAndUndoAndRedoGiveBothTextsBack)
+{
+    const unsigned seed = 20270315;
+    std::mt19937 rng(seed);
+    const char* pieces[] = {"a", "b", "A", "B", "ab", "\t", " ", "_", "1", "ア", "あ", "ａ", "Ａ", "ソ", "表",
+                            "\x82\x61" /* ‚a */, "\r", "\r"};
+    const char* patterns[] = {"a", "ab", "ba", "A", "B", "ａ", "b\ra", "\ra", "あ", "a b", "ab_", "\\", "a1", "ソ"};
+    // The last two are typed without their control byte, and with a lead byte left alone (which the
+    // page replaces hit by hit).
+    const char* replacements[] = {"", "a", "ab", "aab", "x\ry", "\r", "ア", "\t", "Ａ", "AB", "b\x01", "b\x82"};
+    TPageHost host(400, 200, false);
+    TPageHost refHost(400, 200, false);
+    TPageHost canonHost(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    nsRichEdit& ref = *refHost.page;
+    nsRichEdit& canon = *canonHost.page;
+    int rowsDiffered = 0, rounds = 0;
+    for (int round = 0; round < 700; ++round)
+    {
+        std::string text;
+        const int n = 1 + int(rng() % 50);
+        for (int i = 0; i < n; ++i)
+            text += pieces[rng() % std::size(pieces)];
+        const int wrap = 4 + int(rng() % 12);
+        TAFEditOptions options{aoAutoFormat};
+        const bool rules = rng() % 3 == 0;
+        if (rules)
+            options << aoJpnBanBreak << aoWordWrap;
+        TReplaceRequest request =
+            MakeRequest(patterns[rng() % std::size(patterns)], replacements[rng() % std::size(replacements)]);
+        request.CaseSensitive = rng() % 2 == 0;
+        request.WholeWord = rng() % 3 == 0;
+        const int mode = int(rng() % 3);
+        std::vector<size_t> bounds; // character starts, and the end
+        for (size_t p = 0;; p += IsLead(static_cast<unsigned char>(text[p])) ? 2 : 1)
+        {
+            bounds.push_back(std::min(p, text.size()));
+            if (p >= text.size())
+                break;
+        }
+        size_t s = bounds[rng() % bounds.size()], e = bounds[rng() % bounds.size()];
+        if (s > e)
+            std::swap(s, e);
+        // Loads the text as a file is loaded, folded at wrap with the options.
+        auto load = [&](nsRichEdit& page, const std::string& t) {
+            page.SetOptions(options);
+            page.SetBanHead("、。」ぁ)");
+            page.SetBanEnd("「(");
+            page.SetDefWrapPos(wrap);
+            LoadText(page, t);
+            page.SelArea()->PointReset();
+            page.SelArea()->RowReset();
+            page.SetCaretRaw(TPoint(0, 0));
+        };
+        for (nsRichEdit* page : {&ed, &ref})
+        {
+            load(*page, text);
+            if (mode == 1)
+            {
+                request.Range = rrFromCaret;
+                page->SetCaretRaw(page->DspPos(PointOfOffset(*page, s)));
+            }
+            else if (mode == 2)
+            {
+                request.Range = rrSelection;
+                SelectLogical(*page, PointOfOffset(*page, s), PointOfOffset(*page, e));
+            }
+        }
+        const std::vector<std::string> before = RowsOf(ed);
+        TReplaceRequest oneByOne = request;
+        oneByOne.Confirm = true;
+        const std::string at = "seed " + std::to_string(seed) + " round " + std::to_string(round) + ": \"" + text +
+                               "\" " + request.Pattern.str() + " -> " + request.Replacement.str() +
+                               (request.CaseSensitive ? " case" : "") + (request.WholeWord ? " word" : "") +
+                               " mode " + std::to_string(mode) + " [" + std::to_string(s) + "," +
+                               std::to_string(e) + ") wrap " + std::to_string(wrap) + (rules ? " rules" : "");
+        const TReplaceAllResult expected = ReplaceAll(ref, oneByOne, [](const AnsiString&) { return 0; });
+        const TReplaceAllResult result = ReplaceAll(ed, request, {});
+        ASSERT_EQ(JoinedRows(ed), JoinedRows(ref)) << at;
+        ASSERT_EQ(result.Replaced, expected.Replaced) << at;
+        ASSERT_EQ(result.Hits, expected.Hits) << at;
+        if (request.CaseSensitive && !request.WholeWord && request.Replacement != "b\x01" &&
+            request.Replacement != "b\x82")
+        {
+            const size_t start = mode == 0 ? 0 : s, end = mode == 2 ? e : text.size();
+            ASSERT_EQ(JoinedRows(ed), ModelReplaceAll(text, start, end, request.Pattern.str(),
+                                                      request.Replacement.str()))
+                << at;
+        }
+        // Each paragraph is cut as a load cuts it (hit by hit, the cuts may come out otherwise).
+        load(canon, JoinedRows(ed));
+        ASSERT_EQ(RowsOf(ed), RowsOf(canon)) << at << "\n" << Layout(ed) << "\n" << Layout(canon);
+        rowsDiffered += RowsOf(ed) != RowsOf(ref);
+        if (result.Replaced == 0)
+        {
+            EXPECT_FALSE(ed.CanUndo()) << at;
+            continue;
+        }
+        ++rounds;
+        const std::vector<std::string> after = RowsOf(ed);
+        ed.Undo();
+        ASSERT_EQ(RowsOf(ed), before) << at;
+        EXPECT_FALSE(ed.CanUndo()) << at;
+        EXPECT_FALSE(ed.isEdited()) << at;
+        ed.Redo();
+        ASSERT_EQ(RowsOf(ed), after) << at;
+        EXPECT_TRUE(ed.isEdited()) << at;
+        EXPECT_FALSE(ed.CanRedo()) << at;
+    }
+    EXPECT_GT(rounds, 150);
+    std::printf("replace all at once: %d rounds replaced, %d cut their rows otherwise than hit by hit\n", rounds,
+                rowsDiffered);
+}
+
+// A million hits are one undo step, and undo and redo give each text back byte for byte.
+TEST(Replace, ReplaceAll_OfAMillionHitsIsOneUndoStepThatGivesBothTextsBackByteForByte)
+{
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    std::string line;
+    for (int i = 0; i < 20; ++i)
+        line += i % 7 == 3 ? "漢q " : "aq ";
+    line += "\r\n";
+    std::string text;
+    for (int i = 0; i < 50000; ++i)
+        text += line;
+    ed.SetDefWrapPos(60);
+    LoadText(ed, text);
+    const AnsiString original = ed.GetText();
+    const std::vector<std::string> rowsBefore = RowsOf(ed);
+    TReplaceRequest request = MakeRequest("q", "bqq");
+    const TReplaceAllResult result = ReplaceAll(ed, request, {});
+    ASSERT_EQ(result.Replaced, 1000000);
+    std::string expected;
+    for (char c : original.str())
+        expected += c == 'q' ? std::string("bqq") : std::string(1, c);
+    ASSERT_TRUE(ed.GetText().str() == expected);
+    const std::vector<std::string> rowsAfter = RowsOf(ed);
+    ASSERT_TRUE(ed.CanUndo());
+    ed.Undo();
+    EXPECT_FALSE(ed.CanUndo());
+    EXPECT_TRUE(ed.GetText() == original);
+    EXPECT_TRUE(RowsOf(ed) == rowsBefore);
+    EXPECT_FALSE(ed.isEdited());
+    ed.Redo();
+    EXPECT_TRUE(RowsOf(ed) == rowsAfter);
+    EXPECT_TRUE(ed.GetText().str() == expected);
+}
+
+// A history too small for the change: the question comes first; No leaves the text alone, Yes
+// replaces without undo. One that fits only as one record is undone whole.
+TEST(Replace, ReplaceAll_TooLargeToUndoAsksBeforeReplacingAndAFittingOneIsUndoneWhole)
+{
+    TBoxServices services;
+    TPageHost host(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    std::string text;
+    for (int i = 0; i < 400; ++i)
+        text += "one needle and a needle more\r\n";
+    auto* form = Create<TRePlaceForm>(nullptr);
+    form->SettingsKey = "Software\\VarnoletTest\\Replace";
+    form->ActiveEditor = [&] { return &ed; };
+    struct
+    {
+        int64_t budget;
+        int answer;
+        bool replaced;
+        bool undoable;
+        size_t questions;
+    } cases[] = {
+        {4 * 1024, IDNO, false, false, 1},
+        {4 * 1024, IDYES, true, false, 1},
+        // Room for the rows once, not for a record per hit.
+        {int64_t(text.size()) * 2 + 64 * 1024, IDNO, true, true, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE("budget " + std::to_string(c.budget) + " answer " + std::to_string(c.answer));
+        LoadText(ed, text);
+        ed.UndoBuff()->SetBudget(c.budget);
+        const AnsiString original = ed.GetText();
+        services.boxes.clear();
+        services.answer = c.answer;
+        form->SrchStrCBox->SetText("needle");
+        form->ReStrCBox->SetText("pin");
+        form->AllTextRBtn->SetChecked(true);
+        form->ConfirmCBox->SetChecked(false);
+        form->AllRePlaceBtnClick(form->AllRePlaceBtn);
+        ASSERT_EQ(services.boxes.size(), c.questions);
+        if (c.questions)
+        {
+            EXPECT_EQ(services.boxes[0], msgReplaceNoUndo);
+        }
+        EXPECT_EQ(ed.GetText() != original, c.replaced);
+        EXPECT_EQ(ed.isEdited(), c.replaced);
+        EXPECT_EQ(ed.CanUndo(), c.undoable);
+        if (c.undoable)
+        {
+            ed.Undo();
+            EXPECT_TRUE(ed.GetText() == original);
+            EXPECT_FALSE(ed.isEdited());
+        }
+        ed.UndoBuff()->SetBudget(TUndoBuff::kDefaultBudget);
+    }
+    delete form;
+}
+
+// On a shown page the window is set once however many hits there are: one undo-state event, one
+// repaint of the rows in view, and the row list still hears of every row that changed.
+TEST(Replace, ReplaceAll_SetsTheWindowOnceAndTheRowListHearsOfEveryChangedRow)
+{
+    struct TUndoEvents : TObject
+    {
+        int count = 0;
+        bool canUndo = false;
+        void Changed(TObject*, bool undo, bool) { ++count, canUndo = undo; }
+    } events;
+    TPageLog log;
+    TPageHost host(400, 200, true, &log);
+    nsRichEdit& ed = *host.page;
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += i % 3 ? "plain row\r\n" : "a hit, and a hit\r\n";
+    LoadText(ed, text);
+    ed.SetCommentMode(cmmCCPP);
+    host.Settle();
+    ed.OnUndoChange = TUndoNotifyEvent(&events, &TUndoEvents::Changed);
+    const std::vector<std::string> before = RowsOf(ed);
+    log.changes.clear();
+    log.drawnRows.clear();
+    const TReplaceAllResult result = ReplaceAll(ed, MakeRequest("hit", "miss"), {});
+    host.Settle();
+    EXPECT_EQ(result.Replaced, 200);
+    EXPECT_EQ(events.count, 1);
+    EXPECT_TRUE(events.canUndo);
+    EXPECT_LE(log.drawnRows.size(), size_t(ed.GetDspRowCount() + 2));
+    const std::vector<std::string> after = RowsOf(ed);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t r = 0; r < after.size(); ++r)
+        if (after[r] != before[r])
+        {
+            const bool heard = std::any_of(log.changes.begin(), log.changes.end(),
+                                           [&](const auto& c) { return c.second == int(r); });
+            EXPECT_TRUE(heard) << "row " << r;
+        }
+    ed.OnUndoChange = TUndoNotifyEvent();
+}
+
+// Replacements that open and close comments and add paragraphs: the comment model is what a page
+// loaded with the result has, bookmarks of rows the replacements leave alone follow their rows,
+// and hit marks of the batch search still find their hits.
+TEST(Replace, ReplaceAll_KeepsTheCommentModelBookmarksAndHitMarksInStep)
+{
+    TPageHost host(400, 200, false);
+    TPageHost freshHost(400, 200, false);
+    nsRichEdit& ed = *host.page;
+    nsRichEdit& fresh = *freshHost.page;
+    std::string text;
+    for (int i = 0; i < 60; ++i)
+        text += i % 4 == 0   ? "int keep; // OPEN here\r\n"
+                : i % 4 == 1 ? "plain text with keep\r\n"
+                : i % 4 == 2 ? "a = 1; /* CLOSE */ keep\r\n"
+                             : "untouched row\r\n";
+    ed.SetDefWrapPos(20); // the longer rows fold
+    fresh.SetDefWrapPos(20);
+    LoadText(ed, text);
+    ed.SetCommentMode(cmmCCPP);
+    std::vector<typSrchPack> packs;
+    for (TPoint from(0, 0);;)
+    {
+        const TPoint hit = ed.FindNext(from, "keep", true, false, false);
+        if (hit.x < 0)
+            break;
+        packs.emplace_back();
+        packs.back().HitPoint = hit;
+        packs.back().Pattern = "keep";
+        ed.MakeSrchPack(packs.back());
+        from = TPoint(hit.x + 1, hit.y);
+    }
+    ASSERT_EQ(packs.size(), 45u);
+    std::vector<std::string> marked; // texts of the bookmarked rows nothing touches
+    for (int row = 0; row < ed.GetLinesCount(); row += 3)
+    {
+        ed.SetBookmark(row, true, "b");
+        if (ed.GetLine(row).str() == "untouched row\r")
+            marked.push_back(ed.GetLine(row).str());
+    }
+    ASSERT_FALSE(marked.empty());
+
+    for (const auto& [pattern, replacement] : {std::pair{"OPEN", "/* open\r"}, std::pair{"CLOSE */", "*/\rclosed"}})
+    {
+        SCOPED_TRACE(pattern);
+        ASSERT_GT(ReplaceAll(ed, MakeRequest(pattern, replacement), {}).Replaced, 0);
+        LoadText(fresh, JoinedRows(ed));
+        fresh.SetCommentMode(cmmCCPP);
+        nsList<typCommentInf>& a = ed.CommentList().Marks;
+        nsList<typCommentInf>& b = fresh.CommentList().Marks;
+        ASSERT_EQ(a.Count(), b.Count());
+        for (int i = 0; i < a.Count(); ++i)
+        {
+            EXPECT_EQ(a.Get(i)->Row, b.Get(i)->Row) << i;
+            EXPECT_EQ(a.Get(i)->Position, b.Get(i)->Position) << i;
+            EXPECT_EQ(a.Get(i)->Kind, b.Get(i)->Kind) << i;
+        }
+    }
+    std::vector<std::string> stillMarked;
+    for (int row = 0; row < ed.GetLinesCount(); ++row)
+        if (ed.IsBookmarked(row) && ed.GetLine(row).str() == "untouched row\r")
+            stillMarked.push_back(ed.GetLine(row).str());
+    EXPECT_EQ(stillMarked, marked);
+    for (typSrchPack& pack : packs)
+    {
+        ASSERT_TRUE(ed.LocateSrchPack(pack)) << pack.HitPoint;
+        EXPECT_EQ(ed.GetLine(pack.HitPoint.y).SubString(pack.HitPoint.x + 1, 4), "keep") << pack.HitPoint;
+    }
+}
+
 TEST(Replace, ReplaceAll_LineSelectionTakesTheWholeLastRowAndNothingBelow)
 {
     TPageHost host(400, 200, false);
@@ -603,5 +930,44 @@ TEST(Replace, Dialog_AsksThroughTheConfirmationButtonsAndReportsNotFound)
     delete form;
     delete ReplaceDlgForm;
     ReplaceDlgForm = nullptr;
+}
+} // namespace
+
+namespace
+{
+// Each button of the replace dialog pressed as the user presses it, the dialog shown modally.
+TEST(Replace, Dialog_EachButtonPressedInTheShownDialogDoesItsPart)
+{
+    TBoxServices services;
+    TPageHost host(400, 200, true);
+    nsRichEdit& ed = *host.page;
+    LoadRows(ed, {"a a\r", "a a"});
+    auto* form = Create<TRePlaceForm>(nullptr);
+    form->SettingsKey = "Software\\VarnoletTest\\ReplaceButtons";
+    form->ActiveEditor = [&] { return &ed; };
+    form->HandleNeeded();
+    auto press = [&](TButton* button, const char* pattern, const char* replacement) {
+        form->SrchStrCBox->SetText(pattern);
+        form->ReStrCBox->SetText(replacement);
+        PostMessageW(button->Handle(), BM_CLICK, 0, 0);
+        return form->ShowModal();
+    };
+    // Replace all, without confirmation: every hit at once, one undo step.
+    EXPECT_EQ(press(form->AllRePlaceBtn, "a", "bc"), mrOk);
+    EXPECT_FALSE(form->Visible());
+    EXPECT_EQ(JoinedRows(ed), "bc bc\rbc bc");
+    // OK: the next hit from the caret, which stands after the last replacement.
+    ed.SetCaretRaw(TPoint(0, 0));
+    EXPECT_EQ(press(form->OKBtn, "bc", "d"), mrOk);
+    EXPECT_EQ(JoinedRows(ed), "d bc\rbc bc");
+    // Cancel: nothing replaced, nothing asked.
+    EXPECT_EQ(press(form->CancelBtn, "bc", "e"), mrCancel);
+    EXPECT_EQ(JoinedRows(ed), "d bc\rbc bc");
+    EXPECT_TRUE(services.boxes.empty());
+    ed.Undo();
+    ed.Undo();
+    EXPECT_EQ(JoinedRows(ed), "a a\ra a");
+    EXPECT_FALSE(ed.CanUndo());
+    delete form;
 }
 } // namespace

@@ -67,7 +67,8 @@ inline size_t WorkingSetNowMb()
 inline void PrintRow(const char* work, const char* now, double floorMs, double nowMs, const char* floorWhat,
                      double target)
 {
-    std::printf("@row\t%s\t%s\t%.0f ms (%s)\t%.2f\t%g\n", work, now, floorMs, floorWhat,
+    // A floor of a few milliseconds keeps its fraction: rounded, its ratio could not be checked.
+    std::printf("@row\t%s\t%s\t%.*f ms (%s)\t%.2f\t%g\n", work, now, floorMs < 10 ? 2 : 0, floorMs, floorWhat,
                 floorMs > 0 ? nowMs / floorMs : 0.0, target);
     std::fflush(stdout);
 }

@@ -8,6 +8,9 @@
 //                                    one small record per line
 //   doc_bench key RUNS               a keystroke at the start of a 10,000-piece paragraph where every
 //                                    piece changes ('a' and kana), and the floor's re-split of it
+//   doc_bench pagekey RUNS           the same keystroke on the editor page in a shown window with its
+//                                    repaint, and one at the top of 16 MB of full-width spaces; these
+//                                    print table rows ("@row", see BenchUtil.h)
 //   doc_bench type N                 N keystrokes there, stopping early at a memory or time guard
 //   doc_bench page FILE PAGES        page down from the top and from the middle of FILE (folded),
 //                                    then a keystroke at its top
@@ -26,10 +29,14 @@
 #include <string>
 #include <vector>
 
+#include "common/WexmoorDef.h"
 #include "editor_control/AFEdit.h"
+#include "editor_page/DrawLineThread.h"
+#include "editor_page/Nsrichedit.h"
 #include "platform/Cp932.h"
 #include "platform/Forms.h"
 #include "platform/SysUtils.h"
+#include "platform/Threads.h"
 
 namespace
 {
@@ -144,6 +151,57 @@ struct TWindow
     void Type(wchar_t c) { SendMessageW(ed->Handle(), WM_CHAR, WPARAM(c), 1); }
 };
 
+// The editor page as a tab holds it, in a shown window, folding at kFoldAt with the settings'
+// defaults otherwise.
+struct TPageWindow
+{
+    TForm* form = nullptr;
+    nsRichEdit* page = nullptr;
+    TPageWindow()
+    {
+        form = Create<TForm>(nullptr);
+        form->SetBorderStyle(bsNone);
+        form->SetBounds(0, 0, 800, 600);
+        page = Create<nsRichEdit>(form);
+        page->SetAlign(alClient);
+        VN::typEditSetting setting = VN::EditSettingDefaults();
+        setting.ISWRAP = true;
+        setting.WRAPWIDTH = kFoldAt;
+        ApplyEditSetting(page, setting);
+        page->SetVisible(true);
+        form->Show();
+        page->SetFocus();
+        Settle();
+    }
+    ~TPageWindow() { delete form; }
+    // Until the screen shows the page as it now is: pending paints done, the drawing thread idle.
+    void Settle()
+    {
+        for (;;)
+        {
+            UpdateWindow(form->Handle());
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+            CheckSynchronize();
+            DrawLineThread* t = page->DrawThread();
+            RECT r;
+            if ((!t || (t->RequestCount() == 0 && !t->Busy())) && !GetUpdateRect(page->Handle(), &r, FALSE))
+                return;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        }
+    }
+    // A typed character as the window gets it, and the repaint that follows.
+    void Type(wchar_t c)
+    {
+        SendMessageW(page->Handle(), WM_CHAR, WPARAM(c), 1);
+        Settle();
+    }
+};
+
 // One paragraph of mixed ASCII and double-byte words, exactly kPieces pieces when cut at kFoldAt
 // columns; typing at its front moves every cut.
 std::string Paragraph()
@@ -168,6 +226,76 @@ void LoadParagraph(TWindow& w, const std::string& para)
     TStringStream stream(AnsiString(para.data(), int(para.size())) + "\r\n");
     w.ed->LoadFromStream(&stream, TConvMode{cmFoldLine});
     w.ed->SetCaret(TPoint(0, 0));
+}
+
+void LoadParagraph(TPageWindow& w, const std::string& para)
+{
+    TStringStream stream(AnsiString(para.data(), int(para.size())) + "\r\n");
+    w.page->LoadFromStream(&stream, TConvMode{cmFoldLine});
+    w.page->SetCaret(TPoint(0, 0));
+    w.page->SetTopLine(0);
+    w.Settle();
+}
+
+// A paragraph of full-width spaces of the given size: every cut moves when one byte goes in.
+std::string WideParagraph(size_t bytes)
+{
+    std::string s;
+    s.reserve(bytes);
+    while (s.size() + 2 <= bytes)
+        s += "\x81\x40";
+    return s;
+}
+
+// A keystroke on the editor page as the user has it: WM_CHAR to the page's window in a shown
+// window and the repaint that follows, on a page just loaded (a fresh window each run). The floor
+// puts the same bytes into a plain buffer and cuts the whole paragraph anew.
+void PageKeyRow(const char* work, const std::string& para, wchar_t ch, const char* sjis, int runs, double target,
+                double targetMs)
+{
+    double best = 0, floorBest = 0;
+    int rows = 0;
+    bool same = true;
+    std::vector<std::pair<uint32_t, uint32_t>> pieces;
+    for (int i = 0; i < runs; ++i)
+    {
+        TPageWindow w;
+        LoadParagraph(w, para);
+        const double t0 = NowMs();
+        w.Type(ch);
+        const double ms = NowMs() - t0;
+        best = i == 0 || ms < best ? ms : best;
+        rows = w.page->GetLinesCount();
+        same = same && w.page->GetLine(0).view().starts_with(sjis) && w.page->GetCaret() == TPoint(int(std::strlen(sjis)), 0);
+
+        std::string text = para;
+        const double f0 = NowMs();
+        text.insert(0, sjis);
+        FloorSplit(text, kFoldAt, pieces);
+        const double fms = NowMs() - f0;
+        floorBest = i == 0 || fms < floorBest ? fms : floorBest;
+    }
+    // The page's rows are the paragraph's pieces and the empty row after it.
+    same = same && size_t(rows) == pieces.size() + 1;
+    std::printf("# %s: now %.2f ms, floor %.2f ms, %d rows, %zu pieces%s\n", work, best, floorBest, rows,
+                pieces.size(), same ? "" : ", rows DIFFER from the floor's");
+    char now[96];
+    std::snprintf(now, sizeof now, "%.2f ms%s%s", best,
+                  targetMs > 0 ? (best <= targetMs ? " (target 20 ms met)" : " (target 20 ms MISSED)") : "",
+                  same ? "" : ", rows DIFFER");
+    PrintRow(work, now, floorBest, best, "the paragraph cut anew in a plain buffer", target);
+}
+
+int PageKey(int runs)
+{
+    const std::string para = Paragraph();
+    PageKeyRow("keystroke ('a') at the start of a 10,000-piece paragraph, editor page shown, with its repaint",
+               para, L'a', "a", runs, 3, 0);
+    PageKeyRow("keystroke (kana) at the start of a 10,000-piece paragraph, editor page shown, with its repaint",
+               para, L'\x3042', "\x82\xA0", runs, 3, 0);
+    PageKeyRow("keystroke ('a') at the top of a 16 MB paragraph of full-width spaces, editor page shown",
+               WideParagraph(16 * kMb), L'a', "a", runs, 0, 20);
+    return 0;
 }
 
 // ---- the cases ----------------------------------------------------------------------------------
@@ -371,7 +499,7 @@ int Page(const char* path, int pages)
 int Usage()
 {
     std::fprintf(stderr, "usage: doc_bench make-text|make-short FILE MB | open FILE fold|nofold RUNS | floor FILE RUNS"
-                         " | key RUNS | type N | page FILE PAGES\n");
+                         " | key RUNS | pagekey RUNS | type N | page FILE PAGES\n");
     return 2;
 }
 } // namespace
@@ -397,6 +525,8 @@ int main(int argc, char** argv)
             return Key(n);
         if (what == "type" && argc == 3)
             return Type(n);
+        if (what == "pagekey" && argc == 3)
+            return PageKey(n);
         if (what == "page" && argc == 4)
             return Page(argv[2], n);
         return Usage();

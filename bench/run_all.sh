@@ -32,7 +32,7 @@ for v in "$RUNS" "$LIMIT"; do
     case "$v" in ''|*[!0-9]*|0) echo "run_all: VN_BENCH_RUNS and VN_BENCH_TIMEOUT are counts" >&2; exit 2 ;; esac
 done
 
-TARGETS=(user_path_bench)
+TARGETS=(user_path_bench doc_bench)
 bash "$ROOT/tools/build.sh" "${TARGETS[@]}"
 
 mkdir -p "$DIR"
@@ -66,6 +66,7 @@ bash "$ROOT/tools/wine-session.sh" bash -c '
     run replace-20mb user_path_bench replace "$dir\\t20.txt" needle "NEEDLE!" "$runs"
     run replace-50mb user_path_bench replace "$dir\\t50.txt" qz "yyy" "$runs"
     run find-100mb user_path_bench find "$dir\\t100.txt" LASTROWMARK "$runs"
+    run keystroke doc_bench pagekey "$runs"
     ' _ "$ROOT/tools/wine-exec.sh" "$(win "$BUILD_DIR/bench")" "$OUT" "$RUNS" "$LIMIT" "$(win "$DIR")" "$ONLY"
 
 # The rows of every case, in order; a case without a row is a failed row.

@@ -163,8 +163,7 @@ void TAFDocument::AddLineP(const AnsiString& textIn, const TAttrListItem& attr)
     FHost->DocLineInserting(n - 1, text);
     TAttrListItem after = attr;
     after.ColAttr = nullptr;
-    if (!FoldTake(n, n, 1))
-        FUndo->Push(FUndoGroupId, n, 0, FCaret, acInsert, AnsiString(), text, TAttrListItem(), after);
+    FUndo->Push(FUndoGroupId, n, 0, FCaret, acInsert, AnsiString(), text, TAttrListItem(), after);
     FLines->Add(text);
     NoteLineWidth(text.Length());
     TAttrListItem rec = attr;
@@ -173,8 +172,7 @@ void TAFDocument::AddLineP(const AnsiString& textIn, const TAttrListItem& attr)
     rec.Dirty = true;
     // The record goes to the new row's index, even when reads created records past the end.
     FAttrs->SetItem(n, &rec);
-    if (!FFold)
-        FireUndoChange(FUndo->Kept(), false);
+    FireUndoChange(FUndo->Kept(), false);
 }
 
 void TAFDocument::InsertRow(int row, const AnsiString& textIn, const TAttrListItem& attr, bool hookMayRewrite)
@@ -186,8 +184,7 @@ void TAFDocument::InsertRow(int row, const AnsiString& textIn, const TAttrListIt
     FHost->DocLineInserting(row, seen);
     if (hookMayRewrite)
         text = seen;
-    if (!FoldTake(row, row, 1))
-        FUndo->Push(FUndoGroupId, row, 0, FCaret, acInsert, AnsiString(), text, TAttrListItem(), copy);
+    FUndo->Push(FUndoGroupId, row, 0, FCaret, acInsert, AnsiString(), text, TAttrListItem(), copy);
     FLines->Insert(row, text);
     NoteLineWidth(text.Length());
     copy.Dirty = true;
@@ -195,8 +192,7 @@ void TAFDocument::InsertRow(int row, const AnsiString& textIn, const TAttrListIt
     FAttrs->Insert(row, copy);
     BlkAttrLineEdit(row, emInsert);
     FHost->DocRowCountChanged();
-    if (!FFold)
-        FireUndoChange(FUndo->Kept(), false);
+    FireUndoChange(FUndo->Kept(), false);
 }
 
 bool TAFDocument::AskChange(int row, const AnsiString& text)
@@ -209,28 +205,21 @@ bool TAFDocument::AskChange(int row, const AnsiString& text)
 
 void TAFDocument::ApplyLineChange(int row, const AnsiString& text)
 {
-    const bool folding = FoldTake(row, row + 1, 0);
-    TAttrListItem after;
-    if (!folding)
-    {
-        TAttrListItem before = FAttrs->Peek(row);
-        before.ColAttr = nullptr;
-        after = before;
-        after.Dirty = true;
-        FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, FLines->Get(row), text, before, after);
-    }
+    TAttrListItem before = FAttrs->Peek(row);
+    before.ColAttr = nullptr;
+    TAttrListItem after = before;
+    after.Dirty = true;
+    FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, FLines->Get(row), text, before, after);
     FLines->Put(row, text);
     NoteLineWidth(text.Length());
     FAttrs->SetDirty(row, true);
-    // A re-fold takes the row as it finally stands.
-    if (FHost->DocChanged() && !folding)
+    if (FHost->DocChanged())
     {
         TAttrListItem now = FAttrs->Peek(row);
         now.ColAttr = nullptr;
         FUndo->Push(FUndoGroupId, row, 0, FCaret, acChange, text, FLines->Get(row), after, now);
     }
-    if (!folding)
-        FireUndoChange(FUndo->Kept(), false);
+    FireUndoChange(FUndo->Kept(), false);
 }
 
 void TAFDocument::DeleteRowsAt(int first, int count, bool lastFirst)
@@ -247,7 +236,6 @@ void TAFDocument::DeleteRowsAt(int first, int count, bool lastFirst)
         DelLineP(first);
         return;
     }
-    FoldFlush(); // its records follow what a re-fold gathered so far
     // The same undo records as deleting the rows one by one (last first, or all at first), but
     // the rows below move up once: linear in the rows of the text.
     for (int k = 0; k < count; ++k)
@@ -296,10 +284,7 @@ void TAFDocument::DelLineP(int row)
     FHost->DocLineDeleting(row);
     TAttrListItem before = FAttrs->Peek(row);
     before.ColAttr = nullptr;
-    const bool folding = FoldTake(row, row + 1, -1);
-    if (!folding)
-        FUndo->Push(FUndoGroupId, row, 0, FCaret, acDelete, FLines->Get(row), AnsiString(), before,
-                    TAttrListItem());
+    FUndo->Push(FUndoGroupId, row, 0, FCaret, acDelete, FLines->Get(row), AnsiString(), before, TAttrListItem());
     if (row + 1 < n)
         BlkAttrRowEndToNext(row, row + 1);
     FLines->Delete(row);
@@ -314,8 +299,7 @@ void TAFDocument::DelLineP(int row)
         InsertRow(0, AnsiString(), before, false);
     }
     FHost->DocRowCountChanged();
-    if (!folding)
-        FireUndoChange(FUndo->Kept(), false);
+    FireUndoChange(FUndo->Kept(), false);
 }
 
 void TAFDocument::InsertRowsAt(int row, const std::vector<AnsiString>& texts,
@@ -324,7 +308,6 @@ void TAFDocument::InsertRowsAt(int row, const std::vector<AnsiString>& texts,
     const int n = int(texts.size());
     if (n == 0)
         return;
-    FoldFlush(); // its records follow what a re-fold gathered so far
     const int old = GetLinesCount();
     row = std::clamp(row, 0, old);
     // Make room at the end and move the rows below down once: linear in the rows.

@@ -252,7 +252,6 @@ private:
         int Lead = 0;
     };
     int WordBreakStep(std::string_view line, int wrapPos, int minPos, TBreakBudget& budget);
-    int ClampBreak(int brk, int length) const;
     void FireUndoChange(bool canUndo, bool canRedo) { FHost->DocUndoChanged(canUndo, canRedo); }
     // Replaying undo records: no undo records of their own.
     void ReplayDelete(int index);
@@ -267,55 +266,15 @@ private:
     void SwapSplice(TUndoSplice& splice, std::vector<TColAttrList*>* cols = nullptr);
     void Resplice(TUndoBuffItem& rec);
 
-    // While a re-fold runs, the row primitives gather the rows it replaces instead of pushing a
-    // record per row of the paragraph; the fold then pushes them as one record.
-    struct TFoldCapture
-    {
-        int First = -1; // -1: nothing gathered yet
-        int Delta = 0;  // rows the fold added (less those it deleted)
-        std::vector<AnsiString> Rows;
-        std::vector<TAttrListItem> Attrs;
-        TPoint CaretFirst;
-        TPoint CaretLast;
-    };
-    void FoldRows(int row);
-    // An empty last row after a wrapped piece goes (a load never makes one).
-    void DropEmptyLastRow(int row);
-    // FoldRows worked out on a copy of the paragraph's bytes and then applied at once, when no
-    // hook can see the steps in between; false (nothing done) when it cannot be.
-    bool FoldRowsAtOnce(int row);
-    // What FoldRowsAtOnce works on, kept between keystrokes (one for all the documents of a
-    // thread) so a long paragraph does not fetch fresh pages each time.
-    struct TFoldCut
-    {
-        int Start;
-        int Len;
-        const TAttrListItem* Rec; // the row's record (an inserted row: the one it copies)
-        bool Changed;             // the row gets new text, and its record is marked dirty
-    };
-    struct TFoldStep
-    {
-        int Kind;
-        int Row;
-        int Through;
-        int Delta;
-        TPoint Caret;
-        int Longest;
-    };
-    struct TFoldScratch
-    {
-        std::string Bytes;
-        std::vector<TFoldCut> Cuts;
-        std::vector<TFoldStep> Steps;
-        std::vector<AnsiString> Texts;
-        std::vector<const TAttrListItem*> Recs; // the records of the rows read, in their order
-        std::vector<int> Tabs;                  // where Bytes holds a tab
-        std::vector<int> Crs;                   // and a CR
-    };
-    // False outside a re-fold. Otherwise gathers the rows up to through - 1 (as the text numbers
-    // them now) before a primitive at row changes them and adds delta rows.
-    bool FoldTake(int row, int through, int delta);
-    void FoldFlush();
+    // The rows FoldLine cuts anew, worked out before any row changes (see AFDocument_Fold.cpp).
+    struct TRefold;
+    // Cuts the rows of the edited paragraph(s) from first on as a folded load would, until a cut
+    // falls where the text already has one; false (nothing to change) when the rows stand.
+    bool PlanRefold(int first, int edited, TRefold& plan);
+    void ApplyRefold(TRefold& plan);
+    // The first row whose cut a change of row edited can move: the edited paragraph's rows before
+    // it end where a break decision never reads the edited row.
+    int RefoldStart(int edited);
 
     // A folded load's buffers for a piece's display form and where its tabs went, kept from one
     // paragraph to the next (busy while in use: a word-break handler may fold meanwhile).
@@ -331,6 +290,15 @@ private:
         bool busy = false;
     };
     TPieceScratch FPieceScratch;
+    // How many of the bytes at s the next piece of their paragraph takes. rest is what the
+    // paragraph holds from s on (its CR included), or, when it goes on further, at least
+    // FoldReach(indent, wrap): a break decision reads no further than that.
+    // tabAt is where the first tab at or after s stands (INT_MAX when none does in rest).
+    int PieceLength(const char* s, int rest, int tabAt, bool endsParagraph, int indent, int wrap,
+                    TPieceScratch& scratch, bool direct);
+    int FoldReach(int indent, int wrap) const;
+    // The indent and wrap position a paragraph with record rec is cut at.
+    void FoldBounds(const TAttrListItem& rec, int& indent, int& wrap) const;
 
     // While a load or a whole re-fold builds rows, their text goes to shared blocks.
     TStringArena* FArena = nullptr;
@@ -344,7 +312,6 @@ private:
     TAttrList* FAttrs = nullptr;
     TBlkAttrList* FBlkAttrs = nullptr;
     TUndoBuff* FUndo = nullptr;
-    TFoldCapture* FFold = nullptr;
     int FUndoGroupId = 0;
     TPoint FCaret;
     int FLongestLine = 0;

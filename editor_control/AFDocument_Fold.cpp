@@ -145,6 +145,7 @@ int AlignCut(const char* text, int len, int cut)
 }
 } // namespace
 
+
 void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListItem>& attrs,
                                       const AnsiString& text, const TAttrListItem& attr)
 {
@@ -153,46 +154,40 @@ void TAFDocument::FoldParagraphInto(TStringList* lines, std::vector<TAttrListIte
     rows.MoveInto(*lines, 0);
 }
 
+void TAFDocument::FoldBounds(const TAttrListItem& rec, int& indent, int& wrap) const
+{
+    indent = rec.Indent > 0 ? rec.Indent : 0;
+    wrap = FOptions.Contains(aoAutoFormat) ? (rec.WrapPos ? rec.WrapPos : FDefWrapPos) : kNoWrap;
+}
+
+namespace
+{
+// Only the first wrap + a margin display bytes can influence a break decision; characters that may
+// not begin a row hang past the wrap as far as the trail budget lets them.
+int DecisionWindow(int wrap, int trail) { return int(std::min<int64_t>(int64_t(wrap) + std::max(0, trail) + 64, INT_MAX / 4)); }
+} // namespace
+
+int TAFDocument::FoldReach(int indent, int wrap) const { return indent + DecisionWindow(wrap, FWrapTrailBytes) + 16; }
+
 void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>& attrs, std::string_view text,
                                       const TAttrListItem& attr)
 {
     const char* base = text.data();
     const int total = int(text.size());
-    const int indent = attr.Indent > 0 ? attr.Indent : 0;
-    const int wrap = FOptions.Contains(aoAutoFormat) ? (attr.WrapPos ? attr.WrapPos : FDefWrapPos) : kNoWrap;
+    int indent, wrap;
+    FoldBounds(attr, indent, wrap);
     const bool endsParagraph = total > 0 && base[total - 1] == '\r';
-    // Only the first wrap + a margin display bytes can influence a break decision; characters
-    // that may not begin a row hang past the wrap as far as the trail budget lets them.
-    const int window = int(std::min<int64_t>(int64_t(wrap) + std::max(0, FWrapTrailBytes) + 64, INT_MAX / 4));
-
-    auto emit = [&](int from, int count) {
-        rows.Add(NewRowText(base + from, count));
+    // A paragraph narrower than the wrap even with every byte a tab's width (no wrap, the usual
+    // lines) is one row as it stands: its tabs need no look.
+    if (int64_t(indent) + int64_t(total) * std::max(1, FTabSize) < wrap)
+    {
+        rows.Add(NewRowText(base, total));
         attrs.push_back(attr);
-        NoteLineWidth(count);
-    };
-
-    // A piece narrower than the wrap, without a tab, is one row as it stands: every decision would
-    // find the break past its end. So is one that stays narrower with every byte a tab's width
-    // (no wrap, the usual lines): its tabs need no look.
-    const int tab = std::max(1, FTabSize);
-    if (int64_t(indent) + int64_t(total) * tab < wrap)
-    {
-        emit(0, total);
+        NoteLineWidth(total);
         return;
     }
-    const bool narrow = int64_t(indent) + total < wrap;
-    const char* narrowTab = narrow ? FindTab(base, size_t(total)) : nullptr;
-    if (narrow && !narrowTab)
-    {
-        emit(0, total);
-        return;
-    }
-
-    int off = 0;
-    const int tabMask = (tab & (tab - 1)) == 0 ? tab - 1 : 0; // the usual sizes need no division
-    // One buffer for every piece's display form, and where its tabs went, to find the byte a
-    // display column shows; kept for the next paragraph unless a word-break handler folds another
-    // one meanwhile.
+    // One buffer for every piece's display form, kept for the next paragraph unless a word-break
+    // handler folds another one meanwhile.
     TPieceScratch own;
     TPieceScratch& scratch = FPieceScratch.busy ? own : FPieceScratch;
     struct TRelease
@@ -201,545 +196,711 @@ void TAFDocument::FoldParagraphInto(TRowChunks& rows, std::vector<TAttrListItem>
         ~TRelease() { s.busy = false; }
     } release{scratch};
     scratch.busy = true;
-    AnsiString& D = scratch.display;
-    std::vector<TPieceTab>& tabs = scratch.tabs;
-    // Where the next tab is, found once: a piece's reach runs past the next piece's start, and
-    // the bytes between would be looked at again for each piece.
-    struct TTabFinder
-    {
-        const char* at = nullptr;    // the first tab at or past clear, once found
-        const char* clear = nullptr; // no tab from the current piece up to here
-        const char* In(const char* from, const char* end)
-        {
-            if (at && at < from)
-                at = nullptr; // passed
-            if (!at && std::max(from, clear) < end)
-            {
-                const char* look = std::max(from, clear);
-                at = FindTab(look, size_t(end - look));
-                clear = at ? at : end;
-            }
-            return at && at < end ? at : nullptr;
-        }
-    } nextTab;
-    // Without a word-break handler a decision reads the display form where it was built.
     const bool direct = FHost == &FNoHost || FHost->DocRowHooksIdle();
-    for (;;)
+    const char* tab = FindTab(base, size_t(total));
+    for (int off = 0;;)
     {
-        const int restLen = total - off;
-        const char* s = base + off;
-        // The indent, then the bytes with tabs widened, up to the reach of a break decision (a
-        // tab right after a run that reached the limit is still widened).
-        const int limit = indent + window;
-        const int reach = int(std::min<int64_t>(window, int64_t(restLen) * tab)) + tab;
-        const size_t room = size_t(std::max(indent + reach, limit + 1)) + 8;
-        if (scratch.bytes.size() < room)
-            scratch.bytes.resize(room);
-        char* d = scratch.bytes.data();
-        tabs.clear();
-        int n = indent;
-        int i = 0;
-        bool truncated = false;
-        // Most pieces have neither indent nor tab in reach: their display form is their bytes.
-        // A narrow piece's first tab is known already: the reach of a decision covers it whole.
-        const char* firstTab = indent > 0         ? nullptr
-                               : narrow && off == 0 ? narrowTab
-                                                    : nextTab.In(s, s + std::min(restLen, limit + 1));
-        const bool plain = indent == 0 && !firstTab;
-        if (plain)
-        {
-            n = std::min(restLen, limit);
-            truncated = restLen > limit;
-            i = restLen;
-        }
-        else if (indent > 0)
-            std::memset(d, ' ', size_t(indent));
-        else if (firstTab - s < limit)
-        {
-            // The bytes before the first tab are known to hold none: one copy, not a second scan.
-            i = n = int(firstTab - s);
-            std::memcpy(d, s, size_t(i));
-        }
-        while (i < restLen)
-        {
-            if (n >= limit)
-            {
-                truncated = true;
-                break;
-            }
-            const int span = std::min(restLen - i, limit - n + 1);
-            const int run = CopyToTab(d + n, s + i, span);
-            const bool t = run < span;
-            if (n + run > limit)
-            {
-                n = limit;
-                truncated = true;
-                break;
-            }
-            n += run;
-            i += run;
-            if (!t)
-                break;
-            const int w = tab - (tabMask ? (n - indent) & tabMask : (n - indent) % tab);
-            for (int k = 0; k < w; ++k)
-                d[n + k] = k + 1 < w ? '\x0B' : '\t';
-            tabs.push_back(TPieceTab{n - indent, w, i});
-            n += w;
-            ++i;
-        }
-        const char* shown = plain ? s : d;
-        int dLen = n;
-        if (!direct)
-        {
-            D.SetLength(n);
-            if (n > 0)
-                std::memcpy(D.Unique(), shown, size_t(n));
-        }
-        auto wordBreak = [&](int p, int m) {
-            if (!direct)
-                return WordBreak(D, p, m);
-            if (dLen <= p || m >= p)
-                return p;
-            TBreakBudget budget;
-            return WordBreakStep(std::string_view(shown, size_t(dLen)), p, m, budget);
-        };
-
-        int brk;
-        if (endsParagraph)
-        {
-            int first = wordBreak(wrap, indent + 2);
-            if (!truncated && first >= dLen)
-            {
-                emit(off, restLen);
-                return;
-            }
-            // A lower bound one less changes the decision only where the first one stopped at its
-            // bound: elsewhere both take the same steps.
-            brk = first != indent + 2 ? first : wordBreak(wrap, indent + 1);
-            if (!truncated && dLen < brk)
-                brk = dLen; // the CR stays on the piece
-        }
-        else
-        {
-            if (!truncated && wrap > dLen)
-            {
-                emit(off, restLen);
-                return;
-            }
-            brk = wordBreak(wrap, indent + 1);
-        }
-        // The byte the break column falls on; past what was widened only a truncated form needs
-        // the walk along the bytes.
-        const int col = brk - indent;
-        int lb;
-        if (col < 0)
-            lb = col;
-        else if (col < dLen - indent)
-        {
-            lb = col;
-            for (const TPieceTab& c : tabs)
-            {
-                if (col < c.col)
-                    break;
-                if (col < c.col + c.width)
-                {
-                    lb = c.source; // a column of a tab's room is the tab
-                    break;
-                }
-                lb = c.source + 1 + (col - c.col - c.width);
-            }
-        }
-        else if (!truncated)
-            lb = restLen;
-        else
-            lb = DspColToLogCol(s, restLen, FTabSize, col);
-        lb = AlignCut(base + off, restLen, lb);
-        if (lb <= 0)
-            lb = FirstCharLength(base + off, restLen); // always make progress
-        if (lb >= restLen)
-        {
-            emit(off, restLen); // the piece that took the rest ends the paragraph: no empty row after it
+        if (tab && tab < base + off)
+            tab = FindTab(base + off, size_t(total - off));
+        const int tabAt = tab ? int(tab - (base + off)) : INT_MAX;
+        const int len = PieceLength(base + off, total - off, tabAt, endsParagraph, indent, wrap, scratch, direct);
+        rows.Add(NewRowText(base + off, len));
+        attrs.push_back(attr);
+        NoteLineWidth(len);
+        off += len;
+        if (off >= total)
             return;
-        }
-        emit(off, lb);
-        off += lb;
     }
 }
 
-// ---- folding of the rows in the document ----------------------------------------------------
+int TAFDocument::PieceLength(const char* s, const int restLen, const int tabAt, const bool endsParagraph,
+                             const int indent, const int wrap, TPieceScratch& scratch, const bool direct)
+{
+    const int window = DecisionWindow(wrap, FWrapTrailBytes);
+    // A piece narrower than the wrap, without a tab, is one row as it stands: every decision would
+    // find the break past its end.
+    const bool narrow = int64_t(indent) + restLen < wrap;
+    const char* narrowTab = narrow && tabAt < restLen ? s + tabAt : nullptr;
+    if (narrow && !narrowTab)
+        return restLen;
 
-int TAFDocument::ClampBreak(int brk, int length) const { return std::clamp(brk, 1, std::max(1, length)); }
+    const int tab = std::max(1, FTabSize);
+    const int tabMask = (tab & (tab - 1)) == 0 ? tab - 1 : 0; // the usual sizes need no division
+    AnsiString& D = scratch.display;
+    std::vector<TPieceTab>& tabs = scratch.tabs;
+    // The indent, then the bytes with tabs widened, up to the reach of a break decision (a tab
+    // right after a run that reached the limit is still widened).
+    const int limit = indent + window;
+    const int reach = int(std::min<int64_t>(window, int64_t(restLen) * tab)) + tab;
+    const size_t room = size_t(std::max(indent + reach, limit + 1)) + 8;
+    if (scratch.bytes.size() < room)
+        scratch.bytes.resize(room);
+    char* d = scratch.bytes.data();
+    tabs.clear();
+    int n = indent;
+    int i = 0;
+    bool truncated = false;
+    // Most pieces have neither indent nor tab in reach: their display form is their bytes. A
+    // narrow piece's first tab is known already: the reach of a decision covers it whole.
+    const char* firstTab = indent > 0 || tabAt > std::min(restLen - 1, limit) ? nullptr : s + tabAt;
+    const bool plain = indent == 0 && !firstTab;
+    if (plain)
+    {
+        n = std::min(restLen, limit);
+        truncated = restLen > limit;
+        i = restLen;
+    }
+    else if (indent > 0)
+        std::memset(d, ' ', size_t(indent));
+    else if (firstTab - s < limit)
+    {
+        // The bytes before the first tab are known to hold none: one copy, not a second scan.
+        i = n = int(firstTab - s);
+        std::memcpy(d, s, size_t(i));
+    }
+    while (i < restLen)
+    {
+        if (n >= limit)
+        {
+            truncated = true;
+            break;
+        }
+        const int span = std::min(restLen - i, limit - n + 1);
+        const int run = CopyToTab(d + n, s + i, span);
+        const bool t = run < span;
+        if (n + run > limit)
+        {
+            n = limit;
+            truncated = true;
+            break;
+        }
+        n += run;
+        i += run;
+        if (!t)
+            break;
+        const int w = tab - (tabMask ? (n - indent) & tabMask : (n - indent) % tab);
+        for (int k = 0; k < w; ++k)
+            d[n + k] = k + 1 < w ? '\x0B' : '\t';
+        tabs.push_back(TPieceTab{n - indent, w, i});
+        n += w;
+        ++i;
+    }
+    const char* shown = plain ? s : d;
+    const int dLen = n;
+    if (!direct)
+    {
+        D.SetLength(n);
+        if (n > 0)
+            std::memcpy(D.Unique(), shown, size_t(n));
+    }
+    auto wordBreak = [&](int p, int m) {
+        if (!direct)
+            return WordBreak(D, p, m);
+        if (dLen <= p || m >= p)
+            return p;
+        TBreakBudget budget;
+        return WordBreakStep(std::string_view(shown, size_t(dLen)), p, m, budget);
+    };
+
+    int brk;
+    if (endsParagraph)
+    {
+        const int first = wordBreak(wrap, indent + 2);
+        if (!truncated && first >= dLen)
+            return restLen;
+        // A lower bound one less changes the decision only where the first one stopped at its
+        // bound: elsewhere both take the same steps.
+        brk = first != indent + 2 ? first : wordBreak(wrap, indent + 1);
+        if (!truncated && dLen < brk)
+            brk = dLen; // the CR stays on the piece
+    }
+    else
+    {
+        if (!truncated && wrap > dLen)
+            return restLen;
+        brk = wordBreak(wrap, indent + 1);
+    }
+    // The byte the break column falls on; past what was widened only a truncated form needs the
+    // walk along the bytes.
+    const int col = brk - indent;
+    int lb;
+    if (col < 0)
+        lb = col;
+    else if (col < dLen - indent)
+    {
+        lb = col;
+        for (const TPieceTab& c : tabs)
+        {
+            if (col < c.col)
+                break;
+            if (col < c.col + c.width)
+            {
+                lb = c.source; // a column of a tab's room is the tab
+                break;
+            }
+            lb = c.source + 1 + (col - c.col - c.width);
+        }
+    }
+    else if (!truncated)
+        lb = restLen;
+    else
+        lb = DspColToLogCol(s, restLen, FTabSize, col);
+    lb = AlignCut(s, restLen, lb);
+    if (lb <= 0)
+        lb = FirstCharLength(s, restLen); // always make progress
+    return std::min(lb, restLen); // the piece that takes the rest ends the paragraph: no empty row after it
+}
+
+// ---- folding an edited paragraph ----------------------------------------------------------------
+
+// An edit leaves the rows of its paragraph cut where the text used to be: they are cut anew, as a
+// folded load of the same text would cut them. Cuts only ever move in the edited paragraph (and
+// in one that a typed line end split off it), and only until a new cut falls where the text
+// already has one past the edited row: from there on a load would cut the same bytes the same way.
+// Only rows whose text or record changes are touched, and the history gets runs of those.
+struct TAFDocument::TRefold
+{
+    int First = 0;                    // the first row cut anew
+    int OldRows = 0;                  // rows First .. First + OldRows - 1 are replaced
+    TAttrListItem Rec;                // the indent and wrap every new row takes
+    std::string Bytes;                // the text read, from where the next decision starts
+    std::vector<int> OldStarts;       // where each row read starts in Bytes, and where the last ends
+    std::vector<int> NewStarts;       // where each new row starts, and where the last ends
+    std::vector<const TAttrListItem*> OldRecs; // the records of the rows read
+    std::vector<char> Changed;    // which new rows differ from the row of their number
+    std::vector<std::pair<int, AnsiString>> Texts; // the changed new rows' texts, in row order
+    bool Lists = false;           // a row read has column records
+    // Working room, kept from one fold to the next.
+    std::vector<int> Crs;         // where the rows read hold a CR
+    bool Busy = false;
+};
 
 namespace
 {
-int CountCr(const AnsiString& s)
+// Where the bytes of a row list are read without copying a string per row.
+class TRowReader
 {
-    int n = 0;
-    for (int i = 0; i < s.Length(); ++i)
-        if (s.c_str()[i] == '\r')
-            ++n;
-    return n;
-}
-
-// Notes where tabs and CRs stand in s[0, n) (at offsets from base), a word at a time: text holds
-// few bytes below 0x10, and only a word with one is looked at byte by byte.
-void MarkTabsAndCrs(const char* s, size_t n, int base, std::vector<int>& tabs, std::vector<int>& crs)
-{
-    auto look = [&](size_t i, size_t end) {
-        for (; i < end; ++i)
-            if (s[i] == '\t')
-                tabs.push_back(base + int(i));
-            else if (s[i] == '\r')
-                crs.push_back(base + int(i));
-    };
-    size_t i = 0;
-    for (; i + 4 <= n; i += 4)
+public:
+    explicit TRowReader(TStrings* lines) : lines_(lines), list_(dynamic_cast<TStringList*>(lines)) {}
+    // Valid until the next call or a change of the rows.
+    const AnsiString& operator()(int row)
     {
-        uint32_t w;
-        std::memcpy(&w, s + i, 4);
-        if ((w - 0x10101010u) & ~w & 0x80808080u)
-            look(i, i + 4);
+        if (list_)
+            return list_->Ref(row);
+        copy_ = lines_->Get(row);
+        return copy_;
     }
-    look(i, n);
-}
 
-// The first of the sorted offsets in [from, to), or -1.
-int FirstMarkIn(const std::vector<int>& marks, int from, int to)
-{
-    const auto it = std::lower_bound(marks.begin(), marks.end(), from);
-    return it != marks.end() && *it < to ? *it : -1;
-}
+private:
+    TStrings* lines_;
+    TStringList* list_;
+    AnsiString copy_;
+};
 
-// Cut position in text (0 < cut <= len) that keeps double-byte characters whole and makes progress.
-int SafeCut(const char* text, int len, int cut)
-{
-    if (len <= 0)
-        return 0;
-    cut = std::clamp(cut, 0, len);
-    cut = AlignCut(text, len, cut);
-    if (cut <= 0)
-        cut = FirstCharLength(text, len);
-    return std::min(cut, len);
-}
+bool EndsWithCr(const AnsiString& s) { return s.Length() > 0 && s.c_str()[s.Length() - 1] == '\r'; }
+
+// A record a fold's new row takes: the row's own, with the paragraph's indent and wrap position.
+bool SameBounds(const TAttrListItem& a, const TAttrListItem& b) { return a.Indent == b.Indent && a.WrapPos == b.WrapPos; }
 } // namespace
 
-bool TAFDocument::FoldTake(int row, int through, int delta)
+int TAFDocument::RefoldStart(int edited)
 {
-    if (!FFold)
-        return false;
-    TFoldCapture& f = *FFold;
-    if (f.First >= 0 && row < f.First)
-        FoldFlush(); // a change above what was gathered: it starts a record of its own
-    if (f.First < 0)
+    TRowReader row(FLines);
+    int indent, wrap;
+    FoldBounds(FAttrs->Peek(edited), indent, wrap);
+    const int reach = FoldReach(indent, wrap);
+    int first = edited;
+    int64_t distance = 0; // from the start of row first - 1 to the start of the edited row
+    while (first > 0)
     {
-        f.First = row;
-        f.CaretFirst = FCaret;
+        const AnsiString& before = row(first - 1);
+        if (EndsWithCr(before))
+            break; // a paragraph's cuts never depend on the paragraph above
+        distance += before.Length();
+        if (distance >= reach)
+            break; // its break decision ends before the edited row
+        --first;
     }
-    // Rows past the gathered ones are untouched yet: take them as they stand.
-    for (int at = f.First + int(f.Rows.size()) + f.Delta; at < through; ++at)
-    {
-        f.Rows.push_back(FLines->Get(at));
-        TAttrListItem rec = FAttrs->Peek(at);
-        rec.ColAttr = nullptr;
-        f.Attrs.push_back(rec);
-    }
-    f.Delta += delta;
-    f.CaretLast = FCaret;
-    return true;
+    return first;
 }
 
-void TAFDocument::FoldFlush()
+bool TAFDocument::PlanRefold(const int first, const int edited, TRefold& plan)
 {
-    if (!FFold || FFold->First < 0)
-        return;
-    TFoldCapture& f = *FFold;
-    const int rowsNow = int(f.Rows.size()) + f.Delta;
-    const int first = f.First;
-    f.First = -1;
-    f.Delta = 0;
-    FUndo->PushBlock(FUndoGroupId, first, rowsNow, f.CaretFirst, f.CaretLast, std::move(f.Rows), std::move(f.Attrs));
-    f.Rows.clear();
-    f.Attrs.clear();
-    FireUndoChange(FUndo->Kept(), false);
+    const int n = GetLinesCount();
+    TRowReader row(FLines);
+    TRowReader compared(FLines);
+    plan.First = first;
+    plan.OldRows = 0;
+    plan.Rec = FAttrs->Peek(first);
+    if (FOptions.Contains(aoAutoFormat) && (plan.Rec.WrapPos == 0 || int(plan.Rec.WrapPos) <= plan.Rec.Indent + 1))
+    {
+        // A record that cannot hold a character would never settle: the defaults instead.
+        plan.Rec.Indent = 0;
+        plan.Rec.WrapPos = uint16_t(std::clamp(FDefWrapPos, 0, kNoWrap));
+    }
+    int indent, wrap;
+    FoldBounds(plan.Rec, indent, wrap);
+    const int reach = FoldReach(indent, wrap);
+    // The bytes read slide along: only those from the cut on are kept, so a long paragraph is read
+    // through a small buffer. Offsets count from the start of row first.
+    std::string& bytes = plan.Bytes;
+    int base = 0; // the offset bytes[0] stands for
+    auto end = [&] { return base + int(bytes.size()); };
+    std::vector<int>& oldStarts = plan.OldStarts;
+    std::vector<int>& newStarts = plan.NewStarts;
+    bytes.clear();
+    oldStarts.assign(1, 0);
+    newStarts.assign(1, 0);
+    plan.OldRecs.clear();
+    plan.Changed.clear();
+    plan.Texts.clear();
+    plan.Lists = false;
+    std::vector<int>& crs = plan.Crs;
+    crs.clear();
+    size_t nextCr = 0; // the first CR not yet passed
+    int next = first;  // the next row to read
+    auto read = [&] {
+        const AnsiString& t = row(next);
+        const int at = end();
+        bytes.append(t.c_str(), size_t(t.Length()));
+        // Only an edited row can hold a CR before its end.
+        if (next <= edited)
+        {
+            for (const char* p = t.c_str(); (p = static_cast<const char*>(std::memchr(p, '\r', size_t(t.c_str() + t.Length() - p)))); ++p)
+                crs.push_back(at + int(p - t.c_str()));
+        }
+        else if (EndsWithCr(t))
+            crs.push_back(end() - 1);
+        const TAttrListItem* rec = FAttrs->GetItem(next); // held while the plan is applied
+        plan.Lists = plan.Lists || rec->ColAttr;
+        plan.OldRecs.push_back(rec);
+        oldStarts.push_back(end());
+        ++next;
+    };
+
+    TPieceScratch own;
+    TPieceScratch& scratch = FPieceScratch.busy ? own : FPieceScratch;
+    struct TRelease
+    {
+        TPieceScratch& s;
+        ~TRelease() { s.busy = false; }
+    } release{scratch};
+    scratch.busy = true;
+    const bool direct = FHost == &FNoHost || FHost->DocRowHooksIdle();
+
+    int cut = 0;
+    // The first tab at or after a place: the bytes are looked at once, as far as they are read.
+    int nextTab = -1, tabsSeen = 0;
+    auto tabFrom = [&](int at) {
+        if (nextTab >= at)
+            return nextTab;
+        const int from = std::max(at, tabsSeen);
+        const char* t = FindTab(bytes.data() + (from - base), size_t(end() - from));
+        nextTab = t ? int(t - bytes.data()) + base : -1;
+        tabsSeen = t ? nextTab + 1 : end();
+        return nextTab;
+    };
+    size_t old = 0; // the first row read that starts at or after the cut
+    // The row read (or the next to read) that starts at the cut, if any (the last when several do).
+    auto rowAtCut = [&]() -> int {
+        while (old < oldStarts.size() && oldStarts[old] < cut)
+            ++old;
+        if (old >= oldStarts.size() || oldStarts[old] != cut)
+            return -1;
+        size_t k = old;
+        while (k + 1 < oldStarts.size() && oldStarts[k + 1] == cut && first + int(k) + 1 < n)
+            ++k; // an empty row there goes
+        return int(k);
+    };
+    // The new texts share small blocks, so a row that outlives its neighbours keeps little alive.
+    TStringArena arena(16 * 1024);
+    // Whether new row i, just cut, differs from the row of its number: in its text, its bounds, or
+    // (checked at the end, when column records ride on the bytes) where it starts. A changed row's
+    // text is made now, while its bytes are at hand.
+    auto judge = [&](int i) {
+        const int from = newStarts[size_t(i)], len = newStarts[size_t(i) + 1] - from;
+        const char* p = bytes.data() + (from - base);
+        bool same = false;
+        if (first + i < n)
+        {
+            const AnsiString& t = compared(first + i);
+            const TAttrListItem& rec = i < int(plan.OldRecs.size()) ? *plan.OldRecs[size_t(i)] : FAttrs->Peek(first + i);
+            same = t.Length() == len && std::memcmp(t.c_str(), p, size_t(len)) == 0 && SameBounds(rec, plan.Rec);
+        }
+        plan.Changed.push_back(!same);
+        if (!same)
+            plan.Texts.emplace_back(i, arena.Make(p, len));
+    };
+    // Bytes from the cut up to sameUntil equal those sameShift further on.
+    int sameShift = 0, sameUntil = 0;
+    for (;;)
+    {
+        while (nextCr < crs.size() && crs[nextCr] < cut)
+            ++nextCr;
+        while (next < n && nextCr >= crs.size() && end() - cut < 2 * reach)
+        {
+            read();
+            while (nextCr < crs.size() && crs[nextCr] < cut)
+                ++nextCr;
+        }
+        const bool ends = nextCr < crs.size();
+        const int rest = ends ? crs[nextCr] + 1 - cut : end() - cut;
+        const int i = int(newStarts.size()) - 1;
+        if (rest == 0)
+        {
+            // The end of the text after a line end, or of an empty text: an empty row ends it.
+            newStarts.push_back(cut);
+            judge(i);
+            break;
+        }
+        // A row of the text past the edited one was cut by a decision on the bytes this one reads,
+        // when those are the same (text that repeats itself): the cut is as long, and the row is that
+        // row again.
+        bool again = false;
+        if (direct && first + i > edited && i + 1 < int(oldStarts.size()))
+        {
+            const int from = oldStarts[size_t(i)];
+            const int later = std::max(from, cut);
+            const int paragraphEnd = ends ? crs[nextCr] + 1 : next == n ? end() : INT_MAX;
+            if (from != cut && from >= base && later + reach <= end() && later + reach <= paragraphEnd &&
+                SameBounds(*plan.OldRecs[size_t(i)], plan.Rec))
+            {
+                // Rows that repeat one another go on the same distance apart: what the last row
+                // compared is not compared again.
+                const int shift = from - cut;
+                const int known = shift == sameShift ? std::max(cut, sameUntil) : cut;
+                again = std::memcmp(bytes.data() + (known - base), bytes.data() + (known + shift - base),
+                                    size_t(cut + reach - known)) == 0;
+                sameShift = shift;
+                sameUntil = again ? cut + reach : 0;
+            }
+            if (again)
+                cut += oldStarts[size_t(i) + 1] - from;
+        }
+        if (!again)
+        {
+            const int tab = tabFrom(cut);
+            cut += PieceLength(bytes.data() + (cut - base), rest, tab >= 0 && tab - cut < rest ? tab - cut : INT_MAX,
+                               ends, indent, wrap, scratch, direct);
+        }
+        newStarts.push_back(cut);
+        if (again)
+            plan.Changed.push_back(0);
+        else
+            judge(i);
+        // What the next decisions read lies past the cut and the start of the next row of the text.
+        const int keep = i + 2 < int(oldStarts.size()) ? std::min(cut, oldStarts[size_t(i) + 1]) : cut;
+        if (keep - base > (256 << 10))
+        {
+            bytes.erase(0, size_t(keep - base));
+            base = keep;
+        }
+        const bool atTextEnd = next == n && cut == end();
+        if (atTextEnd && !ends)
+            break; // the last paragraph ends without a line end
+        // From a row of the text that starts here on, past the edited row, nothing moves: a
+        // paragraph that starts there keeps its own record, a cut inside one needs ours.
+        const int k = rowAtCut();
+        if (k >= 0 && first + k > edited && first + k < n)
+        {
+            const TAttrListItem& rec = k < int(plan.OldRecs.size()) ? *plan.OldRecs[size_t(k)] : FAttrs->Peek(first + k);
+            if ((ends && cut == crs[nextCr] + 1) || SameBounds(rec, plan.Rec))
+            {
+                plan.OldRows = k;
+                break;
+            }
+        }
+        if (atTextEnd)
+            continue; // a line end ends the text: the empty row after it comes next
+    }
+    if (plan.OldRows == 0)
+        plan.OldRows = n - first;
+    oldStarts.resize(size_t(plan.OldRows) + 1);
+    plan.OldRecs.resize(size_t(plan.OldRows));
+    const int newRows = int(newStarts.size()) - 1;
+    const int common = std::min(newRows, plan.OldRows);
+    plan.Lists = false;
+    for (const TAttrListItem* rec : plan.OldRecs)
+        plan.Lists = plan.Lists || rec->ColAttr;
+    // A row past the rows replaced is a new one, whatever row of the text it equals; so is one whose
+    // bytes moved while column records ride on them. Its text is that row's.
+    bool any = newRows != plan.OldRows;
+    const size_t madeWhileCut = plan.Texts.size();
+    for (int i = 0; i < newRows; ++i)
+    {
+        const bool moved = i < common && plan.Lists && newStarts[size_t(i)] != oldStarts[size_t(i)];
+        if (!plan.Changed[size_t(i)] && (i >= common || moved))
+        {
+            plan.Changed[size_t(i)] = 1;
+            plan.Texts.emplace_back(i, row(first + i));
+        }
+        any = any || plan.Changed[size_t(i)];
+    }
+    // Both parts are in row order already.
+    std::inplace_merge(plan.Texts.begin(), plan.Texts.begin() + ptrdiff_t(madeWhileCut), plan.Texts.end(),
+                       [](const std::pair<int, AnsiString>& a, const std::pair<int, AnsiString>& b) {
+                           return a.first < b.first;
+                       });
+    return any;
 }
 
 void TAFDocument::FoldLine(int row)
 {
-    if (FFold)
-    {
-        FoldRows(row);
+    if (row < 0 || row >= GetLinesCount())
         return;
-    }
-    if (FoldRowsAtOnce(row))
-        return;
-    // The re-fold's changes go to the undo history as one record of the rows it replaced.
-    TFoldCapture capture;
-    FFold = &capture;
-    try
+    // One working room serves every fold of the thread, so a long paragraph does not fetch fresh
+    // pages for each keystroke; a fold that a view starts while told of another gets its own.
+    static thread_local TRefold shared;
+    TRefold own;
+    TRefold& plan = shared.Busy ? own : shared;
+    struct TRelease
     {
-        FoldRows(row);
-    }
-    catch (...)
-    {
-        try
+        TRefold& p;
+        ~TRelease()
         {
-            FoldFlush();
+            p.Busy = false;
+            p.Texts.clear();
+            // Holding on to the room of a very long paragraph would cost more than fetching it again.
+            if (p.Bytes.capacity() > (32u << 20))
+                p = TRefold();
         }
-        catch (...)
-        {
-            FUndo->MarkUnsaved(); // the change stands unrecorded: the saved state is out of reach
-        }
-        FFold = nullptr;
-        throw;
-    }
-    try
-    {
-        FoldFlush();
-    }
-    catch (...)
-    {
-        FUndo->MarkUnsaved();
-        FFold = nullptr;
-        throw;
-    }
-    FFold = nullptr;
+    } release{plan};
+    plan.Busy = true;
+    if (PlanRefold(RefoldStart(row), row, plan))
+        ApplyRefold(plan);
 }
 
-void TAFDocument::DropEmptyLastRow(int row)
+void TAFDocument::ApplyRefold(TRefold& plan)
 {
-    // The caret on it goes to the end of the piece before, where what is typed next lands.
-    const int prevLen = GetLine(row - 1).Length();
-    if (FCaret.y >= row)
-        FCaret = DspPos(TPoint(prevLen, row - 1));
-    // So do block ends there: they keep the bytes they cover.
+    const int first = plan.First;
+    const int oldRows = plan.OldRows;
+    const int newRows = int(plan.NewStarts.size()) - 1;
+    const int common = std::min(oldRows, newRows);
+    const std::vector<int>& oldAt = plan.OldStarts;
+    const std::vector<int>& newAt = plan.NewStarts;
+    const bool hooks = FHost != &FNoHost && !FHost->DocRowHooksIdle();
+    const bool lists = plan.Lists;
+    auto newLen = [&](int i) { return newAt[size_t(i) + 1] - newAt[size_t(i)]; };
+    // Rows past the new ones are deleted: they change too.
+    std::vector<char>& changed = plan.Changed;
+    changed.resize(size_t(std::max(oldRows, newRows)), 1);
+    // The changed rows' new texts, in row order.
+    auto text = plan.Texts.begin();
+    auto textOf = [&](int i) -> const AnsiString& {
+        while (text->first < i)
+            ++text;
+        return text->second;
+    };
+
+    // A row that must land exactly as cut: a refused or rewritten one leaves every row as it is.
+    if (hooks)
+        for (int i = 0; i < common; ++i)
+            if (changed[size_t(i)] && !AskChange(first + i, textOf(i)))
+                return;
+
+    // Where the caret and the block points stand in the bytes read, and the column records of
+    // those bytes.
+    TRowReader row(FLines);
+    auto offsetOf = [&](int r, int col) {
+        return oldAt[size_t(r - first)] + std::clamp(col, 0, oldAt[size_t(r - first) + 1] - oldAt[size_t(r - first)]);
+    };
+    const TPoint caretBefore = FCaret;
+    const bool caretIn = FCaret.y >= first && FCaret.y < first + oldRows;
+    const int caretAt = caretIn ? offsetOf(FCaret.y, LogicalPos(FCaret)) : 0;
+    const bool caretKeepsIndent = caretIn && SameBounds(*plan.OldRecs[size_t(FCaret.y - first)], plan.Rec);
+    struct TPointAt
+    {
+        int* row;
+        int* col;
+        int at;
+    };
+    std::vector<TPointAt> points;
     for (int i = 0; i < FBlkAttrs->GetCount(); ++i)
     {
         TBlkAttrListItem* b = FBlkAttrs->GetItem(i);
-        if (b->StartRow == row)
-            b->StartRow = row - 1, b->StartCol = prevLen;
-        if (b->EndRow == row)
-            b->EndRow = row - 1, b->EndCol = prevLen;
+        for (auto p : {std::pair<int*, int*>{&b->StartRow, &b->StartCol}, {&b->EndRow, &b->EndCol}})
+            if (*p.first >= first && *p.first < first + oldRows)
+                points.push_back(TPointAt{p.first, p.second, offsetOf(*p.first, *p.second)});
+            else if (*p.first >= first + oldRows)
+                *p.first += newRows - oldRows;
     }
-    DelLineP(row);
-    FHost->DocMarkDirtyFrom(row - 1);
-    FHost->DocSelRowDeleted(row);
-}
-
-void TAFDocument::FoldRows(int row)
-{
-    // The caret follows its byte of the text, not the break asked for: the cut made can differ
-    // from it (a tab is never split, the rules walk a break back, a double-byte character stays
-    // whole), and whatever is typed next goes where the caret stands.
-    auto caretLogCol = [&](int r) {
-        return std::clamp(LogicalPos(TPoint(FCaret.x, r)), 0, GetLine(r).Length());
-    };
-    // Bytes from the start of row r to the caret, when it stands on row r or (joined) r + 1.
-    auto caretOffset = [&](int r, bool withNext) {
-        if (FCaret.y == r)
-            return caretLogCol(r);
-        if (withNext && FCaret.y == r + 1 && r + 1 < GetLinesCount())
-            return GetLine(r).Length() + caretLogCol(r + 1);
-        return -1;
-    };
-    // Back onto its byte once row r holds headLen bytes of the offsets and row r + 1 the rest; at
-    // the cut itself the caret goes on to the next row unless that one was left empty.
-    auto placeCaret = [&](int r, int off, bool wasOnRow, int headLen, bool nextEmpty) {
-        if (off < 0)
-            return;
-        if (off < headLen || (off == headLen && nextEmpty))
-        {
-            if (!wasOnRow)
-                FCaret = DspPos(TPoint(off, r));
-        }
-        else
-            FCaret = DspPos(TPoint(off - headLen, r + 1));
-    };
-
-    int r = row;
-    while (r >= 0 && r < GetLinesCount())
+    std::vector<TColAttrListItem> cells;
+    std::vector<char> listed;
+    if (lists)
     {
-        TAttrListItem* rec = FAttrs->GetItem(r);
-        if (FOptions.Contains(aoAutoFormat) && (rec->WrapPos == 0 || int(rec->WrapPos) <= rec->Indent + 1))
-        {
-            // A record that cannot hold a character would never settle: give it the defaults.
-            TAttrListItem def = MakeAttr(true, 0, FDefWrapPos);
-            def.ColAttr = rec->ColAttr;
-            def.States = rec->States;
-            *rec = def;
-        }
-        const int W = FOptions.Contains(aoAutoFormat) ? int(rec->WrapPos) : kNoWrap;
-        const int I = std::max<int>(0, rec->Indent);
-        const AnsiString L = GetLine(r);
-        // The row as displayed; a wrapped piece in the middle never needs it.
-        auto display = [&] { return AnsiString::StringOfChar(' ', I) + TabExpand(L, false); };
-        const bool last = r == GetLinesCount() - 1;
-
-        if (CountCr(L) == 1 && isCrLine(r) && WordBreak(display(), W, I + 2) >= display().Length())
-        {
-            if (last)
-            {
-                TAttrListItem copy = *rec;
-                AddLineP(AnsiString(), copy);
-            }
-            return;
-        }
-        if (L.IsEmpty())
-        {
-            if (!last)
-            {
-                // The caret on the empty piece stands before the next row's first byte.
-                const bool caretHere = FCaret.y == r;
-                DelLineP(r);
-                if (caretHere)
-                    FCaret = DspPos(TPoint(0, r));
-                FHost->DocMarkDirtyFrom(r);
-                FHost->DocSelRowDeleted(r);
-            }
-            // An empty last row after a wrapped piece: a load never makes one, and what is typed
-            // there would join the paragraph above.
-            if (r > 0 && r == GetLinesCount() - 1 && GetLine(r).IsEmpty() && !isCrLine(r - 1))
-                DropEmptyLastRow(r);
-            return;
-        }
-
-        if (L.view().find('\r') == std::string_view::npos)
-        {
-            // A wrapped piece, or the unterminated last row.
-            if (last)
-            {
-                const AnsiString D = display();
-                if (W > D.Length())
-                    return;
-                int b = ClampBreak(WordBreak(D, W, I + 1), D.Length());
-                int lb = SafeCut(L.c_str(), L.Length(), DspColToLogCol(L.c_str(), L.Length(), FTabSize, b - I));
-                if (lb >= L.Length())
-                    return;
-                if (!AskChange(r, L.SubString(1, lb)))
-                    return;
-                const int off = caretOffset(r, false);
-                AnsiString tail = L.SubString(lb + 1, L.Length() - lb);
-                TAttrListItem copy = *rec;
-                InsertRow(r + 1, tail, copy, false);
-                ColAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
-                BlkAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
-                ApplyLineChange(r, L.SubString(1, lb));
-                placeCaret(r, off, true, lb, false);
-                FHost->DocSelRowInserted(r);
-                FHost->DocMarkDirtyFrom(r);
-                ++r;
-                continue;
-            }
-            const AnsiString next = GetLine(r + 1);
-            // The next piece's tabs are expanded where they will stand, after this row's text.
-            const AnsiString joined = L + next;
-            const AnsiString J = I > 0 ? AnsiString::StringOfChar(' ', I) + TabExpand(joined, false)
-                                       : TabExpand(joined, false);
-            const int off = caretOffset(r, true);
-            const bool onRow = FCaret.y == r;
-            if (W > J.Length())
-            {
-                // The whole next piece fits: join it.
-                if (!AskChange(r, joined))
-                    return;
-                ColAttrBlockEdit(r + 1, r, next.Length(), emAdd);
-                BlkAttrBlockEdit(r + 1, r, next.Length(), emAdd);
-                ApplyLineChange(r, joined);
-                DelLineP(r + 1);
-                placeCaret(r, off, onRow, joined.Length(), true);
-                FHost->DocSelRowDeleted(r + 1);
-                FHost->DocMarkDirtyFrom(r + 1);
-                if (r + 1 < GetLinesCount())
-                    continue; // fold row r again
-                return;
-            }
-            int b = ClampBreak(WordBreak(J, W, I + 1), J.Length());
-            // Map the break back through the stored text: a 0x0B of the text is not tab fill.
-            int lb = SafeCut(joined.c_str(), joined.Length(),
-                             DspColToLogCol(joined.c_str(), joined.Length(), FTabSize, b - I));
-            if (lb == L.Length())
-            {
-                // Nothing moves: the boundary is settled, and so is the rest of the paragraph.
-                if (next.IsEmpty() && r + 1 == GetLinesCount() - 1)
-                    DropEmptyLastRow(r + 1);
-                return;
-            }
-            const AnsiString newR = joined.SubString(1, lb);
-            const AnsiString newNext = joined.SubString(lb + 1, joined.Length() - lb);
-            const bool up = lb > L.Length();
-            const int moved = up ? lb - L.Length() : L.Length() - lb;
-            if (!AskChange(r, newR) || !AskChange(r + 1, newNext))
-                return;
-            if (up)
-            {
-                ColAttrBlockEdit(r + 1, r, moved, emAdd);
-                BlkAttrBlockEdit(r + 1, r, moved, emAdd);
-            }
-            else
-                BlkAttrBlockEdit(r, r + 1, moved, emInsert); // row lengths before the move
-            ApplyLineChange(r, newR);
-            ApplyLineChange(r + 1, newNext);
-            if (!up)
-                ColAttrBlockEdit(r, r + 1, moved, emInsert); // the next row holds the bytes now
-            placeCaret(r, off, onRow, lb, newNext.IsEmpty());
-            FAttrs->GetItem(r)->Dirty = true;
-            FAttrs->GetItem(r + 1)->Dirty = true;
-            ++r;
-            continue;
-        }
-
-        // The row holds a CR: the piece ends at it or earlier.
-        const AnsiString D = display();
-        int b = WordBreak(D, W, I + 1);
-        int crPos = int(D.view().find('\r')) + 1;
-        if (crPos < b)
-            b = crPos;
-        b = ClampBreak(b, D.Length());
-        int lb = SafeCut(L.c_str(), L.Length(), DspColToLogCol(L.c_str(), L.Length(), FTabSize, b - I));
-        if (lb >= L.Length())
-        {
-            // The row is settled (wider than the wrap only by what hangs): a paragraph end on the
-            // last row still gets the empty row after it.
-            if (last)
-            {
-                TAttrListItem copy = *rec;
-                AddLineP(AnsiString(), copy);
-                return;
-            }
-            ++r; // go on with the next one
-            continue;
-        }
-        AnsiString head = L.SubString(1, lb);
-        AnsiString tail = L.SubString(lb + 1, L.Length() - lb);
-        if (!AskChange(r, head))
-            return;
-        const bool newRow = last || isCrLine(r);
-        // A new row holds the tail alone; otherwise the tail goes in front of the next piece.
-        const int off = caretOffset(r, !newRow);
-        const bool onRow = FCaret.y == r;
-        if (newRow)
-        {
-            TAttrListItem copy = *rec;
-            InsertRow(r + 1, tail, copy, false);
-            if (FCaret.y > r)
-                ++FCaret.y;
-            FHost->DocSelRowInserted(r);
-            FHost->DocMarkDirtyFrom(r + 1);
-        }
-        else
-        {
-            AnsiString merged = tail + GetLine(r + 1);
-            if (!AskChange(r + 1, merged))
-                return;
-            ApplyLineChange(r + 1, merged);
-        }
-        ColAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
-        BlkAttrBlockEdit(r, r + 1, tail.Length(), emInsert);
-        ApplyLineChange(r, head);
-        placeCaret(r, off, onRow, lb, false);
-        FAttrs->GetItem(r)->Dirty = true;
-        FAttrs->GetItem(r + 1)->Dirty = true;
-        ++r;
+        cells.resize(size_t(oldAt[size_t(oldRows)]));
+        listed.resize(cells.size());
+        for (int i = 0; i < oldRows; ++i)
+            if (TColAttrList* list = plan.OldRecs[size_t(i)]->ColAttr)
+                for (int b = oldAt[size_t(i)]; b < oldAt[size_t(i) + 1]; ++b)
+                {
+                    // A short list's missing records count as zeroed ones.
+                    const int at = b - oldAt[size_t(i)];
+                    auto* item = at < list->GetCount() ? static_cast<TColAttrListItem*>(list->Get(at)) : nullptr;
+                    if (item)
+                        cells[size_t(b)] = *item;
+                    cells[size_t(b)].OwnColor = false; // a keyword hit is found again where it now stands
+                    listed[size_t(b)] = 1;
+                }
     }
+
+    // The history: the rows each run of changes replaces, with their records.
+    struct TRun
+    {
+        int from, to; // old rows from .. to - 1 go, new rows from .. to - 1 + (delta on the last run) come
+        std::vector<AnsiString> rows;
+        std::vector<TAttrListItem> attrs;
+    };
+    std::vector<TRun> runs;
+    for (int i = 0; i < std::max(oldRows, newRows);)
+    {
+        if (!changed[size_t(i)])
+        {
+            ++i;
+            continue;
+        }
+        int j = i;
+        while (j < std::max(oldRows, newRows) && changed[size_t(j)])
+            ++j;
+        TRun run{i, j, {}, {}};
+        const int gone = std::min(j, oldRows);
+        run.rows.reserve(size_t(std::max(0, gone - i)));
+        for (int k = i; k < gone; ++k)
+            run.rows.push_back(row(first + k));
+        // One record stands for rows whose records are alike, as the history keeps them.
+        bool alike = true;
+        for (int k = i + 1; k < gone && alike; ++k)
+            alike = TUndoBuff::SameOnReplay(*plan.OldRecs[size_t(k)], *plan.OldRecs[size_t(i)]);
+        for (int k = i; k < (alike ? std::min(i + 1, gone) : gone); ++k)
+        {
+            run.attrs.push_back(*plan.OldRecs[size_t(k)]);
+            run.attrs.back().ColAttr = nullptr;
+        }
+        runs.push_back(std::move(run));
+        i = j;
+    }
+
+    // The changes, in row order, so a watching list hears of each row once.
+    const TAttrListItem model = *plan.OldRecs[size_t(oldRows - 1)];
+    auto takeRecord = [&](TAttrListItem& rec, int i) {
+        rec.Indent = plan.Rec.Indent;
+        rec.WrapPos = plan.Rec.WrapPos;
+        rec.Dirty = true;
+        if (!lists)
+            return;
+        delete rec.ColAttr;
+        rec.ColAttr = nullptr;
+        const int from = newAt[size_t(i)], to = newAt[size_t(i) + 1];
+        if (std::find(listed.begin() + from, listed.begin() + to, 1) == listed.begin() + to)
+            return;
+        auto* list = new TColAttrList();
+        list->SetCapacity(to - from);
+        for (int b = from; b < to; ++b)
+            list->Add(cells[size_t(b)]);
+        rec.ColAttr = list;
+    };
+    text = plan.Texts.begin();
+    try
+    {
+        for (int i = 0; i < common; ++i)
+            if (changed[size_t(i)])
+            {
+                FLines->Put(first + i, textOf(i));
+                NoteLineWidth(newLen(i));
+                takeRecord(*FAttrs->GetItem(first + i), i);
+                if (hooks)
+                    FHost->DocChanged();
+            }
+        if (newRows > oldRows)
+        {
+            const int at = first + oldRows;
+            const int add = newRows - oldRows;
+            // The records move once; the rows below shift in the list as each comes in.
+            if (at <= FAttrs->GetCount())
+                FAttrs->InsertEmpty(at, add);
+            for (int i = oldRows; i < newRows; ++i)
+            {
+                AnsiString seen = textOf(i);
+                if (hooks)
+                    FHost->DocLineInserting(first + i, seen);
+                FLines->Insert(first + i, textOf(i));
+                NoteLineWidth(newLen(i));
+                TAttrListItem rec = model;
+                rec.ColAttr = nullptr;
+                rec.States = TAttrStates();
+                takeRecord(rec, i);
+                FAttrs->SetItem(first + i, &rec);
+                delete rec.ColAttr; // the slot holds a copy of its own
+                FHost->DocSelRowInserted(first + i - 1);
+            }
+        }
+        else if (newRows < oldRows)
+        {
+            for (int i = oldRows - 1; i >= newRows; --i)
+            {
+                if (hooks)
+                    FHost->DocLineDeleting(first + i);
+                FLines->Delete(first + i);
+                FHost->DocSelRowDeleted(first + i);
+            }
+            if (first + newRows < FAttrs->GetCount())
+                FAttrs->DeleteRange(first + newRows, oldRows - newRows);
+        }
+    }
+    catch (...)
+    {
+        FUndo->MarkUnsaved(); // part of it landed unrecorded: the saved state is out of reach
+        throw;
+    }
+
+    // Where a byte offset stands now: the row that starts at it or holds it (at a cut, the next
+    // row), logical column.
+    auto place = [&](int at) {
+        int i = int(std::upper_bound(newAt.begin(), newAt.end(), at) - newAt.begin()) - 1;
+        if (i >= newRows)
+        {
+            if (first + newRows < GetLinesCount())
+                return TPoint(0, first + newRows);
+            i = newRows - 1;
+        }
+        i = std::max(i, 0);
+        return TPoint(at - newAt[size_t(i)], first + i);
+    };
+    for (const TPointAt& p : points)
+    {
+        const TPoint q = place(p.at);
+        *p.row = q.y;
+        *p.col = q.x;
+    }
+    if (caretIn)
+    {
+        const TPoint q = place(caretAt);
+        const int i = q.y - first;
+        // A caret that stays on its row, which starts where it did with the same indent, keeps its
+        // column (in the indent, or past the end, too).
+        const bool kept = q.y == caretBefore.y && i < common && newAt[size_t(i)] == oldAt[size_t(i)] &&
+                          caretKeepsIndent;
+        if (!kept)
+            FCaret = DspPos(q);
+    }
+    else if (FCaret.y >= first + oldRows)
+        FCaret.y += newRows - oldRows;
+    if (newRows != oldRows)
+    {
+        FHost->DocRowCountChanged();
+        FHost->DocMarkDirtyFrom(first + common);
+    }
+
+    // One record per run of changed rows, in row order, so undo replays the last first.
+    for (TRun& run : runs)
+    {
+        const bool last = run.to >= common;
+        const int rowsNow = last ? newRows - run.from : run.to - run.from;
+        FUndo->PushBlock(FUndoGroupId, first + run.from, rowsNow, caretBefore, FCaret, std::move(run.rows),
+                         std::move(run.attrs));
+    }
+    if (!runs.empty())
+        FireUndoChange(FUndo->Kept(), false);
 }
 
 // ---- re-folding the whole text ------------------------------------------------------------
@@ -815,533 +976,3 @@ void TAFDocument::RefoldParagraphs()
         FAttrs->Add(rec);
 }
 
-// ---- re-folding from a row in one pass --------------------------------------------------------
-
-namespace
-{
-constexpr size_t kFoldArenaBlock = 16 * 1024;
-}
-
-bool TAFDocument::FoldRowsAtOnce(int row)
-{
-    // FoldRows only ever moves bytes across the boundary of two neighbouring rows, so the bytes
-    // from row on stay one string and the rows are cuts in it. The steps are worked out on that
-    // string; the row list then sees the same inserts and deletes, the history gathers the same
-    // rows, and each changed row gets its final text once instead of twice per step.
-    const int n0 = GetLinesCount();
-    if (row < 0 || row >= n0 || FBlkAttrs->GetCount() > 0)
-        return false;
-    if (FHost != &FNoHost && !FHost->DocRowHooksIdle())
-        return false;
-    auto* list = dynamic_cast<TStringList*>(FLines);
-    if (!list || typeid(*list) != typeid(TStringList) || list->OnChange || list->OnChanging)
-        return false;
-    const bool autoFormat = FOptions.Contains(aoAutoFormat);
-
-    enum TStepKind
-    {
-        skTake,
-        skInsert,
-        skAppend,
-        skDelete,
-        skRowCount,
-        skMarkDirty,
-        skSelInserted,
-        skSelDeleted
-    };
-    using TCut = TFoldCut;
-    using TStep = TFoldStep;
-    // One scratch serves every document of the thread. A view told of the fold's changes might
-    // fold another text meanwhile: that fold gets a scratch of its own.
-    static thread_local TFoldScratch shared;
-    static thread_local bool sharedBusy = false;
-    TFoldScratch own;
-    TFoldScratch& scratchUse = sharedBusy ? own : shared;
-    struct TRelease
-    {
-        bool& busy;
-        const bool mine;
-        ~TRelease()
-        {
-            if (mine)
-                busy = false;
-        }
-    } release{sharedBusy, !sharedBusy};
-    sharedBusy = true;
-    std::string& bytes = scratchUse.Bytes;
-    std::vector<TCut>& cuts = scratchUse.Cuts;
-    std::vector<TStep>& steps = scratchUse.Steps;
-    std::vector<AnsiString>& texts = scratchUse.Texts;
-    std::vector<const TAttrListItem*>& recs = scratchUse.Recs;
-    std::vector<int>& tabsAt = scratchUse.Tabs;
-    std::vector<int>& crsAt = scratchUse.Crs;
-    tabsAt.clear();
-    crsAt.clear();
-    bytes.clear();
-    cuts.clear();
-    steps.clear();
-    texts.clear();
-    recs.clear();
-    // The rows read, as they stand: those the fold replaces go to the history as they are.
-    std::vector<AnsiString> rowsRead;
-    // Holding on to the room of a very long paragraph would cost more than fetching it again.
-    struct TTrim
-    {
-        TFoldScratch& s;
-        ~TTrim()
-        {
-            s.Texts.clear();
-            if (s.Bytes.capacity() > (8u << 20))
-                s = TFoldScratch();
-        }
-    } trim{scratchUse};
-    int loaded = 0; // rows row .. row + loaded - 1 of the text are in cuts
-    TPoint caret = FCaret;
-    int longest = FLongestLine;
-    bool refused = false;
-    int takeFirst = -1, takeRows = 0, takeDelta = 0;
-    TPoint takeCaretFirst, takeCaret;
-
-    auto count = [&] { return row + int(cuts.size()) + (n0 - row - loaded); };
-    auto load = [&](int r) {
-        while (r - row >= int(cuts.size()) && row + loaded < n0)
-        {
-            TAttrListItem* rec = FAttrs->GetItem(row + loaded);
-            if (rec->ColAttr)
-                refused = true; // column records move with their bytes
-            rowsRead.push_back(FLines->Get(row + loaded));
-            recs.push_back(rec);
-            const AnsiString& s = rowsRead.back();
-            cuts.push_back(TCut{int(bytes.size()), s.Length(), rec, false});
-            MarkTabsAndCrs(s.c_str(), size_t(s.Length()), int(bytes.size()), tabsAt, crsAt);
-            bytes.append(s.c_str(), size_t(s.Length()));
-            ++loaded;
-        }
-    };
-    auto cut = [&](int r) -> TCut& { return cuts[size_t(r - row)]; };
-    auto text = [&](int r) { return std::string_view(bytes.data() + cut(r).Start, size_t(cut(r).Len)); };
-    auto note = [&](TStepKind kind, int r, int through = 0, int delta = 0) {
-        steps.push_back(TStep{kind, r, through, delta, caret, longest});
-    };
-    auto width = [&](int len) { longest = std::max(longest, len + 2); };
-    // What FoldTake would gather: the rows read from takeFirst on, one after the other (rows
-    // inserted in between are not the text's yet). A step notes how far the history got, for a
-    // replay that fails part way.
-    auto take = [&](int r, int through, int delta) {
-        if (takeFirst >= 0 && r < takeFirst)
-            refused = true;
-        const bool first = takeFirst < 0;
-        const int gathered = std::max(0, through - (first ? r : takeFirst + takeRows + takeDelta));
-        if (first)
-        {
-            takeFirst = r;
-            takeCaretFirst = caret;
-        }
-        takeRows += gathered;
-        takeDelta += delta;
-        takeCaret = caret;
-        if (first || gathered > 0 || delta != 0)
-        {
-            TStep* prev = steps.empty() ? nullptr : &steps.back();
-            if (prev && prev->Kind == skTake && prev->Delta == 0 && delta == 0)
-            {
-                prev->Through = takeRows;
-                prev->Caret = caret;
-            }
-            else
-                note(skTake, r, takeRows, delta);
-        }
-    };
-    auto insertCut = [&](int at, int start, int len, int from) {
-        cuts.insert(cuts.begin() + (at - row), TCut{start, len, cut(from).Rec, true});
-    };
-    auto change = [&](int r, int start, int len) {
-        take(r, r + 1, 0);
-        width(len);
-        TCut& c = cut(r);
-        c.Start = start;
-        c.Len = len;
-        c.Changed = true;
-    };
-    auto remove = [&](int r) {
-        take(r, r + 1, -1);
-        if (r < caret.y)
-            --caret.y;
-        note(skDelete, r);
-        cuts.erase(cuts.begin() + (r - row));
-        note(skRowCount, r);
-    };
-    auto insert = [&](int at, int start, int len, int from) {
-        take(at, at, 1);
-        width(len);
-        note(skInsert, at, from);
-        insertCut(at, start, len, from);
-        note(skRowCount, at);
-    };
-    auto append = [&](int from) {
-        const int n = count();
-        take(n, n, 1);
-        width(0);
-        note(skAppend, n, from);
-        insertCut(n, int(bytes.size()), 0, from);
-    };
-
-    // The display form of t after indent blanks, as far as a break decision at wrap can read, and
-    // how many of t's first bytes were seen to hold no tab.
-    std::string dsp;
-    int tabFree = 0;
-    auto display = [&](std::string_view t, int indent, int wrap, int& fullLen) {
-        const int limit = wrap + std::max(0, FWrapTrailBytes) + 16;
-        const int n = int(t.size());
-        bool truncated = false;
-        tabFree = 0;
-        const int at = int(t.data() - bytes.data()); // t is always some of the bytes read
-        if (FirstMarkIn(tabsAt, at, at + std::min(n, limit + 1)) < 0)
-        {
-            tabFree = std::min(n, limit + 1);
-            const int keep = std::clamp(limit - indent, 0, n);
-            fullLen = keep < n ? INT_MAX : indent + n;
-            if (indent == 0)
-                return t.substr(0, size_t(keep)); // the bytes are their own display form
-            dsp.assign(size_t(indent), ' ');
-            dsp.append(t.data(), size_t(keep));
-            return std::string_view(dsp);
-        }
-        dsp.assign(size_t(indent), ' ');
-        AppendTabExpansion(dsp, t.data(), n, FTabSize, false, std::max(limit, indent), &truncated);
-        fullLen = truncated ? INT_MAX : int(dsp.size());
-        return std::string_view(dsp);
-    };
-    auto breakAt = [&](std::string_view d, int fullLen, int wrap, int minPos) {
-        if (fullLen <= wrap || minPos >= wrap)
-            return wrap;
-        TBreakBudget budget;
-        return WordBreakStep(d, wrap, minPos, budget);
-    };
-    // The byte of t (as display last saw it) a display column falls on; up to where no tab was
-    // seen, column and byte are one.
-    auto logCut = [&](std::string_view t, int dspCol) {
-        const int n = int(t.size());
-        const int col = dspCol >= 0 && std::min(dspCol + 1, n) <= tabFree ? std::min(dspCol, n)
-                                                                          : DspColToLogCol(t.data(), n, FTabSize, dspCol);
-        return SafeCut(t.data(), n, col);
-    };
-    auto isCr = [](std::string_view t) { return !t.empty() && t.back() == '\r'; };
-
-    // The caret, as FoldRows keeps it on its byte.
-    std::string scratch;
-    auto dspPos = [&](int off, int r) {
-        const std::string_view t = text(r);
-        scratch.clear();
-        AppendTabExpansion(scratch, t.data(), std::clamp(off, 0, int(t.size())), FTabSize, false);
-        return TPoint(int(scratch.size()) + cut(r).Rec->Indent, r);
-    };
-    auto caretLogCol = [&](int r) {
-        const std::string_view t = text(r);
-        const int indent = cut(r).Rec->Indent;
-        const int x = caret.x < indent ? caret.x - indent
-                                       : DspColToLogCol(t.data(), int(t.size()), FTabSize, caret.x - indent);
-        return std::clamp(x, 0, int(t.size()));
-    };
-    auto caretOffset = [&](int r, bool withNext) {
-        if (caret.y == r)
-            return caretLogCol(r);
-        if (withNext && caret.y == r + 1 && r + 1 < count())
-            return cut(r).Len + caretLogCol(r + 1);
-        return -1;
-    };
-    auto placeCaret = [&](int r, int off, bool wasOnRow, int headLen, bool nextEmpty) {
-        if (off < 0)
-            return;
-        if (off < headLen || (off == headLen && nextEmpty))
-        {
-            if (!wasOnRow)
-                caret = dspPos(off, r);
-        }
-        else
-            caret = dspPos(off - headLen, r + 1);
-    };
-    // As DropEmptyLastRow: the empty last row r after a wrapped piece goes.
-    auto dropLast = [&](int r) {
-        if (caret.y >= r)
-            caret = r - 1 >= row ? dspPos(cut(r - 1).Len, r - 1)
-                                 : DspPos(TPoint(GetLine(r - 1).Length(), r - 1));
-        remove(r);
-        note(skMarkDirty, r - 1);
-        note(skSelDeleted, r);
-    };
-
-    int r = row;
-    while (!refused && r >= 0 && r < count())
-    {
-        load(r + 1);
-        if (refused)
-            break;
-        const TAttrListItem& rec = *cut(r).Rec;
-        if (autoFormat && (rec.WrapPos == 0 || int(rec.WrapPos) <= rec.Indent + 1))
-        {
-            refused = true; // FoldRows gives the record the defaults first
-            break;
-        }
-        const int W = autoFormat ? int(rec.WrapPos) : kNoWrap;
-        const int I = std::max<int>(0, rec.Indent);
-        const std::string_view L = text(r);
-        const int len = int(L.size());
-        const bool last = r == count() - 1;
-        int full = 0;
-        const int crAt = FirstMarkIn(crsAt, cut(r).Start, cut(r).Start + len);
-        const size_t cr = crAt < 0 ? std::string_view::npos : size_t(crAt - cut(r).Start);
-
-        if (cr != std::string_view::npos && cr + 1 == L.size())
-        {
-            const std::string_view D = display(L, I, W, full);
-            if (breakAt(D, full, W, I + 2) >= full)
-            {
-                if (last)
-                    append(r);
-                break;
-            }
-        }
-        if (L.empty())
-        {
-            if (!last)
-            {
-                const bool caretHere = caret.y == r;
-                remove(r);
-                if (caretHere)
-                    caret = dspPos(0, r);
-                note(skMarkDirty, r);
-                note(skSelDeleted, r);
-            }
-            const bool afterPiece = r > 0 && !(r > row ? isCr(text(r - 1)) : isCrLine(r - 1));
-            if (afterPiece && r == count() - 1 && cut(r).Len == 0)
-                dropLast(r);
-            break;
-        }
-        if (cr == std::string_view::npos)
-        {
-            if (last)
-            {
-                const std::string_view D = display(L, I, W, full);
-                if (W > full)
-                    break;
-                const int b = ClampBreak(breakAt(D, full, W, I + 1), full);
-                const int lb = logCut(L, b - I);
-                if (lb >= len)
-                    break;
-                const int off = caretOffset(r, false);
-                const int start = cut(r).Start;
-                insert(r + 1, start + lb, len - lb, r);
-                change(r, start, lb);
-                placeCaret(r, off, true, lb, false);
-                note(skSelInserted, r);
-                note(skMarkDirty, r);
-                ++r;
-                continue;
-            }
-            const int start = cut(r).Start;
-            const int joinedLen = len + cut(r + 1).Len;
-            const std::string_view joined(bytes.data() + start, size_t(joinedLen));
-            const std::string_view J = display(joined, I, W, full);
-            const int off = caretOffset(r, true);
-            const bool onRow = caret.y == r;
-            if (W > full)
-            {
-                change(r, start, joinedLen);
-                cut(r + 1).Len = 0; // its bytes are row r's now
-                remove(r + 1);
-                placeCaret(r, off, onRow, joinedLen, true);
-                note(skSelDeleted, r + 1);
-                note(skMarkDirty, r + 1);
-                if (r + 1 < count())
-                    continue;
-                break;
-            }
-            const int b = ClampBreak(breakAt(J, full, W, I + 1), full);
-            const int lb = logCut(joined, b - I);
-            if (lb == len)
-            {
-                if (cut(r + 1).Len == 0 && r + 1 == count() - 1)
-                    dropLast(r + 1);
-                break;
-            }
-            change(r, start, lb);
-            change(r + 1, start + lb, joinedLen - lb);
-            placeCaret(r, off, onRow, lb, joinedLen == lb);
-            ++r;
-            continue;
-        }
-
-        // The row holds a CR: the piece ends at it or earlier.
-        const std::string_view D = display(L, I, W, full);
-        int b = breakAt(D, full, W, I + 1);
-        const size_t dcr = D.find('\r');
-        if (dcr != std::string_view::npos && int(dcr) + 1 < b)
-            b = int(dcr) + 1;
-        b = ClampBreak(b, full);
-        const int lb = logCut(L, b - I);
-        if (lb >= len)
-        {
-            if (last)
-            {
-                append(r);
-                break;
-            }
-            ++r;
-            continue;
-        }
-        const bool newRow = last || isCr(L);
-        const int off = caretOffset(r, !newRow);
-        const bool onRow = caret.y == r;
-        const int start = cut(r).Start;
-        if (newRow)
-        {
-            insert(r + 1, start + lb, len - lb, r);
-            if (caret.y > r)
-                ++caret.y;
-            note(skSelInserted, r);
-            note(skMarkDirty, r + 1);
-        }
-        else
-            change(r + 1, start + lb, len - lb + cut(r + 1).Len);
-        change(r, start, lb);
-        placeCaret(r, off, onRow, lb, false);
-        ++r;
-    }
-    if (refused)
-        return false;
-
-    // The final texts first: running out of memory here leaves the text as it was. They share
-    // small blocks, a row that outlives its neighbours keeps no more than its block alive, and a
-    // fold of a few rows takes a block just their size (a string's header and end are within 16
-    // bytes, the block's own 8).
-    size_t room = 8;
-    for (const TCut& c : cuts)
-        if (c.Changed)
-            room += size_t(c.Len) + 16;
-    TStringArena arena(std::min(kFoldArenaBlock, room));
-    texts.resize(cuts.size());
-    for (size_t i = 0; i < cuts.size(); ++i)
-        if (cuts[i].Changed)
-            texts[i] = arena.Make(bytes.data() + cuts[i].Start, cuts[i].Len);
-    // The history's record of the rows gathered, as FoldFlush pushes it (the records are read
-    // now, before any row goes); push makes it of the first rows of them.
-    if (takeFirst >= 0 && takeFirst - row + takeRows > int(rowsRead.size()))
-        return false; // never so: a take gathers rows the fold has read
-    const size_t from = size_t(std::max(0, takeFirst - row));
-    std::vector<TAttrListItem> taken;
-    for (size_t i = from; i < from + size_t(takeRows); ++i)
-        if (!TUndoBuff::SameOnReplay(*recs[i], *recs[from]))
-        {
-            taken.reserve(size_t(takeRows));
-            for (size_t k = from; k < from + size_t(takeRows); ++k)
-                taken.push_back(*recs[k]);
-            break;
-        }
-    if (taken.empty() && takeRows > 0)
-        taken.push_back(*recs[from]);
-    auto push = [&](int rows, int delta, const TPoint& caretLast) {
-        std::vector<AnsiString> rowsTaken;
-        std::vector<TAttrListItem> attrs;
-        if (rows == takeRows)
-        {
-            rowsRead.resize(from + size_t(rows));
-            rowsRead.erase(rowsRead.begin(), rowsRead.begin() + ptrdiff_t(from));
-            rowsTaken.swap(rowsRead);
-            attrs.swap(taken);
-        }
-        else
-        {
-            rowsTaken.assign(rowsRead.begin() + ptrdiff_t(from), rowsRead.begin() + ptrdiff_t(from) + rows);
-            attrs.assign(taken.begin(), taken.begin() + (taken.size() == 1 ? std::min(rows, 1) : rows));
-        }
-        FUndo->PushBlock(FUndoGroupId, takeFirst, rows + delta, takeCaretFirst, caretLast, std::move(rowsTaken),
-                         std::move(attrs));
-        FireUndoChange(FUndo->Kept(), false);
-    };
-
-    // Replayed in order: the records and the history see what FoldRows would have shown them.
-    int doneRows = 0, doneDelta = 0;
-    TPoint doneCaret;
-    bool begun = false;
-    try
-    {
-        for (const TStep& s : steps)
-        {
-            FCaret = s.Caret;
-            FLongestLine = s.Longest;
-            switch (s.Kind)
-            {
-            case skTake:
-                begun = true;
-                doneRows = s.Through;
-                doneDelta += s.Delta;
-                doneCaret = s.Caret;
-                break;
-            case skInsert:
-            case skAppend:
-            {
-                TAttrListItem rec = *FAttrs->GetItem(s.Through);
-                rec.ColAttr = nullptr;
-                rec.States = TAttrStates();
-                rec.Dirty = true;
-                if (s.Kind == skInsert)
-                {
-                    FLines->Insert(s.Row, AnsiString());
-                    FAttrs->Insert(s.Row, rec);
-                }
-                else
-                {
-                    FLines->Add(AnsiString());
-                    FAttrs->SetItem(s.Row, &rec);
-                }
-                break;
-            }
-            case skDelete:
-                FLines->Delete(s.Row);
-                if (s.Row < FAttrs->GetCount())
-                    FAttrs->Delete(s.Row);
-                break;
-            case skRowCount:
-                FHost->DocRowCountChanged();
-                break;
-            case skMarkDirty:
-                FHost->DocMarkDirtyFrom(s.Row);
-                break;
-            case skSelInserted:
-                FHost->DocSelRowInserted(s.Row);
-                break;
-            case skSelDeleted:
-                FHost->DocSelRowDeleted(s.Row);
-                break;
-            }
-        }
-        for (size_t i = 0; i < cuts.size(); ++i)
-        {
-            if (cuts[i].Changed)
-            {
-                FLines->Put(row + int(i), texts[i]);
-                FAttrs->GetItem(row + int(i))->Dirty = true;
-            }
-        }
-        FCaret = caret;
-        FLongestLine = longest;
-        begun = false;
-        if (takeFirst >= 0)
-            push(takeRows, takeDelta, takeCaret);
-    }
-    catch (...)
-    {
-        try
-        {
-            if (begun)
-                push(doneRows, doneDelta, doneCaret);
-        }
-        catch (...)
-        {
-        }
-        FUndo->MarkUnsaved();
-        throw;
-    }
-    return true;
-}

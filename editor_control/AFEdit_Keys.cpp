@@ -353,20 +353,26 @@ bool TCustomAFEdit::DeleteAtCaret()
 
 void TCustomAFEdit::Unindent()
 {
-    const int row = FCaret.y;
-    TAttrListItem* rec = AttrList()->GetItem(row);
+    // The indent is the paragraph's, kept on its first row: every row of it takes the new one and
+    // the paragraph is cut anew.
+    int head = FCaret.y;
+    while (head > 0 && !isCrLine(head - 1))
+        --head;
+    TAttrListItem* rec = AttrList()->GetItem(head);
     TAttrListItem before = *rec;
     before.ColAttr = nullptr;
     TAttrListItem after = before;
     after.Indent = int16_t(std::max(0, before.Indent - FTabSize));
     after.Dirty = true;
     ++FUndoGroupId; // an operation of its own, even when the indent is already 0
-    const AnsiString text = GetLine(row);
-    UndoBuff()->Push(FUndoGroupId, row, 0, FCaret, acChange, text, text, before, after);
+    const AnsiString text = GetLine(head);
+    UndoBuff()->Push(FUndoGroupId, head, 0, FCaret, acChange, text, text, before, after);
     FireUndoChange(UndoBuff()->Kept(), false);
     FCaret.x = after.Indent;
     rec->Indent = after.Indent;
     rec->Dirty = true;
+    FoldLine(head);
+    MarkDirtyFrom(head);
     ValiPaint();
     CaretMoveResultPaint();
 }

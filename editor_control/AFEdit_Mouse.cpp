@@ -390,14 +390,22 @@ void TCustomAFEdit::WMLButtonUp(TWMMouse& message)
 
 void TCustomAFEdit::ApplyRulerDrag(bool wrap, bool shift)
 {
-    const int first = std::max(0, FSelArea->GetStartRow());
-    const int last = std::min(FSelArea->GetEndRow(), GetLinesCount() - 1);
+    int first = std::max(0, FSelArea->GetStartRow());
+    int last = std::min(FSelArea->GetEndRow(), GetLinesCount() - 1);
     if (first > last)
         return;
     const int col = FSelArea->DragCol;
     const int delta = col - RowIndent(first);
-    ++FUndoGroupId;
+    // A paragraph has one indent and one wrap position, its first row's: each paragraph the
+    // selection reaches takes the change there and is cut anew, every row of it.
+    while (first > 0 && !isCrLine(first - 1))
+        --first;
+    std::vector<int> heads;
     for (int row = first; row <= last; ++row)
+        if (row == first || isCrLine(row - 1))
+            heads.push_back(row);
+    ++FUndoGroupId;
+    for (int row : heads)
     {
         TAttrListItem* rec = AttrList()->GetItem(row);
         TAttrListItem before = *rec;
@@ -417,9 +425,10 @@ void TCustomAFEdit::ApplyRulerDrag(bool wrap, bool shift)
         rec->Indent = after.Indent;
         rec->Dirty = true;
     }
-    // The selection's end follows the rows the folding adds or removes.
-    for (int row = first; row <= FSelArea->GetEndRow() && row < GetLinesCount(); ++row)
-        FoldLine(row);
+    // From the last paragraph up, so the rows of those above keep their numbers; the selection's
+    // end follows the rows the folding adds or removes.
+    for (auto head = heads.rbegin(); head != heads.rend(); ++head)
+        FoldLine(*head);
     FireUndoChange(UndoBuff()->Kept(), false);
     SetSelAreaMaxMin();
     Invalidate();
@@ -660,7 +669,9 @@ void TCustomAFEdit::SelAreaLeftSpaceToIndent()
     last = std::min(last, GetLinesCount() - 1);
     const int tab = std::max(1, FTabSize);
     ++FUndoGroupId;
-    for (int row = first; row <= last; ++row)
+    // From the last row up: a paragraph whose indent grew is cut anew, and the rows above it keep
+    // their numbers.
+    for (int row = last; row >= first; --row)
     {
         // A wrapped piece's blanks lie inside a saved line: only a paragraph's head is converted.
         if (row > 0 && !isCrLine(row - 1))
@@ -693,7 +704,9 @@ void TCustomAFEdit::SelAreaLeftSpaceToIndent()
         rec->Dirty = true;
         ColAttrEdit(row, 0, b, emDelete);
         BlkAttrEdit(row, 0, b, emDelete);
+        FoldLine(row);
         FireUndoChange(UndoBuff()->Kept(), false);
     }
+    MarkDirtyFrom(first);
     ValiPaint();
 }

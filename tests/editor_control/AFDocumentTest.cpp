@@ -1,9 +1,9 @@
 // The document without a window: random edits of its own operations (a row's text changed and
 // re-folded, whole paragraphs inserted and deleted, undo and redo of whole groups), checked after
-// every one against a plain string: the text, the folded layout, the edit point, Edited, and undo
-// and redo giving back the earlier rows exactly. Built natively as well, where it runs a million
-// edits; VN_DOC_EDITS sets the count, VN_DOC_SEED the first episode (each episode's seed is
-// printed when it fails).
+// every one against a plain string: the text, the folded layout (the rows a folded load of the
+// same text would have), the edit point, Edited, and undo and redo giving back the earlier rows
+// exactly. Built natively as well, where it runs a million edits; VN_DOC_EDITS sets the count,
+// VN_DOC_SEED the first episode (each episode's seed is printed when it fails).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "editor_control/AFDocument.h"
+#include "FreshFold.h"
 #include "StringModel.h"
 #include "tests/HexText.h"
 
@@ -96,6 +97,10 @@ private:
     void UndoOrRedo(bool undo);
 
     std::mt19937 rng_;
+    // The pieces text is made of: now and then only one or two, so that long paragraphs repeat
+    // themselves and their rows shift without changing.
+    std::vector<std::string> pieces_;
+    bool repeating_ = false;
     std::unique_ptr<TAFDocument> doc_;
     std::string model_;
     std::vector<TState> history_;
@@ -108,7 +113,7 @@ std::string TEpisode::RandomText(int pieces, bool crs)
 {
     std::string s;
     for (int i = 0; i < pieces; ++i)
-        s += crs && Chance(12) ? "\r" : kPieces[Rand(kPieceCount)];
+        s += crs && Chance(repeating_ ? 1 : 12) ? "\r" : pieces_[size_t(Rand(int(pieces_.size())))];
     return s;
 }
 
@@ -180,6 +185,10 @@ void TEpisode::Check()
     // would glue what is typed there to the paragraph above.
     if (n > 1 && Row(n - 1).empty() && !d.isCrLine(n - 2))
         return Fail("an empty last row after a wrapped piece");
+    // Every row is one a folded load of the same text could have.
+    const std::string fresh = FreshFoldDifference(d);
+    if (!fresh.empty())
+        return Fail(fresh);
     if (d.UndoBuff()->Edited() != (at_ != 0))
         return Fail(std::string("Edited is ") + (d.UndoBuff()->Edited() ? "set" : "clear") + " at step " +
                     std::to_string(at_) + " of the history");
@@ -392,8 +401,13 @@ std::string TEpisode::Run(long long& edits)
         d.WordChars()[c] = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     d.UndoBuff()->SetMax(-1);
 
+    repeating_ = Chance(25);
+    pieces_.clear();
+    for (int k = repeating_ ? 1 + Rand(2) : kPieceCount; k > 0; --k)
+        pieces_.push_back(kPieces[repeating_ ? Rand(kPieceCount) : k - 1]);
+
     // The start: a folded load of random paragraphs.
-    model_ = RandomText(Rand(60), true);
+    model_ = RandomText(repeating_ ? 60 + Rand(100) : Rand(60), true);
     LoadFolded(d, model_);
     history_.assign(1, Take());
     at_ = 0;

@@ -1,6 +1,7 @@
 // Random edits through the user's own operations (typing, Tab, Enter, Backspace, Delete, typing
 // over, pasting, with and without a selection, undo and redo), checked after every one against a
-// plain string: the text, where the caret stands, the folded layout and the blocks. Each episode
+// plain string: the text, where the caret stands, the folded layout (the rows a folded load of
+// the same text would have) and the blocks. Each episode
 // has its own seed, printed when it fails; VN_MODEL_EDITS raises the number of edits and
 // VN_MODEL_SEED picks the first episode (VN_MODEL_SEED=s VN_MODEL_EDITS=1 replays episode s).
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "EditorTestUtil.h"
+#include "FreshFold.h"
 #include "StringModel.h"
 #include "tests/HexText.h"
 #include "platform/Classes.h"
@@ -242,6 +244,10 @@ void TEpisode::CheckLayout()
     // would glue what is typed there to the paragraph above.
     if (n > 1 && ed.GetLine(n - 1).IsEmpty() && !ed.isCrLine(n - 2))
         return Fail("an empty last row after a wrapped piece");
+    // Every row is one a folded load of the same text could have.
+    const std::string fresh = FreshFoldDifference(ed.Document());
+    if (!fresh.empty())
+        return Fail(fresh);
 }
 
 // Each block that kept its start and its end out of the deleted bytes [from, to) still covers its

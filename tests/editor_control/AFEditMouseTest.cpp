@@ -1,6 +1,8 @@
 // The editor's mouse, through button and move messages sent to its real window.
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "tests/TestMouse.h"
 #include "tests/TestServices.h"
 #include "tests/editor_control/EditorViewTestUtil.h"
@@ -215,15 +217,18 @@ TEST(AFEditMouse, LeadingBlanksBecomeIndentOnParagraphHeadsUpToTheWrapLimitInOne
     ed->SelArea()->PutStartRow(0);
     ed->SelArea()->PutEndRow(4);
     ed->SelAreaLeftSpaceToIndent();
+    // Each paragraph whose indent grew is cut anew at its wrap position, as a folded load cuts it.
     struct TRow
     {
         const char* text;
         int indent;
     } want[] = {
-        {"x\r", 4}, {"\r", 3}, {"y", 2}, {"  z\r", 2}, // a wrapped piece keeps its blanks
-        {"                  w", 12}, // the indent stops at wrap - 8; the other blanks stay in the text
+        {"x\r", 4}, {"\r", 3}, {"y  z\r", 2}, // a wrapped piece keeps its blanks
+        // the indent stops at wrap - 8; the other blanks stay in the text
+        {"        ", 12}, {"        ", 12}, {"  w", 12},
     };
-    for (int row = 0; row < 5; ++row)
+    ASSERT_EQ(ed->GetLinesCount(), int(std::size(want)));
+    for (int row = 0; row < int(std::size(want)); ++row)
     {
         EXPECT_EQ(ed->GetLine(row).str(), want[row].text) << row;
         EXPECT_EQ(ed->AttrList()->GetItem(row)->Indent, want[row].indent) << row;

@@ -1,6 +1,7 @@
 // Dragging on the editor page: moving selected text, and the wrap and indent lines of the ruler.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "editor_control/AFEditPlaces.h"
 #include "tests/TestMouse.h"
 #include "tests/TestServices.h"
+#include "tests/editor_control/FreshFold.h"
 #include "tests/editor_control/StringModel.h"
 #include "tests/editor_page/PageTestUtil.h"
 
@@ -202,5 +204,87 @@ TEST(nsRichEditMouse, RulerDragsMoveIndentsAndWrapsWithinTheirLimitsAsOneUndoSte
             EXPECT_EQ(page.AttrList()->GetItem(row)->Indent, indents[row]) << c.what << ": one undo";
             EXPECT_EQ(page.AttrList()->GetItem(row)->WrapPos, wraps[row]) << c.what << ": one undo";
         }
+    }
+}
+
+// A paragraph has one indent and one wrap position: whichever of its rows a change of them starts
+// from, every row of it takes them and is cut anew, as a folded load of the text would cut it, and
+// one undo gives back the rows and records.
+TEST(nsRichEditMouse, AnIndentOrWrapChangeFromAnyRowOfAParagraphRecutsTheWholeParagraph)
+{
+    TKeyServices keys;
+    TPageHost host(640, 320);
+    Focus(host);
+    TTestPage& page = *host.page;
+    page.SetViewOpt(page.GetViewOpt() << voColIndicate);
+    page.SetOptions(TAFEditOptions{aoAutoFormat});
+    page.SetDefWrapPos(20);
+    host.Settle();
+    const int y = page.EditRect().Top - 4;
+    auto x = [&](int col) { return page.EditRect().Left + col * page.GetColWidth() + 1; };
+    auto rulerDrag = [&](int row, int from, int to) {
+        page.SelArea()->PutStartRow(row);
+        page.SelArea()->PutEndRow(row);
+        page.SetSelAreaMaxMin();
+        TMouse mouse{page};
+        mouse.Send(WM_MOUSEMOVE, 0, POINT{x(from), y});
+        mouse.Down(POINT{x(from), y});
+        mouse.Move(POINT{x(to), y});
+        mouse.Up(POINT{x(to), y});
+    };
+    struct TCase
+    {
+        const char* what;
+        int indent; // of the paragraph before
+        std::function<void()> change;
+        int indentAfter, wrapAfter;
+    } cases[] = {
+        {"the wrap line of a continuation row dragged", 0, [&] { rulerDrag(2, 20, 30); }, 0, 30},
+        {"the indent line of a continuation row dragged", 0, [&] { rulerDrag(2, 0, 4); }, 4, 20},
+        {"Ctrl+Backspace at the start of a continuation row's text", 8,
+         [&] {
+             page.SetCaret(TPoint(8, 2));
+             keys.down.insert(VK_CONTROL);
+             SendMessageW(page.Handle(), WM_KEYDOWN, VK_BACK, 1);
+             SendMessageW(page.Handle(), WM_CHAR, 0x7F, 1);
+             keys.down.clear();
+         },
+         4, 20},
+        {"the leading blanks of a wrapped paragraph's head become its indent", 0,
+         [&] {
+             page.SelArea()->PutStartRow(0);
+             page.SelArea()->PutEndRow(0);
+             page.SelAreaLeftSpaceToIndent();
+         },
+         6, 20},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        std::string para = "      ";
+        for (int i = 0; i < 9; ++i)
+            para += "abcdefghij";
+        LoadText(page, para + "\r\nnext\r\n");
+        for (int row = 0; row + 2 < page.GetLinesCount(); ++row)
+            page.AttrList()->GetItem(row)->Indent = int16_t(c.indent);
+        page.RefoldParagraphs();
+        page.UndoBuff()->Reset();
+        page.SelArea()->RowReset();
+        const std::string text = JoinedRows(page);
+        const std::vector<std::string> rows = RowsOf(page);
+        ASSERT_GT(rows.size(), 5u);
+        c.change();
+        keys.down.clear();
+        if (c.wrapAfter != 20 || c.indentAfter != 6)
+        {
+            EXPECT_EQ(JoinedRows(page), text); // only the blanks-to-indent case takes bytes out
+        }
+        EXPECT_EQ(FreshFoldDifference(page.Document()), "");
+        EXPECT_EQ(page.AttrList()->GetItem(0)->Indent, c.indentAfter);
+        EXPECT_EQ(page.AttrList()->GetItem(0)->WrapPos, c.wrapAfter);
+        page.Undo();
+        EXPECT_EQ(RowsOf(page), rows);
+        for (int row = 0; row + 2 < page.GetLinesCount(); ++row)
+            EXPECT_EQ(page.AttrList()->GetItem(row)->Indent, c.indent) << "row " << row;
     }
 }

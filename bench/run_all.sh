@@ -4,7 +4,7 @@
 #   bench/run_all.sh
 # Builds the bench programs, writes the text files, runs each case as a program of its own in one
 # Wine session (on a virtual display unless DISPLAY is set), then the bench scripts that print a
-# table of their own (file search, saving, the document), and prints one table:
+# table of their own (file search, saving, the document, opening), and prints one table:
 # work | now | floor | now ÷ floor | target.
 #
 # Adding a row: have a bench program print it with PrintRow (bench/BenchUtil.h): a line "@row", then
@@ -25,7 +25,7 @@ BUILD_DIR=$(realpath -m "${VN_BUILD_DIR:-$ROOT/build}")
 DIR=$(realpath -m "${VN_BENCH_DIR:-${TMPDIR:-/tmp}/vn-bench}")
 RUNS=${VN_BENCH_RUNS:-3}
 LIMIT=${VN_BENCH_TIMEOUT:-900}
-SCRIPTS=(grep_bench.sh save_bench.sh doc_bench.sh)
+SCRIPTS=(grep_bench.sh save_bench.sh doc_bench.sh open_bench.sh)
 read -r -a SCRIPTS <<<"${VN_BENCH_SCRIPTS-${SCRIPTS[*]}}"
 ONLY=${VN_BENCH_ONLY:-}
 for v in "$RUNS" "$LIMIT"; do

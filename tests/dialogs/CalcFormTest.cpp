@@ -151,7 +151,9 @@ TEST_F(TCalcTest, TheDisplayShowsEveryEntryAndResultWhole)
         const AnsiString shown = calc->DisplayPanel->Caption();
         EXPECT_LE(canvas->TextWidth(shown), calc->DisplayPanel->ClientWidth());
         if (shown.Length() <= 12)
+        {
             EXPECT_EQ(calc->DisplayPanel->Font()->Size(), normalSize);
+        }
     }
     EXPECT_EQ(calc->DisplayPanel->Caption(), AnsiString("-33333333333333.3"));
     calc->Hide();

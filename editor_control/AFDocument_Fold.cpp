@@ -471,7 +471,8 @@ bool TAFDocument::PlanRefold(const int first, const int edited, TRefold& plan)
         }
         else if (EndsWithCr(t))
             crs.push_back(end() - 1);
-        const TAttrListItem* rec = FAttrs->GetItem(next); // held while the plan is applied
+        // Read where it lies: nothing changes the records between the plan and the changes it makes.
+        const TAttrListItem* rec = &FAttrs->Peek(next);
         plan.Lists = plan.Lists || rec->ColAttr;
         plan.OldRecs.push_back(rec);
         oldStarts.push_back(end());

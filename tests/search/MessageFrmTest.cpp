@@ -670,7 +670,9 @@ TEST(MessageForm, DoubleClick_OnAFileHitShowsTheWholeHit)
                 EXPECT_LE(last.y, top + rows - 1);
                 EXPECT_GE(d.x, left);
                 if (last.x != INT_MAX)
+                {
                     EXPECT_LE(last.x, left + cols - 1);
+                }
             }
     }
     DeleteFileW(SjisToWide(path).c_str());

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything and starts the editor under Wine, optionally with a file:
+# Builds the editor (the program, its help file and its lock file) and starts it under Wine,
+# optionally with a file:
 #   tools/start.sh [FILE]
+# Its settings (the registry) live in one Wine prefix kept between starts: $VN_USER_PREFIX, by
+# default ~/.local/share/varnolet/wine. The test sessions use fresh prefixes of their own.
 # Without a display of your own it runs on a virtual one (see tools/wine-session.sh);
 # tools/screenshot.sh OUT.png takes a picture of it.
 set -euo pipefail
@@ -8,7 +11,7 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=$(realpath -m "${VN_BUILD_DIR:-$ROOT/build}")
 
-bash "$ROOT/tools/build.sh"
+bash "$ROOT/tools/build.sh" varnolet
 
 exe=$BUILD_DIR/main_window/varnolet.exe
 if [ ! -f "$exe" ]; then
@@ -25,6 +28,8 @@ if [ $# -gt 0 ]; then
     file=$(realpath -m -- "$1")
     args+=("Z:${file//\//\\}")
 fi
+export VN_PREFIX=${VN_USER_PREFIX:-${XDG_DATA_HOME:-$HOME/.local/share}/varnolet/wine}
+mkdir -p "$(dirname "$VN_PREFIX")"
 exec bash "$ROOT/tools/wine-session.sh" bash -c \
     'echo "start: $1 on display $DISPLAY (tools/screenshot.sh OUT.png; VN_DISPLAY=$DISPLAY picks it)" >&2
      exec bash "$0" "$@"' "$ROOT/tools/wine-exec.sh" "$exe" "${args[@]}"

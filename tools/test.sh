@@ -11,6 +11,8 @@ BUILD_DIR=$(realpath -m "${VN_BUILD_DIR:-$ROOT/build}")
 JOBS=${VN_JOBS:-$(nproc)}
 
 bash "$ROOT/tools/build.sh"
+# The tests run in fresh prefixes, never in the editor user's kept one.
+unset VN_PREFIX
 native=0
 bash "$ROOT/tools/test-native.sh" || native=$?
 rc=0

@@ -12,7 +12,8 @@
 # Environment: VN_BUILD_DIR (default <repo>/build), VN_XVFB=1 (always use a virtual display),
 # VN_XVFB_SCREEN (default 1280x1024x24), VN_DESKTOP=WxH or 0 (the Wine desktop's size, or none;
 # default: the whole virtual screen, none on a display of your own), VN_KEEP_PREFIX=1 (leave the
-# prefix for a look afterwards).
+# prefix for a look afterwards), VN_PREFIX=DIR (use DIR as the prefix, made on first use and kept:
+# tools/start.sh keeps the user's settings there; one session at a time may use it).
 set -euo pipefail
 
 if [ $# -eq 0 ]; then
@@ -28,7 +29,13 @@ esac
 BUILD_DIR=$(realpath -m "${VN_BUILD_DIR:-$ROOT/build}")
 WINE_DIR=$BUILD_DIR/wine
 SESSION_ID=$(date +%Y%m%d-%H%M%S)-$$
-PREFIX=$WINE_DIR/prefix-$SESSION_ID
+KEEP_PREFIX=${VN_KEEP_PREFIX:-}
+if [ -n "${VN_PREFIX:-}" ]; then
+    PREFIX=$(realpath -m "$VN_PREFIX")
+    KEEP_PREFIX=1
+else
+    PREFIX=$WINE_DIR/prefix-$SESSION_ID
+fi
 SESSION_FILE=$WINE_DIR/session-$SESSION_ID.env
 
 fail() { echo "wine-session: $*" >&2; exit 1; }
@@ -89,7 +96,7 @@ cleanup()
         wait "$XVFB_PID" 2>/dev/null || true
     fi
     rm -f "$SESSION_FILE"
-    if [ -z "${VN_KEEP_PREFIX:-}" ]; then
+    if [ -z "$KEEP_PREFIX" ]; then
         rm -rf "$PREFIX"
     fi
     exit "$rc"
@@ -138,9 +145,19 @@ printf 'DISPLAY=%s\nWINEPREFIX=%s\nXVFB_PID=%s\n' "$DISPLAY" "$WINEPREFIX" "$XVF
 # Its streams are detached, and so are wineboot's (the services it leaves running would inherit
 # them): anything holding the caller's pipe open makes ctest wait forever.
 mkdir -p "$PREFIX"
+# A kept prefix serves one session at a time: a second one would share, then kill, its wineserver.
+# The lock lasts as long as this script and what it started (they inherit the descriptor).
+if [ -n "${VN_PREFIX:-}" ]; then
+    exec 9>"$PREFIX.lock"
+    flock -n 9 || fail "$PREFIX is in use by another session (the editor is already running there)"
+fi
 SERVER_STARTED=1
 wineserver -p </dev/null >/dev/null 2>&1 || fail "wineserver -p did not start"
-wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot -i failed for $PREFIX"
+if [ -f "$PREFIX/system.reg" ]; then
+    wineboot </dev/null >/dev/null 2>&1 || fail "wineboot failed for $PREFIX"
+else
+    wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot -i failed for $PREFIX"
+fi
 
 # This Wine build looks for its own fonts only in the prefix; without Marlett, caption buttons and
 # the glyphs of standard controls come out as letters.

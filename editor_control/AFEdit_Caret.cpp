@@ -7,6 +7,7 @@
 
 #include "editor_control/AFEdit.h"
 #include "editor_control/AFEditText.h"
+#include "platform/Services.h"
 
 namespace
 {
@@ -426,6 +427,10 @@ bool TCustomAFEdit::DoCtrlKeyPress(const TWMKey& message)
     switch (code)
     {
     case VK_BACK:
+        // Ctrl+Backspace brings this character on some systems (others give 127): its key-down
+        // was the whole command. Ctrl+H, the same character from another key, is Backspace.
+        if (shift.Contains(ssCtrl) && Services().GetKeyState(VK_BACK) < 0)
+            return true;
         if (!FReadOnly)
             Backspace();
         if (OnAfterCtrlKeyDown)

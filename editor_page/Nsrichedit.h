@@ -178,6 +178,25 @@ enum typOpenStatus : unsigned char
     osShared = 2
 };
 
+// What a program that writes a file cannot put back as it was, unlike the write time and the
+// size: the change time, which the file system sets at every write, and the file's identity (its
+// volume and index), which a file moved or copied into its place does not share. A part the file
+// system does not tell is not known.
+struct typFileIdentity
+{
+    bool changeKnown = false;
+    int64_t changeTime = 0; // 100 ns steps
+    bool indexKnown = false;
+    uint32_t volume = 0;
+    uint64_t index = 0;
+};
+
+// Read through an open handle that has at least FILE_READ_ATTRIBUTES.
+typFileIdentity ReadFileIdentity(void* handle);
+// Whether two readings can be of the same, unchanged file: a part unknown on either side tells
+// nothing.
+bool SameFileIdentity(const typFileIdentity& a, const typFileIdentity& b);
+
 // ---- search support, hit marks, bookmarks ----
 // One hit of the batch search, owned by the results list. MarkId is written into the column
 // attributes of the hit's bytes, so the hit is found again after edits.
@@ -237,6 +256,9 @@ public:
     // date it tells whether another program has changed the file since.
     int64_t GetFileLength() const { return FFileLength; }
     void SetFileLength(int64_t length) { FFileLength = length; }
+    // The file's change time and identity when it was last read or written.
+    const typFileIdentity& GetFileIdentity() const { return FFileIdentity; }
+    void SetFileIdentity(const typFileIdentity& identity) { FFileIdentity = identity; }
     // With BackupFile set, the existing file is kept as path + ".bak": copied under a temporary
     // name first and put in place only after the save succeeded, so a failed copy or a failed save
     // leaves the folder as it was. A copy that fails asks whether to save without a backup; No
@@ -477,6 +499,7 @@ public:
 protected:
     typOpenStatus FOpenStatus = osNormal;
     int64_t FFileLength = -1;
+    typFileIdentity FFileIdentity;
     // Copies the file for the backup (to a name that must not exist yet); false with the system's
     // error code on failure, when the destination may hold part of the copy.
     virtual bool CopyForBackup(const AnsiString& from, const AnsiString& to, unsigned long& error);

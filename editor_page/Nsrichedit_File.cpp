@@ -39,6 +39,7 @@ typOpenStatus nsRichEdit::LoadFile(const AnsiString& path, TConvMode mode)
         SetFileDate(GetFileTime(stream->Handle(), nullptr, nullptr, &written) ? FileTimeToDateTime(written)
                                                                               : TDateTime(0.0));
         FFileLength = stream->GetSize();
+        FFileIdentity = ReadFileIdentity(stream->Handle());
     }
     catch (...)
     {
@@ -48,6 +49,33 @@ typOpenStatus nsRichEdit::LoadFile(const AnsiString& path, TConvMode mode)
     delete stream;
     FOpenStatus = shared ? osShared : osNormal;
     return FOpenStatus;
+}
+
+typFileIdentity ReadFileIdentity(void* handle)
+{
+    typFileIdentity identity;
+    FILE_BASIC_INFO basic{};
+    if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) && basic.ChangeTime.QuadPart != 0)
+    {
+        identity.changeKnown = true;
+        identity.changeTime = basic.ChangeTime.QuadPart;
+    }
+    // Some network file systems give every file the index 0: that tells nothing.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(handle, &info) && (info.nFileIndexHigh | info.nFileIndexLow) != 0)
+    {
+        identity.indexKnown = true;
+        identity.volume = info.dwVolumeSerialNumber;
+        identity.index = uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    }
+    return identity;
+}
+
+bool SameFileIdentity(const typFileIdentity& a, const typFileIdentity& b)
+{
+    if (a.changeKnown && b.changeKnown && a.changeTime != b.changeTime)
+        return false;
+    return !(a.indexKnown && b.indexKnown && (a.volume != b.volume || a.index != b.index));
 }
 
 void nsRichEdit::LoadFromFile(const AnsiString& path, TConvMode mode)
@@ -161,10 +189,21 @@ void nsRichEdit::SaveToFile(const AnsiString& path, TConvMode mode)
             WarningBox(msgBackupNotMadeHeld, path.c_str(), backup.c_str());
     }
     ResetLoadTruncation();
-    WIN32_FILE_ATTRIBUTE_DATA written;
-    FFileLength = GetFileAttributesExW(WideFilePath(path).c_str(), GetFileExInfoStandard, &written)
-                      ? int64_t(written.nFileSizeHigh) << 32 | written.nFileSizeLow
-                      : -1;
+    // Read from the file the save left in place (the replace made it a new one): the next save and
+    // the check for changes on disk compare with it.
+    FFileLength = -1;
+    FFileIdentity = typFileIdentity();
+    HANDLE written = CreateFileW(WideFilePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                 nullptr);
+    if (written != INVALID_HANDLE_VALUE)
+    {
+        LARGE_INTEGER size{};
+        if (GetFileSizeEx(written, &size))
+            FFileLength = size.QuadPart;
+        FFileIdentity = ReadFileIdentity(written);
+        CloseHandle(written);
+    }
     if (!pending.IsEmpty() &&
         !MoveFileExW(WideFilePath(pending).c_str(), WideFilePath(backup).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

@@ -53,10 +53,18 @@ bool IsFile(const AnsiString& path)
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The file's last-write time and size, read through a handle that lets every other program go on
-// (an open handle knows a write another program has not closed yet); false when the file cannot be
-// opened or its date is impossible.
-bool DiskFileStamp(const AnsiString& path, TDateTime& time, int64_t& length)
+// What the file on disk shows of its state: its last-write time, its size and what no writer can
+// put back.
+struct typDiskStamp
+{
+    TDateTime time;
+    int64_t length = 0;
+    typFileIdentity identity;
+};
+
+// Read through a handle that lets every other program go on (an open handle knows a write another
+// program has not closed yet); false when the file cannot be opened or its date is impossible.
+bool DiskFileStamp(const AnsiString& path, typDiskStamp& stamp)
 {
     HANDLE h = CreateFileW(WideFilePath(path).c_str(), FILE_READ_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
@@ -66,31 +74,40 @@ bool DiskFileStamp(const AnsiString& path, TDateTime& time, int64_t& length)
     FILETIME written{};
     LARGE_INTEGER size{};
     const bool read = GetFileTime(h, nullptr, nullptr, &written) && GetFileSizeEx(h, &size);
+    if (read)
+        stamp.identity = ReadFileIdentity(h);
     CloseHandle(h);
     if (!read)
         return false;
     try
     {
-        time = FileTimeToDateTime(written);
+        stamp.time = FileTimeToDateTime(written);
     }
     catch (const std::exception&)
     {
         return false;
     }
-    length = size.QuadPart;
+    stamp.length = size.QuadPart;
     return true;
 }
 
-// Whether the file on disk is no longer what the editor last read or wrote: another write time or
-// another size. A file that is gone or cannot be looked at gives nothing to keep.
+// Written since the editor last read or wrote it, whatever time the writer put back: another
+// size, another change time, or another file in its place.
+bool RewrittenSince(TPageEditor* editor, const typDiskStamp& disk)
+{
+    return (editor->GetFileLength() >= 0 && disk.length != editor->GetFileLength()) ||
+           !SameFileIdentity(editor->GetFileIdentity(), disk.identity);
+}
+
+// Whether the file on disk is no longer what the editor last read or wrote. A file that is gone or
+// cannot be looked at gives nothing to keep.
 bool ChangedSinceReadOrWritten(TPageEditor* editor, const AnsiString& path)
 {
-    TDateTime time;
-    int64_t length = 0;
-    if (!DiskFileStamp(path, time, length))
+    typDiskStamp disk;
+    if (!DiskFileStamp(path, disk))
         return false;
-    return std::fabs(double(time) - double(editor->GetFileDate())) >= kSameWriteTime ||
-           (editor->GetFileLength() >= 0 && length != editor->GetFileLength());
+    return std::fabs(double(disk.time) - double(editor->GetFileDate())) >= kSameWriteTime ||
+           RewrittenSince(editor, disk);
 }
 
 // Counts itself in while it lives: the pages are being asked about or saved.
@@ -851,12 +868,11 @@ void TMainForm::CheckFileChangedOnDisk(bool silent)
     if (!editor || editor->EditFilePath.IsEmpty())
         return;
     AnsiString path = editor->EditFilePath;
-    TDateTime disk;
-    int64_t diskLength = 0;
+    typDiskStamp disk;
     // Disk times have two-second steps on some file systems and the two sides may be rounded
     // differently (x87 registers): only a difference of half a second or more is a change.
-    if (!DiskFileStamp(path, disk, diskLength) ||
-        !(double(disk) - double(editor->GetFileDate()) >= kSameFileTime))
+    if (!DiskFileStamp(path, disk) ||
+        !(double(disk.time) - double(editor->GetFileDate()) >= kSameFileTime || RewrittenSince(editor, disk)))
         return;
     TBoxAnswer answer = baYes;
     if (!silent)
@@ -903,8 +919,9 @@ void TMainForm::CheckFileChangedOnDisk(bool silent)
     else if (answer == baNo)
     {
         // Not asked again until the file changes again, and a save may write over it.
-        editor->SetFileDate(disk);
-        editor->SetFileLength(diskLength);
+        editor->SetFileDate(disk.time);
+        editor->SetFileLength(disk.length);
+        editor->SetFileIdentity(disk.identity);
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -17,6 +18,7 @@
 #include <windows.h>
 
 #include "common/English.h"
+#include "common/FileTimeFixAccess.h"
 #include "common/WexmoorDef.h"
 #include "main_window/MainFrm.h"
 #include "main_window/Nspanel.h"
@@ -1954,6 +1956,95 @@ TEST(TMainForm, ASaveOverAFileAnotherProgramChangedAsksFirstWithNoAsTheDefault)
         }
         delete form;
     }
+}
+
+TEST(TMainForm, ARewriteThatPutsTimeAndSizeBackOrAFileMovedIntoItsPlaceIsAskedAboutAtCtrlSAndOnReturning)
+{
+    enum TWay
+    {
+        wyRewritten,
+        wyReplaced,
+    };
+    struct Case
+    {
+        const char* name;
+        TWay way;
+        bool backup;
+    } cases[] = {
+        {"rewritten in place, its times put back", wyRewritten, false},
+        {"replaced by a file of the same size and write time", wyReplaced, true},
+    };
+    const VN::typEditSetting kept = VN::EditSetting;
+    for (const Case& c : cases)
+    {
+        TScriptServices services;
+        TTempDir dir;
+        AnsiString file = dir.Write("戻し.txt", "old text");
+        TMainForm* form = StartMainForm(file);
+        ASSERT_NE(form->Edit(), nullptr) << c.name;
+        VN::EditSetting.BACKUPFILE = c.backup;
+        form->ApplySettingsToAllEditors();
+        FinishSwitches(form);
+        SetForegroundWindow(form->Handle());
+        form->Edit()->SetFocus();
+        Application->ProcessMessages();
+        auto ctrlS = [&]
+        {
+            services.keysDown = {VK_CONTROL};
+            PostMessageW(form->Edit()->Handle(), WM_KEYDOWN, 'S', 1);
+            Application->ProcessMessages();
+            services.keysDown.clear();
+        };
+        form->Edit()->KeyInput("mine ");
+        const FILETIME time = WriteTime(file);
+        if (c.way == wyRewritten)
+        {
+            FileTimeFixAccess other(file.c_str());
+            FILE* f = other.Open("r+b");
+            ASSERT_NE(f, nullptr) << c.name;
+            std::fwrite("new text", 1, 8, f);
+        }
+        else
+        {
+            const AnsiString theirs = dir.Write("新.txt", "new text");
+            SetWriteTime(theirs, time);
+            ASSERT_TRUE(MoveFileExW(SjisToWide(theirs).c_str(), SjisToWide(file).c_str(), MOVEFILE_REPLACE_EXISTING))
+                << c.name;
+        }
+        const FILETIME now = WriteTime(file);
+        ASSERT_EQ(CompareFileTime(&time, &now), 0) << c.name;
+        ASSERT_EQ(TTempDir::Read(file), "new text") << c.name;
+
+        services.answers = {IDNO};
+        ctrlS();
+        ASSERT_EQ(services.boxes.size(), 1u) << c.name;
+        EXPECT_EQ(services.boxes[0], Format(msgOverwriteChangedOnDisk, {file})) << c.name;
+        EXPECT_EQ(services.boxFlags[0] & MB_TYPEMASK, unsigned(MB_YESNO)) << c.name;
+        EXPECT_EQ(services.boxFlags[0] & (MB_DEFBUTTON2 | MB_DEFBUTTON3), unsigned(MB_DEFBUTTON2)) << c.name;
+        EXPECT_EQ(TTempDir::Read(file), "new text") << c.name;
+        EXPECT_TRUE(form->Edit()->isEdited()) << c.name;
+
+        // Coming back to the window tells of it too; No there lets the next save write.
+        services.boxes.clear();
+        services.answers = {IDNO};
+        form->FormActivate(form);
+        ASSERT_EQ(services.boxes.size(), 1u) << c.name;
+        EXPECT_EQ(services.boxes[0].Pos(Format(msgChangedOnDisk, {file})), 1) << c.name;
+
+        // The program's own saves, one after another, are never asked about.
+        for (int i = 0; i < 3; ++i)
+        {
+            services.boxes.clear();
+            form->Edit()->KeyInput("x");
+            ctrlS();
+            form->FormActivate(form);
+            EXPECT_TRUE(services.boxes.empty()) << c.name << ", save " << i;
+            EXPECT_FALSE(form->Edit()->isEdited()) << c.name << ", save " << i;
+            EXPECT_EQ(TTempDir::Read(file), form->Edit()->GetText()) << c.name << ", save " << i;
+        }
+        delete form;
+    }
+    VN::EditSetting = kept;
 }
 
 TEST(TMainForm, SaveAsRefusesAFolderAndTheNamesWindowsKeepsForDevicesSayingWhyAndTouchingNothing)

@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "common/English.h"
 #include "common/WexmoorDef.h"
@@ -407,4 +411,173 @@ TEST(TPrintForm, EachButtonDoesItsOwnThingAndEveryCloseSavesTheSettings)
         EXPECT_TRUE(d.services.boxes.empty());
         EXPECT_EQ(NsStringToAnsi(Saved().header), AnsiString(c.name));
     }
+}
+
+namespace
+{
+int Dot(int mm)
+{
+    return int(std::lround(300 * mm / 25.4));
+}
+
+// A page's text outputs, one string each: text, reference point and clip.
+std::vector<std::string> Outputs(HENHMETAFILE page)
+{
+    std::vector<std::string> out;
+    for (const typTextRecord& r : TextRecords(page))
+    {
+        std::string s = r.text + "@" + std::to_string(r.ref.x) + "," + std::to_string(r.ref.y);
+        for (LONG v : {r.clip.left, r.clip.top, r.clip.right, r.clip.bottom})
+            s += " " + std::to_string(v);
+        out.push_back(s);
+    }
+    return out;
+}
+
+// The first column and row of a window's client area where anything darker than light grey shows.
+POINT FirstInk(HWND window)
+{
+    RECT r{};
+    GetClientRect(window, &r);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    HDC dc = GetDC(window);
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    POINT first{r.right, r.bottom};
+    const auto* px = static_cast<const uint32_t*>(bits);
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x)
+            if ((px[y * r.right + x] & 0xFF) < 0xC0)
+            {
+                first.x = std::min(first.x, LONG(x));
+                first.y = std::min(first.y, LONG(y));
+            }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(window, dc);
+    return first;
+}
+
+// A click at the middle of a control, or on the upper or lower arrow of an up-down.
+void ClickOn(TWinControl* c, int arrow = 0)
+{
+    RECT r{};
+    GetWindowRect(c->Handle(), &r);
+    const int quarter = (r.bottom - r.top) / 4;
+    const int y = arrow > 0 ? r.top + quarter : arrow < 0 ? r.bottom - 1 - quarter : (r.top + r.bottom) / 2;
+    ASSERT_TRUE(ClickScreen((r.left + r.right) / 2, y));
+}
+
+// While the modal dialog is up: clicks the arrows of the margin pairs, looks at what the edits
+// show, clicks Preview (the preview looks at its page and closes) and then Print.
+struct TArrowClicks
+{
+    struct typPair
+    {
+        int tag, clicks, expected; // clicks on the upper arrow when positive, the lower when negative
+    };
+    TArrowClicks(TPrintForm* form, std::vector<typPair> pairs) : form(form), pairs(std::move(pairs))
+    {
+        timer->SetInterval(20);
+        timer->OnTimer = TNotifyEvent(this, &TArrowClicks::Tick);
+    }
+    ~TArrowClicks() { delete timer; }
+    void Tick(TObject*)
+    {
+        timer->SetEnabled(false);
+        SetForegroundWindow(form->Handle());
+        for (const typPair& p : pairs)
+        {
+            for (int i = 0; i < std::abs(p.clicks); ++i)
+                ClickOn(form->PairUpDown(p.tag), p.clicks > 0 ? 1 : -1);
+            shown.push_back(form->PairEdit(p.tag)->Text());
+        }
+        ClickOn(form->PreViewBtn);
+        ClickOn(form->PrintBtn);
+        closedByPrint = form->ModalResult() != mrNone;
+        if (!closedByPrint)
+            form->SetModalResult(mrAbort);
+    }
+    void Shown(TObject* sender)
+    {
+        auto* preview = static_cast<TFormStrPreview*>(sender);
+        previewed = Outputs(preview->Pages()->GetMetaFile(0)->Handle());
+        preview->Image1->Update();
+        ink = FirstInk(preview->Image1->Handle());
+        imageWidth = preview->Image1->ClientWidth();
+        preview->SpeedButton8->Click();
+    }
+    TPrintForm* form;
+    std::vector<typPair> pairs;
+    TTimer* timer = Create<TTimer>(nullptr);
+    std::vector<AnsiString> shown;
+    std::vector<std::string> previewed;
+    POINT ink{};
+    int imageWidth = 0;
+    bool closedByPrint = false;
+};
+} // namespace
+
+TEST(TPrintForm, MarginsSetByClickingTheArrowsArePreviewedPrintedAndSaved)
+{
+    TDialog d;
+    // From the defaults (15 mm each, 2 mm between lines), up and down.
+    const std::vector<TArrowClicks::typPair> pairs = {
+        {1, 25, 40}, {2, -5, 10}, {3, 25, 40}, {4, 5, 20}, {9, 3, 5}};
+    TArrowClicks clicks(d.form, pairs);
+    TFormStrPreview::OnShown = TNotifyEvent(&clicks, &TArrowClicks::Shown);
+    d.form->ShowModal();
+    TFormStrPreview::OnShown = nullptr;
+    EXPECT_TRUE(clicks.closedByPrint);
+    for (size_t i = 0; i < pairs.size(); ++i)
+        EXPECT_EQ(clicks.shown.at(i), AnsiString(pairs[i].expected)) << pairs[i].tag;
+
+    // The page laid out with those margins is the one previewed and the one printed.
+    TStringsPrinter expected(nullptr);
+    expected.SetFont(d.form->Pri->Font());
+    expected.SetMarginLeft(40);
+    expected.SetMarginRight(10);
+    expected.SetMarginTop(40);
+    expected.SetMarginBottom(20);
+    expected.SetMarginLine(5);
+    expected.SetTabSize(4);
+    TStringList lines;
+    lines.SetText("a\r\nb");
+    TMetaFileList laidOut;
+    ASSERT_TRUE(expected.DivideStringsToMetaFiles(&lines, &laidOut, "x"));
+    const std::vector<std::string> page = Outputs(laidOut.GetMetaFile(0)->Handle());
+    const std::vector<typTextRecord> records = TextRecords(laidOut.GetMetaFile(0)->Handle());
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].clip.left, Dot(40));
+    EXPECT_EQ(records[0].clip.top, Dot(40));
+    EXPECT_EQ(clicks.previewed, page);
+    ASSERT_EQ(d.printer.jobPages.size(), 1u);
+    EXPECT_EQ(Outputs(d.printer.jobPages[0]), page);
+    // On the screen the text begins 40 mm into the paper's 210.
+    const double mm = clicks.imageWidth / 210.0;
+    EXPECT_NEAR(clicks.ink.x, 40 * mm, 3);
+    EXPECT_NEAR(clicks.ink.y, 40 * mm, 6);
+
+    const VN::typPrinterSetting saved = Saved();
+    EXPECT_EQ(saved.marginLeft, 40);
+    EXPECT_EQ(saved.marginRight, 10);
+    EXPECT_EQ(saved.marginTop, 40);
+    EXPECT_EQ(saved.marginBottom, 20);
+    EXPECT_EQ(saved.marginLine, 5);
+
+    // Shown again, the dialog has them.
+    TLookThenEsc esc(d.form, [&] {
+        for (const auto& p : pairs)
+        {
+            EXPECT_EQ(d.form->PairEdit(p.tag)->Text(), AnsiString(p.expected)) << p.tag;
+            EXPECT_EQ(d.form->PairUpDown(p.tag)->Position(), p.expected) << p.tag;
+        }
+    });
+    d.form->ShowModal();
+    EXPECT_EQ(Saved(), saved);
 }

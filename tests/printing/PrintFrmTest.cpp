@@ -581,3 +581,82 @@ TEST(TPrintForm, MarginsSetByClickingTheArrowsArePreviewedPrintedAndSaved)
     d.form->ShowModal();
     EXPECT_EQ(Saved(), saved);
 }
+
+TEST(TPrintForm, EveryRangedSettingComesBackAtTheEdgesOfItsRange)
+{
+    TDialog d;
+    // What the component holds is what the reader gives back; one past it gives the default.
+    using S = VN::typPrinterSetting;
+    using P = TStringsPrinter;
+    const struct
+    {
+        const char* key;
+        int S::*field;
+        void (P::*set)(int);
+        int (P::*get)() const;
+        int lo, hi;
+    } held[] = {
+        {"左マージン", &S::marginLeft, &P::SetMarginLeft, &P::MarginLeft, 0, 100},
+        {"右マージン", &S::marginRight, &P::SetMarginRight, &P::MarginRight, 0, 100},
+        {"上マージン", &S::marginTop, &P::SetMarginTop, &P::MarginTop, 0, 100},
+        {"下マージン", &S::marginBottom, &P::SetMarginBottom, &P::MarginBottom, 0, 100},
+        {"行間", &S::marginLine, &P::SetMarginLine, &P::MarginLine, 0, 100},
+        {"開始ページ", &S::startPage, &P::SetStartPage, &P::StartPage, 1, 999999},
+        {"終了ページ", &S::lastPage, &P::SetLastPage, &P::LastPage, 1, 999999},
+        {"段数", &S::columnCount, &P::SetColumnCount, &P::ColumnCount, 1, 3},
+        {"段の間隔", &S::columnSpace, &P::SetColumnSpace, &P::ColumnSpace, 0, 100},
+    };
+    const VN::typPrinterSetting defaults = VN::PrinterSettingDefaults();
+    for (const auto& r : held)
+        for (int v : {r.lo - 1, r.lo, r.hi, r.hi + 1})
+        {
+            SCOPED_TRACE(std::string(r.key) + " " + std::to_string(v));
+            (d.form->Pri->*r.set)(v);
+            EXPECT_EQ((d.form->Pri->*r.get)(), std::clamp(v, r.lo, r.hi));
+            VN::typPrinterSetting s = defaults;
+            s.*r.field = v;
+            WritePrinterSettings(s, DialogKey());
+            EXPECT_EQ(Saved().*r.field, v >= r.lo && v <= r.hi ? v : defaults.*r.field);
+        }
+
+    // What is typed at the edges of what the dialog takes is shown again after a close.
+    d.form->Show();
+    d.form->PageDesignRBtn->SetChecked(true);
+    const struct
+    {
+        TEdit* edit;
+        const char* typed[2];
+        const char* shown[2];
+    } typed[] = {
+        {d.form->StartPageEdit, {"999999", "0"}, {"999999", "1"}},
+        {d.form->EndPageEdit, {"1000000", "1"}, {"999999", "1"}},
+        {d.form->PairEdit(1), {"100", "0"}, {"10", "0"}},
+        {d.form->PairEdit(2), {"100", "0"}, {"10", "0"}},
+        {d.form->PairEdit(3), {"99", "0"}, {"99", "0"}},
+        {d.form->PairEdit(4), {"150", "0"}, {"15", "0"}},
+        {d.form->PairEdit(9), {"100", "0"}, {"10", "0"}},
+        {d.form->PairEdit(11), {"100", "0"}, {"10", "0"}},
+    };
+    const struct
+    {
+        TComboBox* combo;
+        const char* chosen[2];
+    } chosen[] = {{d.form->FontSizeCBox, {"30", "7"}}, {d.form->ColCBox, {"3", "1"}}};
+    for (int edge = 0; edge < 2; ++edge)
+    {
+        for (const auto& t : typed)
+        {
+            t.edit->SetText("");
+            d.Type(t.edit, t.typed[edge]);
+        }
+        for (const auto& c : chosen)
+            c.combo->SetItemIndex(c.combo->Items()->IndexOf(c.chosen[edge]));
+        d.form->Close();
+        d.form->Show();
+        for (const auto& t : typed)
+            EXPECT_EQ(t.edit->Text(), AnsiString(t.shown[edge])) << t.edit->Name().str() << " " << t.typed[edge];
+        for (const auto& c : chosen)
+            EXPECT_EQ(c.combo->Text(), AnsiString(c.chosen[edge])) << c.combo->Name().str();
+    }
+    d.form->Close();
+}

@@ -235,3 +235,12 @@ inline bool ClickScreen(int x, int y)
     }
     return false;
 }
+
+// A click on a window, across its middle and at a fraction of its height from the top (an
+// up-down's upper arrow at 0.25, its lower at 0.75).
+inline bool ClickWindow(HWND window, double down = 0.5)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    return ClickScreen((r.left + r.right) / 2, r.top + int((r.bottom - r.top) * down));
+}

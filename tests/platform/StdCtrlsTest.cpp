@@ -872,15 +872,6 @@ TEST(TUpDown, ArrowKeysAskOnChangingExWhichMayRefuse)
     EXPECT_EQ(edits.texts, (std::vector<std::string>{"5"}));
 }
 
-// A mouse click on one of an up-down's arrows.
-void ClickArrow(TUpDown* ud, bool up)
-{
-    RECT r{};
-    GetWindowRect(ud->Handle(), &r);
-    const int quarter = (r.bottom - r.top) / 4;
-    ASSERT_TRUE(ClickScreen((r.left + r.right) / 2, up ? r.top + quarter : r.bottom - 1 - quarter));
-}
-
 // The up-downs of the program's dialogs, each as its dialog sets it up: what the arrows make of
 // the position is what Position reads back, with or without an associate.
 TEST(TUpDown, ClickedArrowsMoveThePositionReadBack)
@@ -914,7 +905,7 @@ TEST(TUpDown, ClickedArrowsMoveThePositionReadBack)
         ud->SetAssociate(edit);
         ud->SetPosition(c.start);
         for (const char* k = c.clicks; *k; ++k)
-            ClickArrow(ud, *k == '+');
+            ASSERT_TRUE(ClickWindow(ud->Handle(), *k == '+' ? 0.25 : 0.75));
         if (edit)
         {
             EXPECT_EQ(edit->Text(), AnsiString(c.expected));

@@ -463,16 +463,6 @@ POINT FirstInk(HWND window)
     return first;
 }
 
-// A click at the middle of a control, or on the upper or lower arrow of an up-down.
-void ClickOn(TWinControl* c, int arrow = 0)
-{
-    RECT r{};
-    GetWindowRect(c->Handle(), &r);
-    const int quarter = (r.bottom - r.top) / 4;
-    const int y = arrow > 0 ? r.top + quarter : arrow < 0 ? r.bottom - 1 - quarter : (r.top + r.bottom) / 2;
-    ASSERT_TRUE(ClickScreen((r.left + r.right) / 2, y));
-}
-
 // While the modal dialog is up: clicks the arrows of the margin pairs, looks at what the edits
 // show, clicks Preview (the preview looks at its page and closes) and then Print.
 struct TArrowClicks
@@ -494,11 +484,11 @@ struct TArrowClicks
         for (const typPair& p : pairs)
         {
             for (int i = 0; i < std::abs(p.clicks); ++i)
-                ClickOn(form->PairUpDown(p.tag), p.clicks > 0 ? 1 : -1);
+                EXPECT_TRUE(ClickWindow(form->PairUpDown(p.tag)->Handle(), p.clicks > 0 ? 0.25 : 0.75));
             shown.push_back(form->PairEdit(p.tag)->Text());
         }
-        ClickOn(form->PreViewBtn);
-        ClickOn(form->PrintBtn);
+        EXPECT_TRUE(ClickWindow(form->PreViewBtn->Handle()));
+        EXPECT_TRUE(ClickWindow(form->PrintBtn->Handle()));
         closedByPrint = form->ModalResult() != mrNone;
         if (!closedByPrint)
             form->SetModalResult(mrAbort);

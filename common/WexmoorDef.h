@@ -131,6 +131,12 @@ constexpr int kAlphaMin = 0, kAlphaMax = 255;
 // The line-breaking strings' edits set no maximum of their own, so they hold what an edit control
 // takes by default: 32,767 characters. A longer stored value is cut there on reading.
 constexpr int kBanCharsMax = 32767;
+
+// What the printing component holds (its setters clamp to these); the print settings reader
+// refuses anything else.
+constexpr int kPrintMarginMax = 100; // margins, line spacing and the column gap, mm
+constexpr int kPrintColumnsMax = 3;
+constexpr int kPrintNumberMax = 999999; // pages and line numbers
 } // namespace VN
 
 // Classes above this library that hold part of the editor settings (the editor page: link and

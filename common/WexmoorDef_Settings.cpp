@@ -221,18 +221,18 @@ void ReadPrinterSettings(VN::typPrinterSetting& p, const AnsiString& rootKey)
     p.fontName = font.Trim().IsEmpty() || SjisToWide(font).size() >= LF_FACESIZE ? d.fontName
                                                                                  : AnsiToNsString(font);
     p.fontSize = ReadRanged(ini, s, "フォントサイズ", d.fontSize, VN::kFontSizeMin, VN::kFontSizeMax);
-    p.marginLeft = ReadRanged(ini, s, "左マージン", d.marginLeft, 0, 999);
-    p.marginRight = ReadRanged(ini, s, "右マージン", d.marginRight, 0, 999);
-    p.marginTop = ReadRanged(ini, s, "上マージン", d.marginTop, 0, 999);
-    p.marginBottom = ReadRanged(ini, s, "下マージン", d.marginBottom, 0, 999);
-    p.marginLine = ReadRanged(ini, s, "行間", d.marginLine, 0, 99);
+    p.marginLeft = ReadRanged(ini, s, "左マージン", d.marginLeft, 0, VN::kPrintMarginMax);
+    p.marginRight = ReadRanged(ini, s, "右マージン", d.marginRight, 0, VN::kPrintMarginMax);
+    p.marginTop = ReadRanged(ini, s, "上マージン", d.marginTop, 0, VN::kPrintMarginMax);
+    p.marginBottom = ReadRanged(ini, s, "下マージン", d.marginBottom, 0, VN::kPrintMarginMax);
+    p.marginLine = ReadRanged(ini, s, "行間", d.marginLine, 0, VN::kPrintMarginMax);
     p.rangeOption = ReadRanged(ini, s, "印刷範囲", d.rangeOption, 0, 1);
-    p.startPage = ReadRanged(ini, s, "開始ページ", d.startPage, 1, 99999);
-    p.lastPage = ReadRanged(ini, s, "終了ページ", d.lastPage, 1, 99999);
+    p.startPage = ReadRanged(ini, s, "開始ページ", d.startPage, 1, VN::kPrintNumberMax);
+    p.lastPage = ReadRanged(ini, s, "終了ページ", d.lastPage, 1, VN::kPrintNumberMax);
     p.pageOption = ReadRanged(ini, s, "印刷指定", d.pageOption, 0, 2);
     p.lineNumber = ini.ReadBool(s, "行番号印刷", d.lineNumber);
-    p.columnCount = ReadRanged(ini, s, "段数", d.columnCount, 1, 9);
-    p.columnSpace = ReadRanged(ini, s, "段の間隔", d.columnSpace, 0, 99);
+    p.columnCount = ReadRanged(ini, s, "段数", d.columnCount, 1, VN::kPrintColumnsMax);
+    p.columnSpace = ReadRanged(ini, s, "段の間隔", d.columnSpace, 0, VN::kPrintMarginMax);
     p.header = ReadNs(ini, s, "ヘッダー", d.header);
     p.footer = ReadNs(ini, s, "フッター", d.footer);
     p.headerAlign = ReadRanged(ini, s, "ヘッダー位置", d.headerAlign, 0, 3);

@@ -1421,10 +1421,10 @@ int TUpDown::Position()
 {
     if (!HandleAllocated())
         return position_;
-    BOOL error = FALSE;
-    int pos = int(SendMessageW(handle_, UDM_GETPOS32, 0, reinterpret_cast<LPARAM>(&error)));
-    if (!error)
-        position_ = pos;
+    // The control answers its own position even when it raises its error flag, which says only
+    // that no number was read from the associate (always so without one): the last good position.
+    const int pos = int(SendMessageW(handle_, UDM_GETPOS32, 0, 0));
+    position_ = std::clamp(pos, std::min(min_, max_), std::max(min_, max_));
     return position_;
 }
 

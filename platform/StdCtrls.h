@@ -416,8 +416,9 @@ using TUDChangingEventEx =
     Closure<void(TObject* sender, bool& allowChange, int newValue, TUpDownDirection direction)>;
 
 // Arrows over a 32-bit range. With an Associate, the up-down sits at its right and shows Position
-// in it as a decimal number (Position is read back from it). A click asks OnChanging and
-// OnChangingEx first; either may refuse the change.
+// in it as a decimal number (Position is read back from it, the last good position while its text
+// is no number in range). A click asks OnChanging and OnChangingEx first; either may refuse the
+// change.
 class TUpDown : public TStdControl
 {
 public:

@@ -70,7 +70,7 @@ TPrintForm::TPrintForm(TComponent* owner) : TForm(owner), RegistryKey(VN::kRegis
     Label(fontBox, this, "サイズ", 10, 48);
     FontSizeCBox = Put<TComboBox>(fontBox, this, "FontSizeCBox", "", 80, 48, 60, 200);
     FontSizeCBox->SetStyle(csDropDownList);
-    for (int size = 7; size <= 30; ++size)
+    for (int size = VN::kFontSizeMin; size <= VN::kFontSizeMax; ++size)
         FontSizeCBox->Items()->Add(AnsiString(size));
 
     TGroupBox* marginBox = Group(this, "余白の設定(mm)", 8, 96, 270, 110);
@@ -83,6 +83,7 @@ TPrintForm::TPrintForm(TComponent* owner) : TForm(owner), RegistryKey(VN::kRegis
     auto pair = [this](TWinControl* parent, int tag, int x, int y) {
         TEdit* e = Put<TEdit>(parent, this, Format("mEdit_%02d", {tag}).c_str(), "", x, y, 40, 22);
         e->SetText("0");
+        e->SetMaxLength(2); // no more than the up-down's 99
         e->SetTag(tag);
         e->OnChange = TNotifyEvent(this, &TPrintForm::mEdit_Change);
         e->OnKeyPress = TKeyPressEvent(this, &TPrintForm::mEdit_KeyPress);
@@ -97,7 +98,6 @@ TPrintForm::TPrintForm(TComponent* owner) : TForm(owner), RegistryKey(VN::kRegis
         Label(marginBox, this, m.label, m.x, m.y);
         pair(marginBox, m.tag, m.x + 50, m.y);
     }
-    PairEdit(1)->SetMaxLength(2);
     PairEdit(1)->SetImeMode(imDisable);
 
     TGroupBox* rangeBox = Group(this, "印刷範囲", 286, 8, 260, 80);

@@ -305,19 +305,19 @@ int Clamp(int v, int lo, int hi)
 }
 } // namespace
 
-void TStringsPrinter::SetColumnCount(int v) { columnCount_ = Clamp(v, 1, 3); }
-void TStringsPrinter::SetColumnSpace(int v) { columnSpace_ = Clamp(v, 0, 100); }
-void TStringsPrinter::SetFirstLineNumber(int v) { firstLineNumber_ = Clamp(v, 1, 999999); }
-void TStringsPrinter::SetFirstPageNumber(int v) { firstPageNumber_ = Clamp(v, 1, 999999); }
-void TStringsPrinter::SetLastLine(int v) { lastLine_ = Clamp(v, 1, 999999); }
-void TStringsPrinter::SetLastPage(int v) { lastPage_ = Clamp(v, 1, 999999); }
-void TStringsPrinter::SetMarginBottom(int v) { marginBottom_ = Clamp(v, 0, 100); }
-void TStringsPrinter::SetMarginLeft(int v) { marginLeft_ = Clamp(v, 0, 100); }
-void TStringsPrinter::SetMarginLine(int v) { marginLine_ = Clamp(v, 0, 100); }
-void TStringsPrinter::SetMarginRight(int v) { marginRight_ = Clamp(v, 0, 100); }
-void TStringsPrinter::SetMarginTop(int v) { marginTop_ = Clamp(v, 0, 100); }
-void TStringsPrinter::SetStartLine(int v) { startLine_ = Clamp(v, 1, 999999); }
-void TStringsPrinter::SetStartPage(int v) { startPage_ = Clamp(v, 1, 999999); }
+void TStringsPrinter::SetColumnCount(int v) { columnCount_ = Clamp(v, 1, VN::kPrintColumnsMax); }
+void TStringsPrinter::SetColumnSpace(int v) { columnSpace_ = Clamp(v, 0, VN::kPrintMarginMax); }
+void TStringsPrinter::SetFirstLineNumber(int v) { firstLineNumber_ = Clamp(v, 1, VN::kPrintNumberMax); }
+void TStringsPrinter::SetFirstPageNumber(int v) { firstPageNumber_ = Clamp(v, 1, VN::kPrintNumberMax); }
+void TStringsPrinter::SetLastLine(int v) { lastLine_ = Clamp(v, 1, VN::kPrintNumberMax); }
+void TStringsPrinter::SetLastPage(int v) { lastPage_ = Clamp(v, 1, VN::kPrintNumberMax); }
+void TStringsPrinter::SetMarginBottom(int v) { marginBottom_ = Clamp(v, 0, VN::kPrintMarginMax); }
+void TStringsPrinter::SetMarginLeft(int v) { marginLeft_ = Clamp(v, 0, VN::kPrintMarginMax); }
+void TStringsPrinter::SetMarginLine(int v) { marginLine_ = Clamp(v, 0, VN::kPrintMarginMax); }
+void TStringsPrinter::SetMarginRight(int v) { marginRight_ = Clamp(v, 0, VN::kPrintMarginMax); }
+void TStringsPrinter::SetMarginTop(int v) { marginTop_ = Clamp(v, 0, VN::kPrintMarginMax); }
+void TStringsPrinter::SetStartLine(int v) { startLine_ = Clamp(v, 1, VN::kPrintNumberMax); }
+void TStringsPrinter::SetStartPage(int v) { startPage_ = Clamp(v, 1, VN::kPrintNumberMax); }
 
 void TStringsPrinter::Assign(const TStringsPrinter& s)
 {

@@ -205,3 +205,42 @@ inline bool PlaceCursor(int x, int y)
     }
     return false;
 }
+
+// A left click at a screen point as the mouse gives it (through the display), its messages handled.
+inline bool ClickScreen(int x, int y)
+{
+    if (!PlaceCursor(x, y))
+        return false;
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    // Done when the button went down and came up again in the messages handled.
+    bool wentDown = false;
+    for (int i = 0; i < 500; ++i)
+    {
+        MSG msg;
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        {
+            Sleep(2);
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        const bool down = GetKeyState(VK_LBUTTON) < 0;
+        wentDown |= down;
+        if (wentDown && !down)
+            return true;
+    }
+    return false;
+}
+
+// A click on a window, across its middle and at a fraction of its height from the top (an
+// up-down's upper arrow at 0.25, its lower at 0.75).
+inline bool ClickWindow(HWND window, double down = 0.5)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    return ClickScreen((r.left + r.right) / 2, r.top + int((r.bottom - r.top) * down));
+}

@@ -14,6 +14,7 @@
 #include "platform/Services.h"
 #include "platform/StdCtrls.h"
 #include "tests/TestKeys.h"
+#include "tests/TestServices.h"
 
 #include <imm.h> // after <windows.h>
 
@@ -869,6 +870,54 @@ TEST(TUpDown, ArrowKeysAskOnChangingExWhichMayRefuse)
     EXPECT_EQ(log.asked[0], std::make_pair(5, updUp));
     EXPECT_EQ(log.asked[1], std::make_pair(4, updDown));
     EXPECT_EQ(edits.texts, (std::vector<std::string>{"5"}));
+}
+
+// The up-downs of the program's dialogs, each as its dialog sets it up: what the arrows make of
+// the position is what Position reads back, with or without an associate.
+TEST(TUpDown, ClickedArrowsMoveThePositionReadBack)
+{
+    FormFixture f;
+    const struct
+    {
+        const char* use;
+        int min, max, start;
+        bool thousands, associate;
+        const char* clicks; // + up, - down
+        int expected;
+    } cases[] = {
+        {"print margin", 0, 99, 38, true, false, "+++-", 40},
+        {"print margin at its top", 0, 99, 98, true, false, "+++", 99},
+        {"editor line spacing", 0, 99, 0, false, false, "--++", 2},
+        {"editor tab size", 1, 16, 8, false, false, "----", 4},
+        {"line to jump to", 1, 70000, 69998, false, false, "+++-", 69999},
+        {"with an associate", 0, 99, 5, true, true, "++-+", 7},
+    };
+    int x = 10;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.use);
+        TEdit* edit = c.associate ? f.Add<TEdit>(x, 10, 60) : nullptr;
+        auto* ud = f.Add<TUpDown>(x + 60, 10, 16, 40);
+        x += 80;
+        ud->SetThousands(c.thousands);
+        ud->SetMin(c.min);
+        ud->SetMax(c.max);
+        ud->SetAssociate(edit);
+        ud->SetPosition(c.start);
+        for (const char* k = c.clicks; *k; ++k)
+            ASSERT_TRUE(ClickWindow(ud->Handle(), *k == '+' ? 0.25 : 0.75));
+        if (edit)
+        {
+            EXPECT_EQ(edit->Text(), AnsiString(c.expected));
+            // Text that is no number leaves the last good position, not 0.
+            edit->SetText("abc");
+        }
+        EXPECT_EQ(ud->Position(), c.expected);
+        if (!edit)
+            continue;
+        edit->SetText("12");
+        EXPECT_EQ(ud->Position(), 12);
+    }
 }
 
 TEST(TTrackBar, KeysAndCodeMoveThePositionWithinItsRangeAndOnChangeFiresOncePerChange)

@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "common/English.h"
 #include "common/WexmoorDef.h"
@@ -407,4 +411,242 @@ TEST(TPrintForm, EachButtonDoesItsOwnThingAndEveryCloseSavesTheSettings)
         EXPECT_TRUE(d.services.boxes.empty());
         EXPECT_EQ(NsStringToAnsi(Saved().header), AnsiString(c.name));
     }
+}
+
+namespace
+{
+int Dot(int mm)
+{
+    return int(std::lround(300 * mm / 25.4));
+}
+
+// A page's text outputs, one string each: text, reference point and clip.
+std::vector<std::string> Outputs(HENHMETAFILE page)
+{
+    std::vector<std::string> out;
+    for (const typTextRecord& r : TextRecords(page))
+    {
+        std::string s = r.text + "@" + std::to_string(r.ref.x) + "," + std::to_string(r.ref.y);
+        for (LONG v : {r.clip.left, r.clip.top, r.clip.right, r.clip.bottom})
+            s += " " + std::to_string(v);
+        out.push_back(s);
+    }
+    return out;
+}
+
+// The first column and row of a window's client area where anything darker than light grey shows.
+POINT FirstInk(HWND window)
+{
+    RECT r{};
+    GetClientRect(window, &r);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    HDC dc = GetDC(window);
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    POINT first{r.right, r.bottom};
+    const auto* px = static_cast<const uint32_t*>(bits);
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x)
+            if ((px[y * r.right + x] & 0xFF) < 0xC0)
+            {
+                first.x = std::min(first.x, LONG(x));
+                first.y = std::min(first.y, LONG(y));
+            }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(window, dc);
+    return first;
+}
+
+// While the modal dialog is up: clicks the arrows of the margin pairs, looks at what the edits
+// show, clicks Preview (the preview looks at its page and closes) and then Print.
+struct TArrowClicks
+{
+    struct typPair
+    {
+        int tag, clicks, expected; // clicks on the upper arrow when positive, the lower when negative
+    };
+    TArrowClicks(TPrintForm* form, std::vector<typPair> pairs) : form(form), pairs(std::move(pairs))
+    {
+        timer->SetInterval(20);
+        timer->OnTimer = TNotifyEvent(this, &TArrowClicks::Tick);
+    }
+    ~TArrowClicks() { delete timer; }
+    void Tick(TObject*)
+    {
+        timer->SetEnabled(false);
+        SetForegroundWindow(form->Handle());
+        for (const typPair& p : pairs)
+        {
+            for (int i = 0; i < std::abs(p.clicks); ++i)
+                EXPECT_TRUE(ClickWindow(form->PairUpDown(p.tag)->Handle(), p.clicks > 0 ? 0.25 : 0.75));
+            shown.push_back(form->PairEdit(p.tag)->Text());
+        }
+        EXPECT_TRUE(ClickWindow(form->PreViewBtn->Handle()));
+        EXPECT_TRUE(ClickWindow(form->PrintBtn->Handle()));
+        closedByPrint = form->ModalResult() != mrNone;
+        if (!closedByPrint)
+            form->SetModalResult(mrAbort);
+    }
+    void Shown(TObject* sender)
+    {
+        auto* preview = static_cast<TFormStrPreview*>(sender);
+        previewed = Outputs(preview->Pages()->GetMetaFile(0)->Handle());
+        preview->Image1->Update();
+        ink = FirstInk(preview->Image1->Handle());
+        imageWidth = preview->Image1->ClientWidth();
+        preview->SpeedButton8->Click();
+    }
+    TPrintForm* form;
+    std::vector<typPair> pairs;
+    TTimer* timer = Create<TTimer>(nullptr);
+    std::vector<AnsiString> shown;
+    std::vector<std::string> previewed;
+    POINT ink{};
+    int imageWidth = 0;
+    bool closedByPrint = false;
+};
+} // namespace
+
+TEST(TPrintForm, MarginsSetByClickingTheArrowsArePreviewedPrintedAndSaved)
+{
+    TDialog d;
+    // From the defaults (15 mm each, 2 mm between lines), up and down.
+    const std::vector<TArrowClicks::typPair> pairs = {
+        {1, 25, 40}, {2, -5, 10}, {3, 25, 40}, {4, 5, 20}, {9, 3, 5}};
+    TArrowClicks clicks(d.form, pairs);
+    TFormStrPreview::OnShown = TNotifyEvent(&clicks, &TArrowClicks::Shown);
+    d.form->ShowModal();
+    TFormStrPreview::OnShown = nullptr;
+    EXPECT_TRUE(clicks.closedByPrint);
+    for (size_t i = 0; i < pairs.size(); ++i)
+        EXPECT_EQ(clicks.shown.at(i), AnsiString(pairs[i].expected)) << pairs[i].tag;
+
+    // The page laid out with those margins is the one previewed and the one printed.
+    TStringsPrinter expected(nullptr);
+    expected.SetFont(d.form->Pri->Font());
+    expected.SetMarginLeft(40);
+    expected.SetMarginRight(10);
+    expected.SetMarginTop(40);
+    expected.SetMarginBottom(20);
+    expected.SetMarginLine(5);
+    expected.SetTabSize(4);
+    TStringList lines;
+    lines.SetText("a\r\nb");
+    TMetaFileList laidOut;
+    ASSERT_TRUE(expected.DivideStringsToMetaFiles(&lines, &laidOut, "x"));
+    const std::vector<std::string> page = Outputs(laidOut.GetMetaFile(0)->Handle());
+    const std::vector<typTextRecord> records = TextRecords(laidOut.GetMetaFile(0)->Handle());
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].clip.left, Dot(40));
+    EXPECT_EQ(records[0].clip.top, Dot(40));
+    EXPECT_EQ(clicks.previewed, page);
+    ASSERT_EQ(d.printer.jobPages.size(), 1u);
+    EXPECT_EQ(Outputs(d.printer.jobPages[0]), page);
+    // On the screen the text begins 40 mm into the paper's 210.
+    const double mm = clicks.imageWidth / 210.0;
+    EXPECT_NEAR(clicks.ink.x, 40 * mm, 3);
+    EXPECT_NEAR(clicks.ink.y, 40 * mm, 6);
+
+    const VN::typPrinterSetting saved = Saved();
+    EXPECT_EQ(saved.marginLeft, 40);
+    EXPECT_EQ(saved.marginRight, 10);
+    EXPECT_EQ(saved.marginTop, 40);
+    EXPECT_EQ(saved.marginBottom, 20);
+    EXPECT_EQ(saved.marginLine, 5);
+
+    // Shown again, the dialog has them.
+    TLookThenEsc esc(d.form, [&] {
+        for (const auto& p : pairs)
+        {
+            EXPECT_EQ(d.form->PairEdit(p.tag)->Text(), AnsiString(p.expected)) << p.tag;
+            EXPECT_EQ(d.form->PairUpDown(p.tag)->Position(), p.expected) << p.tag;
+        }
+    });
+    d.form->ShowModal();
+    EXPECT_EQ(Saved(), saved);
+}
+
+TEST(TPrintForm, EveryRangedSettingComesBackAtTheEdgesOfItsRange)
+{
+    TDialog d;
+    // What the component holds is what the reader gives back; one past it gives the default.
+    using S = VN::typPrinterSetting;
+    using P = TStringsPrinter;
+    const struct
+    {
+        const char* key;
+        int S::*field;
+        void (P::*set)(int);
+        int (P::*get)() const;
+        int lo, hi;
+    } held[] = {
+        {"左マージン", &S::marginLeft, &P::SetMarginLeft, &P::MarginLeft, 0, 100},
+        {"右マージン", &S::marginRight, &P::SetMarginRight, &P::MarginRight, 0, 100},
+        {"上マージン", &S::marginTop, &P::SetMarginTop, &P::MarginTop, 0, 100},
+        {"下マージン", &S::marginBottom, &P::SetMarginBottom, &P::MarginBottom, 0, 100},
+        {"行間", &S::marginLine, &P::SetMarginLine, &P::MarginLine, 0, 100},
+        {"開始ページ", &S::startPage, &P::SetStartPage, &P::StartPage, 1, 999999},
+        {"終了ページ", &S::lastPage, &P::SetLastPage, &P::LastPage, 1, 999999},
+        {"段数", &S::columnCount, &P::SetColumnCount, &P::ColumnCount, 1, 3},
+        {"段の間隔", &S::columnSpace, &P::SetColumnSpace, &P::ColumnSpace, 0, 100},
+    };
+    const VN::typPrinterSetting defaults = VN::PrinterSettingDefaults();
+    for (const auto& r : held)
+        for (int v : {r.lo - 1, r.lo, r.hi, r.hi + 1})
+        {
+            SCOPED_TRACE(std::string(r.key) + " " + std::to_string(v));
+            (d.form->Pri->*r.set)(v);
+            EXPECT_EQ((d.form->Pri->*r.get)(), std::clamp(v, r.lo, r.hi));
+            VN::typPrinterSetting s = defaults;
+            s.*r.field = v;
+            WritePrinterSettings(s, DialogKey());
+            EXPECT_EQ(Saved().*r.field, v >= r.lo && v <= r.hi ? v : defaults.*r.field);
+        }
+
+    // What is typed at the edges of what the dialog takes is shown again after a close.
+    d.form->Show();
+    d.form->PageDesignRBtn->SetChecked(true);
+    const struct
+    {
+        TEdit* edit;
+        const char* typed[2];
+        const char* shown[2];
+    } typed[] = {
+        {d.form->StartPageEdit, {"999999", "0"}, {"999999", "1"}},
+        {d.form->EndPageEdit, {"1000000", "1"}, {"999999", "1"}},
+        {d.form->PairEdit(1), {"100", "0"}, {"10", "0"}},
+        {d.form->PairEdit(2), {"100", "0"}, {"10", "0"}},
+        {d.form->PairEdit(3), {"99", "0"}, {"99", "0"}},
+        {d.form->PairEdit(4), {"150", "0"}, {"15", "0"}},
+        {d.form->PairEdit(9), {"100", "0"}, {"10", "0"}},
+        {d.form->PairEdit(11), {"100", "0"}, {"10", "0"}},
+    };
+    const struct
+    {
+        TComboBox* combo;
+        const char* chosen[2];
+    } chosen[] = {{d.form->FontSizeCBox, {"30", "7"}}, {d.form->ColCBox, {"3", "1"}}};
+    for (int edge = 0; edge < 2; ++edge)
+    {
+        for (const auto& t : typed)
+        {
+            t.edit->SetText("");
+            d.Type(t.edit, t.typed[edge]);
+        }
+        for (const auto& c : chosen)
+            c.combo->SetItemIndex(c.combo->Items()->IndexOf(c.chosen[edge]));
+        d.form->Close();
+        d.form->Show();
+        for (const auto& t : typed)
+            EXPECT_EQ(t.edit->Text(), AnsiString(t.shown[edge])) << t.edit->Name().str() << " " << t.typed[edge];
+        for (const auto& c : chosen)
+            EXPECT_EQ(c.combo->Text(), AnsiString(c.chosen[edge])) << c.combo->Name().str();
+    }
+    d.form->Close();
 }

@@ -394,6 +394,7 @@ int Unquotable(const AnsiString& path, TReader reader, bool delayed)
     }
     return backslashAt;
 }
+
 // The program a line names, the path at first..last in its name (first 0: none there): the
 // environment strings of the rest expanded, the quotes taken away, then looked for.
 AnsiString ProgramOf(const AnsiString& line, int first, int last)
@@ -401,7 +402,8 @@ AnsiString ProgramOf(const AnsiString& line, int first, int last)
     const AnsiString name = line.SubString(1, ProgramEnd(line) - 1);
     if (first == 0)
         return Locate(Unquoted(ExpandEnvironment(name)));
-    return Locate(Unquoted(ExpandEnvironment(name.SubString(1, first - 1)) + line.SubString(first, last - first + 1) +
+    const AnsiString path = line.SubString(first, last - first + 1);
+    return Locate(Unquoted(ExpandEnvironment(name.SubString(1, first - 1)) + path +
                            ExpandEnvironment(name.SubString(last + 1, name.Length()))));
 }
 } // namespace

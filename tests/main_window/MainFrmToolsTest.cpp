@@ -165,9 +165,8 @@ TEST(ExternalCommands, RunFromTheirItemsInTheFilesFolderAfterSavingWhenAsked)
     services.opened.clear();
     form->CmdMenuClick(nullptr);
     form->FileFolderMenuClick(nullptr);
-    const std::string cmd = WideToSjis(SystemFile(L"cmd.exe")).str();
-    EXPECT_EQ(services.opened,
-              (std::vector<std::string>{cmd + "||" + ExtractFileDir(path).str(), ExtractFileDir(path).str() + "||"}));
+    const std::string cmd = WideToSjis(SystemFile(L"cmd.exe")).str(), folder = ExtractFileDir(path).str();
+    EXPECT_EQ(services.opened, (std::vector<std::string>{cmd + "||" + folder, folder + "||"}));
     EXPECT_EQ(CurrentDir(), before);
     form->Edit()->KeyInput("x");
     services.answer = IDNO;
@@ -427,13 +426,16 @@ TEST(ExternalCommands, AProgramPlantedBesideTheFileOrInTheCurrentFolderNeverRuns
 {
     TRunServices services;
     services.answer = IDNO;
-    TTempDir tools, doc;
+    // The tools' folder has a blank and trail bytes 0x5C in its name.
+    TTempDir top, doc;
+    const AnsiString tools = top / "表ソ tools";
+    CreateDirectoryW(SjisToWide(tools).c_str(), nullptr);
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring stub = self;
     stub = stub.substr(0, stub.find_last_of(L'\\') + 1) + L"stub_args.exe";
     CreateDirectoryW(SjisToWide(doc / "sub").c_str(), nullptr);
-    for (const AnsiString& copy : {tools / "vn_probe.exe", doc / "vn_probe.exe", doc / "sub\\vn_probe.exe",
+    for (const AnsiString& copy : {tools + "\\vn_probe.exe", doc / "vn_probe.exe", doc / "sub\\vn_probe.exe",
                                    doc / "cmd.exe"})
         ASSERT_TRUE(CopyFileW(stub.c_str(), SjisToWide(copy).c_str(), FALSE));
     const AnsiString file = doc.Write("a.txt", "x");
@@ -441,16 +443,24 @@ TEST(ExternalCommands, AProgramPlantedBesideTheFileOrInTheCurrentFolderNeverRuns
     GetCurrentDirectoryW(MAX_PATH, savedDir);
     std::vector<wchar_t> savedPath(32768);
     GetEnvironmentVariableW(L"PATH", savedPath.data(), DWORD(savedPath.size()));
-    SetEnvironmentVariableW(L"PATH", (std::wstring(savedPath.data()) + L";" + SjisToWide(tools.Path())).c_str());
+    SetEnvironmentVariableW(L"PATH", (std::wstring(savedPath.data()) + L";" + SjisToWide(tools)).c_str());
+    SetEnvironmentVariableW(L"VN_PROBE", (L"\"" + SjisToWide(tools) + L"\\vn_probe.exe\"").c_str());
     SetCurrentDirectoryW(SjisToWide(doc.Path()).c_str());
     TMainForm* form = StartWindow("");
     form->OpenFile(file);
     Application->ProcessMessages();
     const std::wstring path = SjisToWide(form->Edit()->EditFilePath);
 
-    EXPECT_TRUE(form->RunCommand("vn_probe %F"));
-    EXPECT_EQ(Lower(services.ran.empty() ? L"" : services.ran[0]), Lower(SjisToWide(tools / "vn_probe.exe")));
-    EXPECT_EQ(ReadUtf16(tools / "args.txt"), L"W:" + path + L"\nA:" + path + L"\n");
+    // Found on PATH, and through an environment string that holds quotes.
+    for (const char* command : {"vn_probe %F", "%VN_PROBE% %F"})
+    {
+        SCOPED_TRACE(command);
+        services.ran.clear();
+        EXPECT_TRUE(form->RunCommand(command));
+        EXPECT_EQ(Lower(services.ran.empty() ? L"" : services.ran[0]), Lower(SjisToWide(tools + "\\vn_probe.exe")));
+        EXPECT_EQ(ReadUtf16(tools + "\\args.txt"), L"W:" + path + L"\nA:" + path + L"\n");
+        DeleteFileW(SjisToWide(tools + "\\args.txt").c_str());
+    }
     for (const char* command : {"sub\\vn_probe.exe %F", ".\\vn_probe.exe %F", "vn_absent %F"})
     {
         SCOPED_TRACE(command);
@@ -474,6 +484,7 @@ TEST(ExternalCommands, AProgramPlantedBesideTheFileOrInTheCurrentFolderNeverRuns
     delete form;
     SetCurrentDirectoryW(savedDir);
     SetEnvironmentVariableW(L"PATH", savedPath.data());
+    SetEnvironmentVariableW(L"VN_PROBE", nullptr);
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(kKey).c_str());
 }
 

@@ -205,6 +205,8 @@ inline constexpr const char* msgCommandFailed = "コマンドライン[%s]の実
 inline constexpr const char* msgCommandSaveQuestion = "コマンドラインの設定を保存しますか?";
 inline constexpr const char* msgCommandUnsafeName =
     "ファイル名の文字「%s」はコマンドライン[%s]に正しく渡せないため、実行を中止しました。";
+inline constexpr const char* msgCommandNotFound =
+    "コマンドライン[%s]のプログラム[%s]が見つかりません。プログラムはフルパスで指定するか、PATHの通ったフォルダーに置いてください。";
 inline constexpr const char* msgShortCutQuestion = "メニューのショートカットの再設定を行います、よろしいですか。";
 inline constexpr const char* msgMailFailed =
     "メールを作成できませんでした。メールソフトが設定されているか確認してください。";

@@ -59,33 +59,164 @@ bool IsPlain(const AnsiString& text, int i)
     return CharLength(text, i) == 2 || c >= 0x80 || (c > ' ' && c != '%' && !IsCmdSpecial(char(c)));
 }
 
-bool Found(const AnsiString& name, const wchar_t* extension, const AnsiString& folder)
+AnsiString ExpandEnvironment(const AnsiString& text)
 {
-    const std::wstring file = SjisToWide(name) + extension;
-    wchar_t found[MAX_PATH];
-    const std::wstring where = SjisToWide(folder);
-    return (!where.empty() && SearchPathW(where.c_str(), file.c_str(), nullptr, MAX_PATH, found, nullptr)) ||
-           SearchPathW(nullptr, file.c_str(), nullptr, MAX_PATH, found, nullptr);
+    const std::wstring wide = SjisToWide(text);
+    std::wstring expanded(wide.size() + 1, L'\0');
+    for (;;)
+    {
+        const DWORD n = ExpandEnvironmentStringsW(wide.c_str(), expanded.data(), DWORD(expanded.size()));
+        if (n == 0)
+            return text;
+        if (n <= expanded.size())
+        {
+            expanded.resize(n - 1);
+            return WideToSjis(expanded);
+        }
+        expanded.resize(n);
+    }
 }
 
-TReader ReaderOf(const AnsiString& program, const AnsiString& folder)
+AnsiString Unquoted(AnsiString text)
 {
-    AnsiString name = program;
-    for (int i = name.Length(); i >= 1; --i)
-        if (name[i] == '"')
-            name.Delete(i, 1);
-    const AnsiString base = ExtractFileName(name);
-    const AnsiString extension = ExtractFileExt(name);
-    if (AnsiSameText(base, "cmd") || AnsiSameText(base, "cmd.exe"))
+    for (int i = text.Length(); i >= 1; --i)
+        if (text[i] == '"')
+            text.Delete(i, 1);
+    return text;
+}
+
+bool IsAbsolute(const AnsiString& name)
+{
+    const auto slash = [](char c) { return c == '\\' || c == '/'; };
+    return (name.Length() >= 3 && std::isalpha(static_cast<unsigned char>(name[1])) && name[2] == ':' &&
+            slash(name[3])) ||
+           (name.Length() >= 2 && slash(name[1]) && slash(name[2]));
+}
+
+// A path part of any kind: a slash (never a trail byte here), or a drive.
+bool HasPathPart(const AnsiString& name)
+{
+    for (int i = 1; i <= name.Length(); i += CharLength(name, i))
+        if (name[i] == '\\' || name[i] == '/' || name[i] == ':')
+            return true;
+    return false;
+}
+
+std::vector<AnsiString> SplitList(const AnsiString& list)
+{
+    std::vector<AnsiString> items;
+    int start = 1;
+    for (int i = 1; i <= list.Length() + 1; i += i <= list.Length() ? CharLength(list, i) : 1)
+        if (i > list.Length() || list[i] == ';')
+        {
+            const AnsiString item = Unquoted(list.SubString(start, i - start)).Trim();
+            if (!item.IsEmpty())
+                items.push_back(item);
+            start = i + 1;
+        }
+    return items;
+}
+
+AnsiString EnvironmentValue(const wchar_t* name)
+{
+    const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+    if (n == 0)
+        return "";
+    std::wstring value(n, L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), n));
+    return WideToSjis(value);
+}
+
+// The file the name stands for in the folder (empty folder: the name is a full path): the name
+// itself when it has an extension, else the first of the extensions that run.
+AnsiString FindIn(const AnsiString& folder, const AnsiString& name)
+{
+    const AnsiString base = folder.IsEmpty() ? name : IncludeTrailingBackslash(folder) + name;
+    if (!ExtractFileExt(name).IsEmpty())
+        return FileExists(base) ? base : AnsiString();
+    AnsiString extensions = EnvironmentValue(L"PATHEXT");
+    if (extensions.IsEmpty())
+        extensions = ".COM;.EXE;.BAT;.CMD";
+    for (const AnsiString& extension : SplitList(extensions))
+        if (extension[1] == '.' && FileExists(base + extension))
+            return base + extension;
+    return "";
+}
+
+// A program registered under its name for the shell, as the Run box finds it.
+AnsiString RegisteredPath(const AnsiString& name)
+{
+    const AnsiString key = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" +
+                           (ExtractFileExt(name).IsEmpty() ? name + ".exe" : name);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+    {
+        wchar_t value[MAX_PATH * 2] = {};
+        DWORD size = sizeof value - sizeof(wchar_t);
+        if (RegGetValueW(root, SjisToWide(key).c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr,
+                         value, &size) != ERROR_SUCCESS)
+            continue;
+        const AnsiString path = Unquoted(ExpandEnvironment(WideToSjis(std::wstring(value))));
+        if (IsAbsolute(path) && FileExists(path))
+            return ExpandFileName(path);
+    }
+    return "";
+}
+
+// A name already expanded and unquoted: a full path as it is (or with an extension that runs),
+// a bare name in the system folder, the Windows folder, the folders of PATH and the shell's
+// registered programs. Never the current folder or the document's: a program planted there, or
+// a relative path that would reach one, must not run.
+AnsiString Locate(const AnsiString& name)
+{
+    if (name.Trim().IsEmpty())
+        return "";
+    if (IsAbsolute(name))
+    {
+        const AnsiString full = ExpandFileName(name);
+        if (FileExists(full))
+            return full;
+        const AnsiString found = FindIn("", full);
+        return !found.IsEmpty() || !DirectoryExists(full) ? found : full; // the shell opens a folder
+    }
+    if (HasPathPart(name))
+        return "";
+    wchar_t folder[MAX_PATH];
+    std::vector<AnsiString> folders;
+    UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n > 0 && n < MAX_PATH)
+        folders.push_back(WideToSjis(std::wstring(folder, n)));
+    n = GetWindowsDirectoryW(folder, MAX_PATH);
+    if (n > 0 && n < MAX_PATH)
+        folders.push_back(WideToSjis(std::wstring(folder, n)));
+    for (const AnsiString& entry : SplitList(EnvironmentValue(L"PATH")))
+        if (IsAbsolute(ExpandEnvironment(entry)))
+            folders.push_back(ExpandEnvironment(entry));
+    for (const AnsiString& where : folders)
+    {
+        const AnsiString found = FindIn(where, name);
+        if (!found.IsEmpty())
+            return found;
+    }
+    return RegisteredPath(name);
+}
+
+// The interpreter reads what follows its switches: by name, or as whatever %ComSpec% names.
+bool IsCommandInterpreter(const AnsiString& program)
+{
+    if (AnsiSameText(ExtractFileName(program), "cmd.exe"))
+        return true;
+    const AnsiString comspec = Locate(Unquoted(ExpandEnvironment("%ComSpec%")));
+    return !comspec.IsEmpty() && AnsiSameText(comspec, program);
+}
+
+TReader ReaderOf(const AnsiString& program)
+{
+    if (IsCommandInterpreter(program))
         return rdCmd;
+    const AnsiString extension = ExtractFileExt(program);
     if (AnsiSameText(extension, ".exe") || AnsiSameText(extension, ".com"))
         return rdProgram;
-    // A name without extension runs the first of .com, .exe, .bat, .cmd found: a batch file
-    // anywhere it could be found makes the interpreter the reader.
-    if (extension.IsEmpty() && !Found(name, L".bat", folder) && !Found(name, L".cmd", folder) &&
-        (Found(name, L".exe", folder) || Found(name, L".com", folder)))
-        return rdProgram;
-    return rdInterpreter;
+    return rdInterpreter; // a batch file, or a document run through its file type
 }
 
 bool DelayedExpansionInRegistry()
@@ -122,7 +253,7 @@ TCmdLine ReadCmdSwitches(const AnsiString& line, int paramsStart)
         if (line[i] != '/')
             continue;
         const char s = char(std::toupper(static_cast<unsigned char>(line[i + 1])));
-        if (s == 'C' || s == 'K')
+        if (s == 'C' || s == 'K' || s == 'R')
             break;
         if (s == 'S')
             slashS = true;
@@ -263,40 +394,90 @@ int Unquotable(const AnsiString& path, TReader reader, bool delayed)
     }
     return backslashAt;
 }
+
+// The program a line names, the path at first..last in its name (first 0: none there): the
+// environment strings of the rest expanded, the quotes taken away, then looked for.
+AnsiString ProgramOf(const AnsiString& line, int first, int last)
+{
+    const AnsiString name = line.SubString(1, ProgramEnd(line) - 1);
+    if (first == 0)
+        return Locate(Unquoted(ExpandEnvironment(name)));
+    const AnsiString path = line.SubString(first, last - first + 1);
+    return Locate(Unquoted(ExpandEnvironment(name.SubString(1, first - 1)) + path +
+                           ExpandEnvironment(name.SubString(last + 1, name.Length()))));
+}
 } // namespace
 
 typFileCommand ExpandFileMacro(const AnsiString& command, const AnsiString& path)
 {
+    typFileCommand result;
     const AnsiString text = command.Trim();
     const int at = text.AnsiPos("%F");
-    if (at == 0)
-        return {text, ""};
-    const AnsiString before = text.SubString(1, at - 1);
-    const AnsiString after = text.SubString(at + 2, text.Length());
     const int programEnd = ProgramEnd(text);
-    const TReader reader =
-        at < programEnd ? rdProgram : ReaderOf(text.SubString(1, programEnd - 1), ExtractFileDir(path));
-    bool delayed = false;
-    if (reader == rdCmd)
-        delayed = ReadCmdSwitches(text, SkipBlanks(text, programEnd)).delayed;
-    else if (reader == rdInterpreter)
-        delayed = DelayedExpansionInRegistry();
-    if (const int bad = Unquotable(path, reader, delayed))
-        return {"", path.SubString(bad, CharLength(path, bad))};
-
-    // As it is where that keeps it one argument (a plain name, or one inside quotes already),
-    // else in quotes of its own.
-    AnsiString refused;
-    for (const AnsiString& quote : {AnsiString(), AnsiString("\"")})
+    const bool inName = at != 0 && at < programEnd;
+    if (!inName)
+        result.program = ProgramOf(text, 0, 0);
+    if (at == 0)
+        result.line = text;
+    else
     {
-        const AnsiString line = before + quote + path + quote + after;
-        const int first = at + quote.Length();
-        const int unsafe = FirstUnsafe(line, first, first + path.Length() - 1, reader);
-        if (unsafe == 0)
-            return {line, ""};
-        refused = line.SubString(unsafe, CharLength(line, unsafe));
+        const TReader reader = inName                      ? rdProgram
+                               : result.program.IsEmpty() ? rdInterpreter
+                                                          : ReaderOf(result.program);
+        const int params = SkipBlanks(text, programEnd);
+        bool delayed = false;
+        if (reader == rdCmd)
+            delayed = ReadCmdSwitches(text, params).delayed;
+        else if (reader == rdInterpreter)
+            delayed = DelayedExpansionInRegistry();
+        if (const int bad = Unquotable(path, reader, delayed))
+            result.refused = path.SubString(bad, CharLength(path, bad));
+        else
+        {
+            // What the reader gets: the program's full path in quotes, as the shell hands it on,
+            // then the parameters. A path in the program's name goes to the shell as a file name.
+            const AnsiString head = inName ? AnsiString() : "\"" + result.program + "\" ";
+            const int shift = inName ? 0 : head.Length() + 1 - params;
+            const AnsiString before = text.SubString(1, at - 1);
+            const AnsiString after = text.SubString(at + 2, text.Length());
+            // As it is where that keeps it one argument (a plain name, or one inside quotes
+            // already), else in quotes of its own.
+            for (const AnsiString& quote : {AnsiString(), AnsiString("\"")})
+            {
+                const AnsiString line = before + quote + path + quote + after;
+                const int first = at + quote.Length(), last = first + path.Length() - 1;
+                const AnsiString read = inName ? line : head + line.SubString(params, line.Length());
+                const int unsafe = FirstUnsafe(read, first + shift, last + shift, reader);
+                if (unsafe == 0)
+                {
+                    result.line = line;
+                    result.refused = "";
+                    if (inName)
+                        result.program = ProgramOf(line, first, last);
+                    break;
+                }
+                result.refused = read.SubString(unsafe, CharLength(read, unsafe));
+            }
+        }
     }
-    return {"", refused};
+    // A program found nowhere is reported as such, whatever the name would need.
+    if (result.program.IsEmpty() && !inName)
+        result.refused = "";
+    if (!result.line.IsEmpty())
+    {
+        AnsiString name;
+        SplitCommandLine(result.line, name, result.parameters);
+    }
+    return result;
+}
+
+AnsiString SystemCommandInterpreter()
+{
+    wchar_t folder[MAX_PATH];
+    const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return "";
+    return WideToSjis(std::wstring(folder, n) + L"\\cmd.exe");
 }
 
 void SplitCommandLine(const AnsiString& command, AnsiString& program, AnsiString& parameters)

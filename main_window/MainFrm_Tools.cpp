@@ -47,14 +47,18 @@ bool TMainForm::RunCommand(const AnsiString& command)
         ErrorBox(msgCommandUnsafeName, expanded.refused.c_str(), command.c_str());
         return false;
     }
-    const AnsiString line = expanded.line;
-    AnsiString program, parameters;
-    SplitCommandLine(line, program, parameters);
+    if (expanded.program.IsEmpty())
+    {
+        AnsiString program, parameters;
+        SplitCommandLine(command, program, parameters);
+        ErrorBox(msgCommandNotFound, command.c_str(), program.c_str());
+        return false;
+    }
     // The command starts in the file's folder; the program's own current folder stays as it is.
     const AnsiString folder = path.IsEmpty() ? AnsiString() : ExtractFileDir(path);
-    if (!Services().ShellOpen(Handle(), program, parameters, folder))
+    if (!Services().ShellOpen(Handle(), expanded.program, expanded.parameters, folder))
     {
-        ErrorBox(msgCommandFailed, line.c_str());
+        ErrorBox(msgCommandFailed, expanded.line.c_str());
         return false;
     }
     return true;
@@ -76,8 +80,10 @@ void TMainForm::CmdMenuClick(TObject*)
 {
     TPageEditor* ed = Edit();
     const AnsiString folder = ed && !ed->EditFilePath.IsEmpty() ? ExtractFileDir(ed->EditFilePath) : AnsiString();
-    if (!Services().ShellOpen(Handle(), "cmd.exe", "", folder))
-        ErrorBox(msgCommandFailed, "cmd.exe");
+    // By its full path: a "cmd.exe" beside the file would be found first.
+    const AnsiString cmd = SystemCommandInterpreter();
+    if (!Services().ShellOpen(Handle(), cmd, "", folder))
+        ErrorBox(msgCommandFailed, cmd.c_str());
 }
 
 void TMainForm::FileFolderMenuClick(TObject*)

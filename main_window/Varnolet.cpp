@@ -3,9 +3,12 @@
 
 #include "main_window/ProgramForms.h"
 #include "platform/Forms.h"
+#include "platform/SysUtils.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    // Before anything loads a library by name: the program may start in the folder of a file.
+    RestrictLibrarySearch();
     try
     {
         Application->Initialize();

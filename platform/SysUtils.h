@@ -214,6 +214,9 @@ TDateTime FileDateToDateTime(int dosDate); // EConvertError for an impossible da
 // ---- Process and system -----------------------------------------------------------------------------
 int ParamCount();
 AnsiString ParamStr(int index); // 0 = the program's path; past the end = empty
+// Libraries asked for by name are looked for beside the program and in the system's folders only,
+// never in the current folder (the folder of a file the program was started on).
+void RestrictLibrarySearch();
 // The system's text for a Win32 error: Japanese where the system has it, else in its own language.
 AnsiString SysErrorMessage(unsigned long errorCode);
 [[noreturn]] void RaiseLastOSError();

@@ -409,6 +409,20 @@ std::vector<std::wstring> CommandLineParams()
 }
 } // namespace
 
+void RestrictLibrarySearch()
+{
+    // The default folders: the program's own and the system's. Older systems without the call keep
+    // their order less the current folder.
+    constexpr DWORD kSearchDefaultDirs = 0x00001000; // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
+    using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const auto setDefault = kernel ? reinterpret_cast<TSetDefaultDllDirectories>(
+                                         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                                   : nullptr;
+    if (!setDefault || !setDefault(kSearchDefaultDirs))
+        SetDllDirectoryW(L"");
+}
+
 int ParamCount()
 {
     size_t n = CommandLineParams().size();

@@ -46,6 +46,8 @@ const TSplitRow kSplitRows[] = {
     {"\"C:\\p q\\t.exe\"", "", "\"C:\\p q\\t.exe\"", ""},
     {"\"C:\\p q\\t.exe\" -o \"%F\" -v", "C:\\d\\x.txt", "\"C:\\p q\\t.exe\"", "-o \"C:\\d\\x.txt\" -v"},
     {"%F", "C:\\d\\x.txt", "C:\\d\\x.txt", ""},
+    // "/r" runs a command as "/c" does (a switch the interpreter under test does not know).
+    {"cmd /r \"tool.bat %F\"", "C:\\a&b.txt", "cmd", "/r \"tool.bat \"C:\\a&b.txt\"\""},
 };
 
 const char* const kKey = "Software\\Orvane\\VarnoletTest\\MainFrmTools";
@@ -80,6 +82,19 @@ AnsiString ReadAll(const AnsiString& path)
         f.ReadBuffer(text.Unique(), text.Length());
     return text;
 }
+
+std::wstring SystemFile(const wchar_t* name)
+{
+    wchar_t folder[MAX_PATH] = {};
+    GetSystemDirectoryW(folder, MAX_PATH);
+    return std::wstring(folder) + L"\\" + name;
+}
+
+std::wstring Lower(std::wstring text)
+{
+    CharLowerW(text.data());
+    return text;
+}
 } // namespace
 
 TEST(ExternalCommands, TheFileMacroIsQuotedWhereNeededAndTheLineSplitsAtTheFirstBlankOutsideQuotes)
@@ -105,15 +120,19 @@ TEST(ExternalCommands, RunFromTheirItemsInTheFilesFolderAfterSavingWhenAsked)
     form->NewFileMenuClick(nullptr);
     Application->ProcessMessages();
 
-    // An untitled page cannot stand for "%F"; a command without it runs.
-    StoreCommands({"\"C:\\Program Files\\x\\y.exe\" %F", "notepad"}, false);
+    // An untitled page cannot stand for "%F"; a command without it runs, found on the system's path.
+    CreateDirectoryW(SjisToWide(dir / "p q").c_str(), nullptr);
+    const AnsiString program = dir.Write("p q\\y.exe", "");
+    const std::string quoted = "\"" + program.str() + "\" %F";
+    StoreCommands({quoted.c_str(), "notepad"}, false);
     form->CommandPopupMenuPopup(nullptr);
     form->CEClick(form->CE[0]);
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes[0], msgCommandUntitled);
     EXPECT_TRUE(services.opened.empty());
     form->CEClick(form->PCE[1]);
-    EXPECT_EQ(services.opened, std::vector<std::string>{"notepad||"});
+    const std::string notepad = WideToSjis(SystemFile(L"notepad.exe")).str();
+    EXPECT_EQ(services.opened, std::vector<std::string>{notepad + "||"});
 
     // On a saved page: the path, quoted, as the parameter; the file's folder to start in.
     services.opened.clear();
@@ -121,11 +140,11 @@ TEST(ExternalCommands, RunFromTheirItemsInTheFilesFolderAfterSavingWhenAsked)
     Application->ProcessMessages();
     const AnsiString path = form->Edit()->EditFilePath;
     form->CEClick(form->CE[0]);
-    EXPECT_EQ(services.opened, std::vector<std::string>{"\"C:\\Program Files\\x\\y.exe\"|\"" + path.str() + "\"|" +
-                                                         ExtractFileDir(path).str()});
+    EXPECT_EQ(services.opened,
+              std::vector<std::string>{program.str() + "|\"" + path.str() + "\"|" + ExtractFileDir(path).str()});
 
     // Save first: what runs sees the edited text on disk.
-    StoreCommands({"viewer %F"}, true);
+    StoreCommands({"notepad %F"}, true);
     form->Edit()->KeyInput("edited ");
     services.opened.clear();
     form->CEClick(form->CE[0]);
@@ -138,15 +157,16 @@ TEST(ExternalCommands, RunFromTheirItemsInTheFilesFolderAfterSavingWhenAsked)
     services.boxes.clear();
     form->CEClick(form->CE[0]);
     ASSERT_EQ(services.boxes.size(), 1u);
-    EXPECT_NE(services.boxes[0].find("viewer"), std::string::npos);
+    EXPECT_NE(services.boxes[0].find("notepad"), std::string::npos);
     services.shellAnswer = true;
 
-    // The prompt and the folder open in the file's folder; the program's own folder stays.
+    // The prompt (the system's own) and the folder open in the file's folder; the program's own
+    // folder stays.
     services.opened.clear();
     form->CmdMenuClick(nullptr);
     form->FileFolderMenuClick(nullptr);
-    EXPECT_EQ(services.opened, (std::vector<std::string>{"cmd.exe||" + ExtractFileDir(path).str(),
-                                                         ExtractFileDir(path).str() + "||"}));
+    const std::string cmd = WideToSjis(SystemFile(L"cmd.exe")).str(), folder = ExtractFileDir(path).str();
+    EXPECT_EQ(services.opened, (std::vector<std::string>{cmd + "||" + folder, folder + "||"}));
     EXPECT_EQ(CurrentDir(), before);
     form->Edit()->KeyInput("x");
     services.answer = IDNO;
@@ -157,7 +177,8 @@ TEST(ExternalCommands, RunFromTheirItemsInTheFilesFolderAfterSavingWhenAsked)
 namespace
 {
 // The shell really runs what a command hands it, and each run is waited for: the program, or the
-// interpreter with all it starts.
+// interpreter with all it starts. What each started process really was is recorded by its image;
+// one still running after waitMs (a prompt waiting for its user) is ended.
 class TRunServices : public TBoxServices
 {
 public:
@@ -173,17 +194,24 @@ public:
         info.lpVerb = L"open";
         info.lpFile = wfile.c_str();
         info.lpParameters = wparameters.empty() ? nullptr : wparameters.c_str();
-        info.lpDirectory = wfolder.c_str();
+        info.lpDirectory = wfolder.empty() ? nullptr : wfolder.c_str();
         info.nShow = SW_HIDE;
         if (!ShellExecuteExW(&info))
             return false;
         if (info.hProcess)
         {
-            WaitForSingleObject(info.hProcess, 30000);
+            wchar_t image[MAX_PATH] = {};
+            DWORD size = MAX_PATH;
+            if (QueryFullProcessImageNameW(info.hProcess, 0, image, &size))
+                ran.push_back(image);
+            if (WaitForSingleObject(info.hProcess, waitMs) == WAIT_TIMEOUT)
+                TerminateProcess(info.hProcess, 1);
             CloseHandle(info.hProcess);
         }
         return true;
     }
+    std::vector<std::wstring> ran;
+    DWORD waitMs = 30000;
 };
 
 // The entries of a folder.
@@ -226,6 +254,8 @@ struct TNameRow
 // 0x5C (表, ソ, 能) and one at the very end before the closing quote.
 const TNameRow kNameRows[] = {
     {"a b.txt", "", ""},
+    {"a&mkdir INJ1.txt", "", ""},
+    {"(a)&mkdir INJ2.txt", "", ""},
     {"y&mkdir INJ3.txt", "", ""},
     {"a|mkdir INJ4 b.txt", "", ""},
     {"a<nul>INJ5.txt", "", ""},
@@ -247,15 +277,23 @@ struct TFormRow
     bool interpreter; // the command interpreter reads the line
 };
 
+// "$" stands for the folder. The interpreter in every spelling and with every switch that runs a
+// command; a program or batch file named by its path.
 const TFormRow kFormRows[] = {
-    {"stub_args.exe %F", false},
+    {"\"$\\stub_args.exe\" %F", false},
     {"cmd /c tool.bat %F", true},
     {"cmd /c \"tool.bat %F\"", true},
-    {"tool.bat %F", true},
+    {"$\\tool.bat %F", true},
+    {"%ComSpec% /c \"$\\tool.bat %F\"", true},
+    {"%COMSPEC% /C tool.bat %F", true},
+    {"\"%SystemRoot%\\system32\\cmd.exe\" /c \"tool.bat %F\"", true},
+    {"CMD.EXE /d /s /c \"tool.bat %F\"", true},
+    {"\"cmd\" /q/k \"tool.bat %F & exit\"", true},
 };
 
-// A page in a folder that holds the stand-in program and a batch file that hands it its first
-// nine arguments; commands run for real and are waited for.
+// A page in a folder that holds the stand-in program, a batch file that hands it its first nine
+// arguments, and a copy of the stand-in planted as "cmd.exe", which must never be what runs;
+// commands run for real and are waited for.
 struct TCommandFolder
 {
     TRunServices services;
@@ -272,6 +310,7 @@ struct TCommandFolder
         stub.erase(stub.find_last_of(L'\\') + 1);
         const std::wstring copy = SjisToWide(dir / "stub_args.exe");
         EXPECT_TRUE(CopyFileW((stub + L"stub_args.exe").c_str(), copy.c_str(), FALSE));
+        EXPECT_TRUE(CopyFileW((stub + L"stub_args.exe").c_str(), SjisToWide(dir / "cmd.exe").c_str(), FALSE));
         dir.Write("tool.bat", "@\"%~dp0stub_args.exe\" %1 %2 %3 %4 %5 %6 %7 %8 %9\r\n");
         before = Entries(dir.Path());
         form = StartWindow("");
@@ -287,9 +326,13 @@ struct TCommandFolder
     // Runs the command on a page whose file has that name in the folder and checks the outcome:
     // the name refused with a box naming the character and nothing run, or the whole path given
     // as the one argument and nothing else done in the folder.
-    void Check(const char* command, const char* name, const std::string& refused)
+    void Check(const char* pattern, const char* name, const std::string& refused)
     {
-        SCOPED_TRACE(std::string(command) + " / " + name);
+        std::string line = pattern;
+        for (size_t at = line.find('$'); at != std::string::npos; at = line.find('$'))
+            line.replace(at, 1, dir.Path().str());
+        const char* command = line.c_str();
+        SCOPED_TRACE(line + " / " + name);
         const AnsiString path = dir / name;
         const AnsiString args = dir / "args.txt";
         form->Edit()->EditFilePath = path;
@@ -350,9 +393,9 @@ TEST(ExternalCommands, TheInterpretersOwnSwitchesAndQuotesDecideWhatANameMayHold
         {"cmd /v:on /c tool.bat %F", "wow!PATH!.txt", "!", false},
         {"cmd /V /c tool.bat %F", "wow!x.txt", "!", false},
         {"cmd /c tool.bat %F", "wow!PATH!.txt", "!", true},
-        {"tool.bat %F", "wow!PATH!.txt", "!", true},
+        {"$\\tool.bat %F", "wow!PATH!.txt", "!", true},
         {"cmd /v:off /c tool.bat %F", "wow!PATH!.txt", "", true},
-        {"stub_args.exe %F", "wow!PATH!.txt", "", true},
+        {"$\\stub_args.exe %F", "wow!PATH!.txt", "", true},
         // Taken away: the first quote and the line's last one, which here is the closing one of
         // the name's own quotes, so "tool.bat" "name" would leave the name outside.
         {"cmd /c \"tool.bat\" %F", "y&mkdir INJ7.txt", "&", false},
@@ -374,6 +417,75 @@ TEST(ExternalCommands, TheInterpretersOwnSwitchesAndQuotesDecideWhatANameMayHold
         folder.Check(row.command, row.name, row.refused);
         RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"DelayedExpansion");
     }
+}
+
+// A bare program name is looked for in the system's folders and on PATH, never beside the file
+// nor in the current folder (where the program starts when a file is opened with it); a relative
+// path, or a name found nowhere, is reported and nothing runs. The prompt is the system's own.
+TEST(ExternalCommands, AProgramPlantedBesideTheFileOrInTheCurrentFolderNeverRuns)
+{
+    TRunServices services;
+    services.answer = IDNO;
+    // The tools' folder has a blank and trail bytes 0x5C in its name.
+    TTempDir top, doc;
+    const AnsiString tools = top / "表ソ tools";
+    CreateDirectoryW(SjisToWide(tools).c_str(), nullptr);
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring stub = self;
+    stub = stub.substr(0, stub.find_last_of(L'\\') + 1) + L"stub_args.exe";
+    CreateDirectoryW(SjisToWide(doc / "sub").c_str(), nullptr);
+    for (const AnsiString& copy : {tools + "\\vn_probe.exe", doc / "vn_probe.exe", doc / "sub\\vn_probe.exe",
+                                   doc / "cmd.exe"})
+        ASSERT_TRUE(CopyFileW(stub.c_str(), SjisToWide(copy).c_str(), FALSE));
+    const AnsiString file = doc.Write("a.txt", "x");
+    wchar_t savedDir[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, savedDir);
+    std::vector<wchar_t> savedPath(32768);
+    GetEnvironmentVariableW(L"PATH", savedPath.data(), DWORD(savedPath.size()));
+    SetEnvironmentVariableW(L"PATH", (std::wstring(savedPath.data()) + L";" + SjisToWide(tools)).c_str());
+    SetEnvironmentVariableW(L"VN_PROBE", (L"\"" + SjisToWide(tools) + L"\\vn_probe.exe\"").c_str());
+    SetCurrentDirectoryW(SjisToWide(doc.Path()).c_str());
+    TMainForm* form = StartWindow("");
+    form->OpenFile(file);
+    Application->ProcessMessages();
+    const std::wstring path = SjisToWide(form->Edit()->EditFilePath);
+
+    // Found on PATH, and through an environment string that holds quotes.
+    for (const char* command : {"vn_probe %F", "%VN_PROBE% %F"})
+    {
+        SCOPED_TRACE(command);
+        services.ran.clear();
+        EXPECT_TRUE(form->RunCommand(command));
+        EXPECT_EQ(Lower(services.ran.empty() ? L"" : services.ran[0]), Lower(SjisToWide(tools + "\\vn_probe.exe")));
+        EXPECT_EQ(ReadUtf16(tools + "\\args.txt"), L"W:" + path + L"\nA:" + path + L"\n");
+        DeleteFileW(SjisToWide(tools + "\\args.txt").c_str());
+    }
+    for (const char* command : {"sub\\vn_probe.exe %F", ".\\vn_probe.exe %F", "vn_absent %F"})
+    {
+        SCOPED_TRACE(command);
+        services.boxes.clear();
+        services.opened.clear();
+        EXPECT_FALSE(form->RunCommand(command));
+        AnsiString program, parameters;
+        SplitCommandLine(command, program, parameters);
+        EXPECT_EQ(services.boxes, std::vector<std::string>{Format(msgCommandNotFound, {command, program}).str()});
+        EXPECT_TRUE(services.opened.empty());
+    }
+
+    services.ran.clear();
+    services.waitMs = 3000;
+    form->CmdMenuClick(nullptr);
+    EXPECT_EQ(Lower(services.ran.empty() ? L"" : services.ran[0]), Lower(SystemFile(L"cmd.exe")));
+    // Nothing planted ran: the stand-in writes where it lies.
+    for (const char* written : {"args.txt", "sub\\args.txt"})
+        EXPECT_EQ(GetFileAttributesW(SjisToWide(doc / written).c_str()), INVALID_FILE_ATTRIBUTES) << written;
+
+    delete form;
+    SetCurrentDirectoryW(savedDir);
+    SetEnvironmentVariableW(L"PATH", savedPath.data());
+    SetEnvironmentVariableW(L"VN_PROBE", nullptr);
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(kKey).c_str());
 }
 
 TEST(Mail, CarriesTheParagraphsAsWrittenAndReportsAFailureButNotACancel)

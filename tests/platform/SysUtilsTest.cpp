@@ -402,3 +402,28 @@ TEST(SysUtils, SystemErrorsBecomeMessagesAndOSErrors)
         EXPECT_GT(e.Message.Pos(SysErrorMessage(ERROR_ACCESS_DENIED)), 0);
     }
 }
+
+// A library planted in the current folder is never loaded for one asked for by name.
+TEST(SysUtils, LibrariesAreNeverLoadedFromTheCurrentFolder)
+{
+    TTempDir dir;
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring stub = self;
+    stub = stub.substr(0, stub.find_last_of(L'\\') + 1) + L"stub_dll.dll";
+    ASSERT_TRUE(CopyFileW(stub.c_str(), SjisToWide(dir / "vn_planted.dll").c_str(), FALSE));
+    wchar_t saved[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    SetCurrentDirectoryW(SjisToWide(dir.Path()).c_str());
+    RestrictLibrarySearch();
+    HMODULE planted = LoadLibraryW(L"vn_planted.dll");
+    EXPECT_EQ(planted, nullptr);
+    if (planted)
+        FreeLibrary(planted);
+    // What the program does load by name still comes from the system's folder.
+    HMODULE system = LoadLibraryW(L"mapi32.dll");
+    EXPECT_NE(system, nullptr);
+    if (system)
+        FreeLibrary(system);
+    SetCurrentDirectoryW(saved);
+}

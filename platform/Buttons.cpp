@@ -39,6 +39,61 @@ void TProgressBar::SetPosition(int value)
 // ---------------------------------------------------------------------------------------------
 // Glyph buttons
 
+void CalcButtonLayout(const TButtonPlacement& in, int width, int height, POINT& glyphPos, POINT& captionPos)
+{
+    TButtonLayout layout = in.layout;
+    if (in.rightToLeft && layout == blGlyphLeft)
+        layout = blGlyphRight;
+    else if (in.rightToLeft && layout == blGlyphRight)
+        layout = blGlyphLeft;
+    const int gw = in.glyph.cx, gh = in.glyph.cy, tw = in.caption.cx, th = in.caption.cy;
+    const bool across = layout == blGlyphLeft || layout == blGlyphRight;
+    glyphPos = {};
+    captionPos = {};
+    if (across)
+    {
+        glyphPos.y = (height - gh + 1) / 2;
+        captionPos.y = (height - th + 1) / 2;
+    }
+    else
+    {
+        glyphPos.x = (width - gw + 1) / 2;
+        captionPos.x = (width - tw + 1) / 2;
+    }
+    int margin = in.margin;
+    int spacing = in.spacing;
+    if ((tw == 0 && th == 0) || (gw == 0 && gh == 0))
+        spacing = 0;
+    const int extent = across ? width : height;
+    const int g = across ? gw : gh;
+    const int c = across ? tw : th;
+    if (margin == -1 && spacing == -1)
+        margin = spacing = (extent - (g + c)) / 3;
+    else if (margin == -1)
+        margin = (extent - (g + spacing + c) + 1) / 2;
+    else if (spacing == -1)
+        spacing = (extent - (margin + g) - c) / 2;
+    switch (layout)
+    {
+    case blGlyphLeft:
+        glyphPos.x = margin;
+        captionPos.x = glyphPos.x + gw + spacing;
+        break;
+    case blGlyphRight:
+        glyphPos.x = width - margin - gw;
+        captionPos.x = glyphPos.x - spacing - tw;
+        break;
+    case blGlyphTop:
+        glyphPos.y = margin;
+        captionPos.y = glyphPos.y + gh + spacing;
+        break;
+    case blGlyphBottom:
+        glyphPos.y = height - margin - gh;
+        captionPos.y = glyphPos.y - spacing - th;
+        break;
+    }
+}
+
 // Disabled, the image's shape in the highlight colour one pixel down and right under the same shape
 // in the shadow colour.
 void DrawGlyph(HDC dc, TBitmap* glyph, const TRect& source, int x, int y, bool enabled)
@@ -122,6 +177,44 @@ TRect TGlyphButton::GlyphImage(int index) const
     return TRect(index * w, 0, index * w + w, glyph_->Height());
 }
 
+void TGlyphButton::SetLayout(TButtonLayout layout)
+{
+    if (layout == layout_)
+        return;
+    layout_ = layout;
+    Invalidate();
+}
+
+void TGlyphButton::SetMargin(int margin)
+{
+    margin = std::max(-1, margin);
+    if (margin == margin_)
+        return;
+    margin_ = margin;
+    Invalidate();
+}
+
+void TGlyphButton::SetSpacing(int spacing)
+{
+    spacing = std::max(-1, spacing);
+    if (spacing == spacing_)
+        return;
+    spacing_ = spacing;
+    Invalidate();
+}
+
+TButtonPlacement TGlyphButton::Placement(SIZE glyph, SIZE caption) const
+{
+    TButtonPlacement p;
+    p.layout = layout_;
+    p.margin = margin_;
+    p.spacing = spacing_;
+    p.rightToLeft = HandleAllocated() && (GetWindowLongW(handle_, GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
+    p.glyph = glyph;
+    p.caption = caption;
+    return p;
+}
+
 int TGlyphButton::ImageIndex(bool enabled, bool pushed) const
 {
     if (!enabled && numGlyphs_ > 1)
@@ -180,20 +273,23 @@ void TGlyphButton::DrawFace(const DRAWITEMSTRUCT& item)
         DrawTextW(dc, text.c_str(), int(text.size()), &textRect, DT_SINGLELINE | DT_CALCRECT);
     const int image = ImageIndex(enabled, item.itemState & ODS_SELECTED);
     const TRect source = GlyphImage(image);
-    const int glyphW = source.Width();
-    const int glyphH = source.Height();
-    const int spacing = glyphW > 0 && !text.empty() ? 4 : 0;
+    POINT glyphAt{}, captionAt{};
+    const RECT& area = item.rcItem;
+    const SIZE caption{textRect.right - textRect.left, textRect.bottom - textRect.top};
+    const TButtonPlacement placement = Placement({source.Width(), source.Height()}, caption);
+    CalcButtonLayout(placement, area.right - area.left, area.bottom - area.top, glyphAt, captionAt);
+    // Pushed in, the face's contents move a pixel down and right.
     const int shift = pushed ? 1 : 0;
-    int x = (item.rcItem.left + item.rcItem.right - (glyphW + spacing + textRect.right)) / 2 + shift;
-    if (glyphW > 0)
-        DrawGlyph(dc, glyph_, source, x, (item.rcItem.top + item.rcItem.bottom - glyphH) / 2 + shift,
+    if (source.Width() > 0)
+        DrawGlyph(dc, glyph_, source, area.left + glyphAt.x + shift, area.top + glyphAt.y + shift,
                   enabled || image == 1);
-    x += glyphW + spacing;
     if (!text.empty())
     {
         const int oldMode = SetBkMode(dc, TRANSPARENT);
-        RECT t{x, item.rcItem.top + shift, x + textRect.right, item.rcItem.bottom + shift};
-        const UINT format = DT_SINGLELINE | DT_VCENTER | ((item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0);
+        RECT t{area.left + captionAt.x + shift, area.top + captionAt.y + shift, 0, 0};
+        t.right = t.left + caption.cx;
+        t.bottom = t.top + caption.cy;
+        const UINT format = DT_SINGLELINE | ((item.itemState & ODS_NOACCEL) ? DT_HIDEPREFIX : 0);
         const COLORREF oldColour = GetTextColor(dc);
         if (!enabled)
         {

@@ -25,14 +25,37 @@ private:
     int position_ = 0;
 };
 
+// Where a glyph button's glyph sits against its caption.
+enum TButtonLayout
+{
+    blGlyphLeft,
+    blGlyphRight,
+    blGlyphTop,
+    blGlyphBottom
+};
+
+// Where a glyph button puts its glyph and caption inside an area of width by height. Margin (the
+// glyph's distance from the area's edge) and spacing (between glyph and caption) of -1 are
+// automatic; an empty glyph or caption is 0 by 0. Right-to-left reading swaps left and right.
+struct TButtonPlacement
+{
+    TButtonLayout layout = blGlyphLeft;
+    int margin = -1;
+    int spacing = 4;
+    bool rightToLeft = false;
+    SIZE glyph{};
+    SIZE caption{};
+};
+void CalcButtonLayout(const TButtonPlacement& in, int width, int height, POINT& glyphPos, POINT& captionPos);
+
 // Draws the image of glyph within source at (x, y) without the pixels of the image's transparent
 // colour (its bottom-left pixel's); disabled, as the image's shape embossed.
 void DrawGlyph(HDC dc, TBitmap* glyph, const TRect& source, int x, int y, bool enabled);
 
-// A push button that draws its own face: an optional glyph beside the caption, the two centred
-// together. The glyph holds NumGlyphs images side by side (up, disabled, pressed, down): the
-// button shows one of them; a disabled button without an image of its own shows the first
-// embossed.
+// A push button that draws its own face: an optional glyph and the caption, placed by Layout,
+// Margin and Spacing (by default the glyph left of the caption, the two centred together). The
+// glyph holds NumGlyphs images side by side (up, disabled, pressed, down): the button shows one of
+// them; a disabled button without an image of its own shows the first embossed.
 class TGlyphButton : public TButton
 {
 public:
@@ -45,6 +68,16 @@ public:
     void SetNumGlyphs(int count); // 1..4
     // Where image index lies in the glyph (empty without a glyph).
     TRect GlyphImage(int index) const;
+    TButtonLayout Layout() const { return layout_; }
+    void SetLayout(TButtonLayout layout);
+    // -1: glyph and caption centred together.
+    int Margin() const { return margin_; }
+    void SetMargin(int margin); // -1 or more
+    // -1: the room left shared evenly.
+    int Spacing() const { return spacing_; }
+    void SetSpacing(int spacing); // -1 or more
+    // Layout, Margin, Spacing and the reading order, for a glyph and caption of the sizes given.
+    TButtonPlacement Placement(SIZE glyph, SIZE caption) const;
 
 protected:
     void CreateParams(TCreateParams& params) override;
@@ -60,6 +93,9 @@ private:
     void DrawFace(const DRAWITEMSTRUCT& item);
     TBitmap* glyph_;
     int numGlyphs_ = 1;
+    TButtonLayout layout_ = blGlyphLeft;
+    int margin_ = -1;
+    int spacing_ = 4;
 };
 
 // A button for tool rows that never takes the focus: a click runs OnClick and leaves the focus

@@ -194,26 +194,6 @@ private:
     bool hookInstalled_ = false;
 };
 
-// Where a themed button puts its glyph and caption inside its content area of width by height.
-// Margin and spacing -1 mean automatic; an empty glyph or caption is 0 by 0.
-enum class TGlyphSide
-{
-    Left,
-    Right,
-    Top,
-    Bottom
-};
-struct TButtonPlacement
-{
-    TGlyphSide side = TGlyphSide::Left;
-    int margin = -1;
-    int spacing = 4;
-    bool rightToLeft = false;
-    SIZE glyph{};
-    SIZE caption{};
-};
-void CalcButtonLayout(const TButtonPlacement& in, int width, int height, POINT& glyphPos, POINT& captionPos);
-
 // At exit, before the theme services go: frees every manager (the controls get their procedures
 // back) without handing over. Runs by itself once a manager was made.
 void ShutdownThemeManagers();

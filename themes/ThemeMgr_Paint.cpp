@@ -210,61 +210,6 @@ void TThemeManager::ButtonControlWindowProc(TControl* control, TMessage& message
     Forward(control, message, skButtonControl);
 }
 
-void CalcButtonLayout(const TButtonPlacement& in, int width, int height, POINT& glyphPos, POINT& captionPos)
-{
-    TGlyphSide side = in.side;
-    if (in.rightToLeft && side == TGlyphSide::Left)
-        side = TGlyphSide::Right;
-    else if (in.rightToLeft && side == TGlyphSide::Right)
-        side = TGlyphSide::Left;
-    const int gw = in.glyph.cx, gh = in.glyph.cy, tw = in.caption.cx, th = in.caption.cy;
-    const bool across = side == TGlyphSide::Left || side == TGlyphSide::Right;
-    glyphPos = {};
-    captionPos = {};
-    if (across)
-    {
-        glyphPos.y = (height - gh + 1) / 2;
-        captionPos.y = (height - th + 1) / 2;
-    }
-    else
-    {
-        glyphPos.x = (width - gw + 1) / 2;
-        captionPos.x = (width - tw + 1) / 2;
-    }
-    int margin = in.margin;
-    int spacing = in.spacing;
-    if ((tw == 0 && th == 0) || (gw == 0 && gh == 0))
-        spacing = 0;
-    const int extent = across ? width : height;
-    const int g = across ? gw : gh;
-    const int c = across ? tw : th;
-    if (margin == -1 && spacing == -1)
-        margin = spacing = (extent - (g + c)) / 3;
-    else if (margin == -1)
-        margin = (extent - (g + spacing + c) + 1) / 2;
-    else if (spacing == -1)
-        spacing = (extent - (margin + g) - c) / 2;
-    switch (side)
-    {
-    case TGlyphSide::Left:
-        glyphPos.x = margin;
-        captionPos.x = glyphPos.x + gw + spacing;
-        break;
-    case TGlyphSide::Right:
-        glyphPos.x = width - margin - gw;
-        captionPos.x = glyphPos.x - spacing - tw;
-        break;
-    case TGlyphSide::Top:
-        glyphPos.y = margin;
-        captionPos.y = glyphPos.y + gh + spacing;
-        break;
-    case TGlyphSide::Bottom:
-        glyphPos.y = height - margin - gh;
-        captionPos.y = glyphPos.y - spacing - th;
-        break;
-    }
-}
-
 namespace
 {
 // The image of a glyph button's glyph for the state it is drawn in.
@@ -308,31 +253,45 @@ void TThemeManager::DrawButton(TWinControl* control, TThemedButton state, bool f
 
     auto* glyphButton = dynamic_cast<TGlyphButton*>(control);
     TRect image(0, 0, 0, 0);
+    int index = 0;
     if (glyphButton && !glyphButton->Glyph()->Empty())
-        image = glyphButton->GlyphImage(GlyphIndex(glyphButton, state));
+    {
+        index = GlyphIndex(glyphButton, state);
+        image = glyphButton->GlyphImage(index);
+    }
 
     HGDIOBJ oldFont = SelectObject(dc, control->Font()->Handle());
     std::wstring caption = SjisToWide(control->Caption());
-    TButtonPlacement placement;
-    placement.rightToLeft = (GetWindowLongW(control->Handle(), GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
-    placement.glyph = {image.Width(), image.Height()};
+    SIZE captionSize{};
     if (!caption.empty())
     {
         RECT measured{0, 0, content.Width(), content.Height()};
         ::DrawTextW(dc, caption.c_str(), int(caption.size()), &measured, DT_CALCRECT);
-        placement.caption = {measured.right - measured.left, measured.bottom - measured.top};
+        captionSize = {measured.right - measured.left, measured.bottom - measured.top};
+    }
+    const SIZE glyphSize{image.Width(), image.Height()};
+    TButtonPlacement placement;
+    if (glyphButton)
+        placement = glyphButton->Placement(glyphSize, captionSize);
+    else
+    {
+        placement.rightToLeft = (GetWindowLongW(control->Handle(), GWL_EXSTYLE) & WS_EX_RTLREADING) != 0;
+        placement.glyph = glyphSize;
+        placement.caption = captionSize;
     }
     POINT glyphPos{}, captionPos{};
     CalcButtonLayout(placement, content.Width(), content.Height(), glyphPos, captionPos);
     RECT text{content.Left + captionPos.x, content.Top + captionPos.y,
-              content.Left + captionPos.x + placement.caption.cx, content.Top + captionPos.y + placement.caption.cy};
+              content.Left + captionPos.x + captionSize.cx, content.Top + captionPos.y + captionSize.cy};
     SetTextColor(dc, ColorToRGB(state == tbPushButtonDisabled ? clGrayText : control->Font()->Color()));
     int oldMode = SetBkMode(dc, TRANSPARENT);
     if (!caption.empty())
         ::DrawTextW(dc, caption.c_str(), int(caption.size()), &text, DT_CENTER | DT_VCENTER);
     SetBkMode(dc, oldMode);
+    // A disabled button without a disabled image of its own greys the first, as the classic face does.
     if (image.Width() > 0)
-        DrawGlyph(dc, glyphButton->Glyph(), image, content.Left + glyphPos.x, content.Top + glyphPos.y, true);
+        DrawGlyph(dc, glyphButton->Glyph(), image, content.Left + glyphPos.x, content.Top + glyphPos.y,
+                  glyphButton->Enabled() || index == 1);
     SelectObject(dc, oldFont);
     if (focused)
     {

@@ -178,8 +178,8 @@ TEST(TGlyphButton, ShowsTheImageOfItsStateFromNumGlyphs)
     };
     const TCase cases[] = {
         {false, 1, Up, 0},      {false, 4, Up, 0},      {false, 1, Disabled, -1},   {false, 2, Disabled, 1},
-        {false, 2, Pressed, 0}, {false, 3, Pressed, 2}, {true, 2, Disabled, 1},     {true, 3, Pressed, 2},
-        {true, 3, Down, 0},     {true, 4, Down, 3},     {true, 4, DownDisabled, 1},
+        {false, 2, Pressed, 0}, {false, 3, Pressed, 2}, {true, 1, Disabled, -1},    {true, 2, Disabled, 1},
+        {true, 3, Pressed, 2},  {true, 3, Down, 0},     {true, 4, Down, 3},         {true, 4, DownDisabled, 1},
     };
     auto* form = Create<TForm>(nullptr);
     form->Show();
@@ -222,4 +222,42 @@ TEST(TSpeedButton, AFlatOneShowsItsFrameOnlyWhileTheMouseIsInItOrItIsDown)
     ShownImage(speed, &corner);
     EXPECT_NE(corner, GetSysColor(COLOR_BTNFACE));
     delete form;
+}
+
+TEST(CalcButtonLayout, GlyphAndCaptionSitByLayoutMarginAndSpacing)
+{
+    struct TCase
+    {
+        TButtonLayout layout;
+        int margin, spacing;
+        bool rightToLeft;
+        SIZE glyph;
+        POINT glyphPos, captionPos;
+    };
+    // A 100 by 40 content area, a 30 by 12 caption.
+    const TCase cases[] = {
+        {blGlyphLeft, -1, 4, false, {16, 16}, {25, 12}, {45, 14}},
+        {blGlyphRight, 2, -1, false, {16, 16}, {82, 12}, {26, 14}},
+        {blGlyphLeft, 2, -1, true, {16, 16}, {82, 12}, {26, 14}},
+        {blGlyphTop, -1, -1, false, {16, 16}, {42, 4}, {35, 24}},
+        {blGlyphBottom, 3, 5, false, {16, 16}, {42, 21}, {35, 4}},
+        {blGlyphLeft, -1, 4, false, {0, 0}, {35, 20}, {35, 14}}, // no glyph: no spacing
+    };
+    for (const TCase& c : cases)
+    {
+        TButtonPlacement in;
+        in.layout = c.layout;
+        in.margin = c.margin;
+        in.spacing = c.spacing;
+        in.rightToLeft = c.rightToLeft;
+        in.glyph = c.glyph;
+        in.caption = {30, 12};
+        POINT glyph{}, caption{};
+        CalcButtonLayout(in, 100, 40, glyph, caption);
+        SCOPED_TRACE(int(&c - cases));
+        EXPECT_EQ(glyph.x, c.glyphPos.x);
+        EXPECT_EQ(glyph.y, c.glyphPos.y);
+        EXPECT_EQ(caption.x, c.captionPos.x);
+        EXPECT_EQ(caption.y, c.captionPos.y);
+    }
 }

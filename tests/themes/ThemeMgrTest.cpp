@@ -241,6 +241,77 @@ std::vector<COLORREF> Pixels(TWinControl* control)
     return pixels;
 }
 
+// Caption text and dark glyphs, not a face, an edge or a background.
+bool IsInk(COLORREF p)
+{
+    return GetRValue(p) < 80 && GetGValue(p) < 80 && GetBValue(p) < 80;
+}
+
+// The pixels of a painting within area that are wanted: how many, and their bounds (right and
+// bottom inclusive; -1 when there are none).
+struct TFound
+{
+    int count = 0;
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+};
+TFound Find(const TPainted& painted, RECT area, const std::function<bool(COLORREF)>& wanted)
+{
+    area.right = std::min<LONG>(area.right, painted.width);
+    area.bottom = std::min<LONG>(area.bottom, painted.height);
+    TFound found;
+    for (int y = std::max<LONG>(area.top, 0); y < area.bottom; ++y)
+        for (int x = std::max<LONG>(area.left, 0); x < area.right; ++x)
+            if (wanted(painted.At(x, y)))
+            {
+                ++found.count;
+                found.left = std::min(found.left, x);
+                found.top = std::min(found.top, y);
+                found.right = std::max(found.right, x);
+                found.bottom = std::max(found.bottom, y);
+            }
+    return found;
+}
+
+// What draw puts on a width by height bitmap filled with ground: a model of a themed part.
+TPainted Model(int width, int height, COLORREF ground, const std::function<void(HDC)>& draw)
+{
+    TBitmap model;
+    model.SetSize(width, height);
+    HDC dc = model.Canvas()->Handle();
+    HBRUSH brush = CreateSolidBrush(ground);
+    RECT all{0, 0, width, height};
+    FillRect(dc, &all, brush);
+    DeleteObject(brush);
+    draw(dc);
+    TPainted painted{width, height, {}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            painted.pixels.push_back(GetPixel(dc, x, y));
+    return painted;
+}
+
+// How many pixels of the rows top..bottom (exclusive) differ between two paintings of one size.
+int DifferingRows(const TPainted& a, const TPainted& b, int top, int bottom)
+{
+    int differing = 0;
+    for (int y = top; y < bottom; ++y)
+        for (int x = 0; x < a.width; ++x)
+            differing += a.At(x, y) != b.At(x, y);
+    return differing;
+}
+
+// The extent of text in the control's font.
+SIZE TextSize(TWinControl* control, const wchar_t* text)
+{
+    HDC dc = GetDC(control->Handle());
+    HGDIOBJ old = SelectObject(dc, control->Font()->Handle());
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text, int(wcslen(text)), &size);
+    SelectObject(dc, old);
+    ReleaseDC(control->Handle(), dc);
+    return size;
+}
+
 } // namespace
 
 TEST(ThemeMgrList, AgreesWithAMapUnderRandomAddFindRemoveAndPutsEveryProcedureBack)
@@ -357,7 +428,7 @@ TEST_F(ThemeMgrFixture, UnthemedManagerLeavesEveryControlButListViewsAndItsPixel
     EXPECT_TRUE(Listed(manager, view, skListView));
 }
 
-TEST_F(ThemeMgrFixture, ThemedGroupBoxAndPanelPaintOverTheClassicOutput)
+TEST_F(ThemeMgrFixture, ThemedGroupBoxShowsItsCaptionOverTheThemesFrame)
 {
     ThemeState themed(true);
     TForm* form = MakeForm();
@@ -365,8 +436,30 @@ TEST_F(ThemeMgrFixture, ThemedGroupBoxAndPanelPaintOverTheClassicOutput)
     auto* box = static_cast<TGroupBox*>(Put<TGroupBox>(form));
     box->SetBounds(10, 10, 120, 80);
     box->SetCaption("枠");
+    std::vector<COLORREF> classic = Pixels(box);
+    TThemeManager* manager = Create<TThemeManager>(form);
+    manager->Loaded();
+    ASSERT_TRUE(Listed(manager, box, skGroupBox));
+    EXPECT_NE(Pixels(box), classic);
+    // The caption's text at the top left, and below it the theme's frame all round.
+    const TPainted shown = Painted(box);
+    const SIZE caption = TextSize(box, L"枠");
+    EXPECT_GE(Find(shown, {8, 0, 8 + caption.cx, caption.cy}, IsInk).count, 10);
+    const TPainted frame = Model(120, 80, COLORREF(ColorToRGB(form->Color())), [&](HDC dc) {
+        ThemeServices()->DrawElement(dc, ThemeServices()->GetElementDetails(tbGroupBoxNormal),
+                                     TRect(0, caption.cy / 2, 120, 80));
+    });
+    EXPECT_EQ(DifferingRows(shown, frame, caption.cy, 80), 0);
+}
+
+TEST_F(ThemeMgrFixture, ThemedPanelsShowTheirCaptionAndBevelsAsClassicOnesDo)
+{
+    ThemeState themed(true);
+    TForm* form = MakeForm();
+    form->Show();
     auto* panel = static_cast<TPanel*>(Put<TPanel>(form));
     panel->SetBounds(140, 10, 120, 80);
+    panel->SetCaption("パネル");
     auto* ownColour = static_cast<TPanel*>(Put<TPanel>(form));
     ownColour->SetBounds(10, 100, 120, 80);
     ownColour->SetColor(clWhite);
@@ -374,35 +467,55 @@ TEST_F(ThemeMgrFixture, ThemedGroupBoxAndPanelPaintOverTheClassicOutput)
     bevelled->SetBounds(140, 100, 120, 80);
     bevelled->SetBevelInner(bvLowered);
     bevelled->SetBorderWidth(4);
-    std::vector<COLORREF> classicBox = Pixels(box);
-    std::vector<COLORREF> classicPanel = Pixels(panel);
+    const TPainted classicPanel = Painted(panel);
     std::vector<COLORREF> classicOwn = Pixels(ownColour);
     std::vector<COLORREF> classicBevelled = Pixels(bevelled);
 
     TThemeManager* manager = Create<TThemeManager>(form);
     manager->Loaded();
-    EXPECT_NE(Pixels(box), classicBox);
-    // Over a plain parent the parent's background looks like the panel's own fill: bevel and all
-    // stay as they were. So does a panel with a colour of its own.
-    EXPECT_EQ(Pixels(panel), classicPanel);
+    // Over a plain parent the parent's background looks like the panel's own fill: bevel and
+    // caption stay as they were, the caption in the middle. So do a panel with a colour of its own
+    // and one with both bevels a border width apart.
+    ASSERT_TRUE(Listed(manager, panel, skPanel));
+    const TPainted themedPanel = Painted(panel);
+    const TFound text = Find(themedPanel, {0, 0, 120, 80}, IsInk);
+    ASSERT_GE(text.count, 10);
+    EXPECT_NEAR((text.left + text.right) / 2.0, 60, 2);
+    EXPECT_NEAR((text.top + text.bottom) / 2.0, 40, 3);
+    EXPECT_EQ(DifferingRows(themedPanel, classicPanel, 0, text.top - 1), 0);
+    EXPECT_EQ(DifferingRows(themedPanel, classicPanel, text.bottom + 2, 80), 0);
     EXPECT_EQ(Pixels(ownColour), classicOwn);
-    EXPECT_EQ(Pixels(bevelled), classicBevelled); // both bevels, border width apart
+    EXPECT_EQ(Pixels(bevelled), classicBevelled);
 }
 
 TEST_F(ThemeMgrFixture, ThemedButtonsAndScrollBoxesPaintOverTheClassicOutputAndGiveItBackWhenFreed)
 {
+    // Themed, a button shows the theme's push button, its corners open to the white form, with its
+    // caption on it; a scroll box shows the white form between its children.
+    auto face = [](const TPainted& shown) {
+        const TPainted model = Model(shown.width, shown.height, RGB(255, 255, 255), [&](HDC dc) {
+            ThemeServices()->DrawElement(dc, ThemeServices()->GetElementDetails(tbPushButtonNormal),
+                                         TRect(0, 0, shown.width, shown.height));
+        });
+        EXPECT_EQ(DifferingRows(shown, model, 0, 3), 0);
+        EXPECT_EQ(DifferingRows(shown, model, shown.height - 3, shown.height), 0);
+        EXPECT_GE(Find(shown, {3, 3, shown.width - 3, shown.height - 3}, IsInk).count, 10);
+    };
+    auto white = [](const TPainted& shown) {
+        EXPECT_EQ(shown.At(shown.width / 2, shown.height / 2), RGB(255, 255, 255));
+    };
     struct TCase
     {
         const char* name;
         std::function<TControl*(TCustomForm*)> make;
         std::optional<TThemeOption> option; // turned off: the classic output stays
-        size_t shows;                       // colours at least, once themed
+        std::function<void(const TPainted&)> looks;
     };
     const TCase cases[] = {
-        {"speed button", Put<TSpeedButton>, std::nullopt, 3},
-        {"bitmap button", Put<TBitBtn>, std::nullopt, 3},
-        {"scroll box on a white form", Put<TScrollBox>, std::nullopt, 1},
-        {"speed button with its option off", Put<TSpeedButton>, toSubclassSpeedButtons, 3},
+        {"speed button", Put<TSpeedButton>, std::nullopt, face},
+        {"bitmap button", Put<TBitBtn>, std::nullopt, face},
+        {"scroll box on a white form", Put<TScrollBox>, std::nullopt, white},
+        {"speed button with its option off", Put<TSpeedButton>, toSubclassSpeedButtons, nullptr},
     };
     ThemeState themed(true);
     for (const TCase& c : cases)
@@ -420,54 +533,13 @@ TEST_F(ThemeMgrFixture, ThemedButtonsAndScrollBoxesPaintOverTheClassicOutputAndG
         if (c.option)
             manager->SetOptions(manager->Options() >> *c.option);
         manager->Loaded();
-        std::vector<COLORREF> now = Pixels(control);
-        if (c.option)
-            EXPECT_EQ(now, classic);
+        if (c.looks)
+            c.looks(Painted(control));
         else
-            EXPECT_NE(now, classic);
-        // Something drawn over the background: a face, its edge and the caption at least.
-        EXPECT_GE(std::set<COLORREF>(now.begin(), now.end()).size(), c.shows);
+            EXPECT_EQ(Pixels(control), classic);
         delete manager;
         EXPECT_EQ(Pixels(control), classic);
         FreeForm(form);
-    }
-}
-
-TEST(ThemeMgrLayout, GlyphAndCaptionSitByLayoutMarginAndSpacing)
-{
-    struct TCase
-    {
-        TGlyphSide side;
-        int margin, spacing;
-        bool rightToLeft;
-        SIZE glyph;
-        POINT glyphPos, captionPos;
-    };
-    // A 100 by 40 content area, a 30 by 12 caption.
-    const TCase cases[] = {
-        {TGlyphSide::Left, -1, 4, false, {16, 16}, {25, 12}, {45, 14}},
-        {TGlyphSide::Right, 2, -1, false, {16, 16}, {82, 12}, {26, 14}},
-        {TGlyphSide::Left, 2, -1, true, {16, 16}, {82, 12}, {26, 14}},
-        {TGlyphSide::Top, -1, -1, false, {16, 16}, {42, 4}, {35, 24}},
-        {TGlyphSide::Bottom, 3, 5, false, {16, 16}, {42, 21}, {35, 4}},
-        {TGlyphSide::Left, -1, 4, false, {0, 0}, {35, 20}, {35, 14}}, // no glyph: no spacing
-    };
-    for (const TCase& c : cases)
-    {
-        TButtonPlacement in;
-        in.side = c.side;
-        in.margin = c.margin;
-        in.spacing = c.spacing;
-        in.rightToLeft = c.rightToLeft;
-        in.glyph = c.glyph;
-        in.caption = {30, 12};
-        POINT glyph{}, caption{};
-        CalcButtonLayout(in, 100, 40, glyph, caption);
-        SCOPED_TRACE(int(&c - cases));
-        EXPECT_EQ(glyph.x, c.glyphPos.x);
-        EXPECT_EQ(glyph.y, c.glyphPos.y);
-        EXPECT_EQ(caption.x, c.captionPos.x);
-        EXPECT_EQ(caption.y, c.captionPos.y);
     }
 }
 
@@ -554,16 +626,18 @@ TEST_F(ThemeMgrFixture, ThemedButtonsAndTrackBarsShowTheirParentsBackgroundAndKe
     {
         const char* name;
         std::function<TControl*(TCustomForm*)> make;
-        POINT background;         // where the control fills with its own colour when classic
-        std::optional<POINT> own; // a part the control draws itself in both cases
+        POINT background;             // where the control fills with its own colour when classic
+        std::vector<POINT> own;       // parts the control draws itself in both cases
+        bool captioned = false;       // shows its caption, over the parent's background
     };
     const TCase cases[] = {
-        {"check box", Put<TCheckBox>, {120, 12}, std::nullopt},
-        {"radio button", Put<TRadioButton>, {120, 12}, std::nullopt},
-        {"static text", Put<TStaticText>, {120, 12}, std::nullopt},
-        {"splitter", Put<TSplitter>, {1, 12}, std::nullopt},
-        {"frame", Put<TFrame>, {120, 12}, std::nullopt},
-        {"track bar", Put<TTrackBar>, {120, 2}, POINT{120, 12}}, // above the channel, and its edge
+        {"check box", Put<TCheckBox>, {120, 12}, {}, true},
+        {"radio button", Put<TRadioButton>, {120, 12}, {}, true},
+        {"static text", Put<TStaticText>, {120, 12}, {}, true},
+        {"splitter", Put<TSplitter>, {1, 12}, {}},
+        {"frame", Put<TFrame>, {120, 12}, {}},
+        // Above the channel; the channel's edge and the thumb.
+        {"track bar", Put<TTrackBar>, {120, 2}, {{120, 12}, {13, 8}}},
         {"check box on a group box",
          [](TCustomForm* form) {
              auto* box = static_cast<TWinControl*>(Put<TGroupBox>(form));
@@ -571,7 +645,8 @@ TEST_F(ThemeMgrFixture, ThemedButtonsAndTrackBarsShowTheirParentsBackgroundAndKe
              return Put<TCheckBox>(box);
          },
          {120, 12},
-         std::nullopt},
+         {},
+         true},
         {"check box on a panel",
          [](TCustomForm* form) {
              auto* panel = static_cast<TWinControl*>(Put<TPanel>(form));
@@ -580,12 +655,26 @@ TEST_F(ThemeMgrFixture, ThemedButtonsAndTrackBarsShowTheirParentsBackgroundAndKe
              return Put<TCheckBox>(panel);
          },
          {120, 12},
-         std::nullopt},
+         {},
+         true},
+        {"form inside a panel",
+         [](TCustomForm* form) {
+             auto* panel = static_cast<TWinControl*>(Put<TPanel>(form));
+             panel->SetBounds(5, 5, 200, 60);
+             panel->SetColor(clWhite);
+             auto* inner = static_cast<TForm*>(Put<TForm>(panel));
+             inner->SetBorderStyle(bsNone);
+             inner->Show();
+             return inner;
+         },
+         {120, 12},
+         {}},
     };
     for (const TCase& c : cases)
     {
         SCOPED_TRACE(c.name);
         std::vector<COLORREF> seen[2];
+        TPainted themedLook;
         for (bool themed : {false, true})
         {
             ThemeState theme(themed);
@@ -594,21 +683,32 @@ TEST_F(ThemeMgrFixture, ThemedButtonsAndTrackBarsShowTheirParentsBackgroundAndKe
             form->Show();
             auto* control = static_cast<TWinControl*>(c.make(form));
             control->SetBounds(10, 10, 150, 24);
+            if (c.captioned)
+                control->SetCaption("確認");
             TThemeManager* manager = Create<TThemeManager>(form);
             manager->Loaded();
             RedrawWindow(control->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
             seen[themed].push_back(PixelAt(control, c.background.x, c.background.y));
-            if (c.own)
-                seen[themed].push_back(PixelAt(control, c.own->x, c.own->y));
+            for (POINT own : c.own)
+                seen[themed].push_back(PixelAt(control, own.x, own.y));
+            if (themed)
+                themedLook = Painted(control);
             delete manager;
             FreeForm(form);
         }
         EXPECT_EQ(seen[false][0], GetSysColor(COLOR_BTNFACE));
         EXPECT_EQ(seen[true][0], RGB(255, 255, 255));
-        if (c.own)
+        for (size_t i = 1; i < seen[false].size(); ++i)
         {
-            EXPECT_NE(seen[false][1], GetSysColor(COLOR_BTNFACE)); // the point does hit the part
-            EXPECT_EQ(seen[true][1], seen[false][1]);
+            EXPECT_NE(seen[false][i], GetSysColor(COLOR_BTNFACE)); // the point does hit the part
+            EXPECT_EQ(seen[true][i], seen[false][i]);
+        }
+        if (c.captioned)
+        {
+            // The caption's text with nothing of the control's own colour behind it.
+            const RECT beside{16, 0, themedLook.width, themedLook.height};
+            EXPECT_GE(Find(themedLook, beside, IsInk).count, 10);
+            EXPECT_EQ(Find(themedLook, beside, [](COLORREF p) { return p == GetSysColor(COLOR_BTNFACE); }).count, 0);
         }
     }
 }
@@ -863,12 +963,12 @@ TEST_F(ThemeMgrFixture, ThemedGlyphButtonsShowTheImageOfTheirStateBesideTheirCap
         bool speed;
         int images;
         TSetUp setUp;
-        int shown;
+        int shown; // -1: the first image greyed, its shape in the shadow colour
     };
     const TCase cases[] = {
-        {false, 1, Up, 0},      {false, 1, Disabled, 0}, {false, 2, Disabled, 1}, {false, 3, Pressed, 2},
-        {false, 2, Pressed, 0}, {true, 1, Up, 0},        {true, 2, Disabled, 1},  {true, 3, Pressed, 2},
-        {true, 3, Down, 0},     {true, 4, Down, 3},      {true, 2, Flat, 0},
+        {false, 1, Up, 0},      {false, 1, Disabled, -1}, {false, 2, Disabled, 1}, {false, 3, Pressed, 2},
+        {false, 2, Pressed, 0}, {true, 1, Up, 0},         {true, 1, Disabled, -1}, {true, 2, Disabled, 1},
+        {true, 3, Pressed, 2},  {true, 3, Down, 0},       {true, 4, Down, 3},      {true, 2, Flat, 0},
     };
     ThemeState themed(true);
     TForm* form = MakeForm();
@@ -915,11 +1015,92 @@ TEST_F(ThemeMgrFixture, ThemedGlyphButtonsShowTheImageOfTheirStateBesideTheirCap
         {
             EXPECT_EQ(counts[i], i == c.shown ? 36 : 0) << "image " << i;
         }
+        if (c.shown == -1)
+        {
+            const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
+            const TFound grey = Find(painted, {0, 0, painted.width, painted.height},
+                                     [&](COLORREF p) { return p == shadow; });
+            bool square = false; // the image's 6 by 6 square, all in shadow
+            for (int y = grey.top; grey.count > 0 && y + 6 <= grey.bottom + 1 && !square; ++y)
+                for (int x = grey.left; x + 6 <= grey.right + 1 && !square; ++x)
+                    square = Find(painted, {x, y, x + 6, y + 6}, [&](COLORREF p) { return p == shadow; }).count == 36;
+            EXPECT_TRUE(square);
+        }
         if (c.setUp != Disabled)
         {
             EXPECT_LT(glyphRight, inkLeft); // the glyph, then the caption
         }
         delete b;
+    }
+}
+
+TEST_F(ThemeMgrFixture, GlyphButtonsPlaceGlyphAndCaptionByLayoutMarginAndSpacingThemedOrNot)
+{
+    struct TCase
+    {
+        bool speed;
+        TButtonLayout layout;
+    };
+    const TCase cases[] = {
+        {false, blGlyphRight}, {true, blGlyphRight},  {false, blGlyphTop},
+        {true, blGlyphTop},    {false, blGlyphBottom}, {true, blGlyphBottom},
+    };
+    constexpr int margin = 5, spacing = 6, glyph = 12, square = 3; // the image's square is 3 in
+    for (bool themed : {false, true})
+    {
+        ThemeState theme(themed);
+        TForm* form = MakeForm();
+        form->SetColor(clWhite);
+        form->Show();
+        TThemeManager* manager = Create<TThemeManager>(form);
+        manager->Loaded();
+        for (const TCase& c : cases)
+        {
+            SCOPED_TRACE(testing::Message() << (themed ? "themed " : "classic ") << (c.speed ? "speed" : "bit")
+                                            << " button, layout " << c.layout);
+            TGlyphButton* b = c.speed ? static_cast<TGlyphButton*>(Create<TSpeedButton>(form)) : Create<TBitBtn>(form);
+            PlaceControl(form, b, nullptr, "押す", 10, 10, 120, 80);
+            Strip(b->Glyph(), 1);
+            b->SetLayout(c.layout);
+            b->SetMargin(margin);
+            b->SetSpacing(spacing);
+            // The area they are placed in: the whole face, or themed the element's content.
+            TRect area(0, 0, 120, 80);
+            if (themed)
+            {
+                HDC dc = GetDC(b->Handle());
+                area = ThemeServices()->ContentRect(dc, ThemeServices()->GetElementDetails(tbPushButtonNormal), area);
+                ReleaseDC(b->Handle(), dc);
+            }
+            const TPainted painted = Painted(b);
+            const TFound red = Find(painted, {0, 0, 120, 80}, [](COLORREF p) { return p == kImageColours[0]; });
+            ASSERT_EQ(red.count, 36);
+            const TFound ink = Find(painted, {area.Left + 2, area.Top + 2, area.Right - 2, area.Bottom - 2}, IsInk);
+            ASSERT_GT(ink.count, 10);
+            const int glyphLeft = red.left - square, glyphTop = red.top - square;
+            switch (c.layout)
+            {
+            case blGlyphRight:
+                EXPECT_EQ(glyphLeft, area.Right - margin - glyph);
+                EXPECT_LT(ink.right, glyphLeft - spacing);
+                EXPECT_GE(ink.right, glyphLeft - spacing - 4);
+                break;
+            case blGlyphTop:
+                EXPECT_EQ(glyphTop, area.Top + margin);
+                EXPECT_GE(ink.top, glyphTop + glyph + spacing);
+                EXPECT_LE(ink.top, glyphTop + glyph + spacing + 4);
+                break;
+            case blGlyphBottom:
+                EXPECT_EQ(glyphTop, area.Bottom - margin - glyph);
+                EXPECT_LT(ink.bottom, glyphTop - spacing);
+                EXPECT_GE(ink.bottom, glyphTop - spacing - 5);
+                break;
+            default: break;
+            }
+            delete b;
+        }
+        delete manager;
+        FreeForm(form);
     }
 }
 
@@ -1205,6 +1386,59 @@ TEST_F(ThemeMgrFixture, ThemedControlsShowADoubleBufferedParentsBackground)
     }
 }
 
+TEST_F(ThemeMgrFixture, AThemedTabSheetShowsThePageControlsBodyOrByItsOptionTheThemesTabBody)
+{
+    struct TCase
+    {
+        const char* name;
+        bool themed, alternate;
+    };
+    const TCase cases[] = {{"classic", false, false}, {"themed", true, false}, {"themed, tab body", true, true}};
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        ThemeState theme(c.themed);
+        TForm* form = MakeForm();
+        form->Show();
+        auto* pages = static_cast<TPageControl*>(Put<TPageControl>(form));
+        pages->SetBounds(10, 10, 200, 120);
+        TTabSheet* sheet = Create<TTabSheet>(form);
+        sheet->SetPageControl(pages);
+        sheet->SetCaption("頁");
+        TThemeManager* manager = Create<TThemeManager>(form);
+        if (c.alternate)
+            manager->SetOptions(manager->Options() << toAlternateTabSheetDraw);
+        manager->Loaded();
+        const TPainted shown = Painted(sheet);
+        const POINT middle{shown.width / 2, shown.height / 2};
+        const COLORREF seen = shown.At(middle.x, middle.y);
+        if (!c.themed)
+        {
+            EXPECT_EQ(seen, GetSysColor(COLOR_BTNFACE));
+        }
+        else if (!c.alternate)
+        {
+            POINT onPages = middle;
+            MapWindowPoints(sheet->Handle(), pages->Handle(), &onPages, 1);
+            EXPECT_EQ(seen, PaintedInto(pages, WM_PRINTCLIENT, onPages.x, onPages.y));
+        }
+        else
+        {
+            const TPainted body = Model(shown.width, shown.height, RGB(255, 0, 255), [&](HDC dc) {
+                ThemeServices()->DrawElement(dc, ThemeServices()->GetElementDetails(ttBody),
+                                             TRect(0, 0, shown.width, shown.height));
+            });
+            EXPECT_EQ(seen, body.At(middle.x, middle.y));
+        }
+        if (c.themed)
+        {
+            EXPECT_NE(seen, GetSysColor(COLOR_BTNFACE));
+        }
+        delete manager;
+        FreeForm(form);
+    }
+}
+
 TEST_F(ThemeMgrFixture, ChangingTheOptionsMakesListViewsAnew)
 {
     ThemeState themed(true);
@@ -1221,24 +1455,50 @@ TEST_F(ThemeMgrFixture, ChangingTheOptionsMakesListViewsAnew)
     EXPECT_TRUE(Listed(manager, view, skListView));
 }
 
-TEST_F(ThemeMgrFixture, AThemedPanelWithASingleBorderDrawsItInTheThemesEdge)
+TEST_F(ThemeMgrFixture, AThemedPanelWithASingleBorderAndAnEditDrawTheirBordersInTheTheme)
 {
-    std::vector<COLORREF> frame[2];
-    for (bool themed : {false, true})
+    struct TCase
     {
-        ThemeState theme(themed);
-        TForm* form = MakeForm();
-        form->Show();
-        auto* panel = static_cast<TPanel*>(Put<TPanel>(form));
-        panel->SetBounds(10, 10, 120, 60);
-        panel->SetBorderStyle(bsSingle);
-        TThemeManager* manager = Create<TThemeManager>(form);
-        manager->Loaded();
-        const TPainted painted = Painted(panel, true);
-        for (int x = 0; x < painted.width; ++x)
-            frame[themed].push_back(painted.At(x, 0)); // the top edge
-        delete manager;
-        FreeForm(form);
+        const char* name;
+        std::function<TWinControl*(TCustomForm*)> make;
+        std::function<void(HDC, const TRect&)> theme; // the border as the theme draws it
+    };
+    const TCase cases[] = {
+        {"panel",
+         [](TCustomForm* form) {
+             auto* panel = static_cast<TPanel*>(Put<TPanel>(form));
+             panel->SetBorderStyle(bsSingle);
+             return panel;
+         },
+         [](HDC dc, const TRect& r) {
+             ThemeServices()->DrawEdge(dc, ThemeServices()->GetElementDetails(trRebarRoot), r, EDGE_SUNKEN, BF_RECT);
+         }},
+        {"edit", [](TCustomForm* form) { return static_cast<TWinControl*>(Put<TEdit>(form)); },
+         [](HDC dc, const TRect& r) {
+             ThemeServices()->DrawElement(dc, ThemeServices()->GetElementDetails(teEditTextNormal), r);
+         }},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        TPainted shown[2], model;
+        for (bool themed : {false, true})
+        {
+            ThemeState theme(themed);
+            TForm* form = MakeForm();
+            form->Show();
+            TWinControl* control = c.make(form);
+            control->SetBounds(10, 10, 120, 60);
+            TThemeManager* manager = Create<TThemeManager>(form);
+            manager->Loaded();
+            shown[themed] = Painted(control, true);
+            if (themed)
+                model = Model(120, 60, RGB(255, 0, 255), [&](HDC dc) { c.theme(dc, TRect(0, 0, 120, 60)); });
+            delete manager;
+            FreeForm(form);
+        }
+        EXPECT_NE(DifferingRows(shown[true], shown[false], 0, 2), 0);
+        EXPECT_EQ(DifferingRows(shown[true], model, 0, 2), 0); // the top edge
+        EXPECT_EQ(DifferingRows(shown[true], model, 58, 60), 0); // and the bottom one
     }
-    EXPECT_NE(frame[true], frame[false]);
 }

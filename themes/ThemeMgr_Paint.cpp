@@ -519,7 +519,12 @@ void TThemeManager::DrawPanel(TWinControl* panel, HDC dc)
     SetTextColor(dc, ColorToRGB(panel->Font()->Color()));
     SetBkMode(dc, TRANSPARENT);
     RECT text{r.Left, r.Top, r.Right, r.Bottom};
-    DrawTextW(dc, caption.c_str(), int(caption.size()), &text, DT_EXPANDTABS | DT_VCENTER | DT_CENTER | DT_SINGLELINE);
+    UINT across = DT_CENTER;
+    if (asPanel && asPanel->Alignment() == taLeftJustify)
+        across = DT_LEFT;
+    else if (asPanel && asPanel->Alignment() == taRightJustify)
+        across = DT_RIGHT;
+    DrawTextW(dc, caption.c_str(), int(caption.size()), &text, DT_EXPANDTABS | DT_VCENTER | DT_SINGLELINE | across);
     SelectObject(dc, oldFont);
 }
 

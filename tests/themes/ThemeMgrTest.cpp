@@ -1242,3 +1242,65 @@ TEST_F(ThemeMgrFixture, AThemedPanelWithASingleBorderDrawsItInTheThemesEdge)
     }
     EXPECT_NE(frame[true], frame[false]);
 }
+
+namespace
+{
+// The first and last columns of a painted client area that hold dark ink (a caption's text).
+std::pair<int, int> InkColumns(const TPainted& painted)
+{
+    int first = INT_MAX, last = -1;
+    for (int y = 0; y < painted.height; ++y)
+        for (int x = 0; x < painted.width; ++x)
+            if (const COLORREF c = painted.At(x, y); GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100)
+            {
+                first = std::min(first, x);
+                last = std::max(last, x);
+            }
+    return {first, last};
+}
+} // namespace
+
+TEST_F(ThemeMgrFixture, APanelsCaptionSitsLeftRightOrCentredWhicheverWayItIsPainted)
+{
+    struct TPath
+    {
+        const char* name;
+        bool themed;
+        TColor colour; // clNone: its parent's
+    };
+    const TPath paths[] = {{"classic", false, clWhite}, {"over its parent, unthemed", false, clNone},
+                           {"themed", true, clNone}};
+    for (const TPath& path : paths)
+        for (TAlignment alignment : {taLeftJustify, taRightJustify, taCenter})
+        {
+            SCOPED_TRACE(std::string(path.name) + " " + std::to_string(int(alignment)));
+            ThemeState theme(path.themed);
+            TForm* form = MakeForm();
+            form->Show();
+            auto* panel = static_cast<TPanel*>(Put<TPanel>(form));
+            panel->SetBounds(10, 10, 200, 40);
+            if (path.colour != clNone)
+                panel->SetColor(path.colour);
+            panel->SetCaption("WWW");
+            panel->SetAlignment(alignment);
+            TThemeManager* manager = Create<TThemeManager>(form);
+            manager->Loaded();
+            const auto [first, last] = InkColumns(Painted(panel));
+            ASSERT_LT(first, last);
+            const int inside = 1; // the raised outer bevel
+            switch (alignment)
+            {
+            case taLeftJustify:
+                EXPECT_LE(first, inside + 2);
+                EXPECT_GT(panel->Width() - 1 - last, 100);
+                break;
+            case taRightJustify:
+                EXPECT_GE(last, panel->Width() - 1 - inside - 2);
+                EXPECT_GT(first, 100);
+                break;
+            default: EXPECT_NEAR(first + last, panel->Width() - 1, 3); break;
+            }
+            delete manager;
+            FreeForm(form);
+        }
+}

@@ -253,12 +253,55 @@ void TTabSheet::TextChanged()
         pageControl_->UpdateTabText(this);
 }
 
+void TTabSheet::SetBorderWidth(int width)
+{
+    width = std::max(width, 0);
+    if (width == borderWidth_)
+        return;
+    borderWidth_ = width;
+    // The client area shrinks or grows inside the same window; its children realign with it.
+    if (handle_)
+        SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                     SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TTabSheet::Dispatch(TMessage& message)
 {
     if (IsReflectedMessage(message.Msg) &&
         ReflectControlMessage(message))
         return;
+    if (message.Msg == WM_NCCALCSIZE)
+    {
+        // Both forms of the message carry the client rectangle first.
+        DefaultHandler(message);
+        auto* r = reinterpret_cast<RECT*>(message.LParam);
+        r->left = std::min(r->left + borderWidth_, r->right);
+        r->top = std::min(r->top + borderWidth_, r->bottom);
+        r->right = std::max(r->right - borderWidth_, r->left);
+        r->bottom = std::max(r->bottom - borderWidth_, r->top);
+        return;
+    }
     TWinControl::Dispatch(message);
+}
+
+void TTabSheet::WMNCPaint(TMessage& message)
+{
+    DefaultHandler(message);
+    if (borderWidth_ <= 0 || !handle_)
+        return;
+    HDC dc = GetWindowDC(handle_);
+    if (!dc)
+        return;
+    RECT window{};
+    GetWindowRect(handle_, &window);
+    OffsetRect(&window, -window.left, -window.top);
+    RECT client{};
+    GetClientRect(handle_, &client);
+    ExcludeClipRect(dc, borderWidth_, borderWidth_, client.right + borderWidth_, client.bottom + borderWidth_);
+    HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
+    FillRect(dc, &window, brush);
+    DeleteObject(brush);
+    ReleaseDC(handle_, dc);
 }
 
 // ---------------------------------------------------------------------------------------------

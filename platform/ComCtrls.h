@@ -101,15 +101,21 @@ public:
     void SetTabVisible(bool visible);
     // Position among the visible tabs, -1 when the tab is hidden.
     int TabIndex() const;
+    // A frame of this many pixels inside the page's window, round its client area, where what lies
+    // behind the page shows (classically: the page's colour).
+    int BorderWidth() const { return borderWidth_; }
+    void SetBorderWidth(int width);
 
 protected:
     void TextChanged() override;
     void Dispatch(TMessage& message) override;
+    void WMNCPaint(TMessage& message) override;
 
 private:
     friend class TPageControl;
     TPageControl* pageControl_ = nullptr;
     bool tabVisible_ = true;
+    int borderWidth_ = 0;
 };
 
 enum TTabPosition

@@ -613,6 +613,26 @@ void TThemeManager::TabSheetWindowProc(TControl* control, TMessage& message)
         message.Result = 1;
         return;
     }
+    case WM_NCPAINT:
+    {
+        // The border shows what lies behind the page: the page control's body.
+        auto* sheet = static_cast<TTabSheet*>(control);
+        const int border = sheet->BorderWidth();
+        HWND window = HandleOf(control);
+        if (border <= 0 || !window)
+            return;
+        if (HDC dc = GetWindowDC(window))
+        {
+            const TRect client = ClientOf(window);
+            ExcludeClipRect(dc, client.Left + border, client.Top + border, client.Right + border,
+                            client.Bottom + border);
+            SetWindowOrgEx(dc, -border, -border, nullptr);
+            TThemedElementDetails details = ThemeServices()->GetElementDetails(ttBody);
+            ThemeServices()->DrawParentBackground(window, dc, &details, false);
+            ReleaseDC(window, dc);
+        }
+        return;
+    }
     default: break;
     }
     Forward(control, message, skTabSheet);

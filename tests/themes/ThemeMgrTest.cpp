@@ -1304,3 +1304,47 @@ TEST_F(ThemeMgrFixture, APanelsCaptionSitsLeftRightOrCentredWhicheverWayItIsPain
             FreeForm(form);
         }
 }
+
+TEST_F(ThemeMgrFixture, ATabSheetsBorderShowsThePageControlsBodyThemedAndItsOwnColourClassic)
+{
+    const int border = 6;
+    for (bool themed : {false, true})
+    {
+        SCOPED_TRACE(themed ? "themed" : "classic");
+        ThemeState theme(themed);
+        TForm* form = MakeForm();
+        form->Show();
+        auto* pages = static_cast<TPageControl*>(Put<TPageControl>(form));
+        pages->SetBounds(10, 10, 250, 150);
+        TTabSheet* sheet = Create<TTabSheet>(form);
+        sheet->SetCaption("A");
+        sheet->SetPageControl(pages);
+        pages->SetActivePage(sheet);
+        auto* inside = static_cast<TPanel*>(Put<TPanel>(sheet));
+        inside->SetAlign(alClient);
+        inside->SetColor(clYellow);
+        TThemeManager* manager = Create<TThemeManager>(form);
+        manager->Loaded();
+        sheet->SetBorderWidth(border);
+        EXPECT_EQ(sheet->ClientWidth(), sheet->Width() - 2 * border);
+        EXPECT_EQ(inside->Width(), sheet->Width() - 2 * border);
+
+        const COLORREF body = Painted(pages).At(sheet->Left() - 1, sheet->Top() + 30);
+        // Whatever the border held before, it is painted over.
+        HDC dc = GetWindowDC(sheet->Handle());
+        RECT all{0, 0, sheet->Width(), sheet->Height()};
+        HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+        FillRect(dc, &all, magenta);
+        DeleteObject(magenta);
+        ReleaseDC(sheet->Handle(), dc);
+        const TPainted painted = Painted(sheet, true);
+        const COLORREF expected = themed ? body : COLORREF(ColorToRGB(sheet->Color()));
+        const int w = painted.width, h = painted.height;
+        for (POINT p : {POINT{0, 0}, POINT{border - 1, h / 2}, POINT{w / 2, border - 1}, POINT{w - border, h / 2},
+                        POINT{w / 2, h - 1}, POINT{w - 1, h - 1}})
+            EXPECT_EQ(painted.At(p.x, p.y), expected) << p.x << "," << p.y;
+        EXPECT_EQ(painted.At(border, border), RGB(255, 0, 255)); // the client area is not the border's
+        delete manager;
+        FreeForm(form);
+    }
+}

@@ -1348,3 +1348,51 @@ TEST_F(ThemeMgrFixture, ATabSheetsBorderShowsThePageControlsBodyThemedAndItsOwnC
         FreeForm(form);
     }
 }
+
+TEST_F(ThemeMgrFixture, TabAndAltThroughTheMessageLoopShowTheFormsFocusAndAccessKeyCues)
+{
+    struct TKey
+    {
+        const char* name;
+        UINT msg;
+        WORD vk;
+        LPARAM data;
+        WPARAM change; // what the form is asked to show
+    };
+    const TKey keys[] = {{"Tab", WM_KEYDOWN, VK_TAB, 1, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS)},
+                         {"Alt", WM_SYSKEYDOWN, VK_MENU, 0x20000001, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL)}};
+    const std::pair<const char*, std::function<TControl*(TCustomForm*)>> focused[] = {{"button", Put<TButton>},
+                                                                                      {"edit", Put<TEdit>}};
+    ThemeState themed(true);
+    for (const auto& [name, make] : focused)
+        for (const TKey& key : keys)
+        {
+            SCOPED_TRACE(std::string(name) + " " + key.name);
+            TForm* form = MakeForm();
+            form->Show();
+            auto* first = static_cast<TWinControl*>(make(form));
+            first->SetBounds(10, 10, 80, 24);
+            auto* second = static_cast<TWinControl*>(Put<TButton>(form));
+            second->SetBounds(10, 50, 80, 24);
+            for (TWinControl* c : {first, second})
+                c->SetTabStop(true);
+            TThemeManager* manager = Create<TThemeManager>(form);
+            manager->Loaded();
+            first->SetFocus();
+            Application->ProcessMessages();
+            std::vector<WPARAM> changes;
+            {
+                TRecorder recorder(form, [&changes](const TMessage& m) {
+                    if (m.Msg == WM_CHANGEUISTATE)
+                        changes.push_back(m.WParam);
+                    return false;
+                });
+                PostMessageW(GetFocus(), key.msg, key.vk, key.data);
+                Application->ProcessMessages();
+            }
+            EXPECT_EQ(changes, std::vector<WPARAM>{key.change});
+            EXPECT_EQ(second->Focused(), key.vk == VK_TAB); // the form took Tab as its dialog key
+            delete manager;
+            FreeForm(form);
+        }
+}

@@ -560,6 +560,84 @@ TEST(TToolBar, AButtonIsHotOnlyWhileTheMouseIsOverIt)
     delete form;
 }
 
+// A press then a release, with the mouse's way between them: over the button, off it onto the
+// rest of the bar, or off the bar (its WM_MOUSELEAVE) and back.
+TEST(TToolBar, APressClicksOnlyWhenReleasedOverItsButtonAndCapturesTheMouseByTheButtonsStyle)
+{
+    enum TWay
+    {
+        stays,
+        offTheButton,
+        offTheBarAndBack
+    };
+    struct TCase
+    {
+        bool capture;
+        TToolButtonStyle style;
+        TWay way;
+        bool clicks;
+    };
+    const TCase cases[] = {
+        {true, tbsButton, stays, true},          {true, tbsButton, offTheButton, false},
+        {true, tbsCheck, stays, true},           {false, tbsButton, stays, true},
+        {false, tbsButton, offTheButton, false}, {false, tbsButton, offTheBarAndBack, false},
+        {false, tbsCheck, stays, true},          {false, tbsCheck, offTheButton, false},
+    };
+    for (const TCase& c : cases)
+    {
+        SCOPED_TRACE(int(&c - cases));
+        auto* form = Create<TForm>(nullptr);
+        form->SetBounds(0, 0, 600, 200);
+        auto* bar = Create<TToolBar>(form);
+        bar->SetParent(form);
+        ClickLog log;
+        auto* button = Create<TToolButton>(form);
+        button->SetCaption("保存");
+        button->SetStyle(c.style);
+        button->OnClick = TNotifyEvent(&log, &ClickLog::Click);
+        button->SetParent(bar);
+        auto* other = Create<TToolButton>(form);
+        other->SetCaption("開く");
+        other->SetParent(bar);
+        form->Show();
+        EXPECT_TRUE(button->ControlStyle().Contains(csCaptureMouse));
+        if (!c.capture)
+            button->SetControlStyle(button->ControlStyle() >> csCaptureMouse);
+        HWND h = bar->Handle();
+        auto centre = [h](int index) {
+            RECT r{};
+            SendMessageW(h, TB_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(&r));
+            return MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        };
+        const auto pressed = [&] { return SendMessageW(h, TB_ISBUTTONPRESSED, WPARAM(button->Command()), 0) != 0; };
+
+        SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, centre(0));
+        EXPECT_EQ(GetCapture() == h, c.capture);
+        EXPECT_TRUE(pressed());
+        LPARAM release = centre(0);
+        if (c.way == offTheButton)
+        {
+            release = centre(1);
+            SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, release);
+            EXPECT_FALSE(pressed());
+        }
+        else if (c.way == offTheBarAndBack)
+        {
+            SendMessageW(h, WM_MOUSELEAVE, 0, 0);
+            SendMessageW(h, WM_MOUSEMOVE, MK_LBUTTON, release);
+        }
+        SendMessageW(h, WM_LBUTTONUP, 0, release);
+        EXPECT_EQ(log.clicks.size(), c.clicks ? 1u : 0u);
+        EXPECT_FALSE(pressed());
+        EXPECT_NE(GetCapture(), h);
+        if (c.style == tbsCheck)
+        {
+            EXPECT_EQ(button->Down(), c.clicks);
+        }
+        delete form;
+    }
+}
+
 TEST(TToolBar, AWindowedControlTakesASlotAmongTheButtons)
 {
     auto* form = Create<TForm>(nullptr);

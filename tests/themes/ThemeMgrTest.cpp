@@ -1396,3 +1396,40 @@ TEST_F(ThemeMgrFixture, TabAndAltThroughTheMessageLoopShowTheFormsFocusAndAccess
             FreeForm(form);
         }
 }
+
+TEST_F(ThemeMgrFixture, ResettingTheMouseCaptureLeavesItOnlyToDropDownToolButtons)
+{
+    for (bool reset : {true, false})
+    {
+        SCOPED_TRACE(reset ? "reset" : "kept");
+        TForm* form = MakeForm();
+        form->Show();
+        auto* bar = static_cast<TToolBar*>(Put<TToolBar>(form));
+        std::vector<TToolButton*> buttons;
+        for (TToolButtonStyle style : {tbsButton, tbsCheck, tbsDropDown})
+        {
+            auto* button = Create<TToolButton>(form);
+            button->SetCaption("保存");
+            button->SetStyle(style);
+            button->SetParent(bar);
+            buttons.push_back(button);
+        }
+        TThemeManager* manager = Create<TThemeManager>(form);
+        if (!reset)
+            manager->SetOptions(manager->Options() >> toResetMouseCapture);
+        manager->Loaded();
+        for (TToolButton* button : buttons)
+        {
+            const bool dropDown = button->Style() == tbsDropDown;
+            // The button's own part, not a drop-down button's arrow.
+            RECT r{};
+            SendMessageW(bar->Handle(), TB_GETITEMRECT, WPARAM(button->Index()), reinterpret_cast<LPARAM>(&r));
+            const LPARAM at = MAKELPARAM(r.left + 4, (r.top + r.bottom) / 2);
+            SendMessageW(bar->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+            EXPECT_EQ(GetCapture() == bar->Handle(), !reset || dropDown) << button->Index();
+            SendMessageW(bar->Handle(), WM_LBUTTONUP, 0, at);
+        }
+        delete manager;
+        FreeForm(form);
+    }
+}

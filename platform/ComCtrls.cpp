@@ -1572,7 +1572,8 @@ void TToolBar::ReleasePress(const TMessage& message)
     if (b->style_ == tbsCheck)
         SendMessageW(handle_, TB_CHECKBUTTON, WPARAM(command),
                      (SendMessageW(handle_, TB_GETSTATE, WPARAM(command), 0) & TBSTATE_CHECKED) ? FALSE : TRUE);
-    SendMessageW(GetParent(handle_), WM_COMMAND, MAKEWPARAM(command, BN_CLICKED), reinterpret_cast<LPARAM>(handle_));
+    SendMessageW(GetParent(handle_), WM_COMMAND, MAKEWPARAM(command, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(handle_));
 }
 
 void TToolBar::DropPress()

@@ -59,8 +59,9 @@ using TDockDropEvent = Closure<void(TObject* sender, TDragDockObject* source, in
 using TUnDockEvent = Closure<void(TObject* sender, TControl* client, TWinControl* newTarget, bool& allow)>;
 using TDropFilesEvent = Closure<void(TObject* sender, TStrings* files)>;
 
-// A plain container with a bevel and a caption (centred unless aligned otherwise). It passes the notifications of native
-// controls on it back to them, can be a dock site for tool forms, and can take dropped files.
+// A plain container with a bevel and a caption (centred unless aligned otherwise). It passes the
+// notifications of native controls on it back to them, can be a dock site for tool forms, and can
+// take dropped files.
 class TPanel : public TCustomControl
 {
 public:

@@ -538,7 +538,8 @@ void TThemeManager::DrawPanel(TWinControl* panel, HDC dc)
         across = DT_LEFT;
     else if (asPanel && asPanel->Alignment() == taRightJustify)
         across = DT_RIGHT;
-    DrawTextW(dc, caption.c_str(), int(caption.size()), &text, DT_EXPANDTABS | DT_VCENTER | DT_SINGLELINE | across);
+    DrawTextW(dc, caption.c_str(), int(caption.size()), &text,
+              DT_EXPANDTABS | DT_VCENTER | DT_SINGLELINE | across);
     SelectObject(dc, oldFont);
 }
 

@@ -609,7 +609,9 @@ TEST(TToolBar, APressClicksOnlyWhenReleasedOverItsButtonAndCapturesTheMouseByThe
             SendMessageW(h, TB_GETITEMRECT, WPARAM(index), reinterpret_cast<LPARAM>(&r));
             return MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         };
-        const auto pressed = [&] { return SendMessageW(h, TB_ISBUTTONPRESSED, WPARAM(button->Command()), 0) != 0; };
+        const auto pressed = [&] {
+            return SendMessageW(h, TB_ISBUTTONPRESSED, WPARAM(button->Command()), 0) != 0;
+        };
 
         SendMessageW(h, WM_LBUTTONDOWN, MK_LBUTTON, centre(0));
         EXPECT_EQ(GetCapture() == h, c.capture);

@@ -1251,11 +1251,14 @@ std::pair<int, int> InkColumns(const TPainted& painted)
     int first = INT_MAX, last = -1;
     for (int y = 0; y < painted.height; ++y)
         for (int x = 0; x < painted.width; ++x)
-            if (const COLORREF c = painted.At(x, y); GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100)
+        {
+            const COLORREF c = painted.At(x, y);
+            if (GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100)
             {
                 first = std::min(first, x);
                 last = std::max(last, x);
             }
+        }
     return {first, last};
 }
 } // namespace

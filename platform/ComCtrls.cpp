@@ -253,12 +253,55 @@ void TTabSheet::TextChanged()
         pageControl_->UpdateTabText(this);
 }
 
+void TTabSheet::SetBorderWidth(int width)
+{
+    width = std::max(width, 0);
+    if (width == borderWidth_)
+        return;
+    borderWidth_ = width;
+    // The client area shrinks or grows inside the same window; its children realign with it.
+    if (handle_)
+        SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                     SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TTabSheet::Dispatch(TMessage& message)
 {
     if (IsReflectedMessage(message.Msg) &&
         ReflectControlMessage(message))
         return;
+    if (message.Msg == WM_NCCALCSIZE)
+    {
+        // Both forms of the message carry the client rectangle first.
+        DefaultHandler(message);
+        auto* r = reinterpret_cast<RECT*>(message.LParam);
+        r->left = std::min(r->left + borderWidth_, r->right);
+        r->top = std::min(r->top + borderWidth_, r->bottom);
+        r->right = std::max(r->right - borderWidth_, r->left);
+        r->bottom = std::max(r->bottom - borderWidth_, r->top);
+        return;
+    }
     TWinControl::Dispatch(message);
+}
+
+void TTabSheet::WMNCPaint(TMessage& message)
+{
+    DefaultHandler(message);
+    if (borderWidth_ <= 0 || !handle_)
+        return;
+    HDC dc = GetWindowDC(handle_);
+    if (!dc)
+        return;
+    RECT window{};
+    GetWindowRect(handle_, &window);
+    OffsetRect(&window, -window.left, -window.top);
+    RECT client{};
+    GetClientRect(handle_, &client);
+    ExcludeClipRect(dc, borderWidth_, borderWidth_, client.right + borderWidth_, client.bottom + borderWidth_);
+    HBRUSH brush = CreateSolidBrush(ColorToRGB(Color()));
+    FillRect(dc, &window, brush);
+    DeleteObject(brush);
+    ReleaseDC(handle_, dc);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1079,6 +1122,7 @@ TToolButton::TToolButton(TComponent* owner) : TControl(owner), command_(NextButt
 {
     width_ = kButtonWidth;
     height_ = 22;
+    SetControlStyle({csCaptureMouse});
 }
 
 void TToolButton::BeforeDestruction()
@@ -1242,6 +1286,7 @@ void TToolBar::SetTransparent(bool transparent)
 
 void TToolBar::HandleCreated()
 {
+    pressed_ = 0;
     SendMessageW(handle_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(handle_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS | TBSTYLE_EX_MIXEDBUTTONS);
     SendMessageW(handle_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images_));
@@ -1493,8 +1538,81 @@ TToolButton* TToolBar::FindButton(int command) const
     return nullptr;
 }
 
+int TToolBar::ButtonAt(LPARAM point) const
+{
+    POINT at{short(LOWORD(point)), short(HIWORD(point))};
+    const int index = int(SendMessageW(handle_, TB_HITTEST, 0, reinterpret_cast<LPARAM>(&at)));
+    if (index < 0 || index >= ControlCount() || IsSeparator(index))
+        return 0;
+    auto* b = dynamic_cast<TToolButton*>(Controls(index));
+    return b ? b->command_ : 0;
+}
+
+// The system's tool bar captures the mouse for every press, so a button that must not capture is
+// pressed by the bar itself. A drop-down button's arrow is the system's to handle.
+bool TToolBar::PressWithoutCapture(const TMessage& message)
+{
+    TToolButton* b = FindButton(ButtonAt(message.LParam));
+    if (!b || b->ControlStyle().Contains(csCaptureMouse) || b->style_ == tbsDropDown || !b->Enabled())
+        return false;
+    pressed_ = b->command_;
+    SendMessageW(handle_, TB_PRESSBUTTON, WPARAM(pressed_), TRUE);
+    return true;
+}
+
+// The press clicks when the button is released over the button it went down on, as the system's
+// press does; a check button changes its state first.
+void TToolBar::ReleasePress(const TMessage& message)
+{
+    const int command = pressed_;
+    DropPress();
+    TToolButton* b = FindButton(command);
+    if (!b || ButtonAt(message.LParam) != command || !b->Enabled())
+        return;
+    if (b->style_ == tbsCheck)
+        SendMessageW(handle_, TB_CHECKBUTTON, WPARAM(command),
+                     (SendMessageW(handle_, TB_GETSTATE, WPARAM(command), 0) & TBSTATE_CHECKED) ? FALSE : TRUE);
+    SendMessageW(GetParent(handle_), WM_COMMAND, MAKEWPARAM(command, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(handle_));
+}
+
+void TToolBar::DropPress()
+{
+    if (pressed_ && handle_)
+        SendMessageW(handle_, TB_PRESSBUTTON, WPARAM(pressed_), FALSE);
+    pressed_ = 0;
+}
+
 void TToolBar::Dispatch(TMessage& message)
 {
+    switch (message.Msg)
+    {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        if (PressWithoutCapture(message))
+        {
+            message.Result = 0;
+            return;
+        }
+        break;
+    case WM_LBUTTONUP:
+        if (pressed_)
+        {
+            ReleasePress(message);
+            message.Result = 0;
+            return;
+        }
+        break;
+    case WM_MOUSEMOVE:
+        TNativeControl::Dispatch(message);
+        // Pressed while over the button it went down on, as a captured press looks.
+        if (pressed_)
+            SendMessageW(handle_, TB_PRESSBUTTON, WPARAM(pressed_), ButtonAt(message.LParam) == pressed_);
+        return;
+    case WM_MOUSELEAVE:
+    case WM_CANCELMODE: DropPress(); break;
+    default: break;
+    }
     switch (message.Msg)
     {
     case CN_COMMAND:

@@ -101,15 +101,21 @@ public:
     void SetTabVisible(bool visible);
     // Position among the visible tabs, -1 when the tab is hidden.
     int TabIndex() const;
+    // A frame of this many pixels inside the page's window, round its client area, where what lies
+    // behind the page shows (classically: the page's colour).
+    int BorderWidth() const { return borderWidth_; }
+    void SetBorderWidth(int width);
 
 protected:
     void TextChanged() override;
     void Dispatch(TMessage& message) override;
+    void WMNCPaint(TMessage& message) override;
 
 private:
     friend class TPageControl;
     TPageControl* pageControl_ = nullptr;
     bool tabVisible_ = true;
+    int borderWidth_ = 0;
 };
 
 enum TTabPosition
@@ -332,7 +338,10 @@ enum TToolButtonStyle
 
 class TToolBar;
 
-// A button of a tool bar: a control without a window of its own; its tool bar draws it.
+// A button of a tool bar: a control without a window of its own; its tool bar draws it and takes
+// its clicks. A press captures the mouse (csCaptureMouse, from construction): it clicks only when the
+// button is released over it. Without the style the bar does not capture for the press, and the
+// press is dropped when the mouse leaves the bar.
 class TToolButton : public TControl
 {
 public:
@@ -410,10 +419,15 @@ private:
     void PlaceControls();
     void CNNotify(TMessage& message);
     TToolButton* FindButton(int command) const;
+    int ButtonAt(LPARAM point) const; // command of the button under a client point, 0 when none
+    bool PressWithoutCapture(const TMessage& message);
+    void ReleasePress(const TMessage& message);
+    void DropPress();
     bool showCaptions_ = true;
     HIMAGELIST images_ = nullptr;
     bool rebuilding_ = false;
     bool transparent_ = false;
+    int pressed_ = 0; // command of a button pressed without the mouse's capture
     std::vector<int> widths_;     // each item's width on one row, 0 when hidden
     std::vector<BYTE> rowStates_; // TBSTATE_WRAP and TBSTATE_HIDDEN that the rows give each item
 };

@@ -172,6 +172,15 @@ using TKeyPressEvent = Closure<void(TObject*, char&)>;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
+// What a control does by itself, read by whatever acts for it. csCaptureMouse: a mouse button
+// pressed on the control keeps the mouse's messages coming to it until the button is released, so a
+// release elsewhere is seen (and does not click).
+enum TControlStyleItem
+{
+    csCaptureMouse
+};
+using TControlStyle = TSet<TControlStyleItem>;
+
 class TWinControl;
 
 using TWndMethod = Closure<void(TMessage&)>;
@@ -218,6 +227,8 @@ public:
     void SetParentColor(bool parentColor);
     TCursor Cursor() const { return cursor_; }
     void SetCursor(TCursor cursor) { cursor_ = cursor; }
+    TControlStyle ControlStyle() const { return controlStyle_; }
+    void SetControlStyle(TControlStyle style) { controlStyle_ = style; }
     AnsiString Caption() const { return ReadCaption(); }
     void SetCaption(const AnsiString& caption);
 
@@ -260,6 +271,7 @@ private:
     TAlign align_ = alNone;
     TFont* font_;
     TCursor cursor_ = crDefault;
+    TControlStyle controlStyle_;
     bool parentColor_ = false;
 };
 

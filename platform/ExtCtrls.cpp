@@ -164,6 +164,14 @@ void TPanel::SetBorderStyle(TFormBorderStyle style)
     RecreateWnd();
 }
 
+void TPanel::SetAlignment(TAlignment alignment)
+{
+    if (alignment == alignment_)
+        return;
+    alignment_ = alignment;
+    Invalidate();
+}
+
 void TPanel::CreateWnd()
 {
     TCustomControl::CreateWnd();
@@ -192,7 +200,12 @@ void TPanel::Paint()
     canvas->SetFont(Font());
     canvas->Brush()->SetStyle(bsClear);
     TSize size = canvas->TextExtent(caption);
-    canvas->TextOut((r.left + r.right - size.cx) / 2, (r.top + r.bottom - size.cy) / 2, caption);
+    int x = (r.left + r.right - size.cx) / 2;
+    if (alignment_ == taLeftJustify)
+        x = r.left;
+    else if (alignment_ == taRightJustify)
+        x = r.right - size.cx;
+    canvas->TextOut(x, (r.top + r.bottom - size.cy) / 2, caption);
 }
 
 void TPanel::Dispatch(TMessage& message)
@@ -212,7 +225,7 @@ void TPanel::Dispatch(TMessage& message)
     case WM_DROPFILES: WMDropFiles(message); return;
     case WM_SIZE:
         TCustomControl::Dispatch(message);
-        Invalidate(); // the bevel and the centred caption move with the size
+        Invalidate(); // the bevel and the caption move with the size
         return;
     default: break;
     }

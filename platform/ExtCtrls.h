@@ -59,8 +59,9 @@ using TDockDropEvent = Closure<void(TObject* sender, TDragDockObject* source, in
 using TUnDockEvent = Closure<void(TObject* sender, TControl* client, TWinControl* newTarget, bool& allow)>;
 using TDropFilesEvent = Closure<void(TObject* sender, TStrings* files)>;
 
-// A plain container with a bevel and a centred caption. It passes the notifications of native
-// controls on it back to them, can be a dock site for tool forms, and can take dropped files.
+// A plain container with a bevel and a caption (centred unless aligned otherwise). It passes the
+// notifications of native controls on it back to them, can be a dock site for tool forms, and can
+// take dropped files.
 class TPanel : public TCustomControl
 {
 public:
@@ -76,6 +77,9 @@ public:
     // bsSingle: a sunken edge around the panel; bsNone: none.
     TFormBorderStyle BorderStyle() const { return borderStyle_; }
     void SetBorderStyle(TFormBorderStyle style);
+    // Where the caption sits across the panel, inside the bevels; vertically it is always centred.
+    TAlignment Alignment() const { return alignment_; }
+    void SetAlignment(TAlignment alignment);
 
     // Docking: a form docked here is a child of the panel filling it (see ManualDock).
     bool DockSite() const { return dockSite_; }
@@ -108,6 +112,7 @@ private:
     TBevelCut bevelInner_ = bvNone;
     int borderWidth_ = 0;
     TFormBorderStyle borderStyle_ = bsNone;
+    TAlignment alignment_ = taCenter;
     bool dockSite_ = false;
     bool acceptFiles_ = false;
     // Size of each docked form before it was docked (entries of forms that left are dropped).

@@ -576,7 +576,7 @@ void TThemeManager::FixControls(TCustomForm* form)
 {
     const bool themed = ThemeServices()->ThemesEnabled() && UxTheme::EnableThemeDialogTexture;
     const bool transparency = options_.Contains(toSetTransparency);
-    // Tool buttons leave the capture to their tool bar here, so toResetMouseCapture has none to reset.
+    const bool resetCapture = options_.Contains(toResetMouseCapture);
     auto walk = [&](auto& self, TWinControl* parent) -> void {
         for (int i = 0; i < parent->ControlCount(); ++i)
         {
@@ -588,6 +588,13 @@ void TThemeManager::FixControls(TCustomForm* form)
             {
                 if (transparency)
                     bar->SetTransparent(true);
+                // Drop-down buttons keep it: the system bar presses them, and it captures.
+                for (int b = 0; resetCapture && b < bar->ButtonCount(); ++b)
+                    if (TToolButton* button = bar->Buttons(b); button->Style() != tbsDropDown)
+                    {
+                        TControlStyle style = button->ControlStyle();
+                        button->SetControlStyle(style >> csCaptureMouse);
+                    }
             }
             else if (auto* label = dynamic_cast<TLabel*>(child))
             {

@@ -81,9 +81,23 @@ HWND HandleOf(TControl* control)
     return windowed && windowed->HandleAllocated() ? windowed->Handle() : nullptr;
 }
 
-bool IsKeyDown(UINT msg)
+// A key going down at the control: WM_KEYDOWN and WM_SYSKEYDOWN, and the question the message loop
+// asks the focused control before its form takes Tab, Enter or Esc as a dialog key (WM_GETDLGCODE
+// with the key's message): such a key never reaches the control itself.
+bool KeyGoingDown(const TMessage& message, WORD& key)
 {
-    return msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN;
+    if (message.Msg == WM_KEYDOWN || message.Msg == WM_SYSKEYDOWN)
+    {
+        key = WORD(message.WParam);
+        return true;
+    }
+    if (message.Msg != WM_GETDLGCODE || !message.LParam)
+        return false;
+    const auto* asked = reinterpret_cast<const MSG*>(message.LParam);
+    if (asked->message != WM_KEYDOWN && asked->message != WM_SYSKEYDOWN)
+        return false;
+    key = WORD(asked->wParam);
+    return true;
 }
 
 // The paint DC: the one passed in wParam (double-buffered painting), else the window's own.
@@ -175,10 +189,10 @@ void TThemeManager::ButtonControlWindowProc(TControl* control, TMessage& message
         SetOwnerDrawn(control, ThemeServices()->ThemesEnabled());
     if (!ThemeServices()->ThemesEnabled())
         return Forward(control, message, skButtonControl);
+    if (WORD key = 0; KeyGoingDown(message, key))
+        UpdateUIState(control, key);
     switch (message.Msg)
     {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: UpdateUIState(control, WORD(message.WParam)); break;
     case CM_MOUSEENTER:
     case CM_MOUSELEAVE:
         if (HWND window = HandleOf(control); window && dynamic_cast<TBitBtn*>(control))
@@ -405,10 +419,10 @@ void TThemeManager::GroupBoxWindowProc(TControl* control, TMessage& message)
     if (!ThemeServices()->ThemesEnabled())
         return Forward(control, message, skGroupBox);
     auto* box = static_cast<TWinControl*>(control);
+    if (WORD key = 0; KeyGoingDown(message, key))
+        UpdateUIState(control, key);
     switch (message.Msg)
     {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN: UpdateUIState(control, WORD(message.WParam)); break;
     case WM_PAINT:
     {
         TPaintDC dc(box->Handle(), message);
@@ -478,7 +492,13 @@ void TThemeManager::DrawPanel(TWinControl* panel, HDC dc)
     SetTextColor(dc, ColorToRGB(panel->Font()->Color()));
     SetBkMode(dc, TRANSPARENT);
     RECT text{r.Left, r.Top, r.Right, r.Bottom};
-    DrawTextW(dc, caption.c_str(), int(caption.size()), &text, DT_EXPANDTABS | DT_VCENTER | DT_CENTER | DT_SINGLELINE);
+    UINT across = DT_CENTER;
+    if (asPanel && asPanel->Alignment() == taLeftJustify)
+        across = DT_LEFT;
+    else if (asPanel && asPanel->Alignment() == taRightJustify)
+        across = DT_RIGHT;
+    DrawTextW(dc, caption.c_str(), int(caption.size()), &text,
+              DT_EXPANDTABS | DT_VCENTER | DT_SINGLELINE | across);
     SelectObject(dc, oldFont);
 }
 
@@ -565,6 +585,26 @@ void TThemeManager::TabSheetWindowProc(TControl* control, TMessage& message)
             ParentBackground(control, dc, nullptr, false);
         }
         message.Result = 1;
+        return;
+    }
+    case WM_NCPAINT:
+    {
+        // The border shows what lies behind the page: the page control's body.
+        auto* sheet = static_cast<TTabSheet*>(control);
+        const int border = sheet->BorderWidth();
+        HWND window = HandleOf(control);
+        if (border <= 0 || !window)
+            return;
+        if (HDC dc = GetWindowDC(window))
+        {
+            const TRect client = ClientOf(window);
+            ExcludeClipRect(dc, client.Left + border, client.Top + border, client.Right + border,
+                            client.Bottom + border);
+            SetWindowOrgEx(dc, -border, -border, nullptr);
+            TThemedElementDetails details = ThemeServices()->GetElementDetails(ttBody);
+            ThemeServices()->DrawParentBackground(window, dc, &details, false);
+            ReleaseDC(window, dc);
+        }
         return;
     }
     default: break;
@@ -882,8 +922,8 @@ void TThemeManager::WinControlWindowProc(TControl* control, TMessage& message)
         return;
     if (!ThemeServices()->ThemesEnabled())
         return Forward(control, message, skWinControl);
-    if (IsKeyDown(message.Msg))
-        UpdateUIState(control, WORD(message.WParam));
+    if (WORD key = 0; KeyGoingDown(message, key))
+        UpdateUIState(control, key);
     if (message.Msg == WM_ERASEBKGND && dynamic_cast<TScrollBox*>(control))
     {
         // A scrolling container shows its parent's background between its children.

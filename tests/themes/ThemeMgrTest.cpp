@@ -1502,3 +1502,153 @@ TEST_F(ThemeMgrFixture, AThemedPanelWithASingleBorderAndAnEditDrawTheirBordersIn
         EXPECT_EQ(DifferingRows(shown[true], model, 58, 60), 0); // and the bottom one
     }
 }
+
+TEST_F(ThemeMgrFixture, APanelsCaptionSitsLeftRightOrCentredClassicOrThemed)
+{
+    for (bool themed : {false, true})
+        for (TAlignment alignment : {taLeftJustify, taRightJustify, taCenter})
+        {
+            SCOPED_TRACE(std::to_string(themed) + " " + std::to_string(int(alignment)));
+            ThemeState theme(themed);
+            TForm* form = MakeForm();
+            form->Show();
+            auto* panel = static_cast<TPanel*>(Put<TPanel>(form));
+            panel->SetBounds(10, 10, 200, 40);
+            if (!themed)
+                panel->SetColor(clWhite); // a colour of its own keeps it classic
+            panel->SetCaption("WWW");
+            panel->SetAlignment(alignment);
+            TThemeManager* manager = Create<TThemeManager>(form);
+            manager->Loaded();
+            const TPainted painted = Painted(panel);
+            int first = INT_MAX, last = -1; // the columns of the caption's dark ink
+            for (int y = 0; y < painted.height; ++y)
+                for (int x = 0; x < painted.width; ++x)
+                    if (const COLORREF c = painted.At(x, y); GetRValue(c) + GetGValue(c) + GetBValue(c) < 300)
+                        first = std::min(first, x), last = std::max(last, x);
+            const int left = first - 1, right = painted.width - 2 - last; // to the bevels
+            const int off = alignment == taLeftJustify ? left : alignment == taRightJustify ? right : left - right;
+            EXPECT_LE(std::abs(off), 3);
+            delete manager;
+            FreeForm(form);
+        }
+}
+
+TEST_F(ThemeMgrFixture, ATabSheetsBorderShowsThePageControlsBodyThemedAndItsOwnColourClassic)
+{
+    const int border = 6;
+    for (bool themed : {false, true})
+    {
+        SCOPED_TRACE(themed);
+        ThemeState theme(themed);
+        TForm* form = MakeForm();
+        form->Show();
+        auto* pages = static_cast<TPageControl*>(Put<TPageControl>(form));
+        pages->SetBounds(10, 10, 250, 150);
+        TTabSheet* sheet = Create<TTabSheet>(form);
+        sheet->SetPageControl(pages);
+        pages->SetActivePage(sheet);
+        auto* inside = static_cast<TPanel*>(Put<TPanel>(sheet));
+        inside->SetAlign(alClient);
+        TThemeManager* manager = Create<TThemeManager>(form);
+        manager->Loaded();
+        sheet->SetBorderWidth(border);
+        EXPECT_EQ(inside->Width(), sheet->Width() - 2 * border);
+        const COLORREF body = Painted(pages).At(sheet->Left() - 1, sheet->Top() + 30);
+        HDC dc = GetWindowDC(sheet->Handle()); // whatever the border held is painted over
+        RECT all{0, 0, sheet->Width(), sheet->Height()};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ReleaseDC(sheet->Handle(), dc);
+        const TPainted painted = Painted(sheet, true);
+        const int w = painted.width, h = painted.height;
+        const COLORREF expected = themed ? body : COLORREF(ColorToRGB(sheet->Color()));
+        for (POINT p : {POINT{0, 0}, POINT{border - 1, h / 2}, POINT{w - border, h / 2}, POINT{w - 1, h - 1}})
+            EXPECT_EQ(painted.At(p.x, p.y), expected) << p.x << "," << p.y;
+        EXPECT_EQ(painted.At(border, border), RGB(0, 0, 0)); // the client area is not the border's
+        delete manager;
+        FreeForm(form);
+    }
+}
+
+TEST_F(ThemeMgrFixture, TabAndAltThroughTheMessageLoopShowTheFormsFocusAndAccessKeyCues)
+{
+    ThemeState themed(true);
+    for (auto make : {Put<TButton>, Put<TEdit>})
+        for (bool tab : {true, false})
+        {
+            SCOPED_TRACE(tab ? "Tab" : "Alt");
+            TForm* form = MakeForm();
+            form->Show();
+            auto* first = static_cast<TWinControl*>(make(form));
+            auto* second = static_cast<TWinControl*>(Put<TButton>(form));
+            second->SetTop(50);
+            first->SetTabStop(true);
+            second->SetTabStop(true);
+            TThemeManager* manager = Create<TThemeManager>(form);
+            manager->Loaded();
+            first->SetFocus();
+            std::vector<WPARAM> changes;
+            {
+                TRecorder recorder(form, [&changes](const TMessage& m) {
+                    if (m.Msg == WM_CHANGEUISTATE)
+                        changes.push_back(m.WParam);
+                    return false;
+                });
+                PostMessageW(GetFocus(), tab ? WM_KEYDOWN : WM_SYSKEYDOWN, tab ? VK_TAB : VK_MENU,
+                             tab ? 1 : 0x20000001);
+                Application->ProcessMessages();
+            }
+            EXPECT_EQ(changes, std::vector<WPARAM>{MAKEWPARAM(UIS_CLEAR, tab ? UISF_HIDEFOCUS : UISF_HIDEACCEL)});
+            EXPECT_EQ(second->Focused(), tab); // the form took Tab as its dialog key
+            delete manager;
+            FreeForm(form);
+        }
+}
+
+// A press on a button, then a release off it (no click) and a press and release on it (a click).
+TEST_F(ThemeMgrFixture, ResettingTheMouseCaptureLeavesItOnlyToDropDownToolButtons)
+{
+    for (bool reset : {true, false})
+        for (TToolButtonStyle style : {tbsButton, tbsCheck, tbsDropDown})
+        {
+            SCOPED_TRACE(std::to_string(reset) + " " + std::to_string(int(style)));
+            TForm* form = MakeForm();
+            form->Show();
+            auto* bar = static_cast<TToolBar*>(Put<TToolBar>(form));
+            struct TClicks : TObject
+            {
+                int count = 0;
+                void Click(TObject*) { ++count; }
+            } clicks;
+            for (TToolButtonStyle each : {style, tbsButton})
+            {
+                auto* button = Create<TToolButton>(form);
+                button->SetCaption("保存");
+                button->SetStyle(each);
+                button->OnClick = TNotifyEvent(&clicks, &TClicks::Click);
+                button->SetParent(bar);
+            }
+            TThemeManager* manager = Create<TThemeManager>(form);
+            if (!reset)
+                manager->SetOptions(manager->Options() >> toResetMouseCapture);
+            manager->Loaded();
+            RECT r{}, other{};
+            SendMessageW(bar->Handle(), TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r));
+            SendMessageW(bar->Handle(), TB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&other));
+            const LPARAM on = MAKELPARAM(r.left + 4, r.top + 4), off = MAKELPARAM(other.left + 4, other.top + 4);
+            SendMessageW(bar->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, on);
+            EXPECT_EQ(GetCapture() == bar->Handle(), !reset || style == tbsDropDown);
+            SendMessageW(bar->Handle(), WM_MOUSEMOVE, MK_LBUTTON, off);
+            SendMessageW(bar->Handle(), WM_LBUTTONUP, 0, off);
+            EXPECT_EQ(clicks.count, 0);
+            SendMessageW(bar->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, on);
+            SendMessageW(bar->Handle(), WM_LBUTTONUP, 0, on);
+            EXPECT_EQ(clicks.count, 1);
+            if (reset) // the system's bar under Wine also checks a check button released off it
+            {
+                EXPECT_EQ(bar->Buttons(0)->Down(), style == tbsCheck);
+            }
+            delete manager;
+            FreeForm(form);
+        }
+}

@@ -7,6 +7,7 @@
 #include "common/WexmoorDef.h"
 #include "platform/Cp932.h"
 #include "platform/Services.h"
+#include "platform/SysUtils.h"
 
 namespace
 {
@@ -107,16 +108,24 @@ int ListFolder(std::vector<typFolderEntry>& list, const AnsiString& pattern)
 HANDLE StartScreenSaverPreview(HWND window, AnsiString& message, const AnsiString& rootKey)
 {
     message = "";
-    const AnsiString program = ReadScreenSaver(rootKey);
-    if (program.IsEmpty())
+    const AnsiString stored = ReadScreenSaver(rootKey);
+    if (stored.IsEmpty())
         return nullptr;
-    // The program's path goes to the system whole, as the program to start and quoted in the
-    // command line: a path with blanks is one name.
-    if (SjisToWide(program).size() >= MAX_PATH)
+    if (SjisToWide(stored).size() >= MAX_PATH)
     {
         message = msgScreenSaverPathTooLong;
         return nullptr;
     }
+    // A bare or relative name would otherwise be started from the current folder, which the open
+    // dialog leaves at the last document's: a program planted there must not run.
+    const AnsiString program = LocateProgram(RemoveDoubleQuotes(ExpandEnvironmentText(stored)));
+    if (program.IsEmpty() || SjisToWide(program).size() >= MAX_PATH)
+    {
+        message = Format(msgScreenSaverNotStarted, {stored});
+        return nullptr;
+    }
+    // The program's path goes to the system whole, as the program to start and quoted in the
+    // command line: a path with blanks is one name.
     const AnsiString line = "\"" + program + "\" /P " + std::to_string(reinterpret_cast<uintptr_t>(window)).c_str();
     HANDLE process = Services().StartProcess(program, line);
     if (!process)

@@ -2,6 +2,7 @@
 
 #include "common/Nsenumwindows.h"
 #include "platform/Services.h"
+#include "platform/SysUtils.h"
 
 TEditLockPasswordForm* EditLockPasswordForm = nullptr;
 
@@ -140,8 +141,10 @@ void TEditLockPasswordForm::FIB_01Click(TObject*)
 void TEditLockPasswordForm::ScrRunBtnClick(TObject*)
 {
     const AnsiString path = ScrEdit->Text();
-    // Opened by the shell as the user would open the file: a screen saver run this way shows itself.
-    if (path.IsEmpty() || !Services().ShellOpen(Handle(), path, "", ""))
+    // Found as the lock finds it (never in the current folder), then opened by the shell as the
+    // user would open the file: a screen saver run this way shows itself.
+    const AnsiString program = LocateProgram(RemoveDoubleQuotes(ExpandEnvironmentText(path)));
+    if (program.IsEmpty() || !Services().ShellOpen(Handle(), program, "", ""))
         ErrorBox("スクリーンセーバー[%s]の起動に失敗しました。", path.c_str());
 }
 

@@ -217,6 +217,14 @@ AnsiString ParamStr(int index); // 0 = the program's path; past the end = empty
 // Libraries asked for by name are looked for beside the program and in the system's folders only,
 // never in the current folder (the folder of a file the program was started on).
 void RestrictLibrarySearch();
+// text with its environment strings ("%NAME%") expanded; as it is where that fails.
+AnsiString ExpandEnvironmentText(const AnsiString& text);
+AnsiString RemoveDoubleQuotes(AnsiString text);
+// The full path of the program a name stands for (expanded, unquoted): a full path as it is (or with
+// an extension that runs), a bare name in the system folder, the Windows folder, the folders of PATH
+// and the shell's registered programs. Never the current folder or a document's: a program planted
+// there, or a relative path that would reach one, must not run. Empty when found nowhere.
+AnsiString LocateProgram(const AnsiString& name);
 // The system's text for a Win32 error: Japanese where the system has it, else in its own language.
 AnsiString SysErrorMessage(unsigned long errorCode);
 [[noreturn]] void RaiseLastOSError();

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -483,3 +484,155 @@ void RaiseLastOSError(unsigned long errorCode)
         throw EOSError(SUnknownOSError);
     throw EOSError(Format(SOSError, {errorCode, SysErrorMessage(errorCode)}), errorCode);
 }
+
+// ---- Programs ---------------------------------------------------------------------------------------
+AnsiString ExpandEnvironmentText(const AnsiString& text)
+{
+    const std::wstring wide = SjisToWide(text);
+    std::wstring expanded(wide.size() + 1, L'\0');
+    for (;;)
+    {
+        const DWORD n = ExpandEnvironmentStringsW(wide.c_str(), expanded.data(), DWORD(expanded.size()));
+        if (n == 0)
+            return text;
+        if (n <= expanded.size())
+        {
+            expanded.resize(n - 1);
+            return WideToSjis(expanded);
+        }
+        expanded.resize(n);
+    }
+}
+
+AnsiString RemoveDoubleQuotes(AnsiString text)
+{
+    for (int i = text.Length(); i >= 1; --i)
+        if (text[i] == '"')
+            text.Delete(i, 1);
+    return text;
+}
+
+namespace
+{
+int SjisCharLength(const AnsiString& text, int i)
+{
+    return i < text.Length() && IsSjisLead(static_cast<unsigned char>(text[i])) ? 2 : 1;
+}
+
+bool IsAbsolute(const AnsiString& name)
+{
+    const auto slash = [](char c) { return c == '\\' || c == '/'; };
+    return (name.Length() >= 3 && std::isalpha(static_cast<unsigned char>(name[1])) && name[2] == ':' &&
+            slash(name[3])) ||
+           (name.Length() >= 2 && slash(name[1]) && slash(name[2]));
+}
+
+// A path part of any kind: a slash (never a trail byte here), or a drive.
+bool HasPathPart(const AnsiString& name)
+{
+    for (int i = 1; i <= name.Length(); i += SjisCharLength(name, i))
+        if (name[i] == '\\' || name[i] == '/' || name[i] == ':')
+            return true;
+    return false;
+}
+
+std::vector<AnsiString> SplitList(const AnsiString& list)
+{
+    std::vector<AnsiString> items;
+    int start = 1;
+    for (int i = 1; i <= list.Length() + 1; i += i <= list.Length() ? SjisCharLength(list, i) : 1)
+        if (i > list.Length() || list[i] == ';')
+        {
+            const AnsiString item = RemoveDoubleQuotes(list.SubString(start, i - start)).Trim();
+            if (!item.IsEmpty())
+                items.push_back(item);
+            start = i + 1;
+        }
+    return items;
+}
+
+AnsiString EnvironmentValue(const wchar_t* name)
+{
+    const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+    if (n == 0)
+        return "";
+    std::wstring value(n, L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), n));
+    return WideToSjis(value);
+}
+
+// The file the name stands for in the folder (empty folder: the name is a full path): the name
+// itself when it has an extension, else the first of the extensions that run.
+AnsiString FindIn(const AnsiString& folder, const AnsiString& name)
+{
+    const AnsiString base = folder.IsEmpty() ? name : IncludeTrailingBackslash(folder) + name;
+    if (!ExtractFileExt(name).IsEmpty())
+        return FileExists(base) ? base : AnsiString();
+    AnsiString extensions = EnvironmentValue(L"PATHEXT");
+    if (extensions.IsEmpty())
+        extensions = ".COM;.EXE;.BAT;.CMD";
+    for (const AnsiString& extension : SplitList(extensions))
+        if (extension[1] == '.' && FileExists(base + extension))
+            return base + extension;
+    return "";
+}
+
+// A program registered under its name for the shell, as the Run box finds it.
+AnsiString RegisteredPath(const AnsiString& name)
+{
+    const AnsiString key = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" +
+                           (ExtractFileExt(name).IsEmpty() ? name + ".exe" : name);
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE})
+    {
+        wchar_t value[MAX_PATH * 2] = {};
+        DWORD size = sizeof value - sizeof(wchar_t);
+        if (RegGetValueW(root, SjisToWide(key).c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr,
+                         value, &size) != ERROR_SUCCESS)
+            continue;
+        const AnsiString path = RemoveDoubleQuotes(ExpandEnvironmentText(WideToSjis(std::wstring(value))));
+        if (IsAbsolute(path) && FileExists(path))
+            return ExpandFileName(path);
+    }
+    return "";
+}
+
+} // namespace
+
+// A name already expanded and unquoted: a full path as it is (or with an extension that runs),
+// a bare name in the system folder, the Windows folder, the folders of PATH and the shell's
+// registered programs. Never the current folder or the document's: a program planted there, or
+// a relative path that would reach one, must not run.
+AnsiString LocateProgram(const AnsiString& name)
+{
+    if (name.Trim().IsEmpty())
+        return "";
+    if (IsAbsolute(name))
+    {
+        const AnsiString full = ExpandFileName(name);
+        if (FileExists(full))
+            return full;
+        const AnsiString found = FindIn("", full);
+        return !found.IsEmpty() || !DirectoryExists(full) ? found : full; // the shell opens a folder
+    }
+    if (HasPathPart(name))
+        return "";
+    wchar_t folder[MAX_PATH];
+    std::vector<AnsiString> folders;
+    UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n > 0 && n < MAX_PATH)
+        folders.push_back(WideToSjis(std::wstring(folder, n)));
+    n = GetWindowsDirectoryW(folder, MAX_PATH);
+    if (n > 0 && n < MAX_PATH)
+        folders.push_back(WideToSjis(std::wstring(folder, n)));
+    for (const AnsiString& entry : SplitList(EnvironmentValue(L"PATH")))
+        if (IsAbsolute(ExpandEnvironmentText(entry)))
+            folders.push_back(ExpandEnvironmentText(entry));
+    for (const AnsiString& where : folders)
+    {
+        const AnsiString found = FindIn(where, name);
+        if (!found.IsEmpty())
+            return found;
+    }
+    return RegisteredPath(name);
+}
+

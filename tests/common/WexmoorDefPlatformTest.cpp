@@ -30,6 +30,13 @@ TEST(WexmoorDefPlatform, TheScreenSaverStartsQuotedAsItsOwnProgramAndNotAtAllWhe
 {
     TBoxServices services;
     const AnsiString key = PlatformTestKey();
+    TTempDir dir;
+    CreateDirectoryW(SjisToWide(dir / "スクリーン セーバー").c_str(), nullptr);
+    const AnsiString saver = dir.Write("スクリーン セーバー\\mystify.scr", "");
+    // Bare and relative names are never taken from the current folder.
+    dir.Write("planted.scr", "");
+    const AnsiString before = GetCurrentDir();
+    SetCurrentDirectoryW(SjisToWide(dir.Path()).c_str());
     struct Case
     {
         AnsiString program;
@@ -38,8 +45,11 @@ TEST(WexmoorDefPlatform, TheScreenSaverStartsQuotedAsItsOwnProgramAndNotAtAllWhe
     };
     const Case cases[] = {
         {"", false, ""},
-        {"C:\\Program Files\\スクリーン セーバー\\mystify.scr", true, ""},
+        {saver, true, ""},
         {AnsiString("C:\\") + std::string(MAX_PATH, 'a').c_str() + ".scr", false, msgScreenSaverPathTooLong},
+        {"planted.scr", false, nullptr},
+        {".\\planted.scr", false, nullptr},
+        {dir / "missing.scr", false, nullptr},
     };
     HWND window = reinterpret_cast<HWND>(uintptr_t(0x1234));
     for (const Case& c : cases)
@@ -58,9 +68,10 @@ TEST(WexmoorDefPlatform, TheScreenSaverStartsQuotedAsItsOwnProgramAndNotAtAllWhe
         else
         {
             EXPECT_TRUE(services.started.empty());
-            EXPECT_EQ(message, AnsiString(c.message));
+            EXPECT_EQ(message, c.message ? AnsiString(c.message) : Format(msgScreenSaverNotStarted, {c.program}));
         }
     }
+    SetCurrentDirectoryW(SjisToWide(before).c_str());
     StopScreenSaverPreview(nullptr);
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
     RegDeleteKeyW(HKEY_CURRENT_USER, SjisToWide(key).c_str());

@@ -101,7 +101,13 @@ TEST(TEditLockPasswordForm, AStoreThatCannotBeWrittenShowsWhyAndAScreenSaverIsSe
 
 TEST(TEditLockPasswordForm, TestRunOpensTheScreenSaverThroughTheShellAndReportsAFailure)
 {
-    const std::string path = "C:\\a b\\s.scr";
+    TTempDir dir;
+    CreateDirectoryW(SjisToWide(dir / "a b").c_str(), nullptr);
+    const std::string path = dir.Write("a b\\s.scr", "").str();
+    // A bare name is never taken from the current folder, where a document's folder may have left it.
+    dir.Write("planted.scr", "");
+    const AnsiString before = GetCurrentDir();
+    SetCurrentDirectoryW(SjisToWide(dir.Path()).c_str());
     const struct
     {
         std::string edit;
@@ -111,6 +117,8 @@ TEST(TEditLockPasswordForm, TestRunOpensTheScreenSaverThroughTheShellAndReportsA
         {path, true, {path + "||"}, {}},
         {path, false, {path + "||"}, {"スクリーンセーバー[" + path + "]の起動に失敗しました。"}},
         {"", true, {}, {"スクリーンセーバー[]の起動に失敗しました。"}},
+        {"planted.scr", true, {}, {"スクリーンセーバー[planted.scr]の起動に失敗しました。"}},
+        {".\\planted.scr", true, {}, {"スクリーンセーバー[.\\planted.scr]の起動に失敗しました。"}},
     };
     for (const auto& c : cases)
     {
@@ -124,4 +132,5 @@ TEST(TEditLockPasswordForm, TestRunOpensTheScreenSaverThroughTheShellAndReportsA
         EXPECT_TRUE(boxes.started.empty()); // not started as a program of its own
         EXPECT_EQ(boxes.boxes, c.boxes);
     }
+    SetCurrentDirectoryW(SjisToWide(before).c_str());
 }

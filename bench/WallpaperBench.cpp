@@ -67,7 +67,7 @@ int main()
     page->SetAlphaBlend(true);
     page->SetAlphaBlendValue(128);
     const double load = MedianMs(5, [&] { page->SetWallPaper(path); });
-    std::printf("SetWallPaper 4000x3000 JPEG (decode, shrink to the screen, two blends): %.1f ms, picture %dx%d\n",
+    std::printf("SetWallPaper 4000x3000 JPEG (decode its centre, two blends): %.1f ms, picture %dx%d\n",
                 load, page->WallPaperPicture()->Width(), page->WallPaperPicture()->Height());
     int v = 0;
     const double rebuild = MedianMs(10, [&] { page->SetAlphaBlendValue(100 + (v++ % 50)); });

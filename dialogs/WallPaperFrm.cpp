@@ -196,7 +196,9 @@ bool TWallPaperForm::LoadPreviewPicture(const AnsiString& file)
         auto* picture = new TPicture();
         try
         {
-            picture->LoadFromFile(file, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+            // Read aside: a slow picture leaves the dialog drawn, and the main window's rotation going.
+            picture->LoadFromFileAside(file,
+                                       typPictureRead{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
             // Scaled to the panel once; moving a slider only blends this again.
             FPreviewBase->AssignScaled(picture->Bitmap(), Panel2->ClientWidth(), Panel2->ClientHeight());
         }
@@ -478,10 +480,11 @@ void TWallPaperForm::ImageViewBtnClick(TObject*)
 {
     if (FPicture->Empty() || !ImageForm)
         return;
-    // Read again at its own size: the preview's copy is shrunk to the screen.
+    // Read again at its own size (the preview's copy is shrunk to the screen), aside: a large
+    // picture takes a while.
     try
     {
-        ImageForm->Image->Picture()->LoadFromFile(FPictureFile);
+        ImageForm->Image->Picture()->LoadFromFileAside(FPictureFile);
     }
     catch (const std::exception&)
     {

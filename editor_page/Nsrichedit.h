@@ -309,7 +309,7 @@ public:
         int textAlpha = 0;
         bool operator==(const typWallBlend&) const = default;
     };
-    // A picture ready to be shown: loaded, shrunk to the screen and blended for a page.
+    // A picture ready to be shown: loaded, cut to its centre and blended for a page.
     struct typWallImages
     {
         std::unique_ptr<TPicture> picture;
@@ -318,13 +318,18 @@ public:
         typWallBlend blend;
     };
     typWallBlend WallBlend() const;
-    // Loads file shrunk to at most maxWidth x maxHeight and blends it. It touches no window, so a
-    // picture can be made away from the window's thread (then with the bitmaps' device contexts
-    // let go again). False, with images untouched, for a file that cannot be loaded or no memory.
+    // The largest edit area a page can have: a window stretched over every screen. A wallpaper
+    // keeps no more of its picture than this, around the picture's centre, which is all a page
+    // ever shows of it.
+    static TSize WallPaperArea();
+    // Loads the centre of file, at most about maxWidth x maxHeight of it (CentreSpan), and blends
+    // it. It touches no window, so a picture can be made away from the window's thread (then with
+    // the bitmaps' device contexts let go again). False, with images untouched, for a file that
+    // cannot be loaded, no memory, or a load stopped by cancel.
     static bool MakeWallPaper(const AnsiString& file, int maxWidth, int maxHeight, const typWallBlend& blend,
-                              typWallImages& images);
-    // Loads the picture, shrunk to at most the screen, and builds its blends. A file that cannot
-    // be loaded, or blends there is no memory for, change nothing and give false.
+                              typWallImages& images, const std::atomic<bool>* cancel = nullptr);
+    // Loads the picture's centre (WallPaperArea) and builds its blends. A file that cannot be
+    // loaded, or blends there is no memory for, change nothing and give false.
     bool SetWallPaper(const AnsiString& file);
     // Shows images made for file, blending them again when they were made for other colours.
     bool SetWallPaper(const AnsiString& file, typWallImages&& images);

@@ -33,14 +33,21 @@ void nsRichEdit::BlendWallPaper(TBitmap* source, const typWallBlend& blend, TBit
     }
 }
 
+TSize nsRichEdit::WallPaperArea()
+{
+    // The largest a window may be dragged to covers every screen; its edit area is smaller still.
+    return TSize(std::max(GetSystemMetrics(SM_CXMAXTRACK), GetSystemMetrics(SM_CXVIRTUALSCREEN)),
+                 std::max(GetSystemMetrics(SM_CYMAXTRACK), GetSystemMetrics(SM_CYVIRTUALSCREEN)));
+}
+
 bool nsRichEdit::MakeWallPaper(const AnsiString& file, int maxWidth, int maxHeight, const typWallBlend& blend,
-                               typWallImages& images)
+                               typWallImages& images, const std::atomic<bool>* cancel)
 {
     typWallImages made;
     try
     {
         made.picture = std::make_unique<TPicture>();
-        made.picture->LoadFromFile(file, maxWidth, maxHeight);
+        made.picture->LoadFromFile(file, typPictureRead{maxWidth, maxHeight, pfCentre, cancel});
         made.back = std::make_unique<TBitmap>();
         made.text = std::make_unique<TBitmap>();
         if (TBitmap* source = made.picture->Bitmap())
@@ -63,10 +70,11 @@ bool nsRichEdit::MakeWallPaper(const AnsiString& file, int maxWidth, int maxHeig
 
 bool nsRichEdit::SetWallPaper(const AnsiString& file)
 {
-    // The working picture never exceeds the screen: a camera's photo would otherwise fill the
+    // The working picture never exceeds what can be shown: a camera's photo would otherwise fill the
     // address space three times over (picture and two blends).
     typWallImages images;
-    if (!MakeWallPaper(file, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), WallBlend(), images))
+    const TSize area = WallPaperArea();
+    if (!MakeWallPaper(file, area.cx, area.cy, WallBlend(), images))
         return false;
     return SetWallPaper(file, std::move(images));
 }

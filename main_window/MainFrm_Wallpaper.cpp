@@ -153,8 +153,9 @@ void TMainForm::RequestWallpaper(size_t first)
     }
     if (job.files.empty())
         return;
-    job.maxWidth = GetSystemMetrics(SM_CXSCREEN);
-    job.maxHeight = GetSystemMetrics(SM_CYSCREEN);
+    const TSize area = nsRichEdit::WallPaperArea();
+    job.maxWidth = area.cx;
+    job.maxHeight = area.cy;
     job.blend = editor->WallBlend();
     job.tag = wallpaperTag_;
     wallpaperLoader_->Request(std::move(job));

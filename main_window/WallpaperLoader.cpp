@@ -66,7 +66,7 @@ protected:
             {
                 if (Terminated())
                     return;
-                if (nsRichEdit::MakeWallPaper(file, job->maxWidth, job->maxHeight, job->blend, result.images))
+                if (nsRichEdit::MakeWallPaper(file, job->maxWidth, job->maxHeight, job->blend, result.images, &stop_))
                 {
                     result.file = file;
                     break;
@@ -80,9 +80,15 @@ protected:
             PostMessageW(window_, kResultReady, 0, 0);
         }
     }
-    void TerminatedSet() override { wake_.SetEvent(); }
+    void TerminatedSet() override
+    {
+        // A picture being decoded stops at once: closing the window never waits for it.
+        stop_ = true;
+        wake_.SetEvent();
+    }
 
 private:
+    std::atomic<bool> stop_{false};
     HWND window_;
     TEvent wake_;
     TCriticalSection lock_;

@@ -57,23 +57,42 @@ struct TChannel
 };
 
 // Collects decoded rows (any order, each once, the rows of one output row together) into the
-// output, averaging denom x denom blocks.
+// output, averaging denom x denom blocks, or keeping the window's part of each; and says whether the
+// decoding is to stop.
 class TRowSink
 {
 public:
-    TRowSink(const typBmpHeader& h, int denom, uint8_t* out, ptrdiff_t stride)
+    TRowSink(const typBmpHeader& h, int denom, uint8_t* out, ptrdiff_t stride, const typBmpWindow& window,
+             const std::atomic<bool>* cancel)
         : w_(h.width), h_(h.height), denom_(denom), ow_(BmpScaled(h.width, denom)), out_(out), stride_(stride),
-          sum_(denom > 1 ? size_t(ow_) * 3 : 0, 0)
+          sum_(denom > 1 ? size_t(ow_) * 3 : 0, 0), window_(window), cancel_(cancel)
     {
+        if (window_.width <= 0 || window_.height <= 0 || denom_ > 1)
+            window_ = typBmpWindow{0, 0, w_, h_};
+        // Never past the picture, whatever was asked.
+        window_.left = std::clamp(window_.left, 0, w_);
+        window_.top = std::clamp(window_.top, 0, h_);
+        window_.width = std::min(window_.width, w_ - window_.left);
+        window_.height = std::min(window_.height, h_ - window_.top);
     }
     ~TRowSink() { Flush(); }
+
+    // Whether row y (from the top) is written at all: the others need no decoding.
+    bool Wanted(int y) const { return y >= window_.top && y < window_.top + window_.height; }
+    bool Cancelled()
+    {
+        cancelled_ = cancelled_ || (cancel_ && cancel_->load(std::memory_order_relaxed));
+        return cancelled_;
+    }
 
     // bgr: the row's width pixels; y: its place from the top.
     void Row(int y, const uint8_t* bgr)
     {
         if (denom_ == 1)
         {
-            std::memcpy(out_ + stride_ * y, bgr, size_t(w_) * 3);
+            if (Wanted(y))
+                std::memcpy(out_ + stride_ * (y - window_.top), bgr + size_t(window_.left) * 3,
+                            size_t(window_.width) * 3);
             return;
         }
         if (y / denom_ != outY_)
@@ -114,6 +133,9 @@ private:
     uint8_t* out_;
     ptrdiff_t stride_;
     std::vector<uint32_t> sum_;
+    typBmpWindow window_;
+    const std::atomic<bool>* cancel_;
+    bool cancelled_ = false;
     int outY_ = -1;
     int rows_ = 0;
 };
@@ -133,8 +155,10 @@ void DecodeRows(const uint8_t* data, const typBmpHeader& h, TRowSink& sink)
     const std::vector<uint8_t> palette = h.bitCount <= 8 ? Palette(data, h) : std::vector<uint8_t>();
     const TChannel red(h.masks[0]), green(h.masks[1]), blue(h.masks[2]);
     std::vector<uint8_t> row(size_t(h.width) * 3);
-    for (int r = 0; r < h.height; ++r)
+    for (int r = 0; r < h.height && !sink.Cancelled(); ++r)
     {
+        if (!sink.Wanted(h.topDown ? r : h.height - 1 - r))
+            continue;
         const uint8_t* src = data + h.pixelsAt + rowBytes * size_t(r);
         uint8_t* o = row.data();
         switch (h.bitCount)
@@ -177,9 +201,12 @@ void DecodeRle(const uint8_t* data, size_t size, const typBmpHeader& h, TRowSink
     auto emit = [&] {
         if (row >= h.height)
             return;
-        for (int i = 0; i < h.width; ++i)
-            std::memcpy(&bgr[size_t(i) * 3], &palette[size_t(index[size_t(i)]) * 3], 3);
-        sink.Row(h.height - 1 - row, bgr.data());
+        if (sink.Wanted(h.height - 1 - row))
+        {
+            for (int i = 0; i < h.width; ++i)
+                std::memcpy(&bgr[size_t(i) * 3], &palette[size_t(index[size_t(i)]) * 3], 3);
+            sink.Row(h.height - 1 - row, bgr.data());
+        }
         std::fill(index.begin(), index.end(), uint8_t(0));
         ++row;
     };
@@ -189,7 +216,7 @@ void DecodeRle(const uint8_t* data, size_t size, const typBmpHeader& h, TRowSink
         ++x;
     };
     size_t p = h.pixelsAt;
-    while (row < h.height && p + 2 <= size)
+    while (row < h.height && p + 2 <= size && !sink.Cancelled())
     {
         const int count = data[p], code = data[p + 1];
         p += 2;
@@ -228,7 +255,7 @@ void DecodeRle(const uint8_t* data, size_t size, const typBmpHeader& h, TRowSink
             p += bytes + (bytes & 1); // runs keep to whole words
         }
     }
-    while (row < h.height)
+    while (row < h.height && !sink.Cancelled())
         emit();
 }
 } // namespace
@@ -352,12 +379,14 @@ bool ReadBmpHeader(const uint8_t* data, size_t size, typBmpHeader& out)
     return true;
 }
 
-void DecodeBmp(const uint8_t* data, size_t size, const typBmpHeader& header, int denom, uint8_t* out, ptrdiff_t stride)
+bool DecodeBmp(const uint8_t* data, size_t size, const typBmpHeader& header, int denom, uint8_t* out,
+               ptrdiff_t stride, const typBmpWindow& window, const std::atomic<bool>* cancel)
 {
     denom = std::clamp(denom, 1, 8);
-    TRowSink sink(header, denom, out, stride);
+    TRowSink sink(header, denom, out, stride, window, cancel);
     if (header.compression == kRle8 || header.compression == kRle4)
         DecodeRle(data, size, header, sink);
     else
         DecodeRows(data, header, sink);
+    return !sink.Cancelled();
 }

@@ -31,12 +31,17 @@ int PictureScaleDenom(int width, int height, int fitWidth, int fitHeight)
     return denom;
 }
 
-bool PictureSizeAllowed(int64_t width, int64_t height, int denom)
+bool PictureSizeAllowed(int64_t width, int64_t height, int64_t outWidth, int64_t outHeight)
 {
-    if (width <= 0 || height <= 0 || denom <= 0 || width > 65535 || height > 65535)
+    if (width <= 0 || height <= 0 || width > 65535 || height > 65535 || outWidth <= 0 || outHeight <= 0)
         return false;
-    const int64_t w = (width + denom - 1) / denom, h = (height + denom - 1) / denom;
-    return width * height <= kMaxSourcePixels && w * h <= kMaxDecodedPixels;
+    return width * height <= kMaxSourcePixels && outWidth * outHeight <= kMaxDecodedPixels;
+}
+
+void CentreSpan(int side, int limit, int& first, int& length)
+{
+    length = limit <= 0 || side <= limit ? side : limit + (side - limit) % 2;
+    first = (side - length) / 2;
 }
 
 std::vector<uint8_t> ReadPictureFile(const AnsiString& path)
@@ -786,23 +791,39 @@ void TBitmap::LoadFromResourceName(HINSTANCE instance, const AnsiString& name)
     Replace(bmp, ds.dsBm.bmWidth, ds.dsBm.bmHeight, FormatOf(ds.dsBm.bmBitsPixel));
 }
 
-void TBitmap::LoadFromFile(const AnsiString& path, int fitWidth, int fitHeight)
+void TBitmap::LoadFromFile(const AnsiString& path, const typPictureRead& read)
 {
     const std::vector<uint8_t> data = ReadPictureFile(path);
     typBmpHeader header;
     if (!ReadBmpHeader(data.data(), data.size(), header))
         throw EInvalidGraphic("ビットマップ " + path + " を読めません");
-    const int denom = PictureScaleDenom(header.width, header.height, fitWidth, fitHeight);
-    if (!PictureSizeAllowed(header.width, header.height, denom))
+    int denom = 1;
+    typBmpWindow window;
+    if (read.fit == pfCentre)
+    {
+        CentreSpan(header.width, read.width, window.left, window.width);
+        CentreSpan(header.height, read.height, window.top, window.height);
+    }
+    else
+    {
+        denom = PictureScaleDenom(header.width, header.height, read.width, read.height);
+        window.width = BmpScaled(header.width, denom);
+        window.height = BmpScaled(header.height, denom);
+    }
+    const int w = window.width, h = window.height;
+    if (!PictureSizeAllowed(header.width, header.height, w, h))
         throw EInvalidGraphic("ビットマップ " + path + " は大きすぎます");
-    const int w = BmpScaled(header.width, denom), h = BmpScaled(header.height, denom);
     HBITMAP bmp = CreateWhiteDib(w, h, 24, false);
     DIBSECTION ds{};
     GetObjectW(bmp, sizeof ds, &ds);
     // A DIB section holds its bottom row first.
     const ptrdiff_t stride = ds.dsBm.bmWidthBytes;
-    DecodeBmp(data.data(), data.size(), header, denom, static_cast<uint8_t*>(ds.dsBm.bmBits) + stride * (h - 1),
-              -stride);
+    if (!DecodeBmp(data.data(), data.size(), header, denom, static_cast<uint8_t*>(ds.dsBm.bmBits) + stride * (h - 1),
+                   -stride, read.fit == pfCentre ? window : typBmpWindow(), read.cancel))
+    {
+        DeleteObject(bmp);
+        throw EInvalidGraphic("ビットマップ " + path + " の読み込みを止めました");
+    }
     Replace(bmp, w, h, pf24bit);
 }
 

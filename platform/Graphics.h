@@ -2,6 +2,7 @@
 // Text is CP932 bytes; it reaches GDI only through the W functions after explicit conversion.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -275,9 +276,32 @@ VN_DECLARE_EXCEPTION(EInvalidGraphic, Exception)
 // Pictures from files are reduced while they are decoded, to the smallest of 1/1, 1/2, 1/4 and 1/8
 // of width x height that still covers fitWidth x fitHeight (1 with nothing to fit).
 int PictureScaleDenom(int width, int height, int fitWidth, int fitHeight);
-// A picture of width x height decoded at 1/denom is refused from its header alone when it is
-// larger than any picture taken: decoding it would take seconds and more memory than there is.
-bool PictureSizeAllowed(int64_t width, int64_t height, int denom);
+// A picture of width x height decoded into outWidth x outHeight pixels is refused from its header
+// alone when it is larger than any picture taken: decoding it would take seconds and more memory
+// than there is.
+bool PictureSizeAllowed(int64_t width, int64_t height, int64_t outWidth, int64_t outHeight);
+
+// How a picture file is read. pfReduce: at the smallest of 1/1, 1/2, 1/4 and 1/8 of its size that
+// still covers width x height (PictureScaleDenom). pfCentre: only its middle, at most about width x
+// height pixels of it (CentreSpan), at its own scale. 0 x 0: all of it at its own size. A read
+// stops (EInvalidGraphic) once cancel is set.
+enum TPictureFit
+{
+    pfReduce,
+    pfCentre
+};
+struct typPictureRead
+{
+    int width = 0;
+    int height = 0;
+    TPictureFit fit = pfReduce;
+    const std::atomic<bool>* cancel = nullptr;
+};
+// The part of a side of `side` pixels kept around its centre when at most `limit` are kept (all of
+// it when limit is 0): from first, length pixels. The two margins cut off are equal, one more pixel
+// kept when needed for that, so the part centred in any room up to limit shows exactly what the
+// whole side centred there shows.
+void CentreSpan(int side, int limit, int& first, int& length);
 // The whole file; EInvalidGraphic when it is missing, unreadable or larger than any picture taken.
 std::vector<uint8_t> ReadPictureFile(const AnsiString& path);
 
@@ -310,7 +334,11 @@ public:
     void LoadFromFile(const AnsiString& path) override { LoadFromFile(path, 0, 0); }
     // Decoded at the reduced size that covers fitWidth x fitHeight (PictureScaleDenom). A file that
     // fails leaves the bitmap as it was.
-    void LoadFromFile(const AnsiString& path, int fitWidth, int fitHeight);
+    void LoadFromFile(const AnsiString& path, int fitWidth, int fitHeight)
+    {
+        LoadFromFile(path, typPictureRead{fitWidth, fitHeight});
+    }
+    void LoadFromFile(const AnsiString& path, const typPictureRead& read);
     void Draw(TCanvas* canvas, const TRect& dest) override;
     // The bytes of row y (0 = top) of a 24- or 32-bit bitmap, or null.
     uint8_t* ScanLine(int y);

@@ -1,10 +1,14 @@
 #include "Picture.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "Classes.h"
+#include "Forms.h"
 #include "Jpeg.h"
+#include "Threads.h"
 
 TBitmap* TPicture::Bitmap() const
 {
@@ -52,9 +56,9 @@ TPictureKind KindOf(const AnsiString& path)
         return pkJpeg;
     return pkNone;
 }
-} // namespace
 
-void TPicture::LoadFromFile(const AnsiString& path, int maxWidth, int maxHeight)
+// A new graphic read from path as read says; raises EInvalidGraphic.
+TGraphic* ReadGraphic(const AnsiString& path, const typPictureRead& read)
 {
     const AnsiString ext = ExtractFileExt(path).UpperCase();
     TGraphic* loaded = nullptr;
@@ -68,20 +72,21 @@ void TPicture::LoadFromFile(const AnsiString& path, int maxWidth, int maxHeight)
         {
             auto* bmp = new TBitmap();
             loaded = bmp;
-            bmp->LoadFromFile(path, maxWidth, maxHeight);
+            bmp->LoadFromFile(path, read);
             break;
         }
         case pkJpeg:
         {
             auto* jpeg = new TJPEGImage();
             loaded = jpeg;
-            jpeg->LoadFromFile(path, maxWidth, maxHeight);
+            jpeg->LoadFromFile(path, read);
             break;
         }
         default: throw EInvalidGraphic("画像ファイルの形式が違います: " + path);
         }
         const int w = loaded->Width(), h = loaded->Height();
-        if (maxWidth > 0 && maxHeight > 0 && (w > maxWidth || h > maxHeight))
+        const int maxWidth = read.width, maxHeight = read.height;
+        if (read.fit == pfReduce && maxWidth > 0 && maxHeight > 0 && (w > maxWidth || h > maxHeight))
         {
             // The side that overshoots more decides; the other keeps the shape.
             int sw = maxWidth, sh = std::max(1, int(int64_t(h) * maxWidth / w));
@@ -117,7 +122,100 @@ void TPicture::LoadFromFile(const AnsiString& path, int maxWidth, int maxHeight)
         delete loaded;
         throw EInvalidGraphic("画像ファイル " + path + " を読めません");
     }
-    Replace(loaded);
+    return loaded;
+}
+
+// Reads a picture away from the window's thread; the graphic is handed over once it has ended.
+class TPictureReader : public TThread
+{
+public:
+    TPictureReader(const AnsiString& path, const typPictureRead& read) : TThread(false), path_(path), read_(read)
+    {
+        read_.cancel = &cancel;
+    }
+    ~TPictureReader() override
+    {
+        cancel = true;
+        Terminate();
+        WaitFor();
+        delete graphic_;
+    }
+    TGraphic* Take() { return std::exchange(graphic_, nullptr); }
+
+    std::atomic<bool> cancel{false};
+
+protected:
+    void Execute() override
+    {
+        graphic_ = ReadGraphic(path_, read_);
+        // A device context belongs to the thread that made it.
+        if (auto* bmp = dynamic_cast<TBitmap*>(graphic_))
+            bmp->Canvas()->FreeHandle();
+        else if (auto* jpeg = dynamic_cast<TJPEGImage*>(graphic_))
+            jpeg->Bitmap()->Canvas()->FreeHandle();
+    }
+
+private:
+    AnsiString path_;
+    typPictureRead read_;
+    TGraphic* graphic_ = nullptr;
+};
+} // namespace
+
+void TPicture::LoadFromFile(const AnsiString& path, const typPictureRead& read) { Replace(ReadGraphic(path, read)); }
+
+void TPicture::LoadFromFileAside(const AnsiString& path, const typPictureRead& read)
+{
+    std::unique_ptr<TPictureReader> reader(Create<TPictureReader>(path, read));
+    const TCursor cursor = Screen ? Screen->Cursor() : crDefault;
+    if (Screen)
+        Screen->SetCursor(crHourGlass);
+    // Everything but input: the input waits until the picture is there, so nothing the user does
+    // acts on a half-loaded picture.
+    const UINT kinds = QS_PAINT | QS_TIMER | QS_POSTMESSAGE | QS_SENDMESSAGE;
+    const UINT peek = PM_REMOVE | PM_QS_PAINT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE;
+    HANDLE thread = reader->Handle();
+    int quitCode = 0;
+    bool quit = false;
+    do
+    {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, peek))
+        {
+            if (msg.message == WM_QUIT)
+            {
+                // The program ends: the picture is not wanted any more.
+                quit = true;
+                quitCode = int(msg.wParam);
+                reader->cancel = true;
+                continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        CheckSynchronize();
+    } while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, kinds) == WAIT_OBJECT_0 + 1);
+    reader->WaitFor();
+    if (Screen)
+        Screen->SetCursor(cursor);
+    if (quit)
+        PostQuitMessage(quitCode);
+    if (std::exception_ptr failure = reader->FatalException())
+    {
+        try
+        {
+            std::rethrow_exception(failure);
+        }
+        catch (const EInvalidGraphic&)
+        {
+            throw;
+        }
+        catch (const std::exception&)
+        {
+            throw EInvalidGraphic("画像ファイル " + path + " を読めません");
+        }
+    }
+    Replace(reader->Take());
 }
 
 void TPicture::Assign(const TPicture* source) { Assign(source ? source->Bitmap() : nullptr); }

@@ -23,8 +23,18 @@ public:
     // A .bmp, .jpg or .jpeg file, read as a bitmap or a JPEG image after its first bytes (whatever
     // its extension says). With a limit, a picture larger than maxWidth x maxHeight is shrunk to
     // fit, keeping its shape. Raises EInvalidGraphic for another extension or a file that cannot be
-    // read (damaged, larger than any picture taken, no memory left); the picture is then unchanged.
-    void LoadFromFile(const AnsiString& path, int maxWidth = 0, int maxHeight = 0);
+    // read (damaged, larger than any picture taken or asking too much of the decoder, no memory
+    // left); the picture is then unchanged.
+    void LoadFromFile(const AnsiString& path, int maxWidth = 0, int maxHeight = 0)
+    {
+        LoadFromFile(path, typPictureRead{maxWidth, maxHeight});
+    }
+    // pfReduce shrinks to fit as above; pfCentre keeps the middle of the picture (CentreSpan).
+    void LoadFromFile(const AnsiString& path, const typPictureRead& read);
+    // The same, read on a thread of its own while this one goes on serving its windows' paints,
+    // timers and posted and sent messages (what the user types or clicks waits in the queue, and the
+    // hourglass shows): a slow picture never freezes the program. Called from the window's thread.
+    void LoadFromFileAside(const AnsiString& path, const typPictureRead& read = {});
     // A copy of source's pixels as a bitmap (empty when source is).
     void Assign(const TPicture* source);
     void Assign(TBitmap* source);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -81,9 +82,10 @@ inline AnsiString WriteBmp(const AnsiString& path, int w, int h, const TPixelFun
     return path;
 }
 
-// gray: a one-channel picture (the green channel of pixel).
+// gray: a one-channel picture (the green channel of pixel); progressive: in the coder's usual ten
+// scans (six for gray).
 inline AnsiString WriteJpeg(const AnsiString& path, int w, int h, const TPixelFunc& pixel, int quality = 95,
-                            bool gray = false)
+                            bool gray = false, bool progressive = false)
 {
     const int n = gray ? 1 : 3;
     jpeg_compress_struct cinfo{};
@@ -99,6 +101,8 @@ inline AnsiString WriteJpeg(const AnsiString& path, int w, int h, const TPixelFu
     cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<unsigned char> row(size_t(w) * size_t(n));
     while (cinfo.next_scanline < cinfo.image_height)
@@ -197,13 +201,12 @@ inline AnsiString WriteCmykJpeg(const AnsiString& path, int w, int h, const TPix
     return path;
 }
 
-// A small JPEG whose frame header claims width x height.
-inline AnsiString WriteJpegClaiming(const AnsiString& path, int width, int height)
+// Makes the frame header (baseline or progressive) of the JPEG at path claim width x height.
+inline AnsiString ClaimJpegSize(const AnsiString& path, int width, int height)
 {
-    WriteJpeg(path, 16, 16, Solid(RGB(9, 9, 9)));
     std::string bytes = ReadBytes(path);
     for (size_t i = 2; i + 9 < bytes.size(); ++i)
-        if (uint8_t(bytes[i]) == 0xFF && uint8_t(bytes[i + 1]) == 0xC0)
+        if (uint8_t(bytes[i]) == 0xFF && (uint8_t(bytes[i + 1]) == 0xC0 || uint8_t(bytes[i + 1]) == 0xC2))
         {
             bytes[i + 5] = char(height >> 8);
             bytes[i + 6] = char(height & 255);
@@ -212,5 +215,31 @@ inline AnsiString WriteJpegClaiming(const AnsiString& path, int width, int heigh
             break;
         }
     WriteBytes(path, bytes);
+    return path;
+}
+
+// A small JPEG whose frame header claims width x height.
+inline AnsiString WriteJpegClaiming(const AnsiString& path, int width, int height)
+{
+    return ClaimJpegSize(WriteJpeg(path, 16, 16, Solid(RGB(9, 9, 9))), width, height);
+}
+
+// A progressive JPEG of `scans` scans (ten or more): the coder's usual ten, the last of them (the
+// last bit of the luminance's detail) repeated until there are that many. Each one makes a reader go
+// over the whole picture again; a solid picture keeps every repeat a few dozen bytes long.
+inline AnsiString WriteScanHeavyJpeg(const AnsiString& path, int w, int h, int scans)
+{
+    WriteJpeg(path, w, h, Solid(RGB(40, 90, 160)), 90, false, true);
+    std::string bytes = ReadBytes(path);
+    // Coded data never holds FF DA: the last one found starts the last scan, which ends at EOI.
+    const size_t last = bytes.rfind("\xFF\xDA");
+    const size_t end = bytes.size() - 2;
+    const std::string scan = bytes.substr(last, end - last);
+    std::string out = bytes.substr(0, end);
+    out.reserve(bytes.size() + scan.size() * size_t(std::max(0, scans - 10)));
+    for (int i = 10; i < scans; ++i)
+        out += scan;
+    out += bytes.substr(end);
+    WriteBytes(path, out);
     return path;
 }

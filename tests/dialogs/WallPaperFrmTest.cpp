@@ -322,3 +322,76 @@ TEST(TWallPaperForm, StoredOpacitiesShowAsTransparenciesAndComeBackUnchanged)
     VN::EditSetting = before;
     EXPECT_TRUE(boxes.boxes.empty());
 }
+
+namespace
+{
+// Counts a message of its own posted to it.
+class TListener : public TForm
+{
+public:
+    using TForm::TForm;
+    static constexpr UINT kPing = WM_APP + 41;
+    int pings = 0;
+
+protected:
+    void WndProc(TMessage& message) override
+    {
+        if (message.Msg == kPing)
+            ++pings;
+        TForm::WndProc(message);
+    }
+};
+
+// Closes the image viewer once it shows, and says it did.
+bool gViewerShown = false;
+void CALLBACK CloseViewer(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (ImageForm && ImageForm->Visible())
+    {
+        gViewerShown = true;
+        ImageForm->Close();
+    }
+}
+} // namespace
+
+// The dialog reads its pictures aside: a message posted to the program is served while the preview's
+// picture loads. A JPEG whose scans ask too much of the decoder is refused by the preview (which
+// opening, 画像を開く and a folder all read through) and by 原寸大で見る.
+TEST(TWallPaperForm, PicturesAreReadAsideAndOnesAskingTooMuchOfTheDecoderAreRefusedEverywhere)
+{
+    TBoxServices boxes;
+    TTempDir dir;
+    const AnsiString good = WriteJpeg(dir / "good.jpg", 640, 480, Solid(RGB(200, 0, 0)), 90, false, true);
+    const AnsiString heavy = WriteScanHeavyJpeg(dir / "heavy.jpg", 512, 512, 3000);
+    auto* listener = Create<TListener>(nullptr);
+    listener->HandleNeeded();
+    PostMessageW(listener->Handle(), TListener::kPing, 0, 0);
+    typWallpaperValues v;
+    v.file = good;
+    TDialog d(v);
+    EXPECT_EQ(1, listener->pings);
+    delete listener;
+    ASSERT_TRUE(boxes.boxes.empty());
+    ASSERT_FALSE(d.form->Picture()->Empty());
+
+    boxes.fileAnswer = heavy.str();
+    boxes.answer = IDYES;
+    d.form->FileReadBtnClick(nullptr);
+    EXPECT_EQ((std::vector<std::string>{Format(msgConfirmPicture, {heavy}).str(), msgPictureSetFailed}), boxes.boxes);
+    EXPECT_EQ(good, d.form->FilePathEdit->Text());
+    EXPECT_FALSE(d.form->Picture()->Empty());
+
+
+    // The previewed file has been replaced since.
+    boxes.boxes.clear();
+    TImageForm* viewer = Create<TImageForm>(nullptr);
+    std::swap(ImageForm, viewer);
+    WriteBytes(good, ReadBytes(heavy));
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseViewer);
+    d.form->ImageViewBtnClick(nullptr);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(std::vector<std::string>{Format(msgPictureNotViewed, {good}).str()}, boxes.boxes);
+    EXPECT_FALSE(gViewerShown);
+    std::swap(ImageForm, viewer);
+    delete viewer;
+}

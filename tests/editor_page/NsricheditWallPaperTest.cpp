@@ -142,15 +142,53 @@ TEST_F(WallPaperTest, PicturesThatCannotBeLoadedChangeNothingAndClearingResets)
     EXPECT_TRUE(host.page->ClearWallPaper());
 }
 
-TEST_F(WallPaperTest, AHugePhotoIsKeptAtMostAtTheScreenSize)
+// A picture larger than any edit area is cut to its middle, not shrunk: at every size of the page,
+// up to the largest a window can take, the page shows the picture's centre pixel for pixel; and no
+// more of a huge photo is kept than that largest area.
+TEST_F(WallPaperTest, APictureLargerThanTheScreenShowsItsCentrePixelForPixelAtEveryPageSize)
 {
+    const TSize area = nsRichEdit::WallPaperArea();
+    EXPECT_GE(area.cx, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_GE(area.cy, GetSystemMetrics(SM_CYSCREEN));
+    // Every pixel a colour of its own: a picture moved or scaled by one pixel shows.
+    const TPixelFunc pixel = [](int x, int y) { return RGB(x & 255, y & 255, (x >> 8) * 16 + (y >> 8)); };
+    host.page->SetAlphaBlend(false);
+    // No wrap line drawn over it.
+    TViewOptions view = host.page->GetViewOpt();
+    host.page->SetViewOpt(view >> voWrapLine);
+    TAFEditOptions options = host.page->GetOptions();
+    host.page->SetOptions(options >> aoAutoFormat);
+    // Margins of odd and of even widths either way.
+    for (auto [w, h] : {std::pair{area.cx + 301, area.cy + 200}, {area.cx + 40, area.cy + 7}})
+    {
+        ASSERT_TRUE(host.page->SetWallPaper(WriteBmp(dir / "big.bmp", w, h, pixel)));
+        for (auto [pageW, pageH] : {std::pair{480, 320}, {1001, 699}, {int(area.cx), int(area.cy)}})
+        {
+            SCOPED_TRACE(testing::Message() << w << "x" << h << " on a page of " << pageW << "x" << pageH);
+            host.form->SetBounds(0, 0, pageW, pageH);
+            host.page->SetBounds(0, 0, pageW, pageH);
+            Shot(0, 0);
+            const TRect e = host.page->EditRect();
+            const int left = e.Left + (e.Width() - w) / 2, top = e.Top + (e.Height() - h) / 2;
+            int wrong = 0;
+            std::string first;
+            for (int y = e.Top; y < e.Bottom; ++y)
+                for (int x = e.Left; x < e.Right; ++x)
+                {
+                    const COLORREF got = PixelOf(host.page->OffscreenBitmap(), x, y);
+                    if (got != pixel(x - left, y - top) && wrong++ == 0)
+                        first = std::to_string(x) + "," + std::to_string(y) + " " + Hex(got) + " not " +
+                                Hex(pixel(x - left, y - top));
+                }
+            EXPECT_EQ(0, wrong) << first;
+        }
+    }
+
     const AnsiString path = WriteJpeg(dir / "photo.jpg", 4000, 3000, Quarters(4000, 3000), 40);
     ASSERT_TRUE(host.page->SetWallPaper(path));
-    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
     for (TBitmap* b : {host.page->WallPaperPicture()->Bitmap(), host.page->WallPaperBack(), host.page->WallPaperText()})
     {
-        EXPECT_LE(b->Width(), sw);
-        EXPECT_LE(b->Height(), sh);
-        EXPECT_TRUE(b->Width() == sw || b->Height() == sh);
+        EXPECT_EQ(area.cx + (4000 - area.cx) % 2, b->Width());
+        EXPECT_EQ(area.cy + (3000 - area.cy) % 2, b->Height());
     }
 }

@@ -171,8 +171,9 @@ TEST(TMainFormWallpaper, AMissingFileOrAFolderWithoutPicturesIsToldOnceAndShowsN
     }
 }
 
-// Every damaged and odd bitmap of the reader's table, damaged and huge JPEGs and one good picture in
-// a rotating folder: the window shows only pictures that load and keeps rotating.
+// Every damaged and odd bitmap of the reader's table, damaged and huge JPEGs, one whose scans ask too
+// much of the decoder, and one good picture in a rotating folder: the window shows only pictures that
+// load and keeps rotating.
 TEST(TMainFormWallpaper, AFolderOfDamagedAndHugePicturesRotatesThroughTheGoodOnesOnly)
 {
     TBoxServices boxes;
@@ -187,6 +188,7 @@ TEST(TMainFormWallpaper, AFolderOfDamagedAndHugePicturesRotatesThroughTheGoodOne
             good.insert(name);
     }
     WriteJpegClaiming(dir / "huge.jpg", 60000, 60000);
+    WriteScanHeavyJpeg(dir / "scans.jpg", 512, 512, 3000);
     WriteBytes(dir / "cut.jpg", ReadBytes(WriteJpeg(dir / "cut.jpg", 64, 48, Solid(0))).substr(0, 100));
     WriteCmykJpeg(dir / "cmyk.jpeg", 64, 48, Solid(RGB(0, 128, 255)));
     good.insert("cmyk.jpeg");
@@ -241,13 +243,17 @@ TEST(TMainFormWallpaper, PicturesThatNeverLoadAreToldOnceAllHaveFailedAFewPerTic
     EXPECT_FALSE(form->Edit()->WallPaperSet());
     delete form;
 
-    boxes.boxes.clear();
-    w.folderMode = false;
-    w.file = nsString((dir / "bad0.bmp").c_str());
-    form = StartWindow(w);
-    EXPECT_EQ(std::vector<std::string>{msgPictureUnreadable}, boxes.boxes);
-    EXPECT_FALSE(form->Edit()->WallPaperSet());
-    delete form;
+    // A damaged bitmap, and a JPEG whose scans ask too much of the decoder.
+    for (const AnsiString& file : {dir / "bad0.bmp", WriteScanHeavyJpeg(dir / "scans.jpg", 512, 512, 3000)})
+    {
+        boxes.boxes.clear();
+        w.folderMode = false;
+        w.file = nsString(file.c_str());
+        form = StartWindow(w);
+        EXPECT_EQ(std::vector<std::string>{msgPictureUnreadable}, boxes.boxes) << file.c_str();
+        EXPECT_FALSE(form->Edit()->WallPaperSet()) << file.c_str();
+        delete form;
+    }
 }
 
 // The page switch hands the picture over as it is, loaded and blended once; a long path is named in

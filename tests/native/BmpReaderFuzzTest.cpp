@@ -4,6 +4,7 @@
 // (the native build runs this under the address and undefined-behaviour sanitizers).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -27,9 +28,10 @@ std::vector<typBmpSpec> Seeds()
             Spec(17, 6, 4, 2), Spec(5, 3, 24, 0, 0, 12), Spec(300, 2, 8, 1)};
 }
 
-// Decodes what the reader accepts into an output of exactly its size, like the program does, but
-// only pictures small enough for a quick run.
-bool ReadAll(const std::string& file, int denom)
+// Decodes what the reader accepts into an output of exactly its size, like the program does (or of
+// a window's size, cut from the picture anywhere, even partly outside it), but only pictures small
+// enough for a quick run.
+bool ReadAll(const std::string& file, int denom, typBmpWindow window = {})
 {
     // The bytes alone on the heap: a read of one more is reported.
     std::unique_ptr<uint8_t[]> data(new uint8_t[file.size() ? file.size() : 1]);
@@ -42,10 +44,18 @@ bool ReadAll(const std::string& file, int denom)
     EXPECT_LE(h.pixelsAt, file.size());
     if (int64_t(h.width) * h.height > 4'000'000)
         return true;
-    const int w = BmpScaled(h.width, denom), height = BmpScaled(h.height, denom);
+    int w = BmpScaled(h.width, denom), height = BmpScaled(h.height, denom);
+    if (window.width > 0 && window.height > 0)
+    {
+        denom = 1;
+        w = std::min(window.width, h.width - std::clamp(window.left, 0, h.width));
+        height = std::min(window.height, h.height - std::clamp(window.top, 0, h.height));
+        if (w <= 0 || height <= 0)
+            return true;
+    }
     const ptrdiff_t stride = ptrdiff_t(w) * 3;
     std::unique_ptr<uint8_t[]> out(new uint8_t[size_t(stride) * size_t(height)]);
-    DecodeBmp(data.get(), file.size(), h, denom, out.get(), stride);
+    EXPECT_TRUE(DecodeBmp(data.get(), file.size(), h, denom, out.get(), stride, window));
     return true;
 }
 } // namespace
@@ -90,7 +100,10 @@ TEST(BmpReaderFuzz, DamagedFilesAreRefusedOrDecodedWithinTheirBytes)
             }
         }
         SCOPED_TRACE(testing::Message() << "round " << round << " (VN_FUZZ_SEED=" << FuzzSeed() << ")");
-        (ReadAll(file, 1 << (rng() % 4)) ? accepted : refused)++;
+        typBmpWindow window;
+        if (rng() % 3 == 0)
+            window = typBmpWindow{int(rng() % 20) - 2, int(rng() % 20) - 2, 1 + int(rng() % 20), 1 + int(rng() % 20)};
+        (ReadAll(file, 1 << (rng() % 4), window) ? accepted : refused)++;
         if (HasFailure())
             return;
     }
@@ -127,3 +140,4 @@ TEST(BmpReaderFuzz, WellFormedFilesDecodeToTheirColoursAtEveryReduction)
                     }
         }
 }
+

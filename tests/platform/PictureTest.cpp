@@ -301,3 +301,99 @@ TEST(TPicture, TheReaderFollowsTheBytesNotTheNameAndCmykAndHugeHeadersAreHandled
         }
     }
 }
+
+// The middle of a picture larger than the limit, at its own scale: the very pixels the whole picture
+// has there (a JPEG's within a few steps), with equal margins cut off, odd or even; a picture within
+// the limit stays whole.
+TEST(TPicture, ACentreReadKeepsTheMiddleOfThePictureAtItsOwnScale)
+{
+    TTempDir dir;
+    // Squares of 13 pixels in colours far apart: a part moved by one pixel differs along every edge.
+    const TPixelFunc squares = [](int x, int y) {
+        const int k = x / 13 * 7 + y / 13 * 3;
+        return RGB(k * 53 & 255, k * 97 & 255, k * 151 & 255);
+    };
+    const int w = 301, h = 203;
+    WriteBytes(dir / "rle.bmp", MakeBmp(Spec(w, h, 8, 1)));
+    const std::pair<AnsiString, int> kinds[] = {
+        {WriteBmp(dir / "q.bmp", w, h, squares), 0},
+        {dir / "rle.bmp", 0},
+        {WriteJpeg(dir / "q.jpg", w, h, squares, 95), 6},
+        {WriteJpeg(dir / "p.jpg", w, h, squares, 95, false, true), 6},
+        {WriteCmykJpeg(dir / "cmyk.jpg", w, h, squares), 6},
+    };
+    for (const auto& [path, tolerance] : kinds)
+    {
+        TPicture whole;
+        whole.LoadFromFile(path);
+        // Margins of 181 x 123 (odd: one more pixel kept), 180 x 122, and none.
+        for (auto [limitW, limitH] : {std::pair{120, 80}, {121, 81}, {400, 300}})
+        {
+            SCOPED_TRACE(testing::Message() << path.c_str() << " within " << limitW << "x" << limitH);
+            TPicture centre;
+            centre.LoadFromFile(path, typPictureRead{limitW, limitH, pfCentre});
+            const int cw = std::min(w, limitW + (w - limitW) % 2), ch = std::min(h, limitH + (h - limitH) % 2);
+            ASSERT_EQ(cw, centre.Width());
+            ASSERT_EQ(ch, centre.Height());
+            int wrong = 0;
+            std::string first;
+            for (int y = 0; y < ch; ++y)
+                for (int x = 0; x < cw; ++x)
+                {
+                    const COLORREF want = PixelOf(whole.Bitmap(), x + (w - cw) / 2, y + (h - ch) / 2);
+                    const COLORREF got = PixelOf(centre.Bitmap(), x, y);
+                    if (!Near(want, got, tolerance) && wrong++ == 0)
+                        first = std::to_string(x) + "," + std::to_string(y) + " " + Hex(got) + " not " + Hex(want);
+                }
+            EXPECT_EQ(0, wrong) << first;
+        }
+    }
+}
+
+// A JPEG whose scans ask more of the decoder than any picture taken, too many of them or many over a
+// large picture, is refused before it is decoded; a usual progressive one loads, large or not. A
+// read stops when it is cancelled.
+TEST(TPicture, JpegsWhoseScansAskTooMuchAreRefusedAndCancelledReadsStop)
+{
+    TTempDir dir;
+    // The usual ten scans over 4096 x 4096 and forty over 8192 x 8192 are claimed (their data missing).
+    const std::pair<AnsiString, bool> cases[] = {
+        {WriteJpeg(dir / "progressive.jpg", 200, 150, Quarters(200, 150), 90, false, true), true},
+        {WriteJpeg(dir / "progressive-gray.jpg", 200, 150, Solid(RGB(0, 90, 0)), 90, true, true), true},
+        {WriteScanHeavyJpeg(dir / "scans-100.jpg", 64, 64, 100), true},
+        {WriteScanHeavyJpeg(dir / "scans-101.jpg", 64, 64, 101), false},
+        {WriteScanHeavyJpeg(dir / "scans-3000.jpg", 512, 512, 3000), false},
+        {ClaimJpegSize(WriteScanHeavyJpeg(dir / "scans-10-large.jpg", 64, 64, 10), 4096, 4096), true},
+        {ClaimJpegSize(WriteScanHeavyJpeg(dir / "scans-40-large.jpg", 64, 64, 40), 8192, 8192), false},
+    };
+    for (const auto& [path, loads] : cases)
+    {
+        SCOPED_TRACE(path.c_str());
+        TPicture picture;
+        bool loaded = true;
+        try
+        {
+            picture.LoadFromFile(path, 1280, 1024);
+        }
+        catch (const EInvalidGraphic&)
+        {
+            loaded = false;
+        }
+        EXPECT_EQ(loads, loaded);
+    }
+
+    const AnsiString files[] = {dir / "progressive.jpg", WriteJpeg(dir / "b.jpg", 64, 48, Solid(0)),
+                                WriteBmp(dir / "b.bmp", 64, 48, Solid(0)), WriteBmp(dir / "c.bmp", 4000, 10, Solid(0))};
+    for (const AnsiString& file : files)
+        for (TPictureFit fit : {pfReduce, pfCentre})
+        {
+            SCOPED_TRACE(testing::Message() << file.c_str() << " fit " << fit);
+            std::atomic<bool> stop{true};
+            TPicture picture;
+            EXPECT_THROW(picture.LoadFromFile(file, typPictureRead{32, 32, fit, &stop}), EInvalidGraphic);
+            EXPECT_TRUE(picture.Empty());
+            stop = false;
+            picture.LoadFromFile(file, typPictureRead{32, 32, fit, &stop});
+            EXPECT_FALSE(picture.Empty());
+        }
+}

@@ -704,6 +704,9 @@ void TCustomForm::SetActiveControl(TWinControl* control)
 
 void TCustomForm::FocusMoved(TWinControl* control)
 {
+    // A display that stacks a window over its owned ones when it is raised does so when the focus
+    // moves inside it as well (a click on a tab, on the search field).
+    PostRaiseOwned();
     if (control == activeControl_)
         return;
     TWinControl* left = activeControl_;

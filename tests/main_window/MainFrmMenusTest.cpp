@@ -785,6 +785,16 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
             for (auto [tool, at] : tools)
                 EXPECT_TRUE(seen(tool)) << tool->Name().str() << " after a click on the main window";
 
+            // A click that moves the focus inside the main window: into the search field, at its left.
+            RECT field{};
+            GetWindowRect(form->SrchEdit->Handle(), &field);
+            ASSERT_TRUE(PlaceCursor(field.left + 4, (field.top + field.bottom) / 2));
+            SendInput(2, click, sizeof(INPUT));
+            settle();
+            EXPECT_EQ(GetFocus(), form->SrchEdit->Handle());
+            for (auto [tool, at] : tools)
+                EXPECT_TRUE(seen(tool)) << tool->Name().str() << " after a click on the search field";
+
             ShowWindow(form->Handle(), SW_MAXIMIZE);
             settle();
             for (auto [tool, at] : tools)

@@ -618,8 +618,8 @@ TModalResult TCustomForm::ShowModal()
         Hide(); // after re-enabling, so activation returns to our windows
         if (!Parent() && HandleAllocated())
             SetWindowLongPtrW(Handle(), GWLP_HWNDPARENT, previousOwner);
-        // Back in its own band with its own owner: the system keeps a window owned by one in the
-        // topmost band in that band.
+        // Out of the topmost band once its own owner is back: while it belongs to the window it
+        // was opened from, the system may keep it in the band.
         if (raised && HandleAllocated())
             SetWindowPos(Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, kBandFlags);
         if (previousActive && IsWindow(previousActive))

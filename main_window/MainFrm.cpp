@@ -196,6 +196,7 @@ void TMainForm::BuildPanels()
     MainPageCtrl->OnChanging = TTabChangingEvent(this, &TMainForm::MainPageCtrlChanging);
     MainPageCtrl->OnChange = TNotifyEvent(this, &TMainForm::MainPageCtrlChange);
     MainPageCtrl->OnMouseDown = TMouseEvent(this, &TMainForm::MainPageCtrlMouseDown);
+    MainPageCtrl->OnMouseUp = TMouseEvent(this, &TMainForm::MainPageCtrlMouseUp);
     MainPageCtrl->OnContextPopup = TContextPopupEvent(this, &TMainForm::MainPageCtrlContextPopup);
     MainPageCtrl->OnDragOver = TDragOverEvent(this, &TMainForm::MainPageCtrlDragOver);
     MainPageCtrl->OnDragDrop = TDragDropEvent(this, &TMainForm::MainPageCtrlDragDrop);
@@ -521,6 +522,14 @@ void TMainForm::MainPageCtrlMouseDown(TObject* sender, TMouseButton button, TShi
     }
 }
 
+// The tabs are for choosing the text, never for typing into: a click (one that ends a drag too)
+// leaves the keys with the text shown, wherever they were before.
+void TMainForm::MainPageCtrlMouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y)
+{
+    if (TPageEditor* editor = Edit(); editor && editor->CanFocus())
+        editor->SetFocus();
+}
+
 // The tab menu comes with the right button's release: a menu opened while the button is still down
 // closes again when it is let go.
 void TMainForm::MainPageCtrlContextPopup(TObject* sender, TPoint mousePos, bool& handled)
@@ -531,6 +540,8 @@ void TMainForm::MainPageCtrlContextPopup(TObject* sender, TPoint mousePos, bool&
     // The switch finishes on a timer by focusing the new editor, which would close a menu already
     // open: the menu waits for it.
     ShowPageNow(page);
+    if (TPageEditor* editor = Edit(); editor && editor->CanFocus())
+        editor->SetFocus();
     POINT p{mousePos.x, mousePos.y};
     ClientToScreen(MainPageCtrl->Handle(), &p);
     PagePopupMenu->SetPopupComponent(MainPageCtrl);

@@ -351,6 +351,7 @@ public:
     void MainPageCtrlChanging(TObject* sender, bool& allowChange);
     void MainPageCtrlChange(TObject* sender);
     void MainPageCtrlMouseDown(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
+    void MainPageCtrlMouseUp(TObject* sender, TMouseButton button, TShiftState shift, int x, int y);
     void MainPageCtrlContextPopup(TObject* sender, TPoint mousePos, bool& handled);
     void MainPageCtrlDragOver(TObject* sender, TObject* source, int x, int y, TDragState state, bool& accept);
     void MainPageCtrlDragDrop(TObject* sender, TObject* source, int x, int y);

@@ -551,6 +551,38 @@ BOOL CALLBACK CollectEnabledWindow(HWND hwnd, LPARAM param)
         return FALSE;
     }
 }
+
+// A window of the topmost band lies over every window outside it, owned or not: while a form of
+// ours stays on top there, a modal window joins it, or that form would come over the modal one.
+bool FormsStayOnTop(HWND except)
+{
+    for (int i = 0; Screen && i < Screen->FormCount(); ++i)
+    {
+        TCustomForm* form = Screen->Forms(i);
+        if (form->HandleAllocated() && !form->Parent() && form->Handle() != except &&
+            IsWindowVisible(form->Handle()) && (GetWindowLongW(form->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST))
+            return true;
+    }
+    return false;
+}
+
+constexpr UINT kBandFlags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+
+// The system's box or dialog joins the topmost band as it is activated. Our own windows (the
+// owner activated again as the box goes) stay where they are.
+LRESULT CALLBACK RaiseSystemModal(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE)
+    {
+        HWND hwnd = reinterpret_cast<HWND>(wParam);
+        wchar_t name[64] = {};
+        GetClassNameW(hwnd, name, 64);
+        if (lstrcmpW(name, VnWindowClassName()) != 0 && !(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) &&
+            !(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST))
+            SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, kBandFlags);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 } // namespace
 
 TModalResult TCustomForm::ShowModal()
@@ -571,6 +603,10 @@ TModalResult TCustomForm::ShowModal()
     if (previousActive && previousActive != self && !Parent())
         SetWindowLongPtrW(self, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(previousActive));
     modalForms.push_back(this);
+    const bool raised =
+        !Parent() && FormsStayOnTop(self) && !(GetWindowLongW(self, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    if (raised)
+        SetWindowPos(self, HWND_TOPMOST, 0, 0, 0, 0, kBandFlags);
 
     modal_ = true;
     modalResult_ = mrNone;
@@ -582,6 +618,10 @@ TModalResult TCustomForm::ShowModal()
         Hide(); // after re-enabling, so activation returns to our windows
         if (!Parent() && HandleAllocated())
             SetWindowLongPtrW(Handle(), GWLP_HWNDPARENT, previousOwner);
+        // Out of the topmost band once its own owner is back: while it belongs to the window it
+        // was opened from, the system may keep it in the band.
+        if (raised && HandleAllocated())
+            SetWindowPos(Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, kBandFlags);
         if (previousActive && IsWindow(previousActive))
             SetActiveWindow(previousActive);
         modal_ = false;
@@ -617,6 +657,30 @@ TModalResult TCustomForm::ShowModal()
 
 TCustomForm* InnermostModalForm() { return modalForms.empty() ? nullptr : modalForms.back(); }
 
+TSystemModalScope::TSystemModalScope(HWND owner) : previousActive_(GetActiveWindow())
+{
+    // The owner comes first so that it is left as it is: the system disables it and enables it
+    // again before the box goes, which gives the activation back to it.
+    disabled_.push_back(owner);
+    EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow, reinterpret_cast<LPARAM>(&disabled_));
+    for (size_t i = 1; i < disabled_.size(); ++i)
+        EnableWindow(disabled_[i], FALSE);
+    if (FormsStayOnTop(nullptr))
+        hook_ = SetWindowsHookExW(WH_CBT, RaiseSystemModal, nullptr, GetCurrentThreadId());
+}
+
+TSystemModalScope::~TSystemModalScope()
+{
+    if (hook_)
+        UnhookWindowsHookEx(hook_);
+    for (size_t i = 1; i < disabled_.size(); ++i)
+        if (IsWindow(disabled_[i]))
+            EnableWindow(disabled_[i], TRUE);
+    // Without an owner to take it back, the activation went nowhere while all was disabled.
+    if (!GetActiveWindow() && previousActive_ && IsWindow(previousActive_))
+        SetActiveWindow(previousActive_);
+}
+
 HWND BoxOwnerWindow(HWND preferred)
 {
     if (preferred && IsWindow(preferred) && IsWindowEnabled(preferred))
@@ -640,6 +704,9 @@ void TCustomForm::SetActiveControl(TWinControl* control)
 
 void TCustomForm::FocusMoved(TWinControl* control)
 {
+    // A display that stacks a window over its owned ones when it is raised does so when the focus
+    // moves inside it as well (a click on a tab, on the search field).
+    PostRaiseOwned();
     if (control == activeControl_)
         return;
     TWinControl* left = activeControl_;

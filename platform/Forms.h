@@ -142,6 +142,23 @@ TCustomForm* InnermostModalForm();
 // disabled would then take the keys and come over the form.
 HWND BoxOwnerWindow(HWND preferred);
 
+// Lives while the system shows a box or a common dialog for us, which belongs to owner (the
+// system disables that one itself): the program's other windows take no click meanwhile, and while
+// a form of ours stays on top the box joins it there, so that no such form comes over it.
+class TSystemModalScope
+{
+public:
+    explicit TSystemModalScope(HWND owner);
+    ~TSystemModalScope();
+    TSystemModalScope(const TSystemModalScope&) = delete;
+    TSystemModalScope& operator=(const TSystemModalScope&) = delete;
+
+private:
+    std::vector<HWND> disabled_;
+    HWND previousActive_;
+    HHOOK hook_ = nullptr;
+};
+
 // The form a control sits on (the control itself if it is a form), or null.
 TCustomForm* GetParentForm(TControl* control);
 // For the message loop: a Tab, Enter or Esc key-down that a form used as a dialog key, or a

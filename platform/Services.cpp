@@ -9,6 +9,7 @@
 
 #include "Cp932.h"
 #include "Dialogs.h"
+#include "Forms.h"
 #include "Printers.h"
 #include "SysUtils.h"
 
@@ -54,6 +55,7 @@ bool RunFileDialog(bool save, void* ownerHwnd, TFileDialogData& data)
     ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
     ofn.lpstrDefExt = ext.empty() ? nullptr : ext.c_str();
     ofn.Flags = data.Flags | OFN_EXPLORER;
+    TSystemModalScope modal(ofn.hwndOwner);
     BOOL ok = save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn);
     if (!ok)
     {
@@ -87,7 +89,11 @@ bool RunFolderBrowser(void* ownerHwnd, const AnsiString& title, AnsiString& fold
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
     info.lpfn = BrowseCallback;
     info.lParam = start.empty() ? 0 : LPARAM(start.c_str());
-    LPITEMIDLIST list = SHBrowseForFolderW(&info);
+    LPITEMIDLIST list = nullptr;
+    {
+        TSystemModalScope modal(info.hwndOwner);
+        list = SHBrowseForFolderW(&info);
+    }
     if (!list)
         return false;
     std::vector<wchar_t> path(MAX_PATH + 1, L'\0');
@@ -166,6 +172,7 @@ bool RunColorDialog(void* ownerHwnd, int& color)
     cc.rgbResult = COLORREF(color) & 0xFFFFFF;
     cc.lpCustColors = custom;
     cc.Flags = CC_RGBINIT | CC_FULLOPEN;
+    TSystemModalScope modal(cc.hwndOwner);
     if (!ChooseColorW(&cc))
         return false;
     color = int(cc.rgbResult);
@@ -235,7 +242,11 @@ public:
     }
     TMailResult SendMail(void* ownerHwnd, const AnsiString& text) override { return RunSendMail(ownerHwnd, text); }
     bool PickColor(void* ownerHwnd, int& color) override { return RunColorDialog(ownerHwnd, color); }
-    bool PrinterSetup(void* ownerHwnd) override { return Printer()->RunSetupDialog(static_cast<HWND>(ownerHwnd)); }
+    bool PrinterSetup(void* ownerHwnd) override
+    {
+        TSystemModalScope modal(static_cast<HWND>(ownerHwnd));
+        return Printer()->RunSetupDialog(static_cast<HWND>(ownerHwnd));
+    }
     bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) override
     {
         return RunInputQuery(caption, prompt, value);
@@ -252,6 +263,7 @@ public:
     {
         std::wstring wtext = SjisToWide(text);
         std::wstring wcaption = SjisToWide(caption);
+        TSystemModalScope modal(static_cast<HWND>(ownerHwnd));
         return MessageBoxW(static_cast<HWND>(ownerHwnd), wtext.c_str(), wcaption.c_str(), flags);
     }
 

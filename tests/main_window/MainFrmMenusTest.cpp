@@ -25,6 +25,7 @@
 #include "tests/TestClipboard.h"
 #include "tests/TestFiles.h"
 #include "tests/TestKeys.h"
+#include "tests/TestModalWatch.h"
 #include "tests/TestServices.h"
 #include "tests/main_window/MainFrmTestUtil.h"
 
@@ -784,6 +785,16 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
             for (auto [tool, at] : tools)
                 EXPECT_TRUE(seen(tool)) << tool->Name().str() << " after a click on the main window";
 
+            // A click that moves the focus inside the main window: into the search field, at its left.
+            RECT field{};
+            GetWindowRect(form->SrchEdit->Handle(), &field);
+            ASSERT_TRUE(PlaceCursor(field.left + 4, (field.top + field.bottom) / 2));
+            SendInput(2, click, sizeof(INPUT));
+            settle();
+            EXPECT_EQ(GetFocus(), form->SrchEdit->Handle());
+            for (auto [tool, at] : tools)
+                EXPECT_TRUE(seen(tool)) << tool->Name().str() << " after a click on the search field";
+
             ShowWindow(form->Handle(), SW_MAXIMIZE);
             settle();
             for (auto [tool, at] : tools)
@@ -800,6 +811,77 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
         FileSrchMonitorForm = nullptr;
         MainForm = nullptr;
     }
+}
+
+// At exit with two edited pages, both questions are seen whole over the tool windows lying where
+// they come up (the results window dragged out of its panel, the find dialog, the calculator, the
+// progress window), the second too: the first one's closing activates the main window, which puts
+// its tool windows back on top. The questions are the system's own boxes, answered No.
+TEST(TMainFormSettings, TheQuestionsAtExitAreSeenOverTheToolWindows)
+{
+    TTempDir dir;
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
+    WXRegIni(MenusTestKey()).WriteString(VN::kStandardSection, "DOCK_MESSAGE", "1,1,0,0,540,130,300,100");
+    MessageForm = Create<TMessageForm>(nullptr);
+    SrchForm = Create<TSrchForm>(nullptr);
+    SrchForm->SettingsKey = MenusTestKey();
+    CalcFrm = Create<TCalcFrm>(nullptr);
+    FileSrchMonitorForm = Create<TFileSrchMonitorForm>(nullptr);
+    auto* form = Create<TMainForm>(nullptr);
+    form->SettingsKey = MenusTestKey();
+    form->MinStartupMs = 0;
+    form->CommandLineFile = dir.Write("a.txt", "a");
+    MainForm = form;
+    form->AttachSearchWindows();
+    form->AttachToolWindows();
+    form->Show();
+    form->OpenFile(dir.Write("b.txt", "b"));
+    Settle(form);
+    form->SetBounds(60, 60, 1100, 860);
+    for (int i = 0; i < form->MainPageCtrl->PageCount(); ++i)
+        form->GetPageEditor(form->MainPageCtrl->Pages(i))->KeyInput("edited ");
+    form->SrchDockBarDragOut(form, TPoint(300, 400));
+    ASSERT_EQ(HostDockSite(MessageForm), nullptr);
+    // Round the middle of the screen, where the questions come up.
+    const std::pair<TCustomForm*, TRect> tools[] = {{MessageForm, TRect(280, 420, 1000, 620)},
+                                                    {SrchForm, TRect(300, 300, 0, 0)},
+                                                    {CalcFrm, TRect(700, 330, 0, 0)},
+                                                    {FileSrchMonitorForm, TRect(520, 460, 0, 0)}};
+    std::vector<HWND> toolHandles;
+    for (auto [tool, r] : tools)
+    {
+        tool->Show();
+        tool->SetBounds(r.Left, r.Top, r.Right ? r.Width() : tool->Width(),
+                        r.Bottom ? r.Height() : tool->Height());
+        toolHandles.push_back(tool->Handle());
+    }
+    SetForegroundWindow(form->Handle());
+    for (int i = 0; i < 80; ++i)
+    {
+        Application->ProcessMessages();
+        Sleep(5);
+    }
+    {
+        TModalWatch watch(GetCurrentThreadId(), toolHandles, {form->Handle()}, IDNO);
+        form->Close();
+        const auto& stands = watch.Stands();
+        ASSERT_EQ(stands.size(), 2u);
+        for (const TModalWatch::TStand& stand : stands)
+        {
+            EXPECT_FALSE(stand.toolAbove);
+            EXPECT_TRUE(stand.seenWhole);
+        }
+    }
+    EXPECT_FALSE(form->Visible()); // both answered No: the window closed
+    delete form;
+    for (TCustomForm* tool : {static_cast<TCustomForm*>(MessageForm), static_cast<TCustomForm*>(SrchForm),
+                              static_cast<TCustomForm*>(CalcFrm), static_cast<TCustomForm*>(FileSrchMonitorForm)})
+        delete tool;
+    MessageForm = nullptr;
+    SrchForm = nullptr;
+    CalcFrm = nullptr;
+    FileSrchMonitorForm = nullptr;
+    MainForm = nullptr;
 }
 
 // Ctrl+PageDown in the editor pages down, as PageDown does; from the tool bar's search field it

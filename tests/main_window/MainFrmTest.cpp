@@ -2372,3 +2372,126 @@ TEST(TMainFormToolBar, EveryButtonStaysInsideTheWindowAndTakesARealClickAtAnyWid
     delete form;
     RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(key).c_str());
 }
+
+namespace
+{
+// Mouse buttons and keys through the input queue, as the user gives them; each handled before
+// the next goes out.
+void SendMouse(DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof(INPUT));
+    for (int i = 0; i < 20; ++i)
+        Application->ProcessMessages();
+}
+
+void TypeKey(WORD vk)
+{
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = vk;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+    for (int i = 0; i < 20; ++i)
+        Application->ProcessMessages();
+}
+
+// Runs messages for a while (a timer, a second click not taken for a double click).
+void Pump(int ms)
+{
+    for (int i = 0; i < ms / 5; ++i)
+    {
+        Application->ProcessMessages();
+        Sleep(5);
+    }
+}
+} // namespace
+
+// After a click on a tab (the page shown, another page, a tab dragged to another place, a second
+// click that ends a drag, the right button with its menu closed again) the keys typed go into the
+// text of the page shown, at the caret: End then a letter ends the line with it.
+TEST(TMainFormTabs, TheTextOfThePageShownTakesTheKeysAfterAnyClickOnATab)
+{
+    TScriptServices services;
+    TTempDir dir;
+    TMainForm* form = StartMainForm(dir.Write("a.txt", "a"));
+    form->OpenFile(dir.Write("b.txt", "b"));
+    form->SetBounds(0, 0, 800, 600);
+    FinishSwitches(form);
+    SetForegroundWindow(form->Handle());
+    Pump(100);
+    form->Edit()->SetFocus();
+    TPageControl* tabs = form->MainPageCtrl;
+    auto at = [tabs](int tab) {
+        const TRect r = tabs->TabRect(tab);
+        POINT p{(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+        ClientToScreen(tabs->Handle(), &p);
+        return p;
+    };
+    auto leftClick = [](POINT p) {
+        ASSERT_TRUE(PlaceCursor(p.x, p.y));
+        SendMouse(MOUSEEVENTF_LEFTDOWN);
+        SendMouse(MOUSEEVENTF_LEFTUP);
+    };
+    TPopupWatch menu;
+    menu.form = form;
+    form->PagePopupMenu->OnPopup = TNotifyEvent(&menu, &TPopupWatch::Popup);
+    auto rightClick = [&menu](POINT p) {
+        const int shown = menu.shown;
+        ASSERT_TRUE(PlaceCursor(p.x, p.y));
+        SendMouse(MOUSEEVENTF_RIGHTDOWN);
+        SendMouse(MOUSEEVENTF_RIGHTUP); // the menu's own loop takes the watch's Esc
+        EXPECT_EQ(menu.shown, shown + 1);
+    };
+    struct Case
+    {
+        const char* name;
+        std::function<void()> click;
+        const char* page; // the page shown afterwards
+    } cases[] = {
+        {"the page shown", [&] { leftClick(at(1)); }, "b.txt"},
+        {"another page", [&] { leftClick(at(0)); }, "a.txt"},
+        {"a tab dragged onto the other",
+         [&] {
+             const POINT from = at(0), to = at(1);
+             ASSERT_TRUE(PlaceCursor(from.x, from.y));
+             SendMouse(MOUSEEVENTF_LEFTDOWN);
+             Pump(50);
+             for (int step = 1; step <= 4; ++step)
+                 ASSERT_TRUE(PlaceCursor(from.x + (to.x - from.x) * step / 4, from.y));
+             SendMouse(MOUSEEVENTF_LEFTUP);
+         },
+         "a.txt"},
+        {"a second click that ends the drag",
+         [&] {
+             leftClick(at(0));
+             leftClick(at(0));
+         },
+         "b.txt"},
+        {"the right button on another page, the menu closed", [&] { rightClick(at(1)); }, "a.txt"},
+        {"the right button on the page shown, the menu closed", [&] { rightClick(at(1)); }, "a.txt"},
+    };
+    char letter = 'Q';
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        // The focus somewhere else first: the tool bar's search field.
+        form->SrchEdit->SetFocus();
+        Pump(600); // no double click with the click before
+        c.click();
+        Pump(100);
+        FinishSwitches(form);
+        ASSERT_EQ(ExtractFileName(form->Edit()->EditFilePath), AnsiString(c.page));
+        const AnsiString before = form->Edit()->GetText();
+        TypeKey(VK_END);
+        TypeKey(WORD(letter));
+        EXPECT_EQ(form->Edit()->GetText(), before + AnsiString(char(letter + 'a' - 'A')));
+        EXPECT_EQ(form->SrchEdit->Text(), AnsiString(""));
+        ++letter;
+    }
+    for (int i = 0; i < tabs->PageCount(); ++i)
+        form->GetPageEditor(tabs->Pages(i))->SetEdited(false);
+    delete form;
+}

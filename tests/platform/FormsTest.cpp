@@ -3,13 +3,18 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/Dialogs.h"
 #include "platform/Forms.h"
+#include "platform/Printers.h"
 #include "platform/Services.h"
+#include "tests/TestModalWatch.h"
 #include "tests/TestServices.h"
 
 namespace
@@ -559,5 +564,111 @@ TEST(TApplication, OnActivateFiresWhenTheProgramIsActivatedNotWhenItIsLeft)
     }
     Application->OnActivate = TNotifyEvent();
     delete other;
+    delete main;
+}
+
+namespace
+{
+// A tool window that stays on top of the window that owns it (a floating results window, a find
+// dialog).
+class TStayOnTopForm : public TForm
+{
+public:
+    using TForm::TForm;
+
+protected:
+    void CreateParams(TCreateParams& params) override
+    {
+        TForm::CreateParams(params);
+        params.ExStyle |= WS_EX_TOPMOST;
+    }
+};
+
+void Pump(int ms)
+{
+    for (int i = 0; i < ms / 5; ++i)
+    {
+        Application->ProcessMessages();
+        Sleep(5);
+    }
+}
+} // namespace
+
+// Every kind of modal window, through the real system calls, lies over the tool windows that
+// stay on top, the second of two in a row too (the first one's closing activates the main window
+// again, which puts its tool windows back on top); the tools take no clicks meanwhile and stay on
+// top afterwards.
+TEST(TCustomForm, ModalWindowsOfEveryKindLieOverTheToolWindowsThatStayOnTop)
+{
+    auto* main = Create<TForm>(nullptr);
+    main->SetBounds(100, 100, 1000, 760);
+    main->Show();
+    auto* tool = Create<TStayOnTopForm>(nullptr);
+    tool->SetBorderStyle(bsSizeToolWin);
+    tool->SetPopupParent(main);
+    tool->SetBounds(300, 300, 680, 420); // over the middle of the screen, where dialogs come up
+    tool->Show();
+    auto* plain = Create<TForm>(nullptr); // owned the same way, not on top (a progress window)
+    plain->SetBorderStyle(bsSizeToolWin);
+    plain->SetPopupParent(main);
+    plain->SetBounds(420, 200, 440, 200);
+    plain->Show();
+    struct Route
+    {
+        const char* name;
+        std::function<void()> run;
+    };
+    HWND owner = main->Handle();
+    std::vector<Route> routes = {
+        {"message box", [owner] { Services().MessageBox(owner, "保存しますか", "Varnolet", MB_YESNOCANCEL); }},
+        {"modal form",
+         [] {
+             std::unique_ptr<TForm> dialog(Create<TForm>(nullptr));
+             dialog->SetBorderStyle(bsDialog);
+             dialog->SetPosition(poScreenCenter);
+             dialog->SetBounds(0, 0, 320, 160);
+             dialog->ShowModal();
+             EXPECT_FALSE(GetWindowLongW(dialog->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST); // back in its band
+         }},
+        {"open dialog", [] { std::unique_ptr<TOpenDialog>(Create<TOpenDialog>(nullptr))->Execute(); }},
+        {"save dialog", [] { std::unique_ptr<TSaveDialog>(Create<TSaveDialog>(nullptr))->Execute(); }},
+        {"colour dialog",
+         [owner] {
+             int color = 0;
+             Services().PickColor(owner, color);
+         }},
+        {"folder browser",
+         [owner] {
+             AnsiString folder;
+             Services().BrowseForFolder(owner, "フォルダー", folder);
+         }},
+        {"printer set-up", [owner] { Services().PrinterSetup(owner); }},
+    };
+    for (const Route& route : routes)
+    {
+        SCOPED_TRACE(route.name);
+        if (std::string(route.name) == "printer set-up" && !Printer()->HasPrinter())
+            continue;
+        SetForegroundWindow(main->Handle());
+        Pump(150);
+        TModalWatch watch(GetCurrentThreadId(), {tool->Handle(), plain->Handle()}, {main->Handle()}, IDNO);
+        route.run();
+        route.run();
+        const auto& stands = watch.Stands();
+        ASSERT_EQ(stands.size(), 2u);
+        for (const TModalWatch::TStand& stand : stands)
+        {
+            EXPECT_FALSE(stand.toolAbove);
+            EXPECT_TRUE(stand.seenWhole);
+            EXPECT_FALSE(stand.toolEnabled);
+        }
+        Pump(50);
+        EXPECT_TRUE(GetWindowLongW(tool->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_TRUE(IsWindowEnabled(tool->Handle()));
+        EXPECT_TRUE(IsWindowEnabled(plain->Handle()));
+        EXPECT_TRUE(IsWindowEnabled(main->Handle()));
+    }
+    delete plain;
+    delete tool;
     delete main;
 }

@@ -238,7 +238,7 @@ void TWallPaperForm::DrawPreview()
     TBitmap shown;
     shown.SetSize(FPreviewBase->Width(), FPreviewBase->Height());
     // Blended over the editor's background colour, as the editor does.
-    shown.Canvas()->Brush()->SetColor(VN::EditSetting.色_背景.bkcolour);
+    shown.Canvas()->Brush()->SetColor(VN::EditSetting.色_文字);
     shown.Canvas()->FillRect(TRect(0, 0, shown.Width(), shown.Height()));
     if (!YesRBtn->Checked() || !AlphaBlendDraw(shown.Canvas(), 0, 0, FPreviewBase, 255 - BlendTrackBar->Position()))
         shown.Canvas()->Draw(0, 0, FPreviewBase);
@@ -418,7 +418,7 @@ void TWallPaperForm::Btn_01Click(TObject*)
         SetTextBackColor(color);
 }
 
-void TWallPaperForm::Btn_02Click(TObject*) { SetTextBackColor(VN::EditSetting.色_背景.bkcolour); }
+void TWallPaperForm::Btn_02Click(TObject*) { SetTextBackColor(VN::EditSetting.色_文字); }
 
 void TWallPaperForm::TxtBkTestEditChange(TObject*) { TxtBkLabel->SetCaption(TxtBkTestEdit->Text()); }
 

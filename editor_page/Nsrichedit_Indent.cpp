@@ -23,6 +23,16 @@ int LeadingBlanks(const AnsiString& text)
 // A row's head is the head of a saved line only when the row starts a paragraph.
 bool ParagraphHead(const nsRichEdit& ed, int row) { return row == 0 || ed.isCrLine(row - 1); }
 
+// The rows widened to whole paragraphs: a block inside a wrapped paragraph still reaches its head and
+// its end, where the block operations act.
+void WholeParagraphs(const nsRichEdit& ed, int& first, int& last)
+{
+    while (first > 0 && !ParagraphHead(ed, first))
+        --first;
+    while (last < ed.GetLinesCount() - 1 && !ed.isCrLine(last))
+        ++last;
+}
+
 // Text without its CR: a row holding only its CR is empty.
 bool EmptyRow(const AnsiString& text) { return text.IsEmpty() || text == "\r"; }
 } // namespace
@@ -189,6 +199,7 @@ bool nsRichEdit::TabKey()
     {
         if (GetOptions().Contains(aoAutoFormat))
             return true;
+        WholeParagraphs(*this, first, last);
         int common = -1;
         if (f77)
             for (int row = first; row <= last; ++row)
@@ -250,6 +261,7 @@ void nsRichEdit::UnIndentRows()
     int first = 0, last = 0;
     if (GetReadOnly() || !BlockRows(first, last))
         return;
+    WholeParagraphs(*this, first, last);
     const bool hadSelection = SelArea()->isPointAble() || SelArea()->isRowAble();
     const bool f77 = CommentMode() == cmmF77;
     const int tab = std::max(1, GetTabSize());
@@ -277,8 +289,10 @@ void nsRichEdit::UnIndentRows()
                   });
     if (!hadSelection)
     {
-        // Onto the row's first character that is no blank.
-        const int row = std::clamp(GetCaret().y, 0, GetLinesCount() - 1);
+        // Onto the paragraph's first character that is no blank.
+        int row = std::clamp(GetCaret().y, 0, GetLinesCount() - 1);
+        while (row > 0 && !ParagraphHead(*this, row))
+            --row;
         const AnsiString text = GetLine(row);
         int i = 0;
         while (i < text.Length() && (text.c_str()[i] == ' ' || text.c_str()[i] == '\t'))
@@ -296,6 +310,7 @@ void nsRichEdit::InsertStrToRowHead(const AnsiString& text)
     int first = 0, last = 0;
     if (GetReadOnly() || text.IsEmpty() || !BlockRows(first, last))
         return;
+    WholeParagraphs(*this, first, last);
     EditBlockRows(first, last,
                   [&](int row, AnsiString& line, int& at)
                   {
@@ -313,6 +328,7 @@ void nsRichEdit::InsertStrToEndOfRow(const AnsiString& text)
     int first = 0, last = 0;
     if (GetReadOnly() || text.IsEmpty() || !BlockRows(first, last))
         return;
+    WholeParagraphs(*this, first, last);
     const int rows = GetLinesCount();
     EditBlockRows(first, last,
                   [&](int row, AnsiString& line, int& at)

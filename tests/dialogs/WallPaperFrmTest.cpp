@@ -144,7 +144,7 @@ TEST(TWallPaperForm, PreviewIsScaledOnceAndBlendedOnEveryStepOrShownPlainWithout
     TBoxServices boxes;
     TTempDir dir;
     constexpr COLORREF pic = RGB(200, 0, 0);
-    VN::EditSetting.色_背景.bkcolour = RGB(255, 255, 255);
+    VN::EditSetting.色_文字 = RGB(255, 255, 255);
     VN::EditSetting.TRANSPARENCY = true;
     typWallpaperValues v;
     v.file = WriteJpeg(dir / "photo.jpg", 2000, 1500, Solid(pic));
@@ -180,6 +180,40 @@ TEST(TWallPaperForm, PreviewIsScaledOnceAndBlendedOnEveryStepOrShownPlainWithout
     TDialog d3(folder);
     EXPECT_EQ((std::vector<std::string>{msgPictureUnreadable, msgPictureFolderEmpty}), boxes.boxes);
     EXPECT_TRUE(d2.form->ImageUnSetupLabel->Visible());
+}
+
+// The editor lays its picture over its basic background colour, not over the normal text's
+// background: the preview blends over the same colour, and エディタの背景と同色 takes it for the
+// text background, which OK stores.
+TEST(TWallPaperForm, TheEditorBackgroundIsTheBasicBackgroundInThePreviewAndForTheSameColourButton)
+{
+    TBoxServices boxes;
+    TTempDir dir;
+    constexpr COLORREF pic = RGB(0, 0, 200), yellow = RGB(255, 255, 0), white = RGB(255, 255, 255);
+    const VN::typEditSetting before = VN::EditSetting;
+    VN::EditSetting.色_文字 = yellow;
+    VN::EditSetting.色_背景.bkcolour = white;
+    VN::EditSetting.STR_BKCOLOR = RGB(0, 128, 0);
+    VN::EditSetting.TRANSPARENCY = true;
+    typWallpaperValues v;
+    v.file = WriteBmp(dir / "photo.bmp", 400, 300, Solid(pic));
+    {
+        TDialog d(v);
+        d.form->Show();
+        d.form->BlendTrackBar->SetPosition(128);
+        const COLORREF shown = PixelOf(d.form->PhotoImage->Picture()->Bitmap(), 20, 20);
+        EXPECT_TRUE(Near(Blend(pic, yellow, 127), shown, 3)) << Hex(shown);
+
+        SendMessageW(d.form->Btn_02->Handle(), BM_CLICK, 0, 0);
+        EXPECT_EQ(TColor(yellow), d.form->CPanel_01->Color());
+        EXPECT_EQ(TColor(yellow), d.form->TxtBkLabel->Color());
+        SendMessageW(d.form->OkBtn->Handle(), BM_CLICK, 0, 0);
+        ASSERT_TRUE(d.applied.has_value());
+        EXPECT_EQ(TColor(yellow), VN::EditSetting.STR_BKCOLOR);
+        d.form->Hide();
+    }
+    VN::EditSetting = before;
+    EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST(TImageForm, ThePictureShowsAtItsOwnSizeAndScrollsWhenLargerThanTheScreen)

@@ -157,6 +157,55 @@ TEST(nsRichEditIndent, HeadAndEndInsertionLandOnlyWhereSavedLinesStartAndEnd)
     }
 }
 
+// A block that holds only wrapped pieces of a paragraph still reaches that paragraph's head and end:
+// the caret or a selection anywhere in it is enough, and the next paragraph is left alone.
+TEST(nsRichEditIndent, ABlockInsideAWrappedParagraphReachesItsHeadAndItsEnd)
+{
+    TKeyServices keys;
+    TPageHost host(480, 320, false);
+    TTestPage& page = *host.page;
+    page.SetTabSize(4);
+    page.UseTab = false;
+    page.SetOptions(page.GetOptions() >> aoAutoFormat);
+    const std::vector<std::string> rows = {"  ab", "cd", "ef\r", "g"}; // one paragraph in three rows, then "g"
+    enum TOp { Head, End, Tab, ShiftTab };
+    const struct
+    {
+        TOp op;
+        TPoint from, to; // the selection; from == to: the caret alone
+        const char* after;
+    } cases[] = {
+        {End, {1, 0}, {1, 0}, "  abcdef;\rg"},      {End, {1, 1}, {1, 1}, "  abcdef;\rg"},
+        {End, {0, 0}, {2, 1}, "  abcdef;\rg"},      {Head, {1, 2}, {1, 2}, ">   abcdef\rg"},
+        {Head, {0, 1}, {1, 2}, ">   abcdef\rg"},    {ShiftTab, {1, 1}, {1, 1}, "abcdef\rg"},
+        {Tab, {0, 1}, {1, 2}, "      abcdef\rg"},
+    };
+    for (const auto& c : cases)
+    {
+        const char* names[] = {"head", "end", "Tab", "Shift+Tab"};
+        SCOPED_TRACE(testing::Message() << names[c.op] << " (" << c.from.x << "," << c.from.y << ")-(" << c.to.x << ","
+                                        << c.to.y << ")");
+        LoadRows(page, rows);
+        page.UndoBuff()->Reset();
+        page.SelArea()->PutStartPoint(c.from);
+        page.SelArea()->PutEndPoint(c.to);
+        page.SetCaretRaw(c.to);
+        keys.down.clear();
+        if (c.op == ShiftTab)
+            keys.down.insert(VK_SHIFT);
+        if (c.op == Head)
+            page.InsertStrToRowHead("> ");
+        else if (c.op == End)
+            page.InsertStrToEndOfRow(";");
+        else
+            page.Perform(WM_CHAR, '\t', 0);
+        keys.down.clear();
+        EXPECT_EQ(JoinedRows(page), c.after);
+        page.Undo();
+        EXPECT_EQ(JoinedRows(page), Joined(rows));
+    }
+}
+
 TEST(nsRichEditIndent, HomeAtTheStartOfARowGoesToItsEndWhenSetSo)
 {
     TKeyServices keys;

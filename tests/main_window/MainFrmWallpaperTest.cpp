@@ -427,7 +427,7 @@ TEST(TMainFormWallpaper, EveryOtherButtonOfTheDialogDoesWhatItSays)
     EXPECT_EQ(TColor(RGB(1, 2, 3)), d->CPanel_01->Color());
     EXPECT_EQ(TColor(RGB(1, 2, 3)), d->TxtBkLabel->Color());
     press(&P::Btn_02);
-    EXPECT_EQ(VN::EditSetting.色_背景.bkcolour, d->CPanel_01->Color());
+    EXPECT_EQ(VN::EditSetting.色_文字, d->CPanel_01->Color());
 
     // The radio buttons.
     pick(&P::ManualRB);

@@ -79,14 +79,6 @@ bool nsRichEdit::BoxBounds(int& top, int& bottom, int& left, int& right) const
     return true;
 }
 
-bool nsRichEdit::isSelArea(int col, int row, int attrRow, const AnsiString& s)
-{
-    int top = 0, bottom = 0, left = 0, right = 0;
-    if (!BoxBounds(top, bottom, left, right))
-        return TCustomAFEdit::isSelArea(col, row, attrRow, s);
-    return row >= top && row <= bottom && col >= left && col < right;
-}
-
 namespace
 {
 // A row as the screen shows it: indent cells, then tab cells; no CR or LF. Its cells pair the
@@ -113,6 +105,24 @@ TBoxRow DisplayRow(nsRichEdit& ed, int row)
     return r;
 }
 } // namespace
+
+bool nsRichEdit::isSelArea(int col, int row, int attrRow, const AnsiString& s)
+{
+    int top = 0, bottom = 0, left = 0, right = 0;
+    if (!BoxBounds(top, bottom, left, right))
+        return TCustomAFEdit::isSelArea(col, row, attrRow, s);
+    if (row < top || row > bottom || right <= left)
+        return false;
+    if (col >= left && col < right)
+        return true;
+    // A character cut by an edge is taken whole, and shows so; only the cells beside the edges
+    // need the row's cells.
+    if ((col != left - 1 && col != right) || row >= GetLinesCount())
+        return false;
+    int a = 0, b = 0;
+    BoxPiece(DisplayRow(*this, row).cells, left, right, a, b);
+    return col >= a && col < b;
+}
 
 AnsiString nsRichEdit::BoxText(bool displayForm)
 {

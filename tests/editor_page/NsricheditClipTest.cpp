@@ -45,6 +45,7 @@ struct TBoxRowModel
 {
     std::string piece; // the display form the copy takes
     std::string rest;  // the stored row after the deletion
+    std::vector<bool> taken; // per cell of the row: the copy takes it
 };
 
 TBoxRowModel BoxRowModel(const std::string& text, int indent, int tabSize, int left, int right)
@@ -54,8 +55,11 @@ TBoxRowModel BoxRowModel(const std::string& text, int indent, int tabSize, int l
     auto inBox = [&](int cell) { return cell >= left && cell < right; };
     TBoxRowModel m;
     for (int c = 0; c < indent; ++c)
+    {
+        m.taken.push_back(inBox(c));
         if (inBox(c))
             m.piece += '\x01';
+    }
     int cell = indent;
     for (size_t i = 0; i < body.size();)
     {
@@ -68,8 +72,11 @@ TBoxRowModel BoxRowModel(const std::string& text, int indent, int tabSize, int l
         for (int k = 0; k < w; ++k)
             any = any || inBox(cell + k);
         for (int k = 0; k < w; ++k)
-            if (inBox(cell + k) || (any && n == 2))
+        {
+            m.taken.push_back(inBox(cell + k) || (any && n == 2));
+            if (m.taken.back())
                 m.piece += cells[size_t(k)];
+        }
         const bool taken = body[i] == '\t' ? inBox(cell + w - 1) : any;
         if (!taken)
             m.rest += body.substr(i, size_t(n));
@@ -208,8 +215,8 @@ TEST(nsRichEditClip, ABoxCutWhileAnotherProgramHoldsTheClipboardIsReportedAndDel
 
 // Random box cuts, box deletions and box pastes, typing and Backspace over folded text of tabs,
 // double-byte characters and paragraph ends, with many boxes of no width through double-byte
-// characters: a cut puts on the clipboard what a copy of the same box gives and deletes just what
-// it put there, as the Delete key deletes it; a box paste over a box of no width pastes as it does
+// characters: the box shows selected the cells a copy of it takes; a cut puts on the clipboard what
+// a copy of the same box gives and deletes just what it put there, as the Delete key deletes it; a box paste over a box of no width pastes as it does
 // at the box's top; after every edit each row has its one record; undo of everything gives the
 // start back, redo of everything the end.
 TEST(nsRichEditClip, BoxEditsCutWhatACopyTakesKeepOneRecordPerRowAndUndoAndRedoWhole)
@@ -252,12 +259,14 @@ TEST(nsRichEditClip, BoxEditsCutWhatACopyTakesKeepOneRecordPerRowAndUndoAndRedoW
                                    " records for " + std::to_string(n) + " rows";
                         return std::string();
                     };
-                    // The box from a to b as the model takes it: the copy, and the text after its deletion.
-                    auto modelBox = [&](TPoint a, TPoint b, std::string& copy, std::string& after) {
+                    // The box from a to b as the model takes it: the copy, the text after its deletion,
+                    // and the first row whose cells show selected other than the copy takes them.
+                    auto modelBox = [&](TPoint a, TPoint b, std::string& copy, std::string& after, int& shown) {
                         const int top = std::min(a.y, b.y), bottom = std::max(a.y, b.y);
                         const int left = std::min(a.x, b.x), right = std::max(a.x, b.x);
                         copy.clear();
                         after.clear();
+                        shown = -1;
                         for (int r = 0; r < page.GetLinesCount(); ++r)
                         {
                             const std::string row = page.GetLine(r).str();
@@ -270,6 +279,9 @@ TEST(nsRichEditClip, BoxEditsCutWhatACopyTakesKeepOneRecordPerRowAndUndoAndRedoW
                             if (page.RowIndent(r) > 0 || row.find_first_not_of('\r') != std::string::npos)
                                 copy += m.piece + "\r\n";
                             after += m.rest;
+                            for (size_t c = 0; c < m.taken.size() && shown < 0; ++c)
+                                if (page.isSelArea(int(c), r, r, AnsiString()) != m.taken[c])
+                                    shown = r;
                         }
                     };
                     const int edits = 5 + rand(20);
@@ -289,13 +301,16 @@ TEST(nsRichEditClip, BoxEditsCutWhatACopyTakesKeepOneRecordPerRowAndUndoAndRedoW
                             const bool cut = what < 3 || a == b; // no box: Delete would take the caret's character
                             step = (cut ? "box cut " : "box Delete ") + Place(a) + " to " + Place(b);
                             std::string copy, after;
-                            modelBox(a, b, copy, after);
-                            Clipboard()->SetAsText("kept");
+                            int shown = -1;
                             SelectBox(page, a, b);
+                            modelBox(a, b, copy, after, shown);
+                            if (shown >= 0)
+                                fault = "row " + std::to_string(shown) + " shows other cells selected than a copy takes";
+                            Clipboard()->SetAsText("kept");
                             page.CopySelToClipboard();
                             const bool none = a.x == b.x;
                             const std::string copied = none ? Clipboard()->GetAsText().str() : BoxOnClipboard();
-                            if (copied != (none ? std::string("kept") : copy))
+                            if (fault.empty() && copied != (none ? std::string("kept") : copy))
                                 fault = "the copy took " + Hex(copied) + ", the model " + Hex(copy);
                             Clipboard()->SetAsText("kept");
                             if (cut)

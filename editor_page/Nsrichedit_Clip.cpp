@@ -19,16 +19,22 @@ constexpr char kTabFill = 0x0B;
 
 unsigned BoxFormat() { return RegisterClipboardFormatSjis("VNEDIT_RANGE_SELECT"); }
 
-// The piece [a, b) of a display form that a box [left, right) takes: a character cut by an edge
-// is taken whole, and the piece never reaches past the form.
-void BoxPiece(const std::string& form, int left, int right, int& a, int& b)
+// The piece [a, b) of a row's display cells that a box [left, right) takes: a character cut by
+// an edge is taken whole, and the piece never reaches past the row. A box without width takes
+// nothing, not even the character its column falls inside: copy, cut and deletion all read this.
+void BoxPiece(const std::vector<TDspCell>& cells, int left, int right, int& a, int& b)
 {
-    const int n = int(form.size());
+    const int n = int(cells.size());
     a = std::min(left, n);
     b = std::clamp(right, a, n);
-    if (a < n && a > 0 && ByteTypeAt(form.c_str(), n, a) == mbTrailByte)
+    if (right <= left)
+    {
+        b = a;
+        return;
+    }
+    if (a > 0 && a < n && cells[size_t(a)] == dcTrail)
         --a;
-    if (b > a && b < n && ByteTypeAt(form.c_str(), n, b - 1) == mbLeadByte)
+    if (b < n && cells[size_t(b)] == dcTrail)
         ++b;
 }
 
@@ -73,26 +79,50 @@ bool nsRichEdit::BoxBounds(int& top, int& bottom, int& left, int& right) const
     return true;
 }
 
+namespace
+{
+// A row as the screen shows it: indent cells, then tab cells; no CR or LF. Its cells pair the
+// bytes as the row does (a lead byte before a tab or a CR stands alone), which the display form
+// alone cannot tell.
+struct TBoxRow
+{
+    std::string form;
+    std::vector<TDspCell> cells;
+};
+
+TBoxRow DisplayRow(nsRichEdit& ed, int row)
+{
+    const AnsiString text = ed.GetLine(row);
+    int len = text.Length();
+    while (len > 0 && (text.c_str()[len - 1] == '\r' || text.c_str()[len - 1] == '\n'))
+        --len;
+    const size_t indent = size_t(std::max<int>(0, ed.AttrList()->Peek(row).Indent));
+    TBoxRow r;
+    r.form.assign(indent, kIndentCell);
+    r.form += ed.TabExpand(text.SubString(1, len), false).str();
+    DisplayCells(r.cells, text.c_str(), len, ed.GetTabSize());
+    r.cells.insert(r.cells.begin(), indent, dcSingle);
+    return r;
+}
+} // namespace
+
 bool nsRichEdit::isSelArea(int col, int row, int attrRow, const AnsiString& s)
 {
     int top = 0, bottom = 0, left = 0, right = 0;
     if (!BoxBounds(top, bottom, left, right))
         return TCustomAFEdit::isSelArea(col, row, attrRow, s);
-    return row >= top && row <= bottom && col >= left && col < right;
+    if (row < top || row > bottom || right <= left)
+        return false;
+    if (col >= left && col < right)
+        return true;
+    // A character cut by an edge is taken whole, and shows so; only the cells beside the edges
+    // need the row's cells.
+    if ((col != left - 1 && col != right) || row >= GetLinesCount())
+        return false;
+    int a = 0, b = 0;
+    BoxPiece(DisplayRow(*this, row).cells, left, right, a, b);
+    return col >= a && col < b;
 }
-
-namespace
-{
-// A row as the screen shows it: indent cells, then tab cells; no CR or LF.
-std::string DisplayForm(nsRichEdit& ed, int row)
-{
-    std::string form(size_t(std::max<int>(0, ed.AttrList()->Peek(row).Indent)), kIndentCell);
-    form += ed.TabExpand(ed.GetLine(row), false).str();
-    while (!form.empty() && (form.back() == '\r' || form.back() == '\n'))
-        form.pop_back();
-    return form;
-}
-} // namespace
 
 AnsiString nsRichEdit::BoxText(bool displayForm)
 {
@@ -103,12 +133,12 @@ AnsiString nsRichEdit::BoxText(bool displayForm)
     bottom = std::min(bottom, GetLinesCount() - 1);
     for (int row = std::max(0, top); row <= bottom; ++row)
     {
-        const std::string form = DisplayForm(*this, row);
-        if (form.empty())
+        const TBoxRow r = DisplayRow(*this, row);
+        if (r.form.empty())
             continue;
         int a = 0, b = 0;
-        BoxPiece(form, left, right, a, b);
-        std::string piece = form.substr(size_t(a), size_t(b - a));
+        BoxPiece(r.cells, left, right, a, b);
+        std::string piece = r.form.substr(size_t(a), size_t(b - a));
         if (!displayForm)
             for (char& c : piece)
                 if (c == kIndentCell || c == kTabFill || c == '\t')
@@ -228,7 +258,8 @@ void nsRichEdit::PasteBox(const AnsiString& displayText)
                 SetUndoGroupId(group - 1);
                 KeyInput("\r");
             }
-            const int n = int(DisplayForm(*this, row).size());
+            const TBoxRow form = DisplayRow(*this, row);
+            const int n = int(form.form.size());
             std::string s = lines[i];
             TPoint caret(X, row);
             if (n < X)
@@ -236,16 +267,8 @@ void nsRichEdit::PasteBox(const AnsiString& displayText)
                 s.insert(0, size_t(X - n), ' ');
                 caret.x = n;
             }
-            else
-            {
-                // Onto the start of the character under the column.
-                const AnsiString text = GetLine(row);
-                const int indent = RowIndent(row);
-                const int logCol = DspColToLogCol(text.c_str(), text.Length(), GetTabSize(), X - indent);
-                if (X > indent && logCol < text.Length() &&
-                    ByteTypeAt(text.c_str(), text.Length(), logCol) == mbTrailByte)
-                    caret = DspPos(TPoint(logCol - 1, row));
-            }
+            else if (X < n && form.cells[size_t(X)] == dcTrail)
+                caret.x = X - 1; // onto the start of the character under the column
             if (s.empty())
                 continue;
             SetCaretRaw(caret);
@@ -286,11 +309,15 @@ void nsRichEdit::SelectAreaDel()
     SetUndoGroupId(UndoGroupId() + 1);
     top = std::max(0, top);
     bottom = std::min(bottom, GetLinesCount() - 1);
+    // The caret goes to the box's left edge in its top row, at the start of the character there.
+    int caretCol = left;
     for (int row = bottom; row >= top; --row)
     {
-        const std::string form = DisplayForm(*this, row);
+        const std::vector<TDspCell> cells = DisplayRow(*this, row).cells;
+        if (row == top && left > 0 && left < int(cells.size()) && cells[size_t(left)] == dcTrail)
+            caretCol = left - 1;
         int a = 0, b = 0;
-        BoxPiece(form, left, right, a, b);
+        BoxPiece(cells, left, right, a, b);
         if (b <= a)
             continue;
         const AnsiString text = GetLine(row);
@@ -312,7 +339,7 @@ void nsRichEdit::SelectAreaDel()
     for (int row = bottom; row >= top; --row)
         if (row < GetLinesCount())
             FoldLine(row);
-    const TPoint caret = PointAlign(TPoint(left, top));
+    const TPoint caret = PointAlign(TPoint(caretCol, top));
     SetCaretRaw(caret);
     if (GetTopLine() > caret.y)
         SetTopLineRaw(caret.y);

@@ -569,6 +569,8 @@ void TCanvas::ExtTextOutSjis(int x, int y, unsigned options, const TRect* clip, 
         rc = RECT{clip->Left, clip->Top, clip->Right, clip->Bottom};
     ExtTextOutW(Handle(), x, y, options, clip ? &rc : nullptr, runText_.c_str(), UINT(runText_.size()),
                 byteAdvances ? runAdvances_.data() : nullptr);
+    if (byteAdvances)
+        blankGlyphs_.Ink(Handle(), x, y, clip ? &rc : nullptr, runText_, runAdvances_);
 }
 
 void TCanvas::Draw(int x, int y, TBitmap* bitmap)

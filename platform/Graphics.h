@@ -10,6 +10,7 @@
 #include <windows.h>
 #undef TextOut // our TCanvas::TextOut, not the A/W macro
 
+#include "BlankGlyphs.h"
 #include "Component.h"
 #include "SysUtils.h"
 
@@ -215,7 +216,8 @@ public:
     int TextWidth(const AnsiString& text) { return TextExtent(text).cx; }
     int TextHeight(const AnsiString& text) { return TextExtent(text).cy; }
     // One run of the editor: ETO_xxx options, optional clip rectangle, and one advance per byte
-    // (a double-byte character's two advances become its one UTF-16 unit's advance).
+    // (a double-byte character's two advances become its one UTF-16 unit's advance). A character
+    // the font leaves blank at this size shows as its outline's box.
     void ExtTextOutSjis(int x, int y, unsigned options, const TRect* clip, const char* bytes, int len,
                         const int* byteAdvances);
 
@@ -248,6 +250,7 @@ private:
     bool ropValid_ = false;       // the DC's raster operation is the pen's mode
     std::wstring runText_; // reused by ExtTextOutSjis
     std::vector<int> runAdvances_;
+    TBlankGlyphs blankGlyphs_;
 };
 
 // CP932 run to UTF-16 with per-unit advances: each character of 1 or 2 bytes becomes one UTF-16

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Clipbrd.h"
+#include "tests/HexText.h"
 #include "tests/TestClipboard.h"
 #include "tests/TestMouse.h"
 #include "tests/TestServices.h"
@@ -34,6 +35,57 @@ std::string BoxOnClipboard()
 {
     const AnsiString raw = Clipboard()->GetBuffer(BoxFormat());
     return std::string(raw.c_str()); // up to the NUL that ends the block
+}
+
+// What a box of display columns [left, right) takes from one row, worked out cell by cell: the
+// copy takes the cells inside the box and both cells of a double-byte character that has one
+// inside; the deletion takes the characters the copy took whole, a tab only with its last cell,
+// never an indent cell nor the CR.
+struct TBoxRowModel
+{
+    std::string piece; // the display form the copy takes
+    std::string rest;  // the stored row after the deletion
+    std::vector<bool> taken; // per cell of the row: the copy takes it
+};
+
+TBoxRowModel BoxRowModel(const std::string& text, int indent, int tabSize, int left, int right)
+{
+    const bool cr = !text.empty() && text.back() == '\r';
+    const std::string body = text.substr(0, text.size() - (cr ? 1 : 0));
+    auto inBox = [&](int cell) { return cell >= left && cell < right; };
+    TBoxRowModel m;
+    for (int c = 0; c < indent; ++c)
+    {
+        m.taken.push_back(inBox(c));
+        if (inBox(c))
+            m.piece += '\x01';
+    }
+    int cell = indent;
+    for (size_t i = 0; i < body.size();)
+    {
+        const int n = CharBytes(body, i);
+        std::string cells = body.substr(i, size_t(n));
+        if (body[i] == '\t')
+            cells = std::string(size_t(tabSize - (cell - indent) % tabSize - 1), '\x0B') + '\t';
+        const int w = int(cells.size());
+        bool any = false;
+        for (int k = 0; k < w; ++k)
+            any = any || inBox(cell + k);
+        for (int k = 0; k < w; ++k)
+        {
+            m.taken.push_back(inBox(cell + k) || (any && n == 2));
+            if (m.taken.back())
+                m.piece += cells[size_t(k)];
+        }
+        const bool taken = body[i] == '\t' ? inBox(cell + w - 1) : any;
+        if (!taken)
+            m.rest += body.substr(i, size_t(n));
+        cell += w;
+        i += size_t(n);
+    }
+    if (cr)
+        m.rest += '\r';
+    return m;
 }
 } // namespace
 
@@ -161,14 +213,19 @@ TEST(nsRichEditClip, ABoxCutWhileAnotherProgramHoldsTheClipboardIsReportedAndDel
     EXPECT_EQ(RowsOf(page), (std::vector<std::string>{"abcdefgh\r", "abcdefgh"}));
 }
 
-// Random box cuts and pastes, typing and Backspace over folded text of tabs, double-byte
-// characters and paragraph ends: after every edit each row has its one record and the rows end
-// as a load ends them; undo of everything gives the start back, redo of everything the end.
-TEST(nsRichEditClip, BoxEditsKeepOneRecordPerRowAndUndoAndRedoWhole)
+// Random box cuts, box deletions and box pastes, typing and Backspace over folded text of tabs,
+// double-byte characters and paragraph ends, with many boxes of no width through double-byte
+// characters: the box shows selected the cells a copy of it takes; a cut puts on the clipboard what
+// a copy of the same box gives and deletes just what it put there, as the Delete key deletes it; a box paste over a box of no width pastes as it does
+// at the box's top; after every edit each row has its one record; undo of everything gives the
+// start back, redo of everything the end.
+TEST(nsRichEditClip, BoxEditsCutWhatACopyTakesKeepOneRecordPerRowAndUndoAndRedoWhole)
 {
+    TKeyServices keys;
     TPageHost host(480, 320, false);
     TTestPage& page = *host.page;
     page.StopDrawThread();
+    page.SetTabSize(4);
     const char* const tokens[] = {"a", "b", "c", " ", "\t", "\r", "\x82\xa0", "\x88\x9f", "xyz", "klmnopq"};
     RunEpisodes("box edits", 1, EnvNumber("VN_BOX_EDITS", 3000),
                 [&](unsigned seed, long long& done) -> std::string
@@ -200,24 +257,71 @@ TEST(nsRichEditClip, BoxEditsKeepOneRecordPerRowAndUndoAndRedoWhole)
                         if (page.AttrList()->GetCount() != n)
                             return step + ": " + std::to_string(page.AttrList()->GetCount()) +
                                    " records for " + std::to_string(n) + " rows";
-                        if (false)
-                            return step + ": an empty last row after a wrapped piece";
                         return std::string();
+                    };
+                    // The box from a to b as the model takes it: the copy, the text after its deletion,
+                    // and the first row whose cells show selected other than the copy takes them.
+                    auto modelBox = [&](TPoint a, TPoint b, std::string& copy, std::string& after, int& shown) {
+                        const int top = std::min(a.y, b.y), bottom = std::max(a.y, b.y);
+                        const int left = std::min(a.x, b.x), right = std::max(a.x, b.x);
+                        copy.clear();
+                        after.clear();
+                        shown = -1;
+                        for (int r = 0; r < page.GetLinesCount(); ++r)
+                        {
+                            const std::string row = page.GetLine(r).str();
+                            if (r < top || r > bottom)
+                            {
+                                after += row;
+                                continue;
+                            }
+                            const TBoxRowModel m = BoxRowModel(row, page.RowIndent(r), page.GetTabSize(), left, right);
+                            if (page.RowIndent(r) > 0 || row.find_first_not_of('\r') != std::string::npos)
+                                copy += m.piece + "\r\n";
+                            after += m.rest;
+                            for (size_t c = 0; c < m.taken.size() && shown < 0; ++c)
+                                if (page.isSelArea(int(c), r, r, AnsiString()) != m.taken[c])
+                                    shown = r;
+                        }
                     };
                     const int edits = 5 + rand(20);
                     for (int e = 0; e < edits; ++e, ++done)
                     {
                         const int rows = page.GetLinesCount();
-                        const TPoint a(rand(16), rand(rows)), b(rand(16), rand(rows));
+                        TPoint a(rand(16), rand(rows)), b(rand(16), rand(rows));
+                        if (rand(3) == 0)
+                            b.x = a.x; // no width
                         const int what = rand(14);
                         page.SetRangeSelect(false);
                         page.SelArea()->RowReset();
                         page.SelArea()->PointReset();
+                        std::string fault;
                         if (what < 4)
                         {
-                            step = "box cut " + Place(a) + " to " + Place(b);
+                            const bool cut = what < 3 || a == b; // no box: Delete would take the caret's character
+                            step = (cut ? "box cut " : "box Delete ") + Place(a) + " to " + Place(b);
+                            std::string copy, after;
+                            int shown = -1;
                             SelectBox(page, a, b);
-                            page.Perform(WM_CUT, 0, 0);
+                            modelBox(a, b, copy, after, shown);
+                            if (shown >= 0)
+                                fault = "row " + std::to_string(shown) + " shows other cells selected than a copy takes";
+                            Clipboard()->SetAsText("kept");
+                            page.CopySelToClipboard();
+                            const bool none = a.x == b.x;
+                            const std::string copied = none ? Clipboard()->GetAsText().str() : BoxOnClipboard();
+                            if (fault.empty() && copied != (none ? std::string("kept") : copy))
+                                fault = "the copy took " + Hex(copied) + ", the model " + Hex(copy);
+                            Clipboard()->SetAsText("kept");
+                            if (cut)
+                                page.Perform(WM_CUT, 0, 0);
+                            else
+                                page.Perform(WM_KEYDOWN, VK_DELETE, 0);
+                            const std::string kept = none || !cut ? Clipboard()->GetAsText().str() : BoxOnClipboard();
+                            if (fault.empty() && kept != (none || !cut ? std::string("kept") : copied))
+                                fault = "the clipboard holds " + Hex(kept) + " after the copy gave " + Hex(copied);
+                            if (fault.empty() && JoinedRows(page) != after)
+                                fault = "the text became " + Hex(JoinedRows(page)) + ", the model " + Hex(after);
                         }
                         else if (what < 7)
                         {
@@ -227,8 +331,33 @@ TEST(nsRichEditClip, BoxEditsKeepOneRecordPerRowAndUndoAndRedoWhole)
                             page.SelArea()->PointReset();
                             const TPoint at = page.PointAlign(TPoint(rand(16), rand(rows)));
                             step = "box paste at " + Place(at);
-                            page.SetCaretRaw(at);
-                            page.Perform(WM_PASTE, 0, 0);
+                            if (rand(3) == 0)
+                            {
+                                // Over a box of no width from there: it pastes as at the box's top.
+                                const int other = rand(rows);
+                                step += " over a box of no width to row " + std::to_string(other);
+                                const std::string before = JoinedRows(page);
+                                const TPoint from = page.ColAdj(at, true); // where a click puts the caret
+                                page.SetCaretRaw(from);
+                                SelectBox(page, from, TPoint(from.x, other));
+                                page.Perform(WM_PASTE, 0, 0);
+                                const std::string over = JoinedRows(page);
+                                if (over != before) // a paste of nothing leaves nothing to undo
+                                    page.Undo();
+                                if (JoinedRows(page) != before)
+                                    fault = "one undo does not take the paste back";
+                                page.SetRangeSelect(false);
+                                page.SelArea()->PointReset();
+                                page.SetCaretRaw(page.ColAdj(page.PointAlign(TPoint(from.x, std::min(at.y, other))), true));
+                                page.Perform(WM_PASTE, 0, 0);
+                                if (fault.empty() && JoinedRows(page) != over)
+                                    fault = "it gave " + Hex(over) + ", at the top " + Hex(JoinedRows(page));
+                            }
+                            else
+                            {
+                                page.SetCaretRaw(at);
+                                page.Perform(WM_PASTE, 0, 0);
+                            }
                         }
                         else if (what >= 10)
                         {
@@ -246,6 +375,8 @@ TEST(nsRichEditClip, BoxEditsKeepOneRecordPerRowAndUndoAndRedoWhole)
                                 page.KeyInput(Ansi(text(1 + rand(3))));
                         }
                         step = "edit " + std::to_string(e) + ", " + step;
+                        if (!fault.empty())
+                            return step + ": " + fault;
                         if (std::string f = check(); !f.empty())
                             return f;
                     }
@@ -285,9 +416,11 @@ TEST(nsRichEditClip, ABoxLineBelowAnEmptiedLastPieceGoesOnARowOfItsOwn)
     EXPECT_EQ(page.AttrList()->GetCount(), page.GetLinesCount());
 }
 
-// A copy with nothing selected leaves the clipboard as it was: no selection, an Alt+click (a box
-// with no width), a box as narrow as a column boundary over several rows.
-TEST(nsRichEditClip, ACopyOfNothingLeavesTheClipboardAlone)
+// A copy or a cut with nothing selected leaves the clipboard and the text as they were: no
+// selection, an Alt+click (a box with no width), a box as narrow as a column boundary over several
+// rows, and an Alt+drag straight down through the middle of double-byte characters, cut with
+// Ctrl+X; each row keeps its one record.
+TEST(nsRichEditClip, ACopyOrACutOfNothingLeavesTheClipboardAndTheTextAlone)
 {
     TKeyServices keys;
     TPageHost host;
@@ -308,15 +441,29 @@ TEST(nsRichEditClip, ACopyOfNothingLeavesTheClipboardAlone)
              keys.down.clear();
          }},
         {"a box without width", [&] { SelectBox(page, TPoint(3, 0), TPoint(3, 2)); }},
+        {"an Alt+drag straight down through double-byte characters",
+         [&] {
+             keys.down.insert(VK_MENU);
+             mouse.Drag(mouse.At(1, 0), mouse.At(1, 3));
+             keys.down.clear();
+         }},
     };
+    // Column 1 falls on the second half of a character in rows 0, 1 and 3, on the first in row 2.
+    const std::vector<std::string> rows = {"\x82\xa0\x82\xa2\r", "\x82\xa9\x82\xab\r", "a\x82\xb3\r",
+                                           "\x82\xbd\x82\xbf"};
     for (const TCase& c : cases)
-    {
-        SCOPED_TRACE(c.what);
-        LoadRows(page, {"abcdefgh\r", "abcdefgh\r", "abcdefgh"});
-        Clipboard()->SetAsText("kept");
-        c.select();
-        page.Perform(WM_COPY, 0, 0);
-        EXPECT_EQ(Clipboard()->GetAsText().str(), "kept");
-        EXPECT_FALSE(Clipboard()->HasFormat(BoxFormat()));
-    }
+        for (const UINT key : {UINT('C'), UINT('X')})
+        {
+            SCOPED_TRACE(std::string(c.what) + (key == 'C' ? ", Ctrl+C" : ", Ctrl+X"));
+            LoadRows(page, rows);
+            Clipboard()->SetAsText("kept");
+            c.select();
+            keys.down.insert(VK_CONTROL);
+            page.Perform(WM_KEYDOWN, key, 0);
+            keys.down.clear();
+            EXPECT_EQ(Clipboard()->GetAsText().str(), "kept");
+            EXPECT_FALSE(Clipboard()->HasFormat(BoxFormat()));
+            EXPECT_EQ(RowsOf(page), rows);
+            EXPECT_EQ(page.AttrList()->GetCount(), page.GetLinesCount());
+        }
 }

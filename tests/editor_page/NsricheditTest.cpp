@@ -8,6 +8,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -789,6 +790,70 @@ TEST(nsRichEdit, DrawRowsShowsEverythingItDrewOffscreen)
         for (bool off : page->Log().drawnOffscreen)
             EXPECT_TRUE(off);
     }
+}
+
+// Every glyph shows whole on the page at every size of both fixed-pitch fonts, with the rows as far
+// apart as the line pitch says by default and as close as it allows: each pixel the font inks for
+// the character drawn alone is inked in the character's cell, and a character whose outline has a
+// box there never comes out blank. The second row is drawn below the first, so a row that paints
+// over the bottom of the one above shows too.
+TEST(nsRichEdit, EveryPixelOfEveryGlyphShowsAtEverySizeAndLinePitch)
+{
+    TPageHost host(360, 160);
+    TTestPage* page = host.page;
+    const char* const faces[] = {"\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e",  // the gothic face
+                                 "\x82\x6c\x82\x72 \x96\xbe\x92\xa9"};                  // the mincho face
+    // Low line, a descender, a comma, a full-width character, the full-width overline.
+    const char* const chars[] = {"_", "g", ",", "\x82\xa0", "\x81\x50"};
+    std::string row;
+    for (const char* c : chars)
+        row += c;
+    page->SetText(AnsiString((row + "\r\n" + row).c_str()));
+    TBitmap alone;
+    alone.SetSize(64, 64);
+    HDC ref = alone.Canvas()->Handle();
+    for (const char* face : faces)
+        for (int size = 8; size <= 28; ++size)
+            for (int pitch : {2, 0})
+            {
+                SCOPED_TRACE(std::string(size == 8 ? "gothic" : "") + " size " + std::to_string(size) + " pitch " +
+                             std::to_string(pitch));
+                TFont font;
+                font.Assign(*page->Font());
+                font.SetName(face);
+                font.SetSize(size);
+                font.SetCharset(SHIFTJIS_CHARSET);
+                page->SetFont(&font);
+                page->SetRowPich(pitch);
+                host.Settle();
+                TPainted painted(page);
+                const COLORREF back = ColorToRGB(page->Color());
+                HGDIOBJ before = SelectObject(ref, page->Font()->Handle());
+                for (int r = 0; r < 2; ++r)
+                    for (int k = 0, col = 0; k < int(std::size(chars)); col += int(std::strlen(chars[k])), ++k)
+                    {
+                        const std::wstring w = SjisToWide(chars[k], int(std::strlen(chars[k])));
+                        RECT all{0, 0, 64, 64};
+                        FillRect(ref, &all, HBRUSH(GetStockObject(WHITE_BRUSH)));
+                        SetBkMode(ref, TRANSPARENT);
+                        SetTextColor(ref, 0);
+                        TextOutW(ref, 0, 0, w.c_str(), int(w.size()));
+                        const int x0 = page->EditRect().Left + col * page->GetColWidth();
+                        const int y0 = page->EditRect().Top + r * page->GetRowHeight();
+                        const int width = int(std::strlen(chars[k])) * page->GetColWidth();
+                        int missing = 0, inked = 0;
+                        for (int y = 0; y < page->GetRowHeight(); ++y)
+                            for (int x = 0; x < width; ++x)
+                            {
+                                const bool ink = painted.At(x0 + x, y0 + y) != back;
+                                inked += ink;
+                                missing += !ink && x < 64 && y < 64 && (GetPixel(ref, x, y) & 0xFFFFFF) != 0xFFFFFF;
+                            }
+                        EXPECT_EQ(missing, 0) << "row " << r << ", character " << k << ": pixels of its glyph";
+                        EXPECT_GT(inked, 0) << "row " << r << ", character " << k << " is blank";
+                    }
+                SelectObject(ref, before);
+            }
 }
 
 TEST(nsRichEdit, MarginShowsTheBookmarkColumnAndItsMarks)

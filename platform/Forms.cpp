@@ -378,8 +378,16 @@ BOOL CALLBACK CollectOwnedWindow(HWND hwnd, LPARAM param)
     return TRUE;
 }
 
+bool IsTopmost(HWND hwnd)
+{
+    return (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
 // Puts the windows a form owns on top again, lowest first, keeping their order: each leaves its
-// place and comes back, so that the display follows.
+// place and comes back, so that the display follows. One that stays on top keeps to the topmost
+// band on the way unless it is alone there: Wine puts a window coming back into the band behind
+// the windows it owns (the results list's hidden tool tip) and keeps it in the band only when a
+// window of the band lies under it, so one that had left could come back without its style.
 void RaiseOwnedWindows(HWND owner)
 {
     if (!DisplayNeedsOwnedRaise())
@@ -389,9 +397,23 @@ void RaiseOwnedWindows(HWND owner)
     const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
     for (size_t i = owned.size() - 1; i >= 1; --i)
     {
-        const bool topmost = GetWindowLongW(owned[i], GWL_EXSTYLE) & WS_EX_TOPMOST;
-        SetWindowPos(owned[i], topmost ? HWND_NOTOPMOST : HWND_BOTTOM, 0, 0, 0, 0, flags);
-        SetWindowPos(owned[i], topmost ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0, flags);
+        const HWND hwnd = owned[i];
+        if (!IsTopmost(hwnd))
+        {
+            SetWindowPos(hwnd, HWND_BOTTOM, 0, 0, 0, 0, flags);
+            SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, flags);
+            continue;
+        }
+        // The lowest window of the band (of any program, shown or not) takes it under itself.
+        HWND lowest = hwnd;
+        for (HWND next = GetWindow(hwnd, GW_HWNDNEXT); next && IsTopmost(next);
+             next = GetWindow(next, GW_HWNDNEXT))
+            lowest = next;
+        if (lowest != hwnd)
+            SetWindowPos(hwnd, lowest, 0, 0, 0, 0, flags);
+        else if (!GetWindow(hwnd, GW_HWNDPREV)) // alone in the band: nothing it owns lies over it
+            SetWindowPos(hwnd, HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+        SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, flags);
     }
 }
 } // namespace

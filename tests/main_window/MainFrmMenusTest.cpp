@@ -20,6 +20,7 @@
 #include "dialogs/CalcForm.h"
 #include "search/FileSrchMonitorFrm.h"
 #include "search/MessageFrm.h"
+#include "search/Replacefrm.h"
 #include "search/SrchFrm.h"
 #include "platform/SysUtils.h"
 #include "tests/TestClipboard.h"
@@ -675,6 +676,28 @@ bool SeenOnScreen(HWND window)
     return same;
 }
 
+// Runs messages while the display catches up with a raise (some come a quarter second late).
+void SettleDisplay()
+{
+    for (int i = 0; i < 80; ++i)
+    {
+        Application->ProcessMessages();
+        Sleep(5);
+    }
+}
+
+// A left click at a screen point, as the mouse gives it.
+void ClickAt(int x, int y)
+{
+    ASSERT_TRUE(PlaceCursor(x, y));
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    SettleDisplay();
+}
+
 // Stored floating, the results window is seen over the main window when the program starts,
 // the main window maximised or not.
 TEST(TMainFormSettings, AResultsWindowStoredFloatingIsSeenOverTheMainWindowAtStart)
@@ -720,13 +743,6 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
 {
     TBoxServices services;
     auto seen = [](TCustomForm* tool) { return SeenOnScreen(tool->Handle()); };
-    auto settle = [] {
-        for (int i = 0; i < 80; ++i)
-        {
-            Application->ProcessMessages();
-            Sleep(5);
-        }
-    };
     for (const char* stored : {"0,1,300,10,300,100,0,0", "1,1,0,0,540,130,300,100"})
     {
         SCOPED_TRACE(stored);
@@ -747,7 +763,7 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
         form->AttachSearchWindows();
         form->AttachToolWindows();
         form->Show();
-        settle();
+        SettleDisplay();
         if (HostDockSite(MessageForm))
             form->SrchDockBarDragOut(form, TPoint(10, 300));
         ASSERT_EQ(HostDockSite(MessageForm), nullptr);
@@ -769,18 +785,12 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
             }
             // The last one shown is the active window, as when the user just typed into it.
             SetForegroundWindow(tools.back().first->Handle());
-            settle();
+            SettleDisplay();
             for (auto [tool, at] : tools)
                 EXPECT_TRUE(seen(tool)) << tool->Name().str() << " shown";
 
-            // A click on the main window beside them, as the mouse gives it.
-            ASSERT_TRUE(PlaceCursor(700, 500));
-            INPUT click[2] = {};
-            click[0].type = click[1].type = INPUT_MOUSE;
-            click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-            click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-            SendInput(2, click, sizeof(INPUT));
-            settle();
+            // A click on the main window beside them.
+            ClickAt(700, 500);
             EXPECT_EQ(GetForegroundWindow(), form->Handle());
             for (auto [tool, at] : tools)
                 EXPECT_TRUE(seen(tool)) << tool->Name().str() << " after a click on the main window";
@@ -788,15 +798,13 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
             // A click that moves the focus inside the main window: into the search field, at its left.
             RECT field{};
             GetWindowRect(form->SrchEdit->Handle(), &field);
-            ASSERT_TRUE(PlaceCursor(field.left + 4, (field.top + field.bottom) / 2));
-            SendInput(2, click, sizeof(INPUT));
-            settle();
+            ClickAt(field.left + 4, (field.top + field.bottom) / 2);
             EXPECT_EQ(GetFocus(), form->SrchEdit->Handle());
             for (auto [tool, at] : tools)
                 EXPECT_TRUE(seen(tool)) << tool->Name().str() << " after a click on the search field";
 
             ShowWindow(form->Handle(), SW_MAXIMIZE);
-            settle();
+            SettleDisplay();
             for (auto [tool, at] : tools)
                 EXPECT_TRUE(seen(tool)) << tool->Name().str() << " over the maximised main window";
         }
@@ -811,6 +819,82 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
         FileSrchMonitorForm = nullptr;
         MainForm = nullptr;
     }
+}
+
+// A modal dialog (the replace dialog, closed) leaves the tool windows that stay on top as they
+// were: the floating results window alone over the editor, or the find dialog alone, then the
+// calculator shown and moved aside, then a click on the main window. Each is still on top, over
+// the main window in the window order and seen there.
+TEST(TMainFormSettings, ToolWindowsStayOverTheMainWindowAfterAModalDialog)
+{
+    TBoxServices services;
+    TTempDir dir;
+    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
+    WXRegIni(MenusTestKey()).WriteString(VN::kStandardSection, "DOCK_MESSAGE", "1,1,0,0,540,130,300,100");
+    WXRegIni(MenusTestKey()).WriteInteger(VN::kStandardSection, "WIN_LEFT", 0);
+    WXRegIni(MenusTestKey()).WriteInteger(VN::kStandardSection, "WIN_TOP", 0);
+    MessageForm = Create<TMessageForm>(nullptr);
+    SrchForm = Create<TSrchForm>(nullptr);
+    SrchForm->SettingsKey = MenusTestKey();
+    CalcFrm = Create<TCalcFrm>(nullptr);
+    RePlaceForm = Create<TRePlaceForm>(nullptr);
+    auto* form = Create<TMainForm>(nullptr);
+    form->SettingsKey = MenusTestKey();
+    form->MinStartupMs = 0;
+    form->CommandLineFile = dir.Write("a.txt", "abc");
+    MainForm = form;
+    form->AttachSearchWindows();
+    form->AttachToolWindows();
+    form->Show();
+    Settle(form);
+    form->SrchDockBarDragOut(form, TPoint(10, 300));
+    ASSERT_EQ(HostDockSite(MessageForm), nullptr);
+    auto overMain = [form](HWND tool) {
+        for (HWND w = GetWindow(form->Handle(), GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+            if (w == tool)
+                return true;
+        return false;
+    };
+    for (TCustomForm* first : {static_cast<TCustomForm*>(MessageForm), static_cast<TCustomForm*>(SrchForm)})
+    {
+        SCOPED_TRACE(first->Name().str());
+        for (TCustomForm* tool : {static_cast<TCustomForm*>(MessageForm), static_cast<TCustomForm*>(SrchForm),
+                                  static_cast<TCustomForm*>(CalcFrm)})
+            tool->SetVisible(false);
+        first->Show();
+        first->SetBounds(10, 300, first->Width(), first->Height());
+        SetForegroundWindow(form->Handle());
+        SettleDisplay();
+        {
+            TModalWatch watch(GetCurrentThreadId(), {first->Handle()}, {form->Handle()}, IDCANCEL);
+            form->ReplaceMenuClick(nullptr);
+            ASSERT_EQ(watch.Stands().size(), 1u);
+        }
+        SettleDisplay();
+        EXPECT_TRUE(SeenOnScreen(first->Handle())) << "after the dialog";
+        CalcFrm->Show();
+        CalcFrm->SetBounds(560, 60, CalcFrm->Width(), CalcFrm->Height());
+        SetForegroundWindow(CalcFrm->Handle());
+        SettleDisplay();
+        ClickAt(700, 500);
+        EXPECT_EQ(GetForegroundWindow(), form->Handle());
+        for (TCustomForm* tool : {first, static_cast<TCustomForm*>(CalcFrm)})
+        {
+            EXPECT_TRUE(GetWindowLongW(tool->Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) << tool->Name().str();
+            EXPECT_TRUE(overMain(tool->Handle())) << tool->Name().str();
+            EXPECT_TRUE(SeenOnScreen(tool->Handle())) << tool->Name().str();
+        }
+    }
+    form->Close();
+    delete form;
+    for (TCustomForm* tool : {static_cast<TCustomForm*>(MessageForm), static_cast<TCustomForm*>(SrchForm),
+                              static_cast<TCustomForm*>(CalcFrm), static_cast<TCustomForm*>(RePlaceForm)})
+        delete tool;
+    MessageForm = nullptr;
+    SrchForm = nullptr;
+    CalcFrm = nullptr;
+    RePlaceForm = nullptr;
+    MainForm = nullptr;
 }
 
 // At exit with two edited pages, both questions are seen whole over the tool windows lying where

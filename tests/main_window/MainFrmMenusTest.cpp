@@ -698,6 +698,59 @@ void ClickAt(int x, int y)
     SettleDisplay();
 }
 
+// The tool windows the main window owns, made before it as at start-up (the results window stored
+// as dockMessage), and the main window itself; all freed afterwards (the replace dialog too, when
+// a test made it).
+struct TToolWindows
+{
+    explicit TToolWindows(const char* dockMessage)
+    {
+        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
+        WXRegIni(MenusTestKey()).WriteString(VN::kStandardSection, "DOCK_MESSAGE", dockMessage);
+        WXRegIni(MenusTestKey()).WriteInteger(VN::kStandardSection, "WIN_LEFT", 0);
+        WXRegIni(MenusTestKey()).WriteInteger(VN::kStandardSection, "WIN_TOP", 0);
+        MessageForm = Create<TMessageForm>(nullptr);
+        SrchForm = Create<TSrchForm>(nullptr);
+        SrchForm->SettingsKey = MenusTestKey();
+        CalcFrm = Create<TCalcFrm>(nullptr);
+        FileSrchMonitorForm = Create<TFileSrchMonitorForm>(nullptr);
+    }
+    TToolWindows(const TToolWindows&) = delete;
+    TToolWindows& operator=(const TToolWindows&) = delete;
+    ~TToolWindows()
+    {
+        if (form && form->Visible())
+            form->Close();
+        delete form;
+        for (TCustomForm* tool : {static_cast<TCustomForm*>(MessageForm), static_cast<TCustomForm*>(SrchForm),
+                                  static_cast<TCustomForm*>(CalcFrm), static_cast<TCustomForm*>(FileSrchMonitorForm),
+                                  static_cast<TCustomForm*>(RePlaceForm)})
+            delete tool;
+        MessageForm = nullptr;
+        SrchForm = nullptr;
+        CalcFrm = nullptr;
+        FileSrchMonitorForm = nullptr;
+        RePlaceForm = nullptr;
+        MainForm = nullptr;
+    }
+
+    // The main window on commandLineFile, shown with its tool windows attached.
+    TMainForm* Show(const AnsiString& commandLineFile)
+    {
+        form = Create<TMainForm>(nullptr);
+        form->SettingsKey = MenusTestKey();
+        form->MinStartupMs = 0;
+        form->CommandLineFile = commandLineFile;
+        MainForm = form;
+        form->AttachSearchWindows();
+        form->AttachToolWindows();
+        form->Show();
+        return form;
+    }
+
+    TMainForm* form = nullptr;
+};
+
 // Stored floating, the results window is seen over the main window when the program starts,
 // the main window maximised or not.
 TEST(TMainFormSettings, AResultsWindowStoredFloatingIsSeenOverTheMainWindowAtStart)
@@ -746,23 +799,8 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
     for (const char* stored : {"0,1,300,10,300,100,0,0", "1,1,0,0,540,130,300,100"})
     {
         SCOPED_TRACE(stored);
-        RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
-        WXRegIni(MenusTestKey()).WriteString(VN::kStandardSection, "DOCK_MESSAGE", stored);
-        WXRegIni(MenusTestKey()).WriteInteger(VN::kStandardSection, "WIN_LEFT", 0);
-        WXRegIni(MenusTestKey()).WriteInteger(VN::kStandardSection, "WIN_TOP", 0);
-        MessageForm = Create<TMessageForm>(nullptr);
-        SrchForm = Create<TSrchForm>(nullptr);
-        SrchForm->SettingsKey = MenusTestKey();
-        CalcFrm = Create<TCalcFrm>(nullptr);
-        FileSrchMonitorForm = Create<TFileSrchMonitorForm>(nullptr);
-        auto* form = Create<TMainForm>(nullptr);
-        form->SettingsKey = MenusTestKey();
-        form->MinStartupMs = 0;
-        form->CommandLineFile = "無い";
-        MainForm = form;
-        form->AttachSearchWindows();
-        form->AttachToolWindows();
-        form->Show();
+        TToolWindows windows(stored);
+        TMainForm* form = windows.Show("無い");
         SettleDisplay();
         if (HostDockSite(MessageForm))
             form->SrchDockBarDragOut(form, TPoint(10, 300));
@@ -808,16 +846,6 @@ TEST(TMainFormSettings, ToolWindowsAreSeenOverTheMainWindowAfterAClickOnIt)
             for (auto [tool, at] : tools)
                 EXPECT_TRUE(seen(tool)) << tool->Name().str() << " over the maximised main window";
         }
-        form->Close();
-        delete form;
-        for (TCustomForm* tool : {static_cast<TCustomForm*>(MessageForm), static_cast<TCustomForm*>(SrchForm),
-                                  static_cast<TCustomForm*>(CalcFrm), static_cast<TCustomForm*>(FileSrchMonitorForm)})
-            delete tool;
-        MessageForm = nullptr;
-        SrchForm = nullptr;
-        CalcFrm = nullptr;
-        FileSrchMonitorForm = nullptr;
-        MainForm = nullptr;
     }
 }
 
@@ -829,23 +857,9 @@ TEST(TMainFormSettings, ToolWindowsStayOverTheMainWindowAfterAModalDialog)
 {
     TBoxServices services;
     TTempDir dir;
-    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
-    WXRegIni(MenusTestKey()).WriteString(VN::kStandardSection, "DOCK_MESSAGE", "1,1,0,0,540,130,300,100");
-    WXRegIni(MenusTestKey()).WriteInteger(VN::kStandardSection, "WIN_LEFT", 0);
-    WXRegIni(MenusTestKey()).WriteInteger(VN::kStandardSection, "WIN_TOP", 0);
-    MessageForm = Create<TMessageForm>(nullptr);
-    SrchForm = Create<TSrchForm>(nullptr);
-    SrchForm->SettingsKey = MenusTestKey();
-    CalcFrm = Create<TCalcFrm>(nullptr);
+    TToolWindows windows("1,1,0,0,540,130,300,100");
     RePlaceForm = Create<TRePlaceForm>(nullptr);
-    auto* form = Create<TMainForm>(nullptr);
-    form->SettingsKey = MenusTestKey();
-    form->MinStartupMs = 0;
-    form->CommandLineFile = dir.Write("a.txt", "abc");
-    MainForm = form;
-    form->AttachSearchWindows();
-    form->AttachToolWindows();
-    form->Show();
+    TMainForm* form = windows.Show(dir.Write("a.txt", "abc"));
     Settle(form);
     form->SrchDockBarDragOut(form, TPoint(10, 300));
     ASSERT_EQ(HostDockSite(MessageForm), nullptr);
@@ -885,16 +899,6 @@ TEST(TMainFormSettings, ToolWindowsStayOverTheMainWindowAfterAModalDialog)
             EXPECT_TRUE(SeenOnScreen(tool->Handle())) << tool->Name().str();
         }
     }
-    form->Close();
-    delete form;
-    for (TCustomForm* tool : {static_cast<TCustomForm*>(MessageForm), static_cast<TCustomForm*>(SrchForm),
-                              static_cast<TCustomForm*>(CalcFrm), static_cast<TCustomForm*>(RePlaceForm)})
-        delete tool;
-    MessageForm = nullptr;
-    SrchForm = nullptr;
-    CalcFrm = nullptr;
-    RePlaceForm = nullptr;
-    MainForm = nullptr;
 }
 
 // At exit with two edited pages, both questions are seen whole over the tool windows lying where
@@ -904,21 +908,8 @@ TEST(TMainFormSettings, ToolWindowsStayOverTheMainWindowAfterAModalDialog)
 TEST(TMainFormSettings, TheQuestionsAtExitAreSeenOverTheToolWindows)
 {
     TTempDir dir;
-    RegDeleteTreeW(HKEY_CURRENT_USER, SjisToWide(MenusTestKey()).c_str());
-    WXRegIni(MenusTestKey()).WriteString(VN::kStandardSection, "DOCK_MESSAGE", "1,1,0,0,540,130,300,100");
-    MessageForm = Create<TMessageForm>(nullptr);
-    SrchForm = Create<TSrchForm>(nullptr);
-    SrchForm->SettingsKey = MenusTestKey();
-    CalcFrm = Create<TCalcFrm>(nullptr);
-    FileSrchMonitorForm = Create<TFileSrchMonitorForm>(nullptr);
-    auto* form = Create<TMainForm>(nullptr);
-    form->SettingsKey = MenusTestKey();
-    form->MinStartupMs = 0;
-    form->CommandLineFile = dir.Write("a.txt", "a");
-    MainForm = form;
-    form->AttachSearchWindows();
-    form->AttachToolWindows();
-    form->Show();
+    TToolWindows windows("1,1,0,0,540,130,300,100");
+    TMainForm* form = windows.Show(dir.Write("a.txt", "a"));
     form->OpenFile(dir.Write("b.txt", "b"));
     Settle(form);
     form->SetBounds(60, 60, 1100, 860);
@@ -940,11 +931,7 @@ TEST(TMainFormSettings, TheQuestionsAtExitAreSeenOverTheToolWindows)
         toolHandles.push_back(tool->Handle());
     }
     SetForegroundWindow(form->Handle());
-    for (int i = 0; i < 80; ++i)
-    {
-        Application->ProcessMessages();
-        Sleep(5);
-    }
+    SettleDisplay();
     {
         TModalWatch watch(GetCurrentThreadId(), toolHandles, {form->Handle()}, IDNO);
         form->Close();
@@ -957,15 +944,6 @@ TEST(TMainFormSettings, TheQuestionsAtExitAreSeenOverTheToolWindows)
         }
     }
     EXPECT_FALSE(form->Visible()); // both answered No: the window closed
-    delete form;
-    for (TCustomForm* tool : {static_cast<TCustomForm*>(MessageForm), static_cast<TCustomForm*>(SrchForm),
-                              static_cast<TCustomForm*>(CalcFrm), static_cast<TCustomForm*>(FileSrchMonitorForm)})
-        delete tool;
-    MessageForm = nullptr;
-    SrchForm = nullptr;
-    CalcFrm = nullptr;
-    FileSrchMonitorForm = nullptr;
-    MainForm = nullptr;
 }
 
 // Ctrl+PageDown in the editor pages down, as PageDown does; from the tool bar's search field it

@@ -201,7 +201,7 @@ struct TPaintFigures
             form->SetPreviewMode(modes[m]);
             Application->ProcessMessages();
             ms[m] = 1e9;
-            for (int i = 0; i < 8; ++i)
+            for (int i = 0; i < 20; ++i)
             {
                 const double t0 = NowMs();
                 RedrawWindow(form->Image1->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);

@@ -2,7 +2,8 @@
 // objects held before and after, for a 300 dpi A4 device of our own (no printer needed). Then a
 // big text at 30 pt in three columns previewed (showing the first and the last page) and printed
 // to a PostScript file printer, each with the most memory the process took
-// over what it held before.
+// over what it held before, and how long a page takes to paint at each scale (also for a page of
+// source text at 9 pt).
 // The same preview through the print dialog, with the copies of the document's text it makes.
 // Last, how long the INI store takes to refuse a damaged line count and a stored megabyte, and to
 // write and read back the largest stream it keeps.
@@ -187,11 +188,42 @@ TStringList* BigText(const char* variable, size_t defaultMb)
     return lines;
 }
 
-// In the preview: how many pages, and how long the last page and then the first take to show.
+// How long the page shown takes to paint at 100 %, to the width and to the height: the fastest of
+// a few paints each.
+struct TPaintFigures
+{
+    double ms[3] = {};
+    void Measure(TFormStrPreview* form)
+    {
+        const TPreviewMode modes[] = {pmHundred, pmWidth, pmHeight};
+        for (int m = 0; m < 3; ++m)
+        {
+            form->SetPreviewMode(modes[m]);
+            Application->ProcessMessages();
+            ms[m] = 1e9;
+            for (int i = 0; i < 20; ++i)
+            {
+                const double t0 = NowMs();
+                RedrawWindow(form->Image1->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+                GdiFlush();
+                ms[m] = std::min(ms[m], NowMs() - t0);
+            }
+        }
+    }
+    void Print(const char* what) const
+    {
+        std::printf("preview: %s painted in %.1f ms at 100 %%, %.1f ms to the width, %.1f ms to the height\n", what,
+                    ms[0], ms[1], ms[2]);
+    }
+};
+
+// In the preview: how many pages, and how long the last page and then the first take to show,
+// then to paint.
 struct TPreviewLook
 {
     static inline int pages = 0;
     static inline double lastMs = 0, firstMs = 0, shownAt = 0;
+    static inline TPaintFigures paint;
     void Shown(TObject* sender)
     {
         auto* form = static_cast<TFormStrPreview*>(sender);
@@ -203,9 +235,28 @@ struct TPreviewLook
         t0 = NowMs();
         form->SpeedButtonClick(form->SpeedButton1);
         firstMs = NowMs() - t0;
+        paint.Measure(form);
         form->Close();
     }
 };
+
+// A page of source text at the print dialog's default font, its names full of low lines.
+void SourcePagePaintFigures()
+{
+    TBenchPrinter printer;
+    TStringsPrinter p(nullptr);
+    p.Font()->SetName("ＭＳ ゴシック");
+    p.Font()->SetSize(9);
+    TStringList lines;
+    for (int i = 0; i < 100; ++i)
+        lines.Add(i % 2 ? AnsiString("#define MAX_ITEM_") + AnsiString(i) + " (g_count_value + 10) /* 項目の上限 */"
+                        : AnsiString("    int g_count_value_") + AnsiString(i) + " = some_function(a_b, c_d);");
+    TPreviewLook look;
+    TFormStrPreview::OnShown = TNotifyEvent(&look, &TPreviewLook::Shown);
+    p.PreviewStrings(&lines);
+    TFormStrPreview::OnShown = nullptr;
+    TPreviewLook::paint.Print("a page of source text at 9 pt");
+}
 
 void PreviewFigures()
 {
@@ -229,7 +280,9 @@ void PreviewFigures()
                 "in %.0f ms; memory grew by %zu MB at most\n",
                 TPreviewLook::pages, ms, ms / std::max(1, TPreviewLook::pages), TPreviewLook::lastMs,
                 TPreviewLook::firstMs, growth);
+    TPreviewLook::paint.Print("the first page");
     delete lines;
+    SourcePagePaintFigures();
 }
 
 void DialogFigures()

@@ -55,7 +55,29 @@ void TMetafile::Clear()
     bits_.shrink_to_fit();
 }
 
-void TMetafile::Draw(HDC dc, const TRect& dest) const
+namespace
+{
+// Plays each record, and inks the blank characters of each text record with the state it left.
+int CALLBACK PlayInking(HDC dc, HANDLETABLE* table, const ENHMETARECORD* record, int objects, LPARAM param)
+{
+    PlayEnhMetaFileRecord(dc, table, record, UINT(objects));
+    auto*& blanks = *reinterpret_cast<TBlankGlyphs**>(param);
+    if (blanks && record->iType == EMR_EXTTEXTOUTW)
+    {
+        try
+        {
+            blanks->Ink(dc, *reinterpret_cast<const EMREXTTEXTOUTW*>(record));
+        }
+        catch (...)
+        {
+            blanks = nullptr; // the rest of the page is played as it is
+        }
+    }
+    return 1;
+}
+} // namespace
+
+void TMetafile::Draw(HDC dc, const TRect& dest, TBlankGlyphs* blanks) const
 {
     if (bits_.empty())
         return;
@@ -63,7 +85,10 @@ void TMetafile::Draw(HDC dc, const TRect& dest) const
     if (!h)
         return;
     RECT r{dest.Left, dest.Top, dest.Right, dest.Bottom};
-    PlayEnhMetaFile(dc, h, &r);
+    if (blanks)
+        EnumEnhMetaFile(dc, h, PlayInking, &blanks, &r);
+    else
+        PlayEnhMetaFile(dc, h, &r);
     if (h != handle_)
         DeleteEnhMetaFile(h);
 }

@@ -38,8 +38,9 @@ public:
     void Clear();
     size_t Size() const { return bits_.size(); }
 
-    // Plays the metafile stretched over dest.
-    void Draw(HDC dc, const TRect& dest) const;
+    // Plays the metafile stretched over dest; with blanks (on the screen), a character the
+    // rasterizer leaves blank at the size it comes out at shows as its outline's box.
+    void Draw(HDC dc, const TRect& dest, TBlankGlyphs* blanks = nullptr) const;
 
 private:
     std::vector<BYTE> bits_;

@@ -29,7 +29,7 @@ void TPreviewPage::Paint()
     c->Brush()->SetStyle(bsSolid);
     c->FillRect(ClientRect());
     if (page_)
-        page_->Draw(c->Handle(), printable_);
+        page_->Draw(c->Handle(), printable_, &blankGlyphs_);
 }
 
 void TPreviewPage::WMLButtonDown(TWMMouse& message)

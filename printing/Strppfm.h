@@ -36,6 +36,7 @@ protected:
 private:
     TMetafile* page_ = nullptr;
     TRect printable_;
+    TBlankGlyphs blankGlyphs_;
 };
 
 class TFormStrPreview : public TForm

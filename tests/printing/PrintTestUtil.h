@@ -101,12 +101,14 @@ private:
     TPrinter* previous_;
 };
 
-// One text output of a page: its text (CP932), reference point and clip rectangle.
+// One text output of a page: its text (CP932), reference point, clip rectangle and the advance of
+// each UTF-16 unit.
 struct typTextRecord
 {
     std::string text;
     POINT ref;
     RECTL clip;
+    std::vector<int> dx;
 };
 
 inline int CALLBACK CollectTextRecord(HDC, HANDLETABLE*, const ENHMETARECORD* rec, int, LPARAM param)
@@ -119,6 +121,11 @@ inline int CALLBACK CollectTextRecord(HDC, HANDLETABLE*, const ENHMETARECORD* re
             t.text = WideToSjis(text, int(r->emrtext.nChars)).str();
             t.ref = POINT{r->emrtext.ptlReference.x, r->emrtext.ptlReference.y};
             t.clip = r->emrtext.rcl;
+            if (r->emrtext.offDx)
+            {
+                const auto* dx = reinterpret_cast<const INT*>(reinterpret_cast<const BYTE*>(rec) + r->emrtext.offDx);
+                t.dx.assign(dx, dx + r->emrtext.nChars);
+            }
             reinterpret_cast<std::vector<typTextRecord>*>(param)->push_back(t);
         }
         return 1;

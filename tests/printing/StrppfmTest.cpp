@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <set>
 #include <string>
@@ -135,6 +136,80 @@ TEST(TFormStrPreview, ScalesCentreAndSurviveAMinimisedWindow)
         EXPECT_GE(f->Image1->Width(), 1);
         EXPECT_GE(f->Image1->Height(), 1);
     }
+}
+
+// Every character a page prints shows on the screen at each of the preview's scales, for both
+// fixed-pitch faces at sizes across the print dialog's range: a low line, a descender, a comma, a
+// full-width character and the full-width overline each have ink in the cell where the page's text
+// record puts them (the font's rasterizer leaves some without a single pixel at some sizes).
+TEST(TFormStrPreview, EveryCharacterOfThePageHasInkAtEveryScale)
+{
+    const char* const faces[] = {"ＭＳ ゴシック", "ＭＳ 明朝"};
+    const int sizes[] = {8, 9, 11, 12, 20};
+    // Each character between spaces, so that no neighbour's ink counts for it.
+    const char* const chars[] = {"_", "g", ",", "あ", "￣"};
+    const char* const names[] = {"low line", "g", "comma", "full-width a", "full-width overline"};
+    std::string line;
+    for (const char* c : chars)
+        line += std::string(c) + " ";
+    const struct
+    {
+        TPreviewMode mode;
+        const char* name;
+    } scales[] = {{pmHundred, "100 %"}, {pmWidth, "width"}, {pmHeight, "height"}};
+    TFakePrinter device;
+    TBoxServices services;
+    for (const char* face : faces)
+        for (int size : sizes)
+        {
+            TStringsPrinter printer(nullptr);
+            printer.Font()->SetName(face);
+            printer.Font()->SetSize(size);
+            TStringList strings;
+            strings.Add(line.c_str());
+            strings.Add("x");
+            TMetaFileList pages;
+            ASSERT_TRUE(printer.DivideStringsToMetaFiles(&strings, &pages, "t"));
+            TMetafile* page = pages.GetMetaFile(0);
+            const std::vector<typTextRecord> records = TextRecords(page->Handle());
+            ASSERT_EQ(records.size(), 2u);
+            const typTextRecord& r = records[0];
+            ASSERT_EQ(r.dx.size(), 2 * std::size(chars));
+            const int pitch = records[1].ref.y - r.ref.y;
+            const TRect off = printer.PaperOffset();
+            std::unique_ptr<TFormStrPreview> form(Create<TFormStrPreview>(nullptr));
+            form->Setup(&printer, &pages);
+            form->Show();
+            Application->ProcessMessages();
+            for (const auto& scale : scales)
+            {
+                SCOPED_TRACE(std::string(face == faces[0] ? "gothic " : "mincho ") + std::to_string(size) + " pt, " +
+                             scale.name);
+                form->SetPreviewMode(scale.mode);
+                TPreviewPage* image = form->Image1;
+                TBitmap shown;
+                shown.SetSize(image->Width(), image->Height());
+                HDC dc = shown.Canvas()->Handle();
+                SendMessageW(image->Handle(), WM_PAINT, WPARAM(dc), 0);
+                GdiFlush();
+                // Page dots to the image's pixels, with a pixel to spare on every side.
+                const double sx = double(image->Width()) / (page->Width() + off.Left + off.Right);
+                const double sy = double(image->Height()) / (page->Height() + off.Top + off.Bottom);
+                const int top = int(std::floor((off.Top + r.ref.y) * sy)) - 1;
+                const int bottom = int(std::ceil((off.Top + r.ref.y + pitch) * sy)) + 1;
+                int x = off.Left + r.ref.x;
+                for (size_t k = 0; k < std::size(chars); x += r.dx[2 * k] + r.dx[2 * k + 1], ++k)
+                {
+                    const int left = int(std::floor(x * sx)) - 1;
+                    const int right = int(std::ceil((x + r.dx[2 * k]) * sx)) + 1;
+                    int inked = 0;
+                    for (int py = top; py < bottom; ++py)
+                        for (int px = left; px < right; ++px)
+                            inked += (GetPixel(dc, px, py) & 0xFFFFFF) != 0xFFFFFF;
+                    EXPECT_GT(inked, 0) << names[k] << " is blank";
+                }
+            }
+        }
 }
 
 TEST(TFormStrProgress, BarShowsTheShareDoneAndCancelStopsTheLayout)
